@@ -1,0 +1,69 @@
+# Helpers for the project's libraries and tests.
+#
+#   project_add_gtest(NAME n SOURCES ... [LIBS ...] [TIMEOUT s] [LABELS ...] [ENV k=v ...])
+#     a GoogleTest program, run by CTest under Wine as one test.
+#   project_add_script_test(NAME n COMMAND ... [TIMEOUT s] [LABELS ...] [ENV k=v ...])
+#     a host-side command (bash, python) that drives Windows programs through
+#     ${WINE_RUN}; it sees WINE_RUN, BUILD_DIR, SOURCE_DIR and MINGW_ARCH.
+#   project_add_pe_check(NAME n TARGET t [MACHINE i386|x86-64] EXPORTS ...)
+#     checks with objdump that the target is a PE of the expected machine and
+#     exports the listed names undecorated (no Wine needed: label "pe").
+
+set(WINE_PREFIX "${CMAKE_BINARY_DIR}/wineprefix")
+if(MINGW_ARCH STREQUAL "x86_64")
+  set(WINE_ARCH win64)
+  set(WINE_LOADER /usr/lib/wine/wine64)
+else()
+  set(WINE_ARCH win32)
+  set(WINE_LOADER /usr/lib/wine/wine)
+endif()
+set(WINE_SERVER /usr/lib/wine/wineserver)
+configure_file(${CMAKE_SOURCE_DIR}/cmake/wine-run.in ${CMAKE_BINARY_DIR}/wine-run
+               FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                                WORLD_READ WORLD_EXECUTE @ONLY)
+configure_file(${CMAKE_SOURCE_DIR}/cmake/wine-server.in ${CMAKE_BINARY_DIR}/wine-server
+               FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                                WORLD_READ WORLD_EXECUTE @ONLY)
+set(WINE_RUN "${CMAKE_BINARY_DIR}/wine-run")
+
+function(_project_test_properties name)
+  cmake_parse_arguments(T "" "TIMEOUT" "LABELS;ENV" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
+  if(T_LABELS)
+    set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
+  endif()
+  set(env WINE_RUN=${WINE_RUN} BUILD_DIR=${CMAKE_BINARY_DIR} SOURCE_DIR=${CMAKE_SOURCE_DIR}
+          MINGW_ARCH=${MINGW_ARCH} ${T_ENV})
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}")
+endfunction()
+
+function(project_add_gtest)
+  cmake_parse_arguments(G "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+  add_executable(${G_NAME} ${G_SOURCES})
+  target_link_libraries(${G_NAME} PRIVATE ${G_LIBS} GTest::gmock_main)
+  add_test(NAME ${G_NAME} COMMAND ${G_NAME} --gtest_color=no
+           WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  _project_test_properties(${G_NAME} TIMEOUT "${G_TIMEOUT}" LABELS "${G_LABELS}" ENV ${G_ENV})
+endfunction()
+
+function(project_add_script_test)
+  cmake_parse_arguments(S "" "NAME;TIMEOUT" "COMMAND;LABELS;ENV;DEPENDS" ${ARGN})
+  add_test(NAME ${S_NAME} COMMAND ${S_COMMAND} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  _project_test_properties(${S_NAME} TIMEOUT "${S_TIMEOUT}" LABELS "${S_LABELS}" ENV ${S_ENV})
+endfunction()
+
+function(project_add_pe_check)
+  cmake_parse_arguments(P "" "NAME;TARGET" "EXPORTS" ${ARGN})
+  if(MINGW_ARCH STREQUAL "x86_64")
+    set(machine "x86-64")
+  else()
+    set(machine "i386")
+  endif()
+  add_test(NAME ${P_NAME}
+           COMMAND ${CMAKE_SOURCE_DIR}/cmake/check-pe ${MINGW_TRIPLE}-objdump $<TARGET_FILE:${P_TARGET}>
+                   ${machine} ${P_EXPORTS})
+  set_tests_properties(${P_NAME} PROPERTIES LABELS pe TIMEOUT 60)
+endfunction()

@@ -1,0 +1,188 @@
+#include "FlashX.h"
+
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+void deliver(const ResultSinkPtr& sink, ResultValues values)
+{
+    if (sink)
+        sink->Deliver(values);
+}
+
+} // namespace
+
+CFlashX::CFlashX() : CFlashX(Binding{}) {}
+
+CFlashX::CFlashX(Binding binding) : binding(binding)
+{
+    engine = CreateStrevo(this);
+}
+
+CFlashX::~CFlashX()
+{
+    if (engine)
+        DeleteStrevo(engine);
+    engine = nullptr;
+    logCallback.reset();
+    volumeCallback.store(nullptr);
+}
+
+void CFlashX::DebugPrint(const wchar_t* format, ...)
+{
+    wchar_t buffer[1024];
+    va_list args;
+    va_start(args, format);
+    int written = wvnsprintfW(buffer, 1023, format, args);
+    va_end(args);
+    if (written < 0)
+        written = static_cast<int>(wcslen(buffer));
+    wcsncat(buffer, L"\n", 1023 - static_cast<size_t>(written));
+    OutputDebugStringW(buffer);
+}
+
+void CFlashX::FormatTimestamp()
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    std::memset(timestampText, 0, sizeof timestampText);
+    std::snprintf(timestampText, sizeof timestampText, "<%d-%d-%d %d:%d:%d>", now.wYear, now.wMonth,
+                  now.wDay, now.wHour, now.wMinute, now.wSecond);
+}
+
+void CFlashX::SendLogLine(const char* name, int failed)
+{
+    FormatTimestamp();
+    std::snprintf(logLine, sizeof logLine, "%s%s%s", timestampText, name,
+                  failed == 0 ? " is succeed" : " is failed");
+    deliver(logCallback, {std::string(logLine)});
+}
+
+int CFlashX::Cap(const wchar_t* camera, const ResultSinkPtr& sink)
+{
+    DebugPrint(L"Cap: camname=%s\n", camera);
+    if (capReady == 1) {
+        deliver(sink, {2});
+        return 2;
+    }
+    capResult = 1;
+    if (engine && engine->StartCapture(camera)) {
+        capResult = 0;
+        capReady = 1;
+    }
+    deliver(sink, {capResult});
+    if (logEnabled == 1 && logCallback)
+        SendLogLine("Cap", capResult);
+    DebugPrint(L"Cap: result=%d\n", capResult);
+    return capResult;
+}
+
+int CFlashX::CapStop(const ResultSinkPtr& sink)
+{
+    if (runState == 1) {
+        deliver(sink, {2});
+        return 0;
+    }
+    int result = 1;
+    if (engine && engine->StopCapture()) {
+        result = 0;
+        capReady = 0;
+    }
+    deliver(sink, {result});
+    if (logEnabled == 1 && logCallback)
+        SendLogLine("CapStop", result);
+    DebugPrint(L"CapStop: result=%d\n", result);
+    return 0;
+}
+
+int CFlashX::sendvideoX(const wchar_t* audio, const wchar_t* streamUrl, const wchar_t* resolution,
+                        const wchar_t* level, const ResultSinkPtr& sink)
+{
+    DebugPrint(L"sendvideoX: audioname=%s, rtmp=%s, level=%s\n", audio, streamUrl, level);
+    if (capReady == 0) {
+        sendResult = 3;
+        deliver(sink, {3});
+        return 3;
+    }
+    if (runState == 1) {
+        sendResult = 2;
+        deliver(sink, {2});
+        return 2;
+    }
+    sendResult = 1;
+    if (engine && engine->StartSend(audio, streamUrl, resolution, level)) {
+        sendResult = 0;
+        runState = 1;
+    }
+    deliver(sink, {sendResult});
+    if (binding.logsSendResult && logEnabled == 1 && logCallback)
+        SendLogLine("sendvideoX", sendResult);
+    DebugPrint(L"sendvideoX: result=%d\n", sendResult);
+    return sendResult;
+}
+
+int CFlashX::dostop()
+{
+    bool stopped = runState == 1;
+    if (stopped) {
+        engine->StopSend();
+        runState = 0;
+    }
+    if (logEnabled == 1 && logCallback)
+        SendLogLine("SendStop", stopped ? 0 : 1);
+    DebugPrint(L"dostop: runstate=%d\n", runState);
+    return engine ? 0 : 1;
+}
+
+int CFlashX::ISready(const ResultSinkPtr& sink)
+{
+    wchar_t text[32] = {};
+    if (engine)
+        engine->GetReadyText(text);
+    text[31] = L'\0';
+    int result = engine ? 0 : 1;
+    deliver(sink, {std::wstring(text), result});
+    if (logEnabled == 1 && logCallback)
+        SendLogLine("ISready", result);
+    return result;
+}
+
+int CFlashX::LogPrintf(const ResultSinkPtr& sink)
+{
+    logEnabled = 1;
+    logCallback = sink;
+    return 0;
+}
+
+int CFlashX::SetVolCb(const ResultSinkPtr& sink)
+{
+    DebugPrint(L"SetVolCb:\n");
+    volumeCallback.store(sink);
+    return 0;
+}
+
+int CFlashX::TestVolCb(int value)
+{
+    deliverVolume(value);
+    return 0;
+}
+
+void CFlashX::OnVolumeLevel(int level)
+{
+    try {
+        deliverVolume(level);
+    } catch (...) {
+        // A report the page can no longer take is dropped; the engine thread goes on.
+    }
+}
+
+void CFlashX::deliverVolume(int level)
+{
+    ResultSinkPtr sink = volumeCallback.load();
+    deliver(sink, {level});
+}

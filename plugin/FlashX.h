@@ -1,0 +1,74 @@
+// CFlashX: the broadcast controller of one plug-in instance.
+//
+// Owns the media-engine object (created with the controller as its observer,
+// deleted first thing on destruction) and the state of one broadcast: the camera
+// started, a stream being sent, the last results. Each command runs against the
+// engine, hands its result code to the command's result sink and returns it:
+// 0 ok, 1 failed, 2 busy, 3 camera not started.
+//
+// Threading: the commands, LogPrintf and SetVolCb are called on one thread at a
+// time (the binding's). OnVolumeLevel arrives on an engine thread at any moment;
+// it only reads the volume callback, whose hand-over is atomic. A delivery that
+// throws leaves a command at that point; it never escapes into the engine thread.
+//
+// When the engine cannot be created every engine operation counts as refused:
+// the commands answer 1.
+#pragma once
+
+#include "ResultSink.h"
+#include "Strevo.h"
+
+#include <atomic>
+
+class CFlashX : public Strevo::IStrevoObersver {
+public:
+    // What differs between the two bindings of the controller.
+    struct Binding {
+        bool logsSendResult = false; // the COM control logs "sendvideoX" after a send attempt
+    };
+
+    CFlashX();
+    explicit CFlashX(Binding binding);
+    virtual ~CFlashX();
+    CFlashX(const CFlashX&) = delete;
+    CFlashX& operator=(const CFlashX&) = delete;
+
+    int Cap(const wchar_t* camera, const ResultSinkPtr& sink);
+    int CapStop(const ResultSinkPtr& sink);
+    int sendvideoX(const wchar_t* audio, const wchar_t* streamUrl, const wchar_t* resolution,
+                   const wchar_t* level, const ResultSinkPtr& sink);
+    int dostop();
+    int ISready(const ResultSinkPtr& sink);
+    int LogPrintf(const ResultSinkPtr& sink);
+    int SetVolCb(const ResultSinkPtr& sink);
+    int TestVolCb(int value);
+
+    void OnVolumeLevel(int level) override;
+
+    bool cameraReady() const { return capReady == 1; }
+    bool sending() const { return runState == 1; }
+    bool hasEngine() const { return engine != nullptr; }
+    const char* lastLogLine() const { return logLine; }
+
+protected:
+    // Writes "<Y-M-D h:m:s>", none padded, into timestampText.
+    virtual void FormatTimestamp();
+    static void DebugPrint(const wchar_t* format, ...);
+
+    char logLine[256] = {};
+    char timestampText[64] = {};
+
+private:
+    void SendLogLine(const char* name, int failed);
+    void deliverVolume(int level);
+
+    int logEnabled = 0;
+    int capResult = 1;
+    int sendResult = 1;
+    int runState = 0;
+    int capReady = 0;
+    IStrevo* engine = nullptr;
+    std::atomic<ResultSinkPtr> volumeCallback;
+    ResultSinkPtr logCallback;
+    const Binding binding;
+};
