@@ -1,0 +1,195 @@
+// Capture device handling. The ten buffers belong to the capture object for
+// its whole life, so a buffer the device did not give back is still freed.
+#include "AudioCapture.h"
+
+#include "AudioLevel.h"
+#include "RtpPacket.h"
+
+namespace Sondex {
+namespace {
+
+constexpr DWORD kSampleRate = 44100;
+constexpr DWORD kFrameSamples = 1024;
+constexpr DWORD kStopWaitMs = 2000;
+constexpr uint8_t kPayloadTypeMono = 36;
+constexpr uint8_t kPayloadTypeStereo = 37;
+
+struct ModeFormat {
+  WORD channels;
+  unsigned long bitRate;
+};
+
+bool formatForMode(int mode, ModeFormat &out) {
+  if (mode == kCaptureModeMono) out = {1, 64000};
+  else if (mode == kCaptureModeStereo) out = {2, 96000};
+  else return false;
+  return true;
+}
+
+}  // namespace
+
+CAudioCapture::CAudioCapture(IAudioPeerSink *sink)
+    : sink_(sink), stopEvent_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+
+CAudioCapture::~CAudioCapture() {
+  Stop();
+  if (stopEvent_) CloseHandle(stopEvent_);
+}
+
+bool CAudioCapture::Start(int deviceId, int mode) {
+  if (running_.load() || device_ || !stopEvent_) return false;
+
+  ModeFormat modeFormat{};
+  format_ = WAVEFORMATEX{};
+  if (formatForMode(mode, modeFormat)) {
+    format_.wFormatTag = WAVE_FORMAT_PCM;
+    format_.nChannels = modeFormat.channels;
+    format_.nSamplesPerSec = kSampleRate;
+    format_.wBitsPerSample = 16;
+    format_.nBlockAlign = static_cast<WORD>(modeFormat.channels * 2);
+    format_.nAvgBytesPerSec = kSampleRate * format_.nBlockAlign;
+    format_.cbSize = 0;
+    bufferBytes_ = kFrameSamples * format_.nBlockAlign;
+    encoder_ = std::make_unique<CEncfaac>();
+    if (!encoder_->Open(kSampleRate, modeFormat.channels, modeFormat.bitRate)) {
+      encoder_.reset();
+      return false;
+    }
+  } else {
+    bufferBytes_ = 0;  // an all-zero format: the device refuses to open
+  }
+  mode_ = mode;
+
+  const MMRESULT opened = waveInOpen(&device_, static_cast<UINT>(deviceId), &format_,
+                                     reinterpret_cast<DWORD_PTR>(&CAudioCapture::deviceCallback),
+                                     reinterpret_cast<DWORD_PTR>(this), CALLBACK_FUNCTION);
+  if (opened != MMSYSERR_NOERROR) {
+    device_ = nullptr;
+    encoder_.reset();
+    return false;
+  }
+
+  encoded_.assign(bufferBytes_, 0);
+  frameCounter_ = 0;
+  ResetEvent(stopEvent_);
+  for (Buffer &buffer : buffers_) {
+    buffer.data.assign(bufferBytes_, 0);
+    if (!queueBuffer(buffer)) {
+      closeDevice();
+      return false;
+    }
+    outstanding_.fetch_add(1);
+  }
+  running_ = true;
+  if (waveInStart(device_) != MMSYSERR_NOERROR) {
+    running_ = false;
+    closeDevice();
+    return false;
+  }
+  return true;
+}
+
+void CAudioCapture::Stop() {
+  if (!device_) return;
+  closeDevice();
+}
+
+bool CAudioCapture::queueBuffer(Buffer &buffer) {
+  buffer.header = WAVEHDR{};
+  buffer.header.lpData = reinterpret_cast<LPSTR>(buffer.data.data());
+  buffer.header.dwBufferLength = static_cast<DWORD>(buffer.data.size());
+  buffer.header.dwUser = reinterpret_cast<DWORD_PTR>(&buffer);
+  if (waveInPrepareHeader(device_, &buffer.header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) return false;
+  buffer.prepared = true;
+  if (waveInAddBuffer(device_, &buffer.header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
+    waveInUnprepareHeader(device_, &buffer.header, sizeof(WAVEHDR));
+    buffer.prepared = false;
+    return false;
+  }
+  return true;
+}
+
+void CAudioCapture::bufferRetired() {
+  if (outstanding_.fetch_sub(1) == 1) SetEvent(stopEvent_);
+}
+
+// Resets the device (every buffer comes back), waits a bounded time for the
+// callback to retire them, closes the device and frees what the device held.
+void CAudioCapture::closeDevice() {
+  {
+    std::lock_guard<std::mutex> guard(requeueLock_);
+    running_ = false;
+  }
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    if (outstanding_.load() > 0) {
+      waveInReset(device_);
+      WaitForSingleObject(stopEvent_, kStopWaitMs);
+    }
+    if (waveInClose(device_) == MMSYSERR_NOERROR) break;
+  }
+  device_ = nullptr;
+  outstanding_ = 0;
+  for (Buffer &buffer : buffers_) {
+    buffer.prepared = false;
+    std::vector<uint8_t>().swap(buffer.data);
+  }
+  std::vector<uint8_t>().swap(encoded_);
+  encoder_.reset();
+  format_ = WAVEFORMATEX{};
+}
+
+void CALLBACK CAudioCapture::deviceCallback(HWAVEIN, UINT message, DWORD_PTR instance, DWORD_PTR param1,
+                                            DWORD_PTR) {
+  try {
+    auto *capture = reinterpret_cast<CAudioCapture *>(instance);
+    switch (message) {
+      case WIM_OPEN:
+        OutputDebugStringA("Sondex WIM_OPEN\n");
+        break;
+      case WIM_CLOSE:
+        OutputDebugStringA("Sondex WIM_CLOSE\n");
+        break;
+      case WIM_DATA:
+        capture->onBufferFilled(reinterpret_cast<WAVEHDR *>(param1));
+        break;
+    }
+  } catch (...) {
+    // nothing may escape into the sound system's thread
+  }
+}
+
+void CAudioCapture::onBufferFilled(WAVEHDR *header) {
+  auto *buffer = reinterpret_cast<Buffer *>(header->dwUser);
+  waveInUnprepareHeader(device_, header, sizeof(WAVEHDR));
+  buffer->prepared = false;
+  if (header->dwBytesRecorded < header->dwBufferLength) {
+    bufferRetired();  // a partial buffer: recording is ending
+    return;
+  }
+  if (encoder_) encodeAndSend(*header);
+  if (!running_.load()) {
+    bufferRetired();
+    return;
+  }
+  sink_->OnCaptureLevel(PeakLevel(reinterpret_cast<const int16_t *>(header->lpData), header->dwBufferLength / 2));
+
+  std::lock_guard<std::mutex> guard(requeueLock_);
+  if (!running_.load() || !queueBuffer(*buffer)) bufferRetired();
+}
+
+void CAudioCapture::encodeAndSend(const WAVEHDR &header) {
+  size_t written = 0;
+  if (!encoder_->Encode(reinterpret_cast<const int16_t *>(header.lpData), encoded_.data(), written) || written == 0)
+    return;
+  if (written > encoded_.size()) return;
+  ++frameCounter_;
+  CRtpPacket *packet = CRtpPacket::MakeSend(encoded_.data(), written);
+  if (!packet) return;
+  packet->SetMarker(true);
+  packet->SetPayloadType(mode_ == kCaptureModeMono ? kPayloadTypeMono : kPayloadTypeStereo);
+  packet->SetSequenceNumber(frameCounter_);
+  sink_->OnEncodedFrame(reinterpret_cast<const char *>(packet->Payload()), static_cast<int>(written));
+  packet->Release();
+}
+
+}  // namespace Sondex

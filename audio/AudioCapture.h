@@ -1,0 +1,77 @@
+/*
+ * Microphone capture of one audio session: 44100 Hz 16-bit PCM from a wave-in
+ * device, in buffers of one AAC frame (1024 samples per channel), each encoded
+ * to an ADTS frame for the sink and measured for the capture level.
+ *
+ * Threading: Start and Stop run on the caller's thread and are serialised by
+ * the peer; the buffer work runs on the sound system's callback thread, which
+ * calls the sink. Stop must not be called from inside a sink callback. Stop
+ * resets the device so that its buffers come back at once, and waits for them
+ * a bounded time.
+ */
+#ifndef AUDIO_AUDIOCAPTURE_H
+#define AUDIO_AUDIOCAPTURE_H
+
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "Encfaac.h"
+#include "Sondex.h"
+
+namespace Sondex {
+
+class CAudioCapture {
+ public:
+  static constexpr int kBufferCount = 10;
+
+  explicit CAudioCapture(IAudioPeerSink *sink);
+  CAudioCapture(const CAudioCapture &) = delete;
+  CAudioCapture &operator=(const CAudioCapture &) = delete;
+  ~CAudioCapture();
+
+  bool Start(int deviceId, int mode);
+  void Stop();
+  bool Running() const { return running_.load(); }
+
+ private:
+  struct Buffer {
+    WAVEHDR header{};
+    std::vector<uint8_t> data;
+    bool prepared = false;
+  };
+
+  static void CALLBACK deviceCallback(HWAVEIN device, UINT message, DWORD_PTR instance, DWORD_PTR param1,
+                                      DWORD_PTR param2);
+  void onBufferFilled(WAVEHDR *header);
+  void encodeAndSend(const WAVEHDR &header);
+  bool queueBuffer(Buffer &buffer);
+  void bufferRetired();
+  void closeDevice();
+
+  IAudioPeerSink *sink_;
+  std::atomic<bool> running_{false};
+  HWAVEIN device_ = nullptr;
+  int mode_ = 0;
+  WAVEFORMATEX format_{};
+  DWORD bufferBytes_ = 0;
+  std::unique_ptr<CEncfaac> encoder_;
+  HANDLE stopEvent_;
+  std::atomic<int> outstanding_{0};
+  uint16_t frameCounter_ = 0;
+  std::vector<uint8_t> encoded_;
+  std::array<Buffer, kBufferCount> buffers_;
+  // Held while a finished buffer is handed back, so that none is re-queued
+  // after Stop has cleared the running flag.
+  std::mutex requeueLock_;
+};
+
+}  // namespace Sondex
+
+#endif

@@ -1,0 +1,70 @@
+/*
+ * The audio session behind Sondex::IAudioPeer: the capture of one microphone
+ * (made on the first StartCapture) and a table of remote streams by id.
+ *
+ * Threading: AddStream, RemoveStream, InputPacket, SetMuteAll and SetMute hold
+ * the peer lock for their whole work (including a stream's output restart).
+ * Init, StartCapture, StopCapture and Close take no lock: the caller must not
+ * run them at the same time as each other or as the locked operations.
+ * Every slot catches everything and answers with its result.
+ */
+#ifndef AUDIO_AUDIOPEER_H
+#define AUDIO_AUDIOPEER_H
+
+#include <map>
+#include <memory>
+#include <mutex>
+
+#include "AudioCapture.h"
+#include "AudioStream.h"
+#include "Sondex.h"
+
+namespace Sondex {
+
+class CAudioPeer final : public IAudioPeer {
+ public:
+  explicit CAudioPeer(IAudioPeerSink *sink);
+  CAudioPeer(const CAudioPeer &) = delete;
+  CAudioPeer &operator=(const CAudioPeer &) = delete;
+
+  bool SONDEX_CALL Init(int captureDeviceId, int spare) override;
+  void SONDEX_CALL Close() override;
+  bool SONDEX_CALL StartCapture(int mode) override;
+  void SONDEX_CALL StopCapture() override;
+  bool SONDEX_CALL AddStream(int streamId) override;
+  bool SONDEX_CALL RemoveStream(int streamId) override;
+  bool SONDEX_CALL InputPacket(int streamId, const char *datagram, unsigned short length) override;
+  bool SONDEX_CALL SetMuteAll(int flag) override;
+  bool SONDEX_CALL SetMute(int streamId, bool flag) override;
+  int SONDEX_CALL Reserved9() override { return 0; }
+  bool SONDEX_CALL Reserved10(int) override { return true; }
+  int SONDEX_CALL Reserved11() override { return 0; }
+  bool SONDEX_CALL Reserved12(int) override { return true; }
+  bool SONDEX_CALL Reserved13(int) override { return true; }
+  bool SONDEX_CALL Reserved14(int) override { return true; }
+  bool SONDEX_CALL Reserved15(int) override { return true; }
+  bool SONDEX_CALL Reserved16(int) override { return true; }
+  bool SONDEX_CALL Reserved17(int) override { return true; }
+  bool SONDEX_CALL Reserved18(int) override { return true; }
+  void SONDEX_CALL Destroy() override;
+
+  // For tests: the stream with the id, or null.
+  const CAudioStream *StreamForTesting(int streamId) const;
+
+ private:
+  ~CAudioPeer();
+  void stopCapture();
+  void closeAll();
+
+  bool initialised_ = false;
+  IAudioPeerSink *sink_;
+  int captureDeviceId_ = 0;
+  int spare_ = 0;
+  std::unique_ptr<CAudioCapture> capture_;
+  std::map<int, std::unique_ptr<CAudioStream>> streams_;
+  mutable std::recursive_mutex lock_;
+};
+
+}  // namespace Sondex
+
+#endif
