@@ -1,0 +1,58 @@
+// Path and text helpers of the updater: the program's folders, joining paths
+// without fixed buffers, ANSI/UTF-8/UTF-16 conversions, URL escaping and the
+// checks that keep names taken from a server or a package inside one folder.
+// No state; callable from any thread.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace basetool {
+
+// Full path of the running program.
+std::wstring GetModuleFilePath();
+// The common application-data folder (CSIDL_COMMON_APPDATA).
+std::wstring GetCommonAppDataPath();
+// The program's folder.
+std::wstring GetModuleFolder();
+
+// base joined with more by one backslash (no length limit, no normalisation).
+std::wstring AppendPath(std::wstring_view base, std::wstring_view more);
+// The path without its last element ("C:\a\b.txt" -> "C:\a", "C:\a" -> "C:\").
+std::wstring RemoveFileSpec(std::wstring_view path);
+// The last element of a path ("\" or "/" separated).
+std::wstring FileNamePart(std::wstring_view path);
+// A path the file functions accept beyond MAX_PATH: absolute drive and UNC
+// paths of 248 characters or more get the "\\?\" prefix.
+std::wstring LongPath(const std::wstring& path);
+
+std::wstring AnsiToWide(std::string_view text);
+std::string WideToAnsi(std::wstring_view text);
+std::wstring Utf8ToWide(std::string_view text);
+std::string WideToUtf8(std::wstring_view text);
+
+// Percent-escapes what may not stand in a URL as it is (blanks, controls,
+// non-ASCII bytes of the UTF-8 form, quotes and the like) with lowercase hex
+// digits. The URL's own delimiters ("/?#&=:@+;,$") and "%" stay, so an escaped
+// URL is not escaped twice and its query keeps working.
+std::wstring EscapeUrl(std::wstring_view url);
+
+// The file name a URL names: the text after the last "/" of the part before
+// any "?" or "#". Empty when there is none or when it is not a safe plain file
+// name (see IsSafeFileName).
+std::wstring GetUrlFileName(std::wstring_view url);
+
+// A single file-name element that cannot leave its folder: not empty, no
+// separators, no ":" (drives, alternate streams), not "." or "..", no
+// characters Windows refuses, no trailing dot or blank, no device name.
+bool IsSafeFileName(std::wstring_view name);
+
+// A relative path ("/" or "\" separated) whose every element is a safe file
+// name: no drive, no leading separator, no empty, "." or ".." element.
+bool IsSafeRelativePath(std::wstring_view path);
+
+// Case-insensitive (ordinal) comparisons.
+bool EqualsNoCase(std::wstring_view a, std::wstring_view b);
+bool ContainsNoCase(std::wstring_view text, std::wstring_view part);
+
+} // namespace basetool

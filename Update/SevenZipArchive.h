@@ -1,0 +1,61 @@
+// An update package: a 7z archive read with the LZMA SDK's decoder.
+//
+// Prove checks the whole package without writing anything: every entry name
+// must be a safe relative path and every file must decode with a good CRC.
+// ExtractTo then writes the entries below one folder, and only there: names
+// are checked again, and an existing link inside the folder is never written
+// through. A file that is in use is moved aside to name + ".old" first (a
+// stale ".old" is replaced). A failing entry is logged and skipped; the
+// others are still written and the result tells that something failed.
+//
+// Threading: one thread at a time per object.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct ArchiveEntry {
+  std::wstring name; // as stored, "/" or "\" separated
+  bool isFolder = false;
+  bool hasAttributes = false;
+  DWORD attributes = 0;
+  uint64_t size = 0;
+};
+
+class CSevenZipArchive {
+public:
+  CSevenZipArchive();
+  ~CSevenZipArchive();
+  CSevenZipArchive(const CSevenZipArchive&) = delete;
+  CSevenZipArchive& operator=(const CSevenZipArchive&) = delete;
+
+  // Opens the archive and reads its database. False with LastError set.
+  bool Open(const std::wstring& path);
+  const std::vector<ArchiveEntry>& Entries() const { return m_entries; }
+
+  // True when every name is safe and every file decodes with a good CRC.
+  bool Prove();
+  // Writes all entries below the folder (created if missing). True when
+  // every entry was written.
+  bool ExtractTo(const std::wstring& targetFolder);
+
+  // The SDK's result code of the last failure (0 when none) and its text.
+  int LastResult() const { return m_lastResult; }
+  const std::wstring& LastError() const { return m_lastError; }
+
+private:
+  struct Sdk;
+  bool Decode(uint32_t index, const uint8_t*& data, size_t& size);
+  bool WriteEntry(const std::wstring& target, const ArchiveEntry& entry, const uint8_t* data, size_t size,
+                  uint32_t index);
+  void SetFailure(int result, std::wstring text);
+
+  std::unique_ptr<Sdk> m_sdk;
+  std::vector<ArchiveEntry> m_entries;
+  int m_lastResult = 0;
+  std::wstring m_lastError;
+};

@@ -1,0 +1,80 @@
+"""The HTTP downloader through WinINet against a local server: whole bodies,
+refused answers, short bodies, cancellation and URL escaping."""
+import os
+import unittest
+
+from updater_rig import HttpServer, ScratchDir, run_driver, win
+
+
+def percents(output):
+    return [int(line.split()[1]) for line in output.splitlines() if line.startswith("percent ")]
+
+
+class DownloaderTest(unittest.TestCase):
+    def setUp(self):
+        self.scratch = ScratchDir()
+        self.dir = self.scratch.__enter__()
+        self.target = os.path.join(self.dir, "deep", "er", "file.bin")  # folders are created
+
+    def tearDown(self):
+        self.scratch.__exit__(None, None, None)
+
+    def download(self, server, path, *extra):
+        return run_driver("download", server.url(path), win(self.target), *extra)
+
+    def test_whole_body_is_written_and_100_is_reported_once(self):
+        body = os.urandom(300000)
+        with HttpServer({"/p.7z": ("body", body)}) as server:
+            rc, out = self.download(server, "/p.7z")
+        self.assertEqual(rc, 0, out)
+        with open(self.target, "rb") as f:
+            self.assertEqual(f.read(), body)
+        reported = percents(out)
+        self.assertEqual(reported.count(100), 1)
+        self.assertEqual(reported[-1], 100)
+        self.assertEqual(reported, sorted(reported))
+
+    def test_refused_answers_fail_with_their_reason_and_leave_no_file(self):
+        cases = [
+            (("status", 404), "http server error, status code 404"),
+            (("status", 500), "http server error, status code 500"),
+            (("status", 302, b""), "http server error, status code 302"),
+            (("body", b""), "http server error, content len 0"),
+            (("short", 8192, b"x" * 5000), "unknow interrupt,written 5000,filelen 8192"),
+        ]
+        with HttpServer() as server:
+            for route, reason in cases:
+                with self.subTest(route=route[:2]):
+                    server.routes["/f"] = route
+                    rc, out = self.download(server, "/f")
+                    self.assertEqual(rc, 1, out)
+                    self.assertIn("error: " + reason, out)
+                    self.assertFalse(os.path.exists(self.target))
+
+    def test_unreachable_server_fails_with_a_system_text(self):
+        with HttpServer() as server:
+            url = server.url("/gone")
+        rc, out = run_driver("download", url, win(self.target))
+        self.assertEqual(rc, 1, out)
+        self.assertRegex(out, r"error: \S")
+        self.assertFalse(os.path.exists(self.target))
+
+    def test_cancel_during_the_transfer_is_not_success_and_deletes_the_part(self):
+        body = os.urandom(4 * 1024 * 1024)
+        with HttpServer({"/slow": ("slow", body, 65536, 0.05)}) as server:
+            rc, out = self.download(server, "/slow", "--cancel-at", "3")
+        self.assertEqual(rc, 1, out)
+        self.assertIn("error: ", out)
+        self.assertLess(max(percents(out)), 100)
+        self.assertFalse(os.path.exists(self.target))
+
+    def test_url_is_escaped_once_and_its_query_kept(self):
+        with HttpServer({"/dl/%e5%90%8d%20x.ini": ("body", b"[Update]\r\n")}) as server:
+            rc, out = self.download(server, "/dl/名 x.ini?v=1&t=%41")
+            requested = server.requests
+        self.assertEqual(rc, 0, out)
+        self.assertEqual(requested, ["/dl/%e5%90%8d%20x.ini?v=1&t=%41"])
+
+
+if __name__ == "__main__":
+    unittest.main()

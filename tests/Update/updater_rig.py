@@ -1,0 +1,244 @@
+"""Shared rig of the updater tests: the driver under Wine, a scripted HTTP
+server on 127.0.0.1, 7z packages made by 7zz, and folder snapshots."""
+import http.server
+import os
+import shutil
+import socketserver
+import struct
+import subprocess
+import tempfile
+import threading
+import time
+import zlib
+
+WINE_RUN = os.environ["WINE_RUN"]
+BIN = os.path.join(os.environ["BUILD_DIR"], "bin")
+
+
+def win(path):
+    """The Windows name of a host path (Wine's Z: drive)."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def run_driver(*args, log=None, timeout=300):
+    command = [WINE_RUN, os.path.join(BIN, "update_driver.exe")]
+    if log:
+        command += ["--log", win(log)]
+    command += list(args)
+    done = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=timeout)
+    return done.returncode, done.stdout.decode("utf-8", "replace").replace("\r", "")
+
+
+def read_log(path):
+    if not os.path.exists(path):
+        return ""
+    with open(path, "rb") as f:
+        return f.read().decode("utf-8")
+
+
+class ScratchDir:
+    def __enter__(self):
+        self.path = tempfile.mkdtemp(prefix="updater-test-")
+        return self.path
+
+    def __exit__(self, *exc):
+        for root, dirs, files in os.walk(self.path):
+            for name in dirs + files:
+                try:
+                    os.chmod(os.path.join(root, name), 0o755)
+                except OSError:
+                    pass
+        shutil.rmtree(self.path, ignore_errors=True)
+
+
+class Holder:
+    """module_holder.exe holding a DLL loaded (or, with open_only, a file open)
+    while in a with block; program may name a renamed copy of it."""
+
+    def __init__(self, path, ready, program=None, open_only=False):
+        program = program or os.path.join(BIN, "module_holder.exe")
+        args = ["--open", win(path)] if open_only else [win(path)]
+        self.ready = ready
+        self.process = subprocess.Popen([WINE_RUN, program, *args, win(ready)])
+
+    def __enter__(self):
+        for _ in range(600):
+            if os.path.exists(self.ready) or self.process.poll() is not None:
+                break
+            time.sleep(0.05)
+        if not os.path.exists(self.ready):
+            self.__exit__()
+            raise RuntimeError("module_holder did not start")
+        return self
+
+    def running(self):
+        return self.process.poll() is None
+
+    def wait_ended(self, seconds=20):
+        try:
+            self.process.wait(seconds)
+        except subprocess.TimeoutExpired:
+            pass
+        return not self.running()
+
+    def __exit__(self, *exc):
+        if self.running():
+            self.process.kill()
+        self.process.wait()
+
+
+# ---------------------------------------------------------------- HTTP server
+
+class _Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    timeout = 30  # a stuck client never holds the server
+
+    def log_message(self, *args):
+        pass
+
+    def do_GET(self):
+        server = self.server
+        with server.lock:
+            server.requests.append(self.path)
+        route = server.routes.get(self.path) or server.routes.get(self.path.split("?")[0])
+        if route is None:
+            self._answer(404, b"not found")
+            return
+        kind = route[0]
+        if kind == "status":
+            self._answer(route[1], route[2] if len(route) > 2 else b"error page")
+        elif kind == "body":
+            self._answer(200, route[1])
+        elif kind == "short":  # announce more than is sent, then close
+            announced, body = route[1], route[2]
+            self.send_response(200)
+            self.send_header("Content-Length", str(announced))
+            self.send_header("Connection", "close")
+            self.end_headers()
+            self.wfile.write(body)
+            self.wfile.flush()
+            self.close_connection = True
+        elif kind == "slow":  # trickles the body until the client goes away
+            body, chunk, delay = route[1], route[2], route[3]
+            self.send_response(200)
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            try:
+                for start in range(0, len(body), chunk):
+                    self.wfile.write(body[start:start + chunk])
+                    self.wfile.flush()
+                    time.sleep(delay)
+            except OSError:
+                pass
+            self.close_connection = True
+
+    def _answer(self, status, body):
+        self.send_response(status)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+
+class _Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+
+
+class HttpServer:
+    """Serves scripted answers on 127.0.0.1 (a free port) while in a with block.
+    routes: path -> ("body", bytes) | ("status", code[, bytes]) |
+            ("short", announced, bytes) | ("slow", bytes, chunk, delay)"""
+
+    def __init__(self, routes=None):
+        self.server = _Server(("127.0.0.1", 0), _Handler)
+        self.server.routes = dict(routes or {})
+        self.server.requests = []
+        self.server.lock = threading.Lock()
+        self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
+
+    @property
+    def routes(self):
+        return self.server.routes
+
+    @property
+    def requests(self):
+        with self.server.lock:
+            return list(self.server.requests)
+
+    def url(self, path):
+        return "http://127.0.0.1:%d%s" % (self.server.server_address[1], path)
+
+    def __enter__(self):
+        self.thread.start()
+        return self
+
+    def __exit__(self, *exc):
+        self.server.shutdown()
+        self.server.server_close()
+        self.thread.join()
+
+
+# ---------------------------------------------------------------- 7z packages
+
+def make_package(source_dir, archive, *switches):
+    """Packs the contents of source_dir with 7zz (extra switches such as -m0=BCJ2)."""
+    if os.path.exists(archive):
+        os.remove(archive)
+    subprocess.run(["7zz", "a", "-bd", "-bso0", "-bsp0", *switches, os.path.abspath(archive), "."],
+                   cwd=source_dir, check=True)
+    return archive
+
+
+def rename_entry(archive, old, new):
+    """Rewrites one entry name of an archive made with -mhc=off (plain header)
+    and fixes the header CRCs: names 7zz itself would never store."""
+    assert len(old) == len(new)
+    with open(archive, "rb") as f:
+        data = bytearray(f.read())
+    offset, size = struct.unpack_from("<QQ", data, 12)
+    header_start = 32 + offset
+    header = data[header_start:header_start + size]
+    old_bytes, new_bytes = old.encode("utf-16-le"), new.encode("utf-16-le")
+    assert header.count(old_bytes) == 1, "name not found once in a plain header"
+    header = header.replace(old_bytes, new_bytes)
+    data[header_start:header_start + size] = header
+    struct.pack_into("<I", data, 28, zlib.crc32(header) & 0xFFFFFFFF)
+    struct.pack_into("<I", data, 8, zlib.crc32(bytes(data[12:32])) & 0xFFFFFFFF)
+    with open(archive, "wb") as f:
+        f.write(data)
+
+
+def flip_packed_byte(archive, at=40):
+    """Changes one byte of the packed data (stored with -m0=Copy: a CRC error)."""
+    with open(archive, "r+b") as f:
+        f.seek(at)
+        byte = f.read(1)
+        f.seek(at)
+        f.write(bytes([byte[0] ^ 0xFF]))
+
+
+# ---------------------------------------------------------------- folder trees
+
+def write_tree(root, files):
+    """files: relative path -> bytes (None makes an empty folder)."""
+    for rel, content in files.items():
+        path = os.path.join(root, rel)
+        if content is None:
+            os.makedirs(path, exist_ok=True)
+            continue
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(content)
+
+
+def snapshot(root):
+    """relative path -> bytes, or None for a folder: the tree byte for byte."""
+    tree = {}
+    for dirpath, dirnames, filenames in os.walk(root):
+        for name in dirnames:
+            tree[os.path.relpath(os.path.join(dirpath, name), root)] = None
+        for name in filenames:
+            path = os.path.join(dirpath, name)
+            with open(path, "rb") as f:
+                tree[os.path.relpath(path, root)] = f.read()
+    return tree
