@@ -1,0 +1,56 @@
+// CCamtap: one camera, chosen by its friendly name, captured through a
+// DirectShow graph (camera -> sample grabber -> CCaptureDump) into the shared
+// frame buffer "VC_SHARE" as bottom-up RGB24 rows of width × 3 bytes.
+//
+// Threading: every operation is meant for the thread that called Init (its COM
+// apartment); frames are copied on the graph's streaming thread. Init tears a
+// previous graph down before it builds again; Destroy releases everything.
+#pragma once
+
+#include "ComSupport.h"
+#include "VideoShareFrame.h"
+
+#include <dshow.h>
+#include <qedit.h>
+
+class CCaptureDump;
+
+class CCamtap {
+public:
+    CCamtap();
+    virtual ~CCamtap();
+    CCamtap(const CCamtap&) = delete;
+    CCamtap& operator=(const CCamtap&) = delete;
+
+    virtual bool Init(const char* cameraName, int width, int height);
+    virtual void Destroy();
+    virtual bool Run();
+    virtual void Stop();
+    virtual void FitToOwnerWindow();
+
+    // The frame buffer the renderer copies into (streaming thread).
+    Camtap::VideoShareFrame& Frame() { return frame_; }
+    HRESULT LastResult() const { return lastResult_; }
+
+private:
+    bool BuildGraph();
+    HRESULT FindCamera();
+    HRESULT ChooseFormat(int width, int height);
+    HRESULT RenderCaptureStream();
+
+    HWND ownerWindow_ = nullptr;
+    DShow::ComPtr<IVideoWindow> videoWindow_;
+    DShow::ComPtr<IMediaControl> mediaControl_;
+    DShow::ComPtr<IMediaEventEx> mediaEvent_;
+    DShow::ComPtr<IGraphBuilder> graph_;
+    DShow::ComPtr<ICaptureGraphBuilder2> captureBuilder_;
+    DShow::ComPtr<ISampleGrabber> grabber_;
+    DShow::ComPtr<IBaseFilter> grabberFilter_;
+    DShow::ComPtr<IBaseFilter> source_;
+    DShow::ComPtr<IBaseFilter> dumpFilter_;
+    CCaptureDump* dump_ = nullptr;  // the object behind dumpFilter_
+    HRESULT lastResult_ = E_FAIL;
+    char cameraName_[256] = {};
+    Camtap::VideoShareFrame frame_;
+    bool built_ = false;
+};
