@@ -226,8 +226,10 @@ std::vector<std::shared_ptr<JSAPIImpl>> JSAPIImpl::liveLinkedObjects()
 
 void JSAPIImpl::fireEvent(const std::string& name, const VariantVector& args)
 {
-    FiringChain chain;
-    fireEventChained(name, args, chain);
+    deliverGuarded([&] {
+        FiringChain chain;
+        fireEventChained(name, args, chain);
+    });
 }
 
 void JSAPIImpl::fireEvent(const std::wstring& name, const VariantVector& args)
@@ -237,8 +239,10 @@ void JSAPIImpl::fireEvent(const std::wstring& name, const VariantVector& args)
 
 void JSAPIImpl::fireScriptEvent(const std::string& name, const VariantDict& members, const VariantVector& args)
 {
-    FiringChain chain;
-    fireScriptEventChained(name, members, args, chain);
+    deliverGuarded([&] {
+        FiringChain chain;
+        fireScriptEventChained(name, members, args, chain);
+    });
 }
 
 void JSAPIImpl::fireEventChained(const std::string& name, const VariantVector& args, FiringChain& chain)

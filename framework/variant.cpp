@@ -50,7 +50,7 @@ bool variant::operator<(const variant& right) const
     const std::type_info& leftType = getType();
     const std::type_info& rightType = right.getType();
     if (leftType == rightType)
-        return lessthan_ && lessthan_(*this, right);
+        return value_.has_value() && lessthan_(*this, right); // two moved-from values are equivalent
     return std::strcmp(leftType.name(), rightType.name()) < 0;
 }
 

@@ -103,6 +103,23 @@ public:
     static variant makeEmpty() { return variant(); }
     static variant makeNull() { return variant(variant_detail::null{}); }
 
+    variant(const variant&) = default;
+    variant& operator=(const variant&) = default; // the copy is made before the old value goes
+    // A moved-from variant has no holder: its type is void and it counts as empty.
+    variant(variant&& other) noexcept : value_(std::move(other.value_)), lessthan_(other.lessthan_)
+    {
+        other.value_.reset();
+    }
+    variant& operator=(variant&& other) noexcept
+    {
+        if (this == &other)
+            return *this;
+        value_ = std::move(other.value_);
+        lessthan_ = other.lessthan_;
+        other.value_.reset();
+        return *this;
+    }
+
     void reset() { *this = variant(); }
     void assignNull() { *this = makeNull(); }
 
@@ -224,6 +241,7 @@ template <class T> bool lessOfHeld(const T& left, const T& right)
 
 template <class T> T variant::convert_cast() const
 {
+    static_assert(!std::is_reference_v<T>, "conversions give new values, not references");
     using U = std::remove_cvref_t<T>;
     if constexpr (std::is_same_v<U, variant>) return *this;
     else if constexpr (std::is_same_v<U, std::string>) return convertToString();

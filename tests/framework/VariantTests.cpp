@@ -65,6 +65,11 @@ TEST(Variant, EmptyAndNullTests)
     EXPECT_TRUE(moved.getType() == typeid(void)); // NOLINT: a moved-from value has no holder
     EXPECT_TRUE(moved.isEmpty());
     EXPECT_FALSE(moved.isNull());
+    variant alsoMoved = 6;
+    variant other = std::move(alsoMoved);
+    EXPECT_FALSE(moved < alsoMoved); // NOLINT: moved-from values stay comparable
+    EXPECT_FALSE(alsoMoved < moved); // NOLINT
+    EXPECT_THROW(moved.convertToString(), FB::bad_variant_cast); // NOLINT
 
     EXPECT_TRUE(variant().isEmpty());
     EXPECT_FALSE(variant().isNull());
