@@ -4,10 +4,7 @@
 
 namespace FB {
 
-namespace {
-
-// A malformed wide name reaches script as a script error like any other refusal.
-std::string narrowName(const std::wstring& name)
+std::string detail::memberNameToUtf8(const std::wstring& name)
 {
     try {
         return wideToUtf8(name);
@@ -16,13 +13,11 @@ std::string narrowName(const std::wstring& name)
     }
 }
 
-} // namespace
-
 JSAPI::~JSAPI() = default;
 
 void JSAPI::addEventHandler(const std::wstring& name, const JSObjectPtr& handler)
 {
-    addEventHandler(narrowName(name), handler);
+    addEventHandler(detail::memberNameToUtf8(name), handler);
 }
 
 void JSAPI::addEventHandler(const std::string&, const JSObjectPtr&)
@@ -32,7 +27,7 @@ void JSAPI::addEventHandler(const std::string&, const JSObjectPtr&)
 
 void JSAPI::removeEventHandler(const std::wstring& name, const JSObjectPtr& handler)
 {
-    removeEventHandler(narrowName(name), handler);
+    removeEventHandler(detail::memberNameToUtf8(name), handler);
 }
 
 void JSAPI::removeEventHandler(const std::string&, const JSObjectPtr&)
@@ -72,7 +67,7 @@ void JSAPI::listMemberNamesWide(std::vector<std::wstring>& names) const
 
 bool JSAPI::hasMethod(const std::wstring& name) const
 {
-    return hasMethod(narrowName(name));
+    return hasMethod(detail::memberNameToUtf8(name));
 }
 
 bool JSAPI::hasMethodObject(const std::string&) const
@@ -82,12 +77,12 @@ bool JSAPI::hasMethodObject(const std::string&) const
 
 bool JSAPI::hasMethodObject(const std::wstring& name) const
 {
-    return hasMethodObject(narrowName(name));
+    return hasMethodObject(detail::memberNameToUtf8(name));
 }
 
 bool JSAPI::hasProperty(const std::wstring& name) const
 {
-    return hasProperty(narrowName(name));
+    return hasProperty(detail::memberNameToUtf8(name));
 }
 
 JSAPIPtr JSAPI::getMethodObject(const std::string&)
@@ -97,27 +92,27 @@ JSAPIPtr JSAPI::getMethodObject(const std::string&)
 
 JSAPIPtr JSAPI::getMethodObject(const std::wstring& name)
 {
-    return getMethodObject(narrowName(name));
+    return getMethodObject(detail::memberNameToUtf8(name));
 }
 
 variant JSAPI::getProperty(const std::wstring& name)
 {
-    return getProperty(narrowName(name));
+    return getProperty(detail::memberNameToUtf8(name));
 }
 
 void JSAPI::setProperty(const std::wstring& name, const variant& value)
 {
-    setProperty(narrowName(name), value);
+    setProperty(detail::memberNameToUtf8(name), value);
 }
 
 void JSAPI::removeProperty(const std::wstring& name)
 {
-    removeProperty(narrowName(name));
+    removeProperty(detail::memberNameToUtf8(name));
 }
 
 variant JSAPI::invoke(const std::wstring& name, const VariantVector& args)
 {
-    return invoke(narrowName(name), args);
+    return invoke(detail::memberNameToUtf8(name), args);
 }
 
 } // namespace FB

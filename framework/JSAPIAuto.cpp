@@ -7,7 +7,6 @@
 
 #include "JSFunction.h"
 #include "JSObject.h"
-#include "utf8_tools.h"
 
 namespace FB {
 
@@ -20,15 +19,6 @@ const char* const kReservedNames[] = {
     "offsetWidth", "offsetHeight", "width", "height",          "attributes", "nodeType", "namespaceURI",
     "localName",   "wrappedJSObject", "prototype", "style", "id",         "constructor",
 };
-
-std::string narrowName(const std::wstring& name)
-{
-    try {
-        return wideToUtf8(name);
-    } catch (const std::exception& e) {
-        throw script_error(e.what());
-    }
-}
 
 } // namespace
 
@@ -82,7 +72,7 @@ void JSAPIAuto::removeMethod(const std::string& name)
 
 void JSAPIAuto::removeMethod(const std::wstring& name)
 {
-    removeMethod(narrowName(name));
+    removeMethod(detail::memberNameToUtf8(name));
 }
 
 void JSAPIAuto::addMethod(const std::string& name, const CallMethodFunctor& method)
@@ -94,7 +84,7 @@ void JSAPIAuto::addMethod(const std::string& name, const CallMethodFunctor& meth
 
 void JSAPIAuto::addMethod(const std::wstring& name, const CallMethodFunctor& method)
 {
-    addMethod(narrowName(name), method);
+    addMethod(detail::memberNameToUtf8(name), method);
 }
 
 void JSAPIAuto::addProperty(const std::string& name, const PropertyFunctors& property)
@@ -106,7 +96,7 @@ void JSAPIAuto::addProperty(const std::string& name, const PropertyFunctors& pro
 
 void JSAPIAuto::addProperty(const std::wstring& name, const PropertyFunctors& property)
 {
-    addProperty(narrowName(name), property);
+    addProperty(detail::memberNameToUtf8(name), property);
 }
 
 void JSAPIAuto::dropProperty(const std::string& name)
@@ -118,7 +108,7 @@ void JSAPIAuto::dropProperty(const std::string& name)
 
 void JSAPIAuto::dropProperty(const std::wstring& name)
 {
-    dropProperty(narrowName(name));
+    dropProperty(detail::memberNameToUtf8(name));
 }
 
 std::string JSAPIAuto::getDescription() const
@@ -223,30 +213,26 @@ JSAPIPtr JSAPIAuto::getMethodObject(const std::string& name)
 
 variant JSAPIAuto::getProperty(const std::string& name)
 {
-    std::shared_ptr<const PropertyFunctors> property;
-    {
-        ObjectLock lock(*this);
-        if (!isValid())
-            throw object_invalidated();
-        if (auto found = properties_.find(name); found != properties_.end()) {
-            if (!isAccessible(name)) {
-                if (!allowDynamicAttributes_)
-                    throw invalid_member(name);
-                return variant();
-            }
-            property = found->second;
-        } else if (allowMethodObjects_ && methods_.count(name)) {
-            return getMethodObject(name);
-        } else if (auto attribute = attributes_.find(name); attribute != attributes_.end()) {
-            return attribute->second.value;
-        } else if (!allowDynamicAttributes_) {
-            throw invalid_member(name);
-        } else {
+    ObjectLock lock(*this);
+    if (!isValid())
+        throw object_invalidated();
+    if (auto found = properties_.find(name); found != properties_.end()) {
+        if (!isAccessible(name)) {
+            if (!allowDynamicAttributes_)
+                throw invalid_member(name);
             return variant();
         }
-        // The getter runs under the lock, but from a copy that outlives its entry.
+        // A copy that outlives its entry, should the getter drop the property.
+        std::shared_ptr<const PropertyFunctors> property = found->second;
         return property->get();
     }
+    if (allowMethodObjects_ && methods_.count(name))
+        return getMethodObject(name);
+    if (auto attribute = attributes_.find(name); attribute != attributes_.end())
+        return attribute->second.value;
+    if (!allowDynamicAttributes_)
+        throw invalid_member(name);
+    return variant();
 }
 
 variant JSAPIAuto::getPropertyIndex(int index)

@@ -92,6 +92,15 @@ TEST_F(JSAPIAutoTest, ConvertedCallsAndResults)
     EXPECT_TRUE(api->hasProperty("k"));
 }
 
+TEST_F(JSAPIAutoTest, WideNamesReachTheNarrowMembers)
+{
+    EXPECT_EQ(api->invoke(L"dostop", {1}).cast<long>(), 2L);
+    EXPECT_TRUE(api->hasMethod(L"Cap"));
+    EXPECT_EQ(api->getProperty(L"version").cast<std::string>(), "1.0.0.1");
+    EXPECT_EQ(errorOf([&] { api->invoke(std::wstring(L"\xD800"), {}); }), "Invalid UTF-16");
+    EXPECT_EQ(errorOf([&] { api->hasProperty(std::wstring(L"x\xDC00")); }), "Invalid UTF-16");
+}
+
 TEST_F(JSAPIAutoTest, BadCastEscapingAMemberBecomesInvalidArguments)
 {
     api->addMethod("strict", [](const VariantVector& args) -> variant { return args.at(0).cast<long>(); });
