@@ -115,6 +115,17 @@ TEST_F(JSObjectTest, QueuedCallsRunWhenTheHostGoesAndFindItGone)
     EXPECT_EQ(callback.use_count(), 1);
 }
 
+TEST_F(JSObjectTest, PageObjectsTakeNoEventHandlersOfTheirOwn)
+{
+    const FB::JSObjectPtr handler = callback;
+    EXPECT_EQ(errorOf([&] { callback->addEventHandler("onload", handler); }), "Not implemented");
+    EXPECT_EQ(errorOf([&] { callback->removeEventHandler(L"onload", handler); }), "Not implemented");
+    EXPECT_EQ(errorOf([&] { callback->addEventSinkObject(handler); }), "Not implemented");
+    EXPECT_EQ(errorOf([&] { callback->removeEventSinkObject(handler); }), "Not implemented");
+    EXPECT_TRUE(callback->getMethodObject("anything") == nullptr);
+    EXPECT_FALSE(callback->hasMethodObject("anything"));
+}
+
 TEST_F(JSObjectTest, FunctionObjectOfAMethod)
 {
     const FB::JSAPIPtr echo = api->getProperty("echo").getJSAPI();
