@@ -168,6 +168,28 @@ TEST_F(JSAPIAutoTest, DynamicAttributesAndReservedNames)
     EXPECT_EQ(api->getProperty("version").cast<std::string>(), "1.0.0.1");
 }
 
+TEST_F(JSAPIAutoTest, ObjectWithoutDynamicAttributesRefusesUnknownNames)
+{
+    struct Closed : BroadcastTestAPI {
+        Closed()
+        {
+            allowDynamicAttributes_ = false;
+            addAttribute("known", 1, false);
+        }
+    };
+    auto closed = std::make_shared<Closed>();
+    EXPECT_FALSE(closed->hasProperty("unknown"));
+    EXPECT_FALSE(closed->hasPropertyIndex(0));
+    EXPECT_TRUE(closed->hasProperty("known"));
+    EXPECT_EQ(errorOf([&] { closed->getProperty("unknown"); }), "The specified member does not exist: unknown");
+    EXPECT_EQ(errorOf([&] { closed->setProperty("unknown", 1); }), "The specified member does not exist: unknown");
+    EXPECT_EQ(errorOf([&] { closed->removePropertyIndex(0); }), "The specified member does not exist: 0");
+    closed->setProperty("known", 2);
+    EXPECT_EQ(closed->getProperty("known").cast<int>(), 2);
+    closed->removeProperty("known"); // attributes go only where script may create them
+    EXPECT_EQ(closed->getProperty("known").cast<int>(), 2);
+}
+
 TEST_F(JSAPIAutoTest, ReadOnlyAttributeRefusesEveryWrite)
 {
     api->addAttribute("fixed", 1, true);
