@@ -1,0 +1,156 @@
+#!/usr/bin/env python3
+"""Writes the skin fixtures the UI library tests read: zip archives (stored,
+deflated, nested names, appended to other data, corrupted on purpose) and small
+PNG images. Usage: make_fixtures.py OUTDIR"""
+import os
+import struct
+import sys
+import zipfile
+import zlib
+
+out = sys.argv[1]
+os.makedirs(out, exist_ok=True)
+
+
+def png(width, height, pixel):
+    """A non-interlaced RGBA PNG; pixel(x, y) answers (r, g, b, a)."""
+    rows = b"".join(b"\0" + b"".join(bytes(pixel(x, y)) for x in range(width)) for y in range(height))
+
+    def chunk(kind, data):
+        body = kind + data
+        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
+
+    header = struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)
+    return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b"")
+
+
+images = {
+    # 20 x 20: a 4-pixel blue frame around a red centre.
+    "frame.png": png(20, 20, lambda x, y: (0, 0, 255, 255) if min(x, y, 19 - x, 19 - y) < 4 else (255, 0, 0, 255)),
+    "red.png": png(4, 4, lambda x, y: (255, 0, 0, 255)),
+    "halfgreen.png": png(4, 4, lambda x, y: (0, 255, 0, 128)),
+    "magenta.png": png(4, 4, lambda x, y: (255, 0, 255, 255) if x < 2 else (0, 0, 255, 255)),
+    # Left half red, right half blue: shows which part of the source was drawn.
+    "halves.png": png(10, 10, lambda x, y: (255, 0, 0, 255) if x < 5 else (0, 0, 255, 255)),
+}
+for name, data in images.items():
+    with open(os.path.join(out, name), "wb") as f:
+        f.write(data)
+
+big = bytes((i * 7 + i // 256) & 0xFF for i in range(40000))
+skin = '<?xml version="1.0"?><Window size="300,200"><Label name="a" text="x"/></Window>'
+
+with zipfile.ZipFile(os.path.join(out, "skin.zip"), "w") as z:
+    z.writestr(zipfile.ZipInfo("MainFrame.xml", (2020, 5, 17, 10, 30, 0)), skin, zipfile.ZIP_DEFLATED)
+    z.writestr("stored.txt", "stored bytes", zipfile.ZIP_STORED)
+    z.writestr("big.bin", big, zipfile.ZIP_DEFLATED)
+    z.writestr("img/red.png", images["red.png"], zipfile.ZIP_STORED)
+    z.writestr("empty.txt", "", zipfile.ZIP_STORED)
+    z.writestr(zipfile.ZipInfo("sub/"), "")
+    for name, data in images.items():
+        z.writestr("images/" + name, data, zipfile.ZIP_DEFLATED)
+
+with open(os.path.join(out, "skin.zip"), "rb") as f:
+    archive = f.read()
+
+# The same archive behind 1000 bytes of other data (as when appended to a program).
+with open(os.path.join(out, "appended.zip"), "wb") as f:
+    f.write(b"MZ" + b"\x90" * 998 + archive)
+
+
+def corrupt(name, edit):
+    data = bytearray(archive)
+    edit(data)
+    with open(os.path.join(out, name), "wb") as f:
+        f.write(bytes(data))
+
+
+def local_header(data, entry_name):
+    at = data.find(b"PK\x03\x04" + b"", 0)
+    while at >= 0:
+        name_len = struct.unpack_from("<H", data, at + 26)[0]
+        if data[at + 30:at + 30 + name_len] == entry_name:
+            return at
+        at = data.find(b"PK\x03\x04", at + 4)
+    raise SystemExit("no local header for %r" % entry_name)
+
+
+def central_header(data, entry_name):
+    at = data.find(b"PK\x01\x02")
+    while at >= 0:
+        name_len = struct.unpack_from("<H", data, at + 28)[0]
+        if data[at + 46:at + 46 + name_len] == entry_name:
+            return at
+        at = data.find(b"PK\x01\x02", at + 4)
+    raise SystemExit("no central header for %r" % entry_name)
+
+
+def flip_stored_byte(data):
+    at = local_header(data, b"stored.txt")
+    data[at + 30 + len(b"stored.txt")] ^= 0x01
+
+
+def bad_crc_deflated(data):
+    at = central_header(data, b"MainFrame.xml")
+    data[at + 16] ^= 0xFF
+
+
+def lying_size(data):
+    at = central_header(data, b"big.bin")
+    struct.pack_into("<I", data, at + 20, 0x7FFFFFF0)  # compressed size far beyond the archive
+
+
+def lying_name_length(data):
+    at = central_header(data, b"stored.txt")
+    struct.pack_into("<H", data, at + 28, 0xFFFF)
+
+
+def lying_local_offset(data):
+    at = central_header(data, b"stored.txt")
+    struct.pack_into("<I", data, at + 42, 0xFFFFFF00)
+
+
+def multi_disk(data):
+    at = data.rfind(b"PK\x05\x06")
+    struct.pack_into("<H", data, at + 4, 1)
+
+
+def count_mismatch(data):
+    at = data.rfind(b"PK\x05\x06")
+    struct.pack_into("<H", data, at + 8, 1)
+
+
+def directory_beyond_end(data):
+    at = data.rfind(b"PK\x05\x06")
+    struct.pack_into("<I", data, at + 16, 0x00FFFFFF)
+
+
+def garbled_deflate(data):
+    at = local_header(data, b"big.bin")
+    start = at + 30 + len(b"big.bin")
+    for i in range(start + 10, start + 60):
+        data[i] = 0xFF
+
+
+corrupt("badcrc-stored.zip", flip_stored_byte)
+corrupt("badcrc-deflated.zip", bad_crc_deflated)
+corrupt("lying-size.zip", lying_size)
+corrupt("lying-namelength.zip", lying_name_length)
+corrupt("lying-offset.zip", lying_local_offset)
+corrupt("multidisk.zip", multi_disk)
+corrupt("countmismatch.zip", count_mismatch)
+corrupt("cdbeyond.zip", directory_beyond_end)
+corrupt("garbled.zip", garbled_deflate)
+with open(os.path.join(out, "truncated.zip"), "wb") as f:
+    f.write(archive[: len(archive) // 2])
+with open(os.path.join(out, "notazip.zip"), "wb") as f:
+    f.write(b"just some text, no archive here" * 10)
+
+# A skin folder on disk and the same skin zipped, for the loaders.
+os.makedirs(os.path.join(out, "skinfolder"), exist_ok=True)
+with open(os.path.join(out, "skinfolder", "MainFrame.xml"), "w", encoding="utf-8") as f:
+    f.write("\ufeff" + skin)
+with open(os.path.join(out, "skinfolder", "empty.xml"), "w") as f:
+    pass
+with open(os.path.join(out, "skinfolder", "frame.png"), "wb") as f:
+    f.write(images["frame.png"])
