@@ -521,9 +521,10 @@ void CRenderKit::DrawColor(HDC dc, const RECT& rc, DWORD color) {
   BYTE* bits = nullptr;
   HBITMAP pixel = createDib(dc, 1, 1, &bits);
   if (!pixel) return;
-  bits[0] = static_cast<BYTE>(GetBValue(color) * alpha / 255);
+  // ARGB's low byte is blue, as in the DIB's BGRA order.
+  bits[0] = static_cast<BYTE>(GetRValue(color) * alpha / 255);
   bits[1] = static_cast<BYTE>(GetGValue(color) * alpha / 255);
-  bits[2] = static_cast<BYTE>(GetRValue(color) * alpha / 255);
+  bits[2] = static_cast<BYTE>(GetBValue(color) * alpha / 255);
   bits[3] = alpha;
   RECT whole = {0, 0, 1, 1};
   DrawImage(dc, pixel, rc, rc, whole, RECT{0, 0, 0, 0}, true, 255);
