@@ -565,8 +565,15 @@ bool CWindowManagerUI::RemoveTranslateAccelerator(ITranslateAccelerator* a) {
   return removeItem(m_aTranslateAccelerator, a);
 }
 
+CControlUI* CALLBACK CWindowManagerUI::forgetProc(CControlUI* control, LPVOID data) {
+  static_cast<CWindowManagerUI*>(data)->ForgetControl(control);
+  return nullptr;
+}
+
 bool CWindowManagerUI::AddDelayedCleanup(CControlUI* control) {
   if (!control) return false;
+  // Until it is deleted, a removed control is neither found by name nor focused.
+  control->SearchControl(forgetProc, this, UIFIND_ALL);
   control->SetManager(this, nullptr, false);
   if (!addUnique(m_aDelayedCleanup, control)) return false;
   // The window deletes them at its next deferred-deletion message.
@@ -664,7 +671,7 @@ void CWindowManagerUI::SendNotify(TNotifyMsgUI& msg, bool async) {
     return;
   }
   if (msg.pSender && !msg.pSender->OnNotify(&msg)) return;
-  for (int i = 0; i < m_aNotifiers.GetSize(); ++i) static_cast<INotifyUI*>(m_aNotifiers.GetAt(i))->Notify(msg);
+  for (int i = 0; i < m_aNotifiers.GetSize(); ++i) static_cast<INotifyUI*>(m_aNotifiers.GetAt(i))->OnNotify(msg);
 }
 
 void CWindowManagerUI::SendNotify(CControlUI* control, const wchar_t* type, WPARAM wParam, LPARAM lParam,
@@ -685,7 +692,7 @@ void CWindowManagerUI::deliverAsyncNotifications() {
       delete msg;
       continue;
     }
-    for (int i = 0; i < m_aNotifiers.GetSize(); ++i) static_cast<INotifyUI*>(m_aNotifiers.GetAt(i))->Notify(*msg);
+    for (int i = 0; i < m_aNotifiers.GetSize(); ++i) static_cast<INotifyUI*>(m_aNotifiers.GetAt(i))->OnNotify(*msg);
     delete msg;
   }
 }
@@ -743,6 +750,7 @@ void CWindowManagerUI::SetResourceZipBuffer(const void* data, unsigned int size)
 }
 
 HZIP CWindowManagerUI::GetZipArchive() { return settings().zip; }
+CPtrArrayUI& CWindowManagerUI::liveManagers() { return settings().managers; }
 const CUIString& CWindowManagerUI::GetDefaultFontFace() { return settings().defaultFontFace; }
 void CWindowManagerUI::SetDefaultFontFace(const wchar_t* face) { settings().defaultFontFace = face; }
 

@@ -109,7 +109,7 @@ struct TNotifyMsgUI {
 
 class INotifyUI {
  public:
-  virtual void Notify(TNotifyMsgUI& msg) = 0;
+  virtual void OnNotify(TNotifyMsgUI& msg) = 0;
 
  protected:
   ~INotifyUI() = default;
@@ -117,7 +117,7 @@ class INotifyUI {
 
 class IMessageFilterUI {
  public:
-  virtual LRESULT MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) = 0;
+  virtual LRESULT FilterMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) = 0;
 
  protected:
   ~IMessageFilterUI() = default;
@@ -292,6 +292,8 @@ class CWindowManagerUI {
     UINT nativeId;
     bool killed;
   };
+  static CPtrArrayUI& liveManagers();
+  static CControlUI* CALLBACK forgetProc(CControlUI* control, LPVOID data);
   static CControlUI* CALLBACK nameMapProc(CControlUI* control, LPVOID data);
   static CControlUI* CALLBACK findAtProc(CControlUI* control, LPVOID data);
   static CControlUI* CALLBACK tabProc(CControlUI* control, LPVOID data);

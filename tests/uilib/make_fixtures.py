@@ -3,6 +3,7 @@
 deflated, nested names, appended to other data, corrupted on purpose) and small
 PNG images. Usage: make_fixtures.py OUTDIR"""
 import os
+import shutil
 import struct
 import sys
 import zipfile
@@ -152,5 +153,17 @@ with open(os.path.join(out, "skinfolder", "MainFrame.xml"), "w", encoding="utf-8
     f.write("\ufeff" + skin)
 with open(os.path.join(out, "skinfolder", "empty.xml"), "w") as f:
     pass
+with open(os.path.join(out, "skinfolder", "child.xml"), "w", encoding="utf-8") as f:
+    f.write('<Window><HorizontalLayout name="inner"><Control name="left" width="30"/><Control name="right"/></HorizontalLayout></Window>')
 with open(os.path.join(out, "skinfolder", "frame.png"), "wb") as f:
     f.write(images["frame.png"])
+
+# The sample skin, with the images it names.
+sample = os.path.join(out, "sample")
+os.makedirs(sample, exist_ok=True)
+here = os.path.dirname(os.path.abspath(__file__))
+for name in ("MainFrame.xml", "child.xml"):
+    shutil.copy(os.path.join(here, "sample", name), os.path.join(sample, name))
+for name in ("frame.png", "halves.png"):
+    with open(os.path.join(sample, name), "wb") as f:
+        f.write(images[name])
