@@ -70,16 +70,22 @@ void CLineLayoutUI::OnEvent(TEventMsgUI& event) {
       bool trailing = m_iSepSize > 0;
       LONG& edge = m_bVertical ? (trailing ? rc.bottom : rc.top) : (trailing ? rc.right : rc.left);
       LONG point = m_bVertical ? event.ptMouse.y : event.ptMouse.x;
-      // Follow only while the cursor is beyond the edge in the direction of motion.
+      // Follow only while the cursor is beyond the edge in the direction of
+      // motion. The last point moves with every event, so a cursor that went
+      // past a limit takes the edge along again as soon as it comes back.
       bool follows = (delta > 0 && point > edge) || (delta < 0 && point < edge);
+      ptLastMouse = event.ptMouse;
       if (follows) {
-        edge += delta;
+        // The edge moves with the cursor but never past it.
+        LONG toCursor = point - edge;
+        edge += delta > 0 ? std::min(delta, toCursor) : std::max(delta, toCursor);
         int size = m_bVertical ? rc.bottom - rc.top : rc.right - rc.left;
         int low = m_bVertical ? GetMinHeight() : GetMinWidth();
         int high = m_bVertical ? GetMaxHeight() : GetMaxWidth();
         int current = m_bVertical ? m_rcNewPos.bottom - m_rcNewPos.top : m_rcNewPos.right - m_rcNewPos.left;
         if (size < low || size > high) {
-          if (current == low || current == high) return;
+          // Pushing further past the limit already reached changes nothing.
+          if ((size < low && current == low) || (size > high && current == high)) return;
           size = clampTo(size, low, high);
           if (trailing) edge = (m_bVertical ? rc.top : rc.left) + size;
           else edge = (m_bVertical ? rc.bottom : rc.right) - size;
@@ -88,7 +94,6 @@ void CLineLayoutUI::OnEvent(TEventMsgUI& event) {
         m_rcNewPos = rc;
         if (m_bVertical) m_cxyFixed.cy = rc.bottom - rc.top;
         else m_cxyFixed.cx = rc.right - rc.left;
-        ptLastMouse = event.ptMouse;
         if (m_bImmMode) {
           m_rcItem = m_rcNewPos;
           NeedParentUpdate();

@@ -272,18 +272,17 @@ bool CWindowManagerUI::HandleWindowMessage(UINT msg, WPARAM wParam, LPARAM lPara
       }
       CUIString tip = hover->GetToolTip();
       if (tip.IsEmpty()) return true;
-      ensureTooltip();
-      if (!m_hwndTooltip) return true;
+      static CUIString tipText;  // the tool reads it while it shows
+      tipText = tip;
       m_ToolTip.cbSize = sizeof(TOOLINFOW);
       m_ToolTip.uFlags = TTF_IDISHWND;
       m_ToolTip.hwnd = m_hWndPaint;
       m_ToolTip.uId = reinterpret_cast<UINT_PTR>(m_hWndPaint);
       m_ToolTip.hinst = GetModuleInstance();
-      m_ToolTip.lpszText = const_cast<wchar_t*>(hover->GetToolTip().GetData());
-      static CUIString tipText;  // lives while the tool shows it
-      tipText = tip;
       m_ToolTip.lpszText = const_cast<wchar_t*>(tipText.GetData());
       m_ToolTip.rect = hover->GetPos();
+      ensureTooltip();
+      if (!m_hwndTooltip) return true;
       ::SendMessageW(m_hwndTooltip, TTM_SETMAXTIPWIDTH, 0, hover->GetToolTipWidth());
       ::SendMessageW(m_hwndTooltip, TTM_SETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&m_ToolTip));
       ::SendMessageW(m_hwndTooltip, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&m_ToolTip));

@@ -230,6 +230,40 @@ TEST(ScrollBar, ButtonsStepTheOwnerAndRepeatWhileHeld) {
   EXPECT_EQ(200, list->GetScrollPos().cy);  // a page of 300, held within the range of 200
 }
 
+TEST(Layouts, DraggingTheSeparatorResizesTheLayout) {
+  Skin skin(
+      L"<VerticalLayout><VerticalLayout name=\"top\" height=\"100\" sepheight=\"4\" sepimm=\"true\" "
+      L"minheight=\"50\" maxheight=\"150\"/><Control name=\"rest\"/></VerticalLayout>",
+      RECT{0, 0, 200, 300});
+  auto* top = static_cast<CVerticalLayoutUI*>(skin[L"top"]);
+  ASSERT_NE(nullptr, top);
+  EXPECT_EQ("0,96,200,100", text(top->GetThumbRect()));
+  EXPECT_EQ(static_cast<UINT>(UIFLAG_SETCURSOR), top->GetInputFlags());
+  auto send = [&](int type, int y) {
+    TEventMsgUI event;
+    event.Type = type;
+    event.ptMouse = POINT{100, y};
+    top->HandleEvent(event);
+  };
+  struct Step {
+    int type, y, height;
+  } steps[] = {
+      {UIEVENT_BUTTONDOWN, 98, 100}, {UIEVENT_MOUSEMOVE, 128, 128},
+      {UIEVENT_MOUSEMOVE, 400, 150},  // held at the maximum
+      {UIEVENT_MOUSEMOVE, 390, 150},  // moving back, still below the edge
+      {UIEVENT_MOUSEMOVE, 140, 140},  // the edge follows as soon as the cursor passes it
+      {UIEVENT_MOUSEMOVE, 20, 50},    // held at the minimum
+      {UIEVENT_MOUSEMOVE, 10, 50},    // further past it: nothing changes
+      {UIEVENT_BUTTONUP, 10, 50},     {UIEVENT_MOUSEMOVE, 120, 50},  // no longer dragging
+  };
+  for (const Step& step : steps) {
+    send(step.type, step.y);
+    EXPECT_EQ(step.height, top->GetFixedHeight()) << step.type << "@" << step.y;
+  }
+  skin.root->SetPos(RECT{0, 0, 200, 300});
+  EXPECT_EQ("0,50,200,300", text(skin.pos(L"rest")));
+}
+
 namespace {
 
 class CountingCallback : public IDialogBuilderCallback {
