@@ -4,7 +4,7 @@
 # time. A crash fails the test; libFuzzer leaves the input beside the target
 # (crash-*), to become a table case of the unit tests.
 set -euo pipefail
-seconds=${FUZZ_SECONDS:-20}
+seconds=${FUZZ_SECONDS:-10}
 src=$SOURCE_DIR/uilib
 here=$SOURCE_DIR/tests/uilib/fuzz
 out=$BUILD_DIR/tests/uilib/fuzz
