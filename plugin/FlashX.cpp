@@ -21,16 +21,28 @@ CFlashX::CFlashX() : CFlashX(Binding{}) {}
 
 CFlashX::CFlashX(Binding binding) : binding(binding)
 {
-    engine = CreateStrevo(this);
+    if (!binding.bindingStartsEngine)
+        startEngine();
 }
 
 CFlashX::~CFlashX()
 {
+    stopEngine();
+    logCallback.reset();
+    volumeCallback.store(nullptr);
+}
+
+void CFlashX::startEngine()
+{
+    if (!engine)
+        engine = CreateStrevo(this);
+}
+
+void CFlashX::stopEngine()
+{
     if (engine)
         DeleteStrevo(engine);
     engine = nullptr;
-    logCallback.reset();
-    volumeCallback.store(nullptr);
 }
 
 void CFlashX::DebugPrint(const wchar_t* format, ...)

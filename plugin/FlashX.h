@@ -25,6 +25,10 @@ public:
     // What differs between the two bindings of the controller.
     struct Binding {
         bool logsSendResult = false; // the COM control logs "sendvideoX" after a send attempt
+        // The binding creates the engine (startEngine) once it is fully built and
+        // deletes it (stopEngine) first thing in its own destructor, so engine
+        // threads never reach a half-built or half-destroyed observer.
+        bool bindingStartsEngine = false;
     };
 
     CFlashX();
@@ -51,6 +55,9 @@ public:
     const char* lastLogLine() const { return logLine; }
 
 protected:
+    void startEngine();
+    void stopEngine();
+
     // Writes "<Y-M-D h:m:s>", none padded, into timestampText.
     virtual void FormatTimestamp();
     static void DebugPrint(const wchar_t* format, ...);

@@ -1,0 +1,82 @@
+// Plexhost::CFlashX: the COM class FlashX, the broadcast controller for page script.
+//
+// The controller core (::CFlashX) keeps the broadcast state and runs the commands;
+// this class binds it to IFlashX. Callbacks are dispatch objects handed in as
+// VARIANT arguments (anything but VT_DISPATCH means "no callback") and are called
+// through their default member. The send and log callbacks are kept between calls;
+// the others serve one call.
+//
+// Threading: apartment-threaded. Every IFlashX call arrives on the page's thread.
+// Volume reports arrive on engine threads: SetVolCb marshals the callback into a
+// stream, which the first report after it takes (an atomic exchange, no lock with
+// the page's thread) and unmarshals inside a multithreaded apartment of its own.
+// A stream nobody took is released with its marshalled reference on destruction.
+#pragma once
+
+#include "ConnectionPoints.h"
+#include "Dispatch.h"
+#include "FlashX.h"
+#include "ObjectRoot.h"
+#include "ObjectSafety.h"
+#include "ObjectWithSite.h"
+#include "Plexhost.h"
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+namespace Plexhost {
+
+class DispatchCallback;
+
+class CFlashX : public Atl::ObjectRoot,
+                public Atl::DispatchImpl<IFlashX, &IID_IFlashX>,
+                public Atl::ConnectionPointContainerImpl<CFlashX>,
+                public Atl::ObjectWithSiteImpl<CFlashX>,
+                public Atl::ObjectSafetyImpl<CFlashX, INTERFACESAFE_FOR_UNTRUSTED_CALLER |
+                                                          INTERFACESAFE_FOR_UNTRUSTED_DATA>,
+                public ::CFlashX {
+public:
+    CFlashX();
+    ~CFlashX() override;
+
+    static const Atl::InterfaceEntry* interfaceEntries();
+
+    // IFlashX
+    STDMETHODIMP sendvideoX(BSTR audioname, BSTR streamurl, BSTR resolution, BSTR level,
+                            VARIANT IsSendStartCallback, LONG* out) override;
+    STDMETHODIMP dostop(LONG stop, LONG* stopped) override;
+    STDMETHODIMP Cap(BSTR camname, VARIANT IsSendStartCallback, LONG* result) override;
+    STDMETHODIMP ISready(VARIANT IsReadyCallback, LONG* result) override;
+    STDMETHODIMP CapStop(VARIANT IsCapStopCallback) override;
+    STDMETHODIMP LogPrintf(VARIANT LogPrintfCallback) override;
+    STDMETHODIMP SetMute(LONG Bmute, LONG* result) override;
+    STDMETHODIMP SetVol(LONG Vol, LONG* result) override;
+    STDMETHODIMP PrintLog() override;
+    STDMETHODIMP endstream() override;
+    STDMETHODIMP SetVolCb(VARIANT VolCallback) override;
+
+    // Engine thread.
+    void OnVolumeLevel(int level) override;
+
+    // Enables "SeDebugPrivilege" in the process token; failures are ignored.
+    static void EnableDebugPrivilege();
+
+protected:
+    // Time stamps from the runtime's 64-bit time and local-time conversion.
+    void FormatTimestamp() override;
+
+private:
+    void deliverVolume(int level);
+
+    std::shared_ptr<DispatchCallback> m_sendCallback;
+    std::shared_ptr<DispatchCallback> m_logCallback;
+    std::atomic<IStream*> m_volumeStream{nullptr};
+    // A marshalling failure in SetVolCb: the engine side drops its callback.
+    std::atomic<bool> m_volumeDropped{false};
+    // Engine side only (and destruction, after the engine is gone).
+    std::mutex m_volumeLock;
+    IDispatch* m_volumeCallback = nullptr;
+};
+
+} // namespace Plexhost

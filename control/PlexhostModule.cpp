@@ -1,0 +1,118 @@
+// Plexhost.dll's module and its COM exports.
+//
+// The merged proxy/stub of IFlashX (from the interface compiler, entry points
+// prefixed Prx) answers first where both parts have something to say; the rest
+// goes to the module with its one class, FlashX.
+#include "FlashXControl.h"
+#include "DllModule.h"
+#include "resource.h"
+
+extern "C" {
+BOOL WINAPI PrxDllMain(HINSTANCE instance, DWORD reason, LPVOID reserved);
+HRESULT WINAPI PrxDllCanUnloadNow();
+HRESULT WINAPI PrxDllGetClassObject(REFCLSID clsid, REFIID iid, void** out);
+HRESULT WINAPI PrxDllRegisterServer();
+HRESULT WINAPI PrxDllUnregisterServer();
+}
+
+namespace {
+
+class CPlexhostModule : public Atl::DllModule {
+public:
+    using DllModule::DllModule;
+
+protected:
+    void addReplacements(Atl::Registrar& registrar) const override
+    {
+        registrar.addReplacement(L"APPID", L"{2785B0E4-81E4-4759-8039-FA3AA191B2EF}");
+    }
+};
+
+const Atl::ObjectMapEntry objectMap[] = {
+    {&CLSID_FlashX, &Atl::ComObject<Plexhost::CFlashX>::Create, IDR_FLASHX},
+    {},
+};
+
+CPlexhostModule module(objectMap, &LIBID_PlexhostLib, IDR_PLEXHOST);
+
+} // namespace
+
+extern "C" {
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
+{
+    try {
+        if (!PrxDllMain(instance, reason, reserved))
+            return FALSE;
+        return module.dllMain(instance, reason);
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+STDAPI DllCanUnloadNow()
+{
+    try {
+        HRESULT hr = PrxDllCanUnloadNow();
+        if (hr != S_OK)
+            return hr;
+        return module.canUnloadNow();
+    } catch (...) {
+        return S_FALSE;
+    }
+}
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out)
+{
+    try {
+        if (SUCCEEDED(PrxDllGetClassObject(clsid, iid, out)))
+            return S_OK;
+        return module.getClassObject(clsid, iid, out);
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+}
+
+STDAPI DllRegisterServer()
+{
+    try {
+        HRESULT hr = module.registerServer();
+        if (FAILED(hr))
+            return hr;
+        return PrxDllRegisterServer();
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+}
+
+STDAPI DllUnregisterServer()
+{
+    try {
+        HRESULT hr = module.unregisterServer();
+        if (FAILED(hr))
+            return hr;
+        // Registering the proxy/stub once more makes its removal complete.
+        PrxDllRegisterServer();
+        return PrxDllUnregisterServer();
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+}
+
+STDAPI DllInstall(BOOL install, LPCWSTR commandLine)
+{
+    try {
+        if (Atl::isPerUserCommand(commandLine))
+            module.setPerUser(true);
+        if (!install)
+            return DllUnregisterServer();
+        HRESULT hr = DllRegisterServer();
+        if (FAILED(hr))
+            DllUnregisterServer();
+        return hr;
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+}
+
+} // extern "C"

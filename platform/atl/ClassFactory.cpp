@@ -1,0 +1,48 @@
+#include "ClassFactory.h"
+
+namespace Atl {
+
+const InterfaceEntry* ClassFactory::interfaceEntries()
+{
+    static const InterfaceEntry entries[] = {entry<ClassFactory, IClassFactory>(IID_IClassFactory), {}};
+    return entries;
+}
+
+HRESULT ClassFactory::Create(CreatorFunction creator, REFIID iid, void** out)
+{
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    if (!creator)
+        return CLASS_E_CLASSNOTAVAILABLE;
+    auto* factory = new (std::nothrow) ComObject<ClassFactory>();
+    if (!factory)
+        return E_OUTOFMEMORY;
+    factory->creator = creator;
+    factory->AddRef();
+    HRESULT hr = factory->QueryInterface(iid, out);
+    factory->Release();
+    return hr;
+}
+
+STDMETHODIMP ClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** out)
+{
+    try {
+        return creator(outer, iid, out);
+    } catch (...) {
+        if (out)
+            *out = nullptr;
+        return E_UNEXPECTED;
+    }
+}
+
+STDMETHODIMP ClassFactory::LockServer(BOOL lock)
+{
+    if (lock)
+        ModuleLock::lock();
+    else
+        ModuleLock::unlock();
+    return S_OK;
+}
+
+} // namespace Atl

@@ -1,0 +1,207 @@
+#include "DllModule.h"
+
+#include <oleauto.h>
+
+#include <vector>
+
+namespace Atl {
+namespace {
+
+DllModule* currentModule = nullptr;
+
+using RegisterForUser = HRESULT(WINAPI*)(ITypeLib*, OLECHAR*, OLECHAR*);
+using UnregisterForUser = HRESULT(WINAPI*)(REFGUID, WORD, WORD, LCID, SYSKIND);
+
+template <class Function>
+Function oleautEntry(const char* name)
+{
+    HMODULE oleaut = GetModuleHandleW(L"oleaut32.dll");
+    FARPROC entry = oleaut ? GetProcAddress(oleaut, name) : nullptr;
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(entry));
+}
+
+std::wstring moduleFileName(HINSTANCE instance)
+{
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        DWORD length = GetModuleFileNameW(instance, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0)
+            return {};
+        if (length < buffer.size())
+            return std::wstring(buffer.data(), length);
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+// The type library inside the module, else in the .tlb beside it.
+HRESULT loadModuleTypeLibrary(const std::wstring& modulePath, ITypeLib** library, std::wstring& loadedPath)
+{
+    loadedPath = modulePath;
+    HRESULT hr = LoadTypeLibEx(modulePath.c_str(), REGKIND_NONE, library);
+    if (SUCCEEDED(hr))
+        return hr;
+    size_t dot = modulePath.find_last_of(L'.');
+    size_t slash = modulePath.find_last_of(L"\\/");
+    if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash))
+        return hr;
+    loadedPath = modulePath.substr(0, dot) + L".tlb";
+    return LoadTypeLibEx(loadedPath.c_str(), REGKIND_NONE, library);
+}
+
+} // namespace
+
+DllModule::DllModule(const ObjectMapEntry* objects, const GUID* libid, UINT appIdResource)
+    : objects_(objects), libid_(libid), appIdResource_(appIdResource)
+{
+    currentModule = this;
+}
+
+DllModule::~DllModule()
+{
+    if (currentModule == this)
+        currentModule = nullptr;
+}
+
+DllModule* DllModule::current()
+{
+    return currentModule;
+}
+
+BOOL DllModule::dllMain(HINSTANCE instance, DWORD reason)
+{
+    if (reason == DLL_PROCESS_ATTACH) {
+        instance_ = instance;
+        try {
+            modulePath_ = moduleFileName(instance);
+        } catch (...) {
+            return FALSE;
+        }
+    }
+    return TRUE;
+}
+
+HRESULT DllModule::getClassObject(REFCLSID clsid, REFIID iid, void** out) const
+{
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    for (const ObjectMapEntry* entry = objects_; entry && entry->clsid; ++entry) {
+        if (IsEqualCLSID(clsid, *entry->clsid))
+            return ClassFactory::Create(entry->create, iid, out);
+    }
+    return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+HRESULT DllModule::canUnloadNow() const
+{
+    return ModuleLock::current() == 0 ? S_OK : S_FALSE;
+}
+
+void DllModule::addReplacements(Registrar&) const {}
+
+HRESULT DllModule::prepareRegistrar(Registrar& registrar, HKEY& userClasses) const
+{
+    registrar.addReplacement(L"MODULE", modulePath_);
+    addReplacements(registrar);
+    userClasses = nullptr;
+    if (!perUser_)
+        return S_OK;
+    LONG status = RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_READ | KEY_WRITE,
+                                  nullptr, &userClasses, nullptr);
+    if (status != ERROR_SUCCESS)
+        return HRESULT_FROM_WIN32(static_cast<DWORD>(status));
+    registrar.setClassesRoot(userClasses);
+    return S_OK;
+}
+
+HRESULT DllModule::registerServer()
+{
+    Registrar registrar;
+    HKEY userClasses = nullptr;
+    HRESULT hr = prepareRegistrar(registrar, userClasses);
+    if (SUCCEEDED(hr) && appIdResource_)
+        hr = registrar.registerResource(instance_, appIdResource_);
+    for (const ObjectMapEntry* entry = objects_; SUCCEEDED(hr) && entry && entry->clsid; ++entry) {
+        if (entry->registryResource)
+            hr = registrar.registerResource(instance_, entry->registryResource);
+    }
+    if (SUCCEEDED(hr))
+        hr = registerTypeLibrary();
+    if (userClasses)
+        RegCloseKey(userClasses);
+    return hr;
+}
+
+HRESULT DllModule::unregisterServer()
+{
+    Registrar registrar;
+    HKEY userClasses = nullptr;
+    HRESULT hr = prepareRegistrar(registrar, userClasses);
+    for (const ObjectMapEntry* entry = objects_; SUCCEEDED(hr) && entry && entry->clsid; ++entry) {
+        if (entry->registryResource)
+            hr = registrar.unregisterResource(instance_, entry->registryResource);
+    }
+    if (SUCCEEDED(hr))
+        hr = unregisterTypeLibrary();
+    if (SUCCEEDED(hr) && appIdResource_)
+        hr = registrar.unregisterResource(instance_, appIdResource_);
+    if (userClasses)
+        RegCloseKey(userClasses);
+    return hr;
+}
+
+HRESULT DllModule::registerTypeLibrary() const
+{
+    if (!libid_)
+        return S_OK;
+    ITypeLib* library = nullptr;
+    std::wstring path;
+    HRESULT hr = loadModuleTypeLibrary(modulePath_, &library, path);
+    if (FAILED(hr))
+        return hr;
+    if (perUser_) {
+        auto forUser = oleautEntry<RegisterForUser>("RegisterTypeLibForUser");
+        hr = forUser ? forUser(library, path.data(), nullptr) : E_NOTIMPL;
+    } else {
+        hr = RegisterTypeLib(library, path.data(), nullptr);
+    }
+    library->Release();
+    return hr;
+}
+
+HRESULT DllModule::unregisterTypeLibrary() const
+{
+    if (!libid_)
+        return S_OK;
+    ITypeLib* library = nullptr;
+    std::wstring path;
+    HRESULT hr = loadModuleTypeLibrary(modulePath_, &library, path);
+    if (FAILED(hr))
+        return hr;
+    TLIBATTR* attributes = nullptr;
+    hr = library->GetLibAttr(&attributes);
+    if (FAILED(hr)) {
+        library->Release();
+        return hr;
+    }
+    const TLIBATTR a = *attributes;
+    library->ReleaseTLibAttr(attributes);
+    library->Release();
+    // Not registered (any more) counts as done: unregistering twice is no error.
+    BSTR registeredPath = nullptr;
+    if (FAILED(QueryPathOfRegTypeLib(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid, &registeredPath)))
+        return S_OK;
+    SysFreeString(registeredPath);
+    if (perUser_) {
+        auto forUser = oleautEntry<UnregisterForUser>("UnRegisterTypeLibForUser");
+        return forUser ? forUser(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid, a.syskind) : E_NOTIMPL;
+    }
+    return UnRegisterTypeLib(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid, a.syskind);
+}
+
+bool isPerUserCommand(const wchar_t* commandLine)
+{
+    return commandLine && _wcsnicmp(commandLine, L"user", 5) == 0;
+}
+
+} // namespace Atl

@@ -1,0 +1,77 @@
+// The COM side of a DLL: its object map, lock count, registration and exports.
+//
+// A DLL makes one module object (usually a subclass that adds its registry
+// replacements) and forwards its exports to it:
+//
+//   const Atl::ObjectMapEntry objects[] = {
+//       {&CLSID_Thing, &Atl::ComObject<Thing>::Create, IDR_THING}, {}};
+//   MyModule module(objects, LIBID_ThingLib, IDR_APPID);
+//   STDAPI DllGetClassObject(REFCLSID c, REFIID i, void** o) { return module.getClassObject(c, i, o); }
+//
+// Registration applies the module's AppID script (when it has one), each class's
+// script and registers the type library found in the module's own file;
+// unregistration does the same in reverse. The per-user switch sends HKCR keys to
+// HKCU\Software\Classes and registers the type library for the current user.
+//
+// Threading: DllMain, the registration calls and the per-user switch run on the
+// loader's thread; getClassObject and canUnloadNow may be called on any thread.
+#pragma once
+
+#include "ClassFactory.h"
+#include "Registrar.h"
+
+#include <string>
+
+namespace Atl {
+
+struct ObjectMapEntry {
+    const CLSID* clsid = nullptr; // null ends the map
+    CreatorFunction create = nullptr;
+    UINT registryResource = 0; // 0: the class has no script
+};
+
+class DllModule {
+public:
+    // appIdResource 0: no AppID script. libid null: no type library.
+    DllModule(const ObjectMapEntry* objects, const GUID* libid, UINT appIdResource);
+    virtual ~DllModule();
+    DllModule(const DllModule&) = delete;
+    DllModule& operator=(const DllModule&) = delete;
+
+    // The module of this DLL; null before one was constructed.
+    static DllModule* current();
+
+    BOOL dllMain(HINSTANCE instance, DWORD reason);
+    HRESULT getClassObject(REFCLSID clsid, REFIID iid, void** out) const;
+    HRESULT canUnloadNow() const;
+    HRESULT registerServer();
+    HRESULT unregisterServer();
+
+    void setPerUser(bool perUser) { perUser_ = perUser; }
+    bool perUser() const { return perUser_; }
+
+    HINSTANCE instance() const { return instance_; }
+    const std::wstring& modulePath() const { return modulePath_; }
+
+protected:
+    // Adds the module's own replacements; "MODULE" is already there.
+    virtual void addReplacements(Registrar& registrar) const;
+
+private:
+    HRESULT prepareRegistrar(Registrar& registrar, HKEY& userClasses) const;
+    HRESULT registerTypeLibrary() const;
+    HRESULT unregisterTypeLibrary() const;
+
+    const ObjectMapEntry* objects_;
+    const GUID* libid_;
+    UINT appIdResource_;
+    HINSTANCE instance_ = nullptr;
+    std::wstring modulePath_;
+    bool perUser_ = false;
+};
+
+// True for the DllInstall command text that asks for per-user registration:
+// "user" in any case, and nothing after it.
+bool isPerUserCommand(const wchar_t* commandLine);
+
+} // namespace Atl

@@ -1,0 +1,21 @@
+#!/bin/bash
+# Page script: each scripts/*.js (with the harness) runs under cscript against
+# the registered control.
+source "$(dirname "$0")/plexhost-common.sh"
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+trap 'regsvr /u || true; rm -rf "$work"' EXIT
+regsvr || { echo "regsvr32 failed"; exit 1; }
+for script in "$here"/scripts/*.js; do
+  name=$(basename "$script")
+  [[ $name == harness.js ]] && continue
+  cat "$here/scripts/harness.js" "$script" >"$work/$name"
+  if out=$(run cscript //nologo "$(winpath "$work/$name")"); then
+    echo "ok   $name: ${out##*$'\n'}"
+  else
+    echo "FAIL $name:"; echo "$out"
+    failures=$((failures + 1))
+  fi
+done
+echo "page scripts: $failures failed"
+[[ $failures == 0 ]]
