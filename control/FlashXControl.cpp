@@ -24,13 +24,33 @@ const wchar_t* text(BSTR value)
     return binding;
 }
 
+void rewind(IStream* stream)
+{
+    LARGE_INTEGER start = {};
+    stream->Seek(start, STREAM_SEEK_SET, nullptr);
+}
+
+// The callback marshalled so that any apartment may unmarshal it, any number of
+// times, until the data is released.
+IStream* marshalForEngineThreads(IDispatch* callback)
+{
+    IStream* stream = nullptr;
+    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &stream)))
+        return nullptr;
+    if (FAILED(CoMarshalInterface(stream, IID_IDispatch, callback, MSHCTX_INPROC, nullptr,
+                                  MSHLFLAGS_TABLESTRONG))) {
+        stream->Release();
+        return nullptr;
+    }
+    return stream;
+}
+
 // Takes back the reference a stream holds and frees the stream.
 void releaseMarshalledStream(IStream* stream)
 {
     if (!stream)
         return;
-    LARGE_INTEGER start = {};
-    stream->Seek(start, STREAM_SEEK_SET, nullptr);
+    rewind(stream);
     CoReleaseMarshalData(stream);
     stream->Release();
 }
@@ -58,9 +78,6 @@ CFlashX::~CFlashX()
 {
     stopEngine(); // engine threads are gone after this
     releaseMarshalledStream(m_volumeStream.exchange(nullptr));
-    if (m_volumeCallback)
-        m_volumeCallback->Release();
-    m_volumeCallback = nullptr;
     m_sendCallback.reset();
     m_logCallback.reset();
 }
@@ -196,11 +213,8 @@ STDMETHODIMP CFlashX::SetVolCb(VARIANT VolCallback)
         DebugPrint(L"SetVolCb:\n");
         if (V_VT(&VolCallback) != VT_DISPATCH || !V_DISPATCH(&VolCallback))
             return S_OK;
-        IStream* stream = nullptr;
-        HRESULT hr = CoMarshalInterThreadInterfaceInStream(IID_IDispatch, V_DISPATCH(&VolCallback), &stream);
-        if (FAILED(hr))
-            stream = nullptr;
-        m_volumeDropped = FAILED(hr);
+        // A marshalling failure leaves no volume callback: later reports are dropped.
+        IStream* stream = marshalForEngineThreads(V_DISPATCH(&VolCallback));
         releaseMarshalledStream(m_volumeStream.exchange(stream));
         return S_OK;
     });
@@ -217,23 +231,19 @@ void CFlashX::OnVolumeLevel(int level)
 
 void CFlashX::deliverVolume(int level)
 {
-    std::lock_guard<std::mutex> guard(m_volumeLock);
-    if (!m_volumeStream.load() && !m_volumeCallback && !m_volumeDropped)
-        return;
+    IStream* stream = m_volumeStream.exchange(nullptr);
+    if (!stream)
+        return; // no callback (or another report is using it)
     HRESULT entered = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    if (IStream* stream = m_volumeStream.exchange(nullptr)) {
-        IDispatch* fresh = nullptr;
-        if (FAILED(CoGetInterfaceAndReleaseStream(stream, IID_IDispatch, reinterpret_cast<void**>(&fresh))))
-            fresh = nullptr;
-        if (m_volumeCallback)
-            m_volumeCallback->Release();
-        m_volumeCallback = fresh;
-    } else if (m_volumeDropped.exchange(false) && m_volumeCallback) {
-        m_volumeCallback->Release();
-        m_volumeCallback = nullptr;
+    IDispatch* callback = nullptr;
+    rewind(stream);
+    if (SUCCEEDED(CoUnmarshalInterface(stream, IID_IDispatch, reinterpret_cast<void**>(&callback)))) {
+        invokeDefaultMember(callback, {level});
+        callback->Release();
     }
-    if (m_volumeCallback)
-        invokeDefaultMember(m_volumeCallback, {level});
+    IStream* empty = nullptr;
+    if (!m_volumeStream.compare_exchange_strong(empty, stream))
+        releaseMarshalledStream(stream); // SetVolCb brought a newer callback meanwhile
     if (SUCCEEDED(entered))
         CoUninitialize();
 }

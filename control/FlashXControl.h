@@ -7,10 +7,13 @@
 // the others serve one call.
 //
 // Threading: apartment-threaded. Every IFlashX call arrives on the page's thread.
-// Volume reports arrive on engine threads: SetVolCb marshals the callback into a
-// stream, which the first report after it takes (an atomic exchange, no lock with
-// the page's thread) and unmarshals inside a multithreaded apartment of its own.
-// A stream nobody took is released with its marshalled reference on destruction.
+// Volume reports arrive on engine threads. SetVolCb marshals the callback into a
+// stream that each report unmarshals afresh inside a multithreaded apartment of
+// its own and releases before it leaves: a proxy kept from one report to the next
+// would die with that apartment when no other thread keeps it alive. The stream
+// changes hands by atomic exchanges only: a report takes it out and puts it back,
+// SetVolCb swaps in a new one; whoever ends up with a replaced stream releases
+// its marshalled reference, and destruction releases the last one.
 #pragma once
 
 #include "ConnectionPoints.h"
@@ -23,7 +26,6 @@
 
 #include <atomic>
 #include <memory>
-#include <mutex>
 
 namespace Plexhost {
 
@@ -71,12 +73,8 @@ private:
 
     std::shared_ptr<DispatchCallback> m_sendCallback;
     std::shared_ptr<DispatchCallback> m_logCallback;
+    // The volume callback, marshalled for any apartment (null: none).
     std::atomic<IStream*> m_volumeStream{nullptr};
-    // A marshalling failure in SetVolCb: the engine side drops its callback.
-    std::atomic<bool> m_volumeDropped{false};
-    // Engine side only (and destruction, after the engine is gone).
-    std::mutex m_volumeLock;
-    IDispatch* m_volumeCallback = nullptr;
 };
 
 } // namespace Plexhost

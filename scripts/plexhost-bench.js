@@ -1,0 +1,32 @@
+// Late-bound calls from JScript: Plexhost's ISready and Cap beside a trivial
+// native automation object (Scripting.Dictionary's Count) in the same run.
+var n = WScript.Arguments.length > 0 ? parseInt(WScript.Arguments(0), 10) : 20000;
+function perCall(body) {
+    var start = new Date().getTime();
+    body();
+    return (new Date().getTime() - start) * 1000 / n;
+}
+var code = 0;
+try {
+    var flash = new ActiveXObject("Plexhost.FlashX");
+    var dictionary = new ActiveXObject("Scripting.Dictionary");
+    var loop = perCall(function () { for (var i = 0; i < n; i++) {} });
+    var count = perCall(function () { var c; for (var i = 0; i < n; i++) c = dictionary.Count; });
+    var ready = perCall(function () { for (var i = 0; i < n; i++) flash.ISready(null); });
+    flash.Cap("Camera 1", null);
+    var cap = perCall(function () { for (var i = 0; i < n; i++) flash.Cap("Camera 1", null); });
+    function line(name, us) {
+        WScript.Echo(name + ": " + (us - loop).toFixed(2) + " us per call (" +
+                     ((us - loop) / (count - loop)).toFixed(2) + "x the dictionary)");
+    }
+    WScript.Echo(n + " calls each, empty loop " + loop.toFixed(3) + " us per turn (subtracted)");
+    line("Scripting.Dictionary.Count", count);
+    line("Plexhost ISready(null)", ready);
+    line("Plexhost Cap(name, null) [camera on: answers 2]", cap);
+    flash = null;
+    CollectGarbage();
+} catch (e) {
+    WScript.Echo("script error: " + e.message);
+    code = 1;
+}
+WScript.Quit(code);
