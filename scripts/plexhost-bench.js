@@ -1,5 +1,6 @@
 // Late-bound calls from JScript: Plexhost's ISready and Cap beside a trivial
 // native automation object (Scripting.Dictionary's Count) in the same run.
+// SetMute and SetVol show the cost of a call alone and of one debug print.
 var n = WScript.Arguments.length > 0 ? parseInt(WScript.Arguments(0), 10) : 20000;
 function perCall(body) {
     var start = new Date().getTime();
@@ -13,6 +14,8 @@ try {
     var loop = perCall(function () { for (var i = 0; i < n; i++) {} });
     var count = perCall(function () { var c; for (var i = 0; i < n; i++) c = dictionary.Count; });
     var ready = perCall(function () { for (var i = 0; i < n; i++) flash.ISready(null); });
+    var mute = perCall(function () { for (var i = 0; i < n; i++) flash.SetMute(0); });
+    var vol = perCall(function () { for (var i = 0; i < n; i++) flash.SetVol(50); });
     flash.Cap("Camera 1", null);
     var cap = perCall(function () { for (var i = 0; i < n; i++) flash.Cap("Camera 1", null); });
     function line(name, us) {
@@ -22,7 +25,9 @@ try {
     WScript.Echo(n + " calls each, empty loop " + loop.toFixed(3) + " us per turn (subtracted)");
     line("Scripting.Dictionary.Count", count);
     line("Plexhost ISready(null)", ready);
-    line("Plexhost Cap(name, null) [camera on: answers 2]", cap);
+    line("Plexhost SetMute(0) [does nothing]", mute);
+    line("Plexhost SetVol(50) [one debug print]", vol);
+    line("Plexhost Cap(name, null) [camera on: answers 2, one debug print]", cap);
     flash = null;
     CollectGarbage();
 } catch (e) {
