@@ -1,0 +1,21 @@
+// Framework trace logging: a channel name ("BrowserHost", "PluginCore", ...) and
+// a message. The product installs no sink, so a trace line costs one check; tests
+// install a sink to see what the framework reports.
+//
+// Threading: trace may be called on any thread; the sink is swapped atomically
+// and is called on the tracing thread.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace FB {
+
+using TraceSink = std::function<void(const std::string& channel, const std::string& message)>;
+
+void trace(const std::string& channel, const std::string& message);
+
+// Installs a sink (an empty one removes it) and returns the previous one.
+TraceSink setTraceSink(TraceSink sink);
+
+} // namespace FB
