@@ -1,40 +1,97 @@
 #include "BrowserHost.h"
 
+#include "TraceLog.h"
+
+#include <windows.h>
+
+#include <utility>
+
 namespace FB {
 
-namespace detail {
+BrowserHost::BrowserHost() : asyncCallManager(AsyncCallManager::create()), mainThreadId(GetCurrentThreadId()) {}
 
-void runQueuedCall(void* queuedCall)
+BrowserHost::~BrowserHost()
 {
-    std::unique_ptr<QueuedCall> queued(static_cast<QueuedCall*>(queuedCall));
-    try {
-        queued->call();
-    } catch (...) {
-        // A queued call has no caller left to tell.
-    }
+    // A host destroyed without a shutdown still runs what it queued, so that no
+    // call object (and nothing it keeps alive) is left behind.
+    asyncCallManager->cancelAll();
 }
-
-} // namespace detail
-
-BrowserHost::BrowserHost() : mainThreadId_(std::this_thread::get_id()) {}
-
-BrowserHost::~BrowserHost() = default;
 
 bool BrowserHost::isMainThread() const
 {
-    return std::this_thread::get_id() == mainThreadId_;
+    return GetCurrentThreadId() == mainThreadId;
 }
 
-bool BrowserHost::postMainThreadCall(void (*function)(void*), void* userData)
+bool BrowserHost::postMainThreadCall(QueuedFunction function, void* data)
 {
-    if (shutDown_)
+    if (shutDown.load())
         return false;
-    return postToMainThread(function, userData);
+    AsyncCallRecordPtr record = asyncCallManager->makeCall(function, data);
+    if (!record)
+        return false;
+    auto* ticket = new AsyncCallTicket{record};
+    bool posted = false;
+    try {
+        posted = postToMainThread(&runQueuedCall, ticket);
+    } catch (...) {
+        posted = false;
+    }
+    if (posted)
+        return true;
+    delete ticket;
+    // The shutdown may have run the record meanwhile: then the call did happen.
+    return !asyncCallManager->forget(record);
+}
+
+void BrowserHost::keepObjectAlive(const std::shared_ptr<JSAPI>& object)
+{
+    std::lock_guard<std::recursive_mutex> guard(keptObjectsLock);
+    keptObjects.push_back(object);
+}
+
+void BrowserHost::releaseKeptObject(const std::shared_ptr<JSAPI>& object)
+{
+    std::vector<std::shared_ptr<JSAPI>> released;
+    std::lock_guard<std::recursive_mutex> guard(keptObjectsLock);
+    for (auto it = keptObjects.begin(); it != keptObjects.end();) {
+        if (*it == object) {
+            released.push_back(std::move(*it));
+            it = keptObjects.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    released.clear();
+    if (isMainThread())
+        releasePendingObjects();
+}
+
+void BrowserHost::releaseAllKeptObjects()
+{
+    std::vector<std::shared_ptr<JSAPI>> released;
+    std::lock_guard<std::recursive_mutex> guard(keptObjectsLock);
+    released.swap(keptObjects);
+    released.clear();
+    releasePendingObjects();
 }
 
 void BrowserHost::shutDownHost()
 {
-    shutDown_ = true;
+    if (shutDownStarted.exchange(true))
+        return;
+    releaseKeptObjectsForShutdown();
+    shutDown.store(true);
+    // Every call still queued runs now, on this thread; its later delivery finds
+    // nothing to do.
+    asyncCallManager->cancelAll();
+    streamManager.reset();
 }
+
+void BrowserHost::setPageLogging(bool on)
+{
+    pageLogging.store(on);
+}
+
+void BrowserHost::openUrl(const std::string&, const std::string&) {}
 
 } // namespace FB

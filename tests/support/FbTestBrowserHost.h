@@ -1,0 +1,183 @@
+// A browser host for tests, with two ways to reach the "main thread" (the test's
+// own thread, which constructs the host):
+//   Delivery::Pumped  deliveries wait in a queue until the test calls pump();
+//                     the queue may outlive the host, to deliver late.
+//   Delivery::Window  deliveries are posted to a real message-only window as
+//                     message 1025 and run by GetMessageW/DispatchMessageW.
+// The page is a TestPage once the test attaches one (attachPage); without it
+// the host has no window, and runScript only records the script.
+#pragma once
+
+#include "BrowserHost.h"
+#include "FbTestPage.h"
+#include "dom/Node.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace fbtest {
+
+// A main-thread queue pumped by hand.
+class PumpedQueue {
+public:
+    void push(FB::QueuedFunction function, void* data)
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        entries.emplace_back(function, data);
+    }
+    // Runs every queued delivery, also those queued while pumping. Returns how many ran.
+    int pump()
+    {
+        int ran = 0;
+        for (;;) {
+            std::pair<FB::QueuedFunction, void*> next;
+            {
+                std::lock_guard<std::mutex> guard(lock);
+                if (entries.empty())
+                    return ran;
+                next = entries.front();
+                entries.pop_front();
+            }
+            next.first(next.second);
+            ++ran;
+        }
+    }
+    size_t size()
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        return entries.size();
+    }
+
+private:
+    std::mutex lock;
+    std::deque<std::pair<FB::QueuedFunction, void*>> entries;
+};
+
+// A message-only window that runs {function, data} records posted as message 1025.
+class CallWindow {
+public:
+    static constexpr UINT callMessage = WM_USER + 1;
+
+    CallWindow()
+    {
+        WNDCLASSEXW windowClass{};
+        windowClass.cbSize = sizeof windowClass;
+        windowClass.lpfnWndProc = &CallWindow::windowProc;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"FbTestCallWindow";
+        RegisterClassExW(&windowClass); // already registered by an earlier window: fine
+        handle = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                 windowClass.hInstance, nullptr);
+    }
+    ~CallWindow()
+    {
+        if (handle)
+            DestroyWindow(handle);
+    }
+    CallWindow(const CallWindow&) = delete;
+    CallWindow& operator=(const CallWindow&) = delete;
+
+    bool post(FB::QueuedFunction function, void* data)
+    {
+        auto* record = new Record{function, data};
+        if (PostMessageW(handle, callMessage, 0, reinterpret_cast<LPARAM>(record)))
+            return true;
+        delete record;
+        return false;
+    }
+    // Dispatches every message that is waiting for this thread. Returns how many calls ran.
+    int pump()
+    {
+        int before = delivered;
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE)) {
+            if (GetMessageW(&message, nullptr, 0, 0) <= 0)
+                break;
+            DispatchMessageW(&message);
+        }
+        return delivered - before;
+    }
+    static int delivered;
+    HWND handle = nullptr;
+
+private:
+    struct Record {
+        FB::QueuedFunction function;
+        void* data;
+    };
+    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        try {
+            if (message != callMessage)
+                return DefWindowProcW(window, message, wParam, lParam);
+            std::unique_ptr<Record> record(reinterpret_cast<Record*>(lParam));
+            ++delivered;
+            record->function(record->data);
+        } catch (...) {
+        }
+        return 0;
+    }
+};
+inline int CallWindow::delivered = 0;
+
+class TestBrowserHost : public FB::BrowserHost {
+public:
+    enum class Delivery { Pumped, Window };
+
+    explicit TestBrowserHost(Delivery delivery = Delivery::Pumped,
+                             std::shared_ptr<PumpedQueue> queue = std::make_shared<PumpedQueue>())
+        : delivery(delivery), queue(std::move(queue))
+    {
+        if (delivery == Delivery::Window)
+            window = std::make_unique<CallWindow>();
+    }
+
+    // Runs what is waiting for the main thread; returns how many deliveries ran.
+    int pump() { return delivery == Delivery::Window ? window->pump() : queue->pump(); }
+
+    bool postToMainThread(FB::QueuedFunction function, void* data) override
+    {
+        ++postsSeen;
+        if (refuseDelivery)
+            return false;
+        if (delivery == Delivery::Window)
+            return window->post(function, data);
+        queue->push(function, data);
+        return true;
+    }
+
+    std::shared_ptr<TestPage> attachPage()
+    {
+        page = std::make_shared<TestPage>(shared_from_this());
+        return page;
+    }
+
+    void* getInstanceHandle() override { return this; }
+    std::shared_ptr<FB::DOM::Window> windowObject() override { return page ? wrapWindow(page->window) : nullptr; }
+    void runScript(const std::string& script) override
+    {
+        scripts.push_back(script);
+        if (page)
+            page->runScript(script);
+    }
+    void releasePendingObjects() override { ++pendingReleases; }
+
+    const Delivery delivery;
+    std::shared_ptr<PumpedQueue> queue;
+    std::unique_ptr<CallWindow> window;
+    std::atomic<bool> refuseDelivery{false};
+    std::atomic<int> postsSeen{0};
+    std::shared_ptr<TestPage> page;
+    std::vector<std::string> scripts;
+    int pendingReleases = 0;
+};
+
+} // namespace fbtest
