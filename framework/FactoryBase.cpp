@@ -1,0 +1,11 @@
+#include "FactoryBase.h"
+
+namespace FB {
+
+FactoryBase::~FactoryBase() = default;
+
+void FactoryBase::globalInit() {}
+
+void FactoryBase::globalDeinit() {}
+
+} // namespace FB

@@ -1,0 +1,38 @@
+// The factory's makers for the browser roads. Each road (NPAPI plug-in object,
+// plug-in windows, COM script object, registry script) replaces its body here
+// when it joins the library; until then a maker gives nothing.
+#include "FactoryBase.h"
+
+#include "TraceLog.h"
+
+namespace FB {
+
+std::shared_ptr<Npapi::NpapiPlugin> FactoryBase::makeNpapiPlugin(const std::shared_ptr<Npapi::NpapiBrowserHost>&,
+                                                                 const std::string&)
+{
+    trace("PluginCore", "No NPAPI plug-in object in this build");
+    return nullptr;
+}
+
+PluginWindowWin* FactoryBase::makeWindowedWindow(HWND__*)
+{
+    return nullptr;
+}
+
+PluginWindowlessWin* FactoryBase::makeWindowlessWindow(HDC__*)
+{
+    return nullptr;
+}
+
+IDispatchEx* FactoryBase::makeComScriptObject(const std::weak_ptr<JSAPI>&,
+                                              const std::shared_ptr<ActiveX::ActiveXBrowserHost>&, bool)
+{
+    return nullptr;
+}
+
+long FactoryBase::updateRegistry(bool)
+{
+    return static_cast<long>(0x80004001L); // E_NOTIMPL
+}
+
+} // namespace FB

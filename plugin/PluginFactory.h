@@ -1,0 +1,17 @@
+// PluginFactory: the one plug-in factory of the process. It makes a parvelplugin
+// for every instance; every other maker is the framework's.
+#pragma once
+
+#include "FactoryBase.h"
+
+#include <memory>
+
+class PluginFactory : public FB::FactoryBase {
+public:
+    std::shared_ptr<FB::PluginCore> makePluginCore(const std::string& mimeType) override;
+    void globalInit() override {}
+    void globalDeinit() override {}
+};
+
+// The process-wide factory, made on the first call and kept until the process ends.
+std::shared_ptr<PluginFactory> pluginFactorySingleton();
