@@ -166,7 +166,9 @@ void CAudioCapture::onBufferFilled(WAVEHDR *header) {
     bufferRetired();  // a partial buffer: recording is ending
     return;
   }
-  if (encoder_) encodeAndSend(*header);
+  if (encoder_)
+    EncodeToSink(*encoder_, reinterpret_cast<const int16_t *>(header->lpData), encoded_, frameCounter_,
+                 mode_ == kCaptureModeMono ? kPayloadTypeMono : kPayloadTypeStereo, *sink_);
   if (!running_.load()) {
     bufferRetired();
     return;
@@ -177,18 +179,18 @@ void CAudioCapture::onBufferFilled(WAVEHDR *header) {
   if (!running_.load() || !queueBuffer(*buffer)) bufferRetired();
 }
 
-void CAudioCapture::encodeAndSend(const WAVEHDR &header) {
+void CAudioCapture::EncodeToSink(CEncfaac &encoder, const int16_t *pcm, std::vector<uint8_t> &scratch,
+                                 uint16_t &frameCounter, uint8_t payloadType, IAudioPeerSink &sink) {
   size_t written = 0;
-  if (!encoder_->Encode(reinterpret_cast<const int16_t *>(header.lpData), encoded_.data(), written) || written == 0)
-    return;
-  if (written > encoded_.size()) return;
-  ++frameCounter_;
-  CRtpPacket *packet = CRtpPacket::MakeSend(encoded_.data(), written);
+  if (scratch.size() < encoder.MaxOutputBytes()) return;
+  if (!encoder.Encode(pcm, scratch.data(), written) || written == 0 || written > scratch.size()) return;
+  ++frameCounter;
+  CRtpPacket *packet = CRtpPacket::MakeSend(scratch.data(), written);
   if (!packet) return;
   packet->SetMarker(true);
-  packet->SetPayloadType(mode_ == kCaptureModeMono ? kPayloadTypeMono : kPayloadTypeStereo);
-  packet->SetSequenceNumber(frameCounter_);
-  sink_->OnEncodedFrame(reinterpret_cast<const char *>(packet->Payload()), static_cast<int>(written));
+  packet->SetPayloadType(payloadType);
+  packet->SetSequenceNumber(frameCounter);
+  sink.OnEncodedFrame(reinterpret_cast<const char *>(packet->Payload()), static_cast<int>(written));
   packet->Release();
 }
 

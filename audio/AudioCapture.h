@@ -40,6 +40,12 @@ class CAudioCapture {
   void Stop();
   bool Running() const { return running_.load(); }
 
+  // The per-buffer path from PCM to the sink: encode one buffer, wrap a
+  // produced frame in a send packet numbered by frameCounter and hand its
+  // payload to the sink. scratch has the encoder's largest output size.
+  static void EncodeToSink(CEncfaac &encoder, const int16_t *pcm, std::vector<uint8_t> &scratch,
+                           uint16_t &frameCounter, uint8_t payloadType, IAudioPeerSink &sink);
+
  private:
   struct Buffer {
     WAVEHDR header{};
@@ -50,7 +56,6 @@ class CAudioCapture {
   static void CALLBACK deviceCallback(HWAVEIN device, UINT message, DWORD_PTR instance, DWORD_PTR param1,
                                       DWORD_PTR param2);
   void onBufferFilled(WAVEHDR *header);
-  void encodeAndSend(const WAVEHDR &header);
   bool queueBuffer(Buffer &buffer);
   void bufferRetired();
   void closeDevice();
