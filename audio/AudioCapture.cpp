@@ -39,24 +39,23 @@ CAudioCapture::~CAudioCapture() {
 bool CAudioCapture::Start(int deviceId, int mode) {
   if (running_.load() || device_ || !stopEvent_) return false;
 
+  // Only modes 5 and 6 have a format; any other would open the device with
+  // an all-zero format, which fails, so it fails here.
   ModeFormat modeFormat{};
+  if (!formatForMode(mode, modeFormat)) return false;
   format_ = WAVEFORMATEX{};
-  if (formatForMode(mode, modeFormat)) {
-    format_.wFormatTag = WAVE_FORMAT_PCM;
-    format_.nChannels = modeFormat.channels;
-    format_.nSamplesPerSec = kSampleRate;
-    format_.wBitsPerSample = 16;
-    format_.nBlockAlign = static_cast<WORD>(modeFormat.channels * 2);
-    format_.nAvgBytesPerSec = kSampleRate * format_.nBlockAlign;
-    format_.cbSize = 0;
-    bufferBytes_ = kFrameSamples * format_.nBlockAlign;
-    encoder_ = std::make_unique<CEncfaac>();
-    if (!encoder_->Open(kSampleRate, modeFormat.channels, modeFormat.bitRate)) {
-      encoder_.reset();
-      return false;
-    }
-  } else {
-    bufferBytes_ = 0;  // an all-zero format: the device refuses to open
+  format_.wFormatTag = WAVE_FORMAT_PCM;
+  format_.nChannels = modeFormat.channels;
+  format_.nSamplesPerSec = kSampleRate;
+  format_.wBitsPerSample = 16;
+  format_.nBlockAlign = static_cast<WORD>(modeFormat.channels * 2);
+  format_.nAvgBytesPerSec = kSampleRate * format_.nBlockAlign;
+  format_.cbSize = 0;
+  bufferBytes_ = kFrameSamples * format_.nBlockAlign;
+  encoder_ = std::make_unique<CEncfaac>();
+  if (!encoder_->Open(kSampleRate, modeFormat.channels, modeFormat.bitRate)) {
+    encoder_.reset();
+    return false;
   }
   mode_ = mode;
 

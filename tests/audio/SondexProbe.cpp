@@ -111,6 +111,7 @@ int capture(Exports &dll, int mode, int seconds, const char *framesPath, const c
     captureSink.receiver = receiver;
   }
   sender->Init(0, 0);
+  std::printf("other_modes_refused=%d\n", !sender->StartCapture(4) && !sender->StartCapture(7) ? 1 : 0);
   auto started = std::chrono::steady_clock::now();
   if (!sender->StartCapture(mode)) {
     std::printf("start=failed\n");
@@ -119,6 +120,7 @@ int capture(Exports &dll, int mode, int seconds, const char *framesPath, const c
     return 2;
   }
   std::printf("start_ms=%lld\n", millisecondsSince(started));
+  std::printf("second_start_refused=%d\n", sender->StartCapture(mode) ? 0 : 1);
   // With loopback, the stream is muted for the last two seconds.
   size_t mutedFrom = 0;
   if (receiver && seconds > 2) {

@@ -116,6 +116,8 @@ def sine_at_both_amplitudes(what, samples):
 for mode in (5, 6):
     s = summary(mode)
     check(f'mode {mode}: capture started', 'start_ms' in s)
+    check(f'mode {mode}: modes 4 and 7 refused with devices present', s.get('other_modes_refused') == '1')
+    check(f'mode {mode}: a second start while running refused', s.get('second_start_refused') == '1')
     frames = int(s.get('frames', 0))
     check(f'mode {mode}: frames for more than half of 6 s ({frames})', frames >= 150)
     check(f'mode {mode}: every packet taken', s.get('refused') == '0')
