@@ -7,6 +7,8 @@
 //
 // Threading: FillBuffer runs on the pin's streaming thread and must not take the
 // filter lock (Stop holds it while it joins the thread).
+// Lifetime: the destructor of the filter that owns the pins calls Stop(), so
+// that no thread is still filling a buffer while the pins are taken apart.
 #pragma once
 
 #include "BaseFilter.h"
