@@ -68,6 +68,20 @@ std::wstring CurrentDirectory() {
   return directory;
 }
 
+// Removes a junction or symbolic link itself, opened as the link (not what it
+// points to), by marking it for deletion through its own handle.
+bool RemoveLink(const std::wstring& apiPath) {
+  HANDLE link = CreateFileW(apiPath.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (link == INVALID_HANDLE_VALUE) return false;
+  FILE_DISPOSITION_INFO disposition = {TRUE};
+  BOOL removed = SetFileInformationByHandle(link, FileDispositionInfo, &disposition, sizeof disposition);
+  DWORD error = GetLastError();
+  CloseHandle(link);
+  SetLastError(error);
+  return removed;
+}
+
 struct ClearResult {
   bool everythingHandled = true;
   bool somethingKept = false;
@@ -100,10 +114,18 @@ void ClearFolder(const std::wstring& root, const std::wstring& relative, const D
       result.somethingKept = true;
       continue;
     }
+    if (isLink) {
+      // A link is removed itself, or else left alone: what it points to is
+      // never touched, never renamed, never followed.
+      if (RemoveLink(apiPath))
+        LogLine(LogLevel::Info, "basetool::CMisc::DeleteFolder", " ", fullPath, " 链接删除成功");
+      else
+        LogLine(LogLevel::Warning, "basetool::CMisc::DeleteFolder", " ", fullPath, " 链接删除失败,错误码：",
+                GetLastError());
+      continue;
+    }
     SetFileAttributesW(apiPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-    // A link is removed itself; what it points to is never touched.
-    BOOL deleted = isFolder ? RemoveDirectoryW(apiPath.c_str()) : DeleteFileW(apiPath.c_str());
-    if (deleted) {
+    if (DeleteFileW(apiPath.c_str())) {
       LogLine(LogLevel::Info, "basetool::CMisc::DeleteFolder", " ", fullPath, " 文件删除成功");
       continue;
     }

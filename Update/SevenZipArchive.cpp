@@ -10,6 +10,7 @@ extern "C" {
 }
 
 #include <cstdlib>
+#include <map>
 #include <mutex>
 
 using basetool::LogLevel;
@@ -22,6 +23,9 @@ void SdkFree(ISzAllocPtr, void* address) { free(address); }
 const ISzAlloc kAllocator = {SdkAlloc, SdkFree};
 
 constexpr size_t kLookBufferSize = size_t(1) << 18;
+// Decoded blocks are kept between proving and writing up to this much, so a
+// package is decoded once; beyond it a block is decoded again when written.
+constexpr size_t kKeptBlocksLimit = size_t(192) << 20;
 
 // Attribute bits a Windows file may carry from an archive; archives made on
 // Unix keep their mode bits in the high half, which must not reach Windows.
@@ -100,6 +104,8 @@ struct CSevenZipArchive::Sdk {
   uint32_t blockIndex = 0xFFFFFFFF;
   Byte* outBuffer = nullptr;
   size_t outBufferSize = 0;
+  std::map<uint32_t, Byte*> keptBlocks; // folder index -> its whole decoded data
+  size_t keptBytes = 0;
 
   Sdk() {
     File_Construct(&file.file);
@@ -107,6 +113,7 @@ struct CSevenZipArchive::Sdk {
     SzArEx_Init(&db);
   }
   ~Sdk() {
+    for (auto& [folder, block] : keptBlocks) ISzAlloc_Free(&kAllocator, block);
     if (outBuffer) ISzAlloc_Free(&kAllocator, outBuffer);
     if (dbOpen) SzArEx_Free(&db, &kAllocator);
     if (look.buf) ISzAlloc_Free(&kAllocator, look.buf);
@@ -173,8 +180,25 @@ bool CSevenZipArchive::Open(const std::wstring& path) {
 
 bool CSevenZipArchive::Decode(uint32_t index, const uint8_t*& data, size_t& size) {
   Sdk& sdk = *m_sdk;
+  const CSzArEx& db = sdk.db;
+  uint32_t folder = db.FileToFolder[index];
+  data = nullptr;
+  size = 0;
+  if (folder == 0xFFFFFFFF) return true; // an empty file has no data
+
+  if (auto kept = sdk.keptBlocks.find(folder); kept != sdk.keptBlocks.end()) {
+    uint64_t start = db.UnpackPositions[index] - db.UnpackPositions[db.FolderToFile[folder]];
+    data = kept->second + start;
+    size = static_cast<size_t>(SzArEx_GetFileSize(&db, index));
+    if (SzBitWithVals_Check(&db.CRCs, index) && CrcCalc(data, size) != db.CRCs.Vals[index]) {
+      SetFailure(SZ_ERROR_CRC, m_entries[index].name + L" " + ResultText(SZ_ERROR_CRC));
+      return false;
+    }
+    return true;
+  }
+
   size_t offset = 0, processed = 0;
-  SRes result = SzArEx_Extract(&sdk.db, &sdk.look.vt, index, &sdk.blockIndex, &sdk.outBuffer, &sdk.outBufferSize,
+  SRes result = SzArEx_Extract(&db, &sdk.look.vt, index, &sdk.blockIndex, &sdk.outBuffer, &sdk.outBufferSize,
                                &offset, &processed, &kAllocator, &kAllocator);
   if (result != SZ_OK) {
     // The block cache may hold half a block now.
@@ -187,6 +211,14 @@ bool CSevenZipArchive::Decode(uint32_t index, const uint8_t*& data, size_t& size
   }
   data = sdk.outBuffer ? sdk.outBuffer + offset : nullptr;
   size = processed;
+  if (sdk.outBuffer && sdk.keptBytes + sdk.outBufferSize <= kKeptBlocksLimit) {
+    // Take the decoded block over from the SDK's one-block cache.
+    sdk.keptBlocks[folder] = sdk.outBuffer;
+    sdk.keptBytes += sdk.outBufferSize;
+    sdk.outBuffer = nullptr;
+    sdk.outBufferSize = 0;
+    sdk.blockIndex = 0xFFFFFFFF;
+  }
   return true;
 }
 

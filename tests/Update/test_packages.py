@@ -87,6 +87,24 @@ class PackageTest(unittest.TestCase):
         self.assertEqual(files["other.txt"], b"new")
         self.assertIn("lib.dll 打开失败，可能被占用", read_log(self.log))
 
+    def test_links_in_the_target_are_never_followed(self):
+        outside = self.path("outside")
+        write_tree(outside, {"precious.txt": b"not ours"})
+        write_tree(self.source, {"linked/x.txt": b"through the link", "top.txt": b"top"})
+        archive = make_package(self.source, self.path("p.7z"))
+        target = self.path("install")
+        os.makedirs(target)
+        os.symlink(outside, os.path.join(target, "linked"))
+        rc, out = run_driver("unpack", win(archive), win(target), log=self.log)
+        self.assertEqual(rc, 1, out)
+        self.assertEqual(snapshot(outside), {"precious.txt": b"not ours"})
+        with open(os.path.join(target, "top.txt"), "rb") as f:
+            self.assertEqual(f.read(), b"top")  # the other entries are still written
+        rc, out = run_driver("clean", win(target), log=self.log)
+        self.assertEqual(snapshot(outside), {"precious.txt": b"not ours"})
+        self.assertFalse(os.path.exists(os.path.join(target, "top.txt")))
+        self.assertIn("linked 链接删除失败", read_log(self.log))
+
     def bad_packages(self):
         """name -> path of a package that must be refused whole."""
         write_tree(self.source, {"good.txt": b"good", "sub/more.txt": b"more", "PLACEHOLDER": b"evil"})
@@ -116,6 +134,13 @@ class PackageTest(unittest.TestCase):
         packages["wrong crc"] = self.path("crc.7z")
         shutil.copy(good, packages["wrong crc"])
         flip_packed_byte(packages["wrong crc"])
+        # The same, in the last file of the block: its bytes come from the kept block.
+        packages["wrong crc late"] = self.path("crc_late.7z")
+        shutil.copy(good, packages["wrong crc late"])
+        with open(good, "rb") as f:
+            f.seek(12)
+            header_offset = int.from_bytes(f.read(8), "little")
+        flip_packed_byte(packages["wrong crc late"], 32 + header_offset - 2)
         lzma = make_package(self.source, self.path("lzma.7z"))
         with open(lzma, "rb") as f:
             lzma_data = f.read()

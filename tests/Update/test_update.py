@@ -1,0 +1,211 @@
+"""The whole update against a local server: version check, package download,
+ending the holders of the plug-in files, clearing and refilling the
+installation folder, registration; and every way it must refuse, after
+which the installation folder is exactly as it was."""
+import os
+import shutil
+import unittest
+
+from updater_rig import (BIN, Holder, HttpServer, ScratchDir, flip_packed_byte, make_package, read_log,
+                         rename_entry, run_driver, snapshot, win, write_tree)
+
+UNIQUE = str(os.getpid())
+PLUGIN = "plug_%s.dll" % UNIQUE         # stands for the plug-in libraries
+BROWSER = "browser_%s.exe" % UNIQUE     # stands for a browser of the list
+
+
+def ini(text):
+    return text.replace("\n", "\r\n").encode("utf-8")
+
+
+class UpdateTest(unittest.TestCase):
+    def setUp(self):
+        self.scratch = ScratchDir()
+        self.dir = self.scratch.__enter__()
+        self.install = os.path.join(self.dir, "install")
+        self.data = os.path.join(self.dir, "data")
+        self.log = os.path.join(self.data, "update.log")
+        self.source = os.path.join(self.dir, "package")
+        with open(os.path.join(BIN, "register_probe_ok.dll"), "rb") as f:
+            self.registering_dll = f.read()
+        with open(os.path.join(BIN, "register_probe_none.dll"), "rb") as f:
+            self.plain_dll = f.read()
+        self.browser_program = os.path.join(self.dir, BROWSER)
+        shutil.copy(os.path.join(BIN, "module_holder.exe"), self.browser_program)
+
+    def tearDown(self):
+        self.scratch.__exit__(None, None, None)
+
+    def prepare(self, server, local_version="1.0.0.9", server_version="1.0.0.10", package_switches=(),
+                reg_dlls=("plugin.dll",), package_url="/dl/update_1.0.0.10.7z?sig=a/b"):
+        write_tree(self.install, {
+            "update_server.ini": ini("[Update]\nURL=%s\n" % server.url("/cfg/update.ini")),
+            "AppInfo.ini": ini("[Info]\nLocalVersion=%s\n[Browser]\nNum=1\nFile0=%s\n" % (local_version, BROWSER)),
+            "old.dll": b"old library",
+            "sub/old.txt": b"old text",
+            "show.ico": b"icon kept",
+            "links/Quorvan娱乐直播.lnk": b"shortcut kept",
+            PLUGIN: self.plain_dll,
+        })
+        os.chmod(os.path.join(self.install, "sub", "old.txt"), 0o444)
+        self.package_tree = {
+            "AppInfo.ini": ini("[Info]\nLocalVersion=%s\n" % server_version),
+            "plugin.dll": self.registering_dll,
+            "bin/深/data.bin": os.urandom(100000),
+            "readme.txt": b"new version\n" * 1000,
+            "empty.txt": b"",
+        }
+        write_tree(self.source, self.package_tree)
+        package = make_package(self.source, os.path.join(self.dir, "update.7z"), *package_switches)
+        with open(package, "rb") as f:
+            server.routes["/dl/update_1.0.0.10.7z"] = ("body", f.read())
+        lines = "[Update]\nVersion=%s\nURL=%s\n[RegDll]\nNum=%d\n" % (
+            server_version, server.url(package_url), len(reg_dlls))
+        lines += "".join("Dll%d=%s\n" % (i, name) for i, name in enumerate(reg_dlls))
+        server.routes["/cfg/update.ini"] = ("body", ini(lines))
+
+    def update(self):
+        return run_driver("--modules", PLUGIN, "update", win(self.install), win(self.data), log=self.log)
+
+    def holders(self):
+        """A plug-in holder and a browser (both to be ended) and a bystander."""
+        return (Holder(os.path.join(self.install, PLUGIN), os.path.join(self.dir, "r1")),
+                Holder(os.path.join(self.dir, "other.dll"), os.path.join(self.dir, "r2"),
+                       program=self.browser_program),
+                Holder(os.path.join(self.dir, "bystander.dll"), os.path.join(self.dir, "r3")))
+
+    def test_update_replaces_the_installation_and_registers_its_libraries(self):
+        for name in ("other.dll", "bystander.dll"):
+            with open(os.path.join(self.dir, name), "wb") as f:
+                f.write(self.plain_dll)
+        with HttpServer() as server:
+            self.prepare(server)
+            plugin_holder, browser, bystander = self.holders()
+            with plugin_holder, browser, bystander:
+                rc, out = self.update()
+                self.assertTrue(plugin_holder.wait_ended())
+                self.assertTrue(browser.wait_ended())
+                self.assertTrue(bystander.running())
+        log = read_log(self.log)
+        self.assertEqual(rc, 0, out + log)
+        self.assertIn("installed 1.0.0.10", out)
+        expected = dict(self.package_tree)
+        expected.update({"bin": None, "bin/深": None, "links": None, "show.ico": b"icon kept",
+                         "links/Quorvan娱乐直播.lnk": b"shortcut kept", "registered.txt": b""})
+        self.assertEqual(snapshot(self.install), expected)
+        # The package is stored under the URL's file name, without the query.
+        with open(os.path.join(self.data, "update_1.0.0.10.7z"), "rb") as f:
+            self.assertEqual(f.read(), server.routes["/dl/update_1.0.0.10.7z"][1])
+        for text in ("下载进度：100", "更新包校验通过", "plugin.dll 注册成功", "安装已经完成", "强杀进程数 = 2"):
+            self.assertIn(text, log)
+        self.assertNotIn("[  ERROR ]", log)
+
+    def test_no_update_leaves_everything_alone(self):
+        cases = ["same version", "newer installed", "no local version", "no server ini", "update.ini missing",
+                 "update.ini truncated"]
+        for case in cases:
+            with self.subTest(case=case), HttpServer() as server:
+                shutil.rmtree(self.install, ignore_errors=True)
+                shutil.rmtree(self.data, ignore_errors=True)
+                versions = {"same version": ("1.0.0.10", "1.0.0.10"), "newer installed": ("2.0", "1.0.0.10"),
+                            "no local version": ("", "1.0.0.10")}.get(case, ("1.0.0.9", "1.0.0.10"))
+                self.prepare(server, *versions)
+                if case == "no server ini":
+                    os.remove(os.path.join(self.install, "update_server.ini"))
+                if case == "update.ini missing":
+                    server.routes["/cfg/update.ini"] = ("status", 404)
+                    # A copy of an earlier run is never read instead.
+                    write_tree(self.data, {"update.ini": ini("[Update]\nVersion=9.9\nURL=http://stale/x.7z\n")})
+                if case == "update.ini truncated":
+                    server.routes["/cfg/update.ini"] = ("short", 4000, ini("[Update]\nVersion=1.0.0.10\n"))
+                before = snapshot(self.install)
+                rc, out = self.update()
+                self.assertEqual(rc, 3, out + read_log(self.log))
+                self.assertEqual(snapshot(self.install), before)
+                self.assertFalse(any(r.startswith("/dl/") for r in server.requests))
+                if case.startswith("update.ini"):
+                    self.assertFalse(os.path.exists(os.path.join(self.data, "update.ini")))
+
+    def test_a_bad_package_harms_nothing_and_ends_no_process(self):
+        def traversal(path):
+            write_tree(self.source, {"PPPPPPPPPPPPPP": b"evil"})
+            make_package(self.source, path, "-mhc=off")
+            rename_entry(path, "PPPPPPPPPPPPPP", "..\\..\\evil.dll")
+
+        def wrong_crc(path):
+            make_package(self.source, path, "-m0=Copy")
+            flip_packed_byte(path, 100)
+
+        def truncated(path):
+            with open(path, "r+b") as f:
+                f.truncate(os.path.getsize(path) // 2)
+
+        for label, spoil in (("traversal", traversal), ("wrong crc", wrong_crc), ("truncated", truncated)):
+            with self.subTest(package=label), HttpServer() as server:
+                shutil.rmtree(self.install, ignore_errors=True)
+                self.prepare(server)
+                package = os.path.join(self.dir, "update.7z")
+                spoil(package)
+                with open(package, "rb") as f:
+                    server.routes["/dl/update_1.0.0.10.7z"] = ("body", f.read())
+                with Holder(os.path.join(self.install, PLUGIN), os.path.join(self.dir, "ready")) as holder:
+                    before = snapshot(self.dir)
+                    rc, out = self.update()
+                    self.assertTrue(holder.running())
+                log = read_log(self.log)
+                self.assertEqual(rc, 1, out + log)
+                self.assertIn("install failed", out)
+                self.assertIn("更新包无效，不安装", log)
+                self.assertNotIn("安装已经完成", log)
+                after = snapshot(self.dir)
+                for rel in list(after):
+                    if rel.startswith("data"):
+                        del after[rel]
+                self.assertEqual(after, {k: v for k, v in before.items() if not k.startswith("data")})
+                os.remove(self.log)
+
+    def test_a_failed_package_download_installs_nothing_and_keeps_no_part(self):
+        for label, route in (("404", ("status", 404)), ("short", ("short", 100000, b"7z" * 1000))):
+            with self.subTest(answer=label), HttpServer() as server:
+                shutil.rmtree(self.install, ignore_errors=True)
+                self.prepare(server)
+                server.routes["/dl/update_1.0.0.10.7z"] = route
+                before = snapshot(self.install)
+                rc, out = self.update()
+                self.assertEqual(rc, 1, out)
+                self.assertIn("download failed", out)
+                self.assertEqual(snapshot(self.install), before)
+                self.assertFalse(os.path.exists(os.path.join(self.data, "update_1.0.0.10.7z")))
+
+    def test_a_file_that_cannot_be_replaced_fails_the_install_but_the_rest_is_written(self):
+        with HttpServer() as server:
+            self.prepare(server)
+            write_tree(self.install, {"readme.txt": b"held open"})
+            with Holder(os.path.join(self.install, "readme.txt"), os.path.join(self.dir, "ready"), open_only=True):
+                rc, out = self.update()
+        log = read_log(self.log)
+        self.assertEqual(rc, 1, out + log)
+        self.assertIn("install failed", out)
+        files = snapshot(self.install)
+        self.assertEqual(files["readme.txt"], b"held open")
+        self.assertEqual(files["bin/深/data.bin"], self.package_tree["bin/深/data.bin"])
+        self.assertEqual(files["registered.txt"], b"")
+        self.assertIn("安装失败", log)
+        self.assertNotIn("安装已经完成", log)
+
+    def test_libraries_outside_the_installation_folder_are_never_loaded(self):
+        with open(os.path.join(self.dir, "outside.dll"), "wb") as f:
+            f.write(self.registering_dll)
+        with HttpServer() as server:
+            self.prepare(server, reg_dlls=("..\\outside.dll", win(os.path.join(self.dir, "outside.dll")),
+                                           "plugin.dll"))
+            rc, out = self.update()
+        log = read_log(self.log)
+        self.assertEqual(rc, 0, out + log)
+        self.assertFalse(os.path.exists(os.path.join(self.dir, "registered.txt")))
+        self.assertIn("拒绝安装目录以外的DLL \"..\\outside.dll\"", log)
+        self.assertIn("plugin.dll 注册成功", log)
+
+
+if __name__ == "__main__":
+    unittest.main()
