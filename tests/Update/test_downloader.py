@@ -41,10 +41,11 @@ class DownloaderTest(unittest.TestCase):
             (("status", 302, b""), "http server error, status code 302"),
             (("body", b""), "http server error, content len 0"),
             (("short", 8192, b"x" * 5000), "unknow interrupt,written 5000,filelen 8192"),
+            (("nolength", b"x" * 5000), "网络异常 12150"),  # ERROR_HTTP_HEADER_NOT_FOUND, no system text
         ]
         with HttpServer() as server:
             for route, reason in cases:
-                with self.subTest(route=route[:2]):
+                with self.subTest(route=route[0], status=route[1] if route[0] == "status" else None):
                     server.routes["/f"] = route
                     rc, out = self.download(server, "/f")
                     self.assertEqual(rc, 1, out)

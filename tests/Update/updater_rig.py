@@ -118,6 +118,12 @@ class _Handler(http.server.BaseHTTPRequestHandler):
             self.wfile.write(body)
             self.wfile.flush()
             self.close_connection = True
+        elif kind == "nolength":  # the body ends when the connection closes
+            self.send_response(200)
+            self.send_header("Connection", "close")
+            self.end_headers()
+            self.wfile.write(route[1])
+            self.close_connection = True
         elif kind == "slow":  # trickles the body until the client goes away
             body, chunk, delay = route[1], route[2], route[3]
             self.send_response(200)
@@ -147,7 +153,7 @@ class _Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
 class HttpServer:
     """Serves scripted answers on 127.0.0.1 (a free port) while in a with block.
     routes: path -> ("body", bytes) | ("status", code[, bytes]) |
-            ("short", announced, bytes) | ("slow", bytes, chunk, delay)"""
+            ("short", announced, bytes) | ("nolength", bytes) | ("slow", bytes, chunk, delay)"""
 
     def __init__(self, routes=None):
         self.server = _Server(("127.0.0.1", 0), _Handler)
