@@ -103,21 +103,18 @@ bool CHttpDownloader::Download(const std::wstring& url, const std::wstring& targ
 
   if (IsCancelled()) return Fail(L"download cancelled");
 
-  HINTERNET request = nullptr;
+  HINTERNET internet = nullptr;
   {
     std::lock_guard<std::mutex> guard(m_handleLock);
     m_internet = InternetOpenW(L"Downloader", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     if (!m_internet) return FailWithSystemError(GetLastError());
+    // A Cancel that came before the handle existed had nothing to close.
+    if (IsCancelled()) return Fail(L"download cancelled");
+    internet = m_internet;
   }
   // Opening the URL may block: the lock is not held, so Cancel can close the
   // internet handle meanwhile, which makes the open fail.
-  HINTERNET internet;
-  {
-    std::lock_guard<std::mutex> guard(m_handleLock);
-    internet = m_internet;
-  }
-  if (!internet) return Fail(L"download cancelled");
-  request = InternetOpenUrlW(internet, basetool::EscapeUrl(url).c_str(), nullptr, 0,
+  HINTERNET request = InternetOpenUrlW(internet, basetool::EscapeUrl(url).c_str(), nullptr, 0,
                              INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0);
   DWORD openError = GetLastError();
   {
