@@ -158,6 +158,31 @@ TEST_F(WindowTest, LaysOutAndPaintsTheSkin) {
   DeleteDC(dc);
 }
 
+TEST_F(WindowTest, PaintsThroughTheOffscreenBitmapOntoTheScreen) {
+  HWND window = frame;
+  ShowWindow(window, SW_SHOWNOACTIVATE);
+  InvalidateRect(window, nullptr, FALSE);
+  UpdateWindow(window);
+  pump(4);
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), 320, -240, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  uint32_t* bits = nullptr;
+  HDC memory = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  HDC screen = GetDC(window);
+  BitBlt(memory, 0, 0, 320, 240, screen, 0, 0, SRCCOPY);
+  ReleaseDC(window, screen);
+  GdiFlush();
+  auto pixel = [&](int x, int y) { return bits[y * 320 + x] & 0xFFFFFF; };
+  EXPECT_EQ(0x0000FFu, pixel(5, 5));
+  EXPECT_EQ(0xFF0000u, pixel(40, 60));
+  EXPECT_EQ(0x00FF00u, pixel(5, 45));
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+}
+
 TEST_F(WindowTest, ClicksAndFocusFollowTheMouse) {
   HWND window = frame;
   POINT two = centreOf(frame.control(L"two"));
