@@ -392,11 +392,9 @@ Browser::Browser(Config config) : config_(std::move(config)), mainThread_(GetCur
 }
 
 Browser::~Browser() {
-  if (library_) {
-    if (initialized_) shutdownPlugin();
-    pump();
-    FreeLibrary(library_);
-  }
+  if (initialized_) shutdownPlugin();
+  pump();
+  if (library_) FreeLibrary(library_);
   page_.reset();
   if (currentBrowser == this) currentBrowser = nullptr;
   CloseHandle(asyncEvent_);
@@ -645,6 +643,12 @@ bool Browser::loadPlugin(const std::wstring& path) {
     problem("the library lacks an export: NP_GetEntryPoints, NP_Initialize or NP_Shutdown");
     return false;
   }
+  return usePlugin(entryPoints, initialize_, shutdown_);
+}
+
+bool Browser::usePlugin(NP_GetEntryPointsFunc entryPoints, NP_InitializeFunc initialize, NP_ShutdownFunc shutdown) {
+  initialize_ = initialize;
+  shutdown_ = shutdown;
   pluginFuncs_ = NPPluginFuncs{};
   pluginFuncs_.size = sizeof(NPPluginFuncs);
   entryPointsResult_ = entryPoints(&pluginFuncs_);

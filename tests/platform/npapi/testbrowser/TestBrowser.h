@@ -80,6 +80,8 @@ class Browser {
   // ---- the plug-in library
   // LoadLibraryW, NP_GetEntryPoints, NP_Initialize. False when a step failed.
   bool loadPlugin(const std::wstring& path);
+  // The same for a plug-in linked into the test program itself.
+  bool usePlugin(NP_GetEntryPointsFunc entryPoints, NP_InitializeFunc initialize, NP_ShutdownFunc shutdown);
   NPError initializePlugin();  // NP_Initialize again (after shutdownPlugin)
   // Destroys live instances, closes the page, calls NP_Shutdown, delivers what is
   // still queued, then records leaked objects and MemAlloc blocks as problems.
