@@ -95,6 +95,24 @@ TEST_F(Bridge, EnumerationListsTheMembersThenTheBuiltIns) {
   EXPECT_THAT(names, ::testing::EndsWith(L"addEventListener,removeEventListener,getLastException"));
 }
 
+TEST_F(Bridge, MethodAndPropertyTestsFollowTheBuiltInRules) {
+  struct Member {
+    const char* name;
+    bool method;
+    bool property;
+  };
+  // Methods with method objects are presented as properties; toString is a method only.
+  const Member members[] = {{"toString", true, false},         {"addEventListener", false, true},
+                            {"removeEventListener", false, true}, {"getLastException", false, true},
+                            {"add", false, true},                {"count", false, true}};
+  const NPNetscapeFuncs& np = *browser.table();
+  for (const Member& m : members) {
+    NPIdentifier id = np.getstringidentifier(m.name);
+    EXPECT_EQ(np.hasmethod(&embed->npp, embed->scriptable, id), m.method) << m.name;
+    EXPECT_EQ(np.hasproperty(&embed->npp, embed->scriptable, id), m.property) << m.name;
+  }
+}
+
 TEST_F(Bridge, SameScriptableObjectGivesTheSameBrowserObjectRetainedOnceMore) {
   NPObject* first = plugin().host->getJSAPIWrapper(plugin().api, true);
   uint32_t count = first->referenceCount;
