@@ -3,15 +3,15 @@
 // when it joins the library; until then a maker gives nothing.
 #include "FactoryBase.h"
 
+#include "NpapiPlugin.h"
 #include "TraceLog.h"
 
 namespace FB {
 
-std::shared_ptr<Npapi::NpapiPlugin> FactoryBase::makeNpapiPlugin(const std::shared_ptr<Npapi::NpapiBrowserHost>&,
-                                                                 const std::string&)
+std::shared_ptr<Npapi::NpapiPlugin> FactoryBase::makeNpapiPlugin(const std::shared_ptr<Npapi::NpapiBrowserHost>& host,
+                                                                 const std::string& mimeType)
 {
-    trace("PluginCore", "No NPAPI plug-in object in this build");
-    return nullptr;
+    return Npapi::createNpapiPlugin(host, mimeType);
 }
 
 PluginWindowWin* FactoryBase::makeWindowedWindow(HWND__*)

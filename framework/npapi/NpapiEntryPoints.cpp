@@ -6,6 +6,8 @@
 // browser, and a failed NPP_New leaves nothing behind.
 #include "NpapiEntryPoints.h"
 
+#include "BrowserPlugin.h"
+#include "FactoryBase.h"
 #include "NpapiBrowserHost.h"
 #include "NpapiPlugin.h"
 #include "NpapiPluginModule.h"
@@ -48,10 +50,16 @@ NpapiPlugin* pluginOf(NPP instance) {
   return record ? record->plugin.get() : nullptr;
 }
 
-void installLifecycle() {
-  const NpapiApplication& application = npapiApplication();
-  NpapiPluginModule::setLifecycle({application.globalInit, application.globalDeinit});
+void factoryGlobalInit() {
+  if (FactoryBasePtr factory = getFactoryInstance()) factory->globalInit();
 }
+
+void factoryGlobalDeinit() {
+  if (FactoryBasePtr factory = getFactoryInstance()) factory->globalDeinit();
+}
+
+// The module's first and last steps are the plug-in factory's global init and de-init.
+void installLifecycle() { NpapiPluginModule::setLifecycle({factoryGlobalInit, factoryGlobalDeinit}); }
 
 NpapiPluginModule* defaultModule() {
   installLifecycle();
@@ -87,9 +95,9 @@ NPError NPP_New(NPMIMEType mimeType, NPP instance, uint16_t, int16_t argc, char*
     NpapiPluginModule* module = defaultModule();
     host = makeBrowserHost(module, instance);
     host->setBrowserFuncs(&module->browserFuncs());
-    const NpapiApplication& application = npapiApplication();
     std::string mime = mimeType ? mimeType : "";
-    plugin = application.makePlugin ? application.makePlugin(host, mime) : nullptr;
+    FactoryBasePtr factory = getFactoryInstance();
+    plugin = factory ? factory->makeNpapiPlugin(host, mime) : nullptr;
     if (!plugin) {
       dismantle(host, nullptr);
       return NPERR_OUT_OF_MEMORY_ERROR;
@@ -205,25 +213,18 @@ void NPP_URLNotify(NPP instance, const char* url, NPReason reason, void* notifyD
   forwardVoid(instance, [&](NpapiPlugin& p) { p.urlNotify(url, reason, notifyData); });
 }
 
-// The texts answered without an instance live until the process ends.
-const char* processText(std::string* slot, std::string (*make)()) {
-  if (slot->empty() && make) *slot = make();
-  return slot->c_str();
-}
-
 NPError NPP_GetValue(NPP instance, NPPVariable variable, void* value) {
   trace("NPAPI", pointerText(instance));
   if (!recordOf(instance)) {
+    // The texts answered without an instance are built once and live until the process ends.
     try {
-      const NpapiApplication& application = npapiApplication();
       if (variable == NPPVpluginNameString) {
-        static std::string* name = new std::string;
-        *static_cast<const char**>(value) = processText(name, application.pluginName);
+        static const std::string* name = new std::string(pluginName());
+        *static_cast<const char**>(value) = name->c_str();
         return NPERR_NO_ERROR;
       }
       if (variable == NPPVpluginDescriptionString) {
-        static std::string* description = new std::string;
-        if (description->empty() && application.pluginDescription) *description = application.pluginDescription("");
+        static const std::string* description = new std::string(pluginDescription(""));
         *static_cast<const char**>(value) = description->c_str();
         return NPERR_NO_ERROR;
       }

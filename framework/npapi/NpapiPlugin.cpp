@@ -1,36 +1,41 @@
 #include "NpapiPlugin.h"
 
+#include "ModuleInstance.h"
 #include "NPJavascriptObject.h"
 #include "NpapiBrowserHost.h"
+#include "PluginCore.h"
 #include "TraceLog.h"
 
 namespace FB {
 namespace Npapi {
 
-namespace {
-
-NpapiApplication& installedApplication() {
-  static NpapiApplication application;
-  return application;
+NpapiPlugin::NpapiPlugin(const std::shared_ptr<NpapiBrowserHost>& host, const std::string& mimeType)
+    : BrowserPlugin(mimeType),
+      host_(host),
+      mimeType_(mimeType),
+      pluginName_(FB::pluginName()),
+      pluginDescription_(FB::pluginDescription(mimeType)) {
+  if (pluginMain) pluginMain->setHost(host);
 }
 
-}  // namespace
+NpapiPluginWin::NpapiPluginWin(const std::shared_ptr<NpapiBrowserHost>& host, const std::string& mimeType)
+    : NpapiPlugin(host, mimeType) {
+  PluginCore::setPlatform("Windows", "NPAPI");
+  setModulePath(FB::modulePath());
+}
 
-void setNpapiApplication(const NpapiApplication& application) { installedApplication() = application; }
-
-const NpapiApplication& npapiApplication() { return installedApplication(); }
-
-NpapiPlugin::NpapiPlugin(const std::shared_ptr<NpapiBrowserHost>& host, const std::string& mimeType,
-                         const std::string& pluginName, const std::string& pluginDescription)
-    : host_(host), mimeType_(mimeType), pluginName_(pluginName), pluginDescription_(pluginDescription) {}
+NpapiPluginPtr createNpapiPlugin(const std::shared_ptr<NpapiBrowserHost>& host, const std::string& mimeType) {
+  return std::make_shared<NpapiPluginWin>(host, mimeType);
+}
 
 NpapiPlugin::~NpapiPlugin() {
   if (scriptObject_ && host_) host_->ReleaseObject(scriptObject_);
 }
 
 void NpapiPlugin::shutdown() {
-  clearWindow();
-  beforeShutdown();
+  if (!pluginMain) return;
+  pluginMain->clearWindow();
+  pluginMain->beforeShutdown();
 }
 
 void NpapiPlugin::init(NPMIMEType, int16_t argc, char* argn[], char* argv[]) {
@@ -39,8 +44,9 @@ void NpapiPlugin::init(NPMIMEType, int16_t argc, char* argn[], char* argv[]) {
     if (!argn || !argv || !argn[i] || !argv[i]) continue;  // attributes without a value are left out
     params[argn[i]] = variant(std::string(argv[i]));
   }
-  setParams(params);
-  if (wantsWindowless()) {
+  if (!pluginMain) return;
+  pluginMain->setParams(params);
+  if (pluginMain->wantsWindowless()) {
     host_->SetValue(NPPVpluginWindowBool, reinterpret_cast<void*>(static_cast<uintptr_t>(false)));
     host_->SetValue(NPPVpluginTransparentBool, reinterpret_cast<void*>(static_cast<uintptr_t>(true)));
   }
@@ -49,7 +55,7 @@ void NpapiPlugin::init(NPMIMEType, int16_t argc, char* argn[], char* argv[]) {
 
 bool NpapiPlugin::setReady() {
   if (ready_) return false;
-  ready_ = markReady();
+  ready_ = pluginMain && pluginMain->markReady();
   return ready_;
 }
 
@@ -92,7 +98,7 @@ NPError NpapiPlugin::setValue(NPNVariable, void*) { return NPERR_NO_ERROR; }
 
 NPObject* NpapiPlugin::getScriptableObject() {
   if (!scriptObject_) {
-    JSAPIPtr api = scriptApi();
+    JSAPIPtr api = pluginMain ? pluginMain->scriptApiObject() : nullptr;
     if (!api) return nullptr;
     // Not through the host's wrapper cache: the instance owns this one reference.
     scriptObject_ = NPJavascriptObject::newObject(api, host_, false);

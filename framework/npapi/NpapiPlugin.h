@@ -1,19 +1,16 @@
 // FB::Npapi::NpapiPlugin: the plug-in object of one NPAPI instance. It receives
-// the instance's NPP_* calls from the entry handlers, reads the embed's
-// parameters, makes the plug-in core ready and hands the browser the instance's
-// script object (one NPJavascriptObject over the core's scripting object).
+// the instance's NPP_* calls from the entry handlers, owns the application's
+// plug-in core (through FB::BrowserPlugin), reads the embed's parameters, makes
+// the core ready and hands the browser the instance's script object (one
+// NPJavascriptObject over the core's scripting object).
 //
-// The plug-in core's side (parameters, readiness, windowless wish, scripting
-// object, shutdown hook) is reached through the protected operations below,
-// which the application's browser plug-in supplies.
-//
-// NpapiApplication is what the application hands to the NPAPI road at load
-// time: global set-up, the plug-in maker and the plug-in's texts (in the
-// product: its plug-in factory).
+// NpapiPluginWin adds what depends on Windows: the platform record and the
+// library's module path. (Its drawing surfaces come with the plug-in windows.)
 //
 // Threading: the browser's main thread only.
 #pragma once
 
+#include "BrowserPlugin.h"
 #include "JSAPI.h"
 #include "NpapiInterface.h"
 
@@ -32,15 +29,12 @@ class PluginCreateError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-class NpapiPlugin {
+class NpapiPlugin : public BrowserPlugin {
  public:
-  NpapiPlugin(const std::shared_ptr<NpapiBrowserHost>& host, const std::string& mimeType,
-              const std::string& pluginName, const std::string& pluginDescription);
-  virtual ~NpapiPlugin();
-  NpapiPlugin(const NpapiPlugin&) = delete;
-  NpapiPlugin& operator=(const NpapiPlugin&) = delete;
+  NpapiPlugin(const std::shared_ptr<NpapiBrowserHost>& host, const std::string& mimeType);
+  ~NpapiPlugin() override;
 
-  virtual void shutdown();
+  void shutdown() override;
   virtual void init(NPMIMEType mimeType, int16_t argc, char* argn[], char* argv[]);
   virtual bool setReady();
   virtual NPError setWindow(NPWindow* window);
@@ -56,19 +50,10 @@ class NpapiPlugin {
   virtual NPError setValue(NPNVariable variable, void* value);
 
   // The instance's script object, made on first request; retained once more for
-  // the browser on every request. Null when there is none.
+  // the browser on every request. Null when the core gives no scripting object.
   NPObject* getScriptableObject();
   bool isReady() const { return ready_; }
   const std::shared_ptr<NpapiBrowserHost>& host() const { return host_; }
-
- protected:
-  // ---- the plug-in core's side
-  virtual JSAPIPtr scriptApi() = 0;
-  virtual void setParams(const VariantDict& params) = 0;
-  virtual bool wantsWindowless() { return false; }
-  virtual bool markReady() { return true; }
-  virtual void beforeShutdown() {}
-  virtual void clearWindow() {}
 
  private:
   NPObject* scriptObject_ = nullptr;
@@ -80,20 +65,15 @@ class NpapiPlugin {
   std::string pluginDescription_;
 };
 
-using NpapiPluginPtr = std::shared_ptr<NpapiPlugin>;
-
-struct NpapiApplication {
-  void (*globalInit)() = nullptr;
-  void (*globalDeinit)() = nullptr;
-  // A new plug-in object for the instance of this host, or null.
-  NpapiPluginPtr (*makePlugin)(const std::shared_ptr<NpapiBrowserHost>& host, const std::string& mimeType) = nullptr;
-  std::string (*pluginName)() = nullptr;
-  std::string (*pluginDescription)(const std::string& mimeType) = nullptr;
+class NpapiPluginWin : public NpapiPlugin {
+ public:
+  NpapiPluginWin(const std::shared_ptr<NpapiBrowserHost>& host, const std::string& mimeType);
 };
 
-// Installs the application; the entry points use it from then on.
-void setNpapiApplication(const NpapiApplication& application);
-const NpapiApplication& npapiApplication();
+using NpapiPluginPtr = std::shared_ptr<NpapiPlugin>;
+
+// The factory's default NPAPI plug-in object: a new NpapiPluginWin.
+NpapiPluginPtr createNpapiPlugin(const std::shared_ptr<NpapiBrowserHost>& host, const std::string& mimeType);
 
 }  // namespace Npapi
 }  // namespace FB

@@ -2,6 +2,7 @@
 // gets, the handlers' answers without an instance, NPP_New failures that leave
 // nothing behind, the embed's parameters, and the module's life cycle.
 #include "BridgeTestPlugin.h"
+#include "TestFactory.h"
 #include "NpapiEntryPoints.h"
 #include "NpapiPlugin.h"
 #include "ScriptPage.h"
@@ -21,53 +22,7 @@ NPError NP_EXPORT_CALL entryPoints(NPPluginFuncs* funcs) { return FB::Npapi::get
 NPError NP_EXPORT_CALL initialize(NPNetscapeFuncs* funcs) { return FB::Npapi::initialize(funcs); }
 NPError NP_EXPORT_CALL shutdown() { return FB::Npapi::shutdown(); }
 
-// What the test application's plug-in objects saw.
-struct Seen {
-  FB::VariantDict params;
-  bool windowless = false;
-  int globalInits = 0;
-  int globalDeinits = 0;
-  enum class Make { Plugin, Nothing, CreateError, OutOfMemory, Failure, InitFailure } make = Make::Plugin;
-};
-Seen seen;
-
-class TestPlugin : public FB::Npapi::NpapiPlugin {
- public:
-  TestPlugin(const FB::Npapi::NpapiBrowserHostPtr& host, const std::string& mime)
-      : NpapiPlugin(host, mime, "testplugin", "Test Plugin V1"), api_(std::make_shared<BridgeTestAPI>()) {}
-
- protected:
-  FB::JSAPIPtr scriptApi() override { return api_; }
-  void setParams(const FB::VariantDict& params) override {
-    seen.params = params;
-    if (seen.make == Seen::Make::InitFailure) throw std::runtime_error("init failed");
-  }
-  bool wantsWindowless() override { return seen.windowless; }
-
- private:
-  std::shared_ptr<BridgeTestAPI> api_;
-};
-
-FB::Npapi::NpapiPluginPtr makeTestPlugin(const FB::Npapi::NpapiBrowserHostPtr& host, const std::string& mime) {
-  switch (seen.make) {
-    case Seen::Make::Nothing: return nullptr;
-    case Seen::Make::CreateError: throw FB::Npapi::PluginCreateError("no plug-in for this type");
-    case Seen::Make::OutOfMemory: throw std::bad_alloc();
-    case Seen::Make::Failure: throw std::runtime_error("broken");
-    default: return std::make_shared<TestPlugin>(host, mime);
-  }
-}
-
-void installTestApplication() {
-  seen = Seen{};
-  FB::Npapi::NpapiApplication application;
-  application.globalInit = [] { ++seen.globalInits; };
-  application.globalDeinit = [] { ++seen.globalDeinits; };
-  application.makePlugin = makeTestPlugin;
-  application.pluginName = [] { return std::string("testplugin"); };
-  application.pluginDescription = [](const std::string&) { return std::string("Test Plugin V1"); };
-  FB::Npapi::setNpapiApplication(application);
-}
+void installTestApplication() { factoryControl = FactoryControl{}; }
 
 void expectCleanEnd(Browser& browser) {
   browser.shutdownPlugin();
@@ -129,9 +84,9 @@ TEST(EntryPoints, HandlersWithoutAnInstanceAnswerWithoutTouchingAnything) {
   const NPPluginFuncs& np = browser.pluginFuncs();
   const char* text = nullptr;
   EXPECT_EQ(np.getvalue(nullptr, NPPVpluginNameString, &text), NPERR_NO_ERROR);
-  EXPECT_STREQ(text, "testplugin");
+  EXPECT_STREQ(text, "parvelplugin");
   EXPECT_EQ(np.getvalue(nullptr, NPPVpluginDescriptionString, &text), NPERR_NO_ERROR);
-  EXPECT_STREQ(text, "Test Plugin V1");
+  EXPECT_STREQ(text, "Unknown Description");
   EXPECT_EQ(np.getvalue(nullptr, NPPVpluginWindowBool, &text), NPERR_GENERIC_ERROR);
   NPP_t empty{};
   for (NPP instance : {static_cast<NPP>(nullptr), &empty}) {
@@ -155,7 +110,7 @@ TEST(EntryPoints, HandlersWithoutAnInstanceAnswerWithoutTouchingAnything) {
 
 struct FailureCase {
   const char* name;
-  Seen::Make make;
+  FactoryControl::Make make;
   NPError answer;
 };
 
@@ -163,7 +118,7 @@ class FailedNew : public ::testing::TestWithParam<FailureCase> {};
 
 TEST_P(FailedNew, AnswersItsCodeAndLeavesNothing) {
   installTestApplication();
-  seen.make = GetParam().make;
+  factoryControl.make = GetParam().make;
   Browser browser;
   ASSERT_TRUE(browser.usePlugin(entryPoints, initialize, shutdown));
   NPError answer = NPERR_NO_ERROR;
@@ -175,18 +130,18 @@ TEST_P(FailedNew, AnswersItsCodeAndLeavesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Makers, FailedNew,
-    ::testing::Values(FailureCase{"no_plugin", Seen::Make::Nothing, NPERR_OUT_OF_MEMORY_ERROR},
-                      FailureCase{"create_error", Seen::Make::CreateError, NPERR_INCOMPATIBLE_VERSION_ERROR},
-                      FailureCase{"out_of_memory", Seen::Make::OutOfMemory, NPERR_OUT_OF_MEMORY_ERROR},
-                      FailureCase{"other_failure", Seen::Make::Failure, NPERR_GENERIC_ERROR},
-                      FailureCase{"init_failure", Seen::Make::InitFailure, NPERR_GENERIC_ERROR}),
+    ::testing::Values(FailureCase{"no_plugin", FactoryControl::Make::Nothing, NPERR_OUT_OF_MEMORY_ERROR},
+                      FailureCase{"create_error", FactoryControl::Make::CreateError, NPERR_INCOMPATIBLE_VERSION_ERROR},
+                      FailureCase{"out_of_memory", FactoryControl::Make::OutOfMemory, NPERR_OUT_OF_MEMORY_ERROR},
+                      FailureCase{"other_failure", FactoryControl::Make::Failure, NPERR_GENERIC_ERROR},
+                      FailureCase{"init_failure", FactoryControl::Make::InitFailure, NPERR_GENERIC_ERROR}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- the instance ---------------------------------------------------------------------------
 
 TEST(EntryPoints, ParametersWithoutValueAreLeftOutAndWindowlessIsAskedFor) {
   installTestApplication();
-  seen.windowless = true;
+  factoryControl.windowless = true;
   Browser browser;
   ASSERT_TRUE(browser.usePlugin(entryPoints, initialize, shutdown));
   NPP_t instance{};
@@ -197,9 +152,9 @@ TEST(EntryPoints, ParametersWithoutValueAreLeftOutAndWindowlessIsAskedFor) {
   char* values[] = {v0, nullptr, v2};
   browser.clearCalls();
   ASSERT_EQ(browser.pluginFuncs().newp(mime, &instance, NP_EMBED, 3, names, values, nullptr), NPERR_NO_ERROR);
-  EXPECT_EQ(seen.params.size(), 2u);
-  EXPECT_EQ(seen.params["onload"].convertToString(), "pluginLoaded");
-  EXPECT_EQ(seen.params.count("hidden"), 0u);
+  EXPECT_EQ(factoryControl.params.size(), 2u);
+  EXPECT_EQ(factoryControl.params["onload"].convertToString(), "pluginLoaded");
+  EXPECT_EQ(factoryControl.params.count("hidden"), 0u);
   EXPECT_EQ(browser.callCount("setvalue"), 2u);
   EXPECT_EQ(browser.pluginFuncs().destroy(&instance, nullptr), NPERR_NO_ERROR);
   expectCleanEnd(browser);
@@ -229,15 +184,15 @@ TEST(EntryPoints, ModuleRunsGlobalInitOnceAndDeinitOnEveryShutdown) {
   {
     Browser browser;
     ASSERT_TRUE(browser.usePlugin(entryPoints, initialize, shutdown));
-    EXPECT_EQ(seen.globalInits, 1);
+    EXPECT_EQ(factoryControl.globalInits, 1);
     EXPECT_EQ(browser.shutdownPlugin(), NPERR_NO_ERROR);
-    EXPECT_EQ(seen.globalDeinits, 1);
+    EXPECT_EQ(factoryControl.globalDeinits, 1);
     EXPECT_EQ(shutdown(), NPERR_NO_ERROR);  // no module left: the de-init runs again
-    EXPECT_EQ(seen.globalDeinits, 2);
+    EXPECT_EQ(factoryControl.globalDeinits, 2);
     EXPECT_EQ(browser.initializePlugin(), NPERR_NO_ERROR);  // a fresh module
-    EXPECT_EQ(seen.globalInits, 2);
+    EXPECT_EQ(factoryControl.globalInits, 2);
   }
-  EXPECT_EQ(seen.globalDeinits, 3);
+  EXPECT_EQ(factoryControl.globalDeinits, 3);
 }
 
 }  // namespace

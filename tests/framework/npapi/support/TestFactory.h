@@ -1,0 +1,20 @@
+// The process-wide plug-in factory of the NPAPI test programs: plug-in cores
+// whose scripting object is BridgeTestAPI, with switches that make the factory
+// or the core fail the way a test needs.
+#pragma once
+
+#include "BridgeTestPlugin.h"
+#include "FactoryBase.h"
+#include "PluginCore.h"
+
+struct FactoryControl {
+  enum class Make { Plugin, Nothing, CreateError, OutOfMemory, Failure, InitFailure };
+  Make make = Make::Plugin;
+  bool windowless = false;
+  FB::VariantDict params;  // what the last core was given
+  int globalInits = 0;
+  int globalDeinits = 0;
+};
+
+// Reset by each test that uses it.
+extern FactoryControl factoryControl;
