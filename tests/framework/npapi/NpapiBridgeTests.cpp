@@ -8,6 +8,7 @@
 #include "NPObjectAPI.h"
 #include "ScriptPage.h"
 #include "TestBrowser.h"
+#include "dom/Node.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -226,6 +227,24 @@ TEST_F(Bridge, PageFunctionsAndObjectsAreCalledThroughTheBrowser) {
   EXPECT_TRUE(box->hasProperty("m"));
   EXPECT_FALSE(box->hasProperty("absent"));
   EXPECT_THROW(box->invoke("absent", {}), FB::script_error);
+  browser.page().clearErrors();
+}
+
+TEST_F(Bridge, PageRefusingACallGivesAScriptErrorNamingTheMember) {
+  auto window = plugin().host->windowObject()->getJSObject();
+  browser.page().window().defineMethod(L"native", [](const std::vector<VARIANT>&, VARIANT* result) {
+    result->vt = VT_I4;
+    result->lVal = 1;
+    return S_OK;
+  });
+  EXPECT_EQ(window->invoke("native", {}).convertToInt(), 1);
+  browser.page().window().refuse(L"native");
+  try {
+    window->invoke("native", {});
+    ADD_FAILURE() << "a refused call must fail";
+  } catch (const FB::script_error& e) {
+    EXPECT_STREQ(e.what(), "native");
+  }
   browser.page().clearErrors();
 }
 
