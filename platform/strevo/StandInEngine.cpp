@@ -67,8 +67,10 @@ struct Controls {
 
 Controls& controls()
 {
-    static Controls instance;
-    return instance;
+    // Never destroyed: engines still alive at process exit must not be torn down
+    // by static destructors while their threads are being ended.
+    static Controls* instance = new Controls;
+    return *instance;
 }
 
 class StandInEngine final : public IStrevo {
