@@ -1,8 +1,6 @@
 // An automatic scriptable object as the browser bridges drive it: invoke with
 // argument checks, properties, attributes, member listing and zones.
-#include "BroadcastTestAPI.h"
-#include "FakePageObject.h"
-#include "TestBrowserHost.h"
+#include "ScriptObjectTest.h"
 
 #include <gtest/gtest.h>
 
@@ -13,23 +11,7 @@ namespace {
 using FB::variant;
 using FB::VariantVector;
 
-// The text of the script error the call raises, or "ok" when it raises none.
-template <class Call> std::string errorOf(Call&& call)
-{
-    try {
-        call();
-        return "ok";
-    } catch (const FB::script_error& e) {
-        return e.what();
-    }
-}
-
-class JSAPIAutoTest : public testing::Test {
-protected:
-    std::shared_ptr<TestBrowserHost> host = std::make_shared<TestBrowserHost>();
-    std::shared_ptr<BroadcastTestAPI> api = std::make_shared<BroadcastTestAPI>();
-    std::shared_ptr<FakePageObject> callback = std::make_shared<FakePageObject>(host);
-};
+class JSAPIAutoTest : public ScriptObjectTest {};
 
 TEST_F(JSAPIAutoTest, ArgumentCountAndConversionErrors)
 {

@@ -1,9 +1,7 @@
 // Page objects held by native code: asynchronous invoke through the host,
 // function objects of methods, and conversions of values to objects, lists and maps.
-#include "BroadcastTestAPI.h"
-#include "FakePageObject.h"
 #include "JSFunction.h"
-#include "TestBrowserHost.h"
+#include "ScriptObjectTest.h"
 #include "TypeNames.h"
 
 #include <gtest/gtest.h>
@@ -15,22 +13,7 @@ namespace {
 using FB::variant;
 using FB::VariantVector;
 
-template <class Call> std::string errorOf(Call&& call)
-{
-    try {
-        call();
-        return "ok";
-    } catch (const FB::script_error& e) {
-        return e.what();
-    }
-}
-
-class JSObjectTest : public testing::Test {
-protected:
-    std::shared_ptr<TestBrowserHost> host = std::make_shared<TestBrowserHost>();
-    std::shared_ptr<BroadcastTestAPI> api = std::make_shared<BroadcastTestAPI>();
-    std::shared_ptr<FakePageObject> callback = std::make_shared<FakePageObject>(host);
-};
+class JSObjectTest : public ScriptObjectTest {};
 
 TEST_F(JSObjectTest, AsyncInvokeWaitsForTheMainThreadAndThenThePageTimer)
 {
