@@ -10,27 +10,23 @@
 namespace DShow {
 namespace {
 
-class PinEnumerator : public IEnumPins {
+// The COM plumbing both enumerators share over a snapshot of items. Derived
+// supplies copyOut (an item handed to the caller, null when that fails) and
+// discard (takes back a handed-out item).
+template <class Derived, class Interface, const IID& InterfaceId, class Item, class Out>
+class SnapshotEnumerator : public Interface {
 public:
-    explicit PinEnumerator(std::vector<IPin*> pins, size_t position = 0) : pins_(std::move(pins)), position_(position)
-    {
-        for (IPin* pin : pins_)
-            pin->AddRef();
-    }
-    virtual ~PinEnumerator()
-    {
-        for (IPin* pin : pins_)
-            pin->Release();
-    }
+    SnapshotEnumerator(std::vector<Item> items, size_t position) : items_(std::move(items)), position_(position) {}
+    virtual ~SnapshotEnumerator() = default;
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
     {
         if (!out)
             return E_POINTER;
         *out = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IEnumPins)
+        if (iid != IID_IUnknown && iid != InterfaceId)
             return E_NOINTERFACE;
-        *out = static_cast<IEnumPins*>(this);
+        *out = static_cast<Interface*>(this);
         AddRef();
         return S_OK;
     }
@@ -43,88 +39,17 @@ public:
         return left;
     }
 
-    STDMETHODIMP Next(ULONG count, IPin** pins, ULONG* fetched) override
+    STDMETHODIMP Next(ULONG count, Out* out, ULONG* fetched) override
     {
-        if (!pins || (count > 1 && !fetched))
+        if (!out || (count > 1 && !fetched))
             return E_POINTER;
         ULONG done = 0;
-        while (done < count && position_ < pins_.size()) {
-            pins[done] = pins_[position_++];
-            pins[done]->AddRef();
-            ++done;
-        }
-        if (fetched)
-            *fetched = done;
-        return done == count ? S_OK : S_FALSE;
-    }
-    STDMETHODIMP Skip(ULONG count) override
-    {
-        if (count > pins_.size() - position_) {
-            position_ = pins_.size();
-            return S_FALSE;
-        }
-        position_ += count;
-        return S_OK;
-    }
-    STDMETHODIMP Reset() override
-    {
-        position_ = 0;
-        return S_OK;
-    }
-    STDMETHODIMP Clone(IEnumPins** out) override
-    {
-        if (!out)
-            return E_POINTER;
-        return Guarded([&] {
-            *out = new PinEnumerator(pins_, position_);
-            return S_OK;
-        });
-    }
-
-private:
-    std::atomic<ULONG> refs_{1};
-    std::vector<IPin*> pins_;
-    size_t position_;
-};
-
-class MediaTypeEnumerator : public IEnumMediaTypes {
-public:
-    explicit MediaTypeEnumerator(std::vector<MediaType> types, size_t position = 0)
-        : types_(std::move(types)), position_(position)
-    {
-    }
-    virtual ~MediaTypeEnumerator() = default;
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IEnumMediaTypes)
-            return E_NOINTERFACE;
-        *out = static_cast<IEnumMediaTypes*>(this);
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        ULONG left = --refs_;
-        if (!left)
-            delete this;
-        return left;
-    }
-
-    STDMETHODIMP Next(ULONG count, AM_MEDIA_TYPE** types, ULONG* fetched) override
-    {
-        if (!types || (count > 1 && !fetched))
-            return E_POINTER;
-        ULONG done = 0;
-        while (done < count && position_ < types_.size()) {
-            types[done] = CreateMediaType(types_[position_].Get());
-            if (!types[done]) {
+        while (done < count && position_ < items_.size()) {
+            out[done] = Derived::copyOut(items_[position_]);
+            if (!out[done]) {
                 for (ULONG i = 0; i < done; ++i)
-                    DeleteMediaType(types[i]);
+                    Derived::discard(out[i]);
+                position_ -= done;
                 if (fetched)
                     *fetched = 0;
                 return E_OUTOFMEMORY;
@@ -138,8 +63,8 @@ public:
     }
     STDMETHODIMP Skip(ULONG count) override
     {
-        if (count > types_.size() - position_) {
-            position_ = types_.size();
+        if (count > items_.size() - position_) {
+            position_ = items_.size();
             return S_FALSE;
         }
         position_ += count;
@@ -150,20 +75,55 @@ public:
         position_ = 0;
         return S_OK;
     }
-    STDMETHODIMP Clone(IEnumMediaTypes** out) override
+    STDMETHODIMP Clone(Interface** out) override
     {
         if (!out)
             return E_POINTER;
         return Guarded([&] {
-            *out = new MediaTypeEnumerator(types_, position_);
+            *out = new Derived(items_, position_);
             return S_OK;
         });
     }
 
+protected:
+    std::vector<Item> items_;
+
 private:
     std::atomic<ULONG> refs_{1};
-    std::vector<MediaType> types_;
     size_t position_;
+};
+
+class PinEnumerator : public SnapshotEnumerator<PinEnumerator, IEnumPins, IID_IEnumPins, IPin*, IPin*> {
+public:
+    explicit PinEnumerator(std::vector<IPin*> pins, size_t position = 0) : SnapshotEnumerator(std::move(pins), position)
+    {
+        for (IPin* pin : items_)
+            pin->AddRef();
+    }
+    ~PinEnumerator() override
+    {
+        for (IPin* pin : items_)
+            pin->Release();
+    }
+
+    static IPin* copyOut(IPin* pin)
+    {
+        pin->AddRef();
+        return pin;
+    }
+    static void discard(IPin* pin) { pin->Release(); }
+};
+
+class MediaTypeEnumerator
+    : public SnapshotEnumerator<MediaTypeEnumerator, IEnumMediaTypes, IID_IEnumMediaTypes, MediaType, AM_MEDIA_TYPE*> {
+public:
+    explicit MediaTypeEnumerator(std::vector<MediaType> types, size_t position = 0)
+        : SnapshotEnumerator(std::move(types), position)
+    {
+    }
+
+    static AM_MEDIA_TYPE* copyOut(const MediaType& type) { return CreateMediaType(type.Get()); }
+    static void discard(AM_MEDIA_TYPE* type) { DeleteMediaType(type); }
 };
 
 }  // namespace
