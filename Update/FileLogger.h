@@ -25,71 +25,95 @@ enum class LogLevel { Info, Error, Warning };
 
 class CFileLogger {
 public:
-  static constexpr size_t kBufferSize = 4096;
+    static constexpr size_t kBufferSize = 4096;
 
-  static CFileLogger& Instance();
+    static CFileLogger& Instance();
 
-  // Opens (creates, with its folders) the log file and appends to it. A
-  // logger without a file writes to the debugger output only.
-  bool Open(const std::wstring& path);
-  // Closes the file; later lines go to the debugger output only.
-  void Close();
+    // Opens (creates, with its folders) the log file and appends to it. A
+    // logger without a file writes to the debugger output only.
+    bool Open(const std::wstring& path);
+    // Closes the file; later lines go to the debugger output only.
+    void Close();
 
-  CFileLogger& BeginLine(LogLevel level, const char* sourceFile = nullptr, int sourceLine = 0);
-  CFileLogger& Append(std::string_view utf8Text);
-  CFileLogger& Append(std::wstring_view text);
-  CFileLogger& Append(long long value);
-  CFileLogger& Append(unsigned long long value);
-  void EndLine();
+    CFileLogger& BeginLine(LogLevel level, const char* sourceFile = nullptr, int sourceLine = 0);
+    CFileLogger& Append(std::string_view utf8Text);
+    CFileLogger& Append(std::wstring_view text);
+    CFileLogger& Append(long long value);
+    CFileLogger& Append(unsigned long long value);
+    void EndLine();
 
-  void SetDebugOutput(bool on) { m_debugOutput = on; }
-  void SetFlush(bool on) { m_flush = on; }
-  void SetSourceLocation(bool on) { m_sourceLocation = on; }
+    void SetDebugOutput(bool on) { m_debugOutput = on; }
+    void SetFlush(bool on) { m_flush = on; }
+    void SetSourceLocation(bool on) { m_sourceLocation = on; }
 
-  CFileLogger(const CFileLogger&) = delete;
-  CFileLogger& operator=(const CFileLogger&) = delete;
+    CFileLogger(const CFileLogger&) = delete;
+    CFileLogger& operator=(const CFileLogger&) = delete;
 
 private:
-  CFileLogger();
-  ~CFileLogger();
+    CFileLogger();
+    ~CFileLogger();
 
-  void AppendBytes(const char* bytes, size_t count);
-  void AppendCodePoint(char32_t codePoint);
+    void AppendBytes(const char* bytes, size_t count);
+    void AppendCodePoint(char32_t codePoint);
 
-  char m_line[kBufferSize] = {};
-  size_t m_length = 0;
-  bool m_truncated = false;
-  HANDLE m_file = INVALID_HANDLE_VALUE;
-  bool m_debugOutput = true;
-  bool m_flush = true;
-  bool m_sourceLocation = false;
-  char m_timeStamp[32] = {};
-  CRITICAL_SECTION m_lock;
+    char m_line[kBufferSize] = {};
+    size_t m_length = 0;
+    bool m_truncated = false;
+    HANDLE m_file = INVALID_HANDLE_VALUE;
+    bool m_debugOutput = true;
+    bool m_flush = true;
+    bool m_sourceLocation = false;
+    char m_timeStamp[32] = {};
+    CRITICAL_SECTION m_lock;
 };
 
 namespace detail {
-inline void AppendPiece(CFileLogger& log, std::string_view text) { log.Append(text); }
-inline void AppendPiece(CFileLogger& log, const char* text) { log.Append(std::string_view(text ? text : "")); }
-inline void AppendPiece(CFileLogger& log, std::wstring_view text) { log.Append(text); }
-inline void AppendPiece(CFileLogger& log, const wchar_t* text) { log.Append(std::wstring_view(text ? text : L"")); }
-inline void AppendPiece(CFileLogger& log, const std::string& text) { log.Append(std::string_view(text)); }
-inline void AppendPiece(CFileLogger& log, const std::wstring& text) { log.Append(std::wstring_view(text)); }
-template <std::signed_integral T> void AppendPiece(CFileLogger& log, T value) {
-  log.Append(static_cast<long long>(value));
+inline void AppendPiece(CFileLogger& log, std::string_view text)
+{
+    log.Append(text);
 }
-template <std::unsigned_integral T> void AppendPiece(CFileLogger& log, T value) {
-  log.Append(static_cast<unsigned long long>(value));
+inline void AppendPiece(CFileLogger& log, const char* text)
+{
+    log.Append(std::string_view(text ? text : ""));
 }
-} // namespace detail
+inline void AppendPiece(CFileLogger& log, std::wstring_view text)
+{
+    log.Append(text);
+}
+inline void AppendPiece(CFileLogger& log, const wchar_t* text)
+{
+    log.Append(std::wstring_view(text ? text : L""));
+}
+inline void AppendPiece(CFileLogger& log, const std::string& text)
+{
+    log.Append(std::string_view(text));
+}
+inline void AppendPiece(CFileLogger& log, const std::wstring& text)
+{
+    log.Append(std::wstring_view(text));
+}
+template <std::signed_integral T>
+void AppendPiece(CFileLogger& log, T value)
+{
+    log.Append(static_cast<long long>(value));
+}
+template <std::unsigned_integral T>
+void AppendPiece(CFileLogger& log, T value)
+{
+    log.Append(static_cast<unsigned long long>(value));
+}
+}  // namespace detail
 
 // Writes one whole line: the pieces in order, then CR LF. By convention the
 // first piece is the method's name ("CUpdate::Setup").
-template <class... Pieces> void LogLine(LogLevel level, const Pieces&... pieces) {
-  CFileLogger& log = CFileLogger::Instance();
-  log.BeginLine(level);
-  (detail::AppendPiece(log, pieces), ...);
-  log.Append(std::string_view("\r\n"));
-  log.EndLine();
+template <class... Pieces>
+void LogLine(LogLevel level, const Pieces&... pieces)
+{
+    CFileLogger& log = CFileLogger::Instance();
+    log.BeginLine(level);
+    (detail::AppendPiece(log, pieces), ...);
+    log.Append(std::string_view("\r\n"));
+    log.EndLine();
 }
 
-} // namespace basetool
+}  // namespace basetool

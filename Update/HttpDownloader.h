@@ -20,35 +20,34 @@
 
 // (URL, target file, percent 0..100); called on the downloading thread each
 // time the percent changes, 100 exactly once, after the file is closed.
-using DownloadProgressCallback =
-    std::function<void(const std::wstring& url, const std::wstring& file, int percent)>;
+using DownloadProgressCallback = std::function<void(const std::wstring& url, const std::wstring& file, int percent)>;
 
 class CHttpDownloader {
 public:
-  CHttpDownloader() = default;
-  ~CHttpDownloader();
-  CHttpDownloader(const CHttpDownloader&) = delete;
-  CHttpDownloader& operator=(const CHttpDownloader&) = delete;
+    CHttpDownloader() = default;
+    ~CHttpDownloader();
+    CHttpDownloader(const CHttpDownloader&) = delete;
+    CHttpDownloader& operator=(const CHttpDownloader&) = delete;
 
-  bool Download(const std::wstring& url, const std::wstring& targetFile, DownloadProgressCallback callback = {});
-  // Final for the object: later downloads fail at once.
-  bool Cancel();
-  bool IsCancelled() const;
+    bool Download(const std::wstring& url, const std::wstring& targetFile, DownloadProgressCallback callback = {});
+    // Final for the object: later downloads fail at once.
+    bool Cancel();
+    bool IsCancelled() const;
 
-  const std::wstring& LastError() const { return m_lastError; }
-  static std::wstring FormatNetError(DWORD code);
+    const std::wstring& LastError() const { return m_lastError; }
+    static std::wstring FormatNetError(DWORD code);
 
 private:
-  bool Fail(std::wstring reason);
-  bool FailWithSystemError(DWORD code);
-  void CloseHandles();
+    bool Fail(std::wstring reason);
+    bool FailWithSystemError(DWORD code);
+    void CloseHandles();
 
-  volatile LONG m_cancelled = 0;
-  HINTERNET m_internet = nullptr;
-  HINTERNET m_request = nullptr;
-  std::mutex m_handleLock; // guards the two handles against Cancel
-  std::wstring m_url;
-  std::wstring m_targetFile;
-  DownloadProgressCallback m_callback;
-  std::wstring m_lastError;
+    volatile LONG m_cancelled = 0;
+    HINTERNET m_internet = nullptr;
+    HINTERNET m_request = nullptr;
+    std::mutex m_handleLock;  // guards the two handles against Cancel
+    std::wstring m_url;
+    std::wstring m_targetFile;
+    DownloadProgressCallback m_callback;
+    std::wstring m_lastError;
 };

@@ -20,8 +20,8 @@ namespace basetool {
 
 // One running process: its id and the file name of its program.
 struct ProcessEntry {
-  DWORD id = 0;
-  std::wstring exeName;
+    DWORD id = 0;
+    std::wstring exeName;
 };
 
 // Sees a file's path relative to the folder being cleared; true keeps it.
@@ -29,29 +29,29 @@ using DeleteFilterCallback = std::function<bool(const std::wstring& relativePath
 
 class CMisc {
 public:
-  // Ends each listed process (by id, after checking that the id still names
-  // the same program) and waits briefly for it to go. False when any of them
-  // could not be ended.
-  static bool KillAllProcess(const std::vector<ProcessEntry>& processes);
+    // Ends each listed process (by id, after checking that the id still names
+    // the same program) and waits briefly for it to go. False when any of them
+    // could not be ended.
+    static bool KillAllProcess(const std::vector<ProcessEntry>& processes);
 
-  // The processes (other than this one) that have loaded a module whose file
-  // name equals one of the given names, ignoring case. Each process once.
-  static std::vector<ProcessEntry> FindProcessesWithModule(const std::vector<std::wstring>& moduleNames);
+    // The processes (other than this one) that have loaded a module whose file
+    // name equals one of the given names, ignoring case. Each process once.
+    static std::vector<ProcessEntry> FindProcessesWithModule(const std::vector<std::wstring>& moduleNames);
 
-  // The processes (other than this one) whose program file name equals one of
-  // the given names, ignoring case.
-  static std::vector<ProcessEntry> FindProcessesByName(const std::vector<std::wstring>& exeNames);
+    // The processes (other than this one) whose program file name equals one of
+    // the given names, ignoring case.
+    static std::vector<ProcessEntry> FindProcessesByName(const std::vector<std::wstring>& exeNames);
 
-  // Loads the DLL with its folder current and calls DllRegisterServer. True
-  // only when it was found and reported success; the current directory is
-  // the same afterwards.
-  static bool RegDll(const std::wstring& path);
+    // Loads the DLL with its folder current and calls DllRegisterServer. True
+    // only when it was found and reported success; the current directory is
+    // the same afterwards.
+    static bool RegDll(const std::wstring& path);
 
-  // Deletes everything inside the folder except the files the filter keeps;
-  // the folder itself stays. A file that cannot be deleted is renamed to
-  // name + ".error" and scheduled for deletion at restart. False when the
-  // folder is missing or something could neither be deleted nor moved aside.
-  static bool DeleteFolder(const std::wstring& path, const DeleteFilterCallback& filter);
+    // Deletes everything inside the folder except the files the filter keeps;
+    // the folder itself stays. A file that cannot be deleted is renamed to
+    // name + ".error" and scheduled for deletion at restart. False when the
+    // folder is missing or something could neither be deleted nor moved aside.
+    static bool DeleteFolder(const std::wstring& path, const DeleteFilterCallback& filter);
 };
 
-} // namespace basetool
+}  // namespace basetool

@@ -55,4 +55,4 @@ bool IsSafeRelativePath(std::wstring_view path);
 bool EqualsNoCase(std::wstring_view a, std::wstring_view b);
 bool ContainsNoCase(std::wstring_view text, std::wstring_view part);
 
-} // namespace basetool
+}  // namespace basetool

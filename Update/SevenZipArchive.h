@@ -19,43 +19,43 @@
 #include <vector>
 
 struct ArchiveEntry {
-  std::wstring name; // as stored, "/" or "\" separated
-  bool isFolder = false;
-  bool hasAttributes = false;
-  DWORD attributes = 0;
-  uint64_t size = 0;
+    std::wstring name;  // as stored, "/" or "\" separated
+    bool isFolder = false;
+    bool hasAttributes = false;
+    DWORD attributes = 0;
+    uint64_t size = 0;
 };
 
 class CSevenZipArchive {
 public:
-  CSevenZipArchive();
-  ~CSevenZipArchive();
-  CSevenZipArchive(const CSevenZipArchive&) = delete;
-  CSevenZipArchive& operator=(const CSevenZipArchive&) = delete;
+    CSevenZipArchive();
+    ~CSevenZipArchive();
+    CSevenZipArchive(const CSevenZipArchive&) = delete;
+    CSevenZipArchive& operator=(const CSevenZipArchive&) = delete;
 
-  // Opens the archive and reads its database. False with LastError set.
-  bool Open(const std::wstring& path);
-  const std::vector<ArchiveEntry>& Entries() const { return m_entries; }
+    // Opens the archive and reads its database. False with LastError set.
+    bool Open(const std::wstring& path);
+    const std::vector<ArchiveEntry>& Entries() const { return m_entries; }
 
-  // True when every name is safe and every file decodes with a good CRC.
-  bool Prove();
-  // Writes all entries below the folder (created if missing). True when
-  // every entry was written.
-  bool ExtractTo(const std::wstring& targetFolder);
+    // True when every name is safe and every file decodes with a good CRC.
+    bool Prove();
+    // Writes all entries below the folder (created if missing). True when
+    // every entry was written.
+    bool ExtractTo(const std::wstring& targetFolder);
 
-  // The SDK's result code of the last failure (0 when none) and its text.
-  int LastResult() const { return m_lastResult; }
-  const std::wstring& LastError() const { return m_lastError; }
+    // The SDK's result code of the last failure (0 when none) and its text.
+    int LastResult() const { return m_lastResult; }
+    const std::wstring& LastError() const { return m_lastError; }
 
 private:
-  struct Sdk;
-  bool Decode(uint32_t index, const uint8_t*& data, size_t& size);
-  bool WriteEntry(const std::wstring& target, const ArchiveEntry& entry, const uint8_t* data, size_t size,
-                  uint32_t index);
-  void SetFailure(int result, std::wstring text);
+    struct Sdk;
+    bool Decode(uint32_t index, const uint8_t*& data, size_t& size);
+    bool WriteEntry(
+        const std::wstring& target, const ArchiveEntry& entry, const uint8_t* data, size_t size, uint32_t index);
+    void SetFailure(int result, std::wstring text);
 
-  std::unique_ptr<Sdk> m_sdk;
-  std::vector<ArchiveEntry> m_entries;
-  int m_lastResult = 0;
-  std::wstring m_lastError;
+    std::unique_ptr<Sdk> m_sdk;
+    std::vector<ArchiveEntry> m_entries;
+    int m_lastResult = 0;
+    std::wstring m_lastError;
 };

@@ -15,271 +15,301 @@ using basetool::LogLine;
 
 namespace {
 
-std::wstring ReadIniText(const std::wstring& file, const wchar_t* section, const wchar_t* key, size_t capacity) {
-  std::wstring text(capacity, L'\0');
-  DWORD length = GetPrivateProfileStringW(section, key, L"", text.data(), static_cast<DWORD>(capacity),
-                                          file.c_str());
-  text.resize(length);
-  return text;
+std::wstring ReadIniText(const std::wstring& file, const wchar_t* section, const wchar_t* key, size_t capacity)
+{
+    std::wstring text(capacity, L'\0');
+    DWORD length = GetPrivateProfileStringW(section, key, L"", text.data(), static_cast<DWORD>(capacity), file.c_str());
+    text.resize(length);
+    return text;
 }
 
-int ReadIniNumber(const std::wstring& file, const wchar_t* section, const wchar_t* key) {
-  return static_cast<int>(GetPrivateProfileIntW(section, key, 0, file.c_str()));
+int ReadIniNumber(const std::wstring& file, const wchar_t* section, const wchar_t* key)
+{
+    return static_cast<int>(GetPrivateProfileIntW(section, key, 0, file.c_str()));
 }
 
-std::wstring Numbered(const wchar_t* prefix, int i) { return prefix + std::to_wstring(i); }
-
-bool FileExists(const std::wstring& path) {
-  return !path.empty() && GetFileAttributesW(basetool::LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+std::wstring Numbered(const wchar_t* prefix, int i)
+{
+    return prefix + std::to_wstring(i);
 }
 
-std::array<int, 4> VersionNumbers(const std::wstring& text) {
-  std::array<int, 4> parts = {0, 0, 0, 0};
-  swscanf(text.c_str(), L"%d.%d.%d.%d", &parts[0], &parts[1], &parts[2], &parts[3]);
-  return parts;
+bool FileExists(const std::wstring& path)
+{
+    return !path.empty() && GetFileAttributesW(basetool::LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::array<int, 4> VersionNumbers(const std::wstring& text)
+{
+    std::array<int, 4> parts = {0, 0, 0, 0};
+    swscanf(text.c_str(), L"%d.%d.%d.%d", &parts[0], &parts[1], &parts[2], &parts[3]);
+    return parts;
 }
 
 // Ends COM on this thread if this object started it.
 struct ComScope {
-  HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  ~ComScope() {
-    if (SUCCEEDED(hr)) CoUninitialize();
-  }
+    HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    ~ComScope()
+    {
+        if (SUCCEEDED(hr)) CoUninitialize();
+    }
 };
 
-} // namespace
+}  // namespace
 
-UpdateSettings UpdateSettings::ForThisProgram() {
-  UpdateSettings settings;
-  settings.installFolder = basetool::GetModuleFolder();
-  settings.dataFolder = AppendPath(basetool::GetCommonAppDataPath(), L"Quorvan\\show_plugin");
-  return settings;
+UpdateSettings UpdateSettings::ForThisProgram()
+{
+    UpdateSettings settings;
+    settings.installFolder = basetool::GetModuleFolder();
+    settings.dataFolder = AppendPath(basetool::GetCommonAppDataPath(), L"Quorvan\\show_plugin");
+    return settings;
 }
 
 CUpdate::CUpdate(UpdateSettings settings)
-    : m_settings(std::move(settings)), m_downloader(std::make_unique<CHttpDownloader>()) {
-  InitializeCriticalSectionAndSpinCount(&m_lock, 4000);
+    : m_settings(std::move(settings)), m_downloader(std::make_unique<CHttpDownloader>())
+{
+    InitializeCriticalSectionAndSpinCount(&m_lock, 4000);
 }
 
-CUpdate::~CUpdate() { DeleteCriticalSection(&m_lock); }
-
-std::wstring CUpdate::FetchUpdateIni() {
-  std::wstring serverIni = AppendPath(m_settings.installFolder, L"update_server.ini");
-  if (!FileExists(serverIni)) {
-    LogLine(LogLevel::Info, "CUpdate::FetchUpdateIni", " update_server.ini 不存在");
-    return {};
-  }
-  std::wstring url = ReadIniText(serverIni, L"Update", L"URL", 1024);
-  LogLine(LogLevel::Info, "CUpdate::FetchUpdateIni", " update.ini下载地址：", url);
-  std::wstring target = AppendPath(m_settings.dataFolder, L"update.ini");
-  // A failed download must leave no old copy to be read instead.
-  SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-  DeleteFileW(target.c_str());
-  CHttpDownloader downloader;
-  if (!downloader.Download(url, target))
-    LogLine(LogLevel::Error, "CUpdate::FetchUpdateIni", " update.ini下载失败：", downloader.LastError());
-  return target;
+CUpdate::~CUpdate()
+{
+    DeleteCriticalSection(&m_lock);
 }
 
-bool CUpdate::ReadUpdateIni(const std::wstring& path) {
-  m_serverVersion = ReadIniText(path, L"Update", L"Version", 1024);
-  m_packageUrl = ReadIniText(path, L"Update", L"URL", 4096);
-  LogLine(LogLevel::Info, "CUpdate::HasNewVersion", " 服务器最新版本：", m_serverVersion);
-  LogLine(LogLevel::Info, "CUpdate::HasNewVersion", " 更新包下载地址：", m_packageUrl);
-  m_dllsToRegister.clear();
-  int count = ReadIniNumber(path, L"RegDll", L"Num");
-  for (int i = 0; i < count; ++i) {
-    std::wstring name = ReadIniText(path, L"RegDll", Numbered(L"Dll", i).c_str(), 260);
-    // Only DLLs inside the installation folder are ever loaded.
-    if (!basetool::IsSafeRelativePath(name)) {
-      LogLine(LogLevel::Error, "CUpdate::HasNewVersion", " 拒绝安装目录以外的DLL \"", name, "\"");
-      continue;
+std::wstring CUpdate::FetchUpdateIni()
+{
+    std::wstring serverIni = AppendPath(m_settings.installFolder, L"update_server.ini");
+    if (!FileExists(serverIni)) {
+        LogLine(LogLevel::Info, "CUpdate::FetchUpdateIni", " update_server.ini 不存在");
+        return {};
     }
-    m_dllsToRegister.push_back(AppendPath(m_settings.installFolder, name));
-  }
-  return !m_serverVersion.empty() && !m_packageUrl.empty();
+    std::wstring url = ReadIniText(serverIni, L"Update", L"URL", 1024);
+    LogLine(LogLevel::Info, "CUpdate::FetchUpdateIni", " update.ini下载地址：", url);
+    std::wstring target = AppendPath(m_settings.dataFolder, L"update.ini");
+    // A failed download must leave no old copy to be read instead.
+    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(target.c_str());
+    CHttpDownloader downloader;
+    if (!downloader.Download(url, target))
+        LogLine(LogLevel::Error, "CUpdate::FetchUpdateIni", " update.ini下载失败：", downloader.LastError());
+    return target;
 }
 
-bool CUpdate::HasNewVersion() {
-  try {
-    std::wstring ini = FetchUpdateIni();
-    if (!FileExists(ini)) return false;
-    if (!ReadUpdateIni(ini)) return false;
-    std::wstring local = GetLocalVersion();
-    LogLine(LogLevel::Info, "CUpdate::HasNewVersion", " 本机已安装版本：:", local);
-    // An installation without a version is never updated.
-    if (local.empty()) return false;
-    return IsOlderVersion(local, m_serverVersion);
-  } catch (...) {
-    LogLine(LogLevel::Error, "CUpdate::HasNewVersion", " 内部错误");
-    return false;
-  }
-}
-
-std::wstring CUpdate::GetLocalVersion() const {
-  return ReadIniText(AppendPath(m_settings.installFolder, L"AppInfo.ini"), L"Info", L"LocalVersion", 1024);
-}
-
-bool CUpdate::IsOlderVersion(const std::wstring& local, const std::wstring& server) {
-  return VersionNumbers(local) < VersionNumbers(server);
-}
-
-std::wstring CUpdate::PackagePath() const {
-  std::wstring name = basetool::GetUrlFileName(m_packageUrl);
-  return name.empty() ? std::wstring() : AppendPath(m_settings.dataFolder, name);
-}
-
-bool CUpdate::DownloadPackage() {
-  try {
-    std::wstring target = PackagePath();
-    if (target.empty()) {
-      LogLine(LogLevel::Error, "CUpdate::DownloadPackage", " 更新包地址没有可用的文件名：", m_packageUrl);
-      return false;
+bool CUpdate::ReadUpdateIni(const std::wstring& path)
+{
+    m_serverVersion = ReadIniText(path, L"Update", L"Version", 1024);
+    m_packageUrl = ReadIniText(path, L"Update", L"URL", 4096);
+    LogLine(LogLevel::Info, "CUpdate::HasNewVersion", " 服务器最新版本：", m_serverVersion);
+    LogLine(LogLevel::Info, "CUpdate::HasNewVersion", " 更新包下载地址：", m_packageUrl);
+    m_dllsToRegister.clear();
+    int count = ReadIniNumber(path, L"RegDll", L"Num");
+    for (int i = 0; i < count; ++i) {
+        std::wstring name = ReadIniText(path, L"RegDll", Numbered(L"Dll", i).c_str(), 260);
+        // Only DLLs inside the installation folder are ever loaded.
+        if (!basetool::IsSafeRelativePath(name)) {
+            LogLine(LogLevel::Error, "CUpdate::HasNewVersion", " 拒绝安装目录以外的DLL \"", name, "\"");
+            continue;
+        }
+        m_dllsToRegister.push_back(AppendPath(m_settings.installFolder, name));
     }
-    CHttpDownloader* downloader = nullptr;
+    return !m_serverVersion.empty() && !m_packageUrl.empty();
+}
+
+bool CUpdate::HasNewVersion()
+{
+    try {
+        std::wstring ini = FetchUpdateIni();
+        if (!FileExists(ini)) return false;
+        if (!ReadUpdateIni(ini)) return false;
+        std::wstring local = GetLocalVersion();
+        LogLine(LogLevel::Info, "CUpdate::HasNewVersion", " 本机已安装版本：:", local);
+        // An installation without a version is never updated.
+        if (local.empty()) return false;
+        return IsOlderVersion(local, m_serverVersion);
+    } catch (...) {
+        LogLine(LogLevel::Error, "CUpdate::HasNewVersion", " 内部错误");
+        return false;
+    }
+}
+
+std::wstring CUpdate::GetLocalVersion() const
+{
+    return ReadIniText(AppendPath(m_settings.installFolder, L"AppInfo.ini"), L"Info", L"LocalVersion", 1024);
+}
+
+bool CUpdate::IsOlderVersion(const std::wstring& local, const std::wstring& server)
+{
+    return VersionNumbers(local) < VersionNumbers(server);
+}
+
+std::wstring CUpdate::PackagePath() const
+{
+    std::wstring name = basetool::GetUrlFileName(m_packageUrl);
+    return name.empty() ? std::wstring() : AppendPath(m_settings.dataFolder, name);
+}
+
+bool CUpdate::DownloadPackage()
+{
+    try {
+        std::wstring target = PackagePath();
+        if (target.empty()) {
+            LogLine(LogLevel::Error, "CUpdate::DownloadPackage", " 更新包地址没有可用的文件名：", m_packageUrl);
+            return false;
+        }
+        CHttpDownloader* downloader = nullptr;
+        EnterCriticalSection(&m_lock);
+        downloader = m_downloader.get();
+        LeaveCriticalSection(&m_lock);
+        if (!downloader) return false;
+        bool downloaded = downloader->Download(m_packageUrl, target,
+            [this](const std::wstring& url, const std::wstring& file, int percent) { OnDownload(url, file, percent); });
+        if (downloaded)
+            LogLine(LogLevel::Info, "CUpdate::DownloadPackage", " 下载完成：", target);
+        else
+            LogLine(LogLevel::Error, "CUpdate::DownloadPackage", " 下载失败：", downloader->LastError());
+        return downloaded;
+    } catch (...) {
+        LogLine(LogLevel::Error, "CUpdate::DownloadPackage", " 内部错误");
+        return false;
+    }
+}
+
+void CUpdate::OnDownload(const std::wstring&, const std::wstring&, int percent)
+{
+    if (m_window && IsWindow(m_window)) PostMessageW(m_window, WM_UPDATE_PROGRESS, 0, percent);
+    LogLine(LogLevel::Info, "CUpdate::OnDownload", " 下载进度：", percent);
+}
+
+void CUpdate::StopDownload()
+{
     EnterCriticalSection(&m_lock);
-    downloader = m_downloader.get();
+    if (m_downloader) m_downloader->Cancel();
     LeaveCriticalSection(&m_lock);
-    if (!downloader) return false;
-    bool downloaded = downloader->Download(
-        m_packageUrl, target,
-        [this](const std::wstring& url, const std::wstring& file, int percent) { OnDownload(url, file, percent); });
-    if (downloaded)
-      LogLine(LogLevel::Info, "CUpdate::DownloadPackage", " 下载完成：", target);
+}
+
+std::wstring CUpdate::LastDownloadError()
+{
+    EnterCriticalSection(&m_lock);
+    std::wstring error = m_downloader ? m_downloader->LastError() : std::wstring();
+    LeaveCriticalSection(&m_lock);
+    return error;
+}
+
+std::vector<basetool::ProcessEntry> CUpdate::BuildKillList()
+{
+    std::wstring appInfo = AppendPath(m_settings.installFolder, L"AppInfo.ini");
+    std::vector<std::wstring> browsers;
+    int count = ReadIniNumber(appInfo, L"Browser", L"Num");
+    for (int i = 0; i < count; ++i) {
+        std::wstring name = ReadIniText(appInfo, L"Browser", Numbered(L"File", i).c_str(), 260);
+        if (basetool::IsSafeFileName(name)) browsers.push_back(name);
+    }
+    std::vector<basetool::ProcessEntry> list = basetool::CMisc::FindProcessesByName(browsers);
+    for (auto& holder : basetool::CMisc::FindProcessesWithModule(m_settings.pluginModules)) {
+        bool listed = false;
+        for (const auto& entry : list) listed = listed || entry.id == holder.id;
+        if (!listed) list.push_back(std::move(holder));
+    }
+    return list;
+}
+
+bool CUpdate::OpenAndProve(CSevenZipArchive& archive)
+{
+    std::wstring package = PackagePath();
+    if (package.empty() || !archive.Open(package) || !archive.Prove()) {
+        LogLine(LogLevel::Error, "CUpdate::Setup", " 更新包无效，不安装：", package, " ", archive.LastError());
+        return false;
+    }
+    LogLine(LogLevel::Info, "CUpdate::Setup", " 更新包校验通过：", package);
+    return true;
+}
+
+bool CUpdate::ProvePackage()
+{
+    try {
+        CSevenZipArchive archive;
+        return OpenAndProve(archive);
+    } catch (...) {
+        LogLine(LogLevel::Error, "CUpdate::Setup", " 内部错误");
+        return false;
+    }
+}
+
+bool CUpdate::InstallProvenPackage(CSevenZipArchive& archive)
+{
+    const std::wstring& folder = m_settings.installFolder;
+    bool installed = basetool::CMisc::DeleteFolder(folder, &CUpdate::KeepFileFilter);
+    if (!archive.ExtractTo(folder)) {
+        LogLine(LogLevel::Error, "CUpdate::Unzip7z", " 解压未完成：", archive.LastError());
+        installed = false;
+    }
+    for (const std::wstring& dll : m_dllsToRegister)
+        if (!basetool::CMisc::RegDll(dll)) installed = false;
+    return installed;
+}
+
+void CUpdate::ReportSetupFinished(bool installed)
+{
+    if (installed)
+        LogLine(LogLevel::Info, "CUpdate::Setup", " 安装已经完成");
     else
-      LogLine(LogLevel::Error, "CUpdate::DownloadPackage", " 下载失败：", downloader->LastError());
-    return downloaded;
-  } catch (...) {
-    LogLine(LogLevel::Error, "CUpdate::DownloadPackage", " 内部错误");
-    return false;
-  }
+        LogLine(LogLevel::Error, "CUpdate::Setup", " 安装失败");
+    if (m_window && IsWindow(m_window)) PostMessageW(m_window, WM_SETUP_FINISHED, 0, installed ? 0 : 1);
 }
 
-void CUpdate::OnDownload(const std::wstring&, const std::wstring&, int percent) {
-  if (m_window && IsWindow(m_window)) PostMessageW(m_window, WM_UPDATE_PROGRESS, 0, percent);
-  LogLine(LogLevel::Info, "CUpdate::OnDownload", " 下载进度：", percent);
-}
-
-void CUpdate::StopDownload() {
-  EnterCriticalSection(&m_lock);
-  if (m_downloader) m_downloader->Cancel();
-  LeaveCriticalSection(&m_lock);
-}
-
-std::wstring CUpdate::LastDownloadError() {
-  EnterCriticalSection(&m_lock);
-  std::wstring error = m_downloader ? m_downloader->LastError() : std::wstring();
-  LeaveCriticalSection(&m_lock);
-  return error;
-}
-
-std::vector<basetool::ProcessEntry> CUpdate::BuildKillList() {
-  std::wstring appInfo = AppendPath(m_settings.installFolder, L"AppInfo.ini");
-  std::vector<std::wstring> browsers;
-  int count = ReadIniNumber(appInfo, L"Browser", L"Num");
-  for (int i = 0; i < count; ++i) {
-    std::wstring name = ReadIniText(appInfo, L"Browser", Numbered(L"File", i).c_str(), 260);
-    if (basetool::IsSafeFileName(name)) browsers.push_back(name);
-  }
-  std::vector<basetool::ProcessEntry> list = basetool::CMisc::FindProcessesByName(browsers);
-  for (auto& holder : basetool::CMisc::FindProcessesWithModule(m_settings.pluginModules)) {
-    bool listed = false;
-    for (const auto& entry : list) listed = listed || entry.id == holder.id;
-    if (!listed) list.push_back(std::move(holder));
-  }
-  return list;
-}
-
-bool CUpdate::OpenAndProve(CSevenZipArchive& archive) {
-  std::wstring package = PackagePath();
-  if (package.empty() || !archive.Open(package) || !archive.Prove()) {
-    LogLine(LogLevel::Error, "CUpdate::Setup", " 更新包无效，不安装：", package, " ", archive.LastError());
-    return false;
-  }
-  LogLine(LogLevel::Info, "CUpdate::Setup", " 更新包校验通过：", package);
-  return true;
-}
-
-bool CUpdate::ProvePackage() {
-  try {
-    CSevenZipArchive archive;
-    return OpenAndProve(archive);
-  } catch (...) {
-    LogLine(LogLevel::Error, "CUpdate::Setup", " 内部错误");
-    return false;
-  }
-}
-
-bool CUpdate::InstallProvenPackage(CSevenZipArchive& archive) {
-  const std::wstring& folder = m_settings.installFolder;
-  bool installed = basetool::CMisc::DeleteFolder(folder, &CUpdate::KeepFileFilter);
-  if (!archive.ExtractTo(folder)) {
-    LogLine(LogLevel::Error, "CUpdate::Unzip7z", " 解压未完成：", archive.LastError());
-    installed = false;
-  }
-  for (const std::wstring& dll : m_dllsToRegister)
-    if (!basetool::CMisc::RegDll(dll)) installed = false;
-  return installed;
-}
-
-void CUpdate::ReportSetupFinished(bool installed) {
-  if (installed)
-    LogLine(LogLevel::Info, "CUpdate::Setup", " 安装已经完成");
-  else
-    LogLine(LogLevel::Error, "CUpdate::Setup", " 安装失败");
-  if (m_window && IsWindow(m_window)) PostMessageW(m_window, WM_SETUP_FINISHED, 0, installed ? 0 : 1);
-}
-
-bool CUpdate::Install() {
-  bool installed = false;
-  try {
-    ComScope com;
-    CSevenZipArchive archive;
-    if (OpenAndProve(archive)) {
-      basetool::CMisc::KillAllProcess(BuildKillList());
-      installed = InstallProvenPackage(archive);
+bool CUpdate::Install()
+{
+    bool installed = false;
+    try {
+        ComScope com;
+        CSevenZipArchive archive;
+        if (OpenAndProve(archive)) {
+            basetool::CMisc::KillAllProcess(BuildKillList());
+            installed = InstallProvenPackage(archive);
+        }
+    } catch (...) {
+        LogLine(LogLevel::Error, "CUpdate::Setup", " 内部错误");
+        installed = false;
     }
-  } catch (...) {
-    LogLine(LogLevel::Error, "CUpdate::Setup", " 内部错误");
-    installed = false;
-  }
-  ReportSetupFinished(installed);
-  return installed;
+    ReportSetupFinished(installed);
+    return installed;
 }
 
-bool CUpdate::Setup() {
-  bool installed = false;
-  try {
-    ComScope com;
-    CSevenZipArchive archive;
-    installed = OpenAndProve(archive) && InstallProvenPackage(archive);
-  } catch (...) {
-    LogLine(LogLevel::Error, "CUpdate::Setup", " 内部错误");
-    installed = false;
-  }
-  ReportSetupFinished(installed);
-  return installed;
-}
-
-int CUpdate::Unzip7z(const std::wstring& package, const std::wstring& target) {
-  try {
-    CSevenZipArchive archive;
-    if (!archive.Open(package) || !archive.Prove()) {
-      LogLine(LogLevel::Error, "CUpdate::Unzip7z", " ", package, " ", archive.LastError());
-      return archive.LastResult() ? archive.LastResult() : -1;
+bool CUpdate::Setup()
+{
+    bool installed = false;
+    try {
+        ComScope com;
+        CSevenZipArchive archive;
+        installed = OpenAndProve(archive) && InstallProvenPackage(archive);
+    } catch (...) {
+        LogLine(LogLevel::Error, "CUpdate::Setup", " 内部错误");
+        installed = false;
     }
-    if (!archive.ExtractTo(target)) return archive.LastResult() ? archive.LastResult() : -1;
-    return 0;
-  } catch (...) {
-    LogLine(LogLevel::Error, "CUpdate::Unzip7z", " 内部错误");
-    return -1;
-  }
+    ReportSetupFinished(installed);
+    return installed;
 }
 
-bool CUpdate::KeepFileFilter(const std::wstring& relativePath) {
-  static constexpr std::array<const wchar_t*, 4> kKept = {L"show.ico", L"unins000.dat", L"unins000.exe",
-                                                          L"Quorvan娱乐直播"};
-  for (const wchar_t* kept : kKept)
-    if (basetool::ContainsNoCase(relativePath, kept)) return true;
-  return false;
+int CUpdate::Unzip7z(const std::wstring& package, const std::wstring& target)
+{
+    try {
+        CSevenZipArchive archive;
+        if (!archive.Open(package) || !archive.Prove()) {
+            LogLine(LogLevel::Error, "CUpdate::Unzip7z", " ", package, " ", archive.LastError());
+            return archive.LastResult() ? archive.LastResult() : -1;
+        }
+        if (!archive.ExtractTo(target)) return archive.LastResult() ? archive.LastResult() : -1;
+        return 0;
+    } catch (...) {
+        LogLine(LogLevel::Error, "CUpdate::Unzip7z", " 内部错误");
+        return -1;
+    }
+}
+
+bool CUpdate::KeepFileFilter(const std::wstring& relativePath)
+{
+    static constexpr std::array<const wchar_t*, 4> kKept = {
+        L"show.ico", L"unins000.dat", L"unins000.exe", L"Quorvan娱乐直播"};
+    for (const wchar_t* kept : kKept)
+        if (basetool::ContainsNoCase(relativePath, kept)) return true;
+    return false;
 }

@@ -31,63 +31,63 @@ constexpr UINT WM_SETUP_FINISHED = 0x4401;
 // Where the engine works. The updater uses ForThisProgram(); tests and tools
 // point it at folders of their own.
 struct UpdateSettings {
-  std::wstring installFolder; // holds update_server.ini, AppInfo.ini and the plug-in files
-  std::wstring dataFolder;    // receives update.ini and the package
-  std::vector<std::wstring> pluginModules = {L"Plexhost.dll", L"npparvelplugin.dll"};
+    std::wstring installFolder;  // holds update_server.ini, AppInfo.ini and the plug-in files
+    std::wstring dataFolder;     // receives update.ini and the package
+    std::vector<std::wstring> pluginModules = {L"Plexhost.dll", L"npparvelplugin.dll"};
 
-  // The program's own folder and CSIDL_COMMON_APPDATA\Quorvan\show_plugin.
-  static UpdateSettings ForThisProgram();
+    // The program's own folder and CSIDL_COMMON_APPDATA\Quorvan\show_plugin.
+    static UpdateSettings ForThisProgram();
 };
 
 class CUpdate {
 public:
-  explicit CUpdate(UpdateSettings settings = UpdateSettings::ForThisProgram());
-  ~CUpdate();
-  CUpdate(const CUpdate&) = delete;
-  CUpdate& operator=(const CUpdate&) = delete;
+    explicit CUpdate(UpdateSettings settings = UpdateSettings::ForThisProgram());
+    ~CUpdate();
+    CUpdate(const CUpdate&) = delete;
+    CUpdate& operator=(const CUpdate&) = delete;
 
-  // Version check (UI thread).
-  bool HasNewVersion();
-  std::wstring FetchUpdateIni();
-  // Reads version, package URL and the DLL list from a downloaded update.ini.
-  bool ReadUpdateIni(const std::wstring& path);
-  std::wstring GetLocalVersion() const;
-  static bool IsOlderVersion(const std::wstring& local, const std::wstring& server);
+    // Version check (UI thread).
+    bool HasNewVersion();
+    std::wstring FetchUpdateIni();
+    // Reads version, package URL and the DLL list from a downloaded update.ini.
+    bool ReadUpdateIni(const std::wstring& path);
+    std::wstring GetLocalVersion() const;
+    static bool IsOlderVersion(const std::wstring& local, const std::wstring& server);
 
-  void SetWindow(HWND window) { m_window = window; }
+    void SetWindow(HWND window) { m_window = window; }
 
-  // Download (download thread); StopDownload from the UI thread.
-  bool DownloadPackage();
-  void OnDownload(const std::wstring& url, const std::wstring& file, int percent);
-  void StopDownload();
-  std::wstring LastDownloadError();
+    // Download (download thread); StopDownload from the UI thread.
+    bool DownloadPackage();
+    void OnDownload(const std::wstring& url, const std::wstring& file, int percent);
+    void StopDownload();
+    std::wstring LastDownloadError();
 
-  // Installation (setup thread). Install proves the package, ends the holders
-  // of the plug-in files, then clears, unpacks and registers. Setup does the
-  // same without ending processes.
-  bool Install();
-  bool Setup();
-  bool ProvePackage();
-  std::vector<basetool::ProcessEntry> BuildKillList();
-  // 0 when every entry was written, else the SDK's result code of a failure.
-  int Unzip7z(const std::wstring& package, const std::wstring& target);
-  static bool KeepFileFilter(const std::wstring& relativePath);
+    // Installation (setup thread). Install proves the package, ends the holders
+    // of the plug-in files, then clears, unpacks and registers. Setup does the
+    // same without ending processes.
+    bool Install();
+    bool Setup();
+    bool ProvePackage();
+    std::vector<basetool::ProcessEntry> BuildKillList();
+    // 0 when every entry was written, else the SDK's result code of a failure.
+    int Unzip7z(const std::wstring& package, const std::wstring& target);
+    static bool KeepFileFilter(const std::wstring& relativePath);
 
-  std::wstring PackagePath() const;
-  const std::wstring& ServerVersion() const { return m_serverVersion; }
-  const std::wstring& PackageUrl() const { return m_packageUrl; }
-  const std::vector<std::wstring>& DllsToRegister() const { return m_dllsToRegister; }
+    std::wstring PackagePath() const;
+    const std::wstring& ServerVersion() const { return m_serverVersion; }
+    const std::wstring& PackageUrl() const { return m_packageUrl; }
+    const std::vector<std::wstring>& DllsToRegister() const { return m_dllsToRegister; }
 
 private:
-  bool InstallProvenPackage(class CSevenZipArchive& archive);
-  bool OpenAndProve(class CSevenZipArchive& archive);
-  void ReportSetupFinished(bool installed);
+    bool InstallProvenPackage(class CSevenZipArchive& archive);
+    bool OpenAndProve(class CSevenZipArchive& archive);
+    void ReportSetupFinished(bool installed);
 
-  UpdateSettings m_settings;
-  std::wstring m_packageUrl;
-  std::wstring m_serverVersion;
-  HWND m_window = nullptr;
-  CRITICAL_SECTION m_lock;
-  std::unique_ptr<CHttpDownloader> m_downloader;
-  std::vector<std::wstring> m_dllsToRegister;
+    UpdateSettings m_settings;
+    std::wstring m_packageUrl;
+    std::wstring m_serverVersion;
+    HWND m_window = nullptr;
+    CRITICAL_SECTION m_lock;
+    std::unique_ptr<CHttpDownloader> m_downloader;
+    std::vector<std::wstring> m_dllsToRegister;
 };

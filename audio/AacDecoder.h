@@ -13,22 +13,22 @@
 namespace Sondex {
 
 class CAacDecoder {
- public:
-  static constexpr size_t kFrames = 1024;
+public:
+    static constexpr size_t kFrames = 1024;
 
-  CAacDecoder() = default;
-  CAacDecoder(const CAacDecoder &) = delete;
-  CAacDecoder &operator=(const CAacDecoder &) = delete;
-  ~CAacDecoder();
+    CAacDecoder() = default;
+    CAacDecoder(const CAacDecoder&) = delete;
+    CAacDecoder& operator=(const CAacDecoder&) = delete;
+    ~CAacDecoder();
 
-  // stereoOut has room for kFrames * 2 samples. False, with stereoOut left
-  // alone, when the frame cannot be decoded into a whole buffer.
-  bool DecodeFrame(const uint8_t *frame, size_t length, int16_t *stereoOut);
+    // stereoOut has room for kFrames * 2 samples. False, with stereoOut left
+    // alone, when the frame cannot be decoded into a whole buffer.
+    bool DecodeFrame(const uint8_t* frame, size_t length, int16_t* stereoOut);
 
- private:
-  bool open(const uint8_t *frame, size_t length);
+private:
+    bool open(const uint8_t* frame, size_t length);
 
-  void *decoder_ = nullptr;
+    void* decoder_ = nullptr;
 };
 
 }  // namespace Sondex

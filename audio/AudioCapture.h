@@ -28,53 +28,53 @@
 namespace Sondex {
 
 class CAudioCapture {
- public:
-  static constexpr int kBufferCount = 10;
+public:
+    static constexpr int kBufferCount = 10;
 
-  explicit CAudioCapture(IAudioPeerSink *sink);
-  CAudioCapture(const CAudioCapture &) = delete;
-  CAudioCapture &operator=(const CAudioCapture &) = delete;
-  ~CAudioCapture();
+    explicit CAudioCapture(IAudioPeerSink* sink);
+    CAudioCapture(const CAudioCapture&) = delete;
+    CAudioCapture& operator=(const CAudioCapture&) = delete;
+    ~CAudioCapture();
 
-  bool Start(int deviceId, int mode);
-  void Stop();
-  bool Running() const { return running_.load(); }
+    bool Start(int deviceId, int mode);
+    void Stop();
+    bool Running() const { return running_.load(); }
 
-  // The per-buffer path from PCM to the sink: encode one buffer, wrap a
-  // produced frame in a send packet numbered by frameCounter and hand its
-  // payload to the sink. scratch has the encoder's largest output size.
-  static void EncodeToSink(CEncfaac &encoder, const int16_t *pcm, std::vector<uint8_t> &scratch,
-                           uint16_t &frameCounter, uint8_t payloadType, IAudioPeerSink &sink);
+    // The per-buffer path from PCM to the sink: encode one buffer, wrap a
+    // produced frame in a send packet numbered by frameCounter and hand its
+    // payload to the sink. scratch has the encoder's largest output size.
+    static void EncodeToSink(CEncfaac& encoder, const int16_t* pcm, std::vector<uint8_t>& scratch,
+        uint16_t& frameCounter, uint8_t payloadType, IAudioPeerSink& sink);
 
- private:
-  struct Buffer {
-    WAVEHDR header{};
-    std::vector<uint8_t> data;
-    bool prepared = false;
-  };
+private:
+    struct Buffer {
+        WAVEHDR header{};
+        std::vector<uint8_t> data;
+        bool prepared = false;
+    };
 
-  static void CALLBACK deviceCallback(HWAVEIN device, UINT message, DWORD_PTR instance, DWORD_PTR param1,
-                                      DWORD_PTR param2);
-  void onBufferFilled(WAVEHDR *header);
-  bool queueBuffer(Buffer &buffer);
-  void bufferRetired();
-  void closeDevice();
+    static void CALLBACK deviceCallback(
+        HWAVEIN device, UINT message, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR param2);
+    void onBufferFilled(WAVEHDR* header);
+    bool queueBuffer(Buffer& buffer);
+    void bufferRetired();
+    void closeDevice();
 
-  IAudioPeerSink *sink_;
-  std::atomic<bool> running_{false};
-  HWAVEIN device_ = nullptr;
-  int mode_ = 0;
-  WAVEFORMATEX format_{};
-  DWORD bufferBytes_ = 0;
-  std::unique_ptr<CEncfaac> encoder_;
-  HANDLE stopEvent_;
-  std::atomic<int> outstanding_{0};
-  uint16_t frameCounter_ = 0;
-  std::vector<uint8_t> encoded_;
-  std::array<Buffer, kBufferCount> buffers_;
-  // Held while a finished buffer is handed back, so that none is re-queued
-  // after Stop has cleared the running flag.
-  std::mutex requeueLock_;
+    IAudioPeerSink* sink_;
+    std::atomic<bool> running_{false};
+    HWAVEIN device_ = nullptr;
+    int mode_ = 0;
+    WAVEFORMATEX format_{};
+    DWORD bufferBytes_ = 0;
+    std::unique_ptr<CEncfaac> encoder_;
+    HANDLE stopEvent_;
+    std::atomic<int> outstanding_{0};
+    uint16_t frameCounter_ = 0;
+    std::vector<uint8_t> encoded_;
+    std::array<Buffer, kBufferCount> buffers_;
+    // Held while a finished buffer is handed back, so that none is re-queued
+    // after Stop has cleared the running flag.
+    std::mutex requeueLock_;
 };
 
 }  // namespace Sondex

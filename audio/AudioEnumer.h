@@ -14,27 +14,27 @@
 namespace Sondex {
 
 class CAudioEnumer final : public IAudioEnumer {
- public:
-  struct Device {
-    int id;
-    std::string name;
-  };
+public:
+    struct Device {
+        int id;
+        std::string name;
+    };
 
-  CAudioEnumer();
-  CAudioEnumer(const CAudioEnumer &) = delete;
-  CAudioEnumer &operator=(const CAudioEnumer &) = delete;
+    CAudioEnumer();
+    CAudioEnumer(const CAudioEnumer&) = delete;
+    CAudioEnumer& operator=(const CAudioEnumer&) = delete;
 
-  int SONDEX_CALL GetInputDeviceCount() override { return static_cast<int>(inputs_.size()); }
-  int SONDEX_CALL GetOutputDeviceCount() override { return static_cast<int>(outputs_.size()); }
-  bool SONDEX_CALL GetInputDeviceName(int deviceId, char *out) override;
-  bool SONDEX_CALL GetOutputDeviceName(int deviceId, char *out) override;
-  void SONDEX_CALL Destroy() override;
+    int SONDEX_CALL GetInputDeviceCount() override { return static_cast<int>(inputs_.size()); }
+    int SONDEX_CALL GetOutputDeviceCount() override { return static_cast<int>(outputs_.size()); }
+    bool SONDEX_CALL GetInputDeviceName(int deviceId, char* out) override;
+    bool SONDEX_CALL GetOutputDeviceName(int deviceId, char* out) override;
+    void SONDEX_CALL Destroy() override;
 
- private:
-  ~CAudioEnumer() = default;
+private:
+    ~CAudioEnumer() = default;
 
-  std::vector<Device> inputs_;
-  std::vector<Device> outputs_;
+    std::vector<Device> inputs_;
+    std::vector<Device> outputs_;
 };
 
 }  // namespace Sondex

@@ -9,15 +9,16 @@
 
 namespace Sondex {
 
-inline int PeakLevel(const int16_t *samples, size_t count) {
-  int highest = 0;
-  int lowest = 0;
-  for (size_t i = 0; i < count; ++i) {
-    if (samples[i] > highest) highest = samples[i];
-    if (samples[i] < lowest) lowest = samples[i];
-  }
-  const int peak = highest > -lowest ? highest : -lowest;
-  return peak * 100 / 32768;
+inline int PeakLevel(const int16_t* samples, size_t count)
+{
+    int highest = 0;
+    int lowest = 0;
+    for (size_t i = 0; i < count; ++i) {
+        if (samples[i] > highest) highest = samples[i];
+        if (samples[i] < lowest) lowest = samples[i];
+    }
+    const int peak = highest > -lowest ? highest : -lowest;
+    return peak * 100 / 32768;
 }
 
 }  // namespace Sondex

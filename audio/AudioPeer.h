@@ -22,47 +22,47 @@
 namespace Sondex {
 
 class CAudioPeer final : public IAudioPeer {
- public:
-  explicit CAudioPeer(IAudioPeerSink *sink);
-  CAudioPeer(const CAudioPeer &) = delete;
-  CAudioPeer &operator=(const CAudioPeer &) = delete;
+public:
+    explicit CAudioPeer(IAudioPeerSink* sink);
+    CAudioPeer(const CAudioPeer&) = delete;
+    CAudioPeer& operator=(const CAudioPeer&) = delete;
 
-  bool SONDEX_CALL Init(int captureDeviceId, int spare) override;
-  void SONDEX_CALL Close() override;
-  bool SONDEX_CALL StartCapture(int mode) override;
-  void SONDEX_CALL StopCapture() override;
-  bool SONDEX_CALL AddStream(int streamId) override;
-  bool SONDEX_CALL RemoveStream(int streamId) override;
-  bool SONDEX_CALL InputPacket(int streamId, const char *datagram, unsigned short length) override;
-  bool SONDEX_CALL SetMuteAll(int flag) override;
-  bool SONDEX_CALL SetMute(int streamId, bool flag) override;
-  int SONDEX_CALL Reserved9() override { return 0; }
-  bool SONDEX_CALL Reserved10(int) override { return true; }
-  int SONDEX_CALL Reserved11() override { return 0; }
-  bool SONDEX_CALL Reserved12(int) override { return true; }
-  bool SONDEX_CALL Reserved13(int) override { return true; }
-  bool SONDEX_CALL Reserved14(int) override { return true; }
-  bool SONDEX_CALL Reserved15(int) override { return true; }
-  bool SONDEX_CALL Reserved16(int) override { return true; }
-  bool SONDEX_CALL Reserved17(int) override { return true; }
-  bool SONDEX_CALL Reserved18(int) override { return true; }
-  void SONDEX_CALL Destroy() override;
+    bool SONDEX_CALL Init(int captureDeviceId, int spare) override;
+    void SONDEX_CALL Close() override;
+    bool SONDEX_CALL StartCapture(int mode) override;
+    void SONDEX_CALL StopCapture() override;
+    bool SONDEX_CALL AddStream(int streamId) override;
+    bool SONDEX_CALL RemoveStream(int streamId) override;
+    bool SONDEX_CALL InputPacket(int streamId, const char* datagram, unsigned short length) override;
+    bool SONDEX_CALL SetMuteAll(int flag) override;
+    bool SONDEX_CALL SetMute(int streamId, bool flag) override;
+    int SONDEX_CALL Reserved9() override { return 0; }
+    bool SONDEX_CALL Reserved10(int) override { return true; }
+    int SONDEX_CALL Reserved11() override { return 0; }
+    bool SONDEX_CALL Reserved12(int) override { return true; }
+    bool SONDEX_CALL Reserved13(int) override { return true; }
+    bool SONDEX_CALL Reserved14(int) override { return true; }
+    bool SONDEX_CALL Reserved15(int) override { return true; }
+    bool SONDEX_CALL Reserved16(int) override { return true; }
+    bool SONDEX_CALL Reserved17(int) override { return true; }
+    bool SONDEX_CALL Reserved18(int) override { return true; }
+    void SONDEX_CALL Destroy() override;
 
-  // For tests: the stream with the id, or null.
-  const CAudioStream *StreamForTesting(int streamId) const;
+    // For tests: the stream with the id, or null.
+    const CAudioStream* StreamForTesting(int streamId) const;
 
- private:
-  ~CAudioPeer();
-  void stopCapture();
-  void closeAll();
+private:
+    ~CAudioPeer();
+    void stopCapture();
+    void closeAll();
 
-  bool initialised_ = false;
-  IAudioPeerSink *sink_;
-  int captureDeviceId_ = 0;
-  int spare_ = 0;
-  std::unique_ptr<CAudioCapture> capture_;
-  std::map<int, std::unique_ptr<CAudioStream>> streams_;
-  mutable std::recursive_mutex lock_;
+    bool initialised_ = false;
+    IAudioPeerSink* sink_;
+    int captureDeviceId_ = 0;
+    int spare_ = 0;
+    std::unique_ptr<CAudioCapture> capture_;
+    std::map<int, std::unique_ptr<CAudioStream>> streams_;
+    mutable std::recursive_mutex lock_;
 };
 
 }  // namespace Sondex

@@ -34,56 +34,56 @@
 namespace Sondex {
 
 class CAudioStream {
- public:
-  static constexpr int kBufferCount = 10;
-  static constexpr DWORD kBufferBytes = 4096;
+public:
+    static constexpr int kBufferCount = 10;
+    static constexpr DWORD kBufferBytes = 4096;
 
-  CAudioStream(IAudioPeerSink *sink, int streamId, int spare);
-  CAudioStream(const CAudioStream &) = delete;
-  CAudioStream &operator=(const CAudioStream &) = delete;
-  ~CAudioStream();
+    CAudioStream(IAudioPeerSink* sink, int streamId, int spare);
+    CAudioStream(const CAudioStream&) = delete;
+    CAudioStream& operator=(const CAudioStream&) = delete;
+    ~CAudioStream();
 
-  // The mode a payload type selects, 0 for none.
-  static int ModeForPayloadType(uint8_t payloadType);
+    // The mode a payload type selects, 0 for none.
+    static int ModeForPayloadType(uint8_t payloadType);
 
-  // Takes a reference of its own when it keeps the packet; false when the
-  // payload type selects no mode (the packet is ignored).
-  bool PacketIn(CRtpPacket *packet);
-  void StopOutput();
-  void SetMute(bool muted) { muted_ = muted; }
+    // Takes a reference of its own when it keeps the packet; false when the
+    // payload type selects no mode (the packet is ignored).
+    bool PacketIn(CRtpPacket* packet);
+    void StopOutput();
+    void SetMute(bool muted) { muted_ = muted; }
 
-  int Mode() const { return mode_; }
-  bool OutputRunning() const { return running_.load(); }
-  const CJitterBuffer *Queue() const { return queue_.get(); }
+    int Mode() const { return mode_; }
+    bool OutputRunning() const { return running_.load(); }
+    const CJitterBuffer* Queue() const { return queue_.get(); }
 
- private:
-  struct Buffer {
-    WAVEHDR header{};
-    std::vector<uint8_t> data;
-  };
+private:
+    struct Buffer {
+        WAVEHDR header{};
+        std::vector<uint8_t> data;
+    };
 
-  bool openOutput(int mode);
-  bool writeBuffer(Buffer &buffer);
-  void bufferRetired();
-  static void CALLBACK deviceCallback(HWAVEOUT device, UINT message, DWORD_PTR instance, DWORD_PTR param1,
-                                      DWORD_PTR param2);
-  void onBufferPlayed(WAVEHDR *header);
-  void fill(Buffer &buffer);
+    bool openOutput(int mode);
+    bool writeBuffer(Buffer& buffer);
+    void bufferRetired();
+    static void CALLBACK deviceCallback(
+        HWAVEOUT device, UINT message, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR param2);
+    void onBufferPlayed(WAVEHDR* header);
+    void fill(Buffer& buffer);
 
-  std::atomic<bool> running_{false};
-  IAudioPeerSink *sink_;
-  int streamId_;
-  int spare_;
-  int mode_ = 0;
-  HWAVEOUT device_ = nullptr;
-  WAVEFORMATEX format_{};
-  std::atomic<int> outstanding_{0};
-  HANDLE stopEvent_;
-  std::unique_ptr<CJitterBuffer> queue_;
-  std::unique_ptr<CAacDecoder> decoder_;
-  std::atomic<bool> muted_{false};
-  std::array<Buffer, kBufferCount> buffers_;
-  std::mutex rewriteLock_;
+    std::atomic<bool> running_{false};
+    IAudioPeerSink* sink_;
+    int streamId_;
+    int spare_;
+    int mode_ = 0;
+    HWAVEOUT device_ = nullptr;
+    WAVEFORMATEX format_{};
+    std::atomic<int> outstanding_{0};
+    HANDLE stopEvent_;
+    std::unique_ptr<CJitterBuffer> queue_;
+    std::unique_ptr<CAacDecoder> decoder_;
+    std::atomic<bool> muted_{false};
+    std::array<Buffer, kBufferCount> buffers_;
+    std::mutex rewriteLock_;
 };
 
 }  // namespace Sondex

@@ -27,35 +27,38 @@
 namespace Sondex {
 
 class CJitterBuffer {
- public:
-  static constexpr int kReorderWindow = 100;
-  static constexpr size_t kReadyCount = 10;
-  static constexpr size_t kCapacity = 1000;
+public:
+    static constexpr int kReorderWindow = 100;
+    static constexpr size_t kReadyCount = 10;
+    static constexpr size_t kCapacity = 1000;
 
-  CJitterBuffer() = default;
-  CJitterBuffer(const CJitterBuffer &) = delete;
-  CJitterBuffer &operator=(const CJitterBuffer &) = delete;
-  ~CJitterBuffer();  // drops every queued reference
+    CJitterBuffer() = default;
+    CJitterBuffer(const CJitterBuffer&) = delete;
+    CJitterBuffer& operator=(const CJitterBuffer&) = delete;
+    ~CJitterBuffer();  // drops every queued reference
 
-  // Takes over one reference of the packet (kept or dropped).
-  void Insert(PacketRef packet);
-  // The front packet with its reference, or none while not ready.
-  PacketRef Pop();
+    // Takes over one reference of the packet (kept or dropped).
+    void Insert(PacketRef packet);
+    // The front packet with its reference, or none while not ready.
+    PacketRef Pop();
 
-  size_t Size() const;
-  bool Ready() const;
-  uint16_t LastAppended() const;
-  std::vector<uint16_t> SequenceNumbers() const;
+    size_t Size() const;
+    bool Ready() const;
+    uint16_t LastAppended() const;
+    std::vector<uint16_t> SequenceNumbers() const;
 
- private:
-  mutable std::mutex lock_;
-  std::list<PacketRef> packets_;
-  uint16_t lastAppended_ = 0;
-  bool ready_ = false;
+private:
+    mutable std::mutex lock_;
+    std::list<PacketRef> packets_;
+    uint16_t lastAppended_ = 0;
+    bool ready_ = false;
 };
 
 // Signed distance from b to a on the 16-bit sequence circle.
-inline int SequenceDistance(uint16_t a, uint16_t b) { return static_cast<int16_t>(static_cast<uint16_t>(a - b)); }
+inline int SequenceDistance(uint16_t a, uint16_t b)
+{
+    return static_cast<int16_t>(static_cast<uint16_t>(a - b));
+}
 
 }  // namespace Sondex
 

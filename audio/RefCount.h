@@ -9,23 +9,24 @@
 namespace Sondex {
 
 class CRefCount {
- public:
-  CRefCount() = default;
-  CRefCount(const CRefCount &) = delete;
-  CRefCount &operator=(const CRefCount &) = delete;
+public:
+    CRefCount() = default;
+    CRefCount(const CRefCount&) = delete;
+    CRefCount& operator=(const CRefCount&) = delete;
 
-  void AddRef() { count_.fetch_add(1, std::memory_order_relaxed); }
-  void Release() {
-    if (count_.fetch_sub(1, std::memory_order_acq_rel) == 1) Destroy();
-  }
-  long RefCountForTesting() const { return count_.load(); }
+    void AddRef() { count_.fetch_add(1, std::memory_order_relaxed); }
+    void Release()
+    {
+        if (count_.fetch_sub(1, std::memory_order_acq_rel) == 1) Destroy();
+    }
+    long RefCountForTesting() const { return count_.load(); }
 
- protected:
-  virtual ~CRefCount() = default;
-  virtual void Destroy() { delete this; }
+protected:
+    virtual ~CRefCount() = default;
+    virtual void Destroy() { delete this; }
 
- private:
-  std::atomic<long> count_{1};
+private:
+    std::atomic<long> count_{1};
 };
 
 }  // namespace Sondex

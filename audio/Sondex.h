@@ -20,17 +20,17 @@
 
 // The caller's object; the library only calls it.
 class IAudioPeerSink {
- public:
-  // One encoded AAC frame (one bare ADTS frame, no RTP header); the pointer is
-  // valid during the call only.
-  virtual void SONDEX_CALL OnEncodedFrame(const char *payload, int length) = 0;
-  // The peak level (0 to 100) of each playback buffer of a stream.
-  virtual void SONDEX_CALL OnPlaybackLevel(int streamId, int level) = 0;
-  // The peak level (0 to 100) of each captured buffer.
-  virtual void SONDEX_CALL OnCaptureLevel(int level) = 0;
+public:
+    // One encoded AAC frame (one bare ADTS frame, no RTP header); the pointer is
+    // valid during the call only.
+    virtual void SONDEX_CALL OnEncodedFrame(const char* payload, int length) = 0;
+    // The peak level (0 to 100) of each playback buffer of a stream.
+    virtual void SONDEX_CALL OnPlaybackLevel(int streamId, int level) = 0;
+    // The peak level (0 to 100) of each captured buffer.
+    virtual void SONDEX_CALL OnCaptureLevel(int level) = 0;
 
- protected:
-  ~IAudioPeerSink() = default;
+protected:
+    ~IAudioPeerSink() = default;
 };
 
 namespace Sondex {
@@ -38,16 +38,16 @@ namespace Sondex {
 constexpr int kDeviceNameBytes = 256;
 
 class IAudioEnumer {
- public:
-  virtual int SONDEX_CALL GetInputDeviceCount() = 0;
-  virtual int SONDEX_CALL GetOutputDeviceCount() = 0;
-  // out has room for kDeviceNameBytes; left untouched when the id is not listed.
-  virtual bool SONDEX_CALL GetInputDeviceName(int deviceId, char *out) = 0;
-  virtual bool SONDEX_CALL GetOutputDeviceName(int deviceId, char *out) = 0;
-  virtual void SONDEX_CALL Destroy() = 0;
+public:
+    virtual int SONDEX_CALL GetInputDeviceCount() = 0;
+    virtual int SONDEX_CALL GetOutputDeviceCount() = 0;
+    // out has room for kDeviceNameBytes; left untouched when the id is not listed.
+    virtual bool SONDEX_CALL GetInputDeviceName(int deviceId, char* out) = 0;
+    virtual bool SONDEX_CALL GetOutputDeviceName(int deviceId, char* out) = 0;
+    virtual void SONDEX_CALL Destroy() = 0;
 
- protected:
-  ~IAudioEnumer() = default;
+protected:
+    ~IAudioEnumer() = default;
 };
 
 // Capture modes of StartCapture: 44100 Hz 16-bit PCM encoded to AAC frames.
@@ -55,31 +55,31 @@ constexpr int kCaptureModeMono = 5;
 constexpr int kCaptureModeStereo = 6;
 
 class IAudioPeer {
- public:
-  virtual bool SONDEX_CALL Init(int captureDeviceId, int spare) = 0;
-  virtual void SONDEX_CALL Close() = 0;
-  virtual bool SONDEX_CALL StartCapture(int mode) = 0;
-  virtual void SONDEX_CALL StopCapture() = 0;
-  virtual bool SONDEX_CALL AddStream(int streamId) = 0;
-  virtual bool SONDEX_CALL RemoveStream(int streamId) = 0;
-  virtual bool SONDEX_CALL InputPacket(int streamId, const char *datagram, unsigned short length) = 0;
-  virtual bool SONDEX_CALL SetMuteAll(int flag) = 0;
-  virtual bool SONDEX_CALL SetMute(int streamId, bool flag) = 0;
-  // Slots 9 to 18 are reserved and do nothing.
-  virtual int SONDEX_CALL Reserved9() = 0;
-  virtual bool SONDEX_CALL Reserved10(int) = 0;
-  virtual int SONDEX_CALL Reserved11() = 0;
-  virtual bool SONDEX_CALL Reserved12(int) = 0;
-  virtual bool SONDEX_CALL Reserved13(int) = 0;
-  virtual bool SONDEX_CALL Reserved14(int) = 0;
-  virtual bool SONDEX_CALL Reserved15(int) = 0;
-  virtual bool SONDEX_CALL Reserved16(int) = 0;
-  virtual bool SONDEX_CALL Reserved17(int) = 0;
-  virtual bool SONDEX_CALL Reserved18(int) = 0;
-  virtual void SONDEX_CALL Destroy() = 0;
+public:
+    virtual bool SONDEX_CALL Init(int captureDeviceId, int spare) = 0;
+    virtual void SONDEX_CALL Close() = 0;
+    virtual bool SONDEX_CALL StartCapture(int mode) = 0;
+    virtual void SONDEX_CALL StopCapture() = 0;
+    virtual bool SONDEX_CALL AddStream(int streamId) = 0;
+    virtual bool SONDEX_CALL RemoveStream(int streamId) = 0;
+    virtual bool SONDEX_CALL InputPacket(int streamId, const char* datagram, unsigned short length) = 0;
+    virtual bool SONDEX_CALL SetMuteAll(int flag) = 0;
+    virtual bool SONDEX_CALL SetMute(int streamId, bool flag) = 0;
+    // Slots 9 to 18 are reserved and do nothing.
+    virtual int SONDEX_CALL Reserved9() = 0;
+    virtual bool SONDEX_CALL Reserved10(int) = 0;
+    virtual int SONDEX_CALL Reserved11() = 0;
+    virtual bool SONDEX_CALL Reserved12(int) = 0;
+    virtual bool SONDEX_CALL Reserved13(int) = 0;
+    virtual bool SONDEX_CALL Reserved14(int) = 0;
+    virtual bool SONDEX_CALL Reserved15(int) = 0;
+    virtual bool SONDEX_CALL Reserved16(int) = 0;
+    virtual bool SONDEX_CALL Reserved17(int) = 0;
+    virtual bool SONDEX_CALL Reserved18(int) = 0;
+    virtual void SONDEX_CALL Destroy() = 0;
 
- protected:
-  ~IAudioPeer() = default;
+protected:
+    ~IAudioPeer() = default;
 };
 
 }  // namespace Sondex
@@ -87,10 +87,10 @@ class IAudioPeer {
 // Exported functions (C names, the C calling convention). Null results mean
 // memory was short; the Delete functions ignore null.
 extern "C" {
-Sondex::IAudioEnumer *CreateAudioEnumer();
-void DeleteAudioEnumer(Sondex::IAudioEnumer *enumer);
-Sondex::IAudioPeer *CreateAudioPeer(IAudioPeerSink *sink);
-void DeleteAudioPeer(Sondex::IAudioPeer *peer);
+Sondex::IAudioEnumer* CreateAudioEnumer();
+void DeleteAudioEnumer(Sondex::IAudioEnumer* enumer);
+Sondex::IAudioPeer* CreateAudioPeer(IAudioPeerSink* sink);
+void DeleteAudioPeer(Sondex::IAudioPeer* peer);
 }
 
 #endif

@@ -26,12 +26,11 @@ HRESULT Create(REFCLSID clsid, REFIID iid, ComPtr<T>& out)
 bool FriendlyNameOf(IMoniker* device, char (&name)[512])
 {
     ComPtr<IPropertyBag> bag;
-    if (FAILED(device->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid())))
-        return false;
+    if (FAILED(device->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid()))) return false;
     VARIANT value;
     VariantInit(&value);
     bool ok = SUCCEEDED(bag->Read(L"FriendlyName", &value, nullptr)) && value.vt == VT_BSTR && value.bstrVal &&
-              WideCharToMultiByte(CP_THREAD_ACP, 0, value.bstrVal, -1, name, sizeof name, nullptr, nullptr) > 0;
+        WideCharToMultiByte(CP_THREAD_ACP, 0, value.bstrVal, -1, name, sizeof name, nullptr, nullptr) > 0;
     VariantClear(&value);
     return ok;
 }
@@ -49,13 +48,15 @@ bool IsRequestedVideoInfo(const AM_MEDIA_TYPE& type, int width, int height)
 
 CCamtap::CCamtap() = default;
 
-CCamtap::~CCamtap() { Destroy(); }
+CCamtap::~CCamtap()
+{
+    Destroy();
+}
 
 bool CCamtap::Init(const char* cameraName, int width, int height)
 {
     uint64_t frameBytes = 0;
-    if (!cameraName || !Camtap::VideoShareFrame::FrameBytes(width, height, frameBytes))
-        return false;
+    if (!cameraName || !Camtap::VideoShareFrame::FrameBytes(width, height, frameBytes)) return false;
     Destroy();
 
     std::strncpy(cameraName_, cameraName, sizeof cameraName_ - 1);
@@ -63,31 +64,24 @@ bool CCamtap::Init(const char* cameraName, int width, int height)
     // Without a frame buffer the graph still runs; frames are just not kept.
     frame_.Open(width, height);
 
-    if (!BuildGraph())
-        return false;
+    if (!BuildGraph()) return false;
     lastResult_ = FindCamera();
-    if (FAILED(lastResult_))
-        return false;
+    if (FAILED(lastResult_)) return false;
     lastResult_ = graph_->AddFilter(source_.Get(), L"Video Capture");
-    if (FAILED(lastResult_))
-        return false;
+    if (FAILED(lastResult_)) return false;
     lastResult_ = ChooseFormat(width, height);
-    if (FAILED(lastResult_))
-        return false;
+    if (FAILED(lastResult_)) return false;
 
     lastResult_ = graph_->AddFilter(grabberFilter_.Get(), L"Grabber");
-    if (FAILED(lastResult_))
-        return false;
+    if (FAILED(lastResult_)) return false;
     dump_ = new CCaptureDump(this, width, height);
     dumpFilter_ = ComPtr<IBaseFilter>(dump_);
     dump_->Release();
     lastResult_ = graph_->AddFilter(dumpFilter_.Get(), L"Capture Dump");
-    if (FAILED(lastResult_))
-        return false;
+    if (FAILED(lastResult_)) return false;
 
     lastResult_ = RenderCaptureStream();
-    if (FAILED(lastResult_))
-        return false;
+    if (FAILED(lastResult_)) return false;
     built_ = true;
     return true;
 }
@@ -97,18 +91,12 @@ bool CCamtap::BuildGraph()
     lastResult_ = Create(CLSID_FilterGraph, IID_IGraphBuilder, graph_);
     if (SUCCEEDED(lastResult_))
         lastResult_ = Create(CLSID_CaptureGraphBuilder2, IID_ICaptureGraphBuilder2, captureBuilder_);
-    if (SUCCEEDED(lastResult_))
-        lastResult_ = Create(CLSID_SampleGrabber, IID_ISampleGrabber, grabber_);
-    if (SUCCEEDED(lastResult_))
-        lastResult_ = grabber_->QueryInterface(IID_IBaseFilter, grabberFilter_.PutVoid());
-    if (SUCCEEDED(lastResult_))
-        lastResult_ = graph_->QueryInterface(IID_IMediaControl, mediaControl_.PutVoid());
-    if (SUCCEEDED(lastResult_))
-        lastResult_ = graph_->QueryInterface(IID_IVideoWindow, videoWindow_.PutVoid());
-    if (SUCCEEDED(lastResult_))
-        lastResult_ = graph_->QueryInterface(IID_IMediaEventEx, mediaEvent_.PutVoid());
-    if (SUCCEEDED(lastResult_))
-        lastResult_ = captureBuilder_->SetFiltergraph(graph_.Get());
+    if (SUCCEEDED(lastResult_)) lastResult_ = Create(CLSID_SampleGrabber, IID_ISampleGrabber, grabber_);
+    if (SUCCEEDED(lastResult_)) lastResult_ = grabber_->QueryInterface(IID_IBaseFilter, grabberFilter_.PutVoid());
+    if (SUCCEEDED(lastResult_)) lastResult_ = graph_->QueryInterface(IID_IMediaControl, mediaControl_.PutVoid());
+    if (SUCCEEDED(lastResult_)) lastResult_ = graph_->QueryInterface(IID_IVideoWindow, videoWindow_.PutVoid());
+    if (SUCCEEDED(lastResult_)) lastResult_ = graph_->QueryInterface(IID_IMediaEventEx, mediaEvent_.PutVoid());
+    if (SUCCEEDED(lastResult_)) lastResult_ = captureBuilder_->SetFiltergraph(graph_.Get());
     return SUCCEEDED(lastResult_);
 }
 
@@ -116,8 +104,7 @@ HRESULT CCamtap::FindCamera()
 {
     ComPtr<ICreateDevEnum> devices;
     HRESULT hr = Create(CLSID_SystemDeviceEnum, IID_ICreateDevEnum, devices);
-    if (FAILED(hr))
-        return hr;
+    if (FAILED(hr)) return hr;
     ComPtr<IEnumMoniker> monikers;
     // An empty category answers S_FALSE and no enumerator.
     if (devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, monikers.Put(), 0) != S_OK || !monikers)
@@ -125,8 +112,7 @@ HRESULT CCamtap::FindCamera()
     ComPtr<IMoniker> device;
     while (monikers->Next(1, device.Put(), nullptr) == S_OK && device) {
         char name[512];
-        if (!FriendlyNameOf(device.Get(), name) || std::strcmp(name, cameraName_) != 0)
-            continue;
+        if (!FriendlyNameOf(device.Get(), name) || std::strcmp(name, cameraName_) != 0) continue;
         return device->BindToObject(nullptr, nullptr, IID_IBaseFilter, source_.PutVoid());
     }
     return E_FAIL;
@@ -135,13 +121,12 @@ HRESULT CCamtap::FindCamera()
 HRESULT CCamtap::ChooseFormat(int width, int height)
 {
     ComPtr<IAMStreamConfig> config;
-    HRESULT hr = captureBuilder_->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Interleaved, source_.Get(),
-                                                IID_IAMStreamConfig, config.PutVoid());
+    HRESULT hr = captureBuilder_->FindInterface(
+        &PIN_CATEGORY_CAPTURE, &MEDIATYPE_Interleaved, source_.Get(), IID_IAMStreamConfig, config.PutVoid());
     if (FAILED(hr))
-        hr = captureBuilder_->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, source_.Get(),
-                                            IID_IAMStreamConfig, config.PutVoid());
-    if (FAILED(hr))
-        return hr;
+        hr = captureBuilder_->FindInterface(
+            &PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, source_.Get(), IID_IAMStreamConfig, config.PutVoid());
+    if (FAILED(hr)) return hr;
 
     int count = 0;
     int recordSize = 0;
@@ -151,50 +136,43 @@ HRESULT CCamtap::ChooseFormat(int width, int height)
     for (int i = 0; i < count; ++i) {
         AM_MEDIA_TYPE* type = nullptr;
         VIDEO_STREAM_CONFIG_CAPS caps{};
-        if (config->GetStreamCaps(i, &type, reinterpret_cast<BYTE*>(&caps)) != S_OK || !type)
-            continue;
+        if (config->GetStreamCaps(i, &type, reinterpret_cast<BYTE*>(&caps)) != S_OK || !type) continue;
         bool wanted = IsRequestedVideoInfo(*type, width, height);
-        if (wanted)
-            config->SetFormat(type);
+        if (wanted) config->SetFormat(type);
         DShow::DeleteMediaType(type);
-        if (wanted)
-            break;
+        if (wanted) break;
     }
     return S_OK;
 }
 
 HRESULT CCamtap::RenderCaptureStream()
 {
-    HRESULT hr = captureBuilder_->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, source_.Get(),
-                                               grabberFilter_.Get(), dumpFilter_.Get());
+    HRESULT hr = captureBuilder_->RenderStream(
+        &PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, source_.Get(), grabberFilter_.Get(), dumpFilter_.Get());
     if (FAILED(hr))
-        hr = captureBuilder_->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, source_.Get(),
-                                           grabberFilter_.Get(), dumpFilter_.Get());
+        hr = captureBuilder_->RenderStream(
+            &PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, source_.Get(), grabberFilter_.Get(), dumpFilter_.Get());
     return hr;
 }
 
 bool CCamtap::Run()
 {
     // A graph that Init could not finish has no camera to run.
-    if (!mediaControl_ || !built_)
-        return false;
+    if (!mediaControl_ || !built_) return false;
     lastResult_ = mediaControl_->Run();
     return SUCCEEDED(lastResult_);
 }
 
 void CCamtap::Stop()
 {
-    if (mediaControl_)
-        mediaControl_->Stop();
+    if (mediaControl_) mediaControl_->Stop();
 }
 
 void CCamtap::FitToOwnerWindow()
 {
-    if (!ownerWindow_ || !videoWindow_)
-        return;
+    if (!ownerWindow_ || !videoWindow_) return;
     RECT client{};
-    if (GetClientRect(ownerWindow_, &client))
-        videoWindow_->SetWindowPosition(0, 0, client.right, client.bottom);
+    if (GetClientRect(ownerWindow_, &client)) videoWindow_->SetWindowPosition(0, 0, client.right, client.bottom);
 }
 
 void CCamtap::Destroy()
@@ -204,15 +182,11 @@ void CCamtap::Destroy()
         // The renderer must be stopped before it loses its frame buffer.
         mediaControl_->Stop();
     }
-    if (dump_)
-        dump_->DetachOwner();
+    if (dump_) dump_->DetachOwner();
     if (graph_) {
-        if (dumpFilter_)
-            graph_->RemoveFilter(dumpFilter_.Get());
-        if (source_)
-            graph_->RemoveFilter(source_.Get());
-        if (grabberFilter_)
-            graph_->RemoveFilter(grabberFilter_.Get());
+        if (dumpFilter_) graph_->RemoveFilter(dumpFilter_.Get());
+        if (source_) graph_->RemoveFilter(source_.Get());
+        if (grabberFilter_) graph_->RemoveFilter(grabberFilter_.Get());
     }
     if (videoWindow_) {
         videoWindow_->put_Visible(OAFALSE);

@@ -32,25 +32,21 @@ bool Measure(int width, int height, int frames, Result& result)
 {
     const long sampleBytes = static_cast<long>(Camtap::Rgb24Stride(width) * static_cast<uint64_t>(height));
     ComPtr<IMemAllocator> allocator;
-    if (FAILED(CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
-                                allocator.PutVoid())))
+    if (FAILED(CoCreateInstance(
+            CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator, allocator.PutVoid())))
         return false;
     ALLOCATOR_PROPERTIES wanted{1, sampleBytes, 1, 0};
     ALLOCATOR_PROPERTIES actual{};
-    if (FAILED(allocator->SetProperties(&wanted, &actual)) || FAILED(allocator->Commit()))
-        return false;
+    if (FAILED(allocator->SetProperties(&wanted, &actual)) || FAILED(allocator->Commit())) return false;
     ComPtr<IMediaSample> sample;
-    if (FAILED(allocator->GetBuffer(sample.Put(), nullptr, nullptr, 0)))
-        return false;
+    if (FAILED(allocator->GetBuffer(sample.Put(), nullptr, nullptr, 0))) return false;
     BYTE* data = nullptr;
     sample->GetPointer(&data);
-    for (long i = 0; i < sampleBytes; ++i)
-        data[i] = static_cast<BYTE>(i * 31);
+    for (long i = 0; i < sampleBytes; ++i) data[i] = static_cast<BYTE>(i * 31);
     sample->SetActualDataLength(sampleBytes);
 
     CCamtap owner;
-    if (!owner.Frame().Open(width, height))
-        return false;
+    if (!owner.Frame().Open(width, height)) return false;
     auto* dump = new CCaptureDump(&owner, width, height);
     const size_t frameBytes = static_cast<size_t>(width) * static_cast<size_t>(height) * 3;
     std::vector<BYTE> plain(frameBytes);
@@ -61,8 +57,7 @@ bool Measure(int width, int height, int frames, Result& result)
 
     LARGE_INTEGER start, end;
     QueryPerformanceCounter(&start);
-    for (int i = 0; i < frames; ++i)
-        dump->DoRenderSample(sample.Get());
+    for (int i = 0; i < frames; ++i) dump->DoRenderSample(sample.Get());
     QueryPerformanceCounter(&end);
     result.copyMicros = Seconds(start, end) * 1e6 / frames;
 
@@ -88,8 +83,7 @@ int main(int argc, char** argv)
 {
     try {
         int frames = argc > 1 ? std::atoi(argv[1]) : 500;
-        if (frames <= 0)
-            frames = 500;
+        if (frames <= 0) frames = 500;
         CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         struct Size {
             int width, height;
@@ -105,7 +99,7 @@ int main(int argc, char** argv)
                 continue;
             }
             std::printf("%-34s copy %8.1f us/frame   memcpy %8.1f us/frame   ratio %.2f\n", size.what,
-                        result.copyMicros, result.memcpyMicros, result.copyMicros / result.memcpyMicros);
+                result.copyMicros, result.memcpyMicros, result.copyMicros / result.memcpyMicros);
         }
         CoUninitialize();
         return failed;

@@ -16,8 +16,7 @@ bool WaitForPicture(const unsigned char* view, size_t bytes)
 {
     for (int attempt = 0; attempt < 500; ++attempt) {
         for (size_t i = 0; i < bytes; ++i)
-            if (view[i])
-                return true;
+            if (view[i]) return true;
         Sleep(10);
     }
     return false;
@@ -61,26 +60,26 @@ int main(int argc, char** argv)
     if (run == 0) {
         size_t bytes = static_cast<size_t>(width) * static_cast<size_t>(height) * 3;
         HANDLE mapping = OpenFileMappingW(FILE_MAP_READ, FALSE, L"VC_SHARE");
-        auto* view = mapping ? static_cast<const unsigned char*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, bytes)) : nullptr;
+        auto* view =
+            mapping ? static_cast<const unsigned char*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, bytes)) : nullptr;
         if (view && WaitForPicture(view, bytes)) {
             std::printf("VC_SHARE holds a %dx%d RGB24 frame (%zu bytes, bottom-up); first bytes in memory: %u %u %u\n",
-                        width, height, bytes, view[0], view[1], view[2]);
+                width, height, bytes, view[0], view[1], view[2]);
             ShowPicture(view, width, height);
             result = 0;
         } else {
             std::printf("no frame arrived in VC_SHARE\n");
         }
-        if (view)
-            UnmapViewOfFile(view);
-        if (mapping)
-            CloseHandle(mapping);
+        if (view) UnmapViewOfFile(view);
+        if (mapping) CloseHandle(mapping);
     }
     std::printf("capture_Stop() = %d\n", capture_Stop());
     capture_Destroy();
     std::printf("capture_Destroy() done\n");
 
     int missing = capture_Init("No Such Camera", width, height);
-    std::printf("capture_Init(\"No Such Camera\", %d, %d) = %d (no device has that friendly name)\n", width, height, missing);
+    std::printf(
+        "capture_Init(\"No Such Camera\", %d, %d) = %d (no device has that friendly name)\n", width, height, missing);
     capture_Destroy();
     return result;
 }

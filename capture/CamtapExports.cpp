@@ -35,8 +35,7 @@ extern "C" int capture()
 {
     try {
         std::lock_guard<std::mutex> guard(g_lock);
-        if (!g_camtap)
-            return 1;
+        if (!g_camtap) return 1;
         return g_camtap->Run() ? 0 : 1;
     } catch (...) {
         return 1;
@@ -47,8 +46,7 @@ extern "C" int capture_Stop()
 {
     try {
         std::lock_guard<std::mutex> guard(g_lock);
-        if (g_camtap)
-            g_camtap->Stop();
+        if (g_camtap) g_camtap->Stop();
     } catch (...) {
     }
     return 0;
@@ -58,15 +56,16 @@ extern "C" void capture_Destroy()
 {
     try {
         std::lock_guard<std::mutex> guard(g_lock);
-        if (!g_camtap)
-            return;
+        if (!g_camtap) return;
         g_camtap->Destroy();
         g_camtap.reset();
-        if (g_comInitialized)
-            CoUninitialize();
+        if (g_comInitialized) CoUninitialize();
         g_comInitialized = false;
     } catch (...) {
     }
 }
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, void*) { return TRUE; }
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, void*)
+{
+    return TRUE;
+}

@@ -16,7 +16,7 @@ uint64_t Rgb24Stride(int width);
 
 // Copies a sample of sampleBytes into target (capacity bytes) as packed rows;
 // returns the number of bytes written.
-size_t CopyRgb24Frame(const uint8_t* sample, size_t sampleBytes, int width, int height, uint8_t* target,
-                      size_t capacity);
+size_t CopyRgb24Frame(
+    const uint8_t* sample, size_t sampleBytes, int width, int height, uint8_t* target, size_t capacity);
 
 }  // namespace Camtap

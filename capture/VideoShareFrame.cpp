@@ -18,13 +18,12 @@ uint64_t SectionSize(HANDLE section)
     };
     using QuerySection = LONG(WINAPI*)(HANDLE, int, void*, SIZE_T, SIZE_T*);
     HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    auto query = ntdll ? reinterpret_cast<QuerySection>(reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQuerySection")))
-                       : nullptr;
-    if (!query)
-        return 0;
+    auto query = ntdll
+        ? reinterpret_cast<QuerySection>(reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQuerySection")))
+        : nullptr;
+    if (!query) return 0;
     SectionBasicInformation info{};
-    if (query(section, 0 /* basic information */, &info, sizeof info, nullptr) < 0 || info.size.QuadPart <= 0)
-        return 0;
+    if (query(section, 0 /* basic information */, &info, sizeof info, nullptr) < 0 || info.size.QuadPart <= 0) return 0;
     return static_cast<uint64_t>(info.size.QuadPart);
 }
 
@@ -32,8 +31,7 @@ uint64_t SectionSize(HANDLE section)
 
 bool VideoShareFrame::FrameBytes(int width, int height, uint64_t& bytes)
 {
-    if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide)
-        return false;
+    if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide) return false;
     bytes = static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * 3;
     return bytes <= kMaxFrameBytes;
 }
@@ -42,20 +40,17 @@ bool VideoShareFrame::Open(int width, int height)
 {
     Close();
     uint64_t frame = 0;
-    if (!FrameBytes(width, height, frame))
-        return false;
+    if (!FrameBytes(width, height, frame)) return false;
 
     mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, static_cast<DWORD>(frame >> 32),
-                                  static_cast<DWORD>(frame), kVideoShareName);
-    if (!mapping_)
-        return false;
+        static_cast<DWORD>(frame), kVideoShareName);
+    if (!mapping_) return false;
     bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
 
     uint64_t mappable = frame;
     if (existed) {
         uint64_t section = SectionSize(mapping_);
-        if (section)
-            mappable = std::min(frame, section);
+        if (section) mappable = std::min(frame, section);
     }
     view_ = static_cast<uint8_t*>(MapViewOfFile(mapping_, FILE_MAP_ALL_ACCESS, 0, 0, static_cast<SIZE_T>(mappable)));
     if (!view_ && existed) {
@@ -77,12 +72,10 @@ bool VideoShareFrame::Open(int width, int height)
 
 void VideoShareFrame::Close()
 {
-    if (view_)
-        UnmapViewOfFile(view_);
+    if (view_) UnmapViewOfFile(view_);
     view_ = nullptr;
     capacity_ = 0;
-    if (mapping_)
-        CloseHandle(mapping_);
+    if (mapping_) CloseHandle(mapping_);
     mapping_ = nullptr;
 }
 

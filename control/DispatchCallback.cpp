@@ -9,12 +9,10 @@ namespace {
 
 std::wstring fromUtf8(const std::string& text)
 {
-    if (text.empty())
-        return {};
+    if (text.empty()) return {};
     int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring out(static_cast<size_t>(size > 0 ? size : 0), L'\0');
-    if (size > 0)
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
+    if (size > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
     return out;
 }
 
@@ -32,16 +30,15 @@ public:
                 continue;
             }
             std::wstring text = std::holds_alternative<std::string>(values[i])
-                                    ? fromUtf8(std::get<std::string>(values[i]))
-                                    : std::get<std::wstring>(values[i]);
+                ? fromUtf8(std::get<std::string>(values[i]))
+                : std::get<std::wstring>(values[i]);
             V_VT(&v) = VT_BSTR;
             V_BSTR(&v) = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
         }
     }
     ~Arguments()
     {
-        for (VARIANT& v : variants_)
-            VariantClear(&v);
+        for (VARIANT& v : variants_) VariantClear(&v);
     }
     Arguments(const Arguments&) = delete;
     Arguments& operator=(const Arguments&) = delete;
@@ -52,20 +49,19 @@ private:
     std::vector<VARIANT> variants_;
 };
 
-} // namespace
+}  // namespace
 
 HRESULT invokeDefaultMember(IDispatch* target, const ResultValues& values)
 {
-    if (!target)
-        return E_POINTER;
+    if (!target) return E_POINTER;
     Arguments arguments(values);
     DISPPARAMS params = arguments.params();
     VARIANT result;
     VariantInit(&result);
     EXCEPINFO exception = {};
     UINT argumentError = 0;
-    HRESULT hr = target->Invoke(DISPID_VALUE, IID_NULL, 0x400, DISPATCH_METHOD, &params, &result, &exception,
-                                &argumentError);
+    HRESULT hr =
+        target->Invoke(DISPID_VALUE, IID_NULL, 0x400, DISPATCH_METHOD, &params, &result, &exception, &argumentError);
     VariantClear(&result);
     SysFreeString(exception.bstrSource);
     SysFreeString(exception.bstrDescription);
@@ -85,14 +81,13 @@ DispatchCallback::~DispatchCallback()
 
 std::shared_ptr<DispatchCallback> DispatchCallback::from(const VARIANT& argument)
 {
-    if (V_VT(&argument) != VT_DISPATCH || !V_DISPATCH(&argument))
-        return nullptr;
+    if (V_VT(&argument) != VT_DISPATCH || !V_DISPATCH(&argument)) return nullptr;
     return std::make_shared<DispatchCallback>(V_DISPATCH(&argument));
 }
 
 void DispatchCallback::Deliver(const ResultValues& values)
 {
-    invokeDefaultMember(target_, values); // the page's answer does not matter
+    invokeDefaultMember(target_, values);  // the page's answer does not matter
 }
 
-} // namespace Plexhost
+}  // namespace Plexhost

@@ -38,4 +38,4 @@ private:
 // Calls DISPID 0 of target as a method with the values; returns Invoke's answer.
 HRESULT invokeDefaultMember(IDispatch* target, const ResultValues& values);
 
-} // namespace Plexhost
+}  // namespace Plexhost

@@ -35,10 +35,8 @@ void rewind(IStream* stream)
 IStream* marshalForEngineThreads(IDispatch* callback)
 {
     IStream* stream = nullptr;
-    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &stream)))
-        return nullptr;
-    if (FAILED(CoMarshalInterface(stream, IID_IDispatch, callback, MSHCTX_INPROC, nullptr,
-                                  MSHLFLAGS_TABLESTRONG))) {
+    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &stream))) return nullptr;
+    if (FAILED(CoMarshalInterface(stream, IID_IDispatch, callback, MSHCTX_INPROC, nullptr, MSHLFLAGS_TABLESTRONG))) {
         stream->Release();
         return nullptr;
     }
@@ -48,8 +46,7 @@ IStream* marshalForEngineThreads(IDispatch* callback)
 // Takes back the reference a stream holds and frees the stream.
 void releaseMarshalledStream(IStream* stream)
 {
-    if (!stream)
-        return;
+    if (!stream) return;
     rewind(stream);
     CoReleaseMarshalData(stream);
     stream->Release();
@@ -66,7 +63,7 @@ HRESULT boundary(auto&& body)
     }
 }
 
-} // namespace
+}  // namespace
 
 CFlashX::CFlashX() : ConnectionPointContainerImpl(DIID__IFlashXEvents), ::CFlashX(comBinding())
 {
@@ -76,7 +73,7 @@ CFlashX::CFlashX() : ConnectionPointContainerImpl(DIID__IFlashXEvents), ::CFlash
 
 CFlashX::~CFlashX()
 {
-    stopEngine(); // engine threads are gone after this
+    stopEngine();  // engine threads are gone after this
     releaseMarshalledStream(m_volumeStream.exchange(nullptr));
     m_sendCallback.reset();
     m_logCallback.reset();
@@ -84,21 +81,18 @@ CFlashX::~CFlashX()
 
 const Atl::InterfaceEntry* CFlashX::interfaceEntries()
 {
-    static const Atl::InterfaceEntry entries[] = {
-        Atl::entry<CFlashX, IFlashX>(IID_IFlashX),
+    static const Atl::InterfaceEntry entries[] = {Atl::entry<CFlashX, IFlashX>(IID_IFlashX),
         Atl::entry<CFlashX, IFlashX>(IID_IDispatch),
         Atl::entry<CFlashX, IConnectionPointContainer>(IID_IConnectionPointContainer),
         Atl::entry<CFlashX, IObjectWithSite>(IID_IObjectWithSite),
-        Atl::entry<CFlashX, IObjectSafety>(IID_IObjectSafety),
-        {}};
+        Atl::entry<CFlashX, IObjectSafety>(IID_IObjectSafety), {}};
     return entries;
 }
 
 void CFlashX::EnableDebugPrivilege()
 {
     HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
-        return;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return;
     TOKEN_PRIVILEGES privileges = {};
     privileges.PrivilegeCount = 1;
     privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
@@ -112,23 +106,19 @@ void CFlashX::FormatTimestamp()
     __time64_t now = _time64(nullptr);
     struct tm local = {};
     std::memset(timestampText, 0, sizeof timestampText);
-    if (_localtime64_s(&local, &now) != 0)
-        return;
-    std::snprintf(timestampText, sizeof timestampText, "<%d-%d-%d %d:%d:%d>", local.tm_year + 1900,
-                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    if (_localtime64_s(&local, &now) != 0) return;
+    std::snprintf(timestampText, sizeof timestampText, "<%d-%d-%d %d:%d:%d>", local.tm_year + 1900, local.tm_mon + 1,
+        local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
 }
 
-STDMETHODIMP CFlashX::sendvideoX(BSTR audioname, BSTR streamurl, BSTR resolution, BSTR level,
-                                 VARIANT IsSendStartCallback, LONG* out)
+STDMETHODIMP CFlashX::sendvideoX(
+    BSTR audioname, BSTR streamurl, BSTR resolution, BSTR level, VARIANT IsSendStartCallback, LONG* out)
 {
     return boundary([&] {
-        if (!out)
-            return E_POINTER;
+        if (!out) return E_POINTER;
         auto callback = DispatchCallback::from(IsSendStartCallback);
-        if (callback && (!m_sendCallback || m_sendCallback->target() != callback->target()))
-            m_sendCallback = callback;
-        *out = ::CFlashX::sendvideoX(text(audioname), text(streamurl), text(resolution), text(level),
-                                     m_sendCallback);
+        if (callback && (!m_sendCallback || m_sendCallback->target() != callback->target())) m_sendCallback = callback;
+        *out = ::CFlashX::sendvideoX(text(audioname), text(streamurl), text(resolution), text(level), m_sendCallback);
         return S_OK;
     });
 }
@@ -137,8 +127,7 @@ STDMETHODIMP CFlashX::dostop(LONG, LONG* stopped)
 {
     return boundary([&] {
         ::CFlashX::dostop();
-        if (stopped)
-            *stopped = 0;
+        if (stopped) *stopped = 0;
         return S_OK;
     });
 }
@@ -146,8 +135,7 @@ STDMETHODIMP CFlashX::dostop(LONG, LONG* stopped)
 STDMETHODIMP CFlashX::Cap(BSTR camname, VARIANT IsSendStartCallback, LONG* result)
 {
     return boundary([&] {
-        if (!result)
-            return E_POINTER;
+        if (!result) return E_POINTER;
         *result = ::CFlashX::Cap(text(camname), DispatchCallback::from(IsSendStartCallback));
         return S_OK;
     });
@@ -157,8 +145,7 @@ STDMETHODIMP CFlashX::ISready(VARIANT IsReadyCallback, LONG* result)
 {
     return boundary([&] {
         ::CFlashX::ISready(DispatchCallback::from(IsReadyCallback));
-        if (result)
-            *result = 0;
+        if (result) *result = 0;
         return S_OK;
     });
 }
@@ -175,8 +162,7 @@ STDMETHODIMP CFlashX::LogPrintf(VARIANT LogPrintfCallback)
 {
     return boundary([&] {
         auto callback = DispatchCallback::from(LogPrintfCallback);
-        if (callback && (!m_logCallback || m_logCallback->target() != callback->target()))
-            m_logCallback = callback;
+        if (callback && (!m_logCallback || m_logCallback->target() != callback->target())) m_logCallback = callback;
         ::CFlashX::LogPrintf(m_logCallback);
         return S_OK;
     });
@@ -184,16 +170,14 @@ STDMETHODIMP CFlashX::LogPrintf(VARIANT LogPrintfCallback)
 
 STDMETHODIMP CFlashX::SetMute(LONG, LONG* result)
 {
-    if (result)
-        *result = 0;
+    if (result) *result = 0;
     return S_OK;
 }
 
 STDMETHODIMP CFlashX::SetVol(LONG Vol, LONG* result)
 {
     DebugPrint(L"SetVol: %d\n", static_cast<int>(Vol));
-    if (result)
-        *result = 0;
+    if (result) *result = 0;
     return S_OK;
 }
 
@@ -211,8 +195,7 @@ STDMETHODIMP CFlashX::SetVolCb(VARIANT VolCallback)
 {
     return boundary([&] {
         DebugPrint(L"SetVolCb:\n");
-        if (V_VT(&VolCallback) != VT_DISPATCH || !V_DISPATCH(&VolCallback))
-            return S_OK;
+        if (V_VT(&VolCallback) != VT_DISPATCH || !V_DISPATCH(&VolCallback)) return S_OK;
         // A marshalling failure leaves no volume callback: later reports are dropped.
         IStream* stream = marshalForEngineThreads(V_DISPATCH(&VolCallback));
         releaseMarshalledStream(m_volumeStream.exchange(stream));
@@ -232,8 +215,7 @@ void CFlashX::OnVolumeLevel(int level)
 void CFlashX::deliverVolume(int level)
 {
     IStream* stream = m_volumeStream.exchange(nullptr);
-    if (!stream)
-        return; // no callback (or another report is using it)
+    if (!stream) return;  // no callback (or another report is using it)
     HRESULT entered = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     IDispatch* callback = nullptr;
     rewind(stream);
@@ -243,9 +225,8 @@ void CFlashX::deliverVolume(int level)
     }
     IStream* empty = nullptr;
     if (!m_volumeStream.compare_exchange_strong(empty, stream))
-        releaseMarshalledStream(stream); // SetVolCb brought a newer callback meanwhile
-    if (SUCCEEDED(entered))
-        CoUninitialize();
+        releaseMarshalledStream(stream);  // SetVolCb brought a newer callback meanwhile
+    if (SUCCEEDED(entered)) CoUninitialize();
 }
 
-} // namespace Plexhost
+}  // namespace Plexhost

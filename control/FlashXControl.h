@@ -31,13 +31,13 @@ namespace Plexhost {
 
 class DispatchCallback;
 
-class CFlashX : public Atl::ObjectRoot,
-                public Atl::DispatchImpl<IFlashX, &IID_IFlashX>,
-                public Atl::ConnectionPointContainerImpl<CFlashX>,
-                public Atl::ObjectWithSiteImpl<CFlashX>,
-                public Atl::ObjectSafetyImpl<CFlashX, INTERFACESAFE_FOR_UNTRUSTED_CALLER |
-                                                          INTERFACESAFE_FOR_UNTRUSTED_DATA>,
-                public ::CFlashX {
+class CFlashX
+    : public Atl::ObjectRoot,
+      public Atl::DispatchImpl<IFlashX, &IID_IFlashX>,
+      public Atl::ConnectionPointContainerImpl<CFlashX>,
+      public Atl::ObjectWithSiteImpl<CFlashX>,
+      public Atl::ObjectSafetyImpl<CFlashX, INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA>,
+      public ::CFlashX {
 public:
     CFlashX();
     ~CFlashX() override;
@@ -45,8 +45,8 @@ public:
     static const Atl::InterfaceEntry* interfaceEntries();
 
     // IFlashX
-    STDMETHODIMP sendvideoX(BSTR audioname, BSTR streamurl, BSTR resolution, BSTR level,
-                            VARIANT IsSendStartCallback, LONG* out) override;
+    STDMETHODIMP sendvideoX(
+        BSTR audioname, BSTR streamurl, BSTR resolution, BSTR level, VARIANT IsSendStartCallback, LONG* out) override;
     STDMETHODIMP dostop(LONG stop, LONG* stopped) override;
     STDMETHODIMP Cap(BSTR camname, VARIANT IsSendStartCallback, LONG* result) override;
     STDMETHODIMP ISready(VARIANT IsReadyCallback, LONG* result) override;
@@ -77,4 +77,4 @@ private:
     std::atomic<IStream*> m_volumeStream{nullptr};
 };
 
-} // namespace Plexhost
+}  // namespace Plexhost

@@ -35,15 +35,14 @@ const Atl::ObjectMapEntry objectMap[] = {
 
 CPlexhostModule module(objectMap, &LIBID_PlexhostLib, IDR_PLEXHOST);
 
-} // namespace
+}  // namespace
 
 extern "C" {
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
 {
     try {
-        if (!PrxDllMain(instance, reason, reserved))
-            return FALSE;
+        if (!PrxDllMain(instance, reason, reserved)) return FALSE;
         return module.dllMain(instance, reason);
     } catch (...) {
         return FALSE;
@@ -54,8 +53,7 @@ STDAPI DllCanUnloadNow()
 {
     try {
         HRESULT hr = PrxDllCanUnloadNow();
-        if (hr != S_OK)
-            return hr;
+        if (hr != S_OK) return hr;
         return module.canUnloadNow();
     } catch (...) {
         return S_FALSE;
@@ -65,8 +63,7 @@ STDAPI DllCanUnloadNow()
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out)
 {
     try {
-        if (SUCCEEDED(PrxDllGetClassObject(clsid, iid, out)))
-            return S_OK;
+        if (SUCCEEDED(PrxDllGetClassObject(clsid, iid, out))) return S_OK;
         return module.getClassObject(clsid, iid, out);
     } catch (...) {
         return E_UNEXPECTED;
@@ -77,8 +74,7 @@ STDAPI DllRegisterServer()
 {
     try {
         HRESULT hr = module.registerServer();
-        if (FAILED(hr))
-            return hr;
+        if (FAILED(hr)) return hr;
         return PrxDllRegisterServer();
     } catch (...) {
         return E_UNEXPECTED;
@@ -89,8 +85,7 @@ STDAPI DllUnregisterServer()
 {
     try {
         HRESULT hr = module.unregisterServer();
-        if (FAILED(hr))
-            return hr;
+        if (FAILED(hr)) return hr;
         // Registering the proxy/stub once more makes its removal complete.
         PrxDllRegisterServer();
         return PrxDllUnregisterServer();
@@ -102,17 +97,14 @@ STDAPI DllUnregisterServer()
 STDAPI DllInstall(BOOL install, LPCWSTR commandLine)
 {
     try {
-        if (Atl::isPerUserCommand(commandLine))
-            module.setPerUser(true);
-        if (!install)
-            return DllUnregisterServer();
+        if (Atl::isPerUserCommand(commandLine)) module.setPerUser(true);
+        if (!install) return DllUnregisterServer();
         HRESULT hr = DllRegisterServer();
-        if (FAILED(hr))
-            DllUnregisterServer();
+        if (FAILED(hr)) DllUnregisterServer();
         return hr;
     } catch (...) {
         return E_UNEXPECTED;
     }
 }
 
-} // extern "C"
+}  // extern "C"

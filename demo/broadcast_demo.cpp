@@ -27,8 +27,7 @@ std::string describe(const ResultValues& values)
 {
     std::string out;
     for (const ResultValue& value : values) {
-        if (!out.empty())
-            out += ", ";
+        if (!out.empty()) out += ", ";
         if (auto* i = std::get_if<int>(&value))
             out += std::to_string(*i);
         else if (auto* s = std::get_if<std::string>(&value))
@@ -58,9 +57,12 @@ void say(const char* command, int result)
     std::fflush(stdout);
 }
 
-auto sink(const char* name) { return std::make_shared<PrintingSink>(name); }
+auto sink(const char* name)
+{
+    return std::make_shared<PrintingSink>(name);
+}
 
-} // namespace
+}  // namespace
 
 int main()
 {
@@ -69,15 +71,15 @@ int main()
     CFlashX flash;
     say("LogPrintf(log)", flash.LogPrintf(sink("log")));
     say("ISready(ready)", flash.ISready(sink("ready")));
-    say("sendvideoX before Cap", flash.sendvideoX(L"Microphone", L"rtmp://127.0.0.1/live/demo", L"640x480", L"2",
-                                                  sink("send")));
+    say("sendvideoX before Cap",
+        flash.sendvideoX(L"Microphone", L"rtmp://127.0.0.1/live/demo", L"640x480", L"2", sink("send")));
     say("Cap(\"USB Camera\")", flash.Cap(L"USB Camera", sink("cap")));
     say("Cap again", flash.Cap(L"USB Camera", sink("cap")));
     say("SetVolCb(volume)", flash.SetVolCb(sink("volume")));
     say("sendvideoX(mic, rtmp://..., 640x480, 2)",
         flash.sendvideoX(L"Microphone", L"rtmp://127.0.0.1/live/demo", L"640x480", L"2", sink("send")));
     say("CapStop while sending", flash.CapStop(sink("capstop")));
-    Sleep(450); // volume reports arrive from the engine's thread
+    Sleep(450);  // volume reports arrive from the engine's thread
     say("dostop(0)", flash.dostop());
     say("dostop(0) again", flash.dostop());
     say("CapStop", flash.CapStop(sink("capstop")));

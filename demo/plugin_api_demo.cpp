@@ -21,16 +21,14 @@ std::string show(const FB::variant& value)
 {
     if (value.is_of_type<std::wstring>() || value.is_of_type<std::string>())
         return "\"" + value.convertToString() + "\"";
-    if (value.is_of_type<FB::JSAPIPtr>())
-        return value.convertToJSAPI()->invoke("toString", {}).convertToString();
+    if (value.is_of_type<FB::JSAPIPtr>()) return value.convertToJSAPI()->invoke("toString", {}).convertToString();
     return value.convertToString();
 }
 
 std::string showArgs(const FB::VariantVector& args)
 {
     std::string text;
-    for (const FB::variant& value : args)
-        text += (text.empty() ? "" : ", ") + show(value);
+    for (const FB::variant& value : args) text += (text.empty() ? "" : ", ") + show(value);
     return text;
 }
 
@@ -59,7 +57,7 @@ public:
         page->runTimers();
         for (const fbtest::PageCall& call : page->calls)
             std::printf("  page: %s(%s)%s\n", call.function.c_str(), showArgs(call.args).c_str(),
-                        call.thread == GetCurrentThreadId() ? "" : "  [NOT on the main thread]");
+                call.thread == GetCurrentThreadId() ? "" : "  [NOT on the main thread]");
         page->calls.clear();
     }
 
@@ -79,7 +77,7 @@ public:
     FB::PluginCorePtr core;
 };
 
-} // namespace
+}  // namespace
 
 int main()
 {
@@ -99,20 +97,19 @@ int main()
         demo.call("LogPrintf", {log}, "log");
         demo.call("SetVolCb", {volume}, "volume");
         demo.call("sendvideoX", {L"Microphone", L"rtmp://127.0.0.1/live/demo", L"640x480", L"5", done},
-                  "\"Microphone\", \"rtmp://127.0.0.1/live/demo\", \"640x480\", \"5\", done");
+            "\"Microphone\", \"rtmp://127.0.0.1/live/demo\", \"640x480\", \"5\", done");
         demo.call("Cap", {L"Integrated Camera", done}, "\"Integrated Camera\", done");
         demo.call("sendvideoX", {L"Microphone", L"rtmp://127.0.0.1/live/demo", L"640x480", L"5", done},
-                  "\"Microphone\", \"rtmp://127.0.0.1/live/demo\", \"640x480\", \"5\", done");
+            "\"Microphone\", \"rtmp://127.0.0.1/live/demo\", \"640x480\", \"5\", done");
         std::printf("engine: reports the microphone level 12, 48, 31 from its own thread\n");
-        for (const char* level : {"12", "48", "31"})
-            strevo_test::command(std::string("report ") + level);
+        for (const char* level : {"12", "48", "31"}) strevo_test::command(std::string("report ") + level);
         demo.letThePageRun();
         demo.call("CapStop", {done}, "done");
         demo.call("dostop", {0}, "0");
         demo.call("CapStop", {done}, "done");
         demo.call("Cap", {L"Integrated Camera"}, "\"Integrated Camera\"");
-        std::printf("script: plugin.version is %s\n",
-                    show(demo.core->scriptApiObject()->getProperty("version")).c_str());
+        std::printf(
+            "script: plugin.version is %s\n", show(demo.core->scriptApiObject()->getProperty("version")).c_str());
         return 0;
     } catch (const std::exception& e) {
         std::printf("demo failed: %s\n", e.what());

@@ -5,8 +5,8 @@
 
 namespace FB {
 
-AsyncCallRecord::AsyncCallRecord(QueuedFunction function, void* userData, int callNumber,
-                                 std::weak_ptr<AsyncCallManager> manager)
+AsyncCallRecord::AsyncCallRecord(
+    QueuedFunction function, void* userData, int callNumber, std::weak_ptr<AsyncCallManager> manager)
     : function(function), userData(userData), callNumber(callNumber), manager(std::move(manager))
 {
 }
@@ -14,8 +14,7 @@ AsyncCallRecord::AsyncCallRecord(QueuedFunction function, void* userData, int ca
 void AsyncCallRecord::callOnce()
 {
     QueuedFunction toRun = std::exchange(function, nullptr);
-    if (!toRun)
-        return;
+    if (!toRun) return;
     called = true;
     toRun(userData);
 }
@@ -30,8 +29,7 @@ AsyncCallManager::~AsyncCallManager() = default;
 AsyncCallRecordPtr AsyncCallManager::makeCall(QueuedFunction function, void* userData)
 {
     std::lock_guard<std::recursive_mutex> guard(lock);
-    if (shutDown)
-        return nullptr;
+    if (shutDown) return nullptr;
     ++nextCallNumber;
     auto record = std::make_shared<AsyncCallRecord>(function, userData, nextCallNumber, weak_from_this());
     pending.emplace(record->callNumber, record);
@@ -40,20 +38,17 @@ AsyncCallRecordPtr AsyncCallManager::makeCall(QueuedFunction function, void* use
 
 bool AsyncCallManager::forget(const AsyncCallRecordPtr& record)
 {
-    if (!record)
-        return false;
+    if (!record) return false;
     std::lock_guard<std::recursive_mutex> guard(lock);
     return pending.erase(record->callNumber) == 1;
 }
 
 void AsyncCallManager::runCall(const AsyncCallRecordPtr& record)
 {
-    if (!record)
-        return;
+    if (!record) return;
     {
         std::lock_guard<std::recursive_mutex> guard(lock);
-        if (pending.erase(record->callNumber) == 0)
-            return;
+        if (pending.erase(record->callNumber) == 0) return;
     }
     record->callOnce();
 }
@@ -95,15 +90,12 @@ void runQueuedCall(void* ticket)
     // Called by the browser (or a window procedure): nothing may escape.
     try {
         std::unique_ptr<AsyncCallTicket> owned(static_cast<AsyncCallTicket*>(ticket));
-        if (!owned)
-            return;
+        if (!owned) return;
         AsyncCallRecordPtr record = owned->record.lock();
-        if (!record)
-            return;
-        if (AsyncCallManagerPtr manager = record->manager.lock())
-            manager->runCall(record);
+        if (!record) return;
+        if (AsyncCallManagerPtr manager = record->manager.lock()) manager->runCall(record);
     } catch (...) {
     }
 }
 
-} // namespace FB
+}  // namespace FB

@@ -28,8 +28,7 @@ using QueuedFunction = void (*)(void* userData);
 
 class AsyncCallRecord {
 public:
-    AsyncCallRecord(QueuedFunction function, void* userData, int callNumber,
-                    std::weak_ptr<AsyncCallManager> manager);
+    AsyncCallRecord(QueuedFunction function, void* userData, int callNumber, std::weak_ptr<AsyncCallManager> manager);
 
     // Runs the function with the user data unless it ran already.
     void callOnce();
@@ -77,7 +76,7 @@ private:
     int nextCallNumber = 1;
     bool shutDown = false;
     mutable std::recursive_mutex lock;
-    std::map<int, AsyncCallRecordPtr> pending; // by call number: the order queued
+    std::map<int, AsyncCallRecordPtr> pending;  // by call number: the order queued
 };
 
 using AsyncCallManagerPtr = std::shared_ptr<AsyncCallManager>;
@@ -86,4 +85,4 @@ using AsyncCallManagerPtr = std::shared_ptr<AsyncCallManager>;
 // (an AsyncCallTicket*, handed over as untyped data). Frees the ticket.
 void runQueuedCall(void* ticket);
 
-} // namespace FB
+}  // namespace FB

@@ -24,11 +24,9 @@ bool BrowserHost::isMainThread() const
 
 bool BrowserHost::postMainThreadCall(QueuedFunction function, void* data)
 {
-    if (shutDown.load())
-        return false;
+    if (shutDown.load()) return false;
     AsyncCallRecordPtr record = asyncCallManager->makeCall(function, data);
-    if (!record)
-        return false;
+    if (!record) return false;
     auto* ticket = new AsyncCallTicket{record};
     bool posted = false;
     try {
@@ -36,8 +34,7 @@ bool BrowserHost::postMainThreadCall(QueuedFunction function, void* data)
     } catch (...) {
         posted = false;
     }
-    if (posted)
-        return true;
+    if (posted) return true;
     delete ticket;
     // The shutdown may have run the record meanwhile: then the call did happen.
     return !asyncCallManager->forget(record);
@@ -62,8 +59,7 @@ void BrowserHost::releaseKeptObject(const std::shared_ptr<JSAPI>& object)
         }
     }
     released.clear();
-    if (isMainThread())
-        releasePendingObjects();
+    if (isMainThread()) releasePendingObjects();
 }
 
 void BrowserHost::releaseAllKeptObjects()
@@ -77,8 +73,7 @@ void BrowserHost::releaseAllKeptObjects()
 
 void BrowserHost::shutDownHost()
 {
-    if (shutDownStarted.exchange(true))
-        return;
+    if (shutDownStarted.exchange(true)) return;
     releaseKeptObjectsForShutdown();
     shutDown.store(true);
     // Every call still queued runs now, on this thread; its later delivery finds
@@ -94,4 +89,4 @@ void BrowserHost::setPageLogging(bool on)
 
 void BrowserHost::openUrl(const std::string&, const std::string&) {}
 
-} // namespace FB
+}  // namespace FB

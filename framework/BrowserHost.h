@@ -41,7 +41,7 @@ class Node;
 class Element;
 class Document;
 class Window;
-} // namespace DOM
+}  // namespace DOM
 
 class BrowserHost : public std::enable_shared_from_this<BrowserHost> {
 public:
@@ -59,14 +59,12 @@ public:
 
     // Browser streams (the stream layer supplies them; until then they give none).
     virtual std::shared_ptr<BrowserStream> requestStream(const std::string& url,
-                                                         const std::shared_ptr<PluginEventSink>& handler,
-                                                         bool cache, bool seekable, uint32_t bufferSize);
-    virtual std::shared_ptr<BrowserStream> openStreamForRequest(const BrowserStreamRequest& request,
-                                                                bool helperAllowed);
+        const std::shared_ptr<PluginEventSink>& handler, bool cache, bool seekable, uint32_t bufferSize);
+    virtual std::shared_ptr<BrowserStream> openStreamForRequest(
+        const BrowserStreamRequest& request, bool helperAllowed);
     virtual std::shared_ptr<BrowserStream> requestPostStream(const std::string& url,
-                                                             const std::shared_ptr<PluginEventSink>& handler,
-                                                             const std::string& postData, bool cache,
-                                                             bool seekable, uint32_t bufferSize);
+        const std::shared_ptr<PluginEventSink>& handler, const std::string& postData, bool cache, bool seekable,
+        uint32_t bufferSize);
     virtual std::shared_ptr<BrowserStream> acceptUnsolicitedStream(const BrowserStreamRequest& request);
 
     virtual std::shared_ptr<DOM::Document> documentObject();
@@ -110,8 +108,8 @@ public:
     JSObjectPtr delayedCallHelper();
     // Calls function (or its member methodName) with arguments after delayMs
     // through a page timer. The timer id, or -1 when the page has no window.
-    virtual int invokeDelayed(int delayMs, const JSObjectPtr& function, const VariantVector& arguments,
-                              const std::string& methodName);
+    virtual int invokeDelayed(
+        int delayMs, const JSObjectPtr& function, const VariantVector& arguments, const std::string& methodName);
 
     const std::string& delayedCallHelperNameText() const { return delayedCallHelperName; }
 
@@ -161,4 +159,4 @@ private:
 using BrowserHostPtr = std::shared_ptr<BrowserHost>;
 using BrowserHostWeakPtr = std::weak_ptr<BrowserHost>;
 
-} // namespace FB
+}  // namespace FB

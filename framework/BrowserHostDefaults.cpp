@@ -12,9 +12,8 @@
 
 namespace FB {
 
-std::shared_ptr<BrowserStream> BrowserHost::requestStream(const std::string& url,
-                                                          const std::shared_ptr<PluginEventSink>&, bool, bool,
-                                                          uint32_t)
+std::shared_ptr<BrowserStream> BrowserHost::requestStream(
+    const std::string& url, const std::shared_ptr<PluginEventSink>&, bool, bool, uint32_t)
 {
     trace("BrowserHost", "No stream support for " + url);
     return nullptr;
@@ -25,9 +24,8 @@ std::shared_ptr<BrowserStream> BrowserHost::openStreamForRequest(const BrowserSt
     return nullptr;
 }
 
-std::shared_ptr<BrowserStream> BrowserHost::requestPostStream(const std::string& url,
-                                                              const std::shared_ptr<PluginEventSink>&,
-                                                              const std::string&, bool, bool, uint32_t)
+std::shared_ptr<BrowserStream> BrowserHost::requestPostStream(
+    const std::string& url, const std::shared_ptr<PluginEventSink>&, const std::string&, bool, bool, uint32_t)
 {
     trace("BrowserHost", "No stream support for " + url);
     return nullptr;
@@ -63,7 +61,7 @@ std::shared_ptr<DOM::Node> BrowserHost::wrapNode(const std::shared_ptr<JSObject>
     return object ? std::make_shared<DOM::Node>(object) : nullptr;
 }
 
-} // namespace FB
+}  // namespace FB
 
 namespace FB {
 
@@ -104,4 +102,4 @@ std::shared_ptr<BrowserStream> BrowserHost::adoptBrowserStream(const BrowserStre
     return nullptr;
 }
 
-} // namespace FB
+}  // namespace FB

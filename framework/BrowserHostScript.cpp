@@ -28,14 +28,12 @@ void deliverPageLog(void* data)
     try {
         std::shared_ptr<DOM::Window> window = call->host->windowObject();
         std::shared_ptr<JSObject> page = window ? window->getJSObject() : nullptr;
-        if (!page || !page->hasProperty("console"))
-            return;
+        if (!page || !page->hasProperty("console")) return;
         std::shared_ptr<JSObject> console = page->getProperty("console").convertToJSObject();
         // The message is page text: never a format string.
         std::printf("Logging: %s\n", call->message.c_str());
         std::fflush(stdout);
-        if (console)
-            console->invoke("log", VariantVector{variant(call->message)});
+        if (console) console->invoke("log", VariantVector{variant(call->message)});
     } catch (const std::exception&) {
         trace("BrowserHost", "Logging to browser console failed");
     } catch (...) {
@@ -46,12 +44,12 @@ void deliverPageLog(void* data)
 std::string delayedCallHelperScript(const std::string& number)
 {
     return "window.__FB_CALL_" + number +
-           " = function(delay, f, args, fname) {   if (arguments.length == 3)       return setTimeout(function() "
-           "{ f.apply(null, args); }, delay);   else       return setTimeout(function() { f[fname].apply(f, "
-           "args); }, delay);};";
+        " = function(delay, f, args, fname) {   if (arguments.length == 3)       return setTimeout(function() "
+        "{ f.apply(null, args); }, delay);   else       return setTimeout(function() { f[fname].apply(f, "
+        "args); }, delay);};";
 }
 
-} // namespace
+}  // namespace
 
 void BrowserHost::releaseKeptObjectsForShutdown()
 {
@@ -92,32 +90,27 @@ std::shared_ptr<JSObject> BrowserHost::delayedCallHelper()
 {
     std::shared_ptr<DOM::Window> window = windowObject();
     std::shared_ptr<JSObject> page = window ? window->getJSObject() : nullptr;
-    if (!page)
-        return nullptr;
-    if (delayedCallHelperName.empty())
-        installDelayedCallHelper(delayedCallSeed());
+    if (!page) return nullptr;
+    if (delayedCallHelperName.empty()) installDelayedCallHelper(delayedCallSeed());
     std::shared_ptr<JSObject> helper;
     try {
         helper = page->getProperty(delayedCallHelperName).convertToJSObject();
     } catch (const script_error&) {
     } catch (const bad_variant_cast&) {
     }
-    if (helper)
-        return helper;
+    if (helper) return helper;
     // The page lost the helper (it navigated, or script replaced it): install it again.
     installDelayedCallHelper(delayedCallSeed());
     return page->getProperty(delayedCallHelperName).convertToJSObject();
 }
 
-int BrowserHost::invokeDelayed(int delayMs, const std::shared_ptr<JSObject>& function,
-                               const VariantVector& arguments, const std::string& methodName)
+int BrowserHost::invokeDelayed(int delayMs, const std::shared_ptr<JSObject>& function, const VariantVector& arguments,
+    const std::string& methodName)
 {
     std::shared_ptr<JSObject> helper = delayedCallHelper();
-    if (!helper)
-        return -1;
+    if (!helper) return -1;
     VariantVector helperArguments{variant(delayMs), variant(function), variant(arguments)};
-    if (!methodName.empty())
-        helperArguments.push_back(variant(methodName));
+    if (!methodName.empty()) helperArguments.push_back(variant(methodName));
     return helper->invoke("", helperArguments).convertToInt();
 }
 
@@ -125,14 +118,12 @@ void BrowserHost::logToPage(const std::string& message)
 {
     try {
         trace("BrowserHost", "Logging to HTML: " + message);
-        if (!pageLogging.load())
-            return;
+        if (!pageLogging.load()) return;
         auto* call = new PageLogCall{shared_from_this(), message};
-        if (!postMainThreadCall(&deliverPageLog, call))
-            delete call;
+        if (!postMainThreadCall(&deliverPageLog, call)) delete call;
     } catch (...) {
         // Logging never breaks its caller.
     }
 }
 
-} // namespace FB
+}  // namespace FB

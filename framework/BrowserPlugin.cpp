@@ -20,12 +20,11 @@ std::vector<std::string> split(const std::string& text, char separator)
     std::vector<std::string> parts;
     std::string part;
     std::istringstream stream(text);
-    while (std::getline(stream, part, separator))
-        parts.push_back(part);
+    while (std::getline(stream, part, separator)) parts.push_back(part);
     return parts;
 }
 
-} // namespace
+}  // namespace
 
 namespace detail {
 
@@ -34,13 +33,12 @@ std::map<std::string, std::string> parseMimeDescriptions(const std::string& text
     std::map<std::string, std::string> table;
     for (const std::string& entry : split(text, ';')) {
         std::vector<std::string> parts = split(entry, ':');
-        if (parts.size() > 2)
-            table[parts[0]] = parts[2];
+        if (parts.size() > 2) table[parts[0]] = parts[2];
     }
     return table;
 }
 
-} // namespace detail
+}  // namespace detail
 
 namespace {
 
@@ -55,12 +53,11 @@ ModulePath& processModulePath()
     return modulePath;
 }
 
-} // namespace
+}  // namespace
 
 BrowserPlugin::BrowserPlugin(const std::string& mimeType)
 {
-    if (FactoryBasePtr factory = getFactoryInstance())
-        pluginMain = factory->makePluginCore(mimeType);
+    if (FactoryBasePtr factory = getFactoryInstance()) pluginMain = factory->makePluginCore(mimeType);
 }
 
 BrowserPlugin::~BrowserPlugin() = default;
@@ -72,8 +69,7 @@ void BrowserPlugin::setModulePath(const std::string& path)
         std::lock_guard<std::mutex> guard(shared.lock);
         shared.path = path;
     }
-    if (pluginMain)
-        pluginMain->setModulePath(path);
+    if (pluginMain) pluginMain->setModulePath(path);
 }
 
 std::string BrowserPlugin::modulePath()
@@ -96,4 +92,4 @@ std::string pluginDescription(const std::string& mimeType)
     return found == table.end() ? "Unknown Description" : found->second;
 }
 
-} // namespace FB
+}  // namespace FB

@@ -37,11 +37,11 @@ namespace detail {
 // "type:unused:description;..." into type -> description; entries with fewer
 // than three parts add nothing. Not for use outside the framework.
 std::map<std::string, std::string> parseMimeDescriptions(const std::string& text);
-} // namespace detail
+}  // namespace detail
 
 // "parvelplugin".
 const std::string& pluginName();
 // The description registered for the MIME type, else "Unknown Description".
 std::string pluginDescription(const std::string& mimeType);
 
-} // namespace FB
+}  // namespace FB

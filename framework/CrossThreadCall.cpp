@@ -19,7 +19,7 @@ void throwShuttingDown()
     throw script_error("Shutting down");
 }
 
-} // namespace detail
+}  // namespace detail
 
 CrossThreadCall::CrossThreadCall(FunctorCallPtr functor) : functor(std::move(functor)) {}
 
@@ -29,8 +29,7 @@ void CrossThreadCall::runWaited(void* handle)
 {
     std::unique_ptr<std::weak_ptr<CrossThreadCall>> owned(static_cast<std::weak_ptr<CrossThreadCall>*>(handle));
     std::shared_ptr<CrossThreadCall> call = owned ? owned->lock() : nullptr;
-    if (!call)
-        return; // the caller gave up waiting
+    if (!call) return;  // the caller gave up waiting
     std::exception_ptr failure;
     try {
         call->functor->call();
@@ -48,8 +47,7 @@ void CrossThreadCall::runWaited(void* handle)
 void CrossThreadCall::runQueued(void* call)
 {
     std::unique_ptr<CrossThreadCall> owned(static_cast<CrossThreadCall*>(call));
-    if (!owned)
-        return;
+    if (!owned) return;
     try {
         owned->functor->call();
     } catch (const script_error&) {
@@ -61,4 +59,4 @@ void CrossThreadCall::runQueued(void* call)
     }
 }
 
-} // namespace FB
+}  // namespace FB

@@ -37,7 +37,7 @@ namespace FB {
 namespace detail {
 [[noreturn]] void throwCouldNotMarshal();
 [[noreturn]] void throwShuttingDown();
-} // namespace detail
+}  // namespace detail
 
 class CrossThreadCall {
 public:
@@ -52,8 +52,8 @@ public:
     }
 
     template <class Host, class Functor, class Reference>
-    static FunctorResult<Functor> callAndWait(const std::shared_ptr<Host>& host, Functor functor,
-                                              std::shared_ptr<Reference> reference)
+    static FunctorResult<Functor> callAndWait(
+        const std::shared_ptr<Host>& host, Functor functor, std::shared_ptr<Reference> reference)
     {
         return waitFor(host, makeFunctorCall(std::move(functor), std::move(reference)));
     }
@@ -62,8 +62,7 @@ public:
     static void post(const std::shared_ptr<Host>& host, Functor functor, std::shared_ptr<Reference> reference)
     {
         auto* call = new CrossThreadCall(makeFunctorCall(std::move(functor), std::move(reference)));
-        if (!host->postMainThreadCall(&CrossThreadCall::runQueued, call))
-            delete call;
+        if (!host->postMainThreadCall(&CrossThreadCall::runQueued, call)) delete call;
     }
 
 private:
@@ -79,17 +78,14 @@ private:
         }
         std::shared_ptr<CrossThreadCall> call(new CrossThreadCall(functor));
         auto* handle = new std::weak_ptr<CrossThreadCall>(call);
-        std::unique_lock<std::mutex> guard(call->mutex); // before queueing: no signal is missed
+        std::unique_lock<std::mutex> guard(call->mutex);  // before queueing: no signal is missed
         if (!host->postMainThreadCall(&CrossThreadCall::runWaited, handle)) {
             delete handle;
             detail::throwCouldNotMarshal();
         }
-        while (!call->returned && !host->isShutDown())
-            call->condition.wait_for(guard, std::chrono::milliseconds(10));
-        if (host->isShutDown())
-            detail::throwShuttingDown();
-        if (call->error)
-            std::rethrow_exception(call->error);
+        while (!call->returned && !host->isShutDown()) call->condition.wait_for(guard, std::chrono::milliseconds(10));
+        if (host->isShutDown()) detail::throwShuttingDown();
+        if (call->error) std::rethrow_exception(call->error);
         return functor->getResult();
     }
 
@@ -105,4 +101,4 @@ private:
     std::mutex mutex;
 };
 
-} // namespace FB
+}  // namespace FB

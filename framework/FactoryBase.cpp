@@ -8,4 +8,4 @@ void FactoryBase::globalInit() {}
 
 void FactoryBase::globalDeinit() {}
 
-} // namespace FB
+}  // namespace FB

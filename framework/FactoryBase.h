@@ -28,11 +28,11 @@ class PluginWindowlessWin;
 namespace Npapi {
 class NpapiPlugin;
 class NpapiBrowserHost;
-} // namespace Npapi
+}  // namespace Npapi
 
 namespace ActiveX {
 class ActiveXBrowserHost;
-} // namespace ActiveX
+}  // namespace ActiveX
 
 class FactoryBase {
 public:
@@ -47,14 +47,13 @@ public:
     virtual void globalDeinit();
 
     // The NPAPI plug-in object of one instance.
-    virtual std::shared_ptr<Npapi::NpapiPlugin> makeNpapiPlugin(const std::shared_ptr<Npapi::NpapiBrowserHost>& host,
-                                                                const std::string& mimeType);
+    virtual std::shared_ptr<Npapi::NpapiPlugin> makeNpapiPlugin(
+        const std::shared_ptr<Npapi::NpapiBrowserHost>& host, const std::string& mimeType);
     virtual PluginWindowWin* makeWindowedWindow(HWND__* window);
     virtual PluginWindowlessWin* makeWindowlessWindow(HDC__* context);
     // The COM object that exposes a scriptable object to COM script.
-    virtual IDispatchEx* makeComScriptObject(const std::weak_ptr<JSAPI>& api,
-                                             const std::shared_ptr<ActiveX::ActiveXBrowserHost>& host,
-                                             bool autoRelease);
+    virtual IDispatchEx* makeComScriptObject(
+        const std::weak_ptr<JSAPI>& api, const std::shared_ptr<ActiveX::ActiveXBrowserHost>& host, bool autoRelease);
     // Runs the registry script for registration (true) or removal; an HRESULT.
     virtual long updateRegistry(bool registering);
 };
@@ -64,4 +63,4 @@ using FactoryBasePtr = std::shared_ptr<FactoryBase>;
 // The process-wide factory; defined by the application.
 FactoryBasePtr getFactoryInstance();
 
-} // namespace FB
+}  // namespace FB

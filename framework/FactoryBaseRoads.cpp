@@ -8,8 +8,8 @@
 
 namespace FB {
 
-std::shared_ptr<Npapi::NpapiPlugin> FactoryBase::makeNpapiPlugin(const std::shared_ptr<Npapi::NpapiBrowserHost>& host,
-                                                                 const std::string& mimeType)
+std::shared_ptr<Npapi::NpapiPlugin> FactoryBase::makeNpapiPlugin(
+    const std::shared_ptr<Npapi::NpapiBrowserHost>& host, const std::string& mimeType)
 {
     return Npapi::createNpapiPlugin(host, mimeType);
 }
@@ -24,15 +24,15 @@ PluginWindowlessWin* FactoryBase::makeWindowlessWindow(HDC__*)
     return nullptr;
 }
 
-IDispatchEx* FactoryBase::makeComScriptObject(const std::weak_ptr<JSAPI>&,
-                                              const std::shared_ptr<ActiveX::ActiveXBrowserHost>&, bool)
+IDispatchEx* FactoryBase::makeComScriptObject(
+    const std::weak_ptr<JSAPI>&, const std::shared_ptr<ActiveX::ActiveXBrowserHost>&, bool)
 {
     return nullptr;
 }
 
 long FactoryBase::updateRegistry(bool)
 {
-    return static_cast<long>(0x80004001L); // E_NOTIMPL
+    return static_cast<long>(0x80004001L);  // E_NOTIMPL
 }
 
-} // namespace FB
+}  // namespace FB

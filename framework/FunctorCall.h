@@ -34,21 +34,23 @@ namespace detail {
 
 inline void traceFunctorCallDestroyed(bool voidResult)
 {
-    trace("FunctorCall", voidResult ? "Destroying FunctorCall object (void)"
-                                    : "Destroying FunctorCall object (non-void)");
+    trace("FunctorCall",
+        voidResult ? "Destroying FunctorCall object (void)" : "Destroying FunctorCall object (non-void)");
 }
 
 // Reference type of calls made without a reference object.
 struct NoReference {};
 
-} // namespace detail
+}  // namespace detail
 
 template <class Functor, class Reference, class Result>
 class FunctorCallImpl : public FunctorCall {
 public:
     explicit FunctorCallImpl(Functor functor) : functor(std::move(functor)), holdsReference(false) {}
     FunctorCallImpl(Functor functor, std::shared_ptr<Reference> reference)
-        : functor(std::move(functor)), holdsReference(true), reference(std::move(reference)) {}
+        : functor(std::move(functor)), holdsReference(true), reference(std::move(reference))
+    {
+    }
     ~FunctorCallImpl() override { detail::traceFunctorCallDestroyed(false); }
 
     void call() override { result.emplace(functor()); }
@@ -66,7 +68,9 @@ class FunctorCallImpl<Functor, Reference, void> : public FunctorCall {
 public:
     explicit FunctorCallImpl(Functor functor) : functor(std::move(functor)), holdsReference(false) {}
     FunctorCallImpl(Functor functor, std::shared_ptr<Reference> reference)
-        : functor(std::move(functor)), holdsReference(true), reference(std::move(reference)) {}
+        : functor(std::move(functor)), holdsReference(true), reference(std::move(reference))
+    {
+    }
     ~FunctorCallImpl() override { detail::traceFunctorCallDestroyed(true); }
 
     void call() override
@@ -100,4 +104,4 @@ auto makeFunctorCall(Functor functor, std::shared_ptr<Reference> reference)
     return std::make_shared<Impl>(std::move(functor), std::move(reference));
 }
 
-} // namespace FB
+}  // namespace FB

@@ -61,8 +61,7 @@ std::vector<std::wstring> JSAPI::listMemberNamesWide() const
 
 void JSAPI::listMemberNamesWide(std::vector<std::wstring>& names) const
 {
-    for (const std::string& name : listMemberNames())
-        names.push_back(utf8ToWide(name));
+    for (const std::string& name : listMemberNames()) names.push_back(utf8ToWide(name));
 }
 
 bool JSAPI::hasMethod(const std::wstring& name) const
@@ -115,4 +114,4 @@ variant JSAPI::invoke(const std::wstring& name, const VariantVector& args)
     return invoke(detail::memberNameToUtf8(name), args);
 }
 
-} // namespace FB
+}  // namespace FB

@@ -26,7 +26,7 @@ namespace detail {
 // A wide member name in UTF-8; a malformed one is a script error like any
 // other refusal. For the wide forms of scriptable classes.
 std::string memberNameToUtf8(const std::wstring& name);
-} // namespace detail
+}  // namespace detail
 
 class JSAPI : public std::enable_shared_from_this<JSAPI> {
 public:
@@ -97,4 +97,4 @@ private:
     JSAPI& object_;
 };
 
-} // namespace FB
+}  // namespace FB

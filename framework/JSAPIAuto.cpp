@@ -16,11 +16,22 @@ namespace {
 constexpr bool kAllowRemovePropertiesByDefault = false;
 
 const char* const kReservedNames[] = {
-    "offsetWidth", "offsetHeight", "width", "height",          "attributes", "nodeType", "namespaceURI",
-    "localName",   "wrappedJSObject", "prototype", "style", "id",         "constructor",
+    "offsetWidth",
+    "offsetHeight",
+    "width",
+    "height",
+    "attributes",
+    "nodeType",
+    "namespaceURI",
+    "localName",
+    "wrappedJSObject",
+    "prototype",
+    "style",
+    "id",
+    "constructor",
 };
 
-} // namespace
+}  // namespace
 
 JSAPIAuto::JSAPIAuto(const std::string& description, int zone)
     : JSAPIImpl(zone), allowRemoveProperties_(kAllowRemovePropertiesByDefault), description_(description)
@@ -66,8 +77,7 @@ void JSAPIAuto::addReservedName(const std::string& name)
 void JSAPIAuto::removeMethod(const std::string& name)
 {
     ObjectLock lock(*this);
-    if (methods_.erase(name))
-        memberZones_.erase(name);
+    if (methods_.erase(name)) memberZones_.erase(name);
 }
 
 void JSAPIAuto::removeMethod(const std::wstring& name)
@@ -102,8 +112,7 @@ void JSAPIAuto::addProperty(const std::wstring& name, const PropertyFunctors& pr
 void JSAPIAuto::dropProperty(const std::string& name)
 {
     ObjectLock lock(*this);
-    if (properties_.erase(name))
-        memberZones_.erase(name);
+    if (properties_.erase(name)) memberZones_.erase(name);
 }
 
 void JSAPIAuto::dropProperty(const std::wstring& name)
@@ -139,10 +148,8 @@ void JSAPIAuto::removeAttribute(const std::string& name)
 {
     ObjectLock lock(*this);
     auto found = attributes_.find(name);
-    if (found == attributes_.end())
-        return;
-    if (found->second.readOnly)
-        throw script_error("Cannot remove read-only property " + name);
+    if (found == attributes_.end()) return;
+    if (found->second.readOnly) throw script_error("Cannot remove read-only property " + name);
     attributes_.erase(found);
     memberZones_.erase(name);
 }
@@ -154,8 +161,7 @@ void JSAPIAuto::listMemberNames(std::vector<std::string>& names) const
     ObjectLock lock(*this);
     const int zone = currentZone();
     for (const auto& [name, memberZone] : memberZones_) {
-        if (memberZone <= zone)
-            names.push_back(name);
+        if (memberZone <= zone) names.push_back(name);
     }
 }
 
@@ -178,20 +184,16 @@ bool JSAPIAuto::hasMethodObject(const std::string& name) const
 bool JSAPIAuto::hasProperty(const std::string& name) const
 {
     ObjectLock lock(*this);
-    if (!isValid())
-        return false;
-    if (allowDynamicAttributes_ && !methods_.count(name) && !reservedNames_.count(name))
-        return true;
-    if (allowMethodObjects_ && methods_.count(name) && isAccessible(name))
-        return true;
+    if (!isValid()) return false;
+    if (allowDynamicAttributes_ && !methods_.count(name) && !reservedNames_.count(name)) return true;
+    if (allowMethodObjects_ && methods_.count(name) && isAccessible(name)) return true;
     return properties_.count(name) || attributes_.count(name);
 }
 
 bool JSAPIAuto::hasPropertyIndex(int index) const
 {
     ObjectLock lock(*this);
-    if (!isValid())
-        return false;
+    if (!isValid()) return false;
     return allowDynamicAttributes_ || attributes_.count(std::to_string(index));
 }
 
@@ -200,38 +202,30 @@ bool JSAPIAuto::hasPropertyIndex(int index) const
 JSAPIPtr JSAPIAuto::getMethodObject(const std::string& name)
 {
     ObjectLock lock(*this);
-    if (!isValid())
-        throw object_invalidated();
-    if (!methods_.count(name) || !isAccessible(name))
-        throw invalid_member(name);
+    if (!isValid()) throw object_invalidated();
+    if (!methods_.count(name) || !isAccessible(name)) throw invalid_member(name);
     const int zone = currentZone();
     std::shared_ptr<JSFunction>& cached = methodObjects_[{name, zone}];
-    if (!cached)
-        cached = std::make_shared<JSFunction>(weak_from_this(), name, zone);
+    if (!cached) cached = std::make_shared<JSFunction>(weak_from_this(), name, zone);
     return cached;
 }
 
 variant JSAPIAuto::getProperty(const std::string& name)
 {
     ObjectLock lock(*this);
-    if (!isValid())
-        throw object_invalidated();
+    if (!isValid()) throw object_invalidated();
     if (auto found = properties_.find(name); found != properties_.end()) {
         if (!isAccessible(name)) {
-            if (!allowDynamicAttributes_)
-                throw invalid_member(name);
+            if (!allowDynamicAttributes_) throw invalid_member(name);
             return variant();
         }
         // A copy that outlives its entry, should the getter drop the property.
         std::shared_ptr<const PropertyFunctors> property = found->second;
         return property->get();
     }
-    if (allowMethodObjects_ && methods_.count(name))
-        return getMethodObject(name);
-    if (auto attribute = attributes_.find(name); attribute != attributes_.end())
-        return attribute->second.value;
-    if (!allowDynamicAttributes_)
-        throw invalid_member(name);
+    if (allowMethodObjects_ && methods_.count(name)) return getMethodObject(name);
+    if (auto attribute = attributes_.find(name); attribute != attributes_.end()) return attribute->second.value;
+    if (!allowDynamicAttributes_) throw invalid_member(name);
     return variant();
 }
 
@@ -243,11 +237,9 @@ variant JSAPIAuto::getPropertyIndex(int index)
 void JSAPIAuto::setProperty(const std::string& name, const variant& value)
 {
     ObjectLock lock(*this);
-    if (!isValid())
-        throw object_invalidated();
+    if (!isValid()) throw object_invalidated();
     if (auto found = properties_.find(name); found != properties_.end()) {
-        if (!isAccessible(name))
-            throw invalid_member(name);
+        if (!isAccessible(name)) throw invalid_member(name);
         std::shared_ptr<const PropertyFunctors> property = found->second;
         try {
             property->set(value);
@@ -259,8 +251,7 @@ void JSAPIAuto::setProperty(const std::string& name, const variant& value)
     auto attribute = attributes_.find(name);
     if (attribute != attributes_.end() && attribute->second.readOnly)
         throw script_error("Cannot set read-only property " + name);
-    if (!allowDynamicAttributes_ && attribute == attributes_.end())
-        throw invalid_member(name);
+    if (!allowDynamicAttributes_ && attribute == attributes_.end()) throw invalid_member(name);
     addAttribute(name, value, false);
 }
 
@@ -272,28 +263,22 @@ void JSAPIAuto::setPropertyIndex(int index, const variant& value)
 void JSAPIAuto::removeProperty(const std::string& name)
 {
     ObjectLock lock(*this);
-    if (!isValid())
-        throw object_invalidated();
-    if (!isAccessible(name))
-        throw invalid_member(name);
+    if (!isValid()) throw object_invalidated();
+    if (!isAccessible(name)) throw invalid_member(name);
     if (properties_.count(name)) {
-        if (allowRemoveProperties_)
-            dropProperty(name);
+        if (allowRemoveProperties_) dropProperty(name);
         return;
     }
-    if (!allowDynamicAttributes_)
-        return;
+    if (!allowDynamicAttributes_) return;
     auto attribute = attributes_.find(name);
-    if (attribute != attributes_.end() && !attribute->second.readOnly)
-        removeAttribute(name);
+    if (attribute != attributes_.end() && !attribute->second.readOnly) removeAttribute(name);
 }
 
 void JSAPIAuto::removePropertyIndex(int index)
 {
     const std::string name = std::to_string(index);
     ObjectLock lock(*this);
-    if (!isValid())
-        throw object_invalidated();
+    if (!isValid()) throw object_invalidated();
     auto attribute = attributes_.find(name);
     if (allowDynamicAttributes_ && attribute != attributes_.end() && !attribute->second.readOnly) {
         removeAttribute(name);
@@ -305,11 +290,9 @@ void JSAPIAuto::removePropertyIndex(int index)
 variant JSAPIAuto::invoke(const std::string& name, const VariantVector& args)
 {
     ObjectLock lock(*this);
-    if (!isValid())
-        throw object_invalidated();
+    if (!isValid()) throw object_invalidated();
     auto found = methods_.find(name);
-    if (found == methods_.end() || !isAccessible(name))
-        throw invalid_member(name);
+    if (found == methods_.end() || !isAccessible(name)) throw invalid_member(name);
     std::shared_ptr<const CallMethodFunctor> method = found->second;
     try {
         return (*method)(args);
@@ -320,8 +303,7 @@ variant JSAPIAuto::invoke(const std::string& name, const VariantVector& args)
 
 variant JSAPIAuto::construct(const VariantVector&)
 {
-    if (!isValid())
-        throw object_invalidated();
+    if (!isValid()) throw object_invalidated();
     throw invalid_member("constructor");
 }
 
@@ -331,8 +313,7 @@ JSObjectPtr JSAPIAuto::attributeHandler(const std::string& eventName) const
 {
     ObjectLock lock(*this);
     auto attribute = attributes_.find(eventName);
-    if (attribute == attributes_.end())
-        return JSObjectPtr();
+    if (attribute == attributes_.end()) return JSObjectPtr();
     const auto* handler = attribute->second.value.getIf<JSObjectPtr>();
     return handler ? *handler : JSObjectPtr();
 }
@@ -341,8 +322,7 @@ void JSAPIAuto::fireEventToHandlers(const std::string& name, const VariantVector
 {
     JSAPIImpl::fireEventToHandlers(name, args);
     try {
-        if (JSObjectPtr handler = attributeHandler(name))
-            handler->invokeAsync("", args);
+        if (JSObjectPtr handler = attributeHandler(name)) handler->invokeAsync("", args);
     } catch (const std::exception&) {
     }
 }
@@ -351,10 +331,9 @@ void JSAPIAuto::deliverScriptEvent(const std::string& name, const VariantDict& e
 {
     JSAPIImpl::deliverScriptEvent(name, eventObject);
     try {
-        if (JSObjectPtr handler = attributeHandler(name))
-            handler->invokeAsync("", VariantVector{eventObject});
+        if (JSObjectPtr handler = attributeHandler(name)) handler->invokeAsync("", VariantVector{eventObject});
     } catch (const std::exception&) {
     }
 }
 
-} // namespace FB
+}  // namespace FB

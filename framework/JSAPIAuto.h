@@ -116,4 +116,4 @@ private:
     std::map<std::string, Attribute> attributes_;
 };
 
-} // namespace FB
+}  // namespace FB

@@ -13,8 +13,7 @@ namespace {
 // and maps) refers to `to` instead.
 variant retargeted(const variant& value, const JSAPI* from, const JSAPIPtr& to)
 {
-    if (const auto* api = value.getIf<JSAPIPtr>(); api && api->get() == from)
-        return to;
+    if (const auto* api = value.getIf<JSAPIPtr>(); api && api->get() == from) return to;
     if (const auto* object = value.getIf<JSObjectPtr>(); object && static_cast<const JSAPI*>(object->get()) == from)
         return to;
     if (const auto* weak = value.getIf<JSAPIWeakPtr>(); weak && weak->lock().get() == from)
@@ -22,14 +21,12 @@ variant retargeted(const variant& value, const JSAPI* from, const JSAPIPtr& to)
     if (const auto* list = value.getIf<VariantVector>()) {
         VariantVector copy;
         copy.reserve(list->size());
-        for (const variant& each : *list)
-            copy.push_back(retargeted(each, from, to));
+        for (const variant& each : *list) copy.push_back(retargeted(each, from, to));
         return copy;
     }
     if (const auto* dict = value.getIf<VariantDict>()) {
         VariantDict copy;
-        for (const auto& [key, each] : *dict)
-            copy.emplace(key, retargeted(each, from, to));
+        for (const auto& [key, each] : *dict) copy.emplace(key, retargeted(each, from, to));
         return copy;
     }
     return value;
@@ -51,7 +48,8 @@ bool sameObject(const JSObjectPtr& a, const JSObjectPtr& b)
 }
 
 // One handler's failure never stops the delivery to the others.
-template <class Call> void deliverGuarded(Call&& call)
+template <class Call>
+void deliverGuarded(Call&& call)
 {
     try {
         call();
@@ -59,7 +57,7 @@ template <class Call> void deliverGuarded(Call&& call)
     }
 }
 
-} // namespace
+}  // namespace
 
 // --- recursive lock ---
 
@@ -79,8 +77,7 @@ void JSAPIImpl::RecursiveLock::lock()
 bool JSAPIImpl::RecursiveLock::unlock()
 {
     std::lock_guard<std::mutex> guard(mutex_);
-    if (depth_ == 0 || owner_ != std::this_thread::get_id())
-        return false;
+    if (depth_ == 0 || owner_ != std::this_thread::get_id()) return false;
     if (--depth_ == 0) {
         owner_ = std::thread::id();
         released_.notify_one();
@@ -114,18 +111,15 @@ void JSAPIImpl::enterZone(int zone)
 void JSAPIImpl::leaveZone()
 {
     // Only the thread that entered a zone may leave one, and the base zone stays.
-    if (!zoneLock_.heldByThisThread())
-        return;
-    if (zoneStack_.size() > 1)
-        zoneStack_.pop_back();
+    if (!zoneLock_.heldByThisThread()) return;
+    if (zoneStack_.size() > 1) zoneStack_.pop_back();
     zoneLock_.unlock();
 }
 
 void JSAPIImpl::setBaseZone(int zone)
 {
     ObjectLock lock(*this);
-    if (!zoneStack_.empty())
-        zoneStack_.pop_front();
+    if (!zoneStack_.empty()) zoneStack_.pop_front();
     zoneStack_.push_front(zone);
 }
 
@@ -145,34 +139,28 @@ int JSAPIImpl::currentZone() const
 
 void JSAPIImpl::addEventHandler(const std::string& name, const JSObjectPtr& handler)
 {
-    if (!handler)
-        throw invalid_arguments();
+    if (!handler) throw invalid_arguments();
     std::lock_guard<std::mutex> lock(eventLock_);
     HandlerMap& handlers = eventHandlers_[handler->getEventContext()];
     auto [first, last] = handlers.equal_range(name);
-    if (std::any_of(first, last, [&](const auto& entry) { return sameObject(entry.second, handler); }))
-        return;
+    if (std::any_of(first, last, [&](const auto& entry) { return sameObject(entry.second, handler); })) return;
     handlers.emplace(name, handler);
 }
 
 void JSAPIImpl::removeEventHandler(const std::string& name, const JSObjectPtr& handler)
 {
-    if (!handler)
-        throw invalid_arguments();
+    if (!handler) throw invalid_arguments();
     std::lock_guard<std::mutex> lock(eventLock_);
     auto context = eventHandlers_.find(handler->getEventContext());
-    if (context == eventHandlers_.end())
-        return;
+    if (context == eventHandlers_.end()) return;
     auto [first, last] = context->second.equal_range(name);
     auto found = std::find_if(first, last, [&](const auto& entry) { return sameObject(entry.second, handler); });
-    if (found != last)
-        context->second.erase(found);
+    if (found != last) context->second.erase(found);
 }
 
 void JSAPIImpl::addEventSinkObject(const JSObjectPtr& sink)
 {
-    if (!sink)
-        throw invalid_arguments();
+    if (!sink) throw invalid_arguments();
     std::lock_guard<std::mutex> lock(eventLock_);
     auto& sinks = eventSinks_[sink->getEventContext()];
     if (std::none_of(sinks.begin(), sinks.end(), [&](const JSObjectPtr& each) { return sameObject(each, sink); }))
@@ -181,12 +169,10 @@ void JSAPIImpl::addEventSinkObject(const JSObjectPtr& sink)
 
 void JSAPIImpl::removeEventSinkObject(const JSObjectPtr& sink)
 {
-    if (!sink)
-        throw invalid_arguments();
+    if (!sink) throw invalid_arguments();
     std::lock_guard<std::mutex> lock(eventLock_);
     auto context = eventSinks_.find(sink->getEventContext());
-    if (context == eventSinks_.end())
-        return;
+    if (context == eventSinks_.end()) return;
     std::erase_if(context->second, [&](const JSObjectPtr& each) { return sameObject(each, sink); });
 }
 
@@ -213,10 +199,8 @@ std::vector<std::shared_ptr<JSAPIImpl>> JSAPIImpl::liveLinkedObjects()
     std::lock_guard<std::mutex> lock(linkedObjectsLock_);
     std::erase_if(linkedObjects_, [&](const JSAPIWeakPtr& each) {
         JSAPIPtr linked = each.lock();
-        if (!linked)
-            return true;
-        if (auto impl = std::dynamic_pointer_cast<JSAPIImpl>(linked))
-            live.push_back(std::move(impl));
+        if (!linked) return true;
+        if (auto impl = std::dynamic_pointer_cast<JSAPIImpl>(linked)) live.push_back(std::move(impl));
         return false;
     });
     return live;
@@ -247,22 +231,20 @@ void JSAPIImpl::fireScriptEvent(const std::string& name, const VariantDict& memb
 
 void JSAPIImpl::fireEventChained(const std::string& name, const VariantVector& args, FiringChain& chain)
 {
-    if (!valid_ || !chain.insert(this).second)
-        return;
+    if (!valid_ || !chain.insert(this).second) return;
     for (const auto& linked : liveLinkedObjects())
         deliverGuarded([&] { linked->fireEventChained(name, retargeted(args, this, linked), chain); });
     deliverGuarded([&] { fireEventToHandlers(name, args); });
 }
 
-void JSAPIImpl::fireScriptEventChained(const std::string& name, const VariantDict& members,
-                                       const VariantVector& args, FiringChain& chain)
+void JSAPIImpl::fireScriptEventChained(
+    const std::string& name, const VariantDict& members, const VariantVector& args, FiringChain& chain)
 {
-    if (!valid_ || !chain.insert(this).second)
-        return;
+    if (!valid_ || !chain.insert(this).second) return;
     for (const auto& linked : liveLinkedObjects()) {
         deliverGuarded([&] {
-            linked->fireScriptEventChained(name, retargeted(members, this, linked), retargeted(args, this, linked),
-                                           chain);
+            linked->fireScriptEventChained(
+                name, retargeted(members, this, linked), retargeted(args, this, linked), chain);
         });
     }
     deliverGuarded([&] { deliverScriptEvent(name, makeEventObject(name, members, args)); });
@@ -272,11 +254,15 @@ VariantDict JSAPIImpl::makeEventObject(const std::string& name, const VariantDic
 {
     const variant self = weak_from_this().lock();
     VariantDict event{
-        {"type", name},      {"target", self},     {"currentTarget", self}, {"eventPhase", 2},
-        {"bubbles", false},  {"cancelable", false}, {"namespaceURI", name},
+        {"type", name},
+        {"target", self},
+        {"currentTarget", self},
+        {"eventPhase", 2},
+        {"bubbles", false},
+        {"cancelable", false},
+        {"namespaceURI", name},
     };
-    for (const auto& [key, value] : members)
-        event[key] = value;
+    for (const auto& [key, value] : members) event[key] = value;
     event["arguments"] = args;
     return event;
 }
@@ -307,23 +293,20 @@ void JSAPIImpl::deliverToHandlersAndSinks(const std::string& name, const Variant
         for (auto it = first; it != last; ++it) {
             const JSObjectPtr& handler = it->second;
             deliverGuarded([&] {
-                if (!handler->isValid())
-                    return;
+                if (!handler->isValid()) return;
                 if (handler->supportsDirectCall())
                     direct.push_back(handler);
                 else
                     handler->invokeAsync("", args);
             });
         }
-        if (!direct.empty())
-            deliverGuarded([&] { direct.front()->callHandlers(name, args, direct); });
+        if (!direct.empty()) deliverGuarded([&] { direct.front()->callHandlers(name, args, direct); });
     }
 
     for (const auto& [context, objects] : sinks) {
         for (const JSObjectPtr& sink : objects) {
             deliverGuarded([&] {
-                if (!sink->isValid())
-                    return;
+                if (!sink->isValid()) return;
                 if (sink->supportsDirectCall())
                     sink->callHandlers(name, args, {sink});
                 else
@@ -333,4 +316,4 @@ void JSAPIImpl::deliverToHandlersAndSinks(const std::string& name, const Variant
     }
 }
 
-} // namespace FB
+}  // namespace FB

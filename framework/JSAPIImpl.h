@@ -54,7 +54,10 @@ public:
     // Fires one event object {type, target, ..., members, arguments} instead of the bare arguments.
     virtual void fireScriptEvent(const std::string& name, const VariantDict& members, const VariantVector& args);
     void fireEventWithArgs(const std::string& name, const VariantVector& args) { fireScriptEvent(name, {}, args); }
-    void fireEventWithMembers(const std::string& name, const VariantDict& members) { fireScriptEvent(name, members, {}); }
+    void fireEventWithMembers(const std::string& name, const VariantDict& members)
+    {
+        fireScriptEvent(name, members, {});
+    }
 
     virtual void addLinkedObject(const JSAPIWeakPtr& object);
     // Forgets the given object and every expired one.
@@ -96,8 +99,8 @@ protected:
 private:
     using FiringChain = std::set<const JSAPIImpl*>;
     void fireEventChained(const std::string& name, const VariantVector& args, FiringChain& chain);
-    void fireScriptEventChained(const std::string& name, const VariantDict& members, const VariantVector& args,
-                                FiringChain& chain);
+    void fireScriptEventChained(
+        const std::string& name, const VariantDict& members, const VariantVector& args, FiringChain& chain);
     std::vector<std::shared_ptr<JSAPIImpl>> liveLinkedObjects();
     void deliverToHandlersAndSinks(const std::string& name, const VariantVector& args);
 
@@ -112,4 +115,4 @@ private:
     std::atomic<bool> valid_{true};
 };
 
-} // namespace FB
+}  // namespace FB

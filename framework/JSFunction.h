@@ -38,4 +38,4 @@ private:
     int zone_;
 };
 
-} // namespace FB
+}  // namespace FB

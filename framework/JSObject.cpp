@@ -4,7 +4,7 @@ namespace FB {
 
 namespace {
 const char* const kCannotInvokeAsync = "Cannot invoke asynchronously";
-} // namespace
+}  // namespace
 
 JSObject::JSObject(const BrowserHostPtr& host) : host_(host) {}
 
@@ -13,8 +13,7 @@ JSObject::~JSObject() = default;
 BrowserHostPtr JSObject::getHost() const
 {
     BrowserHostPtr host = host_.lock();
-    if (!host)
-        throw script_error("The browser host is gone");
+    if (!host) throw script_error("The browser host is gone");
     return host;
 }
 
@@ -22,16 +21,14 @@ std::shared_ptr<JSObject> JSObject::sharedSelfForAsync()
 {
     // Only an object owned by a shared pointer can stay alive while queued.
     auto self = std::static_pointer_cast<JSObject>(weak_from_this().lock());
-    if (!self)
-        throw script_error(kCannotInvokeAsync);
+    if (!self) throw script_error(kCannotInvokeAsync);
     return self;
 }
 
 void JSObject::invokeAsync(const std::string& methodName, const VariantVector& args)
 {
     BrowserHostPtr host = host_.lock();
-    if (!host)
-        throw script_error(kCannotInvokeAsync);
+    if (!host) throw script_error(kCannotInvokeAsync);
     std::shared_ptr<JSObject> self = sharedSelfForAsync();
     host->mainThreadPost([self, args, methodName] { self->invokeSelfAsync(args, methodName); }, self);
 }
@@ -45,10 +42,9 @@ void JSObject::invokeSelfAsync(const VariantVector& args, const std::string& met
 void JSObject::asyncByName(const std::string& name, const variant& value)
 {
     BrowserHostPtr host = host_.lock();
-    if (!host)
-        throw script_error(kCannotInvokeAsync);
+    if (!host) throw script_error(kCannotInvokeAsync);
     std::shared_ptr<JSObject> self = sharedSelfForAsync();
     host->mainThreadPost([self, name, value] { self->setProperty(name, value); }, self);
 }
 
-} // namespace FB
+}  // namespace FB

@@ -33,8 +33,8 @@ public:
     virtual const void* getEventContext() const { return nullptr; }
     // Whether handlers of this kind are called together through callHandlers.
     virtual bool supportsDirectCall() const { return false; }
-    virtual void callHandlers(const std::string& /*event*/, const VariantVector& /*args*/,
-                              const std::vector<JSObjectPtr>& /*handlers*/)
+    virtual void callHandlers(
+        const std::string& /*event*/, const VariantVector& /*args*/, const std::vector<JSObjectPtr>& /*handlers*/)
     {
     }
     // Whether the page object is still usable.
@@ -58,4 +58,4 @@ private:
     BrowserHostWeakPtr host_;
 };
 
-} // namespace FB
+}  // namespace FB

@@ -39,7 +39,8 @@ namespace detail {
 
 // Not for direct use: the steps of the wrappers.
 
-template <class T> using Parameter = std::remove_cvref_t<T>;
+template <class T>
+using Parameter = std::remove_cvref_t<T>;
 
 template <std::size_t Index, class Slots>
 void convertArgument(const VariantVector& args, Slots& slots)
@@ -57,8 +58,8 @@ void convertArgument(const VariantVector& args, Slots& slots)
     try {
         std::get<Index>(slots).emplace(args[Index].convert_cast<Wanted>());
     } catch (const bad_variant_cast& e) {
-        throw invalid_arguments("Invalid argument conversion from " + e.from() + " to " + e.to() + " at index " +
-                                position);
+        throw invalid_arguments(
+            "Invalid argument conversion from " + e.from() + " to " + e.to() + " at index " + position);
     }
 }
 
@@ -73,7 +74,8 @@ std::tuple<std::optional<Params>...> convertArguments(const VariantVector& args,
     return slots;
 }
 
-template <class Result, class Call> variant resultOf(Call&& call)
+template <class Result, class Call>
+variant resultOf(Call&& call)
 {
     if constexpr (std::is_void_v<Result>) {
         call();
@@ -101,7 +103,8 @@ CallMethodFunctor makeMethod(Object* object, Method method)
     };
 }
 
-template <class Object, class Setter, class Value> SetPropertyFunctor makeSetter(Object* object, Setter setter)
+template <class Object, class Setter, class Value>
+SetPropertyFunctor makeSetter(Object* object, Setter setter)
 {
     return [object, setter](const variant& value) {
         std::optional<Parameter<Value>> converted;
@@ -114,12 +117,13 @@ template <class Object, class Setter, class Value> SetPropertyFunctor makeSetter
     };
 }
 
-template <class Object, class Getter, class Result> GetPropertyFunctor makeGetter(Object* object, Getter getter)
+template <class Object, class Getter, class Result>
+GetPropertyFunctor makeGetter(Object* object, Getter getter)
 {
     return [object, getter]() -> variant { return variant((object->*getter)()); };
 }
 
-} // namespace detail
+}  // namespace detail
 
 template <class Object, class Base, class Result, class... Args>
 CallMethodFunctor bindMethod(Object* object, Result (Base::*method)(Args...))
@@ -134,18 +138,18 @@ CallMethodFunctor bindMethod(Object* object, Result (Base::*method)(Args...) con
 }
 
 template <class Object, class GetBase, class Result, class SetBase, class Value>
-PropertyFunctors bindPropertyReadWrite(Object* object, Result (GetBase::*getter)() const,
-                                       void (SetBase::*setter)(Value))
+PropertyFunctors bindPropertyReadWrite(
+    Object* object, Result (GetBase::*getter)() const, void (SetBase::*setter)(Value))
 {
     return {detail::makeGetter<Object, decltype(getter), Result>(object, getter),
-            detail::makeSetter<Object, decltype(setter), Value>(object, setter)};
+        detail::makeSetter<Object, decltype(setter), Value>(object, setter)};
 }
 
 template <class Object, class GetBase, class Result, class SetBase, class Value>
 PropertyFunctors bindPropertyReadWrite(Object* object, Result (GetBase::*getter)(), void (SetBase::*setter)(Value))
 {
     return {detail::makeGetter<Object, decltype(getter), Result>(object, getter),
-            detail::makeSetter<Object, decltype(setter), Value>(object, setter)};
+        detail::makeSetter<Object, decltype(setter), Value>(object, setter)};
 }
 
 // A property whose setter accepts any value and does nothing.
@@ -161,4 +165,4 @@ PropertyFunctors bindPropertyReadOnly(Object* object, Result (GetBase::*getter)(
     return {detail::makeGetter<Object, decltype(getter), Result>(object, getter), [](const variant&) {}};
 }
 
-} // namespace FB
+}  // namespace FB

@@ -16,33 +16,27 @@ std::string asciiLowered(std::string_view text)
 {
     std::string lowered(text);
     std::transform(lowered.begin(), lowered.end(), lowered.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+        [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
     return lowered;
 }
 
 int hexDigitValue(char c)
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
 }
 
 std::uint16_t parsePort(std::string_view text)
 {
-    if (text.empty() || text.size() > 5)
-        throw UrlPortError();
+    if (text.empty() || text.size() > 5) throw UrlPortError();
     unsigned value = 0;
     for (char c : text) {
-        if (c < '0' || c > '9')
-            throw UrlPortError();
+        if (c < '0' || c > '9') throw UrlPortError();
         value = value * 10 + static_cast<unsigned>(c - '0');
     }
-    if (value > 65535)
-        throw UrlPortError();
+    if (value > 65535) throw UrlPortError();
     return static_cast<std::uint16_t>(value);
 }
 
@@ -59,13 +53,11 @@ void parseAuthority(ParsedUrl& url, std::string_view authority)
     bool hasPort = false;
     if (!authority.empty() && authority.front() == '[') {
         auto close = authority.find(']');
-        if (close == std::string_view::npos)
-            throw std::runtime_error("URI: invalid host part");
+        if (close == std::string_view::npos) throw std::runtime_error("URI: invalid host part");
         host = authority.substr(1, close - 1);
         std::string_view after = authority.substr(close + 1);
         if (!after.empty()) {
-            if (after.front() != ':')
-                throw std::runtime_error("URI: invalid host part");
+            if (after.front() != ':') throw std::runtime_error("URI: invalid host part");
             hasPort = true;
             portText = after.substr(1);
         }
@@ -74,12 +66,11 @@ void parseAuthority(ParsedUrl& url, std::string_view authority)
         hasPort = true;
         portText = authority.substr(colon + 1);
     }
-    if (hasPort)
-        url.port = parsePort(portText);
+    if (hasPort) url.port = parsePort(portText);
     url.domain = asciiLowered(host);
 }
 
-} // namespace
+}  // namespace
 
 ParsedUrl ParsedUrl::fromString(std::string_view text)
 {
@@ -112,22 +103,19 @@ ParsedUrl ParsedUrl::fromString(std::string_view text)
         rest = rest.substr(0, question);
     }
     url.path = urlDecode(rest);
-    if (url.path.empty())
-        url.path = "/";
+    if (url.path.empty()) url.path = "/";
     return url;
 }
 
 std::string ParsedUrl::toString() const
 {
     std::string text = protocol + "://";
-    if (!login.empty())
-        text += login + "@";
+    if (!login.empty()) text += login + "@";
     if (domain.find(':') != std::string::npos)
         text += "[" + domain + "]";
     else
         text += domain;
-    if (port != 0)
-        text += ":" + std::to_string(port);
+    if (port != 0) text += ":" + std::to_string(port);
     text += urlEncode(path);
     char separator = '?';
     for (const auto& [key, value] : query) {
@@ -135,16 +123,14 @@ std::string ParsedUrl::toString() const
         text += urlEncode(key) + "=" + urlEncode(value);
         separator = '&';
     }
-    if (!fragment.empty())
-        text += "#" + fragment;
+    if (!fragment.empty()) text += "#" + fragment;
     return text;
 }
 
 std::optional<std::string> ParsedUrl::queryValue(std::string_view key) const
 {
     auto found = std::find_if(query.rbegin(), query.rend(), [&](const auto& pair) { return pair.first == key; });
-    if (found == query.rend())
-        return std::nullopt;
+    if (found == query.rend()) return std::nullopt;
     return found->second;
 }
 
@@ -190,17 +176,16 @@ void ParsedUrl::parseQuery(ParsedUrl& record, std::string_view queryText)
         const auto amp = queryText.find('&');
         std::string_view piece = queryText.substr(0, amp);
         queryText = amp == std::string_view::npos ? std::string_view() : queryText.substr(amp + 1);
-        if (piece.empty())
-            continue;
+        if (piece.empty()) continue;
         const auto equals = piece.find('=');
         std::string_view key = piece.substr(0, equals);
         std::string_view value;
         if (equals != std::string_view::npos) {
             value = piece.substr(equals + 1);
-            value = value.substr(0, value.find('=')); // further parts are ignored
+            value = value.substr(0, value.find('='));  // further parts are ignored
         }
         record.query.emplace_back(urlDecode(key), urlDecode(value));
     }
 }
 
-} // namespace FB
+}  // namespace FB

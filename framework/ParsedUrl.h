@@ -33,13 +33,13 @@ public:
 struct ParsedUrl {
     using QueryPairs = std::vector<std::pair<std::string, std::string>>;
 
-    std::string protocol; // lower case, without "://"; empty when the text has none
-    std::string login;    // user information before the host, as written
-    std::string domain;   // lower case; an IPv6 literal without its brackets
-    std::uint16_t port = 0; // 0 when none was given
-    std::string path;     // decoded; starts with "/"
-    QueryPairs query;     // decoded, in text order
-    std::string fragment; // after "#", as written
+    std::string protocol;    // lower case, without "://"; empty when the text has none
+    std::string login;       // user information before the host, as written
+    std::string domain;      // lower case; an IPv6 literal without its brackets
+    std::uint16_t port = 0;  // 0 when none was given
+    std::string path;        // decoded; starts with "/"
+    QueryPairs query;        // decoded, in text order
+    std::string fragment;    // after "#", as written
 
     ParsedUrl() = default;
     explicit ParsedUrl(std::string_view url) { *this = fromString(url); }
@@ -56,4 +56,4 @@ struct ParsedUrl {
     static void parseQuery(ParsedUrl& record, std::string_view queryText);
 };
 
-} // namespace FB
+}  // namespace FB

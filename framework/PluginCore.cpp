@@ -25,7 +25,7 @@ PlatformNames& platformNames()
     return names;
 }
 
-} // namespace
+}  // namespace
 
 std::atomic<int> PluginCore::liveCores{0};
 
@@ -108,20 +108,16 @@ bool PluginCore::getStateFlag() const
 void PluginCore::setWindow(PluginWindow* newWindow)
 {
     trace("PluginCore", "Window Set");
-    if (newWindow == window)
-        return; // the same window again: already observed
-    if (window)
-        clearWindow();
+    if (newWindow == window) return;  // the same window again: already observed
+    if (window) clearWindow();
     window = newWindow;
-    if (window)
-        window->addObserver(this);
+    if (window) window->addObserver(this);
 }
 
 void PluginCore::clearWindow()
 {
     trace("PluginCore", "Window Cleared");
-    if (!window)
-        return;
+    if (!window) return;
     PluginWindow* detached = window;
     window = nullptr;
     detached->removeObserver(this);
@@ -129,22 +125,20 @@ void PluginCore::clearWindow()
 
 std::shared_ptr<JSAPI> PluginCore::scriptApiObject()
 {
-    if (!scriptApi)
-        scriptApi = makeScriptApi();
+    if (!scriptApi) scriptApi = makeScriptApi();
     return scriptApi;
 }
 
 bool PluginCore::wantsWindowless()
 {
-    if (windowless)
-        return *windowless;
+    if (windowless) return *windowless;
     windowless = false;
     auto found = params.find("windowless");
     if (found != params.end()) {
         try {
             windowless = found->second.convertToBool();
         } catch (const std::exception&) {
-            windowless = false; // an unreadable value means windowed
+            windowless = false;  // an unreadable value means windowed
         }
     }
     return *windowless;
@@ -165,8 +159,7 @@ void PluginCore::setParams(const VariantDict& newParams)
         try {
             std::shared_ptr<DOM::Window> page = host ? host->windowObject() : nullptr;
             std::shared_ptr<JSObject> pageObject = page ? page->getJSObject() : nullptr;
-            if (!pageObject)
-                throw std::runtime_error("no page window");
+            if (!pageObject) throw std::runtime_error("no page window");
             JSObjectPtr handler = pageObject->getProperty(value.convertToString()).convertToJSObject();
             params[name] = variant(handler);
             trace("PluginCore", "Found <param> event handler: " + name);
@@ -180,8 +173,7 @@ void PluginCore::setParams(const VariantDict& newParams)
 std::optional<std::string> PluginCore::getParamText(const std::string& name) const
 {
     auto found = params.find(name);
-    if (found == params.end())
-        return std::nullopt;
+    if (found == params.end()) return std::nullopt;
     try {
         return found->second.convertToString();
     } catch (const std::exception&) {
@@ -216,4 +208,4 @@ bool PluginCore::markReady()
     return scheduled;
 }
 
-} // namespace FB
+}  // namespace FB

@@ -80,4 +80,4 @@ private:
 
 using PluginCorePtr = std::shared_ptr<PluginCore>;
 
-} // namespace FB
+}  // namespace FB

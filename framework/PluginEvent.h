@@ -33,4 +33,4 @@ public:
     DetachedEvent& asDetachedEvent();
 };
 
-} // namespace FB
+}  // namespace FB

@@ -24,4 +24,4 @@ public:
 
 using PluginEventSinkPtr = std::shared_ptr<PluginEventSink>;
 
-} // namespace FB
+}  // namespace FB

@@ -14,18 +14,32 @@ template <class Event>
 Event& eventAs(PluginEvent* event)
 {
     auto* typed = dynamic_cast<Event*>(event);
-    if (!typed)
-        throw bad_event_cast();
+    if (!typed) throw bad_event_cast();
     return *typed;
 }
 
-} // namespace
+}  // namespace
 
-MouseDownEvent& PluginEvent::asMouseDownEvent() { return eventAs<MouseDownEvent>(this); }
-MouseUpEvent& PluginEvent::asMouseUpEvent() { return eventAs<MouseUpEvent>(this); }
-MouseMoveEvent& PluginEvent::asMouseMoveEvent() { return eventAs<MouseMoveEvent>(this); }
-AttachedEvent& PluginEvent::asAttachedEvent() { return eventAs<AttachedEvent>(this); }
-DetachedEvent& PluginEvent::asDetachedEvent() { return eventAs<DetachedEvent>(this); }
+MouseDownEvent& PluginEvent::asMouseDownEvent()
+{
+    return eventAs<MouseDownEvent>(this);
+}
+MouseUpEvent& PluginEvent::asMouseUpEvent()
+{
+    return eventAs<MouseUpEvent>(this);
+}
+MouseMoveEvent& PluginEvent::asMouseMoveEvent()
+{
+    return eventAs<MouseMoveEvent>(this);
+}
+AttachedEvent& PluginEvent::asAttachedEvent()
+{
+    return eventAs<AttachedEvent>(this);
+}
+DetachedEvent& PluginEvent::asDetachedEvent()
+{
+    return eventAs<DetachedEvent>(this);
+}
 
 PluginEventSource::PluginEventSource() = default;
 
@@ -33,13 +47,11 @@ PluginEventSource::~PluginEventSource() = default;
 
 void PluginEventSource::addObserver(const PluginEventSinkPtr& sink)
 {
-    if (!sink)
-        return;
+    if (!sink) return;
     std::lock_guard<std::recursive_mutex> guard(observersLock);
     // A sink observes a source once: adding it again changes nothing.
     for (const auto& entry : observers)
-        if (entry.lock() == sink)
-            return;
+        if (entry.lock() == sink) return;
     observers.push_back(sink);
     AttachedEvent attached;
     sink->onPluginEvent(&attached, this);
@@ -47,8 +59,7 @@ void PluginEventSource::addObserver(const PluginEventSinkPtr& sink)
 
 void PluginEventSource::addObserver(PluginEventSink* sink)
 {
-    if (sink)
-        addObserver(sink->shared_from_this());
+    if (sink) addObserver(sink->shared_from_this());
 }
 
 void PluginEventSource::removeObserver(const PluginEventSinkPtr& sink)
@@ -57,10 +68,8 @@ void PluginEventSource::removeObserver(const PluginEventSinkPtr& sink)
     std::vector<PluginEventSinkPtr> removed;
     std::erase_if(observers, [&](const std::weak_ptr<PluginEventSink>& entry) {
         PluginEventSinkPtr live = entry.lock();
-        if (live && live != sink)
-            return false;
-        if (live)
-            removed.push_back(std::move(live));
+        if (live && live != sink) return false;
+        if (live) removed.push_back(std::move(live));
         return true;
     });
     for (const auto& gone : removed) {
@@ -71,8 +80,7 @@ void PluginEventSource::removeObserver(const PluginEventSinkPtr& sink)
 
 void PluginEventSource::removeObserver(PluginEventSink* sink)
 {
-    if (!sink)
-        return;
+    if (!sink) return;
     // A sink that is being destroyed has no shared pointer left: its entry has
     // expired, and the shared form drops expired entries without an event.
     removeObserver(sink->weak_from_this().lock());
@@ -84,8 +92,7 @@ bool PluginEventSource::dispatchEvent(PluginEvent* event)
     const std::vector<std::weak_ptr<PluginEventSink>> snapshot = observers;
     for (const auto& entry : snapshot) {
         PluginEventSinkPtr sink = entry.lock();
-        if (sink && sink->onPluginEvent(event, this))
-            return true;
+        if (sink && sink->onPluginEvent(event, this)) return true;
     }
     return false;
 }
@@ -95,4 +102,4 @@ bool PluginEventSource::isPluginWindow() const
     return dynamic_cast<const PluginWindow*>(this) != nullptr;
 }
 
-} // namespace FB
+}  // namespace FB

@@ -39,4 +39,4 @@ private:
 
 using PluginEventSourcePtr = std::shared_ptr<PluginEventSource>;
 
-} // namespace FB
+}  // namespace FB

@@ -20,7 +20,9 @@ class ResizedEvent : public PluginEvent {};
 class RefreshEvent : public PluginEvent {
 public:
     RefreshEvent(int32_t top, int32_t left, int32_t bottom, int32_t right)
-        : top(top), left(left), bottom(bottom), right(right) {}
+        : top(top), left(left), bottom(bottom), right(right)
+    {
+    }
     int32_t top, left, bottom, right;
 };
 
@@ -35,7 +37,9 @@ public:
 class WindowsEvent : public PluginEvent {
 public:
     WindowsEvent(void* window, unsigned int message, uintptr_t wParam, intptr_t lParam, intptr_t* result)
-        : window(window), message(message), wParam(wParam), lParam(lParam), result(result) {}
+        : window(window), message(message), wParam(wParam), lParam(lParam), result(result)
+    {
+    }
     void* window;
     unsigned int message;
     uintptr_t wParam;
@@ -46,13 +50,19 @@ public:
 class KeyEvent : public PluginEvent {
 public:
     KeyEvent(unsigned int keyCode, unsigned int systemKeyCode, unsigned int modifiers)
-        : keyCode(keyCode), systemKeyCode(systemKeyCode), modifiers(modifiers) {}
-    unsigned int keyCode;       // the framework's key code
-    unsigned int systemKeyCode; // the system's virtual key
+        : keyCode(keyCode), systemKeyCode(systemKeyCode), modifiers(modifiers)
+    {
+    }
+    unsigned int keyCode;        // the framework's key code
+    unsigned int systemKeyCode;  // the system's virtual key
     unsigned int modifiers;
 };
-class KeyDownEvent : public KeyEvent { using KeyEvent::KeyEvent; };
-class KeyUpEvent : public KeyEvent { using KeyEvent::KeyEvent; };
+class KeyDownEvent : public KeyEvent {
+    using KeyEvent::KeyEvent;
+};
+class KeyUpEvent : public KeyEvent {
+    using KeyEvent::KeyEvent;
+};
 
 class MouseEvent : public PluginEvent {
 public:
@@ -61,25 +71,33 @@ public:
     int x, y;
     unsigned int modifiers;
 };
-class MouseMoveEvent : public MouseEvent { using MouseEvent::MouseEvent; };
+class MouseMoveEvent : public MouseEvent {
+    using MouseEvent::MouseEvent;
+};
 
 class MouseScrollEvent : public MouseEvent {
 public:
-    MouseScrollEvent(int x, int y, int delta, unsigned int modifiers = 0)
-        : MouseEvent(x, y, modifiers), delta(delta) {}
+    MouseScrollEvent(int x, int y, int delta, unsigned int modifiers = 0) : MouseEvent(x, y, modifiers), delta(delta) {}
     int delta;
 };
 
 class MouseButtonEvent : public MouseEvent {
 public:
     enum Button : int { Left = 0, Right = 1, Middle = 2 };
-    MouseButtonEvent(int button, int x, int y, unsigned int modifiers = 0)
-        : MouseEvent(x, y, modifiers), button(button) {}
+    MouseButtonEvent(int button, int x, int y, unsigned int modifiers = 0) : MouseEvent(x, y, modifiers), button(button)
+    {
+    }
     int button;
 };
-class MouseDownEvent : public MouseButtonEvent { using MouseButtonEvent::MouseButtonEvent; };
-class MouseUpEvent : public MouseButtonEvent { using MouseButtonEvent::MouseButtonEvent; };
-class MouseDoubleClickEvent : public MouseButtonEvent { using MouseButtonEvent::MouseButtonEvent; };
+class MouseDownEvent : public MouseButtonEvent {
+    using MouseButtonEvent::MouseButtonEvent;
+};
+class MouseUpEvent : public MouseButtonEvent {
+    using MouseButtonEvent::MouseButtonEvent;
+};
+class MouseDoubleClickEvent : public MouseButtonEvent {
+    using MouseButtonEvent::MouseButtonEvent;
+};
 
 // Base of the stream events; carries the stream that sent it.
 class StreamEvent : public PluginEvent {
@@ -88,4 +106,4 @@ public:
     BrowserStream* stream;
 };
 
-} // namespace FB
+}  // namespace FB

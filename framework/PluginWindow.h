@@ -20,4 +20,4 @@ public:
     virtual ScreenRect getWindowClipping() = 0;
 };
 
-} // namespace FB
+}  // namespace FB

@@ -12,4 +12,4 @@ struct ScreenRect {
     int32_t right = 0;
 };
 
-} // namespace FB
+}  // namespace FB

@@ -9,4 +9,4 @@ bad_variant_cast::bad_variant_cast(const std::type_info& from, const std::type_i
 {
 }
 
-} // namespace FB
+}  // namespace FB

@@ -31,7 +31,9 @@ public:
 class invalid_member : public script_error {
 public:
     explicit invalid_member(const std::string& memberName)
-        : script_error("The specified member does not exist: " + memberName) {}
+        : script_error("The specified member does not exist: " + memberName)
+    {
+    }
 };
 
 class object_invalidated : public script_error {
@@ -52,4 +54,4 @@ private:
     std::string to_;
 };
 
-} // namespace FB
+}  // namespace FB

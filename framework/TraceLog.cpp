@@ -13,13 +13,12 @@ std::atomic<std::shared_ptr<const TraceSink>>& currentSink()
     return sink;
 }
 
-} // namespace
+}  // namespace
 
 void trace(const std::string& channel, const std::string& message)
 {
     std::shared_ptr<const TraceSink> sink = currentSink().load();
-    if (!sink || !*sink)
-        return;
+    if (!sink || !*sink) return;
     try {
         (*sink)(channel, message);
     } catch (...) {
@@ -30,10 +29,9 @@ void trace(const std::string& channel, const std::string& message)
 TraceSink setTraceSink(TraceSink sink)
 {
     std::shared_ptr<const TraceSink> next;
-    if (sink)
-        next = std::make_shared<const TraceSink>(std::move(sink));
+    if (sink) next = std::make_shared<const TraceSink>(std::move(sink));
     std::shared_ptr<const TraceSink> previous = currentSink().exchange(next);
     return previous ? *previous : TraceSink{};
 }
 
-} // namespace FB
+}  // namespace FB

@@ -18,4 +18,4 @@ void trace(const std::string& channel, const std::string& message);
 // Installs a sink (an empty one removes it) and returns the previous one.
 TraceSink setTraceSink(TraceSink sink);
 
-} // namespace FB
+}  // namespace FB

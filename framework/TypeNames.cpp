@@ -28,19 +28,17 @@ const std::unordered_map<std::type_index, const char*>& shortNames()
     return names;
 }
 
-} // namespace
+}  // namespace
 
 std::string readableTypeName(const std::type_info& type)
 {
     const auto& names = shortNames();
-    if (auto known = names.find(type); known != names.end())
-        return known->second;
+    if (auto known = names.find(type); known != names.end()) return known->second;
     int status = 0;
     std::unique_ptr<char, void (*)(void*)> demangled(
         abi::__cxa_demangle(type.name(), nullptr, nullptr, &status), std::free);
-    if (status == 0 && demangled)
-        return demangled.get();
+    if (status == 0 && demangled) return demangled.get();
     return type.name();
 }
 
-} // namespace FB
+}  // namespace FB

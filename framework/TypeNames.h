@@ -10,4 +10,4 @@ namespace FB {
 
 std::string readableTypeName(const std::type_info& type);
 
-} // namespace FB
+}  // namespace FB

@@ -36,4 +36,4 @@ inline VariantVectorBuilder makeVariantVector(const variant& first)
     return VariantVectorBuilder(first);
 }
 
-} // namespace FB
+}  // namespace FB

@@ -23,4 +23,4 @@ std::string wideToUtf8(std::wstring_view utf16)
     return result;
 }
 
-} // namespace FB
+}  // namespace FB

@@ -15,4 +15,4 @@ namespace FB {
 std::wstring utf8ToWide(std::string_view utf8);
 std::string wideToUtf8(std::wstring_view utf16);
 
-} // namespace FB
+}  // namespace FB

@@ -50,9 +50,13 @@ struct empty {};
 // Script null.
 struct null {};
 
-template <class T> struct is_shared_ptr : std::false_type {};
-template <class T> struct is_shared_ptr<std::shared_ptr<T>> : std::true_type {};
-} // namespace variant_detail
+template <class T>
+struct is_shared_ptr : std::false_type {
+};
+template <class T>
+struct is_shared_ptr<std::shared_ptr<T>> : std::true_type {
+};
+}  // namespace variant_detail
 
 class variant {
 public:
@@ -78,10 +82,10 @@ public:
 
     // Scriptable objects are held as JSAPIPtr, page objects as JSObjectPtr,
     // carried errors as ScriptErrorPtr, whatever class the pointer names.
-    template <class T> variant(const std::shared_ptr<T>& ptr)
+    template <class T>
+    variant(const std::shared_ptr<T>& ptr)
     {
-        if constexpr (std::is_same_v<T, JSAPI> || std::is_same_v<T, JSObject> ||
-                      std::is_same_v<T, script_error>) {
+        if constexpr (std::is_same_v<T, JSAPI> || std::is_same_v<T, JSObject> || std::is_same_v<T, script_error>) {
             hold(ptr);
         } else if constexpr (std::is_base_of_v<JSObject, T>) {
             hold(JSObjectPtr(ptr));
@@ -94,7 +98,8 @@ public:
     }
 
     // A variant holding exactly a T (for types no constructor above makes).
-    template <class T> static variant fromValue(T value)
+    template <class T>
+    static variant fromValue(T value)
     {
         variant v;
         v.hold(std::move(value));
@@ -104,7 +109,7 @@ public:
     static variant makeNull() { return variant(variant_detail::null{}); }
 
     variant(const variant&) = default;
-    variant& operator=(const variant&) = default; // the copy is made before the old value goes
+    variant& operator=(const variant&) = default;  // the copy is made before the old value goes
     // A moved-from variant has no holder: its type is void and it counts as empty.
     variant(variant&& other) noexcept : value_(std::move(other.value_)), lessthan_(other.lessthan_)
     {
@@ -112,8 +117,7 @@ public:
     }
     variant& operator=(variant&& other) noexcept
     {
-        if (this == &other)
-            return *this;
+        if (this == &other) return *this;
         value_ = std::move(other.value_);
         lessthan_ = other.lessthan_;
         other.value_.reset();
@@ -127,16 +131,24 @@ public:
     const std::type_info& getType() const noexcept { return value_.type(); }
     bool isNull() const noexcept { return getType() == typeid(variant_detail::null); }
     bool isEmpty() const noexcept { return !value_.has_value() || getType() == typeid(variant_detail::empty); }
-    template <class T> bool is_of_type() const noexcept { return getType() == typeid(T); }
+    template <class T>
+    bool is_of_type() const noexcept
+    {
+        return getType() == typeid(T);
+    }
 
     // The held value when it is exactly a T, else null. Never throws.
-    template <class T> const T* getIf() const noexcept { return std::any_cast<T>(&value_); }
+    template <class T>
+    const T* getIf() const noexcept
+    {
+        return std::any_cast<T>(&value_);
+    }
 
     // The held value when it is exactly a T, else bad_variant_cast.
-    template <class T> const T& cast() const
+    template <class T>
+    const T& cast() const
     {
-        if (const T* held = getIf<T>())
-            return *held;
+        if (const T* held = getIf<T>()) return *held;
         throw bad_variant_cast(getType(), typeid(T));
     }
 
@@ -175,7 +187,8 @@ public:
 
     // The conversion that fits T: one of the above, the variant itself, a
     // page-object subclass, or the exact cast for any other type.
-    template <class T> T convert_cast() const;
+    template <class T>
+    T convert_cast() const;
 
     // Strict weak order over all values (see the file comment).
     bool operator<(const variant& right) const;
@@ -183,13 +196,15 @@ public:
 private:
     using LessThan = bool (*)(const variant&, const variant&);
 
-    template <class T> void hold(T&& value)
+    template <class T>
+    void hold(T&& value)
     {
         using Held = std::decay_t<T>;
         value_ = std::forward<T>(value);
         lessthan_ = &lessOf<Held>;
     }
-    template <class T> static bool lessOf(const variant& left, const variant& right);
+    template <class T>
+    static bool lessOf(const variant& left, const variant& right);
 
     std::any value_;
     LessThan lessthan_ = nullptr;
@@ -197,24 +212,31 @@ private:
 
 namespace variant_detail {
 // Less-than of two held values of one type. Not for direct use.
-template <class T> bool lessOfHeld(const T& left, const T& right);
-} // namespace variant_detail
+template <class T>
+bool lessOfHeld(const T& left, const T& right);
+}  // namespace variant_detail
 
-template <class T> bool variant::lessOf(const variant& left, const variant& right)
+template <class T>
+bool variant::lessOf(const variant& left, const variant& right)
 {
     return variant_detail::lessOfHeld<T>(*left.getIf<T>(), *right.getIf<T>());
 }
 
 namespace variant_detail {
 
-template <class T> struct is_weak_ptr : std::false_type {};
-template <class T> struct is_weak_ptr<std::weak_ptr<T>> : std::true_type {};
+template <class T>
+struct is_weak_ptr : std::false_type {
+};
+template <class T>
+struct is_weak_ptr<std::weak_ptr<T>> : std::true_type {
+};
 
 bool lessOfNumbers(double left, double right) noexcept;
 bool lessOfLists(const VariantVector& left, const VariantVector& right);
 bool lessOfDicts(const VariantDict& left, const VariantDict& right);
 
-template <class T> bool lessOfHeld(const T& left, const T& right)
+template <class T>
+bool lessOfHeld(const T& left, const T& right)
 {
     if constexpr (std::is_same_v<T, empty> || std::is_same_v<T, null>) {
         return false;
@@ -233,46 +255,64 @@ template <class T> bool lessOfHeld(const T& left, const T& right)
     } else if constexpr (requires { bool(left < right); }) {
         return left < right;
     } else {
-        return false; // no order of its own: all values of T are equivalent
+        return false;  // no order of its own: all values of T are equivalent
     }
 }
 
-} // namespace variant_detail
+}  // namespace variant_detail
 
-template <class T> T variant::convert_cast() const
+template <class T>
+T variant::convert_cast() const
 {
     static_assert(!std::is_reference_v<T>, "conversions give new values, not references");
     using U = std::remove_cvref_t<T>;
-    if constexpr (std::is_same_v<U, variant>) return *this;
-    else if constexpr (std::is_same_v<U, std::string>) return convertToString();
-    else if constexpr (std::is_same_v<U, std::wstring>) return convertToWString();
-    else if constexpr (std::is_same_v<U, bool>) return convertToBool();
-    else if constexpr (std::is_same_v<U, short>) return convertToShort();
-    else if constexpr (std::is_same_v<U, unsigned short>) return convertToUShort();
-    else if constexpr (std::is_same_v<U, int>) return convertToInt();
-    else if constexpr (std::is_same_v<U, unsigned int>) return convertToUInt();
-    else if constexpr (std::is_same_v<U, long>) return convertToLong();
-    else if constexpr (std::is_same_v<U, unsigned long>) return convertToULong();
-    else if constexpr (std::is_same_v<U, long long>) return convertToInt64();
-    else if constexpr (std::is_same_v<U, unsigned long long>) return convertToUInt64();
-    else if constexpr (std::is_same_v<U, float>) return convertToFloat();
-    else if constexpr (std::is_same_v<U, double>) return convertToDouble();
-    else if constexpr (std::is_same_v<U, VariantVector>) return convertToVariantVector();
-    else if constexpr (std::is_same_v<U, VariantDict>) return convertToVariantDict();
-    else if constexpr (std::is_same_v<U, JSObjectList>) return convertToObjectList();
-    else if constexpr (std::is_same_v<U, JSObjectPtr>) return convertToJSObject();
-    else if constexpr (std::is_same_v<U, JSAPIPtr>) return convertToJSAPI();
+    if constexpr (std::is_same_v<U, variant>)
+        return *this;
+    else if constexpr (std::is_same_v<U, std::string>)
+        return convertToString();
+    else if constexpr (std::is_same_v<U, std::wstring>)
+        return convertToWString();
+    else if constexpr (std::is_same_v<U, bool>)
+        return convertToBool();
+    else if constexpr (std::is_same_v<U, short>)
+        return convertToShort();
+    else if constexpr (std::is_same_v<U, unsigned short>)
+        return convertToUShort();
+    else if constexpr (std::is_same_v<U, int>)
+        return convertToInt();
+    else if constexpr (std::is_same_v<U, unsigned int>)
+        return convertToUInt();
+    else if constexpr (std::is_same_v<U, long>)
+        return convertToLong();
+    else if constexpr (std::is_same_v<U, unsigned long>)
+        return convertToULong();
+    else if constexpr (std::is_same_v<U, long long>)
+        return convertToInt64();
+    else if constexpr (std::is_same_v<U, unsigned long long>)
+        return convertToUInt64();
+    else if constexpr (std::is_same_v<U, float>)
+        return convertToFloat();
+    else if constexpr (std::is_same_v<U, double>)
+        return convertToDouble();
+    else if constexpr (std::is_same_v<U, VariantVector>)
+        return convertToVariantVector();
+    else if constexpr (std::is_same_v<U, VariantDict>)
+        return convertToVariantDict();
+    else if constexpr (std::is_same_v<U, JSObjectList>)
+        return convertToObjectList();
+    else if constexpr (std::is_same_v<U, JSObjectPtr>)
+        return convertToJSObject();
+    else if constexpr (std::is_same_v<U, JSAPIPtr>)
+        return convertToJSAPI();
     else if constexpr (variant_detail::is_shared_ptr<U>::value &&
-                       std::is_base_of_v<JSObject, typename U::element_type>) {
+        std::is_base_of_v<JSObject, typename U::element_type>) {
         JSObjectPtr object = convertToJSObject();
-        if (!object)
-            return U();
-        if (U derived = std::dynamic_pointer_cast<typename U::element_type>(object))
-            return derived;
+        if (!object) return U();
+        if (U derived = std::dynamic_pointer_cast<typename U::element_type>(object)) return derived;
         throw bad_variant_cast(getType(), typeid(U));
     } else {
         return cast<U>();
     }
 }
 
-} // namespace FB
+}  // namespace FB

@@ -15,36 +15,29 @@ constexpr long kMaxArrayLength = 1048576;
 // live weak plug-in object, or a plug-in object. Empty and null give none.
 JSAPIPtr referencedObject(const variant& value, const std::type_info& wanted)
 {
-    if (const auto* object = value.getIf<JSObjectPtr>())
-        return *object;
-    if (const auto* weak = value.getIf<JSAPIWeakPtr>())
-        return weak->lock();
-    if (value.isEmpty() || value.isNull())
-        return JSAPIPtr();
-    if (const auto* api = value.getIf<JSAPIPtr>())
-        return *api;
+    if (const auto* object = value.getIf<JSObjectPtr>()) return *object;
+    if (const auto* weak = value.getIf<JSAPIWeakPtr>()) return weak->lock();
+    if (value.isEmpty() || value.isNull()) return JSAPIPtr();
+    if (const auto* api = value.getIf<JSAPIPtr>()) return *api;
     throw bad_variant_cast(value.getType(), wanted);
 }
 
 long checkedArrayLength(JSAPI& array)
 {
     const long length = array.getProperty("length").convertToLong();
-    if (length < 0 || length > kMaxArrayLength)
-        throw script_error("Invalid array length " + std::to_string(length));
+    if (length < 0 || length > kMaxArrayLength) throw script_error("Invalid array length " + std::to_string(length));
     return length;
 }
 
-} // namespace
+}  // namespace
 
 JSObjectPtr variant::convertToJSObject() const
 {
     JSAPIPtr object = referencedObject(*this, typeid(JSObjectPtr));
-    if (!object)
-        return JSObjectPtr();
+    if (!object) return JSObjectPtr();
     auto pageObject = std::dynamic_pointer_cast<JSObject>(object);
     if (pageObject) {
-        if (auto wrapped = std::dynamic_pointer_cast<JSObject>(pageObject->getWrappedJSAPI()))
-            return wrapped;
+        if (auto wrapped = std::dynamic_pointer_cast<JSObject>(pageObject->getWrappedJSAPI())) return wrapped;
         return pageObject;
     }
     throw bad_variant_cast(getType(), typeid(JSObjectPtr));
@@ -53,19 +46,16 @@ JSObjectPtr variant::convertToJSObject() const
 JSAPIPtr variant::convertToJSAPI() const
 {
     JSAPIPtr object = referencedObject(*this, typeid(JSAPIPtr));
-    if (!object)
-        return JSAPIPtr();
+    if (!object) return JSAPIPtr();
     if (auto pageObject = std::dynamic_pointer_cast<JSObject>(object)) {
-        if (JSAPIPtr wrapped = pageObject->getWrappedJSAPI())
-            return wrapped;
+        if (JSAPIPtr wrapped = pageObject->getWrappedJSAPI()) return wrapped;
     }
     return object;
 }
 
 bool variant::canConvertToJSObject() const noexcept
 {
-    if (is_of_type<JSObjectPtr>())
-        return true;
+    if (is_of_type<JSObjectPtr>()) return true;
     try {
         convertToJSObject();
         return true;
@@ -76,14 +66,11 @@ bool variant::canConvertToJSObject() const noexcept
 
 JSObjectList variant::convertToObjectList() const
 {
-    if (const auto* list = getIf<JSObjectList>())
-        return *list;
-    if (!canConvertToJSObject())
-        throw bad_variant_cast(getType(), typeid(JSObjectPtr));
+    if (const auto* list = getIf<JSObjectList>()) return *list;
+    if (!canConvertToJSObject()) throw bad_variant_cast(getType(), typeid(JSObjectPtr));
     JSObjectPtr array = convertToJSObject();
     JSObjectList objects;
-    if (!array)
-        return objects;
+    if (!array) return objects;
     const long length = checkedArrayLength(*array);
     objects.reserve(static_cast<std::size_t>(length));
     for (long index = 0; index < length; ++index)
@@ -93,30 +80,24 @@ JSObjectList variant::convertToObjectList() const
 
 VariantVector variant::convertToVariantVector() const
 {
-    if (const auto* list = getIf<VariantVector>())
-        return *list;
+    if (const auto* list = getIf<VariantVector>()) return *list;
     const auto* array = getIf<JSObjectPtr>();
-    if (!array || !*array)
-        throw bad_variant_cast(getType(), typeid(VariantVector));
+    if (!array || !*array) throw bad_variant_cast(getType(), typeid(VariantVector));
     const long length = checkedArrayLength(**array);
     VariantVector values;
     values.reserve(static_cast<std::size_t>(length));
-    for (long index = 0; index < length; ++index)
-        values.push_back((*array)->getPropertyIndex(static_cast<int>(index)));
+    for (long index = 0; index < length; ++index) values.push_back((*array)->getPropertyIndex(static_cast<int>(index)));
     return values;
 }
 
 VariantDict variant::convertToVariantDict() const
 {
-    if (const auto* dict = getIf<VariantDict>())
-        return *dict;
+    if (const auto* dict = getIf<VariantDict>()) return *dict;
     const auto* object = getIf<JSObjectPtr>();
-    if (!object || !*object)
-        throw bad_variant_cast(getType(), typeid(VariantDict));
+    if (!object || !*object) throw bad_variant_cast(getType(), typeid(VariantDict));
     VariantDict members;
-    for (const std::string& name : (*object)->listMemberNames())
-        members[name] = (*object)->getProperty(name);
+    for (const std::string& name : (*object)->listMemberNames()) members[name] = (*object)->getProperty(name);
     return members;
 }
 
-} // namespace FB
+}  // namespace FB

@@ -11,18 +11,16 @@ namespace {
 
 void deliver(const ResultSinkPtr& sink, ResultValues values)
 {
-    if (sink)
-        sink->Deliver(values);
+    if (sink) sink->Deliver(values);
 }
 
-} // namespace
+}  // namespace
 
 CFlashX::CFlashX() : CFlashX(Binding{}) {}
 
 CFlashX::CFlashX(Binding binding) : binding(binding)
 {
-    if (!binding.bindingStartsEngine)
-        startEngine();
+    if (!binding.bindingStartsEngine) startEngine();
 }
 
 CFlashX::~CFlashX()
@@ -34,14 +32,12 @@ CFlashX::~CFlashX()
 
 void CFlashX::startEngine()
 {
-    if (!engine)
-        engine = CreateStrevo(this);
+    if (!engine) engine = CreateStrevo(this);
 }
 
 void CFlashX::stopEngine()
 {
-    if (engine)
-        DeleteStrevo(engine);
+    if (engine) DeleteStrevo(engine);
     engine = nullptr;
 }
 
@@ -52,8 +48,7 @@ void CFlashX::DebugPrint(const wchar_t* format, ...)
     va_start(args, format);
     int written = wvnsprintfW(buffer, 1023, format, args);
     va_end(args);
-    if (written < 0)
-        written = static_cast<int>(wcslen(buffer));
+    if (written < 0) written = static_cast<int>(wcslen(buffer));
     wcsncat(buffer, L"\n", 1023 - static_cast<size_t>(written));
     OutputDebugStringW(buffer);
 }
@@ -63,15 +58,14 @@ void CFlashX::FormatTimestamp()
     SYSTEMTIME now;
     GetLocalTime(&now);
     std::memset(timestampText, 0, sizeof timestampText);
-    std::snprintf(timestampText, sizeof timestampText, "<%d-%d-%d %d:%d:%d>", now.wYear, now.wMonth,
-                  now.wDay, now.wHour, now.wMinute, now.wSecond);
+    std::snprintf(timestampText, sizeof timestampText, "<%d-%d-%d %d:%d:%d>", now.wYear, now.wMonth, now.wDay,
+        now.wHour, now.wMinute, now.wSecond);
 }
 
 void CFlashX::SendLogLine(const char* name, int failed)
 {
     FormatTimestamp();
-    std::snprintf(logLine, sizeof logLine, "%s%s%s", timestampText, name,
-                  failed == 0 ? " is succeed" : " is failed");
+    std::snprintf(logLine, sizeof logLine, "%s%s%s", timestampText, name, failed == 0 ? " is succeed" : " is failed");
     deliver(logCallback, {std::string(logLine)});
 }
 
@@ -88,8 +82,7 @@ int CFlashX::Cap(const wchar_t* camera, const ResultSinkPtr& sink)
         capReady = 1;
     }
     deliver(sink, {capResult});
-    if (logEnabled == 1 && logCallback)
-        SendLogLine("Cap", capResult);
+    if (logEnabled == 1 && logCallback) SendLogLine("Cap", capResult);
     DebugPrint(L"Cap: result=%d\n", capResult);
     return capResult;
 }
@@ -106,14 +99,13 @@ int CFlashX::CapStop(const ResultSinkPtr& sink)
         capReady = 0;
     }
     deliver(sink, {result});
-    if (logEnabled == 1 && logCallback)
-        SendLogLine("CapStop", result);
+    if (logEnabled == 1 && logCallback) SendLogLine("CapStop", result);
     DebugPrint(L"CapStop: result=%d\n", result);
     return 0;
 }
 
-int CFlashX::sendvideoX(const wchar_t* audio, const wchar_t* streamUrl, const wchar_t* resolution,
-                        const wchar_t* level, const ResultSinkPtr& sink)
+int CFlashX::sendvideoX(const wchar_t* audio, const wchar_t* streamUrl, const wchar_t* resolution, const wchar_t* level,
+    const ResultSinkPtr& sink)
 {
     DebugPrint(L"sendvideoX: audioname=%s, rtmp=%s, level=%s\n", audio, streamUrl, level);
     if (capReady == 0) {
@@ -132,8 +124,7 @@ int CFlashX::sendvideoX(const wchar_t* audio, const wchar_t* streamUrl, const wc
         runState = 1;
     }
     deliver(sink, {sendResult});
-    if (binding.logsSendResult && logEnabled == 1 && logCallback)
-        SendLogLine("sendvideoX", sendResult);
+    if (binding.logsSendResult && logEnabled == 1 && logCallback) SendLogLine("sendvideoX", sendResult);
     DebugPrint(L"sendvideoX: result=%d\n", sendResult);
     return sendResult;
 }
@@ -145,8 +136,7 @@ int CFlashX::dostop()
         engine->StopSend();
         runState = 0;
     }
-    if (logEnabled == 1 && logCallback)
-        SendLogLine("SendStop", stopped ? 0 : 1);
+    if (logEnabled == 1 && logCallback) SendLogLine("SendStop", stopped ? 0 : 1);
     DebugPrint(L"dostop: runstate=%d\n", runState);
     return engine ? 0 : 1;
 }
@@ -154,13 +144,11 @@ int CFlashX::dostop()
 int CFlashX::ISready(const ResultSinkPtr& sink)
 {
     wchar_t text[32] = {};
-    if (engine)
-        engine->GetReadyText(text);
+    if (engine) engine->GetReadyText(text);
     text[31] = L'\0';
     int result = engine ? 0 : 1;
     deliver(sink, {std::wstring(text), result});
-    if (logEnabled == 1 && logCallback)
-        SendLogLine("ISready", result);
+    if (logEnabled == 1 && logCallback) SendLogLine("ISready", result);
     return result;
 }
 

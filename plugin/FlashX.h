@@ -24,7 +24,7 @@ class CFlashX : public Strevo::IStrevoObersver {
 public:
     // What differs between the two bindings of the controller.
     struct Binding {
-        bool logsSendResult = false; // the COM control logs "sendvideoX" after a send attempt
+        bool logsSendResult = false;  // the COM control logs "sendvideoX" after a send attempt
         // The binding creates the engine (startEngine) once it is fully built and
         // deletes it (stopEngine) first thing in its own destructor, so engine
         // threads never reach a half-built or half-destroyed observer.
@@ -39,8 +39,8 @@ public:
 
     int Cap(const wchar_t* camera, const ResultSinkPtr& sink);
     int CapStop(const ResultSinkPtr& sink);
-    int sendvideoX(const wchar_t* audio, const wchar_t* streamUrl, const wchar_t* resolution,
-                   const wchar_t* level, const ResultSinkPtr& sink);
+    int sendvideoX(const wchar_t* audio, const wchar_t* streamUrl, const wchar_t* resolution, const wchar_t* level,
+        const ResultSinkPtr& sink);
     int dostop();
     int ISready(const ResultSinkPtr& sink);
     int LogPrintf(const ResultSinkPtr& sink);

@@ -9,22 +9,18 @@ parvelplugin::parvelplugin() = default;
 
 parvelplugin::~parvelplugin()
 {
-    if (host)
-        host->releaseAllKeptObjects();
+    if (host) host->releaseAllKeptObjects();
 }
 
 bool parvelplugin::onPluginEvent(FB::PluginEvent* event, FB::PluginEventSource* source)
 {
     auto* window = dynamic_cast<FB::PluginWindow*>(source);
     if (auto* down = dynamic_cast<FB::MouseDownEvent*>(event)) {
-        if (!window)
-            throw FB::bad_event_cast();
+        if (!window) throw FB::bad_event_cast();
         return onMouseDown(down, window);
     }
-    if (auto* up = dynamic_cast<FB::MouseUpEvent*>(event))
-        return onMouseUp(up, window);
-    if (auto* move = dynamic_cast<FB::MouseMoveEvent*>(event))
-        return onMouseMove(move, window);
+    if (auto* up = dynamic_cast<FB::MouseUpEvent*>(event)) return onMouseUp(up, window);
+    if (auto* move = dynamic_cast<FB::MouseMoveEvent*>(event)) return onMouseMove(move, window);
     if (auto* attached = dynamic_cast<FB::AttachedEvent*>(event); attached && window)
         return onWindowAttached(attached, window);
     if (auto* detached = dynamic_cast<FB::DetachedEvent*>(event); detached && window)
@@ -38,8 +34,23 @@ std::shared_ptr<FB::JSAPI> parvelplugin::makeScriptApi()
     return std::make_shared<parvelpluginAPI>(self, getHost());
 }
 
-bool parvelplugin::onMouseDown(FB::MouseDownEvent*, FB::PluginWindow*) { return false; }
-bool parvelplugin::onMouseUp(FB::MouseUpEvent*, FB::PluginWindow*) { return false; }
-bool parvelplugin::onMouseMove(FB::MouseMoveEvent*, FB::PluginWindow*) { return false; }
-bool parvelplugin::onWindowAttached(FB::AttachedEvent*, FB::PluginWindow*) { return false; }
-bool parvelplugin::onWindowDetached(FB::DetachedEvent*, FB::PluginWindow*) { return false; }
+bool parvelplugin::onMouseDown(FB::MouseDownEvent*, FB::PluginWindow*)
+{
+    return false;
+}
+bool parvelplugin::onMouseUp(FB::MouseUpEvent*, FB::PluginWindow*)
+{
+    return false;
+}
+bool parvelplugin::onMouseMove(FB::MouseMoveEvent*, FB::PluginWindow*)
+{
+    return false;
+}
+bool parvelplugin::onWindowAttached(FB::AttachedEvent*, FB::PluginWindow*)
+{
+    return false;
+}
+bool parvelplugin::onWindowDetached(FB::DetachedEvent*, FB::PluginWindow*)
+{
+    return false;
+}

@@ -15,7 +15,7 @@ class MouseUpEvent;
 class MouseMoveEvent;
 class AttachedEvent;
 class DetachedEvent;
-} // namespace FB
+}  // namespace FB
 
 class parvelplugin : public FB::PluginCore {
 public:

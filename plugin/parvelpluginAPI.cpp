@@ -33,8 +33,7 @@ private:
 // A callback that converts to no script object delivers nothing.
 ResultSinkPtr sinkFor(const FB::JSObjectPtr& callback)
 {
-    if (!callback)
-        return nullptr;
+    if (!callback) return nullptr;
     return std::make_shared<ScriptCallbackSink>(callback);
 }
 
@@ -44,8 +43,7 @@ public:
     explicit SystemString(const std::wstring& text)
         : text(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())))
     {
-        if (!this->text)
-            throw std::bad_alloc();
+        if (!this->text) throw std::bad_alloc();
     }
     ~SystemString() { SysFreeString(text); }
     SystemString(const SystemString&) = delete;
@@ -57,7 +55,7 @@ private:
     BSTR text;
 };
 
-} // namespace
+}  // namespace
 
 std::atomic<int> parvelpluginAPI::echoCount{0};
 
@@ -74,8 +72,8 @@ parvelpluginAPI::parvelpluginAPI(const std::shared_ptr<parvelplugin>& plugin, co
     addMethod("LogPrintf", FB::bindMethod(this, &parvelpluginAPI::LogPrintf));
     addMethod("SetVolCb", FB::bindMethod(this, &parvelpluginAPI::SetVolCb));
     addMethod("TestVolCb", FB::bindMethod(this, &parvelpluginAPI::TestVolCb));
-    addProperty("testString", FB::bindPropertyReadWrite(this, &parvelpluginAPI::get_testString,
-                                                        &parvelpluginAPI::set_testString));
+    addProperty("testString",
+        FB::bindPropertyReadWrite(this, &parvelpluginAPI::get_testString, &parvelpluginAPI::set_testString));
     addProperty("version", FB::bindPropertyReadOnly(this, &parvelpluginAPI::get_version));
 }
 
@@ -94,12 +92,10 @@ void parvelpluginAPI::testEvent()
 }
 
 long parvelpluginAPI::sendvideoX(const std::wstring& audio, const std::wstring& streamUrl,
-                                 const std::wstring& resolution, const std::wstring& level,
-                                 const FB::JSObjectPtr& callback)
+    const std::wstring& resolution, const std::wstring& level, const FB::JSObjectPtr& callback)
 {
     SystemString audioText(audio), urlText(streamUrl), resolutionText(resolution), levelText(level);
-    return m_flash.sendvideoX(audioText.get(), urlText.get(), resolutionText.get(), levelText.get(),
-                              sinkFor(callback));
+    return m_flash.sendvideoX(audioText.get(), urlText.get(), resolutionText.get(), levelText.get(), sinkFor(callback));
 }
 
 long parvelpluginAPI::dostop(long)
@@ -123,7 +119,7 @@ long parvelpluginAPI::ISready(const FB::JSObjectPtr& callback)
 long parvelpluginAPI::CapStop(const FB::JSObjectPtr& callback)
 {
     m_flash.CapStop(sinkFor(callback));
-    return 0; // the result goes to the callback only
+    return 0;  // the result goes to the callback only
 }
 
 long parvelpluginAPI::LogPrintf(const FB::JSObjectPtr& callback)

@@ -30,7 +30,7 @@ public:
     FB::variant echo(const FB::variant& message);
     void testEvent();
     long sendvideoX(const std::wstring& audio, const std::wstring& streamUrl, const std::wstring& resolution,
-                    const std::wstring& level, const FB::JSObjectPtr& callback);
+        const std::wstring& level, const FB::JSObjectPtr& callback);
     long dostop(long ignored);
     long Cap(const std::wstring& camera, const FB::JSObjectPtr& callback);
     long ISready(const FB::JSObjectPtr& callback);

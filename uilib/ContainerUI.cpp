@@ -11,544 +11,646 @@ using namespace detail;
 
 CContainerUI::CContainerUI() = default;
 
-CContainerUI::~CContainerUI() {
-  m_bDelayedDestroy = false;
-  RemoveAll();
-  delete m_pVerticalScrollBar;
-  delete m_pHorizontalScrollBar;
+CContainerUI::~CContainerUI()
+{
+    m_bDelayedDestroy = false;
+    RemoveAll();
+    delete m_pVerticalScrollBar;
+    delete m_pHorizontalScrollBar;
 }
 
-const wchar_t* CContainerUI::GetClassName() const { return L"ContainerUI"; }
-
-LPVOID CContainerUI::GetInterfaceByName(const wchar_t* name) {
-  if (name && wcscmp(name, L"IContainer") == 0) return static_cast<IContainerUI*>(this);
-  if (name && wcscmp(name, L"Container") == 0) return static_cast<CContainerUI*>(this);
-  return CControlUI::GetInterfaceByName(name);
+const wchar_t* CContainerUI::GetClassName() const
+{
+    return L"ContainerUI";
 }
 
-CControlUI* CContainerUI::GetItemAt(int index) const { return static_cast<CControlUI*>(m_items.GetAt(index)); }
-int CContainerUI::GetItemIndex(CControlUI* control) const { return m_items.Find(control); }
-
-bool CContainerUI::SetItemIndex(CControlUI* control, int index) {
-  int current = m_items.Find(control);
-  if (current < 0 || index < 0 || index >= m_items.GetSize()) return false;
-  m_items.Remove(current);
-  m_items.InsertAt(index, control);
-  NeedUpdate();
-  return true;
+LPVOID CContainerUI::GetInterfaceByName(const wchar_t* name)
+{
+    if (name && wcscmp(name, L"IContainer") == 0) return static_cast<IContainerUI*>(this);
+    if (name && wcscmp(name, L"Container") == 0) return static_cast<CContainerUI*>(this);
+    return CControlUI::GetInterfaceByName(name);
 }
 
-int CContainerUI::GetCount() const { return m_items.GetSize(); }
-
-bool CContainerUI::Add(CControlUI* control) {
-  if (!control) return false;
-  if (m_pManager) m_pManager->InitControls(control, this);
-  else control->SetManager(nullptr, this, false);
-  if (IsVisible()) NeedUpdate();
-  else control->SetInheritedVisible(false);
-  return m_items.Add(control);
+CControlUI* CContainerUI::GetItemAt(int index) const
+{
+    return static_cast<CControlUI*>(m_items.GetAt(index));
+}
+int CContainerUI::GetItemIndex(CControlUI* control) const
+{
+    return m_items.Find(control);
 }
 
-bool CContainerUI::AddAt(CControlUI* control, int index) {
-  if (!control || index < 0 || index > m_items.GetSize()) return false;
-  if (m_pManager) m_pManager->InitControls(control, this);
-  else control->SetManager(nullptr, this, false);
-  if (IsVisible()) NeedUpdate();
-  else control->SetInheritedVisible(false);
-  return m_items.InsertAt(index, control);
+bool CContainerUI::SetItemIndex(CControlUI* control, int index)
+{
+    int current = m_items.Find(control);
+    if (current < 0 || index < 0 || index >= m_items.GetSize()) return false;
+    m_items.Remove(current);
+    m_items.InsertAt(index, control);
+    NeedUpdate();
+    return true;
 }
 
-void CContainerUI::deleteChild(CControlUI* control) {
-  if (!m_bAutoDestroy) return;
-  if (m_bDelayedDestroy && m_pManager) m_pManager->AddDelayedCleanup(control);
-  else delete control;
+int CContainerUI::GetCount() const
+{
+    return m_items.GetSize();
 }
 
-bool CContainerUI::Remove(CControlUI* control) {
-  int index = m_items.Find(control);
-  if (index < 0) return false;
-  NeedUpdate();
-  m_items.Remove(index);
-  deleteChild(control);
-  return true;
+bool CContainerUI::Add(CControlUI* control)
+{
+    if (!control) return false;
+    if (m_pManager)
+        m_pManager->InitControls(control, this);
+    else
+        control->SetManager(nullptr, this, false);
+    if (IsVisible())
+        NeedUpdate();
+    else
+        control->SetInheritedVisible(false);
+    return m_items.Add(control);
 }
 
-bool CContainerUI::RemoveAt(int index) {
-  CControlUI* control = GetItemAt(index);
-  return control && Remove(control);
+bool CContainerUI::AddAt(CControlUI* control, int index)
+{
+    if (!control || index < 0 || index > m_items.GetSize()) return false;
+    if (m_pManager)
+        m_pManager->InitControls(control, this);
+    else
+        control->SetManager(nullptr, this, false);
+    if (IsVisible())
+        NeedUpdate();
+    else
+        control->SetInheritedVisible(false);
+    return m_items.InsertAt(index, control);
 }
 
-void CContainerUI::RemoveAll() {
-  while (!m_items.IsEmpty()) {
-    CControlUI* control = static_cast<CControlUI*>(m_items.GetAt(m_items.GetSize() - 1));
-    m_items.Remove(m_items.GetSize() - 1);
+void CContainerUI::deleteChild(CControlUI* control)
+{
+    if (!m_bAutoDestroy) return;
+    if (m_bDelayedDestroy && m_pManager)
+        m_pManager->AddDelayedCleanup(control);
+    else
+        delete control;
+}
+
+bool CContainerUI::Remove(CControlUI* control)
+{
+    int index = m_items.Find(control);
+    if (index < 0) return false;
+    NeedUpdate();
+    m_items.Remove(index);
     deleteChild(control);
-  }
-  NeedUpdate();
+    return true;
 }
 
-void CContainerUI::SetVisible(bool visible) {
-  if (m_bVisible == visible) return;
-  CControlUI::SetVisible(visible);
-  for (int i = 0; i < m_items.GetSize(); ++i) GetItemAt(i)->SetInheritedVisible(IsVisible());
+bool CContainerUI::RemoveAt(int index)
+{
+    CControlUI* control = GetItemAt(index);
+    return control && Remove(control);
 }
 
-void CContainerUI::SetInheritedVisible(bool visible) {
-  CControlUI::SetInheritedVisible(visible);
-  for (int i = 0; i < m_items.GetSize(); ++i) GetItemAt(i)->SetInheritedVisible(IsVisible());
+void CContainerUI::RemoveAll()
+{
+    while (!m_items.IsEmpty()) {
+        CControlUI* control = static_cast<CControlUI*>(m_items.GetAt(m_items.GetSize() - 1));
+        m_items.Remove(m_items.GetSize() - 1);
+        deleteChild(control);
+    }
+    NeedUpdate();
 }
 
-void CContainerUI::SetMouseEnabled(bool enabled) {
-  if (m_pVerticalScrollBar) m_pVerticalScrollBar->SetMouseEnabled(enabled);
-  if (m_pHorizontalScrollBar) m_pHorizontalScrollBar->SetMouseEnabled(enabled);
-  CControlUI::SetMouseEnabled(enabled);
+void CContainerUI::SetVisible(bool visible)
+{
+    if (m_bVisible == visible) return;
+    CControlUI::SetVisible(visible);
+    for (int i = 0; i < m_items.GetSize(); ++i) GetItemAt(i)->SetInheritedVisible(IsVisible());
 }
 
-void CContainerUI::SetManager(CWindowManagerUI* manager, CControlUI* parent, bool init) {
-  for (int i = 0; i < m_items.GetSize(); ++i) GetItemAt(i)->SetManager(manager, this, init);
-  if (m_pVerticalScrollBar) m_pVerticalScrollBar->SetManager(manager, this, init);
-  if (m_pHorizontalScrollBar) m_pHorizontalScrollBar->SetManager(manager, this, init);
-  CControlUI::SetManager(manager, parent, init);
+void CContainerUI::SetInheritedVisible(bool visible)
+{
+    CControlUI::SetInheritedVisible(visible);
+    for (int i = 0; i < m_items.GetSize(); ++i) GetItemAt(i)->SetInheritedVisible(IsVisible());
 }
 
-RECT CContainerUI::GetInset() const { return m_rcInset; }
-
-void CContainerUI::SetInset(RECT inset) {
-  m_rcInset = inset;
-  NeedUpdate();
+void CContainerUI::SetMouseEnabled(bool enabled)
+{
+    if (m_pVerticalScrollBar) m_pVerticalScrollBar->SetMouseEnabled(enabled);
+    if (m_pHorizontalScrollBar) m_pHorizontalScrollBar->SetMouseEnabled(enabled);
+    CControlUI::SetMouseEnabled(enabled);
 }
 
-int CContainerUI::GetChildPadding() const { return m_iChildPadding; }
-
-void CContainerUI::SetChildPadding(int padding) {
-  m_iChildPadding = padding;
-  NeedUpdate();
+void CContainerUI::SetManager(CWindowManagerUI* manager, CControlUI* parent, bool init)
+{
+    for (int i = 0; i < m_items.GetSize(); ++i) GetItemAt(i)->SetManager(manager, this, init);
+    if (m_pVerticalScrollBar) m_pVerticalScrollBar->SetManager(manager, this, init);
+    if (m_pHorizontalScrollBar) m_pHorizontalScrollBar->SetManager(manager, this, init);
+    CControlUI::SetManager(manager, parent, init);
 }
 
-bool CContainerUI::IsDeleteOnRemove() const { return m_bAutoDestroy; }
-void CContainerUI::SetDeleteOnRemove(bool remove) { m_bAutoDestroy = remove; }
-bool CContainerUI::IsDeferredDelete() const { return m_bDelayedDestroy; }
-void CContainerUI::SetDeferredDelete(bool deferred) { m_bDelayedDestroy = deferred; }
-bool CContainerUI::IsMouseChildEnabled() const { return m_bMouseChildEnabled; }
-void CContainerUI::SetMouseChildEnabled(bool enabled) { m_bMouseChildEnabled = enabled; }
-
-int CContainerUI::FindSelectableChild(int index, bool forward) const {
-  int count = m_items.GetSize();
-  if (count == 0) return -1;
-  index = std::clamp(index, 0, count - 1);
-  auto selectable = [&](int i) {
-    CControlUI* c = GetItemAt(i);
-    return c->GetInterfaceByName(L"ListItem") && c->IsVisible() && c->IsEnabled();
-  };
-  if (forward) {
-    for (int i = index; i < count; ++i)
-      if (selectable(i)) return i;
-    return -1;
-  }
-  for (int i = index; i >= 0; --i)
-    if (selectable(i)) return i;
-  return FindSelectableChild(0, true);
+RECT CContainerUI::GetInset() const
+{
+    return m_rcInset;
 }
 
-RECT CContainerUI::GetInnerRect() const {
-  RECT rc = m_rcItem;
-  rc.left += m_rcInset.left;
-  rc.top += m_rcInset.top;
-  rc.right -= m_rcInset.right;
-  rc.bottom -= m_rcInset.bottom;
-  if (m_pVerticalScrollBar && m_pVerticalScrollBar->IsVisible()) rc.right -= m_pVerticalScrollBar->GetFixedWidth();
-  if (m_pHorizontalScrollBar && m_pHorizontalScrollBar->IsVisible())
-    rc.bottom -= m_pHorizontalScrollBar->GetFixedHeight();
-  return rc;
+void CContainerUI::SetInset(RECT inset)
+{
+    m_rcInset = inset;
+    NeedUpdate();
 }
 
-void CContainerUI::SetPos(RECT rc) {
-  CControlUI::SetPos(rc);
-  if (m_items.IsEmpty()) return;
-  RECT inner = rc;
-  inner.left += m_rcInset.left;
-  inner.top += m_rcInset.top;
-  inner.right -= m_rcInset.right;
-  inner.bottom -= m_rcInset.bottom;
-  for (int i = 0; i < m_items.GetSize(); ++i) {
-    CControlUI* child = GetItemAt(i);
-    if (!child->IsVisible()) continue;
-    if (child->IsFloat()) PlaceFloatingChild(i);
-    else child->SetPos(inner);
-  }
+int CContainerUI::GetChildPadding() const
+{
+    return m_iChildPadding;
 }
 
-void CContainerUI::PlaceFloatingChild(int index) {
-  CControlUI* child = GetItemAt(index);
-  if (!child || !child->IsVisible() || !child->IsFloat()) return;
-  SIZE origin = child->GetFixedOrigin();
-  int w = child->GetFixedWidth(), h = child->GetFixedHeight();
-  RECT rc;
-  if (origin.cx >= 0) {
-    rc.left = m_rcItem.left + origin.cx;
-    rc.right = rc.left + w;
-  } else {
-    rc.left = m_rcItem.right + origin.cx - w;
-    rc.right = m_rcItem.right + origin.cx;
-  }
-  if (origin.cy >= 0) {
-    rc.top = m_rcItem.top + origin.cy;
-    rc.bottom = rc.top + h;
-  } else {
-    rc.top = m_rcItem.bottom + origin.cy - h;
-    rc.bottom = m_rcItem.bottom + origin.cy;
-  }
-  TRelativePosUI relative = child->GetRelativePos();
-  if (relative.bRelative && relative.szParent.cx != 0) {
-    int width = m_rcItem.right - m_rcItem.left, height = m_rcItem.bottom - m_rcItem.top;
-    int dx = width - relative.szParent.cx, dy = height - relative.szParent.cy;
-    rc.left += dx * relative.nMoveXPercent / 100;
-    rc.top += dy * relative.nMoveYPercent / 100;
-    rc.right = rc.left + w + dx * relative.nZoomXPercent / 100;
-    rc.bottom = rc.top + h + dy * relative.nZoomYPercent / 100;
-  }
-  if (relative.bRelative) child->SetRelativeParentSize(SIZE{m_rcItem.right - m_rcItem.left, m_rcItem.bottom - m_rcItem.top});
-  child->SetPos(rc);
+void CContainerUI::SetChildPadding(int padding)
+{
+    m_iChildPadding = padding;
+    NeedUpdate();
 }
 
-CControlUI* CContainerUI::SearchControl(FINDCONTROLPROC proc, LPVOID data, UINT flags) {
-  if ((flags & UIFIND_VISIBLE) && !IsVisible()) return nullptr;
-  if ((flags & UIFIND_ENABLED) && !IsEnabled()) return nullptr;
-  bool hitTest = (flags & UIFIND_HITTEST) != 0;
-  POINT* pt = static_cast<POINT*>(data);
-  if (hitTest && (!m_bMouseEnabled || !PtInRect(&m_rcItem, *pt))) return nullptr;
-  if (hitTest && !m_bMouseChildEnabled) {
+bool CContainerUI::IsDeleteOnRemove() const
+{
+    return m_bAutoDestroy;
+}
+void CContainerUI::SetDeleteOnRemove(bool remove)
+{
+    m_bAutoDestroy = remove;
+}
+bool CContainerUI::IsDeferredDelete() const
+{
+    return m_bDelayedDestroy;
+}
+void CContainerUI::SetDeferredDelete(bool deferred)
+{
+    m_bDelayedDestroy = deferred;
+}
+bool CContainerUI::IsMouseChildEnabled() const
+{
+    return m_bMouseChildEnabled;
+}
+void CContainerUI::SetMouseChildEnabled(bool enabled)
+{
+    m_bMouseChildEnabled = enabled;
+}
+
+int CContainerUI::FindSelectableChild(int index, bool forward) const
+{
+    int count = m_items.GetSize();
+    if (count == 0) return -1;
+    index = std::clamp(index, 0, count - 1);
+    auto selectable = [&](int i) {
+        CControlUI* c = GetItemAt(i);
+        return c->GetInterfaceByName(L"ListItem") && c->IsVisible() && c->IsEnabled();
+    };
+    if (forward) {
+        for (int i = index; i < count; ++i)
+            if (selectable(i)) return i;
+        return -1;
+    }
+    for (int i = index; i >= 0; --i)
+        if (selectable(i)) return i;
+    return FindSelectableChild(0, true);
+}
+
+RECT CContainerUI::GetInnerRect() const
+{
+    RECT rc = m_rcItem;
+    rc.left += m_rcInset.left;
+    rc.top += m_rcInset.top;
+    rc.right -= m_rcInset.right;
+    rc.bottom -= m_rcInset.bottom;
+    if (m_pVerticalScrollBar && m_pVerticalScrollBar->IsVisible()) rc.right -= m_pVerticalScrollBar->GetFixedWidth();
+    if (m_pHorizontalScrollBar && m_pHorizontalScrollBar->IsVisible())
+        rc.bottom -= m_pHorizontalScrollBar->GetFixedHeight();
+    return rc;
+}
+
+void CContainerUI::SetPos(RECT rc)
+{
+    CControlUI::SetPos(rc);
+    if (m_items.IsEmpty()) return;
+    RECT inner = rc;
+    inner.left += m_rcInset.left;
+    inner.top += m_rcInset.top;
+    inner.right -= m_rcInset.right;
+    inner.bottom -= m_rcInset.bottom;
+    for (int i = 0; i < m_items.GetSize(); ++i) {
+        CControlUI* child = GetItemAt(i);
+        if (!child->IsVisible()) continue;
+        if (child->IsFloat())
+            PlaceFloatingChild(i);
+        else
+            child->SetPos(inner);
+    }
+}
+
+void CContainerUI::PlaceFloatingChild(int index)
+{
+    CControlUI* child = GetItemAt(index);
+    if (!child || !child->IsVisible() || !child->IsFloat()) return;
+    SIZE origin = child->GetFixedOrigin();
+    int w = child->GetFixedWidth(), h = child->GetFixedHeight();
+    RECT rc;
+    if (origin.cx >= 0) {
+        rc.left = m_rcItem.left + origin.cx;
+        rc.right = rc.left + w;
+    } else {
+        rc.left = m_rcItem.right + origin.cx - w;
+        rc.right = m_rcItem.right + origin.cx;
+    }
+    if (origin.cy >= 0) {
+        rc.top = m_rcItem.top + origin.cy;
+        rc.bottom = rc.top + h;
+    } else {
+        rc.top = m_rcItem.bottom + origin.cy - h;
+        rc.bottom = m_rcItem.bottom + origin.cy;
+    }
+    TRelativePosUI relative = child->GetRelativePos();
+    if (relative.bRelative && relative.szParent.cx != 0) {
+        int width = m_rcItem.right - m_rcItem.left, height = m_rcItem.bottom - m_rcItem.top;
+        int dx = width - relative.szParent.cx, dy = height - relative.szParent.cy;
+        rc.left += dx * relative.nMoveXPercent / 100;
+        rc.top += dy * relative.nMoveYPercent / 100;
+        rc.right = rc.left + w + dx * relative.nZoomXPercent / 100;
+        rc.bottom = rc.top + h + dy * relative.nZoomYPercent / 100;
+    }
+    if (relative.bRelative)
+        child->SetRelativeParentSize(SIZE{m_rcItem.right - m_rcItem.left, m_rcItem.bottom - m_rcItem.top});
+    child->SetPos(rc);
+}
+
+CControlUI* CContainerUI::SearchControl(FINDCONTROLPROC proc, LPVOID data, UINT flags)
+{
+    if ((flags & UIFIND_VISIBLE) && !IsVisible()) return nullptr;
+    if ((flags & UIFIND_ENABLED) && !IsEnabled()) return nullptr;
+    bool hitTest = (flags & UIFIND_HITTEST) != 0;
+    POINT* pt = static_cast<POINT*>(data);
+    if (hitTest && (!m_bMouseEnabled || !PtInRect(&m_rcItem, *pt))) return nullptr;
+    if (hitTest && !m_bMouseChildEnabled) {
+        CControlUI* found = nullptr;
+        if (m_pVerticalScrollBar) found = m_pVerticalScrollBar->SearchControl(proc, data, flags);
+        if (!found && m_pHorizontalScrollBar) found = m_pHorizontalScrollBar->SearchControl(proc, data, flags);
+        if (found) return found;
+        return CControlUI::SearchControl(proc, data, flags);
+    }
     CControlUI* found = nullptr;
     if (m_pVerticalScrollBar) found = m_pVerticalScrollBar->SearchControl(proc, data, flags);
     if (!found && m_pHorizontalScrollBar) found = m_pHorizontalScrollBar->SearchControl(proc, data, flags);
     if (found) return found;
-    return CControlUI::SearchControl(proc, data, flags);
-  }
-  CControlUI* found = nullptr;
-  if (m_pVerticalScrollBar) found = m_pVerticalScrollBar->SearchControl(proc, data, flags);
-  if (!found && m_pHorizontalScrollBar) found = m_pHorizontalScrollBar->SearchControl(proc, data, flags);
-  if (found) return found;
-  if (flags & UIFIND_ME_FIRST) {
-    found = CControlUI::SearchControl(proc, data, flags);
-    if (found) return found;
-  }
-  RECT inner = GetInnerRect();
-  int count = m_items.GetSize();
-  for (int k = 0; k < count; ++k) {
-    int i = (flags & UIFIND_TOP_FIRST) ? count - 1 - k : k;
-    CControlUI* child = GetItemAt(i);
-    found = child->SearchControl(proc, data, flags);
-    if (!found) continue;
-    if (!hitTest || child->IsFloat() || PtInRect(&inner, *pt)) return found;
-  }
-  if (!(flags & UIFIND_ME_FIRST)) return CControlUI::SearchControl(proc, data, flags);
-  return nullptr;
-}
-
-void CContainerUI::OnEvent(TEventMsgUI& event) {
-  if (!IsMouseEnabled() && event.Type > UIEVENT__MOUSEBEGIN && event.Type < UIEVENT__MOUSEEND) {
-    if (m_pParent) m_pParent->OnEvent(event);
-    else CControlUI::OnEvent(event);
-    return;
-  }
-  if (event.Type == UIEVENT_SETFOCUS) {
-    m_bFocused = true;
-    return;
-  }
-  if (event.Type == UIEVENT_KILLFOCUS) {
-    m_bFocused = false;
-    return;
-  }
-  auto usable = [](CScrollBarUI* bar) { return bar && bar->IsVisible() && bar->IsEnabled(); };
-  if (usable(m_pVerticalScrollBar)) {
-    if (event.Type == UIEVENT_KEYDOWN) {
-      switch (event.chKey) {
-        case VK_PRIOR: PageUp(); return;
-        case VK_NEXT: PageDown(); return;
-        case VK_END: EndDown(); return;
-        case VK_HOME: HomeUp(); return;
-        case VK_UP: LineUp(); return;
-        case VK_DOWN: LineDown(); return;
-        default: break;
-      }
-    } else if (event.Type == UIEVENT_SCROLLWHEEL) {
-      if (event.wParam == 0) LineUp();
-      else LineDown();
-      return;
+    if (flags & UIFIND_ME_FIRST) {
+        found = CControlUI::SearchControl(proc, data, flags);
+        if (found) return found;
     }
-  } else if (usable(m_pHorizontalScrollBar)) {
-    if (event.Type == UIEVENT_KEYDOWN) {
-      switch (event.chKey) {
-        case VK_PRIOR: PageLeft(); return;
-        case VK_NEXT: PageRight(); return;
-        case VK_END: EndRight(); return;
-        case VK_HOME: HomeLeft(); return;
-        case VK_UP: LineLeft(); return;
-        case VK_DOWN: LineRight(); return;
-        default: break;
-      }
-    } else if (event.Type == UIEVENT_SCROLLWHEEL) {
-      if (event.wParam == 0) LineLeft();
-      else LineRight();
-      return;
+    RECT inner = GetInnerRect();
+    int count = m_items.GetSize();
+    for (int k = 0; k < count; ++k) {
+        int i = (flags & UIFIND_TOP_FIRST) ? count - 1 - k : k;
+        CControlUI* child = GetItemAt(i);
+        found = child->SearchControl(proc, data, flags);
+        if (!found) continue;
+        if (!hitTest || child->IsFloat() || PtInRect(&inner, *pt)) return found;
     }
-  }
-  CControlUI::OnEvent(event);
+    if (!(flags & UIFIND_ME_FIRST)) return CControlUI::SearchControl(proc, data, flags);
+    return nullptr;
 }
 
-SIZE CContainerUI::GetScrollPos() const {
-  SIZE pos{0, 0};
-  if (m_pVerticalScrollBar && m_pVerticalScrollBar->IsVisible()) pos.cy = m_pVerticalScrollBar->GetScrollPos();
-  if (m_pHorizontalScrollBar && m_pHorizontalScrollBar->IsVisible()) pos.cx = m_pHorizontalScrollBar->GetScrollPos();
-  return pos;
+void CContainerUI::OnEvent(TEventMsgUI& event)
+{
+    if (!IsMouseEnabled() && event.Type > UIEVENT__MOUSEBEGIN && event.Type < UIEVENT__MOUSEEND) {
+        if (m_pParent)
+            m_pParent->OnEvent(event);
+        else
+            CControlUI::OnEvent(event);
+        return;
+    }
+    if (event.Type == UIEVENT_SETFOCUS) {
+        m_bFocused = true;
+        return;
+    }
+    if (event.Type == UIEVENT_KILLFOCUS) {
+        m_bFocused = false;
+        return;
+    }
+    auto usable = [](CScrollBarUI* bar) { return bar && bar->IsVisible() && bar->IsEnabled(); };
+    if (usable(m_pVerticalScrollBar)) {
+        if (event.Type == UIEVENT_KEYDOWN) {
+            switch (event.chKey) {
+            case VK_PRIOR: PageUp(); return;
+            case VK_NEXT: PageDown(); return;
+            case VK_END: EndDown(); return;
+            case VK_HOME: HomeUp(); return;
+            case VK_UP: LineUp(); return;
+            case VK_DOWN: LineDown(); return;
+            default: break;
+            }
+        } else if (event.Type == UIEVENT_SCROLLWHEEL) {
+            if (event.wParam == 0)
+                LineUp();
+            else
+                LineDown();
+            return;
+        }
+    } else if (usable(m_pHorizontalScrollBar)) {
+        if (event.Type == UIEVENT_KEYDOWN) {
+            switch (event.chKey) {
+            case VK_PRIOR: PageLeft(); return;
+            case VK_NEXT: PageRight(); return;
+            case VK_END: EndRight(); return;
+            case VK_HOME: HomeLeft(); return;
+            case VK_UP: LineLeft(); return;
+            case VK_DOWN: LineRight(); return;
+            default: break;
+            }
+        } else if (event.Type == UIEVENT_SCROLLWHEEL) {
+            if (event.wParam == 0)
+                LineLeft();
+            else
+                LineRight();
+            return;
+        }
+    }
+    CControlUI::OnEvent(event);
 }
 
-SIZE CContainerUI::GetScrollRange() const {
-  SIZE range{0, 0};
-  if (m_pVerticalScrollBar && m_pVerticalScrollBar->IsVisible()) range.cy = m_pVerticalScrollBar->GetScrollRange();
-  if (m_pHorizontalScrollBar && m_pHorizontalScrollBar->IsVisible())
-    range.cx = m_pHorizontalScrollBar->GetScrollRange();
-  return range;
+SIZE CContainerUI::GetScrollPos() const
+{
+    SIZE pos{0, 0};
+    if (m_pVerticalScrollBar && m_pVerticalScrollBar->IsVisible()) pos.cy = m_pVerticalScrollBar->GetScrollPos();
+    if (m_pHorizontalScrollBar && m_pHorizontalScrollBar->IsVisible()) pos.cx = m_pHorizontalScrollBar->GetScrollPos();
+    return pos;
 }
 
-void CContainerUI::SetScrollPos(SIZE pos) {
-  int dx = 0, dy = 0;
-  if (m_pVerticalScrollBar && m_pVerticalScrollBar->IsVisible()) {
-    int before = m_pVerticalScrollBar->GetScrollPos();
-    m_pVerticalScrollBar->SetScrollPos(pos.cy);
-    dy = m_pVerticalScrollBar->GetScrollPos() - before;
-  }
-  if (m_pHorizontalScrollBar && m_pHorizontalScrollBar->IsVisible()) {
-    int before = m_pHorizontalScrollBar->GetScrollPos();
-    m_pHorizontalScrollBar->SetScrollPos(pos.cx);
-    dx = m_pHorizontalScrollBar->GetScrollPos() - before;
-  }
-  if (dx == 0 && dy == 0) return;
-  for (int i = 0; i < m_items.GetSize(); ++i) {
-    CControlUI* child = GetItemAt(i);
-    if (!child->IsVisible() || child->IsFloat()) continue;
-    RECT rc = child->GetPos();
-    OffsetRect(&rc, -dx, -dy);
-    child->SetPos(rc);
-  }
-  Invalidate();
+SIZE CContainerUI::GetScrollRange() const
+{
+    SIZE range{0, 0};
+    if (m_pVerticalScrollBar && m_pVerticalScrollBar->IsVisible()) range.cy = m_pVerticalScrollBar->GetScrollRange();
+    if (m_pHorizontalScrollBar && m_pHorizontalScrollBar->IsVisible())
+        range.cx = m_pHorizontalScrollBar->GetScrollRange();
+    return range;
+}
+
+void CContainerUI::SetScrollPos(SIZE pos)
+{
+    int dx = 0, dy = 0;
+    if (m_pVerticalScrollBar && m_pVerticalScrollBar->IsVisible()) {
+        int before = m_pVerticalScrollBar->GetScrollPos();
+        m_pVerticalScrollBar->SetScrollPos(pos.cy);
+        dy = m_pVerticalScrollBar->GetScrollPos() - before;
+    }
+    if (m_pHorizontalScrollBar && m_pHorizontalScrollBar->IsVisible()) {
+        int before = m_pHorizontalScrollBar->GetScrollPos();
+        m_pHorizontalScrollBar->SetScrollPos(pos.cx);
+        dx = m_pHorizontalScrollBar->GetScrollPos() - before;
+    }
+    if (dx == 0 && dy == 0) return;
+    for (int i = 0; i < m_items.GetSize(); ++i) {
+        CControlUI* child = GetItemAt(i);
+        if (!child->IsVisible() || child->IsFloat()) continue;
+        RECT rc = child->GetPos();
+        OffsetRect(&rc, -dx, -dy);
+        child->SetPos(rc);
+    }
+    Invalidate();
 }
 
 namespace {
 
-int lineHeight(CWindowManagerUI* manager) {
-  if (!manager) return 8;
-  return manager->GetDefaultFontInfo()->tm.tmHeight + 8;
+int lineHeight(CWindowManagerUI* manager)
+{
+    if (!manager) return 8;
+    return manager->GetDefaultFontInfo()->tm.tmHeight + 8;
 }
 
 }  // namespace
 
-void CContainerUI::LineUp() {
-  SIZE pos = GetScrollPos();
-  pos.cy -= lineHeight(m_pManager);
-  SetScrollPos(pos);
+void CContainerUI::LineUp()
+{
+    SIZE pos = GetScrollPos();
+    pos.cy -= lineHeight(m_pManager);
+    SetScrollPos(pos);
 }
 
-void CContainerUI::LineDown() {
-  SIZE pos = GetScrollPos();
-  pos.cy += lineHeight(m_pManager);
-  SetScrollPos(pos);
+void CContainerUI::LineDown()
+{
+    SIZE pos = GetScrollPos();
+    pos.cy += lineHeight(m_pManager);
+    SetScrollPos(pos);
 }
 
-void CContainerUI::PageUp() {
-  SIZE pos = GetScrollPos();
-  RECT inner = GetInnerRect();
-  pos.cy -= inner.bottom - inner.top;
-  SetScrollPos(pos);
+void CContainerUI::PageUp()
+{
+    SIZE pos = GetScrollPos();
+    RECT inner = GetInnerRect();
+    pos.cy -= inner.bottom - inner.top;
+    SetScrollPos(pos);
 }
 
-void CContainerUI::PageDown() {
-  SIZE pos = GetScrollPos();
-  RECT inner = GetInnerRect();
-  pos.cy += inner.bottom - inner.top;
-  SetScrollPos(pos);
+void CContainerUI::PageDown()
+{
+    SIZE pos = GetScrollPos();
+    RECT inner = GetInnerRect();
+    pos.cy += inner.bottom - inner.top;
+    SetScrollPos(pos);
 }
 
-void CContainerUI::HomeUp() {
-  SIZE pos = GetScrollPos();
-  pos.cy = 0;
-  SetScrollPos(pos);
+void CContainerUI::HomeUp()
+{
+    SIZE pos = GetScrollPos();
+    pos.cy = 0;
+    SetScrollPos(pos);
 }
 
-void CContainerUI::EndDown() {
-  SIZE pos = GetScrollPos();
-  pos.cy = GetScrollRange().cy;
-  SetScrollPos(pos);
+void CContainerUI::EndDown()
+{
+    SIZE pos = GetScrollPos();
+    pos.cy = GetScrollRange().cy;
+    SetScrollPos(pos);
 }
 
-void CContainerUI::LineLeft() {
-  SIZE pos = GetScrollPos();
-  pos.cx -= 8;
-  SetScrollPos(pos);
+void CContainerUI::LineLeft()
+{
+    SIZE pos = GetScrollPos();
+    pos.cx -= 8;
+    SetScrollPos(pos);
 }
 
-void CContainerUI::LineRight() {
-  SIZE pos = GetScrollPos();
-  pos.cx += 8;
-  SetScrollPos(pos);
+void CContainerUI::LineRight()
+{
+    SIZE pos = GetScrollPos();
+    pos.cx += 8;
+    SetScrollPos(pos);
 }
 
-void CContainerUI::PageLeft() {
-  SIZE pos = GetScrollPos();
-  RECT inner = GetInnerRect();
-  pos.cx -= inner.right - inner.left;
-  SetScrollPos(pos);
+void CContainerUI::PageLeft()
+{
+    SIZE pos = GetScrollPos();
+    RECT inner = GetInnerRect();
+    pos.cx -= inner.right - inner.left;
+    SetScrollPos(pos);
 }
 
-void CContainerUI::PageRight() {
-  SIZE pos = GetScrollPos();
-  RECT inner = GetInnerRect();
-  pos.cx += inner.right - inner.left;
-  SetScrollPos(pos);
+void CContainerUI::PageRight()
+{
+    SIZE pos = GetScrollPos();
+    RECT inner = GetInnerRect();
+    pos.cx += inner.right - inner.left;
+    SetScrollPos(pos);
 }
 
-void CContainerUI::HomeLeft() {
-  SIZE pos = GetScrollPos();
-  pos.cx = 0;
-  SetScrollPos(pos);
+void CContainerUI::HomeLeft()
+{
+    SIZE pos = GetScrollPos();
+    pos.cx = 0;
+    SetScrollPos(pos);
 }
 
-void CContainerUI::EndRight() {
-  SIZE pos = GetScrollPos();
-  pos.cx = GetScrollRange().cx;
-  SetScrollPos(pos);
+void CContainerUI::EndRight()
+{
+    SIZE pos = GetScrollPos();
+    pos.cx = GetScrollRange().cx;
+    SetScrollPos(pos);
 }
 
-void CContainerUI::SetScrollBarsEnabled(bool vertical, bool horizontal) {
-  auto setUp = [&](CScrollBarUI*& bar, bool wanted, bool isHorizontal) {
-    if (!wanted) {
-      delete bar;
-      bar = nullptr;
-      return;
+void CContainerUI::SetScrollBarsEnabled(bool vertical, bool horizontal)
+{
+    auto setUp = [&](CScrollBarUI*& bar, bool wanted, bool isHorizontal) {
+        if (!wanted) {
+            delete bar;
+            bar = nullptr;
+            return;
+        }
+        if (bar) return;
+        bar = new CScrollBarUI;
+        if (isHorizontal) bar->SetHorizontal(true);
+        bar->SetOwner(this);
+        bar->SetManager(m_pManager, nullptr, false);
+        if (m_pManager) {
+            const wchar_t* defaults = m_pManager->GetDefaultAttributeList(isHorizontal ? L"HScrollBar" : L"VScrollBar");
+            if (defaults) bar->ApplyAttributeList(defaults);
+        }
+    };
+    setUp(m_pVerticalScrollBar, vertical, false);
+    setUp(m_pHorizontalScrollBar, horizontal, true);
+    NeedUpdate();
+}
+
+CScrollBarUI* CContainerUI::GetVerticalScrollBar() const
+{
+    return m_pVerticalScrollBar;
+}
+CScrollBarUI* CContainerUI::GetHorizontalScrollBar() const
+{
+    return m_pHorizontalScrollBar;
+}
+
+void CContainerUI::LayoutScrollBars(RECT inner, int /*requiredWidth*/, int requiredHeight)
+{
+    if (m_pHorizontalScrollBar && m_pHorizontalScrollBar->IsVisible()) {
+        RECT bar = {inner.left, inner.bottom, inner.right, inner.bottom + m_pHorizontalScrollBar->GetFixedHeight()};
+        m_pHorizontalScrollBar->SetPos(bar);
     }
-    if (bar) return;
-    bar = new CScrollBarUI;
-    if (isHorizontal) bar->SetHorizontal(true);
-    bar->SetOwner(this);
-    bar->SetManager(m_pManager, nullptr, false);
-    if (m_pManager) {
-      const wchar_t* defaults = m_pManager->GetDefaultAttributeList(isHorizontal ? L"HScrollBar" : L"VScrollBar");
-      if (defaults) bar->ApplyAttributeList(defaults);
+    if (!m_pVerticalScrollBar) return;
+    int innerHeight = inner.bottom - inner.top;
+    int extra = requiredHeight - innerHeight;
+    if (extra > 0 && !m_pVerticalScrollBar->IsVisible()) {
+        // The content does not fit: show the bar and lay out again, narrower.
+        m_pVerticalScrollBar->SetVisible(true);
+        m_pVerticalScrollBar->SetScrollRange(extra);
+        m_pVerticalScrollBar->SetScrollPos(0);
+        m_bScrollProcess = true;
+        SetPos(m_rcItem);
+        m_bScrollProcess = false;
+        return;
     }
-  };
-  setUp(m_pVerticalScrollBar, vertical, false);
-  setUp(m_pHorizontalScrollBar, horizontal, true);
-  NeedUpdate();
-}
-
-CScrollBarUI* CContainerUI::GetVerticalScrollBar() const { return m_pVerticalScrollBar; }
-CScrollBarUI* CContainerUI::GetHorizontalScrollBar() const { return m_pHorizontalScrollBar; }
-
-void CContainerUI::LayoutScrollBars(RECT inner, int /*requiredWidth*/, int requiredHeight) {
-  if (m_pHorizontalScrollBar && m_pHorizontalScrollBar->IsVisible()) {
-    RECT bar = {inner.left, inner.bottom, inner.right, inner.bottom + m_pHorizontalScrollBar->GetFixedHeight()};
-    m_pHorizontalScrollBar->SetPos(bar);
-  }
-  if (!m_pVerticalScrollBar) return;
-  int innerHeight = inner.bottom - inner.top;
-  int extra = requiredHeight - innerHeight;
-  if (extra > 0 && !m_pVerticalScrollBar->IsVisible()) {
-    // The content does not fit: show the bar and lay out again, narrower.
-    m_pVerticalScrollBar->SetVisible(true);
-    m_pVerticalScrollBar->SetScrollRange(extra);
-    m_pVerticalScrollBar->SetScrollPos(0);
+    if (!m_pVerticalScrollBar->IsVisible()) return;
+    if (extra > 0 || m_bScrollProcess) {
+        RECT bar = {inner.right, inner.top, inner.right + m_pVerticalScrollBar->GetFixedWidth(), inner.bottom};
+        m_pVerticalScrollBar->SetPos(bar);
+        if (m_pVerticalScrollBar->GetScrollRange() == extra) return;
+        int oldPos = m_pVerticalScrollBar->GetScrollPos();
+        m_pVerticalScrollBar->SetScrollRange(extra < 0 ? -extra : extra);
+        if (m_pVerticalScrollBar->GetScrollRange() == 0) {
+            m_pVerticalScrollBar->SetVisible(false);
+            m_pVerticalScrollBar->SetScrollPos(0);
+        }
+        if (m_pVerticalScrollBar->GetScrollPos() >= oldPos) return;
+    } else {
+        m_pVerticalScrollBar->SetVisible(false);
+        m_pVerticalScrollBar->SetScrollPos(0);
+        m_pVerticalScrollBar->SetScrollRange(0);
+    }
     m_bScrollProcess = true;
     SetPos(m_rcItem);
     m_bScrollProcess = false;
-    return;
-  }
-  if (!m_pVerticalScrollBar->IsVisible()) return;
-  if (extra > 0 || m_bScrollProcess) {
-    RECT bar = {inner.right, inner.top, inner.right + m_pVerticalScrollBar->GetFixedWidth(), inner.bottom};
-    m_pVerticalScrollBar->SetPos(bar);
-    if (m_pVerticalScrollBar->GetScrollRange() == extra) return;
-    int oldPos = m_pVerticalScrollBar->GetScrollPos();
-    m_pVerticalScrollBar->SetScrollRange(extra < 0 ? -extra : extra);
-    if (m_pVerticalScrollBar->GetScrollRange() == 0) {
-      m_pVerticalScrollBar->SetVisible(false);
-      m_pVerticalScrollBar->SetScrollPos(0);
-    }
-    if (m_pVerticalScrollBar->GetScrollPos() >= oldPos) return;
-  } else {
-    m_pVerticalScrollBar->SetVisible(false);
-    m_pVerticalScrollBar->SetScrollPos(0);
-    m_pVerticalScrollBar->SetScrollRange(0);
-  }
-  m_bScrollProcess = true;
-  SetPos(m_rcItem);
-  m_bScrollProcess = false;
 }
 
-void CContainerUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
-  if (!name || !value) return;
-  if (wcscmp(name, L"inset") == 0) {
-    SetInset(ParseRect(value));
-  } else if (wcscmp(name, L"childpadding") == 0) {
-    SetChildPadding(ParseInt(value));
-  } else if (wcscmp(name, L"mousechild") == 0) {
-    SetMouseChildEnabled(ParseBool(value));
-  } else if (wcscmp(name, L"vscrollbar") == 0) {
-    SetScrollBarsEnabled(ParseBool(value), m_pHorizontalScrollBar != nullptr);
-  } else if (wcscmp(name, L"hscrollbar") == 0) {
-    SetScrollBarsEnabled(m_pVerticalScrollBar != nullptr, ParseBool(value));
-  } else if (wcscmp(name, L"vscrollbarstyle") == 0) {
-    if (!m_pVerticalScrollBar) SetScrollBarsEnabled(true, m_pHorizontalScrollBar != nullptr);
-    m_pVerticalScrollBar->ApplyAttributeList(value);
-  } else if (wcscmp(name, L"hscrollbarstyle") == 0) {
-    if (!m_pHorizontalScrollBar) SetScrollBarsEnabled(m_pVerticalScrollBar != nullptr, true);
-    m_pHorizontalScrollBar->ApplyAttributeList(value);
-  } else {
-    CControlUI::SetAttribute(name, value);
-  }
-}
-
-void CContainerUI::Paint(HDC dc, const RECT& paint) {
-  RECT temp;
-  if (!IntersectRect(&temp, &paint, &m_rcItem)) return;
-  CRenderClip clip;
-  CRenderClip::GenerateClip(dc, temp, clip);
-  CControlUI::Paint(dc, paint);
-  if (!m_items.IsEmpty()) {
-    RECT inner = GetInnerRect();
-    if (IntersectRect(&temp, &paint, &inner)) {
-      CRenderClip childClip;
-      CRenderClip::GenerateClip(dc, temp, childClip);
-      for (int i = 0; i < m_items.GetSize(); ++i) {
-        CControlUI* child = GetItemAt(i);
-        if (!child->IsVisible()) continue;
-        RECT childPos = child->GetPos();
-        if (!IntersectRect(&temp, &paint, &childPos)) continue;
-        if (child->IsFloat()) {
-          if (!IntersectRect(&temp, &m_rcItem, &childPos)) continue;
-          CRenderClip::UseOldClipBegin(dc, childClip);
-          child->Paint(dc, paint);
-          CRenderClip::UseOldClipEnd(dc, childClip);
-        } else {
-          if (!IntersectRect(&temp, &inner, &childPos)) continue;
-          child->Paint(dc, paint);
-        }
-      }
+void CContainerUI::SetAttribute(const wchar_t* name, const wchar_t* value)
+{
+    if (!name || !value) return;
+    if (wcscmp(name, L"inset") == 0) {
+        SetInset(ParseRect(value));
+    } else if (wcscmp(name, L"childpadding") == 0) {
+        SetChildPadding(ParseInt(value));
+    } else if (wcscmp(name, L"mousechild") == 0) {
+        SetMouseChildEnabled(ParseBool(value));
+    } else if (wcscmp(name, L"vscrollbar") == 0) {
+        SetScrollBarsEnabled(ParseBool(value), m_pHorizontalScrollBar != nullptr);
+    } else if (wcscmp(name, L"hscrollbar") == 0) {
+        SetScrollBarsEnabled(m_pVerticalScrollBar != nullptr, ParseBool(value));
+    } else if (wcscmp(name, L"vscrollbarstyle") == 0) {
+        if (!m_pVerticalScrollBar) SetScrollBarsEnabled(true, m_pHorizontalScrollBar != nullptr);
+        m_pVerticalScrollBar->ApplyAttributeList(value);
+    } else if (wcscmp(name, L"hscrollbarstyle") == 0) {
+        if (!m_pHorizontalScrollBar) SetScrollBarsEnabled(m_pVerticalScrollBar != nullptr, true);
+        m_pHorizontalScrollBar->ApplyAttributeList(value);
     } else {
-      for (int i = 0; i < m_items.GetSize(); ++i) {
-        CControlUI* child = GetItemAt(i);
-        if (!child->IsVisible() || !child->IsFloat()) continue;
-        RECT childPos = child->GetPos();
-        if (!IntersectRect(&temp, &paint, &childPos)) continue;
-        if (!IntersectRect(&temp, &m_rcItem, &childPos)) continue;
-        child->Paint(dc, paint);
-      }
+        CControlUI::SetAttribute(name, value);
     }
-  }
-  for (CScrollBarUI* bar : {m_pVerticalScrollBar, m_pHorizontalScrollBar}) {
-    if (!bar || !bar->IsVisible()) continue;
-    RECT barPos = bar->GetPos();
-    if (IntersectRect(&temp, &paint, &barPos)) bar->Paint(dc, paint);
-  }
+}
+
+void CContainerUI::Paint(HDC dc, const RECT& paint)
+{
+    RECT temp;
+    if (!IntersectRect(&temp, &paint, &m_rcItem)) return;
+    CRenderClip clip;
+    CRenderClip::GenerateClip(dc, temp, clip);
+    CControlUI::Paint(dc, paint);
+    if (!m_items.IsEmpty()) {
+        RECT inner = GetInnerRect();
+        if (IntersectRect(&temp, &paint, &inner)) {
+            CRenderClip childClip;
+            CRenderClip::GenerateClip(dc, temp, childClip);
+            for (int i = 0; i < m_items.GetSize(); ++i) {
+                CControlUI* child = GetItemAt(i);
+                if (!child->IsVisible()) continue;
+                RECT childPos = child->GetPos();
+                if (!IntersectRect(&temp, &paint, &childPos)) continue;
+                if (child->IsFloat()) {
+                    if (!IntersectRect(&temp, &m_rcItem, &childPos)) continue;
+                    CRenderClip::UseOldClipBegin(dc, childClip);
+                    child->Paint(dc, paint);
+                    CRenderClip::UseOldClipEnd(dc, childClip);
+                } else {
+                    if (!IntersectRect(&temp, &inner, &childPos)) continue;
+                    child->Paint(dc, paint);
+                }
+            }
+        } else {
+            for (int i = 0; i < m_items.GetSize(); ++i) {
+                CControlUI* child = GetItemAt(i);
+                if (!child->IsVisible() || !child->IsFloat()) continue;
+                RECT childPos = child->GetPos();
+                if (!IntersectRect(&temp, &paint, &childPos)) continue;
+                if (!IntersectRect(&temp, &m_rcItem, &childPos)) continue;
+                child->Paint(dc, paint);
+            }
+        }
+    }
+    for (CScrollBarUI* bar : {m_pVerticalScrollBar, m_pHorizontalScrollBar}) {
+        if (!bar || !bar->IsVisible()) continue;
+        RECT barPos = bar->GetPos();
+        if (IntersectRect(&temp, &paint, &barPos)) bar->Paint(dc, paint);
+    }
 }
 
 }  // namespace SkinUI

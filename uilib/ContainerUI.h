@@ -13,97 +13,97 @@ namespace SkinUI {
 class CScrollBarUI;
 
 class IContainerUI {
- public:
-  virtual CControlUI* GetItemAt(int index) const = 0;
-  virtual int GetItemIndex(CControlUI* control) const = 0;
-  virtual bool SetItemIndex(CControlUI* control, int index) = 0;
-  virtual int GetCount() const = 0;
-  virtual bool Add(CControlUI* control) = 0;
-  virtual bool AddAt(CControlUI* control, int index) = 0;
-  virtual bool Remove(CControlUI* control) = 0;
-  virtual bool RemoveAt(int index) = 0;
-  virtual void RemoveAll() = 0;
+public:
+    virtual CControlUI* GetItemAt(int index) const = 0;
+    virtual int GetItemIndex(CControlUI* control) const = 0;
+    virtual bool SetItemIndex(CControlUI* control, int index) = 0;
+    virtual int GetCount() const = 0;
+    virtual bool Add(CControlUI* control) = 0;
+    virtual bool AddAt(CControlUI* control, int index) = 0;
+    virtual bool Remove(CControlUI* control) = 0;
+    virtual bool RemoveAt(int index) = 0;
+    virtual void RemoveAll() = 0;
 
- protected:
-  ~IContainerUI() = default;
+protected:
+    ~IContainerUI() = default;
 };
 
 class CContainerUI : public CControlUI, public IContainerUI {
- public:
-  CContainerUI();
-  ~CContainerUI() override;
+public:
+    CContainerUI();
+    ~CContainerUI() override;
 
-  const wchar_t* GetClassName() const override;
-  LPVOID GetInterfaceByName(const wchar_t* name) override;
+    const wchar_t* GetClassName() const override;
+    LPVOID GetInterfaceByName(const wchar_t* name) override;
 
-  CControlUI* GetItemAt(int index) const override;
-  int GetItemIndex(CControlUI* control) const override;
-  bool SetItemIndex(CControlUI* control, int index) override;
-  int GetCount() const override;
-  bool Add(CControlUI* control) override;
-  bool AddAt(CControlUI* control, int index) override;
-  bool Remove(CControlUI* control) override;
-  bool RemoveAt(int index) override;
-  void RemoveAll() override;
+    CControlUI* GetItemAt(int index) const override;
+    int GetItemIndex(CControlUI* control) const override;
+    bool SetItemIndex(CControlUI* control, int index) override;
+    int GetCount() const override;
+    bool Add(CControlUI* control) override;
+    bool AddAt(CControlUI* control, int index) override;
+    bool Remove(CControlUI* control) override;
+    bool RemoveAt(int index) override;
+    void RemoveAll() override;
 
-  void DoEvent(TEventMsgUI& event) { OnEvent(event); }
-  void SetVisible(bool visible = true) override;
-  void SetInheritedVisible(bool visible = true) override;
-  void SetMouseEnabled(bool enabled = true) override;
-  void SetManager(CWindowManagerUI* manager, CControlUI* parent, bool init = true) override;
-  void SetPos(RECT rc) override;
-  CControlUI* SearchControl(FINDCONTROLPROC proc, LPVOID data, UINT flags) override;
-  void OnEvent(TEventMsgUI& event) override;
-  void SetAttribute(const wchar_t* name, const wchar_t* value) override;
-  void Paint(HDC dc, const RECT& paint) override;
+    void DoEvent(TEventMsgUI& event) { OnEvent(event); }
+    void SetVisible(bool visible = true) override;
+    void SetInheritedVisible(bool visible = true) override;
+    void SetMouseEnabled(bool enabled = true) override;
+    void SetManager(CWindowManagerUI* manager, CControlUI* parent, bool init = true) override;
+    void SetPos(RECT rc) override;
+    CControlUI* SearchControl(FINDCONTROLPROC proc, LPVOID data, UINT flags) override;
+    void OnEvent(TEventMsgUI& event) override;
+    void SetAttribute(const wchar_t* name, const wchar_t* value) override;
+    void Paint(HDC dc, const RECT& paint) override;
 
-  virtual RECT GetInset() const;
-  virtual void SetInset(RECT inset);
-  virtual int GetChildPadding() const;
-  virtual void SetChildPadding(int padding);
-  virtual bool IsDeleteOnRemove() const;
-  virtual void SetDeleteOnRemove(bool remove);
-  virtual bool IsDeferredDelete() const;
-  virtual void SetDeferredDelete(bool deferred);
-  virtual bool IsMouseChildEnabled() const;
-  virtual void SetMouseChildEnabled(bool enabled = true);
-  virtual int FindSelectableChild(int index, bool forward = true) const;
-  virtual SIZE GetScrollPos() const;
-  virtual SIZE GetScrollRange() const;
-  virtual void SetScrollPos(SIZE pos);
-  virtual void LineUp();
-  virtual void LineDown();
-  virtual void PageUp();
-  virtual void PageDown();
-  virtual void HomeUp();
-  virtual void EndDown();
-  virtual void LineLeft();
-  virtual void LineRight();
-  virtual void PageLeft();
-  virtual void PageRight();
-  virtual void HomeLeft();
-  virtual void EndRight();
-  virtual void SetScrollBarsEnabled(bool vertical = true, bool horizontal = false);
-  virtual CScrollBarUI* GetVerticalScrollBar() const;
-  virtual CScrollBarUI* GetHorizontalScrollBar() const;
-  virtual void PlaceFloatingChild(int index);
-  virtual void LayoutScrollBars(RECT inner, int requiredWidth, int requiredHeight);
+    virtual RECT GetInset() const;
+    virtual void SetInset(RECT inset);
+    virtual int GetChildPadding() const;
+    virtual void SetChildPadding(int padding);
+    virtual bool IsDeleteOnRemove() const;
+    virtual void SetDeleteOnRemove(bool remove);
+    virtual bool IsDeferredDelete() const;
+    virtual void SetDeferredDelete(bool deferred);
+    virtual bool IsMouseChildEnabled() const;
+    virtual void SetMouseChildEnabled(bool enabled = true);
+    virtual int FindSelectableChild(int index, bool forward = true) const;
+    virtual SIZE GetScrollPos() const;
+    virtual SIZE GetScrollRange() const;
+    virtual void SetScrollPos(SIZE pos);
+    virtual void LineUp();
+    virtual void LineDown();
+    virtual void PageUp();
+    virtual void PageDown();
+    virtual void HomeUp();
+    virtual void EndDown();
+    virtual void LineLeft();
+    virtual void LineRight();
+    virtual void PageLeft();
+    virtual void PageRight();
+    virtual void HomeLeft();
+    virtual void EndRight();
+    virtual void SetScrollBarsEnabled(bool vertical = true, bool horizontal = false);
+    virtual CScrollBarUI* GetVerticalScrollBar() const;
+    virtual CScrollBarUI* GetHorizontalScrollBar() const;
+    virtual void PlaceFloatingChild(int index);
+    virtual void LayoutScrollBars(RECT inner, int requiredWidth, int requiredHeight);
 
-  // Position minus inset and visible scroll bars.
-  RECT GetInnerRect() const;
+    // Position minus inset and visible scroll bars.
+    RECT GetInnerRect() const;
 
- protected:
-  void deleteChild(CControlUI* control);
+protected:
+    void deleteChild(CControlUI* control);
 
-  CPtrArrayUI m_items;
-  RECT m_rcInset{0, 0, 0, 0};
-  int m_iChildPadding = 0;
-  bool m_bAutoDestroy = true;
-  bool m_bDelayedDestroy = true;
-  bool m_bMouseChildEnabled = true;
-  bool m_bScrollProcess = false;
-  CScrollBarUI* m_pVerticalScrollBar = nullptr;
-  CScrollBarUI* m_pHorizontalScrollBar = nullptr;
+    CPtrArrayUI m_items;
+    RECT m_rcInset{0, 0, 0, 0};
+    int m_iChildPadding = 0;
+    bool m_bAutoDestroy = true;
+    bool m_bDelayedDestroy = true;
+    bool m_bMouseChildEnabled = true;
+    bool m_bScrollProcess = false;
+    CScrollBarUI* m_pVerticalScrollBar = nullptr;
+    CScrollBarUI* m_pHorizontalScrollBar = nullptr;
 };
 
 }  // namespace SkinUI

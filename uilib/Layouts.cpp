@@ -13,502 +13,569 @@ using namespace detail;
 
 namespace {
 
-int clampTo(int value, int low, int high) { return std::max(low, std::min(value, high)); }
+int clampTo(int value, int low, int high)
+{
+    return std::max(low, std::min(value, high));
+}
 
 }  // namespace
 
 // --- separator of the line layouts ---
 
-RECT CLineLayoutUI::GetThumbRect(bool useNew) const {
-  RECT rc = useNew ? m_rcNewPos : m_rcItem;
-  if (m_iSepSize == 0) return RECT{0, 0, 0, 0};
-  int size = m_iSepSize < 0 ? -m_iSepSize : m_iSepSize;
-  if (m_bVertical) {
-    if (m_iSepSize > 0) return RECT{rc.left, std::max(rc.bottom - size, rc.top), rc.right, rc.bottom};
-    return RECT{rc.left, rc.top, rc.right, std::min(rc.top + size, rc.bottom)};
-  }
-  if (m_iSepSize > 0) return RECT{std::max(rc.right - size, rc.left), rc.top, rc.right, rc.bottom};
-  return RECT{rc.left, rc.top, std::min(rc.left + size, rc.right), rc.bottom};
-}
-
-UINT CLineLayoutUI::GetInputFlags() const {
-  if (IsEnabled() && m_iSepSize != 0) return UIFLAG_SETCURSOR;
-  return CContainerUI::GetInputFlags();
-}
-
-void CLineLayoutUI::SetSepSize(int size) {
-  m_iSepSize = size;
-  NeedUpdate();
-}
-
-void CLineLayoutUI::SetSepImmMode(bool immediate) {
-  if (m_bImmMode == immediate) return;
-  if ((m_uButtonState & 0x40) && !m_bImmMode && m_pManager) m_pManager->RemovePostPaint(this);
-  m_bImmMode = immediate;
-}
-
-void CLineLayoutUI::OnEvent(TEventMsgUI& event) {
-  if (m_iSepSize != 0) {
-    RECT thumb = GetThumbRect(false);
-    if (event.Type == UIEVENT_BUTTONDOWN && IsEnabled() && PtInRect(&thumb, event.ptMouse)) {
-      m_uButtonState |= 0x40;
-      ptLastMouse = event.ptMouse;
-      m_rcNewPos = m_rcItem;
-      if (!m_bImmMode && m_pManager) m_pManager->AddPostPaint(this);
-      return;
+RECT CLineLayoutUI::GetThumbRect(bool useNew) const
+{
+    RECT rc = useNew ? m_rcNewPos : m_rcItem;
+    if (m_iSepSize == 0) return RECT{0, 0, 0, 0};
+    int size = m_iSepSize < 0 ? -m_iSepSize : m_iSepSize;
+    if (m_bVertical) {
+        if (m_iSepSize > 0) return RECT{rc.left, std::max(rc.bottom - size, rc.top), rc.right, rc.bottom};
+        return RECT{rc.left, rc.top, rc.right, std::min(rc.top + size, rc.bottom)};
     }
-    if (event.Type == UIEVENT_BUTTONUP && (m_uButtonState & 0x40)) {
-      m_uButtonState &= ~0x40;
-      m_rcItem = m_rcNewPos;
-      if (!m_bImmMode && m_pManager) m_pManager->RemovePostPaint(this);
-      NeedParentUpdate();
-      return;
-    }
-    if (event.Type == UIEVENT_MOUSEMOVE && (m_uButtonState & 0x40)) {
-      LONG delta = m_bVertical ? event.ptMouse.y - ptLastMouse.y : event.ptMouse.x - ptLastMouse.x;
-      RECT rc = m_rcNewPos;
-      bool trailing = m_iSepSize > 0;
-      LONG& edge = m_bVertical ? (trailing ? rc.bottom : rc.top) : (trailing ? rc.right : rc.left);
-      LONG point = m_bVertical ? event.ptMouse.y : event.ptMouse.x;
-      // Follow only while the cursor is beyond the edge in the direction of
-      // motion. The last point moves with every event, so a cursor that went
-      // past a limit takes the edge along again as soon as it comes back.
-      bool follows = (delta > 0 && point > edge) || (delta < 0 && point < edge);
-      ptLastMouse = event.ptMouse;
-      if (follows) {
-        // The edge moves with the cursor but never past it.
-        LONG toCursor = point - edge;
-        edge += delta > 0 ? std::min(delta, toCursor) : std::max(delta, toCursor);
-        int size = m_bVertical ? rc.bottom - rc.top : rc.right - rc.left;
-        int low = m_bVertical ? GetMinHeight() : GetMinWidth();
-        int high = m_bVertical ? GetMaxHeight() : GetMaxWidth();
-        int current = m_bVertical ? m_rcNewPos.bottom - m_rcNewPos.top : m_rcNewPos.right - m_rcNewPos.left;
-        if (size < low || size > high) {
-          // Pushing further past the limit already reached changes nothing.
-          if ((size < low && current == low) || (size > high && current == high)) return;
-          size = clampTo(size, low, high);
-          if (trailing) edge = (m_bVertical ? rc.top : rc.left) + size;
-          else edge = (m_bVertical ? rc.bottom : rc.right) - size;
+    if (m_iSepSize > 0) return RECT{std::max(rc.right - size, rc.left), rc.top, rc.right, rc.bottom};
+    return RECT{rc.left, rc.top, std::min(rc.left + size, rc.right), rc.bottom};
+}
+
+UINT CLineLayoutUI::GetInputFlags() const
+{
+    if (IsEnabled() && m_iSepSize != 0) return UIFLAG_SETCURSOR;
+    return CContainerUI::GetInputFlags();
+}
+
+void CLineLayoutUI::SetSepSize(int size)
+{
+    m_iSepSize = size;
+    NeedUpdate();
+}
+
+void CLineLayoutUI::SetSepImmMode(bool immediate)
+{
+    if (m_bImmMode == immediate) return;
+    if ((m_uButtonState & 0x40) && !m_bImmMode && m_pManager) m_pManager->RemovePostPaint(this);
+    m_bImmMode = immediate;
+}
+
+void CLineLayoutUI::OnEvent(TEventMsgUI& event)
+{
+    if (m_iSepSize != 0) {
+        RECT thumb = GetThumbRect(false);
+        if (event.Type == UIEVENT_BUTTONDOWN && IsEnabled() && PtInRect(&thumb, event.ptMouse)) {
+            m_uButtonState |= 0x40;
+            ptLastMouse = event.ptMouse;
+            m_rcNewPos = m_rcItem;
+            if (!m_bImmMode && m_pManager) m_pManager->AddPostPaint(this);
+            return;
         }
-        RECT oldThumb = GetThumbRect(true);
-        m_rcNewPos = rc;
-        if (m_bVertical) m_cxyFixed.cy = rc.bottom - rc.top;
-        else m_cxyFixed.cx = rc.right - rc.left;
-        if (m_bImmMode) {
-          m_rcItem = m_rcNewPos;
-          NeedParentUpdate();
-        } else if (m_pManager) {
-          RECT newThumb = GetThumbRect(true);
-          m_pManager->Invalidate(oldThumb);
-          m_pManager->Invalidate(newThumb);
+        if (event.Type == UIEVENT_BUTTONUP && (m_uButtonState & 0x40)) {
+            m_uButtonState &= ~0x40;
+            m_rcItem = m_rcNewPos;
+            if (!m_bImmMode && m_pManager) m_pManager->RemovePostPaint(this);
+            NeedParentUpdate();
+            return;
         }
-      }
-      return;
+        if (event.Type == UIEVENT_MOUSEMOVE && (m_uButtonState & 0x40)) {
+            LONG delta = m_bVertical ? event.ptMouse.y - ptLastMouse.y : event.ptMouse.x - ptLastMouse.x;
+            RECT rc = m_rcNewPos;
+            bool trailing = m_iSepSize > 0;
+            LONG& edge = m_bVertical ? (trailing ? rc.bottom : rc.top) : (trailing ? rc.right : rc.left);
+            LONG point = m_bVertical ? event.ptMouse.y : event.ptMouse.x;
+            // Follow only while the cursor is beyond the edge in the direction of
+            // motion. The last point moves with every event, so a cursor that went
+            // past a limit takes the edge along again as soon as it comes back.
+            bool follows = (delta > 0 && point > edge) || (delta < 0 && point < edge);
+            ptLastMouse = event.ptMouse;
+            if (follows) {
+                // The edge moves with the cursor but never past it.
+                LONG toCursor = point - edge;
+                edge += delta > 0 ? std::min(delta, toCursor) : std::max(delta, toCursor);
+                int size = m_bVertical ? rc.bottom - rc.top : rc.right - rc.left;
+                int low = m_bVertical ? GetMinHeight() : GetMinWidth();
+                int high = m_bVertical ? GetMaxHeight() : GetMaxWidth();
+                int current = m_bVertical ? m_rcNewPos.bottom - m_rcNewPos.top : m_rcNewPos.right - m_rcNewPos.left;
+                if (size < low || size > high) {
+                    // Pushing further past the limit already reached changes nothing.
+                    if ((size < low && current == low) || (size > high && current == high)) return;
+                    size = clampTo(size, low, high);
+                    if (trailing)
+                        edge = (m_bVertical ? rc.top : rc.left) + size;
+                    else
+                        edge = (m_bVertical ? rc.bottom : rc.right) - size;
+                }
+                RECT oldThumb = GetThumbRect(true);
+                m_rcNewPos = rc;
+                if (m_bVertical)
+                    m_cxyFixed.cy = rc.bottom - rc.top;
+                else
+                    m_cxyFixed.cx = rc.right - rc.left;
+                if (m_bImmMode) {
+                    m_rcItem = m_rcNewPos;
+                    NeedParentUpdate();
+                } else if (m_pManager) {
+                    RECT newThumb = GetThumbRect(true);
+                    m_pManager->Invalidate(oldThumb);
+                    m_pManager->Invalidate(newThumb);
+                }
+            }
+            return;
+        }
+        if (event.Type == UIEVENT_SETCURSOR && IsEnabled() && PtInRect(&thumb, event.ptMouse)) {
+            ::SetCursor(::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(m_bVertical ? IDC_SIZENS : IDC_SIZEWE)));
+            return;
+        }
     }
-    if (event.Type == UIEVENT_SETCURSOR && IsEnabled() && PtInRect(&thumb, event.ptMouse)) {
-      ::SetCursor(::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(m_bVertical ? IDC_SIZENS : IDC_SIZEWE)));
-      return;
-    }
-  }
-  CContainerUI::OnEvent(event);
+    CContainerUI::OnEvent(event);
 }
 
-void CLineLayoutUI::PaintAfter(HDC dc, const RECT&) {
-  if ((m_uButtonState & 0x40) && !m_bImmMode) {
-    RECT thumb = GetThumbRect(true);
-    CRenderKit::DrawColor(dc, thumb, 0xAA000000);
-  }
+void CLineLayoutUI::PaintAfter(HDC dc, const RECT&)
+{
+    if ((m_uButtonState & 0x40) && !m_bImmMode) {
+        RECT thumb = GetThumbRect(true);
+        CRenderKit::DrawColor(dc, thumb, 0xAA000000);
+    }
 }
 
 // --- vertical ---
 
-const wchar_t* CVerticalLayoutUI::GetClassName() const { return L"VerticalLayoutUI"; }
-
-LPVOID CVerticalLayoutUI::GetInterfaceByName(const wchar_t* name) {
-  if (name && wcscmp(name, L"VerticalLayout") == 0) return this;
-  return CContainerUI::GetInterfaceByName(name);
+const wchar_t* CVerticalLayoutUI::GetClassName() const
+{
+    return L"VerticalLayoutUI";
 }
 
-void CVerticalLayoutUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
-  if (!name || !value) return;
-  if (wcscmp(name, L"sepheight") == 0) SetSepSize(ParseInt(value));
-  else if (wcscmp(name, L"sepimm") == 0) SetSepImmMode(ParseBool(value));
-  else CContainerUI::SetAttribute(name, value);
+LPVOID CVerticalLayoutUI::GetInterfaceByName(const wchar_t* name)
+{
+    if (name && wcscmp(name, L"VerticalLayout") == 0) return this;
+    return CContainerUI::GetInterfaceByName(name);
 }
 
-void CVerticalLayoutUI::SetPos(RECT rc) {
-  CControlUI::SetPos(rc);
-  rc = GetInnerRect();
-  if (m_items.IsEmpty()) {
-    LayoutScrollBars(rc, 0, 0);
-    return;
-  }
-  SIZE available = {rc.right - rc.left, rc.bottom - rc.top};
-  if (m_pHorizontalScrollBar && m_pHorizontalScrollBar->IsVisible())
-    available.cx += m_pHorizontalScrollBar->GetScrollRange();
+void CVerticalLayoutUI::SetAttribute(const wchar_t* name, const wchar_t* value)
+{
+    if (!name || !value) return;
+    if (wcscmp(name, L"sepheight") == 0)
+        SetSepSize(ParseInt(value));
+    else if (wcscmp(name, L"sepimm") == 0)
+        SetSepImmMode(ParseBool(value));
+    else
+        CContainerUI::SetAttribute(name, value);
+}
 
-  int stretching = 0, fixedTotal = 0, counted = 0;
-  for (int i = 0; i < m_items.GetSize(); ++i) {
-    CControlUI* child = GetItemAt(i);
-    if (!child->IsVisible() || child->IsFloat()) continue;
-    SIZE size = child->MeasureSize(available);
-    RECT padding = child->GetPadding();
-    if (size.cy == 0) {
-      ++stretching;
-    } else {
-      size.cy = clampTo(size.cy, child->GetMinHeight(), child->GetMaxHeight());
-      fixedTotal += size.cy;
+void CVerticalLayoutUI::SetPos(RECT rc)
+{
+    CControlUI::SetPos(rc);
+    rc = GetInnerRect();
+    if (m_items.IsEmpty()) {
+        LayoutScrollBars(rc, 0, 0);
+        return;
     }
-    fixedTotal += padding.top + padding.bottom;
-    ++counted;
-  }
-  fixedTotal += (counted - 1) * m_iChildPadding;
-  int stretchHeight = stretching > 0 ? std::max(0, static_cast<int>(available.cy - fixedTotal) / stretching) : 0;
+    SIZE available = {rc.right - rc.left, rc.bottom - rc.top};
+    if (m_pHorizontalScrollBar && m_pHorizontalScrollBar->IsVisible())
+        available.cx += m_pHorizontalScrollBar->GetScrollRange();
 
-  SIZE scroll = GetScrollPos();
-  int y = rc.top - scroll.cy;
-  int x = rc.left - scroll.cx;
-  int remaining = available.cy;
-  int stretchSeen = 0, required = 0, fixedLeft = fixedTotal, placed = 0;
-  for (int i = 0; i < m_items.GetSize(); ++i) {
-    CControlUI* child = GetItemAt(i);
-    if (!child->IsVisible()) continue;
-    if (child->IsFloat()) {
-      PlaceFloatingChild(i);
-      continue;
+    int stretching = 0, fixedTotal = 0, counted = 0;
+    for (int i = 0; i < m_items.GetSize(); ++i) {
+        CControlUI* child = GetItemAt(i);
+        if (!child->IsVisible() || child->IsFloat()) continue;
+        SIZE size = child->MeasureSize(available);
+        RECT padding = child->GetPadding();
+        if (size.cy == 0) {
+            ++stretching;
+        } else {
+            size.cy = clampTo(size.cy, child->GetMinHeight(), child->GetMaxHeight());
+            fixedTotal += size.cy;
+        }
+        fixedTotal += padding.top + padding.bottom;
+        ++counted;
     }
-    RECT padding = child->GetPadding();
-    remaining -= padding.top;
-    // What is left of the fixed total belongs to the children still to come.
-    fixedLeft -= padding.top + padding.bottom + (placed++ > 0 ? m_iChildPadding : 0);
-    SIZE size = child->MeasureSize(SIZE{available.cx, remaining});
-    if (size.cy == 0) {
-      ++stretchSeen;
-      size.cy = stretchHeight;
-      if (stretchSeen == stretching) size.cy = std::max(0, static_cast<int>(remaining - padding.bottom - fixedLeft));
-      size.cy = clampTo(size.cy, child->GetMinHeight(), child->GetMaxHeight());
-    } else {
-      size.cy = clampTo(size.cy, child->GetMinHeight(), child->GetMaxHeight());
-      fixedLeft -= size.cy;
+    fixedTotal += (counted - 1) * m_iChildPadding;
+    int stretchHeight = stretching > 0 ? std::max(0, static_cast<int>(available.cy - fixedTotal) / stretching) : 0;
+
+    SIZE scroll = GetScrollPos();
+    int y = rc.top - scroll.cy;
+    int x = rc.left - scroll.cx;
+    int remaining = available.cy;
+    int stretchSeen = 0, required = 0, fixedLeft = fixedTotal, placed = 0;
+    for (int i = 0; i < m_items.GetSize(); ++i) {
+        CControlUI* child = GetItemAt(i);
+        if (!child->IsVisible()) continue;
+        if (child->IsFloat()) {
+            PlaceFloatingChild(i);
+            continue;
+        }
+        RECT padding = child->GetPadding();
+        remaining -= padding.top;
+        // What is left of the fixed total belongs to the children still to come.
+        fixedLeft -= padding.top + padding.bottom + (placed++ > 0 ? m_iChildPadding : 0);
+        SIZE size = child->MeasureSize(SIZE{available.cx, remaining});
+        if (size.cy == 0) {
+            ++stretchSeen;
+            size.cy = stretchHeight;
+            if (stretchSeen == stretching)
+                size.cy = std::max(0, static_cast<int>(remaining - padding.bottom - fixedLeft));
+            size.cy = clampTo(size.cy, child->GetMinHeight(), child->GetMaxHeight());
+        } else {
+            size.cy = clampTo(size.cy, child->GetMinHeight(), child->GetMaxHeight());
+            fixedLeft -= size.cy;
+        }
+        size.cx = child->GetFixedWidth();
+        if (size.cx == 0) size.cx = available.cx - padding.left - padding.right;
+        size.cx = clampTo(std::max(0L, size.cx), child->GetMinWidth(), child->GetMaxWidth());
+        RECT childRect = {
+            x + padding.left, y + padding.top, x + padding.left + size.cx, y + padding.top + size.cy + padding.bottom};
+        child->SetPos(childRect);
+        y += padding.top + size.cy + padding.bottom + m_iChildPadding;
+        required += padding.top + size.cy + padding.bottom;
+        remaining -= size.cy + padding.bottom + m_iChildPadding;
     }
-    size.cx = child->GetFixedWidth();
-    if (size.cx == 0) size.cx = available.cx - padding.left - padding.right;
-    size.cx = clampTo(std::max(0L, size.cx), child->GetMinWidth(), child->GetMaxWidth());
-    RECT childRect = {x + padding.left, y + padding.top, x + padding.left + size.cx,
-                      y + padding.top + size.cy + padding.bottom};
-    child->SetPos(childRect);
-    y += padding.top + size.cy + padding.bottom + m_iChildPadding;
-    required += padding.top + size.cy + padding.bottom;
-    remaining -= size.cy + padding.bottom + m_iChildPadding;
-  }
-  required += (counted - 1) * m_iChildPadding;
-  LayoutScrollBars(rc, 0, required);
+    required += (counted - 1) * m_iChildPadding;
+    LayoutScrollBars(rc, 0, required);
 }
 
 // --- horizontal ---
 
-const wchar_t* CHorizontalLayoutUI::GetClassName() const { return L"HorizontalLayoutUI"; }
-
-LPVOID CHorizontalLayoutUI::GetInterfaceByName(const wchar_t* name) {
-  if (name && wcscmp(name, L"HorizontalLayout") == 0) return this;
-  return CContainerUI::GetInterfaceByName(name);
+const wchar_t* CHorizontalLayoutUI::GetClassName() const
+{
+    return L"HorizontalLayoutUI";
 }
 
-void CHorizontalLayoutUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
-  if (!name || !value) return;
-  if (wcscmp(name, L"sepwidth") == 0) SetSepSize(ParseInt(value));
-  else if (wcscmp(name, L"sepimm") == 0) SetSepImmMode(ParseBool(value));
-  else CContainerUI::SetAttribute(name, value);
+LPVOID CHorizontalLayoutUI::GetInterfaceByName(const wchar_t* name)
+{
+    if (name && wcscmp(name, L"HorizontalLayout") == 0) return this;
+    return CContainerUI::GetInterfaceByName(name);
 }
 
-void CHorizontalLayoutUI::SetPos(RECT rc) {
-  CControlUI::SetPos(rc);
-  rc = GetInnerRect();
-  if (m_items.IsEmpty()) {
-    LayoutScrollBars(rc, 0, 0);
-    return;
-  }
-  SIZE available = {rc.right - rc.left, rc.bottom - rc.top};
-  if (m_pHorizontalScrollBar && m_pHorizontalScrollBar->IsVisible())
-    available.cx += m_pHorizontalScrollBar->GetScrollRange();
+void CHorizontalLayoutUI::SetAttribute(const wchar_t* name, const wchar_t* value)
+{
+    if (!name || !value) return;
+    if (wcscmp(name, L"sepwidth") == 0)
+        SetSepSize(ParseInt(value));
+    else if (wcscmp(name, L"sepimm") == 0)
+        SetSepImmMode(ParseBool(value));
+    else
+        CContainerUI::SetAttribute(name, value);
+}
 
-  int stretching = 0, fixedTotal = 0, counted = 0;
-  for (int i = 0; i < m_items.GetSize(); ++i) {
-    CControlUI* child = GetItemAt(i);
-    if (!child->IsVisible() || child->IsFloat()) continue;
-    SIZE size = child->MeasureSize(available);
-    RECT padding = child->GetPadding();
-    if (size.cx == 0) {
-      ++stretching;
-    } else {
-      size.cx = clampTo(size.cx, child->GetMinWidth(), child->GetMaxWidth());
-      fixedTotal += size.cx;
+void CHorizontalLayoutUI::SetPos(RECT rc)
+{
+    CControlUI::SetPos(rc);
+    rc = GetInnerRect();
+    if (m_items.IsEmpty()) {
+        LayoutScrollBars(rc, 0, 0);
+        return;
     }
-    fixedTotal += padding.left + padding.right;
-    ++counted;
-  }
-  fixedTotal += (counted - 1) * m_iChildPadding;
-  int stretchWidth = stretching > 0 ? std::max(0, static_cast<int>(available.cx - fixedTotal) / stretching) : 0;
+    SIZE available = {rc.right - rc.left, rc.bottom - rc.top};
+    if (m_pHorizontalScrollBar && m_pHorizontalScrollBar->IsVisible())
+        available.cx += m_pHorizontalScrollBar->GetScrollRange();
 
-  SIZE scroll = GetScrollPos();
-  int x = rc.left - scroll.cx;
-  int remaining = available.cx;
-  int stretchSeen = 0, required = 0, fixedLeft = fixedTotal, placed = 0;
-  for (int i = 0; i < m_items.GetSize(); ++i) {
-    CControlUI* child = GetItemAt(i);
-    if (!child->IsVisible()) continue;
-    if (child->IsFloat()) {
-      PlaceFloatingChild(i);
-      continue;
+    int stretching = 0, fixedTotal = 0, counted = 0;
+    for (int i = 0; i < m_items.GetSize(); ++i) {
+        CControlUI* child = GetItemAt(i);
+        if (!child->IsVisible() || child->IsFloat()) continue;
+        SIZE size = child->MeasureSize(available);
+        RECT padding = child->GetPadding();
+        if (size.cx == 0) {
+            ++stretching;
+        } else {
+            size.cx = clampTo(size.cx, child->GetMinWidth(), child->GetMaxWidth());
+            fixedTotal += size.cx;
+        }
+        fixedTotal += padding.left + padding.right;
+        ++counted;
     }
-    RECT padding = child->GetPadding();
-    remaining -= padding.left;
-    fixedLeft -= padding.left + padding.right + (placed++ > 0 ? m_iChildPadding : 0);
-    SIZE size = child->MeasureSize(SIZE{remaining, available.cy});
-    if (size.cx == 0) {
-      ++stretchSeen;
-      size.cx = stretchWidth;
-      if (stretchSeen == stretching) size.cx = std::max(0, static_cast<int>(remaining - padding.right - fixedLeft));
-      size.cx = clampTo(size.cx, child->GetMinWidth(), child->GetMaxWidth());
-    } else {
-      size.cx = clampTo(size.cx, child->GetMinWidth(), child->GetMaxWidth());
-      fixedLeft -= size.cx;
+    fixedTotal += (counted - 1) * m_iChildPadding;
+    int stretchWidth = stretching > 0 ? std::max(0, static_cast<int>(available.cx - fixedTotal) / stretching) : 0;
+
+    SIZE scroll = GetScrollPos();
+    int x = rc.left - scroll.cx;
+    int remaining = available.cx;
+    int stretchSeen = 0, required = 0, fixedLeft = fixedTotal, placed = 0;
+    for (int i = 0; i < m_items.GetSize(); ++i) {
+        CControlUI* child = GetItemAt(i);
+        if (!child->IsVisible()) continue;
+        if (child->IsFloat()) {
+            PlaceFloatingChild(i);
+            continue;
+        }
+        RECT padding = child->GetPadding();
+        remaining -= padding.left;
+        fixedLeft -= padding.left + padding.right + (placed++ > 0 ? m_iChildPadding : 0);
+        SIZE size = child->MeasureSize(SIZE{remaining, available.cy});
+        if (size.cx == 0) {
+            ++stretchSeen;
+            size.cx = stretchWidth;
+            if (stretchSeen == stretching)
+                size.cx = std::max(0, static_cast<int>(remaining - padding.right - fixedLeft));
+            size.cx = clampTo(size.cx, child->GetMinWidth(), child->GetMaxWidth());
+        } else {
+            size.cx = clampTo(size.cx, child->GetMinWidth(), child->GetMaxWidth());
+            fixedLeft -= size.cx;
+        }
+        size.cy = child->GetFixedHeight();
+        if (size.cy == 0) size.cy = rc.bottom - rc.top - padding.top - padding.bottom;
+        size.cy = clampTo(std::max(0L, size.cy), child->GetMinHeight(), child->GetMaxHeight());
+        RECT childRect = {x + padding.left, rc.top + padding.top, x + padding.left + size.cx + padding.right,
+            rc.top + padding.top + size.cy};
+        child->SetPos(childRect);
+        x += padding.left + size.cx + padding.right + m_iChildPadding;
+        required += padding.left + size.cx + padding.right;
+        remaining -= size.cx + padding.right + m_iChildPadding;
     }
-    size.cy = child->GetFixedHeight();
-    if (size.cy == 0) size.cy = rc.bottom - rc.top - padding.top - padding.bottom;
-    size.cy = clampTo(std::max(0L, size.cy), child->GetMinHeight(), child->GetMaxHeight());
-    RECT childRect = {x + padding.left, rc.top + padding.top, x + padding.left + size.cx + padding.right,
-                      rc.top + padding.top + size.cy};
-    child->SetPos(childRect);
-    x += padding.left + size.cx + padding.right + m_iChildPadding;
-    required += padding.left + size.cx + padding.right;
-    remaining -= size.cx + padding.right + m_iChildPadding;
-  }
-  required += (counted - 1) * m_iChildPadding;
-  LayoutScrollBars(rc, required, 0);
+    required += (counted - 1) * m_iChildPadding;
+    LayoutScrollBars(rc, required, 0);
 }
 
 // --- tab ---
 
-const wchar_t* CTabLayoutUI::GetClassName() const { return L"TabLayoutUI"; }
-
-LPVOID CTabLayoutUI::GetInterfaceByName(const wchar_t* name) {
-  if (name && wcscmp(name, L"TabLayout") == 0) return this;
-  return CContainerUI::GetInterfaceByName(name);
+const wchar_t* CTabLayoutUI::GetClassName() const
+{
+    return L"TabLayoutUI";
 }
 
-bool CTabLayoutUI::Add(CControlUI* control) {
-  if (!CContainerUI::Add(control)) return false;
-  if (m_iCurSel == -1 && control->IsVisible()) {
-    m_iCurSel = GetItemIndex(control);
-  } else {
-    control->SetVisible(false);
-  }
-  return true;
+LPVOID CTabLayoutUI::GetInterfaceByName(const wchar_t* name)
+{
+    if (name && wcscmp(name, L"TabLayout") == 0) return this;
+    return CContainerUI::GetInterfaceByName(name);
 }
 
-bool CTabLayoutUI::AddAt(CControlUI* control, int index) {
-  if (!CContainerUI::AddAt(control, index)) return false;
-  if (m_iCurSel == -1 && control->IsVisible()) {
-    m_iCurSel = GetItemIndex(control);
-  } else if (m_iCurSel != -1 && index <= m_iCurSel) {
-    ++m_iCurSel;
-  } else {
-    control->SetVisible(false);
-  }
-  return true;
-}
-
-bool CTabLayoutUI::Remove(CControlUI* control) {
-  int index = GetItemIndex(control);
-  if (!CContainerUI::Remove(control)) return false;
-  if (m_iCurSel == index) {
-    if (GetCount() > 0) {
-      m_iCurSel = 0;
-      GetItemAt(0)->SetVisible(true);
+bool CTabLayoutUI::Add(CControlUI* control)
+{
+    if (!CContainerUI::Add(control)) return false;
+    if (m_iCurSel == -1 && control->IsVisible()) {
+        m_iCurSel = GetItemIndex(control);
     } else {
-      m_iCurSel = -1;
+        control->SetVisible(false);
+    }
+    return true;
+}
+
+bool CTabLayoutUI::AddAt(CControlUI* control, int index)
+{
+    if (!CContainerUI::AddAt(control, index)) return false;
+    if (m_iCurSel == -1 && control->IsVisible()) {
+        m_iCurSel = GetItemIndex(control);
+    } else if (m_iCurSel != -1 && index <= m_iCurSel) {
+        ++m_iCurSel;
+    } else {
+        control->SetVisible(false);
+    }
+    return true;
+}
+
+bool CTabLayoutUI::Remove(CControlUI* control)
+{
+    int index = GetItemIndex(control);
+    if (!CContainerUI::Remove(control)) return false;
+    if (m_iCurSel == index) {
+        if (GetCount() > 0) {
+            m_iCurSel = 0;
+            GetItemAt(0)->SetVisible(true);
+        } else {
+            m_iCurSel = -1;
+        }
+        NeedParentUpdate();
+    } else if (m_iCurSel > index) {
+        --m_iCurSel;
+    }
+    return true;
+}
+
+void CTabLayoutUI::RemoveAll()
+{
+    m_iCurSel = -1;
+    CContainerUI::RemoveAll();
+    NeedParentUpdate();
+}
+
+bool CTabLayoutUI::SelectItem(int index)
+{
+    if (index < 0 || index >= GetCount()) return false;
+    if (index == m_iCurSel) return true;
+    int old = m_iCurSel;
+    m_iCurSel = index;
+    for (int i = 0; i < GetCount(); ++i) {
+        CControlUI* child = GetItemAt(i);
+        if (i == index) {
+            child->SetVisible(true);
+            child->SetFocus();
+            SetPos(m_rcItem);
+        } else {
+            child->SetVisible(false);
+        }
     }
     NeedParentUpdate();
-  } else if (m_iCurSel > index) {
-    --m_iCurSel;
-  }
-  return true;
-}
-
-void CTabLayoutUI::RemoveAll() {
-  m_iCurSel = -1;
-  CContainerUI::RemoveAll();
-  NeedParentUpdate();
-}
-
-bool CTabLayoutUI::SelectItem(int index) {
-  if (index < 0 || index >= GetCount()) return false;
-  if (index == m_iCurSel) return true;
-  int old = m_iCurSel;
-  m_iCurSel = index;
-  for (int i = 0; i < GetCount(); ++i) {
-    CControlUI* child = GetItemAt(i);
-    if (i == index) {
-      child->SetVisible(true);
-      child->SetFocus();
-      SetPos(m_rcItem);
-    } else {
-      child->SetVisible(false);
+    if (m_pManager) {
+        m_pManager->SetNextTabControl();
+        m_pManager->SendNotify(this, L"tabselect", static_cast<WPARAM>(m_iCurSel), static_cast<LPARAM>(old));
     }
-  }
-  NeedParentUpdate();
-  if (m_pManager) {
-    m_pManager->SetNextTabControl();
-    m_pManager->SendNotify(this, L"tabselect", static_cast<WPARAM>(m_iCurSel), static_cast<LPARAM>(old));
-  }
-  return true;
+    return true;
 }
 
-void CTabLayoutUI::SetPos(RECT rc) {
-  CControlUI::SetPos(rc);
-  rc = GetInnerRect();
-  for (int i = 0; i < GetCount(); ++i) {
-    CControlUI* child = GetItemAt(i);
-    if (!child->IsVisible()) continue;
-    if (child->IsFloat()) {
-      PlaceFloatingChild(i);
-      continue;
+void CTabLayoutUI::SetPos(RECT rc)
+{
+    CControlUI::SetPos(rc);
+    rc = GetInnerRect();
+    for (int i = 0; i < GetCount(); ++i) {
+        CControlUI* child = GetItemAt(i);
+        if (!child->IsVisible()) continue;
+        if (child->IsFloat()) {
+            PlaceFloatingChild(i);
+            continue;
+        }
+        if (i != m_iCurSel) continue;
+        RECT padding = child->GetPadding();
+        RECT area = {
+            rc.left + padding.left, rc.top + padding.top, rc.right - padding.right, rc.bottom - padding.bottom};
+        SIZE available = {area.right - area.left, area.bottom - area.top};
+        SIZE size = child->MeasureSize(available);
+        if (size.cx == 0) size.cx = std::max(0L, available.cx);
+        if (size.cy == 0) size.cy = std::max(0L, available.cy);
+        size.cx = clampTo(size.cx, child->GetMinWidth(), child->GetMaxWidth());
+        size.cy = clampTo(size.cy, child->GetMinHeight(), child->GetMaxHeight());
+        child->SetPos(RECT{area.left, area.top, area.left + size.cx, area.top + size.cy});
     }
-    if (i != m_iCurSel) continue;
-    RECT padding = child->GetPadding();
-    RECT area = {rc.left + padding.left, rc.top + padding.top, rc.right - padding.right, rc.bottom - padding.bottom};
-    SIZE available = {area.right - area.left, area.bottom - area.top};
-    SIZE size = child->MeasureSize(available);
-    if (size.cx == 0) size.cx = std::max(0L, available.cx);
-    if (size.cy == 0) size.cy = std::max(0L, available.cy);
-    size.cx = clampTo(size.cx, child->GetMinWidth(), child->GetMaxWidth());
-    size.cy = clampTo(size.cy, child->GetMinHeight(), child->GetMaxHeight());
-    child->SetPos(RECT{area.left, area.top, area.left + size.cx, area.top + size.cy});
-  }
 }
 
-void CTabLayoutUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
-  if (!name || !value) return;
-  if (wcscmp(name, L"selectedid") == 0) SelectItem(ParseInt(value));
-  CContainerUI::SetAttribute(name, value);
+void CTabLayoutUI::SetAttribute(const wchar_t* name, const wchar_t* value)
+{
+    if (!name || !value) return;
+    if (wcscmp(name, L"selectedid") == 0) SelectItem(ParseInt(value));
+    CContainerUI::SetAttribute(name, value);
 }
 
 // --- tile ---
 
-const wchar_t* CTileLayoutUI::GetClassName() const { return L"TileLayoutUI"; }
-
-LPVOID CTileLayoutUI::GetInterfaceByName(const wchar_t* name) {
-  if (name && wcscmp(name, L"TileLayout") == 0) return this;
-  return CContainerUI::GetInterfaceByName(name);
+const wchar_t* CTileLayoutUI::GetClassName() const
+{
+    return L"TileLayoutUI";
 }
 
-void CTileLayoutUI::SetItemSize(SIZE size) {
-  if (m_szItem.cx == size.cx && m_szItem.cy == size.cy) return;
-  m_szItem = size;
-  NeedUpdate();
+LPVOID CTileLayoutUI::GetInterfaceByName(const wchar_t* name)
+{
+    if (name && wcscmp(name, L"TileLayout") == 0) return this;
+    return CContainerUI::GetInterfaceByName(name);
 }
 
-void CTileLayoutUI::SetColumns(int columns) {
-  if (columns <= 0) return;
-  m_nColumns = columns;
-  NeedUpdate();
+void CTileLayoutUI::SetItemSize(SIZE size)
+{
+    if (m_szItem.cx == size.cx && m_szItem.cy == size.cy) return;
+    m_szItem = size;
+    NeedUpdate();
 }
 
-void CTileLayoutUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
-  if (!name || !value) return;
-  if (wcscmp(name, L"itemsize") == 0) SetItemSize(ParseSize(value));
-  else if (wcscmp(name, L"columns") == 0) SetColumns(ParseInt(value));
-  else CContainerUI::SetAttribute(name, value);
+void CTileLayoutUI::SetColumns(int columns)
+{
+    if (columns <= 0) return;
+    m_nColumns = columns;
+    NeedUpdate();
 }
 
-void CTileLayoutUI::SetPos(RECT rc) {
-  CControlUI::SetPos(rc);
-  rc = GetInnerRect();
-  int innerWidth = rc.right - rc.left;
-  if (m_szItem.cx > 0) m_nColumns = std::max(1, innerWidth / static_cast<int>(m_szItem.cx));
-  if (m_items.IsEmpty()) {
-    LayoutScrollBars(rc, 0, 0);
-    return;
-  }
-  int width = innerWidth;
-  if (m_pHorizontalScrollBar && m_pHorizontalScrollBar->IsVisible()) width += m_pHorizontalScrollBar->GetScrollRange();
-  int cellWidth = width / m_nColumns;
-  SIZE scroll = GetScrollPos();
-  int rowTop = rc.top - scroll.cy;
-  int left = rc.left - scroll.cx;
-  int column = 0, rowHeight = 0, bottom = rowTop;
-  std::vector<CControlUI*> visible;
-  for (int i = 0; i < m_items.GetSize(); ++i) {
-    CControlUI* child = GetItemAt(i);
-    if (!child->IsVisible()) continue;
-    if (child->IsFloat()) {
-      PlaceFloatingChild(i);
-      continue;
+void CTileLayoutUI::SetAttribute(const wchar_t* name, const wchar_t* value)
+{
+    if (!name || !value) return;
+    if (wcscmp(name, L"itemsize") == 0)
+        SetItemSize(ParseSize(value));
+    else if (wcscmp(name, L"columns") == 0)
+        SetColumns(ParseInt(value));
+    else
+        CContainerUI::SetAttribute(name, value);
+}
+
+void CTileLayoutUI::SetPos(RECT rc)
+{
+    CControlUI::SetPos(rc);
+    rc = GetInnerRect();
+    int innerWidth = rc.right - rc.left;
+    if (m_szItem.cx > 0) m_nColumns = std::max(1, innerWidth / static_cast<int>(m_szItem.cx));
+    if (m_items.IsEmpty()) {
+        LayoutScrollBars(rc, 0, 0);
+        return;
     }
-    visible.push_back(child);
-  }
-  auto halfPadding = [&](int col, bool leading) {
-    if (leading) return col == 0 ? 0 : m_iChildPadding / 2;
-    return col == m_nColumns - 1 ? 0 : m_iChildPadding / 2;
-  };
-  for (size_t k = 0; k < visible.size(); ++k) {
-    if (column == 0) {
-      rowHeight = 0;
-      for (size_t j = k; j < visible.size() && j < k + m_nColumns; ++j) {
-        CControlUI* rowChild = visible[j];
-        int col = static_cast<int>(j - k);
-        RECT padding = rowChild->GetPadding();
-        int inner = cellWidth - padding.left - padding.right - halfPadding(col, true) - halfPadding(col, false);
-        SIZE size = rowChild->MeasureSize(SIZE{inner, 9999});
-        size.cy = clampTo(size.cy, visible[k]->GetMinHeight(), visible[k]->GetMaxHeight());
-        rowHeight = std::max(rowHeight, static_cast<int>(padding.top + padding.bottom + size.cy));
-      }
+    int width = innerWidth;
+    if (m_pHorizontalScrollBar && m_pHorizontalScrollBar->IsVisible())
+        width += m_pHorizontalScrollBar->GetScrollRange();
+    int cellWidth = width / m_nColumns;
+    SIZE scroll = GetScrollPos();
+    int rowTop = rc.top - scroll.cy;
+    int left = rc.left - scroll.cx;
+    int column = 0, rowHeight = 0, bottom = rowTop;
+    std::vector<CControlUI*> visible;
+    for (int i = 0; i < m_items.GetSize(); ++i) {
+        CControlUI* child = GetItemAt(i);
+        if (!child->IsVisible()) continue;
+        if (child->IsFloat()) {
+            PlaceFloatingChild(i);
+            continue;
+        }
+        visible.push_back(child);
     }
-    CControlUI* child = visible[k];
-    RECT padding = child->GetPadding();
-    int cellLeft = left + column * cellWidth;
-    int innerLeft = cellLeft + padding.left + halfPadding(column, true);
-    int innerRight = cellLeft + cellWidth - padding.right - halfPadding(column, false);
-    SIZE size = child->MeasureSize(SIZE{innerRight - innerLeft, rowHeight - padding.top});
-    if (size.cx == 0) size.cx = innerRight - innerLeft;
-    if (size.cy == 0) size.cy = rowHeight - padding.top - padding.bottom;
-    size.cx = clampTo(size.cx, child->GetMinWidth(), child->GetMaxWidth());
-    size.cy = clampTo(size.cy, child->GetMinHeight(), child->GetMaxHeight());
-    int x = innerLeft + (innerRight - innerLeft - size.cx) / 2;
-    int top = rowTop + padding.top;
-    int y = top + (rowTop + rowHeight - top - size.cy) / 2;
-    child->SetPos(RECT{x, y, x + size.cx, y + size.cy});
-    bottom = rowTop + rowHeight;
-    if (++column == m_nColumns) {
-      column = 0;
-      rowTop += rowHeight + m_iChildPadding;
+    auto halfPadding = [&](int col, bool leading) {
+        if (leading) return col == 0 ? 0 : m_iChildPadding / 2;
+        return col == m_nColumns - 1 ? 0 : m_iChildPadding / 2;
+    };
+    for (size_t k = 0; k < visible.size(); ++k) {
+        if (column == 0) {
+            rowHeight = 0;
+            for (size_t j = k; j < visible.size() && j < k + m_nColumns; ++j) {
+                CControlUI* rowChild = visible[j];
+                int col = static_cast<int>(j - k);
+                RECT padding = rowChild->GetPadding();
+                int inner = cellWidth - padding.left - padding.right - halfPadding(col, true) - halfPadding(col, false);
+                SIZE size = rowChild->MeasureSize(SIZE{inner, 9999});
+                size.cy = clampTo(size.cy, visible[k]->GetMinHeight(), visible[k]->GetMaxHeight());
+                rowHeight = std::max(rowHeight, static_cast<int>(padding.top + padding.bottom + size.cy));
+            }
+        }
+        CControlUI* child = visible[k];
+        RECT padding = child->GetPadding();
+        int cellLeft = left + column * cellWidth;
+        int innerLeft = cellLeft + padding.left + halfPadding(column, true);
+        int innerRight = cellLeft + cellWidth - padding.right - halfPadding(column, false);
+        SIZE size = child->MeasureSize(SIZE{innerRight - innerLeft, rowHeight - padding.top});
+        if (size.cx == 0) size.cx = innerRight - innerLeft;
+        if (size.cy == 0) size.cy = rowHeight - padding.top - padding.bottom;
+        size.cx = clampTo(size.cx, child->GetMinWidth(), child->GetMaxWidth());
+        size.cy = clampTo(size.cy, child->GetMinHeight(), child->GetMaxHeight());
+        int x = innerLeft + (innerRight - innerLeft - size.cx) / 2;
+        int top = rowTop + padding.top;
+        int y = top + (rowTop + rowHeight - top - size.cy) / 2;
+        child->SetPos(RECT{x, y, x + size.cx, y + size.cy});
+        bottom = rowTop + rowHeight;
+        if (++column == m_nColumns) {
+            column = 0;
+            rowTop += rowHeight + m_iChildPadding;
+        }
     }
-  }
-  LayoutScrollBars(rc, 0, bottom - (rc.top - scroll.cy));
+    LayoutScrollBars(rc, 0, bottom - (rc.top - scroll.cy));
 }
 
 // --- child layout ---
 
-const wchar_t* CChildLayoutUI::GetClassName() const { return L"ChildLayoutUI"; }
-
-LPVOID CChildLayoutUI::GetInterfaceByName(const wchar_t* name) {
-  if (name && wcscmp(name, L"ChildLayout") == 0) return this;
-  return CContainerUI::GetInterfaceByName(name);
+const wchar_t* CChildLayoutUI::GetClassName() const
+{
+    return L"ChildLayoutUI";
 }
 
-void CChildLayoutUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
-  if (name && value && wcscmp(name, L"xmlfile") == 0) SetChildLayoutXML(value);
-  else CContainerUI::SetAttribute(name, value);
+LPVOID CChildLayoutUI::GetInterfaceByName(const wchar_t* name)
+{
+    if (name && wcscmp(name, L"ChildLayout") == 0) return this;
+    return CContainerUI::GetInterfaceByName(name);
 }
 
-void CChildLayoutUI::InitControl() {
-  CContainerUI::InitControl();
-  if (m_pstrXMLFile.IsEmpty() || GetCount() > 0) return;
-  CSkinBuilder builder;
-  CControlUI* root = builder.Create(m_pstrXMLFile.GetData(), nullptr, nullptr, m_pManager, nullptr);
-  if (root) Add(root);
-  else RemoveAll();
+void CChildLayoutUI::SetAttribute(const wchar_t* name, const wchar_t* value)
+{
+    if (name && value && wcscmp(name, L"xmlfile") == 0)
+        SetChildLayoutXML(value);
+    else
+        CContainerUI::SetAttribute(name, value);
+}
+
+void CChildLayoutUI::InitControl()
+{
+    CContainerUI::InitControl();
+    if (m_pstrXMLFile.IsEmpty() || GetCount() > 0) return;
+    CSkinBuilder builder;
+    CControlUI* root = builder.Create(m_pstrXMLFile.GetData(), nullptr, nullptr, m_pManager, nullptr);
+    if (root)
+        Add(root);
+    else
+        RemoveAll();
 }
 
 }  // namespace SkinUI

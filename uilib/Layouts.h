@@ -11,88 +11,88 @@ namespace SkinUI {
 
 // The shared separator logic of the two line layouts.
 class CLineLayoutUI : public CContainerUI {
- public:
-  UINT GetInputFlags() const override;
-  void OnEvent(TEventMsgUI& event) override;
-  void PaintAfter(HDC dc, const RECT& paint) override;
-  void SetSepSize(int size);
-  int GetSepSize() const { return m_iSepSize; }
-  void SetSepImmMode(bool immediate);
-  bool IsSepImmMode() const { return m_bImmMode; }
-  RECT GetThumbRect(bool useNew = false) const;
+public:
+    UINT GetInputFlags() const override;
+    void OnEvent(TEventMsgUI& event) override;
+    void PaintAfter(HDC dc, const RECT& paint) override;
+    void SetSepSize(int size);
+    int GetSepSize() const { return m_iSepSize; }
+    void SetSepImmMode(bool immediate);
+    bool IsSepImmMode() const { return m_bImmMode; }
+    RECT GetThumbRect(bool useNew = false) const;
 
- protected:
-  explicit CLineLayoutUI(bool vertical) : m_bVertical(vertical) {}
-  bool m_bVertical;
-  int m_iSepSize = 0;
-  UINT m_uButtonState = 0;
-  POINT ptLastMouse{0, 0};
-  RECT m_rcNewPos{0, 0, 0, 0};
-  bool m_bImmMode = false;
+protected:
+    explicit CLineLayoutUI(bool vertical) : m_bVertical(vertical) {}
+    bool m_bVertical;
+    int m_iSepSize = 0;
+    UINT m_uButtonState = 0;
+    POINT ptLastMouse{0, 0};
+    RECT m_rcNewPos{0, 0, 0, 0};
+    bool m_bImmMode = false;
 };
 
 class CVerticalLayoutUI : public CLineLayoutUI {
- public:
-  CVerticalLayoutUI() : CLineLayoutUI(true) {}
-  const wchar_t* GetClassName() const override;
-  LPVOID GetInterfaceByName(const wchar_t* name) override;
-  void SetAttribute(const wchar_t* name, const wchar_t* value) override;
-  void SetPos(RECT rc) override;
+public:
+    CVerticalLayoutUI() : CLineLayoutUI(true) {}
+    const wchar_t* GetClassName() const override;
+    LPVOID GetInterfaceByName(const wchar_t* name) override;
+    void SetAttribute(const wchar_t* name, const wchar_t* value) override;
+    void SetPos(RECT rc) override;
 };
 
 class CHorizontalLayoutUI : public CLineLayoutUI {
- public:
-  CHorizontalLayoutUI() : CLineLayoutUI(false) {}
-  const wchar_t* GetClassName() const override;
-  LPVOID GetInterfaceByName(const wchar_t* name) override;
-  void SetAttribute(const wchar_t* name, const wchar_t* value) override;
-  void SetPos(RECT rc) override;
+public:
+    CHorizontalLayoutUI() : CLineLayoutUI(false) {}
+    const wchar_t* GetClassName() const override;
+    LPVOID GetInterfaceByName(const wchar_t* name) override;
+    void SetAttribute(const wchar_t* name, const wchar_t* value) override;
+    void SetPos(RECT rc) override;
 };
 
 class CTabLayoutUI : public CContainerUI {
- public:
-  const wchar_t* GetClassName() const override;
-  LPVOID GetInterfaceByName(const wchar_t* name) override;
-  bool Add(CControlUI* control) override;
-  bool AddAt(CControlUI* control, int index) override;
-  bool Remove(CControlUI* control) override;
-  void RemoveAll() override;
-  int GetCurSel() const { return m_iCurSel; }
-  virtual bool SelectItem(int index);
-  void SetPos(RECT rc) override;
-  void SetAttribute(const wchar_t* name, const wchar_t* value) override;
+public:
+    const wchar_t* GetClassName() const override;
+    LPVOID GetInterfaceByName(const wchar_t* name) override;
+    bool Add(CControlUI* control) override;
+    bool AddAt(CControlUI* control, int index) override;
+    bool Remove(CControlUI* control) override;
+    void RemoveAll() override;
+    int GetCurSel() const { return m_iCurSel; }
+    virtual bool SelectItem(int index);
+    void SetPos(RECT rc) override;
+    void SetAttribute(const wchar_t* name, const wchar_t* value) override;
 
- protected:
-  int m_iCurSel = -1;
+protected:
+    int m_iCurSel = -1;
 };
 
 class CTileLayoutUI : public CContainerUI {
- public:
-  const wchar_t* GetClassName() const override;
-  LPVOID GetInterfaceByName(const wchar_t* name) override;
-  void SetPos(RECT rc) override;
-  SIZE GetItemSize() const { return m_szItem; }
-  void SetItemSize(SIZE size);
-  int GetColumns() const { return m_nColumns; }
-  void SetColumns(int columns);
-  void SetAttribute(const wchar_t* name, const wchar_t* value) override;
+public:
+    const wchar_t* GetClassName() const override;
+    LPVOID GetInterfaceByName(const wchar_t* name) override;
+    void SetPos(RECT rc) override;
+    SIZE GetItemSize() const { return m_szItem; }
+    void SetItemSize(SIZE size);
+    int GetColumns() const { return m_nColumns; }
+    void SetColumns(int columns);
+    void SetAttribute(const wchar_t* name, const wchar_t* value) override;
 
- protected:
-  SIZE m_szItem{0, 0};
-  int m_nColumns = 1;
+protected:
+    SIZE m_szItem{0, 0};
+    int m_nColumns = 1;
 };
 
 class CChildLayoutUI : public CContainerUI {
- public:
-  const wchar_t* GetClassName() const override;
-  LPVOID GetInterfaceByName(const wchar_t* name) override;
-  void InitControl() override;
-  void SetChildLayoutXML(const wchar_t* file) { m_pstrXMLFile = file; }
-  const CUIString& GetChildLayoutXML() const { return m_pstrXMLFile; }
-  void SetAttribute(const wchar_t* name, const wchar_t* value) override;
+public:
+    const wchar_t* GetClassName() const override;
+    LPVOID GetInterfaceByName(const wchar_t* name) override;
+    void InitControl() override;
+    void SetChildLayoutXML(const wchar_t* file) { m_pstrXMLFile = file; }
+    const CUIString& GetChildLayoutXML() const { return m_pstrXMLFile; }
+    void SetAttribute(const wchar_t* name, const wchar_t* value) override;
 
- private:
-  CUIString m_pstrXMLFile;
+private:
+    CUIString m_pstrXMLFile;
 };
 
 }  // namespace SkinUI

@@ -14,50 +14,50 @@ namespace SkinUI {
 
 // Restricts painting to a rectangle (or rounded rectangle) until destroyed.
 class CRenderClip {
- public:
-  CRenderClip() = default;
-  ~CRenderClip();
-  CRenderClip(const CRenderClip&) = delete;
-  CRenderClip& operator=(const CRenderClip&) = delete;
+public:
+    CRenderClip() = default;
+    ~CRenderClip();
+    CRenderClip(const CRenderClip&) = delete;
+    CRenderClip& operator=(const CRenderClip&) = delete;
 
-  RECT rcItem{};
-  HDC hDC = nullptr;
-  HRGN hRgn = nullptr;
-  HRGN hOldRgn = nullptr;
+    RECT rcItem{};
+    HDC hDC = nullptr;
+    HRGN hRgn = nullptr;
+    HRGN hOldRgn = nullptr;
 
-  static void GenerateClip(HDC dc, RECT rc, CRenderClip& clip);
-  static void GenerateRoundClip(HDC dc, RECT rc, RECT rcItem, int width, int height, CRenderClip& clip);
-  static void UseOldClipBegin(HDC dc, CRenderClip& clip);
-  static void UseOldClipEnd(HDC dc, CRenderClip& clip);
+    static void GenerateClip(HDC dc, RECT rc, CRenderClip& clip);
+    static void GenerateRoundClip(HDC dc, RECT rc, RECT rcItem, int width, int height, CRenderClip& clip);
+    static void UseOldClipBegin(HDC dc, CRenderClip& clip);
+    static void UseOldClipEnd(HDC dc, CRenderClip& clip);
 };
 
 class CRenderKit {
- public:
-  // Decodes an image file's bytes into an image record; null when they are not an image.
-  static TImageInfo* LoadImageBytes(const uint8_t* bytes, size_t size, DWORD mask = 0);
-  // Loads by name (file under the resource path, or entry of the skin zip, or a
-  // path of its own) or by resource id with a type. Null when it cannot.
-  static TImageInfo* LoadImage(const wchar_t* name, const wchar_t* type = nullptr, DWORD mask = 0);
-  static void FreeImage(TImageInfo* image);
+public:
+    // Decodes an image file's bytes into an image record; null when they are not an image.
+    static TImageInfo* LoadImageBytes(const uint8_t* bytes, size_t size, DWORD mask = 0);
+    // Loads by name (file under the resource path, or entry of the skin zip, or a
+    // path of its own) or by resource id with a type. Null when it cannot.
+    static TImageInfo* LoadImage(const wchar_t* name, const wchar_t* type = nullptr, DWORD mask = 0);
+    static void FreeImage(TImageInfo* image);
 
-  static bool DrawImageString(HDC dc, CWindowManagerUI* manager, const RECT& rcItem, const RECT& rcPaint,
-                              const wchar_t* image, const wchar_t* modify = nullptr);
-  static void DrawImage(HDC dc, HBITMAP bitmap, const RECT& rc, const RECT& rcPaint, const RECT& rcBmpPart,
-                        const RECT& rcCorners, bool alpha, BYTE fade = 255, bool hole = false, bool xtiled = false,
-                        bool ytiled = false);
-  static void DrawColor(HDC dc, const RECT& rc, DWORD color);
-  static void DrawGradient(HDC dc, const RECT& rc, DWORD first, DWORD second, bool vertical, int steps);
-  static void DrawLine(HDC dc, const RECT& rc, int size, DWORD color, int style = PS_SOLID);
-  static void DrawRect(HDC dc, const RECT& rc, int size, DWORD color);
-  static void DrawRoundRect(HDC dc, const RECT& rc, int size, int width, int height, DWORD color);
-  static void DrawText(HDC dc, CWindowManagerUI* manager, RECT& rc, const wchar_t* text, DWORD color, int font,
-                       UINT style);
-  static void DrawHtmlText(HDC dc, CWindowManagerUI* manager, RECT& rc, const wchar_t* text, DWORD color,
-                           RECT* links, CUIString* linkTexts, int& linkCount, UINT style);
-  static HBITMAP GenerateBitmap(CWindowManagerUI* manager, CControlUI* control, RECT rc);
-  static SIZE GetTextSize(HDC dc, CWindowManagerUI* manager, const wchar_t* text, int font, UINT style);
-  static DWORD AdjustColor(DWORD color, short hue, short saturation, short lightness);
-  static LONG PixelsToHimetric(int pixels, int pixelsPerInch);
+    static bool DrawImageString(HDC dc, CWindowManagerUI* manager, const RECT& rcItem, const RECT& rcPaint,
+        const wchar_t* image, const wchar_t* modify = nullptr);
+    static void DrawImage(HDC dc, HBITMAP bitmap, const RECT& rc, const RECT& rcPaint, const RECT& rcBmpPart,
+        const RECT& rcCorners, bool alpha, BYTE fade = 255, bool hole = false, bool xtiled = false,
+        bool ytiled = false);
+    static void DrawColor(HDC dc, const RECT& rc, DWORD color);
+    static void DrawGradient(HDC dc, const RECT& rc, DWORD first, DWORD second, bool vertical, int steps);
+    static void DrawLine(HDC dc, const RECT& rc, int size, DWORD color, int style = PS_SOLID);
+    static void DrawRect(HDC dc, const RECT& rc, int size, DWORD color);
+    static void DrawRoundRect(HDC dc, const RECT& rc, int size, int width, int height, DWORD color);
+    static void DrawText(
+        HDC dc, CWindowManagerUI* manager, RECT& rc, const wchar_t* text, DWORD color, int font, UINT style);
+    static void DrawHtmlText(HDC dc, CWindowManagerUI* manager, RECT& rc, const wchar_t* text, DWORD color, RECT* links,
+        CUIString* linkTexts, int& linkCount, UINT style);
+    static HBITMAP GenerateBitmap(CWindowManagerUI* manager, CControlUI* control, RECT rc);
+    static SIZE GetTextSize(HDC dc, CWindowManagerUI* manager, const wchar_t* text, int font, UINT style);
+    static DWORD AdjustColor(DWORD color, short hue, short saturation, short lightness);
+    static LONG PixelsToHimetric(int pixels, int pixelsPerInch);
 };
 
 }  // namespace SkinUI

@@ -9,301 +9,345 @@ namespace SkinUI {
 
 using namespace detail;
 
-CScrollBarUI::CScrollBarUI() {
-  m_cxyFixed.cx = kDefaultThickness;
-}
-
-const wchar_t* CScrollBarUI::GetClassName() const { return L"ScrollBarUI"; }
-
-LPVOID CScrollBarUI::GetInterfaceByName(const wchar_t* name) {
-  if (name && wcscmp(name, L"ScrollBar") == 0) return this;
-  return CControlUI::GetInterfaceByName(name);
-}
-
-void CScrollBarUI::SetVisible(bool visible) {
-  // Only the flag: the owner decides when to lay out.
-  m_bVisible = visible;
-}
-
-void CScrollBarUI::SetEnabled(bool enabled) {
-  CControlUI::SetEnabled(enabled);
-  if (!enabled) m_uButton1State = m_uButton2State = m_uThumbState = 0;
-}
-
-void CScrollBarUI::SetFocus() {
-  if (m_pOwner) m_pOwner->SetFocus();
-  else CControlUI::SetFocus();
-}
-
-void CScrollBarUI::SetHorizontal(bool horizontal) {
-  if (m_bHorizontal == horizontal) return;
-  m_bHorizontal = horizontal;
-  if (horizontal) {
-    if (m_cxyFixed.cy == 0) {
-      m_cxyFixed.cx = 0;
-      m_cxyFixed.cy = kDefaultThickness;
-    }
-  } else if (m_cxyFixed.cx == 0) {
+CScrollBarUI::CScrollBarUI()
+{
     m_cxyFixed.cx = kDefaultThickness;
-    m_cxyFixed.cy = 0;
-  }
-  if (m_pOwner) m_pOwner->NeedUpdate();
-  else NeedParentUpdate();
 }
 
-void CScrollBarUI::SetScrollRange(int range) {
-  if (m_nRange == range) return;
-  m_nRange = std::max(range, 0);
-  m_nScrollPos = std::clamp(m_nScrollPos, 0, m_nRange);
-  SetPos(m_rcItem);
+const wchar_t* CScrollBarUI::GetClassName() const
+{
+    return L"ScrollBarUI";
 }
 
-void CScrollBarUI::SetScrollPos(int pos) {
-  pos = std::clamp(pos, 0, m_nRange);
-  if (m_nScrollPos == pos) return;
-  m_nScrollPos = pos;
-  SetPos(m_rcItem);
+LPVOID CScrollBarUI::GetInterfaceByName(const wchar_t* name)
+{
+    if (name && wcscmp(name, L"ScrollBar") == 0) return this;
+    return CControlUI::GetInterfaceByName(name);
 }
 
-void CScrollBarUI::SetPos(RECT rc) {
-  CControlUI::SetPos(rc);
-  rc = m_rcItem;
-  bool horizontal = m_bHorizontal;
-  int length = horizontal ? rc.right - rc.left : rc.bottom - rc.top;
-  int thickness = horizontal ? rc.bottom - rc.top : rc.right - rc.left;
-  int start = horizontal ? rc.left : rc.top;
-  auto span = [&](int from, int to) {
-    return horizontal ? RECT{from, rc.top, to, rc.bottom} : RECT{rc.left, from, rc.right, to};
-  };
-  int buttons = (m_bShowButton1 ? thickness : 0) + (m_bShowButton2 ? thickness : 0);
-  m_rcButton1 = m_rcButton2 = m_rcThumb = RECT{0, 0, 0, 0};
-  if (length - buttons <= thickness) {
-    int size = std::min(thickness, length / 2);
-    if (m_bShowButton1) m_rcButton1 = span(start, start + size);
-    if (m_bShowButton2) m_rcButton2 = span(start + length - size, start + length);
-    return;
-  }
-  int end1 = start + (m_bShowButton1 ? thickness : 0);
-  if (m_bShowButton1) m_rcButton1 = span(start, end1);
-  if (m_bShowButton2) m_rcButton2 = span(start + length - thickness, start + length);
-  int track = length - buttons;
-  if (m_nRange <= 0) {
-    m_rcThumb = span(end1, end1 + track);
-    return;
-  }
-  int thumb = std::max(thickness, static_cast<int>(static_cast<long long>(length) * track / (length + m_nRange)));
-  int thumbStart = end1 + static_cast<int>(static_cast<long long>(track - thumb) * m_nScrollPos / m_nRange);
-  m_rcThumb = span(thumbStart, thumbStart + thumb);
+void CScrollBarUI::SetVisible(bool visible)
+{
+    // Only the flag: the owner decides when to lay out.
+    m_bVisible = visible;
 }
 
-void CScrollBarUI::moveTo(int pos) {
-  if (m_pOwner) {
-    SIZE current = m_pOwner->GetScrollPos();
-    if (m_bHorizontal) current.cx = pos;
-    else current.cy = pos;
-    m_pOwner->SetScrollPos(current);
-    return;
-  }
-  SetScrollPos(pos);
-  if (m_pManager) m_pManager->SendNotify(this, L"scroll");
+void CScrollBarUI::SetEnabled(bool enabled)
+{
+    CControlUI::SetEnabled(enabled);
+    if (!enabled) m_uButton1State = m_uButton2State = m_uThumbState = 0;
 }
 
-void CScrollBarUI::lineStep(bool forward) {
-  if (m_pOwner) {
-    if (m_bHorizontal) forward ? m_pOwner->LineRight() : m_pOwner->LineLeft();
-    else forward ? m_pOwner->LineDown() : m_pOwner->LineUp();
-    return;
-  }
-  moveTo(m_nScrollPos + (forward ? m_nLineSize : -m_nLineSize));
+void CScrollBarUI::SetFocus()
+{
+    if (m_pOwner)
+        m_pOwner->SetFocus();
+    else
+        CControlUI::SetFocus();
 }
 
-void CScrollBarUI::pageStep(bool forward) {
-  if (m_pOwner) {
-    if (m_bHorizontal) forward ? m_pOwner->PageRight() : m_pOwner->PageLeft();
-    else forward ? m_pOwner->PageDown() : m_pOwner->PageUp();
-    return;
-  }
-  int length = m_bHorizontal ? GetWidth() : GetHeight();
-  moveTo(m_nScrollPos + (forward ? length : -length));
+void CScrollBarUI::SetHorizontal(bool horizontal)
+{
+    if (m_bHorizontal == horizontal) return;
+    m_bHorizontal = horizontal;
+    if (horizontal) {
+        if (m_cxyFixed.cy == 0) {
+            m_cxyFixed.cx = 0;
+            m_cxyFixed.cy = kDefaultThickness;
+        }
+    } else if (m_cxyFixed.cx == 0) {
+        m_cxyFixed.cx = kDefaultThickness;
+        m_cxyFixed.cy = 0;
+    }
+    if (m_pOwner)
+        m_pOwner->NeedUpdate();
+    else
+        NeedParentUpdate();
 }
 
-void CScrollBarUI::OnEvent(TEventMsgUI& event) {
-  if (!IsMouseEnabled() && event.Type > UIEVENT__MOUSEBEGIN && event.Type < UIEVENT__MOUSEEND) {
-    if (m_pOwner) m_pOwner->DoEvent(event);
-    else CControlUI::OnEvent(event);
-    return;
-  }
-  auto towardsEnd = [&](POINT pt) {
-    return m_bHorizontal ? pt.x >= m_rcThumb.right : pt.y >= m_rcThumb.bottom;
-  };
-  switch (event.Type) {
+void CScrollBarUI::SetScrollRange(int range)
+{
+    if (m_nRange == range) return;
+    m_nRange = std::max(range, 0);
+    m_nScrollPos = std::clamp(m_nScrollPos, 0, m_nRange);
+    SetPos(m_rcItem);
+}
+
+void CScrollBarUI::SetScrollPos(int pos)
+{
+    pos = std::clamp(pos, 0, m_nRange);
+    if (m_nScrollPos == pos) return;
+    m_nScrollPos = pos;
+    SetPos(m_rcItem);
+}
+
+void CScrollBarUI::SetPos(RECT rc)
+{
+    CControlUI::SetPos(rc);
+    rc = m_rcItem;
+    bool horizontal = m_bHorizontal;
+    int length = horizontal ? rc.right - rc.left : rc.bottom - rc.top;
+    int thickness = horizontal ? rc.bottom - rc.top : rc.right - rc.left;
+    int start = horizontal ? rc.left : rc.top;
+    auto span = [&](int from, int to) {
+        return horizontal ? RECT{from, rc.top, to, rc.bottom} : RECT{rc.left, from, rc.right, to};
+    };
+    int buttons = (m_bShowButton1 ? thickness : 0) + (m_bShowButton2 ? thickness : 0);
+    m_rcButton1 = m_rcButton2 = m_rcThumb = RECT{0, 0, 0, 0};
+    if (length - buttons <= thickness) {
+        int size = std::min(thickness, length / 2);
+        if (m_bShowButton1) m_rcButton1 = span(start, start + size);
+        if (m_bShowButton2) m_rcButton2 = span(start + length - size, start + length);
+        return;
+    }
+    int end1 = start + (m_bShowButton1 ? thickness : 0);
+    if (m_bShowButton1) m_rcButton1 = span(start, end1);
+    if (m_bShowButton2) m_rcButton2 = span(start + length - thickness, start + length);
+    int track = length - buttons;
+    if (m_nRange <= 0) {
+        m_rcThumb = span(end1, end1 + track);
+        return;
+    }
+    int thumb = std::max(thickness, static_cast<int>(static_cast<long long>(length) * track / (length + m_nRange)));
+    int thumbStart = end1 + static_cast<int>(static_cast<long long>(track - thumb) * m_nScrollPos / m_nRange);
+    m_rcThumb = span(thumbStart, thumbStart + thumb);
+}
+
+void CScrollBarUI::moveTo(int pos)
+{
+    if (m_pOwner) {
+        SIZE current = m_pOwner->GetScrollPos();
+        if (m_bHorizontal)
+            current.cx = pos;
+        else
+            current.cy = pos;
+        m_pOwner->SetScrollPos(current);
+        return;
+    }
+    SetScrollPos(pos);
+    if (m_pManager) m_pManager->SendNotify(this, L"scroll");
+}
+
+void CScrollBarUI::lineStep(bool forward)
+{
+    if (m_pOwner) {
+        if (m_bHorizontal)
+            forward ? m_pOwner->LineRight() : m_pOwner->LineLeft();
+        else
+            forward ? m_pOwner->LineDown() : m_pOwner->LineUp();
+        return;
+    }
+    moveTo(m_nScrollPos + (forward ? m_nLineSize : -m_nLineSize));
+}
+
+void CScrollBarUI::pageStep(bool forward)
+{
+    if (m_pOwner) {
+        if (m_bHorizontal)
+            forward ? m_pOwner->PageRight() : m_pOwner->PageLeft();
+        else
+            forward ? m_pOwner->PageDown() : m_pOwner->PageUp();
+        return;
+    }
+    int length = m_bHorizontal ? GetWidth() : GetHeight();
+    moveTo(m_nScrollPos + (forward ? length : -length));
+}
+
+void CScrollBarUI::OnEvent(TEventMsgUI& event)
+{
+    if (!IsMouseEnabled() && event.Type > UIEVENT__MOUSEBEGIN && event.Type < UIEVENT__MOUSEEND) {
+        if (m_pOwner)
+            m_pOwner->DoEvent(event);
+        else
+            CControlUI::OnEvent(event);
+        return;
+    }
+    auto towardsEnd = [&](POINT pt) { return m_bHorizontal ? pt.x >= m_rcThumb.right : pt.y >= m_rcThumb.bottom; };
+    switch (event.Type) {
     case UIEVENT_SETFOCUS:
     case UIEVENT_KILLFOCUS:
-    case UIEVENT_CONTEXTMENU:
-      return;
+    case UIEVENT_CONTEXTMENU: return;
     case UIEVENT_BUTTONDOWN:
     case UIEVENT_DBLCLICK: {
-      if (!IsEnabled()) return;
-      m_nLastScrollOffset = 0;
-      m_nScrollRepeatDelay = 0;
-      m_bPageTowards = false;
-      if (m_pManager) m_pManager->SetTimer(this, kRepeatTimerId, 50);
-      POINT pt = event.ptMouse;
-      if (PtInRect(&m_rcButton1, pt)) {
-        m_uButton1State |= kPushed;
-        lineStep(false);
-      } else if (PtInRect(&m_rcButton2, pt)) {
-        m_uButton2State |= kPushed;
-        lineStep(true);
-      } else if (PtInRect(&m_rcThumb, pt)) {
-        m_uThumbState |= kCaptured | kPushed;
-        m_ptLastMouse = pt;
-        m_nLastScrollPos = m_nScrollPos;
-      } else {
-        m_bPageTowards = true;
-        m_ptPagePoint = pt;
-        pageStep(towardsEnd(pt));
-      }
-      Invalidate();
-      return;
+        if (!IsEnabled()) return;
+        m_nLastScrollOffset = 0;
+        m_nScrollRepeatDelay = 0;
+        m_bPageTowards = false;
+        if (m_pManager) m_pManager->SetTimer(this, kRepeatTimerId, 50);
+        POINT pt = event.ptMouse;
+        if (PtInRect(&m_rcButton1, pt)) {
+            m_uButton1State |= kPushed;
+            lineStep(false);
+        } else if (PtInRect(&m_rcButton2, pt)) {
+            m_uButton2State |= kPushed;
+            lineStep(true);
+        } else if (PtInRect(&m_rcThumb, pt)) {
+            m_uThumbState |= kCaptured | kPushed;
+            m_ptLastMouse = pt;
+            m_nLastScrollPos = m_nScrollPos;
+        } else {
+            m_bPageTowards = true;
+            m_ptPagePoint = pt;
+            pageStep(towardsEnd(pt));
+        }
+        Invalidate();
+        return;
     }
     case UIEVENT_BUTTONUP:
-      m_nScrollRepeatDelay = 0;
-      m_nLastScrollOffset = 0;
-      m_bPageTowards = false;
-      if (m_pManager) m_pManager->KillTimer(this, kRepeatTimerId);
-      m_uThumbState &= ~(kCaptured | kPushed);
-      m_uButton1State &= ~kPushed;
-      m_uButton2State &= ~kPushed;
-      Invalidate();
-      return;
+        m_nScrollRepeatDelay = 0;
+        m_nLastScrollOffset = 0;
+        m_bPageTowards = false;
+        if (m_pManager) m_pManager->KillTimer(this, kRepeatTimerId);
+        m_uThumbState &= ~(kCaptured | kPushed);
+        m_uButton1State &= ~kPushed;
+        m_uButton2State &= ~kPushed;
+        Invalidate();
+        return;
     case UIEVENT_MOUSEMOVE:
-      if (m_uThumbState & kCaptured) {
-        int length = m_bHorizontal ? GetWidth() : GetHeight();
-        int thickness = m_bHorizontal ? GetHeight() : GetWidth();
-        int thumb = m_bHorizontal ? m_rcThumb.right - m_rcThumb.left : m_rcThumb.bottom - m_rcThumb.top;
-        int room = length - 2 * thickness - thumb;
-        int moved = m_bHorizontal ? event.ptMouse.x - m_ptLastMouse.x : event.ptMouse.y - m_ptLastMouse.y;
-        if (room != 0) m_nLastScrollOffset = static_cast<int>(static_cast<long long>(moved) * m_nRange / room);
-      } else {
-        bool over = PtInRect(&m_rcThumb, event.ptMouse) != FALSE;
-        m_uThumbState = over ? (m_uThumbState | kHot) : (m_uThumbState & ~kHot);
-        Invalidate();
-      }
-      return;
-    case UIEVENT_TIMER:
-      if (event.wParam != kRepeatTimerId) break;
-      ++m_nScrollRepeatDelay;
-      if (m_uThumbState & kCaptured) {
-        moveTo(m_nLastScrollPos + m_nLastScrollOffset);
-        Invalidate();
-      } else if (m_nScrollRepeatDelay > 5) {
-        if (m_uButton1State & kPushed) lineStep(false);
-        else if (m_uButton2State & kPushed) lineStep(true);
-        else if (m_bPageTowards) {
-          POINT pt;
-          GetCursorPos(&pt);
-          if (m_pManager && m_pManager->GetPaintWindow()) ScreenToClient(m_pManager->GetPaintWindow(), &pt);
-          if (!PtInRect(&m_rcThumb, pt)) pageStep(towardsEnd(pt));
+        if (m_uThumbState & kCaptured) {
+            int length = m_bHorizontal ? GetWidth() : GetHeight();
+            int thickness = m_bHorizontal ? GetHeight() : GetWidth();
+            int thumb = m_bHorizontal ? m_rcThumb.right - m_rcThumb.left : m_rcThumb.bottom - m_rcThumb.top;
+            int room = length - 2 * thickness - thumb;
+            int moved = m_bHorizontal ? event.ptMouse.x - m_ptLastMouse.x : event.ptMouse.y - m_ptLastMouse.y;
+            if (room != 0) m_nLastScrollOffset = static_cast<int>(static_cast<long long>(moved) * m_nRange / room);
+        } else {
+            bool over = PtInRect(&m_rcThumb, event.ptMouse) != FALSE;
+            m_uThumbState = over ? (m_uThumbState | kHot) : (m_uThumbState & ~kHot);
+            Invalidate();
         }
-      }
-      return;
+        return;
+    case UIEVENT_TIMER:
+        if (event.wParam != kRepeatTimerId) break;
+        ++m_nScrollRepeatDelay;
+        if (m_uThumbState & kCaptured) {
+            moveTo(m_nLastScrollPos + m_nLastScrollOffset);
+            Invalidate();
+        } else if (m_nScrollRepeatDelay > 5) {
+            if (m_uButton1State & kPushed)
+                lineStep(false);
+            else if (m_uButton2State & kPushed)
+                lineStep(true);
+            else if (m_bPageTowards) {
+                POINT pt;
+                GetCursorPos(&pt);
+                if (m_pManager && m_pManager->GetPaintWindow()) ScreenToClient(m_pManager->GetPaintWindow(), &pt);
+                if (!PtInRect(&m_rcThumb, pt)) pageStep(towardsEnd(pt));
+            }
+        }
+        return;
     case UIEVENT_MOUSEENTER:
-      if (!IsEnabled()) return;
-      m_uButton1State |= kHot;
-      m_uButton2State |= kHot;
-      if (PtInRect(&m_rcThumb, event.ptMouse)) m_uThumbState |= kHot;
-      Invalidate();
-      return;
+        if (!IsEnabled()) return;
+        m_uButton1State |= kHot;
+        m_uButton2State |= kHot;
+        if (PtInRect(&m_rcThumb, event.ptMouse)) m_uThumbState |= kHot;
+        Invalidate();
+        return;
     case UIEVENT_MOUSELEAVE:
-      m_uButton1State &= ~kHot;
-      m_uButton2State &= ~kHot;
-      m_uThumbState &= ~kHot;
-      Invalidate();
-      return;
-    default:
-      break;
-  }
-  if (m_pOwner) m_pOwner->DoEvent(event);
-  else CControlUI::OnEvent(event);
-}
-
-void CScrollBarUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
-  if (!name || !value) return;
-  static const wchar_t* const kStates[4] = {L"normalimage", L"hotimage", L"pushedimage", L"disabledimage"};
-  struct Part {
-    const wchar_t* prefix;
-    CUIString* images;
-  } parts[] = {{L"button1", m_button1Images}, {L"button2", m_button2Images}, {L"thumb", m_thumbImages},
-               {L"rail", m_railImages}};
-  for (const Part& part : parts) {
-    size_t prefixLength = wcslen(part.prefix);
-    if (wcsncmp(name, part.prefix, prefixLength) != 0) continue;
-    for (int s = 0; s < 4; ++s) {
-      if (wcscmp(name + prefixLength, kStates[s]) != 0) continue;
-      part.images[s] = value;
-      Invalidate();
-      return;
+        m_uButton1State &= ~kHot;
+        m_uButton2State &= ~kHot;
+        m_uThumbState &= ~kHot;
+        Invalidate();
+        return;
+    default: break;
     }
-  }
-  static const wchar_t* const kBk[4] = {L"bknormalimage", L"bkhotimage", L"bkpushedimage", L"bkdisabledimage"};
-  for (int s = 0; s < 4; ++s) {
-    if (wcscmp(name, kBk[s]) != 0) continue;
-    m_bkImages[s] = value;
-    Invalidate();
-    return;
-  }
-  if (wcscmp(name, L"hor") == 0) SetHorizontal(ParseBool(value));
-  else if (wcscmp(name, L"linesize") == 0) SetLineSize(ParseInt(value));
-  else if (wcscmp(name, L"range") == 0) SetScrollRange(ParseInt(value));
-  else if (wcscmp(name, L"value") == 0) SetScrollPos(ParseInt(value));
-  else if (wcscmp(name, L"showbutton1") == 0) {
-    m_bShowButton1 = ParseBool(value);
-    SetPos(m_rcItem);
-  } else if (wcscmp(name, L"showbutton2") == 0) {
-    m_bShowButton2 = ParseBool(value);
-    SetPos(m_rcItem);
-  } else {
-    CControlUI::SetAttribute(name, value);
-  }
+    if (m_pOwner)
+        m_pOwner->DoEvent(event);
+    else
+        CControlUI::OnEvent(event);
 }
 
-void CScrollBarUI::Paint(HDC dc, const RECT& paint) {
-  if (!IntersectRect(&m_rcPaint, &paint, &m_rcItem)) return;
-  PaintBk(dc);
-  PaintButton1(dc);
-  PaintButton2(dc);
-  PaintThumb(dc);
-  PaintRail(dc);
+void CScrollBarUI::SetAttribute(const wchar_t* name, const wchar_t* value)
+{
+    if (!name || !value) return;
+    static const wchar_t* const kStates[4] = {L"normalimage", L"hotimage", L"pushedimage", L"disabledimage"};
+    struct Part {
+        const wchar_t* prefix;
+        CUIString* images;
+    } parts[] = {{L"button1", m_button1Images}, {L"button2", m_button2Images}, {L"thumb", m_thumbImages},
+        {L"rail", m_railImages}};
+    for (const Part& part : parts) {
+        size_t prefixLength = wcslen(part.prefix);
+        if (wcsncmp(name, part.prefix, prefixLength) != 0) continue;
+        for (int s = 0; s < 4; ++s) {
+            if (wcscmp(name + prefixLength, kStates[s]) != 0) continue;
+            part.images[s] = value;
+            Invalidate();
+            return;
+        }
+    }
+    static const wchar_t* const kBk[4] = {L"bknormalimage", L"bkhotimage", L"bkpushedimage", L"bkdisabledimage"};
+    for (int s = 0; s < 4; ++s) {
+        if (wcscmp(name, kBk[s]) != 0) continue;
+        m_bkImages[s] = value;
+        Invalidate();
+        return;
+    }
+    if (wcscmp(name, L"hor") == 0)
+        SetHorizontal(ParseBool(value));
+    else if (wcscmp(name, L"linesize") == 0)
+        SetLineSize(ParseInt(value));
+    else if (wcscmp(name, L"range") == 0)
+        SetScrollRange(ParseInt(value));
+    else if (wcscmp(name, L"value") == 0)
+        SetScrollPos(ParseInt(value));
+    else if (wcscmp(name, L"showbutton1") == 0) {
+        m_bShowButton1 = ParseBool(value);
+        SetPos(m_rcItem);
+    } else if (wcscmp(name, L"showbutton2") == 0) {
+        m_bShowButton2 = ParseBool(value);
+        SetPos(m_rcItem);
+    } else {
+        CControlUI::SetAttribute(name, value);
+    }
 }
 
-void CScrollBarUI::drawPart(HDC dc, CUIString* images, UINT state, const RECT& rc, bool outlineWhenMissing) {
-  if (IsRectEmpty(&rc)) return;
-  CUIString modify;
-  modify.Format(L"dest='%d,%d,%d,%d'", static_cast<int>(rc.left - m_rcItem.left),
-                static_cast<int>(rc.top - m_rcItem.top), static_cast<int>(rc.right - m_rcItem.left),
-                static_cast<int>(rc.bottom - m_rcItem.top));
-  int choice = !IsEnabled() ? 3 : (state & kPushed) ? 2 : (state & kHot) ? 1 : 0;
-  for (int s : {choice, 0}) {
-    if (images[s].IsEmpty()) continue;
-    if (DrawImage(dc, images[s], modify)) return;
-    images[s].Empty();  // not tried again
-  }
-  if (outlineWhenMissing) CRenderKit::DrawRect(dc, rc, 2, 0xFF85E4FF);
+void CScrollBarUI::Paint(HDC dc, const RECT& paint)
+{
+    if (!IntersectRect(&m_rcPaint, &paint, &m_rcItem)) return;
+    PaintBk(dc);
+    PaintButton1(dc);
+    PaintButton2(dc);
+    PaintThumb(dc);
+    PaintRail(dc);
 }
 
-void CScrollBarUI::PaintBk(HDC dc) { drawPart(dc, m_bkImages, m_uThumbState, m_rcItem, false); }
-void CScrollBarUI::PaintButton1(HDC dc) {
-  if (m_bShowButton1) drawPart(dc, m_button1Images, m_uButton1State, m_rcButton1, true);
+void CScrollBarUI::drawPart(HDC dc, CUIString* images, UINT state, const RECT& rc, bool outlineWhenMissing)
+{
+    if (IsRectEmpty(&rc)) return;
+    CUIString modify;
+    modify.Format(L"dest='%d,%d,%d,%d'", static_cast<int>(rc.left - m_rcItem.left),
+        static_cast<int>(rc.top - m_rcItem.top), static_cast<int>(rc.right - m_rcItem.left),
+        static_cast<int>(rc.bottom - m_rcItem.top));
+    int choice = !IsEnabled() ? 3 : (state & kPushed) ? 2 : (state & kHot) ? 1 : 0;
+    for (int s : {choice, 0}) {
+        if (images[s].IsEmpty()) continue;
+        if (DrawImage(dc, images[s], modify)) return;
+        images[s].Empty();  // not tried again
+    }
+    if (outlineWhenMissing) CRenderKit::DrawRect(dc, rc, 2, 0xFF85E4FF);
 }
-void CScrollBarUI::PaintButton2(HDC dc) {
-  if (m_bShowButton2) drawPart(dc, m_button2Images, m_uButton2State, m_rcButton2, true);
-}
-void CScrollBarUI::PaintThumb(HDC dc) { drawPart(dc, m_thumbImages, m_uThumbState, m_rcThumb, true); }
 
-void CScrollBarUI::PaintRail(HDC dc) {
-  if (IsRectEmpty(&m_rcThumb)) return;
-  drawPart(dc, m_railImages, m_uThumbState, m_rcThumb, false);
+void CScrollBarUI::PaintBk(HDC dc)
+{
+    drawPart(dc, m_bkImages, m_uThumbState, m_rcItem, false);
+}
+void CScrollBarUI::PaintButton1(HDC dc)
+{
+    if (m_bShowButton1) drawPart(dc, m_button1Images, m_uButton1State, m_rcButton1, true);
+}
+void CScrollBarUI::PaintButton2(HDC dc)
+{
+    if (m_bShowButton2) drawPart(dc, m_button2Images, m_uButton2State, m_rcButton2, true);
+}
+void CScrollBarUI::PaintThumb(HDC dc)
+{
+    drawPart(dc, m_thumbImages, m_uThumbState, m_rcThumb, true);
+}
+
+void CScrollBarUI::PaintRail(HDC dc)
+{
+    if (IsRectEmpty(&m_rcThumb)) return;
+    drawPart(dc, m_railImages, m_uThumbState, m_rcThumb, false);
 }
 
 }  // namespace SkinUI

@@ -13,184 +13,193 @@ namespace {
 int g_nesting = 0;
 
 struct NestingGuard {
-  bool ok;
-  NestingGuard() : ok(++g_nesting <= CSkinBuilder::kMaxNesting) {}
-  ~NestingGuard() { --g_nesting; }
+    bool ok;
+    NestingGuard() : ok(++g_nesting <= CSkinBuilder::kMaxNesting) {}
+    ~NestingGuard() { --g_nesting; }
 };
 
-bool isResourceId(const wchar_t* skin) { return reinterpret_cast<ULONG_PTR>(skin) < 0x10000; }
+bool isResourceId(const wchar_t* skin)
+{
+    return reinterpret_cast<ULONG_PTR>(skin) < 0x10000;
+}
 
 }  // namespace
 
-CControlUI* CSkinBuilder::CreateControl(const wchar_t* tag) {
-  if (!tag) return nullptr;
-  struct Entry {
-    const wchar_t* tag;
-    CControlUI* (*make)();
-  };
-  static const Entry kTable[] = {
-      {L"Control", [] { return static_cast<CControlUI*>(new CControlUI); }},
-      {L"Container", [] { return static_cast<CControlUI*>(new CContainerUI); }},
-      {L"VerticalLayout", [] { return static_cast<CControlUI*>(new CVerticalLayoutUI); }},
-      {L"HorizontalLayout", [] { return static_cast<CControlUI*>(new CHorizontalLayoutUI); }},
-      {L"TileLayout", [] { return static_cast<CControlUI*>(new CTileLayoutUI); }},
-      {L"TabLayout", [] { return static_cast<CControlUI*>(new CTabLayoutUI); }},
-      {L"ChildLayout", [] { return static_cast<CControlUI*>(new CChildLayoutUI); }},
-      {L"ScrollBar", [] { return static_cast<CControlUI*>(new CScrollBarUI); }},
-  };
-  for (const Entry& entry : kTable)
-    if (wcscmp(entry.tag, tag) == 0) return entry.make();
-  return nullptr;
+CControlUI* CSkinBuilder::CreateControl(const wchar_t* tag)
+{
+    if (!tag) return nullptr;
+    struct Entry {
+        const wchar_t* tag;
+        CControlUI* (*make)();
+    };
+    static const Entry kTable[] = {
+        {L"Control", [] { return static_cast<CControlUI*>(new CControlUI); }},
+        {L"Container", [] { return static_cast<CControlUI*>(new CContainerUI); }},
+        {L"VerticalLayout", [] { return static_cast<CControlUI*>(new CVerticalLayoutUI); }},
+        {L"HorizontalLayout", [] { return static_cast<CControlUI*>(new CHorizontalLayoutUI); }},
+        {L"TileLayout", [] { return static_cast<CControlUI*>(new CTileLayoutUI); }},
+        {L"TabLayout", [] { return static_cast<CControlUI*>(new CTabLayoutUI); }},
+        {L"ChildLayout", [] { return static_cast<CControlUI*>(new CChildLayoutUI); }},
+        {L"ScrollBar", [] { return static_cast<CControlUI*>(new CScrollBarUI); }},
+    };
+    for (const Entry& entry : kTable)
+        if (wcscmp(entry.tag, tag) == 0) return entry.make();
+    return nullptr;
 }
 
 CControlUI* CSkinBuilder::Create(const wchar_t* skin, const wchar_t* type, IDialogBuilderCallback* callback,
-                                 CWindowManagerUI* manager, CControlUI* parent) {
-  NestingGuard guard;
-  if (!guard.ok || !skin) return nullptr;
-  if (isResourceId(skin)) {
-    HINSTANCE module = CWindowManagerUI::GetResourceInstance();
-    HRSRC resource = FindResourceW(module, skin, type);
-    if (!resource) return nullptr;
-    HGLOBAL loaded = LoadResource(module, resource);
-    DWORD size = SizeofResource(module, resource);
-    const void* data = loaded ? LockResource(loaded) : nullptr;
-    if (!data || !m_xml.LoadFromMem(static_cast<const uint8_t*>(data), size)) return nullptr;
-    m_type = type;
-  } else if (skin[0] == L'<') {
-    if (!m_xml.Load(skin)) return nullptr;
-  } else if (!m_xml.LoadFromFile(skin)) {
-    return nullptr;
-  }
-  m_callback = callback;
-  CXmlMarkupNode root = m_xml.GetRoot();
-  if (!root.IsValid()) return nullptr;
-  if (manager) {
-    applyResources(root, manager);
-    if (wcscmp(root.GetName(), L"Window") == 0 && manager->GetPaintWindow()) applyWindowAttributes(root, manager);
-  }
-  return parse(root, parent, manager);
-}
-
-void CSkinBuilder::applyResources(CXmlMarkupNode root, CWindowManagerUI* manager) {
-  for (CXmlMarkupNode node = root.GetChild(); node.IsValid(); node = node.GetSibling()) {
-    const wchar_t* tag = node.GetName();
-    if (wcscmp(tag, L"Image") == 0) {
-      const wchar_t* name = node.GetAttributeValue(L"name");
-      if (!name) continue;
-      const wchar_t* restype = node.GetAttributeValue(L"restype");
-      const wchar_t* mask = node.GetAttributeValue(L"mask");
-      manager->AddImage(name, restype, mask ? ParseColor(mask) : 0);
-    } else if (wcscmp(tag, L"Font") == 0) {
-      const wchar_t* name = node.GetAttributeValue(L"name");
-      if (!name) continue;
-      const wchar_t* sizeText = node.GetAttributeValue(L"size");
-      int size = sizeText ? ParseInt(sizeText) : 12;
-      bool bold = ParseBool(node.GetAttributeValue(L"bold"));
-      bool underline = ParseBool(node.GetAttributeValue(L"underline"));
-      bool italic = ParseBool(node.GetAttributeValue(L"italic"));
-      manager->AddFont(name, size, bold, underline, italic);
-      if (ParseBool(node.GetAttributeValue(L"default"))) manager->SetDefaultFont(name, size, bold, underline, italic);
-    } else if (wcscmp(tag, L"Default") == 0) {
-      const wchar_t* name = node.GetAttributeValue(L"name");
-      const wchar_t* value = node.GetAttributeValue(L"value");
-      if (name && value) manager->AddDefaultAttributeList(name, value);
-    }
-  }
-}
-
-void CSkinBuilder::applyWindowAttributes(CXmlMarkupNode root, CWindowManagerUI* manager) {
-  int count = root.GetAttributeCount();
-  for (int i = 0; i < count; ++i) {
-    const wchar_t* name = root.GetAttributeName(i);
-    const wchar_t* value = root.GetAttributeValue(i);
-    if (wcscmp(name, L"size") == 0) {
-      SIZE size = ParseSize(value);
-      manager->SetInitSize(size.cx, size.cy);
-    } else if (wcscmp(name, L"sizebox") == 0) {
-      manager->SetSizeBox(ParseRect(value));
-    } else if (wcscmp(name, L"caption") == 0) {
-      manager->SetCaptionRect(ParseRect(value));
-    } else if (wcscmp(name, L"roundcorner") == 0) {
-      SIZE size = ParseSize(value);
-      manager->SetRoundCorner(size.cx, size.cy);
-    } else if (wcscmp(name, L"mininfo") == 0) {
-      SIZE size = ParseSize(value);
-      manager->SetMinInfo(size.cx, size.cy);
-    } else if (wcscmp(name, L"maxinfo") == 0) {
-      SIZE size = ParseSize(value);
-      manager->SetMaxInfo(size.cx, size.cy);
-    } else if (wcscmp(name, L"showdirty") == 0) {
-      manager->SetShowUpdateRect(ParseBool(value));
-    } else if (wcscmp(name, L"alpha") == 0) {
-      manager->SetTransparent(ParseInt(value));
-    } else if (wcscmp(name, L"bktrans") == 0) {
-      manager->SetBackgroundTransparent(ParseBool(value));
-    } else if (wcscmp(name, L"disabledfontcolor") == 0) {
-      manager->SetDefaultDisabledColor(ParseColor(value));
-    } else if (wcscmp(name, L"defaultfontcolor") == 0) {
-      manager->SetDefaultFontColor(ParseColor(value));
-    } else if (wcscmp(name, L"linkfontcolor") == 0) {
-      manager->SetDefaultLinkFontColor(ParseColor(value));
-    } else if (wcscmp(name, L"linkhoverfontcolor") == 0) {
-      manager->SetDefaultLinkHoverFontColor(ParseColor(value));
-    } else if (wcscmp(name, L"selectedcolor") == 0) {
-      manager->SetDefaultSelectedBkColor(ParseColor(value));
-    }
-  }
-}
-
-CControlUI* CSkinBuilder::parse(CXmlMarkupNode root, CControlUI* parent, CWindowManagerUI* manager) {
-  IContainerUI* container = nullptr;
-  CControlUI* first = nullptr;
-  for (CXmlMarkupNode node = root.GetChild(); node.IsValid(); node = node.GetSibling()) {
-    const wchar_t* tag = node.GetName();
-    if (wcscmp(tag, L"Image") == 0 || wcscmp(tag, L"Font") == 0 || wcscmp(tag, L"Default") == 0) continue;
-    if (wcscmp(tag, L"Include") == 0) {
-      wchar_t countText[500] = {}, source[500] = {};
-      int count = 1;
-      if (node.GetAttributeValue(L"count", countText, 500)) count = ParseInt(countText);
-      if (!node.GetAttributeValue(L"source", source, 500)) continue;
-      // Included controls need a parent to live in; without one they would be lost.
-      if (!parent) continue;
-      for (int i = 0; i < count && i < 1000; ++i) {
-        CSkinBuilder builder;
-        if (m_type) {
-          builder.Create(MAKEINTRESOURCEW(ParseInt(source)), m_type, m_callback, manager, parent);
-        } else {
-          builder.Create(source, nullptr, m_callback, manager, parent);
-        }
-      }
-      continue;
-    }
-    // TreeNode belongs to the tree view, which is not part of this library yet:
-    // it is offered to the callback like any other unknown tag.
-    CControlUI* control = CreateControl(tag);
-    if (!control && m_callback) control = m_callback->CreateCustomControl(tag);
-    if (!control) continue;
-
-    if (node.HasChildren()) parse(node, control, manager);
-    if (parent) {
-      if (!container) container = static_cast<IContainerUI*>(parent->GetInterfaceByName(L"IContainer"));
-      if (!container) {
-        delete control;
+    CWindowManagerUI* manager, CControlUI* parent)
+{
+    NestingGuard guard;
+    if (!guard.ok || !skin) return nullptr;
+    if (isResourceId(skin)) {
+        HINSTANCE module = CWindowManagerUI::GetResourceInstance();
+        HRSRC resource = FindResourceW(module, skin, type);
+        if (!resource) return nullptr;
+        HGLOBAL loaded = LoadResource(module, resource);
+        DWORD size = SizeofResource(module, resource);
+        const void* data = loaded ? LockResource(loaded) : nullptr;
+        if (!data || !m_xml.LoadFromMem(static_cast<const uint8_t*>(data), size)) return nullptr;
+        m_type = type;
+    } else if (skin[0] == L'<') {
+        if (!m_xml.Load(skin)) return nullptr;
+    } else if (!m_xml.LoadFromFile(skin)) {
         return nullptr;
-      }
-      if (!container->Add(control)) {
-        delete control;
-        continue;
-      }
     }
+    m_callback = callback;
+    CXmlMarkupNode root = m_xml.GetRoot();
+    if (!root.IsValid()) return nullptr;
     if (manager) {
-      control->SetManager(manager, nullptr, false);
-      const wchar_t* defaults = manager->GetDefaultAttributeList(tag);
-      if (defaults) control->ApplyAttributeList(defaults);
+        applyResources(root, manager);
+        if (wcscmp(root.GetName(), L"Window") == 0 && manager->GetPaintWindow()) applyWindowAttributes(root, manager);
     }
-    int count = node.GetAttributeCount();
-    for (int i = 0; i < count; ++i) control->SetAttribute(node.GetAttributeName(i), node.GetAttributeValue(i));
-    if (manager) control->SetManager(nullptr, nullptr, false);
-    if (!first) first = control;
-  }
-  return first;
+    return parse(root, parent, manager);
+}
+
+void CSkinBuilder::applyResources(CXmlMarkupNode root, CWindowManagerUI* manager)
+{
+    for (CXmlMarkupNode node = root.GetChild(); node.IsValid(); node = node.GetSibling()) {
+        const wchar_t* tag = node.GetName();
+        if (wcscmp(tag, L"Image") == 0) {
+            const wchar_t* name = node.GetAttributeValue(L"name");
+            if (!name) continue;
+            const wchar_t* restype = node.GetAttributeValue(L"restype");
+            const wchar_t* mask = node.GetAttributeValue(L"mask");
+            manager->AddImage(name, restype, mask ? ParseColor(mask) : 0);
+        } else if (wcscmp(tag, L"Font") == 0) {
+            const wchar_t* name = node.GetAttributeValue(L"name");
+            if (!name) continue;
+            const wchar_t* sizeText = node.GetAttributeValue(L"size");
+            int size = sizeText ? ParseInt(sizeText) : 12;
+            bool bold = ParseBool(node.GetAttributeValue(L"bold"));
+            bool underline = ParseBool(node.GetAttributeValue(L"underline"));
+            bool italic = ParseBool(node.GetAttributeValue(L"italic"));
+            manager->AddFont(name, size, bold, underline, italic);
+            if (ParseBool(node.GetAttributeValue(L"default")))
+                manager->SetDefaultFont(name, size, bold, underline, italic);
+        } else if (wcscmp(tag, L"Default") == 0) {
+            const wchar_t* name = node.GetAttributeValue(L"name");
+            const wchar_t* value = node.GetAttributeValue(L"value");
+            if (name && value) manager->AddDefaultAttributeList(name, value);
+        }
+    }
+}
+
+void CSkinBuilder::applyWindowAttributes(CXmlMarkupNode root, CWindowManagerUI* manager)
+{
+    int count = root.GetAttributeCount();
+    for (int i = 0; i < count; ++i) {
+        const wchar_t* name = root.GetAttributeName(i);
+        const wchar_t* value = root.GetAttributeValue(i);
+        if (wcscmp(name, L"size") == 0) {
+            SIZE size = ParseSize(value);
+            manager->SetInitSize(size.cx, size.cy);
+        } else if (wcscmp(name, L"sizebox") == 0) {
+            manager->SetSizeBox(ParseRect(value));
+        } else if (wcscmp(name, L"caption") == 0) {
+            manager->SetCaptionRect(ParseRect(value));
+        } else if (wcscmp(name, L"roundcorner") == 0) {
+            SIZE size = ParseSize(value);
+            manager->SetRoundCorner(size.cx, size.cy);
+        } else if (wcscmp(name, L"mininfo") == 0) {
+            SIZE size = ParseSize(value);
+            manager->SetMinInfo(size.cx, size.cy);
+        } else if (wcscmp(name, L"maxinfo") == 0) {
+            SIZE size = ParseSize(value);
+            manager->SetMaxInfo(size.cx, size.cy);
+        } else if (wcscmp(name, L"showdirty") == 0) {
+            manager->SetShowUpdateRect(ParseBool(value));
+        } else if (wcscmp(name, L"alpha") == 0) {
+            manager->SetTransparent(ParseInt(value));
+        } else if (wcscmp(name, L"bktrans") == 0) {
+            manager->SetBackgroundTransparent(ParseBool(value));
+        } else if (wcscmp(name, L"disabledfontcolor") == 0) {
+            manager->SetDefaultDisabledColor(ParseColor(value));
+        } else if (wcscmp(name, L"defaultfontcolor") == 0) {
+            manager->SetDefaultFontColor(ParseColor(value));
+        } else if (wcscmp(name, L"linkfontcolor") == 0) {
+            manager->SetDefaultLinkFontColor(ParseColor(value));
+        } else if (wcscmp(name, L"linkhoverfontcolor") == 0) {
+            manager->SetDefaultLinkHoverFontColor(ParseColor(value));
+        } else if (wcscmp(name, L"selectedcolor") == 0) {
+            manager->SetDefaultSelectedBkColor(ParseColor(value));
+        }
+    }
+}
+
+CControlUI* CSkinBuilder::parse(CXmlMarkupNode root, CControlUI* parent, CWindowManagerUI* manager)
+{
+    IContainerUI* container = nullptr;
+    CControlUI* first = nullptr;
+    for (CXmlMarkupNode node = root.GetChild(); node.IsValid(); node = node.GetSibling()) {
+        const wchar_t* tag = node.GetName();
+        if (wcscmp(tag, L"Image") == 0 || wcscmp(tag, L"Font") == 0 || wcscmp(tag, L"Default") == 0) continue;
+        if (wcscmp(tag, L"Include") == 0) {
+            wchar_t countText[500] = {}, source[500] = {};
+            int count = 1;
+            if (node.GetAttributeValue(L"count", countText, 500)) count = ParseInt(countText);
+            if (!node.GetAttributeValue(L"source", source, 500)) continue;
+            // Included controls need a parent to live in; without one they would be lost.
+            if (!parent) continue;
+            for (int i = 0; i < count && i < 1000; ++i) {
+                CSkinBuilder builder;
+                if (m_type) {
+                    builder.Create(MAKEINTRESOURCEW(ParseInt(source)), m_type, m_callback, manager, parent);
+                } else {
+                    builder.Create(source, nullptr, m_callback, manager, parent);
+                }
+            }
+            continue;
+        }
+        // TreeNode belongs to the tree view, which is not part of this library yet:
+        // it is offered to the callback like any other unknown tag.
+        CControlUI* control = CreateControl(tag);
+        if (!control && m_callback) control = m_callback->CreateCustomControl(tag);
+        if (!control) continue;
+
+        if (node.HasChildren()) parse(node, control, manager);
+        if (parent) {
+            if (!container) container = static_cast<IContainerUI*>(parent->GetInterfaceByName(L"IContainer"));
+            if (!container) {
+                delete control;
+                return nullptr;
+            }
+            if (!container->Add(control)) {
+                delete control;
+                continue;
+            }
+        }
+        if (manager) {
+            control->SetManager(manager, nullptr, false);
+            const wchar_t* defaults = manager->GetDefaultAttributeList(tag);
+            if (defaults) control->ApplyAttributeList(defaults);
+        }
+        int count = node.GetAttributeCount();
+        for (int i = 0; i < count; ++i) control->SetAttribute(node.GetAttributeName(i), node.GetAttributeValue(i));
+        if (manager) control->SetManager(nullptr, nullptr, false);
+        if (!first) first = control;
+    }
+    return first;
 }
 
 }  // namespace SkinUI

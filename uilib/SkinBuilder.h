@@ -14,33 +14,33 @@
 namespace SkinUI {
 
 class IDialogBuilderCallback {
- public:
-  virtual CControlUI* CreateCustomControl(const wchar_t* tag) = 0;
+public:
+    virtual CControlUI* CreateCustomControl(const wchar_t* tag) = 0;
 
- protected:
-  ~IDialogBuilderCallback() = default;
+protected:
+    ~IDialogBuilderCallback() = default;
 };
 
 class CSkinBuilder {
- public:
-  enum { kMaxNesting = 16 };
+public:
+    enum { kMaxNesting = 16 };
 
-  // skin: a resource id (below 0x10000, read with type from the resource
-  // module), an XML text (first character "<") or a file name.
-  CControlUI* Create(const wchar_t* skin, const wchar_t* type = nullptr, IDialogBuilderCallback* callback = nullptr,
-                     CWindowManagerUI* manager = nullptr, CControlUI* parent = nullptr);
-  CXmlMarkup* GetMarkup() { return &m_xml; }
-  // The control for a tag of the library, or null for an unknown tag.
-  static CControlUI* CreateControl(const wchar_t* tag);
+    // skin: a resource id (below 0x10000, read with type from the resource
+    // module), an XML text (first character "<") or a file name.
+    CControlUI* Create(const wchar_t* skin, const wchar_t* type = nullptr, IDialogBuilderCallback* callback = nullptr,
+        CWindowManagerUI* manager = nullptr, CControlUI* parent = nullptr);
+    CXmlMarkup* GetMarkup() { return &m_xml; }
+    // The control for a tag of the library, or null for an unknown tag.
+    static CControlUI* CreateControl(const wchar_t* tag);
 
- private:
-  CControlUI* parse(CXmlMarkupNode node, CControlUI* parent, CWindowManagerUI* manager);
-  void applyResources(CXmlMarkupNode root, CWindowManagerUI* manager);
-  void applyWindowAttributes(CXmlMarkupNode root, CWindowManagerUI* manager);
+private:
+    CControlUI* parse(CXmlMarkupNode node, CControlUI* parent, CWindowManagerUI* manager);
+    void applyResources(CXmlMarkupNode root, CWindowManagerUI* manager);
+    void applyWindowAttributes(CXmlMarkupNode root, CWindowManagerUI* manager);
 
-  CXmlMarkup m_xml;
-  IDialogBuilderCallback* m_callback = nullptr;
-  const wchar_t* m_type = nullptr;
+    CXmlMarkup m_xml;
+    IDialogBuilderCallback* m_callback = nullptr;
+    const wchar_t* m_type = nullptr;
 };
 
 }  // namespace SkinUI

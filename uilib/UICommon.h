@@ -19,8 +19,8 @@
 using DWORD = std::uint32_t;
 using WORD = std::uint16_t;
 struct FILETIME {
-  DWORD dwLowDateTime;
-  DWORD dwHighDateTime;
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
 };
 #endif
 

@@ -17,29 +17,29 @@ using HZIP = ZipArchive*;
 enum ZipSourceKind { ZIP_HANDLE = 1, ZIP_FILENAME = 2, ZIP_MEMORY = 3 };
 
 enum ZipResult : DWORD {
-  ZR_OK = 0,
-  ZR_NODUPH = 0x100,     // the given handle could not be duplicated
-  ZR_NOFILE = 0x200,     // a file could not be opened or created
-  ZR_FLATE = 0x400,      // the entry failed to decompress or check
-  ZR_NOTFOUND = 0x500,   // no entry of that name
-  ZR_MORE = 0x600,       // the buffer is full and the entry has more to give
-  ZR_CORRUPT = 0x700,    // the entry's headers are corrupt
-  ZR_READ = 0x800,       // the archive could not be read
-  ZR_ARGS = 0x10000,     // bad argument
-  ZR_NOTINITED = 0x1000000,  // an archive is already open in this object
-  ZR_SEEK = 0x2000000,   // a handle source that is not a disk file
-  ZR_MEMSIZE = 0x5000000,    // reading into memory failed before the end of the entry
-  ZR_UNSUPPORTED = 153,  // several disks, inconsistent counts, directory beyond the end record
-  ZR_NOEND = 255,        // no end record found, or it could not be read
+    ZR_OK = 0,
+    ZR_NODUPH = 0x100,         // the given handle could not be duplicated
+    ZR_NOFILE = 0x200,         // a file could not be opened or created
+    ZR_FLATE = 0x400,          // the entry failed to decompress or check
+    ZR_NOTFOUND = 0x500,       // no entry of that name
+    ZR_MORE = 0x600,           // the buffer is full and the entry has more to give
+    ZR_CORRUPT = 0x700,        // the entry's headers are corrupt
+    ZR_READ = 0x800,           // the archive could not be read
+    ZR_ARGS = 0x10000,         // bad argument
+    ZR_NOTINITED = 0x1000000,  // an archive is already open in this object
+    ZR_SEEK = 0x2000000,       // a handle source that is not a disk file
+    ZR_MEMSIZE = 0x5000000,    // reading into memory failed before the end of the entry
+    ZR_UNSUPPORTED = 153,      // several disks, inconsistent counts, directory beyond the end record
+    ZR_NOEND = 255,            // no end record found, or it could not be read
 };
 
 struct ZipEntry {
-  int index;
-  char name[260];
-  DWORD attr;
-  FILETIME atime, ctime, mtime;
-  long compSize;
-  long unzipSize;
+    int index;
+    char name[260];
+    DWORD attr;
+    FILETIME atime, ctime, mtime;
+    long compSize;
+    long unzipSize;
 };
 
 // source: a HANDLE (kind 1), a wide file name (kind 2) or the bytes (kind 3, of

@@ -30,164 +30,171 @@
 
 namespace {
 
-void Print(const std::wstring& text) {
-  std::string utf8 = basetool::WideToUtf8(text + L"\n");
-  fwrite(utf8.data(), 1, utf8.size(), stdout);
-  fflush(stdout);
+void Print(const std::wstring& text)
+{
+    std::string utf8 = basetool::WideToUtf8(text + L"\n");
+    fwrite(utf8.data(), 1, utf8.size(), stdout);
+    fflush(stdout);
 }
 
-std::vector<std::wstring> SplitList(const std::wstring& text) {
-  std::vector<std::wstring> items;
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t end = text.find(L',', start);
-    if (end == std::wstring::npos) end = text.size();
-    if (end > start) items.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return items;
+std::vector<std::wstring> SplitList(const std::wstring& text)
+{
+    std::vector<std::wstring> items;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(L',', start);
+        if (end == std::wstring::npos) end = text.size();
+        if (end > start) items.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return items;
 }
 
 struct Options {
-  std::wstring logFile;
-  std::vector<std::wstring> modules;
-  std::vector<std::wstring> args; // command first
+    std::wstring logFile;
+    std::vector<std::wstring> modules;
+    std::vector<std::wstring> args;  // command first
 };
 
-UpdateSettings SettingsFor(const Options& options) {
-  UpdateSettings settings;
-  settings.installFolder = options.args.at(1);
-  settings.dataFolder = options.args.at(2);
-  if (!options.modules.empty()) settings.pluginModules = options.modules;
-  return settings;
+UpdateSettings SettingsFor(const Options& options)
+{
+    UpdateSettings settings;
+    settings.installFolder = options.args.at(1);
+    settings.dataFolder = options.args.at(2);
+    if (!options.modules.empty()) settings.pluginModules = options.modules;
+    return settings;
 }
 
-int Download(const Options& options) {
-  const std::wstring& url = options.args.at(1);
-  const std::wstring& file = options.args.at(2);
-  int cancelAt = -1;
-  if (options.args.size() > 4 && options.args[3] == L"--cancel-at") cancelAt = std::stoi(options.args[4]);
-  CHttpDownloader downloader;
-  std::thread canceller;
-  bool ok = downloader.Download(url, file, [&](const std::wstring&, const std::wstring&, int percent) {
-    Print(L"percent " + std::to_wstring(percent));
-    // Cancel from another thread, as the window does.
-    if (cancelAt >= 0 && percent >= cancelAt && !canceller.joinable())
-      canceller = std::thread([&] { downloader.Cancel(); });
-  });
-  if (canceller.joinable()) canceller.join();
-  if (!ok) Print(L"error: " + downloader.LastError());
-  return ok ? 0 : 1;
+int Download(const Options& options)
+{
+    const std::wstring& url = options.args.at(1);
+    const std::wstring& file = options.args.at(2);
+    int cancelAt = -1;
+    if (options.args.size() > 4 && options.args[3] == L"--cancel-at") cancelAt = std::stoi(options.args[4]);
+    CHttpDownloader downloader;
+    std::thread canceller;
+    bool ok = downloader.Download(url, file, [&](const std::wstring&, const std::wstring&, int percent) {
+        Print(L"percent " + std::to_wstring(percent));
+        // Cancel from another thread, as the window does.
+        if (cancelAt >= 0 && percent >= cancelAt && !canceller.joinable())
+            canceller = std::thread([&] { downloader.Cancel(); });
+    });
+    if (canceller.joinable()) canceller.join();
+    if (!ok) Print(L"error: " + downloader.LastError());
+    return ok ? 0 : 1;
 }
 
-int Install(const Options& options, bool endProcesses) {
-  CUpdate update(SettingsFor(options));
-  if (!update.ReadUpdateIni(basetool::AppendPath(options.args.at(2), L"update.ini"))) {
-    Print(L"update.ini incomplete");
-    return 2;
-  }
-  bool installed = endProcesses ? update.Install() : update.Setup();
-  Print(installed ? L"installed" : L"install failed");
-  return installed ? 0 : 1;
-}
-
-int Run(const Options& options) {
-  const std::vector<std::wstring>& a = options.args;
-  const std::wstring& command = a.at(0);
-  if (command == L"check") {
+int Install(const Options& options, bool endProcesses)
+{
     CUpdate update(SettingsFor(options));
-    bool newer = update.HasNewVersion();
-    Print(newer ? L"new version " + update.ServerVersion() : L"no update");
-    return newer ? 0 : 3;
-  }
-  if (command == L"update") {
-    CUpdate update(SettingsFor(options));
-    if (!update.HasNewVersion()) {
-      Print(L"no update");
-      return 3;
+    if (!update.ReadUpdateIni(basetool::AppendPath(options.args.at(2), L"update.ini"))) {
+        Print(L"update.ini incomplete");
+        return 2;
     }
-    if (!update.DownloadPackage()) {
-      Print(L"download failed: " + update.LastDownloadError());
-      return 1;
-    }
-    bool installed = update.Install();
-    Print(installed ? L"installed " + update.ServerVersion() : L"install failed");
+    bool installed = endProcesses ? update.Install() : update.Setup();
+    Print(installed ? L"installed" : L"install failed");
     return installed ? 0 : 1;
-  }
-  if (command == L"install") return Install(options, true);
-  if (command == L"setup") return Install(options, false);
-  if (command == L"download") return Download(options);
-  if (command == L"prove" || command == L"unpack" || command == L"bench") {
-    CUpdate update(UpdateSettings{});
-    if (command == L"prove") {
-      CSevenZipArchive archive;
-      bool proven = archive.Open(a.at(1)) && archive.Prove();
-      Print(proven ? L"proven" : L"refused: " + archive.LastError());
-      return proven ? 0 : 1;
-    }
-    if (command == L"bench") {
-      // Open and prove (decodes every block), then write (reuses the last
-      // decoded block), as an installation does.
-      LARGE_INTEGER frequency, start, proven, written;
-      QueryPerformanceFrequency(&frequency);
-      QueryPerformanceCounter(&start);
-      CSevenZipArchive archive;
-      bool ok = archive.Open(a.at(1)) && archive.Prove();
-      QueryPerformanceCounter(&proven);
-      ok = ok && archive.ExtractTo(a.at(2));
-      QueryPerformanceCounter(&written);
-      auto ms = [&](LARGE_INTEGER from, LARGE_INTEGER to) {
-        return std::to_wstring((to.QuadPart - from.QuadPart) * 1000 / frequency.QuadPart);
-      };
-      Print(ok ? L"result 0" : L"result failed: " + archive.LastError());
-      Print(L"prove_ms " + ms(start, proven) + L" write_ms " + ms(proven, written) + L" total_ms " +
-            ms(start, written));
-      return ok ? 0 : 1;
-    }
-    int result = update.Unzip7z(a.at(1), a.at(2));
-    Print(L"result " + std::to_wstring(result));
-    return result == 0 ? 0 : 1;
-  }
-  if (command == L"find-modules") {
-    std::vector<std::wstring> names(a.begin() + 1, a.end());
-    for (const auto& entry : basetool::CMisc::FindProcessesWithModule(names))
-      Print(std::to_wstring(entry.id) + L" " + entry.exeName);
-    return 0;
-  }
-  if (command == L"kill-list") {
-    CUpdate update(SettingsFor(options));
-    for (const auto& entry : update.BuildKillList()) Print(std::to_wstring(entry.id) + L" " + entry.exeName);
-    return 0;
-  }
-  if (command == L"clean") return basetool::CMisc::DeleteFolder(a.at(1), &CUpdate::KeepFileFilter) ? 0 : 1;
-  if (command == L"regdll") return basetool::CMisc::RegDll(a.at(1)) ? 0 : 1;
-  Print(L"unknown command " + command);
-  return 2;
 }
 
-} // namespace
-
-int wmain(int argc, wchar_t** argv) {
-  try {
-    Options options;
-    for (int i = 1; i < argc; ++i) {
-      std::wstring arg = argv[i];
-      if (arg == L"--log" && i + 1 < argc)
-        options.logFile = argv[++i];
-      else if (arg == L"--modules" && i + 1 < argc)
-        options.modules = SplitList(argv[++i]);
-      else
-        options.args.push_back(arg);
+int Run(const Options& options)
+{
+    const std::vector<std::wstring>& a = options.args;
+    const std::wstring& command = a.at(0);
+    if (command == L"check") {
+        CUpdate update(SettingsFor(options));
+        bool newer = update.HasNewVersion();
+        Print(newer ? L"new version " + update.ServerVersion() : L"no update");
+        return newer ? 0 : 3;
     }
-    if (options.args.empty()) {
-      Print(L"usage: update_driver [--log FILE] [--modules A,B] COMMAND ARGS...");
-      return 2;
+    if (command == L"update") {
+        CUpdate update(SettingsFor(options));
+        if (!update.HasNewVersion()) {
+            Print(L"no update");
+            return 3;
+        }
+        if (!update.DownloadPackage()) {
+            Print(L"download failed: " + update.LastDownloadError());
+            return 1;
+        }
+        bool installed = update.Install();
+        Print(installed ? L"installed " + update.ServerVersion() : L"install failed");
+        return installed ? 0 : 1;
     }
-    basetool::CFileLogger::Instance().SetDebugOutput(false);
-    if (!options.logFile.empty()) basetool::CFileLogger::Instance().Open(options.logFile);
-    return Run(options);
-  } catch (const std::exception& error) {
-    Print(L"error: " + basetool::AnsiToWide(error.what()));
+    if (command == L"install") return Install(options, true);
+    if (command == L"setup") return Install(options, false);
+    if (command == L"download") return Download(options);
+    if (command == L"prove" || command == L"unpack" || command == L"bench") {
+        CUpdate update(UpdateSettings{});
+        if (command == L"prove") {
+            CSevenZipArchive archive;
+            bool proven = archive.Open(a.at(1)) && archive.Prove();
+            Print(proven ? L"proven" : L"refused: " + archive.LastError());
+            return proven ? 0 : 1;
+        }
+        if (command == L"bench") {
+            // Open and prove (decodes every block), then write (reuses the last
+            // decoded block), as an installation does.
+            LARGE_INTEGER frequency, start, proven, written;
+            QueryPerformanceFrequency(&frequency);
+            QueryPerformanceCounter(&start);
+            CSevenZipArchive archive;
+            bool ok = archive.Open(a.at(1)) && archive.Prove();
+            QueryPerformanceCounter(&proven);
+            ok = ok && archive.ExtractTo(a.at(2));
+            QueryPerformanceCounter(&written);
+            auto ms = [&](LARGE_INTEGER from, LARGE_INTEGER to) {
+                return std::to_wstring((to.QuadPart - from.QuadPart) * 1000 / frequency.QuadPart);
+            };
+            Print(ok ? L"result 0" : L"result failed: " + archive.LastError());
+            Print(L"prove_ms " + ms(start, proven) + L" write_ms " + ms(proven, written) + L" total_ms " +
+                ms(start, written));
+            return ok ? 0 : 1;
+        }
+        int result = update.Unzip7z(a.at(1), a.at(2));
+        Print(L"result " + std::to_wstring(result));
+        return result == 0 ? 0 : 1;
+    }
+    if (command == L"find-modules") {
+        std::vector<std::wstring> names(a.begin() + 1, a.end());
+        for (const auto& entry : basetool::CMisc::FindProcessesWithModule(names))
+            Print(std::to_wstring(entry.id) + L" " + entry.exeName);
+        return 0;
+    }
+    if (command == L"kill-list") {
+        CUpdate update(SettingsFor(options));
+        for (const auto& entry : update.BuildKillList()) Print(std::to_wstring(entry.id) + L" " + entry.exeName);
+        return 0;
+    }
+    if (command == L"clean") return basetool::CMisc::DeleteFolder(a.at(1), &CUpdate::KeepFileFilter) ? 0 : 1;
+    if (command == L"regdll") return basetool::CMisc::RegDll(a.at(1)) ? 0 : 1;
+    Print(L"unknown command " + command);
     return 2;
-  }
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    try {
+        Options options;
+        for (int i = 1; i < argc; ++i) {
+            std::wstring arg = argv[i];
+            if (arg == L"--log" && i + 1 < argc)
+                options.logFile = argv[++i];
+            else if (arg == L"--modules" && i + 1 < argc)
+                options.modules = SplitList(argv[++i]);
+            else
+                options.args.push_back(arg);
+        }
+        if (options.args.empty()) {
+            Print(L"usage: update_driver [--log FILE] [--modules A,B] COMMAND ARGS...");
+            return 2;
+        }
+        basetool::CFileLogger::Instance().SetDebugOutput(false);
+        if (!options.logFile.empty()) basetool::CFileLogger::Instance().Open(options.logFile);
+        return Run(options);
+    } catch (const std::exception& error) {
+        Print(L"error: " + basetool::AnsiToWide(error.what()));
+        return 2;
+    }
 }

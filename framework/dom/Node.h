@@ -44,4 +44,4 @@ using ElementPtr = std::shared_ptr<Element>;
 using DocumentPtr = std::shared_ptr<Document>;
 using WindowPtr = std::shared_ptr<Window>;
 
-} // namespace FB::DOM
+}  // namespace FB::DOM

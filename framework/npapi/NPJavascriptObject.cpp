@@ -23,319 +23,353 @@ const char* const kGetLastException = "getLastException";
 
 std::mutex lastExceptionLock;
 
-variant& lastExceptionValue() {
-  static variant* value = new variant;  // shared by all instances for the life of the process
-  return *value;
+variant& lastExceptionValue()
+{
+    static variant* value = new variant;  // shared by all instances for the life of the process
+    return *value;
 }
 
-void setLastException(const std::string& text) {
-  std::lock_guard<std::mutex> guard(lastExceptionLock);
-  lastExceptionValue() = variant(text);
+void setLastException(const std::string& text)
+{
+    std::lock_guard<std::mutex> guard(lastExceptionLock);
+    lastExceptionValue() = variant(text);
 }
 
-bool isBuiltInName(const std::string& name) {
-  return name == kAddEventListener || name == kRemoveEventListener || name == kGetLastException;
+bool isBuiltInName(const std::string& name)
+{
+    return name == kAddEventListener || name == kRemoveEventListener || name == kGetLastException;
 }
 
 }  // namespace
 
 // addEventListener / removeEventListener / getLastException of one object.
 class NPJavascriptObject::BuiltIn : public JSFunction {
- public:
-  enum class Kind { AddListener, RemoveListener, LastException };
+public:
+    enum class Kind { AddListener, RemoveListener, LastException };
 
-  BuiltIn(const std::weak_ptr<NPJavascriptObject*>& owner, Kind kind, const char* methodName)
-      : JSFunction(JSAPIWeakPtr(), methodName, 0), owner_(owner), kind_(kind) {}
-
-  variant callFunction(const VariantVector& args) override {
-    if (kind_ == Kind::LastException) return NPJavascriptObject::lastException();
-    std::shared_ptr<NPJavascriptObject*> alive = owner_.lock();
-    NPJavascriptObject* owner = alive ? *alive : nullptr;
-    JSAPIPtr api = owner && owner->valid_ ? owner->api_.lock() : nullptr;
-    if (!api || !owner->host_.lock() || args.size() < 2 || args.size() > 3) throw invalid_arguments();
-    std::string event = "on" + args[0].convertToString();
-    JSObjectPtr handler;
-    try {
-      handler = args[1].convertToJSObject();
-    } catch (const bad_variant_cast& e) {
-      throw invalid_arguments(e.what());
+    BuiltIn(const std::weak_ptr<NPJavascriptObject*>& owner, Kind kind, const char* methodName)
+        : JSFunction(JSAPIWeakPtr(), methodName, 0), owner_(owner), kind_(kind)
+    {
     }
-    if (kind_ == Kind::AddListener)
-      api->addEventHandler(event, handler);
-    else
-      api->removeEventHandler(event, handler);
-    return variant();
-  }
 
- private:
-  std::weak_ptr<NPJavascriptObject*> owner_;
-  Kind kind_;
+    variant callFunction(const VariantVector& args) override
+    {
+        if (kind_ == Kind::LastException) return NPJavascriptObject::lastException();
+        std::shared_ptr<NPJavascriptObject*> alive = owner_.lock();
+        NPJavascriptObject* owner = alive ? *alive : nullptr;
+        JSAPIPtr api = owner && owner->valid_ ? owner->api_.lock() : nullptr;
+        if (!api || !owner->host_.lock() || args.size() < 2 || args.size() > 3) throw invalid_arguments();
+        std::string event = "on" + args[0].convertToString();
+        JSObjectPtr handler;
+        try {
+            handler = args[1].convertToJSObject();
+        } catch (const bad_variant_cast& e) {
+            throw invalid_arguments(e.what());
+        }
+        if (kind_ == Kind::AddListener)
+            api->addEventHandler(event, handler);
+        else
+            api->removeEventHandler(event, handler);
+        return variant();
+    }
+
+private:
+    std::weak_ptr<NPJavascriptObject*> owner_;
+    Kind kind_;
 };
 
 // ---- the class entries -----------------------------------------------------------
 
 struct NPJavascriptObjectEntries {
-  // Runs `operation` on a live object; the common failure frame of every entry.
-  template <class Operation>
-  static bool guarded(NPObject* npobj, Operation operation) {
-    NPJavascriptObject* self = NPJavascriptObject::fromNPObject(npobj);
-    std::shared_ptr<NpapiBrowserHost> host;
-    try {
-      if (!self || !self->valid_ || self->api_.expired()) return false;
-      host = self->getHost();
-      JSAPIPtr api = self->getAPI();
-      return operation(*self, *api, *host);
-    } catch (const bad_variant_cast& e) {
-      // A value that does not convert is the script's fault: report it as such.
-      return fail(self, host, e.what());
-    } catch (const std::bad_cast&) {
-      return false;  // the API or the host went away meanwhile
-    } catch (const script_error& e) {
-      return fail(self, host, e.what());
-    } catch (const std::exception& e) {
-      trace("NPAPI", std::string("Unexpected failure in a script call: ") + e.what());
-      return fail(self, host, "Unknown error");
-    } catch (...) {
-      return fail(self, host, "Unknown error");
+    // Runs `operation` on a live object; the common failure frame of every entry.
+    template <class Operation>
+    static bool guarded(NPObject* npobj, Operation operation)
+    {
+        NPJavascriptObject* self = NPJavascriptObject::fromNPObject(npobj);
+        std::shared_ptr<NpapiBrowserHost> host;
+        try {
+            if (!self || !self->valid_ || self->api_.expired()) return false;
+            host = self->getHost();
+            JSAPIPtr api = self->getAPI();
+            return operation(*self, *api, *host);
+        } catch (const bad_variant_cast& e) {
+            // A value that does not convert is the script's fault: report it as such.
+            return fail(self, host, e.what());
+        } catch (const std::bad_cast&) {
+            return false;  // the API or the host went away meanwhile
+        } catch (const script_error& e) {
+            return fail(self, host, e.what());
+        } catch (const std::exception& e) {
+            trace("NPAPI", std::string("Unexpected failure in a script call: ") + e.what());
+            return fail(self, host, "Unknown error");
+        } catch (...) {
+            return fail(self, host, "Unknown error");
+        }
     }
-  }
 
-  static bool fail(NPJavascriptObject* self, const std::shared_ptr<NpapiBrowserHost>& host, const std::string& text) {
-    try {
-      if (host && !host->isShutDown()) host->SetException(self, text.c_str());
-      setLastException(text);
-    } catch (...) {
+    static bool fail(NPJavascriptObject* self, const std::shared_ptr<NpapiBrowserHost>& host, const std::string& text)
+    {
+        try {
+            if (host && !host->isShutDown()) host->SetException(self, text.c_str());
+            setLastException(text);
+        } catch (...) {
+        }
+        return false;
     }
-    return false;
-  }
 
-  // The name of an identifier through the module table (no module: empty).
-  static std::string nameOf(NpapiBrowserHost& host, NPIdentifier identifier) {
-    return host.StringFromIdentifier(identifier);
-  }
-
-  static VariantVector arguments(NpapiBrowserHost& host, const NPVariant* args, uint32_t count) {
-    VariantVector list;
-    list.reserve(count);
-    for (uint32_t i = 0; i < count; ++i) list.push_back(host.getVariant(&args[i]));
-    return list;
-  }
-
-  static NPObject* allocate(NPP, NPClass*) {
-    try {
-      return new NPJavascriptObject;
-    } catch (...) {
-      return nullptr;
+    // The name of an identifier through the module table (no module: empty).
+    static std::string nameOf(NpapiBrowserHost& host, NPIdentifier identifier)
+    {
+        return host.StringFromIdentifier(identifier);
     }
-  }
 
-  static void deallocate(NPObject* npobj) {
-    try {
-      delete NPJavascriptObject::fromNPObject(npobj);
-    } catch (...) {
+    static VariantVector arguments(NpapiBrowserHost& host, const NPVariant* args, uint32_t count)
+    {
+        VariantVector list;
+        list.reserve(count);
+        for (uint32_t i = 0; i < count; ++i) list.push_back(host.getVariant(&args[i]));
+        return list;
     }
-  }
 
-  static void invalidate(NPObject* npobj) {
-    try {
-      NPJavascriptObject::fromNPObject(npobj)->invalidate();
-    } catch (...) {
+    static NPObject* allocate(NPP, NPClass*)
+    {
+        try {
+            return new NPJavascriptObject;
+        } catch (...) {
+            return nullptr;
+        }
     }
-  }
 
-  static bool methodTest(NPJavascriptObject&, JSAPI& api, const std::string& name) {
-    if (name == "toString") return true;
-    if (api.hasMethodObject(name)) return false;  // presented as a property
-    return api.hasMethod(name);
-  }
+    static void deallocate(NPObject* npobj)
+    {
+        try {
+            delete NPJavascriptObject::fromNPObject(npobj);
+        } catch (...) {
+        }
+    }
 
-  static bool hasMethod(NPObject* npobj, NPIdentifier identifier) {
-    return guarded(npobj, [&](NPJavascriptObject& self, JSAPI& api, NpapiBrowserHost& host) {
-      return methodTest(self, api, nameOf(host, identifier));
-    });
-  }
+    static void invalidate(NPObject* npobj)
+    {
+        try {
+            NPJavascriptObject::fromNPObject(npobj)->invalidate();
+        } catch (...) {
+        }
+    }
 
-  static bool hasProperty(NPObject* npobj, NPIdentifier identifier) {
-    return guarded(npobj, [&](NPJavascriptObject& self, JSAPI& api, NpapiBrowserHost& host) {
-      if (!host.IdentifierIsString(identifier)) return api.hasPropertyIndex(host.IntFromIdentifier(identifier));
-      std::string name = nameOf(host, identifier);
-      if (isBuiltInName(name)) return true;
-      if (name == "toString") return false;
-      if (api.hasMethodObject(name)) return true;
-      if (methodTest(self, api, name)) return false;
-      return api.hasProperty(name);
-    });
-  }
+    static bool methodTest(NPJavascriptObject&, JSAPI& api, const std::string& name)
+    {
+        if (name == "toString") return true;
+        if (api.hasMethodObject(name)) return false;  // presented as a property
+        return api.hasMethod(name);
+    }
 
-  static bool getProperty(NPObject* npobj, NPIdentifier identifier, NPVariant* result) {
-    return guarded(npobj, [&](NPJavascriptObject& self, JSAPI& api, NpapiBrowserHost& host) {
-      variant value;
-      if (!host.IdentifierIsString(identifier)) {
-        value = api.getPropertyIndex(host.IntFromIdentifier(identifier));
-      } else {
-        std::string name = nameOf(host, identifier);
-        if (name == kAddEventListener)
-          value = self.addEventListener_;
-        else if (name == kRemoveEventListener)
-          value = self.removeEventListener_;
-        else if (name == kGetLastException)
-          value = self.getLastException_;
-        else if (api.hasMethodObject(name))
-          value = api.getMethodObject(name);
-        else
-          value = api.getProperty(name);
-      }
-      host.getNPVariant(result, value);
-      return true;
-    });
-  }
+    static bool hasMethod(NPObject* npobj, NPIdentifier identifier)
+    {
+        return guarded(npobj, [&](NPJavascriptObject& self, JSAPI& api, NpapiBrowserHost& host) {
+            return methodTest(self, api, nameOf(host, identifier));
+        });
+    }
 
-  static bool setProperty(NPObject* npobj, NPIdentifier identifier, const NPVariant* npValue) {
-    return guarded(npobj, [&](NPJavascriptObject&, JSAPI& api, NpapiBrowserHost& host) {
-      variant value = host.getVariant(npValue);
-      if (!host.IdentifierIsString(identifier)) {
-        api.setPropertyIndex(host.IntFromIdentifier(identifier), value);
-        return true;
-      }
-      std::string name = nameOf(host, identifier);
-      if (api.hasMethodObject(name)) throw script_error("This property cannot be changed");
-      api.setProperty(name, value);
-      return true;
-    });
-  }
+    static bool hasProperty(NPObject* npobj, NPIdentifier identifier)
+    {
+        return guarded(npobj, [&](NPJavascriptObject& self, JSAPI& api, NpapiBrowserHost& host) {
+            if (!host.IdentifierIsString(identifier)) return api.hasPropertyIndex(host.IntFromIdentifier(identifier));
+            std::string name = nameOf(host, identifier);
+            if (isBuiltInName(name)) return true;
+            if (name == "toString") return false;
+            if (api.hasMethodObject(name)) return true;
+            if (methodTest(self, api, name)) return false;
+            return api.hasProperty(name);
+        });
+    }
 
-  static bool removeProperty(NPObject* npobj, NPIdentifier identifier) {
-    return guarded(npobj, [&](NPJavascriptObject&, JSAPI& api, NpapiBrowserHost& host) {
-      if (!host.IdentifierIsString(identifier))
-        api.removePropertyIndex(host.IntFromIdentifier(identifier));
-      else
-        api.removeProperty(nameOf(host, identifier));
-      return true;
-    });
-  }
+    static bool getProperty(NPObject* npobj, NPIdentifier identifier, NPVariant* result)
+    {
+        return guarded(npobj, [&](NPJavascriptObject& self, JSAPI& api, NpapiBrowserHost& host) {
+            variant value;
+            if (!host.IdentifierIsString(identifier)) {
+                value = api.getPropertyIndex(host.IntFromIdentifier(identifier));
+            } else {
+                std::string name = nameOf(host, identifier);
+                if (name == kAddEventListener)
+                    value = self.addEventListener_;
+                else if (name == kRemoveEventListener)
+                    value = self.removeEventListener_;
+                else if (name == kGetLastException)
+                    value = self.getLastException_;
+                else if (api.hasMethodObject(name))
+                    value = api.getMethodObject(name);
+                else
+                    value = api.getProperty(name);
+            }
+            host.getNPVariant(result, value);
+            return true;
+        });
+    }
 
-  static bool invoke(NPObject* npobj, NPIdentifier identifier, const NPVariant* args, uint32_t count,
-                     NPVariant* result) {
-    return guarded(npobj, [&](NPJavascriptObject&, JSAPI& api, NpapiBrowserHost& host) {
-      VariantVector list = arguments(host, args, count);
-      variant value = api.invoke(nameOf(host, identifier), list);
-      host.getNPVariant(result, value);
-      return true;
-    });
-  }
+    static bool setProperty(NPObject* npobj, NPIdentifier identifier, const NPVariant* npValue)
+    {
+        return guarded(npobj, [&](NPJavascriptObject&, JSAPI& api, NpapiBrowserHost& host) {
+            variant value = host.getVariant(npValue);
+            if (!host.IdentifierIsString(identifier)) {
+                api.setPropertyIndex(host.IntFromIdentifier(identifier), value);
+                return true;
+            }
+            std::string name = nameOf(host, identifier);
+            if (api.hasMethodObject(name)) throw script_error("This property cannot be changed");
+            api.setProperty(name, value);
+            return true;
+        });
+    }
 
-  static bool invokeDefault(NPObject* npobj, const NPVariant* args, uint32_t count, NPVariant* result) {
-    return guarded(npobj, [&](NPJavascriptObject&, JSAPI& api, NpapiBrowserHost& host) {
-      VariantVector list = arguments(host, args, count);
-      variant value = api.invoke(std::string(), list);
-      host.getNPVariant(result, value);
-      return true;
-    });
-  }
+    static bool removeProperty(NPObject* npobj, NPIdentifier identifier)
+    {
+        return guarded(npobj, [&](NPJavascriptObject&, JSAPI& api, NpapiBrowserHost& host) {
+            if (!host.IdentifierIsString(identifier))
+                api.removePropertyIndex(host.IntFromIdentifier(identifier));
+            else
+                api.removeProperty(nameOf(host, identifier));
+            return true;
+        });
+    }
 
-  static bool construct(NPObject* npobj, const NPVariant* args, uint32_t count, NPVariant* result) {
-    return guarded(npobj, [&](NPJavascriptObject&, JSAPI& api, NpapiBrowserHost& host) {
-      VariantVector list = arguments(host, args, count);
-      variant value = api.construct(list);
-      host.getNPVariant(result, value);
-      return true;
-    });
-  }
+    static bool invoke(
+        NPObject* npobj, NPIdentifier identifier, const NPVariant* args, uint32_t count, NPVariant* result)
+    {
+        return guarded(npobj, [&](NPJavascriptObject&, JSAPI& api, NpapiBrowserHost& host) {
+            VariantVector list = arguments(host, args, count);
+            variant value = api.invoke(nameOf(host, identifier), list);
+            host.getNPVariant(result, value);
+            return true;
+        });
+    }
 
-  static bool enumerate(NPObject* npobj, NPIdentifier** identifiers, uint32_t* count) {
-    return guarded(npobj, [&](NPJavascriptObject&, JSAPI& api, NpapiBrowserHost& host) {
-      std::vector<std::string> names;
-      api.listMemberNames(names);
-      names.push_back(kAddEventListener);
-      names.push_back(kRemoveEventListener);
-      names.push_back(kGetLastException);
-      auto* array = static_cast<NPIdentifier*>(host.MemAlloc(static_cast<uint32_t>(sizeof(NPIdentifier) * names.size())));
-      if (!array) return false;
-      for (size_t i = 0; i < names.size(); ++i) array[i] = host.GetStringIdentifier(names[i].c_str());
-      *identifiers = array;
-      *count = static_cast<uint32_t>(names.size());
-      return true;
-    });
-  }
+    static bool invokeDefault(NPObject* npobj, const NPVariant* args, uint32_t count, NPVariant* result)
+    {
+        return guarded(npobj, [&](NPJavascriptObject&, JSAPI& api, NpapiBrowserHost& host) {
+            VariantVector list = arguments(host, args, count);
+            variant value = api.invoke(std::string(), list);
+            host.getNPVariant(result, value);
+            return true;
+        });
+    }
+
+    static bool construct(NPObject* npobj, const NPVariant* args, uint32_t count, NPVariant* result)
+    {
+        return guarded(npobj, [&](NPJavascriptObject&, JSAPI& api, NpapiBrowserHost& host) {
+            VariantVector list = arguments(host, args, count);
+            variant value = api.construct(list);
+            host.getNPVariant(result, value);
+            return true;
+        });
+    }
+
+    static bool enumerate(NPObject* npobj, NPIdentifier** identifiers, uint32_t* count)
+    {
+        return guarded(npobj, [&](NPJavascriptObject&, JSAPI& api, NpapiBrowserHost& host) {
+            std::vector<std::string> names;
+            api.listMemberNames(names);
+            names.push_back(kAddEventListener);
+            names.push_back(kRemoveEventListener);
+            names.push_back(kGetLastException);
+            auto* array =
+                static_cast<NPIdentifier*>(host.MemAlloc(static_cast<uint32_t>(sizeof(NPIdentifier) * names.size())));
+            if (!array) return false;
+            for (size_t i = 0; i < names.size(); ++i) array[i] = host.GetStringIdentifier(names[i].c_str());
+            *identifiers = array;
+            *count = static_cast<uint32_t>(names.size());
+            return true;
+        });
+    }
 };
 
 namespace {
 
-NPClass javascriptObjectClass = {
-    NP_CLASS_STRUCT_VERSION,                     NPJavascriptObjectEntries::allocate,
-    NPJavascriptObjectEntries::deallocate,       NPJavascriptObjectEntries::invalidate,
-    NPJavascriptObjectEntries::hasMethod,        NPJavascriptObjectEntries::invoke,
-    NPJavascriptObjectEntries::invokeDefault,    NPJavascriptObjectEntries::hasProperty,
-    NPJavascriptObjectEntries::getProperty,      NPJavascriptObjectEntries::setProperty,
-    NPJavascriptObjectEntries::removeProperty,   NPJavascriptObjectEntries::enumerate,
+NPClass javascriptObjectClass = {NP_CLASS_STRUCT_VERSION, NPJavascriptObjectEntries::allocate,
+    NPJavascriptObjectEntries::deallocate, NPJavascriptObjectEntries::invalidate, NPJavascriptObjectEntries::hasMethod,
+    NPJavascriptObjectEntries::invoke, NPJavascriptObjectEntries::invokeDefault, NPJavascriptObjectEntries::hasProperty,
+    NPJavascriptObjectEntries::getProperty, NPJavascriptObjectEntries::setProperty,
+    NPJavascriptObjectEntries::removeProperty, NPJavascriptObjectEntries::enumerate,
     NPJavascriptObjectEntries::construct};
 
 }  // namespace
 
 // ---- the object ----------------------------------------------------------------------
 
-NPClass* NPJavascriptObject::npClass() { return &javascriptObjectClass; }
-
-bool NPJavascriptObject::isOwnObject(const NPObject* object) {
-  return object && object->_class == &javascriptObjectClass;
+NPClass* NPJavascriptObject::npClass()
+{
+    return &javascriptObjectClass;
 }
 
-variant NPJavascriptObject::lastException() {
-  std::lock_guard<std::mutex> guard(lastExceptionLock);
-  return lastExceptionValue();
+bool NPJavascriptObject::isOwnObject(const NPObject* object)
+{
+    return object && object->_class == &javascriptObjectClass;
 }
 
-NPJavascriptObject::NPJavascriptObject() : self_(std::make_shared<NPJavascriptObject*>(this)) {
-  _class = nullptr;
-  referenceCount = 0;
-  addEventListener_ = std::make_shared<BuiltIn>(self_, BuiltIn::Kind::AddListener, "attachEvent");
-  removeEventListener_ = std::make_shared<BuiltIn>(self_, BuiltIn::Kind::RemoveListener, "detachEvent");
-  getLastException_ = std::make_shared<BuiltIn>(self_, BuiltIn::Kind::LastException, "getLastException");
+variant NPJavascriptObject::lastException()
+{
+    std::lock_guard<std::mutex> guard(lastExceptionLock);
+    return lastExceptionValue();
 }
 
-NPJavascriptObject::~NPJavascriptObject() {
-  self_.reset();
-  if (!autoRelease_) return;
-  JSAPIPtr api = api_.lock();
-  std::shared_ptr<NpapiBrowserHost> host = host_.lock();
-  if (api && host) host->releaseKeptObject(api);
+NPJavascriptObject::NPJavascriptObject() : self_(std::make_shared<NPJavascriptObject*>(this))
+{
+    _class = nullptr;
+    referenceCount = 0;
+    addEventListener_ = std::make_shared<BuiltIn>(self_, BuiltIn::Kind::AddListener, "attachEvent");
+    removeEventListener_ = std::make_shared<BuiltIn>(self_, BuiltIn::Kind::RemoveListener, "detachEvent");
+    getLastException_ = std::make_shared<BuiltIn>(self_, BuiltIn::Kind::LastException, "getLastException");
 }
 
-NPJavascriptObject* NPJavascriptObject::newObject(const JSAPIPtr& api, const std::shared_ptr<NpapiBrowserHost>& host,
-                                                  bool autoRelease) {
-  if (!host) return nullptr;
-  NPObject* created = host->CreateObject(&javascriptObjectClass);
-  if (!created) return nullptr;
-  NPJavascriptObject* object = fromNPObject(created);
-  object->attach(api, host, autoRelease);
-  return object;
+NPJavascriptObject::~NPJavascriptObject()
+{
+    self_.reset();
+    if (!autoRelease_) return;
+    JSAPIPtr api = api_.lock();
+    std::shared_ptr<NpapiBrowserHost> host = host_.lock();
+    if (api && host) host->releaseKeptObject(api);
 }
 
-void NPJavascriptObject::attach(const JSAPIPtr& api, const std::shared_ptr<NpapiBrowserHost>& host, bool autoRelease) {
-  api_ = api;
-  host_ = host;
-  autoRelease_ = autoRelease;
-  if (autoRelease && api) host->keepObjectAlive(api);
+NPJavascriptObject* NPJavascriptObject::newObject(
+    const JSAPIPtr& api, const std::shared_ptr<NpapiBrowserHost>& host, bool autoRelease)
+{
+    if (!host) return nullptr;
+    NPObject* created = host->CreateObject(&javascriptObjectClass);
+    if (!created) return nullptr;
+    NPJavascriptObject* object = fromNPObject(created);
+    object->attach(api, host, autoRelease);
+    return object;
 }
 
-JSAPIPtr NPJavascriptObject::getAPI() const {
-  JSAPIPtr api = api_.lock();
-  if (!api) throw std::bad_cast();
-  return api;
+void NPJavascriptObject::attach(const JSAPIPtr& api, const std::shared_ptr<NpapiBrowserHost>& host, bool autoRelease)
+{
+    api_ = api;
+    host_ = host;
+    autoRelease_ = autoRelease;
+    if (autoRelease && api) host->keepObjectAlive(api);
 }
 
-std::shared_ptr<NpapiBrowserHost> NPJavascriptObject::getHost() {
-  std::shared_ptr<NpapiBrowserHost> host = host_.lock();
-  if (!host) {
-    invalidate();
-    throw std::bad_cast();
-  }
-  return host;
+JSAPIPtr NPJavascriptObject::getAPI() const
+{
+    JSAPIPtr api = api_.lock();
+    if (!api) throw std::bad_cast();
+    return api;
 }
 
-void NPJavascriptObject::invalidate() {
-  valid_ = false;
-  if (JSAPIPtr api = api_.lock()) api->invalidate();
+std::shared_ptr<NpapiBrowserHost> NPJavascriptObject::getHost()
+{
+    std::shared_ptr<NpapiBrowserHost> host = host_.lock();
+    if (!host) {
+        invalidate();
+        throw std::bad_cast();
+    }
+    return host;
+}
+
+void NPJavascriptObject::invalidate()
+{
+    valid_ = false;
+    if (JSAPIPtr api = api_.lock()) api->invalidate();
 }
 
 }  // namespace Npapi

@@ -26,41 +26,41 @@ namespace Npapi {
 class NpapiBrowserHost;
 
 class NPJavascriptObject : public NPObject {
- public:
-  // A new browser object for `api` (null when the browser made none); the
-  // caller owns its one reference.
-  static NPJavascriptObject* newObject(const JSAPIPtr& api, const std::shared_ptr<NpapiBrowserHost>& host,
-                                       bool autoRelease);
-  static bool isOwnObject(const NPObject* object);
-  static NPJavascriptObject* fromNPObject(NPObject* object) { return static_cast<NPJavascriptObject*>(object); }
-  static NPClass* npClass();
-  // The text of the most recent script error raised in any such object (empty value until then).
-  static variant lastException();
+public:
+    // A new browser object for `api` (null when the browser made none); the
+    // caller owns its one reference.
+    static NPJavascriptObject* newObject(
+        const JSAPIPtr& api, const std::shared_ptr<NpapiBrowserHost>& host, bool autoRelease);
+    static bool isOwnObject(const NPObject* object);
+    static NPJavascriptObject* fromNPObject(NPObject* object) { return static_cast<NPJavascriptObject*>(object); }
+    static NPClass* npClass();
+    // The text of the most recent script error raised in any such object (empty value until then).
+    static variant lastException();
 
-  virtual ~NPJavascriptObject();
+    virtual ~NPJavascriptObject();
 
-  // The wrapped API and host; std::bad_cast when gone (a gone host invalidates first).
-  JSAPIPtr getAPI() const;
-  std::shared_ptr<NpapiBrowserHost> getHost();
-  bool isValid() const { return valid_; }
-  // Liveness handle for calls and caches that must not outlive the object.
-  std::weak_ptr<NPJavascriptObject*> weakReference() const { return self_; }
+    // The wrapped API and host; std::bad_cast when gone (a gone host invalidates first).
+    JSAPIPtr getAPI() const;
+    std::shared_ptr<NpapiBrowserHost> getHost();
+    bool isValid() const { return valid_; }
+    // Liveness handle for calls and caches that must not outlive the object.
+    std::weak_ptr<NPJavascriptObject*> weakReference() const { return self_; }
 
- private:
-  friend struct NPJavascriptObjectEntries;
-  class BuiltIn;
-  NPJavascriptObject();
-  void attach(const JSAPIPtr& api, const std::shared_ptr<NpapiBrowserHost>& host, bool autoRelease);
-  void invalidate();
+private:
+    friend struct NPJavascriptObjectEntries;
+    class BuiltIn;
+    NPJavascriptObject();
+    void attach(const JSAPIPtr& api, const std::shared_ptr<NpapiBrowserHost>& host, bool autoRelease);
+    void invalidate();
 
-  JSAPIWeakPtr api_;
-  std::weak_ptr<NpapiBrowserHost> host_;
-  bool valid_ = true;
-  bool autoRelease_ = false;
-  std::shared_ptr<NPJavascriptObject*> self_;
-  JSAPIPtr addEventListener_;
-  JSAPIPtr removeEventListener_;
-  JSAPIPtr getLastException_;
+    JSAPIWeakPtr api_;
+    std::weak_ptr<NpapiBrowserHost> host_;
+    bool valid_ = true;
+    bool autoRelease_ = false;
+    std::shared_ptr<NPJavascriptObject*> self_;
+    JSAPIPtr addEventListener_;
+    JSAPIPtr removeEventListener_;
+    JSAPIPtr getLastException_;
 };
 
 }  // namespace Npapi

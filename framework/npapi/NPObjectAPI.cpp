@@ -22,299 +22,329 @@ int32_t objectIdCounter = 0;
 
 // Releases the browser variants of one call when it goes out of scope.
 class CallVariants {
- public:
-  CallVariants(NpapiBrowserHost& host, const VariantVector& values) : host_(host), values_(values.size()) {
-    for (size_t i = 0; i < values.size(); ++i) {
-      values_[i].type = NPVariantType_Void;
-      host.getNPVariant(&values_[i], values[i]);
+public:
+    CallVariants(NpapiBrowserHost& host, const VariantVector& values) : host_(host), values_(values.size())
+    {
+        for (size_t i = 0; i < values.size(); ++i) {
+            values_[i].type = NPVariantType_Void;
+            host.getNPVariant(&values_[i], values[i]);
+        }
+        result_.type = NPVariantType_Void;
     }
-    result_.type = NPVariantType_Void;
-  }
-  ~CallVariants() {
-    for (auto& value : values_) host_.ReleaseVariantValue(&value);
-    host_.ReleaseVariantValue(&result_);
-  }
-  const NPVariant* data() const { return values_.data(); }
-  uint32_t count() const { return static_cast<uint32_t>(values_.size()); }
-  NPVariant* result() { return &result_; }
+    ~CallVariants()
+    {
+        for (auto& value : values_) host_.ReleaseVariantValue(&value);
+        host_.ReleaseVariantValue(&result_);
+    }
+    const NPVariant* data() const { return values_.data(); }
+    uint32_t count() const { return static_cast<uint32_t>(values_.size()); }
+    NPVariant* result() { return &result_; }
 
- private:
-  NpapiBrowserHost& host_;
-  std::vector<NPVariant> values_;
-  NPVariant result_;
+private:
+    NpapiBrowserHost& host_;
+    std::vector<NPVariant> values_;
+    NPVariant result_;
 };
 
 }  // namespace
 
 NPObjectAPI::NPObjectAPI(NPObject* object, const std::shared_ptr<NpapiBrowserHost>& host)
-    : JSObject(host), host_(host), object_(object) {
-  if (object_ && host) host->RetainObject(object_);
-  if (NPJavascriptObject::isOwnObject(object_)) {
+    : JSObject(host), host_(host), object_(object)
+{
+    if (object_ && host) host->RetainObject(object_);
+    if (NPJavascriptObject::isOwnObject(object_)) {
+        try {
+            JSAPIPtr api = NPJavascriptObject::fromNPObject(object_)->getAPI();
+            isOwnObject_ = true;
+            inner_ = api;
+        } catch (const std::bad_cast&) {
+            // an own object whose API is gone: served through the browser like any other
+        }
+    }
+}
+
+NPObjectAPI::~NPObjectAPI()
+{
+    std::shared_ptr<NpapiBrowserHost> host = host_.lock();
+    if (host && object_) host->deferRelease(object_);
+}
+
+std::shared_ptr<NpapiBrowserHost> NPObjectAPI::liveHost() const
+{
+    // A host that has shut down counts as gone: its browser table is cleared.
+    std::shared_ptr<NpapiBrowserHost> host = host_.lock();
+    return host && !host->isShutDown() ? host : nullptr;
+}
+
+JSAPIPtr NPObjectAPI::ownApi() const
+{
+    return isOwnObject_ ? inner_.lock() : nullptr;
+}
+
+void NPObjectAPI::invalidate()
+{
+    inner_.reset();
+}
+
+bool NPObjectAPI::isValid() const
+{
+    return liveHost() != nullptr;
+}
+
+const void* NPObjectAPI::getEventContext() const
+{
+    std::shared_ptr<NpapiBrowserHost> host = liveHost();
+    return host ? host->getInstanceHandle() : nullptr;
+}
+
+JSAPIPtr NPObjectAPI::getWrappedJSAPI() const
+{
+    if (!NPJavascriptObject::isOwnObject(object_)) return nullptr;
     try {
-      JSAPIPtr api = NPJavascriptObject::fromNPObject(object_)->getAPI();
-      isOwnObject_ = true;
-      inner_ = api;
+        return NPJavascriptObject::fromNPObject(object_)->getAPI();
     } catch (const std::bad_cast&) {
-      // an own object whose API is gone: served through the browser like any other
+        return nullptr;
     }
-  }
 }
 
-NPObjectAPI::~NPObjectAPI() {
-  std::shared_ptr<NpapiBrowserHost> host = host_.lock();
-  if (host && object_) host->deferRelease(object_);
-}
-
-std::shared_ptr<NpapiBrowserHost> NPObjectAPI::liveHost() const {
-  // A host that has shut down counts as gone: its browser table is cleared.
-  std::shared_ptr<NpapiBrowserHost> host = host_.lock();
-  return host && !host->isShutDown() ? host : nullptr;
-}
-
-JSAPIPtr NPObjectAPI::ownApi() const { return isOwnObject_ ? inner_.lock() : nullptr; }
-
-void NPObjectAPI::invalidate() { inner_.reset(); }
-
-bool NPObjectAPI::isValid() const { return liveHost() != nullptr; }
-
-const void* NPObjectAPI::getEventContext() const {
-  std::shared_ptr<NpapiBrowserHost> host = liveHost();
-  return host ? host->getInstanceHandle() : nullptr;
-}
-
-JSAPIPtr NPObjectAPI::getWrappedJSAPI() const {
-  if (!NPJavascriptObject::isOwnObject(object_)) return nullptr;
-  try {
-    return NPJavascriptObject::fromNPObject(object_)->getAPI();
-  } catch (const std::bad_cast&) {
-    return nullptr;
-  }
-}
-
-void NPObjectAPI::listMemberNames(std::vector<std::string>& names) const {
-  auto host = liveHost();
-  if (!host) return;
-  if (!host->isMainThread()) {
-    auto self = std::static_pointer_cast<const NPObjectAPI>(shared_from_this());
-    std::vector<std::string> listed =
-        host->mainThreadCall([self] { return self->JSAPI::listMemberNames(); }, self);
-    names.insert(names.end(), listed.begin(), listed.end());
-    return;
-  }
-  if (isOwnObject_) {
-    if (JSAPIPtr api = ownApi()) api->listMemberNames(names);
-    return;
-  }
-  NPIdentifier* identifiers = nullptr;
-  uint32_t count = 0;
-  if (!host->Enumerate(object_, &identifiers, &count)) return;
-  for (uint32_t i = 0; i < count; ++i) names.push_back(host->StringFromIdentifier(identifiers[i]));
-  host->MemFree(identifiers);
-}
-
-std::size_t NPObjectAPI::countMembers() const {
-  auto host = liveHost();
-  if (!host) return 0;
-  if (!host->isMainThread()) {
-    auto self = std::static_pointer_cast<const NPObjectAPI>(shared_from_this());
-    return host->mainThreadCall([self] { return self->countMembers(); }, self);
-  }
-  if (isOwnObject_) {
-    JSAPIPtr api = ownApi();
-    return api ? api->countMembers() : 0;
-  }
-  NPIdentifier* identifiers = nullptr;
-  uint32_t count = 0;
-  if (!host->Enumerate(object_, &identifiers, &count)) return 0;
-  host->MemFree(identifiers);
-  return count;
-}
-
-bool NPObjectAPI::hasMethod(const std::string& name) const {
-  auto host = liveHost();
-  if (!host) return false;
-  if (!host->isMainThread()) {
-    auto self = std::static_pointer_cast<const NPObjectAPI>(shared_from_this());
-    return host->mainThreadCall([self, name] { return self->hasMethod(name); }, self);
-  }
-  if (isOwnObject_) {
-    JSAPIPtr api = ownApi();
-    return api && api->hasMethod(name);
-  }
-  return host->HasMethod(object_, host->GetStringIdentifier(name.c_str()));
-}
-
-bool NPObjectAPI::hasProperty(const std::string& name) const {
-  auto host = liveHost();
-  if (!host) return false;
-  if (!host->isMainThread()) {
-    auto self = std::static_pointer_cast<const NPObjectAPI>(shared_from_this());
-    return host->mainThreadCall([self, name] { return self->hasProperty(name); }, self);
-  }
-  if (isOwnObject_) {
-    JSAPIPtr api = ownApi();
-    return api && api->hasProperty(name);
-  }
-  return host->HasProperty(object_, host->GetStringIdentifier(name.c_str()));
-}
-
-bool NPObjectAPI::hasPropertyIndex(int index) const {
-  auto host = liveHost();
-  if (!host) return false;
-  if (isOwnObject_) {
-    JSAPIPtr api = ownApi();
-    return api && api->hasPropertyIndex(index);
-  }
-  return host->HasProperty(object_, host->GetIntIdentifier(index));
-}
-
-variant NPObjectAPI::getProperty(const std::string& name) {
-  auto host = liveHost();
-  if (!host) return variant();
-  if (!host->isMainThread()) {
-    auto self = std::static_pointer_cast<NPObjectAPI>(shared_from_this());
-    return host->mainThreadCall([self, name] { return self->getProperty(name); }, self);
-  }
-  if (isOwnObject_) {
-    JSAPIPtr api = ownApi();
-    return api ? api->getProperty(name) : variant();
-  }
-  CallVariants call(*host, {});
-  if (!host->GetProperty(object_, host->GetStringIdentifier(name.c_str()), call.result())) throw script_error(name);
-  return host->getVariant(call.result());
-}
-
-void NPObjectAPI::setProperty(const std::string& name, const variant& value) {
-  auto host = liveHost();
-  if (!host) return;
-  if (!host->isMainThread()) {
-    auto self = std::static_pointer_cast<NPObjectAPI>(shared_from_this());
-    host->mainThreadCall([self, name, value] { self->setProperty(name, value); }, self);
-    return;
-  }
-  if (isOwnObject_) {
-    if (JSAPIPtr api = ownApi()) api->setProperty(name, value);
-    return;
-  }
-  CallVariants call(*host, {value});
-  if (!host->SetProperty(object_, host->GetStringIdentifier(name.c_str()), call.data())) throw script_error(name);
-}
-
-void NPObjectAPI::removeProperty(const std::string& name) {
-  auto host = liveHost();
-  if (!host) return;
-  if (!host->isMainThread()) {
-    auto self = std::static_pointer_cast<NPObjectAPI>(shared_from_this());
-    host->mainThreadCall([self, name] { self->removeProperty(name); }, self);
-    return;
-  }
-  if (isOwnObject_) {
-    if (JSAPIPtr api = ownApi()) api->removeProperty(name);
-    return;
-  }
-  if (!host->RemoveProperty(object_, host->GetStringIdentifier(name.c_str()))) throw script_error(name);
-}
-
-variant NPObjectAPI::getPropertyIndex(int index) {
-  if (isOwnObject_) {
-    JSAPIPtr api = ownApi();
-    return api ? api->getPropertyIndex(index) : variant();
-  }
-  return getProperty(std::to_string(index));
-}
-
-void NPObjectAPI::setPropertyIndex(int index, const variant& value) {
-  if (isOwnObject_) {
-    if (JSAPIPtr api = ownApi()) api->setPropertyIndex(index, value);
-    return;
-  }
-  setProperty(std::to_string(index), value);
-}
-
-void NPObjectAPI::removePropertyIndex(int index) {
-  if (isOwnObject_) {
-    if (JSAPIPtr api = ownApi()) api->removePropertyIndex(index);
-    return;
-  }
-  removeProperty(std::to_string(index));
-}
-
-variant NPObjectAPI::invoke(const std::string& name, const VariantVector& args) {
-  auto host = liveHost();
-  if (!host) return variant();
-  if (!host->isMainThread()) {
-    auto self = std::static_pointer_cast<NPObjectAPI>(shared_from_this());
-    return host->mainThreadCall([self, name, args] { return self->invoke(name, args); }, self);
-  }
-  if (isOwnObject_) {
-    JSAPIPtr api = ownApi();
-    return api ? api->invoke(name, args) : variant();
-  }
-  CallVariants call(*host, args);
-  bool ok = name.empty() ? host->InvokeDefault(object_, call.data(), call.count(), call.result())
-                         : host->Invoke(object_, host->GetStringIdentifier(name.c_str()), call.data(), call.count(),
-                                        call.result());
-  if (!ok) throw script_error(name);
-  return host->getVariant(call.result());
-}
-
-variant NPObjectAPI::construct(const VariantVector& args) {
-  auto host = liveHost();
-  if (!host) return variant();
-  if (!host->isMainThread()) {
-    auto self = std::static_pointer_cast<NPObjectAPI>(shared_from_this());
-    return host->mainThreadCall([self, args] { return self->construct(args); }, self);
-  }
-  if (isOwnObject_) {
-    JSAPIPtr api = ownApi();
-    return api ? api->construct(args) : variant();
-  }
-  CallVariants call(*host, args);
-  if (!host->Construct(object_, call.data(), call.count(), call.result())) throw script_error("constructor");
-  return host->getVariant(call.result());
-}
-
-const void* NPObjectAPI::getObjectId() const {
-  if (objectId_ != 0) return reinterpret_cast<const void*>(objectId_);
-  auto self = std::const_pointer_cast<NPObjectAPI>(std::static_pointer_cast<const NPObjectAPI>(shared_from_this()));
-  if (!self->hasProperty(kEventIdProperty)) {
-    int32_t next;
-    {
-      std::lock_guard<std::mutex> guard(objectIdLock);
-      next = ++objectIdCounter;
+void NPObjectAPI::listMemberNames(std::vector<std::string>& names) const
+{
+    auto host = liveHost();
+    if (!host) return;
+    if (!host->isMainThread()) {
+        auto self = std::static_pointer_cast<const NPObjectAPI>(shared_from_this());
+        std::vector<std::string> listed = host->mainThreadCall([self] { return self->JSAPI::listMemberNames(); }, self);
+        names.insert(names.end(), listed.begin(), listed.end());
+        return;
     }
-    self->setProperty(kEventIdProperty, variant(next));
-  }
-  try {
-    objectId_ = self->getProperty(kEventIdProperty).convertToInt();
-  } catch (const bad_variant_cast& e) {
-    throw invalid_arguments(e.what());
-  }
-  return reinterpret_cast<const void*>(objectId_);
+    if (isOwnObject_) {
+        if (JSAPIPtr api = ownApi()) api->listMemberNames(names);
+        return;
+    }
+    NPIdentifier* identifiers = nullptr;
+    uint32_t count = 0;
+    if (!host->Enumerate(object_, &identifiers, &count)) return;
+    for (uint32_t i = 0; i < count; ++i) names.push_back(host->StringFromIdentifier(identifiers[i]));
+    host->MemFree(identifiers);
 }
 
-void NPObjectAPI::callHandlers(const std::string& event, const VariantVector& args,
-                               const std::vector<JSObjectPtr>& handlers) {
-  auto host = liveHost();
-  if (!host) throw script_error("Error calling handlers");
-  if (!host->isMainThread()) {
-    auto self = std::static_pointer_cast<NPObjectAPI>(shared_from_this());
-    host->mainThreadCall([self, event, args, handlers] { self->callHandlers(event, args, handlers); }, self);
-    return;
-  }
-  JSObjectPtr helper = host->delayedCallHelper();
-  auto helperObject = std::dynamic_pointer_cast<NPObjectAPI>(helper);
-  if (!helperObject) throw script_error("Error calling handlers (delegate disappeared)");
-  for (const JSObjectPtr& handler : handlers) {
-    if (!handler) continue;
-    if (handler->getWrappedJSAPI()) {
-      handler->invoke("", args);
-      continue;
+std::size_t NPObjectAPI::countMembers() const
+{
+    auto host = liveHost();
+    if (!host) return 0;
+    if (!host->isMainThread()) {
+        auto self = std::static_pointer_cast<const NPObjectAPI>(shared_from_this());
+        return host->mainThreadCall([self] { return self->countMembers(); }, self);
     }
-    // Through the page's delayed-call function: delay 0, the handler, the arguments as one array.
-    CallVariants call(*host, {variant(0), variant(handler), variant(args)});
-    host->InvokeDefault(helperObject->getNPObject(), call.data(), call.count(), call.result());
-  }
+    if (isOwnObject_) {
+        JSAPIPtr api = ownApi();
+        return api ? api->countMembers() : 0;
+    }
+    NPIdentifier* identifiers = nullptr;
+    uint32_t count = 0;
+    if (!host->Enumerate(object_, &identifiers, &count)) return 0;
+    host->MemFree(identifiers);
+    return count;
+}
+
+bool NPObjectAPI::hasMethod(const std::string& name) const
+{
+    auto host = liveHost();
+    if (!host) return false;
+    if (!host->isMainThread()) {
+        auto self = std::static_pointer_cast<const NPObjectAPI>(shared_from_this());
+        return host->mainThreadCall([self, name] { return self->hasMethod(name); }, self);
+    }
+    if (isOwnObject_) {
+        JSAPIPtr api = ownApi();
+        return api && api->hasMethod(name);
+    }
+    return host->HasMethod(object_, host->GetStringIdentifier(name.c_str()));
+}
+
+bool NPObjectAPI::hasProperty(const std::string& name) const
+{
+    auto host = liveHost();
+    if (!host) return false;
+    if (!host->isMainThread()) {
+        auto self = std::static_pointer_cast<const NPObjectAPI>(shared_from_this());
+        return host->mainThreadCall([self, name] { return self->hasProperty(name); }, self);
+    }
+    if (isOwnObject_) {
+        JSAPIPtr api = ownApi();
+        return api && api->hasProperty(name);
+    }
+    return host->HasProperty(object_, host->GetStringIdentifier(name.c_str()));
+}
+
+bool NPObjectAPI::hasPropertyIndex(int index) const
+{
+    auto host = liveHost();
+    if (!host) return false;
+    if (isOwnObject_) {
+        JSAPIPtr api = ownApi();
+        return api && api->hasPropertyIndex(index);
+    }
+    return host->HasProperty(object_, host->GetIntIdentifier(index));
+}
+
+variant NPObjectAPI::getProperty(const std::string& name)
+{
+    auto host = liveHost();
+    if (!host) return variant();
+    if (!host->isMainThread()) {
+        auto self = std::static_pointer_cast<NPObjectAPI>(shared_from_this());
+        return host->mainThreadCall([self, name] { return self->getProperty(name); }, self);
+    }
+    if (isOwnObject_) {
+        JSAPIPtr api = ownApi();
+        return api ? api->getProperty(name) : variant();
+    }
+    CallVariants call(*host, {});
+    if (!host->GetProperty(object_, host->GetStringIdentifier(name.c_str()), call.result())) throw script_error(name);
+    return host->getVariant(call.result());
+}
+
+void NPObjectAPI::setProperty(const std::string& name, const variant& value)
+{
+    auto host = liveHost();
+    if (!host) return;
+    if (!host->isMainThread()) {
+        auto self = std::static_pointer_cast<NPObjectAPI>(shared_from_this());
+        host->mainThreadCall([self, name, value] { self->setProperty(name, value); }, self);
+        return;
+    }
+    if (isOwnObject_) {
+        if (JSAPIPtr api = ownApi()) api->setProperty(name, value);
+        return;
+    }
+    CallVariants call(*host, {value});
+    if (!host->SetProperty(object_, host->GetStringIdentifier(name.c_str()), call.data())) throw script_error(name);
+}
+
+void NPObjectAPI::removeProperty(const std::string& name)
+{
+    auto host = liveHost();
+    if (!host) return;
+    if (!host->isMainThread()) {
+        auto self = std::static_pointer_cast<NPObjectAPI>(shared_from_this());
+        host->mainThreadCall([self, name] { self->removeProperty(name); }, self);
+        return;
+    }
+    if (isOwnObject_) {
+        if (JSAPIPtr api = ownApi()) api->removeProperty(name);
+        return;
+    }
+    if (!host->RemoveProperty(object_, host->GetStringIdentifier(name.c_str()))) throw script_error(name);
+}
+
+variant NPObjectAPI::getPropertyIndex(int index)
+{
+    if (isOwnObject_) {
+        JSAPIPtr api = ownApi();
+        return api ? api->getPropertyIndex(index) : variant();
+    }
+    return getProperty(std::to_string(index));
+}
+
+void NPObjectAPI::setPropertyIndex(int index, const variant& value)
+{
+    if (isOwnObject_) {
+        if (JSAPIPtr api = ownApi()) api->setPropertyIndex(index, value);
+        return;
+    }
+    setProperty(std::to_string(index), value);
+}
+
+void NPObjectAPI::removePropertyIndex(int index)
+{
+    if (isOwnObject_) {
+        if (JSAPIPtr api = ownApi()) api->removePropertyIndex(index);
+        return;
+    }
+    removeProperty(std::to_string(index));
+}
+
+variant NPObjectAPI::invoke(const std::string& name, const VariantVector& args)
+{
+    auto host = liveHost();
+    if (!host) return variant();
+    if (!host->isMainThread()) {
+        auto self = std::static_pointer_cast<NPObjectAPI>(shared_from_this());
+        return host->mainThreadCall([self, name, args] { return self->invoke(name, args); }, self);
+    }
+    if (isOwnObject_) {
+        JSAPIPtr api = ownApi();
+        return api ? api->invoke(name, args) : variant();
+    }
+    CallVariants call(*host, args);
+    bool ok = name.empty()
+        ? host->InvokeDefault(object_, call.data(), call.count(), call.result())
+        : host->Invoke(object_, host->GetStringIdentifier(name.c_str()), call.data(), call.count(), call.result());
+    if (!ok) throw script_error(name);
+    return host->getVariant(call.result());
+}
+
+variant NPObjectAPI::construct(const VariantVector& args)
+{
+    auto host = liveHost();
+    if (!host) return variant();
+    if (!host->isMainThread()) {
+        auto self = std::static_pointer_cast<NPObjectAPI>(shared_from_this());
+        return host->mainThreadCall([self, args] { return self->construct(args); }, self);
+    }
+    if (isOwnObject_) {
+        JSAPIPtr api = ownApi();
+        return api ? api->construct(args) : variant();
+    }
+    CallVariants call(*host, args);
+    if (!host->Construct(object_, call.data(), call.count(), call.result())) throw script_error("constructor");
+    return host->getVariant(call.result());
+}
+
+const void* NPObjectAPI::getObjectId() const
+{
+    if (objectId_ != 0) return reinterpret_cast<const void*>(objectId_);
+    auto self = std::const_pointer_cast<NPObjectAPI>(std::static_pointer_cast<const NPObjectAPI>(shared_from_this()));
+    if (!self->hasProperty(kEventIdProperty)) {
+        int32_t next;
+        {
+            std::lock_guard<std::mutex> guard(objectIdLock);
+            next = ++objectIdCounter;
+        }
+        self->setProperty(kEventIdProperty, variant(next));
+    }
+    try {
+        objectId_ = self->getProperty(kEventIdProperty).convertToInt();
+    } catch (const bad_variant_cast& e) {
+        throw invalid_arguments(e.what());
+    }
+    return reinterpret_cast<const void*>(objectId_);
+}
+
+void NPObjectAPI::callHandlers(
+    const std::string& event, const VariantVector& args, const std::vector<JSObjectPtr>& handlers)
+{
+    auto host = liveHost();
+    if (!host) throw script_error("Error calling handlers");
+    if (!host->isMainThread()) {
+        auto self = std::static_pointer_cast<NPObjectAPI>(shared_from_this());
+        host->mainThreadCall([self, event, args, handlers] { self->callHandlers(event, args, handlers); }, self);
+        return;
+    }
+    JSObjectPtr helper = host->delayedCallHelper();
+    auto helperObject = std::dynamic_pointer_cast<NPObjectAPI>(helper);
+    if (!helperObject) throw script_error("Error calling handlers (delegate disappeared)");
+    for (const JSObjectPtr& handler : handlers) {
+        if (!handler) continue;
+        if (handler->getWrappedJSAPI()) {
+            handler->invoke("", args);
+            continue;
+        }
+        // Through the page's delayed-call function: delay 0, the handler, the arguments as one array.
+        CallVariants call(*host, {variant(0), variant(handler), variant(args)});
+        host->InvokeDefault(helperObject->getNPObject(), call.data(), call.count(), call.result());
+    }
 }
 
 }  // namespace Npapi

@@ -26,53 +26,53 @@ namespace Npapi {
 class NpapiBrowserHost;
 
 class NPObjectAPI : public JSObject {
- public:
-  NPObjectAPI(NPObject* object, const std::shared_ptr<NpapiBrowserHost>& host);
-  ~NPObjectAPI() override;
+public:
+    NPObjectAPI(NPObject* object, const std::shared_ptr<NpapiBrowserHost>& host);
+    ~NPObjectAPI() override;
 
-  NPObject* getNPObject() const { return object_; }
+    NPObject* getNPObject() const { return object_; }
 
-  // FB::JSAPI
-  void invalidate() override;
-  using JSAPI::listMemberNames;
-  void listMemberNames(std::vector<std::string>& names) const override;
-  std::size_t countMembers() const override;
-  using JSAPI::hasMethod;
-  using JSAPI::hasProperty;
-  using JSAPI::getProperty;
-  using JSAPI::setProperty;
-  using JSAPI::removeProperty;
-  using JSAPI::invoke;
-  bool hasMethod(const std::string& name) const override;
-  bool hasPropertyIndex(int index) const override;
-  bool hasProperty(const std::string& name) const override;
-  variant getPropertyIndex(int index) override;
-  variant getProperty(const std::string& name) override;
-  void setPropertyIndex(int index, const variant& value) override;
-  void setProperty(const std::string& name, const variant& value) override;
-  void removePropertyIndex(int index) override;
-  void removeProperty(const std::string& name) override;
-  variant invoke(const std::string& name, const VariantVector& args) override;
-  variant construct(const VariantVector& args) override;
+    // FB::JSAPI
+    void invalidate() override;
+    using JSAPI::listMemberNames;
+    void listMemberNames(std::vector<std::string>& names) const override;
+    std::size_t countMembers() const override;
+    using JSAPI::getProperty;
+    using JSAPI::hasMethod;
+    using JSAPI::hasProperty;
+    using JSAPI::invoke;
+    using JSAPI::removeProperty;
+    using JSAPI::setProperty;
+    bool hasMethod(const std::string& name) const override;
+    bool hasPropertyIndex(int index) const override;
+    bool hasProperty(const std::string& name) const override;
+    variant getPropertyIndex(int index) override;
+    variant getProperty(const std::string& name) override;
+    void setPropertyIndex(int index, const variant& value) override;
+    void setProperty(const std::string& name, const variant& value) override;
+    void removePropertyIndex(int index) override;
+    void removeProperty(const std::string& name) override;
+    variant invoke(const std::string& name, const VariantVector& args) override;
+    variant construct(const VariantVector& args) override;
 
-  // FB::JSObject
-  const void* getObjectId() const override;
-  const void* getEventContext() const override;
-  bool supportsDirectCall() const override { return true; }
-  void callHandlers(const std::string& event, const VariantVector& args,
-                    const std::vector<JSObjectPtr>& handlers) override;
-  bool isValid() const override;
-  JSAPIPtr getWrappedJSAPI() const override;
+    // FB::JSObject
+    const void* getObjectId() const override;
+    const void* getEventContext() const override;
+    bool supportsDirectCall() const override { return true; }
+    void callHandlers(
+        const std::string& event, const VariantVector& args, const std::vector<JSObjectPtr>& handlers) override;
+    bool isValid() const override;
+    JSAPIPtr getWrappedJSAPI() const override;
 
- private:
-  std::shared_ptr<NpapiBrowserHost> liveHost() const;  // empty when gone
-  JSAPIPtr ownApi() const;                            // the inner API of an own object, if alive
+private:
+    std::shared_ptr<NpapiBrowserHost> liveHost() const;  // empty when gone
+    JSAPIPtr ownApi() const;                             // the inner API of an own object, if alive
 
-  std::weak_ptr<NpapiBrowserHost> host_;
-  NPObject* object_;
-  bool isOwnObject_ = false;
-  JSAPIWeakPtr inner_;
-  mutable intptr_t objectId_ = 0;
+    std::weak_ptr<NpapiBrowserHost> host_;
+    NPObject* object_;
+    bool isOwnObject_ = false;
+    JSAPIWeakPtr inner_;
+    mutable intptr_t objectId_ = 0;
 };
 
 }  // namespace Npapi

@@ -35,101 +35,102 @@ class NPJavascriptObject;
 using NPObjectAPIPtr = std::shared_ptr<NPObjectAPI>;
 
 class NpapiBrowserHost : public BrowserHost {
- public:
-  NpapiBrowserHost(NpapiPluginModule* module, NPP instance);
-  ~NpapiBrowserHost() override;
+public:
+    NpapiBrowserHost(NpapiPluginModule* module, NPP instance);
+    ~NpapiBrowserHost() override;
 
-  // Copies the browser table (size and version gated) and fetches the page's
-  // window, plug-in element and document.
-  void setBrowserFuncs(const NPNetscapeFuncs* browserFuncs);
-  const NPNetscapeFuncs& browserFuncs() const { return browserFuncs_; }
-  NpapiPluginModule* module() const { return module_; }
-  NPP instance() const { return instance_; }
+    // Copies the browser table (size and version gated) and fetches the page's
+    // window, plug-in element and document.
+    void setBrowserFuncs(const NPNetscapeFuncs* browserFuncs);
+    const NPNetscapeFuncs& browserFuncs() const { return browserFuncs_; }
+    NpapiPluginModule* module() const { return module_; }
+    NPP instance() const { return instance_; }
 
-  // FB::BrowserHost
-  void* getInstanceHandle() override { return instance_; }
-  std::shared_ptr<DOM::Document> documentObject() override;  // "Cannot find HTML document"
-  std::shared_ptr<DOM::Window> windowObject() override;      // "Cannot find HTML window"
-  std::shared_ptr<DOM::Element> pluginElementObject() override;
-  void openUrl(const std::string& url, const std::string& target) override;
-  using BrowserHost::runScript;
-  void runScript(const std::string& script) override;  // "Error executing JavaScript code"
-  void shutDownHost() override;
-  void releasePendingObjects() override;
-  // Queues a browser object for release on the main thread (at once when on it).
-  virtual void deferRelease(NPObject* object);
+    // FB::BrowserHost
+    void* getInstanceHandle() override { return instance_; }
+    std::shared_ptr<DOM::Document> documentObject() override;  // "Cannot find HTML document"
+    std::shared_ptr<DOM::Window> windowObject() override;      // "Cannot find HTML window"
+    std::shared_ptr<DOM::Element> pluginElementObject() override;
+    void openUrl(const std::string& url, const std::string& target) override;
+    using BrowserHost::runScript;
+    void runScript(const std::string& script) override;  // "Error executing JavaScript code"
+    void shutDownHost() override;
+    void releasePendingObjects() override;
+    // Queues a browser object for release on the main thread (at once when on it).
+    virtual void deferRelease(NPObject* object);
 
-  // ---- the script-object bridge
-  // The script object of a scriptable object, one per object and instance while
-  // it lives; the caller owns one reference of it.
-  NPObject* getJSAPIWrapper(const JSAPIPtr& api, bool autoRelease);
-  variant getVariant(const NPVariant* value);
-  void getNPVariant(NPVariant* out, const variant& value);
-  size_t cachedWrappers() const { return wrapperCache_.size(); }
+    // ---- the script-object bridge
+    // The script object of a scriptable object, one per object and instance while
+    // it lives; the caller owns one reference of it.
+    NPObject* getJSAPIWrapper(const JSAPIPtr& api, bool autoRelease);
+    variant getVariant(const NPVariant* value);
+    void getNPVariant(NPVariant* out, const variant& value);
+    size_t cachedWrappers() const { return wrapperCache_.size(); }
 
-  // ---- browser calls (instance entries of the copied table)
-  NPError GetURL(const char* url, const char* target) const;
-  NPError GetURLNotify(const char* url, const char* target, void* notifyData) const;
-  NPError PostURLNotify(const char* url, const char* target, uint32_t length, const char* buffer, NPBool file,
-                        void* notifyData) const;
-  NPError GetValue(NPNVariable variable, void* value) const;    // absent: 1
-  NPError SetValue(NPPVariable variable, void* value) const;    // absent: 1
-  NPError DestroyStream(NPStream* stream, NPReason reason) const;  // absent: 1
-  int32_t Write(NPStream* stream, int32_t length, void* buffer) const;  // absent: 0
-  NPError RequestRead(NPStream* stream, NPByteRange* ranges) const;     // absent: 1
-  void InvalidateRect(NPRect* rect) const;
-  const char* UserAgent() const;  // absent: empty text
-  NPObject* CreateObject(NPClass* objectClass) const;  // absent: null
-  bool Invoke(NPObject* object, NPIdentifier name, const NPVariant* args, uint32_t count, NPVariant* result) const;
-  bool InvokeDefault(NPObject* object, const NPVariant* args, uint32_t count, NPVariant* result) const;
-  bool Evaluate(NPObject* object, NPString* script, NPVariant* result) const;
-  bool GetProperty(NPObject* object, NPIdentifier name, NPVariant* result) const;
-  bool SetProperty(NPObject* object, NPIdentifier name, const NPVariant* value) const;
-  bool RemoveProperty(NPObject* object, NPIdentifier name) const;
-  bool HasProperty(NPObject* object, NPIdentifier name) const;
-  bool HasMethod(NPObject* object, NPIdentifier name) const;
-  bool Enumerate(NPObject* object, NPIdentifier** identifiers, uint32_t* count) const;
-  bool Construct(NPObject* object, const NPVariant* args, uint32_t count, NPVariant* result) const;
-  void SetException(NPObject* object, const char* message) const;
-  void PushPopupsEnabledState(bool enabled) const;
-  void PopPopupsEnabledState() const;
-  void PluginThreadAsyncCall(void (*function)(void*), void* data) const;
-  NPError GetValueForURL(NPNURLVariable variable, const char* url, char** value, uint32_t* length) const;  // absent: 8
-  // Through the module: no instance needed.
-  void* MemAlloc(uint32_t size) const { return module_->MemAlloc(size); }
-  void MemFree(void* block) const { module_->MemFree(block); }
-  NPObject* RetainObject(NPObject* object) const { return module_->RetainObject(object); }
-  void ReleaseObject(NPObject* object) const { module_->ReleaseObject(object); }
-  void ReleaseVariantValue(NPVariant* value) const { module_->ReleaseVariantValue(value); }
-  NPIdentifier GetStringIdentifier(const char* name) const { return module_->GetStringIdentifier(name); }
-  NPIdentifier GetIntIdentifier(int32_t number) const { return module_->GetIntIdentifier(number); }
-  bool IdentifierIsString(NPIdentifier id) const { return module_->IdentifierIsString(id); }
-  NPUTF8* UTF8FromIdentifier(NPIdentifier id) const { return module_->UTF8FromIdentifier(id); }
-  std::string StringFromIdentifier(NPIdentifier id) const { return module_->identifierToString(id); }
-  int32_t IntFromIdentifier(NPIdentifier id) const { return module_->IntFromIdentifier(id); }
+    // ---- browser calls (instance entries of the copied table)
+    NPError GetURL(const char* url, const char* target) const;
+    NPError GetURLNotify(const char* url, const char* target, void* notifyData) const;
+    NPError PostURLNotify(
+        const char* url, const char* target, uint32_t length, const char* buffer, NPBool file, void* notifyData) const;
+    NPError GetValue(NPNVariable variable, void* value) const;            // absent: 1
+    NPError SetValue(NPPVariable variable, void* value) const;            // absent: 1
+    NPError DestroyStream(NPStream* stream, NPReason reason) const;       // absent: 1
+    int32_t Write(NPStream* stream, int32_t length, void* buffer) const;  // absent: 0
+    NPError RequestRead(NPStream* stream, NPByteRange* ranges) const;     // absent: 1
+    void InvalidateRect(NPRect* rect) const;
+    const char* UserAgent() const;                       // absent: empty text
+    NPObject* CreateObject(NPClass* objectClass) const;  // absent: null
+    bool Invoke(NPObject* object, NPIdentifier name, const NPVariant* args, uint32_t count, NPVariant* result) const;
+    bool InvokeDefault(NPObject* object, const NPVariant* args, uint32_t count, NPVariant* result) const;
+    bool Evaluate(NPObject* object, NPString* script, NPVariant* result) const;
+    bool GetProperty(NPObject* object, NPIdentifier name, NPVariant* result) const;
+    bool SetProperty(NPObject* object, NPIdentifier name, const NPVariant* value) const;
+    bool RemoveProperty(NPObject* object, NPIdentifier name) const;
+    bool HasProperty(NPObject* object, NPIdentifier name) const;
+    bool HasMethod(NPObject* object, NPIdentifier name) const;
+    bool Enumerate(NPObject* object, NPIdentifier** identifiers, uint32_t* count) const;
+    bool Construct(NPObject* object, const NPVariant* args, uint32_t count, NPVariant* result) const;
+    void SetException(NPObject* object, const char* message) const;
+    void PushPopupsEnabledState(bool enabled) const;
+    void PopPopupsEnabledState() const;
+    void PluginThreadAsyncCall(void (*function)(void*), void* data) const;
+    NPError GetValueForURL(
+        NPNURLVariable variable, const char* url, char** value, uint32_t* length) const;  // absent: 8
+    // Through the module: no instance needed.
+    void* MemAlloc(uint32_t size) const { return module_->MemAlloc(size); }
+    void MemFree(void* block) const { module_->MemFree(block); }
+    NPObject* RetainObject(NPObject* object) const { return module_->RetainObject(object); }
+    void ReleaseObject(NPObject* object) const { module_->ReleaseObject(object); }
+    void ReleaseVariantValue(NPVariant* value) const { module_->ReleaseVariantValue(value); }
+    NPIdentifier GetStringIdentifier(const char* name) const { return module_->GetStringIdentifier(name); }
+    NPIdentifier GetIntIdentifier(int32_t number) const { return module_->GetIntIdentifier(number); }
+    bool IdentifierIsString(NPIdentifier id) const { return module_->IdentifierIsString(id); }
+    NPUTF8* UTF8FromIdentifier(NPIdentifier id) const { return module_->UTF8FromIdentifier(id); }
+    std::string StringFromIdentifier(NPIdentifier id) const { return module_->identifierToString(id); }
+    int32_t IntFromIdentifier(NPIdentifier id) const { return module_->IntFromIdentifier(id); }
 
- protected:
-  bool postToMainThread(QueuedFunction function, void* data) override;
+protected:
+    bool postToMainThread(QueuedFunction function, void* data) override;
 
- private:
-  // A wrapper-cache entry: the script object's liveness handle and the API it was
-  // made for, so a dead entry or a reused address is never handed back.
-  struct CachedWrapper {
-    std::weak_ptr<NPJavascriptObject*> alive;
-    JSAPIWeakPtr api;
-  };
-  std::shared_ptr<NPObjectAPI> adopt(NPObject* object);  // wraps, then drops the browser's reference
+private:
+    // A wrapper-cache entry: the script object's liveness handle and the API it was
+    // made for, so a dead entry or a reused address is never handed back.
+    struct CachedWrapper {
+        std::weak_ptr<NPJavascriptObject*> alive;
+        JSAPIWeakPtr api;
+    };
+    std::shared_ptr<NPObjectAPI> adopt(NPObject* object);  // wraps, then drops the browser's reference
 
-  NPNetscapeFuncs browserFuncs_{};
-  NpapiPluginModule* module_;
-  NPP instance_;
-  NPObjectAPIPtr document_;
-  NPObjectAPIPtr window_;
-  NPObjectAPIPtr element_;
-  std::deque<NPObject*> releaseQueue_;
-  std::mutex releaseLock_;
-  std::condition_variable releaseSignal_;
-  std::map<const JSAPI*, CachedWrapper> wrapperCache_;
+    NPNetscapeFuncs browserFuncs_{};
+    NpapiPluginModule* module_;
+    NPP instance_;
+    NPObjectAPIPtr document_;
+    NPObjectAPIPtr window_;
+    NPObjectAPIPtr element_;
+    std::deque<NPObject*> releaseQueue_;
+    std::mutex releaseLock_;
+    std::condition_variable releaseSignal_;
+    std::map<const JSAPI*, CachedWrapper> wrapperCache_;
 };
 
 using NpapiBrowserHostPtr = std::shared_ptr<NpapiBrowserHost>;
@@ -137,15 +138,15 @@ using NpapiBrowserHostPtr = std::shared_ptr<NpapiBrowserHost>;
 // The host for browsers whose asynchronous-call entry is not used: main-thread
 // calls are posted to a hidden message window made by the constructor.
 class NpapiBrowserHostAsyncWin : public NpapiBrowserHost {
- public:
-  NpapiBrowserHostAsyncWin(NpapiPluginModule* module, NPP instance);
-  ~NpapiBrowserHostAsyncWin() override;
+public:
+    NpapiBrowserHostAsyncWin(NpapiPluginModule* module, NPP instance);
+    ~NpapiBrowserHostAsyncWin() override;
 
- protected:
-  bool postToMainThread(QueuedFunction function, void* data) override;
+protected:
+    bool postToMainThread(QueuedFunction function, void* data) override;
 
- private:
-  WinMessageWindow messageWindow_;
+private:
+    WinMessageWindow messageWindow_;
 };
 
 }  // namespace Npapi

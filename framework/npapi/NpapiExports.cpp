@@ -4,12 +4,19 @@
 
 extern "C" {
 
-NPError NP_EXPORT_CALL NP_GetEntryPoints(NPPluginFuncs* pluginFuncs) {
-  return FB::Npapi::getEntryPoints(pluginFuncs);
+NPError NP_EXPORT_CALL NP_GetEntryPoints(NPPluginFuncs* pluginFuncs)
+{
+    return FB::Npapi::getEntryPoints(pluginFuncs);
 }
 
-NPError NP_EXPORT_CALL NP_Initialize(NPNetscapeFuncs* browserFuncs) { return FB::Npapi::initialize(browserFuncs); }
+NPError NP_EXPORT_CALL NP_Initialize(NPNetscapeFuncs* browserFuncs)
+{
+    return FB::Npapi::initialize(browserFuncs);
+}
 
-NPError NP_EXPORT_CALL NP_Shutdown() { return FB::Npapi::shutdown(); }
+NPError NP_EXPORT_CALL NP_Shutdown()
+{
+    return FB::Npapi::shutdown();
+}
 
 }  // extern "C"

@@ -25,49 +25,49 @@ class NpapiBrowserHost;
 
 // Raised by a plug-in maker that cannot make the plug-in; NPP_New answers 8.
 class PluginCreateError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
+public:
+    using std::runtime_error::runtime_error;
 };
 
 class NpapiPlugin : public BrowserPlugin {
- public:
-  NpapiPlugin(const std::shared_ptr<NpapiBrowserHost>& host, const std::string& mimeType);
-  ~NpapiPlugin() override;
+public:
+    NpapiPlugin(const std::shared_ptr<NpapiBrowserHost>& host, const std::string& mimeType);
+    ~NpapiPlugin() override;
 
-  void shutdown() override;
-  virtual void init(NPMIMEType mimeType, int16_t argc, char* argn[], char* argv[]);
-  virtual bool setReady();
-  virtual NPError setWindow(NPWindow* window);
-  virtual NPError newStream(NPMIMEType type, NPStream* stream, NPBool seekable, uint16_t* stype);
-  virtual NPError destroyStream(NPStream* stream, NPReason reason);
-  virtual int32_t writeReady(NPStream* stream);
-  virtual int32_t write(NPStream* stream, int32_t offset, int32_t length, void* buffer);
-  virtual void streamAsFile(NPStream* stream, const char* fileName);
-  virtual void print(NPPrint* platformPrint);
-  virtual int16_t handleEvent(void* event);
-  virtual void urlNotify(const char* url, NPReason reason, void* notifyData);
-  virtual NPError getValue(NPPVariable variable, void* value);
-  virtual NPError setValue(NPNVariable variable, void* value);
+    void shutdown() override;
+    virtual void init(NPMIMEType mimeType, int16_t argc, char* argn[], char* argv[]);
+    virtual bool setReady();
+    virtual NPError setWindow(NPWindow* window);
+    virtual NPError newStream(NPMIMEType type, NPStream* stream, NPBool seekable, uint16_t* stype);
+    virtual NPError destroyStream(NPStream* stream, NPReason reason);
+    virtual int32_t writeReady(NPStream* stream);
+    virtual int32_t write(NPStream* stream, int32_t offset, int32_t length, void* buffer);
+    virtual void streamAsFile(NPStream* stream, const char* fileName);
+    virtual void print(NPPrint* platformPrint);
+    virtual int16_t handleEvent(void* event);
+    virtual void urlNotify(const char* url, NPReason reason, void* notifyData);
+    virtual NPError getValue(NPPVariable variable, void* value);
+    virtual NPError setValue(NPNVariable variable, void* value);
 
-  // The instance's script object, made on first request; retained once more for
-  // the browser on every request. Null when the core gives no scripting object.
-  NPObject* getScriptableObject();
-  bool isReady() const { return ready_; }
-  const std::shared_ptr<NpapiBrowserHost>& host() const { return host_; }
+    // The instance's script object, made on first request; retained once more for
+    // the browser on every request. Null when the core gives no scripting object.
+    NPObject* getScriptableObject();
+    bool isReady() const { return ready_; }
+    const std::shared_ptr<NpapiBrowserHost>& host() const { return host_; }
 
- private:
-  NPObject* scriptObject_ = nullptr;
-  std::shared_ptr<NpapiBrowserHost> host_;
-  bool retainReturnedObject_ = true;
-  bool ready_ = false;
-  std::string mimeType_;
-  std::string pluginName_;
-  std::string pluginDescription_;
+private:
+    NPObject* scriptObject_ = nullptr;
+    std::shared_ptr<NpapiBrowserHost> host_;
+    bool retainReturnedObject_ = true;
+    bool ready_ = false;
+    std::string mimeType_;
+    std::string pluginName_;
+    std::string pluginDescription_;
 };
 
 class NpapiPluginWin : public NpapiPlugin {
- public:
-  NpapiPluginWin(const std::shared_ptr<NpapiBrowserHost>& host, const std::string& mimeType);
+public:
+    NpapiPluginWin(const std::shared_ptr<NpapiBrowserHost>& host, const std::string& mimeType);
 };
 
 using NpapiPluginPtr = std::shared_ptr<NpapiPlugin>;

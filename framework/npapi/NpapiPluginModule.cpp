@@ -10,9 +10,10 @@ namespace Npapi {
 namespace {
 
 // The registry is keyed by an opaque pointer; this library only uses the null key.
-std::map<const void*, NpapiPluginModule*>& modules() {
-  static std::map<const void*, NpapiPluginModule*> registry;
-  return registry;
+std::map<const void*, NpapiPluginModule*>& modules()
+{
+    static std::map<const void*, NpapiPluginModule*> registry;
+    return registry;
 }
 
 int moduleCount = 0;
@@ -24,82 +25,102 @@ NpapiPluginModule::NpapiPluginModule() : mainThreadId_(GetCurrentThreadId()) {}
 
 NpapiPluginModule::~NpapiPluginModule() = default;
 
-void NpapiPluginModule::setLifecycle(const Lifecycle& hooks) { lifecycle = hooks; }
-
-int NpapiPluginModule::liveModules() { return moduleCount; }
-
-NpapiPluginModule* NpapiPluginModule::getDefault() {
-  if (moduleCount == 0 && lifecycle.globalInit) lifecycle.globalInit();
-  auto& registry = modules();
-  auto found = registry.find(nullptr);
-  if (found != registry.end()) return found->second;
-  auto* module = new NpapiPluginModule;
-  registry[nullptr] = module;
-  ++moduleCount;
-  return module;
+void NpapiPluginModule::setLifecycle(const Lifecycle& hooks)
+{
+    lifecycle = hooks;
 }
 
-void NpapiPluginModule::releaseDefault() {
-  auto& registry = modules();
-  auto found = registry.find(nullptr);
-  if (found != registry.end()) {
-    delete found->second;
-    registry.erase(found);
-    --moduleCount;
-  }
-  if (moduleCount == 0 && lifecycle.globalDeinit) lifecycle.globalDeinit();
+int NpapiPluginModule::liveModules()
+{
+    return moduleCount;
 }
 
-void NpapiPluginModule::setBrowserFuncs(const NPNetscapeFuncs* browserFuncs) {
-  copyBrowserFuncs(browserFuncs, &browserFuncs_);
+NpapiPluginModule* NpapiPluginModule::getDefault()
+{
+    if (moduleCount == 0 && lifecycle.globalInit) lifecycle.globalInit();
+    auto& registry = modules();
+    auto found = registry.find(nullptr);
+    if (found != registry.end()) return found->second;
+    auto* module = new NpapiPluginModule;
+    registry[nullptr] = module;
+    ++moduleCount;
+    return module;
 }
 
-void* NpapiPluginModule::MemAlloc(uint32_t size) const {
-  return browserFuncs_.memalloc ? browserFuncs_.memalloc(size) : nullptr;
+void NpapiPluginModule::releaseDefault()
+{
+    auto& registry = modules();
+    auto found = registry.find(nullptr);
+    if (found != registry.end()) {
+        delete found->second;
+        registry.erase(found);
+        --moduleCount;
+    }
+    if (moduleCount == 0 && lifecycle.globalDeinit) lifecycle.globalDeinit();
 }
 
-void NpapiPluginModule::MemFree(void* block) const {
-  if (browserFuncs_.memfree) browserFuncs_.memfree(block);
+void NpapiPluginModule::setBrowserFuncs(const NPNetscapeFuncs* browserFuncs)
+{
+    copyBrowserFuncs(browserFuncs, &browserFuncs_);
 }
 
-NPObject* NpapiPluginModule::RetainObject(NPObject* object) const {
-  return browserFuncs_.retainobject ? browserFuncs_.retainobject(object) : object;
+void* NpapiPluginModule::MemAlloc(uint32_t size) const
+{
+    return browserFuncs_.memalloc ? browserFuncs_.memalloc(size) : nullptr;
 }
 
-void NpapiPluginModule::ReleaseObject(NPObject* object) const {
-  if (browserFuncs_.releaseobject) browserFuncs_.releaseobject(object);
+void NpapiPluginModule::MemFree(void* block) const
+{
+    if (browserFuncs_.memfree) browserFuncs_.memfree(block);
 }
 
-void NpapiPluginModule::ReleaseVariantValue(NPVariant* variant) const {
-  if (browserFuncs_.releasevariantvalue) browserFuncs_.releasevariantvalue(variant);
+NPObject* NpapiPluginModule::RetainObject(NPObject* object) const
+{
+    return browserFuncs_.retainobject ? browserFuncs_.retainobject(object) : object;
 }
 
-NPIdentifier NpapiPluginModule::GetStringIdentifier(const char* name) const {
-  return browserFuncs_.getstringidentifier ? browserFuncs_.getstringidentifier(name) : nullptr;
+void NpapiPluginModule::ReleaseObject(NPObject* object) const
+{
+    if (browserFuncs_.releaseobject) browserFuncs_.releaseobject(object);
 }
 
-NPIdentifier NpapiPluginModule::GetIntIdentifier(int32_t number) const {
-  return browserFuncs_.getintidentifier ? browserFuncs_.getintidentifier(number) : nullptr;
+void NpapiPluginModule::ReleaseVariantValue(NPVariant* variant) const
+{
+    if (browserFuncs_.releasevariantvalue) browserFuncs_.releasevariantvalue(variant);
 }
 
-bool NpapiPluginModule::IdentifierIsString(NPIdentifier identifier) const {
-  return browserFuncs_.identifierisstring ? browserFuncs_.identifierisstring(identifier) : true;
+NPIdentifier NpapiPluginModule::GetStringIdentifier(const char* name) const
+{
+    return browserFuncs_.getstringidentifier ? browserFuncs_.getstringidentifier(name) : nullptr;
 }
 
-NPUTF8* NpapiPluginModule::UTF8FromIdentifier(NPIdentifier identifier) const {
-  return browserFuncs_.utf8fromidentifier ? browserFuncs_.utf8fromidentifier(identifier) : nullptr;
+NPIdentifier NpapiPluginModule::GetIntIdentifier(int32_t number) const
+{
+    return browserFuncs_.getintidentifier ? browserFuncs_.getintidentifier(number) : nullptr;
 }
 
-int32_t NpapiPluginModule::IntFromIdentifier(NPIdentifier identifier) const {
-  return browserFuncs_.intfromidentifier ? browserFuncs_.intfromidentifier(identifier) : 1;
+bool NpapiPluginModule::IdentifierIsString(NPIdentifier identifier) const
+{
+    return browserFuncs_.identifierisstring ? browserFuncs_.identifierisstring(identifier) : true;
 }
 
-std::string NpapiPluginModule::identifierToString(NPIdentifier identifier) const {
-  NPUTF8* name = UTF8FromIdentifier(identifier);
-  if (!name) return {};
-  std::string text(name);
-  MemFree(name);
-  return text;
+NPUTF8* NpapiPluginModule::UTF8FromIdentifier(NPIdentifier identifier) const
+{
+    return browserFuncs_.utf8fromidentifier ? browserFuncs_.utf8fromidentifier(identifier) : nullptr;
+}
+
+int32_t NpapiPluginModule::IntFromIdentifier(NPIdentifier identifier) const
+{
+    return browserFuncs_.intfromidentifier ? browserFuncs_.intfromidentifier(identifier) : 1;
+}
+
+std::string NpapiPluginModule::identifierToString(NPIdentifier identifier) const
+{
+    NPUTF8* name = UTF8FromIdentifier(identifier);
+    if (!name) return {};
+    std::string text(name);
+    MemFree(name);
+    return text;
 }
 
 }  // namespace Npapi

@@ -22,50 +22,50 @@ namespace FB {
 namespace Npapi {
 
 class NpapiPluginModule {
- public:
-  NpapiPluginModule();
-  virtual ~NpapiPluginModule();
-  NpapiPluginModule(const NpapiPluginModule&) = delete;
-  NpapiPluginModule& operator=(const NpapiPluginModule&) = delete;
+public:
+    NpapiPluginModule();
+    virtual ~NpapiPluginModule();
+    NpapiPluginModule(const NpapiPluginModule&) = delete;
+    NpapiPluginModule& operator=(const NpapiPluginModule&) = delete;
 
-  // The default module, made (after the global initialisation when no module
-  // lives) if there is none.
-  static NpapiPluginModule* getDefault();
-  // Destroys the default module, if any; then, when no module lives, runs the
-  // global de-initialisation.
-  static void releaseDefault();
-  static int liveModules();
+    // The default module, made (after the global initialisation when no module
+    // lives) if there is none.
+    static NpapiPluginModule* getDefault();
+    // Destroys the default module, if any; then, when no module lives, runs the
+    // global de-initialisation.
+    static void releaseDefault();
+    static int liveModules();
 
-  // What the first module runs before it is made and the last one after it is
-  // gone: the plug-in factory's global init and de-init. Set by the entry points.
-  struct Lifecycle {
-    void (*globalInit)() = nullptr;
-    void (*globalDeinit)() = nullptr;
-  };
-  static void setLifecycle(const Lifecycle& lifecycle);
+    // What the first module runs before it is made and the last one after it is
+    // gone: the plug-in factory's global init and de-init. Set by the entry points.
+    struct Lifecycle {
+        void (*globalInit)() = nullptr;
+        void (*globalDeinit)() = nullptr;
+    };
+    static void setLifecycle(const Lifecycle& lifecycle);
 
-  void setBrowserFuncs(const NPNetscapeFuncs* browserFuncs);
-  const NPNetscapeFuncs& browserFuncs() const { return browserFuncs_; }
-  NPNetscapeFuncs& browserFuncs() { return browserFuncs_; }
-  DWORD mainThreadId() const { return mainThreadId_; }
+    void setBrowserFuncs(const NPNetscapeFuncs* browserFuncs);
+    const NPNetscapeFuncs& browserFuncs() const { return browserFuncs_; }
+    NPNetscapeFuncs& browserFuncs() { return browserFuncs_; }
+    DWORD mainThreadId() const { return mainThreadId_; }
 
-  // Browser calls without an instance; an absent entry gives the stated answer.
-  void* MemAlloc(uint32_t size) const;                      // absent: null
-  void MemFree(void* block) const;
-  NPObject* RetainObject(NPObject* object) const;           // absent: the object
-  void ReleaseObject(NPObject* object) const;
-  void ReleaseVariantValue(NPVariant* variant) const;
-  NPIdentifier GetStringIdentifier(const char* name) const;  // absent: null
-  NPIdentifier GetIntIdentifier(int32_t number) const;       // absent: null
-  bool IdentifierIsString(NPIdentifier identifier) const;    // absent: true
-  NPUTF8* UTF8FromIdentifier(NPIdentifier identifier) const; // absent: null
-  int32_t IntFromIdentifier(NPIdentifier identifier) const;  // absent: 1
-  // The identifier's name; the browser's copy is freed. Absent entries: empty.
-  std::string identifierToString(NPIdentifier identifier) const;
+    // Browser calls without an instance; an absent entry gives the stated answer.
+    void* MemAlloc(uint32_t size) const;  // absent: null
+    void MemFree(void* block) const;
+    NPObject* RetainObject(NPObject* object) const;  // absent: the object
+    void ReleaseObject(NPObject* object) const;
+    void ReleaseVariantValue(NPVariant* variant) const;
+    NPIdentifier GetStringIdentifier(const char* name) const;   // absent: null
+    NPIdentifier GetIntIdentifier(int32_t number) const;        // absent: null
+    bool IdentifierIsString(NPIdentifier identifier) const;     // absent: true
+    NPUTF8* UTF8FromIdentifier(NPIdentifier identifier) const;  // absent: null
+    int32_t IntFromIdentifier(NPIdentifier identifier) const;   // absent: 1
+    // The identifier's name; the browser's copy is freed. Absent entries: empty.
+    std::string identifierToString(NPIdentifier identifier) const;
 
- private:
-  NPNetscapeFuncs browserFuncs_{};
-  DWORD mainThreadId_;
+private:
+    NPNetscapeFuncs browserFuncs_{};
+    DWORD mainThreadId_;
 };
 
 }  // namespace Npapi

@@ -6,13 +6,14 @@
 
 #include <windows.h>
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
-  if (reason != DLL_PROCESS_ATTACH) return TRUE;
-  try {
-    FB::recordModule(module);
-    DisableThreadLibraryCalls(module);
-  } catch (...) {
-    return FALSE;  // without its own path the library cannot work
-  }
-  return TRUE;
+extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID)
+{
+    if (reason != DLL_PROCESS_ATTACH) return TRUE;
+    try {
+        FB::recordModule(module);
+        DisableThreadLibraryCalls(module);
+    } catch (...) {
+        return FALSE;  // without its own path the library cannot work
+    }
+    return TRUE;
 }

@@ -24,39 +24,39 @@
 namespace FB {
 
 class WinMessageWindow {
- public:
-  static constexpr UINT kAsyncCallMessage = WM_USER + 1;  // 1025
+public:
+    static constexpr UINT kAsyncCallMessage = WM_USER + 1;  // 1025
 
-  // (window, message, wParam, lParam, result) -> handled
-  using Handler = std::function<bool(HWND, UINT, WPARAM, LPARAM, LRESULT&)>;
+    // (window, message, wParam, lParam, result) -> handled
+    using Handler = std::function<bool(HWND, UINT, WPARAM, LPARAM, LRESULT&)>;
 
-  // Throws std::runtime_error "Could not register window class" or
-  // "Could not create Message Window".
-  WinMessageWindow();
-  ~WinMessageWindow();
-  WinMessageWindow(const WinMessageWindow&) = delete;
-  WinMessageWindow& operator=(const WinMessageWindow&) = delete;
+    // Throws std::runtime_error "Could not register window class" or
+    // "Could not create Message Window".
+    WinMessageWindow();
+    ~WinMessageWindow();
+    WinMessageWindow(const WinMessageWindow&) = delete;
+    WinMessageWindow& operator=(const WinMessageWindow&) = delete;
 
-  HWND getHWND() const { return window_; }
-  const std::wstring& className() const { return className_; }
+    HWND getHWND() const { return window_; }
+    const std::wstring& className() const { return className_; }
 
-  // Posts function(userData) to the window; false (and nothing queued) when the
-  // post failed. Safe from any thread.
-  static bool postCall(HWND window, void (*function)(void*), void* userData);
+    // Posts function(userData) to the window; false (and nothing queued) when the
+    // post failed. Safe from any thread.
+    static bool postCall(HWND window, void (*function)(void*), void* userData);
 
-  static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
- private:
-  struct PostedCall {
-    void (*function)(void*);
-    void* userData;
-  };
-  static bool asyncCallHandler(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
-  static void runPostedCall(LPARAM record);
+private:
+    struct PostedCall {
+        void (*function)(void*);
+        void* userData;
+    };
+    static bool asyncCallHandler(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    static void runPostedCall(LPARAM record);
 
-  HWND window_ = nullptr;
-  std::wstring className_;
-  Handler handler_;
+    HWND window_ = nullptr;
+    std::wstring className_;
+    Handler handler_;
 };
 
 }  // namespace FB

@@ -10,14 +10,11 @@ const InterfaceEntry* ClassFactory::interfaceEntries()
 
 HRESULT ClassFactory::Create(CreatorFunction creator, REFIID iid, void** out)
 {
-    if (!out)
-        return E_POINTER;
+    if (!out) return E_POINTER;
     *out = nullptr;
-    if (!creator)
-        return CLASS_E_CLASSNOTAVAILABLE;
+    if (!creator) return CLASS_E_CLASSNOTAVAILABLE;
     auto* factory = new (std::nothrow) ComObject<ClassFactory>();
-    if (!factory)
-        return E_OUTOFMEMORY;
+    if (!factory) return E_OUTOFMEMORY;
     factory->creator = creator;
     factory->AddRef();
     HRESULT hr = factory->QueryInterface(iid, out);
@@ -30,8 +27,7 @@ STDMETHODIMP ClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** ou
     try {
         return creator(outer, iid, out);
     } catch (...) {
-        if (out)
-            *out = nullptr;
+        if (out) *out = nullptr;
         return E_UNEXPECTED;
     }
 }
@@ -45,4 +41,4 @@ STDMETHODIMP ClassFactory::LockServer(BOOL lock)
     return S_OK;
 }
 
-} // namespace Atl
+}  // namespace Atl

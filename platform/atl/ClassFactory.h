@@ -24,4 +24,4 @@ protected:
     CreatorFunction creator = nullptr;
 };
 
-} // namespace Atl
+}  // namespace Atl

@@ -14,14 +14,12 @@ public:
     }
     ~OnePointEnumerator() override
     {
-        if (point)
-            point->Release();
+        if (point) point->Release();
     }
 
     STDMETHODIMP Next(ULONG count, IConnectionPoint** out, ULONG* fetched) override
     {
-        if (!out || (count > 1 && !fetched))
-            return E_POINTER;
+        if (!out || (count > 1 && !fetched)) return E_POINTER;
         ULONG given = 0;
         if (count > 0 && position == 0) {
             point->AddRef();
@@ -29,14 +27,12 @@ public:
             given = 1;
             position = 1;
         }
-        if (fetched)
-            *fetched = given;
+        if (fetched) *fetched = given;
         return given == count ? S_OK : S_FALSE;
     }
     STDMETHODIMP Skip(ULONG count) override
     {
-        if (count == 0)
-            return S_OK;
+        if (count == 0) return S_OK;
         bool had = position == 0;
         position = 1;
         return had && count == 1 ? S_OK : S_FALSE;
@@ -49,8 +45,7 @@ public:
     STDMETHODIMP Clone(IEnumConnectionPoints** out) override
     {
         HRESULT hr = enumerateOnePoint(point, out);
-        if (SUCCEEDED(hr))
-            static_cast<OnePointEnumerator*>(*out)->position = position;
+        if (SUCCEEDED(hr)) static_cast<OnePointEnumerator*>(*out)->position = position;
         return hr;
     }
 
@@ -58,16 +53,14 @@ public:
     ULONG position = 0;
 };
 
-} // namespace
+}  // namespace
 
 HRESULT enumerateOnePoint(IConnectionPoint* point, IEnumConnectionPoints** out)
 {
-    if (!out)
-        return E_POINTER;
+    if (!out) return E_POINTER;
     *out = nullptr;
     auto* enumerator = new (std::nothrow) ComObject<OnePointEnumerator>();
-    if (!enumerator)
-        return E_OUTOFMEMORY;
+    if (!enumerator) return E_OUTOFMEMORY;
     point->AddRef();
     enumerator->point = point;
     enumerator->AddRef();
@@ -77,17 +70,14 @@ HRESULT enumerateOnePoint(IConnectionPoint* point, IEnumConnectionPoints** out)
 
 ConnectionPoint::~ConnectionPoint()
 {
-    for (auto& sink : sinks_)
-        sink.second->Release();
+    for (auto& sink : sinks_) sink.second->Release();
 }
 
 STDMETHODIMP ConnectionPoint::QueryInterface(REFIID iid, void** out)
 {
-    if (!out)
-        return E_POINTER;
+    if (!out) return E_POINTER;
     *out = nullptr;
-    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IConnectionPoint))
-        return E_NOINTERFACE;
+    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IConnectionPoint)) return E_NOINTERFACE;
     AddRef();
     *out = static_cast<IConnectionPoint*>(this);
     return S_OK;
@@ -95,16 +85,14 @@ STDMETHODIMP ConnectionPoint::QueryInterface(REFIID iid, void** out)
 
 STDMETHODIMP ConnectionPoint::GetConnectionInterface(IID* iid)
 {
-    if (!iid)
-        return E_POINTER;
+    if (!iid) return E_POINTER;
     *iid = eventIid_;
     return S_OK;
 }
 
 STDMETHODIMP ConnectionPoint::GetConnectionPointContainer(IConnectionPointContainer** out)
 {
-    if (!out)
-        return E_POINTER;
+    if (!out) return E_POINTER;
     owner_.AddRef();
     *out = &owner_;
     return S_OK;
@@ -112,14 +100,11 @@ STDMETHODIMP ConnectionPoint::GetConnectionPointContainer(IConnectionPointContai
 
 STDMETHODIMP ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie)
 {
-    if (!cookie)
-        return E_POINTER;
+    if (!cookie) return E_POINTER;
     *cookie = 0;
-    if (!sink)
-        return E_POINTER;
+    if (!sink) return E_POINTER;
     IUnknown* events = nullptr;
-    if (FAILED(sink->QueryInterface(eventIid_, reinterpret_cast<void**>(&events))))
-        return CONNECT_E_CANNOTCONNECT;
+    if (FAILED(sink->QueryInterface(eventIid_, reinterpret_cast<void**>(&events)))) return CONNECT_E_CANNOTCONNECT;
     try {
         sinks_.emplace_back(nextCookie_, events);
     } catch (...) {
@@ -145,9 +130,8 @@ STDMETHODIMP ConnectionPoint::Unadvise(DWORD cookie)
 
 STDMETHODIMP ConnectionPoint::EnumConnections(IEnumConnections** out)
 {
-    if (out)
-        *out = nullptr;
+    if (out) *out = nullptr;
     return E_NOTIMPL;
 }
 
-} // namespace Atl
+}  // namespace Atl

@@ -49,17 +49,12 @@ HRESULT enumerateOnePoint(IConnectionPoint* point, IEnumConnectionPoints** out);
 template <class T>
 class ConnectionPointContainerImpl : public IConnectionPointContainer {
 public:
-    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) override
-    {
-        return enumerateOnePoint(&point_, out);
-    }
+    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) override { return enumerateOnePoint(&point_, out); }
     STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** out) override
     {
-        if (!out)
-            return E_POINTER;
+        if (!out) return E_POINTER;
         *out = nullptr;
-        if (!IsEqualIID(iid, point_.eventIid()))
-            return CONNECT_E_NOCONNECTION;
+        if (!IsEqualIID(iid, point_.eventIid())) return CONNECT_E_NOCONNECTION;
         point_.AddRef();
         *out = &point_;
         return S_OK;
@@ -71,4 +66,4 @@ protected:
     ConnectionPoint point_;
 };
 
-} // namespace Atl
+}  // namespace Atl

@@ -11,17 +11,14 @@ HRESULT loadInterfaceTypeInfo(const IID& iid, ITypeInfo** out)
 {
     *out = nullptr;
     DllModule* module = DllModule::current();
-    if (!module)
-        return E_UNEXPECTED;
+    if (!module) return E_UNEXPECTED;
     ITypeLib* library = nullptr;
     HRESULT hr = LoadTypeLibEx(module->modulePath().c_str(), REGKIND_NONE, &library);
-    if (FAILED(hr))
-        return hr;
+    if (FAILED(hr)) return hr;
     ITypeInfo* info = nullptr;
     hr = library->GetTypeInfoOfGuid(iid, &info);
     library->Release();
-    if (FAILED(hr))
-        return hr;
+    if (FAILED(hr)) return hr;
     TYPEATTR* attributes = nullptr;
     hr = info->GetTypeAttr(&attributes);
     if (FAILED(hr)) {
@@ -37,36 +34,32 @@ HRESULT loadInterfaceTypeInfo(const IID& iid, ITypeInfo** out)
     HREFTYPE interfaceRef = 0;
     ITypeInfo* interfaceInfo = nullptr;
     hr = info->GetRefTypeOfImplType(static_cast<UINT>(-1), &interfaceRef);
-    if (SUCCEEDED(hr))
-        hr = info->GetRefTypeInfo(interfaceRef, &interfaceInfo);
+    if (SUCCEEDED(hr)) hr = info->GetRefTypeInfo(interfaceRef, &interfaceInfo);
     info->Release();
-    if (SUCCEEDED(hr))
-        *out = interfaceInfo;
+    if (SUCCEEDED(hr)) *out = interfaceInfo;
     return hr;
 }
 
-} // namespace
+}  // namespace
 
 HRESULT TypeInfoHolder::get(ITypeInfo** info)
 {
     std::lock_guard<std::mutex> guard(lock_);
     if (!info_) {
         HRESULT hr = loadInterfaceTypeInfo(iid_, &info_);
-        if (FAILED(hr))
-            return hr;
+        if (FAILED(hr)) return hr;
     }
     *info = info_;
     return S_OK;
 }
 
 HRESULT invokeThroughTypeInfo(TypeInfoHolder& holder, void* object, DISPID id, WORD flags, DISPPARAMS* params,
-                              VARIANT* result, EXCEPINFO* exception, UINT* argumentError)
+    VARIANT* result, EXCEPINFO* exception, UINT* argumentError)
 {
     try {
         ITypeInfo* info = nullptr;
         HRESULT hr = holder.get(&info);
-        if (FAILED(hr))
-            return hr;
+        if (FAILED(hr)) return hr;
         DISPPARAMS none = {nullptr, nullptr, 0, 0};
         return info->Invoke(object, id, flags, params ? params : &none, result, exception, argumentError);
     } catch (...) {
@@ -79,8 +72,7 @@ HRESULT namesThroughTypeInfo(TypeInfoHolder& holder, LPOLESTR* names, UINT count
     try {
         ITypeInfo* info = nullptr;
         HRESULT hr = holder.get(&info);
-        if (FAILED(hr))
-            return hr;
+        if (FAILED(hr)) return hr;
         return info->GetIDsOfNames(names, count, ids);
     } catch (...) {
         return E_UNEXPECTED;
@@ -89,16 +81,13 @@ HRESULT namesThroughTypeInfo(TypeInfoHolder& holder, LPOLESTR* names, UINT count
 
 HRESULT typeInfoOf(TypeInfoHolder& holder, UINT index, ITypeInfo** out)
 {
-    if (!out)
-        return E_POINTER;
+    if (!out) return E_POINTER;
     *out = nullptr;
-    if (index != 0)
-        return DISP_E_BADINDEX;
+    if (index != 0) return DISP_E_BADINDEX;
     try {
         ITypeInfo* info = nullptr;
         HRESULT hr = holder.get(&info);
-        if (FAILED(hr))
-            return hr;
+        if (FAILED(hr)) return hr;
         info->AddRef();
         *out = info;
         return S_OK;
@@ -107,4 +96,4 @@ HRESULT typeInfoOf(TypeInfoHolder& holder, UINT index, ITypeInfo** out)
     }
 }
 
-} // namespace Atl
+}  // namespace Atl

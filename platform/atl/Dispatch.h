@@ -36,7 +36,7 @@ private:
 };
 
 HRESULT invokeThroughTypeInfo(TypeInfoHolder& holder, void* object, DISPID id, WORD flags, DISPPARAMS* params,
-                              VARIANT* result, EXCEPINFO* exception, UINT* argumentError);
+    VARIANT* result, EXCEPINFO* exception, UINT* argumentError);
 HRESULT namesThroughTypeInfo(TypeInfoHolder& holder, LPOLESTR* names, UINT count, DISPID* ids);
 HRESULT typeInfoOf(TypeInfoHolder& holder, UINT index, ITypeInfo** out);
 
@@ -45,28 +45,22 @@ class DispatchImpl : public I {
 public:
     STDMETHODIMP GetTypeInfoCount(UINT* count) override
     {
-        if (!count)
-            return E_POINTER;
+        if (!count) return E_POINTER;
         *count = 1;
         return S_OK;
     }
-    STDMETHODIMP GetTypeInfo(UINT index, LCID, ITypeInfo** out) override
-    {
-        return typeInfoOf(holder(), index, out);
-    }
+    STDMETHODIMP GetTypeInfo(UINT index, LCID, ITypeInfo** out) override { return typeInfoOf(holder(), index, out); }
     STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) override
     {
-        if (!IsEqualIID(iid, IID_NULL))
-            return DISP_E_UNKNOWNINTERFACE;
+        if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
         return namesThroughTypeInfo(holder(), names, count, ids);
     }
     STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                        EXCEPINFO* exception, UINT* argumentError) override
+        EXCEPINFO* exception, UINT* argumentError) override
     {
-        if (!IsEqualIID(iid, IID_NULL))
-            return DISP_E_UNKNOWNINTERFACE;
-        return invokeThroughTypeInfo(holder(), static_cast<I*>(this), id, flags, params, result, exception,
-                                     argumentError);
+        if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+        return invokeThroughTypeInfo(
+            holder(), static_cast<I*>(this), id, flags, params, result, exception, argumentError);
     }
 
 private:
@@ -77,4 +71,4 @@ private:
     }
 };
 
-} // namespace Atl
+}  // namespace Atl

@@ -25,10 +25,8 @@ std::wstring moduleFileName(HINSTANCE instance)
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
         DWORD length = GetModuleFileNameW(instance, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length == 0)
-            return {};
-        if (length < buffer.size())
-            return std::wstring(buffer.data(), length);
+        if (length == 0) return {};
+        if (length < buffer.size()) return std::wstring(buffer.data(), length);
         buffer.resize(buffer.size() * 2);
     }
 }
@@ -38,17 +36,15 @@ HRESULT loadModuleTypeLibrary(const std::wstring& modulePath, ITypeLib** library
 {
     loadedPath = modulePath;
     HRESULT hr = LoadTypeLibEx(modulePath.c_str(), REGKIND_NONE, library);
-    if (SUCCEEDED(hr))
-        return hr;
+    if (SUCCEEDED(hr)) return hr;
     size_t dot = modulePath.find_last_of(L'.');
     size_t slash = modulePath.find_last_of(L"\\/");
-    if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash))
-        return hr;
+    if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash)) return hr;
     loadedPath = modulePath.substr(0, dot) + L".tlb";
     return LoadTypeLibEx(loadedPath.c_str(), REGKIND_NONE, library);
 }
 
-} // namespace
+}  // namespace
 
 DllModule::DllModule(const ObjectMapEntry* objects, const GUID* libid, UINT appIdResource)
     : objects_(objects), libid_(libid), appIdResource_(appIdResource)
@@ -58,8 +54,7 @@ DllModule::DllModule(const ObjectMapEntry* objects, const GUID* libid, UINT appI
 
 DllModule::~DllModule()
 {
-    if (currentModule == this)
-        currentModule = nullptr;
+    if (currentModule == this) currentModule = nullptr;
 }
 
 DllModule* DllModule::current()
@@ -82,12 +77,10 @@ BOOL DllModule::dllMain(HINSTANCE instance, DWORD reason)
 
 HRESULT DllModule::getClassObject(REFCLSID clsid, REFIID iid, void** out) const
 {
-    if (!out)
-        return E_POINTER;
+    if (!out) return E_POINTER;
     *out = nullptr;
     for (const ObjectMapEntry* entry = objects_; entry && entry->clsid; ++entry) {
-        if (IsEqualCLSID(clsid, *entry->clsid))
-            return ClassFactory::Create(entry->create, iid, out);
+        if (IsEqualCLSID(clsid, *entry->clsid)) return ClassFactory::Create(entry->create, iid, out);
     }
     return CLASS_E_CLASSNOTAVAILABLE;
 }
@@ -104,12 +97,10 @@ HRESULT DllModule::prepareRegistrar(Registrar& registrar, HKEY& userClasses) con
     registrar.addReplacement(L"MODULE", modulePath_);
     addReplacements(registrar);
     userClasses = nullptr;
-    if (!perUser_)
-        return S_OK;
-    LONG status = RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_READ | KEY_WRITE,
-                                  nullptr, &userClasses, nullptr);
-    if (status != ERROR_SUCCESS)
-        return HRESULT_FROM_WIN32(static_cast<DWORD>(status));
+    if (!perUser_) return S_OK;
+    LONG status = RegCreateKeyExW(
+        HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &userClasses, nullptr);
+    if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(static_cast<DWORD>(status));
     registrar.setClassesRoot(userClasses);
     return S_OK;
 }
@@ -119,16 +110,12 @@ HRESULT DllModule::registerServer()
     Registrar registrar;
     HKEY userClasses = nullptr;
     HRESULT hr = prepareRegistrar(registrar, userClasses);
-    if (SUCCEEDED(hr) && appIdResource_)
-        hr = registrar.registerResource(instance_, appIdResource_);
+    if (SUCCEEDED(hr) && appIdResource_) hr = registrar.registerResource(instance_, appIdResource_);
     for (const ObjectMapEntry* entry = objects_; SUCCEEDED(hr) && entry && entry->clsid; ++entry) {
-        if (entry->registryResource)
-            hr = registrar.registerResource(instance_, entry->registryResource);
+        if (entry->registryResource) hr = registrar.registerResource(instance_, entry->registryResource);
     }
-    if (SUCCEEDED(hr))
-        hr = registerTypeLibrary();
-    if (userClasses)
-        RegCloseKey(userClasses);
+    if (SUCCEEDED(hr)) hr = registerTypeLibrary();
+    if (userClasses) RegCloseKey(userClasses);
     return hr;
 }
 
@@ -138,27 +125,21 @@ HRESULT DllModule::unregisterServer()
     HKEY userClasses = nullptr;
     HRESULT hr = prepareRegistrar(registrar, userClasses);
     for (const ObjectMapEntry* entry = objects_; SUCCEEDED(hr) && entry && entry->clsid; ++entry) {
-        if (entry->registryResource)
-            hr = registrar.unregisterResource(instance_, entry->registryResource);
+        if (entry->registryResource) hr = registrar.unregisterResource(instance_, entry->registryResource);
     }
-    if (SUCCEEDED(hr))
-        hr = unregisterTypeLibrary();
-    if (SUCCEEDED(hr) && appIdResource_)
-        hr = registrar.unregisterResource(instance_, appIdResource_);
-    if (userClasses)
-        RegCloseKey(userClasses);
+    if (SUCCEEDED(hr)) hr = unregisterTypeLibrary();
+    if (SUCCEEDED(hr) && appIdResource_) hr = registrar.unregisterResource(instance_, appIdResource_);
+    if (userClasses) RegCloseKey(userClasses);
     return hr;
 }
 
 HRESULT DllModule::registerTypeLibrary() const
 {
-    if (!libid_)
-        return S_OK;
+    if (!libid_) return S_OK;
     ITypeLib* library = nullptr;
     std::wstring path;
     HRESULT hr = loadModuleTypeLibrary(modulePath_, &library, path);
-    if (FAILED(hr))
-        return hr;
+    if (FAILED(hr)) return hr;
     if (perUser_) {
         auto forUser = oleautEntry<RegisterForUser>("RegisterTypeLibForUser");
         hr = forUser ? forUser(library, path.data(), nullptr) : E_NOTIMPL;
@@ -171,13 +152,11 @@ HRESULT DllModule::registerTypeLibrary() const
 
 HRESULT DllModule::unregisterTypeLibrary() const
 {
-    if (!libid_)
-        return S_OK;
+    if (!libid_) return S_OK;
     ITypeLib* library = nullptr;
     std::wstring path;
     HRESULT hr = loadModuleTypeLibrary(modulePath_, &library, path);
-    if (FAILED(hr))
-        return hr;
+    if (FAILED(hr)) return hr;
     TLIBATTR* attributes = nullptr;
     hr = library->GetLibAttr(&attributes);
     if (FAILED(hr)) {
@@ -189,8 +168,7 @@ HRESULT DllModule::unregisterTypeLibrary() const
     library->Release();
     // Not registered (any more) counts as done: unregistering twice is no error.
     BSTR registeredPath = nullptr;
-    if (FAILED(QueryPathOfRegTypeLib(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid, &registeredPath)))
-        return S_OK;
+    if (FAILED(QueryPathOfRegTypeLib(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid, &registeredPath))) return S_OK;
     SysFreeString(registeredPath);
     if (perUser_) {
         auto forUser = oleautEntry<UnregisterForUser>("UnRegisterTypeLibForUser");
@@ -204,4 +182,4 @@ bool isPerUserCommand(const wchar_t* commandLine)
     return commandLine && _wcsnicmp(commandLine, L"user", 5) == 0;
 }
 
-} // namespace Atl
+}  // namespace Atl

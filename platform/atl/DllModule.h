@@ -25,9 +25,9 @@
 namespace Atl {
 
 struct ObjectMapEntry {
-    const CLSID* clsid = nullptr; // null ends the map
+    const CLSID* clsid = nullptr;  // null ends the map
     CreatorFunction create = nullptr;
-    UINT registryResource = 0; // 0: the class has no script
+    UINT registryResource = 0;  // 0: the class has no script
 };
 
 class DllModule {
@@ -74,4 +74,4 @@ private:
 // "user" in any case, and nothing after it.
 bool isPerUserCommand(const wchar_t* commandLine);
 
-} // namespace Atl
+}  // namespace Atl

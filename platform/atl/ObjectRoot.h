@@ -32,8 +32,8 @@
 namespace Atl {
 
 struct InterfaceEntry {
-    const IID* iid = nullptr; // null ends the table
-    std::ptrdiff_t offset = 0; // of the interface inside the object
+    const IID* iid = nullptr;   // null ends the table
+    std::ptrdiff_t offset = 0;  // of the interface inside the object
 };
 
 // Where interface I sits inside a T, measured on a made-up address (never dereferenced).
@@ -103,29 +103,24 @@ public:
     STDMETHODIMP_(ULONG) Release() override
     {
         ULONG left = --this->referenceCount;
-        if (left == 0)
-            delete this;
+        if (left == 0) delete this;
         return left;
     }
 
     // Makes a new object and asks it for iid; aggregation is not offered.
     static HRESULT Create(IUnknown* outer, REFIID iid, void** out)
     {
-        if (!out)
-            return E_POINTER;
+        if (!out) return E_POINTER;
         *out = nullptr;
-        if (outer)
-            return CLASS_E_NOAGGREGATION;
+        if (outer) return CLASS_E_NOAGGREGATION;
         ComObject* object = new (std::nothrow) ComObject();
-        if (!object)
-            return E_OUTOFMEMORY;
+        if (!object) return E_OUTOFMEMORY;
         object->AddRef();
         HRESULT hr = object->FinalConstruct();
-        if (SUCCEEDED(hr))
-            hr = object->QueryInterface(iid, out);
+        if (SUCCEEDED(hr)) hr = object->QueryInterface(iid, out);
         object->Release();
         return hr;
     }
 };
 
-} // namespace Atl
+}  // namespace Atl

@@ -15,13 +15,11 @@ class ObjectSafetyImpl : public IObjectSafety {
 public:
     STDMETHODIMP GetInterfaceSafetyOptions(REFIID iid, DWORD* supported, DWORD* enabled) override
     {
-        if (!supported || !enabled)
-            return E_POINTER;
+        if (!supported || !enabled) return E_POINTER;
         *supported = 0;
         *enabled = 0;
         HRESULT hr = hasInterface(iid);
-        if (FAILED(hr))
-            return hr;
+        if (FAILED(hr)) return hr;
         *supported = Supported;
         *enabled = enabled_;
         return S_OK;
@@ -29,10 +27,8 @@ public:
     STDMETHODIMP SetInterfaceSafetyOptions(REFIID iid, DWORD mask, DWORD enabled) override
     {
         HRESULT hr = hasInterface(iid);
-        if (FAILED(hr))
-            return E_NOINTERFACE;
-        if (mask & ~Supported)
-            return E_FAIL;
+        if (FAILED(hr)) return E_NOINTERFACE;
+        if (mask & ~Supported) return E_FAIL;
         enabled_ = (enabled_ & ~mask) | (enabled & mask);
         return S_OK;
     }
@@ -44,12 +40,11 @@ private:
     {
         IUnknown* unknown = nullptr;
         HRESULT hr = static_cast<IObjectSafety*>(this)->QueryInterface(iid, reinterpret_cast<void**>(&unknown));
-        if (SUCCEEDED(hr))
-            unknown->Release();
+        if (SUCCEEDED(hr)) unknown->Release();
         return hr;
     }
 
     DWORD enabled_ = 0;
 };
 
-} // namespace Atl
+}  // namespace Atl

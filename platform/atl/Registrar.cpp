@@ -14,7 +14,7 @@ struct ScriptError {
 };
 
 struct ValueDef {
-    std::wstring name; // empty: the key's default value
+    std::wstring name;  // empty: the key's default value
     DWORD type = REG_SZ;
     std::vector<BYTE> data;
 };
@@ -55,19 +55,16 @@ public:
 
     Token next()
     {
-        while (pos_ < text_.size() && std::iswspace(text_[pos_]))
-            ++pos_;
+        while (pos_ < text_.size() && std::iswspace(text_[pos_])) ++pos_;
         Token token;
-        if (pos_ >= text_.size())
-            return token;
+        if (pos_ >= text_.size()) return token;
         if (text_[pos_] == L'\'') {
             token.kind = Token::Quoted;
             token.text = expand(readQuoted());
             return token;
         }
         size_t start = pos_;
-        while (pos_ < text_.size() && !std::iswspace(text_[pos_]) && text_[pos_] != L'\'')
-            ++pos_;
+        while (pos_ < text_.size() && !std::iswspace(text_[pos_]) && text_[pos_] != L'\'') ++pos_;
         std::wstring word = text_.substr(start, pos_ - start);
         if (word == L"{")
             token.kind = Token::Open;
@@ -87,8 +84,7 @@ private:
         std::wstring raw;
         ++pos_;
         for (;;) {
-            if (pos_ >= text_.size())
-                throw ScriptError{L"unterminated quoted text"};
+            if (pos_ >= text_.size()) throw ScriptError{L"unterminated quoted text"};
             wchar_t c = text_[pos_++];
             if (c != L'\'') {
                 raw += c;
@@ -112,8 +108,7 @@ private:
                 continue;
             }
             size_t close = raw.find(L'%', i + 1);
-            if (close == std::wstring::npos)
-                throw ScriptError{L"unterminated %NAME% in " + raw};
+            if (close == std::wstring::npos) throw ScriptError{L"unterminated %NAME% in " + raw};
             std::wstring name = raw.substr(i + 1, close - i - 1);
             i = close;
             if (name.empty()) {
@@ -128,8 +123,7 @@ private:
     const std::wstring& lookup(const std::wstring& name) const
     {
         for (const auto& [key, value] : replacements_) {
-            if (sameText(key, name.c_str()))
-                return value;
+            if (sameText(key, name.c_str())) return value;
         }
         throw ScriptError{L"no replacement for %" + name + L"%"};
     }
@@ -146,8 +140,7 @@ public:
     std::vector<RootDef> parseScript()
     {
         std::vector<RootDef> roots;
-        while (current_.kind != Token::End)
-            roots.push_back(parseRoot());
+        while (current_.kind != Token::End) roots.push_back(parseRoot());
         return roots;
     }
 
@@ -180,13 +173,11 @@ private:
                 root.classes = r.key == HKEY_CLASSES_ROOT;
             }
         }
-        if (!root.root)
-            throw ScriptError{L"unknown registry root '" + current_.text + L"'"};
+        if (!root.root) throw ScriptError{L"unknown registry root '" + current_.text + L"'"};
         advance();
         expect(Token::Open, L"'{'");
         while (current_.kind != Token::Close) {
-            if (current_.kind == Token::End)
-                throw ScriptError{L"missing '}'"};
+            if (current_.kind == Token::End) throw ScriptError{L"missing '}'"};
             root.keys.push_back(parseKey());
         }
         advance();
@@ -204,10 +195,8 @@ private:
             key.mode = KeyMode::NoRemove;
         else if (current_.is(L"Delete"))
             key.mode = KeyMode::Delete;
-        if (key.mode != KeyMode::Plain)
-            advance();
-        if (!isName())
-            throw ScriptError{L"expected a key name before '" + current_.text + L"'"};
+        if (key.mode != KeyMode::Plain) advance();
+        if (!isName()) throw ScriptError{L"expected a key name before '" + current_.text + L"'"};
         key.name = current_.text;
         if (key.name.empty() || key.name.find(L'\\') != std::wstring::npos)
             throw ScriptError{L"bad key name '" + key.name + L"'"};
@@ -216,16 +205,13 @@ private:
             advance();
             key.defaultValue = parseValue(L"");
         }
-        if (current_.kind != Token::Open)
-            return key;
+        if (current_.kind != Token::Open) return key;
         advance();
         while (current_.kind != Token::Close) {
-            if (current_.kind == Token::End)
-                throw ScriptError{L"missing '}' after key '" + key.name + L"'"};
+            if (current_.kind == Token::End) throw ScriptError{L"missing '}' after key '" + key.name + L"'"};
             if (current_.is(L"val")) {
                 advance();
-                if (!isName())
-                    throw ScriptError{L"expected a value name after val"};
+                if (!isName()) throw ScriptError{L"expected a value name after val"};
                 std::wstring name = current_.text;
                 advance();
                 expect(Token::Equals, L"'='");
@@ -242,12 +228,10 @@ private:
     {
         ValueDef value;
         value.name = name;
-        if (current_.kind != Token::Word)
-            throw ScriptError{L"expected a value type (s, e, d, b) for '" + name + L"'"};
+        if (current_.kind != Token::Word) throw ScriptError{L"expected a value type (s, e, d, b) for '" + name + L"'"};
         std::wstring type = current_.text;
         advance();
-        if (!isName())
-            throw ScriptError{L"expected a value after type " + type};
+        if (!isName()) throw ScriptError{L"expected a value after type " + type};
         std::wstring text = current_.text;
         advance();
         if (sameText(type, L"s") || sameText(type, L"e")) {
@@ -270,8 +254,7 @@ private:
 
     static DWORD parseNumber(const std::wstring& text)
     {
-        if (text.empty())
-            throw ScriptError{L"empty number"};
+        if (text.empty()) throw ScriptError{L"empty number"};
         wchar_t* end = nullptr;
         errno = 0;
         unsigned long long number = std::wcstoull(text.c_str(), &end, 0);
@@ -282,8 +265,7 @@ private:
 
     static std::vector<BYTE> parseHexBytes(const std::wstring& text)
     {
-        if (text.size() % 2)
-            throw ScriptError{L"odd number of hex digits in '" + text + L"'"};
+        if (text.size() % 2) throw ScriptError{L"odd number of hex digits in '" + text + L"'"};
         std::vector<BYTE> bytes;
         for (size_t i = 0; i < text.size(); i += 2) {
             if (!std::iswxdigit(text[i]) || !std::iswxdigit(text[i + 1]))
@@ -299,8 +281,8 @@ private:
 
 LONG setValue(HKEY key, const ValueDef& value)
 {
-    return RegSetValueExW(key, value.name.empty() ? nullptr : value.name.c_str(), 0, value.type,
-                          value.data.data(), static_cast<DWORD>(value.data.size()));
+    return RegSetValueExW(key, value.name.empty() ? nullptr : value.name.c_str(), 0, value.type, value.data.data(),
+        static_cast<DWORD>(value.data.size()));
 }
 
 bool isMissing(LONG status)
@@ -313,8 +295,7 @@ public:
     RegistryKey() = default;
     ~RegistryKey()
     {
-        if (handle)
-            RegCloseKey(handle);
+        if (handle) RegCloseKey(handle);
     }
     RegistryKey(const RegistryKey&) = delete;
     RegistryKey& operator=(const RegistryKey&) = delete;
@@ -325,25 +306,19 @@ LONG installKey(HKEY parent, const KeyDef& def)
 {
     if (def.mode == KeyMode::Delete || def.mode == KeyMode::ForceRemove) {
         LONG status = RegDeleteTreeW(parent, def.name.c_str());
-        if (status != ERROR_SUCCESS && !isMissing(status))
-            return status;
-        if (def.mode == KeyMode::Delete)
-            return ERROR_SUCCESS;
+        if (status != ERROR_SUCCESS && !isMissing(status)) return status;
+        if (def.mode == KeyMode::Delete) return ERROR_SUCCESS;
     }
     RegistryKey key;
-    LONG status = RegCreateKeyExW(parent, def.name.c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
-                                  &key.handle, nullptr);
-    if (status != ERROR_SUCCESS)
-        return status;
-    if (def.defaultValue && (status = setValue(key.handle, *def.defaultValue)) != ERROR_SUCCESS)
-        return status;
+    LONG status =
+        RegCreateKeyExW(parent, def.name.c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key.handle, nullptr);
+    if (status != ERROR_SUCCESS) return status;
+    if (def.defaultValue && (status = setValue(key.handle, *def.defaultValue)) != ERROR_SUCCESS) return status;
     for (const ValueDef& value : def.values) {
-        if ((status = setValue(key.handle, value)) != ERROR_SUCCESS)
-            return status;
+        if ((status = setValue(key.handle, value)) != ERROR_SUCCESS) return status;
     }
     for (const KeyDef& sub : def.subkeys) {
-        if ((status = installKey(key.handle, sub)) != ERROR_SUCCESS)
-            return status;
+        if ((status = installKey(key.handle, sub)) != ERROR_SUCCESS) return status;
     }
     return ERROR_SUCCESS;
 }
@@ -352,48 +327,39 @@ LONG installKey(HKEY parent, const KeyDef& def)
 // a failed registration) errors are passed over so that everything else goes.
 LONG removeKey(HKEY parent, const KeyDef& def, bool bestEffort)
 {
-    if (def.mode == KeyMode::Delete)
-        return ERROR_SUCCESS;
+    if (def.mode == KeyMode::Delete) return ERROR_SUCCESS;
     if (def.mode == KeyMode::ForceRemove) {
         LONG status = RegDeleteTreeW(parent, def.name.c_str());
         return isMissing(status) ? ERROR_SUCCESS : status;
     }
     RegistryKey key;
     LONG status = RegOpenKeyExW(parent, def.name.c_str(), 0, KEY_READ | KEY_WRITE, &key.handle);
-    if (isMissing(status) || (status != ERROR_SUCCESS && bestEffort))
-        return ERROR_SUCCESS;
-    if (status != ERROR_SUCCESS)
-        return status;
+    if (isMissing(status) || (status != ERROR_SUCCESS && bestEffort)) return ERROR_SUCCESS;
+    if (status != ERROR_SUCCESS) return status;
     for (const KeyDef& sub : def.subkeys) {
-        if ((status = removeKey(key.handle, sub, bestEffort)) != ERROR_SUCCESS && !bestEffort)
-            return status;
+        if ((status = removeKey(key.handle, sub, bestEffort)) != ERROR_SUCCESS && !bestEffort) return status;
     }
-    if (def.mode == KeyMode::NoRemove)
-        return ERROR_SUCCESS;
+    if (def.mode == KeyMode::NoRemove) return ERROR_SUCCESS;
     if (def.defaultValue) {
         status = RegDeleteValueW(key.handle, nullptr);
-        if (status != ERROR_SUCCESS && !isMissing(status))
-            return status;
+        if (status != ERROR_SUCCESS && !isMissing(status)) return status;
     }
     for (const ValueDef& value : def.values) {
         status = RegDeleteValueW(key.handle, value.name.c_str());
-        if (status != ERROR_SUCCESS && !isMissing(status))
-            return status;
+        if (status != ERROR_SUCCESS && !isMissing(status)) return status;
     }
     DWORD subkeys = 0, values = 0;
-    status = RegQueryInfoKeyW(key.handle, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
-                              nullptr, nullptr, nullptr, nullptr);
-    if (status != ERROR_SUCCESS)
-        return status;
-    if (subkeys || values)
-        return ERROR_SUCCESS; // someone else's content lives here too
+    status = RegQueryInfoKeyW(
+        key.handle, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr, nullptr, nullptr);
+    if (status != ERROR_SUCCESS) return status;
+    if (subkeys || values) return ERROR_SUCCESS;  // someone else's content lives here too
     RegCloseKey(key.handle);
     key.handle = nullptr;
     status = RegDeleteKeyW(parent, def.name.c_str());
     return isMissing(status) ? ERROR_SUCCESS : status;
 }
 
-} // namespace
+}  // namespace
 
 void Registrar::addReplacement(const std::wstring& name, const std::wstring& value)
 {
@@ -450,12 +416,11 @@ HRESULT Registrar::run(const std::wstring& script, bool install, bool bestEffort
             HKEY base = root.classes && classesRoot_ ? classesRoot_ : root.root;
             for (const KeyDef& key : root.keys) {
                 LONG status = install ? installKey(base, key) : removeKey(base, key, bestEffort);
-                if (status == ERROR_SUCCESS || bestEffort)
-                    continue;
+                if (status == ERROR_SUCCESS || bestEffort) continue;
                 lastError_ = L"registry error " + std::to_wstring(status) + L" at key '" + key.name + L"'";
                 if (install) {
                     std::wstring reason = lastError_;
-                    run(script, false, true); // take back what was written
+                    run(script, false, true);  // take back what was written
                     lastError_ = reason;
                 }
                 return HRESULT_FROM_WIN32(static_cast<DWORD>(status));
@@ -475,13 +440,11 @@ HRESULT Registrar::run(const std::wstring& script, bool install, bool bestEffort
 bool loadRegistryScript(HMODULE module, UINT id, std::wstring& script)
 {
     HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), L"REGISTRY");
-    if (!found)
-        return false;
+    if (!found) return false;
     HGLOBAL loaded = LoadResource(module, found);
     DWORD size = SizeofResource(module, found);
     const BYTE* bytes = loaded ? static_cast<const BYTE*>(LockResource(loaded)) : nullptr;
-    if (!bytes)
-        return false;
+    if (!bytes) return false;
     if (size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
         script.assign(reinterpret_cast<const wchar_t*>(bytes + 2), (size - 2) / sizeof(wchar_t));
         return true;
@@ -491,19 +454,16 @@ bool loadRegistryScript(HMODULE module, UINT id, std::wstring& script)
         size -= 3;
     }
     script.clear();
-    if (size == 0)
-        return true;
-    int length = MultiByteToWideChar(CP_UTF8, 0, reinterpret_cast<const char*>(bytes), static_cast<int>(size),
-                                     nullptr, 0);
-    if (length <= 0)
-        return false;
+    if (size == 0) return true;
+    int length =
+        MultiByteToWideChar(CP_UTF8, 0, reinterpret_cast<const char*>(bytes), static_cast<int>(size), nullptr, 0);
+    if (length <= 0) return false;
     script.resize(static_cast<size_t>(length));
-    MultiByteToWideChar(CP_UTF8, 0, reinterpret_cast<const char*>(bytes), static_cast<int>(size), script.data(),
-                        length);
+    MultiByteToWideChar(
+        CP_UTF8, 0, reinterpret_cast<const char*>(bytes), static_cast<int>(size), script.data(), length);
     // A resource may carry a terminating zero.
-    while (!script.empty() && script.back() == L'\0')
-        script.pop_back();
+    while (!script.empty() && script.back() == L'\0') script.pop_back();
     return true;
 }
 
-} // namespace Atl
+}  // namespace Atl

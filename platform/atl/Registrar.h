@@ -70,4 +70,4 @@ private:
 // mark, UTF-8 otherwise. False when there is no such resource.
 bool loadRegistryScript(HMODULE module, UINT id, std::wstring& script);
 
-} // namespace Atl
+}  // namespace Atl

@@ -11,14 +11,12 @@ BaseFilter::BaseFilter(const CLSID& clsid, const wchar_t* name) : clsid_(clsid),
 
 BaseFilter::~BaseFilter()
 {
-    if (clock_)
-        clock_->Release();
+    if (clock_) clock_->Release();
 }
 
 STDMETHODIMP BaseFilter::QueryInterface(REFIID iid, void** out)
 {
-    if (!out)
-        return E_POINTER;
+    if (!out) return E_POINTER;
     *out = nullptr;
     if (iid == IID_IUnknown || iid == IID_IPersist || iid == IID_IMediaFilter || iid == IID_IBaseFilter) {
         *out = static_cast<IBaseFilter*>(this);
@@ -28,22 +26,26 @@ STDMETHODIMP BaseFilter::QueryInterface(REFIID iid, void** out)
     return QueryExtraInterface(iid, out);
 }
 
-HRESULT BaseFilter::QueryExtraInterface(REFIID, void**) { return E_NOINTERFACE; }
+HRESULT BaseFilter::QueryExtraInterface(REFIID, void**)
+{
+    return E_NOINTERFACE;
+}
 
-STDMETHODIMP_(ULONG) BaseFilter::AddRef() { return ++refs_; }
+STDMETHODIMP_(ULONG) BaseFilter::AddRef()
+{
+    return ++refs_;
+}
 
 STDMETHODIMP_(ULONG) BaseFilter::Release()
 {
     ULONG left = --refs_;
-    if (!left)
-        delete this;
+    if (!left) delete this;
     return left;
 }
 
 STDMETHODIMP BaseFilter::GetClassID(CLSID* clsid)
 {
-    if (!clsid)
-        return E_POINTER;
+    if (!clsid) return E_POINTER;
     *clsid = clsid_;
     return S_OK;
 }
@@ -55,11 +57,9 @@ STDMETHODIMP BaseFilter::Stop()
     if (state_ != State_Stopped) {
         for (int i = 0; i < PinCount(); ++i) {
             BasePin* pin = PinAt(i);
-            if (!pin->IsConnected())
-                continue;
+            if (!pin->IsConnected()) continue;
             HRESULT hr = pin->Inactive();
-            if (FAILED(hr) && SUCCEEDED(result))
-                result = hr;
+            if (FAILED(hr) && SUCCEEDED(result)) result = hr;
         }
     }
     state_ = State_Stopped;
@@ -72,11 +72,9 @@ STDMETHODIMP BaseFilter::Pause()
     if (state_ == State_Stopped) {
         for (int i = 0; i < PinCount(); ++i) {
             BasePin* pin = PinAt(i);
-            if (!pin->IsConnected())
-                continue;
+            if (!pin->IsConnected()) continue;
             HRESULT hr = pin->Active();
-            if (FAILED(hr))
-                return hr;
+            if (FAILED(hr)) return hr;
         }
     }
     state_ = State_Paused;
@@ -88,8 +86,7 @@ STDMETHODIMP BaseFilter::Run(REFERENCE_TIME start)
     Lock lock(filterLock_);
     if (state_ == State_Stopped) {
         HRESULT hr = Pause();
-        if (FAILED(hr))
-            return hr;
+        if (FAILED(hr)) return hr;
     }
     streamStart_ = start;
     state_ = State_Running;
@@ -98,8 +95,7 @@ STDMETHODIMP BaseFilter::Run(REFERENCE_TIME start)
 
 STDMETHODIMP BaseFilter::GetState(DWORD, FILTER_STATE* state)
 {
-    if (!state)
-        return E_POINTER;
+    if (!state) return E_POINTER;
     *state = state_;
     return S_OK;
 }
@@ -107,22 +103,18 @@ STDMETHODIMP BaseFilter::GetState(DWORD, FILTER_STATE* state)
 STDMETHODIMP BaseFilter::SetSyncSource(IReferenceClock* clock)
 {
     Lock lock(filterLock_);
-    if (clock)
-        clock->AddRef();
-    if (clock_)
-        clock_->Release();
+    if (clock) clock->AddRef();
+    if (clock_) clock_->Release();
     clock_ = clock;
     return S_OK;
 }
 
 STDMETHODIMP BaseFilter::GetSyncSource(IReferenceClock** clock)
 {
-    if (!clock)
-        return E_POINTER;
+    if (!clock) return E_POINTER;
     Lock lock(filterLock_);
     *clock = clock_;
-    if (clock_)
-        clock_->AddRef();
+    if (clock_) clock_->AddRef();
     return S_OK;
 }
 
@@ -134,15 +126,13 @@ ComPtr<IReferenceClock> BaseFilter::Clock()
 
 STDMETHODIMP BaseFilter::EnumPins(IEnumPins** pins)
 {
-    if (!pins)
-        return E_POINTER;
+    if (!pins) return E_POINTER;
     return CreatePinEnumerator(*this, pins);
 }
 
 STDMETHODIMP BaseFilter::FindPin(LPCWSTR id, IPin** pin)
 {
-    if (!id || !pin)
-        return E_POINTER;
+    if (!id || !pin) return E_POINTER;
     *pin = nullptr;
     for (int i = 0; i < PinCount(); ++i) {
         BasePin* candidate = PinAt(i);
@@ -157,14 +147,12 @@ STDMETHODIMP BaseFilter::FindPin(LPCWSTR id, IPin** pin)
 
 STDMETHODIMP BaseFilter::QueryFilterInfo(FILTER_INFO* info)
 {
-    if (!info)
-        return E_POINTER;
+    if (!info) return E_POINTER;
     Lock lock(filterLock_);
     wcsncpy(info->achName, name_.c_str(), MAX_FILTER_NAME - 1);
     info->achName[MAX_FILTER_NAME - 1] = L'\0';
     info->pGraph = graph_;
-    if (graph_)
-        graph_->AddRef();
+    if (graph_) graph_->AddRef();
     return S_OK;
 }
 
@@ -173,24 +161,24 @@ STDMETHODIMP BaseFilter::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name)
     return Guarded([&] {
         Lock lock(filterLock_);
         graph_ = graph;
-        if (name)
-            name_ = name;
+        if (name) name_ = name;
         return S_OK;
     });
 }
 
-STDMETHODIMP BaseFilter::QueryVendorInfo(LPWSTR*) { return E_NOTIMPL; }
+STDMETHODIMP BaseFilter::QueryVendorInfo(LPWSTR*)
+{
+    return E_NOTIMPL;
+}
 
 HRESULT BaseFilter::NotifyEvent(long code, LONG_PTR param1, LONG_PTR param2)
 {
     ComPtr<IMediaEventSink> sink;
     {
         Lock lock(filterLock_);
-        if (!graph_)
-            return S_FALSE;
+        if (!graph_) return S_FALSE;
         HRESULT hr = graph_->QueryInterface(IID_IMediaEventSink, sink.PutVoid());
-        if (FAILED(hr))
-            return hr;
+        if (FAILED(hr)) return hr;
     }
     return sink->Notify(code, param1, param2);
 }

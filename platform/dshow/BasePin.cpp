@@ -14,14 +14,12 @@ BasePin::BasePin(BaseFilter& filter, const wchar_t* name, PIN_DIRECTION directio
 
 BasePin::~BasePin()
 {
-    if (peer_)
-        peer_->Release();
+    if (peer_) peer_->Release();
 }
 
 STDMETHODIMP BasePin::QueryInterface(REFIID iid, void** out)
 {
-    if (!out)
-        return E_POINTER;
+    if (!out) return E_POINTER;
     *out = nullptr;
     if (iid == IID_IUnknown || iid == IID_IPin) {
         *out = static_cast<IPin*>(this);
@@ -31,18 +29,25 @@ STDMETHODIMP BasePin::QueryInterface(REFIID iid, void** out)
     return QueryExtraInterface(iid, out);
 }
 
-HRESULT BasePin::QueryExtraInterface(REFIID, void**) { return E_NOINTERFACE; }
+HRESULT BasePin::QueryExtraInterface(REFIID, void**)
+{
+    return E_NOINTERFACE;
+}
 
-STDMETHODIMP_(ULONG) BasePin::AddRef() { return filter_.AddRef(); }
-STDMETHODIMP_(ULONG) BasePin::Release() { return filter_.Release(); }
+STDMETHODIMP_(ULONG) BasePin::AddRef()
+{
+    return filter_.AddRef();
+}
+STDMETHODIMP_(ULONG) BasePin::Release()
+{
+    return filter_.Release();
+}
 
 STDMETHODIMP BasePin::Disconnect()
 {
     Lock lock(filter_.FilterLock());
-    if (filter_.State() != State_Stopped)
-        return VFW_E_NOT_STOPPED;
-    if (!peer_)
-        return S_FALSE;
+    if (filter_.State() != State_Stopped) return VFW_E_NOT_STOPPED;
+    if (!peer_) return S_FALSE;
     BreakConnect();
     ClearConnection();
     return S_OK;
@@ -50,20 +55,17 @@ STDMETHODIMP BasePin::Disconnect()
 
 STDMETHODIMP BasePin::ConnectedTo(IPin** pin)
 {
-    if (!pin)
-        return E_POINTER;
+    if (!pin) return E_POINTER;
     Lock lock(filter_.FilterLock());
     *pin = peer_;
-    if (!peer_)
-        return VFW_E_NOT_CONNECTED;
+    if (!peer_) return VFW_E_NOT_CONNECTED;
     peer_->AddRef();
     return S_OK;
 }
 
 STDMETHODIMP BasePin::ConnectionMediaType(AM_MEDIA_TYPE* type)
 {
-    if (!type)
-        return E_POINTER;
+    if (!type) return E_POINTER;
     Lock lock(filter_.FilterLock());
     if (!peer_) {
         *type = AM_MEDIA_TYPE{};
@@ -74,8 +76,7 @@ STDMETHODIMP BasePin::ConnectionMediaType(AM_MEDIA_TYPE* type)
 
 STDMETHODIMP BasePin::QueryPinInfo(PIN_INFO* info)
 {
-    if (!info)
-        return E_POINTER;
+    if (!info) return E_POINTER;
     info->pFilter = &filter_;
     filter_.AddRef();
     info->dir = direction_;
@@ -86,39 +87,37 @@ STDMETHODIMP BasePin::QueryPinInfo(PIN_INFO* info)
 
 STDMETHODIMP BasePin::QueryDirection(PIN_DIRECTION* direction)
 {
-    if (!direction)
-        return E_POINTER;
+    if (!direction) return E_POINTER;
     *direction = direction_;
     return S_OK;
 }
 
 STDMETHODIMP BasePin::QueryId(LPWSTR* id)
 {
-    if (!id)
-        return E_POINTER;
+    if (!id) return E_POINTER;
     size_t bytes = (name_.size() + 1) * sizeof(wchar_t);
     *id = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
-    if (!*id)
-        return E_OUTOFMEMORY;
+    if (!*id) return E_OUTOFMEMORY;
     std::memcpy(*id, name_.c_str(), bytes);
     return S_OK;
 }
 
 STDMETHODIMP BasePin::QueryAccept(const AM_MEDIA_TYPE* type)
 {
-    if (!type)
-        return E_POINTER;
+    if (!type) return E_POINTER;
     return Guarded([&] { return CheckMediaType(*type) == S_OK ? S_OK : S_FALSE; });
 }
 
 STDMETHODIMP BasePin::EnumMediaTypes(IEnumMediaTypes** types)
 {
-    if (!types)
-        return E_POINTER;
+    if (!types) return E_POINTER;
     return CreateMediaTypeEnumerator(*this, types);
 }
 
-STDMETHODIMP BasePin::QueryInternalConnections(IPin**, ULONG*) { return E_NOTIMPL; }
+STDMETHODIMP BasePin::QueryInternalConnections(IPin**, ULONG*)
+{
+    return E_NOTIMPL;
+}
 
 STDMETHODIMP BasePin::NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate)
 {
@@ -128,22 +127,26 @@ STDMETHODIMP BasePin::NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, doub
     return S_OK;
 }
 
-HRESULT BasePin::GetMediaType(int, MediaType&) { return VFW_S_NO_MORE_ITEMS; }
+HRESULT BasePin::GetMediaType(int, MediaType&)
+{
+    return VFW_S_NO_MORE_ITEMS;
+}
 
-HRESULT BasePin::SetMediaType(const AM_MEDIA_TYPE& type) { return type_.Set(type); }
+HRESULT BasePin::SetMediaType(const AM_MEDIA_TYPE& type)
+{
+    return type_.Set(type);
+}
 
 void BasePin::SetConnection(IPin* peer)
 {
     peer->AddRef();
-    if (peer_)
-        peer_->Release();
+    if (peer_) peer_->Release();
     peer_ = peer;
 }
 
 void BasePin::ClearConnection()
 {
-    if (peer_)
-        peer_->Release();
+    if (peer_) peer_->Release();
     peer_ = nullptr;
     type_.Reset();
 }

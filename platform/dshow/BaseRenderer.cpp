@@ -9,18 +9,15 @@ RendererInputPin::RendererInputPin(BaseRenderer& renderer, const wchar_t* name)
 
 STDMETHODIMP RendererInputPin::Receive(IMediaSample* sample)
 {
-    if (!sample)
-        return E_POINTER;
+    if (!sample) return E_POINTER;
     HRESULT hr = CheckStreaming();
-    if (hr != S_OK)
-        return hr;
+    if (hr != S_OK) return hr;
     return Guarded([&] { return renderer_.Receive(sample); });
 }
 
 STDMETHODIMP RendererInputPin::EndOfStream()
 {
-    if (IsFlushing())
-        return S_FALSE;
+    if (IsFlushing()) return S_FALSE;
     return Guarded([&] { return renderer_.EndOfStream(); });
 }
 
@@ -37,13 +34,15 @@ STDMETHODIMP RendererInputPin::EndFlush()
     return InputPin::EndFlush();
 }
 
-HRESULT RendererInputPin::CheckMediaType(const AM_MEDIA_TYPE& type) { return renderer_.CheckMediaType(&type); }
+HRESULT RendererInputPin::CheckMediaType(const AM_MEDIA_TYPE& type)
+{
+    return renderer_.CheckMediaType(&type);
+}
 
 HRESULT RendererInputPin::SetMediaType(const AM_MEDIA_TYPE& type)
 {
     HRESULT hr = renderer_.SetMediaType(&type);
-    if (FAILED(hr))
-        return hr;
+    if (FAILED(hr)) return hr;
     return InputPin::SetMediaType(type);
 }
 
@@ -57,22 +56,22 @@ BaseRenderer::BaseRenderer(const CLSID& clsid, const wchar_t* name)
 
 BaseRenderer::~BaseRenderer()
 {
-    if (abortEvent_)
-        CloseHandle(abortEvent_);
-    if (timerEvent_)
-        CloseHandle(timerEvent_);
+    if (abortEvent_) CloseHandle(abortEvent_);
+    if (timerEvent_) CloseHandle(timerEvent_);
 }
 
 HRESULT BaseRenderer::QueryExtraInterface(REFIID iid, void** out)
 {
-    if (iid != IID_IAMFilterMiscFlags)
-        return E_NOINTERFACE;
+    if (iid != IID_IAMFilterMiscFlags) return E_NOINTERFACE;
     *out = static_cast<IAMFilterMiscFlags*>(this);
     AddRef();
     return S_OK;
 }
 
-STDMETHODIMP_(ULONG) BaseRenderer::GetMiscFlags() { return AM_FILTER_MISC_FLAGS_IS_RENDERER; }
+STDMETHODIMP_(ULONG) BaseRenderer::GetMiscFlags()
+{
+    return AM_FILTER_MISC_FLAGS_IS_RENDERER;
+}
 
 STDMETHODIMP BaseRenderer::Stop()
 {
@@ -99,49 +98,46 @@ STDMETHODIMP BaseRenderer::Run(REFERENCE_TIME start)
     Lock lock(FilterLock());
     if (State() == State_Stopped) {
         HRESULT hr = Pause();
-        if (FAILED(hr))
-            return hr;
+        if (FAILED(hr)) return hr;
     }
     HRESULT hr = BaseFilter::Run(start);
-    if (SUCCEEDED(hr) && endOfStream_)
-        SendCompleteOnce();
+    if (SUCCEEDED(hr) && endOfStream_) SendCompleteOnce();
     return hr;
 }
 
-HRESULT BaseRenderer::SetMediaType(const AM_MEDIA_TYPE*) { return S_OK; }
+HRESULT BaseRenderer::SetMediaType(const AM_MEDIA_TYPE*)
+{
+    return S_OK;
+}
 
-HRESULT BaseRenderer::ShouldDrawSampleNow(IMediaSample*, REFERENCE_TIME*, REFERENCE_TIME*) { return S_FALSE; }
+HRESULT BaseRenderer::ShouldDrawSampleNow(IMediaSample*, REFERENCE_TIME*, REFERENCE_TIME*)
+{
+    return S_FALSE;
+}
 
 HRESULT BaseRenderer::Receive(IMediaSample* sample)
 {
     Lock lock(receiveLock_);
-    if (State() == State_Stopped)
-        return VFW_E_WRONG_STATE;
-    if (endOfStream_)
-        return VFW_E_SAMPLE_REJECTED_EOS;
-    if (pin_.IsFlushing())
-        return S_FALSE;
+    if (State() == State_Stopped) return VFW_E_WRONG_STATE;
+    if (endOfStream_) return VFW_E_SAMPLE_REJECTED_EOS;
+    if (pin_.IsFlushing()) return S_FALSE;
 
     REFERENCE_TIME start = 0;
     REFERENCE_TIME end = 0;
     sample->GetTime(&start, &end);
-    if (ShouldDrawSampleNow(sample, &start, &end) == S_FALSE && !WaitForPresentationTime(sample))
-        return S_OK;
+    if (ShouldDrawSampleNow(sample, &start, &end) == S_FALSE && !WaitForPresentationTime(sample)) return S_OK;
     return DoRenderSample(sample);
 }
 
 bool BaseRenderer::WaitForPresentationTime(IMediaSample* sample)
 {
-    if (State() != State_Running)
-        return true;
+    if (State() != State_Running) return true;
     ComPtr<IReferenceClock> clock = Clock();
     REFERENCE_TIME start = 0;
     REFERENCE_TIME end = 0;
-    if (!clock || FAILED(sample->GetTime(&start, &end)))
-        return true;
+    if (!clock || FAILED(sample->GetTime(&start, &end))) return true;
     DWORD_PTR cookie = 0;
-    if (FAILED(clock->AdviseTime(StreamStart(), start, reinterpret_cast<HEVENT>(timerEvent_), &cookie)))
-        return true;
+    if (FAILED(clock->AdviseTime(StreamStart(), start, reinterpret_cast<HEVENT>(timerEvent_), &cookie))) return true;
     HANDLE events[] = {abortEvent_, timerEvent_};
     DWORD which = WaitForMultipleObjects(2, events, FALSE, INFINITE);
     clock->Unadvise(cookie);
@@ -152,11 +148,9 @@ HRESULT BaseRenderer::EndOfStream()
 {
     {
         Lock lock(FilterLock());
-        if (State() == State_Stopped)
-            return S_OK;
+        if (State() == State_Stopped) return S_OK;
         endOfStream_ = true;
-        if (State() != State_Running)
-            return S_OK;
+        if (State() != State_Running) return S_OK;
     }
     SendCompleteOnce();
     return S_OK;
@@ -164,8 +158,7 @@ HRESULT BaseRenderer::EndOfStream()
 
 void BaseRenderer::SendCompleteOnce()
 {
-    if (completeSent_.exchange(true))
-        return;
+    if (completeSent_.exchange(true)) return;
     NotifyEvent(EC_COMPLETE, S_OK, reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(this)));
 }
 

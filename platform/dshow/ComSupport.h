@@ -40,28 +40,45 @@ template <class T>
 class ComPtr {
 public:
     ComPtr() = default;
-    ComPtr(T* p) : p_(p) { if (p_) p_->AddRef(); }
+    ComPtr(T* p) : p_(p)
+    {
+        if (p_) p_->AddRef();
+    }
     ComPtr(const ComPtr& other) : ComPtr(other.p_) {}
     ComPtr(ComPtr&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
-    ComPtr& operator=(ComPtr other) noexcept { std::swap(p_, other.p_); return *this; }
+    ComPtr& operator=(ComPtr other) noexcept
+    {
+        std::swap(p_, other.p_);
+        return *this;
+    }
     ~ComPtr() { Reset(); }
 
-    void Reset() { if (auto* p = std::exchange(p_, nullptr)) p->Release(); }
+    void Reset()
+    {
+        if (auto* p = std::exchange(p_, nullptr)) p->Release();
+    }
     // For out-parameters: releases the current pointer first.
-    T** Put() { Reset(); return &p_; }
+    T** Put()
+    {
+        Reset();
+        return &p_;
+    }
     void** PutVoid() { return reinterpret_cast<void**>(Put()); }
     T* Get() const { return p_; }
     T* operator->() const { return p_; }
     explicit operator bool() const { return p_ != nullptr; }
     // Hands the reference to the caller.
     T* Detach() { return std::exchange(p_, nullptr); }
-    void CopyTo(T** out) const { *out = p_; if (p_) p_->AddRef(); }
+    void CopyTo(T** out) const
+    {
+        *out = p_;
+        if (p_) p_->AddRef();
+    }
 
     template <class U>
     HRESULT As(ComPtr<U>& out) const
     {
-        if (!p_)
-            return E_POINTER;
+        if (!p_) return E_POINTER;
         return p_->QueryInterface(__uuidof(U), out.PutVoid());
     }
 

@@ -21,11 +21,9 @@ public:
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
     {
-        if (!out)
-            return E_POINTER;
+        if (!out) return E_POINTER;
         *out = nullptr;
-        if (iid != IID_IUnknown && iid != InterfaceId)
-            return E_NOINTERFACE;
+        if (iid != IID_IUnknown && iid != InterfaceId) return E_NOINTERFACE;
         *out = static_cast<Interface*>(this);
         AddRef();
         return S_OK;
@@ -34,31 +32,26 @@ public:
     STDMETHODIMP_(ULONG) Release() override
     {
         ULONG left = --refs_;
-        if (!left)
-            delete this;
+        if (!left) delete this;
         return left;
     }
 
     STDMETHODIMP Next(ULONG count, Out* out, ULONG* fetched) override
     {
-        if (!out || (count > 1 && !fetched))
-            return E_POINTER;
+        if (!out || (count > 1 && !fetched)) return E_POINTER;
         ULONG done = 0;
         while (done < count && position_ < items_.size()) {
             out[done] = Derived::copyOut(items_[position_]);
             if (!out[done]) {
-                for (ULONG i = 0; i < done; ++i)
-                    Derived::discard(out[i]);
+                for (ULONG i = 0; i < done; ++i) Derived::discard(out[i]);
                 position_ -= done;
-                if (fetched)
-                    *fetched = 0;
+                if (fetched) *fetched = 0;
                 return E_OUTOFMEMORY;
             }
             ++position_;
             ++done;
         }
-        if (fetched)
-            *fetched = done;
+        if (fetched) *fetched = done;
         return done == count ? S_OK : S_FALSE;
     }
     STDMETHODIMP Skip(ULONG count) override
@@ -77,8 +70,7 @@ public:
     }
     STDMETHODIMP Clone(Interface** out) override
     {
-        if (!out)
-            return E_POINTER;
+        if (!out) return E_POINTER;
         return Guarded([&] {
             *out = new Derived(items_, position_);
             return S_OK;
@@ -97,13 +89,11 @@ class PinEnumerator : public SnapshotEnumerator<PinEnumerator, IEnumPins, IID_IE
 public:
     explicit PinEnumerator(std::vector<IPin*> pins, size_t position = 0) : SnapshotEnumerator(std::move(pins), position)
     {
-        for (IPin* pin : items_)
-            pin->AddRef();
+        for (IPin* pin : items_) pin->AddRef();
     }
     ~PinEnumerator() override
     {
-        for (IPin* pin : items_)
-            pin->Release();
+        for (IPin* pin : items_) pin->Release();
     }
 
     static IPin* copyOut(IPin* pin)
@@ -132,8 +122,7 @@ HRESULT CreatePinEnumerator(BaseFilter& filter, IEnumPins** out)
 {
     return Guarded([&] {
         std::vector<IPin*> pins;
-        for (int i = 0; i < filter.PinCount(); ++i)
-            pins.push_back(filter.PinAt(i));
+        for (int i = 0; i < filter.PinCount(); ++i) pins.push_back(filter.PinAt(i));
         *out = new PinEnumerator(std::move(pins));
         return S_OK;
     });
@@ -147,8 +136,7 @@ HRESULT CreateMediaTypeEnumerator(BasePin& pin, IEnumMediaTypes** out)
             Lock lock(pin.Filter().FilterLock());
             for (int i = 0;; ++i) {
                 MediaType type;
-                if (pin.GetMediaType(i, type) != S_OK)
-                    break;
+                if (pin.GetMediaType(i, type) != S_OK) break;
                 types.push_back(std::move(type));
             }
         }

@@ -6,14 +6,12 @@ InputPin::InputPin(BaseFilter& filter, const wchar_t* name) : BasePin(filter, na
 
 InputPin::~InputPin()
 {
-    if (allocator_)
-        allocator_->Release();
+    if (allocator_) allocator_->Release();
 }
 
 HRESULT InputPin::QueryExtraInterface(REFIID iid, void** out)
 {
-    if (iid != IID_IMemInputPin)
-        return E_NOINTERFACE;
+    if (iid != IID_IMemInputPin) return E_NOINTERFACE;
     *out = static_cast<IMemInputPin*>(this);
     AddRef();
     return S_OK;
@@ -27,28 +25,25 @@ STDMETHODIMP InputPin::Connect(IPin*, const AM_MEDIA_TYPE*)
 
 STDMETHODIMP InputPin::ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* type)
 {
-    if (!connector || !type)
-        return E_POINTER;
+    if (!connector || !type) return E_POINTER;
     return Guarded([&]() -> HRESULT {
         Lock lock(filter_.FilterLock());
-        if (IsConnected())
-            return VFW_E_ALREADY_CONNECTED;
-        if (filter_.State() != State_Stopped)
-            return VFW_E_NOT_STOPPED;
+        if (IsConnected()) return VFW_E_ALREADY_CONNECTED;
+        if (filter_.State() != State_Stopped) return VFW_E_NOT_STOPPED;
         PIN_DIRECTION direction;
-        if (FAILED(connector->QueryDirection(&direction)) || direction != PINDIR_OUTPUT)
-            return VFW_E_INVALID_DIRECTION;
-        if (CheckMediaType(*type) != S_OK)
-            return VFW_E_TYPE_NOT_ACCEPTED;
+        if (FAILED(connector->QueryDirection(&direction)) || direction != PINDIR_OUTPUT) return VFW_E_INVALID_DIRECTION;
+        if (CheckMediaType(*type) != S_OK) return VFW_E_TYPE_NOT_ACCEPTED;
         HRESULT hr = SetMediaType(*type);
-        if (FAILED(hr))
-            return hr;
+        if (FAILED(hr)) return hr;
         SetConnection(connector);
         return S_OK;
     });
 }
 
-STDMETHODIMP InputPin::EndOfStream() { return S_OK; }
+STDMETHODIMP InputPin::EndOfStream()
+{
+    return S_OK;
+}
 
 STDMETHODIMP InputPin::BeginFlush()
 {
@@ -64,12 +59,11 @@ STDMETHODIMP InputPin::EndFlush()
 
 STDMETHODIMP InputPin::GetAllocator(IMemAllocator** allocator)
 {
-    if (!allocator)
-        return E_POINTER;
+    if (!allocator) return E_POINTER;
     Lock lock(filter_.FilterLock());
     if (!allocator_) {
         HRESULT hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
-                                      reinterpret_cast<void**>(&allocator_));
+            reinterpret_cast<void**>(&allocator_));
         if (FAILED(hr)) {
             *allocator = nullptr;
             return hr;
@@ -82,57 +76,54 @@ STDMETHODIMP InputPin::GetAllocator(IMemAllocator** allocator)
 
 STDMETHODIMP InputPin::NotifyAllocator(IMemAllocator* allocator, BOOL)
 {
-    if (!allocator)
-        return E_POINTER;
+    if (!allocator) return E_POINTER;
     Lock lock(filter_.FilterLock());
     allocator->AddRef();
-    if (allocator_)
-        allocator_->Release();
+    if (allocator_) allocator_->Release();
     allocator_ = allocator;
     return S_OK;
 }
 
-STDMETHODIMP InputPin::GetAllocatorRequirements(ALLOCATOR_PROPERTIES*) { return E_NOTIMPL; }
+STDMETHODIMP InputPin::GetAllocatorRequirements(ALLOCATOR_PROPERTIES*)
+{
+    return E_NOTIMPL;
+}
 
 HRESULT InputPin::CheckStreaming() const
 {
-    if (!IsConnected())
-        return VFW_E_NOT_CONNECTED;
-    if (flushing_)
-        return S_FALSE;
-    if (filter_.State() == State_Stopped)
-        return VFW_E_WRONG_STATE;
+    if (!IsConnected()) return VFW_E_NOT_CONNECTED;
+    if (flushing_) return S_FALSE;
+    if (filter_.State() == State_Stopped) return VFW_E_WRONG_STATE;
     return S_OK;
 }
 
 STDMETHODIMP InputPin::Receive(IMediaSample* sample)
 {
-    if (!sample)
-        return E_POINTER;
+    if (!sample) return E_POINTER;
     return CheckStreaming();
 }
 
 STDMETHODIMP InputPin::ReceiveMultiple(IMediaSample** samples, long count, long* processed)
 {
-    if (!samples || !processed)
-        return E_POINTER;
+    if (!samples || !processed) return E_POINTER;
     *processed = 0;
     HRESULT hr = S_OK;
     while (*processed < count) {
         hr = Receive(samples[*processed]);
-        if (hr != S_OK)
-            break;
+        if (hr != S_OK) break;
         ++*processed;
     }
     return hr;
 }
 
-STDMETHODIMP InputPin::ReceiveCanBlock() { return S_OK; }
+STDMETHODIMP InputPin::ReceiveCanBlock()
+{
+    return S_OK;
+}
 
 void InputPin::BreakConnect()
 {
-    if (allocator_)
-        allocator_->Release();
+    if (allocator_) allocator_->Release();
     allocator_ = nullptr;
 }
 

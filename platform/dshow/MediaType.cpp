@@ -8,19 +8,16 @@ namespace DShow {
 
 void FreeMediaType(AM_MEDIA_TYPE& type)
 {
-    if (type.pbFormat)
-        CoTaskMemFree(type.pbFormat);
+    if (type.pbFormat) CoTaskMemFree(type.pbFormat);
     type.pbFormat = nullptr;
     type.cbFormat = 0;
-    if (type.pUnk)
-        type.pUnk->Release();
+    if (type.pUnk) type.pUnk->Release();
     type.pUnk = nullptr;
 }
 
 void DeleteMediaType(AM_MEDIA_TYPE* type)
 {
-    if (!type)
-        return;
+    if (!type) return;
     FreeMediaType(*type);
     CoTaskMemFree(type);
 }
@@ -39,16 +36,14 @@ HRESULT CopyMediaType(AM_MEDIA_TYPE& target, const AM_MEDIA_TYPE& source)
         std::memcpy(target.pbFormat, source.pbFormat, source.cbFormat);
         target.cbFormat = source.cbFormat;
     }
-    if (target.pUnk)
-        target.pUnk->AddRef();
+    if (target.pUnk) target.pUnk->AddRef();
     return S_OK;
 }
 
 AM_MEDIA_TYPE* CreateMediaType(const AM_MEDIA_TYPE& source)
 {
     auto* type = static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE)));
-    if (!type)
-        return nullptr;
+    if (!type) return nullptr;
     if (FAILED(CopyMediaType(*type, source))) {
         CoTaskMemFree(type);
         return nullptr;
@@ -58,30 +53,21 @@ AM_MEDIA_TYPE* CreateMediaType(const AM_MEDIA_TYPE& source)
 
 bool MediaTypesEqual(const AM_MEDIA_TYPE& a, const AM_MEDIA_TYPE& b)
 {
-    if (a.majortype != b.majortype || a.subtype != b.subtype || a.formattype != b.formattype)
-        return false;
-    if (a.cbFormat != b.cbFormat)
-        return false;
-    if (!a.cbFormat)
-        return true;
-    if (!a.pbFormat || !b.pbFormat)
-        return a.pbFormat == b.pbFormat;
+    if (a.majortype != b.majortype || a.subtype != b.subtype || a.formattype != b.formattype) return false;
+    if (a.cbFormat != b.cbFormat) return false;
+    if (!a.cbFormat) return true;
+    if (!a.pbFormat || !b.pbFormat) return a.pbFormat == b.pbFormat;
     return std::memcmp(a.pbFormat, b.pbFormat, a.cbFormat) == 0;
 }
 
 bool MatchesPartialType(const AM_MEDIA_TYPE& candidate, const AM_MEDIA_TYPE* partial)
 {
-    if (!partial)
-        return true;
-    if (partial->majortype != GUID_NULL && partial->majortype != candidate.majortype)
-        return false;
-    if (partial->subtype != GUID_NULL && partial->subtype != candidate.subtype)
-        return false;
+    if (!partial) return true;
+    if (partial->majortype != GUID_NULL && partial->majortype != candidate.majortype) return false;
+    if (partial->subtype != GUID_NULL && partial->subtype != candidate.subtype) return false;
     if (partial->formattype != GUID_NULL) {
-        if (partial->formattype != candidate.formattype)
-            return false;
-        if (partial->cbFormat && partial->pbFormat && !MediaTypesEqual(*partial, candidate))
-            return false;
+        if (partial->formattype != candidate.formattype) return false;
+        if (partial->cbFormat && partial->pbFormat && !MediaTypesEqual(*partial, candidate)) return false;
     }
     return true;
 }
@@ -97,8 +83,7 @@ MediaType::MediaType() : type_{} {}
 
 MediaType::MediaType(const AM_MEDIA_TYPE& source) : type_{}
 {
-    if (FAILED(CopyMediaType(type_, source)))
-        throw std::bad_alloc();
+    if (FAILED(CopyMediaType(type_, source))) throw std::bad_alloc();
 }
 
 MediaType::MediaType(const MediaType& other) : MediaType(other.type_) {}
@@ -127,16 +112,17 @@ MediaType& MediaType::operator=(MediaType&& other) noexcept
     return *this;
 }
 
-MediaType::~MediaType() { FreeMediaType(type_); }
+MediaType::~MediaType()
+{
+    FreeMediaType(type_);
+}
 
 HRESULT MediaType::Set(const AM_MEDIA_TYPE& source)
 {
-    if (&source == &type_)
-        return S_OK;
+    if (&source == &type_) return S_OK;
     AM_MEDIA_TYPE copy{};
     HRESULT hr = CopyMediaType(copy, source);
-    if (FAILED(hr))
-        return hr;
+    if (FAILED(hr)) return hr;
     FreeMediaType(type_);
     type_ = copy;
     return S_OK;
@@ -158,11 +144,9 @@ void MediaType::Reset()
 BYTE* MediaType::AllocFormat(ULONG size)
 {
     auto* block = static_cast<BYTE*>(CoTaskMemAlloc(size));
-    if (!block)
-        return nullptr;
+    if (!block) return nullptr;
     std::memset(block, 0, size);
-    if (type_.pbFormat)
-        CoTaskMemFree(type_.pbFormat);
+    if (type_.pbFormat) CoTaskMemFree(type_.pbFormat);
     type_.pbFormat = block;
     type_.cbFormat = size;
     return block;

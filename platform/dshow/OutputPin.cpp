@@ -15,8 +15,7 @@ std::vector<MediaType> TypesOfPin(IPin* pin)
 {
     std::vector<MediaType> types;
     ComPtr<IEnumMediaTypes> enumerator;
-    if (FAILED(pin->EnumMediaTypes(enumerator.Put())) || !enumerator)
-        return types;
+    if (FAILED(pin->EnumMediaTypes(enumerator.Put())) || !enumerator) return types;
     AM_MEDIA_TYPE* type = nullptr;
     ULONG fetched = 0;
     while (enumerator->Next(1, &type, &fetched) == S_OK && fetched == 1) {
@@ -32,31 +31,27 @@ std::vector<MediaType> TypesOfPin(IPin* pin)
 
 OutputPin::OutputPin(BaseFilter& filter, const wchar_t* name) : BasePin(filter, name, PINDIR_OUTPUT) {}
 
-OutputPin::~OutputPin() { BreakConnect(); }
+OutputPin::~OutputPin()
+{
+    BreakConnect();
+}
 
 STDMETHODIMP OutputPin::Connect(IPin* receivePin, const AM_MEDIA_TYPE* type)
 {
-    if (!receivePin)
-        return E_POINTER;
+    if (!receivePin) return E_POINTER;
     return Guarded([&]() -> HRESULT {
         Lock lock(filter_.FilterLock());
-        if (IsConnected())
-            return VFW_E_ALREADY_CONNECTED;
-        if (filter_.State() != State_Stopped)
-            return VFW_E_NOT_STOPPED;
+        if (IsConnected()) return VFW_E_ALREADY_CONNECTED;
+        if (filter_.State() != State_Stopped) return VFW_E_NOT_STOPPED;
         PIN_DIRECTION direction;
-        if (FAILED(receivePin->QueryDirection(&direction)) || direction != PINDIR_INPUT)
-            return VFW_E_INVALID_DIRECTION;
+        if (FAILED(receivePin->QueryDirection(&direction)) || direction != PINDIR_INPUT) return VFW_E_INVALID_DIRECTION;
 
-        if (FullySpecified(type))
-            return AttemptConnection(receivePin, *type);
+        if (FullySpecified(type)) return AttemptConnection(receivePin, *type);
 
         for (int i = 0;; ++i) {
             MediaType own;
-            if (GetMediaType(i, own) != S_OK)
-                break;
-            if (MatchesPartialType(own.Get(), type) && SUCCEEDED(AttemptConnection(receivePin, own.Get())))
-                return S_OK;
+            if (GetMediaType(i, own) != S_OK) break;
+            if (MatchesPartialType(own.Get(), type) && SUCCEEDED(AttemptConnection(receivePin, own.Get()))) return S_OK;
         }
         for (const MediaType& theirs : TypesOfPin(receivePin)) {
             if (MatchesPartialType(theirs.Get(), type) && SUCCEEDED(AttemptConnection(receivePin, theirs.Get())))
@@ -68,19 +63,15 @@ STDMETHODIMP OutputPin::Connect(IPin* receivePin, const AM_MEDIA_TYPE* type)
 
 HRESULT OutputPin::AttemptConnection(IPin* receivePin, const AM_MEDIA_TYPE& type)
 {
-    if (CheckMediaType(type) != S_OK)
-        return VFW_E_TYPE_NOT_ACCEPTED;
+    if (CheckMediaType(type) != S_OK) return VFW_E_TYPE_NOT_ACCEPTED;
     HRESULT hr = SetMediaType(type);
-    if (FAILED(hr))
-        return hr;
+    if (FAILED(hr)) return hr;
     SetConnection(receivePin);
     hr = receivePin->ReceiveConnection(this, &type);
     if (SUCCEEDED(hr)) {
         hr = receivePin->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&input_));
-        if (SUCCEEDED(hr))
-            hr = DecideAllocator(input_);
-        if (SUCCEEDED(hr))
-            return S_OK;
+        if (SUCCEEDED(hr)) hr = DecideAllocator(input_);
+        if (SUCCEEDED(hr)) return S_OK;
         receivePin->Disconnect();
     }
     BreakConnect();
@@ -96,44 +87,59 @@ HRESULT OutputPin::DecideAllocator(IMemInputPin* input)
     ComPtr<IMemAllocator> allocator;
     if (SUCCEEDED(input->GetAllocator(allocator.Put())) && allocator) {
         ALLOCATOR_PROPERTIES wanted = request;
-        if (SUCCEEDED(DecideBufferSize(allocator.Get(), wanted)) && SUCCEEDED(input->NotifyAllocator(allocator.Get(), FALSE))) {
+        if (SUCCEEDED(DecideBufferSize(allocator.Get(), wanted)) &&
+            SUCCEEDED(input->NotifyAllocator(allocator.Get(), FALSE))) {
             allocator_ = allocator.Detach();
             return S_OK;
         }
     }
-    HRESULT hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator, allocator.PutVoid());
-    if (FAILED(hr))
-        return hr;
+    HRESULT hr =
+        CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator, allocator.PutVoid());
+    if (FAILED(hr)) return hr;
     ALLOCATOR_PROPERTIES wanted = request;
     hr = DecideBufferSize(allocator.Get(), wanted);
-    if (SUCCEEDED(hr))
-        hr = input->NotifyAllocator(allocator.Get(), FALSE);
-    if (FAILED(hr))
-        return hr;
+    if (SUCCEEDED(hr)) hr = input->NotifyAllocator(allocator.Get(), FALSE);
+    if (FAILED(hr)) return hr;
     allocator_ = allocator.Detach();
     return S_OK;
 }
 
-STDMETHODIMP OutputPin::ReceiveConnection(IPin*, const AM_MEDIA_TYPE*) { return E_UNEXPECTED; }
-STDMETHODIMP OutputPin::EndOfStream() { return E_UNEXPECTED; }
-STDMETHODIMP OutputPin::BeginFlush() { return E_UNEXPECTED; }
-STDMETHODIMP OutputPin::EndFlush() { return E_UNEXPECTED; }
+STDMETHODIMP OutputPin::ReceiveConnection(IPin*, const AM_MEDIA_TYPE*)
+{
+    return E_UNEXPECTED;
+}
+STDMETHODIMP OutputPin::EndOfStream()
+{
+    return E_UNEXPECTED;
+}
+STDMETHODIMP OutputPin::BeginFlush()
+{
+    return E_UNEXPECTED;
+}
+STDMETHODIMP OutputPin::EndFlush()
+{
+    return E_UNEXPECTED;
+}
 
-HRESULT OutputPin::Active() { return allocator_ ? allocator_->Commit() : VFW_E_NO_ALLOCATOR; }
+HRESULT OutputPin::Active()
+{
+    return allocator_ ? allocator_->Commit() : VFW_E_NO_ALLOCATOR;
+}
 
-HRESULT OutputPin::Inactive() { return allocator_ ? allocator_->Decommit() : S_OK; }
+HRESULT OutputPin::Inactive()
+{
+    return allocator_ ? allocator_->Decommit() : S_OK;
+}
 
 HRESULT OutputPin::GetDeliveryBuffer(IMediaSample** sample)
 {
-    if (!allocator_)
-        return VFW_E_NO_ALLOCATOR;
+    if (!allocator_) return VFW_E_NO_ALLOCATOR;
     return allocator_->GetBuffer(sample, nullptr, nullptr, 0);
 }
 
 HRESULT OutputPin::Deliver(IMediaSample* sample)
 {
-    if (!input_)
-        return VFW_E_NOT_CONNECTED;
+    if (!input_) return VFW_E_NOT_CONNECTED;
     return input_->Receive(sample);
 }
 
@@ -145,11 +151,9 @@ HRESULT OutputPin::DeliverEndOfStream()
 
 void OutputPin::BreakConnect()
 {
-    if (input_)
-        input_->Release();
+    if (input_) input_->Release();
     input_ = nullptr;
-    if (allocator_)
-        allocator_->Release();
+    if (allocator_) allocator_->Release();
     allocator_ = nullptr;
 }
 

@@ -3,24 +3,23 @@
 namespace DShow {
 
 SourceStreamPin::SourceStreamPin(BaseFilter& filter, const wchar_t* name, DWORD frameIntervalMs)
-    : OutputPin(filter, name), frameIntervalMs_(frameIntervalMs), stopEvent_(CreateEventW(nullptr, TRUE, FALSE, nullptr))
+    : OutputPin(filter, name),
+      frameIntervalMs_(frameIntervalMs),
+      stopEvent_(CreateEventW(nullptr, TRUE, FALSE, nullptr))
 {
 }
 
 SourceStreamPin::~SourceStreamPin()
 {
     Inactive();
-    if (stopEvent_)
-        CloseHandle(stopEvent_);
+    if (stopEvent_) CloseHandle(stopEvent_);
 }
 
 HRESULT SourceStreamPin::Active()
 {
     HRESULT hr = OutputPin::Active();
-    if (FAILED(hr))
-        return hr;
-    if (thread_)
-        return S_OK;
+    if (FAILED(hr)) return hr;
+    if (thread_) return S_OK;
     ResetEvent(stopEvent_);
     thread_ = CreateThread(nullptr, 0, &SourceStreamPin::ThreadMain, this, 0, nullptr);
     if (!thread_) {
@@ -50,34 +49,29 @@ DWORD WINAPI SourceStreamPin::ThreadMain(void* self)
     } catch (...) {
         // A failed frame ends the stream; the graph's state is untouched.
     }
-    if (SUCCEEDED(com))
-        CoUninitialize();
+    if (SUCCEEDED(com)) CoUninitialize();
     return 0;
 }
 
 void SourceStreamPin::Stream()
 {
     while (WaitForSingleObject(stopEvent_, frameIntervalMs_) == WAIT_TIMEOUT) {
-        if (filter_.State() == State_Running)
-            DeliverOneFrame();
+        if (filter_.State() == State_Running) DeliverOneFrame();
     }
 }
 
 void SourceStreamPin::DeliverOneFrame()
 {
     ComPtr<IMediaSample> sample;
-    if (FAILED(GetDeliveryBuffer(sample.Put())) || !sample)
-        return;  // decommitted: Stop is on its way
+    if (FAILED(GetDeliveryBuffer(sample.Put())) || !sample) return;  // decommitted: Stop is on its way
     REFERENCE_TIME interval = static_cast<REFERENCE_TIME>(frameIntervalMs_) * 10000;
     REFERENCE_TIME start = frameNumber_ * interval;
     REFERENCE_TIME end = start + interval;
     sample->SetTime(&start, &end);
     sample->SetSyncPoint(TRUE);
-    if (FAILED(FillBuffer(sample.Get())))
-        return;
+    if (FAILED(FillBuffer(sample.Get()))) return;
     ++frameNumber_;
-    if (Deliver(sample.Get()) == S_OK)
-        ++framesDelivered_;
+    if (Deliver(sample.Get()) == S_OK) ++framesDelivered_;
 }
 
 SourceFilter::SourceFilter(const CLSID& clsid, const wchar_t* name) : BaseFilter(clsid, name) {}
@@ -85,15 +79,13 @@ SourceFilter::SourceFilter(const CLSID& clsid, const wchar_t* name) : BaseFilter
 STDMETHODIMP SourceFilter::GetState(DWORD timeoutMs, FILTER_STATE* state)
 {
     HRESULT hr = BaseFilter::GetState(timeoutMs, state);
-    if (hr == S_OK && *state == State_Paused)
-        return VFW_S_CANT_CUE;
+    if (hr == S_OK && *state == State_Paused) return VFW_S_CANT_CUE;
     return hr;
 }
 
 BasePin* SourceFilter::PinAt(int index)
 {
-    if (index < 0 || index >= PinCount())
-        return nullptr;
+    if (index < 0 || index >= PinCount()) return nullptr;
     return pins_[static_cast<size_t>(index)];
 }
 

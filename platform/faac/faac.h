@@ -51,29 +51,29 @@ extern "C" {
 #define SHORTCTL_NOLONG 2
 
 typedef struct faacEncConfiguration {
-  int version; /* FAAC_CFG_VERSION */
-  const char *name;
-  const char *copyright;
-  unsigned int mpegVersion;
-  unsigned int aacObjectType;
-  unsigned int allowMidside;
-  unsigned int useLfe;
-  unsigned int useTns;
-  unsigned long bitRate; /* per channel, bits per second */
-  unsigned int bandWidth; /* 0: the encoder chooses */
-  unsigned long quantqual;
-  unsigned int outputFormat;
-  unsigned int inputFormat;
-  int shortctl;
+    int version; /* FAAC_CFG_VERSION */
+    const char* name;
+    const char* copyright;
+    unsigned int mpegVersion;
+    unsigned int aacObjectType;
+    unsigned int allowMidside;
+    unsigned int useLfe;
+    unsigned int useTns;
+    unsigned long bitRate;  /* per channel, bits per second */
+    unsigned int bandWidth; /* 0: the encoder chooses */
+    unsigned long quantqual;
+    unsigned int outputFormat;
+    unsigned int inputFormat;
+    int shortctl;
 } faacEncConfiguration, *faacEncConfigurationPtr;
 
-typedef void *faacEncHandle;
+typedef void* faacEncHandle;
 
 /* Opens an encoder; inputSamples receives the samples (all channels) one
  * encode call takes, maxOutputBytes the largest frame it writes. Null when the
  * sample rate or channel count is not supported or memory is short. */
-faacEncHandle faacEncOpen(unsigned long sampleRate, unsigned int numChannels,
-                          unsigned long *inputSamples, unsigned long *maxOutputBytes);
+faacEncHandle faacEncOpen(
+    unsigned long sampleRate, unsigned int numChannels, unsigned long* inputSamples, unsigned long* maxOutputBytes);
 
 /* The handle's configuration record; change it and pass it to
  * faacEncSetConfiguration. Null for a null handle. */
@@ -85,8 +85,8 @@ int faacEncSetConfiguration(faacEncHandle handle, faacEncConfigurationPtr config
 /* Encodes up to inputSamples samples (fewer are padded with silence) into one
  * frame. Returns the bytes written, 0 when nothing was produced, negative on
  * error (bad arguments, no configuration set, output room too small). */
-int faacEncEncode(faacEncHandle handle, int32_t *inputBuffer, unsigned int samplesInput,
-                  unsigned char *outputBuffer, unsigned int bufferSize);
+int faacEncEncode(faacEncHandle handle, int32_t* inputBuffer, unsigned int samplesInput, unsigned char* outputBuffer,
+    unsigned int bufferSize);
 
 /* Frees the encoder; a null handle is ignored. Returns 0. */
 int faacEncClose(faacEncHandle handle);

@@ -29,21 +29,21 @@ typedef int16_t NPReason;
 typedef char* NPMIMEType;
 
 typedef struct _NPP {
-  void* pdata;  // the plug-in's per-instance data
-  void* ndata;  // the browser's per-instance data
+    void* pdata;  // the plug-in's per-instance data
+    void* ndata;  // the browser's per-instance data
 } NPP_t;
 typedef NPP_t* NPP;
 
 typedef struct _NPSavedData {
-  int32_t len;
-  void* buf;
+    int32_t len;
+    void* buf;
 } NPSavedData;
 
 typedef struct _NPRect {
-  uint16_t top;
-  uint16_t left;
-  uint16_t bottom;
-  uint16_t right;
+    uint16_t top;
+    uint16_t left;
+    uint16_t bottom;
+    uint16_t right;
 } NPRect;
 
 typedef void* NPRegion;
@@ -51,55 +51,55 @@ typedef void* NPRegion;
 typedef enum { NPWindowTypeWindow = 1, NPWindowTypeDrawable = 2 } NPWindowType;
 
 typedef struct _NPWindow {
-  void* window;  // HWND (windowed) or HDC (drawable)
-  int32_t x;
-  int32_t y;
-  uint32_t width;
-  uint32_t height;
-  NPRect clipRect;
-  NPWindowType type;
+    void* window;  // HWND (windowed) or HDC (drawable)
+    int32_t x;
+    int32_t y;
+    uint32_t width;
+    uint32_t height;
+    NPRect clipRect;
+    NPWindowType type;
 } NPWindow;
 
 typedef struct _NPStream {
-  void* pdata;
-  void* ndata;
-  const char* url;
-  uint32_t end;
-  uint32_t lastmodified;
-  void* notifyData;
-  const char* headers;
+    void* pdata;
+    void* ndata;
+    const char* url;
+    uint32_t end;
+    uint32_t lastmodified;
+    void* notifyData;
+    const char* headers;
 } NPStream;
 
 typedef struct _NPByteRange {
-  int32_t offset;
-  uint32_t length;
-  struct _NPByteRange* next;
+    int32_t offset;
+    uint32_t length;
+    struct _NPByteRange* next;
 } NPByteRange;
 
 typedef struct _NPFullPrint {
-  NPBool pluginPrinted;
-  NPBool printOne;
-  void* platformPrint;
+    NPBool pluginPrinted;
+    NPBool printOne;
+    void* platformPrint;
 } NPFullPrint;
 
 typedef struct _NPEmbedPrint {
-  NPWindow window;
-  void* platformPrint;
+    NPWindow window;
+    void* platformPrint;
 } NPEmbedPrint;
 
 typedef struct _NPPrint {
-  uint16_t mode;
-  union {
-    NPFullPrint fullPrint;
-    NPEmbedPrint embedPrint;
-  } print;
+    uint16_t mode;
+    union {
+        NPFullPrint fullPrint;
+        NPEmbedPrint embedPrint;
+    } print;
 } NPPrint;
 
 // Windows event record of windowless instances.
 typedef struct _NPEvent {
-  uint16_t event;
-  uintptr_t wParam;
-  uintptr_t lParam;
+    uint16_t event;
+    uintptr_t wParam;
+    uintptr_t lParam;
 } NPEvent;
 
 // ---- constants -----------------------------------------------------------
@@ -143,45 +143,45 @@ typedef struct _NPEvent {
 
 // Questions the browser asks the plug-in (NPP_GetValue / NPN_SetValue).
 typedef enum {
-  NPPVpluginNameString = 1,
-  NPPVpluginDescriptionString = 2,
-  NPPVpluginWindowBool = 3,
-  NPPVpluginTransparentBool = 4,
-  NPPVjavaClass = 5,
-  NPPVpluginWindowSize = 6,
-  NPPVpluginTimerInterval = 7,
-  NPPVpluginScriptableInstance = 10,
-  NPPVpluginScriptableIID = 11,
-  NPPVjavascriptPushCallerBool = 12,
-  NPPVpluginKeepLibraryInMemory = 13,
-  NPPVpluginNeedsXEmbed = 14,
-  NPPVpluginScriptableNPObject = 15,
-  NPPVformValue = 16,
-  NPPVpluginUrlRequestsDisplayedBool = 17,
-  NPPVpluginWantsAllNetworkStreams = 18,
-  NPPVpluginNativeAccessibleAtkPlugId = 19,
-  NPPVpluginCancelSrcStream = 20,
-  NPPVsupportsAdvancedKeyHandling = 21,
-  NPPVpluginUsesDOMForCursorBool = 22
+    NPPVpluginNameString = 1,
+    NPPVpluginDescriptionString = 2,
+    NPPVpluginWindowBool = 3,
+    NPPVpluginTransparentBool = 4,
+    NPPVjavaClass = 5,
+    NPPVpluginWindowSize = 6,
+    NPPVpluginTimerInterval = 7,
+    NPPVpluginScriptableInstance = 10,
+    NPPVpluginScriptableIID = 11,
+    NPPVjavascriptPushCallerBool = 12,
+    NPPVpluginKeepLibraryInMemory = 13,
+    NPPVpluginNeedsXEmbed = 14,
+    NPPVpluginScriptableNPObject = 15,
+    NPPVformValue = 16,
+    NPPVpluginUrlRequestsDisplayedBool = 17,
+    NPPVpluginWantsAllNetworkStreams = 18,
+    NPPVpluginNativeAccessibleAtkPlugId = 19,
+    NPPVpluginCancelSrcStream = 20,
+    NPPVsupportsAdvancedKeyHandling = 21,
+    NPPVpluginUsesDOMForCursorBool = 22
 } NPPVariable;
 
 // Questions the plug-in asks the browser (NPN_GetValue).
 typedef enum {
-  NPNVxDisplay = 1,
-  NPNVxtAppContext = 2,
-  NPNVnetscapeWindow = 3,
-  NPNVjavascriptEnabledBool = 4,
-  NPNVasdEnabledBool = 5,
-  NPNVisOfflineBool = 6,
-  NPNVserviceManager = 10,
-  NPNVDOMElement = 11,
-  NPNVDOMWindow = 12,
-  NPNVToolkit = 13,
-  NPNVSupportsXEmbedBool = 14,
-  NPNVWindowNPObject = 15,
-  NPNVPluginElementNPObject = 16,
-  NPNVSupportsWindowless = 17,
-  NPNVprivateModeBool = 18
+    NPNVxDisplay = 1,
+    NPNVxtAppContext = 2,
+    NPNVnetscapeWindow = 3,
+    NPNVjavascriptEnabledBool = 4,
+    NPNVasdEnabledBool = 5,
+    NPNVisOfflineBool = 6,
+    NPNVserviceManager = 10,
+    NPNVDOMElement = 11,
+    NPNVDOMWindow = 12,
+    NPNVToolkit = 13,
+    NPNVSupportsXEmbedBool = 14,
+    NPNVWindowNPObject = 15,
+    NPNVPluginElementNPObject = 16,
+    NPNVSupportsWindowless = 17,
+    NPNVprivateModeBool = 18
 } NPNVariable;
 
 typedef enum { NPNURLVCookie = 501, NPNURLVProxy = 502 } NPNURLVariable;
@@ -192,83 +192,81 @@ typedef void* NPIdentifier;
 typedef char NPUTF8;
 
 typedef struct _NPString {
-  const NPUTF8* UTF8Characters;
-  uint32_t UTF8Length;
+    const NPUTF8* UTF8Characters;
+    uint32_t UTF8Length;
 } NPString;
 
 typedef enum {
-  NPVariantType_Void = 0,
-  NPVariantType_Null = 1,
-  NPVariantType_Bool = 2,
-  NPVariantType_Int32 = 3,
-  NPVariantType_Double = 4,
-  NPVariantType_String = 5,
-  NPVariantType_Object = 6
+    NPVariantType_Void = 0,
+    NPVariantType_Null = 1,
+    NPVariantType_Bool = 2,
+    NPVariantType_Int32 = 3,
+    NPVariantType_Double = 4,
+    NPVariantType_String = 5,
+    NPVariantType_Object = 6
 } NPVariantType;
 
 struct NPObject;
 struct NPClass;
 
 typedef struct _NPVariant {
-  NPVariantType type;
-  union {
-    bool boolValue;
-    int32_t intValue;
-    double doubleValue;
-    NPString stringValue;
-    NPObject* objectValue;
-  } value;
+    NPVariantType type;
+    union {
+        bool boolValue;
+        int32_t intValue;
+        double doubleValue;
+        NPString stringValue;
+        NPObject* objectValue;
+    } value;
 } NPVariant;
 
 typedef NPObject* (*NPAllocateFunctionPtr)(NPP npp, NPClass* aClass);
 typedef void (*NPDeallocateFunctionPtr)(NPObject* npobj);
 typedef void (*NPInvalidateFunctionPtr)(NPObject* npobj);
 typedef bool (*NPHasMethodFunctionPtr)(NPObject* npobj, NPIdentifier name);
-typedef bool (*NPInvokeFunctionPtr)(NPObject* npobj, NPIdentifier name, const NPVariant* args,
-                                    uint32_t argCount, NPVariant* result);
-typedef bool (*NPInvokeDefaultFunctionPtr)(NPObject* npobj, const NPVariant* args, uint32_t argCount,
-                                           NPVariant* result);
+typedef bool (*NPInvokeFunctionPtr)(
+    NPObject* npobj, NPIdentifier name, const NPVariant* args, uint32_t argCount, NPVariant* result);
+typedef bool (*NPInvokeDefaultFunctionPtr)(
+    NPObject* npobj, const NPVariant* args, uint32_t argCount, NPVariant* result);
 typedef bool (*NPHasPropertyFunctionPtr)(NPObject* npobj, NPIdentifier name);
 typedef bool (*NPGetPropertyFunctionPtr)(NPObject* npobj, NPIdentifier name, NPVariant* result);
 typedef bool (*NPSetPropertyFunctionPtr)(NPObject* npobj, NPIdentifier name, const NPVariant* value);
 typedef bool (*NPRemovePropertyFunctionPtr)(NPObject* npobj, NPIdentifier name);
 typedef bool (*NPEnumerationFunctionPtr)(NPObject* npobj, NPIdentifier** value, uint32_t* count);
-typedef bool (*NPConstructFunctionPtr)(NPObject* npobj, const NPVariant* args, uint32_t argCount,
-                                       NPVariant* result);
+typedef bool (*NPConstructFunctionPtr)(NPObject* npobj, const NPVariant* args, uint32_t argCount, NPVariant* result);
 
 #define NP_CLASS_STRUCT_VERSION 3
 #define NP_CLASS_STRUCT_VERSION_ENUM 2
 #define NP_CLASS_STRUCT_VERSION_CTOR 3
 
 struct NPClass {
-  uint32_t structVersion;
-  NPAllocateFunctionPtr allocate;
-  NPDeallocateFunctionPtr deallocate;
-  NPInvalidateFunctionPtr invalidate;
-  NPHasMethodFunctionPtr hasMethod;
-  NPInvokeFunctionPtr invoke;
-  NPInvokeDefaultFunctionPtr invokeDefault;
-  NPHasPropertyFunctionPtr hasProperty;
-  NPGetPropertyFunctionPtr getProperty;
-  NPSetPropertyFunctionPtr setProperty;
-  NPRemovePropertyFunctionPtr removeProperty;
-  NPEnumerationFunctionPtr enumerate;
-  NPConstructFunctionPtr construct;
+    uint32_t structVersion;
+    NPAllocateFunctionPtr allocate;
+    NPDeallocateFunctionPtr deallocate;
+    NPInvalidateFunctionPtr invalidate;
+    NPHasMethodFunctionPtr hasMethod;
+    NPInvokeFunctionPtr invoke;
+    NPInvokeDefaultFunctionPtr invokeDefault;
+    NPHasPropertyFunctionPtr hasProperty;
+    NPGetPropertyFunctionPtr getProperty;
+    NPSetPropertyFunctionPtr setProperty;
+    NPRemovePropertyFunctionPtr removeProperty;
+    NPEnumerationFunctionPtr enumerate;
+    NPConstructFunctionPtr construct;
 };
 
 struct NPObject {
-  NPClass* _class;
-  uint32_t referenceCount;
+    NPClass* _class;
+    uint32_t referenceCount;
 };
 
 // ---- the browser's function table (NPN_*) ---------------------------------
 
 typedef NPError (*NPN_GetURLProcPtr)(NPP instance, const char* url, const char* window);
-typedef NPError (*NPN_PostURLProcPtr)(NPP instance, const char* url, const char* window, uint32_t len,
-                                      const char* buf, NPBool file);
+typedef NPError (*NPN_PostURLProcPtr)(
+    NPP instance, const char* url, const char* window, uint32_t len, const char* buf, NPBool file);
 typedef NPError (*NPN_RequestReadProcPtr)(NPStream* stream, NPByteRange* rangeList);
-typedef NPError (*NPN_NewStreamProcPtr)(NPP instance, NPMIMEType type, const char* window,
-                                        NPStream** stream);
+typedef NPError (*NPN_NewStreamProcPtr)(NPP instance, NPMIMEType type, const char* window, NPStream** stream);
 typedef int32_t (*NPN_WriteProcPtr)(NPP instance, NPStream* stream, int32_t len, void* buffer);
 typedef NPError (*NPN_DestroyStreamProcPtr)(NPP instance, NPStream* stream, NPReason reason);
 typedef void (*NPN_StatusProcPtr)(NPP instance, const char* message);
@@ -279,19 +277,16 @@ typedef uint32_t (*NPN_MemFlushProcPtr)(uint32_t size);
 typedef void (*NPN_ReloadPluginsProcPtr)(NPBool reloadPages);
 typedef void* (*NPN_GetJavaEnvProcPtr)(void);
 typedef void* (*NPN_GetJavaPeerProcPtr)(NPP instance);
-typedef NPError (*NPN_GetURLNotifyProcPtr)(NPP instance, const char* url, const char* window,
-                                           void* notifyData);
-typedef NPError (*NPN_PostURLNotifyProcPtr)(NPP instance, const char* url, const char* window,
-                                            uint32_t len, const char* buf, NPBool file,
-                                            void* notifyData);
+typedef NPError (*NPN_GetURLNotifyProcPtr)(NPP instance, const char* url, const char* window, void* notifyData);
+typedef NPError (*NPN_PostURLNotifyProcPtr)(
+    NPP instance, const char* url, const char* window, uint32_t len, const char* buf, NPBool file, void* notifyData);
 typedef NPError (*NPN_GetValueProcPtr)(NPP instance, NPNVariable variable, void* ret_value);
 typedef NPError (*NPN_SetValueProcPtr)(NPP instance, NPPVariable variable, void* value);
 typedef void (*NPN_InvalidateRectProcPtr)(NPP instance, NPRect* rect);
 typedef void (*NPN_InvalidateRegionProcPtr)(NPP instance, NPRegion region);
 typedef void (*NPN_ForceRedrawProcPtr)(NPP instance);
 typedef NPIdentifier (*NPN_GetStringIdentifierProcPtr)(const NPUTF8* name);
-typedef void (*NPN_GetStringIdentifiersProcPtr)(const NPUTF8** names, int32_t nameCount,
-                                                NPIdentifier* identifiers);
+typedef void (*NPN_GetStringIdentifiersProcPtr)(const NPUTF8** names, int32_t nameCount, NPIdentifier* identifiers);
 typedef NPIdentifier (*NPN_GetIntIdentifierProcPtr)(int32_t intid);
 typedef bool (*NPN_IdentifierIsStringProcPtr)(NPIdentifier identifier);
 typedef NPUTF8* (*NPN_UTF8FromIdentifierProcPtr)(NPIdentifier identifier);
@@ -299,15 +294,13 @@ typedef int32_t (*NPN_IntFromIdentifierProcPtr)(NPIdentifier identifier);
 typedef NPObject* (*NPN_CreateObjectProcPtr)(NPP npp, NPClass* aClass);
 typedef NPObject* (*NPN_RetainObjectProcPtr)(NPObject* obj);
 typedef void (*NPN_ReleaseObjectProcPtr)(NPObject* obj);
-typedef bool (*NPN_InvokeProcPtr)(NPP npp, NPObject* obj, NPIdentifier methodName, const NPVariant* args,
-                                  uint32_t argCount, NPVariant* result);
-typedef bool (*NPN_InvokeDefaultProcPtr)(NPP npp, NPObject* obj, const NPVariant* args, uint32_t argCount,
-                                         NPVariant* result);
+typedef bool (*NPN_InvokeProcPtr)(
+    NPP npp, NPObject* obj, NPIdentifier methodName, const NPVariant* args, uint32_t argCount, NPVariant* result);
+typedef bool (*NPN_InvokeDefaultProcPtr)(
+    NPP npp, NPObject* obj, const NPVariant* args, uint32_t argCount, NPVariant* result);
 typedef bool (*NPN_EvaluateProcPtr)(NPP npp, NPObject* obj, NPString* script, NPVariant* result);
-typedef bool (*NPN_GetPropertyProcPtr)(NPP npp, NPObject* obj, NPIdentifier propertyName,
-                                       NPVariant* result);
-typedef bool (*NPN_SetPropertyProcPtr)(NPP npp, NPObject* obj, NPIdentifier propertyName,
-                                       const NPVariant* value);
+typedef bool (*NPN_GetPropertyProcPtr)(NPP npp, NPObject* obj, NPIdentifier propertyName, NPVariant* result);
+typedef bool (*NPN_SetPropertyProcPtr)(NPP npp, NPObject* obj, NPIdentifier propertyName, const NPVariant* value);
 typedef bool (*NPN_RemovePropertyProcPtr)(NPP npp, NPObject* obj, NPIdentifier propertyName);
 typedef bool (*NPN_HasPropertyProcPtr)(NPP npp, NPObject* obj, NPIdentifier propertyName);
 typedef bool (*NPN_HasMethodProcPtr)(NPP npp, NPObject* obj, NPIdentifier propertyName);
@@ -317,106 +310,102 @@ typedef void (*NPN_PushPopupsEnabledStateProcPtr)(NPP npp, NPBool enabled);
 typedef void (*NPN_PopPopupsEnabledStateProcPtr)(NPP npp);
 typedef bool (*NPN_EnumerateProcPtr)(NPP npp, NPObject* obj, NPIdentifier** identifier, uint32_t* count);
 typedef void (*NPN_PluginThreadAsyncCallProcPtr)(NPP instance, void (*func)(void*), void* userData);
-typedef bool (*NPN_ConstructProcPtr)(NPP npp, NPObject* obj, const NPVariant* args, uint32_t argCount,
-                                     NPVariant* result);
-typedef NPError (*NPN_GetValueForURLPtr)(NPP npp, NPNURLVariable variable, const char* url, char** value,
-                                         uint32_t* len);
-typedef NPError (*NPN_SetValueForURLPtr)(NPP npp, NPNURLVariable variable, const char* url,
-                                         const char* value, uint32_t len);
-typedef NPError (*NPN_GetAuthenticationInfoPtr)(NPP npp, const char* protocol, const char* host,
-                                                int32_t port, const char* scheme, const char* realm,
-                                                char** username, uint32_t* ulen, char** password,
-                                                uint32_t* plen);
-typedef uint32_t (*NPN_ScheduleTimerPtr)(NPP instance, uint32_t interval, NPBool repeat,
-                                         void (*timerFunc)(NPP npp, uint32_t timerID));
+typedef bool (*NPN_ConstructProcPtr)(
+    NPP npp, NPObject* obj, const NPVariant* args, uint32_t argCount, NPVariant* result);
+typedef NPError (*NPN_GetValueForURLPtr)(
+    NPP npp, NPNURLVariable variable, const char* url, char** value, uint32_t* len);
+typedef NPError (*NPN_SetValueForURLPtr)(
+    NPP npp, NPNURLVariable variable, const char* url, const char* value, uint32_t len);
+typedef NPError (*NPN_GetAuthenticationInfoPtr)(NPP npp, const char* protocol, const char* host, int32_t port,
+    const char* scheme, const char* realm, char** username, uint32_t* ulen, char** password, uint32_t* plen);
+typedef uint32_t (*NPN_ScheduleTimerPtr)(
+    NPP instance, uint32_t interval, NPBool repeat, void (*timerFunc)(NPP npp, uint32_t timerID));
 typedef void (*NPN_UnscheduleTimerPtr)(NPP instance, uint32_t timerID);
 typedef NPError (*NPN_PopUpContextMenuPtr)(NPP instance, void* menu);
-typedef NPBool (*NPN_ConvertPointPtr)(NPP instance, double sourceX, double sourceY, int sourceSpace,
-                                      double* destX, double* destY, int destSpace);
+typedef NPBool (*NPN_ConvertPointPtr)(
+    NPP instance, double sourceX, double sourceY, int sourceSpace, double* destX, double* destY, int destSpace);
 typedef NPBool (*NPN_HandleEventPtr)(NPP instance, void* event, NPBool handled);
 typedef NPBool (*NPN_UnfocusInstancePtr)(NPP instance, int direction);
 typedef void (*NPN_URLRedirectResponsePtr)(NPP instance, void* notifyData, NPBool allow);
-typedef NPError (*NPN_InitAsyncSurfacePtr)(NPP instance, void* size, int format, void* initData,
-                                           void* surface);
+typedef NPError (*NPN_InitAsyncSurfacePtr)(NPP instance, void* size, int format, void* initData, void* surface);
 typedef NPError (*NPN_FinalizeAsyncSurfacePtr)(NPP instance, void* surface);
 typedef void (*NPN_SetCurrentAsyncSurfacePtr)(NPP instance, void* surface, NPRect* changed);
 
 typedef struct _NPNetscapeFuncs {
-  uint16_t size;
-  uint16_t version;
-  NPN_GetURLProcPtr geturl;
-  NPN_PostURLProcPtr posturl;
-  NPN_RequestReadProcPtr requestread;
-  NPN_NewStreamProcPtr newstream;
-  NPN_WriteProcPtr write;
-  NPN_DestroyStreamProcPtr destroystream;
-  NPN_StatusProcPtr status;
-  NPN_UserAgentProcPtr uagent;
-  NPN_MemAllocProcPtr memalloc;
-  NPN_MemFreeProcPtr memfree;
-  NPN_MemFlushProcPtr memflush;
-  NPN_ReloadPluginsProcPtr reloadplugins;
-  NPN_GetJavaEnvProcPtr getJavaEnv;
-  NPN_GetJavaPeerProcPtr getJavaPeer;
-  NPN_GetURLNotifyProcPtr geturlnotify;
-  NPN_PostURLNotifyProcPtr posturlnotify;
-  NPN_GetValueProcPtr getvalue;
-  NPN_SetValueProcPtr setvalue;
-  NPN_InvalidateRectProcPtr invalidaterect;
-  NPN_InvalidateRegionProcPtr invalidateregion;
-  NPN_ForceRedrawProcPtr forceredraw;
-  NPN_GetStringIdentifierProcPtr getstringidentifier;
-  NPN_GetStringIdentifiersProcPtr getstringidentifiers;
-  NPN_GetIntIdentifierProcPtr getintidentifier;
-  NPN_IdentifierIsStringProcPtr identifierisstring;
-  NPN_UTF8FromIdentifierProcPtr utf8fromidentifier;
-  NPN_IntFromIdentifierProcPtr intfromidentifier;
-  NPN_CreateObjectProcPtr createobject;
-  NPN_RetainObjectProcPtr retainobject;
-  NPN_ReleaseObjectProcPtr releaseobject;
-  NPN_InvokeProcPtr invoke;
-  NPN_InvokeDefaultProcPtr invokeDefault;
-  NPN_EvaluateProcPtr evaluate;
-  NPN_GetPropertyProcPtr getproperty;
-  NPN_SetPropertyProcPtr setproperty;
-  NPN_RemovePropertyProcPtr removeproperty;
-  NPN_HasPropertyProcPtr hasproperty;
-  NPN_HasMethodProcPtr hasmethod;
-  NPN_ReleaseVariantValueProcPtr releasevariantvalue;
-  NPN_SetExceptionProcPtr setexception;
-  NPN_PushPopupsEnabledStateProcPtr pushpopupsenabledstate;
-  NPN_PopPopupsEnabledStateProcPtr poppopupsenabledstate;
-  NPN_EnumerateProcPtr enumerate;
-  NPN_PluginThreadAsyncCallProcPtr pluginthreadasynccall;
-  NPN_ConstructProcPtr construct;
-  NPN_GetValueForURLPtr getvalueforurl;
-  NPN_SetValueForURLPtr setvalueforurl;
-  NPN_GetAuthenticationInfoPtr getauthenticationinfo;
-  NPN_ScheduleTimerPtr scheduletimer;
-  NPN_UnscheduleTimerPtr unscheduletimer;
-  NPN_PopUpContextMenuPtr popupcontextmenu;
-  NPN_ConvertPointPtr convertpoint;
-  NPN_HandleEventPtr handleevent;
-  NPN_UnfocusInstancePtr unfocusinstance;
-  NPN_URLRedirectResponsePtr urlredirectresponse;
-  NPN_InitAsyncSurfacePtr initasyncsurface;
-  NPN_FinalizeAsyncSurfacePtr finalizeasyncsurface;
-  NPN_SetCurrentAsyncSurfacePtr setcurrentasyncsurface;
+    uint16_t size;
+    uint16_t version;
+    NPN_GetURLProcPtr geturl;
+    NPN_PostURLProcPtr posturl;
+    NPN_RequestReadProcPtr requestread;
+    NPN_NewStreamProcPtr newstream;
+    NPN_WriteProcPtr write;
+    NPN_DestroyStreamProcPtr destroystream;
+    NPN_StatusProcPtr status;
+    NPN_UserAgentProcPtr uagent;
+    NPN_MemAllocProcPtr memalloc;
+    NPN_MemFreeProcPtr memfree;
+    NPN_MemFlushProcPtr memflush;
+    NPN_ReloadPluginsProcPtr reloadplugins;
+    NPN_GetJavaEnvProcPtr getJavaEnv;
+    NPN_GetJavaPeerProcPtr getJavaPeer;
+    NPN_GetURLNotifyProcPtr geturlnotify;
+    NPN_PostURLNotifyProcPtr posturlnotify;
+    NPN_GetValueProcPtr getvalue;
+    NPN_SetValueProcPtr setvalue;
+    NPN_InvalidateRectProcPtr invalidaterect;
+    NPN_InvalidateRegionProcPtr invalidateregion;
+    NPN_ForceRedrawProcPtr forceredraw;
+    NPN_GetStringIdentifierProcPtr getstringidentifier;
+    NPN_GetStringIdentifiersProcPtr getstringidentifiers;
+    NPN_GetIntIdentifierProcPtr getintidentifier;
+    NPN_IdentifierIsStringProcPtr identifierisstring;
+    NPN_UTF8FromIdentifierProcPtr utf8fromidentifier;
+    NPN_IntFromIdentifierProcPtr intfromidentifier;
+    NPN_CreateObjectProcPtr createobject;
+    NPN_RetainObjectProcPtr retainobject;
+    NPN_ReleaseObjectProcPtr releaseobject;
+    NPN_InvokeProcPtr invoke;
+    NPN_InvokeDefaultProcPtr invokeDefault;
+    NPN_EvaluateProcPtr evaluate;
+    NPN_GetPropertyProcPtr getproperty;
+    NPN_SetPropertyProcPtr setproperty;
+    NPN_RemovePropertyProcPtr removeproperty;
+    NPN_HasPropertyProcPtr hasproperty;
+    NPN_HasMethodProcPtr hasmethod;
+    NPN_ReleaseVariantValueProcPtr releasevariantvalue;
+    NPN_SetExceptionProcPtr setexception;
+    NPN_PushPopupsEnabledStateProcPtr pushpopupsenabledstate;
+    NPN_PopPopupsEnabledStateProcPtr poppopupsenabledstate;
+    NPN_EnumerateProcPtr enumerate;
+    NPN_PluginThreadAsyncCallProcPtr pluginthreadasynccall;
+    NPN_ConstructProcPtr construct;
+    NPN_GetValueForURLPtr getvalueforurl;
+    NPN_SetValueForURLPtr setvalueforurl;
+    NPN_GetAuthenticationInfoPtr getauthenticationinfo;
+    NPN_ScheduleTimerPtr scheduletimer;
+    NPN_UnscheduleTimerPtr unscheduletimer;
+    NPN_PopUpContextMenuPtr popupcontextmenu;
+    NPN_ConvertPointPtr convertpoint;
+    NPN_HandleEventPtr handleevent;
+    NPN_UnfocusInstancePtr unfocusinstance;
+    NPN_URLRedirectResponsePtr urlredirectresponse;
+    NPN_InitAsyncSurfacePtr initasyncsurface;
+    NPN_FinalizeAsyncSurfacePtr finalizeasyncsurface;
+    NPN_SetCurrentAsyncSurfacePtr setcurrentasyncsurface;
 } NPNetscapeFuncs;
 
 // ---- the plug-in's function table (NPP_*) ---------------------------------
 
-typedef NPError (*NPP_NewProcPtr)(NPMIMEType pluginType, NPP instance, uint16_t mode, int16_t argc,
-                                  char* argn[], char* argv[], NPSavedData* saved);
+typedef NPError (*NPP_NewProcPtr)(
+    NPMIMEType pluginType, NPP instance, uint16_t mode, int16_t argc, char* argn[], char* argv[], NPSavedData* saved);
 typedef NPError (*NPP_DestroyProcPtr)(NPP instance, NPSavedData** save);
 typedef NPError (*NPP_SetWindowProcPtr)(NPP instance, NPWindow* window);
-typedef NPError (*NPP_NewStreamProcPtr)(NPP instance, NPMIMEType type, NPStream* stream, NPBool seekable,
-                                        uint16_t* stype);
+typedef NPError (*NPP_NewStreamProcPtr)(
+    NPP instance, NPMIMEType type, NPStream* stream, NPBool seekable, uint16_t* stype);
 typedef NPError (*NPP_DestroyStreamProcPtr)(NPP instance, NPStream* stream, NPReason reason);
 typedef void (*NPP_StreamAsFileProcPtr)(NPP instance, NPStream* stream, const char* fname);
 typedef int32_t (*NPP_WriteReadyProcPtr)(NPP instance, NPStream* stream);
-typedef int32_t (*NPP_WriteProcPtr)(NPP instance, NPStream* stream, int32_t offset, int32_t len,
-                                    void* buffer);
+typedef int32_t (*NPP_WriteProcPtr)(NPP instance, NPStream* stream, int32_t offset, int32_t len, void* buffer);
 typedef void (*NPP_PrintProcPtr)(NPP instance, NPPrint* platformPrint);
 typedef int16_t (*NPP_HandleEventProcPtr)(NPP instance, void* event);
 typedef void (*NPP_URLNotifyProcPtr)(NPP instance, const char* url, NPReason reason, void* notifyData);
@@ -430,28 +419,28 @@ typedef char** (*NPP_GetSitesWithDataPtr)(void);
 typedef void (*NPP_DidCompositePtr)(NPP instance);
 
 typedef struct _NPPluginFuncs {
-  uint16_t size;
-  uint16_t version;
-  NPP_NewProcPtr newp;
-  NPP_DestroyProcPtr destroy;
-  NPP_SetWindowProcPtr setwindow;
-  NPP_NewStreamProcPtr newstream;
-  NPP_DestroyStreamProcPtr destroystream;
-  NPP_StreamAsFileProcPtr asfile;
-  NPP_WriteReadyProcPtr writeready;
-  NPP_WriteProcPtr write;
-  NPP_PrintProcPtr print;
-  NPP_HandleEventProcPtr event;
-  NPP_URLNotifyProcPtr urlnotify;
-  void* javaClass;
-  NPP_GetValueProcPtr getvalue;
-  NPP_SetValueProcPtr setvalue;
-  NPP_GotFocusPtr gotfocus;
-  NPP_LostFocusPtr lostfocus;
-  NPP_URLRedirectNotifyPtr urlredirectnotify;
-  NPP_ClearSiteDataPtr clearsitedata;
-  NPP_GetSitesWithDataPtr getsiteswithdata;
-  NPP_DidCompositePtr didComposite;
+    uint16_t size;
+    uint16_t version;
+    NPP_NewProcPtr newp;
+    NPP_DestroyProcPtr destroy;
+    NPP_SetWindowProcPtr setwindow;
+    NPP_NewStreamProcPtr newstream;
+    NPP_DestroyStreamProcPtr destroystream;
+    NPP_StreamAsFileProcPtr asfile;
+    NPP_WriteReadyProcPtr writeready;
+    NPP_WriteProcPtr write;
+    NPP_PrintProcPtr print;
+    NPP_HandleEventProcPtr event;
+    NPP_URLNotifyProcPtr urlnotify;
+    void* javaClass;
+    NPP_GetValueProcPtr getvalue;
+    NPP_SetValueProcPtr setvalue;
+    NPP_GotFocusPtr gotfocus;
+    NPP_LostFocusPtr lostfocus;
+    NPP_URLRedirectNotifyPtr urlredirectnotify;
+    NPP_ClearSiteDataPtr clearsitedata;
+    NPP_GetSitesWithDataPtr getsiteswithdata;
+    NPP_DidCompositePtr didComposite;
 } NPPluginFuncs;
 
 // ---- the library's exports -------------------------------------------------

@@ -26,11 +26,9 @@ namespace {
 
 std::string toUtf8(const wchar_t* text)
 {
-    if (!text)
-        return "(null)";
+    if (!text) return "(null)";
     int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 1)
-        return {};
+    if (size <= 1) return {};
     std::string out(static_cast<size_t>(size), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), size, nullptr, nullptr);
     out.resize(static_cast<size_t>(size - 1));
@@ -58,8 +56,7 @@ struct Controls {
     {
         std::lock_guard<std::mutex> guard(lock);
         auto it = std::find(refusals.begin(), refusals.end(), operation);
-        if (it == refusals.end())
-            return false;
+        if (it == refusals.end()) return false;
         refusals.erase(it);
         return true;
     }
@@ -88,12 +85,10 @@ public:
             stopping_ = true;
         }
         wake_.notify_all();
-        if (!thread_)
-            return;
+        if (!thread_) return;
         DWORD index = 0;
         HRESULT hr = CoWaitForMultipleHandles(0, INFINITE, 1, &thread_, &index);
-        if (FAILED(hr))
-            WaitForSingleObject(thread_, INFINITE);
+        if (FAILED(hr)) WaitForSingleObject(thread_, INFINITE);
         CloseHandle(thread_);
         thread_ = nullptr;
     }
@@ -101,8 +96,7 @@ public:
     bool GetReadyText(wchar_t* text) override
     {
         controls().record("GetReadyText");
-        if (!text)
-            return false;
+        if (!text) return false;
         std::wstring ready;
         {
             std::lock_guard<std::mutex> guard(controls().lock);
@@ -116,8 +110,7 @@ public:
     bool StartCapture(const wchar_t* camera) override
     {
         controls().record("StartCapture " + toUtf8(camera));
-        if (controls().takeRefusal("StartCapture") || !camera || !*camera)
-            return false;
+        if (controls().takeRefusal("StartCapture") || !camera || !*camera) return false;
         capturing_ = true;
         return true;
     }
@@ -125,19 +118,17 @@ public:
     bool StopCapture() override
     {
         controls().record("StopCapture");
-        if (controls().takeRefusal("StopCapture"))
-            return false;
+        if (controls().takeRefusal("StopCapture")) return false;
         capturing_ = false;
         return true;
     }
 
-    bool StartSend(const wchar_t* audio, const wchar_t* streamUrl, const wchar_t* resolution,
-                   const wchar_t* level) override
+    bool StartSend(
+        const wchar_t* audio, const wchar_t* streamUrl, const wchar_t* resolution, const wchar_t* level) override
     {
-        controls().record("StartSend " + toUtf8(audio) + "|" + toUtf8(streamUrl) + "|" +
-                          toUtf8(resolution) + "|" + toUtf8(level));
-        if (controls().takeRefusal("StartSend") || !streamUrl || _wcsnicmp(streamUrl, L"rtmp://", 7) != 0)
-            return false;
+        controls().record(
+            "StartSend " + toUtf8(audio) + "|" + toUtf8(streamUrl) + "|" + toUtf8(resolution) + "|" + toUtf8(level));
+        if (controls().takeRefusal("StartSend") || !streamUrl || _wcsnicmp(streamUrl, L"rtmp://", 7) != 0) return false;
         {
             std::lock_guard<std::mutex> guard(lock_);
             sending_ = true;
@@ -159,8 +150,8 @@ public:
         std::unique_lock<std::mutex> guard(lock_);
         requested_.push_back(level);
         wake_.notify_all();
-        delivered_.wait_for(guard, std::chrono::seconds(5),
-                            [&] { return stopping_ || (requested_.empty() && !delivering_); });
+        delivered_.wait_for(
+            guard, std::chrono::seconds(5), [&] { return stopping_ || (requested_.empty() && !delivering_); });
     }
 
 private:
@@ -183,18 +174,15 @@ private:
                 else
                     wake_.wait(guard);
             }
-            if (stopping_)
-                break;
+            if (stopping_) break;
             std::vector<int> levels;
             levels.swap(requested_);
             if (levels.empty() && sending_ && interval > 0)
-                levels.push_back(static_cast<int>((tick++ * 37) % 101)); // a level that moves
-            if (levels.empty())
-                continue;
+                levels.push_back(static_cast<int>((tick++ * 37) % 101));  // a level that moves
+            if (levels.empty()) continue;
             delivering_ = true;
             guard.unlock();
-            for (int level : levels)
-                observer_->OnVolumeLevel(level);
+            for (int level : levels) observer_->OnVolumeLevel(level);
             guard.lock();
             delivering_ = false;
             delivered_.notify_all();
@@ -244,8 +232,7 @@ int runCommand(const std::string& command, char* reply, int replySize)
             engines = c.engines;
         }
         // The shared copies keep an engine alive while DeleteStrevo stops it.
-        for (const auto& engine : engines)
-            engine->reportNow(level);
+        for (const auto& engine : engines) engine->reportNow(level);
         return writeReply(std::to_string(engines.size()), reply, replySize);
     }
     if (verb == "interval") {
@@ -264,8 +251,7 @@ int runCommand(const std::string& command, char* reply, int replySize)
     if (verb == "log") {
         std::string all;
         std::lock_guard<std::mutex> guard(c.lock);
-        for (const std::string& line : c.log)
-            all += line + "\n";
+        for (const std::string& line : c.log) all += line + "\n";
         return writeReply(all, reply, replySize);
     }
     if (verb == "clear") {
@@ -282,14 +268,13 @@ int runCommand(const std::string& command, char* reply, int replySize)
     return 1;
 }
 
-} // namespace
+}  // namespace
 
 extern "C" IStrevo* CreateStrevo(Strevo::IStrevoObersver* observer)
 {
     try {
         controls().record("CreateStrevo");
-        if (!observer || controls().takeRefusal("CreateStrevo"))
-            return nullptr;
+        if (!observer || controls().takeRefusal("CreateStrevo")) return nullptr;
         auto engine = std::make_shared<StandInEngine>(observer);
         std::lock_guard<std::mutex> guard(controls().lock);
         controls().engines.push_back(engine);
@@ -301,17 +286,14 @@ extern "C" IStrevo* CreateStrevo(Strevo::IStrevoObersver* observer)
 
 extern "C" void DeleteStrevo(IStrevo* engine)
 {
-    if (!engine)
-        return;
+    if (!engine) return;
     try {
         std::shared_ptr<StandInEngine> standIn;
         {
             std::lock_guard<std::mutex> guard(controls().lock);
             auto& engines = controls().engines;
-            auto it = std::find_if(engines.begin(), engines.end(),
-                                   [&](const auto& e) { return e.get() == engine; });
-            if (it == engines.end())
-                return;
+            auto it = std::find_if(engines.begin(), engines.end(), [&](const auto& e) { return e.get() == engine; });
+            if (it == engines.end()) return;
             standIn = *it;
             engines.erase(it);
         }

@@ -23,7 +23,7 @@ protected:
     ~IStrevoObersver() = default;
 };
 
-} // namespace Strevo
+}  // namespace Strevo
 
 class IStrevo {
 public:
@@ -34,8 +34,8 @@ public:
     // Slot 2: true when the camera stopped.
     virtual bool StopCapture() = 0;
     // Slot 3: true when sending to the stream URL started.
-    virtual bool StartSend(const wchar_t* audio, const wchar_t* streamUrl,
-                           const wchar_t* resolution, const wchar_t* level) = 0;
+    virtual bool StartSend(
+        const wchar_t* audio, const wchar_t* streamUrl, const wchar_t* resolution, const wchar_t* level) = 0;
     // Slot 4.
     virtual void StopSend() = 0;
 

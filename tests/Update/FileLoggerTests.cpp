@@ -16,108 +16,118 @@ namespace {
 
 class FileLoggerTest : public ::testing::Test {
 protected:
-  void SetUp() override {
-    CFileLogger::Instance().SetDebugOutput(false);
-    ASSERT_TRUE(CFileLogger::Instance().Open(logPath));
-  }
-  void TearDown() override {
-    CFileLogger::Instance().Close();
-    CFileLogger::Instance().SetSourceLocation(false);
-  }
-  std::vector<std::string> Lines() {
-    std::vector<std::string> lines;
-    std::string text = ReadTextFile(logPath);
-    size_t start = 0;
-    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-      lines.push_back(text.substr(start, end - start));
-    EXPECT_EQ(start, text.size()) << "text after the last line end";
-    return lines;
-  }
+    void SetUp() override
+    {
+        CFileLogger::Instance().SetDebugOutput(false);
+        ASSERT_TRUE(CFileLogger::Instance().Open(logPath));
+    }
+    void TearDown() override
+    {
+        CFileLogger::Instance().Close();
+        CFileLogger::Instance().SetSourceLocation(false);
+    }
+    std::vector<std::string> Lines()
+    {
+        std::vector<std::string> lines;
+        std::string text = ReadTextFile(logPath);
+        size_t start = 0;
+        for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+            lines.push_back(text.substr(start, end - start));
+        EXPECT_EQ(start, text.size()) << "text after the last line end";
+        return lines;
+    }
 
-  TestFolder folder;
-  std::wstring logPath = folder / L"logs\\deeper\\update.log"; // folders are created
+    TestFolder folder;
+    std::wstring logPath = folder / L"logs\\deeper\\update.log";  // folders are created
 };
 
 const std::regex kHead(R"(^\d{4}\.\d\d\.\d\d \d\d:\d\d:\d\d \[(  INFO  |  ERROR | WARNING)\] : )");
 
-bool IsValidUtf8(const std::string& text) {
-  return text.empty() || MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
-                                             static_cast<int>(text.size()), nullptr, 0) > 0;
+bool IsValidUtf8(const std::string& text)
+{
+    return text.empty() ||
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), nullptr, 0) > 0;
 }
 
-} // namespace
+}  // namespace
 
-TEST_F(FileLoggerTest, WritesDatedLevelledLinesOfUtf8Pieces) {
-  LogLine(LogLevel::Info, "CUpdate::OnDownload", " 下载进度：", 42);
-  LogLine(LogLevel::Error, "basetool::CMisc::RegDll", " ", std::wstring(L"C:\\插件\\a.dll"), " 文件不存在");
-  LogLine(LogLevel::Warning, "x", " code ", 32u, " neg ", -5);
-  auto lines = Lines();
-  ASSERT_EQ(lines.size(), 3u);
-  const char* levels[] = {"  INFO  ", "  ERROR ", " WARNING"};
-  const char* bodies[] = {"CUpdate::OnDownload 下载进度：42", "basetool::CMisc::RegDll C:\\插件\\a.dll 文件不存在",
-                          "x code 32 neg -5"};
-  for (size_t i = 0; i < 3; ++i) {
+TEST_F(FileLoggerTest, WritesDatedLevelledLinesOfUtf8Pieces)
+{
+    LogLine(LogLevel::Info, "CUpdate::OnDownload", " 下载进度：", 42);
+    LogLine(LogLevel::Error, "basetool::CMisc::RegDll", " ", std::wstring(L"C:\\插件\\a.dll"), " 文件不存在");
+    LogLine(LogLevel::Warning, "x", " code ", 32u, " neg ", -5);
+    auto lines = Lines();
+    ASSERT_EQ(lines.size(), 3u);
+    const char* levels[] = {"  INFO  ", "  ERROR ", " WARNING"};
+    const char* bodies[] = {
+        "CUpdate::OnDownload 下载进度：42", "basetool::CMisc::RegDll C:\\插件\\a.dll 文件不存在", "x code 32 neg -5"};
+    for (size_t i = 0; i < 3; ++i) {
+        std::smatch head;
+        ASSERT_TRUE(std::regex_search(lines[i], head, kHead)) << lines[i];
+        EXPECT_EQ(head[1].str(), levels[i]);
+        EXPECT_EQ(lines[i].substr(head.length()), bodies[i]);
+    }
+}
+
+TEST_F(FileLoggerTest, AppendsToTheFileOfAnEarlierRun)
+{
+    LogLine(LogLevel::Info, "first run");
+    CFileLogger::Instance().Close();
+    ASSERT_TRUE(CFileLogger::Instance().Open(logPath));
+    LogLine(LogLevel::Info, "second run");
+    auto lines = Lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find("first run"), std::string::npos);
+    EXPECT_NE(lines[1].find("second run"), std::string::npos);
+}
+
+TEST_F(FileLoggerTest, LinesOfTwoThreadsNeverMix)
+{
+    auto writer = [](char mark) {
+        for (int i = 0; i < 300; ++i) LogLine(LogLevel::Info, std::string(200, mark), " ", i);
+    };
+    std::thread a(writer, 'a'), b(writer, 'b');
+    a.join();
+    b.join();
+    auto lines = Lines();
+    ASSERT_EQ(lines.size(), 600u);
+    for (const auto& line : lines) {
+        std::smatch head;
+        ASSERT_TRUE(std::regex_search(line, head, kHead)) << line;
+        std::string body = line.substr(head.length());
+        ASSERT_GE(body.size(), 202u);
+        EXPECT_EQ(body.substr(0, 200), std::string(200, body[0])) << body;
+    }
+}
+
+TEST_F(FileLoggerTest, CutsAnOverlongLineAtACharacterAndStillEndsIt)
+{
+    std::wstring longPath = L"C:\\" + std::wstring(3000, L'深');  // 9000 bytes of UTF-8
+    LogLine(LogLevel::Info, "CUpdate::Unzip7z", " ", longPath, " 释放成功");
+    LogLine(LogLevel::Info, "next", " line");
+    auto lines = Lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_LE(lines[0].size() + 2, CFileLogger::kBufferSize - 1);
+    EXPECT_GT(lines[0].size(), 4000u);
+    EXPECT_TRUE(IsValidUtf8(lines[0]));
+    EXPECT_NE(lines[1].find("next line"), std::string::npos);
+}
+
+TEST_F(FileLoggerTest, SourceLocationGoesIntoTheHeadWhenAskedFor)
+{
+    CFileLogger::Instance().SetSourceLocation(true);
+    CFileLogger::Instance().BeginLine(LogLevel::Info, "Update.cpp", 77).Append(std::string_view("step\r\n"));
+    CFileLogger::Instance().EndLine();
+    auto lines = Lines();
+    ASSERT_EQ(lines.size(), 1u);
     std::smatch head;
-    ASSERT_TRUE(std::regex_search(lines[i], head, kHead)) << lines[i];
-    EXPECT_EQ(head[1].str(), levels[i]);
-    EXPECT_EQ(lines[i].substr(head.length()), bodies[i]);
-  }
+    ASSERT_TRUE(std::regex_search(lines[0], head, kHead));
+    EXPECT_EQ(lines[0].substr(head.length()), "Update.cpp(77) step");
 }
 
-TEST_F(FileLoggerTest, AppendsToTheFileOfAnEarlierRun) {
-  LogLine(LogLevel::Info, "first run");
-  CFileLogger::Instance().Close();
-  ASSERT_TRUE(CFileLogger::Instance().Open(logPath));
-  LogLine(LogLevel::Info, "second run");
-  auto lines = Lines();
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_NE(lines[0].find("first run"), std::string::npos);
-  EXPECT_NE(lines[1].find("second run"), std::string::npos);
-}
-
-TEST_F(FileLoggerTest, LinesOfTwoThreadsNeverMix) {
-  auto writer = [](char mark) {
-    for (int i = 0; i < 300; ++i) LogLine(LogLevel::Info, std::string(200, mark), " ", i);
-  };
-  std::thread a(writer, 'a'), b(writer, 'b');
-  a.join();
-  b.join();
-  auto lines = Lines();
-  ASSERT_EQ(lines.size(), 600u);
-  for (const auto& line : lines) {
-    std::smatch head;
-    ASSERT_TRUE(std::regex_search(line, head, kHead)) << line;
-    std::string body = line.substr(head.length());
-    ASSERT_GE(body.size(), 202u);
-    EXPECT_EQ(body.substr(0, 200), std::string(200, body[0])) << body;
-  }
-}
-
-TEST_F(FileLoggerTest, CutsAnOverlongLineAtACharacterAndStillEndsIt) {
-  std::wstring longPath = L"C:\\" + std::wstring(3000, L'深'); // 9000 bytes of UTF-8
-  LogLine(LogLevel::Info, "CUpdate::Unzip7z", " ", longPath, " 释放成功");
-  LogLine(LogLevel::Info, "next", " line");
-  auto lines = Lines();
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_LE(lines[0].size() + 2, CFileLogger::kBufferSize - 1);
-  EXPECT_GT(lines[0].size(), 4000u);
-  EXPECT_TRUE(IsValidUtf8(lines[0]));
-  EXPECT_NE(lines[1].find("next line"), std::string::npos);
-}
-
-TEST_F(FileLoggerTest, SourceLocationGoesIntoTheHeadWhenAskedFor) {
-  CFileLogger::Instance().SetSourceLocation(true);
-  CFileLogger::Instance().BeginLine(LogLevel::Info, "Update.cpp", 77).Append(std::string_view("step\r\n"));
-  CFileLogger::Instance().EndLine();
-  auto lines = Lines();
-  ASSERT_EQ(lines.size(), 1u);
-  std::smatch head;
-  ASSERT_TRUE(std::regex_search(lines[0], head, kHead));
-  EXPECT_EQ(lines[0].substr(head.length()), "Update.cpp(77) step");
-}
-
-TEST(FileLoggerWithoutFile, LinesBeforeOpenAreDroppedQuietly) {
-  CFileLogger::Instance().Close();
-  LogLine(LogLevel::Error, "nobody", " listens");
-  EXPECT_FALSE(CFileLogger::Instance().Open(L""));
+TEST(FileLoggerWithoutFile, LinesBeforeOpenAreDroppedQuietly)
+{
+    CFileLogger::Instance().Close();
+    LogLine(LogLevel::Error, "nobody", " listens");
+    EXPECT_FALSE(CFileLogger::Instance().Open(L""));
 }

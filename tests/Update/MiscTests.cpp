@@ -16,221 +16,242 @@ namespace {
 
 class LoggedTest : public ::testing::Test {
 protected:
-  void SetUp() override {
-    CFileLogger::Instance().SetDebugOutput(false);
-    ASSERT_TRUE(CFileLogger::Instance().Open(logPath));
-  }
-  void TearDown() override { CFileLogger::Instance().Close(); }
-  std::string Log() { return ReadTextFile(logPath); }
+    void SetUp() override
+    {
+        CFileLogger::Instance().SetDebugOutput(false);
+        ASSERT_TRUE(CFileLogger::Instance().Open(logPath));
+    }
+    void TearDown() override { CFileLogger::Instance().Close(); }
+    std::string Log() { return ReadTextFile(logPath); }
 
-  TestFolder logs;
-  std::wstring logPath = logs / L"update.log";
+    TestFolder logs;
+    std::wstring logPath = logs / L"update.log";
 };
 
-bool CopyHelper(const wchar_t* name, const std::wstring& target) {
-  return CopyFileW(AppendPath(BinFolder(), name).c_str(), target.c_str(), FALSE);
+bool CopyHelper(const wchar_t* name, const std::wstring& target)
+{
+    return CopyFileW(AppendPath(BinFolder(), name).c_str(), target.c_str(), FALSE);
 }
 
-} // namespace
+}  // namespace
 
 class DeleteFolderTest : public LoggedTest {
 protected:
-  TestFolder install;
+    TestFolder install;
 };
 
-TEST_F(DeleteFolderTest, DeletesEverythingButTheKeptFilesAndKeepsTheFolder) {
-  CreateDirectoryW((install / L"sub").c_str(), nullptr);
-  CreateDirectoryW((install / L"sub\\deeper").c_str(), nullptr);
-  CreateDirectoryW((install / L"links").c_str(), nullptr);
-  CreateDirectoryW((install / L"empty").c_str(), nullptr);
-  for (const wchar_t* file : {L"a.dll", L"show.ico", L"sub\\b.txt", L"sub\\deeper\\c.bin",
-                              L"links\\Quorvan娱乐直播.lnk", L"sub\\unins000.dat", L"readonly.ini"})
-    WriteTextFile(install / file, "x");
-  SetFileAttributesW((install / L"readonly.ini").c_str(), FILE_ATTRIBUTE_READONLY);
+TEST_F(DeleteFolderTest, DeletesEverythingButTheKeptFilesAndKeepsTheFolder)
+{
+    CreateDirectoryW((install / L"sub").c_str(), nullptr);
+    CreateDirectoryW((install / L"sub\\deeper").c_str(), nullptr);
+    CreateDirectoryW((install / L"links").c_str(), nullptr);
+    CreateDirectoryW((install / L"empty").c_str(), nullptr);
+    for (const wchar_t* file : {L"a.dll", L"show.ico", L"sub\\b.txt", L"sub\\deeper\\c.bin",
+             L"links\\Quorvan娱乐直播.lnk", L"sub\\unins000.dat", L"readonly.ini"})
+        WriteTextFile(install / file, "x");
+    SetFileAttributesW((install / L"readonly.ini").c_str(), FILE_ATTRIBUTE_READONLY);
 
-  EXPECT_TRUE(CMisc::DeleteFolder(install.path(), &CUpdate::KeepFileFilter));
+    EXPECT_TRUE(CMisc::DeleteFolder(install.path(), &CUpdate::KeepFileFilter));
 
-  struct Expectation {
-    const wchar_t* path;
-    bool remains;
-  } expected[] = {
-      {L"", true},           {L"show.ico", true},     {L"links\\Quorvan娱乐直播.lnk", true},
-      {L"sub\\unins000.dat", true},                    {L"a.dll", false},
-      {L"readonly.ini", false},                        {L"sub\\b.txt", false},
-      {L"sub\\deeper", false}, {L"empty", false},
-  };
-  for (const auto& e : expected) EXPECT_EQ(Exists(install / e.path), e.remains) << e.path;
-  std::string log = Log();
-  EXPECT_NE(log.find("readonly.ini 文件删除成功"), std::string::npos);
-  EXPECT_NE(log.find("show.ico 文件被过滤，不能删除"), std::string::npos);
+    struct Expectation {
+        const wchar_t* path;
+        bool remains;
+    } expected[] = {
+        {L"", true},
+        {L"show.ico", true},
+        {L"links\\Quorvan娱乐直播.lnk", true},
+        {L"sub\\unins000.dat", true},
+        {L"a.dll", false},
+        {L"readonly.ini", false},
+        {L"sub\\b.txt", false},
+        {L"sub\\deeper", false},
+        {L"empty", false},
+    };
+    for (const auto& e : expected) EXPECT_EQ(Exists(install / e.path), e.remains) << e.path;
+    std::string log = Log();
+    EXPECT_NE(log.find("readonly.ini 文件删除成功"), std::string::npos);
+    EXPECT_NE(log.find("show.ico 文件被过滤，不能删除"), std::string::npos);
 }
 
-TEST_F(DeleteFolderTest, RefusesAMissingFolderAndAFile) {
-  EXPECT_FALSE(CMisc::DeleteFolder(install / L"missing", {}));
-  WriteTextFile(install / L"file", "x");
-  EXPECT_FALSE(CMisc::DeleteFolder(install / L"file", {}));
-  EXPECT_TRUE(Exists(install / L"file"));
-  std::string log = Log();
-  EXPECT_NE(log.find("missing 文件不存在"), std::string::npos);
-  EXPECT_NE(log.find("file 不是文件夹"), std::string::npos);
+TEST_F(DeleteFolderTest, RefusesAMissingFolderAndAFile)
+{
+    EXPECT_FALSE(CMisc::DeleteFolder(install / L"missing", {}));
+    WriteTextFile(install / L"file", "x");
+    EXPECT_FALSE(CMisc::DeleteFolder(install / L"file", {}));
+    EXPECT_TRUE(Exists(install / L"file"));
+    std::string log = Log();
+    EXPECT_NE(log.find("missing 文件不存在"), std::string::npos);
+    EXPECT_NE(log.find("file 不是文件夹"), std::string::npos);
 }
 
-TEST_F(DeleteFolderTest, ClearsPathsLongerThanMaxPathWithoutTouchingTheParent) {
-  std::wstring root = install / L"root";
-  CreateDirectoryW(root.c_str(), nullptr);
-  WriteTextFile(install / L"sibling.txt", "keep me");
-  std::wstring deep = root;
-  for (int i = 0; i < 6; ++i) {
-    deep = AppendPath(deep, std::wstring(60, static_cast<wchar_t>(L'a' + i)));
-    ASSERT_TRUE(CreateDirectoryW(LongPath(deep).c_str(), nullptr));
-  }
-  ASSERT_GT(deep.size(), 300u);
-  HANDLE file = CreateFileW(LongPath(AppendPath(deep, L"f.txt")).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  CloseHandle(file);
+TEST_F(DeleteFolderTest, ClearsPathsLongerThanMaxPathWithoutTouchingTheParent)
+{
+    std::wstring root = install / L"root";
+    CreateDirectoryW(root.c_str(), nullptr);
+    WriteTextFile(install / L"sibling.txt", "keep me");
+    std::wstring deep = root;
+    for (int i = 0; i < 6; ++i) {
+        deep = AppendPath(deep, std::wstring(60, static_cast<wchar_t>(L'a' + i)));
+        ASSERT_TRUE(CreateDirectoryW(LongPath(deep).c_str(), nullptr));
+    }
+    ASSERT_GT(deep.size(), 300u);
+    HANDLE file = CreateFileW(LongPath(AppendPath(deep, L"f.txt")).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
 
-  EXPECT_TRUE(CMisc::DeleteFolder(root, {}));
-  EXPECT_FALSE(Exists(LongPath(AppendPath(deep, L"f.txt"))));
-  EXPECT_FALSE(Exists(AppendPath(root, std::wstring(60, L'a'))));
-  EXPECT_TRUE(Exists(root));
-  EXPECT_EQ(ReadTextFile(install / L"sibling.txt"), "keep me");
+    EXPECT_TRUE(CMisc::DeleteFolder(root, {}));
+    EXPECT_FALSE(Exists(LongPath(AppendPath(deep, L"f.txt"))));
+    EXPECT_FALSE(Exists(AppendPath(root, std::wstring(60, L'a'))));
+    EXPECT_TRUE(Exists(root));
+    EXPECT_EQ(ReadTextFile(install / L"sibling.txt"), "keep me");
 }
 
-TEST_F(DeleteFolderTest, MovesALoadedLibraryAsideAndSchedulesItsDeletion) {
-  std::wstring dll = install / L"inuse.dll";
-  ASSERT_TRUE(CopyHelper(L"register_probe_none.dll", dll));
-  HMODULE loaded = LoadLibraryW(dll.c_str());
-  ASSERT_NE(loaded, nullptr);
-  EXPECT_TRUE(CMisc::DeleteFolder(install.path(), {}));
-  EXPECT_FALSE(Exists(dll));
-  EXPECT_TRUE(Exists(dll + L".error"));
-  std::string log = Log();
-  EXPECT_NE(log.find("inuse.dll 文件删除失败,错误码：5"), std::string::npos) << log;
-  EXPECT_NE(log.find("inuse.dll 重启后，自动删除"), std::string::npos) << log;
-  FreeLibrary(loaded);
+TEST_F(DeleteFolderTest, MovesALoadedLibraryAsideAndSchedulesItsDeletion)
+{
+    std::wstring dll = install / L"inuse.dll";
+    ASSERT_TRUE(CopyHelper(L"register_probe_none.dll", dll));
+    HMODULE loaded = LoadLibraryW(dll.c_str());
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_TRUE(CMisc::DeleteFolder(install.path(), {}));
+    EXPECT_FALSE(Exists(dll));
+    EXPECT_TRUE(Exists(dll + L".error"));
+    std::string log = Log();
+    EXPECT_NE(log.find("inuse.dll 文件删除失败,错误码：5"), std::string::npos) << log;
+    EXPECT_NE(log.find("inuse.dll 重启后，自动删除"), std::string::npos) << log;
+    FreeLibrary(loaded);
 }
 
-TEST_F(DeleteFolderTest, ReportsAFileThatCanNeitherBeDeletedNorMoved) {
-  std::wstring locked = install / L"locked.dat";
-  WriteTextFile(locked, "data");
-  HANDLE held = CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  EXPECT_FALSE(CMisc::DeleteFolder(install.path(), {}));
-  CloseHandle(held);
-  EXPECT_EQ(ReadTextFile(locked), "data");
-  EXPECT_NE(Log().find("locked.dat 文件删除失败,错误码：32"), std::string::npos) << Log();
+TEST_F(DeleteFolderTest, ReportsAFileThatCanNeitherBeDeletedNorMoved)
+{
+    std::wstring locked = install / L"locked.dat";
+    WriteTextFile(locked, "data");
+    HANDLE held = CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(CMisc::DeleteFolder(install.path(), {}));
+    CloseHandle(held);
+    EXPECT_EQ(ReadTextFile(locked), "data");
+    EXPECT_NE(Log().find("locked.dat 文件删除失败,错误码：32"), std::string::npos) << Log();
 }
 
 class RegDllTest : public LoggedTest {
 protected:
-  TestFolder dlls;
+    TestFolder dlls;
 };
 
-TEST_F(RegDllTest, CallsDllRegisterServerInTheDllsFolderAndJudgesItsResult) {
-  struct Case {
-    const wchar_t* helper;
-    bool registered;
-    bool called;
-    const char* logged;
-  } cases[] = {
-      {L"register_probe_ok.dll", true, true, " 注册成功"},
-      {L"register_probe_fail.dll", false, true, " 注册失败，错误码：2147500037"},
-      {L"register_probe_none.dll", false, false, " 未实现DllRegisterServer"},
-  };
-  wchar_t before[MAX_PATH];
-  GetCurrentDirectoryW(MAX_PATH, before);
-  for (const Case& c : cases) {
-    TestFolder folder;
-    std::wstring dll = folder / c.helper;
-    ASSERT_TRUE(CopyHelper(c.helper, dll));
-    EXPECT_EQ(CMisc::RegDll(dll), c.registered) << c.helper;
-    EXPECT_EQ(Exists(folder / L"registered.txt"), c.called) << c.helper;
-    EXPECT_NE(Log().find(WideToUtf8(dll) + c.logged), std::string::npos) << c.helper << Log();
-    wchar_t after[MAX_PATH];
-    GetCurrentDirectoryW(MAX_PATH, after);
-    EXPECT_STREQ(after, before);
-  }
-  EXPECT_FALSE(CMisc::RegDll(dlls / L"missing.dll"));
-  EXPECT_NE(Log().find("missing.dll 文件不存在"), std::string::npos);
+TEST_F(RegDllTest, CallsDllRegisterServerInTheDllsFolderAndJudgesItsResult)
+{
+    struct Case {
+        const wchar_t* helper;
+        bool registered;
+        bool called;
+        const char* logged;
+    } cases[] = {
+        {L"register_probe_ok.dll", true, true, " 注册成功"},
+        {L"register_probe_fail.dll", false, true, " 注册失败，错误码：2147500037"},
+        {L"register_probe_none.dll", false, false, " 未实现DllRegisterServer"},
+    };
+    wchar_t before[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, before);
+    for (const Case& c : cases) {
+        TestFolder folder;
+        std::wstring dll = folder / c.helper;
+        ASSERT_TRUE(CopyHelper(c.helper, dll));
+        EXPECT_EQ(CMisc::RegDll(dll), c.registered) << c.helper;
+        EXPECT_EQ(Exists(folder / L"registered.txt"), c.called) << c.helper;
+        EXPECT_NE(Log().find(WideToUtf8(dll) + c.logged), std::string::npos) << c.helper << Log();
+        wchar_t after[MAX_PATH];
+        GetCurrentDirectoryW(MAX_PATH, after);
+        EXPECT_STREQ(after, before);
+    }
+    EXPECT_FALSE(CMisc::RegDll(dlls / L"missing.dll"));
+    EXPECT_NE(Log().find("missing.dll 文件不存在"), std::string::npos);
 }
 
 class ProcessTest : public LoggedTest {
 protected:
-  // Starts a holder of a uniquely named DLL and waits until it has loaded it.
-  PROCESS_INFORMATION StartHolder(const std::wstring& dllName) {
-    std::wstring dll = work / dllName;
-    std::wstring ready = work / (dllName + L".ready");
-    EXPECT_TRUE(CopyHelper(L"register_probe_none.dll", dll));
-    std::wstring command = L"\"" + AppendPath(BinFolder(), L"module_holder.exe") + L"\" \"" + dll + L"\" \"" +
-                           ready + L"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    EXPECT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                               &process));
-    for (int i = 0; i < 600 && !Exists(ready); ++i) Sleep(50);
-    EXPECT_TRUE(Exists(ready));
-    holders.push_back(process);
-    return process;
-  }
-  void TearDown() override {
-    for (auto& process : holders) {
-      TerminateProcess(process.hProcess, 1);
-      WaitForSingleObject(process.hProcess, 5000);
-      CloseHandle(process.hProcess);
-      CloseHandle(process.hThread);
+    // Starts a holder of a uniquely named DLL and waits until it has loaded it.
+    PROCESS_INFORMATION StartHolder(const std::wstring& dllName)
+    {
+        std::wstring dll = work / dllName;
+        std::wstring ready = work / (dllName + L".ready");
+        EXPECT_TRUE(CopyHelper(L"register_probe_none.dll", dll));
+        std::wstring command =
+            L"\"" + AppendPath(BinFolder(), L"module_holder.exe") + L"\" \"" + dll + L"\" \"" + ready + L"\"";
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        EXPECT_TRUE(
+            CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+        for (int i = 0; i < 600 && !Exists(ready); ++i) Sleep(50);
+        EXPECT_TRUE(Exists(ready));
+        holders.push_back(process);
+        return process;
     }
-    LoggedTest::TearDown();
-  }
-  bool HasEnded(const PROCESS_INFORMATION& process, DWORD waitMs) {
-    return WaitForSingleObject(process.hProcess, waitMs) == WAIT_OBJECT_0;
-  }
+    void TearDown() override
+    {
+        for (auto& process : holders) {
+            TerminateProcess(process.hProcess, 1);
+            WaitForSingleObject(process.hProcess, 5000);
+            CloseHandle(process.hProcess);
+            CloseHandle(process.hThread);
+        }
+        LoggedTest::TearDown();
+    }
+    bool HasEnded(const PROCESS_INFORMATION& process, DWORD waitMs)
+    {
+        return WaitForSingleObject(process.hProcess, waitMs) == WAIT_OBJECT_0;
+    }
 
-  TestFolder work;
-  std::vector<PROCESS_INFORMATION> holders;
-  std::wstring unique = std::to_wstring(GetCurrentProcessId());
+    TestFolder work;
+    std::vector<PROCESS_INFORMATION> holders;
+    std::wstring unique = std::to_wstring(GetCurrentProcessId());
 };
 
-TEST_F(ProcessTest, FindsAndEndsOnlyTheProcessesHoldingTheNamedLibrary) {
-  std::wstring target = L"Holder_Target_" + unique + L".dll";
-  auto holder = StartHolder(target);
-  auto bystander = StartHolder(L"holder_other_" + unique + L".dll");
+TEST_F(ProcessTest, FindsAndEndsOnlyTheProcessesHoldingTheNamedLibrary)
+{
+    std::wstring target = L"Holder_Target_" + unique + L".dll";
+    auto holder = StartHolder(target);
+    auto bystander = StartHolder(L"holder_other_" + unique + L".dll");
 
-  // The name matches without regard to case, the whole file name only.
-  std::wstring upper = target;
-  for (auto& c : upper) c = static_cast<wchar_t>(towupper(c));
-  auto found = CMisc::FindProcessesWithModule({upper, L"Target_" + unique + L".dll"});
-  ASSERT_EQ(found.size(), 1u);
-  EXPECT_EQ(found[0].id, holder.dwProcessId);
-  EXPECT_TRUE(EqualsNoCase(found[0].exeName, L"module_holder.exe")) << found[0].exeName;
+    // The name matches without regard to case, the whole file name only.
+    std::wstring upper = target;
+    for (auto& c : upper) c = static_cast<wchar_t>(towupper(c));
+    auto found = CMisc::FindProcessesWithModule({upper, L"Target_" + unique + L".dll"});
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].id, holder.dwProcessId);
+    EXPECT_TRUE(EqualsNoCase(found[0].exeName, L"module_holder.exe")) << found[0].exeName;
 
-  EXPECT_TRUE(CMisc::KillAllProcess(found));
-  EXPECT_TRUE(HasEnded(holder, 10000));
-  EXPECT_FALSE(HasEnded(bystander, 0));
+    EXPECT_TRUE(CMisc::KillAllProcess(found));
+    EXPECT_TRUE(HasEnded(holder, 10000));
+    EXPECT_FALSE(HasEnded(bystander, 0));
 }
 
-TEST_F(ProcessTest, NeverListsOrEndsItself) {
-  std::wstring name = L"self_" + unique + L".dll";
-  std::wstring dll = work / name;
-  ASSERT_TRUE(CopyHelper(L"register_probe_none.dll", dll));
-  HMODULE loaded = LoadLibraryW(dll.c_str());
-  ASSERT_NE(loaded, nullptr);
-  EXPECT_TRUE(CMisc::FindProcessesWithModule({name}).empty());
-  EXPECT_TRUE(CMisc::KillAllProcess({{GetCurrentProcessId(), FileNamePart(GetModuleFilePath())}}));
-  FreeLibrary(loaded);
+TEST_F(ProcessTest, NeverListsOrEndsItself)
+{
+    std::wstring name = L"self_" + unique + L".dll";
+    std::wstring dll = work / name;
+    ASSERT_TRUE(CopyHelper(L"register_probe_none.dll", dll));
+    HMODULE loaded = LoadLibraryW(dll.c_str());
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_TRUE(CMisc::FindProcessesWithModule({name}).empty());
+    EXPECT_TRUE(CMisc::KillAllProcess({{GetCurrentProcessId(), FileNamePart(GetModuleFilePath())}}));
+    FreeLibrary(loaded);
 }
 
-TEST_F(ProcessTest, AnIdReusedByAnotherProgramIsNotEnded) {
-  auto holder = StartHolder(L"holder_reuse_" + unique + L".dll");
-  // The listed name does not match the program now running under that id.
-  EXPECT_TRUE(CMisc::KillAllProcess({{holder.dwProcessId, L"browser.exe"}}));
-  EXPECT_FALSE(HasEnded(holder, 0));
+TEST_F(ProcessTest, AnIdReusedByAnotherProgramIsNotEnded)
+{
+    auto holder = StartHolder(L"holder_reuse_" + unique + L".dll");
+    // The listed name does not match the program now running under that id.
+    EXPECT_TRUE(CMisc::KillAllProcess({{holder.dwProcessId, L"browser.exe"}}));
+    EXPECT_FALSE(HasEnded(holder, 0));
 }
 
-TEST_F(ProcessTest, FindsProgramsByNameIgnoringCase) {
-  auto holder = StartHolder(L"holder_byname_" + unique + L".dll");
-  auto found = CMisc::FindProcessesByName({L"MODULE_HOLDER.EXE"});
-  EXPECT_TRUE(std::any_of(found.begin(), found.end(), [&](const ProcessEntry& e) { return e.id == holder.dwProcessId; }));
-  EXPECT_TRUE(CMisc::FindProcessesByName({}).empty());
+TEST_F(ProcessTest, FindsProgramsByNameIgnoringCase)
+{
+    auto holder = StartHolder(L"holder_byname_" + unique + L".dll");
+    auto found = CMisc::FindProcessesByName({L"MODULE_HOLDER.EXE"});
+    EXPECT_TRUE(
+        std::any_of(found.begin(), found.end(), [&](const ProcessEntry& e) { return e.id == holder.dwProcessId; }));
+    EXPECT_TRUE(CMisc::FindProcessesByName({}).empty());
 }

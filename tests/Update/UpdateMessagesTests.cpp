@@ -10,62 +10,67 @@ namespace {
 
 class UpdateMessagesTest : public ::testing::Test {
 protected:
-  void SetUp() override {
-    basetool::CFileLogger::Instance().SetDebugOutput(false);
-    window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    ASSERT_NE(window, nullptr);
-  }
-  void TearDown() override { DestroyWindow(window); }
+    void SetUp() override
+    {
+        basetool::CFileLogger::Instance().SetDebugOutput(false);
+        window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+        ASSERT_NE(window, nullptr);
+    }
+    void TearDown() override { DestroyWindow(window); }
 
-  bool Posted(UINT message, MSG& msg) { return PeekMessageW(&msg, window, message, message, PM_REMOVE) != 0; }
+    bool Posted(UINT message, MSG& msg) { return PeekMessageW(&msg, window, message, message, PM_REMOVE) != 0; }
 
-  UpdateSettings Settings() {
-    UpdateSettings settings;
-    settings.installFolder = install.path();
-    settings.dataFolder = data.path();
-    settings.pluginModules = {L"no-such-library-" + std::to_wstring(GetCurrentProcessId()) + L".dll"};
-    return settings;
-  }
+    UpdateSettings Settings()
+    {
+        UpdateSettings settings;
+        settings.installFolder = install.path();
+        settings.dataFolder = data.path();
+        settings.pluginModules = {L"no-such-library-" + std::to_wstring(GetCurrentProcessId()) + L".dll"};
+        return settings;
+    }
 
-  HWND window = nullptr;
-  TestFolder install, data;
+    HWND window = nullptr;
+    TestFolder install, data;
 };
 
-} // namespace
+}  // namespace
 
-TEST_F(UpdateMessagesTest, ProgressIsPostedOnlyOnceAWindowIsSet) {
-  CUpdate update(Settings());
-  MSG msg;
-  update.OnDownload(L"u", L"f", 12);
-  EXPECT_FALSE(Posted(WM_UPDATE_PROGRESS, msg));
-  update.SetWindow(window);
-  update.OnDownload(L"u", L"f", 57);
-  ASSERT_TRUE(Posted(WM_UPDATE_PROGRESS, msg));
-  EXPECT_EQ(msg.wParam, 0u);
-  EXPECT_EQ(msg.lParam, 57);
-}
-
-TEST_F(UpdateMessagesTest, AMissingPackageFailsTheSetupAndTouchesNothing) {
-  WriteTextFile(install / L"npparvelplugin.dll", "installed");
-  WriteTextFile(data / L"update.ini", "[Update]\r\nVersion=2.0\r\nURL=http://127.0.0.1/p.7z\r\n");
-  CUpdate update(Settings());
-  ASSERT_TRUE(update.ReadUpdateIni(data / L"update.ini"));
-  update.SetWindow(window);
-  for (bool endProcesses : {false, true}) {
-    EXPECT_FALSE(endProcesses ? update.Install() : update.Setup());
+TEST_F(UpdateMessagesTest, ProgressIsPostedOnlyOnceAWindowIsSet)
+{
+    CUpdate update(Settings());
     MSG msg;
-    ASSERT_TRUE(Posted(WM_SETUP_FINISHED, msg));
-    EXPECT_EQ(msg.lParam, 1); // failed
-    EXPECT_EQ(ReadTextFile(install / L"npparvelplugin.dll"), "installed");
-  }
+    update.OnDownload(L"u", L"f", 12);
+    EXPECT_FALSE(Posted(WM_UPDATE_PROGRESS, msg));
+    update.SetWindow(window);
+    update.OnDownload(L"u", L"f", 57);
+    ASSERT_TRUE(Posted(WM_UPDATE_PROGRESS, msg));
+    EXPECT_EQ(msg.wParam, 0u);
+    EXPECT_EQ(msg.lParam, 57);
 }
 
-TEST_F(UpdateMessagesTest, StopBeforeTheDownloadMakesItFailAtOnce) {
-  WriteTextFile(data / L"update.ini", "[Update]\r\nVersion=2.0\r\nURL=http://127.0.0.1:1/p.7z\r\n");
-  CUpdate update(Settings());
-  ASSERT_TRUE(update.ReadUpdateIni(data / L"update.ini"));
-  update.StopDownload();
-  EXPECT_FALSE(update.DownloadPackage());
-  EXPECT_EQ(update.LastDownloadError(), L"download cancelled");
-  EXPECT_FALSE(Exists(data / L"p.7z"));
+TEST_F(UpdateMessagesTest, AMissingPackageFailsTheSetupAndTouchesNothing)
+{
+    WriteTextFile(install / L"npparvelplugin.dll", "installed");
+    WriteTextFile(data / L"update.ini", "[Update]\r\nVersion=2.0\r\nURL=http://127.0.0.1/p.7z\r\n");
+    CUpdate update(Settings());
+    ASSERT_TRUE(update.ReadUpdateIni(data / L"update.ini"));
+    update.SetWindow(window);
+    for (bool endProcesses : {false, true}) {
+        EXPECT_FALSE(endProcesses ? update.Install() : update.Setup());
+        MSG msg;
+        ASSERT_TRUE(Posted(WM_SETUP_FINISHED, msg));
+        EXPECT_EQ(msg.lParam, 1);  // failed
+        EXPECT_EQ(ReadTextFile(install / L"npparvelplugin.dll"), "installed");
+    }
+}
+
+TEST_F(UpdateMessagesTest, StopBeforeTheDownloadMakesItFailAtOnce)
+{
+    WriteTextFile(data / L"update.ini", "[Update]\r\nVersion=2.0\r\nURL=http://127.0.0.1:1/p.7z\r\n");
+    CUpdate update(Settings());
+    ASSERT_TRUE(update.ReadUpdateIni(data / L"update.ini"));
+    update.StopDownload();
+    EXPECT_FALSE(update.DownloadPackage());
+    EXPECT_EQ(update.LastDownloadError(), L"download cancelled");
+    EXPECT_FALSE(Exists(data / L"p.7z"));
 }

@@ -14,165 +14,180 @@
 namespace {
 
 class NullSink : public IAudioPeerSink {
- public:
-  void SONDEX_CALL OnEncodedFrame(const char *, int) override {}
-  void SONDEX_CALL OnPlaybackLevel(int, int) override {}
-  void SONDEX_CALL OnCaptureLevel(int) override {}
+public:
+    void SONDEX_CALL OnEncodedFrame(const char*, int) override {}
+    void SONDEX_CALL OnPlaybackLevel(int, int) override {}
+    void SONDEX_CALL OnCaptureLevel(int) override {}
 };
 
 struct Library {
-  HMODULE module = LoadLibraryW(L"Sondex.dll");
-  decltype(&CreateAudioEnumer) createEnumer = reinterpret_cast<decltype(&CreateAudioEnumer)>(
-      reinterpret_cast<void *>(GetProcAddress(module, "CreateAudioEnumer")));
-  decltype(&DeleteAudioEnumer) deleteEnumer = reinterpret_cast<decltype(&DeleteAudioEnumer)>(
-      reinterpret_cast<void *>(GetProcAddress(module, "DeleteAudioEnumer")));
-  decltype(&CreateAudioPeer) createPeer = reinterpret_cast<decltype(&CreateAudioPeer)>(
-      reinterpret_cast<void *>(GetProcAddress(module, "CreateAudioPeer")));
-  decltype(&DeleteAudioPeer) deletePeer = reinterpret_cast<decltype(&DeleteAudioPeer)>(
-      reinterpret_cast<void *>(GetProcAddress(module, "DeleteAudioPeer")));
-  ~Library() {
-    if (module) FreeLibrary(module);
-  }
+    HMODULE module = LoadLibraryW(L"Sondex.dll");
+    decltype(&CreateAudioEnumer) createEnumer = reinterpret_cast<decltype(&CreateAudioEnumer)>(
+        reinterpret_cast<void*>(GetProcAddress(module, "CreateAudioEnumer")));
+    decltype(&DeleteAudioEnumer) deleteEnumer = reinterpret_cast<decltype(&DeleteAudioEnumer)>(
+        reinterpret_cast<void*>(GetProcAddress(module, "DeleteAudioEnumer")));
+    decltype(&CreateAudioPeer) createPeer = reinterpret_cast<decltype(&CreateAudioPeer)>(
+        reinterpret_cast<void*>(GetProcAddress(module, "CreateAudioPeer")));
+    decltype(&DeleteAudioPeer) deletePeer = reinterpret_cast<decltype(&DeleteAudioPeer)>(
+        reinterpret_cast<void*>(GetProcAddress(module, "DeleteAudioPeer")));
+    ~Library()
+    {
+        if (module) FreeLibrary(module);
+    }
 };
 
-std::vector<char> rtp(uint8_t first, uint8_t payloadType, uint16_t sequence, size_t payloadBytes = 0) {
-  std::vector<char> bytes(12 + payloadBytes, 0);
-  bytes[0] = static_cast<char>(first);
-  bytes[1] = static_cast<char>(payloadType);
-  bytes[2] = static_cast<char>(sequence >> 8);
-  bytes[3] = static_cast<char>(sequence);
-  return bytes;
+std::vector<char> rtp(uint8_t first, uint8_t payloadType, uint16_t sequence, size_t payloadBytes = 0)
+{
+    std::vector<char> bytes(12 + payloadBytes, 0);
+    bytes[0] = static_cast<char>(first);
+    bytes[1] = static_cast<char>(payloadType);
+    bytes[2] = static_cast<char>(sequence >> 8);
+    bytes[3] = static_cast<char>(sequence);
+    return bytes;
 }
 
 class AudioPeerThroughExports : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_NE(library.module, nullptr);
-    ASSERT_TRUE(library.createPeer && library.deletePeer && library.createEnumer && library.deleteEnumer);
-    peer = library.createPeer(&sink);
-    ASSERT_NE(peer, nullptr);
-  }
-  void TearDown() override { library.deletePeer(peer); }
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE(library.module, nullptr);
+        ASSERT_TRUE(library.createPeer && library.deletePeer && library.createEnumer && library.deleteEnumer);
+        peer = library.createPeer(&sink);
+        ASSERT_NE(peer, nullptr);
+    }
+    void TearDown() override { library.deletePeer(peer); }
 
-  Library library;
-  NullSink sink;
-  Sondex::IAudioPeer *peer = nullptr;
+    Library library;
+    NullSink sink;
+    Sondex::IAudioPeer* peer = nullptr;
 };
 
 }  // namespace
 
-TEST_F(AudioPeerThroughExports, InitOnceAndCaptureOnlyAfterIt) {
-  EXPECT_FALSE(peer->StartCapture(Sondex::kCaptureModeMono));
-  EXPECT_TRUE(peer->Init(0, 7));
-  EXPECT_FALSE(peer->Init(1, 8));
-  for (int mode : {0, 4, 7, -1}) EXPECT_FALSE(peer->StartCapture(mode)) << "mode " << mode;
-  peer->StopCapture();  // without a running capture: nothing
-  peer->StopCapture();
+TEST_F(AudioPeerThroughExports, InitOnceAndCaptureOnlyAfterIt)
+{
+    EXPECT_FALSE(peer->StartCapture(Sondex::kCaptureModeMono));
+    EXPECT_TRUE(peer->Init(0, 7));
+    EXPECT_FALSE(peer->Init(1, 8));
+    for (int mode : {0, 4, 7, -1}) EXPECT_FALSE(peer->StartCapture(mode)) << "mode " << mode;
+    peer->StopCapture();  // without a running capture: nothing
+    peer->StopCapture();
 }
 
-TEST_F(AudioPeerThroughExports, StreamTableRefusesDuplicatesAndUnknownIds) {
-  EXPECT_TRUE(peer->AddStream(3));
-  EXPECT_FALSE(peer->AddStream(3));
-  EXPECT_TRUE(peer->AddStream(-4));
-  EXPECT_FALSE(peer->RemoveStream(9));
-  EXPECT_FALSE(peer->SetMute(9, true));
-  EXPECT_TRUE(peer->SetMute(3, true));
-  EXPECT_TRUE(peer->SetMuteAll(1));
-  EXPECT_TRUE(peer->RemoveStream(3));
-  EXPECT_FALSE(peer->RemoveStream(3));
-  EXPECT_FALSE(peer->SetMute(3, false));
+TEST_F(AudioPeerThroughExports, StreamTableRefusesDuplicatesAndUnknownIds)
+{
+    EXPECT_TRUE(peer->AddStream(3));
+    EXPECT_FALSE(peer->AddStream(3));
+    EXPECT_TRUE(peer->AddStream(-4));
+    EXPECT_FALSE(peer->RemoveStream(9));
+    EXPECT_FALSE(peer->SetMute(9, true));
+    EXPECT_TRUE(peer->SetMute(3, true));
+    EXPECT_TRUE(peer->SetMuteAll(1));
+    EXPECT_TRUE(peer->RemoveStream(3));
+    EXPECT_FALSE(peer->RemoveStream(3));
+    EXPECT_FALSE(peer->SetMute(3, false));
 }
 
-TEST_F(AudioPeerThroughExports, InputPacketRefusesMalformedDatagrams) {
-  ASSERT_TRUE(peer->AddStream(1));
-  struct Case {
-    const char *what;
-    std::vector<char> bytes;
-    bool taken;
-  };
-  std::vector<char> eleven = rtp(0x80, 36, 1);
-  eleven.pop_back();
-  const std::vector<Case> cases = {
-      {"valid mono packet", rtp(0x80, 36, 1, 20), true},
-      {"valid bare header", rtp(0x80, 37, 1), true},
-      {"marker bit set", rtp(0x80, 0x80 | 36, 2, 4), true},
-      {"11 bytes", eleven, false},
-      {"version 1", rtp(0x40, 36, 1), false},
-      {"version 3", rtp(0xC0, 36, 1), false},
-      {"payload type 96", rtp(0x80, 96, 1), false},
-      {"CSRC list beyond the datagram", rtp(0x83, 36, 1, 4), false},
-      {"padding beyond the datagram", [] {
-         auto b = rtp(0xA0, 36, 1, 2);
-         b.back() = 40;
-         return b;
-       }(), false},
-  };
-  for (const auto &c : cases)
-    EXPECT_EQ(peer->InputPacket(1, c.bytes.data(), static_cast<unsigned short>(c.bytes.size())), c.taken) << c.what;
-  EXPECT_FALSE(peer->InputPacket(1, nullptr, 12));
-  const auto forNobody = rtp(0x80, 36, 1);
-  EXPECT_TRUE(peer->InputPacket(42, forNobody.data(), 12));  // unknown stream: dropped, not refused
+TEST_F(AudioPeerThroughExports, InputPacketRefusesMalformedDatagrams)
+{
+    ASSERT_TRUE(peer->AddStream(1));
+    struct Case {
+        const char* what;
+        std::vector<char> bytes;
+        bool taken;
+    };
+    std::vector<char> eleven = rtp(0x80, 36, 1);
+    eleven.pop_back();
+    const std::vector<Case> cases = {
+        {"valid mono packet", rtp(0x80, 36, 1, 20), true},
+        {"valid bare header", rtp(0x80, 37, 1), true},
+        {"marker bit set", rtp(0x80, 0x80 | 36, 2, 4), true},
+        {"11 bytes", eleven, false},
+        {"version 1", rtp(0x40, 36, 1), false},
+        {"version 3", rtp(0xC0, 36, 1), false},
+        {"payload type 96", rtp(0x80, 96, 1), false},
+        {"CSRC list beyond the datagram", rtp(0x83, 36, 1, 4), false},
+        {"padding beyond the datagram",
+            [] {
+                auto b = rtp(0xA0, 36, 1, 2);
+                b.back() = 40;
+                return b;
+            }(),
+            false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(peer->InputPacket(1, c.bytes.data(), static_cast<unsigned short>(c.bytes.size())), c.taken) << c.what;
+    EXPECT_FALSE(peer->InputPacket(1, nullptr, 12));
+    const auto forNobody = rtp(0x80, 36, 1);
+    EXPECT_TRUE(peer->InputPacket(42, forNobody.data(), 12));  // unknown stream: dropped, not refused
 }
 
-TEST_F(AudioPeerThroughExports, ReservedSlotsDoNothing) {
-  EXPECT_EQ(peer->Reserved9(), 0);
-  EXPECT_EQ(peer->Reserved11(), 0);
-  for (bool result : {peer->Reserved10(1), peer->Reserved12(1), peer->Reserved13(1), peer->Reserved14(1),
-                      peer->Reserved15(1), peer->Reserved16(1), peer->Reserved17(1), peer->Reserved18(1)})
-    EXPECT_TRUE(result);
-  EXPECT_TRUE(peer->Init(0, 0));  // still not initialised
+TEST_F(AudioPeerThroughExports, ReservedSlotsDoNothing)
+{
+    EXPECT_EQ(peer->Reserved9(), 0);
+    EXPECT_EQ(peer->Reserved11(), 0);
+    for (bool result : {peer->Reserved10(1), peer->Reserved12(1), peer->Reserved13(1), peer->Reserved14(1),
+             peer->Reserved15(1), peer->Reserved16(1), peer->Reserved17(1), peer->Reserved18(1)})
+        EXPECT_TRUE(result);
+    EXPECT_TRUE(peer->Init(0, 0));  // still not initialised
 }
 
-TEST(AudioEnumerThroughExports, NamesOnlyListedDevices) {
-  Library library;
-  ASSERT_NE(library.module, nullptr);
-  Sondex::IAudioEnumer *enumer = library.createEnumer();
-  ASSERT_NE(enumer, nullptr);
-  EXPECT_GE(enumer->GetInputDeviceCount(), 0);
-  EXPECT_GE(enumer->GetOutputDeviceCount(), 0);
-  char name[Sondex::kDeviceNameBytes];
-  std::memset(name, 'x', sizeof(name));
-  EXPECT_FALSE(enumer->GetInputDeviceName(-1, name));
-  EXPECT_FALSE(enumer->GetOutputDeviceName(100000, name));
-  EXPECT_EQ(name[0], 'x');  // untouched
-  EXPECT_FALSE(enumer->GetInputDeviceName(0, nullptr));
-  library.deleteEnumer(enumer);
-  library.deleteEnumer(nullptr);
-  library.deletePeer(nullptr);
+TEST(AudioEnumerThroughExports, NamesOnlyListedDevices)
+{
+    Library library;
+    ASSERT_NE(library.module, nullptr);
+    Sondex::IAudioEnumer* enumer = library.createEnumer();
+    ASSERT_NE(enumer, nullptr);
+    EXPECT_GE(enumer->GetInputDeviceCount(), 0);
+    EXPECT_GE(enumer->GetOutputDeviceCount(), 0);
+    char name[Sondex::kDeviceNameBytes];
+    std::memset(name, 'x', sizeof(name));
+    EXPECT_FALSE(enumer->GetInputDeviceName(-1, name));
+    EXPECT_FALSE(enumer->GetOutputDeviceName(100000, name));
+    EXPECT_EQ(name[0], 'x');  // untouched
+    EXPECT_FALSE(enumer->GetInputDeviceName(0, nullptr));
+    library.deleteEnumer(enumer);
+    library.deleteEnumer(nullptr);
+    library.deletePeer(nullptr);
 }
 
-TEST(AudioStream, PayloadTypeSelectsTheModeAndASwitchRestartsTheQueue) {
-  NullSink sink;
-  Sondex::CAudioStream stream(&sink, 1, 0);
-  auto packet = [](uint8_t payloadType, uint16_t sequence) {
-    const auto bytes = rtp(0x80, payloadType, sequence);
-    return Sondex::PacketRef(
-        Sondex::CRtpPacket::MakeReceived(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size()));
-  };
-  struct Step {
-    uint8_t payloadType;
-    uint16_t sequence;
-    bool taken;
-    int mode;
-    size_t queued;
-  };
-  const std::vector<Step> steps = {
-      {96, 1, false, 0, 0},  // ignored: no mode yet
-      {36, 1, true, 5, 1}, {36, 2, true, 5, 2}, {96, 3, false, 5, 2},
-      {37, 3, true, 6, 1},  // switch: the queue starts again
-      {37, 4, true, 6, 2}, {36, 5, true, 5, 1}, {35, 6, true, 4, 1},
-  };
-  for (const auto &s : steps) {
-    SCOPED_TRACE(testing::Message() << "payload type " << int{s.payloadType} << " #" << s.sequence);
-    auto p = packet(s.payloadType, s.sequence);
-    ASSERT_TRUE(p);
-    EXPECT_EQ(stream.PacketIn(p.get()), s.taken);
-    EXPECT_EQ(p->RefCountForTesting(), s.taken ? 2 : 1);
-    EXPECT_EQ(stream.Mode(), s.mode);
-    EXPECT_EQ(stream.Queue() ? stream.Queue()->Size() : 0u, s.queued);
-  }
-  // Mode 4 has no output: its packets gather, bounded.
-  EXPECT_FALSE(stream.OutputRunning());
-  for (uint16_t n = 7; n < 1200; ++n) stream.PacketIn(packet(35, n).get());
-  EXPECT_EQ(stream.Queue()->Size(), 999u);
+TEST(AudioStream, PayloadTypeSelectsTheModeAndASwitchRestartsTheQueue)
+{
+    NullSink sink;
+    Sondex::CAudioStream stream(&sink, 1, 0);
+    auto packet = [](uint8_t payloadType, uint16_t sequence) {
+        const auto bytes = rtp(0x80, payloadType, sequence);
+        return Sondex::PacketRef(
+            Sondex::CRtpPacket::MakeReceived(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+    };
+    struct Step {
+        uint8_t payloadType;
+        uint16_t sequence;
+        bool taken;
+        int mode;
+        size_t queued;
+    };
+    const std::vector<Step> steps = {
+        {96, 1, false, 0, 0},  // ignored: no mode yet
+        {36, 1, true, 5, 1},
+        {36, 2, true, 5, 2},
+        {96, 3, false, 5, 2},
+        {37, 3, true, 6, 1},  // switch: the queue starts again
+        {37, 4, true, 6, 2},
+        {36, 5, true, 5, 1},
+        {35, 6, true, 4, 1},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(testing::Message() << "payload type " << int{s.payloadType} << " #" << s.sequence);
+        auto p = packet(s.payloadType, s.sequence);
+        ASSERT_TRUE(p);
+        EXPECT_EQ(stream.PacketIn(p.get()), s.taken);
+        EXPECT_EQ(p->RefCountForTesting(), s.taken ? 2 : 1);
+        EXPECT_EQ(stream.Mode(), s.mode);
+        EXPECT_EQ(stream.Queue() ? stream.Queue()->Size() : 0u, s.queued);
+    }
+    // Mode 4 has no output: its packets gather, bounded.
+    EXPECT_FALSE(stream.OutputRunning());
+    for (uint16_t n = 7; n < 1200; ++n) stream.PacketIn(packet(35, n).get());
+    EXPECT_EQ(stream.Queue()->Size(), 999u);
 }

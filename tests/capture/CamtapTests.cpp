@@ -35,10 +35,8 @@ void WaitPumping(HANDLE handle, DWORD timeoutMs)
     DWORD start = GetTickCount();
     while (MsgWaitForMultipleObjects(1, &handle, FALSE, 50, QS_ALLINPUT) != WAIT_OBJECT_0) {
         MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&message);
-        if (GetTickCount() - start > timeoutMs)
-            return;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+        if (GetTickCount() - start > timeoutMs) return;
     }
 }
 
@@ -46,9 +44,8 @@ void WaitPumping(HANDLE handle, DWORD timeoutMs)
 int ReadInOtherProcess(int width, int height, size_t bytes = 0)
 {
     std::wstring command = L"\"" + BesideThisProgram(L"vcshare_reader.exe") + L"\" " + std::to_wstring(width) + L" " +
-                           std::to_wstring(height);
-    if (bytes)
-        command += L" " + std::to_wstring(bytes);
+        std::to_wstring(height);
+    if (bytes) command += L" " + std::to_wstring(bytes);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -78,13 +75,11 @@ void ClearVideoShare()
 bool NoFrameArrives()
 {
     HANDLE mapping = OpenFileMappingW(FILE_MAP_READ, FALSE, L"VC_SHARE");
-    if (!mapping)
-        return false;
+    if (!mapping) return false;
     auto* view = static_cast<const uint8_t*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 3));
     Sleep(10 * TestCamera::kFrameIntervalMs);
     bool untouched = view && view[0] == 0 && view[1] == 0 && view[2] == 0;
-    if (view)
-        UnmapViewOfFile(view);
+    if (view) UnmapViewOfFile(view);
     CloseHandle(mapping);
     return untouched;
 }
@@ -99,10 +94,8 @@ public:
     }
     ~HeldMapping()
     {
-        if (view_)
-            UnmapViewOfFile(view_);
-        if (mapping_)
-            CloseHandle(mapping_);
+        if (view_) UnmapViewOfFile(view_);
+        if (mapping_) CloseHandle(mapping_);
     }
     uint8_t* View() const { return view_; }
 
@@ -174,20 +167,19 @@ TEST_P(CamtapCapture, FrameReachesTheOtherProcess)
     EXPECT_EQ(capture_Stop(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cameras, CamtapCapture,
+INSTANTIATE_TEST_SUITE_P(Cameras, CamtapCapture,
     ::testing::Values(CaptureCase{"exact_name", kCamera, 320, 240, Setup::Plain, 0},
-                      CaptureCase{"offered_smaller_size", kCamera, 160, 120, Setup::Plain, 0},
-                      CaptureCase{"padded_rows", kCamera, 66, 50, Setup::Plain, 0},
-                      CaptureCase{"name_in_other_case", "stagecast test camera", 320, 240, Setup::Plain, 1},
-                      CaptureCase{"name_prefix_only", "Stagecast Test", 320, 240, Setup::Plain, 1},
-                      CaptureCase{"no_camera_registered", kCamera, 320, 240, Setup::NoCameraRegistered, 1},
-                      CaptureCase{"size_not_offered", kCamera, 200, 150, Setup::Plain, 1},
-                      CaptureCase{"smaller_mapping_held_open", kCamera, 160, 120, Setup::SmallerMappingHeld, 0},
-                      CaptureCase{"no_name", nullptr, 320, 240, Setup::Plain, 1},
-                      CaptureCase{"zero_width", kCamera, 0, 240, Setup::Plain, 1},
-                      CaptureCase{"negative_height", kCamera, 320, -240, Setup::Plain, 1},
-                      CaptureCase{"absurd_size", kCamera, 40000, 40000, Setup::Plain, 1}),
+        CaptureCase{"offered_smaller_size", kCamera, 160, 120, Setup::Plain, 0},
+        CaptureCase{"padded_rows", kCamera, 66, 50, Setup::Plain, 0},
+        CaptureCase{"name_in_other_case", "stagecast test camera", 320, 240, Setup::Plain, 1},
+        CaptureCase{"name_prefix_only", "Stagecast Test", 320, 240, Setup::Plain, 1},
+        CaptureCase{"no_camera_registered", kCamera, 320, 240, Setup::NoCameraRegistered, 1},
+        CaptureCase{"size_not_offered", kCamera, 200, 150, Setup::Plain, 1},
+        CaptureCase{"smaller_mapping_held_open", kCamera, 160, 120, Setup::SmallerMappingHeld, 0},
+        CaptureCase{"no_name", nullptr, 320, 240, Setup::Plain, 1},
+        CaptureCase{"zero_width", kCamera, 0, 240, Setup::Plain, 1},
+        CaptureCase{"negative_height", kCamera, 320, -240, Setup::Plain, 1},
+        CaptureCase{"absurd_size", kCamera, 40000, 40000, Setup::Plain, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct Step {
@@ -198,13 +190,34 @@ struct Step {
     int expected = 0;
 };
 
-Step InitStep(const char* camera, int width, int height, int expected) { return {Step::Init, camera, width, height, expected}; }
-Step CaptureStep(int expected) { return {Step::Capture, nullptr, 0, 0, expected}; }
-Step StopStep() { return {Step::Stop}; }
-Step DestroyStep() { return {Step::Destroy}; }
-Step ClearStep() { return {Step::ClearFrame}; }
-Step FrameStep(int width, int height) { return {Step::ExpectFrame, nullptr, width, height, 0}; }
-Step NoFrameStep() { return {Step::ExpectNoFrame}; }
+Step InitStep(const char* camera, int width, int height, int expected)
+{
+    return {Step::Init, camera, width, height, expected};
+}
+Step CaptureStep(int expected)
+{
+    return {Step::Capture, nullptr, 0, 0, expected};
+}
+Step StopStep()
+{
+    return {Step::Stop};
+}
+Step DestroyStep()
+{
+    return {Step::Destroy};
+}
+Step ClearStep()
+{
+    return {Step::ClearFrame};
+}
+Step FrameStep(int width, int height)
+{
+    return {Step::ExpectFrame, nullptr, width, height, 0};
+}
+Step NoFrameStep()
+{
+    return {Step::ExpectNoFrame};
+}
 
 struct LifecycleCase {
     const char* name;
@@ -219,48 +232,35 @@ TEST_P(CamtapLifecycle, StepsGiveTheirResults)
     for (const Step& step : GetParam().steps) {
         SCOPED_TRACE("step " + std::to_string(index++));
         switch (step.op) {
-        case Step::Init:
-            ASSERT_EQ(capture_Init(step.camera, step.width, step.height), step.expected);
-            break;
-        case Step::Capture:
-            ASSERT_EQ(capture(), step.expected);
-            break;
-        case Step::Stop:
-            ASSERT_EQ(capture_Stop(), 0);
-            break;
-        case Step::Destroy:
-            capture_Destroy();
-            break;
-        case Step::ClearFrame:
-            ClearVideoShare();
-            break;
-        case Step::ExpectFrame:
-            ASSERT_EQ(ReadInOtherProcess(step.width, step.height), 0);
-            break;
-        case Step::ExpectNoFrame:
-            ASSERT_TRUE(NoFrameArrives());
-            break;
+        case Step::Init: ASSERT_EQ(capture_Init(step.camera, step.width, step.height), step.expected); break;
+        case Step::Capture: ASSERT_EQ(capture(), step.expected); break;
+        case Step::Stop: ASSERT_EQ(capture_Stop(), 0); break;
+        case Step::Destroy: capture_Destroy(); break;
+        case Step::ClearFrame: ClearVideoShare(); break;
+        case Step::ExpectFrame: ASSERT_EQ(ReadInOtherProcess(step.width, step.height), 0); break;
+        case Step::ExpectNoFrame: ASSERT_TRUE(NoFrameArrives()); break;
         }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sequences, CamtapLifecycle,
+INSTANTIATE_TEST_SUITE_P(Sequences, CamtapLifecycle,
     ::testing::Values(
         LifecycleCase{"calls_before_init", {CaptureStep(1), StopStep(), DestroyStep(), DestroyStep(), CaptureStep(1)}},
         LifecycleCase{"init_capture_stop_capture_destroy_destroy",
-                      {InitStep(kCamera, 160, 120, 0), CaptureStep(0), FrameStep(160, 120), StopStep(), ClearStep(),
-                       NoFrameStep(), CaptureStep(0), FrameStep(160, 120), DestroyStep(), DestroyStep(), CaptureStep(1), StopStep()}},
+            {InitStep(kCamera, 160, 120, 0), CaptureStep(0), FrameStep(160, 120), StopStep(), ClearStep(),
+                NoFrameStep(), CaptureStep(0), FrameStep(160, 120), DestroyStep(), DestroyStep(), CaptureStep(1),
+                StopStep()}},
         LifecycleCase{"init_twice_builds_anew",
-                      {InitStep(kCamera, 160, 120, 0), CaptureStep(0), FrameStep(160, 120), InitStep(kCamera, 320, 240, 0),
-                       CaptureStep(0), FrameStep(320, 240)}},
+            {InitStep(kCamera, 160, 120, 0), CaptureStep(0), FrameStep(160, 120), InitStep(kCamera, 320, 240, 0),
+                CaptureStep(0), FrameStep(320, 240)}},
         LifecycleCase{"failed_init_leaves_nothing_to_run",
-                      {InitStep("No Such Camera", 160, 120, 1), CaptureStep(1), StopStep(), DestroyStep(), CaptureStep(1)}},
+            {InitStep("No Such Camera", 160, 120, 1), CaptureStep(1), StopStep(), DestroyStep(), CaptureStep(1)}},
         LifecycleCase{"refused_size_keeps_the_running_camera",
-                      {InitStep(kCamera, 66, 50, 0), CaptureStep(0), InitStep(kCamera, 0, 50, 1), ClearStep(), FrameStep(66, 50)}},
+            {InitStep(kCamera, 66, 50, 0), CaptureStep(0), InitStep(kCamera, 0, 50, 1), ClearStep(),
+                FrameStep(66, 50)}},
         LifecycleCase{"init_after_destroy",
-                      {InitStep(kCamera, 320, 240, 0), CaptureStep(0), DestroyStep(), InitStep(kCamera, 66, 50, 0),
-                       CaptureStep(0), FrameStep(66, 50)}}),
+            {InitStep(kCamera, 320, 240, 0), CaptureStep(0), DestroyStep(), InitStep(kCamera, 66, 50, 0),
+                CaptureStep(0), FrameStep(66, 50)}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Waits in this process for the first bytes of the picture.
@@ -268,17 +268,14 @@ bool FrameArrives(int width, int height)
 {
     std::vector<uint8_t> expected = TestCamera::PackedFrame(width, height);
     HANDLE mapping = OpenFileMappingW(FILE_MAP_READ, FALSE, L"VC_SHARE");
-    if (!mapping)
-        return false;
+    if (!mapping) return false;
     auto* view = static_cast<const uint8_t*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, expected.size()));
     bool seen = false;
     for (int attempt = 0; view && attempt < 1000 && !seen; ++attempt) {
         seen = std::memcmp(view, expected.data(), expected.size()) == 0;
-        if (!seen)
-            Sleep(10);
+        if (!seen) Sleep(10);
     }
-    if (view)
-        UnmapViewOfFile(view);
+    if (view) UnmapViewOfFile(view);
     CloseHandle(mapping);
     return seen;
 }
@@ -305,24 +302,22 @@ DWORD OwnHandleCount()
     using QuerySystem = LONG(WINAPI*)(int, void*, ULONG, ULONG*);
     auto query = reinterpret_cast<QuerySystem>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
-    if (!query)
-        return 0;
+    if (!query) return 0;
     std::vector<uint8_t> buffer(1 << 20);
     for (;;) {
         ULONG needed = 0;
-        LONG status = query(64 /* extended handle information */, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+        LONG status =
+            query(64 /* extended handle information */, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
         if (status == static_cast<LONG>(0xC0000004) /* length mismatch */) {
             buffer.resize(std::max<size_t>(buffer.size() * 2, needed + 4096));
             continue;
         }
-        if (status < 0)
-            return 0;
+        if (status < 0) return 0;
         break;
     }
     const auto* table = reinterpret_cast<const Table*>(buffer.data());
     DWORD own = 0;
-    for (ULONG_PTR i = 0; i < table->count; ++i)
-        own += table->entries[i].processId == GetCurrentProcessId();
+    for (ULONG_PTR i = 0; i < table->count; ++i) own += table->entries[i].processId == GetCurrentProcessId();
     return own;
 }
 
@@ -331,12 +326,12 @@ DWORD OwnHandleCount()
 void PlatformStepsOfOneInit()
 {
     IGraphBuilder* graph = nullptr;
-    if (SUCCEEDED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                   reinterpret_cast<void**>(&graph))))
+    if (SUCCEEDED(CoCreateInstance(
+            CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, reinterpret_cast<void**>(&graph))))
         graph->Release();
     ICreateDevEnum* devices = nullptr;
     if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
-                                reinterpret_cast<void**>(&devices))))
+            reinterpret_cast<void**>(&devices))))
         return;
     IEnumMoniker* monikers = nullptr;
     if (devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, &monikers, 0) == S_OK && monikers) {
@@ -361,11 +356,9 @@ void PlatformStepsOfOneInit()
 template <class Cycle>
 long HandlesGainedOverCycles(Cycle cycle)
 {
-    for (int i = 0; i < 2; ++i)
-        cycle();
+    for (int i = 0; i < 2; ++i) cycle();
     long before = static_cast<long>(OwnHandleCount());
-    for (int i = 0; i < 5; ++i)
-        cycle();
+    for (int i = 0; i < 5; ++i) cycle();
     return static_cast<long>(OwnHandleCount()) - before;
 }
 

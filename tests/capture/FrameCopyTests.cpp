@@ -36,8 +36,7 @@ TEST(FrameCopy, StrideRoundsRowsUpToFourBytes)
         int width;
         uint64_t stride;
     } cases[] = {{1, 4}, {2, 8}, {3, 12}, {4, 12}, {66, 200}, {1280, 3840}, {0, 0}, {-5, 0}};
-    for (const Case& c : cases)
-        EXPECT_EQ(Camtap::Rgb24Stride(c.width), c.stride) << c.width;
+    for (const Case& c : cases) EXPECT_EQ(Camtap::Rgb24Stride(c.width), c.stride) << c.width;
 }
 
 TEST(FrameCopy, PlacesPackedRowsWithinSampleAndCapacity)
@@ -70,9 +69,9 @@ TEST(FrameCopy, PlacesPackedRowsWithinSampleAndCapacity)
         EXPECT_EQ(written, c.written) << c.name;
         std::vector<uint8_t> expected = Packed(c.width, c.height);
         expected.resize(written);
-        EXPECT_EQ(std::vector<uint8_t>(target.begin(), target.begin() + static_cast<long>(written)), expected) << c.name;
-        for (size_t i = written; i < target.size(); ++i)
-            ASSERT_EQ(target[i], 0x5A) << c.name << " wrote byte " << i;
+        EXPECT_EQ(std::vector<uint8_t>(target.begin(), target.begin() + static_cast<long>(written)), expected)
+            << c.name;
+        for (size_t i = written; i < target.size(); ++i) ASSERT_EQ(target[i], 0x5A) << c.name << " wrote byte " << i;
     }
 }
 
@@ -106,7 +105,8 @@ TEST(VideoShareFrame, FrameSizesAreComputedWideAndBounded)
     };
     for (const Case& c : cases) {
         uint64_t bytes = 0;
-        EXPECT_EQ(Camtap::VideoShareFrame::FrameBytes(c.width, c.height, bytes), c.accepted) << c.width << "x" << c.height;
+        EXPECT_EQ(Camtap::VideoShareFrame::FrameBytes(c.width, c.height, bytes), c.accepted)
+            << c.width << "x" << c.height;
         if (c.accepted) {
             EXPECT_EQ(bytes, c.bytes);
         }

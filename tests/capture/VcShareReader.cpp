@@ -16,16 +16,13 @@
 int main(int argc, char** argv)
 {
     try {
-        if (argc < 3)
-            return 3;
+        if (argc < 3) return 3;
         int width = std::atoi(argv[1]);
         int height = std::atoi(argv[2]);
-        if (width <= 0 || height <= 0)
-            return 3;
+        if (width <= 0 || height <= 0) return 3;
         std::vector<uint8_t> expected = TestCamera::PackedFrame(width, height);
         size_t compared = expected.size();
-        if (argc > 3)
-            compared = std::min(compared, static_cast<size_t>(std::strtoul(argv[3], nullptr, 10)));
+        if (argc > 3) compared = std::min(compared, static_cast<size_t>(std::strtoul(argv[3], nullptr, 10)));
 
         HANDLE mapping = OpenFileMappingW(FILE_MAP_READ, FALSE, L"VC_SHARE");
         if (!mapping) {
@@ -41,13 +38,11 @@ int main(int argc, char** argv)
         bool seen = false;
         for (int attempt = 0; attempt < 1000 && !seen; ++attempt) {
             seen = std::memcmp(view, expected.data(), compared) == 0;
-            if (!seen)
-                Sleep(10);
+            if (!seen) Sleep(10);
         }
         if (!seen) {
             size_t at = 0;
-            while (at < compared && view[at] == expected[at])
-                ++at;
+            while (at < compared && view[at] == expected[at]) ++at;
             std::printf("first difference at byte %zu: %u, expected %u\n", at, view[at], expected[at]);
         }
         UnmapViewOfFile(view);

@@ -24,17 +24,15 @@ class RecordingCallback : public IDispatch {
 public:
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
     {
-        if (!out)
-            return E_POINTER;
+        if (!out) return E_POINTER;
         *out = nullptr;
-        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDispatch))
-            return E_NOINTERFACE;
+        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDispatch)) return E_NOINTERFACE;
         AddRef();
         *out = static_cast<IDispatch*>(this);
         return S_OK;
     }
     STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
-    STDMETHODIMP_(ULONG) Release() override { return --references; } // lives on the test's stack
+    STDMETHODIMP_(ULONG) Release() override { return --references; }  // lives on the test's stack
     STDMETHODIMP GetTypeInfoCount(UINT* count) override
     {
         *count = 0;
@@ -42,8 +40,7 @@ public:
     }
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
-                        UINT*) override
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override
     {
         if (id != DISPID_VALUE || !(flags & DISPATCH_METHOD) || !params || params->cArgs != 1 ||
             V_VT(&params->rgvarg[0]) != VT_I4)
@@ -106,8 +103,7 @@ bool pumpUntil(const std::function<bool()>& done)
 {
     DWORD start = GetTickCount();
     while (!done()) {
-        if (GetTickCount() - start > 20000)
-            return false;
+        if (GetTickCount() - start > 20000) return false;
         MsgWaitForMultipleObjectsEx(0, nullptr, 10, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -140,9 +136,9 @@ protected:
         strevo_test::reset();
         CLSID clsid;
         ASSERT_EQ(CLSIDFromProgID(L"Plexhost.FlashX", &clsid), S_OK);
-        ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                                   reinterpret_cast<void**>(&control)),
-                  S_OK);
+        ASSERT_EQ(
+            CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(&control)),
+            S_OK);
     }
     void TearDown() override
     {
@@ -153,8 +149,7 @@ protected:
 
     void releaseControl()
     {
-        if (control)
-            control->Release();
+        if (control) control->Release();
         control = nullptr;
     }
 
@@ -164,18 +159,16 @@ protected:
         DISPID id = 0;
         LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
         HRESULT hr = control->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
-        if (FAILED(hr))
-            return hr;
+        if (FAILED(hr)) return hr;
         std::vector<VARIANT> reversed(arguments.rbegin(), arguments.rend());
         DISPPARAMS params = {reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
         VARIANT ignored;
         VariantInit(&ignored);
-        hr = control->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
-                             result ? result : &ignored, nullptr, nullptr);
+        hr = control->Invoke(
+            id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result ? result : &ignored, nullptr, nullptr);
         VariantClear(&ignored);
         for (VARIANT& v : arguments) {
-            if (V_VT(&v) == VT_BSTR)
-                VariantClear(&v);
+            if (V_VT(&v) == VT_BSTR) VariantClear(&v);
         }
         return hr;
     }
@@ -186,10 +179,10 @@ protected:
         VariantInit(&result);
         ASSERT_EQ(call(L"Cap", {text(L"Camera 1"), integer(0)}, &result), S_OK);
         ASSERT_EQ(V_I4(&result), 0);
-        ASSERT_EQ(call(L"sendvideoX", {text(L"mic"), text(L"rtmp://127.0.0.1/live"), text(L"640x480"),
-                                       text(L"1"), integer(0)},
-                       &result),
-                  S_OK);
+        ASSERT_EQ(
+            call(L"sendvideoX",
+                {text(L"mic"), text(L"rtmp://127.0.0.1/live"), text(L"640x480"), text(L"1"), integer(0)}, &result),
+            S_OK);
         ASSERT_EQ(V_I4(&result), 0);
     }
 
@@ -204,8 +197,7 @@ TEST_F(PlexhostContainer, VolumeReportsReachTheCallbackOnThePageThread)
     reportWhilePumping(7);
     reportWhilePumping(99);
     EXPECT_EQ(callback.taken(), (std::vector<int>{42, 7, 99}));
-    for (DWORD thread : callback.callers())
-        EXPECT_EQ(thread, GetCurrentThreadId());
+    for (DWORD thread : callback.callers()) EXPECT_EQ(thread, GetCurrentThreadId());
 }
 
 TEST_F(PlexhostContainer, LaterReportsGoToTheLastDispatchCallback)
@@ -215,7 +207,7 @@ TEST_F(PlexhostContainer, LaterReportsGoToTheLastDispatchCallback)
     reportWhilePumping(1);
     ASSERT_EQ(call(L"SetVolCb", {dispatchArgument(&second)}), S_OK);
     reportWhilePumping(2);
-    ASSERT_EQ(call(L"SetVolCb", {integer(5)}), S_OK); // no dispatch object: nothing changes
+    ASSERT_EQ(call(L"SetVolCb", {integer(5)}), S_OK);  // no dispatch object: nothing changes
     reportWhilePumping(3);
     EXPECT_EQ(first.taken(), (std::vector<int>{1}));
     EXPECT_EQ(second.taken(), (std::vector<int>{2, 3}));
@@ -250,16 +242,16 @@ TEST_F(PlexhostContainer, TeardownWhileReportsAreArriving)
     strevo_test::command("interval 5");
     startSending();
     ASSERT_TRUE(pumpUntil([&] { return callback.taken().size() >= 5; }));
-    releaseControl(); // the engine stops while its thread may be calling into this apartment
+    releaseControl();  // the engine stops while its thread may be calling into this apartment
     EXPECT_EQ(strevo_test::command("engines"), "0");
     ASSERT_TRUE(pumpUntil([&] { return callback.references.load() == 1; }))
         << "the control kept " << callback.references.load() - 1 << " references";
     size_t delivered = callback.taken().size();
-    strevo_test::command("report 1"); // no engine any more: nobody reports
+    strevo_test::command("report 1");  // no engine any more: nobody reports
     EXPECT_EQ(callback.taken().size(), delivered);
 }
 
-} // namespace
+}  // namespace
 
 // The control is registered for the run, as an installer would do it.
 class RegisteredControl : public testing::Environment {
@@ -272,8 +264,7 @@ public:
     }
     void TearDown() override
     {
-        if (!module)
-            return;
+        if (!module) return;
         EXPECT_EQ(entry("DllUnregisterServer")(), S_OK);
         FreeLibrary(module);
     }

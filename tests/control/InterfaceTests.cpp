@@ -32,8 +32,7 @@ public:
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
     {
         *out = nullptr;
-        if (!IsEqualIID(iid, IID_IUnknown) && !(extra_ && IsEqualIID(iid, *extra_)))
-            return E_NOINTERFACE;
+        if (!IsEqualIID(iid, IID_IUnknown) && !(extra_ && IsEqualIID(iid, *extra_))) return E_NOINTERFACE;
         AddRef();
         *out = this;
         return S_OK;
@@ -66,10 +65,8 @@ protected:
     }
     void TearDown() override
     {
-        if (flash)
-            flash->Release();
-        if (factory)
-            factory->Release();
+        if (flash) flash->Release();
+        if (factory) factory->Release();
         FreeLibrary(module);
         CoUninitialize();
     }
@@ -110,15 +107,12 @@ TEST_F(PlexhostInterfaces, TypeLibraryNamesEveryMethodAndParameter)
     };
     for (const MethodCase& method : methods) {
         std::vector<LPOLESTR> names = {const_cast<LPOLESTR>(method.name)};
-        for (const wchar_t* p : method.parameters)
-            names.push_back(const_cast<LPOLESTR>(p));
+        for (const wchar_t* p : method.parameters) names.push_back(const_cast<LPOLESTR>(p));
         std::vector<DISPID> ids(names.size(), -1);
-        ASSERT_EQ(flash->GetIDsOfNames(IID_NULL, names.data(), static_cast<UINT>(names.size()), 0, ids.data()),
-                  S_OK)
+        ASSERT_EQ(flash->GetIDsOfNames(IID_NULL, names.data(), static_cast<UINT>(names.size()), 0, ids.data()), S_OK)
             << "names of " << std::string(method.name, method.name + wcslen(method.name));
         EXPECT_EQ(ids[0], method.id);
-        for (size_t i = 1; i < ids.size(); ++i)
-            EXPECT_EQ(ids[i], static_cast<DISPID>(i - 1)) << "parameter position";
+        for (size_t i = 1; i < ids.size(); ++i) EXPECT_EQ(ids[i], static_cast<DISPID>(i - 1)) << "parameter position";
     }
     LPOLESTR unknown[] = {const_cast<LPOLESTR>(L"NoSuchMember")};
     DISPID id = 0;
@@ -173,17 +167,16 @@ TEST_F(PlexhostInterfaces, ClassObjectAndIdentity)
 {
     auto getClassObject = exported<GetClassObject>(module, "DllGetClassObject");
     IClassFactory* none = nullptr;
-    EXPECT_EQ(getClassObject(LIBID_PlexhostLib, IID_IClassFactory,
-                             reinterpret_cast<void**>(&none)),
-              CLASS_E_CLASSNOTAVAILABLE);
+    EXPECT_EQ(getClassObject(LIBID_PlexhostLib, IID_IClassFactory, reinterpret_cast<void**>(&none)),
+        CLASS_E_CLASSNOTAVAILABLE);
     IUnknown* aggregated = nullptr;
-    EXPECT_EQ(factory->CreateInstance(reinterpret_cast<IUnknown*>(flash), IID_IUnknown,
-                                      reinterpret_cast<void**>(&aggregated)),
-              CLASS_E_NOAGGREGATION);
+    EXPECT_EQ(factory->CreateInstance(
+                  reinterpret_cast<IUnknown*>(flash), IID_IUnknown, reinterpret_cast<void**>(&aggregated)),
+        CLASS_E_NOAGGREGATION);
 
     IUnknown* identity = query<IUnknown>(IID_IUnknown);
-    const IID* interfaces[] = {&IID_IDispatch, &IID_IFlashX, &IID_IConnectionPointContainer,
-                               &IID_IObjectWithSite, &IID_IObjectSafety};
+    const IID* interfaces[] = {
+        &IID_IDispatch, &IID_IFlashX, &IID_IConnectionPointContainer, &IID_IObjectWithSite, &IID_IObjectSafety};
     for (const IID* iid : interfaces) {
         IUnknown* asked = query<IUnknown>(*iid);
         ASSERT_NE(asked, nullptr);
@@ -278,7 +271,7 @@ TEST_F(PlexhostInterfaces, OneConnectionPointForTheEventInterface)
     ASSERT_EQ(point->Advise(&events, &cookie), S_OK);
     point->Release();
     container->Release();
-    flash->Release(); // the last reference: the object lets go of its sinks
+    flash->Release();  // the last reference: the object lets go of its sinks
     flash = nullptr;
     EXPECT_EQ(events.references, 1u);
 }
@@ -299,4 +292,4 @@ TEST_F(PlexhostInterfaces, SiteIsKeptUntilReplaced)
     withSite->Release();
 }
 
-} // namespace
+}  // namespace

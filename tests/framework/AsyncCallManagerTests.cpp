@@ -25,8 +25,7 @@ void recordEntry(void* data)
 {
     auto* entry = static_cast<Entry*>(data);
     entry->journal->ran.push_back(entry->id);
-    if (entry->during)
-        entry->during();
+    if (entry->during) entry->during();
 }
 
 TEST(AsyncCallManager, NumbersCallsFromTwoAndRunsEachOnce)
@@ -43,8 +42,8 @@ TEST(AsyncCallManager, NumbersCallsFromTwoAndRunsEachOnce)
     manager->runCall(second);
     EXPECT_EQ(journal.ran, (std::vector<int>{2}));
     EXPECT_TRUE(second->called);
-    EXPECT_FALSE(manager->forget(second)); // it ran already
-    EXPECT_TRUE(manager->forget(first));   // still pending: it never runs now
+    EXPECT_FALSE(manager->forget(second));  // it ran already
+    EXPECT_TRUE(manager->forget(first));    // still pending: it never runs now
     manager->cancelAll();
     EXPECT_EQ(journal.ran, (std::vector<int>{2}));
 }
@@ -72,7 +71,7 @@ TEST(AsyncCallManager, CancelAllRunsPendingInQueueOrderThenRefuses)
     EXPECT_TRUE(manager->isShutDown());
     EXPECT_EQ(manager->pendingCount(), 0u);
     EXPECT_EQ(manager->makeCall(&recordEntry, entries[0].get()), nullptr);
-    manager->runCall(records[1]); // a late delivery does nothing
+    manager->runCall(records[1]);  // a late delivery does nothing
     EXPECT_EQ(journal.ran.size(), 12u);
 }
 
@@ -97,4 +96,4 @@ TEST(AsyncCallManager, TicketRunsItsRecordOnceAndIsHarmlessLate)
     EXPECT_EQ(journal.ran, (std::vector<int>{7}));
 }
 
-} // namespace
+}  // namespace

@@ -23,10 +23,10 @@ TEST_F(BrowserHostTest, DelayedCallHelperIsNamedAndWrittenFromTheSeed)
     EXPECT_EQ(host->delayedCallHelperNameText(), "__FB_CALL_900");
     ASSERT_EQ(host->scripts.size(), 1u);
     EXPECT_EQ(host->scripts[0],
-              "window.__FB_CALL_900 = function(delay, f, args, fname) {   if (arguments.length == 3)       "
-              "return setTimeout(function() { f.apply(null, args); }, delay);   else       return "
-              "setTimeout(function() { f[fname].apply(f, args); }, delay);};");
-    host->installDelayedCallHelper(0xFFFFFFF8u); // the number wraps in 32 bits
+        "window.__FB_CALL_900 = function(delay, f, args, fname) {   if (arguments.length == 3)       "
+        "return setTimeout(function() { f.apply(null, args); }, delay);   else       return "
+        "setTimeout(function() { f[fname].apply(f, args); }, delay);};");
+    host->installDelayedCallHelper(0xFFFFFFF8u);  // the number wraps in 32 bits
     EXPECT_EQ(host->delayedCallHelperNameText(), "__FB_CALL_" + std::to_string(0xFFFFFFF8u + 0x1FFFFFFFu));
 }
 
@@ -38,8 +38,8 @@ TEST_F(BrowserHostTest, InvokeDelayedSchedulesThePageFunctionOnATimer)
     int second = host->invokeDelayed(250, page->window, args, "done");
     EXPECT_EQ(first, 1);
     EXPECT_EQ(second, 2);
-    EXPECT_EQ(host->scripts.size(), 1u); // installed once, on first use
-    EXPECT_TRUE(page->calls.empty());    // nothing runs inside the native call
+    EXPECT_EQ(host->scripts.size(), 1u);  // installed once, on first use
+    EXPECT_TRUE(page->calls.empty());     // nothing runs inside the native call
 
     ASSERT_EQ(page->timers.size(), 2u);
     EXPECT_EQ(page->timers[0].helperArgumentCount, 3u);
@@ -72,12 +72,11 @@ TEST_F(BrowserHostTest, AsyncInvokeFromAnotherThreadReachesThePageInOrderOnTheMa
 {
     auto callback = page->function("level");
     std::thread engine([&] {
-        for (int level = 1; level <= 3; ++level)
-            callback->invokeAsync("", FB::VariantVector{FB::variant(level)});
+        for (int level = 1; level <= 3; ++level) callback->invokeAsync("", FB::VariantVector{FB::variant(level)});
     });
     engine.join();
     EXPECT_EQ(host->pump(), 3);
-    EXPECT_TRUE(page->calls.empty()); // queued to a page timer, not called
+    EXPECT_TRUE(page->calls.empty());  // queued to a page timer, not called
     page->runTimers();
     ASSERT_EQ(page->calls.size(), 3u);
     for (int i = 0; i < 3; ++i) {
@@ -90,8 +89,7 @@ TEST_F(BrowserHostTest, PageLoggingGoesToTheConsoleOnTheMainThreadUnlessSwitched
 {
     std::vector<std::string> traced;
     auto previous = FB::setTraceSink([&](const std::string& channel, const std::string& message) {
-        if (channel == "BrowserHost")
-            traced.push_back(message);
+        if (channel == "BrowserHost") traced.push_back(message);
     });
     page->addConsole();
     host->logToPage("first %s %n line");
@@ -137,7 +135,7 @@ TEST_F(BrowserHostTest, KeptObjectsLiveUntilReleasedOrShutdown)
     host->releaseKeptObject(twice.get()->shared_from_this());
     EXPECT_EQ(host->pendingReleases, 1);
     twice.reset();
-    EXPECT_TRUE(twiceAlive.expired()); // both entries went
+    EXPECT_TRUE(twiceAlive.expired());  // both entries went
     ASSERT_FALSE(onceAlive.expired());
 
     host->shutDownHost();
@@ -155,4 +153,4 @@ TEST_F(BrowserHostTest, ShutdownReleaseHooksRunOncePerKeptEntry)
     EXPECT_EQ(object->hooks, 1);
 }
 
-} // namespace
+}  // namespace

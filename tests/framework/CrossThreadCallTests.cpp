@@ -39,8 +39,7 @@ protected:
     template <class T>
     T pumpUntil(std::future<T>& result)
     {
-        while (result.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready)
-            host->pump();
+        while (result.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready) host->pump();
         host->pump();
         return result.get();
     }
@@ -48,8 +47,7 @@ protected:
     // Waits (without pumping) until the worker has handed its call to the browser.
     void waitForPosts(int count)
     {
-        while (host->postsSeen.load() < count)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        while (host->postsSeen.load() < count) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 
     std::shared_ptr<TestBrowserHost> host = std::make_shared<TestBrowserHost>(GetParam());
@@ -71,8 +69,8 @@ TEST_P(CrossThreadCallTest, QueuedCallsRunOnTheMainThreadInOrder)
     });
     worker.join();
     target.reset();
-    EXPECT_TRUE(order.empty()); // nothing runs before the main thread pumps
-    EXPECT_EQ(Tracked::live.load(), 1); // the queued calls keep their target alive
+    EXPECT_TRUE(order.empty());          // nothing runs before the main thread pumps
+    EXPECT_EQ(Tracked::live.load(), 1);  // the queued calls keep their target alive
     host->pump();
     ASSERT_EQ(order.size(), 50u);
     for (int i = 0; i < 50; ++i) {
@@ -111,8 +109,9 @@ TEST_P(CrossThreadCallTest, WaitedCallCarriesResultAndErrorsBack)
         }
         return seen;
     });
-    EXPECT_EQ(pumpUntil(results), (std::vector<std::string>{"42", "ran elsewhere", "script_error: page said no",
-                                                             "runtime_error: native failure"}));
+    EXPECT_EQ(pumpUntil(results),
+        (std::vector<std::string>{
+            "42", "ran elsewhere", "script_error: page said no", "runtime_error: native failure"}));
 }
 
 TEST_P(CrossThreadCallTest, WaitedCallOnTheMainThreadRunsAtOnceEvenAfterShutdown)
@@ -135,16 +134,16 @@ TEST_P(CrossThreadCallTest, WaiterFailsWithShuttingDownWhenTheHostShutsDown)
     });
     target.reset();
     waitForPosts(1);
-    host->shutDownHost(); // runs the queued call, and ends the wait
+    host->shutDownHost();  // runs the queued call, and ends the wait
     EXPECT_EQ(outcome.get(), "Shutting down");
-    host->pump(); // the late delivery finds nothing to do
+    host->pump();  // the late delivery finds nothing to do
     EXPECT_EQ(Tracked::live.load(), 0);
 }
 
 TEST_P(CrossThreadCallTest, CallsAfterShutdownAreRefused)
 {
     host->shutDownHost();
-    host->shutDownHost(); // a second shutdown returns at once
+    host->shutDownHost();  // a second shutdown returns at once
     auto outcome = std::async(std::launch::async, [&] {
         try {
             host->mainThreadCall([] { return 1; });
@@ -176,7 +175,7 @@ TEST_P(CrossThreadCallTest, RefusedDeliveryLeavesNothingBehind)
         }
     });
     EXPECT_EQ(outcome.get(), "Could not marshal to main thread");
-    host->shutDownHost(); // the refused calls were taken back: nothing runs
+    host->shutDownHost();  // the refused calls were taken back: nothing runs
     EXPECT_FALSE(ran);
     EXPECT_EQ(Tracked::live.load(), 0);
 }
@@ -224,15 +223,12 @@ TEST_P(CrossThreadCallTest, HammeringPostsAcrossShutdownRunsEachOnceOrRefuses)
                 ++(*owned->runs)[owned->id];
             };
             accepted[i] = host->postMainThreadCall(deliver, payload);
-            if (!accepted[i])
-                delete payload;
-            if (i % 2 == 0)
-                host->mainThreadPost([] {}, std::make_shared<Tracked>());
+            if (!accepted[i]) delete payload;
+            if (i % 2 == 0) host->mainThreadPost([] {}, std::make_shared<Tracked>());
             ++posted;
         }
     });
-    while (posted.load() < calls / 3)
-        host->pump();
+    while (posted.load() < calls / 3) host->pump();
     host->shutDownHost();
     worker.join();
     host->pump();
@@ -243,12 +239,10 @@ TEST_P(CrossThreadCallTest, HammeringPostsAcrossShutdownRunsEachOnceOrRefuses)
         refused += accepted[i] ? 0 : 1;
     }
     EXPECT_EQ(Tracked::live.load(), 0);
-    EXPECT_LT(refused, calls); // some calls got through before the shutdown
+    EXPECT_LT(refused, calls);  // some calls got through before the shutdown
 }
 
 INSTANTIATE_TEST_SUITE_P(Delivery, CrossThreadCallTest, ::testing::Values(Delivery::Pumped, Delivery::Window),
-                         [](const auto& info) {
-                             return info.param == Delivery::Pumped ? std::string("Pumped") : std::string("Window");
-                         });
+    [](const auto& info) { return info.param == Delivery::Pumped ? std::string("Pumped") : std::string("Window"); });
 
-} // namespace
+}  // namespace

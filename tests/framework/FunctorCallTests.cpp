@@ -13,8 +13,7 @@ TEST(FunctorCall, DestructionWritesOneTraceLineByResultKind)
 {
     std::vector<std::string> lines;
     auto previous = FB::setTraceSink([&](const std::string& channel, const std::string& message) {
-        if (channel == "FunctorCall")
-            lines.push_back(message);
+        if (channel == "FunctorCall") lines.push_back(message);
     });
     {
         auto voidCall = FB::makeFunctorCall([] {});
@@ -26,8 +25,8 @@ TEST(FunctorCall, DestructionWritesOneTraceLineByResultKind)
         EXPECT_FALSE(voidCall->holdsReference);
     }
     FB::setTraceSink(previous);
-    EXPECT_EQ(lines, (std::vector<std::string>{"Destroying FunctorCall object (non-void)",
-                                               "Destroying FunctorCall object (void)"}));
+    EXPECT_EQ(lines,
+        (std::vector<std::string>{"Destroying FunctorCall object (non-void)", "Destroying FunctorCall object (void)"}));
 }
 
-} // namespace
+}  // namespace

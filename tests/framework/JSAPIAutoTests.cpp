@@ -31,7 +31,7 @@ TEST_F(JSAPIAutoTest, ArgumentCountAndConversionErrors)
         {"sendvideoX", {"a", "b", "c"}, "Error: Argument 5is not optional."},
         // Arguments are checked from the last to the first.
         {"sendvideoX", {"a", FB::VariantDict{}, "c", VariantVector{}, fn},
-         "Invalid argument conversion from FB::VariantVector to std::wstring at index 4"},
+            "Invalid argument conversion from FB::VariantVector to std::wstring at index 4"},
         {"dostop", {}, "Error: Argument 1is not optional."},
         {"dostop", {"abc"}, "Invalid argument conversion from std::string to long at index 1"},
         {"dostop", {1e40}, "Invalid argument conversion from double to long at index 1"},
@@ -40,8 +40,7 @@ TEST_F(JSAPIAutoTest, ArgumentCountAndConversionErrors)
         {"getAttribute", {}, "Error: Argument 1is not optional."},
         {"nothere", {}, "The specified member does not exist: nothere"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(errorOf([&] { api->invoke(c.method, c.args); }), c.error) << c.method;
+    for (const auto& c : cases) EXPECT_EQ(errorOf([&] { api->invoke(c.method, c.args); }), c.error) << c.method;
     EXPECT_TRUE(api->lastSend.empty()) << "no member ran";
 }
 
@@ -93,9 +92,8 @@ TEST_F(JSAPIAutoTest, BadCastEscapingAMemberBecomesInvalidArguments)
 
 TEST_F(JSAPIAutoTest, MemberListInByteOrderWithBuiltIns)
 {
-    const std::vector<std::string> expected = {"Cap",        "dostop",    "echo",       "getAttribute",
-                                               "sendvideoX", "setAttribute", "testEvent", "testString",
-                                               "toString",   "valid",     "value",      "version"};
+    const std::vector<std::string> expected = {"Cap", "dostop", "echo", "getAttribute", "sendvideoX", "setAttribute",
+        "testEvent", "testString", "toString", "valid", "value", "version"};
     EXPECT_EQ(api->listMemberNames(), expected);
     EXPECT_EQ(api->countMembers(), expected.size());
 
@@ -118,7 +116,7 @@ TEST_F(JSAPIAutoTest, BuiltInsAndProperties)
     api->setProperty(L"testString", L"wide \x00E4");
     EXPECT_EQ(api->getProperty("testString").cast<std::string>(), "wide \xC3\xA4");
     EXPECT_EQ(errorOf([&] { api->setProperty("testString", VariantVector{}); }),
-              "Invalid argument conversion from FB::VariantVector to std::string");
+        "Invalid argument conversion from FB::VariantVector to std::string");
     EXPECT_EQ(api->getProperty("testString").cast<std::string>(), "wide \xC3\xA4");
 
     EXPECT_EQ(errorOf([&] { api->construct({}); }), "The specified member does not exist: constructor");
@@ -146,7 +144,7 @@ TEST_F(JSAPIAutoTest, DynamicAttributesAndReservedNames)
     EXPECT_EQ(errorOf([&] { api->removePropertyIndex(0); }), "The specified member does not exist: 0");
     EXPECT_EQ(errorOf([&] { api->removeProperty("neverThere"); }), "The specified member does not exist: neverThere");
 
-    api->removeProperty("version"); // registered properties stay
+    api->removeProperty("version");  // registered properties stay
     EXPECT_EQ(api->getProperty("version").cast<std::string>(), "1.0.0.1");
 }
 
@@ -168,7 +166,7 @@ TEST_F(JSAPIAutoTest, ObjectWithoutDynamicAttributesRefusesUnknownNames)
     EXPECT_EQ(errorOf([&] { closed->removePropertyIndex(0); }), "The specified member does not exist: 0");
     closed->setProperty("known", 2);
     EXPECT_EQ(closed->getProperty("known").cast<int>(), 2);
-    closed->removeProperty("known"); // attributes go only where script may create them
+    closed->removeProperty("known");  // attributes go only where script may create them
     EXPECT_EQ(closed->getProperty("known").cast<int>(), 2);
 }
 
@@ -224,12 +222,12 @@ TEST_F(JSAPIAutoTest, ZoneStackKeepsItsBase)
     EXPECT_EQ(api->getBaseZone(), 5);
     EXPECT_EQ(api->currentZone(), 5);
 
-    api->leaveZone(); // unbalanced: nothing to leave
+    api->leaveZone();  // unbalanced: nothing to leave
     api->leaveZone();
     EXPECT_EQ(api->currentZone(), 5);
 
     api->enterZone(7);
-    std::thread other([&] { api->leaveZone(); }); // not the thread that entered
+    std::thread other([&] { api->leaveZone(); });  // not the thread that entered
     other.join();
     EXPECT_EQ(api->currentZone(), 7);
     api->leaveZone();
@@ -254,4 +252,4 @@ TEST_F(JSAPIAutoTest, MethodThatReplacesItselfStaysAliveUntilItReturns)
     EXPECT_EQ(api->invoke("once", {}).cast<std::string>(), "second");
 }
 
-} // namespace
+}  // namespace

@@ -28,8 +28,7 @@ TEST_F(JSAPIEventsTest, EveryHandlerIsCalledEvenWhenOneFails)
     auto first = handler(), failing = handler(), last = handler(), invalid = handler(), other = handler();
     failing->failAsyncInvoke = true;
     invalid->valid = false;
-    for (const auto& each : {first, failing, last, invalid})
-        api->addEventHandler("ontest", each);
+    for (const auto& each : {first, failing, last, invalid}) api->addEventHandler("ontest", each);
     api->addEventHandler(L"onother", other);
 
     api->invoke("testEvent", {});
@@ -55,7 +54,7 @@ TEST_F(JSAPIEventsTest, HandlersAreKeptOncePerObjectIdentity)
 {
     auto one = handler(), twin = handler(), distinct = handler();
     static const int sharedPageObject = 0;
-    one->objectId = twin->objectId = &sharedPageObject; // two wrappers of one page object
+    one->objectId = twin->objectId = &sharedPageObject;  // two wrappers of one page object
 
     api->addEventHandler("ontest", one);
     api->addEventHandler("ontest", one);
@@ -65,7 +64,7 @@ TEST_F(JSAPIEventsTest, HandlersAreKeptOncePerObjectIdentity)
     EXPECT_EQ(one->asyncInvokes.size() + twin->asyncInvokes.size(), 1u);
     EXPECT_EQ(distinct->asyncInvokes.size(), 1u);
 
-    api->removeEventHandler("ontest", twin); // removes the registration of the same page object
+    api->removeEventHandler("ontest", twin);  // removes the registration of the same page object
     api->removeEventHandler("ontest", distinct);
     api->fireEvent("ontest", {});
     EXPECT_EQ(one->asyncInvokes.size() + twin->asyncInvokes.size(), 1u);
@@ -79,12 +78,10 @@ TEST_F(JSAPIEventsTest, DirectCallHandlersAreCalledTogetherPerContext)
 {
     static const int pageA = 0, pageB = 0;
     auto a1 = handler(), a2 = handler(), b1 = handler();
-    for (const auto& each : {a1, a2, b1})
-        each->directCalls = true;
+    for (const auto& each : {a1, a2, b1}) each->directCalls = true;
     a1->eventContext = a2->eventContext = &pageA;
     b1->eventContext = &pageB;
-    for (const auto& each : {a1, a2, b1})
-        api->addEventHandler("ontest", each);
+    for (const auto& each : {a1, a2, b1}) api->addEventHandler("ontest", each);
 
     api->fireEvent("ontest", FB::makeVariantVector(1));
 
@@ -115,12 +112,12 @@ TEST_F(JSAPIEventsTest, SinksReceiveEveryEventByName)
 TEST_F(JSAPIEventsTest, AttributeNamedLikeTheEventIsCalled)
 {
     auto onecho = handler();
-    api->setProperty("onecho", onecho); // what page script does with plugin.onecho = f
+    api->setProperty("onecho", onecho);  // what page script does with plugin.onecho = f
     api->invoke("echo", {"hello"});
     ASSERT_EQ(onecho->asyncInvokes.size(), 1u);
     EXPECT_EQ(onecho->asyncInvokes[0].args.at(0).cast<std::string>(), "hello");
 
-    api->setProperty("onecho", 5); // not a function: ignored
+    api->setProperty("onecho", 5);  // not a function: ignored
     EXPECT_NO_THROW(api->invoke("echo", {"again"}));
     EXPECT_EQ(onecho->asyncInvokes.size(), 1u);
 }
@@ -167,14 +164,13 @@ TEST_F(JSAPIEventsTest, CycleOfLinkedObjectsFiresEachOnce)
     second->addLinkedObject(third);
     third->addLinkedObject(api);
     std::vector<std::shared_ptr<FakePageObject>> listeners;
-    for (const auto& object : {std::static_pointer_cast<FB::JSAPIAuto>(api), std::static_pointer_cast<FB::JSAPIAuto>(second),
-                               std::static_pointer_cast<FB::JSAPIAuto>(third)}) {
+    for (const auto& object : {std::static_pointer_cast<FB::JSAPIAuto>(api),
+             std::static_pointer_cast<FB::JSAPIAuto>(second), std::static_pointer_cast<FB::JSAPIAuto>(third)}) {
         listeners.push_back(handler());
         object->addEventHandler("ontest", listeners.back());
     }
     api->fireEvent("ontest", {});
-    for (const auto& listener : listeners)
-        EXPECT_EQ(listener->asyncInvokes.size(), 1u);
+    for (const auto& listener : listeners) EXPECT_EQ(listener->asyncInvokes.size(), 1u);
 }
 
 TEST_F(JSAPIEventsTest, ExpiredLinkedObjectsAreDropped)
@@ -213,4 +209,4 @@ TEST_F(JSAPIEventsTest, ScriptEventObject)
     }
 }
 
-} // namespace
+}  // namespace

@@ -35,15 +35,13 @@ TEST_F(JSObjectTest, AsyncInvokeWaitsForTheMainThreadAndThenThePageTimer)
 TEST_F(JSObjectTest, CallsFromAnotherThreadArriveInOrder)
 {
     std::thread engine([&] {
-        for (long level = 1; level <= 3; ++level)
-            callback->invokeAsync("", FB::makeVariantVector(level));
+        for (long level = 1; level <= 3; ++level) callback->invokeAsync("", FB::makeVariantVector(level));
     });
     engine.join();
     EXPECT_EQ(host->pump(), 3u);
     const auto delayed = host->takeDelayedCalls();
     ASSERT_EQ(delayed.size(), 3u);
-    for (long i = 0; i < 3; ++i)
-        EXPECT_EQ(delayed[i].args.at(0).cast<long>(), i + 1);
+    for (long i = 0; i < 3; ++i) EXPECT_EQ(delayed[i].args.at(0).cast<long>(), i + 1);
 }
 
 TEST_F(JSObjectTest, QueuedCallKeepsTheObjectAlive)
@@ -94,7 +92,7 @@ TEST_F(JSObjectTest, RefusedQueueingDropsTheCall)
 TEST_F(JSObjectTest, QueuedCallsRunWhenTheHostGoesAndFindItGone)
 {
     callback->invokeAsync("", {});
-    host.reset(); // runs the queued call, whose page timer is gone
+    host.reset();  // runs the queued call, whose page timer is gone
     EXPECT_EQ(callback.use_count(), 1);
 }
 
@@ -177,8 +175,8 @@ TEST_F(JSObjectTest, ValuesToObjects)
 
     struct Case {
         variant value;
-        FB::JSObjectPtr asObject; // expected convertToJSObject
-        FB::JSAPIPtr asAPI;       // expected convertToJSAPI
+        FB::JSObjectPtr asObject;  // expected convertToJSObject
+        FB::JSAPIPtr asAPI;        // expected convertToJSAPI
         bool objectFails;
     };
     const Case cases[] = {
@@ -260,4 +258,4 @@ TEST_F(JSObjectTest, PageControlledArrayLengthIsChecked)
     EXPECT_THROW(variant(lengthless).convertToVariantVector(), FB::bad_variant_cast);
 }
 
-} // namespace
+}  // namespace

@@ -22,7 +22,7 @@ struct ParseCase {
 
 const ParseCase kParseCases[] = {
     {"HTTP://WWW.Example.COM:8080/a%20b/c?x=1&y=%41#Frag", "http", "", "www.example.com", 8080, "/a b/c",
-     {{"x", "1"}, {"y", "A"}}, "Frag", "http://www.example.com:8080/a%20b/c?x=1&y=A#Frag"},
+        {{"x", "1"}, {"y", "A"}}, "Frag", "http://www.example.com:8080/a%20b/c?x=1&y=A#Frag"},
     {"http://host", "http", "", "host", 0, "/", {}, "", "http://host/"},
     {"host/dir/file", "", "", "host", 0, "/dir/file", {}, "", "://host/dir/file"},
     {"file:///C:/dir/a%20b.txt", "file", "", "", 0, "/C:/dir/a b.txt", {}, "", "file:///C%3a/dir/a%20b.txt"},
@@ -37,13 +37,10 @@ const ParseCase kParseCases[] = {
     {"http://host:65535/", "http", "", "host", 65535, "/", {}, "", "http://host:65535/"},
     {"http://host:0/", "http", "", "host", 0, "/", {}, "", "http://host/"},
     {"http://host/p?b=2&a=1&b=3", "http", "", "host", 0, "/p", {{"b", "2"}, {"a", "1"}, {"b", "3"}}, "",
-     "http://host/p?b=2&a=1&b=3"},
-    {"http://h/?k&v=a=b&&=x", "http", "", "h", 0, "/", {{"k", ""}, {"v", "a"}, {"", "x"}}, "",
-     "http://h/?k=&v=a&=x"},
-    {"http://h/?a%20b=c%26d#x%20y", "http", "", "h", 0, "/", {{"a b", "c&d"}}, "x%20y",
-     "http://h/?a%20b=c%26d#x%20y"},
-    {"h/?next=http://other/", "", "", "h", 0, "/", {{"next", "http://other/"}}, "",
-     "://h/?next=http%3a//other/"},
+        "http://host/p?b=2&a=1&b=3"},
+    {"http://h/?k&v=a=b&&=x", "http", "", "h", 0, "/", {{"k", ""}, {"v", "a"}, {"", "x"}}, "", "http://h/?k=&v=a&=x"},
+    {"http://h/?a%20b=c%26d#x%20y", "http", "", "h", 0, "/", {{"a b", "c&d"}}, "x%20y", "http://h/?a%20b=c%26d#x%20y"},
+    {"h/?next=http://other/", "", "", "h", 0, "/", {{"next", "http://other/"}}, "", "://h/?next=http%3a//other/"},
     {"http://h/a?x=1#f?g", "http", "", "h", 0, "/a", {{"x", "1"}}, "f?g", "http://h/a?x=1#f?g"},
 };
 
@@ -94,12 +91,10 @@ TEST(ParsedUrl, MalformedUrlsAreRefused)
         }
     }
     const char* badPort[] = {"http://host:65536/", "http://host:80a/", "http://host:/", "http://host:-1/",
-                             "http://host:99999999999999999999/", "http://[::1]:x/", "http://u@h:8o/"};
-    for (const char* text : badPort)
-        EXPECT_THROW(ParsedUrl::fromString(text), std::bad_cast) << text;
+        "http://host:99999999999999999999/", "http://[::1]:x/", "http://u@h:8o/"};
+    for (const char* text : badPort) EXPECT_THROW(ParsedUrl::fromString(text), std::bad_cast) << text;
     const char* badHost[] = {"http://[::1/", "http://[::1]x/"};
-    for (const char* text : badHost)
-        EXPECT_THROW(ParsedUrl::fromString(text), std::runtime_error) << text;
+    for (const char* text : badHost) EXPECT_THROW(ParsedUrl::fromString(text), std::runtime_error) << text;
 }
 
 TEST(ParsedUrl, PercentCoding)
@@ -119,11 +114,16 @@ TEST(ParsedUrl, PercentCoding)
         EXPECT_EQ(ParsedUrl::urlDecode(encoded), plain);
     }
     const std::pair<const char*, const char*> decodings[] = {
-        {"%41%4a%4A", "AJJ"}, {"100%", "100%"}, {"%4", "%4"}, {"x%4", "x%4"},
-        {"%zz", "%zz"},       {"%4g", "%4g"},   {"a+b", "a+b"}, {"%%41", "%A"},
+        {"%41%4a%4A", "AJJ"},
+        {"100%", "100%"},
+        {"%4", "%4"},
+        {"x%4", "x%4"},
+        {"%zz", "%zz"},
+        {"%4g", "%4g"},
+        {"a+b", "a+b"},
+        {"%%41", "%A"},
     };
-    for (const auto& [encoded, plain] : decodings)
-        EXPECT_EQ(ParsedUrl::urlDecode(encoded), plain) << encoded;
+    for (const auto& [encoded, plain] : decodings) EXPECT_EQ(ParsedUrl::urlDecode(encoded), plain) << encoded;
 }
 
-} // namespace
+}  // namespace

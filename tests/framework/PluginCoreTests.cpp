@@ -57,7 +57,7 @@ protected:
     std::shared_ptr<RecordingCore> core = std::make_shared<RecordingCore>();
 };
 
-} // namespace
+}  // namespace
 
 FB::FactoryBasePtr FB::getFactoryInstance()
 {
@@ -72,16 +72,12 @@ TEST_F(PluginCoreTest, HandlerParametersBecomePageFunctionsOthersStayAsGiven)
     auto status = page->function("statusChanged");
     std::vector<std::string> traced;
     auto previous = FB::setTraceSink([&](const std::string& channel, const std::string& message) {
-        if (channel == "PluginCore")
-            traced.push_back(message);
+        if (channel == "PluginCore") traced.push_back(message);
     });
     core->setHost(host);
-    core->setParams({{"onload", variant("pluginLoaded")},
-                     {"online", variant("statusChanged")},
-                     {"onmissing", variant("noSuchFunction")},
-                     {"onbroken", variant(FB::VariantVector{1})},
-                     {"camera", variant("front")},
-                     {"On", variant("pluginLoaded")}});
+    core->setParams({{"onload", variant("pluginLoaded")}, {"online", variant("statusChanged")},
+        {"onmissing", variant("noSuchFunction")}, {"onbroken", variant(FB::VariantVector{1})},
+        {"camera", variant("front")}, {"On", variant("pluginLoaded")}});
     FB::setTraceSink(previous);
 
     EXPECT_EQ(core->getParamValue("onload").convertToJSObject(), loaded);
@@ -93,9 +89,10 @@ TEST_F(PluginCoreTest, HandlerParametersBecomePageFunctionsOthersStayAsGiven)
     EXPECT_EQ(core->getParamText("absent"), std::nullopt);
     EXPECT_TRUE(core->getParamValue("absent").isEmpty());
     EXPECT_NE(std::find(traced.begin(), traced.end(), "Found <param> event handler: onload"), traced.end());
-    ASSERT_EQ(std::count_if(traced.begin(), traced.end(),
-                            [](const std::string& line) { return line.rfind("Exception processing <param> onbroken: ", 0) == 0; }),
-              1);
+    ASSERT_EQ(
+        std::count_if(traced.begin(), traced.end(),
+            [](const std::string& line) { return line.rfind("Exception processing <param> onbroken: ", 0) == 0; }),
+        1);
 }
 
 TEST_F(PluginCoreTest, WithoutAHostParametersAreKeptAndOnloadIsNotScheduled)
@@ -127,15 +124,14 @@ TEST_F(PluginCoreTest, MarkReadySchedulesOnloadOnlyForAPageFunction)
 TEST_F(PluginCoreTest, WindowlessAnswerIsReadOnceFromTheParameter)
 {
     struct Case {
-        const char* value; // nullptr: no parameter
+        const char* value;  // nullptr: no parameter
         bool windowless;
     };
-    const Case cases[] = {{nullptr, false}, {"true", true}, {"yes", true}, {"1", true},
-                          {"false", false}, {"maybe", false}, {"", false}};
+    const Case cases[] = {
+        {nullptr, false}, {"true", true}, {"yes", true}, {"1", true}, {"false", false}, {"maybe", false}, {"", false}};
     for (const Case& c : cases) {
         auto fresh = std::make_shared<RecordingCore>();
-        if (c.value)
-            fresh->setParams({{"windowless", variant(c.value)}});
+        if (c.value) fresh->setParams({{"windowless", variant(c.value)}});
         EXPECT_EQ(fresh->wantsWindowless(), c.windowless) << (c.value ? c.value : "(none)");
         fresh->setParams({{"windowless", variant(c.windowless ? "false" : "true")}});
         EXPECT_EQ(fresh->wantsWindowless(), c.windowless) << "the answer is remembered";
@@ -146,7 +142,7 @@ TEST_F(PluginCoreTest, WindowsAreObservedOnceAndReplacedInOrder)
 {
     fbtest::TestPluginWindow first, second;
     core->setWindow(&first);
-    core->setWindow(&first); // the same window again: nothing happens
+    core->setWindow(&first);  // the same window again: nothing happens
     EXPECT_EQ(core->getWindow(), &first);
     core->setWindow(&second);
     EXPECT_EQ(core->getWindow(), &second);
@@ -164,7 +160,7 @@ TEST_F(PluginCoreTest, DestructionShutsTheHostDownAndCountsLiveCores)
     auto extra = std::make_shared<RecordingCore>();
     EXPECT_EQ(FB::PluginCore::activeCount(), before + 1);
     extra->setHost(host);
-    host->shutDownHost(); // the road shut it down first: the core's own shutdown is harmless
+    host->shutDownHost();  // the road shut it down first: the core's own shutdown is harmless
     extra.reset();
     EXPECT_EQ(FB::PluginCore::activeCount(), before);
 
@@ -181,7 +177,8 @@ TEST_F(PluginCoreTest, StateFlagModulePathAndPlatform)
     core->setModulePath("C:\\plugins\\npparvelplugin.dll");
     EXPECT_EQ(core->getModulePath(), "C:\\plugins\\npparvelplugin.dll");
     std::vector<std::string> traced;
-    auto previous = FB::setTraceSink([&](const std::string&, const std::string& message) { traced.push_back(message); });
+    auto previous =
+        FB::setTraceSink([&](const std::string&, const std::string& message) { traced.push_back(message); });
     FB::PluginCore::setPlatform("Windows", "IE");
     FB::setTraceSink(previous);
     EXPECT_EQ(FB::PluginCore::platformOs(), "Windows");
@@ -215,4 +212,4 @@ TEST(PluginInfo, NameAndDescriptionsByMimeType)
     EXPECT_EQ(table, (std::map<std::string, std::string>{{"a/one", "First"}, {"a/three", "Third"}}));
 }
 
-} // namespace
+}  // namespace

@@ -18,7 +18,9 @@ using FB::PluginEventSource;
 class RecordingSink : public FB::PluginEventSink {
 public:
     RecordingSink(std::string name, std::vector<std::string>& journal, bool handles = false)
-        : name(std::move(name)), journal(journal), handles(handles) {}
+        : name(std::move(name)), journal(journal), handles(handles)
+    {
+    }
 
     bool onPluginEvent(PluginEvent* event, PluginEventSource* source) override
     {
@@ -29,8 +31,7 @@ public:
             journal.push_back(name + ":detached");
         else
             journal.push_back(name + ":event");
-        if (onEvent)
-            onEvent(event, source);
+        if (onEvent) onEvent(event, source);
         return handles;
     }
 
@@ -51,7 +52,7 @@ TEST(PluginEventSource, AddAndRemoveSendExactlyOneAttachedAndDetached)
     auto stranger = std::make_shared<RecordingSink>("b", journal);
 
     source->addObserver(sink);
-    source->addObserver(sink.get()); // the same sink again: no second observer
+    source->addObserver(sink.get());  // the same sink again: no second observer
     source->removeObserver(stranger);
     source->removeObserver(sink);
     source->removeObserver(sink);
@@ -120,7 +121,7 @@ TEST(PluginEventSource, SinkMayChangeObserversFromItsHandler)
     journal.clear();
 
     FB::RefreshEvent refresh(0, 0, 10, 10);
-    source->dispatchEvent(&refresh); // walks the list as it was
+    source->dispatchEvent(&refresh);  // walks the list as it was
     source->dispatchEvent(&refresh);
     EXPECT_EQ(journal, (Journal{"first:event", "late:attached", "first:detached", "late:event"}));
 }
@@ -152,4 +153,4 @@ TEST(PluginEventSource, TellsAPluginWindowFromOtherSources)
     EXPECT_FALSE(plain.isPluginWindow());
 }
 
-} // namespace
+}  // namespace

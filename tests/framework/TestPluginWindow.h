@@ -14,4 +14,4 @@ public:
     FB::ScreenRect getWindowClipping() override { return getWindowRect(); }
 };
 
-} // namespace fbtest
+}  // namespace fbtest

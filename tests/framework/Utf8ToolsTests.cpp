@@ -14,8 +14,8 @@ TEST(Utf8Tools, RoundTrips)
         {"\xC3\xA4", L"\x00E4"},
         {"\xE2\x82\xAC", L"\x20AC"},
         {"\xEF\xBF\xBF", L"\xFFFF"},
-        {"\xF0\x9D\x84\x9E", L"\xD834\xDD1E"},       // above the basic plane: a surrogate pair
-        {"\xF4\x8F\xBF\xBF", L"\xDBFF\xDFFF"},       // the last code point
+        {"\xF0\x9D\x84\x9E", L"\xD834\xDD1E"},  // above the basic plane: a surrogate pair
+        {"\xF4\x8F\xBF\xBF", L"\xDBFF\xDFFF"},  // the last code point
         {"a\xF0\x9F\x98\x80z", L"a\xD83D\xDE00z"},
     };
     for (const auto& [utf8, utf16] : cases) {
@@ -27,17 +27,14 @@ TEST(Utf8Tools, RoundTrips)
 TEST(Utf8Tools, MalformedUtf8IsRefusedWithTheLibraryText)
 {
     const std::pair<std::string, const char*> cases[] = {
-        {"\x80", "Invalid UTF-8"},              // stray continuation byte
-        {"ab\xBF", "Invalid UTF-8"},
-        {"\xC0\xAF", "Invalid UTF-8"},          // overlong "/"
-        {"\xE0\x80\xAF", "Invalid UTF-8"},      // overlong, three bytes
-        {"\xFF", "Invalid UTF-8"},
-        {"\xC3(", "Invalid UTF-8"},             // lead byte without its continuation
-        {"\xC3", "Not enough space"},           // cut short by the end of the text
-        {"x\xE2\x82", "Not enough space"},
-        {"\xF0\x9D\x84", "Not enough space"},
-        {"\xED\xA0\x80", "Invalid code point"}, // an encoded surrogate
-        {"\xF4\x90\x80\x80", "Invalid code point"}, // beyond U+10FFFF
+        {"\x80", "Invalid UTF-8"},                                   // stray continuation byte
+        {"ab\xBF", "Invalid UTF-8"}, {"\xC0\xAF", "Invalid UTF-8"},  // overlong "/"
+        {"\xE0\x80\xAF", "Invalid UTF-8"},                           // overlong, three bytes
+        {"\xFF", "Invalid UTF-8"}, {"\xC3(", "Invalid UTF-8"},       // lead byte without its continuation
+        {"\xC3", "Not enough space"},                                // cut short by the end of the text
+        {"x\xE2\x82", "Not enough space"}, {"\xF0\x9D\x84", "Not enough space"},
+        {"\xED\xA0\x80", "Invalid code point"},      // an encoded surrogate
+        {"\xF4\x90\x80\x80", "Invalid code point"},  // beyond U+10FFFF
     };
     for (const auto& [input, text] : cases) {
         try {
@@ -68,4 +65,4 @@ TEST(Utf8Tools, UnpairedSurrogatesAreRefused)
     }
 }
 
-} // namespace
+}  // namespace

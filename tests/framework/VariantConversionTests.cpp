@@ -19,7 +19,8 @@ using FB::VariantVector;
 
 constexpr const char* kFails = "!";
 
-template <class T> std::string show(const T& value)
+template <class T>
+std::string show(const T& value)
 {
     if constexpr (std::is_same_v<T, bool>)
         return value ? "true" : "false";
@@ -36,14 +37,14 @@ template <class T> std::string show(const T& value)
 
 struct Target {
     const char* name;
-    std::string failingTo; // the "to" name of the error
+    std::string failingTo;  // the "to" name of the error
     std::function<std::string(const variant&)> convert;
 };
 
-template <class T> Target target(const char* name, std::string failingTo = "")
+template <class T>
+Target target(const char* name, std::string failingTo = "")
 {
-    if (failingTo.empty())
-        failingTo = FB::readableTypeName(typeid(T));
+    if (failingTo.empty()) failingTo = FB::readableTypeName(typeid(T));
     return {name, failingTo, [](const variant& v) { return show(v.convert_cast<T>()); }};
 }
 
@@ -53,7 +54,7 @@ const std::vector<Target>& targets()
     static const std::vector<Target> all = {
         target<std::string>("string"),
         target<std::wstring>("wstring"),
-        target<bool>("bool", "long"), // non-text values go through the conversion to long
+        target<bool>("bool", "long"),  // non-text values go through the conversion to long
         target<short>("short"),
         target<unsigned short>("ushort"),
         target<int>("int"),
@@ -70,7 +71,7 @@ const std::vector<Target>& targets()
 
 struct Row {
     variant value;
-    std::vector<const char*> expected; // one per target; kFails for bad_variant_cast
+    std::vector<const char*> expected;  // one per target; kFails for bad_variant_cast
 };
 
 void checkRow(const Row& row)
@@ -106,22 +107,22 @@ TEST(VariantConversion, EveryHeldTypeToEveryTarget)
         {false, {"false", "false", "false", "0", "0", "0", "0", "0", "0", "0", "0", "0", "0"}},
         {variant::fromValue('A'), {"A", "A", "true", "65", "65", "65", "65", "65", "65", "65", "65", "65", "65"}},
         {variant::fromValue<unsigned char>(65),
-         {"A", "65", "true", "65", "65", "65", "65", "65", "65", "65", "65", "65", "65"}},
+            {"A", "65", "true", "65", "65", "65", "65", "65", "65", "65", "65", "65", "65"}},
         {variant::fromValue<short>(-5), {"-5", "-5", "true", "-5", F, "-5", F, "-5", F, "-5", F, "-5", "-5"}},
         {variant::fromValue<unsigned short>(7), {"7", "7", "true", "7", "7", "7", "7", "7", "7", "7", "7", "7", "7"}},
         {-1, {"-1", "-1", "true", "-1", F, "-1", F, "-1", F, "-1", F, "-1", "-1"}},
         {0, {"0", "0", "false", "0", "0", "0", "0", "0", "0", "0", "0", "0", "0"}},
         {4294967295u,
-         {"4294967295", "4294967295", F, F, F, F, "4294967295", F, "4294967295", "4294967295", "4294967295",
-          "4.29497e+09", "4.29497e+09"}},
+            {"4294967295", "4294967295", F, F, F, F, "4294967295", F, "4294967295", "4294967295", "4294967295",
+                "4.29497e+09", "4.29497e+09"}},
         {42L, {"42", "42", "true", "42", "42", "42", "42", "42", "42", "42", "42", "42", "42"}},
         {3000000000UL,
-         {"3000000000", "3000000000", F, F, F, F, "3000000000", F, "3000000000", "3000000000", "3000000000", "3e+09",
-          "3e+09"}},
+            {"3000000000", "3000000000", F, F, F, F, "3000000000", F, "3000000000", "3000000000", "3000000000", "3e+09",
+                "3e+09"}},
         {1LL << 40,
-         {"1099511627776", F, F, F, F, F, F, F, F, "1099511627776", "1099511627776", "1.09951e+12", "1.09951e+12"}},
+            {"1099511627776", F, F, F, F, F, F, F, F, "1099511627776", "1099511627776", "1.09951e+12", "1.09951e+12"}},
         {~0ULL,
-         {"18446744073709551615", F, F, F, F, F, F, F, F, F, "18446744073709551615", "1.84467e+19", "1.84467e+19"}},
+            {"18446744073709551615", F, F, F, F, F, F, F, F, F, "18446744073709551615", "1.84467e+19", "1.84467e+19"}},
         {variant::fromValue(2.5f), {"2.5", "2.5", "true", "2", "2", "2", "2", "2", "2", "2", "2", "2.5", "2.5"}},
         {-3.9, {"-3.9", "-3.9", "true", "-3", F, "-3", F, "-3", F, "-3", F, "-3.9", "-3.9"}},
         {0.5, {"0.5", "0.5", "false", "0", "0", "0", "0", "0", "0", "0", "0", "0.5", "0.5"}},
@@ -136,8 +137,7 @@ TEST(VariantConversion, EveryHeldTypeToEveryTarget)
         {FB::JSAPIPtr(), {F, F, F, F, F, F, F, F, F, F, F, F, F}},
         {std::make_shared<FB::script_error>("e"), {F, F, F, F, F, F, F, F, F, F, F, F, F}},
     };
-    for (const auto& row : rows)
-        checkRow(row);
+    for (const auto& row : rows) checkRow(row);
 }
 
 TEST(VariantConversion, RangeEdgesOfEachWidth)
@@ -188,8 +188,8 @@ TEST(VariantConversion, RangeEdgesOfEachWidth)
         {nan, "double", "nan"},
     };
     for (const auto& c : cases) {
-        const Target& t = *std::find_if(targets().begin(), targets().end(),
-                                        [&](const Target& each) { return c.target == std::string(each.name); });
+        const Target& t = *std::find_if(
+            targets().begin(), targets().end(), [&](const Target& each) { return c.target == std::string(each.name); });
         SCOPED_TRACE(c.value.convertToString() + " to " + c.target);
         if (c.expected != kFails) {
             EXPECT_EQ(t.convert(c.value), c.expected);
@@ -233,8 +233,8 @@ TEST(VariantConversion, TextsAsNumbers)
         {L"\xD800", "int", kFails},
     };
     for (const auto& c : cases) {
-        const Target& t = *std::find_if(targets().begin(), targets().end(),
-                                        [&](const Target& each) { return c.target == std::string(each.name); });
+        const Target& t = *std::find_if(
+            targets().begin(), targets().end(), [&](const Target& each) { return c.target == std::string(each.name); });
         SCOPED_TRACE(std::string(c.target) + " from row " + std::to_string(&c - cases));
         if (c.expected != kFails) {
             EXPECT_EQ(t.convert(c.value), c.expected);
@@ -252,14 +252,28 @@ TEST(VariantConversion, TextsAsNumbers)
 TEST(VariantConversion, TruthTexts)
 {
     const std::pair<variant, bool> cases[] = {
-        {"Yes", true},   {"TRUE", true},    {"t", true},    {"1", true},      {"y", true},
-        {"on", false},   {"2", false},      {" yes", false}, {"yes ", false}, {"", false},
-        {L"Yes", true},  {L"T", true},      {L"no", false}, {L"\x0130", false},
-        {"\xC3\x9D", false}, // a non-ASCII capital is not lowered into anything
-        {2, true},       {-1, true},        {0L, false},    {0.5, false},     {1.5, true},
+        {"Yes", true},
+        {"TRUE", true},
+        {"t", true},
+        {"1", true},
+        {"y", true},
+        {"on", false},
+        {"2", false},
+        {" yes", false},
+        {"yes ", false},
+        {"", false},
+        {L"Yes", true},
+        {L"T", true},
+        {L"no", false},
+        {L"\x0130", false},
+        {"\xC3\x9D", false},  // a non-ASCII capital is not lowered into anything
+        {2, true},
+        {-1, true},
+        {0L, false},
+        {0.5, false},
+        {1.5, true},
     };
-    for (const auto& [value, expected] : cases)
-        EXPECT_EQ(value.convertToBool(), expected) << value.convertToString();
+    for (const auto& [value, expected] : cases) EXPECT_EQ(value.convertToBool(), expected) << value.convertToString();
 }
 
 TEST(VariantConversion, MalformedUtfPassesThroughTextConversions)
@@ -288,4 +302,4 @@ TEST(VariantConversion, ContainersAreReadOnlyAsThemselves)
     EXPECT_EQ(variant(7).convert_cast<variant>().cast<int>(), 7);
 }
 
-} // namespace
+}  // namespace

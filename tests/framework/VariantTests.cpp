@@ -18,7 +18,8 @@ using FB::VariantVector;
 
 // A shared pointer of the given type that shares ownership with `owner`, so
 // that object identity can be tested without a scriptable class.
-template <class T> std::shared_ptr<T> alias(const std::shared_ptr<int>& owner)
+template <class T>
+std::shared_ptr<T> alias(const std::shared_ptr<int>& owner)
 {
     return std::shared_ptr<T>(owner, nullptr);
 }
@@ -62,14 +63,14 @@ TEST(Variant, EmptyAndNullTests)
 {
     variant moved = 5;
     variant target = std::move(moved);
-    EXPECT_TRUE(moved.getType() == typeid(void)); // NOLINT: a moved-from value has no holder
+    EXPECT_TRUE(moved.getType() == typeid(void));  // NOLINT: a moved-from value has no holder
     EXPECT_TRUE(moved.isEmpty());
     EXPECT_FALSE(moved.isNull());
     variant alsoMoved = 6;
     variant other = std::move(alsoMoved);
-    EXPECT_FALSE(moved < alsoMoved); // NOLINT: moved-from values stay comparable
-    EXPECT_FALSE(alsoMoved < moved); // NOLINT
-    EXPECT_THROW(moved.convertToString(), FB::bad_variant_cast); // NOLINT
+    EXPECT_FALSE(moved < alsoMoved);                              // NOLINT: moved-from values stay comparable
+    EXPECT_FALSE(alsoMoved < moved);                              // NOLINT
+    EXPECT_THROW(moved.convertToString(), FB::bad_variant_cast);  // NOLINT
 
     EXPECT_TRUE(variant().isEmpty());
     EXPECT_FALSE(variant().isNull());
@@ -120,8 +121,7 @@ TEST(Variant, ReadableTypeNames)
         {typeid(FB::JSObjectPtr), "std::shared_ptr<FB::JSObject>"},
         {typeid(FB::variant_detail::null), "FB::variant_detail::null"},
     };
-    for (const auto& [type, name] : cases)
-        EXPECT_EQ(FB::readableTypeName(type), name);
+    for (const auto& [type, name] : cases) EXPECT_EQ(FB::readableTypeName(type), name);
 }
 
 TEST(Variant, CopiesShareHeldObjectsAndSelfAssignmentKeepsTheValue)
@@ -154,8 +154,7 @@ TEST(Variant, CarriedScriptErrorIsReadBackAsACopy)
         {variant::fromValue(byValue), "by value"},
         {variant::fromValue(&plain), "plain"},
     };
-    for (const auto& [value, text] : cases)
-        EXPECT_STREQ(value.getScriptError().what(), text);
+    for (const auto& [value, text] : cases) EXPECT_STREQ(value.getScriptError().what(), text);
     try {
         variant(1).getScriptError();
         FAIL();
@@ -189,7 +188,7 @@ TEST(VariantOrder, WithinOneType)
         {inf, nan},
         {"ab", "abc"},
         {"abc", "b"},
-        {"z", "\xC3\xA4"}, // bytes compare unsigned
+        {"z", "\xC3\xA4"},  // bytes compare unsigned
         {L"ab", L"abc"},
         {L"z", L"\x00E4"},
         {VariantVector{1, 2}, VariantVector{1, 2, 3}},
@@ -223,7 +222,7 @@ TEST(VariantOrder, EquivalentValues)
         EXPECT_FALSE(right < left);
     }
     EXPECT_TRUE(variant(alias<FB::JSAPI>(owner)) < variant(alias<FB::JSAPI>(std::make_shared<int>(0))) ||
-                variant(alias<FB::JSAPI>(std::make_shared<int>(0))) < variant(alias<FB::JSAPI>(owner)));
+        variant(alias<FB::JSAPI>(std::make_shared<int>(0))) < variant(alias<FB::JSAPI>(owner)));
 }
 
 TEST(VariantOrder, IsAStrictWeakOrderAcrossTypes)
@@ -231,9 +230,29 @@ TEST(VariantOrder, IsAStrictWeakOrderAcrossTypes)
     auto owner = std::make_shared<int>(0);
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const std::vector<variant> values = {
-        variant(), variant(), variant::makeNull(), 1, 1L, 1u, 1LL, 1.0, nan, nan, -2.0, true, "1", L"1",
-        "", VariantVector{}, VariantVector{1}, VariantVector{1L}, VariantDict{}, VariantDict{{"a", 1}},
-        alias<FB::JSAPI>(owner), alias<FB::JSObject>(owner), variant::fromValue('1'),
+        variant(),
+        variant(),
+        variant::makeNull(),
+        1,
+        1L,
+        1u,
+        1LL,
+        1.0,
+        nan,
+        nan,
+        -2.0,
+        true,
+        "1",
+        L"1",
+        "",
+        VariantVector{},
+        VariantVector{1},
+        VariantVector{1L},
+        VariantDict{},
+        VariantDict{{"a", 1}},
+        alias<FB::JSAPI>(owner),
+        alias<FB::JSObject>(owner),
+        variant::fromValue('1'),
     };
     auto equivalent = [](const variant& a, const variant& b) { return !(a < b) && !(b < a); };
     for (const auto& a : values) {
@@ -258,11 +277,16 @@ TEST(VariantOrder, KeysOfDifferentTypesStayApart)
 {
     std::map<variant, std::string> map;
     const std::pair<variant, const char*> entries[] = {
-        {1, "int"}, {1L, "long"}, {1.0, "double"}, {"1", "text"}, {L"1", "wide"},
-        {variant(), "empty"}, {variant::makeNull(), "null"}, {std::nan(""), "nan"},
+        {1, "int"},
+        {1L, "long"},
+        {1.0, "double"},
+        {"1", "text"},
+        {L"1", "wide"},
+        {variant(), "empty"},
+        {variant::makeNull(), "null"},
+        {std::nan(""), "nan"},
     };
-    for (const auto& [key, name] : entries)
-        map[key] = name;
+    for (const auto& [key, name] : entries) map[key] = name;
     map[std::nan("")] = "nan again";
     ASSERT_EQ(map.size(), std::size(entries));
     EXPECT_EQ(map[1L], "long");
@@ -270,4 +294,4 @@ TEST(VariantOrder, KeysOfDifferentTypesStayApart)
     EXPECT_EQ(map[std::nan("")], "nan again");
 }
 
-} // namespace
+}  // namespace

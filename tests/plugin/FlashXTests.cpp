@@ -40,16 +40,14 @@ public:
 ResultValues ints(std::initializer_list<int> values)
 {
     ResultValues out;
-    for (int v : values)
-        out.push_back(v);
+    for (int v : values) out.push_back(v);
     return out;
 }
 
 std::vector<std::string> logTexts(RecordingSink& sink)
 {
     std::vector<std::string> out;
-    for (const ResultValues& call : sink.taken())
-        out.push_back(std::get<std::string>(call.at(0)));
+    for (const ResultValues& call : sink.taken()) out.push_back(std::get<std::string>(call.at(0)));
     return out;
 }
 
@@ -76,13 +74,13 @@ enum class Command { Cap, CapStop, Send, Stop };
 struct StateCase {
     State state;
     Command command;
-    const char* refuse;                 // engine operation refused for this case, or ""
+    const char* refuse;  // engine operation refused for this case, or ""
     int returned;
-    std::vector<int> delivered;         // empty: nothing delivered
+    std::vector<int> delivered;  // empty: nothing delivered
     std::vector<std::string> engineCalls;
     bool cameraAfter;
     bool sendingAfter;
-    const char* logTail;                // "" when no log line is sent
+    const char* logTail;  // "" when no log line is sent
 };
 
 const StateCase stateCases[] = {
@@ -126,21 +124,19 @@ protected:
 TEST_F(FlashXTest, StateTable)
 {
     for (const StateCase& c : stateCases) {
-        SCOPED_TRACE(std::string(stateName(c.state)) + " command " + std::to_string(int(c.command)) +
-                     " refuse " + c.refuse);
+        SCOPED_TRACE(
+            std::string(stateName(c.state)) + " command " + std::to_string(int(c.command)) + " refuse " + c.refuse);
         CFlashX flash;
         bringTo(flash, c.state);
         auto log = std::make_shared<RecordingSink>();
         flash.LogPrintf(log);
-        if (*c.refuse)
-            strevo_test::command(std::string("refuse ") + c.refuse);
+        if (*c.refuse) strevo_test::command(std::string("refuse ") + c.refuse);
         auto sink = std::make_shared<RecordingSink>();
 
         EXPECT_EQ(run(flash, c.command, sink), c.returned);
 
         std::vector<ResultValues> expectedDelivered;
-        if (!c.delivered.empty())
-            expectedDelivered.push_back(ints({c.delivered[0]}));
+        if (!c.delivered.empty()) expectedDelivered.push_back(ints({c.delivered[0]}));
         EXPECT_EQ(sink->taken(), expectedDelivered);
         EXPECT_EQ(strevo_test::calls(), c.engineCalls);
         EXPECT_EQ(flash.cameraReady(), c.cameraAfter);
@@ -161,12 +157,12 @@ TEST_F(FlashXTest, ComBindingLogsEverySendAttempt)
     CFlashX flash(CFlashX::Binding{true});
     auto log = std::make_shared<RecordingSink>();
     flash.LogPrintf(log);
-    flash.sendvideoX(L"mic", L"rtmp://h", L"r", L"l", nullptr); // 3: not an attempt
+    flash.sendvideoX(L"mic", L"rtmp://h", L"r", L"l", nullptr);  // 3: not an attempt
     flash.Cap(L"cam", nullptr);
     strevo_test::command("refuse StartSend");
     flash.sendvideoX(L"mic", L"rtmp://h", L"r", L"l", nullptr);
     flash.sendvideoX(L"mic", L"rtmp://h", L"r", L"l", nullptr);
-    flash.sendvideoX(L"mic", L"rtmp://h", L"r", L"l", nullptr); // 2: not an attempt
+    flash.sendvideoX(L"mic", L"rtmp://h", L"r", L"l", nullptr);  // 2: not an attempt
     auto lines = logTexts(*log);
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_THAT(lines[1], testing::EndsWith("sendvideoX is failed"));
@@ -188,7 +184,8 @@ TEST_F(FlashXTest, NoLogLineBeforeLogPrintfAndTimestampedAfter)
     flash.CapStop(nullptr);
     auto lines = logTexts(*log);
     ASSERT_EQ(lines.size(), 2u);
-    std::regex stamped(R"(<\d{4}-([1-9]|1[0-2])-([1-9]|[12]\d|3[01]) ([1-9]?\d):([1-5]?\d):([1-5]?\d)>ISready is succeed)");
+    std::regex stamped(
+        R"(<\d{4}-([1-9]|1[0-2])-([1-9]|[12]\d|3[01]) ([1-9]?\d):([1-5]?\d):([1-5]?\d)>ISready is succeed)");
     EXPECT_TRUE(std::regex_match(lines[0], stamped)) << lines[0];
     EXPECT_THAT(lines[1], testing::EndsWith(">CapStop is succeed"));
     EXPECT_EQ(flash.lastLogLine(), lines[1]);
@@ -215,25 +212,24 @@ TEST_F(FlashXTest, ISreadyDeliversTextThenZero)
     EXPECT_EQ(flash.ISready(sink), 0);
     strevo_test::command("ready ");
     flash.ISready(sink);
-    EXPECT_THAT(sink->taken(), ElementsAre(ResultValues{std::wstring(L"camera ok"), 0},
-                                           ResultValues{std::wstring(), 0}));
+    EXPECT_THAT(
+        sink->taken(), ElementsAre(ResultValues{std::wstring(L"camera ok"), 0}, ResultValues{std::wstring(), 0}));
 }
 
 TEST_F(FlashXTest, ArgumentsReachTheEngineUnchangedAndInOrder)
 {
     CFlashX flash;
     strevo_test::command("clear");
-    flash.Cap(L"", nullptr); // empty names go to the engine; the stand-in refuses them
+    flash.Cap(L"", nullptr);  // empty names go to the engine; the stand-in refuses them
     flash.Cap(L"Камера 1", nullptr);
     flash.sendvideoX(L"", L"rtmp://x/y", L"", L"", nullptr);
-    EXPECT_THAT(strevo_test::calls(),
-                ElementsAre("StartCapture ", "StartCapture Камера 1", "StartSend |rtmp://x/y||"));
+    EXPECT_THAT(strevo_test::calls(), ElementsAre("StartCapture ", "StartCapture Камера 1", "StartSend |rtmp://x/y||"));
 }
 
 TEST_F(FlashXTest, VolumeReportsReachTheCurrentCallbackOnly)
 {
     CFlashX flash;
-    strevo_test::command("report 5"); // no callback: dropped
+    strevo_test::command("report 5");  // no callback: dropped
     EXPECT_EQ(flash.TestVolCb(6), 0);
     auto sink = std::make_shared<RecordingSink>();
     flash.SetVolCb(sink);
@@ -272,17 +268,15 @@ TEST_F(FlashXTest, VolumeCallbackReplacedWhileReportsArrive)
         auto sink = std::make_shared<RecordingSink>();
         sinks.push_back(sink);
         flash.SetVolCb(sink);
-        if (i % 20 == 0)
-            Sleep(2);
+        if (i % 20 == 0) Sleep(2);
     }
-    strevo_test::command("report 99"); // after the last hand-over, the last sink gets it
+    strevo_test::command("report 99");  // after the last hand-over, the last sink gets it
     flash.dostop();
     auto last = sinks.back()->taken();
     ASSERT_FALSE(last.empty());
     EXPECT_THAT(last, testing::Contains(ints({99})));
     size_t total = 0;
-    for (auto& sink : sinks)
-        total += sink->taken().size();
+    for (auto& sink : sinks) total += sink->taken().size();
     EXPECT_GE(total, 1u);
 }
 
@@ -300,8 +294,7 @@ TEST_F(FlashXTest, WithoutAnEngineEveryCommandIsRefused)
     EXPECT_EQ(flash.ISready(sink), 1);
     flash.CapStop(sink);
     EXPECT_THAT(sink->taken(), ElementsAre(ints({1}), ints({3}), (ResultValues{std::wstring(), 1}), ints({1})));
-    for (const std::string& line : logTexts(*log))
-        EXPECT_THAT(line, testing::EndsWith(" is failed"));
+    for (const std::string& line : logTexts(*log)) EXPECT_THAT(line, testing::EndsWith(" is failed"));
 }
 
 TEST_F(FlashXTest, EngineLivesExactlyAsLongAsTheController)
@@ -316,4 +309,4 @@ TEST_F(FlashXTest, EngineLivesExactlyAsLongAsTheController)
     EXPECT_THAT(strevo_test::calls(), ElementsAre("CreateStrevo", "CreateStrevo", "DeleteStrevo", "DeleteStrevo"));
 }
 
-} // namespace
+}  // namespace

@@ -27,8 +27,7 @@ std::string describe(const VariantVector& args)
 {
     std::string text;
     for (const variant& value : args) {
-        if (!text.empty())
-            text += ",";
+        if (!text.empty()) text += ",";
         if (value.is_of_type<std::wstring>())
             text += "L" + value.convertToString();
         else
@@ -72,8 +71,7 @@ public:
         page->runTimers();
         std::vector<std::string> seen;
         for (const fbtest::PageCall& call : page->calls)
-            if (call.function == function)
-                seen.push_back(describe(call.args));
+            if (call.function == function) seen.push_back(describe(call.args));
         std::erase_if(page->calls, [&](const fbtest::PageCall& call) { return call.function == function; });
         return seen;
     }
@@ -127,7 +125,7 @@ TEST_F(ParvelPluginTest, CommandsReturnTheirResultAndCallBackLaterOnTheMainThrea
 {
     const variant cb = plugin.callback;
     struct Step {
-        const char* refuse; // engine operation refused for this step, or nullptr
+        const char* refuse;  // engine operation refused for this step, or nullptr
         const char* member;
         VariantVector args;
         int result;
@@ -135,34 +133,28 @@ TEST_F(ParvelPluginTest, CommandsReturnTheirResultAndCallBackLaterOnTheMainThrea
     };
     const Step steps[] = {
         {nullptr, "sendvideoX", {L"mic", L"rtmp://host/live", L"640x480", L"3", cb}, 3, {"3"}},
-        {nullptr, "CapStop", {cb}, 0, {"0"}},
-        {"refuse StartCapture", "Cap", {L"cam", cb}, 1, {"1"}},
-        {nullptr, "Cap", {L"cam", cb}, 0, {"0"}},
-        {nullptr, "Cap", {L"cam", cb}, 2, {"2"}},
+        {nullptr, "CapStop", {cb}, 0, {"0"}}, {"refuse StartCapture", "Cap", {L"cam", cb}, 1, {"1"}},
+        {nullptr, "Cap", {L"cam", cb}, 0, {"0"}}, {nullptr, "Cap", {L"cam", cb}, 2, {"2"}},
         {"refuse StartSend", "sendvideoX", {L"mic", L"rtmp://host/live", L"640x480", L"3", cb}, 1, {"1"}},
         {nullptr, "sendvideoX", {L"mic", L"rtmp://host/live", L"640x480", L"3", cb}, 0, {"0"}},
         {nullptr, "sendvideoX", {L"mic", L"rtmp://host/live", L"640x480", L"3", cb}, 2, {"2"}},
-        {nullptr, "CapStop", {cb}, 0, {"2"}}, // busy while sending: only the callback says so
-        {nullptr, "dostop", {7}, 0, {}},
-        {"refuse StopCapture", "CapStop", {cb}, 0, {"1"}},
-        {nullptr, "CapStop", {cb}, 0, {"0"}},
-        {nullptr, "ISready", {cb}, 0, {"Lready,0"}},
-        {nullptr, "Cap", {L"cam", variant()}, 0, {}}, // no callback: nothing is delivered
+        {nullptr, "CapStop", {cb}, 0, {"2"}},  // busy while sending: only the callback says so
+        {nullptr, "dostop", {7}, 0, {}}, {"refuse StopCapture", "CapStop", {cb}, 0, {"1"}},
+        {nullptr, "CapStop", {cb}, 0, {"0"}}, {nullptr, "ISready", {cb}, 0, {"Lready,0"}},
+        {nullptr, "Cap", {L"cam", variant()}, 0, {}},  // no callback: nothing is delivered
     };
     for (const Step& step : steps) {
-        if (step.refuse)
-            strevo_test::command(step.refuse);
+        if (step.refuse) strevo_test::command(step.refuse);
         variant result = plugin.invoke(step.member, step.args);
         EXPECT_EQ(result.convertToInt(), step.result) << step.member;
         EXPECT_TRUE(plugin.page->calls.empty()) << step.member << ": the callback never runs inside the call";
         EXPECT_EQ(plugin.deliveredTo("callback"), step.delivered) << step.member;
     }
-    const std::vector<std::string> sends = {"StartSend mic|rtmp://host/live|640x480|3",
-                                            "StartSend mic|rtmp://host/live|640x480|3"};
+    const std::vector<std::string> sends = {
+        "StartSend mic|rtmp://host/live|640x480|3", "StartSend mic|rtmp://host/live|640x480|3"};
     std::vector<std::string> engineSends;
     for (const std::string& line : strevo_test::calls())
-        if (line.rfind("StartSend", 0) == 0)
-            engineSends.push_back(line);
+        if (line.rfind("StartSend", 0) == 0) engineSends.push_back(line);
     EXPECT_EQ(engineSends, sends) << "the four texts reach the engine in script order";
 }
 
@@ -190,10 +182,8 @@ TEST_F(ParvelPluginTest, EchoGivesTheValueBackAndCountsInOnecho)
     }
     EXPECT_TRUE(plugin.invoke("echo", {}).isEmpty());
     EXPECT_EQ(plugin.deliveredTo("onecho"),
-              (std::vector<std::string>{"So far, you clicked this many times: ,0",
-                                        "So far, you clicked this many times: ,1",
-                                        "So far, you clicked this many times: ,2",
-                                        "So far, you clicked this many times: ,3"}));
+        (std::vector<std::string>{"So far, you clicked this many times: ,0", "So far, you clicked this many times: ,1",
+            "So far, you clicked this many times: ,2", "So far, you clicked this many times: ,3"}));
 }
 
 TEST_F(ParvelPluginTest, TestEventFiresOntestWhateverItsArguments)
@@ -220,12 +210,11 @@ TEST_F(ParvelPluginTest, EngineVolumeReportsReachThePageInOrderOnTheMainThread)
     auto volume = plugin.page->function("volume");
     EXPECT_EQ(plugin.invoke("SetVolCb", {volume}).convertToInt(), 0);
     for (int level : {5, 17, 3})
-        strevo_test::command("report " + std::to_string(level)); // from the engine's own thread
+        strevo_test::command("report " + std::to_string(level));  // from the engine's own thread
     EXPECT_EQ(plugin.invoke("TestVolCb", {99}).convertToInt(), 0);
     EXPECT_TRUE(plugin.page->calls.empty());
     EXPECT_EQ(plugin.deliveredTo("volume"), (std::vector<std::string>{"5", "17", "3", "99"}));
-    for (const fbtest::PageCall& call : plugin.page->calls)
-        EXPECT_EQ(call.thread, GetCurrentThreadId());
+    for (const fbtest::PageCall& call : plugin.page->calls) EXPECT_EQ(call.thread, GetCurrentThreadId());
 }
 
 TEST_F(ParvelPluginTest, ReportsAfterThePageIsGoneAreDropped)
@@ -233,7 +222,7 @@ TEST_F(ParvelPluginTest, ReportsAfterThePageIsGoneAreDropped)
     auto volume = plugin.page->function("volume");
     plugin.invoke("SetVolCb", {volume});
     plugin.host->shutDownHost();
-    strevo_test::command("report 8"); // queueing is refused: dropped on the engine thread
+    strevo_test::command("report 8");  // queueing is refused: dropped on the engine thread
     EXPECT_EQ(plugin.invoke("TestVolCb", {1}).convertToInt(), 0);
     EXPECT_TRUE(plugin.deliveredTo("volume").empty());
 }
@@ -247,7 +236,7 @@ TEST_F(ParvelPluginTest, CallbackWhoseHostIsGoneFailsTheCommandAndDropsReports)
         other->page.reset();
     }
     plugin.invoke("SetVolCb", {stale});
-    strevo_test::command("report 9"); // dropped on the engine thread, which goes on
+    strevo_test::command("report 9");  // dropped on the engine thread, which goes on
     EXPECT_EQ(plugin.errorOf("TestVolCb", {1}), "Cannot invoke asynchronously");
     EXPECT_EQ(plugin.errorOf("Cap", {L"cam", stale}), "Cannot invoke asynchronously");
     EXPECT_EQ(plugin.invoke("Cap", {L"cam", variant()}).convertToInt(), 2) << "the camera did start";
@@ -304,4 +293,4 @@ TEST_F(ParvelPluginTest, MouseAndWindowEventsAreNotConsumed)
     plugin.core->clearWindow();
 }
 
-} // namespace
+}  // namespace

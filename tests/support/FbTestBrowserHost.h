@@ -41,8 +41,7 @@ public:
             std::pair<FB::QueuedFunction, void*> next;
             {
                 std::lock_guard<std::mutex> guard(lock);
-                if (entries.empty())
-                    return ran;
+                if (entries.empty()) return ran;
                 next = entries.front();
                 entries.pop_front();
             }
@@ -73,14 +72,13 @@ public:
         windowClass.lpfnWndProc = &CallWindow::windowProc;
         windowClass.hInstance = GetModuleHandleW(nullptr);
         windowClass.lpszClassName = L"FbTestCallWindow";
-        RegisterClassExW(&windowClass); // already registered by an earlier window: fine
-        handle = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                 windowClass.hInstance, nullptr);
+        RegisterClassExW(&windowClass);  // already registered by an earlier window: fine
+        handle = CreateWindowExW(
+            0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, windowClass.hInstance, nullptr);
     }
     ~CallWindow()
     {
-        if (handle)
-            DestroyWindow(handle);
+        if (handle) DestroyWindow(handle);
     }
     CallWindow(const CallWindow&) = delete;
     CallWindow& operator=(const CallWindow&) = delete;
@@ -88,8 +86,7 @@ public:
     bool post(FB::QueuedFunction function, void* data)
     {
         auto* record = new Record{function, data};
-        if (PostMessageW(handle, callMessage, 0, reinterpret_cast<LPARAM>(record)))
-            return true;
+        if (PostMessageW(handle, callMessage, 0, reinterpret_cast<LPARAM>(record))) return true;
         delete record;
         return false;
     }
@@ -99,8 +96,7 @@ public:
         int before = delivered;
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE)) {
-            if (GetMessageW(&message, nullptr, 0, 0) <= 0)
-                break;
+            if (GetMessageW(&message, nullptr, 0, 0) <= 0) break;
             DispatchMessageW(&message);
         }
         return delivered - before;
@@ -116,8 +112,7 @@ private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     {
         try {
-            if (message != callMessage)
-                return DefWindowProcW(window, message, wParam, lParam);
+            if (message != callMessage) return DefWindowProcW(window, message, wParam, lParam);
             std::unique_ptr<Record> record(reinterpret_cast<Record*>(lParam));
             ++delivered;
             record->function(record->data);
@@ -132,12 +127,11 @@ class TestBrowserHost : public FB::BrowserHost {
 public:
     enum class Delivery { Pumped, Window };
 
-    explicit TestBrowserHost(Delivery delivery = Delivery::Pumped,
-                             std::shared_ptr<PumpedQueue> queue = std::make_shared<PumpedQueue>())
+    explicit TestBrowserHost(
+        Delivery delivery = Delivery::Pumped, std::shared_ptr<PumpedQueue> queue = std::make_shared<PumpedQueue>())
         : delivery(delivery), queue(std::move(queue))
     {
-        if (delivery == Delivery::Window)
-            window = std::make_unique<CallWindow>();
+        if (delivery == Delivery::Window) window = std::make_unique<CallWindow>();
     }
 
     // Runs what is waiting for the main thread; returns how many deliveries ran.
@@ -146,10 +140,8 @@ public:
     bool postToMainThread(FB::QueuedFunction function, void* data) override
     {
         ++postsSeen;
-        if (refuseDelivery)
-            return false;
-        if (delivery == Delivery::Window)
-            return window->post(function, data);
+        if (refuseDelivery) return false;
+        if (delivery == Delivery::Window) return window->post(function, data);
         queue->push(function, data);
         return true;
     }
@@ -165,8 +157,7 @@ public:
     void runScript(const std::string& script) override
     {
         scripts.push_back(script);
-        if (page)
-            page->runScript(script);
+        if (page) page->runScript(script);
     }
     void releasePendingObjects() override { ++pendingReleases; }
 
@@ -180,4 +171,4 @@ public:
     int pendingReleases = 0;
 };
 
-} // namespace fbtest
+}  // namespace fbtest

@@ -29,7 +29,9 @@ public:
     using Behaviour = std::function<FB::variant(const std::string& method, const FB::VariantVector& args)>;
 
     PageObject(const FB::BrowserHostPtr& host, Behaviour behaviour = {})
-        : FB::JSObject(host), behaviour(std::move(behaviour)) {}
+        : FB::JSObject(host), behaviour(std::move(behaviour))
+    {
+    }
 
     void invalidate() override { valid = false; }
     bool isValid() const override { return valid; }
@@ -37,8 +39,7 @@ public:
 
     void listMemberNames(std::vector<std::string>& names) const override
     {
-        for (const auto& entry : properties)
-            names.push_back(entry.first);
+        for (const auto& entry : properties) names.push_back(entry.first);
     }
     std::size_t countMembers() const override { return properties.size(); }
     bool hasMethod(const std::string& name) const override { return properties.count(name) != 0; }
@@ -56,14 +57,12 @@ public:
     void removeProperty(const std::string& name) override { properties.erase(name); }
     FB::variant invoke(const std::string& name, const FB::VariantVector& args) override
     {
-        if (name.empty() && behaviour)
-            return behaviour(name, args);
+        if (name.empty() && behaviour) return behaviour(name, args);
         auto member = properties.find(name);
         if (member != properties.end())
             if (auto target = std::dynamic_pointer_cast<PageObject>(member->second.convertToJSObject()))
                 return target->invoke("", args);
-        if (behaviour)
-            return behaviour(name, args);
+        if (behaviour) return behaviour(name, args);
         throw FB::script_error("not a function: " + name);
     }
     FB::variant construct(const FB::VariantVector&) override { throw FB::script_error("no constructor"); }
@@ -87,11 +86,11 @@ public:
     // A page function that records its calls under name; also a window property.
     FB::JSObjectPtr function(const std::string& name)
     {
-        auto object = std::make_shared<PageObject>(host.lock(), [this, name](const std::string&,
-                                                                             const FB::VariantVector& args) {
-            calls.push_back({name, args, GetCurrentThreadId()});
-            return FB::variant();
-        });
+        auto object =
+            std::make_shared<PageObject>(host.lock(), [this, name](const std::string&, const FB::VariantVector& args) {
+                calls.push_back({name, args, GetCurrentThreadId()});
+                return FB::variant();
+            });
         window->properties[name] = FB::variant(FB::JSObjectPtr(object));
         return object;
     }
@@ -100,8 +99,8 @@ public:
     void addConsole()
     {
         auto console = std::make_shared<PageObject>(host.lock());
-        console->properties["log"] = FB::variant(FB::JSObjectPtr(std::make_shared<PageObject>(
-            host.lock(), [this](const std::string&, const FB::VariantVector& args) {
+        console->properties["log"] = FB::variant(FB::JSObjectPtr(
+            std::make_shared<PageObject>(host.lock(), [this](const std::string&, const FB::VariantVector& args) {
                 consoleLines.push_back(args.at(0).convertToString());
                 return FB::variant();
             })));
@@ -157,10 +156,10 @@ private:
         if (args.size() != 3 && args.size() != 4)
             throw FB::script_error("the delayed-call helper takes 3 or 4 arguments");
         Timer timer{args[0].convertToInt(), args[1].convertToJSObject(), args[2].cast<FB::VariantVector>(),
-                    args.size() == 4 ? args[3].convertToString() : std::string(), args.size()};
+            args.size() == 4 ? args[3].convertToString() : std::string(), args.size()};
         timers.push_back(timer);
         return FB::variant(nextTimerId++);
     }
 };
 
-} // namespace fbtest
+}  // namespace fbtest

@@ -33,4 +33,4 @@ inline void reset()
     command("ready ready");
 }
 
-} // namespace strevo_test
+}  // namespace strevo_test

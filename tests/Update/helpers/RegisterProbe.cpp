@@ -4,12 +4,16 @@
 #include <windows.h>
 
 #ifdef REGISTER_RESULT
-extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllRegisterServer() {
-  HANDLE marker = CreateFileW(L"registered.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
-  if (marker != INVALID_HANDLE_VALUE) CloseHandle(marker);
-  return static_cast<HRESULT>(REGISTER_RESULT);
+extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllRegisterServer()
+{
+    HANDLE marker =
+        CreateFileW(L"registered.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (marker != INVALID_HANDLE_VALUE) CloseHandle(marker);
+    return static_cast<HRESULT>(REGISTER_RESULT);
 }
 #endif
 
-extern "C" __declspec(dllexport) int ProbeValue() { return 42; }
+extern "C" __declspec(dllexport) int ProbeValue()
+{
+    return 42;
+}

@@ -13,186 +13,201 @@
 
 #include <new>
 
-using ::testing::IsEmpty;
 using TestBrowser::Browser;
+using ::testing::IsEmpty;
 
 namespace {
 
-NPError NP_EXPORT_CALL entryPoints(NPPluginFuncs* funcs) { return FB::Npapi::getEntryPoints(funcs); }
-NPError NP_EXPORT_CALL initialize(NPNetscapeFuncs* funcs) { return FB::Npapi::initialize(funcs); }
-NPError NP_EXPORT_CALL shutdown() { return FB::Npapi::shutdown(); }
+NPError NP_EXPORT_CALL entryPoints(NPPluginFuncs* funcs)
+{
+    return FB::Npapi::getEntryPoints(funcs);
+}
+NPError NP_EXPORT_CALL initialize(NPNetscapeFuncs* funcs)
+{
+    return FB::Npapi::initialize(funcs);
+}
+NPError NP_EXPORT_CALL shutdown()
+{
+    return FB::Npapi::shutdown();
+}
 
-void installTestApplication() { factoryControl = FactoryControl{}; }
+void installTestApplication()
+{
+    factoryControl = FactoryControl{};
+}
 
-void expectCleanEnd(Browser& browser) {
-  browser.shutdownPlugin();
-  EXPECT_THAT(browser.problems(), IsEmpty());
-  EXPECT_EQ(browser.liveObjects(), 0u);
-  EXPECT_EQ(browser.outstandingAllocations(), 0u);
+void expectCleanEnd(Browser& browser)
+{
+    browser.shutdownPlugin();
+    EXPECT_THAT(browser.problems(), IsEmpty());
+    EXPECT_EQ(browser.liveObjects(), 0u);
+    EXPECT_EQ(browser.outstandingAllocations(), 0u);
 }
 
 // ---- the delivery-road matrix ------------------------------------------------------------
 
 struct RoadCase {
-  const char* name;
-  uint16_t version;
-  const char* userAgent;
-  bool asyncEntryMissing;
-  bool windowRoad;
+    const char* name;
+    uint16_t version;
+    const char* userAgent;
+    bool asyncEntryMissing;
+    bool windowRoad;
 };
 
 class DeliveryRoad : public ::testing::TestWithParam<RoadCase> {};
 
-TEST_P(DeliveryRoad, FollowsVersionUserAgentAndEntry) {
-  const RoadCase& c = GetParam();
-  installTestApplication();
-  TestBrowser::Config config;
-  config.version = c.version;
-  config.userAgent = c.userAgent;
-  if (c.asyncEntryMissing) config.missing = {"pluginthreadasynccall"};
-  Browser browser(config);
-  ASSERT_TRUE(browser.usePlugin(entryPoints, initialize, shutdown));
-  ASSERT_NE(browser.createInstance("api", "application/x-test", {}), nullptr);
-  ASSERT_TRUE(browser.page().run(L"api.later(function (v) { window.got = v; }, 7);"));
-  EXPECT_FALSE(browser.page().has(L"got"));
-  EXPECT_TRUE(browser.pumpUntil([&] { return browser.page().has(L"got"); }));
-  EXPECT_EQ(browser.page().text(L"window.got"), L"7");
-  EXPECT_EQ(browser.callCount("pluginthreadasynccall"), c.windowRoad ? 0u : 1u);
-  expectCleanEnd(browser);
+TEST_P(DeliveryRoad, FollowsVersionUserAgentAndEntry)
+{
+    const RoadCase& c = GetParam();
+    installTestApplication();
+    TestBrowser::Config config;
+    config.version = c.version;
+    config.userAgent = c.userAgent;
+    if (c.asyncEntryMissing) config.missing = {"pluginthreadasynccall"};
+    Browser browser(config);
+    ASSERT_TRUE(browser.usePlugin(entryPoints, initialize, shutdown));
+    ASSERT_NE(browser.createInstance("api", "application/x-test", {}), nullptr);
+    ASSERT_TRUE(browser.page().run(L"api.later(function (v) { window.got = v; }, 7);"));
+    EXPECT_FALSE(browser.page().has(L"got"));
+    EXPECT_TRUE(browser.pumpUntil([&] { return browser.page().has(L"got"); }));
+    EXPECT_EQ(browser.page().text(L"window.got"), L"7");
+    EXPECT_EQ(browser.callCount("pluginthreadasynccall"), c.windowRoad ? 0u : 1u);
+    expectCleanEnd(browser);
 }
 
 const char* const kFirefox = "Mozilla/5.0 (Windows NT 6.1; rv:52.0) Gecko/20100101 Firefox/52.0";
 const char* const kSafari = "Mozilla/5.0 (Windows NT 6.1) AppleWebKit/534.57.2 (KHTML, like Gecko) Safari/534.57.2";
 
-INSTANTIATE_TEST_SUITE_P(
-    Browsers, DeliveryRoad,
+INSTANTIATE_TEST_SUITE_P(Browsers, DeliveryRoad,
     ::testing::Values(RoadCase{"v27_plain", 27, kFirefox, false, false},
-                      RoadCase{"v27_safari", 27, kSafari, false, true},
-                      RoadCase{"v19_plain", 19, kFirefox, false, false},
-                      RoadCase{"v19_safari", 19, kSafari, false, true},
-                      RoadCase{"v18_plain", 18, kFirefox, false, true},
-                      RoadCase{"v17_plain", 17, kFirefox, false, true},
-                      RoadCase{"v27_without_async_entry", 27, kFirefox, true, true}),
+        RoadCase{"v27_safari", 27, kSafari, false, true}, RoadCase{"v19_plain", 19, kFirefox, false, false},
+        RoadCase{"v19_safari", 19, kSafari, false, true}, RoadCase{"v18_plain", 18, kFirefox, false, true},
+        RoadCase{"v17_plain", 17, kFirefox, false, true},
+        RoadCase{"v27_without_async_entry", 27, kFirefox, true, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- handlers without an instance ------------------------------------------------------------
 
-TEST(EntryPoints, HandlersWithoutAnInstanceAnswerWithoutTouchingAnything) {
-  installTestApplication();
-  Browser browser;
-  ASSERT_TRUE(browser.usePlugin(entryPoints, initialize, shutdown));
-  const NPPluginFuncs& np = browser.pluginFuncs();
-  const char* text = nullptr;
-  EXPECT_EQ(np.getvalue(nullptr, NPPVpluginNameString, &text), NPERR_NO_ERROR);
-  EXPECT_STREQ(text, "parvelplugin");
-  EXPECT_EQ(np.getvalue(nullptr, NPPVpluginDescriptionString, &text), NPERR_NO_ERROR);
-  EXPECT_STREQ(text, "Unknown Description");
-  EXPECT_EQ(np.getvalue(nullptr, NPPVpluginWindowBool, &text), NPERR_GENERIC_ERROR);
-  NPP_t empty{};
-  for (NPP instance : {static_cast<NPP>(nullptr), &empty}) {
-    EXPECT_EQ(np.newp(nullptr, nullptr, NP_EMBED, 0, nullptr, nullptr, nullptr), NPERR_INVALID_INSTANCE_ERROR);
-    EXPECT_EQ(np.destroy(instance, nullptr), NPERR_INVALID_INSTANCE_ERROR);
-    EXPECT_EQ(np.setwindow(instance, nullptr), NPERR_INVALID_INSTANCE_ERROR);
-    EXPECT_EQ(np.newstream(instance, nullptr, nullptr, 0, nullptr), NPERR_INVALID_INSTANCE_ERROR);
-    EXPECT_EQ(np.destroystream(instance, nullptr, NPRES_DONE), NPERR_INVALID_INSTANCE_ERROR);
-    EXPECT_EQ(np.writeready(instance, nullptr), -1);
-    EXPECT_EQ(np.write(instance, nullptr, 0, 4, nullptr), -1);
-    EXPECT_EQ(np.event(instance, nullptr), 0);
-    EXPECT_EQ(np.setvalue(instance, NPNVWindowNPObject, nullptr), NPERR_INVALID_INSTANCE_ERROR);
-    np.asfile(instance, nullptr, "x");
-    np.print(instance, nullptr);
-    np.urlnotify(instance, "http://x/", NPRES_DONE, nullptr);
-  }
-  expectCleanEnd(browser);
+TEST(EntryPoints, HandlersWithoutAnInstanceAnswerWithoutTouchingAnything)
+{
+    installTestApplication();
+    Browser browser;
+    ASSERT_TRUE(browser.usePlugin(entryPoints, initialize, shutdown));
+    const NPPluginFuncs& np = browser.pluginFuncs();
+    const char* text = nullptr;
+    EXPECT_EQ(np.getvalue(nullptr, NPPVpluginNameString, &text), NPERR_NO_ERROR);
+    EXPECT_STREQ(text, "parvelplugin");
+    EXPECT_EQ(np.getvalue(nullptr, NPPVpluginDescriptionString, &text), NPERR_NO_ERROR);
+    EXPECT_STREQ(text, "Unknown Description");
+    EXPECT_EQ(np.getvalue(nullptr, NPPVpluginWindowBool, &text), NPERR_GENERIC_ERROR);
+    NPP_t empty{};
+    for (NPP instance : {static_cast<NPP>(nullptr), &empty}) {
+        EXPECT_EQ(np.newp(nullptr, nullptr, NP_EMBED, 0, nullptr, nullptr, nullptr), NPERR_INVALID_INSTANCE_ERROR);
+        EXPECT_EQ(np.destroy(instance, nullptr), NPERR_INVALID_INSTANCE_ERROR);
+        EXPECT_EQ(np.setwindow(instance, nullptr), NPERR_INVALID_INSTANCE_ERROR);
+        EXPECT_EQ(np.newstream(instance, nullptr, nullptr, 0, nullptr), NPERR_INVALID_INSTANCE_ERROR);
+        EXPECT_EQ(np.destroystream(instance, nullptr, NPRES_DONE), NPERR_INVALID_INSTANCE_ERROR);
+        EXPECT_EQ(np.writeready(instance, nullptr), -1);
+        EXPECT_EQ(np.write(instance, nullptr, 0, 4, nullptr), -1);
+        EXPECT_EQ(np.event(instance, nullptr), 0);
+        EXPECT_EQ(np.setvalue(instance, NPNVWindowNPObject, nullptr), NPERR_INVALID_INSTANCE_ERROR);
+        np.asfile(instance, nullptr, "x");
+        np.print(instance, nullptr);
+        np.urlnotify(instance, "http://x/", NPRES_DONE, nullptr);
+    }
+    expectCleanEnd(browser);
 }
 
 // ---- NPP_New failures ---------------------------------------------------------------------
 
 struct FailureCase {
-  const char* name;
-  FactoryControl::Make make;
-  NPError answer;
+    const char* name;
+    FactoryControl::Make make;
+    NPError answer;
 };
 
 class FailedNew : public ::testing::TestWithParam<FailureCase> {};
 
-TEST_P(FailedNew, AnswersItsCodeAndLeavesNothing) {
-  installTestApplication();
-  factoryControl.make = GetParam().make;
-  Browser browser;
-  ASSERT_TRUE(browser.usePlugin(entryPoints, initialize, shutdown));
-  NPError answer = NPERR_NO_ERROR;
-  EXPECT_EQ(browser.createInstance("api", "application/x-test", {{"a", "1"}}, &answer), nullptr);
-  EXPECT_EQ(answer, GetParam().answer);
-  EXPECT_EQ(browser.instances().back()->npp.pdata, nullptr);
-  expectCleanEnd(browser);
+TEST_P(FailedNew, AnswersItsCodeAndLeavesNothing)
+{
+    installTestApplication();
+    factoryControl.make = GetParam().make;
+    Browser browser;
+    ASSERT_TRUE(browser.usePlugin(entryPoints, initialize, shutdown));
+    NPError answer = NPERR_NO_ERROR;
+    EXPECT_EQ(browser.createInstance("api", "application/x-test", {{"a", "1"}}, &answer), nullptr);
+    EXPECT_EQ(answer, GetParam().answer);
+    EXPECT_EQ(browser.instances().back()->npp.pdata, nullptr);
+    expectCleanEnd(browser);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Makers, FailedNew,
+INSTANTIATE_TEST_SUITE_P(Makers, FailedNew,
     ::testing::Values(FailureCase{"no_plugin", FactoryControl::Make::Nothing, NPERR_OUT_OF_MEMORY_ERROR},
-                      FailureCase{"create_error", FactoryControl::Make::CreateError, NPERR_INCOMPATIBLE_VERSION_ERROR},
-                      FailureCase{"out_of_memory", FactoryControl::Make::OutOfMemory, NPERR_OUT_OF_MEMORY_ERROR},
-                      FailureCase{"other_failure", FactoryControl::Make::Failure, NPERR_GENERIC_ERROR},
-                      FailureCase{"init_failure", FactoryControl::Make::InitFailure, NPERR_GENERIC_ERROR}),
+        FailureCase{"create_error", FactoryControl::Make::CreateError, NPERR_INCOMPATIBLE_VERSION_ERROR},
+        FailureCase{"out_of_memory", FactoryControl::Make::OutOfMemory, NPERR_OUT_OF_MEMORY_ERROR},
+        FailureCase{"other_failure", FactoryControl::Make::Failure, NPERR_GENERIC_ERROR},
+        FailureCase{"init_failure", FactoryControl::Make::InitFailure, NPERR_GENERIC_ERROR}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- the instance ---------------------------------------------------------------------------
 
-TEST(EntryPoints, ParametersWithoutValueAreLeftOutAndWindowlessIsAskedFor) {
-  installTestApplication();
-  factoryControl.windowless = true;
-  Browser browser;
-  ASSERT_TRUE(browser.usePlugin(entryPoints, initialize, shutdown));
-  NPP_t instance{};
-  char mime[] = "application/x-test";
-  char n0[] = "onload", n1[] = "hidden", n2[] = "windowless";
-  char v0[] = "pluginLoaded", v2[] = "true";
-  char* names[] = {n0, n1, n2};
-  char* values[] = {v0, nullptr, v2};
-  browser.clearCalls();
-  ASSERT_EQ(browser.pluginFuncs().newp(mime, &instance, NP_EMBED, 3, names, values, nullptr), NPERR_NO_ERROR);
-  EXPECT_EQ(factoryControl.params.size(), 2u);
-  EXPECT_EQ(factoryControl.params["onload"].convertToString(), "pluginLoaded");
-  EXPECT_EQ(factoryControl.params.count("hidden"), 0u);
-  EXPECT_EQ(browser.callCount("setvalue"), 2u);
-  EXPECT_EQ(browser.pluginFuncs().destroy(&instance, nullptr), NPERR_NO_ERROR);
-  expectCleanEnd(browser);
-}
-
-TEST(EntryPoints, ScriptableObjectIsTheSameObjectRetainedOnceMorePerRequest) {
-  installTestApplication();
-  Browser browser;
-  ASSERT_TRUE(browser.usePlugin(entryPoints, initialize, shutdown));
-  TestBrowser::Instance* embed = browser.createInstance("api", "application/x-test", {});
-  ASSERT_NE(embed, nullptr);
-  NPObject* again = nullptr;
-  ASSERT_EQ(browser.pluginFuncs().getvalue(&embed->npp, NPPVpluginScriptableNPObject, &again), NPERR_NO_ERROR);
-  EXPECT_EQ(again, embed->scriptable);
-  uint32_t count = again->referenceCount;
-  NPObject* third = nullptr;
-  browser.pluginFuncs().getvalue(&embed->npp, NPPVpluginScriptableNPObject, &third);
-  EXPECT_EQ(third->referenceCount, count + 1);
-  browser.table()->releaseobject(third);
-  browser.table()->releaseobject(again);
-  EXPECT_EQ(browser.page().text(L"api.add(40, 2)"), L"42");
-  expectCleanEnd(browser);
-}
-
-TEST(EntryPoints, ModuleRunsGlobalInitOnceAndDeinitOnEveryShutdown) {
-  installTestApplication();
-  {
+TEST(EntryPoints, ParametersWithoutValueAreLeftOutAndWindowlessIsAskedFor)
+{
+    installTestApplication();
+    factoryControl.windowless = true;
     Browser browser;
     ASSERT_TRUE(browser.usePlugin(entryPoints, initialize, shutdown));
-    EXPECT_EQ(factoryControl.globalInits, 1);
-    EXPECT_EQ(browser.shutdownPlugin(), NPERR_NO_ERROR);
-    EXPECT_EQ(factoryControl.globalDeinits, 1);
-    EXPECT_EQ(shutdown(), NPERR_NO_ERROR);  // no module left: the de-init runs again
-    EXPECT_EQ(factoryControl.globalDeinits, 2);
-    EXPECT_EQ(browser.initializePlugin(), NPERR_NO_ERROR);  // a fresh module
-    EXPECT_EQ(factoryControl.globalInits, 2);
-  }
-  EXPECT_EQ(factoryControl.globalDeinits, 3);
+    NPP_t instance{};
+    char mime[] = "application/x-test";
+    char n0[] = "onload", n1[] = "hidden", n2[] = "windowless";
+    char v0[] = "pluginLoaded", v2[] = "true";
+    char* names[] = {n0, n1, n2};
+    char* values[] = {v0, nullptr, v2};
+    browser.clearCalls();
+    ASSERT_EQ(browser.pluginFuncs().newp(mime, &instance, NP_EMBED, 3, names, values, nullptr), NPERR_NO_ERROR);
+    EXPECT_EQ(factoryControl.params.size(), 2u);
+    EXPECT_EQ(factoryControl.params["onload"].convertToString(), "pluginLoaded");
+    EXPECT_EQ(factoryControl.params.count("hidden"), 0u);
+    EXPECT_EQ(browser.callCount("setvalue"), 2u);
+    EXPECT_EQ(browser.pluginFuncs().destroy(&instance, nullptr), NPERR_NO_ERROR);
+    expectCleanEnd(browser);
+}
+
+TEST(EntryPoints, ScriptableObjectIsTheSameObjectRetainedOnceMorePerRequest)
+{
+    installTestApplication();
+    Browser browser;
+    ASSERT_TRUE(browser.usePlugin(entryPoints, initialize, shutdown));
+    TestBrowser::Instance* embed = browser.createInstance("api", "application/x-test", {});
+    ASSERT_NE(embed, nullptr);
+    NPObject* again = nullptr;
+    ASSERT_EQ(browser.pluginFuncs().getvalue(&embed->npp, NPPVpluginScriptableNPObject, &again), NPERR_NO_ERROR);
+    EXPECT_EQ(again, embed->scriptable);
+    uint32_t count = again->referenceCount;
+    NPObject* third = nullptr;
+    browser.pluginFuncs().getvalue(&embed->npp, NPPVpluginScriptableNPObject, &third);
+    EXPECT_EQ(third->referenceCount, count + 1);
+    browser.table()->releaseobject(third);
+    browser.table()->releaseobject(again);
+    EXPECT_EQ(browser.page().text(L"api.add(40, 2)"), L"42");
+    expectCleanEnd(browser);
+}
+
+TEST(EntryPoints, ModuleRunsGlobalInitOnceAndDeinitOnEveryShutdown)
+{
+    installTestApplication();
+    {
+        Browser browser;
+        ASSERT_TRUE(browser.usePlugin(entryPoints, initialize, shutdown));
+        EXPECT_EQ(factoryControl.globalInits, 1);
+        EXPECT_EQ(browser.shutdownPlugin(), NPERR_NO_ERROR);
+        EXPECT_EQ(factoryControl.globalDeinits, 1);
+        EXPECT_EQ(shutdown(), NPERR_NO_ERROR);  // no module left: the de-init runs again
+        EXPECT_EQ(factoryControl.globalDeinits, 2);
+        EXPECT_EQ(browser.initializePlugin(), NPERR_NO_ERROR);  // a fresh module
+        EXPECT_EQ(factoryControl.globalInits, 2);
+    }
+    EXPECT_EQ(factoryControl.globalDeinits, 3);
 }
 
 }  // namespace

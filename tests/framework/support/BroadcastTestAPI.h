@@ -18,22 +18,20 @@ public:
         addMethod("testEvent", FB::bindMethod(this, &BroadcastTestAPI::testEvent));
         addProperty("version", FB::bindPropertyReadOnly(this, &BroadcastTestAPI::version));
         addProperty("testString",
-                    FB::bindPropertyReadWrite(this, &BroadcastTestAPI::testString, &BroadcastTestAPI::setTestString));
+            FB::bindPropertyReadWrite(this, &BroadcastTestAPI::testString, &BroadcastTestAPI::setTestString));
     }
 
     long Cap(const std::wstring& camera, const FB::JSObjectPtr& callback)
     {
         lastCamera = camera;
-        if (callback)
-            callback->invokeAsync("", FB::makeVariantVector(0L));
+        if (callback) callback->invokeAsync("", FB::makeVariantVector(0L));
         return 0;
     }
     long sendvideoX(const std::wstring& audio, const std::wstring& url, const std::wstring& resolution,
-                    const std::wstring& level, const FB::JSObjectPtr& callback)
+        const std::wstring& level, const FB::JSObjectPtr& callback)
     {
         lastSend = {audio, url, resolution, level};
-        if (callback)
-            callback->invokeAsync("", FB::makeVariantVector(3L));
+        if (callback) callback->invokeAsync("", FB::makeVariantVector(3L));
         return 3;
     }
     long dostop(long code) { return code + 1; }

@@ -23,8 +23,7 @@ public:
     {
         auto array = std::make_shared<FakePageObject>(host);
         array->properties["length"] = static_cast<int>(values.size());
-        for (std::size_t i = 0; i < values.size(); ++i)
-            array->properties[std::to_string(i)] = values[i];
+        for (std::size_t i = 0; i < values.size(); ++i) array->properties[std::to_string(i)] = values[i];
         return array;
     }
 
@@ -33,19 +32,20 @@ public:
     bool valid = true;
     bool directCalls = false;
     bool failAsyncInvoke = false;
-    const void* objectId = nullptr; // this object's address when null
+    const void* objectId = nullptr;  // this object's address when null
     const void* eventContext = nullptr;
     FB::JSAPIPtr wrapped;
 
     // Observations.
-    std::vector<Call> calls;             // invoke()
-    std::vector<Call> asyncInvokes;      // invokeAsync(), before queueing
+    std::vector<Call> calls;         // invoke()
+    std::vector<Call> asyncInvokes;  // invokeAsync(), before queueing
     std::vector<std::vector<FB::JSObjectPtr>> directHandlerCalls;
 
     const void* getObjectId() const override { return objectId ? objectId : FB::JSObject::getObjectId(); }
     const void* getEventContext() const override { return eventContext; }
     bool supportsDirectCall() const override { return directCalls; }
-    void callHandlers(const std::string&, const FB::VariantVector&, const std::vector<FB::JSObjectPtr>& handlers) override
+    void callHandlers(
+        const std::string&, const FB::VariantVector&, const std::vector<FB::JSObjectPtr>& handlers) override
     {
         directHandlerCalls.push_back(handlers);
     }
@@ -57,16 +57,14 @@ public:
             std::lock_guard<std::mutex> lock(mutex_);
             asyncInvokes.push_back({methodName, args});
         }
-        if (failAsyncInvoke)
-            throw std::runtime_error("handler failed");
+        if (failAsyncInvoke) throw std::runtime_error("handler failed");
         FB::JSObject::invokeAsync(methodName, args);
     }
 
     void invalidate() override { valid = false; }
     void listMemberNames(std::vector<std::string>& names) const override
     {
-        for (const auto& entry : properties)
-            names.push_back(entry.first);
+        for (const auto& entry : properties) names.push_back(entry.first);
     }
     std::size_t countMembers() const override { return properties.size(); }
     bool hasMethod(const std::string& name) const override { return properties.count(name) > 0; }

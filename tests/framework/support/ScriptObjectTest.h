@@ -12,7 +12,8 @@
 #include <string>
 
 // The text of the script error the call raises, or "ok" when it raises none.
-template <class Call> std::string errorOf(Call&& call)
+template <class Call>
+std::string errorOf(Call&& call)
 {
     try {
         call();

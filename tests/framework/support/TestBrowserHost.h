@@ -31,8 +31,7 @@ public:
             Queued next;
             {
                 std::lock_guard<std::mutex> lock(mutex_);
-                if (queue_.empty())
-                    return ran;
+                if (queue_.empty()) return ran;
                 next = queue_.front();
                 queue_.pop_front();
             }
@@ -61,7 +60,7 @@ public:
     }
 
     int invokeDelayed(int delayMs, const FB::JSObjectPtr& function, const FB::VariantVector& args,
-                      const std::string& methodName) override
+        const std::string& methodName) override
     {
         std::lock_guard<std::mutex> lock(mutex_);
         delayed_.push_back({delayMs, function, args, methodName});
@@ -72,8 +71,7 @@ protected:
     bool postToMainThread(void (*function)(void*), void* userData) override
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (refuse_)
-            return false;
+        if (refuse_) return false;
         queue_.push_back({function, userData});
         return true;
     }

@@ -15,7 +15,7 @@ const wchar_t* const scratchPath = L"Software\\StagecastTests\\Registrar";
 
 std::string narrow(const std::wstring& text)
 {
-    return std::string(text.begin(), text.end()); // test texts are ASCII
+    return std::string(text.begin(), text.end());  // test texts are ASCII
 }
 
 // Every key and value below key, one sorted line each.
@@ -27,8 +27,7 @@ void dumpKey(HKEY key, const std::wstring& path, std::vector<std::string>& lines
         DWORD nameLength = 256, type = 0, size = 0;
         BYTE data[1024];
         size = sizeof data;
-        if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS)
-            break;
+        if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
         std::string value;
         if (type == REG_SZ || type == REG_EXPAND_SZ)
             value = narrow(reinterpret_cast<const wchar_t*>(data));
@@ -42,8 +41,7 @@ void dumpKey(HKEY key, const std::wstring& path, std::vector<std::string>& lines
     for (DWORD i = 0;; ++i) {
         wchar_t name[256];
         DWORD nameLength = 256;
-        if (RegEnumKeyExW(key, i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
+        if (RegEnumKeyExW(key, i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
         HKEY sub = nullptr;
         if (RegOpenKeyExW(key, name, 0, KEY_READ, &sub) == ERROR_SUCCESS) {
             dumpKey(sub, path + L"\\" + name, lines);
@@ -63,9 +61,9 @@ protected:
     void SetUp() override
     {
         RegDeleteTreeW(HKEY_CURRENT_USER, scratchPath);
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, scratchPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &root,
-                                  nullptr),
-                  ERROR_SUCCESS);
+        ASSERT_EQ(
+            RegCreateKeyExW(HKEY_CURRENT_USER, scratchPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &root, nullptr),
+            ERROR_SUCCESS);
         registrar.setClassesRoot(root);
         registrar.addReplacement(L"MODULE", L"C:\\it's 100% here\\Thing.dll");
         registrar.addReplacement(L"APPID", L"{2785B0E4-81E4-4759-8039-FA3AA191B2EF}");
@@ -89,7 +87,7 @@ protected:
         HKEY key = nullptr;
         ASSERT_EQ(RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), ERROR_SUCCESS);
         RegSetValueExW(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
-                       static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
+            static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
         RegCloseKey(key);
     }
 
@@ -171,12 +169,12 @@ TEST_F(RegistrarTest, UnregisterUndoesRegisterAndKeepsWhatOthersOwn)
     std::vector<std::string> before = dump();
 
     ASSERT_EQ(registrar.registerScript(classScript), S_OK);
-    ASSERT_EQ(registrar.registerScript(classScript), S_OK); // registering twice changes nothing more
+    ASSERT_EQ(registrar.registerScript(classScript), S_OK);  // registering twice changes nothing more
     ASSERT_EQ(registrar.unregisterScript(classScript), S_OK);
     std::vector<std::string> after = dump();
     // Our default value of Thing.Class.1 is gone, their value stays: that is "before".
     EXPECT_EQ(after, before);
-    ASSERT_EQ(registrar.unregisterScript(classScript), S_OK); // and once more: nothing left to do
+    ASSERT_EQ(registrar.unregisterScript(classScript), S_OK);  // and once more: nothing left to do
     EXPECT_EQ(dump(), before);
 }
 
@@ -193,8 +191,8 @@ TEST_F(RegistrarTest, ForceRemoveReplacesTheWholeKeyBothWays)
     ASSERT_EQ(registrar.registerScript(classScript), S_OK);
     std::vector<std::string> lines = dump();
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
-                            [](const std::string& l) { return l.find("Stale") != std::string::npos; }),
-              0);
+                  [](const std::string& l) { return l.find("Stale") != std::string::npos; }),
+        0);
     put(L"CLSID\\{01234567-89AB-CDEF-0123-456789ABCDEF}\\AddedLater", nullptr, L"x");
     ASSERT_EQ(registrar.unregisterScript(classScript), S_OK);
     EXPECT_EQ(dump(), (std::vector<std::string>{"\\", "\\AppID\\", "\\CLSID\\"}));
@@ -228,22 +226,20 @@ TEST_P(MalformedScriptTest, IsRefusedWithoutTouchingTheRegistry)
     EXPECT_EQ(dump(), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Scripts, MalformedScriptTest,
+INSTANTIATE_TEST_SUITE_P(Scripts, MalformedScriptTest,
     testing::Values(MalformedCase{"missing closing brace", L"HKCR { A = s 'x' { B } "},
-                    MalformedCase{"unterminated quote", L"HKCR { A = s 'x }"},
-                    MalformedCase{"unknown root", L"HKXX { A }"},
-                    MalformedCase{"unknown value type", L"HKCR { A = q 'x' }"},
-                    MalformedCase{"value without type", L"HKCR { A = 'x' }"},
-                    MalformedCase{"missing replacement", L"HKCR { A = s '%NOPE%' }"},
-                    MalformedCase{"unterminated replacement", L"HKCR { A = s '%MODULE' }"},
-                    MalformedCase{"number too large", L"HKCR { A { val N = d '4294967296' } }"},
-                    MalformedCase{"negative number", L"HKCR { A { val N = d '-1' } }"},
-                    MalformedCase{"odd hex digits", L"HKCR { A { val B = b '0f0' } }"},
-                    MalformedCase{"val without equals", L"HKCR { A { val N s 'x' } }"},
-                    MalformedCase{"key name with backslash", L"HKCR { 'A\\B' }"},
-                    MalformedCase{"good key then bad one", L"HKCR { Good = s 'x' Bad = z 'y' }"},
-                    MalformedCase{"stray closing brace", L"HKCR { A } }"}),
+        MalformedCase{"unterminated quote", L"HKCR { A = s 'x }"}, MalformedCase{"unknown root", L"HKXX { A }"},
+        MalformedCase{"unknown value type", L"HKCR { A = q 'x' }"},
+        MalformedCase{"value without type", L"HKCR { A = 'x' }"},
+        MalformedCase{"missing replacement", L"HKCR { A = s '%NOPE%' }"},
+        MalformedCase{"unterminated replacement", L"HKCR { A = s '%MODULE' }"},
+        MalformedCase{"number too large", L"HKCR { A { val N = d '4294967296' } }"},
+        MalformedCase{"negative number", L"HKCR { A { val N = d '-1' } }"},
+        MalformedCase{"odd hex digits", L"HKCR { A { val B = b '0f0' } }"},
+        MalformedCase{"val without equals", L"HKCR { A { val N s 'x' } }"},
+        MalformedCase{"key name with backslash", L"HKCR { 'A\\B' }"},
+        MalformedCase{"good key then bad one", L"HKCR { Good = s 'x' Bad = z 'y' }"},
+        MalformedCase{"stray closing brace", L"HKCR { A } }"}),
     [](const testing::TestParamInfo<MalformedCase>& info) {
         std::string name = info.param.what;
         std::replace(name.begin(), name.end(), ' ', '_');
@@ -263,8 +259,8 @@ TEST_F(RegistrarTest, FailureHalfWayTakesBackWhatWasWritten)
 TEST(RegistryResource, MissingResourceIsAnError)
 {
     Atl::Registrar registrar;
-    EXPECT_EQ(registrar.registerResource(GetModuleHandleW(nullptr), 4242),
-              HRESULT_FROM_WIN32(ERROR_RESOURCE_DATA_NOT_FOUND));
+    EXPECT_EQ(
+        registrar.registerResource(GetModuleHandleW(nullptr), 4242), HRESULT_FROM_WIN32(ERROR_RESOURCE_DATA_NOT_FOUND));
 }
 
-} // namespace
+}  // namespace

@@ -27,7 +27,10 @@ const CLSID kRecorderClsid = {0x5c0f1e44, 0x2e7b, 0x4f0c, {0x8d, 0x3e, 0x6a, 0x1
 class RecordingRenderer : public DShow::BaseRenderer {
 public:
     RecordingRenderer(int width, int height, bool drawAtOnce)
-        : BaseRenderer(kRecorderClsid, L"Recorder"), width_(width), height_(height), drawAtOnce_(drawAtOnce),
+        : BaseRenderer(kRecorderClsid, L"Recorder"),
+          width_(width),
+          height_(height),
+          drawAtOnce_(drawAtOnce),
           rendered_(CreateEventW(nullptr, TRUE, FALSE, nullptr))
     {
     }
@@ -35,11 +38,9 @@ public:
 
     HRESULT CheckMediaType(const AM_MEDIA_TYPE* type) override
     {
-        if (!type)
-            return E_INVALIDARG;
+        if (!type) return E_INVALIDARG;
         const VIDEOINFOHEADER* info = DShow::VideoInfoOf(*type);
-        if (type->majortype != MEDIATYPE_Video || type->subtype != MEDIASUBTYPE_RGB24 || !info)
-            return S_FALSE;
+        if (type->majortype != MEDIATYPE_Video || type->subtype != MEDIASUBTYPE_RGB24 || !info) return S_FALSE;
         return info->bmiHeader.biWidth == width_ && info->bmiHeader.biHeight == height_ ? S_OK : S_FALSE;
     }
     HRESULT DoRenderSample(IMediaSample* sample) override
@@ -80,7 +81,8 @@ std::vector<std::string> VideoInputNames()
 {
     std::vector<std::string> names;
     ComPtr<ICreateDevEnum> devices;
-    if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum, devices.PutVoid())))
+    if (FAILED(CoCreateInstance(
+            CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum, devices.PutVoid())))
         return names;
     ComPtr<IEnumMoniker> monikers;
     if (devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, monikers.Put(), 0) != S_OK || !monikers)
@@ -88,8 +90,7 @@ std::vector<std::string> VideoInputNames()
     ComPtr<IMoniker> moniker;
     while (monikers->Next(1, moniker.Put(), nullptr) == S_OK) {
         ComPtr<IPropertyBag> bag;
-        if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid())))
-            continue;
+        if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid()))) continue;
         VARIANT name;
         VariantInit(&name);
         if (SUCCEEDED(bag->Read(L"FriendlyName", &name, nullptr)) && name.vt == VT_BSTR)
@@ -104,7 +105,8 @@ ComPtr<IBaseFilter> BindTestCamera()
     ComPtr<IBaseFilter> camera;
     ComPtr<ICreateDevEnum> devices;
     ComPtr<IEnumMoniker> monikers;
-    if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum, devices.PutVoid())) ||
+    if (FAILED(CoCreateInstance(
+            CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum, devices.PutVoid())) ||
         devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, monikers.Put(), 0) != S_OK)
         return camera;
     ComPtr<IMoniker> moniker;
@@ -117,8 +119,7 @@ ComPtr<IBaseFilter> BindTestCamera()
             AnsiOf(name.bstrVal) == TestCamera::kFriendlyNameAnsi)
             moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, camera.PutVoid());
         VariantClear(&name);
-        if (camera)
-            break;
+        if (camera) break;
     }
     return camera;
 }
@@ -211,7 +212,9 @@ TEST_F(DShowLayer, TestCameraIsListedWithItsCapturePinAndSizes)
     ASSERT_EQ(pin.As(properties), S_OK);
     GUID category = GUID_NULL;
     DWORD returned = 0;
-    ASSERT_EQ(properties->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category, sizeof category, &returned), S_OK);
+    ASSERT_EQ(
+        properties->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category, sizeof category, &returned),
+        S_OK);
     EXPECT_EQ(category, PIN_CATEGORY_CAPTURE);
 
     ComPtr<IAMStreamConfig> config;
@@ -248,11 +251,12 @@ TEST_P(DShowStreaming, RendererReceivesTheCameraPicture)
 {
     const StreamCase& c = GetParam();
     ComPtr<IGraphBuilder> graph;
-    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.PutVoid()), S_OK);
+    ASSERT_EQ(
+        CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.PutVoid()), S_OK);
     ComPtr<ICaptureGraphBuilder2> builder;
     ASSERT_EQ(CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER, IID_ICaptureGraphBuilder2,
-                               builder.PutVoid()),
-              S_OK);
+                  builder.PutVoid()),
+        S_OK);
     ASSERT_EQ(builder->SetFiltergraph(graph.Get()), S_OK);
 
     ComPtr<IBaseFilter> camera = BindTestCamera();
@@ -260,9 +264,9 @@ TEST_P(DShowStreaming, RendererReceivesTheCameraPicture)
     ASSERT_EQ(graph->AddFilter(camera.Get(), L"Video Capture"), S_OK);
 
     ComPtr<IAMStreamConfig> config;
-    ASSERT_EQ(builder->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, camera.Get(), IID_IAMStreamConfig,
-                                     config.PutVoid()),
-              S_OK);
+    ASSERT_EQ(builder->FindInterface(
+                  &PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, camera.Get(), IID_IAMStreamConfig, config.PutVoid()),
+        S_OK);
     for (int i = 0; i < TestCamera::kOfferedSizeCount; ++i) {
         AM_MEDIA_TYPE* type = nullptr;
         VIDEO_STREAM_CONFIG_CAPS caps{};
@@ -277,7 +281,8 @@ TEST_P(DShowStreaming, RendererReceivesTheCameraPicture)
     ComPtr<IBaseFilter> renderer(recorder);
     recorder->Release();
     ASSERT_EQ(graph->AddFilter(renderer.Get(), L"Recorder"), S_OK);
-    ASSERT_EQ(builder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, camera.Get(), nullptr, renderer.Get()), S_OK);
+    ASSERT_EQ(
+        builder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, camera.Get(), nullptr, renderer.Get()), S_OK);
 
     ComPtr<IMediaControl> control;
     ASSERT_EQ(graph.As(control), S_OK);
@@ -295,16 +300,16 @@ TEST_P(DShowStreaming, RendererReceivesTheCameraPicture)
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, DShowStreaming,
-                         ::testing::Values(StreamCase{"own_size_at_once", {320, 240}, true},
-                                           StreamCase{"smaller_size_on_the_clock", {160, 120}, false},
-                                           StreamCase{"padded_rows", {66, 50}, true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+    ::testing::Values(StreamCase{"own_size_at_once", {320, 240}, true},
+        StreamCase{"smaller_size_on_the_clock", {160, 120}, false}, StreamCase{"padded_rows", {66, 50}, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // End of stream makes the renderer refuse samples and tells the graph it is done.
 TEST_F(DShowLayer, EndOfStreamCompletesTheGraph)
 {
     ComPtr<IGraphBuilder> graph;
-    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.PutVoid()), S_OK);
+    ASSERT_EQ(
+        CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.PutVoid()), S_OK);
     ComPtr<IBaseFilter> camera = BindTestCamera();
     ASSERT_TRUE(camera);
     auto* recorder = new RecordingRenderer(320, 240, true);

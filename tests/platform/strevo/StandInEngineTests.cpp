@@ -81,9 +81,10 @@ TEST(StandInEngine, AnswersAsDocumentedAndRecordsTheCalls)
     engine->StopSend();
     EXPECT_TRUE(engine->StopCapture());
     lib.destroy(engine);
-    EXPECT_EQ(lib.command("log"), "CreateStrevo\nGetReadyText\nStartCapture \nStartCapture cam\n"
-                                  "StartSend mic|http://not-rtmp|r|l\nStartSend mic|rtmp://h/l|r|l\n"
-                                  "StartSend mic|RTMP://h/l|r|l\nStopSend\nStopCapture\nDeleteStrevo\n");
+    EXPECT_EQ(lib.command("log"),
+        "CreateStrevo\nGetReadyText\nStartCapture \nStartCapture cam\n"
+        "StartSend mic|http://not-rtmp|r|l\nStartSend mic|rtmp://h/l|r|l\n"
+        "StartSend mic|RTMP://h/l|r|l\nStopSend\nStopCapture\nDeleteStrevo\n");
     EXPECT_EQ(lib.control("no such command", nullptr, 0), 1);
 }
 
@@ -100,8 +101,7 @@ TEST(StandInEngine, ReportsFromItsOwnThreadAndStopsBeforeDeleteReturns)
 
     ASSERT_TRUE(engine->StartCapture(L"cam"));
     ASSERT_TRUE(engine->StartSend(L"mic", L"rtmp://h/l", L"r", L"l"));
-    for (int i = 0; i < 200 && observer.count < 5; ++i)
-        Sleep(5);
+    for (int i = 0; i < 200 && observer.count < 5; ++i) Sleep(5);
     EXPECT_GE(observer.count, 5);
     lib.destroy(engine);
     int after = observer.count;
@@ -121,4 +121,4 @@ TEST(StandInEngine, RefusedCreationAnswersNull)
     lib.destroy(nullptr);
 }
 
-} // namespace
+}  // namespace

@@ -16,106 +16,117 @@ namespace {
 // A line of tagged text: the library's labels are built elsewhere, so the
 // sample brings this small one of its own through the builder's callback.
 class CCaptionUI : public CControlUI {
- public:
-  const wchar_t* GetClassName() const override { return L"CaptionUI"; }
-  void SetAttribute(const wchar_t* name, const wchar_t* value) override {
-    if (wcscmp(name, L"textcolor") == 0) m_color = detail::ParseColor(value);
-    else CControlUI::SetAttribute(name, value);
-  }
-  void PaintContentText(HDC dc) override {
-    RECT rc = m_rcItem;
-    int links = 0;
-    CRenderKit::DrawHtmlText(dc, m_pManager, rc, m_sText, m_color, nullptr, nullptr, links,
-                             DT_SINGLELINE | DT_VCENTER);
-  }
+public:
+    const wchar_t* GetClassName() const override { return L"CaptionUI"; }
+    void SetAttribute(const wchar_t* name, const wchar_t* value) override
+    {
+        if (wcscmp(name, L"textcolor") == 0)
+            m_color = detail::ParseColor(value);
+        else
+            CControlUI::SetAttribute(name, value);
+    }
+    void PaintContentText(HDC dc) override
+    {
+        RECT rc = m_rcItem;
+        int links = 0;
+        CRenderKit::DrawHtmlText(
+            dc, m_pManager, rc, m_sText, m_color, nullptr, nullptr, links, DT_SINGLELINE | DT_VCENTER);
+    }
 
- private:
-  DWORD m_color = 0xFF000000;
+private:
+    DWORD m_color = 0xFF000000;
 };
 
-bool writeBitmap(const wchar_t* path, HWND window) {
-  RECT client{};
-  GetClientRect(window, &client);
-  int cx = client.right, cy = client.bottom;
-  BITMAPINFO info{};
-  info.bmiHeader = {sizeof(BITMAPINFOHEADER), cx, -cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  HDC dc = CreateCompatibleDC(nullptr);
-  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (!dc || !bitmap) return false;
-  HGDIOBJ old = SelectObject(dc, bitmap);
-  SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
-  GdiFlush();
-  BITMAPFILEHEADER file{};
-  DWORD size = static_cast<DWORD>(cx) * cy * 4;
-  file.bfType = 0x4D42;
-  file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
-  file.bfSize = file.bfOffBits + size;
-  FILE* out = _wfopen(path, L"wb");
-  bool ok = out && fwrite(&file, sizeof(file), 1, out) == 1 &&
-            fwrite(&info.bmiHeader, sizeof(info.bmiHeader), 1, out) == 1 && fwrite(bits, size, 1, out) == 1;
-  if (out) fclose(out);
-  SelectObject(dc, old);
-  DeleteObject(bitmap);
-  DeleteDC(dc);
-  return ok;
+bool writeBitmap(const wchar_t* path, HWND window)
+{
+    RECT client{};
+    GetClientRect(window, &client);
+    int cx = client.right, cy = client.bottom;
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), cx, -cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!dc || !bitmap) return false;
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    GdiFlush();
+    BITMAPFILEHEADER file{};
+    DWORD size = static_cast<DWORD>(cx) * cy * 4;
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+    file.bfSize = file.bfOffBits + size;
+    FILE* out = _wfopen(path, L"wb");
+    bool ok = out && fwrite(&file, sizeof(file), 1, out) == 1 &&
+        fwrite(&info.bmiHeader, sizeof(info.bmiHeader), 1, out) == 1 && fwrite(bits, size, 1, out) == 1;
+    if (out) fclose(out);
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return ok;
 }
 
 class SampleFrame : public WindowImplBase {
- public:
-  explicit SampleFrame(std::wstring screenshot) : m_screenshot(std::move(screenshot)) {}
-  int result = 0;
+public:
+    explicit SampleFrame(std::wstring screenshot) : m_screenshot(std::move(screenshot)) {}
+    int result = 0;
 
- protected:
-  const wchar_t* GetWindowClassName() const override { return L"SkinUISample"; }
-  CUIString GetSkinFolder() override { return CUIString(); }
-  CUIString GetSkinFile() override { return CUIString(L"MainFrame.xml"); }
-  CControlUI* CreateCustomControl(const wchar_t* tag) override {
-    if (wcscmp(tag, L"Caption") == 0) return new CCaptionUI;
-    return nullptr;
-  }
-  void OnNotify(TNotifyMsgUI& msg) override {
-    if (msg.sType == L"windowinit" && !m_screenshot.empty()) PostWindowMessage(WM_APP + 7);
-    WindowImplBase::OnNotify(msg);
-  }
-  LRESULT HandleOtherMessage(UINT msg, WPARAM, LPARAM, bool& handled) override {
-    if (msg != WM_APP + 7) return LeaveUnhandled(handled);
-    result = writeBitmap(m_screenshot.c_str(), m_hWnd) ? 0 : 1;
-    PostCloseMessage(0);
-    return 0;
-  }
-  void OnFinalWindowMessage(HWND window) override {
-    WindowImplBase::OnFinalWindowMessage(window);
-    PostQuitMessage(0);
-  }
+protected:
+    const wchar_t* GetWindowClassName() const override { return L"SkinUISample"; }
+    CUIString GetSkinFolder() override { return CUIString(); }
+    CUIString GetSkinFile() override { return CUIString(L"MainFrame.xml"); }
+    CControlUI* CreateCustomControl(const wchar_t* tag) override
+    {
+        if (wcscmp(tag, L"Caption") == 0) return new CCaptionUI;
+        return nullptr;
+    }
+    void OnNotify(TNotifyMsgUI& msg) override
+    {
+        if (msg.sType == L"windowinit" && !m_screenshot.empty()) PostWindowMessage(WM_APP + 7);
+        WindowImplBase::OnNotify(msg);
+    }
+    LRESULT HandleOtherMessage(UINT msg, WPARAM, LPARAM, bool& handled) override
+    {
+        if (msg != WM_APP + 7) return LeaveUnhandled(handled);
+        result = writeBitmap(m_screenshot.c_str(), m_hWnd) ? 0 : 1;
+        PostCloseMessage(0);
+        return 0;
+    }
+    void OnFinalWindowMessage(HWND window) override
+    {
+        WindowImplBase::OnFinalWindowMessage(window);
+        PostQuitMessage(0);
+    }
 
- private:
-  std::wstring m_screenshot;
+private:
+    std::wstring m_screenshot;
 };
 
-int run(int argc, wchar_t** argv) {
-  if (argc < 2) {
-    fwprintf(stderr, L"usage: SkinSample SKIN_FOLDER [--screenshot FILE.bmp]\n");
-    return 2;
-  }
-  std::wstring screenshot;
-  if (argc >= 4 && wcscmp(argv[2], L"--screenshot") == 0) screenshot = argv[3];
-  CWindowManagerUI::SetModuleInstance(GetModuleHandleW(nullptr));
-  CWindowManagerUI::SetResourcePath(argv[1]);
-  SampleFrame frame(screenshot);
-  if (!frame.CreateNativeWindow(nullptr, L"SkinUI sample", 0x10CF0000, 0)) return 1;
-  frame.CenterOverOwner();
-  ShowWindow(frame, SW_SHOWNORMAL);
-  CWindowManagerUI::RunMessageLoop();
-  return frame.result;
+int run(int argc, wchar_t** argv)
+{
+    if (argc < 2) {
+        fwprintf(stderr, L"usage: SkinSample SKIN_FOLDER [--screenshot FILE.bmp]\n");
+        return 2;
+    }
+    std::wstring screenshot;
+    if (argc >= 4 && wcscmp(argv[2], L"--screenshot") == 0) screenshot = argv[3];
+    CWindowManagerUI::SetModuleInstance(GetModuleHandleW(nullptr));
+    CWindowManagerUI::SetResourcePath(argv[1]);
+    SampleFrame frame(screenshot);
+    if (!frame.CreateNativeWindow(nullptr, L"SkinUI sample", 0x10CF0000, 0)) return 1;
+    frame.CenterOverOwner();
+    ShowWindow(frame, SW_SHOWNORMAL);
+    CWindowManagerUI::RunMessageLoop();
+    return frame.result;
 }
 
 }  // namespace
 
-int wmain(int argc, wchar_t** argv) {
-  try {
-    return run(argc, argv);
-  } catch (...) {
-    return 1;
-  }
+int wmain(int argc, wchar_t** argv)
+{
+    try {
+        return run(argc, argv);
+    } catch (...) {
+        return 1;
+    }
 }

@@ -8,12 +8,12 @@
 #include "PluginCore.h"
 
 struct FactoryControl {
-  enum class Make { Plugin, Nothing, CreateError, OutOfMemory, Failure, InitFailure };
-  Make make = Make::Plugin;
-  bool windowless = false;
-  FB::VariantDict params;  // what the last core was given
-  int globalInits = 0;
-  int globalDeinits = 0;
+    enum class Make { Plugin, Nothing, CreateError, OutOfMemory, Failure, InitFailure };
+    Make make = Make::Plugin;
+    bool windowless = false;
+    FB::VariantDict params;  // what the last core was given
+    int globalInits = 0;
+    int globalDeinits = 0;
 };
 
 // Reset by each test that uses it.

@@ -14,12 +14,10 @@ public:
     Registration()
     {
         module_ = LoadLibraryW(L"TestCamera.dll");
-        if (!module_)
-            throw std::runtime_error("TestCamera.dll not found");
+        if (!module_) throw std::runtime_error("TestCamera.dll not found");
         register_ = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(module_, "DllRegisterServer")));
         unregister_ = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(module_, "DllUnregisterServer")));
-        if (!register_ || !unregister_)
-            throw std::runtime_error("TestCamera.dll lacks its registration exports");
+        if (!register_ || !unregister_) throw std::runtime_error("TestCamera.dll lacks its registration exports");
         lastResult_ = Register();
     }
     ~Registration()

@@ -38,8 +38,7 @@ DShow::MediaType TypeForSize(const TestCamera::FrameSize& size)
     mt.bFixedSizeSamples = TRUE;
     mt.bTemporalCompression = FALSE;
     auto* info = reinterpret_cast<VIDEOINFOHEADER*>(type.AllocFormat(sizeof(VIDEOINFOHEADER)));
-    if (!info)
-        throw std::bad_alloc();
+    if (!info) throw std::bad_alloc();
     info->AvgTimePerFrame = static_cast<REFERENCE_TIME>(TestCamera::kFrameIntervalMs) * 10000;
     info->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info->bmiHeader.biWidth = size.width;
@@ -47,7 +46,8 @@ DShow::MediaType TypeForSize(const TestCamera::FrameSize& size)
     info->bmiHeader.biPlanes = 1;
     info->bmiHeader.biBitCount = 24;
     info->bmiHeader.biCompression = BI_RGB;
-    info->bmiHeader.biSizeImage = static_cast<DWORD>(TestCamera::StrideOf(size.width) * static_cast<size_t>(size.height));
+    info->bmiHeader.biSizeImage =
+        static_cast<DWORD>(TestCamera::StrideOf(size.width) * static_cast<size_t>(size.height));
     mt.lSampleSize = info->bmiHeader.biSizeImage;
     return type;
 }
@@ -55,11 +55,9 @@ DShow::MediaType TypeForSize(const TestCamera::FrameSize& size)
 // The offered size a type describes, or -1.
 int OfferedSizeIndex(const AM_MEDIA_TYPE& type)
 {
-    if (type.majortype != MEDIATYPE_Video || type.subtype != MEDIASUBTYPE_RGB24)
-        return -1;
+    if (type.majortype != MEDIATYPE_Video || type.subtype != MEDIASUBTYPE_RGB24) return -1;
     const VIDEOINFOHEADER* info = DShow::VideoInfoOf(type);
-    if (!info || info->bmiHeader.biBitCount != 24 || info->bmiHeader.biCompression != BI_RGB)
-        return -1;
+    if (!info || info->bmiHeader.biBitCount != 24 || info->bmiHeader.biCompression != BI_RGB) return -1;
     for (int i = 0; i < TestCamera::kOfferedSizeCount; ++i) {
         if (info->bmiHeader.biWidth == TestCamera::kOfferedSizes[i].width &&
             info->bmiHeader.biHeight == TestCamera::kOfferedSizes[i].height)
@@ -70,10 +68,7 @@ int OfferedSizeIndex(const AM_MEDIA_TYPE& type)
 
 class CameraPin : public DShow::SourceStreamPin, public IKsPropertySet, public IAMStreamConfig {
 public:
-    explicit CameraPin(DShow::BaseFilter& filter)
-        : SourceStreamPin(filter, L"Capture", TestCamera::kFrameIntervalMs)
-    {
-    }
+    explicit CameraPin(DShow::BaseFilter& filter) : SourceStreamPin(filter, L"Capture", TestCamera::kFrameIntervalMs) {}
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override { return BasePin::QueryInterface(iid, out); }
     STDMETHODIMP_(ULONG) AddRef() override { return BasePin::AddRef(); }
@@ -82,18 +77,15 @@ public:
     HRESULT CheckMediaType(const AM_MEDIA_TYPE& type) override
     {
         int index = OfferedSizeIndex(type);
-        if (index < 0)
-            return S_FALSE;
-        if (chosen_ >= 0 && index != chosen_)
-            return S_FALSE;
+        if (index < 0) return S_FALSE;
+        if (chosen_ >= 0 && index != chosen_) return S_FALSE;
         return S_OK;
     }
 
     HRESULT GetMediaType(int index, DShow::MediaType& type) override
     {
         if (chosen_ >= 0) {
-            if (index != 0)
-                return VFW_S_NO_MORE_ITEMS;
+            if (index != 0) return VFW_S_NO_MORE_ITEMS;
             index = chosen_;
         } else if (index < 0 || index >= TestCamera::kOfferedSizeCount) {
             return VFW_S_NO_MORE_ITEMS;
@@ -105,11 +97,9 @@ public:
     HRESULT SetMediaType(const AM_MEDIA_TYPE& type) override
     {
         int index = OfferedSizeIndex(type);
-        if (index < 0)
-            return VFW_E_INVALIDMEDIATYPE;
+        if (index < 0) return VFW_E_INVALIDMEDIATYPE;
         HRESULT hr = SourceStreamPin::SetMediaType(type);
-        if (FAILED(hr))
-            return hr;
+        if (FAILED(hr)) return hr;
         const auto& size = TestCamera::kOfferedSizes[index];
         frame_ = TestCamera::DibFrame(size.width, size.height);
         return S_OK;
@@ -119,22 +109,18 @@ public:
     {
         request.cBuffers = request.cBuffers > 2 ? request.cBuffers : 2;
         request.cbBuffer = static_cast<long>(frame_.size());
-        if (request.cbAlign <= 0)
-            request.cbAlign = 1;
+        if (request.cbAlign <= 0) request.cbAlign = 1;
         ALLOCATOR_PROPERTIES actual{};
         HRESULT hr = allocator->SetProperties(&request, &actual);
-        if (FAILED(hr))
-            return hr;
+        if (FAILED(hr)) return hr;
         return actual.cbBuffer >= request.cbBuffer ? S_OK : E_FAIL;
     }
 
     HRESULT FillBuffer(IMediaSample* sample) override
     {
         BYTE* data = nullptr;
-        if (FAILED(sample->GetPointer(&data)) || !data)
-            return E_FAIL;
-        if (static_cast<size_t>(sample->GetSize()) < frame_.size())
-            return E_FAIL;
+        if (FAILED(sample->GetPointer(&data)) || !data) return E_FAIL;
+        if (static_cast<size_t>(sample->GetSize()) < frame_.size()) return E_FAIL;
         std::memcpy(data, frame_.data(), frame_.size());
         return sample->SetActualDataLength(static_cast<long>(frame_.size()));
     }
@@ -144,52 +130,39 @@ public:
 
     STDMETHODIMP Get(REFGUID set, DWORD id, void*, DWORD, void* data, DWORD size, DWORD* returned) override
     {
-        if (set != kPinPropertySet)
-            return E_PROP_SET_UNSUPPORTED;
-        if (id != AMPROPERTY_PIN_CATEGORY)
-            return E_PROP_ID_UNSUPPORTED;
-        if (returned)
-            *returned = sizeof(GUID);
-        if (!data)
-            return returned ? S_OK : E_POINTER;
-        if (size < sizeof(GUID))
-            return E_UNEXPECTED;
+        if (set != kPinPropertySet) return E_PROP_SET_UNSUPPORTED;
+        if (id != AMPROPERTY_PIN_CATEGORY) return E_PROP_ID_UNSUPPORTED;
+        if (returned) *returned = sizeof(GUID);
+        if (!data) return returned ? S_OK : E_POINTER;
+        if (size < sizeof(GUID)) return E_UNEXPECTED;
         std::memcpy(data, &PIN_CATEGORY_CAPTURE, sizeof(GUID));
         return S_OK;
     }
 
     STDMETHODIMP QuerySupported(REFGUID set, DWORD id, DWORD* support) override
     {
-        if (set != kPinPropertySet)
-            return E_PROP_SET_UNSUPPORTED;
-        if (id != AMPROPERTY_PIN_CATEGORY)
-            return E_PROP_ID_UNSUPPORTED;
-        if (support)
-            *support = KSPROPERTY_SUPPORT_GET;
+        if (set != kPinPropertySet) return E_PROP_SET_UNSUPPORTED;
+        if (id != AMPROPERTY_PIN_CATEGORY) return E_PROP_ID_UNSUPPORTED;
+        if (support) *support = KSPROPERTY_SUPPORT_GET;
         return S_OK;
     }
 
     // IAMStreamConfig
     STDMETHODIMP SetFormat(AM_MEDIA_TYPE* type) override
     {
-        if (!type)
-            return E_POINTER;
+        if (!type) return E_POINTER;
         DShow::Lock lock(filter_.FilterLock());
-        if (filter_.State() != State_Stopped)
-            return VFW_E_NOT_STOPPED;
+        if (filter_.State() != State_Stopped) return VFW_E_NOT_STOPPED;
         int index = OfferedSizeIndex(*type);
-        if (index < 0)
-            return VFW_E_INVALIDMEDIATYPE;
-        if (IsConnected() && index != OfferedSizeIndex(ConnectedType().Get()))
-            return VFW_E_ALREADY_CONNECTED;
+        if (index < 0) return VFW_E_INVALIDMEDIATYPE;
+        if (IsConnected() && index != OfferedSizeIndex(ConnectedType().Get())) return VFW_E_ALREADY_CONNECTED;
         chosen_ = index;
         return S_OK;
     }
 
     STDMETHODIMP GetFormat(AM_MEDIA_TYPE** type) override
     {
-        if (!type)
-            return E_POINTER;
+        if (!type) return E_POINTER;
         return DShow::Guarded([&]() -> HRESULT {
             DShow::Lock lock(filter_.FilterLock());
             DShow::MediaType current;
@@ -204,8 +177,7 @@ public:
 
     STDMETHODIMP GetNumberOfCapabilities(int* count, int* size) override
     {
-        if (!count || !size)
-            return E_POINTER;
+        if (!count || !size) return E_POINTER;
         *count = TestCamera::kOfferedSizeCount;
         *size = sizeof(VIDEO_STREAM_CONFIG_CAPS);
         return S_OK;
@@ -213,16 +185,13 @@ public:
 
     STDMETHODIMP GetStreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* caps) override
     {
-        if (!type || !caps)
-            return E_POINTER;
-        if (index < 0 || index >= TestCamera::kOfferedSizeCount)
-            return S_FALSE;
+        if (!type || !caps) return E_POINTER;
+        if (index < 0 || index >= TestCamera::kOfferedSizeCount) return S_FALSE;
         return DShow::Guarded([&]() -> HRESULT {
             const auto& size = TestCamera::kOfferedSizes[index];
             DShow::MediaType offered = TypeForSize(size);
             *type = DShow::CreateMediaType(offered.Get());
-            if (!*type)
-                return E_OUTOFMEMORY;
+            if (!*type) return E_OUTOFMEMORY;
             VIDEO_STREAM_CONFIG_CAPS config{};
             config.guid = FORMAT_VideoInfo;
             config.InputSize = {size.width, size.height};
@@ -231,9 +200,10 @@ public:
             config.CropGranularityX = config.CropGranularityY = 1;
             config.CropAlignX = config.CropAlignY = 1;
             config.OutputGranularityX = config.OutputGranularityY = 1;
-            config.MinFrameInterval = config.MaxFrameInterval = static_cast<LONGLONG>(TestCamera::kFrameIntervalMs) * 10000;
+            config.MinFrameInterval = config.MaxFrameInterval =
+                static_cast<LONGLONG>(TestCamera::kFrameIntervalMs) * 10000;
             LONG bits = static_cast<LONG>(TestCamera::StrideOf(size.width) * static_cast<size_t>(size.height) * 8 *
-                                          (1000 / TestCamera::kFrameIntervalMs));
+                (1000 / TestCamera::kFrameIntervalMs));
             config.MinBitsPerSecond = config.MaxBitsPerSecond = bits;
             std::memcpy(caps, &config, sizeof config);
             return S_OK;
@@ -279,11 +249,9 @@ class CameraClassFactory : public IClassFactory {
 public:
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
     {
-        if (!out)
-            return E_POINTER;
+        if (!out) return E_POINTER;
         *out = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IClassFactory)
-            return E_NOINTERFACE;
+        if (iid != IID_IUnknown && iid != IID_IClassFactory) return E_NOINTERFACE;
         *out = static_cast<IClassFactory*>(this);
         return S_OK;
     }
@@ -292,11 +260,9 @@ public:
 
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override
     {
-        if (!out)
-            return E_POINTER;
+        if (!out) return E_POINTER;
         *out = nullptr;
-        if (outer)
-            return CLASS_E_NOAGGREGATION;
+        if (outer) return CLASS_E_NOAGGREGATION;
         return DShow::Guarded([&] {
             auto* filter = new TestCameraFilter();
             HRESULT hr = filter->QueryInterface(iid, out);
@@ -319,14 +285,14 @@ HRESULT RegisterClassKey()
 {
     wchar_t path[MAX_PATH];
     DWORD length = GetModuleFileNameW(g_module, path, MAX_PATH);
-    if (!length || length >= MAX_PATH)
-        return E_FAIL;
+    if (!length || length >= MAX_PATH) return E_FAIL;
     std::wstring server = std::wstring(kClassKey) + L"\\InprocServer32";
     HKEY key = nullptr;
     if (RegCreateKeyExW(HKEY_CLASSES_ROOT, server.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr))
         return SELFREG_E_CLASS;
     const wchar_t model[] = L"Both";
-    LONG failed = RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(path), (length + 1) * sizeof(wchar_t));
+    LONG failed =
+        RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(path), (length + 1) * sizeof(wchar_t));
     if (!failed)
         failed = RegSetValueExW(key, L"ThreadingModel", 0, REG_SZ, reinterpret_cast<const BYTE*>(model), sizeof model);
     RegCloseKey(key);
@@ -340,11 +306,9 @@ HRESULT WithFilterMapper(HRESULT (*work)(IFilterMapper2*))
     {
         DShow::ComPtr<IFilterMapper2> mapper;
         hr = CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2, mapper.PutVoid());
-        if (SUCCEEDED(hr))
-            hr = work(mapper.Get());
+        if (SUCCEEDED(hr)) hr = work(mapper.Get());
     }
-    if (SUCCEEDED(com))
-        CoUninitialize();
+    if (SUCCEEDED(com)) CoUninitialize();
     return hr;
 }
 
@@ -361,8 +325,8 @@ HRESULT RegisterInCategory(IFilterMapper2* mapper)
     filter.dwMerit = MERIT_DO_NOT_USE;
     filter.cPins = 1;
     filter.rgPins = &pin;
-    return mapper->RegisterFilter(TestCamera::kClsid, TestCamera::kFriendlyName, nullptr,
-                                  &CLSID_VideoInputDeviceCategory, nullptr, &filter);
+    return mapper->RegisterFilter(
+        TestCamera::kClsid, TestCamera::kFriendlyName, nullptr, &CLSID_VideoInputDeviceCategory, nullptr, &filter);
 }
 
 HRESULT UnregisterFromCategory(IFilterMapper2* mapper)
@@ -383,11 +347,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*)
 
 extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out)
 {
-    if (!out)
-        return E_POINTER;
+    if (!out) return E_POINTER;
     *out = nullptr;
-    if (clsid != TestCamera::kClsid)
-        return CLASS_E_CLASSNOTAVAILABLE;
+    if (clsid != TestCamera::kClsid) return CLASS_E_CLASSNOTAVAILABLE;
     return g_factory.QueryInterface(iid, out);
 }
 
@@ -400,8 +362,7 @@ extern "C" HRESULT WINAPI DllRegisterServer()
 {
     return DShow::Guarded([] {
         HRESULT hr = RegisterClassKey();
-        if (FAILED(hr))
-            return hr;
+        if (FAILED(hr)) return hr;
         return WithFilterMapper(&RegisterInCategory);
     });
 }

@@ -27,7 +27,10 @@ inline constexpr int kOfferedSizeCount = sizeof kOfferedSizes / sizeof kOfferedS
 inline constexpr uint8_t kPaddingByte = 0xAB;
 inline constexpr DWORD kFrameIntervalMs = 15;
 
-inline size_t StrideOf(int width) { return (static_cast<size_t>(width) * 3 + 3) & ~static_cast<size_t>(3); }
+inline size_t StrideOf(int width)
+{
+    return (static_cast<size_t>(width) * 3 + 3) & ~static_cast<size_t>(3);
+}
 
 // Byte of channel c (0 blue, 1 green, 2 red) of the pixel in column x of picture
 // row y, counted from the top: different in every row and column, so a flipped,

@@ -16,406 +16,444 @@
 
 namespace TestBrowser {
 
-std::wstring widen(const std::string& text) {
-  if (text.empty()) return {};
-  int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-  return wide;
+std::wstring widen(const std::string& text)
+{
+    if (text.empty()) return {};
+    int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+    return wide;
 }
 
-std::string narrow(const std::wstring& text) {
-  if (text.empty()) return {};
-  int length =
-      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), length, nullptr,
-                      nullptr);
-  return utf8;
+std::string narrow(const std::wstring& text)
+{
+    if (text.empty()) return {};
+    int length =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), length, nullptr, nullptr);
+    return utf8;
 }
 
 namespace {
 
-std::wstring describe(const EXCEPINFO& info, HRESULT hr) {
-  std::wstring text = info.bstrDescription ? std::wstring(info.bstrDescription) : std::wstring();
-  if (text.empty()) {
-    wchar_t code[32];
-    wsprintfW(code, L"error 0x%08lx", static_cast<unsigned long>(info.scode ? info.scode : hr));
-    text = code;
-  }
-  return text;
+std::wstring describe(const EXCEPINFO& info, HRESULT hr)
+{
+    std::wstring text = info.bstrDescription ? std::wstring(info.bstrDescription) : std::wstring();
+    if (text.empty()) {
+        wchar_t code[32];
+        wsprintfW(code, L"error 0x%08lx", static_cast<unsigned long>(info.scode ? info.scode : hr));
+        text = code;
+    }
+    return text;
 }
 
-void freeExcepInfo(EXCEPINFO& info) {
-  SysFreeString(info.bstrSource);
-  SysFreeString(info.bstrDescription);
-  SysFreeString(info.bstrHelpFile);
-  ZeroMemory(&info, sizeof info);
+void freeExcepInfo(EXCEPINFO& info)
+{
+    SysFreeString(info.bstrSource);
+    SysFreeString(info.bstrDescription);
+    SysFreeString(info.bstrHelpFile);
+    ZeroMemory(&info, sizeof info);
 }
 
-std::string identifierName(Browser& browser, NPIdentifier identifier) {
-  const NPNetscapeFuncs& runtime = browser.runtime();
-  if (!runtime.identifierisstring(identifier)) {
-    char digits[16];
-    wsprintfA(digits, "%d", runtime.intfromidentifier(identifier));
-    return digits;
-  }
-  NPUTF8* utf8 = runtime.utf8fromidentifier(identifier);
-  std::string name = utf8 ? utf8 : "";
-  runtime.memfree(utf8);
-  return name;
+std::string identifierName(Browser& browser, NPIdentifier identifier)
+{
+    const NPNetscapeFuncs& runtime = browser.runtime();
+    if (!runtime.identifierisstring(identifier)) {
+        char digits[16];
+        wsprintfA(digits, "%d", runtime.intfromidentifier(identifier));
+        return digits;
+    }
+    NPUTF8* utf8 = runtime.utf8fromidentifier(identifier);
+    std::string name = utf8 ? utf8 : "";
+    runtime.memfree(utf8);
+    return name;
 }
 
-HRESULT dispIdOf(IDispatch* target, const std::wstring& name, DWORD flags, DISPID* id) {
-  IDispatchEx* ex = nullptr;
-  HRESULT hr;
-  if (SUCCEEDED(target->QueryInterface(kIidDispatchEx, reinterpret_cast<void**>(&ex))) && ex) {
-    BSTR bstr = SysAllocStringLen(name.data(), static_cast<UINT>(name.size()));
-    hr = ex->GetDispID(bstr, flags | fdexNameCaseSensitive, id);
-    SysFreeString(bstr);
-    ex->Release();
-    return hr;
-  }
-  LPOLESTR names[] = {const_cast<LPOLESTR>(name.c_str())};
-  return target->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, id);
+HRESULT dispIdOf(IDispatch* target, const std::wstring& name, DWORD flags, DISPID* id)
+{
+    IDispatchEx* ex = nullptr;
+    HRESULT hr;
+    if (SUCCEEDED(target->QueryInterface(kIidDispatchEx, reinterpret_cast<void**>(&ex))) && ex) {
+        BSTR bstr = SysAllocStringLen(name.data(), static_cast<UINT>(name.size()));
+        hr = ex->GetDispID(bstr, flags | fdexNameCaseSensitive, id);
+        SysFreeString(bstr);
+        ex->Release();
+        return hr;
+    }
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name.c_str())};
+    return target->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, id);
 }
 
 // ---- page objects as browser objects ------------------------------------------
 
 struct ScriptObject : NPObject {
-  Page* page = nullptr;  // null once the page closed
-  IDispatch* dispatch = nullptr;
-  IUnknown* identity = nullptr;
-  bool isWindow = false;
+    Page* page = nullptr;  // null once the page closed
+    IDispatch* dispatch = nullptr;
+    IUnknown* identity = nullptr;
+    bool isWindow = false;
 };
 
-ScriptObject* asScript(NPObject* object) { return static_cast<ScriptObject*>(object); }
-
-NPObject* scriptAllocate(NPP, NPClass*) { return new ScriptObject; }
-
-void scriptDeallocate(NPObject* object) {
-  ScriptObject* self = asScript(object);
-  if (self->page) self->page->forgetScriptObject(self->identity);
-  if (self->dispatch) self->dispatch->Release();
-  if (self->identity) self->identity->Release();
-  delete self;
+ScriptObject* asScript(NPObject* object)
+{
+    return static_cast<ScriptObject*>(object);
 }
 
-bool scriptCall(NPObject* object, const std::string& name, WORD flags, const NPVariant* args, uint32_t count,
-                NPVariant* result) {
-  ScriptObject* self = asScript(object);
-  if (!self->page || !self->dispatch) return false;
-  return SUCCEEDED(self->page->callDispatch(self->dispatch, widen(name), flags, args, count, result, self->isWindow));
+NPObject* scriptAllocate(NPP, NPClass*)
+{
+    return new ScriptObject;
 }
 
-bool scriptHasMethod(NPObject* object, NPIdentifier name) {
-  ScriptObject* self = asScript(object);
-  if (!self->page) return false;
-  NPVariant value;
-  if (!scriptCall(object, identifierName(self->page->browser(), name), DISPATCH_PROPERTYGET, nullptr, 0, &value))
-    return false;
-  bool callable = value.type == NPVariantType_Object;
-  self->page->browser().releaseVariant(&value);
-  return callable;
+void scriptDeallocate(NPObject* object)
+{
+    ScriptObject* self = asScript(object);
+    if (self->page) self->page->forgetScriptObject(self->identity);
+    if (self->dispatch) self->dispatch->Release();
+    if (self->identity) self->identity->Release();
+    delete self;
 }
 
-bool scriptInvoke(NPObject* object, NPIdentifier name, const NPVariant* args, uint32_t count, NPVariant* result) {
-  ScriptObject* self = asScript(object);
-  if (!self->page) return false;
-  return scriptCall(object, identifierName(self->page->browser(), name), DISPATCH_METHOD, args, count, result);
+bool scriptCall(
+    NPObject* object, const std::string& name, WORD flags, const NPVariant* args, uint32_t count, NPVariant* result)
+{
+    ScriptObject* self = asScript(object);
+    if (!self->page || !self->dispatch) return false;
+    return SUCCEEDED(self->page->callDispatch(self->dispatch, widen(name), flags, args, count, result, self->isWindow));
 }
 
-bool scriptInvokeDefault(NPObject* object, const NPVariant* args, uint32_t count, NPVariant* result) {
-  ScriptObject* self = asScript(object);
-  if (!self->page || !self->dispatch) return false;
-  return SUCCEEDED(self->page->callDispatch(self->dispatch, L"", DISPATCH_METHOD, args, count, result, false));
+bool scriptHasMethod(NPObject* object, NPIdentifier name)
+{
+    ScriptObject* self = asScript(object);
+    if (!self->page) return false;
+    NPVariant value;
+    if (!scriptCall(object, identifierName(self->page->browser(), name), DISPATCH_PROPERTYGET, nullptr, 0, &value))
+        return false;
+    bool callable = value.type == NPVariantType_Object;
+    self->page->browser().releaseVariant(&value);
+    return callable;
 }
 
-bool scriptConstruct(NPObject* object, const NPVariant* args, uint32_t count, NPVariant* result) {
-  ScriptObject* self = asScript(object);
-  if (!self->page || !self->dispatch) return false;
-  return SUCCEEDED(self->page->callDispatch(self->dispatch, L"", DISPATCH_CONSTRUCT, args, count, result, false));
+bool scriptInvoke(NPObject* object, NPIdentifier name, const NPVariant* args, uint32_t count, NPVariant* result)
+{
+    ScriptObject* self = asScript(object);
+    if (!self->page) return false;
+    return scriptCall(object, identifierName(self->page->browser(), name), DISPATCH_METHOD, args, count, result);
 }
 
-bool scriptHasProperty(NPObject* object, NPIdentifier name) {
-  ScriptObject* self = asScript(object);
-  if (!self->page || !self->dispatch) return false;
-  std::wstring wide = widen(identifierName(self->page->browser(), name));
-  DISPID id;
-  if (SUCCEEDED(dispIdOf(self->dispatch, wide, 0, &id))) return true;
-  return self->isWindow && self->page->globalScope() &&
-         SUCCEEDED(dispIdOf(self->page->globalScope(), wide, 0, &id));
+bool scriptInvokeDefault(NPObject* object, const NPVariant* args, uint32_t count, NPVariant* result)
+{
+    ScriptObject* self = asScript(object);
+    if (!self->page || !self->dispatch) return false;
+    return SUCCEEDED(self->page->callDispatch(self->dispatch, L"", DISPATCH_METHOD, args, count, result, false));
 }
 
-bool scriptGetProperty(NPObject* object, NPIdentifier name, NPVariant* result) {
-  ScriptObject* self = asScript(object);
-  if (!self->page) return false;
-  return scriptCall(object, identifierName(self->page->browser(), name), DISPATCH_PROPERTYGET, nullptr, 0, result);
+bool scriptConstruct(NPObject* object, const NPVariant* args, uint32_t count, NPVariant* result)
+{
+    ScriptObject* self = asScript(object);
+    if (!self->page || !self->dispatch) return false;
+    return SUCCEEDED(self->page->callDispatch(self->dispatch, L"", DISPATCH_CONSTRUCT, args, count, result, false));
 }
 
-bool scriptSetProperty(NPObject* object, NPIdentifier name, const NPVariant* value) {
-  ScriptObject* self = asScript(object);
-  if (!self->page) return false;
-  return scriptCall(object, identifierName(self->page->browser(), name), DISPATCH_PROPERTYPUT, value, 1, nullptr);
+bool scriptHasProperty(NPObject* object, NPIdentifier name)
+{
+    ScriptObject* self = asScript(object);
+    if (!self->page || !self->dispatch) return false;
+    std::wstring wide = widen(identifierName(self->page->browser(), name));
+    DISPID id;
+    if (SUCCEEDED(dispIdOf(self->dispatch, wide, 0, &id))) return true;
+    return self->isWindow && self->page->globalScope() && SUCCEEDED(dispIdOf(self->page->globalScope(), wide, 0, &id));
 }
 
-bool scriptRemoveProperty(NPObject* object, NPIdentifier name) {
-  ScriptObject* self = asScript(object);
-  if (!self->page || !self->dispatch) return false;
-  IDispatchEx* ex = nullptr;
-  if (FAILED(self->dispatch->QueryInterface(kIidDispatchEx, reinterpret_cast<void**>(&ex))) || !ex) return false;
-  std::wstring wide = widen(identifierName(self->page->browser(), name));
-  BSTR bstr = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
-  HRESULT hr = ex->DeleteMemberByName(bstr, fdexNameCaseSensitive);
-  SysFreeString(bstr);
-  ex->Release();
-  return SUCCEEDED(hr);
+bool scriptGetProperty(NPObject* object, NPIdentifier name, NPVariant* result)
+{
+    ScriptObject* self = asScript(object);
+    if (!self->page) return false;
+    return scriptCall(object, identifierName(self->page->browser(), name), DISPATCH_PROPERTYGET, nullptr, 0, result);
 }
 
-bool scriptEnumerate(NPObject* object, NPIdentifier** identifiers, uint32_t* count) {
-  ScriptObject* self = asScript(object);
-  if (!self->page || !self->dispatch) return false;
-  IDispatchEx* ex = nullptr;
-  if (FAILED(self->dispatch->QueryInterface(kIidDispatchEx, reinterpret_cast<void**>(&ex))) || !ex) return false;
-  std::vector<std::string> names;
-  DISPID id = DISPID_STARTENUM;
-  while (ex->GetNextDispID(fdexEnumAll, id, &id) == S_OK) {
-    BSTR name = nullptr;
-    if (SUCCEEDED(ex->GetMemberName(id, &name)) && name) names.push_back(narrow(name));
-    SysFreeString(name);
-  }
-  ex->Release();
-  Browser& browser = self->page->browser();
-  auto* array = static_cast<NPIdentifier*>(browser.memAlloc(static_cast<uint32_t>(sizeof(NPIdentifier) * (names.size() + 1))));
-  for (size_t i = 0; i < names.size(); ++i) array[i] = browser.runtime().getstringidentifier(names[i].c_str());
-  *identifiers = array;
-  *count = static_cast<uint32_t>(names.size());
-  return true;
+bool scriptSetProperty(NPObject* object, NPIdentifier name, const NPVariant* value)
+{
+    ScriptObject* self = asScript(object);
+    if (!self->page) return false;
+    return scriptCall(object, identifierName(self->page->browser(), name), DISPATCH_PROPERTYPUT, value, 1, nullptr);
+}
+
+bool scriptRemoveProperty(NPObject* object, NPIdentifier name)
+{
+    ScriptObject* self = asScript(object);
+    if (!self->page || !self->dispatch) return false;
+    IDispatchEx* ex = nullptr;
+    if (FAILED(self->dispatch->QueryInterface(kIidDispatchEx, reinterpret_cast<void**>(&ex))) || !ex) return false;
+    std::wstring wide = widen(identifierName(self->page->browser(), name));
+    BSTR bstr = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+    HRESULT hr = ex->DeleteMemberByName(bstr, fdexNameCaseSensitive);
+    SysFreeString(bstr);
+    ex->Release();
+    return SUCCEEDED(hr);
+}
+
+bool scriptEnumerate(NPObject* object, NPIdentifier** identifiers, uint32_t* count)
+{
+    ScriptObject* self = asScript(object);
+    if (!self->page || !self->dispatch) return false;
+    IDispatchEx* ex = nullptr;
+    if (FAILED(self->dispatch->QueryInterface(kIidDispatchEx, reinterpret_cast<void**>(&ex))) || !ex) return false;
+    std::vector<std::string> names;
+    DISPID id = DISPID_STARTENUM;
+    while (ex->GetNextDispID(fdexEnumAll, id, &id) == S_OK) {
+        BSTR name = nullptr;
+        if (SUCCEEDED(ex->GetMemberName(id, &name)) && name) names.push_back(narrow(name));
+        SysFreeString(name);
+    }
+    ex->Release();
+    Browser& browser = self->page->browser();
+    auto* array =
+        static_cast<NPIdentifier*>(browser.memAlloc(static_cast<uint32_t>(sizeof(NPIdentifier) * (names.size() + 1))));
+    for (size_t i = 0; i < names.size(); ++i) array[i] = browser.runtime().getstringidentifier(names[i].c_str());
+    *identifiers = array;
+    *count = static_cast<uint32_t>(names.size());
+    return true;
 }
 
 void scriptInvalidate(NPObject*) {}
 
-NPClass scriptObjectClassRecord = {NP_CLASS_STRUCT_VERSION, scriptAllocate,    scriptDeallocate,
-                                   scriptInvalidate,        scriptHasMethod,   scriptInvoke,
-                                   scriptInvokeDefault,     scriptHasProperty, scriptGetProperty,
-                                   scriptSetProperty,       scriptRemoveProperty, scriptEnumerate,
-                                   scriptConstruct};
+NPClass scriptObjectClassRecord = {NP_CLASS_STRUCT_VERSION, scriptAllocate, scriptDeallocate, scriptInvalidate,
+    scriptHasMethod, scriptInvoke, scriptInvokeDefault, scriptHasProperty, scriptGetProperty, scriptSetProperty,
+    scriptRemoveProperty, scriptEnumerate, scriptConstruct};
 
 // ---- plug-in objects as page objects --------------------------------------------
 
 class PluginProxy : public IDispatchEx {
- public:
-  PluginProxy(Page& page, NPObject* object) : page_(page), object_(page.browser().retainObject(object)) {}
+public:
+    PluginProxy(Page& page, NPObject* object) : page_(page), object_(page.browser().retainObject(object)) {}
 
-  NPObject* object() const { return object_; }
+    NPObject* object() const { return object_; }
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, kIidDispatchEx) ||
-        IsEqualIID(iid, kIidPluginObjectProxy)) {
-      *out = static_cast<IDispatchEx*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-    *count = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-    *info = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-    if (count < 1) return E_INVALIDARG;
-    BSTR name = SysAllocString(names[0]);
-    HRESULT hr = GetDispID(name, 0, ids);
-    SysFreeString(name);
-    for (UINT i = 1; i < count; ++i) ids[i] = DISPID_UNKNOWN;
-    return hr;
-  }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
-                                   EXCEPINFO* exception, UINT*) override {
-    return InvokeEx(id, lcid, flags, params, result, exception, nullptr);
-  }
-
-  HRESULT STDMETHODCALLTYPE GetDispID(BSTR name, DWORD flags, DISPID* id) override {
-    std::string key = narrow(std::wstring(name, SysStringLen(name)));
-    auto found = std::find(names_.begin(), names_.end(), key);
-    if (found == names_.end()) {
-      if (!(flags & fdexNameEnsure) && !exists(key)) {
-        *id = DISPID_UNKNOWN;
-        return DISP_E_UNKNOWNNAME;
-      }
-      names_.push_back(key);
-      found = names_.end() - 1;
-    }
-    *id = static_cast<DISPID>(found - names_.begin()) + 1;
-    return S_OK;
-  }
-
-  HRESULT STDMETHODCALLTYPE InvokeEx(DISPID id, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                                     EXCEPINFO* exception, IServiceProvider*) override {
-    Browser& browser = page_.browser();
-    if (!browser.isLive(object_, "a page call")) return fail(exception, L"plug-in object is gone");
-    NPClass* objectClass = object_->_class;
-    std::vector<NPVariant> args = arguments(params);
-    NPVariant value;
-    value.type = NPVariantType_Void;
-    bool ok = false;
-    browser.takePendingException();
-    if (id == DISPID_VALUE) {
-      if (!(flags & DISPATCH_METHOD) || !objectClass->invokeDefault) {
-        releaseAll(args);
-        return DISP_E_MEMBERNOTFOUND;
-      }
-      ok = objectClass->invokeDefault(object_, args.data(), static_cast<uint32_t>(args.size()), &value);
-    } else {
-      if (id < 1 || static_cast<size_t>(id) > names_.size()) {
-        releaseAll(args);
-        return DISP_E_MEMBERNOTFOUND;
-      }
-      NPIdentifier name = browser.runtime().getstringidentifier(names_[id - 1].c_str());
-      if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
-        NPVariant put;
-        put.type = NPVariantType_Void;
-        if (params && params->cArgs > 0) page_.toNPVariant(params->rgvarg[0], &put);
-        ok = objectClass->setProperty && objectClass->setProperty(object_, name, &put);
-        browser.releaseVariant(&put);
-      } else if ((flags & DISPATCH_METHOD) && objectClass->hasMethod && objectClass->hasMethod(object_, name)) {
-        ok = objectClass->invoke(object_, name, args.data(), static_cast<uint32_t>(args.size()), &value);
-      } else if (objectClass->hasProperty && objectClass->hasProperty(object_, name)) {
-        ok = objectClass->getProperty(object_, name, &value);
-        if (ok && (flags & DISPATCH_METHOD) && !(flags & DISPATCH_PROPERTYGET && args.empty())) {
-          // Calling a property: call its value, as a browser does for function-valued members.
-          if (value.type != NPVariantType_Object) {
-            browser.releaseVariant(&value);
-            releaseAll(args);
-            return fail(exception, L"not a function");
-          }
-          NPVariant function = value;
-          value.type = NPVariantType_Void;
-          NPObject* callee = function.value.objectValue;
-          ok = callee->_class->invokeDefault &&
-               callee->_class->invokeDefault(callee, args.data(), static_cast<uint32_t>(args.size()), &value);
-          browser.releaseVariant(&function);
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
+    {
+        if (!out) return E_POINTER;
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, kIidDispatchEx) ||
+            IsEqualIID(iid, kIidPluginObjectProxy)) {
+            *out = static_cast<IDispatchEx*>(this);
+            AddRef();
+            return S_OK;
         }
-      } else {
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        ULONG left = --references_;
+        if (left == 0) delete this;
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
+    {
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override
+    {
+        *info = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override
+    {
+        if (count < 1) return E_INVALIDARG;
+        BSTR name = SysAllocString(names[0]);
+        HRESULT hr = GetDispID(name, 0, ids);
+        SysFreeString(name);
+        for (UINT i = 1; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+        EXCEPINFO* exception, UINT*) override
+    {
+        return InvokeEx(id, lcid, flags, params, result, exception, nullptr);
+    }
+
+    HRESULT STDMETHODCALLTYPE GetDispID(BSTR name, DWORD flags, DISPID* id) override
+    {
+        std::string key = narrow(std::wstring(name, SysStringLen(name)));
+        auto found = std::find(names_.begin(), names_.end(), key);
+        if (found == names_.end()) {
+            if (!(flags & fdexNameEnsure) && !exists(key)) {
+                *id = DISPID_UNKNOWN;
+                return DISP_E_UNKNOWNNAME;
+            }
+            names_.push_back(key);
+            found = names_.end() - 1;
+        }
+        *id = static_cast<DISPID>(found - names_.begin()) + 1;
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE InvokeEx(DISPID id, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+        EXCEPINFO* exception, IServiceProvider*) override
+    {
+        Browser& browser = page_.browser();
+        if (!browser.isLive(object_, "a page call")) return fail(exception, L"plug-in object is gone");
+        NPClass* objectClass = object_->_class;
+        std::vector<NPVariant> args = arguments(params);
+        NPVariant value;
+        value.type = NPVariantType_Void;
+        bool ok = false;
+        browser.takePendingException();
+        if (id == DISPID_VALUE) {
+            if (!(flags & DISPATCH_METHOD) || !objectClass->invokeDefault) {
+                releaseAll(args);
+                return DISP_E_MEMBERNOTFOUND;
+            }
+            ok = objectClass->invokeDefault(object_, args.data(), static_cast<uint32_t>(args.size()), &value);
+        } else {
+            if (id < 1 || static_cast<size_t>(id) > names_.size()) {
+                releaseAll(args);
+                return DISP_E_MEMBERNOTFOUND;
+            }
+            NPIdentifier name = browser.runtime().getstringidentifier(names_[id - 1].c_str());
+            if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
+                NPVariant put;
+                put.type = NPVariantType_Void;
+                if (params && params->cArgs > 0) page_.toNPVariant(params->rgvarg[0], &put);
+                ok = objectClass->setProperty && objectClass->setProperty(object_, name, &put);
+                browser.releaseVariant(&put);
+            } else if ((flags & DISPATCH_METHOD) && objectClass->hasMethod && objectClass->hasMethod(object_, name)) {
+                ok = objectClass->invoke(object_, name, args.data(), static_cast<uint32_t>(args.size()), &value);
+            } else if (objectClass->hasProperty && objectClass->hasProperty(object_, name)) {
+                ok = objectClass->getProperty(object_, name, &value);
+                if (ok && (flags & DISPATCH_METHOD) && !(flags & DISPATCH_PROPERTYGET && args.empty())) {
+                    // Calling a property: call its value, as a browser does for function-valued members.
+                    if (value.type != NPVariantType_Object) {
+                        browser.releaseVariant(&value);
+                        releaseAll(args);
+                        return fail(exception, L"not a function");
+                    }
+                    NPVariant function = value;
+                    value.type = NPVariantType_Void;
+                    NPObject* callee = function.value.objectValue;
+                    ok = callee->_class->invokeDefault &&
+                        callee->_class->invokeDefault(callee, args.data(), static_cast<uint32_t>(args.size()), &value);
+                    browser.releaseVariant(&function);
+                }
+            } else {
+                releaseAll(args);
+                return DISP_E_MEMBERNOTFOUND;
+            }
+        }
         releaseAll(args);
-        return DISP_E_MEMBERNOTFOUND;
-      }
+        std::string pending = browser.takePendingException();
+        if (!pending.empty() || !ok) {
+            browser.releaseVariant(&value);
+            return fail(exception, pending.empty() ? L"plug-in call failed" : widen(pending).c_str());
+        }
+        HRESULT hr = S_OK;
+        if (result) hr = page_.toVariant(value, result);
+        browser.releaseVariant(&value);
+        return hr;
     }
-    releaseAll(args);
-    std::string pending = browser.takePendingException();
-    if (!pending.empty() || !ok) {
-      browser.releaseVariant(&value);
-      return fail(exception, pending.empty() ? L"plug-in call failed" : widen(pending).c_str());
+
+    HRESULT STDMETHODCALLTYPE DeleteMemberByName(BSTR name, DWORD) override
+    {
+        NPIdentifier id = page_.browser().runtime().getstringidentifier(narrow(name).c_str());
+        if (!page_.browser().isLive(object_, "a page delete") || !object_->_class->removeProperty) return S_FALSE;
+        return object_->_class->removeProperty(object_, id) ? S_OK : S_FALSE;
     }
-    HRESULT hr = S_OK;
-    if (result) hr = page_.toVariant(value, result);
-    browser.releaseVariant(&value);
-    return hr;
-  }
-
-  HRESULT STDMETHODCALLTYPE DeleteMemberByName(BSTR name, DWORD) override {
-    NPIdentifier id = page_.browser().runtime().getstringidentifier(narrow(name).c_str());
-    if (!page_.browser().isLive(object_, "a page delete") || !object_->_class->removeProperty) return S_FALSE;
-    return object_->_class->removeProperty(object_, id) ? S_OK : S_FALSE;
-  }
-  HRESULT STDMETHODCALLTYPE DeleteMemberByDispID(DISPID) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetMemberProperties(DISPID, DWORD, DWORD*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetMemberName(DISPID id, BSTR* name) override {
-    if (id < 1 || static_cast<size_t>(id) > names_.size()) return DISP_E_MEMBERNOTFOUND;
-    std::wstring wide = widen(names_[id - 1]);
-    *name = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetNextDispID(DWORD, DISPID id, DISPID* next) override {
-    if (id == DISPID_STARTENUM) enumerate();
-    size_t from = id == DISPID_STARTENUM ? 0 : static_cast<size_t>(id);
-    for (size_t i = from; i < enumerated_.size(); ++i) {
-      auto found = std::find(names_.begin(), names_.end(), enumerated_[i]);
-      *next = static_cast<DISPID>(found - names_.begin()) + 1;
-      if (static_cast<size_t>(*next) > from) return S_OK;
+    HRESULT STDMETHODCALLTYPE DeleteMemberByDispID(DISPID) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetMemberProperties(DISPID, DWORD, DWORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetMemberName(DISPID id, BSTR* name) override
+    {
+        if (id < 1 || static_cast<size_t>(id) > names_.size()) return DISP_E_MEMBERNOTFOUND;
+        std::wstring wide = widen(names_[id - 1]);
+        *name = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+        return S_OK;
     }
-    *next = DISPID_UNKNOWN;
-    return S_FALSE;
-  }
-  HRESULT STDMETHODCALLTYPE GetNameSpaceParent(IUnknown** parent) override {
-    *parent = nullptr;
-    return E_NOTIMPL;
-  }
-
- private:
-  virtual ~PluginProxy() {
-    page_.forgetProxy(object_);
-    page_.browser().releaseObject(object_);
-  }
-
-  bool exists(const std::string& name) {
-    if (!page_.browser().isLive(object_, "a page lookup")) return false;
-    NPClass* c = object_->_class;
-    NPIdentifier id = page_.browser().runtime().getstringidentifier(name.c_str());
-    return (c->hasMethod && c->hasMethod(object_, id)) || (c->hasProperty && c->hasProperty(object_, id));
-  }
-
-  void enumerate() {
-    enumerated_.clear();
-    NPClass* c = object_->_class;
-    if (!page_.browser().isLive(object_, "a page enumeration") || !c->enumerate) return;
-    NPIdentifier* ids = nullptr;
-    uint32_t count = 0;
-    if (!c->enumerate(object_, &ids, &count)) return;
-    for (uint32_t i = 0; i < count; ++i) {
-      std::string name = identifierName(page_.browser(), ids[i]);
-      if (std::find(names_.begin(), names_.end(), name) == names_.end()) names_.push_back(name);
-      enumerated_.push_back(name);
+    HRESULT STDMETHODCALLTYPE GetNextDispID(DWORD, DISPID id, DISPID* next) override
+    {
+        if (id == DISPID_STARTENUM) enumerate();
+        size_t from = id == DISPID_STARTENUM ? 0 : static_cast<size_t>(id);
+        for (size_t i = from; i < enumerated_.size(); ++i) {
+            auto found = std::find(names_.begin(), names_.end(), enumerated_[i]);
+            *next = static_cast<DISPID>(found - names_.begin()) + 1;
+            if (static_cast<size_t>(*next) > from) return S_OK;
+        }
+        *next = DISPID_UNKNOWN;
+        return S_FALSE;
     }
-    page_.browser().memFree(ids);
-    // GetNextDispID walks in DISPID order; keep the enumeration in that order too.
-    std::sort(enumerated_.begin(), enumerated_.end(), [this](const std::string& a, const std::string& b) {
-      return std::find(names_.begin(), names_.end(), a) < std::find(names_.begin(), names_.end(), b);
-    });
-  }
-
-  std::vector<NPVariant> arguments(const DISPPARAMS* params) {
-    std::vector<NPVariant> args;
-    if (!params) return args;
-    for (UINT i = params->cArgs; i > params->cNamedArgs; --i) {
-      NPVariant arg;
-      page_.toNPVariant(params->rgvarg[i - 1], &arg);
-      args.push_back(arg);
+    HRESULT STDMETHODCALLTYPE GetNameSpaceParent(IUnknown** parent) override
+    {
+        *parent = nullptr;
+        return E_NOTIMPL;
     }
-    return args;
-  }
 
-  void releaseAll(std::vector<NPVariant>& args) {
-    for (auto& arg : args) page_.browser().releaseVariant(&arg);
-  }
-
-  static HRESULT fail(EXCEPINFO* exception, const wchar_t* text) {
-    if (exception) {
-      ZeroMemory(exception, sizeof *exception);
-      exception->scode = E_FAIL;
-      exception->bstrSource = SysAllocString(L"plug-in");
-      exception->bstrDescription = SysAllocString(text);
+private:
+    virtual ~PluginProxy()
+    {
+        page_.forgetProxy(object_);
+        page_.browser().releaseObject(object_);
     }
-    return DISP_E_EXCEPTION;
-  }
 
-  Page& page_;
-  NPObject* object_;
-  ULONG references_ = 1;
-  std::vector<std::string> names_;  // DISPID = index + 1
-  std::vector<std::string> enumerated_;
+    bool exists(const std::string& name)
+    {
+        if (!page_.browser().isLive(object_, "a page lookup")) return false;
+        NPClass* c = object_->_class;
+        NPIdentifier id = page_.browser().runtime().getstringidentifier(name.c_str());
+        return (c->hasMethod && c->hasMethod(object_, id)) || (c->hasProperty && c->hasProperty(object_, id));
+    }
+
+    void enumerate()
+    {
+        enumerated_.clear();
+        NPClass* c = object_->_class;
+        if (!page_.browser().isLive(object_, "a page enumeration") || !c->enumerate) return;
+        NPIdentifier* ids = nullptr;
+        uint32_t count = 0;
+        if (!c->enumerate(object_, &ids, &count)) return;
+        for (uint32_t i = 0; i < count; ++i) {
+            std::string name = identifierName(page_.browser(), ids[i]);
+            if (std::find(names_.begin(), names_.end(), name) == names_.end()) names_.push_back(name);
+            enumerated_.push_back(name);
+        }
+        page_.browser().memFree(ids);
+        // GetNextDispID walks in DISPID order; keep the enumeration in that order too.
+        std::sort(enumerated_.begin(), enumerated_.end(), [this](const std::string& a, const std::string& b) {
+            return std::find(names_.begin(), names_.end(), a) < std::find(names_.begin(), names_.end(), b);
+        });
+    }
+
+    std::vector<NPVariant> arguments(const DISPPARAMS* params)
+    {
+        std::vector<NPVariant> args;
+        if (!params) return args;
+        for (UINT i = params->cArgs; i > params->cNamedArgs; --i) {
+            NPVariant arg;
+            page_.toNPVariant(params->rgvarg[i - 1], &arg);
+            args.push_back(arg);
+        }
+        return args;
+    }
+
+    void releaseAll(std::vector<NPVariant>& args)
+    {
+        for (auto& arg : args) page_.browser().releaseVariant(&arg);
+    }
+
+    static HRESULT fail(EXCEPINFO* exception, const wchar_t* text)
+    {
+        if (exception) {
+            ZeroMemory(exception, sizeof *exception);
+            exception->scode = E_FAIL;
+            exception->bstrSource = SysAllocString(L"plug-in");
+            exception->bstrDescription = SysAllocString(text);
+        }
+        return DISP_E_EXCEPTION;
+    }
+
+    Page& page_;
+    NPObject* object_;
+    ULONG references_ = 1;
+    std::vector<std::string> names_;  // DISPID = index + 1
+    std::vector<std::string> enumerated_;
 };
 
 }  // namespace
@@ -423,528 +461,572 @@ class PluginProxy : public IDispatchEx {
 // ---- the engine's site ------------------------------------------------------------
 
 class PageSite : public IActiveScriptSite {
- public:
-  explicit PageSite(Page& page) : page_(page) {}
-  virtual ~PageSite() = default;
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IActiveScriptSite)) {
-      *out = static_cast<IActiveScriptSite*>(this);
-      AddRef();
-      return S_OK;
+public:
+    explicit PageSite(Page& page) : page_(page) {}
+    virtual ~PageSite() = default;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
+    {
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IActiveScriptSite)) {
+            *out = static_cast<IActiveScriptSite*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
     }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
-  HRESULT STDMETHODCALLTYPE GetLCID(LCID* lcid) override {
-    *lcid = LOCALE_USER_DEFAULT;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetItemInfo(LPCOLESTR name, DWORD mask, IUnknown** item, ITypeInfo** info) override {
-    if (info) *info = nullptr;
-    if (item) *item = nullptr;
-    auto found = page_.namedItems_.find(name);
-    if (found == page_.namedItems_.end()) return TYPE_E_ELEMENTNOTFOUND;
-    if ((mask & SCRIPTINFO_IUNKNOWN) && item) {
-      *item = found->second;
-      (*item)->AddRef();
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        ULONG left = --references_;
+        if (left == 0) delete this;
+        return left;
     }
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetDocVersionString(BSTR* version) override {
-    *version = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE OnScriptTerminate(const VARIANT*, const EXCEPINFO*) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnStateChange(SCRIPTSTATE) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnScriptError(IActiveScriptError* error) override {
-    EXCEPINFO info{};
-    error->GetExceptionInfo(&info);
-    DWORD context = 0;
-    ULONG line = 0;
-    LONG column = 0;
-    error->GetSourcePosition(&context, &line, &column);
-    wchar_t where[32];
-    wsprintfW(where, L" (line %lu)", line + 1);
-    page_.recordError(describe(info, info.scode) + where);
-    freeExcepInfo(info);
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE OnEnterScript() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnLeaveScript() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetLCID(LCID* lcid) override
+    {
+        *lcid = LOCALE_USER_DEFAULT;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetItemInfo(LPCOLESTR name, DWORD mask, IUnknown** item, ITypeInfo** info) override
+    {
+        if (info) *info = nullptr;
+        if (item) *item = nullptr;
+        auto found = page_.namedItems_.find(name);
+        if (found == page_.namedItems_.end()) return TYPE_E_ELEMENTNOTFOUND;
+        if ((mask & SCRIPTINFO_IUNKNOWN) && item) {
+            *item = found->second;
+            (*item)->AddRef();
+        }
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetDocVersionString(BSTR* version) override
+    {
+        *version = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE OnScriptTerminate(const VARIANT*, const EXCEPINFO*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnStateChange(SCRIPTSTATE) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnScriptError(IActiveScriptError* error) override
+    {
+        EXCEPINFO info{};
+        error->GetExceptionInfo(&info);
+        DWORD context = 0;
+        ULONG line = 0;
+        LONG column = 0;
+        error->GetSourcePosition(&context, &line, &column);
+        wchar_t where[32];
+        wsprintfW(where, L" (line %lu)", line + 1);
+        page_.recordError(describe(info, info.scode) + where);
+        freeExcepInfo(info);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnEnterScript() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnLeaveScript() override { return S_OK; }
 
- private:
-  Page& page_;
-  ULONG references_ = 1;
+private:
+    Page& page_;
+    ULONG references_ = 1;
 };
 
 // ---- the page -------------------------------------------------------------------
 
-Page::Page(Browser& browser) : browser_(browser) { open(); }
+Page::Page(Browser& browser) : browser_(browser)
+{
+    open();
+}
 
-Page::~Page() { close(); }
+Page::~Page()
+{
+    close();
+}
 
-bool Page::open() {
-  window_ = new HostObject;
-  document_ = new HostObject;
-  console_object_ = new HostObject;
-  VARIANT value;
-  value.vt = VT_DISPATCH;
-  value.pdispVal = document_;
-  window_->setValue(L"document", value);
-  value.pdispVal = console_object_;
-  window_->setValue(L"console", value);
-  window_->defineMethod(L"setTimeout", [this](const std::vector<VARIANT>& args, VARIANT* result) {
-    return setTimeout(args, result);
-  });
-  window_->defineMethod(L"clearTimeout", [this](const std::vector<VARIANT>& args, VARIANT*) {
-    if (args.empty()) return S_OK;
-    VARIANT id;
-    VariantInit(&id);
-    if (SUCCEEDED(VariantChangeType(&id, const_cast<VARIANT*>(&args[0]), 0, VT_I4)))
-      timers_.erase(std::remove_if(timers_.begin(), timers_.end(),
-                                   [&](const Timer& t) {
-                                     if (t.id != id.lVal) return false;
-                                     if (t.function) t.function->Release();
-                                     return true;
-                                   }),
-                    timers_.end());
-    return S_OK;
-  });
-  console_object_->defineMethod(L"log", [this](const std::vector<VARIANT>& args, VARIANT*) {
-    std::wstring line;
-    for (const auto& arg : args) {
-      VARIANT text;
-      VariantInit(&text);
-      if (SUCCEEDED(VariantChangeType(&text, const_cast<VARIANT*>(&arg), 0, VT_BSTR))) line += text.bstrVal;
-      VariantClear(&text);
+bool Page::open()
+{
+    window_ = new HostObject;
+    document_ = new HostObject;
+    console_object_ = new HostObject;
+    VARIANT value;
+    value.vt = VT_DISPATCH;
+    value.pdispVal = document_;
+    window_->setValue(L"document", value);
+    value.pdispVal = console_object_;
+    window_->setValue(L"console", value);
+    window_->defineMethod(
+        L"setTimeout", [this](const std::vector<VARIANT>& args, VARIANT* result) { return setTimeout(args, result); });
+    window_->defineMethod(L"clearTimeout", [this](const std::vector<VARIANT>& args, VARIANT*) {
+        if (args.empty()) return S_OK;
+        VARIANT id;
+        VariantInit(&id);
+        if (SUCCEEDED(VariantChangeType(&id, const_cast<VARIANT*>(&args[0]), 0, VT_I4)))
+            timers_.erase(std::remove_if(timers_.begin(), timers_.end(),
+                              [&](const Timer& t) {
+                                  if (t.id != id.lVal) return false;
+                                  if (t.function) t.function->Release();
+                                  return true;
+                              }),
+                timers_.end());
+        return S_OK;
+    });
+    console_object_->defineMethod(L"log", [this](const std::vector<VARIANT>& args, VARIANT*) {
+        std::wstring line;
+        for (const auto& arg : args) {
+            VARIANT text;
+            VariantInit(&text);
+            if (SUCCEEDED(VariantChangeType(&text, const_cast<VARIANT*>(&arg), 0, VT_BSTR))) line += text.bstrVal;
+            VariantClear(&text);
+        }
+        console_.push_back(line);
+        return S_OK;
+    });
+
+    CLSID engine;
+    if (FAILED(CLSIDFromProgID(L"JScript", &engine)) ||
+        FAILED(CoCreateInstance(
+            engine, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveScript, reinterpret_cast<void**>(&script_))) ||
+        !script_) {
+        browser_.problem("the page cannot create the JScript engine");
+        script_ = nullptr;
+        return false;
     }
-    console_.push_back(line);
-    return S_OK;
-  });
+    if (FAILED(script_->QueryInterface(kIidActiveScriptParse, reinterpret_cast<void**>(&parse_))) || !parse_) {
+        browser_.problem("the JScript engine has no IActiveScriptParse");
+        close();
+        return false;
+    }
+    site_ = new PageSite(*this);
+    window_->AddRef();
+    namedItems_[L"window"] = window_;
+    if (FAILED(script_->SetScriptSite(site_)) || FAILED(parse_->InitNew()) ||
+        FAILED(script_->AddNamedItem(L"window", SCRIPTITEM_ISVISIBLE | SCRIPTITEM_GLOBALMEMBERS)) ||
+        FAILED(script_->SetScriptState(SCRIPTSTATE_CONNECTED))) {
+        browser_.problem("the JScript engine does not start");
+        close();
+        return false;
+    }
+    return true;
+}
 
-  CLSID engine;
-  if (FAILED(CLSIDFromProgID(L"JScript", &engine)) ||
-      FAILED(CoCreateInstance(engine, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveScript,
-                              reinterpret_cast<void**>(&script_))) ||
-      !script_) {
-    browser_.problem("the page cannot create the JScript engine");
+void Page::close()
+{
+    // Script errors left on the page at close are faults of the session.
+    for (const auto& error : errors_) browser_.problem("page script error: " + narrow(error));
+    errors_.clear();
+    for (auto& timer : timers_)
+        if (timer.function) timer.function->Release();
+    timers_.clear();
+    for (auto& [identity, object] : scriptObjects_) {
+        ScriptObject* self = asScript(object);
+        self->page = nullptr;
+        if (self->dispatch) self->dispatch->Release();
+        self->dispatch = nullptr;
+        if (self->identity) self->identity->Release();
+        self->identity = nullptr;
+    }
+    scriptObjects_.clear();
+    // Expandos may hold page functions that hold the engine, and proxies.
+    if (window_) window_->clearValues();
+    for (auto& [id, element] : elements_) {
+        element->clearValues();
+        element->Release();
+    }
+    elements_.clear();
+    if (script_) script_->Close();
+    for (auto& [name, item] : namedItems_) item->Release();
+    namedItems_.clear();
+    if (parse_) parse_->Release();
+    parse_ = nullptr;
+    if (script_) script_->Release();
     script_ = nullptr;
-    return false;
-  }
-  if (FAILED(script_->QueryInterface(kIidActiveScriptParse, reinterpret_cast<void**>(&parse_))) || !parse_) {
-    browser_.problem("the JScript engine has no IActiveScriptParse");
-    close();
-    return false;
-  }
-  site_ = new PageSite(*this);
-  window_->AddRef();
-  namedItems_[L"window"] = window_;
-  if (FAILED(script_->SetScriptSite(site_)) || FAILED(parse_->InitNew()) ||
-      FAILED(script_->AddNamedItem(L"window", SCRIPTITEM_ISVISIBLE | SCRIPTITEM_GLOBALMEMBERS)) ||
-      FAILED(script_->SetScriptState(SCRIPTSTATE_CONNECTED))) {
-    browser_.problem("the JScript engine does not start");
-    close();
-    return false;
-  }
-  return true;
+    if (site_) site_->Release();
+    site_ = nullptr;
+    for (HostObject** object : {&window_, &document_, &console_object_}) {
+        if (*object) {
+            (*object)->clearValues();
+            (*object)->Release();
+        }
+        *object = nullptr;
+    }
 }
 
-void Page::close() {
-  // Script errors left on the page at close are faults of the session.
-  for (const auto& error : errors_) browser_.problem("page script error: " + narrow(error));
-  errors_.clear();
-  for (auto& timer : timers_)
-    if (timer.function) timer.function->Release();
-  timers_.clear();
-  for (auto& [identity, object] : scriptObjects_) {
+bool Page::run(const std::wstring& statements)
+{
+    if (!parse_) return false;
+    EXCEPINFO info{};
+    HRESULT hr = parse_->ParseScriptText(statements.c_str(), nullptr, nullptr, nullptr, 0, 0, 0, nullptr, &info);
+    freeExcepInfo(info);
+    return SUCCEEDED(hr);
+}
+
+bool Page::evaluate(const std::wstring& expression, VARIANT* result)
+{
+    VariantInit(result);
+    if (!parse_) return false;
+    EXCEPINFO info{};
+    HRESULT hr = parse_->ParseScriptText(
+        expression.c_str(), nullptr, nullptr, nullptr, 0, 0, SCRIPTTEXT_ISEXPRESSION, result, &info);
+    freeExcepInfo(info);
+    return SUCCEEDED(hr);
+}
+
+std::wstring Page::text(const std::wstring& expression)
+{
+    VARIANT value;
+    if (!evaluate(expression, &value)) return L"<error>";
+    std::wstring out;
+    if (value.vt == VT_EMPTY) {
+        out = L"undefined";
+    } else if (value.vt == VT_NULL) {
+        out = L"null";
+    } else if (value.vt == VT_BOOL) {
+        out = value.boolVal ? L"true" : L"false";
+    } else {
+        VARIANT converted;
+        VariantInit(&converted);
+        if (SUCCEEDED(VariantChangeType(&converted, &value, 0, VT_BSTR)))
+            out.assign(converted.bstrVal, SysStringLen(converted.bstrVal));
+        else
+            out = L"<object>";
+        VariantClear(&converted);
+    }
+    VariantClear(&value);
+    return out;
+}
+
+IDispatch* Page::globalScope()
+{
+    if (!script_) return nullptr;
+    IDispatch* scope = nullptr;
+    if (FAILED(script_->GetScriptDispatch(nullptr, &scope)) || !scope) return nullptr;
+    scope->Release();  // the engine keeps it alive while it is open
+    return scope;
+}
+
+void Page::addElement(const std::string& id, NPObject* scriptable)
+{
+    if (!script_) return;
+    auto* element = new HostObject;
+    VARIANT value;
+    value.vt = VT_BSTR;
+    value.bstrVal = SysAllocString(widen(id).c_str());
+    element->setValue(L"id", value);
+    VariantClear(&value);
+    elements_[id] = element;
+    std::wstring name = widen(id);
+    IUnknown* item = nullptr;
+    if (scriptable) {
+        item = proxyFor(scriptable);
+    } else {
+        element->AddRef();
+        item = element;
+    }
+    namedItems_[name] = item;
+    script_->AddNamedItem(name.c_str(), SCRIPTITEM_ISVISIBLE);
+}
+
+IDispatch* Page::proxyFor(NPObject* object)
+{
+    auto found = proxies_.find(object);
+    if (found != proxies_.end()) {
+        found->second->AddRef();
+        return found->second;
+    }
+    IDispatch* proxy = new PluginProxy(*this, object);
+    proxies_[object] = proxy;
+    return proxy;
+}
+
+NPClass* Page::scriptObjectClass()
+{
+    return &scriptObjectClassRecord;
+}
+
+bool Page::isScriptObject(const NPObject* object) const
+{
+    return object && object->_class == &scriptObjectClassRecord;
+}
+
+NPObject* Page::wrapDispatch(IDispatch* dispatch)
+{
+    IUnknown* identity = nullptr;
+    if (!dispatch || FAILED(dispatch->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity))) || !identity)
+        return nullptr;
+    auto found = scriptObjects_.find(identity);
+    if (found != scriptObjects_.end()) {
+        identity->Release();
+        return browser_.retainObject(found->second);
+    }
+    NPObject* object = browser_.createObject(nullptr, &scriptObjectClassRecord);
     ScriptObject* self = asScript(object);
-    self->page = nullptr;
-    if (self->dispatch) self->dispatch->Release();
-    self->dispatch = nullptr;
-    if (self->identity) self->identity->Release();
-    self->identity = nullptr;
-  }
-  scriptObjects_.clear();
-  // Expandos may hold page functions that hold the engine, and proxies.
-  if (window_) window_->clearValues();
-  for (auto& [id, element] : elements_) {
-    element->clearValues();
-    element->Release();
-  }
-  elements_.clear();
-  if (script_) script_->Close();
-  for (auto& [name, item] : namedItems_) item->Release();
-  namedItems_.clear();
-  if (parse_) parse_->Release();
-  parse_ = nullptr;
-  if (script_) script_->Release();
-  script_ = nullptr;
-  if (site_) site_->Release();
-  site_ = nullptr;
-  for (HostObject** object : {&window_, &document_, &console_object_}) {
-    if (*object) {
-      (*object)->clearValues();
-      (*object)->Release();
-    }
-    *object = nullptr;
-  }
+    self->page = this;
+    self->dispatch = dispatch;
+    dispatch->AddRef();
+    self->identity = identity;
+    self->isWindow = dispatch == static_cast<IDispatch*>(window_);
+    scriptObjects_[identity] = object;
+    return object;
 }
 
-bool Page::run(const std::wstring& statements) {
-  if (!parse_) return false;
-  EXCEPINFO info{};
-  HRESULT hr = parse_->ParseScriptText(statements.c_str(), nullptr, nullptr, nullptr, 0, 0, 0, nullptr, &info);
-  freeExcepInfo(info);
-  return SUCCEEDED(hr);
+NPObject* Page::windowObject()
+{
+    return window_ ? wrapDispatch(window_) : nullptr;
 }
 
-bool Page::evaluate(const std::wstring& expression, VARIANT* result) {
-  VariantInit(result);
-  if (!parse_) return false;
-  EXCEPINFO info{};
-  HRESULT hr = parse_->ParseScriptText(expression.c_str(), nullptr, nullptr, nullptr, 0, 0, SCRIPTTEXT_ISEXPRESSION,
-                                       result, &info);
-  freeExcepInfo(info);
-  return SUCCEEDED(hr);
+NPObject* Page::elementObject(const std::string& id)
+{
+    auto found = elements_.find(id);
+    return found == elements_.end() ? nullptr : wrapDispatch(found->second);
 }
 
-std::wstring Page::text(const std::wstring& expression) {
-  VARIANT value;
-  if (!evaluate(expression, &value)) return L"<error>";
-  std::wstring out;
-  if (value.vt == VT_EMPTY) {
-    out = L"undefined";
-  } else if (value.vt == VT_NULL) {
-    out = L"null";
-  } else if (value.vt == VT_BOOL) {
-    out = value.boolVal ? L"true" : L"false";
-  } else {
-    VARIANT converted;
-    VariantInit(&converted);
-    if (SUCCEEDED(VariantChangeType(&converted, &value, 0, VT_BSTR)))
-      out.assign(converted.bstrVal, SysStringLen(converted.bstrVal));
-    else
-      out = L"<object>";
-    VariantClear(&converted);
-  }
-  VariantClear(&value);
-  return out;
-}
-
-IDispatch* Page::globalScope() {
-  if (!script_) return nullptr;
-  IDispatch* scope = nullptr;
-  if (FAILED(script_->GetScriptDispatch(nullptr, &scope)) || !scope) return nullptr;
-  scope->Release();  // the engine keeps it alive while it is open
-  return scope;
-}
-
-void Page::addElement(const std::string& id, NPObject* scriptable) {
-  if (!script_) return;
-  auto* element = new HostObject;
-  VARIANT value;
-  value.vt = VT_BSTR;
-  value.bstrVal = SysAllocString(widen(id).c_str());
-  element->setValue(L"id", value);
-  VariantClear(&value);
-  elements_[id] = element;
-  std::wstring name = widen(id);
-  IUnknown* item = nullptr;
-  if (scriptable) {
-    item = proxyFor(scriptable);
-  } else {
-    element->AddRef();
-    item = element;
-  }
-  namedItems_[name] = item;
-  script_->AddNamedItem(name.c_str(), SCRIPTITEM_ISVISIBLE);
-}
-
-IDispatch* Page::proxyFor(NPObject* object) {
-  auto found = proxies_.find(object);
-  if (found != proxies_.end()) {
-    found->second->AddRef();
-    return found->second;
-  }
-  IDispatch* proxy = new PluginProxy(*this, object);
-  proxies_[object] = proxy;
-  return proxy;
-}
-
-NPClass* Page::scriptObjectClass() { return &scriptObjectClassRecord; }
-
-bool Page::isScriptObject(const NPObject* object) const {
-  return object && object->_class == &scriptObjectClassRecord;
-}
-
-NPObject* Page::wrapDispatch(IDispatch* dispatch) {
-  IUnknown* identity = nullptr;
-  if (!dispatch || FAILED(dispatch->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity))) || !identity)
-    return nullptr;
-  auto found = scriptObjects_.find(identity);
-  if (found != scriptObjects_.end()) {
-    identity->Release();
-    return browser_.retainObject(found->second);
-  }
-  NPObject* object = browser_.createObject(nullptr, &scriptObjectClassRecord);
-  ScriptObject* self = asScript(object);
-  self->page = this;
-  self->dispatch = dispatch;
-  dispatch->AddRef();
-  self->identity = identity;
-  self->isWindow = dispatch == static_cast<IDispatch*>(window_);
-  scriptObjects_[identity] = object;
-  return object;
-}
-
-NPObject* Page::windowObject() { return window_ ? wrapDispatch(window_) : nullptr; }
-
-NPObject* Page::elementObject(const std::string& id) {
-  auto found = elements_.find(id);
-  return found == elements_.end() ? nullptr : wrapDispatch(found->second);
-}
-
-void Page::toNPVariant(const VARIANT& in, NPVariant* out) {
-  VARIANT value;
-  VariantInit(&value);
-  VariantCopyInd(&value, const_cast<VARIANT*>(&in));
-  out->type = NPVariantType_Void;
-  switch (value.vt) {
-    case VT_EMPTY:
-      break;
-    case VT_NULL:
-      out->type = NPVariantType_Null;
-      break;
+void Page::toNPVariant(const VARIANT& in, NPVariant* out)
+{
+    VARIANT value;
+    VariantInit(&value);
+    VariantCopyInd(&value, const_cast<VARIANT*>(&in));
+    out->type = NPVariantType_Void;
+    switch (value.vt) {
+    case VT_EMPTY: break;
+    case VT_NULL: out->type = NPVariantType_Null; break;
     case VT_BOOL:
-      out->type = NPVariantType_Bool;
-      out->value.boolValue = value.boolVal != VARIANT_FALSE;
-      break;
-    case VT_I1: case VT_UI1: case VT_I2: case VT_UI2: case VT_I4: case VT_INT: {
-      VARIANT number;
-      VariantInit(&number);
-      VariantChangeType(&number, &value, 0, VT_I4);
-      out->type = NPVariantType_Int32;
-      out->value.intValue = number.lVal;
-      break;
+        out->type = NPVariantType_Bool;
+        out->value.boolValue = value.boolVal != VARIANT_FALSE;
+        break;
+    case VT_I1:
+    case VT_UI1:
+    case VT_I2:
+    case VT_UI2:
+    case VT_I4:
+    case VT_INT: {
+        VARIANT number;
+        VariantInit(&number);
+        VariantChangeType(&number, &value, 0, VT_I4);
+        out->type = NPVariantType_Int32;
+        out->value.intValue = number.lVal;
+        break;
     }
-    case VT_UI4: case VT_UINT: case VT_I8: case VT_UI8: case VT_R4: case VT_R8: case VT_CY: case VT_DATE: {
-      VARIANT number;
-      VariantInit(&number);
-      VariantChangeType(&number, &value, 0, VT_R8);
-      out->type = NPVariantType_Double;
-      out->value.doubleValue = number.dblVal;
-      break;
+    case VT_UI4:
+    case VT_UINT:
+    case VT_I8:
+    case VT_UI8:
+    case VT_R4:
+    case VT_R8:
+    case VT_CY:
+    case VT_DATE: {
+        VARIANT number;
+        VariantInit(&number);
+        VariantChangeType(&number, &value, 0, VT_R8);
+        out->type = NPVariantType_Double;
+        out->value.doubleValue = number.dblVal;
+        break;
     }
     case VT_DISPATCH:
     case VT_UNKNOWN: {
-      IDispatch* dispatch = nullptr;
-      if (value.punkVal) value.punkVal->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch));
-      if (!dispatch) {
-        out->type = NPVariantType_Null;
+        IDispatch* dispatch = nullptr;
+        if (value.punkVal) value.punkVal->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch));
+        if (!dispatch) {
+            out->type = NPVariantType_Null;
+            break;
+        }
+        IUnknown* proxy = nullptr;
+        if (SUCCEEDED(dispatch->QueryInterface(kIidPluginObjectProxy, reinterpret_cast<void**>(&proxy))) && proxy) {
+            out->type = NPVariantType_Object;
+            out->value.objectValue =
+                browser_.retainObject(static_cast<PluginProxy*>(static_cast<IDispatchEx*>(proxy))->object());
+            proxy->Release();
+        } else {
+            out->type = NPVariantType_Object;
+            out->value.objectValue = wrapDispatch(dispatch);
+        }
+        dispatch->Release();
         break;
-      }
-      IUnknown* proxy = nullptr;
-      if (SUCCEEDED(dispatch->QueryInterface(kIidPluginObjectProxy, reinterpret_cast<void**>(&proxy))) && proxy) {
-        out->type = NPVariantType_Object;
-        out->value.objectValue = browser_.retainObject(static_cast<PluginProxy*>(static_cast<IDispatchEx*>(proxy))->object());
-        proxy->Release();
-      } else {
-        out->type = NPVariantType_Object;
-        out->value.objectValue = wrapDispatch(dispatch);
-      }
-      dispatch->Release();
-      break;
     }
     default: {
-      VARIANT text;
-      VariantInit(&text);
-      std::string utf8;
-      if (SUCCEEDED(VariantChangeType(&text, &value, 0, VT_BSTR))) utf8 = narrow(text.bstrVal ? text.bstrVal : L"");
-      VariantClear(&text);
-      out->type = NPVariantType_String;
-      out->value.stringValue.UTF8Characters = browser_.copyString(utf8, &out->value.stringValue.UTF8Length);
-      break;
+        VARIANT text;
+        VariantInit(&text);
+        std::string utf8;
+        if (SUCCEEDED(VariantChangeType(&text, &value, 0, VT_BSTR))) utf8 = narrow(text.bstrVal ? text.bstrVal : L"");
+        VariantClear(&text);
+        out->type = NPVariantType_String;
+        out->value.stringValue.UTF8Characters = browser_.copyString(utf8, &out->value.stringValue.UTF8Length);
+        break;
     }
     case VT_BSTR: {
-      std::string utf8 = narrow(std::wstring(value.bstrVal ? value.bstrVal : L"", SysStringLen(value.bstrVal)));
-      out->type = NPVariantType_String;
-      out->value.stringValue.UTF8Characters = browser_.copyString(utf8, &out->value.stringValue.UTF8Length);
-      break;
+        std::string utf8 = narrow(std::wstring(value.bstrVal ? value.bstrVal : L"", SysStringLen(value.bstrVal)));
+        out->type = NPVariantType_String;
+        out->value.stringValue.UTF8Characters = browser_.copyString(utf8, &out->value.stringValue.UTF8Length);
+        break;
     }
-  }
-  VariantClear(&value);
+    }
+    VariantClear(&value);
 }
 
-HRESULT Page::toVariant(const NPVariant& in, VARIANT* out) {
-  VariantInit(out);
-  switch (in.type) {
-    case NPVariantType_Void:
-      return S_OK;
-    case NPVariantType_Null:
-      out->vt = VT_NULL;
-      return S_OK;
+HRESULT Page::toVariant(const NPVariant& in, VARIANT* out)
+{
+    VariantInit(out);
+    switch (in.type) {
+    case NPVariantType_Void: return S_OK;
+    case NPVariantType_Null: out->vt = VT_NULL; return S_OK;
     case NPVariantType_Bool:
-      out->vt = VT_BOOL;
-      out->boolVal = in.value.boolValue ? VARIANT_TRUE : VARIANT_FALSE;
-      return S_OK;
+        out->vt = VT_BOOL;
+        out->boolVal = in.value.boolValue ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
     case NPVariantType_Int32:
-      out->vt = VT_I4;
-      out->lVal = in.value.intValue;
-      return S_OK;
+        out->vt = VT_I4;
+        out->lVal = in.value.intValue;
+        return S_OK;
     case NPVariantType_Double:
-      out->vt = VT_R8;
-      out->dblVal = in.value.doubleValue;
-      return S_OK;
+        out->vt = VT_R8;
+        out->dblVal = in.value.doubleValue;
+        return S_OK;
     case NPVariantType_String: {
-      std::wstring wide = widen(std::string(in.value.stringValue.UTF8Characters ? in.value.stringValue.UTF8Characters : "",
-                                            in.value.stringValue.UTF8Length));
-      out->vt = VT_BSTR;
-      out->bstrVal = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
-      return S_OK;
+        std::wstring wide =
+            widen(std::string(in.value.stringValue.UTF8Characters ? in.value.stringValue.UTF8Characters : "",
+                in.value.stringValue.UTF8Length));
+        out->vt = VT_BSTR;
+        out->bstrVal = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+        return S_OK;
     }
     case NPVariantType_Object: {
-      NPObject* object = in.value.objectValue;
-      if (!object) {
-        out->vt = VT_NULL;
-        return S_OK;
-      }
-      if (!browser_.isLive(object, "a value handed to the page")) return E_FAIL;
-      if (isScriptObject(object)) {
-        IDispatch* dispatch = asScript(object)->dispatch;
-        if (!dispatch) {
-          out->vt = VT_NULL;
-          return S_OK;
+        NPObject* object = in.value.objectValue;
+        if (!object) {
+            out->vt = VT_NULL;
+            return S_OK;
         }
-        dispatch->AddRef();
+        if (!browser_.isLive(object, "a value handed to the page")) return E_FAIL;
+        if (isScriptObject(object)) {
+            IDispatch* dispatch = asScript(object)->dispatch;
+            if (!dispatch) {
+                out->vt = VT_NULL;
+                return S_OK;
+            }
+            dispatch->AddRef();
+            out->vt = VT_DISPATCH;
+            out->pdispVal = dispatch;
+            return S_OK;
+        }
         out->vt = VT_DISPATCH;
-        out->pdispVal = dispatch;
+        out->pdispVal = proxyFor(object);
         return S_OK;
-      }
-      out->vt = VT_DISPATCH;
-      out->pdispVal = proxyFor(object);
-      return S_OK;
     }
-  }
-  return E_INVALIDARG;
+    }
+    return E_INVALIDARG;
 }
 
 HRESULT Page::callDispatch(IDispatch* target, const std::wstring& name, WORD flags, const NPVariant* args,
-                           uint32_t count, NPVariant* result, bool withGlobalFallback) {
-  if (result) result->type = NPVariantType_Void;
-  DISPID id = DISPID_VALUE;
-  if (!name.empty()) {
-    DWORD ensure = (flags & DISPATCH_PROPERTYPUT) ? fdexNameEnsure : 0;
-    HRESULT hr = dispIdOf(target, name, ensure, &id);
-    if (FAILED(hr) && withGlobalFallback && globalScope()) {
-      target = globalScope();
-      hr = dispIdOf(target, name, ensure, &id);
+    uint32_t count, NPVariant* result, bool withGlobalFallback)
+{
+    if (result) result->type = NPVariantType_Void;
+    DISPID id = DISPID_VALUE;
+    if (!name.empty()) {
+        DWORD ensure = (flags & DISPATCH_PROPERTYPUT) ? fdexNameEnsure : 0;
+        HRESULT hr = dispIdOf(target, name, ensure, &id);
+        if (FAILED(hr) && withGlobalFallback && globalScope()) {
+            target = globalScope();
+            hr = dispIdOf(target, name, ensure, &id);
+        }
+        if (FAILED(hr)) return hr;
     }
-    if (FAILED(hr)) return hr;
-  }
-  std::vector<VARIANT> reversed(count);
-  for (uint32_t i = 0; i < count; ++i) toVariant(args[i], &reversed[count - 1 - i]);
-  DISPID putId = DISPID_PROPERTYPUT;
-  DISPPARAMS params = {reversed.data(), nullptr, count, 0};
-  if (flags & DISPATCH_PROPERTYPUT) {
-    params.rgdispidNamedArgs = &putId;
-    params.cNamedArgs = 1;
-  }
-  VARIANT out;
-  VariantInit(&out);
-  EXCEPINFO info{};
-  HRESULT hr;
-  IDispatchEx* ex = nullptr;
-  if (SUCCEEDED(target->QueryInterface(kIidDispatchEx, reinterpret_cast<void**>(&ex))) && ex) {
-    hr = ex->InvokeEx(id, LOCALE_USER_DEFAULT, flags, &params, &out, &info, nullptr);
-    ex->Release();
-  } else {
-    UINT argError = 0;
-    hr = target->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, &out, &info, &argError);
-  }
-  for (auto& arg : reversed) VariantClear(&arg);
-  if (FAILED(hr)) {
-    if (hr == DISP_E_EXCEPTION) recordError(L"call of \"" + name + L"\" failed: " + describe(info, hr));
-    freeExcepInfo(info);
-    VariantClear(&out);
-    return hr;
-  }
-  freeExcepInfo(info);
-  if (result) toNPVariant(out, result);
-  VariantClear(&out);
-  return S_OK;
-}
-
-bool Page::evaluateScript(const NPString& script, NPVariant* result) {
-  std::wstring text = widen(std::string(script.UTF8Characters ? script.UTF8Characters : "", script.UTF8Length));
-  VARIANT value;
-  if (!evaluate(text, &value)) return false;
-  if (result) toNPVariant(value, result);
-  VariantClear(&value);
-  return true;
-}
-
-HRESULT Page::setTimeout(const std::vector<VARIANT>& args, VARIANT* result) {
-  if (args.empty()) return DISP_E_BADPARAMCOUNT;
-  Timer timer{nextTimerId_++, 0, nullptr, {}};
-  DWORD delay = 0;
-  if (args.size() > 1) {
-    VARIANT ms;
-    VariantInit(&ms);
-    if (SUCCEEDED(VariantChangeType(&ms, const_cast<VARIANT*>(&args[1]), 0, VT_I4)) && ms.lVal > 0) delay = static_cast<DWORD>(ms.lVal);
-  }
-  timer.due = GetTickCount64() + delay;
-  if (args[0].vt == VT_DISPATCH && args[0].pdispVal) {
-    timer.function = args[0].pdispVal;
-    timer.function->AddRef();
-  } else if (args[0].vt == VT_BSTR) {
-    timer.code = args[0].bstrVal ? args[0].bstrVal : L"";
-  } else {
-    return DISP_E_TYPEMISMATCH;
-  }
-  timers_.push_back(timer);
-  result->vt = VT_I4;
-  result->lVal = timer.id;
-  return S_OK;
-}
-
-ULONGLONG Page::nextTimerDue() const {
-  ULONGLONG due = ~0ULL;
-  for (const auto& timer : timers_) due = std::min(due, timer.due);
-  return due;
-}
-
-bool Page::runDueTimers() {
-  bool ran = false;
-  for (;;) {
-    ULONGLONG now = GetTickCount64();
-    auto next = timers_.end();
-    for (auto it = timers_.begin(); it != timers_.end(); ++it)
-      if (it->due <= now && (next == timers_.end() || it->due < next->due)) next = it;
-    if (next == timers_.end()) return ran;
-    Timer timer = *next;
-    timers_.erase(next);
-    ran = true;
-    if (timer.function) {
-      DISPPARAMS none = {nullptr, nullptr, 0, 0};
-      VARIANT out;
-      VariantInit(&out);
-      EXCEPINFO info{};
-      HRESULT hr = timer.function->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, &out,
-                                          &info, nullptr);
-      if (FAILED(hr)) recordError(L"timer " + std::to_wstring(timer.id) + L" failed: " + describe(info, hr));
-      freeExcepInfo(info);
-      VariantClear(&out);
-      timer.function->Release();
+    std::vector<VARIANT> reversed(count);
+    for (uint32_t i = 0; i < count; ++i) toVariant(args[i], &reversed[count - 1 - i]);
+    DISPID putId = DISPID_PROPERTYPUT;
+    DISPPARAMS params = {reversed.data(), nullptr, count, 0};
+    if (flags & DISPATCH_PROPERTYPUT) {
+        params.rgdispidNamedArgs = &putId;
+        params.cNamedArgs = 1;
+    }
+    VARIANT out;
+    VariantInit(&out);
+    EXCEPINFO info{};
+    HRESULT hr;
+    IDispatchEx* ex = nullptr;
+    if (SUCCEEDED(target->QueryInterface(kIidDispatchEx, reinterpret_cast<void**>(&ex))) && ex) {
+        hr = ex->InvokeEx(id, LOCALE_USER_DEFAULT, flags, &params, &out, &info, nullptr);
+        ex->Release();
     } else {
-      run(timer.code);
+        UINT argError = 0;
+        hr = target->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, &out, &info, &argError);
     }
-  }
+    for (auto& arg : reversed) VariantClear(&arg);
+    if (FAILED(hr)) {
+        if (hr == DISP_E_EXCEPTION) recordError(L"call of \"" + name + L"\" failed: " + describe(info, hr));
+        freeExcepInfo(info);
+        VariantClear(&out);
+        return hr;
+    }
+    freeExcepInfo(info);
+    if (result) toNPVariant(out, result);
+    VariantClear(&out);
+    return S_OK;
+}
+
+bool Page::evaluateScript(const NPString& script, NPVariant* result)
+{
+    std::wstring text = widen(std::string(script.UTF8Characters ? script.UTF8Characters : "", script.UTF8Length));
+    VARIANT value;
+    if (!evaluate(text, &value)) return false;
+    if (result) toNPVariant(value, result);
+    VariantClear(&value);
+    return true;
+}
+
+HRESULT Page::setTimeout(const std::vector<VARIANT>& args, VARIANT* result)
+{
+    if (args.empty()) return DISP_E_BADPARAMCOUNT;
+    Timer timer{nextTimerId_++, 0, nullptr, {}};
+    DWORD delay = 0;
+    if (args.size() > 1) {
+        VARIANT ms;
+        VariantInit(&ms);
+        if (SUCCEEDED(VariantChangeType(&ms, const_cast<VARIANT*>(&args[1]), 0, VT_I4)) && ms.lVal > 0)
+            delay = static_cast<DWORD>(ms.lVal);
+    }
+    timer.due = GetTickCount64() + delay;
+    if (args[0].vt == VT_DISPATCH && args[0].pdispVal) {
+        timer.function = args[0].pdispVal;
+        timer.function->AddRef();
+    } else if (args[0].vt == VT_BSTR) {
+        timer.code = args[0].bstrVal ? args[0].bstrVal : L"";
+    } else {
+        return DISP_E_TYPEMISMATCH;
+    }
+    timers_.push_back(timer);
+    result->vt = VT_I4;
+    result->lVal = timer.id;
+    return S_OK;
+}
+
+ULONGLONG Page::nextTimerDue() const
+{
+    ULONGLONG due = ~0ULL;
+    for (const auto& timer : timers_) due = std::min(due, timer.due);
+    return due;
+}
+
+bool Page::runDueTimers()
+{
+    bool ran = false;
+    for (;;) {
+        ULONGLONG now = GetTickCount64();
+        auto next = timers_.end();
+        for (auto it = timers_.begin(); it != timers_.end(); ++it)
+            if (it->due <= now && (next == timers_.end() || it->due < next->due)) next = it;
+        if (next == timers_.end()) return ran;
+        Timer timer = *next;
+        timers_.erase(next);
+        ran = true;
+        if (timer.function) {
+            DISPPARAMS none = {nullptr, nullptr, 0, 0};
+            VARIANT out;
+            VariantInit(&out);
+            EXCEPINFO info{};
+            HRESULT hr = timer.function->Invoke(
+                DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, &out, &info, nullptr);
+            if (FAILED(hr)) recordError(L"timer " + std::to_wstring(timer.id) + L" failed: " + describe(info, hr));
+            freeExcepInfo(info);
+            VariantClear(&out);
+            timer.function->Release();
+        } else {
+            run(timer.code);
+        }
+    }
 }
 
 }  // namespace TestBrowser

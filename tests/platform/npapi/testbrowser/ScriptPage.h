@@ -40,137 +40,137 @@ class Browser;
 // Script-visible object of the test browser: named members that are values
 // (expandos, set by script or C++) or native methods.
 class HostObject : public IDispatchEx {
- public:
-  // Arguments in call order; `result` starts empty.
-  using Method = std::function<HRESULT(const std::vector<VARIANT>& args, VARIANT* result)>;
+public:
+    // Arguments in call order; `result` starts empty.
+    using Method = std::function<HRESULT(const std::vector<VARIANT>& args, VARIANT* result)>;
 
-  HostObject();  // reference count 1, owned by the creator
-  void defineMethod(const std::wstring& name, Method method);
-  void setValue(const std::wstring& name, const VARIANT& value);
-  bool getValue(const std::wstring& name, VARIANT* value) const;  // a copy
-  bool has(const std::wstring& name) const;
-  // A refused member fails every call or access with a script exception "refused".
-  void refuse(const std::wstring& name, bool refused = true);
-  void clearValues();  // drops every expando (page teardown breaks reference cycles)
+    HostObject();  // reference count 1, owned by the creator
+    void defineMethod(const std::wstring& name, Method method);
+    void setValue(const std::wstring& name, const VARIANT& value);
+    bool getValue(const std::wstring& name, VARIANT* value) const;  // a copy
+    bool has(const std::wstring& name) const;
+    // A refused member fails every call or access with a script exception "refused".
+    void refuse(const std::wstring& name, bool refused = true);
+    void clearValues();  // drops every expando (page teardown breaks reference cycles)
 
-  // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
-  // IDispatch
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override;
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                                   EXCEPINFO* exception, UINT* argError) override;
-  // IDispatchEx
-  HRESULT STDMETHODCALLTYPE GetDispID(BSTR name, DWORD flags, DISPID* id) override;
-  HRESULT STDMETHODCALLTYPE InvokeEx(DISPID id, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                                     EXCEPINFO* exception, IServiceProvider* caller) override;
-  HRESULT STDMETHODCALLTYPE DeleteMemberByName(BSTR name, DWORD flags) override;
-  HRESULT STDMETHODCALLTYPE DeleteMemberByDispID(DISPID id) override;
-  HRESULT STDMETHODCALLTYPE GetMemberProperties(DISPID id, DWORD fetch, DWORD* properties) override;
-  HRESULT STDMETHODCALLTYPE GetMemberName(DISPID id, BSTR* name) override;
-  HRESULT STDMETHODCALLTYPE GetNextDispID(DWORD flags, DISPID id, DISPID* next) override;
-  HRESULT STDMETHODCALLTYPE GetNameSpaceParent(IUnknown** parent) override;
+    // IUnknown
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    // IDispatch
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override;
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+        EXCEPINFO* exception, UINT* argError) override;
+    // IDispatchEx
+    HRESULT STDMETHODCALLTYPE GetDispID(BSTR name, DWORD flags, DISPID* id) override;
+    HRESULT STDMETHODCALLTYPE InvokeEx(DISPID id, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+        EXCEPINFO* exception, IServiceProvider* caller) override;
+    HRESULT STDMETHODCALLTYPE DeleteMemberByName(BSTR name, DWORD flags) override;
+    HRESULT STDMETHODCALLTYPE DeleteMemberByDispID(DISPID id) override;
+    HRESULT STDMETHODCALLTYPE GetMemberProperties(DISPID id, DWORD fetch, DWORD* properties) override;
+    HRESULT STDMETHODCALLTYPE GetMemberName(DISPID id, BSTR* name) override;
+    HRESULT STDMETHODCALLTYPE GetNextDispID(DWORD flags, DISPID id, DISPID* next) override;
+    HRESULT STDMETHODCALLTYPE GetNameSpaceParent(IUnknown** parent) override;
 
- private:
-  struct Member {
-    std::wstring name;
-    VARIANT value;
-    Method method;
-    bool present = true;
-    bool refused = false;
-  };
-  virtual ~HostObject();
-  Member* find(const std::wstring& name);
-  const Member* find(const std::wstring& name) const;
-  Member* member(DISPID id);
-  Member& ensure(const std::wstring& name);
+private:
+    struct Member {
+        std::wstring name;
+        VARIANT value;
+        Method method;
+        bool present = true;
+        bool refused = false;
+    };
+    virtual ~HostObject();
+    Member* find(const std::wstring& name);
+    const Member* find(const std::wstring& name) const;
+    Member* member(DISPID id);
+    Member& ensure(const std::wstring& name);
 
-  LONG references_ = 1;
-  std::vector<Member> members_;  // DISPID = index + 1
+    LONG references_ = 1;
+    std::vector<Member> members_;  // DISPID = index + 1
 };
 
 class Page {
- public:
-  explicit Page(Browser& browser);
-  ~Page();
-  Page(const Page&) = delete;
-  Page& operator=(const Page&) = delete;
+public:
+    explicit Page(Browser& browser);
+    ~Page();
+    Page(const Page&) = delete;
+    Page& operator=(const Page&) = delete;
 
-  bool isOpen() const { return script_ != nullptr; }
-  // Releases every timer, proxy and element, then closes the engine.
-  void close();
+    bool isOpen() const { return script_ != nullptr; }
+    // Releases every timer, proxy and element, then closes the engine.
+    void close();
 
-  // ---- script
-  bool run(const std::wstring& statements);  // failures are recorded in errors()
-  bool evaluate(const std::wstring& expression, VARIANT* result);
-  // The expression's value as text (VariantChangeType); "<error>" when it failed.
-  std::wstring text(const std::wstring& expression);
-  bool has(const std::wstring& windowProperty) const { return window_->has(windowProperty); }
-  std::vector<std::wstring> errors() const { return errors_; }
-  void clearErrors() { errors_.clear(); }
-  std::vector<std::wstring> consoleLines() const { return console_; }
-  // Accumulates time per call of script into native code (see the benchmark).
-  HostObject& window() { return *window_; }
+    // ---- script
+    bool run(const std::wstring& statements);  // failures are recorded in errors()
+    bool evaluate(const std::wstring& expression, VARIANT* result);
+    // The expression's value as text (VariantChangeType); "<error>" when it failed.
+    std::wstring text(const std::wstring& expression);
+    bool has(const std::wstring& windowProperty) const { return window_->has(windowProperty); }
+    std::vector<std::wstring> errors() const { return errors_; }
+    void clearErrors() { errors_.clear(); }
+    std::vector<std::wstring> consoleLines() const { return console_; }
+    // Accumulates time per call of script into native code (see the benchmark).
+    HostObject& window() { return *window_; }
 
-  // ---- objects
-  void addElement(const std::string& id, NPObject* scriptable);
-  NPObject* windowObject();                          // a new browser reference
-  NPObject* elementObject(const std::string& id);    // a new browser reference, or null
-  NPClass* scriptObjectClass();
-  bool isScriptObject(const NPObject* object) const;
+    // ---- objects
+    void addElement(const std::string& id, NPObject* scriptable);
+    NPObject* windowObject();                        // a new browser reference
+    NPObject* elementObject(const std::string& id);  // a new browser reference, or null
+    NPClass* scriptObjectClass();
+    bool isScriptObject(const NPObject* object) const;
 
-  // ---- conversions (the result belongs to the caller)
-  void toNPVariant(const VARIANT& in, NPVariant* out);
-  HRESULT toVariant(const NPVariant& in, VARIANT* out);
-  NPObject* wrapDispatch(IDispatch* dispatch);  // a new browser reference
+    // ---- conversions (the result belongs to the caller)
+    void toNPVariant(const VARIANT& in, NPVariant* out);
+    HRESULT toVariant(const NPVariant& in, VARIANT* out);
+    NPObject* wrapDispatch(IDispatch* dispatch);  // a new browser reference
 
-  // ---- browser entries that land in the page
-  bool evaluateScript(const NPString& script, NPVariant* result);
+    // ---- browser entries that land in the page
+    bool evaluateScript(const NPString& script, NPVariant* result);
 
-  // ---- timers
-  bool runDueTimers();
-  size_t pendingTimers() const { return timers_.size(); }
-  ULONGLONG nextTimerDue() const;
+    // ---- timers
+    bool runDueTimers();
+    size_t pendingTimers() const { return timers_.size(); }
+    ULONGLONG nextTimerDue() const;
 
-  // Internals shared with the script-site and object classes of ScriptPage.cpp.
-  Browser& browser() { return browser_; }
-  void recordError(const std::wstring& text) { errors_.push_back(text); }
-  void forgetScriptObject(IUnknown* identity) { scriptObjects_.erase(identity); }
-  void forgetProxy(NPObject* object) { proxies_.erase(object); }
-  IDispatch* proxyFor(NPObject* object);  // the page's one proxy of a plug-in object, AddRef'd
-  IDispatch* globalScope();  // the engine's script dispatch (not AddRef'd)
-  HRESULT callDispatch(IDispatch* target, const std::wstring& name, WORD flags, const NPVariant* args,
-                       uint32_t count, NPVariant* result, bool withGlobalFallback);
+    // Internals shared with the script-site and object classes of ScriptPage.cpp.
+    Browser& browser() { return browser_; }
+    void recordError(const std::wstring& text) { errors_.push_back(text); }
+    void forgetScriptObject(IUnknown* identity) { scriptObjects_.erase(identity); }
+    void forgetProxy(NPObject* object) { proxies_.erase(object); }
+    IDispatch* proxyFor(NPObject* object);  // the page's one proxy of a plug-in object, AddRef'd
+    IDispatch* globalScope();               // the engine's script dispatch (not AddRef'd)
+    HRESULT callDispatch(IDispatch* target, const std::wstring& name, WORD flags, const NPVariant* args, uint32_t count,
+        NPVariant* result, bool withGlobalFallback);
 
- private:
-  struct Timer {
-    long id;
-    ULONGLONG due;
-    IDispatch* function;  // or null with `code`
-    std::wstring code;
-  };
-  bool open();
-  HRESULT setTimeout(const std::vector<VARIANT>& args, VARIANT* result);
+private:
+    struct Timer {
+        long id;
+        ULONGLONG due;
+        IDispatch* function;  // or null with `code`
+        std::wstring code;
+    };
+    bool open();
+    HRESULT setTimeout(const std::vector<VARIANT>& args, VARIANT* result);
 
-  Browser& browser_;
-  IActiveScript* script_ = nullptr;
-  IActiveScriptParse* parse_ = nullptr;
-  IActiveScriptSite* site_ = nullptr;
-  HostObject* window_ = nullptr;
-  HostObject* document_ = nullptr;
-  HostObject* console_object_ = nullptr;
-  std::map<std::wstring, IUnknown*> namedItems_;  // owned references
-  std::map<std::string, HostObject*> elements_;    // the element objects, by id
-  std::map<IUnknown*, NPObject*> scriptObjects_;   // page object identity -> its browser object
-  std::map<NPObject*, IDispatch*> proxies_;         // plug-in object -> its live page proxy (not owned)
-  std::vector<Timer> timers_;
-  long nextTimerId_ = 1;
-  std::vector<std::wstring> errors_;
-  std::vector<std::wstring> console_;
-  friend class PageSite;
+    Browser& browser_;
+    IActiveScript* script_ = nullptr;
+    IActiveScriptParse* parse_ = nullptr;
+    IActiveScriptSite* site_ = nullptr;
+    HostObject* window_ = nullptr;
+    HostObject* document_ = nullptr;
+    HostObject* console_object_ = nullptr;
+    std::map<std::wstring, IUnknown*> namedItems_;  // owned references
+    std::map<std::string, HostObject*> elements_;   // the element objects, by id
+    std::map<IUnknown*, NPObject*> scriptObjects_;  // page object identity -> its browser object
+    std::map<NPObject*, IDispatch*> proxies_;       // plug-in object -> its live page proxy (not owned)
+    std::vector<Timer> timers_;
+    long nextTimerId_ = 1;
+    std::vector<std::wstring> errors_;
+    std::vector<std::wstring> console_;
+    friend class PageSite;
 };
 
 std::wstring widen(const std::string& text);
