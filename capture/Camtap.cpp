@@ -14,7 +14,7 @@ extern "C" const CLSID CLSID_SampleGrabber;
 
 namespace {
 
-using DShow::ComPtr;
+using Com::ComPtr;
 
 template <class T>
 HRESULT Create(REFCLSID clsid, REFIID iid, ComPtr<T>& out)
@@ -27,12 +27,10 @@ bool FriendlyNameOf(IMoniker* device, char (&name)[512])
 {
     ComPtr<IPropertyBag> bag;
     if (FAILED(device->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid()))) return false;
-    VARIANT value;
-    VariantInit(&value);
-    bool ok = SUCCEEDED(bag->Read(L"FriendlyName", &value, nullptr)) && value.vt == VT_BSTR && value.bstrVal &&
-        WideCharToMultiByte(CP_THREAD_ACP, 0, value.bstrVal, -1, name, sizeof name, nullptr, nullptr) > 0;
-    VariantClear(&value);
-    return ok;
+    Com::Variant value;
+    if (FAILED(bag->Read(L"FriendlyName", value.Put(), nullptr)) || value.Type() != VT_BSTR) return false;
+    BSTR text = V_BSTR(&value.Get());
+    return text && WideCharToMultiByte(CP_THREAD_ACP, 0, text, -1, name, sizeof name, nullptr, nullptr) > 0;
 }
 
 bool IsRequestedVideoInfo(const AM_MEDIA_TYPE& type, int width, int height)
@@ -75,8 +73,7 @@ bool CCamtap::Init(const char* cameraName, int width, int height)
     lastResult_ = graph_->AddFilter(grabberFilter_.Get(), L"Grabber");
     if (FAILED(lastResult_)) return false;
     dump_ = new CCaptureDump(this, width, height);
-    dumpFilter_ = ComPtr<IBaseFilter>(dump_);
-    dump_->Release();
+    dumpFilter_ = ComPtr<IBaseFilter>::Adopt(dump_);  // a new filter comes with one reference
     lastResult_ = graph_->AddFilter(dumpFilter_.Get(), L"Capture Dump");
     if (FAILED(lastResult_)) return false;
 

@@ -39,15 +39,15 @@ private:
     HRESULT RenderCaptureStream();
 
     HWND ownerWindow_ = nullptr;
-    DShow::ComPtr<IVideoWindow> videoWindow_;
-    DShow::ComPtr<IMediaControl> mediaControl_;
-    DShow::ComPtr<IMediaEventEx> mediaEvent_;
-    DShow::ComPtr<IGraphBuilder> graph_;
-    DShow::ComPtr<ICaptureGraphBuilder2> captureBuilder_;
-    DShow::ComPtr<ISampleGrabber> grabber_;
-    DShow::ComPtr<IBaseFilter> grabberFilter_;
-    DShow::ComPtr<IBaseFilter> source_;
-    DShow::ComPtr<IBaseFilter> dumpFilter_;
+    Com::ComPtr<IVideoWindow> videoWindow_;
+    Com::ComPtr<IMediaControl> mediaControl_;
+    Com::ComPtr<IMediaEventEx> mediaEvent_;
+    Com::ComPtr<IGraphBuilder> graph_;
+    Com::ComPtr<ICaptureGraphBuilder2> captureBuilder_;
+    Com::ComPtr<ISampleGrabber> grabber_;
+    Com::ComPtr<IBaseFilter> grabberFilter_;
+    Com::ComPtr<IBaseFilter> source_;
+    Com::ComPtr<IBaseFilter> dumpFilter_;
     CCaptureDump* dump_ = nullptr;  // the object behind dumpFilter_
     HRESULT lastResult_ = E_FAIL;
     char cameraName_[256] = {};

@@ -14,7 +14,7 @@
 
 namespace {
 
-using DShow::ComPtr;
+using Com::ComPtr;
 
 double Seconds(LARGE_INTEGER from, LARGE_INTEGER to)
 {
@@ -47,7 +47,7 @@ bool Measure(int width, int height, int frames, Result& result)
 
     CCamtap owner;
     if (!owner.Frame().Open(width, height)) return false;
-    auto* dump = new CCaptureDump(&owner, width, height);
+    auto dump = ComPtr<CCaptureDump>::Adopt(new CCaptureDump(&owner, width, height));
     const size_t frameBytes = static_cast<size_t>(width) * static_cast<size_t>(height) * 3;
     std::vector<BYTE> plain(frameBytes);
 
@@ -71,7 +71,7 @@ bool Measure(int width, int height, int frames, Result& result)
     result.memcpyMicros = Seconds(start, end) * 1e6 / frames;
 
     dump->DetachOwner();
-    dump->Release();
+    dump.Reset();
     sample.Reset();
     allocator->Decommit();
     return true;

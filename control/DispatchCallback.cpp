@@ -16,37 +16,29 @@ std::wstring fromUtf8(const std::string& text)
     return out;
 }
 
-// The arguments of one call; owns their system strings.
+// The arguments of one call, last first as dispatch calls take them.
 class Arguments {
 public:
-    explicit Arguments(const ResultValues& values) : variants_(values.size())
+    explicit Arguments(const ResultValues& values)
     {
-        for (size_t i = 0; i < values.size(); ++i) {
-            VARIANT& v = variants_[values.size() - 1 - i];
-            VariantInit(&v);
-            if (const int* number = std::get_if<int>(&values[i])) {
-                V_VT(&v) = VT_I4;
-                V_I4(&v) = *number;
-                continue;
-            }
-            std::wstring text = std::holds_alternative<std::string>(values[i])
-                ? fromUtf8(std::get<std::string>(values[i]))
-                : std::get<std::wstring>(values[i]);
-            V_VT(&v) = VT_BSTR;
-            V_BSTR(&v) = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+        variants_.reserve(values.size());
+        for (auto value = values.rbegin(); value != values.rend(); ++value) {
+            if (const int* number = std::get_if<int>(&*value))
+                variants_.emplace_back(static_cast<LONG>(*number));
+            else if (const std::string* narrow = std::get_if<std::string>(&*value))
+                variants_.emplace_back(std::wstring_view(fromUtf8(*narrow)));
+            else
+                variants_.emplace_back(std::wstring_view(std::get<std::wstring>(*value)));
         }
     }
-    ~Arguments()
-    {
-        for (VARIANT& v : variants_) VariantClear(&v);
-    }
-    Arguments(const Arguments&) = delete;
-    Arguments& operator=(const Arguments&) = delete;
 
-    DISPPARAMS params() { return DISPPARAMS{variants_.data(), nullptr, static_cast<UINT>(variants_.size()), 0}; }
+    DISPPARAMS params()
+    {
+        return DISPPARAMS{Com::variantArray(variants_.data()), nullptr, static_cast<UINT>(variants_.size()), 0};
+    }
 
 private:
-    std::vector<VARIANT> variants_;
+    std::vector<Com::Variant> variants_;
 };
 
 }  // namespace
@@ -56,28 +48,20 @@ HRESULT invokeDefaultMember(IDispatch* target, const ResultValues& values)
     if (!target) return E_POINTER;
     Arguments arguments(values);
     DISPPARAMS params = arguments.params();
-    VARIANT result;
-    VariantInit(&result);
+    Com::Variant result;
     EXCEPINFO exception = {};
     UINT argumentError = 0;
-    HRESULT hr =
-        target->Invoke(DISPID_VALUE, IID_NULL, 0x400, DISPATCH_METHOD, &params, &result, &exception, &argumentError);
-    VariantClear(&result);
+    HRESULT hr = target->Invoke(
+        DISPID_VALUE, IID_NULL, 0x400, DISPATCH_METHOD, &params, result.Put(), &exception, &argumentError);
     SysFreeString(exception.bstrSource);
     SysFreeString(exception.bstrDescription);
     SysFreeString(exception.bstrHelpFile);
     return hr;
 }
 
-DispatchCallback::DispatchCallback(IDispatch* target) : target_(target)
-{
-    target_->AddRef();
-}
+DispatchCallback::DispatchCallback(IDispatch* target) : target_(target) {}
 
-DispatchCallback::~DispatchCallback()
-{
-    target_->Release();
-}
+DispatchCallback::~DispatchCallback() = default;
 
 std::shared_ptr<DispatchCallback> DispatchCallback::from(const VARIANT& argument)
 {
@@ -87,7 +71,7 @@ std::shared_ptr<DispatchCallback> DispatchCallback::from(const VARIANT& argument
 
 void DispatchCallback::Deliver(const ResultValues& values)
 {
-    invokeDefaultMember(target_, values);  // the page's answer does not matter
+    invokeDefaultMember(target_.Get(), values);  // the page's answer does not matter
 }
 
 }  // namespace Plexhost

@@ -9,6 +9,7 @@
 // Threading: use it on the thread (apartment) that handed the object over.
 #pragma once
 
+#include "ComSupport.h"
 #include "ResultSink.h"
 
 #include <windows.h>
@@ -29,10 +30,10 @@ public:
     static std::shared_ptr<DispatchCallback> from(const VARIANT& argument);
 
     void Deliver(const ResultValues& values) override;
-    IDispatch* target() const { return target_; }
+    IDispatch* target() const { return target_.Get(); }
 
 private:
-    IDispatch* target_;
+    Com::ComPtr<IDispatch> target_;
 };
 
 // Calls DISPID 0 of target as a method with the values; returns Invoke's answer.

@@ -1,11 +1,11 @@
 #include "FlashXControl.h"
 
+#include "ComSupport.h"
 #include "DispatchCallback.h"
 
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <new>
 
 namespace Plexhost {
 namespace {
@@ -34,33 +34,21 @@ void rewind(IStream* stream)
 // times, until the data is released.
 IStream* marshalForEngineThreads(IDispatch* callback)
 {
-    IStream* stream = nullptr;
-    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &stream))) return nullptr;
-    if (FAILED(CoMarshalInterface(stream, IID_IDispatch, callback, MSHCTX_INPROC, nullptr, MSHLFLAGS_TABLESTRONG))) {
-        stream->Release();
+    Com::ComPtr<IStream> stream;
+    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.Put()))) return nullptr;
+    if (FAILED(
+            CoMarshalInterface(stream.Get(), IID_IDispatch, callback, MSHCTX_INPROC, nullptr, MSHLFLAGS_TABLESTRONG)))
         return nullptr;
-    }
-    return stream;
+    return stream.Detach();
 }
 
 // Takes back the reference a stream holds and frees the stream.
 void releaseMarshalledStream(IStream* stream)
 {
-    if (!stream) return;
-    rewind(stream);
-    CoReleaseMarshalData(stream);
-    stream->Release();
-}
-
-HRESULT boundary(auto&& body)
-{
-    try {
-        return body();
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_UNEXPECTED;
-    }
+    auto held = Com::ComPtr<IStream>::Adopt(stream);
+    if (!held) return;
+    rewind(held.Get());
+    CoReleaseMarshalData(held.Get());
 }
 
 }  // namespace
@@ -114,7 +102,7 @@ void CFlashX::FormatTimestamp()
 STDMETHODIMP CFlashX::sendvideoX(
     BSTR audioname, BSTR streamurl, BSTR resolution, BSTR level, VARIANT IsSendStartCallback, LONG* out)
 {
-    return boundary([&] {
+    return Com::guarded([&] {
         if (!out) return E_POINTER;
         auto callback = DispatchCallback::from(IsSendStartCallback);
         if (callback && (!m_sendCallback || m_sendCallback->target() != callback->target())) m_sendCallback = callback;
@@ -125,7 +113,7 @@ STDMETHODIMP CFlashX::sendvideoX(
 
 STDMETHODIMP CFlashX::dostop(LONG, LONG* stopped)
 {
-    return boundary([&] {
+    return Com::guarded([&] {
         ::CFlashX::dostop();
         if (stopped) *stopped = 0;
         return S_OK;
@@ -134,7 +122,7 @@ STDMETHODIMP CFlashX::dostop(LONG, LONG* stopped)
 
 STDMETHODIMP CFlashX::Cap(BSTR camname, VARIANT IsSendStartCallback, LONG* result)
 {
-    return boundary([&] {
+    return Com::guarded([&] {
         if (!result) return E_POINTER;
         *result = ::CFlashX::Cap(text(camname), DispatchCallback::from(IsSendStartCallback));
         return S_OK;
@@ -143,7 +131,7 @@ STDMETHODIMP CFlashX::Cap(BSTR camname, VARIANT IsSendStartCallback, LONG* resul
 
 STDMETHODIMP CFlashX::ISready(VARIANT IsReadyCallback, LONG* result)
 {
-    return boundary([&] {
+    return Com::guarded([&] {
         ::CFlashX::ISready(DispatchCallback::from(IsReadyCallback));
         if (result) *result = 0;
         return S_OK;
@@ -152,7 +140,7 @@ STDMETHODIMP CFlashX::ISready(VARIANT IsReadyCallback, LONG* result)
 
 STDMETHODIMP CFlashX::CapStop(VARIANT IsCapStopCallback)
 {
-    return boundary([&] {
+    return Com::guarded([&] {
         ::CFlashX::CapStop(DispatchCallback::from(IsCapStopCallback));
         return S_OK;
     });
@@ -160,7 +148,7 @@ STDMETHODIMP CFlashX::CapStop(VARIANT IsCapStopCallback)
 
 STDMETHODIMP CFlashX::LogPrintf(VARIANT LogPrintfCallback)
 {
-    return boundary([&] {
+    return Com::guarded([&] {
         auto callback = DispatchCallback::from(LogPrintfCallback);
         if (callback && (!m_logCallback || m_logCallback->target() != callback->target())) m_logCallback = callback;
         ::CFlashX::LogPrintf(m_logCallback);
@@ -193,7 +181,7 @@ STDMETHODIMP CFlashX::endstream()
 
 STDMETHODIMP CFlashX::SetVolCb(VARIANT VolCallback)
 {
-    return boundary([&] {
+    return Com::guarded([&] {
         DebugPrint(L"SetVolCb:\n");
         if (V_VT(&VolCallback) != VT_DISPATCH || !V_DISPATCH(&VolCallback)) return S_OK;
         // A marshalling failure leaves no volume callback: later reports are dropped.
@@ -217,12 +205,11 @@ void CFlashX::deliverVolume(int level)
     IStream* stream = m_volumeStream.exchange(nullptr);
     if (!stream) return;  // no callback (or another report is using it)
     HRESULT entered = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    IDispatch* callback = nullptr;
+    Com::ComPtr<IDispatch> callback;
     rewind(stream);
-    if (SUCCEEDED(CoUnmarshalInterface(stream, IID_IDispatch, reinterpret_cast<void**>(&callback)))) {
-        invokeDefaultMember(callback, {level});
-        callback->Release();
-    }
+    if (SUCCEEDED(CoUnmarshalInterface(stream, IID_IDispatch, callback.PutVoid())))
+        invokeDefaultMember(callback.Get(), {level});
+    callback.Reset();  // before the apartment may go
     IStream* empty = nullptr;
     if (!m_volumeStream.compare_exchange_strong(empty, stream))
         releaseMarshalledStream(stream);  // SetVolCb brought a newer callback meanwhile

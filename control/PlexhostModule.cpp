@@ -3,8 +3,9 @@
 // The merged proxy/stub of IFlashX (from the interface compiler, entry points
 // prefixed Prx) answers first where both parts have something to say; the rest
 // goes to the module with its one class, FlashX.
-#include "FlashXControl.h"
+#include "ComSupport.h"
 #include "DllModule.h"
+#include "FlashXControl.h"
 #include "resource.h"
 
 extern "C" {
@@ -41,70 +42,60 @@ extern "C" {
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
 {
-    try {
-        if (!PrxDllMain(instance, reason, reserved)) return FALSE;
-        return module.dllMain(instance, reason);
-    } catch (...) {
-        return FALSE;
-    }
+    HRESULT hr = Com::guarded([&] {
+        if (!PrxDllMain(instance, reason, reserved)) return E_FAIL;
+        return module.dllMain(instance, reason) ? S_OK : E_FAIL;
+    });
+    return SUCCEEDED(hr);
 }
 
 STDAPI DllCanUnloadNow()
 {
-    try {
-        HRESULT hr = PrxDllCanUnloadNow();
-        if (hr != S_OK) return hr;
+    HRESULT hr = Com::guarded([] {
+        HRESULT proxy = PrxDllCanUnloadNow();
+        if (proxy != S_OK) return proxy;
         return module.canUnloadNow();
-    } catch (...) {
-        return S_FALSE;
-    }
+    });
+    return hr == S_OK ? S_OK : S_FALSE;  // in doubt, stay loaded
 }
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out)
 {
-    try {
+    return Com::guarded([&] {
         if (SUCCEEDED(PrxDllGetClassObject(clsid, iid, out))) return S_OK;
         return module.getClassObject(clsid, iid, out);
-    } catch (...) {
-        return E_UNEXPECTED;
-    }
+    });
 }
 
 STDAPI DllRegisterServer()
 {
-    try {
+    return Com::guarded([] {
         HRESULT hr = module.registerServer();
         if (FAILED(hr)) return hr;
         return PrxDllRegisterServer();
-    } catch (...) {
-        return E_UNEXPECTED;
-    }
+    });
 }
 
 STDAPI DllUnregisterServer()
 {
-    try {
+    return Com::guarded([] {
         HRESULT hr = module.unregisterServer();
         if (FAILED(hr)) return hr;
         // Registering the proxy/stub once more makes its removal complete.
         PrxDllRegisterServer();
         return PrxDllUnregisterServer();
-    } catch (...) {
-        return E_UNEXPECTED;
-    }
+    });
 }
 
 STDAPI DllInstall(BOOL install, LPCWSTR commandLine)
 {
-    try {
+    return Com::guarded([&] {
         if (Atl::isPerUserCommand(commandLine)) module.setPerUser(true);
         if (!install) return DllUnregisterServer();
         HRESULT hr = DllRegisterServer();
         if (FAILED(hr)) DllUnregisterServer();
         return hr;
-    } catch (...) {
-        return E_UNEXPECTED;
-    }
+    });
 }
 
 }  // extern "C"

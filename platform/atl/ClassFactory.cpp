@@ -13,23 +13,16 @@ HRESULT ClassFactory::Create(CreatorFunction creator, REFIID iid, void** out)
     if (!out) return E_POINTER;
     *out = nullptr;
     if (!creator) return CLASS_E_CLASSNOTAVAILABLE;
-    auto* factory = new (std::nothrow) ComObject<ClassFactory>();
+    Com::ComPtr<ComObject<ClassFactory>> factory(new (std::nothrow) ComObject<ClassFactory>());
     if (!factory) return E_OUTOFMEMORY;
     factory->creator = creator;
-    factory->AddRef();
-    HRESULT hr = factory->QueryInterface(iid, out);
-    factory->Release();
-    return hr;
+    return factory->QueryInterface(iid, out);
 }
 
 STDMETHODIMP ClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** out)
 {
-    try {
-        return creator(outer, iid, out);
-    } catch (...) {
-        if (out) *out = nullptr;
-        return E_UNEXPECTED;
-    }
+    if (out) *out = nullptr;
+    return Com::guarded([&] { return creator(outer, iid, out); });
 }
 
 STDMETHODIMP ClassFactory::LockServer(BOOL lock)

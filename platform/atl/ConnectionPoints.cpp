@@ -12,18 +12,12 @@ public:
             entry<OnePointEnumerator, IEnumConnectionPoints>(IID_IEnumConnectionPoints), {}};
         return entries;
     }
-    ~OnePointEnumerator() override
-    {
-        if (point) point->Release();
-    }
-
     STDMETHODIMP Next(ULONG count, IConnectionPoint** out, ULONG* fetched) override
     {
         if (!out || (count > 1 && !fetched)) return E_POINTER;
         ULONG given = 0;
         if (count > 0 && position == 0) {
-            point->AddRef();
-            out[0] = point;
+            point.CopyTo(&out[0]);
             given = 1;
             position = 1;
         }
@@ -44,12 +38,12 @@ public:
     }
     STDMETHODIMP Clone(IEnumConnectionPoints** out) override
     {
-        HRESULT hr = enumerateOnePoint(point, out);
+        HRESULT hr = enumerateOnePoint(point.Get(), out);
         if (SUCCEEDED(hr)) static_cast<OnePointEnumerator*>(*out)->position = position;
         return hr;
     }
 
-    IConnectionPoint* point = nullptr;
+    Com::ComPtr<IConnectionPoint> point;
     ULONG position = 0;
 };
 
@@ -59,19 +53,14 @@ HRESULT enumerateOnePoint(IConnectionPoint* point, IEnumConnectionPoints** out)
 {
     if (!out) return E_POINTER;
     *out = nullptr;
-    auto* enumerator = new (std::nothrow) ComObject<OnePointEnumerator>();
+    Com::ComPtr<ComObject<OnePointEnumerator>> enumerator(new (std::nothrow) ComObject<OnePointEnumerator>());
     if (!enumerator) return E_OUTOFMEMORY;
-    point->AddRef();
     enumerator->point = point;
-    enumerator->AddRef();
-    *out = enumerator;
+    *out = enumerator.Detach();
     return S_OK;
 }
 
-ConnectionPoint::~ConnectionPoint()
-{
-    for (auto& sink : sinks_) sink.second->Release();
-}
+ConnectionPoint::~ConnectionPoint() = default;
 
 STDMETHODIMP ConnectionPoint::QueryInterface(REFIID iid, void** out)
 {
@@ -103,25 +92,20 @@ STDMETHODIMP ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie)
     if (!cookie) return E_POINTER;
     *cookie = 0;
     if (!sink) return E_POINTER;
-    IUnknown* events = nullptr;
-    if (FAILED(sink->QueryInterface(eventIid_, reinterpret_cast<void**>(&events)))) return CONNECT_E_CANNOTCONNECT;
-    try {
-        sinks_.emplace_back(nextCookie_, events);
-    } catch (...) {
-        events->Release();
-        return E_OUTOFMEMORY;
-    }
-    *cookie = nextCookie_++;
-    return S_OK;
+    Com::ComPtr<IUnknown> events;
+    if (FAILED(sink->QueryInterface(eventIid_, events.PutVoid()))) return CONNECT_E_CANNOTCONNECT;
+    return Com::guarded([&] {
+        sinks_.emplace_back(nextCookie_, std::move(events));
+        *cookie = nextCookie_++;
+    });
 }
 
 STDMETHODIMP ConnectionPoint::Unadvise(DWORD cookie)
 {
     for (auto it = sinks_.begin(); it != sinks_.end(); ++it) {
         if (it->first == cookie) {
-            IUnknown* sink = it->second;
+            Com::ComPtr<IUnknown> sink = std::move(it->second);  // released after the list is consistent
             sinks_.erase(it);
-            sink->Release();
             return S_OK;
         }
     }

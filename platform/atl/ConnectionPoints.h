@@ -39,7 +39,7 @@ public:
 private:
     IConnectionPointContainer& owner_;
     const IID& eventIid_;
-    std::vector<std::pair<DWORD, IUnknown*>> sinks_;
+    std::vector<std::pair<DWORD, Com::ComPtr<IUnknown>>> sinks_;
     DWORD nextCookie_ = 1;
 };
 

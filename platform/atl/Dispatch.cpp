@@ -2,6 +2,8 @@
 
 #include "DllModule.h"
 
+#include "ComSupport.h"
+
 namespace Atl {
 namespace {
 
@@ -12,31 +14,26 @@ HRESULT loadInterfaceTypeInfo(const IID& iid, ITypeInfo** out)
     *out = nullptr;
     DllModule* module = DllModule::current();
     if (!module) return E_UNEXPECTED;
-    ITypeLib* library = nullptr;
-    HRESULT hr = LoadTypeLibEx(module->modulePath().c_str(), REGKIND_NONE, &library);
+    Com::ComPtr<ITypeLib> library;
+    HRESULT hr = LoadTypeLibEx(module->modulePath().c_str(), REGKIND_NONE, library.Put());
     if (FAILED(hr)) return hr;
-    ITypeInfo* info = nullptr;
-    hr = library->GetTypeInfoOfGuid(iid, &info);
-    library->Release();
+    Com::ComPtr<ITypeInfo> info;
+    hr = library->GetTypeInfoOfGuid(iid, info.Put());
     if (FAILED(hr)) return hr;
     TYPEATTR* attributes = nullptr;
     hr = info->GetTypeAttr(&attributes);
-    if (FAILED(hr)) {
-        info->Release();
-        return hr;
-    }
+    if (FAILED(hr)) return hr;
     bool dualDispatchView = attributes->typekind == TKIND_DISPATCH && (attributes->wTypeFlags & TYPEFLAG_FDUAL);
     info->ReleaseTypeAttr(attributes);
     if (!dualDispatchView) {
-        *out = info;
+        *out = info.Detach();
         return S_OK;
     }
     HREFTYPE interfaceRef = 0;
-    ITypeInfo* interfaceInfo = nullptr;
     hr = info->GetRefTypeOfImplType(static_cast<UINT>(-1), &interfaceRef);
-    if (SUCCEEDED(hr)) hr = info->GetRefTypeInfo(interfaceRef, &interfaceInfo);
-    info->Release();
-    if (SUCCEEDED(hr)) *out = interfaceInfo;
+    Com::ComPtr<ITypeInfo> interfaceInfo;
+    if (SUCCEEDED(hr)) hr = info->GetRefTypeInfo(interfaceRef, interfaceInfo.Put());
+    if (SUCCEEDED(hr)) *out = interfaceInfo.Detach();
     return hr;
 }
 
@@ -56,27 +53,23 @@ HRESULT TypeInfoHolder::get(ITypeInfo** info)
 HRESULT invokeThroughTypeInfo(TypeInfoHolder& holder, void* object, DISPID id, WORD flags, DISPPARAMS* params,
     VARIANT* result, EXCEPINFO* exception, UINT* argumentError)
 {
-    try {
+    return Com::guarded([&] {
         ITypeInfo* info = nullptr;
         HRESULT hr = holder.get(&info);
         if (FAILED(hr)) return hr;
         DISPPARAMS none = {nullptr, nullptr, 0, 0};
         return info->Invoke(object, id, flags, params ? params : &none, result, exception, argumentError);
-    } catch (...) {
-        return E_UNEXPECTED;
-    }
+    });
 }
 
 HRESULT namesThroughTypeInfo(TypeInfoHolder& holder, LPOLESTR* names, UINT count, DISPID* ids)
 {
-    try {
+    return Com::guarded([&] {
         ITypeInfo* info = nullptr;
         HRESULT hr = holder.get(&info);
         if (FAILED(hr)) return hr;
         return info->GetIDsOfNames(names, count, ids);
-    } catch (...) {
-        return E_UNEXPECTED;
-    }
+    });
 }
 
 HRESULT typeInfoOf(TypeInfoHolder& holder, UINT index, ITypeInfo** out)
@@ -84,16 +77,12 @@ HRESULT typeInfoOf(TypeInfoHolder& holder, UINT index, ITypeInfo** out)
     if (!out) return E_POINTER;
     *out = nullptr;
     if (index != 0) return DISP_E_BADINDEX;
-    try {
+    return Com::guarded([&] {
         ITypeInfo* info = nullptr;
         HRESULT hr = holder.get(&info);
         if (FAILED(hr)) return hr;
-        info->AddRef();
-        *out = info;
-        return S_OK;
-    } catch (...) {
-        return E_UNEXPECTED;
-    }
+        return Com::ComPtr<ITypeInfo>(info).CopyTo(out);
+    });
 }
 
 }  // namespace Atl

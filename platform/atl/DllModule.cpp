@@ -1,5 +1,7 @@
 #include "DllModule.h"
 
+#include "ComSupport.h"
+
 #include <oleauto.h>
 
 #include <vector>
@@ -32,16 +34,16 @@ std::wstring moduleFileName(HINSTANCE instance)
 }
 
 // The type library inside the module, else in the .tlb beside it.
-HRESULT loadModuleTypeLibrary(const std::wstring& modulePath, ITypeLib** library, std::wstring& loadedPath)
+HRESULT loadModuleTypeLibrary(const std::wstring& modulePath, Com::ComPtr<ITypeLib>& library, std::wstring& loadedPath)
 {
     loadedPath = modulePath;
-    HRESULT hr = LoadTypeLibEx(modulePath.c_str(), REGKIND_NONE, library);
+    HRESULT hr = LoadTypeLibEx(modulePath.c_str(), REGKIND_NONE, library.Put());
     if (SUCCEEDED(hr)) return hr;
     size_t dot = modulePath.find_last_of(L'.');
     size_t slash = modulePath.find_last_of(L"\\/");
     if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash)) return hr;
     loadedPath = modulePath.substr(0, dot) + L".tlb";
-    return LoadTypeLibEx(loadedPath.c_str(), REGKIND_NONE, library);
+    return LoadTypeLibEx(loadedPath.c_str(), REGKIND_NONE, library.Put());
 }
 
 }  // namespace
@@ -136,40 +138,31 @@ HRESULT DllModule::unregisterServer()
 HRESULT DllModule::registerTypeLibrary() const
 {
     if (!libid_) return S_OK;
-    ITypeLib* library = nullptr;
+    Com::ComPtr<ITypeLib> library;
     std::wstring path;
-    HRESULT hr = loadModuleTypeLibrary(modulePath_, &library, path);
+    HRESULT hr = loadModuleTypeLibrary(modulePath_, library, path);
     if (FAILED(hr)) return hr;
-    if (perUser_) {
-        auto forUser = oleautEntry<RegisterForUser>("RegisterTypeLibForUser");
-        hr = forUser ? forUser(library, path.data(), nullptr) : E_NOTIMPL;
-    } else {
-        hr = RegisterTypeLib(library, path.data(), nullptr);
-    }
-    library->Release();
-    return hr;
+    if (!perUser_) return RegisterTypeLib(library.Get(), path.data(), nullptr);
+    auto forUser = oleautEntry<RegisterForUser>("RegisterTypeLibForUser");
+    return forUser ? forUser(library.Get(), path.data(), nullptr) : E_NOTIMPL;
 }
 
 HRESULT DllModule::unregisterTypeLibrary() const
 {
     if (!libid_) return S_OK;
-    ITypeLib* library = nullptr;
+    Com::ComPtr<ITypeLib> library;
     std::wstring path;
-    HRESULT hr = loadModuleTypeLibrary(modulePath_, &library, path);
+    HRESULT hr = loadModuleTypeLibrary(modulePath_, library, path);
     if (FAILED(hr)) return hr;
     TLIBATTR* attributes = nullptr;
     hr = library->GetLibAttr(&attributes);
-    if (FAILED(hr)) {
-        library->Release();
-        return hr;
-    }
+    if (FAILED(hr)) return hr;
     const TLIBATTR a = *attributes;
     library->ReleaseTLibAttr(attributes);
-    library->Release();
     // Not registered (any more) counts as done: unregistering twice is no error.
-    BSTR registeredPath = nullptr;
-    if (FAILED(QueryPathOfRegTypeLib(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid, &registeredPath))) return S_OK;
-    SysFreeString(registeredPath);
+    Com::Bstr registeredPath;
+    if (FAILED(QueryPathOfRegTypeLib(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid, registeredPath.Put())))
+        return S_OK;
     if (perUser_) {
         auto forUser = oleautEntry<UnregisterForUser>("UnRegisterTypeLibForUser");
         return forUser ? forUser(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid, a.syskind) : E_NOTIMPL;

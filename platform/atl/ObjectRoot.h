@@ -20,6 +20,8 @@
 // Reference counts are atomic; everything else is the object's own affair.
 #pragma once
 
+#include "ComSupport.h"
+
 #include <windows.h>
 #include <objbase.h>
 
@@ -113,13 +115,11 @@ public:
         if (!out) return E_POINTER;
         *out = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
-        ComObject* object = new (std::nothrow) ComObject();
+        Com::ComPtr<ComObject> object(new (std::nothrow) ComObject());
         if (!object) return E_OUTOFMEMORY;
-        object->AddRef();
         HRESULT hr = object->FinalConstruct();
         if (SUCCEEDED(hr)) hr = object->QueryInterface(iid, out);
-        object->Release();
-        return hr;
+        return hr;  // a refused object goes with its last reference here
     }
 };
 

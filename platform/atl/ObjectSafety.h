@@ -5,6 +5,8 @@
 // fails with E_FAIL and changes nothing.
 #pragma once
 
+#include "ComSupport.h"
+
 #include <windows.h>
 #include <objsafe.h>
 
@@ -38,10 +40,8 @@ public:
 private:
     HRESULT hasInterface(REFIID iid)
     {
-        IUnknown* unknown = nullptr;
-        HRESULT hr = static_cast<IObjectSafety*>(this)->QueryInterface(iid, reinterpret_cast<void**>(&unknown));
-        if (SUCCEEDED(hr)) unknown->Release();
-        return hr;
+        Com::ComPtr<IUnknown> unknown;
+        return static_cast<IObjectSafety*>(this)->QueryInterface(iid, unknown.PutVoid());
     }
 
     DWORD enabled_ = 0;

@@ -1,6 +1,8 @@
 // IObjectWithSite: keeps the site the container hands over (one counted reference).
 #pragma once
 
+#include "ComSupport.h"
+
 #include <windows.h>
 #include <ocidl.h>
 
@@ -11,8 +13,6 @@ class ObjectWithSiteImpl : public IObjectWithSite {
 public:
     STDMETHODIMP SetSite(IUnknown* site) override
     {
-        if (site) site->AddRef();
-        if (site_) site_->Release();
         site_ = site;
         return S_OK;
     }
@@ -25,11 +25,7 @@ public:
     }
 
 protected:
-    ~ObjectWithSiteImpl()
-    {
-        if (site_) site_->Release();
-    }
-    IUnknown* site_ = nullptr;
+    Com::ComPtr<IUnknown> site_;
 };
 
 }  // namespace Atl

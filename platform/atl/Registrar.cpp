@@ -1,5 +1,7 @@
 #include "Registrar.h"
 
+#include "ComSupport.h"
+
 #include <cerrno>
 #include <cwchar>
 #include <cwctype>
@@ -395,14 +397,12 @@ HRESULT Registrar::unregisterResource(HMODULE module, UINT id)
 HRESULT Registrar::runResource(HMODULE module, UINT id, bool install)
 {
     std::wstring script;
-    try {
-        if (!loadRegistryScript(module, id, script)) {
-            lastError_ = L"no REGISTRY resource " + std::to_wstring(id);
-            return HRESULT_FROM_WIN32(ERROR_RESOURCE_DATA_NOT_FOUND);
-        }
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+    HRESULT loaded = Com::guarded([&] {
+        if (loadRegistryScript(module, id, script)) return S_OK;
+        lastError_ = L"no REGISTRY resource " + std::to_wstring(id);
+        return HRESULT_FROM_WIN32(ERROR_RESOURCE_DATA_NOT_FOUND);
+    });
+    if (FAILED(loaded)) return loaded;
     return run(script, install);
 }
 

@@ -9,10 +9,7 @@ namespace DShow {
 
 BaseFilter::BaseFilter(const CLSID& clsid, const wchar_t* name) : clsid_(clsid), name_(name ? name : L"") {}
 
-BaseFilter::~BaseFilter()
-{
-    if (clock_) clock_->Release();
-}
+BaseFilter::~BaseFilter() = default;
 
 STDMETHODIMP BaseFilter::QueryInterface(REFIID iid, void** out)
 {
@@ -103,8 +100,6 @@ STDMETHODIMP BaseFilter::GetState(DWORD, FILTER_STATE* state)
 STDMETHODIMP BaseFilter::SetSyncSource(IReferenceClock* clock)
 {
     Lock lock(filterLock_);
-    if (clock) clock->AddRef();
-    if (clock_) clock_->Release();
     clock_ = clock;
     return S_OK;
 }
@@ -113,15 +108,13 @@ STDMETHODIMP BaseFilter::GetSyncSource(IReferenceClock** clock)
 {
     if (!clock) return E_POINTER;
     Lock lock(filterLock_);
-    *clock = clock_;
-    if (clock_) clock_->AddRef();
-    return S_OK;
+    return clock_.CopyTo(clock);
 }
 
-ComPtr<IReferenceClock> BaseFilter::Clock()
+Com::ComPtr<IReferenceClock> BaseFilter::Clock()
 {
     Lock lock(filterLock_);
-    return ComPtr<IReferenceClock>(clock_);
+    return clock_;
 }
 
 STDMETHODIMP BaseFilter::EnumPins(IEnumPins** pins)
@@ -158,7 +151,7 @@ STDMETHODIMP BaseFilter::QueryFilterInfo(FILTER_INFO* info)
 
 STDMETHODIMP BaseFilter::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name)
 {
-    return Guarded([&] {
+    return Com::guarded([&] {
         Lock lock(filterLock_);
         graph_ = graph;
         if (name) name_ = name;
@@ -173,7 +166,7 @@ STDMETHODIMP BaseFilter::QueryVendorInfo(LPWSTR*)
 
 HRESULT BaseFilter::NotifyEvent(long code, LONG_PTR param1, LONG_PTR param2)
 {
-    ComPtr<IMediaEventSink> sink;
+    Com::ComPtr<IMediaEventSink> sink;
     {
         Lock lock(filterLock_);
         if (!graph_) return S_FALSE;

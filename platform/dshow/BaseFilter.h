@@ -9,6 +9,7 @@
 #pragma once
 
 #include "ComSupport.h"
+#include "CriticalSection.h"
 
 #include <dshow.h>
 
@@ -53,7 +54,7 @@ public:
     FILTER_STATE State() const { return state_.load(); }
     REFERENCE_TIME StreamStart() const { return streamStart_.load(); }
     // The graph's clock with a reference, or null.
-    ComPtr<IReferenceClock> Clock();
+    Com::ComPtr<IReferenceClock> Clock();
     // Sends an event to the graph's event sink, when the filter is in a graph.
     HRESULT NotifyEvent(long code, LONG_PTR param1, LONG_PTR param2);
 
@@ -68,7 +69,7 @@ private:
     CriticalSection filterLock_;
     std::atomic<FILTER_STATE> state_{State_Stopped};
     std::atomic<REFERENCE_TIME> streamStart_{0};
-    IReferenceClock* clock_ = nullptr;
+    Com::ComPtr<IReferenceClock> clock_;
     IFilterGraph* graph_ = nullptr;  // not counted: the graph owns its filters
 };
 

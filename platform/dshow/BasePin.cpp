@@ -12,10 +12,7 @@ BasePin::BasePin(BaseFilter& filter, const wchar_t* name, PIN_DIRECTION directio
 {
 }
 
-BasePin::~BasePin()
-{
-    if (peer_) peer_->Release();
-}
+BasePin::~BasePin() = default;
 
 STDMETHODIMP BasePin::QueryInterface(REFIID iid, void** out)
 {
@@ -57,10 +54,8 @@ STDMETHODIMP BasePin::ConnectedTo(IPin** pin)
 {
     if (!pin) return E_POINTER;
     Lock lock(filter_.FilterLock());
-    *pin = peer_;
-    if (!peer_) return VFW_E_NOT_CONNECTED;
-    peer_->AddRef();
-    return S_OK;
+    peer_.CopyTo(pin);
+    return peer_ ? S_OK : VFW_E_NOT_CONNECTED;
 }
 
 STDMETHODIMP BasePin::ConnectionMediaType(AM_MEDIA_TYPE* type)
@@ -105,7 +100,7 @@ STDMETHODIMP BasePin::QueryId(LPWSTR* id)
 STDMETHODIMP BasePin::QueryAccept(const AM_MEDIA_TYPE* type)
 {
     if (!type) return E_POINTER;
-    return Guarded([&] { return CheckMediaType(*type) == S_OK ? S_OK : S_FALSE; });
+    return Com::guarded([&] { return CheckMediaType(*type) == S_OK ? S_OK : S_FALSE; });
 }
 
 STDMETHODIMP BasePin::EnumMediaTypes(IEnumMediaTypes** types)
@@ -139,15 +134,12 @@ HRESULT BasePin::SetMediaType(const AM_MEDIA_TYPE& type)
 
 void BasePin::SetConnection(IPin* peer)
 {
-    peer->AddRef();
-    if (peer_) peer_->Release();
     peer_ = peer;
 }
 
 void BasePin::ClearConnection()
 {
-    if (peer_) peer_->Release();
-    peer_ = nullptr;
+    peer_.Reset();
     type_.Reset();
 }
 

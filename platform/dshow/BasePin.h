@@ -48,7 +48,7 @@ public:
     virtual HRESULT Inactive() { return S_OK; }
 
     bool IsConnected() const { return peer_ != nullptr; }
-    IPin* Peer() const { return peer_; }
+    IPin* Peer() const { return peer_.Get(); }
     const MediaType& ConnectedType() const { return type_; }
     const std::wstring& Name() const { return name_; }
     BaseFilter& Filter() { return filter_; }
@@ -64,7 +64,7 @@ protected:
 private:
     std::wstring name_;
     PIN_DIRECTION direction_;
-    IPin* peer_ = nullptr;
+    Com::ComPtr<IPin> peer_;
     MediaType type_;
     REFERENCE_TIME segmentStart_ = 0;
     REFERENCE_TIME segmentStop_ = 0;

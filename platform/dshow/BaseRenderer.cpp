@@ -12,13 +12,13 @@ STDMETHODIMP RendererInputPin::Receive(IMediaSample* sample)
     if (!sample) return E_POINTER;
     HRESULT hr = CheckStreaming();
     if (hr != S_OK) return hr;
-    return Guarded([&] { return renderer_.Receive(sample); });
+    return Com::guarded([&] { return renderer_.Receive(sample); });
 }
 
 STDMETHODIMP RendererInputPin::EndOfStream()
 {
     if (IsFlushing()) return S_FALSE;
-    return Guarded([&] { return renderer_.EndOfStream(); });
+    return Com::guarded([&] { return renderer_.EndOfStream(); });
 }
 
 STDMETHODIMP RendererInputPin::BeginFlush()
@@ -132,7 +132,7 @@ HRESULT BaseRenderer::Receive(IMediaSample* sample)
 bool BaseRenderer::WaitForPresentationTime(IMediaSample* sample)
 {
     if (State() != State_Running) return true;
-    ComPtr<IReferenceClock> clock = Clock();
+    Com::ComPtr<IReferenceClock> clock = Clock();
     REFERENCE_TIME start = 0;
     REFERENCE_TIME end = 0;
     if (!clock || FAILED(sample->GetTime(&start, &end))) return true;

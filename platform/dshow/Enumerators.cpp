@@ -71,7 +71,7 @@ public:
     STDMETHODIMP Clone(Interface** out) override
     {
         if (!out) return E_POINTER;
-        return Guarded([&] {
+        return Com::guarded([&] {
             *out = new Derived(items_, position_);
             return S_OK;
         });
@@ -120,7 +120,7 @@ public:
 
 HRESULT CreatePinEnumerator(BaseFilter& filter, IEnumPins** out)
 {
-    return Guarded([&] {
+    return Com::guarded([&] {
         std::vector<IPin*> pins;
         for (int i = 0; i < filter.PinCount(); ++i) pins.push_back(filter.PinAt(i));
         *out = new PinEnumerator(std::move(pins));
@@ -130,7 +130,7 @@ HRESULT CreatePinEnumerator(BaseFilter& filter, IEnumPins** out)
 
 HRESULT CreateMediaTypeEnumerator(BasePin& pin, IEnumMediaTypes** out)
 {
-    return Guarded([&] {
+    return Com::guarded([&] {
         std::vector<MediaType> types;
         {
             Lock lock(pin.Filter().FilterLock());
@@ -147,7 +147,7 @@ HRESULT CreateMediaTypeEnumerator(BasePin& pin, IEnumMediaTypes** out)
 
 HRESULT CreateMediaTypeEnumerator(std::vector<MediaType> types, IEnumMediaTypes** out)
 {
-    return Guarded([&] {
+    return Com::guarded([&] {
         *out = new MediaTypeEnumerator(std::move(types));
         return S_OK;
     });

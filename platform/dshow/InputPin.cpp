@@ -4,10 +4,7 @@ namespace DShow {
 
 InputPin::InputPin(BaseFilter& filter, const wchar_t* name) : BasePin(filter, name, PINDIR_INPUT) {}
 
-InputPin::~InputPin()
-{
-    if (allocator_) allocator_->Release();
-}
+InputPin::~InputPin() = default;
 
 HRESULT InputPin::QueryExtraInterface(REFIID iid, void** out)
 {
@@ -26,7 +23,7 @@ STDMETHODIMP InputPin::Connect(IPin*, const AM_MEDIA_TYPE*)
 STDMETHODIMP InputPin::ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* type)
 {
     if (!connector || !type) return E_POINTER;
-    return Guarded([&]() -> HRESULT {
+    return Com::guarded([&]() -> HRESULT {
         Lock lock(filter_.FilterLock());
         if (IsConnected()) return VFW_E_ALREADY_CONNECTED;
         if (filter_.State() != State_Stopped) return VFW_E_NOT_STOPPED;
@@ -62,24 +59,20 @@ STDMETHODIMP InputPin::GetAllocator(IMemAllocator** allocator)
     if (!allocator) return E_POINTER;
     Lock lock(filter_.FilterLock());
     if (!allocator_) {
-        HRESULT hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
-            reinterpret_cast<void**>(&allocator_));
+        HRESULT hr = CoCreateInstance(
+            CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator, allocator_.PutVoid());
         if (FAILED(hr)) {
             *allocator = nullptr;
             return hr;
         }
     }
-    *allocator = allocator_;
-    allocator_->AddRef();
-    return S_OK;
+    return allocator_.CopyTo(allocator);
 }
 
 STDMETHODIMP InputPin::NotifyAllocator(IMemAllocator* allocator, BOOL)
 {
     if (!allocator) return E_POINTER;
     Lock lock(filter_.FilterLock());
-    allocator->AddRef();
-    if (allocator_) allocator_->Release();
     allocator_ = allocator;
     return S_OK;
 }
@@ -123,8 +116,7 @@ STDMETHODIMP InputPin::ReceiveCanBlock()
 
 void InputPin::BreakConnect()
 {
-    if (allocator_) allocator_->Release();
-    allocator_ = nullptr;
+    allocator_.Reset();
 }
 
 }  // namespace DShow

@@ -46,7 +46,7 @@ protected:
     HRESULT CheckStreaming() const;
 
 private:
-    IMemAllocator* allocator_ = nullptr;
+    Com::ComPtr<IMemAllocator> allocator_;
     std::atomic<bool> flushing_{false};
 };
 

@@ -14,7 +14,7 @@ bool FullySpecified(const AM_MEDIA_TYPE* type)
 std::vector<MediaType> TypesOfPin(IPin* pin)
 {
     std::vector<MediaType> types;
-    ComPtr<IEnumMediaTypes> enumerator;
+    Com::ComPtr<IEnumMediaTypes> enumerator;
     if (FAILED(pin->EnumMediaTypes(enumerator.Put())) || !enumerator) return types;
     AM_MEDIA_TYPE* type = nullptr;
     ULONG fetched = 0;
@@ -39,7 +39,7 @@ OutputPin::~OutputPin()
 STDMETHODIMP OutputPin::Connect(IPin* receivePin, const AM_MEDIA_TYPE* type)
 {
     if (!receivePin) return E_POINTER;
-    return Guarded([&]() -> HRESULT {
+    return Com::guarded([&]() -> HRESULT {
         Lock lock(filter_.FilterLock());
         if (IsConnected()) return VFW_E_ALREADY_CONNECTED;
         if (filter_.State() != State_Stopped) return VFW_E_NOT_STOPPED;
@@ -69,8 +69,8 @@ HRESULT OutputPin::AttemptConnection(IPin* receivePin, const AM_MEDIA_TYPE& type
     SetConnection(receivePin);
     hr = receivePin->ReceiveConnection(this, &type);
     if (SUCCEEDED(hr)) {
-        hr = receivePin->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&input_));
-        if (SUCCEEDED(hr)) hr = DecideAllocator(input_);
+        hr = receivePin->QueryInterface(IID_IMemInputPin, input_.PutVoid());
+        if (SUCCEEDED(hr)) hr = DecideAllocator(input_.Get());
         if (SUCCEEDED(hr)) return S_OK;
         receivePin->Disconnect();
     }
@@ -84,12 +84,12 @@ HRESULT OutputPin::DecideAllocator(IMemInputPin* input)
     ALLOCATOR_PROPERTIES request{};
     input->GetAllocatorRequirements(&request);
 
-    ComPtr<IMemAllocator> allocator;
+    Com::ComPtr<IMemAllocator> allocator;
     if (SUCCEEDED(input->GetAllocator(allocator.Put())) && allocator) {
         ALLOCATOR_PROPERTIES wanted = request;
         if (SUCCEEDED(DecideBufferSize(allocator.Get(), wanted)) &&
             SUCCEEDED(input->NotifyAllocator(allocator.Get(), FALSE))) {
-            allocator_ = allocator.Detach();
+            allocator_ = std::move(allocator);
             return S_OK;
         }
     }
@@ -100,7 +100,7 @@ HRESULT OutputPin::DecideAllocator(IMemInputPin* input)
     hr = DecideBufferSize(allocator.Get(), wanted);
     if (SUCCEEDED(hr)) hr = input->NotifyAllocator(allocator.Get(), FALSE);
     if (FAILED(hr)) return hr;
-    allocator_ = allocator.Detach();
+    allocator_ = std::move(allocator);
     return S_OK;
 }
 
@@ -151,10 +151,8 @@ HRESULT OutputPin::DeliverEndOfStream()
 
 void OutputPin::BreakConnect()
 {
-    if (input_) input_->Release();
-    input_ = nullptr;
-    if (allocator_) allocator_->Release();
-    allocator_ = nullptr;
+    input_.Reset();
+    allocator_.Reset();
 }
 
 }  // namespace DShow

@@ -42,8 +42,8 @@ private:
     HRESULT AttemptConnection(IPin* receivePin, const AM_MEDIA_TYPE& type);
     HRESULT DecideAllocator(IMemInputPin* input);
 
-    IMemInputPin* input_ = nullptr;
-    IMemAllocator* allocator_ = nullptr;
+    Com::ComPtr<IMemInputPin> input_;
+    Com::ComPtr<IMemAllocator> allocator_;
 };
 
 }  // namespace DShow

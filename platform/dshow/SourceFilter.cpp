@@ -62,7 +62,7 @@ void SourceStreamPin::Stream()
 
 void SourceStreamPin::DeliverOneFrame()
 {
-    ComPtr<IMediaSample> sample;
+    Com::ComPtr<IMediaSample> sample;
     if (FAILED(GetDeliveryBuffer(sample.Put())) || !sample) return;  // decommitted: Stop is on its way
     REFERENCE_TIME interval = static_cast<REFERENCE_TIME>(frameIntervalMs_) * 10000;
     REFERENCE_TIME start = frameNumber_ * interval;

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-using DShow::ComPtr;
+using Com::ComPtr;
 
 namespace {
 
@@ -91,11 +91,9 @@ std::vector<std::string> VideoInputNames()
     while (monikers->Next(1, moniker.Put(), nullptr) == S_OK) {
         ComPtr<IPropertyBag> bag;
         if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid()))) continue;
-        VARIANT name;
-        VariantInit(&name);
-        if (SUCCEEDED(bag->Read(L"FriendlyName", &name, nullptr)) && name.vt == VT_BSTR)
-            names.push_back(AnsiOf(name.bstrVal));
-        VariantClear(&name);
+        Com::Variant name;
+        if (SUCCEEDED(bag->Read(L"FriendlyName", name.Put(), nullptr)) && name.Type() == VT_BSTR)
+            names.push_back(AnsiOf(V_BSTR(&name.Get())));
     }
     return names;
 }
@@ -112,13 +110,11 @@ ComPtr<IBaseFilter> BindTestCamera()
     ComPtr<IMoniker> moniker;
     while (monikers->Next(1, moniker.Put(), nullptr) == S_OK) {
         ComPtr<IPropertyBag> bag;
-        VARIANT name;
-        VariantInit(&name);
+        Com::Variant name;
         if (SUCCEEDED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid())) &&
-            SUCCEEDED(bag->Read(L"FriendlyName", &name, nullptr)) && name.vt == VT_BSTR &&
-            AnsiOf(name.bstrVal) == TestCamera::kFriendlyNameAnsi)
+            SUCCEEDED(bag->Read(L"FriendlyName", name.Put(), nullptr)) && name.Type() == VT_BSTR &&
+            AnsiOf(V_BSTR(&name.Get())) == TestCamera::kFriendlyNameAnsi)
             moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, camera.PutVoid());
-        VariantClear(&name);
         if (camera) break;
     }
     return camera;
@@ -278,8 +274,7 @@ TEST_P(DShowStreaming, RendererReceivesTheCameraPicture)
     }
 
     auto* recorder = new RecordingRenderer(c.size.width, c.size.height, c.drawAtOnce);
-    ComPtr<IBaseFilter> renderer(recorder);
-    recorder->Release();
+    auto renderer = ComPtr<IBaseFilter>::Adopt(recorder);
     ASSERT_EQ(graph->AddFilter(renderer.Get(), L"Recorder"), S_OK);
     ASSERT_EQ(
         builder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, camera.Get(), nullptr, renderer.Get()), S_OK);
@@ -313,8 +308,7 @@ TEST_F(DShowLayer, EndOfStreamCompletesTheGraph)
     ComPtr<IBaseFilter> camera = BindTestCamera();
     ASSERT_TRUE(camera);
     auto* recorder = new RecordingRenderer(320, 240, true);
-    ComPtr<IBaseFilter> renderer(recorder);
-    recorder->Release();
+    auto renderer = ComPtr<IBaseFilter>::Adopt(recorder);
     ASSERT_EQ(graph->AddFilter(camera.Get(), L"Video Capture"), S_OK);
     ASSERT_EQ(graph->AddFilter(renderer.Get(), L"Recorder"), S_OK);
     ComPtr<IPin> out;

@@ -163,7 +163,7 @@ public:
     STDMETHODIMP GetFormat(AM_MEDIA_TYPE** type) override
     {
         if (!type) return E_POINTER;
-        return DShow::Guarded([&]() -> HRESULT {
+        return Com::guarded([&]() -> HRESULT {
             DShow::Lock lock(filter_.FilterLock());
             DShow::MediaType current;
             if (IsConnected())
@@ -187,7 +187,7 @@ public:
     {
         if (!type || !caps) return E_POINTER;
         if (index < 0 || index >= TestCamera::kOfferedSizeCount) return S_FALSE;
-        return DShow::Guarded([&]() -> HRESULT {
+        return Com::guarded([&]() -> HRESULT {
             const auto& size = TestCamera::kOfferedSizes[index];
             DShow::MediaType offered = TypeForSize(size);
             *type = DShow::CreateMediaType(offered.Get());
@@ -263,7 +263,7 @@ public:
         if (!out) return E_POINTER;
         *out = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
-        return DShow::Guarded([&] {
+        return Com::guarded([&] {
             auto* filter = new TestCameraFilter();
             HRESULT hr = filter->QueryInterface(iid, out);
             filter->Release();
@@ -304,7 +304,7 @@ HRESULT WithFilterMapper(HRESULT (*work)(IFilterMapper2*))
     HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     HRESULT hr;
     {
-        DShow::ComPtr<IFilterMapper2> mapper;
+        Com::ComPtr<IFilterMapper2> mapper;
         hr = CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2, mapper.PutVoid());
         if (SUCCEEDED(hr)) hr = work(mapper.Get());
     }
@@ -360,7 +360,7 @@ extern "C" HRESULT WINAPI DllCanUnloadNow()
 
 extern "C" HRESULT WINAPI DllRegisterServer()
 {
-    return DShow::Guarded([] {
+    return Com::guarded([] {
         HRESULT hr = RegisterClassKey();
         if (FAILED(hr)) return hr;
         return WithFilterMapper(&RegisterInCategory);
@@ -369,7 +369,7 @@ extern "C" HRESULT WINAPI DllRegisterServer()
 
 extern "C" HRESULT WINAPI DllUnregisterServer()
 {
-    return DShow::Guarded([] {
+    return Com::guarded([] {
         HRESULT hr = WithFilterMapper(&UnregisterFromCategory);
         RegDeleteTreeW(HKEY_CLASSES_ROOT, kClassKey);
         return hr;
