@@ -157,22 +157,40 @@ void ClearFolder(
 bool CMisc::KillAllProcess(const std::vector<ProcessEntry>& processes)
 {
     LogLine(LogLevel::Info, "basetool::CMisc::KillAllProcess", " 强杀进程数 = ", processes.size());
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return false;
+    std::vector<ProcessEntry> running;
+    PROCESSENTRY32W found = {};
+    found.dwSize = sizeof found;
+    for (BOOL more = Process32FirstW(snapshot, &found); more; more = Process32NextW(snapshot, &found))
+        running.push_back({found.th32ProcessID, found.szExeFile});
+    CloseHandle(snapshot);
+
     bool allEnded = true;
     DWORD self = GetCurrentProcessId();
     for (const ProcessEntry& entry : processes) {
         if (entry.id == self || entry.id == 0) continue;
+        auto now =
+            std::find_if(running.begin(), running.end(), [&](const ProcessEntry& r) { return r.id == entry.id; });
+        // Processes are ended by id, so there is one " iter_value" line per listed
+        // process (not one per running process and name), and "pe_name" is the
+        // program now running under that id; empty when it has gone.
+        LogLine(LogLevel::Info, "basetool::CMisc::KillAllProcess", " iter_value = ", entry.exeName,
+            " pe_name = ", now == running.end() ? std::wstring() : now->exeName);
+        // A process that is already gone, or whose id another program now has,
+        // is left alone.
+        if (now == running.end() || !EqualsNoCase(now->exeName, entry.exeName)) continue;
+        SetLastError(0);
         HANDLE process =
             OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, entry.id);
+        DWORD openError = GetLastError();
+        LogLine(LogLevel::Info, "basetool::CMisc::KillAllProcess", " OpenProcess()", entry.exeName,
+            " error_code = ", static_cast<unsigned long>(openError));
         if (!process) {
-            DWORD error = GetLastError();
-            // A process that is already gone is what we wanted.
-            if (error == ERROR_INVALID_PARAMETER) continue;
-            LogLine(LogLevel::Warning, "basetool::CMisc::KillAllProcess", " OpenProcess() ", entry.exeName,
-                " pid = ", entry.id, " error_code = ", error);
-            allEnded = false;
+            if (openError != ERROR_INVALID_PARAMETER) allEnded = false;  // else gone meanwhile
             continue;
         }
-        // The id may have been handed to another program since it was listed.
+        // The id may have been handed to another program since the snapshot.
         if (!EqualsNoCase(FileNamePart(ProcessImagePath(process)), entry.exeName)) {
             CloseHandle(process);
             continue;

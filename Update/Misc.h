@@ -30,8 +30,8 @@ using DeleteFilterCallback = std::function<bool(const std::wstring& relativePath
 class CMisc {
 public:
     // Ends each listed process (by id, after checking that the id still names
-    // the same program) and waits briefly for it to go. False when any of them
-    // could not be ended.
+    // the same program) and waits briefly for it to go. False when the running
+    // processes could not be listed or any of them could not be ended.
     static bool KillAllProcess(const std::vector<ProcessEntry>& processes);
 
     // The processes (other than this one) that have loaded a module whose file

@@ -39,7 +39,9 @@ bool IsSeparator(wchar_t c)
 bool StaysAsIs(unsigned char c)
 {
     if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return true;
-    static constexpr std::string_view kKept = "!'()*-._~%/?#&=:@+;,$[]";
+    // "%" stays so that an escaped URL is not escaped twice; "?", "=" and "&"
+    // stay so that the query keeps working.
+    static constexpr std::string_view kKept = "!'()*-._~/:%?=&";
     return kKept.find(static_cast<char>(c)) != std::string_view::npos;
 }
 
@@ -157,7 +159,7 @@ std::wstring EscapeUrl(std::wstring_view url)
 
 std::wstring GetUrlFileName(std::wstring_view url)
 {
-    url = url.substr(0, url.find_first_of(L"?#"));
+    url = url.substr(0, url.find(L'?'));
     size_t slash = url.rfind(L'/');
     if (slash == std::wstring_view::npos) return {};
     std::wstring_view name = url.substr(slash + 1);

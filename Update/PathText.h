@@ -31,14 +31,15 @@ std::string WideToAnsi(std::wstring_view text);
 std::wstring Utf8ToWide(std::string_view text);
 std::string WideToUtf8(std::wstring_view text);
 
-// Percent-escapes what may not stand in a URL as it is (blanks, controls,
-// non-ASCII bytes of the UTF-8 form, quotes and the like) with lowercase hex
-// digits. The URL's own delimiters ("/?#&=:@+;,$") and "%" stay, so an escaped
-// URL is not escaped twice and its query keeps working.
+// Percent-escapes every byte of the URL's UTF-8 form with lowercase hex digits,
+// except letters, digits, "!'()*-._~", the path's "/" and ":", "%" (an escaped
+// URL is not escaped twice) and the query's own delimiters "?", "=" and "&".
+// So "update [1.0].7z" goes out as "update%20%5b1.0%5d.7z"; a "#" is escaped
+// like any other byte and is sent as part of the path.
 std::wstring EscapeUrl(std::wstring_view url);
 
 // The file name a URL names: the text after the last "/" of the part before
-// any "?" or "#". Empty when there is none or when it is not a safe plain file
+// any "?". Empty when there is none or when it is not a safe plain file
 // name (see IsSafeFileName).
 std::wstring GetUrlFileName(std::wstring_view url);
 

@@ -79,7 +79,7 @@ std::wstring CUpdate::FetchUpdateIni()
 {
     std::wstring serverIni = AppendPath(m_settings.installFolder, L"update_server.ini");
     if (!FileExists(serverIni)) {
-        LogLine(LogLevel::Info, "CUpdate::FetchUpdateIni", " update_server.ini 不存在");
+        LogLine(LogLevel::Info, "CUpdate::FetchUpdateIni", "update_server.ini 不存在");
         return {};
     }
     std::wstring url = ReadIniText(serverIni, L"Update", L"URL", 1024);

@@ -28,7 +28,7 @@ TEST(VersionCompare, ComparesNumbersPartByPart)
         EXPECT_EQ(CUpdate::IsOlderVersion(c.local, c.server), c.older) << c.local << L" vs " << c.server;
 }
 
-TEST(EscapeUrl, EscapesWhatMayNotStandInAUrlAndKeepsItsDelimiters)
+TEST(EscapeUrl, EscapesAllButUnreservedCharactersPathAndQueryDelimiters)
 {
     struct Case {
         const wchar_t* url;
@@ -36,7 +36,10 @@ TEST(EscapeUrl, EscapesWhatMayNotStandInAUrlAndKeepsItsDelimiters)
     } cases[] = {
         {L"http://h:80/a/b.ini", L"http://h:80/a/b.ini"},
         {L"http://h/a b.7z", L"http://h/a%20b.7z"},
-        {L"http://h/p.7z?v=1&t=2#x", L"http://h/p.7z?v=1&t=2#x"},
+        {L"http://h/p.7z?v=1&t=2", L"http://h/p.7z?v=1&t=2"},
+        {L"http://h/update [1.0.0.10].7z", L"http://h/update%20%5b1.0.0.10%5d.7z"},
+        {L"http://u@h/a#b+c;d,e$f", L"http://u%40h/a%23b%2bc%3bd%2ce%24f"},
+        {L"http://h/!'()*-._~", L"http://h/!'()*-._~"},
         {L"http://h/%e5%90%8d.7z", L"http://h/%e5%90%8d.7z"},  // already escaped: not twice
         {L"http://h/名.7z", L"http://h/%e5%90%8d.7z"},
         {L"http://h/\"<>\\^`{|}", L"http://h/%22%3c%3e%5c%5e%60%7b%7c%7d"},
@@ -52,7 +55,7 @@ TEST(UrlFileName, TakesTheLastElementBeforeQueryAndRefusesUnsafeNames)
     } cases[] = {
         {L"http://h/dl/update_1.0.7z", L"update_1.0.7z"},
         {L"http://h/dl/p.7z?sig=a/b", L"p.7z"},
-        {L"http://h/dl/p.7z#part", L"p.7z"},
+        {L"http://h/dl/p.7z#part", L"p.7z#part"},  // "#" is sent escaped, as part of the name
         {L"http://h/dl/", L""},
         {L"no-slash", L""},
         {L"http://h/dl/..", L""},

@@ -225,6 +225,11 @@ TEST_F(ProcessTest, FindsAndEndsOnlyTheProcessesHoldingTheNamedLibrary)
     EXPECT_TRUE(CMisc::KillAllProcess(found));
     EXPECT_TRUE(HasEnded(holder, 10000));
     EXPECT_FALSE(HasEnded(bystander, 0));
+    std::string log = Log();
+    EXPECT_NE(log.find("KillAllProcess 强杀进程数 = 1\r\n"), std::string::npos) << log;
+    std::string exe = WideToUtf8(found[0].exeName);
+    EXPECT_NE(log.find("KillAllProcess iter_value = " + exe + " pe_name = " + exe + "\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("KillAllProcess OpenProcess()" + exe + " error_code = 0\r\n"), std::string::npos) << log;
 }
 
 TEST_F(ProcessTest, NeverListsOrEndsItself)
@@ -245,6 +250,10 @@ TEST_F(ProcessTest, AnIdReusedByAnotherProgramIsNotEnded)
     // The listed name does not match the program now running under that id.
     EXPECT_TRUE(CMisc::KillAllProcess({{holder.dwProcessId, L"browser.exe"}}));
     EXPECT_FALSE(HasEnded(holder, 0));
+    std::string log = Log();
+    EXPECT_NE(log.find("KillAllProcess iter_value = browser.exe pe_name = module_holder.exe\r\n"), std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("OpenProcess()"), std::string::npos) << log;
 }
 
 TEST_F(ProcessTest, FindsProgramsByNameIgnoringCase)

@@ -76,6 +76,14 @@ class DownloaderTest(unittest.TestCase):
         self.assertEqual(rc, 0, out)
         self.assertEqual(requested, ["/dl/%e5%90%8d%20x.ini?v=1&t=%41"])
 
+    def test_brackets_and_other_delimiters_of_a_package_name_are_escaped(self):
+        escaped = "/dl/update%20%5b1.0.0.10%5d%3b%2b%2c%24%40%23.7z"
+        with HttpServer({escaped: ("body", b"7z")}) as server:
+            rc, out = self.download(server, "/dl/update [1.0.0.10];+,$@#.7z")
+            requested = server.requests
+        self.assertEqual(rc, 0, out)
+        self.assertEqual(requested, [escaped])
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -125,6 +125,8 @@ class UpdateTest(unittest.TestCase):
                 self.assertFalse(any(r.startswith("/dl/") for r in server.requests))
                 if case.startswith("update.ini"):
                     self.assertFalse(os.path.exists(os.path.join(self.data, "update.ini")))
+                if case == "no server ini":
+                    self.assertIn("] : CUpdate::FetchUpdateIniupdate_server.ini 不存在\r\n", read_log(self.log))
 
     def test_a_bad_package_harms_nothing_and_ends_no_process(self):
         def traversal(path):
