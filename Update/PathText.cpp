@@ -47,15 +47,32 @@ bool StaysAsIs(unsigned char c)
 
 bool IsDeviceName(std::wstring_view name)
 {
-    // "CON", "NUL.txt" and the like open devices, whatever the extension.
+    // "CON", "NUL.txt" and the like open devices, whatever the extension; the
+    // system drops the blanks before the extension too ("NUL .txt"), and the
+    // superscript digits name ports as well as the plain ones ("COM¹").
     std::wstring stem(name.substr(0, name.find(L'.')));
+    while (!stem.empty() && stem.back() == L' ') stem.pop_back();
     for (auto& c : stem) c = static_cast<wchar_t>(std::towupper(c));
-    static constexpr std::array<std::wstring_view, 4> kPlain = {L"CON", L"PRN", L"AUX", L"NUL"};
+    static constexpr std::array<std::wstring_view, 6> kPlain = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
     for (auto device : kPlain)
         if (stem == device) return true;
-    if (stem.size() == 4 && (stem.starts_with(L"COM") || stem.starts_with(L"LPT")) && stem[3] >= L'0' &&
-        stem[3] <= L'9')
-        return true;
+    if (stem.size() != 4 || !(stem.starts_with(L"COM") || stem.starts_with(L"LPT"))) return false;
+    wchar_t digit = stem[3];
+    return (digit >= L'0' && digit <= L'9') || digit == L'\u00B9' || digit == L'\u00B2' || digit == L'\u00B3';
+}
+
+// A UTF-16 surrogate that is not part of a pair names no character: such a
+// name cannot be stored on every file system nor shown in the log.
+bool HasLoneSurrogate(std::wstring_view name)
+{
+    for (size_t i = 0; i < name.size(); ++i) {
+        wchar_t c = name[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < name.size() && name[i + 1] >= 0xDC00 && name[i + 1] <= 0xDFFF) {
+            ++i;
+            continue;
+        }
+        if (c >= 0xD800 && c <= 0xDFFF) return true;
+    }
     return false;
 }
 
@@ -173,7 +190,7 @@ bool IsSafeFileName(std::wstring_view name)
         if (c < 0x20 || std::wstring_view(L"\\/:*?\"<>|").find(c) != std::wstring_view::npos) return false;
     }
     if (name.back() == L'.' || name.back() == L' ') return false;
-    return !IsDeviceName(name);
+    return !HasLoneSurrogate(name) && !IsDeviceName(name);
 }
 
 bool IsSafeRelativePath(std::wstring_view path)

@@ -45,7 +45,9 @@ std::wstring GetUrlFileName(std::wstring_view url);
 
 // A single file-name element that cannot leave its folder: not empty, no
 // separators, no ":" (drives, alternate streams), not "." or "..", no
-// characters Windows refuses, no trailing dot or blank, no device name.
+// characters Windows refuses, no trailing dot or blank, no unpaired UTF-16
+// surrogate, no device name (also with blanks before the extension, and the
+// console and superscript-digit port names).
 bool IsSafeFileName(std::wstring_view name);
 
 // A relative path ("/" or "\" separated) whose every element is a safe file

@@ -12,6 +12,7 @@ extern "C" {
 #include <cstdlib>
 #include <map>
 #include <mutex>
+#include <set>
 
 using basetool::LogLevel;
 using basetool::LogLine;
@@ -59,6 +60,14 @@ std::wstring NativeName(std::wstring name)
         if (c == L'/') c = L'\\';
     return name;
 }
+
+struct NoCaseLess {
+    bool operator()(const std::wstring& a, const std::wstring& b) const
+    {
+        return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+            CSTR_LESS_THAN;
+    }
+};
 
 bool IsLinkOrFile(DWORD attributes)
 {
@@ -178,6 +187,12 @@ bool CSevenZipArchive::Open(const std::wstring& path)
         return false;
     }
 
+    // A header without the name property leaves the name table empty; the
+    // decoder's own name functions would read through it.
+    if (sdk.db.NumFiles > 0 && (!sdk.db.FileNameOffsets || !sdk.db.FileNames)) {
+        SetFailure(SZ_ERROR_ARCHIVE, L"压缩包没有文件名");
+        return false;
+    }
     std::vector<UInt16> nameBuffer;
     for (uint32_t i = 0; i < sdk.db.NumFiles; ++i) {
         size_t length = SzArEx_GetFileNameUtf16(&sdk.db, i, nullptr);
@@ -239,7 +254,7 @@ bool CSevenZipArchive::Decode(uint32_t index, const uint8_t*& data, size_t& size
     return true;
 }
 
-bool CSevenZipArchive::Prove()
+bool CSevenZipArchive::CheckNames()
 {
     if (!m_sdk || !m_sdk->dbOpen || m_lastResult != 0) {
         if (m_lastError.empty()) SetFailure(SZ_ERROR_FAIL, L"压缩包未打开");
@@ -249,13 +264,33 @@ bool CSevenZipArchive::Prove()
         SetFailure(SZ_ERROR_ARCHIVE, L"压缩包是空的");
         return false;
     }
-    for (uint32_t i = 0; i < m_entries.size(); ++i) {
-        const ArchiveEntry& entry = m_entries[i];
+    // Windows compares names without regard to case: "a.txt" and "A.TXT\x"
+    // would be one file and one folder of the same name.
+    std::set<std::wstring, NoCaseLess> files, folders;
+    for (const ArchiveEntry& entry : m_entries) {
         if (!basetool::IsSafeRelativePath(entry.name)) {
             SetFailure(SZ_ERROR_ARCHIVE, L"不安全的文件名 \"" + entry.name + L"\"");
             return false;
         }
-        if (entry.isFolder) continue;
+        std::wstring path = NativeName(entry.name);
+        (entry.isFolder ? folders : files).insert(path);
+        for (size_t cut = path.find(L'\\'); cut != std::wstring::npos; cut = path.find(L'\\', cut + 1))
+            folders.insert(path.substr(0, cut));
+    }
+    for (const std::wstring& file : files) {
+        if (folders.count(file)) {
+            SetFailure(SZ_ERROR_ARCHIVE, L"文件与文件夹同名 \"" + file + L"\"");
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CSevenZipArchive::Prove()
+{
+    if (!CheckNames()) return false;
+    for (uint32_t i = 0; i < m_entries.size(); ++i) {
+        if (m_entries[i].isFolder) continue;
         const uint8_t* data = nullptr;
         size_t size = 0;
         if (!Decode(i, data, size)) return false;

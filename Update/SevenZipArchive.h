@@ -1,7 +1,8 @@
 // An update package: a 7z archive read with the LZMA SDK's decoder.
 //
 // Prove checks the whole package without writing anything: every entry name
-// must be a safe relative path and every file must decode with a good CRC.
+// must be a safe relative path, no name may be both a file and a folder, and
+// every file must decode with a good CRC.
 // ExtractTo then writes the entries below one folder, and only there: names
 // are checked again, and an existing link inside the folder is never written
 // through. A file that is in use is moved aside to name + ".old" first (a
@@ -37,7 +38,10 @@ public:
     bool Open(const std::wstring& path);
     const std::vector<ArchiveEntry>& Entries() const { return m_entries; }
 
-    // True when every name is safe and every file decodes with a good CRC.
+    // True when every name is a safe relative path and the names make one
+    // tree: no name is both a file and a folder (ignoring case). Reads no data.
+    bool CheckNames();
+    // CheckNames, and every file decodes with a good CRC.
     bool Prove();
     // Writes all entries below the folder (created if missing). True when
     // every entry was written.

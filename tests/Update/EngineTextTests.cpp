@@ -90,6 +90,23 @@ TEST(SafeRelativePath, AcceptsOnlyPathsThatStayBelowTheirFolder)
         {L"file.txt:stream", false},
         {L"a/b.", false},
         {L"a/NUL.txt", false},
+        {L"NUL .txt_a", false},  // the system drops the blanks before the extension
+        {L"sub/AUX  .inixx", false},
+        {L"con", false},
+        {L"COM¹", false},
+        {L"LPT².txt", false},
+        {L"com³", false},
+        {L"LPT0", false},
+        {L"CONIN$.txt", false},
+        {L"conout$", false},
+        {L"COM10", true},
+        {L"NULL.txt", true},
+        {L"COM¼", true},
+        {L"a\xD800"
+         L"b.txt",
+            false},  // a lone surrogate
+        {L"a\xDC00", false},
+        {L"\xD83D\xDE00.txt", true},  // a pair is a character
         {L"a/b\x01c", false},
         {L"\\\\server\\share\\x", false},
     };

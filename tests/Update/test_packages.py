@@ -5,8 +5,8 @@ import os
 import shutil
 import unittest
 
-from updater_rig import (BIN, Holder, ScratchDir, flip_packed_byte, make_package, read_log, rename_entry, run_driver,
-                         snapshot, win, write_tree)
+from updater_rig import (BIN, Holder, ScratchDir, drop_names, flip_packed_byte, make_package, read_log, rename_entry,
+                         run_driver, snapshot, win, write_tree)
 
 
 def sample_tree():
@@ -121,6 +121,12 @@ class PackageTest(unittest.TestCase):
             "empty element": "sub//evil.tx",
             "control character": "evil\x01.txt__",
             "device": "sub/NUL.txt",
+            "device before a blank": "NUL .txt_a",
+            "device before blanks": "sub/AUX  .inixx",
+            "superscript com": "COM¹",
+            "superscript lpt": "sub/LPT².t",
+            "console": "CONIN$.txt",
+            "lone surrogate": "a\ud800b.txt",
         }
         current = "PLACEHOLDER"
         for label, name in crafted.items():
@@ -148,6 +154,17 @@ class PackageTest(unittest.TestCase):
             packages[label] = self.path(label.replace(" ", "_") + ".7z")
             with open(packages[label], "wb") as f:
                 f.write(lzma_data[:cut])
+        # One name both a file and a folder, also when only the case differs.
+        for label, folder in (("file and folder", "readme.txt"), ("file and folder in other case", "README.TXT")):
+            source = self.path(label.replace(" ", "_"))
+            stand_in = folder[:-1] + "_"
+            write_tree(source, {"readme.txt": b"file", stand_in + "/x": b"below"})
+            packages[label] = make_package(source, source + ".7z", "-mhc=off")
+            rename_entry(packages[label], stand_in, folder, count=2)  # the folder and the path below it
+        packages["no names"] = self.path("no_names.7z")
+        write_tree(self.path("one"), {"only.txt": b"data"})
+        make_package(self.path("one"), packages["no names"], "-mhc=off")
+        drop_names(packages["no names"], "only.txt")
         packages["not an archive"] = self.path("random.7z")
         with open(packages["not an archive"], "wb") as f:
             f.write(os.urandom(5000))

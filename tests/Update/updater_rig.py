@@ -195,23 +195,47 @@ def make_package(source_dir, archive, *switches):
     return archive
 
 
-def rename_entry(archive, old, new):
-    """Rewrites one entry name of an archive made with -mhc=off (plain header)
-    and fixes the header CRCs: names 7zz itself would never store."""
-    assert len(old) == len(new)
+def _rewrite_header(archive, change):
+    """Applies change(header bytearray) to the plain header of an archive made
+    with -mhc=off and fixes the header CRCs."""
     with open(archive, "rb") as f:
         data = bytearray(f.read())
     offset, size = struct.unpack_from("<QQ", data, 12)
     header_start = 32 + offset
-    header = data[header_start:header_start + size]
-    old_bytes, new_bytes = old.encode("utf-16-le"), new.encode("utf-16-le")
-    assert header.count(old_bytes) == 1, "name not found once in a plain header"
-    header = header.replace(old_bytes, new_bytes)
+    header = bytearray(data[header_start:header_start + size])
+    change(header)
+    assert len(header) == size
     data[header_start:header_start + size] = header
     struct.pack_into("<I", data, 28, zlib.crc32(header) & 0xFFFFFFFF)
     struct.pack_into("<I", data, 8, zlib.crc32(bytes(data[12:32])) & 0xFFFFFFFF)
     with open(archive, "wb") as f:
         f.write(data)
+
+
+def _utf16(text):
+    return text.encode("utf-16-le", "surrogatepass")
+
+
+def rename_entry(archive, old, new, count=1):
+    """Rewrites an entry name (and every path holding it: count places) of an
+    archive made with -mhc=off: names 7zz itself would never store."""
+    assert len(old) == len(new)
+
+    def change(header):
+        assert header.count(_utf16(old)) == count, "name not found %d times in a plain header" % count
+        header[:] = header.replace(_utf16(old), _utf16(new))
+    _rewrite_header(archive, change)
+
+
+def drop_names(archive, first_name):
+    """Changes the id of the file-name property (0x11) of an archive made with
+    -mhc=off to one the decoder skips: a package without names. first_name is
+    the first entry's name; its property must be shorter than 128 bytes."""
+    def change(header):
+        at = header.find(_utf16(first_name))
+        assert at >= 3 and header[at - 1] == 0 and header[at - 3] == 0x11, "name property not found"
+        header[at - 3] = 0x7F
+    _rewrite_header(archive, change)
 
 
 def flip_packed_byte(archive, at=40):
