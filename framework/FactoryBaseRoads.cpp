@@ -4,7 +4,8 @@
 #include "FactoryBase.h"
 
 #include "NpapiPlugin.h"
-#include "TraceLog.h"
+#include "PluginWindowWin.h"
+#include "PluginWindowlessWin.h"
 
 namespace FB {
 
@@ -14,14 +15,14 @@ std::shared_ptr<Npapi::NpapiPlugin> FactoryBase::makeNpapiPlugin(
     return Npapi::createNpapiPlugin(host, mimeType);
 }
 
-PluginWindowWin* FactoryBase::makeWindowedWindow(HWND__*)
+PluginWindowWin* FactoryBase::makeWindowedWindow(HWND__* window)
 {
-    return nullptr;
+    return newPluginWindowWin(window);
 }
 
-PluginWindowlessWin* FactoryBase::makeWindowlessWindow(HDC__*)
+PluginWindowlessWin* FactoryBase::makeWindowlessWindow(HDC__* context)
 {
-    return nullptr;
+    return newPluginWindowlessWin(context);
 }
 
 IDispatchEx* FactoryBase::makeComScriptObject(

@@ -75,10 +75,14 @@ class MouseMoveEvent : public MouseEvent {
     using MouseEvent::MouseEvent;
 };
 
+// A wheel turn at (x, y): dx horizontal, dy vertical, in wheel units (120 a notch).
 class MouseScrollEvent : public MouseEvent {
 public:
-    MouseScrollEvent(int x, int y, int delta, unsigned int modifiers = 0) : MouseEvent(x, y, modifiers), delta(delta) {}
-    int delta;
+    MouseScrollEvent(int x, int y, double dx, double dy, unsigned int modifiers = 0)
+        : MouseEvent(x, y, modifiers), dx(dx), dy(dy)
+    {
+    }
+    double dx, dy;
 };
 
 class MouseButtonEvent : public MouseEvent {
