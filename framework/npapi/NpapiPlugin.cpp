@@ -1,10 +1,15 @@
 #include "NpapiPlugin.h"
 
+#include "FactoryBase.h"
 #include "ModuleInstance.h"
 #include "NPJavascriptObject.h"
 #include "NpapiBrowserHost.h"
 #include "PluginCore.h"
+#include "PluginWindowWin.h"
+#include "PluginWindowlessWin.h"
 #include "TraceLog.h"
+
+#include <windows.h>
 
 namespace FB {
 namespace Npapi {
@@ -24,6 +29,130 @@ NpapiPluginWin::NpapiPluginWin(const std::shared_ptr<NpapiBrowserHost>& host, co
 {
     PluginCore::setPlatform("Windows", "NPAPI");
     setModulePath(FB::modulePath());
+}
+
+NpapiPluginWin::~NpapiPluginWin()
+{
+    try {
+        dropSurface();
+    } catch (...) {
+    }
+}
+
+void NpapiPluginWin::shutdown()
+{
+    NpapiPlugin::shutdown();
+    dropSurface();
+}
+
+void NpapiPluginWin::dropSurface()
+{
+    if (!surface_) return;
+    if (pluginMain && pluginMain->getWindow() == surface_.get()) pluginMain->clearWindow();
+    surfaceAlive_.reset();
+    surface_.reset();
+}
+
+HWND__* NpapiPluginWin::browserWindow() const
+{
+    HWND window = nullptr;
+    if (host()->GetValue(NPNVnetscapeWindow, &window) != NPERR_NO_ERROR) window = nullptr;
+    return window;
+}
+
+NPError NpapiPluginWin::setWindow(NPWindow* record)
+{
+    if (!pluginMain) return NPERR_NO_ERROR;
+    if (!record || (!record->window && record->type != NPWindowTypeDrawable)) {
+        dropSurface();
+        return NPERR_NO_ERROR;
+    }
+    if (pluginMain->wantsWindowless())
+        attachWindowless(*record);
+    else
+        attachWindowed(*record);
+    return NPERR_NO_ERROR;
+}
+
+void NpapiPluginWin::attachWindowless(const NPWindow& record)
+{
+    auto* windowless = dynamic_cast<PluginWindowlessWin*>(surface_.get());
+    if (surface_ && !windowless) dropSurface();
+    const ScreenRect clip{record.clipRect.top, record.clipRect.left, record.clipRect.bottom, record.clipRect.right};
+    if (windowless) {
+        windowless->setWindowPosition(
+            record.x, record.y, static_cast<int32_t>(record.width), static_cast<int32_t>(record.height));
+        windowless->setWindowClipping(clip);
+        return;
+    }
+    FactoryBasePtr factory = getFactoryInstance();
+    std::unique_ptr<PluginWindowlessWin> made(factory ? factory->makeWindowlessWindow(nullptr) : nullptr);
+    if (!made) return;
+    made->setBrowserHWND(browserWindow());
+    made->setWindowPosition(
+        record.x, record.y, static_cast<int32_t>(record.width), static_cast<int32_t>(record.height));
+    made->setWindowClipping(clip);
+    surfaceAlive_ = std::make_shared<char>();
+    std::weak_ptr<NpapiBrowserHost> weakHost = host();
+    std::weak_ptr<char> alive = surfaceAlive_;
+    made->setInvalidateCallback([weakHost, alive](uint32_t left, uint32_t top, uint32_t right, uint32_t bottom) {
+        try {
+            NPRect rect{static_cast<uint16_t>(top), static_cast<uint16_t>(left), static_cast<uint16_t>(bottom),
+                static_cast<uint16_t>(right)};
+            NpapiBrowserHostPtr liveHost = weakHost.lock();
+            if (!liveHost || alive.expired()) return;
+            if (liveHost->isMainThread()) {
+                liveHost->InvalidateRect(&rect);
+                return;
+            }
+            liveHost->mainThreadPost(
+                [weakHost, alive, rect]() mutable {
+                    NpapiBrowserHostPtr mainHost = weakHost.lock();
+                    if (mainHost && !alive.expired()) mainHost->InvalidateRect(&rect);
+                },
+                liveHost);
+        } catch (...) {
+            // A repaint request that cannot be delivered is dropped.
+        }
+    });
+    surface_ = std::move(made);
+    pluginMain->setWindow(surface_.get());
+}
+
+void NpapiPluginWin::attachWindowed(const NPWindow& record)
+{
+    auto* current = dynamic_cast<PluginWindowWin*>(surface_.get());
+    if (current && current->getHWND() == static_cast<HWND>(record.window)) return;
+    dropSurface();
+    FactoryBasePtr factory = getFactoryInstance();
+    std::unique_ptr<PluginWindowWin> made(
+        factory ? factory->makeWindowedWindow(static_cast<HWND>(record.window)) : nullptr);
+    if (!made) return;
+    made->setBrowserHWND(browserWindow());
+    surface_ = std::move(made);
+    pluginMain->setWindow(surface_.get());
+}
+
+int16_t NpapiPluginWin::handleEvent(void* event)
+{
+    auto* windowless = dynamic_cast<PluginWindowlessWin*>(surface_.get());
+    if (!windowless || !event) return 0;
+    const auto* record = static_cast<const NPEvent*>(event);
+    if (record->event == WM_PAINT) {
+        auto context = reinterpret_cast<HDC>(record->wParam);
+        if (const auto* dirty = reinterpret_cast<const RECT*>(record->lParam)) {
+            windowless->handleDraw(context, dirty->top, dirty->left, dirty->bottom, dirty->right);
+        } else {
+            const ScreenRect area = windowless->getWindowRect();
+            windowless->handleDraw(context, area.top, area.left, area.bottom, area.right);
+        }
+        return 1;
+    }
+    LRESULT result = 0;
+    if (!windowless->handleEvent(record->event, record->wParam, static_cast<LPARAM>(record->lParam), result)) return 0;
+    // The browser takes a 16-bit answer: one that does not fit counts as not handled.
+    if (result < INT16_MIN || result > INT16_MAX) return 0;
+    return static_cast<int16_t>(result);
 }
 
 NpapiPluginPtr createNpapiPlugin(const std::shared_ptr<NpapiBrowserHost>& host, const std::string& mimeType)

@@ -4,19 +4,27 @@
 // the core ready and hands the browser the instance's script object (one
 // NPJavascriptObject over the core's scripting object).
 //
-// NpapiPluginWin adds what depends on Windows: the platform record and the
-// library's module path. (Its drawing surfaces come with the plug-in windows.)
+// NpapiPluginWin adds what depends on Windows: the platform record, the
+// library's module path and the drawing surface. NPP_SetWindow makes the
+// surface the core asks for (windowed: the browser's child window, subclassed;
+// windowless: the browser's device context and events) and attaches it to the
+// core; NPP_HandleEvent feeds a windowless surface.
 //
-// Threading: the browser's main thread only.
+// Threading: the browser's main thread only, except the invalidate callback of
+// a windowless surface, which any thread may trigger (it is carried to the
+// main thread and dropped if the surface has gone meanwhile).
 #pragma once
 
 #include "BrowserPlugin.h"
 #include "JSAPI.h"
 #include "NpapiInterface.h"
+#include "PluginWindow.h"
 
 #include <memory>
 #include <stdexcept>
 #include <string>
+
+struct HWND__;
 
 namespace FB {
 namespace Npapi {
@@ -68,6 +76,27 @@ private:
 class NpapiPluginWin : public NpapiPlugin {
 public:
     NpapiPluginWin(const std::shared_ptr<NpapiBrowserHost>& host, const std::string& mimeType);
+    ~NpapiPluginWin() override;
+
+    // Detaches the surface from the core and deletes it as well.
+    void shutdown() override;
+    NPError setWindow(NPWindow* window) override;
+    // Windowless events only; never throws into the browser.
+    int16_t handleEvent(void* event) override;
+
+    // The current drawing surface, or null.
+    PluginWindow* surface() const { return surface_.get(); }
+
+private:
+    void dropSurface();
+    void attachWindowless(const NPWindow& record);
+    void attachWindowed(const NPWindow& record);
+    HWND__* browserWindow() const;
+
+    std::unique_ptr<PluginWindow> surface_;
+    // Alive exactly as long as the current surface: invalidations queued for
+    // the main thread hold it weakly and are dropped once it is gone.
+    std::shared_ptr<char> surfaceAlive_;
 };
 
 using NpapiPluginPtr = std::shared_ptr<NpapiPlugin>;

@@ -6,6 +6,7 @@
 // address is handed out again, so a retain, release or call on one is reported.
 #include "TestBrowser.h"
 
+#include "BrowserWindows.h"
 #include "ScriptPage.h"
 
 #include <algorithm>
@@ -159,7 +160,7 @@ struct TableEntries {
             if (!owner) return NPERR_INVALID_INSTANCE_ERROR;
             *static_cast<NPObject**>(value) = b->page().elementObject(owner->id);
             return NPERR_NO_ERROR;
-        case NPNVnetscapeWindow: *static_cast<void**>(value) = GetDesktopWindow(); return NPERR_NO_ERROR;
+        case NPNVnetscapeWindow: *static_cast<void**>(value) = b->windows().netscapeWindow(); return NPERR_NO_ERROR;
         case NPNVSupportsWindowless:
         case NPNVjavascriptEnabledBool: *static_cast<NPBool*>(value) = 1; return NPERR_NO_ERROR;
         case NPNVisOfflineBool:
@@ -180,9 +181,12 @@ struct TableEntries {
         }
         return NPERR_INVALID_INSTANCE_ERROR;
     }
-    static void invalidaterect(NPP, NPRect*)
+    static void invalidaterect(NPP instance, NPRect* rect)
     {
-        if (Browser* b = browserFor("invalidaterect")) b->enter("invalidaterect");
+        Browser* b = browserFor("invalidaterect");
+        if (!b) return;
+        bool onMainThread = b->enter("invalidaterect");
+        b->windows().recordInvalidation(instance, rect, onMainThread);
     }
     static void invalidateregion(NPP, NPRegion)
     {
@@ -437,6 +441,7 @@ Browser::Browser(Config config) : config_(std::move(config)), mainThread_(GetCur
     currentBrowser = this;
     comInitialized_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     asyncEvent_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    windows_ = std::make_unique<Windows>(*this);
     buildTable();
 }
 
@@ -444,6 +449,7 @@ Browser::~Browser()
 {
     if (initialized_) shutdownPlugin();
     pump();
+    windows_.reset();
     if (library_) FreeLibrary(library_);
     page_.reset();
     if (currentBrowser == this) currentBrowser = nullptr;
@@ -783,6 +789,11 @@ Page& Browser::page()
     return *page_;
 }
 
+Windows& Browser::windows()
+{
+    return *windows_;
+}
+
 // ---- instances ----------------------------------------------------------------------
 
 Instance* Browser::createInstance(const std::string& id, const std::string& mime, const Params& params, NPError* result)
@@ -828,6 +839,7 @@ NPError Browser::destroyInstance(Instance* instance)
     NPSavedData* saved = nullptr;
     NPError result = pluginFuncs_.destroy ? pluginFuncs_.destroy(&instance->npp, &saved) : NPERR_GENERIC_ERROR;
     invalidateObjectsOf(&instance->npp);
+    windows_->forget(instance);
     if (instance->scriptable) releaseObject(instance->scriptable);
     instance->scriptable = nullptr;
     return result;

@@ -41,6 +41,7 @@
 namespace TestBrowser {
 
 class Page;
+class Windows;
 
 struct Config {
     uint16_t version = NP_VERSION_MINOR;
@@ -97,6 +98,8 @@ public:
     const std::vector<std::unique_ptr<Instance>>& instances() const { return instances_; }
 
     Page& page();
+    // The browser window and the instances' windows (see BrowserWindows.h).
+    Windows& windows();
 
     // ---- the main thread
     // Runs queued asynchronous calls, window messages and due page timers until idle.
@@ -169,6 +172,7 @@ private:
     NPNetscapeFuncs fullTable_{};
     std::vector<std::unique_ptr<Instance>> instances_;
     std::unique_ptr<Page> page_;
+    std::unique_ptr<Windows> windows_;
 
     mutable std::mutex lock_;  // guards the log, the problems, the async queue
     std::vector<CallRecord> calls_;
