@@ -1,5 +1,7 @@
 #include "DispatchCallback.h"
 
+#include "CallbackNesting.h"
+
 #include <oleauto.h>
 
 #include <vector>
@@ -71,6 +73,7 @@ std::shared_ptr<DispatchCallback> DispatchCallback::from(const VARIANT& argument
 
 void DispatchCallback::Deliver(const ResultValues& values)
 {
+    CallbackNesting::Delivery nested;
     invokeDefaultMember(target_.Get(), values);  // the page's answer does not matter
 }
 

@@ -1,5 +1,6 @@
 #include "FlashXControl.h"
 
+#include "CallbackNesting.h"
 #include "ComSupport.h"
 #include "DispatchCallback.h"
 
@@ -89,6 +90,13 @@ void CFlashX::EnableDebugPrivilege()
     CloseHandle(token);
 }
 
+bool CFlashX::refusedAsNested(const wchar_t* command)
+{
+    if (CallbackNesting::allowsCommand()) return false;
+    DebugPrint(L"%s: refused, callbacks nested %d deep\n", command, CallbackNesting::depth());
+    return true;
+}
+
 void CFlashX::FormatTimestamp()
 {
     __time64_t now = _time64(nullptr);
@@ -104,6 +112,10 @@ STDMETHODIMP CFlashX::sendvideoX(
 {
     return Com::guarded([&] {
         if (!out) return E_POINTER;
+        if (refusedAsNested(L"sendvideoX")) {
+            *out = 1;
+            return S_OK;
+        }
         auto callback = DispatchCallback::from(IsSendStartCallback);
         if (callback && (!m_sendCallback || m_sendCallback->target() != callback->target())) m_sendCallback = callback;
         *out = ::CFlashX::sendvideoX(text(audioname), text(streamurl), text(resolution), text(level), m_sendCallback);
@@ -114,6 +126,10 @@ STDMETHODIMP CFlashX::sendvideoX(
 STDMETHODIMP CFlashX::dostop(LONG, LONG* stopped)
 {
     return Com::guarded([&] {
+        if (refusedAsNested(L"dostop")) {
+            if (stopped) *stopped = 1;
+            return S_OK;
+        }
         ::CFlashX::dostop();
         if (stopped) *stopped = 0;
         return S_OK;
@@ -124,6 +140,10 @@ STDMETHODIMP CFlashX::Cap(BSTR camname, VARIANT IsSendStartCallback, LONG* resul
 {
     return Com::guarded([&] {
         if (!result) return E_POINTER;
+        if (refusedAsNested(L"Cap")) {
+            *result = 1;
+            return S_OK;
+        }
         *result = ::CFlashX::Cap(text(camname), DispatchCallback::from(IsSendStartCallback));
         return S_OK;
     });
@@ -132,6 +152,10 @@ STDMETHODIMP CFlashX::Cap(BSTR camname, VARIANT IsSendStartCallback, LONG* resul
 STDMETHODIMP CFlashX::ISready(VARIANT IsReadyCallback, LONG* result)
 {
     return Com::guarded([&] {
+        if (refusedAsNested(L"ISready")) {
+            if (result) *result = 1;
+            return S_OK;
+        }
         ::CFlashX::ISready(DispatchCallback::from(IsReadyCallback));
         if (result) *result = 0;
         return S_OK;
@@ -141,6 +165,7 @@ STDMETHODIMP CFlashX::ISready(VARIANT IsReadyCallback, LONG* result)
 STDMETHODIMP CFlashX::CapStop(VARIANT IsCapStopCallback)
 {
     return Com::guarded([&] {
+        if (refusedAsNested(L"CapStop")) return S_OK;
         ::CFlashX::CapStop(DispatchCallback::from(IsCapStopCallback));
         return S_OK;
     });

@@ -69,6 +69,9 @@ protected:
     void FormatTimestamp() override;
 
 private:
+    // A command called from inside too many nested callbacks answers its failure
+    // code without calling back (see CallbackNesting); the debug output says so.
+    static bool refusedAsNested(const wchar_t* command);
     void deliverVolume(int level);
 
     std::shared_ptr<DispatchCallback> m_sendCallback;

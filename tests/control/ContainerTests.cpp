@@ -1,6 +1,7 @@
 // A small script container: an STA thread that creates the registered control by
 // ProgID, hands it dispatch callbacks and pumps messages, so that volume reports
 // from the engine's thread can cross into the page's apartment.
+#include "RegisteredControl.h"
 #include "StrevoControl.h"
 
 #include <gtest/gtest.h>
@@ -252,30 +253,5 @@ TEST_F(PlexhostContainer, TeardownWhileReportsAreArriving)
 }
 
 }  // namespace
-
-// The control is registered for the run, as an installer would do it.
-class RegisteredControl : public testing::Environment {
-public:
-    void SetUp() override
-    {
-        module = LoadLibraryW(L"Plexhost.dll");
-        ASSERT_NE(module, nullptr);
-        ASSERT_EQ(entry("DllRegisterServer")(), S_OK);
-    }
-    void TearDown() override
-    {
-        if (!module) return;
-        EXPECT_EQ(entry("DllUnregisterServer")(), S_OK);
-        FreeLibrary(module);
-    }
-
-private:
-    using Entry = HRESULT(WINAPI*)();
-    Entry entry(const char* name)
-    {
-        return reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-    }
-    HMODULE module = nullptr;
-};
 
 const testing::Environment* const registered = testing::AddGlobalTestEnvironment(new RegisteredControl);
