@@ -1,10 +1,9 @@
 #!/usr/bin/env python3
-"""Registration of Plexhost.dll through regsvr32, read back with reg export."""
+"""Registration of Plexhost.dll through regsvr32, read back from the registry."""
+import json
 import os
-import re
 import subprocess
 import sys
-import tempfile
 
 BIN = os.path.join(os.environ["BUILD_DIR"], "bin")
 WINE_RUN = os.environ["WINE_RUN"]
@@ -36,24 +35,20 @@ def regsvr(*flags):
 
 
 def export(root):
-    """{key path (lower case, below root): {value name: text}} of everything under root."""
-    with tempfile.TemporaryDirectory() as work:
-        target = os.path.join(work, "out.reg")
-        if wine("reg", "export", root, winpath(target), "/y") != 0:
+    """{key path (lower case, below root): {value name: text}} of the keys the control owns,
+    and of CLSID and AppID themselves (without their subkeys)."""
+    hive = "HKLM" if root.startswith("HKEY_LOCAL_MACHINE") else "HKCU"
+    command = [WINE_RUN, os.path.join(BIN, "registry_dump.exe"), hive + root[root.index("\\"):],
+               "-1", "CLSID", "-1", "AppID", *OWNED]
+    # A Wine start now and then ends without output on a loaded machine: ask again.
+    for attempt in range(3):
+        result = subprocess.run(command, cwd=BIN, capture_output=True)
+        if result.returncode != 0:
             return {}
-        text = open(target, "rb").read().decode("utf-16")
-    keys, current = {}, None
-    for line in text.splitlines():
-        m = re.match(r"^\[(.*)\]$", line)
-        if m:
-            path = m.group(1)
-            current = path[len(root) + 1:].lower() if len(path) > len(root) else ""
-            keys[current] = {}
-        elif current is not None and "=" in line:
-            name, _, data = line.partition("=")
-            name = "" if name == "@" else name.strip('"')
-            keys[current][name] = data.strip('"').replace("\\\\", "\\")
-    return keys
+        if result.stdout.strip():
+            keys = json.loads(result.stdout.decode("utf-8"))
+            return {key.lower(): values for key, values in keys.items()}
+    raise RuntimeError("registry_dump printed nothing: " + result.stderr.decode("utf-8", "replace"))
 
 
 def owned(keys):
