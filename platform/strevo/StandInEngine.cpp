@@ -1,8 +1,9 @@
 // Stand-in media engine.
 //
-// Each engine keeps a worker thread for its whole life: the thread reports the
-// microphone level to the observer while a stream is sent (periodically) and on
-// request from a test. DeleteStrevo stops and joins the thread before it returns;
+// Each engine keeps a worker thread (for its whole life, unless a test has it
+// replaced): the thread reports the microphone level to the observer while a
+// stream is sent (periodically) and on request from a test. DeleteStrevo stops
+// and joins the thread before it returns;
 // while it waits it lets COM deliver calls to the waiting apartment, because an
 // observer may be calling back into that very apartment.
 #include "StrevoTestControl.h"
@@ -80,17 +81,19 @@ public:
     // Stops the worker and waits for it.
     void shutDown()
     {
-        {
-            std::lock_guard<std::mutex> guard(lock_);
-            stopping_ = true;
-        }
-        wake_.notify_all();
-        if (!thread_) return;
-        DWORD index = 0;
-        HRESULT hr = CoWaitForMultipleHandles(0, INFINITE, 1, &thread_, &index);
-        if (FAILED(hr)) WaitForSingleObject(thread_, INFINITE);
-        CloseHandle(thread_);
-        thread_ = nullptr;
+        std::lock_guard<std::mutex> serial(threadLock_);
+        endWorker();
+    }
+
+    // Ends the worker thread and starts a new one, as an engine may do between sends.
+    void replaceWorker()
+    {
+        std::lock_guard<std::mutex> serial(threadLock_);
+        if (!thread_) return;  // shut down
+        endWorker();
+        std::lock_guard<std::mutex> guard(lock_);
+        stopping_ = false;
+        thread_ = CreateThread(nullptr, 0, &StandInEngine::threadMain, this, 0, nullptr);
     }
 
     bool GetReadyText(wchar_t* text) override
@@ -144,6 +147,17 @@ public:
         sending_ = false;
     }
 
+    // Queues count reports (levels 0, 1, 2, ...) for the worker, which delivers them
+    // one after another as fast as the observer takes them; returns at once.
+    void burst(int count)
+    {
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            for (int level = 0; level < count; ++level) requested_.push_back(level);
+        }
+        wake_.notify_all();
+    }
+
     // Queues one report for the worker and waits until it was delivered.
     void reportNow(int level)
     {
@@ -155,6 +169,23 @@ public:
     }
 
 private:
+    // Called with threadLock_ held.
+    void endWorker()
+    {
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        if (!thread_) return;
+        // The worker may be calling into this very apartment: let COM deliver.
+        DWORD index = 0;
+        HRESULT hr = CoWaitForMultipleHandles(0, INFINITE, 1, &thread_, &index);
+        if (FAILED(hr)) WaitForSingleObject(thread_, INFINITE);
+        CloseHandle(thread_);
+        thread_ = nullptr;
+    }
+
     static DWORD WINAPI threadMain(void* self)
     {
         static_cast<StandInEngine*>(self)->run();
@@ -182,7 +213,10 @@ private:
             if (levels.empty()) continue;
             delivering_ = true;
             guard.unlock();
-            for (int level : levels) observer_->OnVolumeLevel(level);
+            for (int level : levels) {
+                if (stopping_) break;  // a stopping engine drops what it has not reported yet
+                observer_->OnVolumeLevel(level);
+            }
             guard.lock();
             delivering_ = false;
             delivered_.notify_all();
@@ -193,12 +227,13 @@ private:
     }
 
     Strevo::IStrevoObersver* observer_;
+    std::mutex threadLock_;  // one shutDown or replaceWorker at a time
     HANDLE thread_ = nullptr;
     std::mutex lock_;
     std::condition_variable wake_;
     std::condition_variable delivered_;
     std::vector<int> requested_;
-    bool stopping_ = false;
+    std::atomic<bool> stopping_{false};
     bool sending_ = false;
     bool delivering_ = false;
     bool capturing_ = false;
@@ -233,6 +268,21 @@ int runCommand(const std::string& command, char* reply, int replySize)
         }
         // The shared copies keep an engine alive while DeleteStrevo stops it.
         for (const auto& engine : engines) engine->reportNow(level);
+        return writeReply(std::to_string(engines.size()), reply, replySize);
+    }
+    if (verb == "burst" || verb == "replace-threads") {
+        int count = std::atoi(argument.c_str());
+        std::vector<std::shared_ptr<StandInEngine>> engines;
+        {
+            std::lock_guard<std::mutex> guard(c.lock);
+            engines = c.engines;
+        }
+        for (const auto& engine : engines) {
+            if (verb == "burst")
+                engine->burst(count);
+            else
+                engine->replaceWorker();
+        }
         return writeReply(std::to_string(engines.size()), reply, replySize);
     }
     if (verb == "interval") {

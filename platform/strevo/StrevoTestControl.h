@@ -3,6 +3,10 @@
 //   StrevoTestControl("refuse StartSend", ...)   the next call of that operation answers false
 //   StrevoTestControl("report 42", ...)          every live engine reports 42 from its own thread;
 //                                                returns once the reports were delivered
+//   StrevoTestControl("burst 10000", ...)        every live engine reports 0, 1, ... 9999 from its own
+//                                                thread as fast as they are taken; returns at once
+//   StrevoTestControl("replace-threads", ...)    every live engine ends its thread and starts another;
+//                                                returns once the old ones have ended
 //   StrevoTestControl("interval 50", ...)        periodic reports while sending, every 50 ms (0: none)
 //   StrevoTestControl("ready <text>", ...)       the ready text (default "ready")
 //   StrevoTestControl("log", reply, size)        the call log, one call a line

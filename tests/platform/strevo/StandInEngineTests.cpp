@@ -111,6 +111,36 @@ TEST(StandInEngine, ReportsFromItsOwnThreadAndStopsBeforeDeleteReturns)
     lib.command("interval 200");
 }
 
+TEST(StandInEngine, BurstsInOrderAndReplacesItsThreadOnRequest)
+{
+    Library lib;
+    lib.command("interval 0");
+    CountingObserver observer;
+    IStrevo* engine = lib.create(&observer);
+    EXPECT_EQ(lib.command("burst 500"), "1");
+    for (int i = 0; i < 1000 && observer.count < 500; ++i) Sleep(5);
+    std::vector<int> expected(500);
+    for (int i = 0; i < 500; ++i) expected[i] = i;
+    {
+        std::lock_guard<std::mutex> guard(observer.lock);
+        EXPECT_EQ(observer.levels, expected);
+        for (DWORD thread : observer.threads) EXPECT_EQ(thread, observer.threads[0]);
+    }
+    DWORD first = observer.threads[0];
+    EXPECT_EQ(lib.command("replace-threads"), "1");
+    EXPECT_EQ(lib.command("report 7"), "1");
+    EXPECT_NE(observer.threads.back(), first);
+    HANDLE old = OpenThread(SYNCHRONIZE, FALSE, first);
+    EXPECT_TRUE(!old || WaitForSingleObject(old, 0) == WAIT_OBJECT_0) << "the replaced thread still runs";
+    if (old) CloseHandle(old);
+    lib.command("burst 100000");  // deleting drops what was not reported yet
+    lib.destroy(engine);
+    int after = observer.count;
+    Sleep(20);
+    EXPECT_EQ(observer.count, after);
+    lib.command("interval 200");
+}
+
 TEST(StandInEngine, RefusedCreationAnswersNull)
 {
     Library lib;
