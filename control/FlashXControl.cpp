@@ -3,6 +3,9 @@
 #include "CallbackNesting.h"
 #include "ComSupport.h"
 #include "DispatchCallback.h"
+#include "EngineShutdown.h"
+#include "VolumeChannel.h"
+#include "VolumeRelay.h"
 
 #include <cstdio>
 #include <cstring>
@@ -25,45 +28,21 @@ const wchar_t* text(BSTR value)
     return binding;
 }
 
-void rewind(IStream* stream)
-{
-    LARGE_INTEGER start = {};
-    stream->Seek(start, STREAM_SEEK_SET, nullptr);
-}
-
-// The callback marshalled so that any apartment may unmarshal it, any number of
-// times, until the data is released.
-IStream* marshalForEngineThreads(IDispatch* callback)
-{
-    Com::ComPtr<IStream> stream;
-    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.Put()))) return nullptr;
-    if (FAILED(
-            CoMarshalInterface(stream.Get(), IID_IDispatch, callback, MSHCTX_INPROC, nullptr, MSHLFLAGS_TABLESTRONG)))
-        return nullptr;
-    return stream.Detach();
-}
-
-// Takes back the reference a stream holds and frees the stream.
-void releaseMarshalledStream(IStream* stream)
-{
-    auto held = Com::ComPtr<IStream>::Adopt(stream);
-    if (!held) return;
-    rewind(held.Get());
-    CoReleaseMarshalData(held.Get());
-}
-
 }  // namespace
 
-CFlashX::CFlashX() : ConnectionPointContainerImpl(DIID__IFlashXEvents), ::CFlashX(comBinding())
+CFlashX::CFlashX()
+    : ConnectionPointContainerImpl(DIID__IFlashXEvents), ::CFlashX(comBinding()), m_volume(VolumeChannel::create())
 {
-    startEngine();
+    startEngine(m_volume.get());
     EnableDebugPrivilege();
 }
 
 CFlashX::~CFlashX()
 {
-    stopEngine();  // engine threads are gone after this
-    releaseMarshalledStream(m_volumeStream.exchange(nullptr));
+    // Inside a report the engine thread waits for this thread to return.
+    bool insideReport = VolumeRelay::deliveriesOnThisThread() > 0;
+    m_volume->close();  // no report reaches the page from here on
+    shutDownEngine(takeEngine(), m_volume, !insideReport);
     m_sendCallback.reset();
     m_logCallback.reset();
 }
@@ -209,36 +188,9 @@ STDMETHODIMP CFlashX::SetVolCb(VARIANT VolCallback)
     return Com::guarded([&] {
         DebugPrint(L"SetVolCb:\n");
         if (V_VT(&VolCallback) != VT_DISPATCH || !V_DISPATCH(&VolCallback)) return S_OK;
-        // A marshalling failure leaves no volume callback: later reports are dropped.
-        IStream* stream = marshalForEngineThreads(V_DISPATCH(&VolCallback));
-        releaseMarshalledStream(m_volumeStream.exchange(stream));
+        m_volume->setCallback(V_DISPATCH(&VolCallback));
         return S_OK;
     });
-}
-
-void CFlashX::OnVolumeLevel(int level)
-{
-    try {
-        deliverVolume(level);
-    } catch (...) {
-        // A report that cannot be delivered is dropped; the engine goes on.
-    }
-}
-
-void CFlashX::deliverVolume(int level)
-{
-    IStream* stream = m_volumeStream.exchange(nullptr);
-    if (!stream) return;  // no callback (or another report is using it)
-    HRESULT entered = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    Com::ComPtr<IDispatch> callback;
-    rewind(stream);
-    if (SUCCEEDED(CoUnmarshalInterface(stream, IID_IDispatch, callback.PutVoid())))
-        invokeDefaultMember(callback.Get(), {level});
-    callback.Reset();  // before the apartment may go
-    IStream* empty = nullptr;
-    if (!m_volumeStream.compare_exchange_strong(empty, stream))
-        releaseMarshalledStream(stream);  // SetVolCb brought a newer callback meanwhile
-    if (SUCCEEDED(entered)) CoUninitialize();
 }
 
 }  // namespace Plexhost

@@ -7,13 +7,10 @@
 // the others serve one call.
 //
 // Threading: apartment-threaded. Every IFlashX call arrives on the page's thread.
-// Volume reports arrive on engine threads. SetVolCb marshals the callback into a
-// stream that each report unmarshals afresh inside a multithreaded apartment of
-// its own and releases before it leaves: a proxy kept from one report to the next
-// would die with that apartment when no other thread keeps it alive. The stream
-// changes hands by atomic exchanges only: a report takes it out and puts it back,
-// SetVolCb swaps in a new one; whoever ends up with a replaced stream releases
-// its marshalled reference, and destruction releases the last one.
+// Volume reports arrive on engine threads; the engine reports to a VolumeChannel
+// rather than to this object, because the channel must outlive it when the page
+// drops the control inside a report (the engine is then deleted after that report
+// has returned, see EngineShutdown).
 #pragma once
 
 #include "ConnectionPoints.h"
@@ -24,12 +21,12 @@
 #include "ObjectWithSite.h"
 #include "Plexhost.h"
 
-#include <atomic>
 #include <memory>
 
 namespace Plexhost {
 
 class DispatchCallback;
+class VolumeChannel;
 
 class CFlashX
     : public Atl::ObjectRoot,
@@ -58,9 +55,6 @@ public:
     STDMETHODIMP endstream() override;
     STDMETHODIMP SetVolCb(VARIANT VolCallback) override;
 
-    // Engine thread.
-    void OnVolumeLevel(int level) override;
-
     // Enables "SeDebugPrivilege" in the process token; failures are ignored.
     static void EnableDebugPrivilege();
 
@@ -72,12 +66,10 @@ private:
     // A command called from inside too many nested callbacks answers its failure
     // code without calling back (see CallbackNesting); the debug output says so.
     static bool refusedAsNested(const wchar_t* command);
-    void deliverVolume(int level);
 
     std::shared_ptr<DispatchCallback> m_sendCallback;
     std::shared_ptr<DispatchCallback> m_logCallback;
-    // The volume callback, marshalled for any apartment (null: none).
-    std::atomic<IStream*> m_volumeStream{nullptr};
+    std::shared_ptr<VolumeChannel> m_volume;  // the engine's observer
 };
 
 }  // namespace Plexhost

@@ -6,6 +6,7 @@
 #include "ComSupport.h"
 #include "DllModule.h"
 #include "FlashXControl.h"
+#include "VolumeChannel.h"
 #include "resource.h"
 
 extern "C" {
@@ -44,6 +45,9 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
 {
     HRESULT hr = Com::guarded([&] {
         if (!PrxDllMain(instance, reason, reserved)) return E_FAIL;
+        // Unloaded while the process goes on: engine threads must not call back
+        // into this module when they end. (At process exit nothing runs after us.)
+        if (reason == DLL_PROCESS_DETACH && !reserved) Plexhost::VolumeChannel::moduleUnloading();
         return module.dllMain(instance, reason) ? S_OK : E_FAIL;
     });
     return SUCCEEDED(hr);

@@ -30,9 +30,16 @@ CFlashX::~CFlashX()
     volumeCallback.store(nullptr);
 }
 
-void CFlashX::startEngine()
+void CFlashX::startEngine(Strevo::IStrevoObersver* observer)
 {
-    if (!engine) engine = CreateStrevo(this);
+    if (!engine) engine = CreateStrevo(observer);
+}
+
+IStrevo* CFlashX::takeEngine()
+{
+    IStrevo* taken = engine;
+    engine = nullptr;
+    return taken;
 }
 
 void CFlashX::stopEngine()

@@ -26,8 +26,9 @@ public:
     struct Binding {
         bool logsSendResult = false;  // the COM control logs "sendvideoX" after a send attempt
         // The binding creates the engine (startEngine) once it is fully built and
-        // deletes it (stopEngine) first thing in its own destructor, so engine
-        // threads never reach a half-built or half-destroyed observer.
+        // deletes it (stopEngine, or takeEngine and deletes it itself) first thing
+        // in its own destructor, so engine threads never reach a half-built or
+        // half-destroyed observer.
         bool bindingStartsEngine = false;
     };
 
@@ -55,8 +56,12 @@ public:
     const char* lastLogLine() const { return logLine; }
 
 protected:
-    void startEngine();
+    void startEngine() { startEngine(this); }
+    // The engine reports to observer, which must outlive the engine.
+    void startEngine(Strevo::IStrevoObersver* observer);
     void stopEngine();
+    // Hands the engine over; the caller deletes it. The commands answer 1 afterwards.
+    IStrevo* takeEngine();
 
     // Writes "<Y-M-D h:m:s>", none padded, into timestampText.
     virtual void FormatTimestamp();

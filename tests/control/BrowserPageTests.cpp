@@ -76,6 +76,24 @@ protected:
 const wchar_t* const kSending = L"x.Cap('Camera 1', null);"
                                 L"x.sendvideoX('Microphone 1', 'rtmp://127.0.0.1/live', '640x480', '1', null);";
 
+TEST_F(PlexhostPage, DroppingTheControlInsideItsOwnVolumeCallback)
+{
+    ASSERT_TRUE(run(L"var n = 0, late = 0;"
+                    L"var x = new ActiveXObject('Plexhost.FlashX');"
+                    L"x.SetVolCb(function (v) {"
+                    L"    if (x === null) { late++; return; }"
+                    L"    if (++n == 3) { x = null; CollectGarbage(); }"
+                    L"});"))
+        << testing::PrintToString(browser->page().errors());
+    strevo_test::command("interval 5");
+    ASSERT_TRUE(run(kSending));
+    ASSERT_TRUE(browser->pumpUntil([&] { return text(L"n") == L"3" && strevo_test::command("engines") == "0"; }))
+        << "n = " << text(L"n") << ", engines = " << strevo_test::command("engines");
+    browser->pumpUntil([] { return false; }, 100);
+    EXPECT_EQ(text(L"late"), L"0") << "a report reached the page after it dropped the control";
+    EXPECT_THAT(browser->page().errors(), IsEmpty());
+}
+
 TEST_F(PlexhostPage, DroppingTheControlFromATimerStillStopsTheEngineAtOnce)
 {
     ASSERT_TRUE(run(L"var n = 0, late = 0;"

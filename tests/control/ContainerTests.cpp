@@ -46,9 +46,12 @@ public:
         if (id != DISPID_VALUE || !(flags & DISPATCH_METHOD) || !params || params->cArgs != 1 ||
             V_VT(&params->rgvarg[0]) != VT_I4)
             return DISP_E_MEMBERNOTFOUND;
-        std::lock_guard<std::mutex> guard(lock);
-        levels.push_back(V_I4(&params->rgvarg[0]));
-        threads.push_back(GetCurrentThreadId());
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            levels.push_back(V_I4(&params->rgvarg[0]));
+            threads.push_back(GetCurrentThreadId());
+        }
+        if (afterCall) afterCall();
         return S_OK;
     }
 
@@ -64,6 +67,7 @@ public:
     }
 
     std::atomic<ULONG> references{1};
+    std::function<void()> afterCall;  // runs inside each call, after it was recorded
 
 private:
     std::mutex lock;
@@ -144,8 +148,19 @@ protected:
     void TearDown() override
     {
         releaseControl();
+        // Nothing of the control is left: no relay, no proxy kept by an engine
+        // thread, no engine being deleted.
+        EXPECT_TRUE(pumpUntil([] { return canUnloadPlexhost(); })) << "Plexhost.dll still has live objects";
         strevo_test::command("interval 200");
         CoUninitialize();
+    }
+
+    static bool canUnloadPlexhost()
+    {
+        using Entry = HRESULT(WINAPI*)();
+        auto canUnload = reinterpret_cast<Entry>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"Plexhost.dll"), "DllCanUnloadNow")));
+        return canUnload && canUnload() == S_OK;
     }
 
     void releaseControl()
@@ -199,6 +214,8 @@ TEST_F(PlexhostContainer, VolumeReportsReachTheCallbackOnThePageThread)
     reportWhilePumping(99);
     EXPECT_EQ(callback.taken(), (std::vector<int>{42, 7, 99}));
     for (DWORD thread : callback.callers()) EXPECT_EQ(thread, GetCurrentThreadId());
+    releaseControl();
+    EXPECT_EQ(callback.references.load(), 1u);
 }
 
 TEST_F(PlexhostContainer, LaterReportsGoToTheLastDispatchCallback)
@@ -212,6 +229,9 @@ TEST_F(PlexhostContainer, LaterReportsGoToTheLastDispatchCallback)
     reportWhilePumping(3);
     EXPECT_EQ(first.taken(), (std::vector<int>{1}));
     EXPECT_EQ(second.taken(), (std::vector<int>{2, 3}));
+    EXPECT_EQ(first.references.load(), 1u) << "the replaced function is released at once";
+    releaseControl();
+    EXPECT_EQ(second.references.load(), 1u);
 }
 
 TEST_F(PlexhostContainer, ReportsWithoutCallbackAreDropped)
@@ -221,6 +241,7 @@ TEST_F(PlexhostContainer, ReportsWithoutCallbackAreDropped)
     ASSERT_EQ(call(L"SetVolCb", {dispatchArgument(&late)}), S_OK);
     reportWhilePumping(6);
     EXPECT_EQ(late.taken(), (std::vector<int>{6}));
+    releaseControl();
 }
 
 TEST_F(PlexhostContainer, MarshalledCallbackNobodyTookIsReleased)
@@ -250,6 +271,42 @@ TEST_F(PlexhostContainer, TeardownWhileReportsAreArriving)
     size_t delivered = callback.taken().size();
     strevo_test::command("report 1");  // no engine any more: nobody reports
     EXPECT_EQ(callback.taken().size(), delivered);
+}
+
+TEST_F(PlexhostContainer, ReleasedInsideItsOwnVolumeCallback)
+{
+    RecordingCallback callback;
+    callback.afterCall = [&] {
+        if (callback.taken().size() == 3) releaseControl();  // the engine thread waits for this very call
+    };
+    ASSERT_EQ(call(L"SetVolCb", {dispatchArgument(&callback)}), S_OK);
+    strevo_test::command("interval 5");
+    startSending();
+    ASSERT_TRUE(pumpUntil([&] { return control == nullptr; }));
+    ASSERT_TRUE(pumpUntil([] { return strevo_test::command("engines") == "0"; })) << "the engine was never deleted";
+    EXPECT_EQ(callback.references.load(), 1u) << "the control kept a reference to the page function";
+    EXPECT_EQ(callback.taken().size(), 3u) << "a report reached the page after it dropped the control";
+}
+
+TEST_F(PlexhostContainer, ReportsGoOnWhenTheEngineReplacesItsThread)
+{
+    RecordingCallback callback;
+    ASSERT_EQ(call(L"SetVolCb", {dispatchArgument(&callback)}), S_OK);
+    reportWhilePumping(1);
+    reportWhilePumping(2);
+    // The old thread releases its proxy as it ends; that call needs this apartment.
+    std::atomic<bool> replaced{false};
+    std::thread replacer([&] {
+        strevo_test::command("replace-threads");
+        replaced = true;
+    });
+    bool finished = pumpUntil([&] { return replaced.load(); });
+    replacer.join();
+    ASSERT_TRUE(finished);
+    reportWhilePumping(3);
+    EXPECT_EQ(callback.taken(), (std::vector<int>{1, 2, 3}));
+    releaseControl();
+    EXPECT_EQ(callback.references.load(), 1u);
 }
 
 }  // namespace
