@@ -1,0 +1,190 @@
+// Volume reports per second through Plexhost, beside plain calls through a
+// proxy of the same page function.
+//
+//   plexhost_volume_bench [reports] [runs]
+//
+// The test browser's JScript page creates Plexhost.FlashX and hands it a function
+// that counts the reports and checks that each level is the one after the last.
+// The stand-in engine then reports 0, 1, 2, ... from its own thread as fast as
+// they are taken; the page's thread pumps messages like a browser's. The anchor
+// is the floor of any cross-apartment report: a thread of the multithreaded
+// apartment calling the same page function through a proxy, unmarshalled once.
+// The figures are reported, never asserted.
+#include "ScriptPage.h"
+#include "StrevoControl.h"
+#include "TestBrowser.h"
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+namespace {
+
+const wchar_t* const kPage = L"var got = 0, misordered = 0, next = 0;"
+                             L"function count(v) { if (v !== next) misordered++; next = v + 1; got++; }"
+                             L"function reset() { got = 0; misordered = 0; next = 0; }"
+                             L"var x = new ActiveXObject('Plexhost.FlashX');"
+                             L"x.SetVolCb(count);";
+
+double now()
+{
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return double(counter.QuadPart) / double(frequency.QuadPart);
+}
+
+long number(TestBrowser::Page& page, const wchar_t* name)
+{
+    return std::wcstol(page.text(name).c_str(), nullptr, 10);
+}
+
+struct Result {
+    long arrived;
+    long misordered;
+    double seconds;
+};
+
+// Pumps this (the page's) thread until `expected` reports arrived or none came
+// for two seconds; the count is read every 10 ms so that reading it costs the
+// reports next to nothing.
+Result collect(TestBrowser::Page& page, long expected, double started)
+{
+    long arrived = 0;
+    double last = now(), finished = last, checked = 0;
+    for (;;) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        double t = now();
+        if (t - checked >= 0.01) {
+            checked = t;
+            long count = number(page, L"got");
+            if (count != arrived) {
+                arrived = count;
+                last = t;
+            }
+            if (arrived >= expected || t - last > 2.0) {
+                finished = arrived >= expected ? t : last;
+                break;
+            }
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+    // Anything past the count would be a report delivered twice.
+    DWORD settle = GetTickCount() + 200;
+    while (GetTickCount() < settle) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+        Sleep(5);
+    }
+    return Result{number(page, L"got"), number(page, L"misordered"), finished - started};
+}
+
+// The anchor: reports sent by a thread of the multithreaded apartment through a
+// proxy of the page function, unmarshalled once.
+Result throughProxy(TestBrowser::Page& page, long reports)
+{
+    VARIANT function;
+    VariantInit(&function);
+    if (!page.evaluate(L"count", &function) || function.vt != VT_DISPATCH) return Result{0, 0, 0};
+    IStream* stream = nullptr;
+    HRESULT marshalled = CoMarshalInterThreadInterfaceInStream(IID_IDispatch, function.pdispVal, &stream);
+    VariantClear(&function);
+    if (FAILED(marshalled)) return Result{0, 0, 0};
+    double started = now();
+    std::thread sender([stream, reports] {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        IDispatch* proxy = nullptr;
+        if (SUCCEEDED(CoGetInterfaceAndReleaseStream(stream, IID_IDispatch, reinterpret_cast<void**>(&proxy)))) {
+            for (long level = 0; level < reports; ++level) {
+                VARIANT argument;
+                VariantInit(&argument);
+                argument.vt = VT_I4;
+                argument.lVal = level;
+                DISPPARAMS params = {&argument, nullptr, 1, 0};
+                proxy->Invoke(DISPID_VALUE, IID_NULL, 0x400, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+            }
+            proxy->Release();
+        }
+        CoUninitialize();
+    });
+    Result result = collect(page, reports, started);
+    sender.join();
+    return result;
+}
+
+Result throughPlexhost(TestBrowser::Page& page, long reports)
+{
+    double started = now();
+    strevo_test::command("burst " + std::to_string(reports));
+    return collect(page, reports, started);
+}
+
+void print(const char* road, long reports, const Result& r)
+{
+    std::printf("%-40s %6ld reports in %7.1f ms: %6.0f reports/s, lost %ld, misordered %ld\n", road, reports,
+        r.seconds * 1000, r.seconds > 0 ? r.arrived / r.seconds : 0.0, reports - r.arrived, r.misordered);
+}
+
+using Entry = HRESULT(WINAPI*)();
+
+Entry exported(HMODULE module, const char* name)
+{
+    return reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    long reports = argc > 1 ? std::atol(argv[1]) : 10000;
+    int runs = argc > 2 ? std::atoi(argv[2]) : 3;
+    if (reports <= 0) reports = 10000;
+    if (runs <= 0) runs = 3;
+    HMODULE plexhost = LoadLibraryW(L"Plexhost.dll");
+    if (!plexhost || exported(plexhost, "DllRegisterServer")() != S_OK) {
+        std::fprintf(stderr, "plexhost_volume_bench: Plexhost.dll does not register\n");
+        return 1;
+    }
+    int code = 0;
+    {
+        strevo_test::reset();
+        strevo_test::command("interval 0");
+        TestBrowser::Config config;
+        config.logCalls = false;
+        TestBrowser::Browser browser(config);
+        TestBrowser::Page& page = browser.page();
+        if (!page.run(kPage)) {
+            std::fprintf(stderr, "plexhost_volume_bench: the page did not start\n");
+            code = 1;
+        }
+        for (int run = 0; run < runs && code == 0; ++run) {
+            page.run(L"reset();");
+            Result anchor = throughProxy(page, reports);
+            page.run(L"reset();");
+            Result plexhost = throughPlexhost(page, reports);
+            std::printf("run %d\n", run + 1);
+            print("  page function through a proxy (anchor)", reports, anchor);
+            print("  Plexhost volume reports", reports, plexhost);
+            if (anchor.seconds > 0 && plexhost.seconds > 0)
+                std::printf("  Plexhost at %.0f%% of the proxy floor\n",
+                    100.0 * (plexhost.arrived / plexhost.seconds) / (anchor.arrived / anchor.seconds));
+            if (plexhost.arrived != reports || plexhost.misordered != 0) code = 2;
+        }
+        page.run(L"x = null; CollectGarbage();");
+    }
+    exported(plexhost, "DllUnregisterServer")();
+    FreeLibrary(plexhost);
+    return code;
+}
