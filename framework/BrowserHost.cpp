@@ -1,5 +1,6 @@
 #include "BrowserHost.h"
 
+#include "BrowserStreamManager.h"
 #include "TraceLog.h"
 
 #include <windows.h>
@@ -8,7 +9,12 @@
 
 namespace FB {
 
-BrowserHost::BrowserHost() : asyncCallManager(AsyncCallManager::create()), mainThreadId(GetCurrentThreadId()) {}
+BrowserHost::BrowserHost()
+    : asyncCallManager(AsyncCallManager::create()),
+      streamManager(std::make_shared<BrowserStreamManager>()),
+      mainThreadId(GetCurrentThreadId())
+{
+}
 
 BrowserHost::~BrowserHost()
 {
@@ -79,6 +85,7 @@ void BrowserHost::shutDownHost()
     // Every call still queued runs now, on this thread; its later delivery finds
     // nothing to do.
     asyncCallManager->cancelAll();
+    // The manager's destructor closes every stream still open.
     streamManager.reset();
 }
 

@@ -57,7 +57,12 @@ public:
     // An opaque handle of the browser instance.
     virtual void* getInstanceHandle();
 
-    // Browser streams (the stream layer supplies them; until then they give none).
+    // Browser streams (see BrowserStreamRequest and SimpleStreamHelper). Any
+    // thread may ask; the browser is asked on the main thread. Empty when the
+    // browser gives no stream or the host has shut down. A request with a
+    // completion callback and no event handler is a whole download through
+    // SimpleStreamHelper when the helper is allowed. Every stream is kept by the
+    // host until it completes; shutDownHost closes those still open.
     virtual std::shared_ptr<BrowserStream> requestStream(const std::string& url,
         const std::shared_ptr<PluginEventSink>& handler, bool cache, bool seekable, uint32_t bufferSize);
     virtual std::shared_ptr<BrowserStream> openStreamForRequest(
@@ -89,8 +94,14 @@ public:
     virtual std::shared_ptr<DOM::Element> wrapElement(const JSObjectPtr& object);
     virtual std::shared_ptr<DOM::Node> wrapNode(const JSObjectPtr& object);
 
+    // Per browser: a new stream for a request (its event handler attached before
+    // the browser is asked to start it), or for a stream the browser started by
+    // itself. The base gives none.
     virtual std::shared_ptr<BrowserStream> openBrowserStream(const BrowserStreamRequest& request);
     virtual std::shared_ptr<BrowserStream> adoptBrowserStream(const BrowserStreamRequest& request);
+
+    // Streams kept until they complete (0 after shutdown).
+    size_t retainedStreamCount() const;
 
     bool isMainThread() const;
     bool isShutDown() const noexcept { return shutDown.load(); }

@@ -1,10 +1,8 @@
-// The browser host's default stream, proxy and DOM-wrapping operations.
-//
-// Streams and proxy detection belong to layers of their own; until a browser
-// binding or those layers provide them, the host answers with no stream and no
-// proxy.
+// The browser host's default proxy lookup (the system's setting), its
+// DOM-wrapping operations, and the neutral answers of a host without a page.
 #include "BrowserHost.h"
 
+#include "SystemProxyDetector.h"
 #include "TraceLog.h"
 #include "dom/Node.h"
 
@@ -12,33 +10,9 @@
 
 namespace FB {
 
-std::shared_ptr<BrowserStream> BrowserHost::requestStream(
-    const std::string& url, const std::shared_ptr<PluginEventSink>&, bool, bool, uint32_t)
+bool BrowserHost::proxySettingsFor(const std::string& url, std::map<std::string, std::string>& settings)
 {
-    trace("BrowserHost", "No stream support for " + url);
-    return nullptr;
-}
-
-std::shared_ptr<BrowserStream> BrowserHost::openStreamForRequest(const BrowserStreamRequest&, bool)
-{
-    return nullptr;
-}
-
-std::shared_ptr<BrowserStream> BrowserHost::requestPostStream(
-    const std::string& url, const std::shared_ptr<PluginEventSink>&, const std::string&, bool, bool, uint32_t)
-{
-    trace("BrowserHost", "No stream support for " + url);
-    return nullptr;
-}
-
-std::shared_ptr<BrowserStream> BrowserHost::acceptUnsolicitedStream(const BrowserStreamRequest&)
-{
-    return nullptr;
-}
-
-bool BrowserHost::proxySettingsFor(const std::string&, std::map<std::string, std::string>&)
-{
-    return false;
+    return SystemProxyDetector::get()->detectProxy(url, settings);
 }
 
 std::shared_ptr<DOM::Window> BrowserHost::wrapWindow(const std::shared_ptr<JSObject>& object)
@@ -91,15 +65,5 @@ void BrowserHost::runScript(const std::string&)
 }
 
 void BrowserHost::releasePendingObjects() {}
-
-std::shared_ptr<BrowserStream> BrowserHost::openBrowserStream(const BrowserStreamRequest&)
-{
-    return nullptr;
-}
-
-std::shared_ptr<BrowserStream> BrowserHost::adoptBrowserStream(const BrowserStreamRequest&)
-{
-    return nullptr;
-}
 
 }  // namespace FB

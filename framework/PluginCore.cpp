@@ -187,6 +187,8 @@ variant PluginCore::getParamValue(const std::string& name) const
     return found == params.end() ? variant() : found->second;
 }
 
+void PluginCore::handleUnsolicitedStream(BrowserStreamRequest&) {}
+
 bool PluginCore::markReady()
 {
     trace("PluginCore", "Plugin Ready");

@@ -25,6 +25,7 @@
 namespace FB {
 
 class BrowserHost;
+class BrowserStreamRequest;
 class JSAPI;
 class PluginWindow;
 
@@ -61,6 +62,10 @@ public:
     virtual std::optional<std::string> getParamText(const std::string& name) const;
     // The parameter, or the empty value when absent.
     virtual variant getParamValue(const std::string& name) const;
+    // A stream the browser started by itself is offered here; marking the
+    // request accepted (and giving it a handler or a callback) takes it. The
+    // core takes none.
+    virtual void handleUnsolicitedStream(BrowserStreamRequest& request);
     virtual std::shared_ptr<BrowserHost> getHost() const;
 
     const std::string& getModulePath() const { return modulePath; }

@@ -4,6 +4,7 @@
 
 #include "PluginEvent.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace FB {
@@ -108,6 +109,42 @@ class StreamEvent : public PluginEvent {
 public:
     explicit StreamEvent(BrowserStream* stream) : stream(stream) {}
     BrowserStream* stream;
+};
+
+// The browser stream object exists.
+class StreamCreatedEvent : public StreamEvent {
+    using StreamEvent::StreamEvent;
+};
+// The browser opened the stream.
+class StreamOpenedEvent : public StreamEvent {
+    using StreamEvent::StreamEvent;
+};
+class StreamFailedOpenEvent : public StreamEvent {
+    using StreamEvent::StreamEvent;
+};
+// A block of data at its position in the stream; progress in percent (0 when
+// the total length is not known). The data is valid only during the dispatch.
+class StreamDataArrivedEvent : public StreamEvent {
+public:
+    StreamDataArrivedEvent(BrowserStream* stream, const void* data, size_t length, size_t offset, float progress)
+        : StreamEvent(stream), data(data), length(length), offset(offset), progress(progress)
+    {
+    }
+    const void* data;
+    size_t length;
+    size_t offset;
+    float progress;
+};
+// The stream ended; sent once per stream.
+class StreamCompletedEvent : public StreamEvent {
+public:
+    StreamCompletedEvent(BrowserStream* stream, bool success) : StreamEvent(stream), success(success) {}
+    bool success;
+};
+// The stream object is being destroyed: a receiver drops its pointer and must
+// not call the stream back.
+class StreamDestroyedEvent : public StreamEvent {
+    using StreamEvent::StreamEvent;
 };
 
 }  // namespace FB

@@ -5,6 +5,7 @@
 #include "NPJavascriptObject.h"
 #include "NPObjectAPI.h"
 #include "NpapiBrowserFuncs.h"
+#include "NpapiStream.h"
 #include "ScriptErrors.h"
 #include "TraceLog.h"
 #include "dom/Node.h"
@@ -106,6 +107,8 @@ void NpapiBrowserHost::shutDownHost()
     // From here on every browser call takes its absent answer.
     std::memset(&browserFuncs_, 0, sizeof browserFuncs_);
     BrowserHost::shutDownHost();
+    // The browser calls about none of the instance's streams any more.
+    NpapiStream::abandonAll(this);
     window_.reset();
     element_.reset();
     document_.reset();

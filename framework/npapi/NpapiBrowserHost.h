@@ -56,6 +56,11 @@ public:
     void runScript(const std::string& script) override;  // "Error executing JavaScript code"
     void shutDownHost() override;
     void releasePendingObjects() override;
+    // NpapiStreams through NPN_GetURLNotify / NPN_PostURLNotify, or for a stream the browser started.
+    std::shared_ptr<BrowserStream> openBrowserStream(const BrowserStreamRequest& request) override;
+    std::shared_ptr<BrowserStream> adoptBrowserStream(const BrowserStreamRequest& request) override;
+    // The browser's proxy for the URL (NPN_GetValueForURL); the system's when the browser has no such entry.
+    bool proxySettingsFor(const std::string& url, std::map<std::string, std::string>& settings) override;
     // Queues a browser object for release on the main thread (at once when on it).
     virtual void deferRelease(NPObject* object);
 

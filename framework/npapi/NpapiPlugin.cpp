@@ -1,13 +1,21 @@
 #include "NpapiPlugin.h"
 
+#include "BrowserStreamRequest.h"
 #include "FactoryBase.h"
 #include "ModuleInstance.h"
 #include "NPJavascriptObject.h"
 #include "NpapiBrowserHost.h"
+#include "NpapiStream.h"
 #include "PluginCore.h"
 #include "PluginWindowWin.h"
 #include "PluginWindowlessWin.h"
+#include "SimpleStreamHelper.h"
 #include "TraceLog.h"
+#include "utf8_tools.h"
+
+#include <algorithm>
+#include <exception>
+#include <limits>
 
 #include <windows.h>
 
@@ -200,26 +208,105 @@ NPError NpapiPlugin::setWindow(NPWindow*)
     return NPERR_NO_ERROR;
 }
 
-// Streams are not offered here: a stream the browser starts is refused and
-// data already on its way is stopped.
-NPError NpapiPlugin::newStream(NPMIMEType, NPStream*, NPBool, uint16_t*)
+// ---- streams: the browser's calls about NpapiStream objects (see NpapiStream.h)
+
+std::shared_ptr<NpapiStream> NpapiPlugin::adoptUnsolicitedStream(NPStream* stream)
 {
-    return NPERR_GENERIC_ERROR;
+    if (!pluginMain) return nullptr;
+    BrowserStreamRequest request(stream->url ? stream->url : "", "GET");
+    if (stream->headers) request.setHeaders(stream->headers);
+    pluginMain->handleUnsolicitedStream(request);
+    if (!request.isAccepted()) return nullptr;
+    auto adopted = std::dynamic_pointer_cast<NpapiStream>(host_->acceptUnsolicitedStream(request));
+    if (!adopted) return nullptr;
+    // The event handler, when there is one, was attached by the host.
+    if (!request.getEventHandler() && request.getCallback())
+        SimpleStreamHelper::makeForRequest(host_, adopted, request);
+    else if (!request.getEventHandler())
+        trace("NpapiPlugin", "Unsolicited request accepted but no callback or sink provided");
+    return adopted;
 }
-NPError NpapiPlugin::destroyStream(NPStream*, NPReason)
+
+NPError NpapiPlugin::newStream(NPMIMEType type, NPStream* stream, NPBool seekable, uint16_t* stype)
 {
+    if (!stream) return NPERR_INVALID_PARAM;
+    if (!stream->pdata && stream->notifyData) stream->pdata = stream->notifyData;
+    std::shared_ptr<NpapiStream> own = NpapiStream::fromBrowser(stream->pdata);
+    if (!own) {  // the browser started it (or hands back a pointer that is no live stream of ours)
+        stream->pdata = nullptr;
+        own = adoptUnsolicitedStream(stream);
+        if (!own) return NPERR_NO_ERROR;
+        stream->pdata = own.get();
+    }
+    own->setMimeType(type ? type : "");
+    own->setStream(stream);
+    own->setLength(stream->end);
+    if (stream->url) own->setUrl(stream->url);
+    if (stream->headers) own->setHeaders(stream->headers);
+    own->setSeekableByServer(seekable != 0);
+    if (own->isSeekableRequested() && !own->isSeekableByServer()) {
+        // The browser will not destroy a stream it could not open.
+        own->setStream(nullptr);
+        stream->pdata = nullptr;
+        own->signalFailedOpen();
+        own->signalCompleted(false);
+        own->streamDestroyed();
+        return NPERR_STREAM_NOT_SEEKABLE;
+    }
+    if (stype) *stype = own->isSeekable() ? NP_SEEK : own->isCached() ? NP_ASFILE : NP_NORMAL;
+    if (!own->isCompleted()) own->signalOpened();
     return NPERR_NO_ERROR;
 }
-int32_t NpapiPlugin::writeReady(NPStream*)
+
+NPError NpapiPlugin::destroyStream(NPStream* stream, NPReason reason)
 {
-    return -1;
+    if (!stream) return NPERR_NO_ERROR;
+    std::shared_ptr<NpapiStream> own = NpapiStream::fromBrowser(stream->pdata);
+    if (!own) return NPERR_NO_ERROR;
+    stream->pdata = nullptr;
+    if (own->getStream() == stream) {
+        own->setStream(nullptr);
+        stream->notifyData = nullptr;
+        if (!own->isCompleted()) own->signalCompleted(reason == NPRES_DONE);
+    }
+    own->streamDestroyed();
+    return NPERR_NO_ERROR;
 }
-int32_t NpapiPlugin::write(NPStream*, int32_t, int32_t, void*)
+
+int32_t NpapiPlugin::writeReady(NPStream* stream)
 {
-    return -1;
+    std::shared_ptr<NpapiStream> own = stream ? NpapiStream::fromBrowser(stream->pdata) : nullptr;
+    if (!own) return -1;
+    return static_cast<int32_t>(std::min<uint32_t>(own->getBufferSize(), std::numeric_limits<int32_t>::max()));
 }
-void NpapiPlugin::streamAsFile(NPStream*, const char*) {}
-void NpapiPlugin::urlNotify(const char*, NPReason, void*) {}
+
+int32_t NpapiPlugin::write(NPStream* stream, int32_t offset, int32_t length, void* buffer)
+{
+    std::shared_ptr<NpapiStream> own = stream ? NpapiStream::fromBrowser(stream->pdata) : nullptr;
+    if (!own) return -1;
+    return own->signalDataArrived(buffer, length, offset);
+}
+
+void NpapiPlugin::streamAsFile(NPStream* stream, const char* fileName)
+{
+    std::shared_ptr<NpapiStream> own = stream ? NpapiStream::fromBrowser(stream->pdata) : nullptr;
+    if (!own || !fileName) return;
+    try {
+        own->setCacheFileName(utf8ToWide(fileName));
+    } catch (const std::exception&) {
+        // A name that is not UTF-8 is no name we can open.
+    }
+}
+
+void NpapiPlugin::urlNotify(const char*, NPReason reason, void* notifyData)
+{
+    std::shared_ptr<NpapiStream> own = NpapiStream::fromBrowser(notifyData);
+    if (!own) return;
+    own->signalCompleted(reason == NPRES_DONE);
+    // A request the browser never connected gets no destroy call.
+    if (!own->wasConnected()) own->streamDestroyed();
+    own->urlNotified();
+}
 
 void NpapiPlugin::print(NPPrint*) {}
 

@@ -30,6 +30,7 @@ namespace FB {
 namespace Npapi {
 
 class NpapiBrowserHost;
+class NpapiStream;
 
 // Raised by a plug-in maker that cannot make the plug-in; NPP_New answers 8.
 class PluginCreateError : public std::runtime_error {
@@ -64,6 +65,9 @@ public:
     const std::shared_ptr<NpapiBrowserHost>& host() const { return host_; }
 
 private:
+    // Offers a stream the browser started by itself to the core; the adopted stream, if taken.
+    std::shared_ptr<NpapiStream> adoptUnsolicitedStream(NPStream* stream);
+
     NPObject* scriptObject_ = nullptr;
     std::shared_ptr<NpapiBrowserHost> host_;
     bool retainReturnedObject_ = true;

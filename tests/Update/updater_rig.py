@@ -1,13 +1,11 @@
 """Shared rig of the updater tests: the driver under Wine, a scripted HTTP
 server on 127.0.0.1, 7z packages made by 7zz, and folder snapshots."""
-import http.server
 import os
 import shutil
-import socketserver
 import struct
 import subprocess
+import sys
 import tempfile
-import threading
 import time
 import zlib
 
@@ -89,99 +87,8 @@ class Holder:
 
 # ---------------------------------------------------------------- HTTP server
 
-class _Handler(http.server.BaseHTTPRequestHandler):
-    protocol_version = "HTTP/1.1"
-    timeout = 30  # a stuck client never holds the server
-
-    def log_message(self, *args):
-        pass
-
-    def do_GET(self):
-        server = self.server
-        with server.lock:
-            server.requests.append(self.path)
-        route = server.routes.get(self.path) or server.routes.get(self.path.split("?")[0])
-        if route is None:
-            self._answer(404, b"not found")
-            return
-        kind = route[0]
-        if kind == "status":
-            self._answer(route[1], route[2] if len(route) > 2 else b"error page")
-        elif kind == "body":
-            self._answer(200, route[1])
-        elif kind == "short":  # announce more than is sent, then close
-            announced, body = route[1], route[2]
-            self.send_response(200)
-            self.send_header("Content-Length", str(announced))
-            self.send_header("Connection", "close")
-            self.end_headers()
-            self.wfile.write(body)
-            self.wfile.flush()
-            self.close_connection = True
-        elif kind == "nolength":  # the body ends when the connection closes
-            self.send_response(200)
-            self.send_header("Connection", "close")
-            self.end_headers()
-            self.wfile.write(route[1])
-            self.close_connection = True
-        elif kind == "slow":  # trickles the body until the client goes away
-            body, chunk, delay = route[1], route[2], route[3]
-            self.send_response(200)
-            self.send_header("Content-Length", str(len(body)))
-            self.end_headers()
-            try:
-                for start in range(0, len(body), chunk):
-                    self.wfile.write(body[start:start + chunk])
-                    self.wfile.flush()
-                    time.sleep(delay)
-            except OSError:
-                pass
-            self.close_connection = True
-
-    def _answer(self, status, body):
-        self.send_response(status)
-        self.send_header("Content-Length", str(len(body)))
-        self.end_headers()
-        self.wfile.write(body)
-
-
-class _Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
-    daemon_threads = True
-    allow_reuse_address = True
-
-
-class HttpServer:
-    """Serves scripted answers on 127.0.0.1 (a free port) while in a with block.
-    routes: path -> ("body", bytes) | ("status", code[, bytes]) |
-            ("short", announced, bytes) | ("nolength", bytes) | ("slow", bytes, chunk, delay)"""
-
-    def __init__(self, routes=None):
-        self.server = _Server(("127.0.0.1", 0), _Handler)
-        self.server.routes = dict(routes or {})
-        self.server.requests = []
-        self.server.lock = threading.Lock()
-        self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
-
-    @property
-    def routes(self):
-        return self.server.routes
-
-    @property
-    def requests(self):
-        with self.server.lock:
-            return list(self.server.requests)
-
-    def url(self, path):
-        return "http://127.0.0.1:%d%s" % (self.server.server_address[1], path)
-
-    def __enter__(self):
-        self.thread.start()
-        return self
-
-    def __exit__(self, *exc):
-        self.server.shutdown()
-        self.server.server_close()
-        self.thread.join()
+sys.path.insert(0, os.path.join(os.environ["SOURCE_DIR"], "tests", "support"))
+from http_server import HttpServer  # noqa: E402  (shared with the stream tests)
 
 
 # ---------------------------------------------------------------- 7z packages

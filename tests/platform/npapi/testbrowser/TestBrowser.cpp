@@ -6,6 +6,7 @@
 // address is handed out again, so a retain, release or call on one is reported.
 #include "TestBrowser.h"
 
+#include "BrowserStreams.h"
 #include "BrowserWindows.h"
 #include "ScriptPage.h"
 
@@ -58,20 +59,28 @@ Browser* browserFor(const char* name)
 
 // The table's entries. Each one logs itself, checks its thread and calls the runtime.
 struct TableEntries {
-    static NPError geturl(NPP, const char*, const char*)
+    // ---- streams (BrowserStreams.cpp)
+    static NPError geturl(NPP npp, const char* url, const char* target)
     {
-        if (Browser* b = browserFor("geturl")) b->enter("geturl");
-        return NPERR_GENERIC_ERROR;
+        Browser* b = browserFor("geturl");
+        if (!b) return NPERR_GENERIC_ERROR;
+        b->enter("geturl");
+        return b->streams().getUrl(npp, url, target, false, nullptr);
     }
-    static NPError posturl(NPP, const char*, const char*, uint32_t, const char*, NPBool)
+    static NPError posturl(
+        NPP npp, const char* url, const char* target, uint32_t length, const char* buffer, NPBool file)
     {
-        if (Browser* b = browserFor("posturl")) b->enter("posturl");
-        return NPERR_GENERIC_ERROR;
+        Browser* b = browserFor("posturl");
+        if (!b) return NPERR_GENERIC_ERROR;
+        b->enter("posturl");
+        return b->streams().postUrl(npp, url, target, length, buffer, file, false, nullptr);
     }
-    static NPError requestread(NPStream*, NPByteRange*)
+    static NPError requestread(NPStream* stream, NPByteRange* ranges)
     {
-        if (Browser* b = browserFor("requestread")) b->enter("requestread");
-        return NPERR_GENERIC_ERROR;
+        Browser* b = browserFor("requestread");
+        if (!b) return NPERR_GENERIC_ERROR;
+        b->enter("requestread");
+        return b->streams().requestRead(stream, ranges);
     }
     static NPError newstream(NPP, NPMIMEType, const char*, NPStream**)
     {
@@ -83,10 +92,12 @@ struct TableEntries {
         if (Browser* b = browserFor("write")) b->enter("write");
         return -1;
     }
-    static NPError destroystream(NPP, NPStream*, NPReason)
+    static NPError destroystream(NPP npp, NPStream* stream, NPReason reason)
     {
-        if (Browser* b = browserFor("destroystream")) b->enter("destroystream");
-        return NPERR_GENERIC_ERROR;
+        Browser* b = browserFor("destroystream");
+        if (!b) return NPERR_GENERIC_ERROR;
+        b->enter("destroystream");
+        return b->streams().destroyStream(npp, stream, reason);
     }
     static void status(NPP, const char*)
     {
@@ -132,15 +143,20 @@ struct TableEntries {
         if (Browser* b = browserFor("getJavaPeer")) b->enter("getJavaPeer");
         return nullptr;
     }
-    static NPError geturlnotify(NPP, const char*, const char*, void*)
+    static NPError geturlnotify(NPP npp, const char* url, const char* target, void* notifyData)
     {
-        if (Browser* b = browserFor("geturlnotify")) b->enter("geturlnotify");
-        return NPERR_GENERIC_ERROR;
+        Browser* b = browserFor("geturlnotify");
+        if (!b) return NPERR_GENERIC_ERROR;
+        b->enter("geturlnotify");
+        return b->streams().getUrl(npp, url, target, true, notifyData);
     }
-    static NPError posturlnotify(NPP, const char*, const char*, uint32_t, const char*, NPBool, void*)
+    static NPError posturlnotify(NPP npp, const char* url, const char* target, uint32_t length, const char* buffer,
+        NPBool file, void* notifyData)
     {
-        if (Browser* b = browserFor("posturlnotify")) b->enter("posturlnotify");
-        return NPERR_GENERIC_ERROR;
+        Browser* b = browserFor("posturlnotify");
+        if (!b) return NPERR_GENERIC_ERROR;
+        b->enter("posturlnotify");
+        return b->streams().postUrl(npp, url, target, length, buffer, file, true, notifyData);
     }
     static NPError getvalue(NPP instance, NPNVariable variable, void* value)
     {
@@ -408,10 +424,12 @@ struct TableEntries {
             return false;
         return object->_class->construct(object, args, count, result);
     }
-    static NPError getvalueforurl(NPP, NPNURLVariable, const char*, char**, uint32_t*)
+    static NPError getvalueforurl(NPP npp, NPNURLVariable variable, const char* url, char** value, uint32_t* length)
     {
-        if (Browser* b = browserFor("getvalueforurl")) b->enter("getvalueforurl");
-        return NPERR_GENERIC_ERROR;
+        Browser* b = browserFor("getvalueforurl");
+        if (!b) return NPERR_GENERIC_ERROR;
+        b->enter("getvalueforurl");
+        return b->streams().getValueForUrl(npp, variable, url, value, length);
     }
     static NPError setvalueforurl(NPP, NPNURLVariable, const char*, const char*, uint32_t)
     {
@@ -442,6 +460,7 @@ Browser::Browser(Config config) : config_(std::move(config)), mainThread_(GetCur
     comInitialized_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     asyncEvent_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     windows_ = std::make_unique<Windows>(*this);
+    streams_ = std::make_unique<Streams>(*this, [event = asyncEvent_] { SetEvent(event); });
     buildTable();
 }
 
@@ -452,6 +471,7 @@ Browser::~Browser()
     windows_.reset();
     if (library_) FreeLibrary(library_);
     page_.reset();
+    streams_.reset();  // joins the fetch workers, which wake the pump through the event
     if (currentBrowser == this) currentBrowser = nullptr;
     CloseHandle(asyncEvent_);
     if (comInitialized_) CoUninitialize();
@@ -836,6 +856,7 @@ NPError Browser::destroyInstance(Instance* instance)
 {
     if (!instance || instance->destroyed) return NPERR_INVALID_INSTANCE_ERROR;
     instance->destroyed = true;
+    streams_->endStreamsOf(&instance->npp);
     NPSavedData* saved = nullptr;
     NPError result = pluginFuncs_.destroy ? pluginFuncs_.destroy(&instance->npp, &saved) : NPERR_GENERIC_ERROR;
     invalidateObjectsOf(&instance->npp);
@@ -875,6 +896,7 @@ void Browser::pump()
     for (;;) {
         bool worked = drainAsyncCalls();
         worked = drainMessages() || worked;
+        worked = streams_->play() || worked;
         if (page_) worked = page_->runDueTimers() || worked;
         if (!worked) return;
     }

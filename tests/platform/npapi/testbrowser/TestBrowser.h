@@ -17,7 +17,8 @@
 // NP_Shutdown are recorded as problems.
 //
 // The page behind the instances is real script: Wine's JScript engine, hosted
-// through IActiveScript (see ScriptPage.h).
+// through IActiveScript (see ScriptPage.h). The stream entries fetch for real
+// (see BrowserStreams.h).
 //
 // Threading: one Browser at a time per process; construct, use and destroy it on
 // one thread, which is the browser's main thread. Only the table's
@@ -42,6 +43,7 @@ namespace TestBrowser {
 
 class Page;
 class Windows;
+class Streams;
 
 struct Config {
     uint16_t version = NP_VERSION_MINOR;
@@ -100,6 +102,8 @@ public:
     Page& page();
     // The browser window and the instances' windows (see BrowserWindows.h).
     Windows& windows();
+    // The stream side: real fetches behind the stream entries (BrowserStreams.h).
+    Streams& streams() { return *streams_; }
 
     // ---- the main thread
     // Runs queued asynchronous calls, window messages and due page timers until idle.
@@ -173,6 +177,7 @@ private:
     std::vector<std::unique_ptr<Instance>> instances_;
     std::unique_ptr<Page> page_;
     std::unique_ptr<Windows> windows_;
+    std::unique_ptr<Streams> streams_;
 
     mutable std::mutex lock_;  // guards the log, the problems, the async queue
     std::vector<CallRecord> calls_;
