@@ -1,0 +1,95 @@
+// FB::ActiveX::ActiveXStreamRequest: one download of an ActiveXStream (the
+// whole resource, or a set of byte ranges) bound through a URL moniker to one
+// ActiveXBindStatusCallback. It places the answer's bytes: a 200 answer from
+// offset 0, a single range from its Content-Range, several ranges part by part
+// of the multipart answer. A request that fails (a refused answer, a malformed
+// range, more or fewer bytes than announced) delivers nothing more.
+//
+// Ownership: the stream holds its running requests; a request holds its stream
+// and, until the binding ends, its callback (which holds the request back).
+// The binding's end breaks that cycle.
+//
+// Threading: the thread that started the bind, like the stream.
+#pragma once
+
+#include "BrowserStream.h"
+#include "ByteRangeResponse.h"
+#include "ComPtr.h"
+
+#include <urlmon.h>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace FB {
+namespace ActiveX {
+
+class ActiveXStream;
+class ActiveXBindStatusCallback;
+
+class ActiveXStreamRequest : public std::enable_shared_from_this<ActiveXStreamRequest> {
+public:
+    // No ranges: the whole resource.
+    ActiveXStreamRequest(const std::shared_ptr<ActiveXStream>& stream, std::vector<BrowserStream::Range> ranges = {});
+    ~ActiveXStreamRequest();
+    ActiveXStreamRequest(const ActiveXStreamRequest&) = delete;
+    ActiveXStreamRequest& operator=(const ActiveXStreamRequest&) = delete;
+
+    static size_t liveCount();
+
+    // Makes the moniker, the bind context and the callback; false when the URL
+    // cannot be bound at all. Done once.
+    bool prepare();
+    // Binds (preparing first if needed). True when the download started, or
+    // ended already inside the call; false when it could not start.
+    bool start();
+    // Aborts the binding, once (a binding not started yet is aborted as soon as
+    // it starts). The binding's answer; S_OK when there was nothing to abort.
+    HRESULT abort();
+
+    // ---- from the callback
+    void setBinding(IBinding* binding);
+    // A range answer: its bytes start at `first` and number `count` (0: as many as come).
+    void expectRange(uint64_t first, uint64_t count);
+    void expectParts(const std::string& boundary);
+    void expectWhole(uint64_t length);
+    // Bytes of the answer's body, in order.
+    void deliver(const char* data, size_t length);
+    // The answer is refused: nothing more is delivered.
+    void fail() { failed = true; }
+    // The whole download of a seekable stream ends once its headers are in.
+    void stopAfterHeaders() { headersOnly = true; }
+    // The binding ended with `result`; the callback lets go of the request.
+    void ended(HRESULT result);
+
+    std::shared_ptr<ActiveXStream> getStream() const { return stream; }
+    const std::vector<BrowserStream::Range>& getRanges() const { return ranges; }
+    bool isWhole() const { return ranges.empty(); }
+    bool isAborted() const { return aborted; }
+    bool hasFailed() const { return failed; }
+    bool isHeadersOnly() const { return headersOnly; }
+    bool hasEnded() const { return finished; }
+
+private:
+    std::shared_ptr<ActiveXStream> stream;
+    std::vector<BrowserStream::Range> ranges;
+    Com::ComPtr<ActiveXBindStatusCallback> callback;
+    Com::ComPtr<IMoniker> moniker;
+    Com::ComPtr<IBindCtx> context;
+    Com::ComPtr<IBinding> binding;
+    std::optional<MultipartByteRanges> parts;
+    uint64_t rangeStart = 0;
+    uint64_t expected = 0;  // bytes announced, 0 when not known
+    uint64_t delivered = 0;
+    bool prepared = false;
+    bool aborted = false;
+    bool failed = false;
+    bool headersOnly = false;
+    bool finished = false;
+};
+
+using ActiveXStreamRequestPtr = std::shared_ptr<ActiveXStreamRequest>;
+
+}  // namespace ActiveX
+}  // namespace FB

@@ -1,0 +1,176 @@
+#include "ByteRangeResponse.h"
+
+#include <cctype>
+
+namespace FB {
+namespace ActiveX {
+
+namespace {
+
+std::string_view trimmed(std::string_view text)
+{
+    size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+// Decimal digits to a number; nothing for an empty, non-digit or too long text.
+std::optional<uint64_t> decimal(std::string_view text)
+{
+    if (text.empty() || text.size() > 18) return std::nullopt;
+    uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + static_cast<uint64_t>(c - '0');
+    }
+    return value;
+}
+
+}  // namespace
+
+std::optional<ContentRange> parseContentRange(std::string_view text)
+{
+    text = trimmed(text);
+    if (text.size() < 6 || !equalsIgnoringCase(text.substr(0, 5), "bytes") || (text[5] != ' ' && text[5] != '\t'))
+        return std::nullopt;
+    text = trimmed(text.substr(6));
+    const size_t dash = text.find('-');
+    const size_t slash = text.find('/');
+    if (dash == std::string_view::npos || slash == std::string_view::npos || slash < dash) return std::nullopt;
+    std::optional<uint64_t> first = decimal(text.substr(0, dash));
+    std::optional<uint64_t> last = decimal(text.substr(dash + 1, slash - dash - 1));
+    std::string_view totalText = text.substr(slash + 1);
+    std::optional<uint64_t> total = totalText == "*" ? std::optional<uint64_t>(0) : decimal(totalText);
+    if (!first || !last || !total || *first > *last) return std::nullopt;
+    if (totalText != "*" && *last >= *total) return std::nullopt;
+    return ContentRange{*first, *last, *total};
+}
+
+std::string byteRangesBoundary(std::string_view contentType)
+{
+    const size_t semicolon = contentType.find(';');
+    if (!equalsIgnoringCase(trimmed(contentType.substr(0, semicolon)), "multipart/byteranges")) return {};
+    std::string_view parameters = semicolon == std::string_view::npos ? "" : contentType.substr(semicolon + 1);
+    while (!parameters.empty()) {
+        const size_t end = parameters.find(';');
+        std::string_view parameter = trimmed(parameters.substr(0, end));
+        parameters = end == std::string_view::npos ? "" : parameters.substr(end + 1);
+        const size_t equals = parameter.find('=');
+        if (equals == std::string_view::npos || !equalsIgnoringCase(trimmed(parameter.substr(0, equals)), "boundary"))
+            continue;
+        std::string_view value = trimmed(parameter.substr(equals + 1));
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+        return std::string(value);
+    }
+    return {};
+}
+
+// The body is read as if it began with a line break, so the first boundary
+// looks like every later one: "\r\n--" + boundary.
+MultipartByteRanges::MultipartByteRanges(std::string boundary) : delimiter("\r\n--" + boundary), pending("\r\n")
+{
+    if (boundary.empty()) state = State::Failed;
+}
+
+bool MultipartByteRanges::fail()
+{
+    state = State::Failed;
+    pending.clear();
+    return false;
+}
+
+bool MultipartByteRanges::readHeaders(std::string_view block)
+{
+    bool ranged = false;
+    while (!block.empty()) {
+        const size_t end = block.find("\r\n");
+        std::string_view line = block.substr(0, end);
+        block = end == std::string_view::npos ? "" : block.substr(end + 2);
+        const size_t colon = line.find(':');
+        if (colon == std::string_view::npos || !equalsIgnoringCase(trimmed(line.substr(0, colon)), "content-range"))
+            continue;
+        std::optional<ContentRange> range = parseContentRange(line.substr(colon + 1));
+        if (!range) return false;
+        partOffset = range->first;
+        partLength = range->last - range->first + 1;
+        partDelivered = 0;
+        ranged = true;
+    }
+    return ranged;
+}
+
+bool MultipartByteRanges::feed(const char* data, size_t length, const PartData& deliver)
+{
+    if (state == State::Failed) return false;
+    if (state == State::Done) return true;  // the epilogue is not read
+    pending.append(data, length);
+    for (;;) {
+        switch (state) {
+        case State::Preamble: {
+            const size_t at = pending.find(delimiter);
+            if (at == std::string::npos) {
+                if (pending.size() >= delimiter.size()) pending.erase(0, pending.size() - (delimiter.size() - 1));
+                return true;
+            }
+            pending.erase(0, at + delimiter.size());
+            state = State::AfterBoundary;
+            break;
+        }
+        case State::AfterBoundary: {
+            if (pending.size() < 2) return true;
+            if (pending.compare(0, 2, "--") == 0) {
+                state = State::Done;
+                pending.clear();
+                return true;
+            }
+            const size_t lineEnd = pending.find("\r\n");
+            if (lineEnd == std::string::npos) return pending.size() > 256 ? fail() : true;
+            if (pending.find_first_not_of(" \t") < lineEnd) return fail();  // only padding may follow a boundary
+            pending.erase(0, lineEnd + 2);
+            state = State::Headers;
+            break;
+        }
+        case State::Headers: {
+            if (pending.compare(0, 2, "\r\n") == 0) return fail();  // a part without headers has no range
+            const size_t end = pending.find("\r\n\r\n");
+            if (end == std::string::npos) return pending.size() > 16384 ? fail() : true;
+            if (!readHeaders(std::string_view(pending).substr(0, end))) return fail();
+            pending.erase(0, end + 4);
+            state = State::Body;
+            break;
+        }
+        case State::Body: {
+            const size_t at = pending.find(delimiter);
+            const size_t keep = delimiter.size() - 1;  // may be the start of the delimiter
+            const size_t usable = at != std::string::npos ? at : (pending.size() > keep ? pending.size() - keep : 0);
+            if (usable) {
+                if (partDelivered + usable > partLength) return fail();
+                deliver(partOffset + partDelivered, pending.data(), usable);
+                partDelivered += usable;
+            }
+            if (at == std::string::npos) {
+                pending.erase(0, usable);
+                return true;
+            }
+            if (partDelivered != partLength) return fail();
+            pending.erase(0, at + delimiter.size());
+            state = State::AfterBoundary;
+            break;
+        }
+        case State::Done: return true;
+        case State::Failed: return false;
+        }
+    }
+}
+
+}  // namespace ActiveX
+}  // namespace FB
