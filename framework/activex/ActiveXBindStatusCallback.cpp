@@ -201,8 +201,7 @@ HRESULT STDMETHODCALLTYPE ActiveXBindStatusCallback::GetBindInfo(DWORD* flags, B
     });
 }
 
-HRESULT STDMETHODCALLTYPE ActiveXBindStatusCallback::OnDataAvailable(
-    DWORD flags, DWORD, FORMATETC*, STGMEDIUM* medium)
+HRESULT STDMETHODCALLTYPE ActiveXBindStatusCallback::OnDataAvailable(DWORD flags, DWORD, FORMATETC*, STGMEDIUM* medium)
 {
     return Com::guarded([&] {
         Com::ComPtr<IBindStatusCallback> keep(this);

@@ -18,8 +18,8 @@ constexpr HRESULT kResultDispatched = static_cast<HRESULT>(0x800C0200);
 
 std::shared_ptr<ActiveXStream> ActiveXStream::open(const BrowserStreamRequest& request)
 {
-    auto stream = std::make_shared<ActiveXStream>(
-        request.getUrl(), request.cache, request.seekable, request.internalBufferSize);
+    auto stream =
+        std::make_shared<ActiveXStream>(request.getUrl(), request.cache, request.seekable, request.internalBufferSize);
     if (request.method == "POST") stream->setPost(request.postData, request.postHeaders);
     auto whole = std::make_shared<ActiveXStreamRequest>(stream);
     if (!whole->prepare()) return nullptr;

@@ -302,8 +302,9 @@ void NpapiPlugin::urlNotify(const char*, NPReason reason, void* notifyData)
 {
     std::shared_ptr<NpapiStream> own = NpapiStream::fromBrowser(notifyData);
     if (!own) return;
+    // A request the browser never connected failed to open (and gets no destroy call).
+    if (!own->wasConnected() && reason != NPRES_DONE) own->signalFailedOpen();
     own->signalCompleted(reason == NPRES_DONE);
-    // A request the browser never connected gets no destroy call.
     if (!own->wasConnected()) own->streamDestroyed();
     own->urlNotified();
 }

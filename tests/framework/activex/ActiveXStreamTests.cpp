@@ -7,7 +7,7 @@
 #include "ActiveXStreamRequest.h"
 #include "BrowserStreamRequest.h"
 #include "ByteRangeResponse.h"
-#include "FbTestBrowserHost.h"
+#include "MonikerTestHost.h"
 #include "PluginEvents.h"
 #include "SimpleStreamHelper.h"
 #include "utf8_tools.h"
@@ -48,7 +48,8 @@ std::string serverBase()
 std::vector<uint8_t> pattern(size_t size, uint32_t seed)
 {
     std::vector<uint8_t> bytes(size);
-    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>((static_cast<uint32_t>(i / 4) + seed) >> (8 * (i % 4)));
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<uint8_t>((static_cast<uint32_t>(i / 4) + seed) >> (8 * (i % 4)));
     return bytes;
 }
 
@@ -65,7 +66,8 @@ bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 20000)
         if (done()) return true;
         const ULONGLONG now = GetTickCount64();
         if (now >= end) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<ULONGLONG>(end - now, 10)), QS_ALLINPUT);
+        MsgWaitForMultipleObjects(
+            0, nullptr, FALSE, static_cast<DWORD>(std::min<ULONGLONG>(end - now, 10)), QS_ALLINPUT);
     }
 }
 
@@ -74,8 +76,8 @@ std::string fetch(const std::string& url)
 {
     std::string body;
     HINTERNET session = InternetOpenW(L"tests", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
-    HINTERNET request = InternetOpenUrlW(session, FB::utf8ToWide(url).c_str(), nullptr, 0,
-        INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0);
+    HINTERNET request = InternetOpenUrlW(
+        session, FB::utf8ToWide(url).c_str(), nullptr, 0, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0);
     char buffer[8192];
     DWORD got = 0;
     while (request && InternetReadFile(request, buffer, sizeof buffer, &got) && got) body.append(buffer, got);
@@ -167,15 +169,6 @@ public:
     std::function<void(FB::StreamDataArrivedEvent*)> onData;
 };
 
-// A host whose streams are URL-moniker streams (the browser road's own host comes later).
-class MonikerHost : public fbtest::TestBrowserHost {
-public:
-    std::shared_ptr<FB::BrowserStream> openBrowserStream(const FB::BrowserStreamRequest& request) override
-    {
-        return ActiveXStream::open(request);
-    }
-};
-
 class UrlMonikerStreams : public ::testing::Test {
 protected:
     void SetUp() override
@@ -188,11 +181,14 @@ protected:
     {
         host.reset();
         // Every object of every download is gone once the downloads ended.
-        EXPECT_TRUE(pumpUntil([] {
-            return ActiveXBindStatusCallback::liveCount() == 0 && ActiveXStreamRequest::liveCount() == 0 &&
-                ActiveXStream::liveCount() == 0;
-        }, 5000)) << ActiveXBindStatusCallback::liveCount() << " callbacks, " << ActiveXStreamRequest::liveCount()
-                  << " requests, " << ActiveXStream::liveCount() << " streams left";
+        EXPECT_TRUE(pumpUntil(
+            [] {
+                return ActiveXBindStatusCallback::liveCount() == 0 && ActiveXStreamRequest::liveCount() == 0 &&
+                    ActiveXStream::liveCount() == 0;
+            },
+            5000))
+            << ActiveXBindStatusCallback::liveCount() << " callbacks, " << ActiveXStreamRequest::liveCount()
+            << " requests, " << ActiveXStream::liveCount() << " streams left";
     }
 
     std::string url(const std::string& path) const { return server + path; }
@@ -206,7 +202,7 @@ protected:
     }
 
     std::string server;
-    std::shared_ptr<MonikerHost> host = std::make_shared<MonikerHost>();
+    std::shared_ptr<MonikerTestHost> host = std::make_shared<MonikerTestHost>();
 };
 
 // ---- whole downloads --------------------------------------------------------------------------------
@@ -389,10 +385,12 @@ TEST_F(UrlMonikerStreams, ClosingTwiceMidDownloadAbortsOnceAndCompletesOnce)
     EXPECT_THAT(answers, ElementsAre(true, true));
     pumpUntil([] { return false; }, 200);
     EXPECT_THAT(log->names, ElementsAre("Created", "Opened", "Data", "Completed(false)"));
-    EXPECT_TRUE(pumpUntil([&] {
-        std::vector<ServerRequest> requests = serverLog();
-        return requests.size() == 1 && requests[0].aborted;
-    }, 10000));  // the server saw the client go away
+    EXPECT_TRUE(pumpUntil(
+        [&] {
+            std::vector<ServerRequest> requests = serverLog();
+            return requests.size() == 1 && requests[0].aborted;
+        },
+        10000));  // the server saw the client go away
     stream.reset();
 }
 
@@ -520,9 +518,8 @@ TEST(ByteRangeResponse, ContentRangeIsParsedWithBounds)
 
 TEST(ByteRangeResponse, MultipartPartsArriveAtTheirOffsetsInAnyPieces)
 {
-    const std::string body =
-        "--B\r\nContent-Type: text/plain\r\nContent-Range: bytes 0-4/100\r\n\r\nhello\r\n"
-        "--B\r\nContent-Range: bytes 50-52/100\r\n\r\nxyz\r\n--B--\r\n";
+    const std::string body = "--B\r\nContent-Type: text/plain\r\nContent-Range: bytes 0-4/100\r\n\r\nhello\r\n"
+                             "--B\r\nContent-Range: bytes 50-52/100\r\n\r\nxyz\r\n--B--\r\n";
     for (size_t piece : {1u, 3u, 7u, 1000u}) {
         SCOPED_TRACE(piece);
         FB::ActiveX::MultipartByteRanges parts("B");
@@ -545,17 +542,18 @@ TEST(ByteRangeResponse, MultipartPartsArriveAtTheirOffsetsInAnyPieces)
 TEST(ByteRangeResponse, MalformedMultipartStopsTheReader)
 {
     const std::string cases[] = {
-        "--B\r\nContent-Type: text/plain\r\n\r\nhello\r\n--B--\r\n",                  // no Content-Range
-        "--B\r\nContent-Range: bytes 0-2/10\r\n\r\nhello\r\n--B--\r\n",                // longer than announced
-        "--B\r\nContent-Range: bytes 0-9/10\r\n\r\nhello\r\n--B--\r\n",                // shorter than announced
-        "--B\r\nContent-Range: bytes 0-4/10\r\n\r\nhello\r\n--Bjunk\r\n",              // garbage after a boundary
+        "--B\r\nContent-Type: text/plain\r\n\r\nhello\r\n--B--\r\n",       // no Content-Range
+        "--B\r\nContent-Range: bytes 0-2/10\r\n\r\nhello\r\n--B--\r\n",    // longer than announced
+        "--B\r\nContent-Range: bytes 0-9/10\r\n\r\nhello\r\n--B--\r\n",    // shorter than announced
+        "--B\r\nContent-Range: bytes 0-4/10\r\n\r\nhello\r\n--Bjunk\r\n",  // garbage after a boundary
         "--B\r\nContent-Range: bogus\r\n\r\nhello\r\n--B--\r\n",
     };
     for (const std::string& body : cases) {
         SCOPED_TRACE(body);
         FB::ActiveX::MultipartByteRanges parts("B");
         size_t delivered = 0;
-        bool ok = parts.feed(body.data(), body.size(), [&](uint64_t, const char*, size_t count) { delivered += count; });
+        bool ok =
+            parts.feed(body.data(), body.size(), [&](uint64_t, const char*, size_t count) { delivered += count; });
         EXPECT_FALSE(ok);
         EXPECT_TRUE(parts.failed());
         EXPECT_LE(delivered, 5u);

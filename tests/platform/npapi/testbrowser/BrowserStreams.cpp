@@ -38,6 +38,7 @@ struct Streams::Fetch {
         std::shared_ptr<std::atomic<bool>> cancel;
         std::shared_ptr<std::atomic<bool>> done;
         std::thread thread;
+        bool rangeRead;
     };
 
     int id = 0;
@@ -56,6 +57,7 @@ struct Streams::Fetch {
     bool bodyOk = false;
     uint16_t streamType = NP_NORMAL;
     bool streamOpen = false;  // NPP_NewStream accepted it
+    bool offeredSeekable = false;
     bool destroyed = false;
     bool notified = false;
     std::string wholeBody;  // NP_ASFILE streams and direct downloads
@@ -158,7 +160,9 @@ NPError Streams::postUrl(NPP npp, const char* url, const char* target, uint32_t 
 NPError Streams::requestRead(NPStream* stream, NPByteRange* ranges)
 {
     Fetch* fetch = findByStream(stream);
-    if (!fetch || fetch->phase != Fetch::Phase::Seeking) return NPERR_GENERIC_ERROR;
+    // From inside NPP_NewStream too, for a stream offered as seekable.
+    const bool opening = fetch && fetch->phase == Fetch::Phase::Waiting && fetch->offeredSeekable;
+    if (!fetch || (fetch->phase != Fetch::Phase::Seeking && !opening)) return NPERR_GENERIC_ERROR;
     for (NPByteRange* range = ranges; range; range = range->next) {
         if (range->offset < 0 || range->length == 0) return NPERR_INVALID_PARAM;
         const size_t first = static_cast<size_t>(range->offset);
@@ -224,7 +228,8 @@ int Streams::start(NPP npp, const std::string& url, const std::string& method, c
 
 void Streams::launch(Fetch& fetch, Job job)
 {
-    Fetch::Worker worker{std::make_shared<std::atomic<bool>>(false), std::make_shared<std::atomic<bool>>(false), {}};
+    Fetch::Worker worker{
+        std::make_shared<std::atomic<bool>>(false), std::make_shared<std::atomic<bool>>(false), {}, job.rangeRead};
     auto cancel = worker.cancel;
     auto done = worker.done;
     worker.thread = std::thread([this, job = std::move(job), cancel, done] {
@@ -418,6 +423,7 @@ void Streams::openStream(Fetch& fetch, Message& message)
     fetch.stream.headers = fetch.headerText.c_str();
     record.newStreamCalled = true;
     record.offeredSeekable = message.acceptRanges;
+    fetch.offeredSeekable = message.acceptRanges;
     record.end = message.length;
     record.stream = &fetch.stream;
     fetch.streamOpen = true;  // the plug-in may call about it from inside NPP_NewStream
@@ -441,7 +447,8 @@ void Streams::openStream(Fetch& fetch, Message& message)
     still->streamType = type;
     if (type == NP_SEEK) {
         still->phase = Fetch::Phase::Seeking;
-        for (auto& worker : still->workers) worker.cancel->store(true);  // range reads bring the data
+        for (auto& worker : still->workers)  // range reads bring the data
+            if (!worker.rangeRead) worker.cancel->store(true);
         return;
     }
     still->phase = Fetch::Phase::Streaming;
