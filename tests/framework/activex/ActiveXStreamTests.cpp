@@ -10,6 +10,7 @@
 #include "MonikerTestHost.h"
 #include "PluginEvents.h"
 #include "SimpleStreamHelper.h"
+#include "StreamTestKit.h"
 #include "utf8_tools.h"
 
 #include <windows.h>
@@ -26,6 +27,11 @@
 using FB::ActiveX::ActiveXBindStatusCallback;
 using FB::ActiveX::ActiveXStream;
 using FB::ActiveX::ActiveXStreamRequest;
+using streamtest::EventLog;
+using streamtest::parseServerLog;
+using streamtest::pattern;
+using streamtest::serverBase;
+using streamtest::ServerRequest;
 using ::testing::ElementsAre;
 
 namespace {
@@ -37,39 +43,6 @@ public:
     void TearDown() override { CoUninitialize(); }
 };
 ::testing::Environment* const comApartment = ::testing::AddGlobalTestEnvironment(new ComApartment);
-
-std::string serverBase()
-{
-    wchar_t value[256] = {};
-    DWORD length = GetEnvironmentVariableW(L"TEST_HTTP_SERVER", value, 256);
-    return length ? FB::wideToUtf8(std::wstring(value, length)) : std::string();
-}
-
-std::vector<uint8_t> pattern(size_t size, uint32_t seed)
-{
-    std::vector<uint8_t> bytes(size);
-    for (size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<uint8_t>((static_cast<uint32_t>(i / 4) + seed) >> (8 * (i % 4)));
-    return bytes;
-}
-
-// Runs the thread's messages (the moniker's notifications) until done or the time is up.
-bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 20000)
-{
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    for (;;) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        if (done()) return true;
-        const ULONGLONG now = GetTickCount64();
-        if (now >= end) return false;
-        MsgWaitForMultipleObjects(
-            0, nullptr, FALSE, static_cast<DWORD>(std::min<ULONGLONG>(end - now, 10)), QS_ALLINPUT);
-    }
-}
 
 // The plain WinINet download of a URL (the test's own view of the server).
 std::string fetch(const std::string& url)
@@ -86,89 +59,6 @@ std::string fetch(const std::string& url)
     return body;
 }
 
-struct ServerRequest {
-    std::string method;
-    std::string path;
-    std::map<std::string, std::string> headers;
-    std::string body;
-    bool aborted = false;
-};
-
-std::vector<ServerRequest> parseLog(const std::string& text)
-{
-    std::vector<ServerRequest> requests;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (line.rfind("request ", 0) == 0) {
-            requests.emplace_back();
-            std::istringstream words(line.substr(8));
-            words >> requests.back().method >> requests.back().path;
-        } else if (requests.empty()) {
-            continue;
-        } else if (line.rfind("header ", 0) == 0) {
-            size_t colon = line.find(": ");
-            requests.back().headers[line.substr(7, colon - 7)] = line.substr(colon + 2);
-        } else if (line.rfind("body ", 0) == 0) {
-            for (size_t i = 5; i + 1 < line.size(); i += 2)
-                requests.back().body += static_cast<char>(std::stoi(line.substr(i, 2), nullptr, 16));
-        } else if (line.rfind("aborted ", 0) == 0) {
-            requests.back().aborted = line == "aborted 1";
-        }
-    }
-    return requests;
-}
-
-// Records the events of a stream without holding it.
-class EventLog : public FB::PluginEventSink {
-public:
-    bool onPluginEvent(FB::PluginEvent* event, FB::PluginEventSource*) override
-    {
-        if (dynamic_cast<FB::StreamCreatedEvent*>(event)) names.push_back("Created");
-        if (dynamic_cast<FB::StreamOpenedEvent*>(event)) names.push_back("Opened");
-        if (dynamic_cast<FB::StreamFailedOpenEvent*>(event)) names.push_back("FailedOpen");
-        if (auto* completed = dynamic_cast<FB::StreamCompletedEvent*>(event))
-            names.push_back(completed->success ? "Completed(true)" : "Completed(false)");
-        if (auto* data = dynamic_cast<FB::StreamDataArrivedEvent*>(event)) {
-            if (names.empty() || names.back() != "Data") names.push_back("Data");
-            const auto* bytes = static_cast<const uint8_t*>(data->data);
-            // Contiguous blocks join the block they continue.
-            auto previous = chunks.empty() ? chunks.end() : std::prev(chunks.upper_bound(data->offset));
-            auto& chunk = previous != chunks.end() && previous->first + previous->second.size() == data->offset
-                ? previous->second
-                : chunks[data->offset];
-            chunk.insert(chunk.end(), bytes, bytes + data->length);
-            received += data->length;
-            maxProgress = std::max(maxProgress, data->progress);
-            if (onData) onData(data);
-        }
-        if (dynamic_cast<FB::StreamOpenedEvent*>(event) && onOpened) onOpened();
-        return false;
-    }
-    bool completed() const
-    {
-        return std::count(names.begin(), names.end(), "Completed(true)") +
-            std::count(names.begin(), names.end(), "Completed(false)");
-    }
-    // The bytes that arrived, joined by offset.
-    std::vector<uint8_t> joined() const
-    {
-        std::vector<uint8_t> all;
-        for (const auto& [offset, bytes] : chunks) {
-            if (all.size() < offset + bytes.size()) all.resize(offset + bytes.size());
-            std::copy(bytes.begin(), bytes.end(), all.begin() + offset);
-        }
-        return all;
-    }
-
-    std::vector<std::string> names;
-    std::map<size_t, std::vector<uint8_t>> chunks;  // contiguous blocks by their first offset
-    size_t received = 0;
-    float maxProgress = 0;
-    std::function<void()> onOpened;
-    std::function<void(FB::StreamDataArrivedEvent*)> onData;
-};
-
 class UrlMonikerStreams : public ::testing::Test {
 protected:
     void SetUp() override
@@ -179,7 +69,7 @@ protected:
     }
     void TearDown() override
     {
-        host.reset();
+        host->shutDownHost();
         // Every object of every download is gone once the downloads ended.
         EXPECT_TRUE(pumpUntil(
             [] {
@@ -189,10 +79,16 @@ protected:
             5000))
             << ActiveXBindStatusCallback::liveCount() << " callbacks, " << ActiveXStreamRequest::liveCount()
             << " requests, " << ActiveXStream::liveCount() << " streams left";
+        host.reset();
+    }
+
+    bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 20000)
+    {
+        return host->pumpUntil(done, timeoutMs);
     }
 
     std::string url(const std::string& path) const { return server + path; }
-    std::vector<ServerRequest> serverLog() const { return parseLog(fetch(server + "/_log?format=text")); }
+    std::vector<ServerRequest> serverLog() const { return parseServerLog(fetch(server + "/_log?format=text")); }
 
     // Opens a stream for the request with `log` attached.
     std::shared_ptr<FB::BrowserStream> open(FB::BrowserStreamRequest request, const std::shared_ptr<EventLog>& log)
@@ -237,8 +133,9 @@ TEST_F(UrlMonikerStreams, AWholeDownloadArrivesByteIdenticalFastOrSlow)
         EXPECT_TRUE(success);
         EXPECT_EQ(bytes.size(), 300000u);
         EXPECT_TRUE(bytes == pattern(300000, c.seed));
-        EXPECT_THAT(log->names, ElementsAre("Created", "Opened", "Data", "Completed(true)"));
-        EXPECT_LE(log->maxProgress, 100.0f);
+        // The helper let go of the stream after its callback.
+        EXPECT_THAT(log->names, ElementsAre("Created", "Opened", "Data", "Completed(true)", "Destroyed"));
+        EXPECT_LE(log->maxProgress(), 100.0f);
     }
 }
 
@@ -248,7 +145,7 @@ TEST_F(UrlMonikerStreams, ARefusedAnswerFailsToOpenWithNoDataAndOneRequest)
     std::weak_ptr<FB::BrowserStream> stream = open(FB::BrowserStreamRequest(url("/status/404"), "GET"), log);
     ASSERT_TRUE(pumpUntil([&] { return log->completed(); }));
     pumpUntil([] { return false; }, 200);  // nothing more comes
-    EXPECT_THAT(log->names, ElementsAre("Created", "FailedOpen", "Completed(false)"));
+    EXPECT_THAT(log->names, ElementsAre("Created", "FailedOpen", "Completed(false)", "Destroyed"));
     EXPECT_EQ(log->received, 0u);
     std::vector<ServerRequest> requests = serverLog();
     ASSERT_EQ(requests.size(), 1u);
@@ -340,7 +237,7 @@ TEST_F(UrlMonikerStreams, RangesArriveAtTheirOffsets)
             EXPECT_TRUE(log->chunks[range.start] ==
                 std::vector<uint8_t>(whole.begin() + range.start, whole.begin() + range.end));
         }
-        EXPECT_LE(log->maxProgress, 100.0f);
+        EXPECT_LE(log->maxProgress(), 100.0f);
         EXPECT_FALSE(log->completed());  // open for more reads
         std::vector<std::string> seen;
         for (ServerRequest& request : serverLog())

@@ -3,12 +3,12 @@
 // the test's runner) and plays the stream calls into the plug-in object.
 #include "BrowserStreams.h"
 #include "NpapiBrowserHost.h"
-#include "NpapiEntryPoints.h"
 #include "NpapiStream.h"
 #include "PluginEvents.h"
 #include "ScriptPage.h"
 #include "SimpleStreamHelper.h"
 #include "StreamTestFactory.h"
+#include "StreamTestKit.h"
 #include "TestBrowser.h"
 
 #include <gmock/gmock.h>
@@ -17,83 +17,16 @@
 #include <map>
 #include <sstream>
 
+using streamtest::EventLog;
+using streamtest::parseServerLog;
+using streamtest::pattern;
+using streamtest::serverBase;
+using streamtest::ServerRequest;
 using TestBrowser::Browser;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 namespace {
-
-NPError NP_EXPORT_CALL entryPoints(NPPluginFuncs* funcs)
-{
-    return FB::Npapi::getEntryPoints(funcs);
-}
-NPError NP_EXPORT_CALL initialize(NPNetscapeFuncs* funcs)
-{
-    return FB::Npapi::initialize(funcs);
-}
-NPError NP_EXPORT_CALL shutdown()
-{
-    return FB::Npapi::shutdown();
-}
-
-std::string serverBase()
-{
-    wchar_t value[256] = {};
-    DWORD length = GetEnvironmentVariableW(L"TEST_HTTP_SERVER", value, 256);
-    return length ? TestBrowser::narrow(std::wstring(value, length)) : std::string();
-}
-
-uint8_t patternByte(size_t i, uint32_t seed)
-{
-    const uint32_t word = static_cast<uint32_t>(i / 4) + seed;
-    return static_cast<uint8_t>(word >> (8 * (i % 4)));
-}
-
-std::vector<uint8_t> pattern(size_t size, uint32_t seed)
-{
-    std::vector<uint8_t> bytes(size);
-    for (size_t i = 0; i < size; ++i) bytes[i] = patternByte(i, seed);
-    return bytes;
-}
-
-// One request as the server saw it.
-struct ServerRequest {
-    std::string method;
-    std::string path;
-    std::map<std::string, std::string> headers;
-    std::string body;
-    bool aborted = false;
-};
-
-// Records the events of a stream without holding it.
-class EventLog : public FB::PluginEventSink {
-public:
-    bool onPluginEvent(FB::PluginEvent* event, FB::PluginEventSource*) override
-    {
-        if (dynamic_cast<FB::StreamCreatedEvent*>(event)) names.push_back("Created");
-        if (dynamic_cast<FB::StreamOpenedEvent*>(event)) names.push_back("Opened");
-        if (dynamic_cast<FB::StreamFailedOpenEvent*>(event)) names.push_back("FailedOpen");
-        if (dynamic_cast<FB::StreamDestroyedEvent*>(event)) names.push_back("Destroyed");
-        if (auto* completed = dynamic_cast<FB::StreamCompletedEvent*>(event))
-            names.push_back(completed->success ? "Completed(true)" : "Completed(false)");
-        if (auto* data = dynamic_cast<FB::StreamDataArrivedEvent*>(event)) {
-            const auto* bytes = static_cast<const uint8_t*>(data->data);
-            chunks[data->offset].insert(chunks[data->offset].end(), bytes, bytes + data->length);
-            progress.push_back(data->progress);
-            if (onData) onData(data);
-        }
-        if (dynamic_cast<FB::StreamOpenedEvent*>(event) && onOpened) onOpened();
-        return false;
-    }
-    int count(const std::string& name) const { return static_cast<int>(std::count(names.begin(), names.end(), name)); }
-    bool completed() const { return count("Completed(true)") + count("Completed(false)") > 0; }
-
-    std::vector<std::string> names;
-    std::map<size_t, std::vector<uint8_t>> chunks;  // by offset
-    std::vector<float> progress;
-    std::function<void()> onOpened;
-    std::function<void(FB::StreamDataArrivedEvent*)> onData;
-};
 
 struct Download {
     int calls = 0;
@@ -110,7 +43,7 @@ protected:
         ASSERT_FALSE(server.empty()) << "TEST_HTTP_SERVER is not set: run through tests/support/http_server.py";
         streamTestControl = StreamTestControl{};
         browser = std::make_unique<Browser>(config);
-        ASSERT_TRUE(browser->usePlugin(entryPoints, initialize, shutdown));
+        ASSERT_TRUE(browser->usePlugin(linkedPlugin::entryPoints, linkedPlugin::initialize, linkedPlugin::shutdown));
         embed = browser->createInstance("plugin", "application/x-test", {});
         ASSERT_NE(embed, nullptr);
         host = std::dynamic_pointer_cast<FB::Npapi::NpapiBrowserHost>(streamTestControl.lastCore.lock()->getHost());
@@ -146,27 +79,8 @@ protected:
 
     std::vector<ServerRequest> serverLog()
     {
-        std::vector<ServerRequest> requests;
         std::optional<std::string> text = browser->streams().fetchDirect(url("/_log?format=text"));
-        if (!text) return requests;
-        std::istringstream lines(*text);
-        std::string line;
-        while (std::getline(lines, line)) {
-            if (line.rfind("request ", 0) == 0) {
-                requests.emplace_back();
-                std::istringstream words(line.substr(8));
-                words >> requests.back().method >> requests.back().path;
-            } else if (line.rfind("header ", 0) == 0 && !requests.empty()) {
-                size_t colon = line.find(": ");
-                requests.back().headers[line.substr(7, colon - 7)] = line.substr(colon + 2);
-            } else if (line.rfind("body ", 0) == 0 && !requests.empty()) {
-                for (size_t i = 5; i + 1 < line.size(); i += 2)
-                    requests.back().body += static_cast<char>(std::stoi(line.substr(i, 2), nullptr, 16));
-            } else if (line.rfind("aborted ", 0) == 0 && !requests.empty()) {
-                requests.back().aborted = line == "aborted 1";
-            }
-        }
-        return requests;
+        return text ? parseServerLog(*text) : std::vector<ServerRequest>();
     }
 
     // A whole download of a path of the server (or of a full URL) into `into`.

@@ -18,7 +18,6 @@
 #include "BrowserStreamRequest.h"
 #include "MonikerTestHost.h"
 #include "NpapiBrowserHost.h"
-#include "NpapiEntryPoints.h"
 #include "PluginEvents.h"
 #include "SimpleStreamHelper.h"
 #include "StreamTestFactory.h"
@@ -201,25 +200,13 @@ int fetch(const Options& options, const std::shared_ptr<FB::BrowserHost>& host,
     return outcome.success ? 0 : 1;
 }
 
-NPError NP_EXPORT_CALL entryPoints(NPPluginFuncs* funcs)
-{
-    return FB::Npapi::getEntryPoints(funcs);
-}
-NPError NP_EXPORT_CALL initialize(NPNetscapeFuncs* funcs)
-{
-    return FB::Npapi::initialize(funcs);
-}
-NPError NP_EXPORT_CALL shutdown()
-{
-    return FB::Npapi::shutdown();
-}
-
 int fetchThroughTestBrowser(const Options& options)
 {
     TestBrowser::Config config;
     config.logCalls = false;
     TestBrowser::Browser browser(config);
-    if (!browser.usePlugin(entryPoints, initialize, shutdown)) return usage("the test browser could not load the plug-in");
+    if (!browser.usePlugin(linkedPlugin::entryPoints, linkedPlugin::initialize, linkedPlugin::shutdown))
+        return usage("the test browser could not load the plug-in");
     if (!browser.createInstance("plugin", "application/x-stagecast-streams", {})) return usage("no plug-in instance");
     auto host = streamTestControl.lastCore.lock()->getHost();
     int status = fetch(options, host,
@@ -230,32 +217,14 @@ int fetchThroughTestBrowser(const Options& options)
     return browser.problems().empty() ? status : 1;
 }
 
-bool pumpMessages(const std::function<bool()>& done, DWORD timeoutMs, const std::shared_ptr<MonikerTestHost>& host)
-{
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    for (;;) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        host->pump();
-        if (done()) return true;
-        const ULONGLONG now = GetTickCount64();
-        if (now >= end) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<ULONGLONG>(end - now, 10)), QS_ALLINPUT);
-    }
-}
-
 int fetchThroughUrlMonikers(const Options& options)
 {
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return usage("COM is not available");
     int status;
     {
         auto host = std::make_shared<MonikerTestHost>();
-        status = fetch(options, host, [&](const std::function<bool()>& done, DWORD timeoutMs) {
-            return pumpMessages(done, timeoutMs, host);
-        });
+        status = fetch(options, host,
+            [&](const std::function<bool()>& done, DWORD timeoutMs) { return host->pumpUntil(done, timeoutMs); });
         host->shutDownHost();
     }
     CoUninitialize();

@@ -10,10 +10,35 @@
 #include "BrowserStreamRequest.h"
 #include "FbTestBrowserHost.h"
 
+#include <windows.h>
+
+#include <algorithm>
+#include <functional>
+
 class MonikerTestHost : public fbtest::TestBrowserHost {
 public:
     std::shared_ptr<FB::BrowserStream> openBrowserStream(const FB::BrowserStreamRequest& request) override
     {
         return FB::ActiveX::ActiveXStream::open(request);
+    }
+
+    // Runs the thread's messages (the moniker's notifications) and the host's
+    // queued calls until done answers true or the time is up; answers done.
+    bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
+    {
+        const ULONGLONG end = GetTickCount64() + timeoutMs;
+        for (;;) {
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+            pump();
+            if (done()) return true;
+            const ULONGLONG now = GetTickCount64();
+            if (now >= end) return false;
+            MsgWaitForMultipleObjects(
+                0, nullptr, FALSE, static_cast<DWORD>(std::min<ULONGLONG>(end - now, 10)), QS_ALLINPUT);
+        }
     }
 };

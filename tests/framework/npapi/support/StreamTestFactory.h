@@ -1,9 +1,13 @@
 // The process-wide plug-in factory of the NPAPI stream tests: plug-in cores
 // that expose nothing to script and hand the test their host; a switch makes
-// the core accept the streams the browser starts by itself.
+// the core accept the streams the browser starts by itself. With it, the
+// framework's NPAPI entry points, for a test browser driving the plug-in
+// linked into the program:
+//     browser.usePlugin(linkedPlugin::entryPoints, linkedPlugin::initialize, linkedPlugin::shutdown);
 #pragma once
 
 #include "BrowserStreamRequest.h"
+#include "NpapiInterface.h"
 #include "PluginCore.h"
 
 #include <functional>
@@ -17,3 +21,9 @@ struct StreamTestControl {
 
 // Reset by each test that uses it.
 extern StreamTestControl streamTestControl;
+
+namespace linkedPlugin {
+NPError NP_EXPORT_CALL entryPoints(NPPluginFuncs* funcs);
+NPError NP_EXPORT_CALL initialize(NPNetscapeFuncs* funcs);
+NPError NP_EXPORT_CALL shutdown();
+}  // namespace linkedPlugin
