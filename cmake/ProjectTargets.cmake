@@ -5,6 +5,10 @@
 #   project_add_script_test(NAME n COMMAND ... [TIMEOUT s] [LABELS ...] [ENV k=v ...])
 #     a host-side command (bash, python) that drives Windows programs through
 #     ${WINE_RUN}; it sees WINE_RUN, BUILD_DIR, SOURCE_DIR and MINGW_ARCH.
+#   project_add_server_gtest(NAME n SOURCES ... [LIBS ...] [TIMEOUT s] [LABELS ...])
+#     a GoogleTest program run under Wine while tests/support/http_server.py
+#     serves on 127.0.0.1 (its address in TEST_HTTP_SERVER); the proxy
+#     variables of the environment are removed, since WinINet would obey them.
 #   project_add_pe_check(NAME n TARGET t [MACHINE i386|x86-64] EXPORTS ...)
 #     checks with objdump that the target is a PE of the expected machine and
 #     exports the listed names undecorated (no Wine needed: label "pe").
@@ -66,4 +70,17 @@ function(project_add_pe_check)
            COMMAND ${CMAKE_SOURCE_DIR}/cmake/check-pe ${MINGW_TRIPLE}-objdump $<TARGET_FILE:${P_TARGET}>
                    ${machine} ${P_EXPORTS})
   set_tests_properties(${P_NAME} PROPERTIES LABELS pe TIMEOUT 60)
+endfunction()
+
+function(project_add_server_gtest)
+  cmake_parse_arguments(G "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${G_NAME} ${G_SOURCES})
+  target_link_libraries(${G_NAME} PRIVATE ${G_LIBS} GTest::gmock_main)
+  add_test(NAME ${G_NAME}
+           COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/support/http_server.py --
+                   ${WINE_RUN} $<TARGET_FILE:${G_NAME}> --gtest_color=no
+           WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  _project_test_properties(${G_NAME} TIMEOUT "${G_TIMEOUT}" LABELS "${G_LABELS}")
+  set_tests_properties(${G_NAME} PROPERTIES ENVIRONMENT_MODIFICATION
+                       "http_proxy=unset:;https_proxy=unset:;no_proxy=unset:;HTTP_PROXY=unset:;HTTPS_PROXY=unset:")
 endfunction()
