@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <thread>
 
 using namespace TestBrowser;
@@ -143,6 +144,30 @@ TEST_F(WithFakePlugin, AsyncCallRunsLaterOnTheMainThread)
         std::find_if(calls.begin(), calls.end(), [](const CallRecord& c) { return c.name == "pluginthreadasynccall"; });
     ASSERT_NE(posted, calls.end());
     EXPECT_FALSE(posted->onMainThread);
+}
+
+TEST_F(WithFakePlugin, AsyncCallsAreServedWhileThePageKeepsReArmingATimer)
+{
+    // At the tenth run the timer has the plug-in post a call from another thread.
+    ASSERT_TRUE(
+        browser.page().run(L"window.spins = 0; window.limit = 2000;"
+                           L"function spin() {"
+                           L"  if (++spins == 10) fake.later(function () { window.spinsAtDelivery = spins; }, 0);"
+                           L"  if (spins < limit) setTimeout(spin, 0);"
+                           L"}"
+                           L"spin();"));
+    ASSERT_TRUE(browser.pumpUntil([&] { return browser.page().has(L"spinsAtDelivery"); }));
+    ASSERT_LE(std::stoi(text(L"spinsAtDelivery")), 11) << "the posted call waited for the timers to stop";
+
+    // A page that never stops re-arming does not hold the pump either.
+    ASSERT_TRUE(browser.page().run(L"window.limit = Infinity; setTimeout(spin, 0); fake.later(function () {"
+                                   L"  window.laterSpins = spins; }, 0);"));
+    std::wstring before = text(L"spins");
+    ASSERT_TRUE(browser.pumpUntil([&] { return browser.page().has(L"laterSpins"); }));
+    browser.pump();
+    EXPECT_NE(text(L"spins"), before);
+    ASSERT_TRUE(browser.page().run(L"window.limit = 0;"));
+    browser.pump();
 }
 
 DWORD handledOn = 0;

@@ -1002,12 +1002,15 @@ ULONGLONG Page::nextTimerDue() const
 
 bool Page::runDueTimers()
 {
+    // Timers set while this pass runs wait for the next pass, so a page that
+    // keeps re-arming a 0 ms timer leaves room for the browser's other work.
+    const long lastId = nextTimerId_ - 1;
     bool ran = false;
     for (;;) {
         ULONGLONG now = GetTickCount64();
         auto next = timers_.end();
         for (auto it = timers_.begin(); it != timers_.end(); ++it)
-            if (it->due <= now && (next == timers_.end() || it->due < next->due)) next = it;
+            if (it->id <= lastId && it->due <= now && (next == timers_.end() || it->due < next->due)) next = it;
         if (next == timers_.end()) return ran;
         Timer timer = *next;
         timers_.erase(next);

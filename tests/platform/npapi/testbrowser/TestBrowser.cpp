@@ -893,7 +893,10 @@ bool Browser::drainMessages()
 
 void Browser::pump()
 {
-    for (;;) {
+    // Each round serves every source once: the calls queued when it starts, the
+    // window messages, the timers due when it starts. A page that re-arms its
+    // timers at 0 ms is never idle; the round limit brings control back.
+    for (int round = 0; round < kPumpRounds; ++round) {
         bool worked = drainAsyncCalls();
         worked = drainMessages() || worked;
         worked = streams_->play() || worked;

@@ -106,8 +106,11 @@ public:
     Streams& streams() { return *streams_; }
 
     // ---- the main thread
-    // Runs queued asynchronous calls, window messages and due page timers until idle.
+    // Runs queued asynchronous calls, window messages and due page timers, in
+    // rounds that serve each of them in turn, until idle (at most kPumpRounds
+    // rounds: a page that keeps re-arming its timers is never idle).
     void pump();
+    static constexpr int kPumpRounds = 1000;
     // Pumps until `done` answers true or the time bound passes; answers `done`.
     bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
     DWORD mainThread() const { return mainThread_; }
