@@ -1,8 +1,9 @@
 // npparvelplugin.dll loaded by the test browser through its exports, driven by
 // JScript page script: "onload", the broadcast commands with every callback
 // arriving later and in order on both delivery roads, the engine's volume
-// reports from its own thread, the last exception, and an instance destroyed
-// while reports are queued. Every test ends with nothing alive after NP_Shutdown.
+// reports from its own thread, the last exception, an instance destroyed while
+// reports are queued, and two instances on one page. Every test ends with
+// nothing alive after NP_Shutdown.
 #include "ScriptPage.h"
 #include "StrevoControl.h"
 #include "TestBrowser.h"
@@ -114,6 +115,33 @@ TEST_P(ParvelPlugin, InstanceDestroyedWhileVolumeReportsAreQueued)
     browser->pump();
     EXPECT_THAT(browser->page().errors(), IsEmpty());
     EXPECT_EQ(strevo_test::command("engines"), "0");
+}
+
+TEST_P(ParvelPlugin, TwoInstancesOnOnePageDriveTheirOwnEngines)
+{
+    TestBrowser::Instance* second = browser->createInstance("second", "application/x-parvelplugin", {});
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(strevo_test::command("engines"), "2");
+    // The camera started through one instance is not the other's: sending through the second finds none.
+    ASSERT_TRUE(browser->page().run(
+        L"var returned = [];"
+        L"returned.push(plugin.Cap('Integrated Camera', note('cap1')));"
+        L"returned.push(second.sendvideoX('Microphone', 'rtmp://127.0.0.1/live/t', '640x480', '5', note('send2')));"
+        L"returned.push(plugin.sendvideoX('Microphone', 'rtmp://127.0.0.1/live/t', '640x480', '5', note('send1')));"
+        L"plugin.SetVolCb(note('vol1')); second.SetVolCb(note('vol2'));"));
+    EXPECT_EQ(text(L"returned.join()"), L"0,3,0");
+    ASSERT_TRUE(waitForLog(3)) << text(L"log.join()");
+    EXPECT_EQ(text(L"log.join()"), L"cap1:0,send2:3,send1:0");
+    EXPECT_EQ(strevo_test::command("report 7"), "2");
+    ASSERT_TRUE(waitForLog(5)) << text(L"log.join()");
+    EXPECT_EQ(text(L"log.slice(3).sort().join()"), L"vol1:7,vol2:7");
+
+    EXPECT_EQ(browser->destroyInstance(second), NPERR_NO_ERROR);
+    EXPECT_EQ(strevo_test::command("engines"), "1");
+    EXPECT_EQ(text(L"typeof second"), L"undefined");
+    ASSERT_TRUE(browser->page().run(L"plugin.ISready(note('ready'));"));
+    ASSERT_TRUE(waitForLog(6)) << text(L"log.join()");
+    EXPECT_EQ(text(L"log[5]"), L"ready:ready");
 }
 
 INSTANTIATE_TEST_SUITE_P(Roads, ParvelPlugin,

@@ -197,6 +197,49 @@ TEST(TestBrowserPump, DispatchesWindowMessagesPostedFromAnotherThread)
     DestroyWindow(window);
 }
 
+// ---- several instances on one page ----------------------------------------------------
+
+TEST_F(WithFakePlugin, TwoInstancesAreTwoElementsWithTheirOwnObjects)
+{
+    Instance* second = browser.createInstance("second", "application/x-fake", {});
+    ASSERT_NE(second, nullptr);
+    ASSERT_TRUE(browser.page().run(L"fake.count = 1; second.count = 2;"));
+    EXPECT_EQ(text(L"fake.count + ',' + second.count"), L"1,2");
+    EXPECT_EQ(text(L"window.second === second"), L"true");
+
+    // Each instance's element is its own, whatever the plug-in asks through.
+    const NPNetscapeFuncs& np = *browser.table();
+    for (Instance* instance : {fake, second}) {
+        NPObject* element = nullptr;
+        ASSERT_EQ(np.getvalue(&instance->npp, NPNVPluginElementNPObject, &element), NPERR_NO_ERROR);
+        ASSERT_NE(element, nullptr);
+        NPVariant id;
+        ASSERT_TRUE(np.getproperty(&instance->npp, element, np.getstringidentifier("id"), &id));
+        ASSERT_EQ(id.type, NPVariantType_String);
+        EXPECT_EQ(std::string(id.value.stringValue.UTF8Characters, id.value.stringValue.UTF8Length), instance->id);
+        np.releasevariantvalue(&id);
+        np.releaseobject(element);
+    }
+}
+
+TEST_F(WithFakePlugin, AnElementMadeAgainUnderTheSameIdIsTheOneScriptSees)
+{
+    ASSERT_TRUE(browser.page().run(L"fake.count = 1;"));
+    EXPECT_EQ(browser.destroyInstance(fake), NPERR_NO_ERROR);
+    EXPECT_EQ(text(L"typeof window.fake"), L"undefined") << "a destroyed instance's element left the page";
+    Instance* again = browser.createInstance("fake", "application/x-fake", {});
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(text(L"fake.count"), L"0") << "the page still calls the first instance";
+
+    // Two live elements with one id: script sees the first; destroying it uncovers the second.
+    Instance* twin = browser.createInstance("fake", "application/x-fake", {});
+    ASSERT_NE(twin, nullptr);
+    ASSERT_TRUE(browser.page().run(L"fake.count = 5;"));
+    EXPECT_EQ(browser.destroyInstance(again), NPERR_NO_ERROR);
+    EXPECT_EQ(text(L"fake.count"), L"0");
+    // TearDown proves that nothing of the three instances is left after NP_Shutdown.
+}
+
 // ---- the delayed-call page function, as a plug-in drives it ---------------------------
 
 TEST_F(WithFakePlugin, DelayedCallHelperSchedulesPageCallbacksOnTimers)

@@ -624,10 +624,7 @@ void Page::close()
     scriptObjects_.clear();
     // Expandos may hold page functions that hold the engine, and proxies.
     if (window_) window_->clearValues();
-    for (auto& [id, element] : elements_) {
-        element->clearValues();
-        element->Release();
-    }
+    for (auto& element : elements_) releaseElement(element);
     elements_.clear();
     if (script_) script_->Close();
     for (auto& [name, item] : namedItems_) item->Release();
@@ -700,26 +697,71 @@ IDispatch* Page::globalScope()
     return scope;
 }
 
-void Page::addElement(const std::string& id, NPObject* scriptable)
+void Page::addElement(NPP instance, const std::string& id)
 {
-    if (!script_) return;
+    if (!script_ || findElement(instance)) return;
     auto* element = new HostObject;
     VARIANT value;
     value.vt = VT_BSTR;
     value.bstrVal = SysAllocString(widen(id).c_str());
     element->setValue(L"id", value);
     VariantClear(&value);
-    elements_[id] = element;
+    element->AddRef();
+    elements_.push_back({instance, id, element, element});
+    bindElementName(id);
+}
+
+void Page::setElementScriptable(NPP instance, NPObject* scriptable)
+{
+    Element* element = findElement(instance);
+    if (!element || !scriptable) return;
+    element->scriptValue->Release();
+    element->scriptValue = proxyFor(scriptable);
+    bindElementName(element->id);
+}
+
+void Page::removeElement(NPP instance)
+{
+    auto found =
+        std::find_if(elements_.begin(), elements_.end(), [&](const Element& e) { return e.instance == instance; });
+    if (found == elements_.end()) return;
+    Element removed = *found;
+    elements_.erase(found);
+    bindElementName(removed.id);
+    releaseElement(removed);
+}
+
+Page::Element* Page::findElement(NPP instance)
+{
+    for (auto& element : elements_)
+        if (element.instance == instance) return &element;
+    return nullptr;
+}
+
+void Page::releaseElement(Element& element)
+{
+    element.scriptValue->Release();
+    element.scriptValue = nullptr;
+    element.element->clearValues();
+    element.element->Release();
+    element.element = nullptr;
+}
+
+void Page::bindElementName(const std::string& id)
+{
+    if (!window_) return;
     std::wstring name = widen(id);
-    IUnknown* item = nullptr;
-    if (scriptable) {
-        item = proxyFor(scriptable);
-    } else {
-        element->AddRef();
-        item = element;
+    auto first = std::find_if(elements_.begin(), elements_.end(), [&](const Element& e) { return e.id == id; });
+    if (first == elements_.end()) {
+        BSTR bstr = SysAllocStringLen(name.data(), static_cast<UINT>(name.size()));
+        window_->DeleteMemberByName(bstr, 0);
+        SysFreeString(bstr);
+        return;
     }
-    namedItems_[name] = item;
-    script_->AddNamedItem(name.c_str(), SCRIPTITEM_ISVISIBLE);
+    VARIANT value;
+    value.vt = VT_DISPATCH;
+    value.pdispVal = first->scriptValue;
+    window_->setValue(name, value);
 }
 
 IDispatch* Page::proxyFor(NPObject* object)
@@ -770,10 +812,10 @@ NPObject* Page::windowObject()
     return window_ ? wrapDispatch(window_) : nullptr;
 }
 
-NPObject* Page::elementObject(const std::string& id)
+NPObject* Page::elementObject(NPP instance)
 {
-    auto found = elements_.find(id);
-    return found == elements_.end() ? nullptr : wrapDispatch(found->second);
+    Element* element = findElement(instance);
+    return element ? wrapDispatch(element->element) : nullptr;
 }
 
 void Page::toNPVariant(const VARIANT& in, NPVariant* out)

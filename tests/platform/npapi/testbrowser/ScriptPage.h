@@ -9,6 +9,11 @@
 //   Script `var`/`function` globals live in the engine's own scope; the
 //   browser-side window object falls back to them, so the plug-in sees them as
 //   window properties as in a real browser.
+// - each plug-in element (one per instance, in document order) is a window
+//   property named by its id, as browsers expose ids: the plug-in's scriptable
+//   object, or the bare element while the plug-in gives none. Two elements with
+//   one id: the first in document order is the one script sees; removing it
+//   (its instance destroyed) uncovers the next.
 // - a page object handed to the plug-in becomes a browser object (NPObject of the
 //   page's script class) over its IDispatch; one per page object;
 // - a plug-in object handed to the page becomes a proxy (IDispatchEx) that calls
@@ -116,9 +121,13 @@ public:
     HostObject& window() { return *window_; }
 
     // ---- objects
-    void addElement(const std::string& id, NPObject* scriptable);
-    NPObject* windowObject();                        // a new browser reference
-    NPObject* elementObject(const std::string& id);  // a new browser reference, or null
+    // The element of an instance: added before NPP_New, given the plug-in's
+    // scriptable object after it, removed when the instance is destroyed.
+    void addElement(NPP instance, const std::string& id);
+    void setElementScriptable(NPP instance, NPObject* scriptable);
+    void removeElement(NPP instance);
+    NPObject* windowObject();               // a new browser reference
+    NPObject* elementObject(NPP instance);  // a new browser reference, or null
     NPClass* scriptObjectClass();
     bool isScriptObject(const NPObject* object) const;
 
@@ -152,8 +161,17 @@ private:
         IDispatch* function;  // or null with `code`
         std::wstring code;
     };
+    struct Element {
+        NPP instance;
+        std::string id;
+        HostObject* element;     // owned reference
+        IDispatch* scriptValue;  // owned reference: the plug-in's proxy, or the element
+    };
     bool open();
     HRESULT setTimeout(const std::vector<VARIANT>& args, VARIANT* result);
+    Element* findElement(NPP instance);
+    void releaseElement(Element& element);
+    void bindElementName(const std::string& id);  // window[id] = the first element with that id
 
     Browser& browser_;
     IActiveScript* script_ = nullptr;
@@ -163,7 +181,7 @@ private:
     HostObject* document_ = nullptr;
     HostObject* console_object_ = nullptr;
     std::map<std::wstring, IUnknown*> namedItems_;  // owned references
-    std::map<std::string, HostObject*> elements_;   // the element objects, by id
+    std::vector<Element> elements_;                 // in document order
     std::map<IUnknown*, NPObject*> scriptObjects_;  // page object identity -> its browser object
     std::map<NPObject*, IDispatch*> proxies_;       // plug-in object -> its live page proxy (not owned)
     std::vector<Timer> timers_;

@@ -174,7 +174,7 @@ struct TableEntries {
             return NPERR_NO_ERROR;
         case NPNVPluginElementNPObject:
             if (!owner) return NPERR_INVALID_INSTANCE_ERROR;
-            *static_cast<NPObject**>(value) = b->page().elementObject(owner->id);
+            *static_cast<NPObject**>(value) = b->page().elementObject(&owner->npp);
             return NPERR_NO_ERROR;
         case NPNVnetscapeWindow: *static_cast<void**>(value) = b->windows().netscapeWindow(); return NPERR_NO_ERROR;
         case NPNVSupportsWindowless:
@@ -823,7 +823,7 @@ Instance* Browser::createInstance(const std::string& id, const std::string& mime
     instance->mime = mime;
     Instance* raw = instance.get();
     instances_.push_back(std::move(instance));
-    page();  // the element lives on a page
+    page().addElement(&raw->npp, id);  // the element is in the document before its plug-in starts
     std::vector<std::string> names, values;
     for (const auto& [name, value] : params) {
         names.push_back(name);
@@ -841,6 +841,7 @@ Instance* Browser::createInstance(const std::string& id, const std::string& mime
     if (result) *result = answer;
     if (answer != NPERR_NO_ERROR) {
         raw->destroyed = true;
+        page().removeElement(&raw->npp);
         return nullptr;
     }
     NPObject* scriptable = nullptr;
@@ -848,7 +849,7 @@ Instance* Browser::createInstance(const std::string& id, const std::string& mime
         pluginFuncs_.getvalue(&raw->npp, NPPVpluginScriptableNPObject, &scriptable) == NPERR_NO_ERROR && scriptable) {
         if (isLive(scriptable, "the scriptable object")) raw->scriptable = scriptable;
     }
-    page().addElement(id, raw->scriptable);
+    page().setElementScriptable(&raw->npp, raw->scriptable);
     return raw;
 }
 
@@ -861,6 +862,7 @@ NPError Browser::destroyInstance(Instance* instance)
     NPError result = pluginFuncs_.destroy ? pluginFuncs_.destroy(&instance->npp, &saved) : NPERR_GENERIC_ERROR;
     invalidateObjectsOf(&instance->npp);
     windows_->forget(instance);
+    if (page_) page_->removeElement(&instance->npp);
     if (instance->scriptable) releaseObject(instance->scriptable);
     instance->scriptable = nullptr;
     return result;
