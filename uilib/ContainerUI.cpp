@@ -7,8 +7,6 @@
 
 namespace SkinUI {
 
-using namespace detail;
-
 CContainerUI::CContainerUI() = default;
 
 CContainerUI::~CContainerUI()
@@ -588,15 +586,15 @@ void CContainerUI::SetAttribute(const wchar_t* name, const wchar_t* value)
 {
     if (!name || !value) return;
     if (wcscmp(name, L"inset") == 0) {
-        SetInset(ParseRect(value));
+        SetInset(AttributeValue::ParseRect(value));
     } else if (wcscmp(name, L"childpadding") == 0) {
-        SetChildPadding(ParseInt(value));
+        SetChildPadding(AttributeValue::ParseInt(value));
     } else if (wcscmp(name, L"mousechild") == 0) {
-        SetMouseChildEnabled(ParseBool(value));
+        SetMouseChildEnabled(AttributeValue::ParseBool(value));
     } else if (wcscmp(name, L"vscrollbar") == 0) {
-        SetScrollBarsEnabled(ParseBool(value), m_pHorizontalScrollBar != nullptr);
+        SetScrollBarsEnabled(AttributeValue::ParseBool(value), m_pHorizontalScrollBar != nullptr);
     } else if (wcscmp(name, L"hscrollbar") == 0) {
-        SetScrollBarsEnabled(m_pVerticalScrollBar != nullptr, ParseBool(value));
+        SetScrollBarsEnabled(m_pVerticalScrollBar != nullptr, AttributeValue::ParseBool(value));
     } else if (wcscmp(name, L"vscrollbarstyle") == 0) {
         if (!m_pVerticalScrollBar) SetScrollBarsEnabled(true, m_pHorizontalScrollBar != nullptr);
         m_pVerticalScrollBar->ApplyAttributeList(value);

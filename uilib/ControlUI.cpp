@@ -6,90 +6,6 @@
 
 namespace SkinUI {
 
-namespace detail {
-
-namespace {
-
-bool isDigit(wchar_t c)
-{
-    return c >= L'0' && c <= L'9';
-}
-
-// Decimal with an optional sign; stops at the first non-digit.
-long readDecimal(const wchar_t*& p)
-{
-    bool negative = false;
-    if (*p == L'-' || *p == L'+') negative = *p++ == L'-';
-    long value = 0;
-    while (isDigit(*p)) {
-        if (value < 100000000) value = value * 10 + (*p - L'0');
-        ++p;
-    }
-    return negative ? -value : value;
-}
-
-}  // namespace
-
-int ParseIntList(const wchar_t* value, long* out, int count)
-{
-    for (int i = 0; i < count; ++i) out[i] = 0;
-    if (!value) return 0;
-    const wchar_t* p = value;
-    int read = 0;
-    while (read < count) {
-        while (*p == L' ') ++p;
-        out[read++] = readDecimal(p);
-        if (*p == 0) break;
-        ++p;  // exactly one separator character
-    }
-    return read;
-}
-
-RECT ParseRect(const wchar_t* value)
-{
-    long v[4];
-    ParseIntList(value, v, 4);
-    return RECT{v[0], v[1], v[2], v[3]};
-}
-
-SIZE ParseSize(const wchar_t* value)
-{
-    long v[2];
-    ParseIntList(value, v, 2);
-    return SIZE{v[0], v[1]};
-}
-
-DWORD ParseColor(const wchar_t* value)
-{
-    if (!value) return 0;
-    while (*value > 0 && *value <= L' ') ++value;
-    if (*value == L'#') ++value;
-    DWORD color = 0;
-    for (int digits = 0; digits < 8 && iswxdigit(*value); ++digits, ++value) {
-        wchar_t c = *value;
-        DWORD nibble = c <= L'9' ? c - L'0' : (towlower(c) - L'a' + 10);
-        color = (color << 4) | nibble;
-    }
-    return color;
-}
-
-bool ParseBool(const wchar_t* value)
-{
-    return value && wcscmp(value, L"true") == 0;
-}
-
-int ParseInt(const wchar_t* value)
-{
-    if (!value) return 0;
-    const wchar_t* p = value;
-    while (*p == L' ') ++p;
-    return static_cast<int>(readDecimal(p));
-}
-
-}  // namespace detail
-
-using namespace detail;
-
 CControlUI::CControlUI() = default;
 
 CControlUI::~CControlUI()
@@ -517,62 +433,62 @@ void CControlUI::SetAttribute(const wchar_t* name, const wchar_t* value)
 {
     if (!name || !value) return;
     if (wcscmp(name, L"pos") == 0) {
-        RECT rc = ParseRect(value);
+        RECT rc = AttributeValue::ParseRect(value);
         SIZE origin = {rc.left >= 0 ? rc.left : rc.right, rc.top >= 0 ? rc.top : rc.bottom};
         SetFixedOrigin(origin);
         SetFixedWidth(rc.right - rc.left);
         SetFixedHeight(rc.bottom - rc.top);
     } else if (wcscmp(name, L"relativepos") == 0) {
         long v[4];
-        ParseIntList(value, v, 4);
+        AttributeValue::ParseIntList(value, v, 4);
         SetRelativePos(SIZE{v[0], v[1]}, SIZE{v[2], v[3]});
     } else if (wcscmp(name, L"padding") == 0) {
-        SetPadding(ParseRect(value));
+        SetPadding(AttributeValue::ParseRect(value));
     } else if (wcscmp(name, L"bkcolor") == 0 || wcscmp(name, L"bkcolor1") == 0) {
-        SetBkColor(ParseColor(value));
+        SetBkColor(AttributeValue::ParseColor(value));
     } else if (wcscmp(name, L"bkcolor2") == 0) {
-        SetBkColor2(ParseColor(value));
+        SetBkColor2(AttributeValue::ParseColor(value));
     } else if (wcscmp(name, L"bkcolor3") == 0) {
-        SetBkColor3(ParseColor(value));
+        SetBkColor3(AttributeValue::ParseColor(value));
     } else if (wcscmp(name, L"bordercolor") == 0) {
-        SetBorderColor(ParseColor(value));
+        SetBorderColor(AttributeValue::ParseColor(value));
     } else if (wcscmp(name, L"focusbordercolor") == 0) {
-        SetFocusBorderColor(ParseColor(value));
+        SetFocusBorderColor(AttributeValue::ParseColor(value));
     } else if (wcscmp(name, L"colorhsl") == 0) {
-        SetColorHSL(ParseBool(value));
+        SetColorHSL(AttributeValue::ParseBool(value));
     } else if (wcscmp(name, L"bordersize") == 0) {
         if (!wcschr(value, L',')) {
-            SetBorderSize(ParseInt(value));
+            SetBorderSize(AttributeValue::ParseInt(value));
             SetBorderSizes(RECT{0, 0, 0, 0});
         } else {
-            SetBorderSizes(ParseRect(value));
+            SetBorderSizes(AttributeValue::ParseRect(value));
         }
     } else if (wcscmp(name, L"leftbordersize") == 0) {
-        SetLeftBorderSize(ParseInt(value));
+        SetLeftBorderSize(AttributeValue::ParseInt(value));
     } else if (wcscmp(name, L"topbordersize") == 0) {
-        SetTopBorderSize(ParseInt(value));
+        SetTopBorderSize(AttributeValue::ParseInt(value));
     } else if (wcscmp(name, L"rightbordersize") == 0) {
-        SetRightBorderSize(ParseInt(value));
+        SetRightBorderSize(AttributeValue::ParseInt(value));
     } else if (wcscmp(name, L"bottombordersize") == 0) {
-        SetBottomBorderSize(ParseInt(value));
+        SetBottomBorderSize(AttributeValue::ParseInt(value));
     } else if (wcscmp(name, L"borderstyle") == 0) {
-        SetBorderStyle(ParseInt(value));
+        SetBorderStyle(AttributeValue::ParseInt(value));
     } else if (wcscmp(name, L"borderround") == 0) {
-        SetBorderRound(ParseSize(value));
+        SetBorderRound(AttributeValue::ParseSize(value));
     } else if (wcscmp(name, L"bkimage") == 0) {
         SetBkImage(value);
     } else if (wcscmp(name, L"width") == 0) {
-        SetFixedWidth(ParseInt(value));
+        SetFixedWidth(AttributeValue::ParseInt(value));
     } else if (wcscmp(name, L"height") == 0) {
-        SetFixedHeight(ParseInt(value));
+        SetFixedHeight(AttributeValue::ParseInt(value));
     } else if (wcscmp(name, L"minwidth") == 0) {
-        SetMinWidth(ParseInt(value));
+        SetMinWidth(AttributeValue::ParseInt(value));
     } else if (wcscmp(name, L"minheight") == 0) {
-        SetMinHeight(ParseInt(value));
+        SetMinHeight(AttributeValue::ParseInt(value));
     } else if (wcscmp(name, L"maxwidth") == 0) {
-        SetMaxWidth(ParseInt(value));
+        SetMaxWidth(AttributeValue::ParseInt(value));
     } else if (wcscmp(name, L"maxheight") == 0) {
-        SetMaxHeight(ParseInt(value));
+        SetMaxHeight(AttributeValue::ParseInt(value));
     } else if (wcscmp(name, L"name") == 0) {
         SetName(value);
     } else if (wcscmp(name, L"text") == 0) {
@@ -582,19 +498,19 @@ void CControlUI::SetAttribute(const wchar_t* name, const wchar_t* value)
     } else if (wcscmp(name, L"userdata") == 0) {
         SetUserData(value);
     } else if (wcscmp(name, L"enabled") == 0) {
-        SetEnabled(ParseBool(value));
+        SetEnabled(AttributeValue::ParseBool(value));
     } else if (wcscmp(name, L"mouse") == 0) {
-        SetMouseEnabled(ParseBool(value));
+        SetMouseEnabled(AttributeValue::ParseBool(value));
     } else if (wcscmp(name, L"keyboard") == 0) {
-        SetKeyboardEnabled(ParseBool(value));
+        SetKeyboardEnabled(AttributeValue::ParseBool(value));
     } else if (wcscmp(name, L"visible") == 0) {
-        SetVisible(ParseBool(value));
+        SetVisible(AttributeValue::ParseBool(value));
     } else if (wcscmp(name, L"float") == 0) {
-        SetFloat(ParseBool(value));
+        SetFloat(AttributeValue::ParseBool(value));
     } else if (wcscmp(name, L"shortcut") == 0) {
         SetShortcut(value[0]);
     } else if (wcscmp(name, L"menu") == 0) {
-        SetMenuNotifyEnabled(ParseBool(value));
+        SetMenuNotifyEnabled(AttributeValue::ParseBool(value));
     } else if (wcscmp(name, L"virtualwnd") == 0) {
         SetVirtualWindowName(value);
     }

@@ -10,12 +10,24 @@
 // Threading: UI thread only, like its manager.
 #pragma once
 
+#include "AttributeValues.h"
 #include "Delegate.h"
 #include "UIRect.h"
 #include "UIString.h"
 #include "WindowManagerUI.h"
 
 namespace SkinUI {
+
+// State bits of the button-like controls: buttons, options, the slider, the
+// scroll bar's parts and the line layouts' separator.
+enum : UINT {
+    UISTATE_FOCUSED = 0x01,
+    UISTATE_SELECTED = 0x02,
+    UISTATE_DISABLED = 0x04,
+    UISTATE_HOT = 0x08,
+    UISTATE_PUSHED = 0x10,
+    UISTATE_CAPTURED = 0x40,
+};
 
 struct TRelativePosUI {
     bool bRelative = false;
@@ -196,19 +208,5 @@ protected:
     RECT m_rcPaint{0, 0, 0, 0};
     RECT m_rcBorderSize{0, 0, 0, 0};
 };
-
-// Attribute value parsing shared by every control. Each stops at the value's
-// terminator, so short values leave the remaining fields at 0.
-namespace detail {
-// Reads up to count comma-separated decimal integers (one separator character
-// between them); fields that are missing stay 0. Answers the fields read.
-int ParseIntList(const wchar_t* value, long* out, int count);
-RECT ParseRect(const wchar_t* value);
-SIZE ParseSize(const wchar_t* value);
-// Hexadecimal ARGB after leading blanks and one optional "#".
-DWORD ParseColor(const wchar_t* value);
-bool ParseBool(const wchar_t* value);
-int ParseInt(const wchar_t* value);
-}  // namespace detail
 
 }  // namespace SkinUI

@@ -3,7 +3,7 @@
 // delegates; firing stops at the first one that answers false.
 #pragma once
 
-#include "UIContainers.h"
+#include "PointerCollections.h"
 
 #include <cstring>
 

@@ -103,14 +103,14 @@ std::vector<Run> cutRuns(
                 if (closing) {
                     if (colors.size() > 1) colors.pop_back();
                 } else {
-                    colors.push_back(detail::ParseColor(arg.c_str()) | 0xFF000000);
+                    colors.push_back(AttributeValue::ParseColor(arg.c_str()) | 0xFF000000);
                 }
                 break;
             case L'f':
                 if (closing) {
                     if (fonts.size() > 1) fonts.pop_back();
                 } else {
-                    fonts.push_back({detail::ParseInt(arg.c_str()), false, false, false});
+                    fonts.push_back({AttributeValue::ParseInt(arg.c_str()), false, false, false});
                 }
                 break;
             case L'n':
@@ -123,7 +123,7 @@ std::vector<Run> cutRuns(
                 if (!closing && !singleLine) {
                     startRun();
                     current.lineBreak = true;
-                    current.paragraphSpace = detail::ParseInt(arg.c_str());
+                    current.paragraphSpace = AttributeValue::ParseInt(arg.c_str());
                 }
                 break;
             case L's':
@@ -132,7 +132,7 @@ std::vector<Run> cutRuns(
             case L'x':
                 if (!closing) {
                     startRun();
-                    current.moveRight = detail::ParseInt(arg.c_str());
+                    current.moveRight = AttributeValue::ParseInt(arg.c_str());
                 }
                 break;
             case L'r':

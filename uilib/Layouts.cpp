@@ -9,8 +9,6 @@
 
 namespace SkinUI {
 
-using namespace detail;
-
 namespace {
 
 int clampTo(int value, int low, int high)
@@ -50,7 +48,7 @@ void CLineLayoutUI::SetSepSize(int size)
 void CLineLayoutUI::SetSepImmMode(bool immediate)
 {
     if (m_bImmMode == immediate) return;
-    if ((m_uButtonState & 0x40) && !m_bImmMode && m_pManager) m_pManager->RemovePostPaint(this);
+    if ((m_uButtonState & UISTATE_CAPTURED) && !m_bImmMode && m_pManager) m_pManager->RemovePostPaint(this);
     m_bImmMode = immediate;
 }
 
@@ -59,20 +57,20 @@ void CLineLayoutUI::OnEvent(TEventMsgUI& event)
     if (m_iSepSize != 0) {
         RECT thumb = GetThumbRect(false);
         if (event.Type == UIEVENT_BUTTONDOWN && IsEnabled() && PtInRect(&thumb, event.ptMouse)) {
-            m_uButtonState |= 0x40;
+            m_uButtonState |= UISTATE_CAPTURED;
             ptLastMouse = event.ptMouse;
             m_rcNewPos = m_rcItem;
             if (!m_bImmMode && m_pManager) m_pManager->AddPostPaint(this);
             return;
         }
-        if (event.Type == UIEVENT_BUTTONUP && (m_uButtonState & 0x40)) {
-            m_uButtonState &= ~0x40;
+        if (event.Type == UIEVENT_BUTTONUP && (m_uButtonState & UISTATE_CAPTURED)) {
+            m_uButtonState &= ~UISTATE_CAPTURED;
             m_rcItem = m_rcNewPos;
             if (!m_bImmMode && m_pManager) m_pManager->RemovePostPaint(this);
             NeedParentUpdate();
             return;
         }
-        if (event.Type == UIEVENT_MOUSEMOVE && (m_uButtonState & 0x40)) {
+        if (event.Type == UIEVENT_MOUSEMOVE && (m_uButtonState & UISTATE_CAPTURED)) {
             LONG delta = m_bVertical ? event.ptMouse.y - ptLastMouse.y : event.ptMouse.x - ptLastMouse.x;
             RECT rc = m_rcNewPos;
             bool trailing = m_iSepSize > 0;
@@ -127,7 +125,7 @@ void CLineLayoutUI::OnEvent(TEventMsgUI& event)
 
 void CLineLayoutUI::PaintAfter(HDC dc, const RECT&)
 {
-    if ((m_uButtonState & 0x40) && !m_bImmMode) {
+    if ((m_uButtonState & UISTATE_CAPTURED) && !m_bImmMode) {
         RECT thumb = GetThumbRect(true);
         CRenderKit::DrawColor(dc, thumb, 0xAA000000);
     }
@@ -150,9 +148,9 @@ void CVerticalLayoutUI::SetAttribute(const wchar_t* name, const wchar_t* value)
 {
     if (!name || !value) return;
     if (wcscmp(name, L"sepheight") == 0)
-        SetSepSize(ParseInt(value));
+        SetSepSize(AttributeValue::ParseInt(value));
     else if (wcscmp(name, L"sepimm") == 0)
-        SetSepImmMode(ParseBool(value));
+        SetSepImmMode(AttributeValue::ParseBool(value));
     else
         CContainerUI::SetAttribute(name, value);
 }
@@ -245,9 +243,9 @@ void CHorizontalLayoutUI::SetAttribute(const wchar_t* name, const wchar_t* value
 {
     if (!name || !value) return;
     if (wcscmp(name, L"sepwidth") == 0)
-        SetSepSize(ParseInt(value));
+        SetSepSize(AttributeValue::ParseInt(value));
     else if (wcscmp(name, L"sepimm") == 0)
-        SetSepImmMode(ParseBool(value));
+        SetSepImmMode(AttributeValue::ParseBool(value));
     else
         CContainerUI::SetAttribute(name, value);
 }
@@ -282,6 +280,9 @@ void CHorizontalLayoutUI::SetPos(RECT rc)
     fixedTotal += (counted - 1) * m_iChildPadding;
     int stretchWidth = stretching > 0 ? std::max(0, static_cast<int>(available.cx - fixedTotal) / stretching) : 0;
 
+    // The mirror of the vertical layout, except on purpose in one point: the
+    // children stand at the inner top with no vertical scroll offset, since
+    // a horizontal layout scrolls only sideways.
     SIZE scroll = GetScrollPos();
     int x = rc.left - scroll.cx;
     int remaining = available.cx;
@@ -435,7 +436,7 @@ void CTabLayoutUI::SetPos(RECT rc)
 void CTabLayoutUI::SetAttribute(const wchar_t* name, const wchar_t* value)
 {
     if (!name || !value) return;
-    if (wcscmp(name, L"selectedid") == 0) SelectItem(ParseInt(value));
+    if (wcscmp(name, L"selectedid") == 0) SelectItem(AttributeValue::ParseInt(value));
     CContainerUI::SetAttribute(name, value);
 }
 
@@ -470,9 +471,9 @@ void CTileLayoutUI::SetAttribute(const wchar_t* name, const wchar_t* value)
 {
     if (!name || !value) return;
     if (wcscmp(name, L"itemsize") == 0)
-        SetItemSize(ParseSize(value));
+        SetItemSize(AttributeValue::ParseSize(value));
     else if (wcscmp(name, L"columns") == 0)
-        SetColumns(ParseInt(value));
+        SetColumns(AttributeValue::ParseInt(value));
     else
         CContainerUI::SetAttribute(name, value);
 }

@@ -233,17 +233,17 @@ void applyImageString(const wchar_t* text, ImageDraw& draw, Flush flush)
         } else if (key == L"restype") {
             draw.type = value;
         } else if (key == L"dest") {
-            draw.dest = detail::ParseRect(value);
+            draw.dest = AttributeValue::ParseRect(value);
             draw.destGiven = true;
         } else if (key == L"source") {
-            draw.source = detail::ParseRect(value);
+            draw.source = AttributeValue::ParseRect(value);
             draw.sourceGiven = true;
         } else if (key == L"corner") {
-            draw.corner = detail::ParseRect(value);
+            draw.corner = AttributeValue::ParseRect(value);
         } else if (key == L"mask") {
-            draw.mask = detail::ParseColor(value);
+            draw.mask = AttributeValue::ParseColor(value);
         } else if (key == L"fade") {
-            int fade = detail::ParseInt(value);
+            int fade = AttributeValue::ParseInt(value);
             draw.fade = static_cast<BYTE>(std::clamp(fade, 0, 255));
         } else if (key == L"hole") {
             draw.hole = value == L"true";

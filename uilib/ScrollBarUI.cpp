@@ -7,8 +7,6 @@
 
 namespace SkinUI {
 
-using namespace detail;
-
 CScrollBarUI::CScrollBarUI()
 {
     m_cxyFixed.cx = kDefaultThickness;
@@ -175,13 +173,13 @@ void CScrollBarUI::OnEvent(TEventMsgUI& event)
         if (m_pManager) m_pManager->SetTimer(this, kRepeatTimerId, 50);
         POINT pt = event.ptMouse;
         if (PtInRect(&m_rcButton1, pt)) {
-            m_uButton1State |= kPushed;
+            m_uButton1State |= UISTATE_PUSHED;
             lineStep(false);
         } else if (PtInRect(&m_rcButton2, pt)) {
-            m_uButton2State |= kPushed;
+            m_uButton2State |= UISTATE_PUSHED;
             lineStep(true);
         } else if (PtInRect(&m_rcThumb, pt)) {
-            m_uThumbState |= kCaptured | kPushed;
+            m_uThumbState |= UISTATE_CAPTURED | UISTATE_PUSHED;
             m_ptLastMouse = pt;
             m_nLastScrollPos = m_nScrollPos;
         } else {
@@ -197,13 +195,13 @@ void CScrollBarUI::OnEvent(TEventMsgUI& event)
         m_nLastScrollOffset = 0;
         m_bPageTowards = false;
         if (m_pManager) m_pManager->KillTimer(this, kRepeatTimerId);
-        m_uThumbState &= ~(kCaptured | kPushed);
-        m_uButton1State &= ~kPushed;
-        m_uButton2State &= ~kPushed;
+        m_uThumbState &= ~(UISTATE_CAPTURED | UISTATE_PUSHED);
+        m_uButton1State &= ~UISTATE_PUSHED;
+        m_uButton2State &= ~UISTATE_PUSHED;
         Invalidate();
         return;
     case UIEVENT_MOUSEMOVE:
-        if (m_uThumbState & kCaptured) {
+        if (m_uThumbState & UISTATE_CAPTURED) {
             int length = m_bHorizontal ? GetWidth() : GetHeight();
             int thickness = m_bHorizontal ? GetHeight() : GetWidth();
             int thumb = m_bHorizontal ? m_rcThumb.right - m_rcThumb.left : m_rcThumb.bottom - m_rcThumb.top;
@@ -212,20 +210,20 @@ void CScrollBarUI::OnEvent(TEventMsgUI& event)
             if (room != 0) m_nLastScrollOffset = static_cast<int>(static_cast<long long>(moved) * m_nRange / room);
         } else {
             bool over = PtInRect(&m_rcThumb, event.ptMouse) != FALSE;
-            m_uThumbState = over ? (m_uThumbState | kHot) : (m_uThumbState & ~kHot);
+            m_uThumbState = over ? (m_uThumbState | UISTATE_HOT) : (m_uThumbState & ~UISTATE_HOT);
             Invalidate();
         }
         return;
     case UIEVENT_TIMER:
         if (event.wParam != kRepeatTimerId) break;
         ++m_nScrollRepeatDelay;
-        if (m_uThumbState & kCaptured) {
+        if (m_uThumbState & UISTATE_CAPTURED) {
             moveTo(m_nLastScrollPos + m_nLastScrollOffset);
             Invalidate();
         } else if (m_nScrollRepeatDelay > 5) {
-            if (m_uButton1State & kPushed)
+            if (m_uButton1State & UISTATE_PUSHED)
                 lineStep(false);
-            else if (m_uButton2State & kPushed)
+            else if (m_uButton2State & UISTATE_PUSHED)
                 lineStep(true);
             else if (m_bPageTowards) {
                 POINT pt;
@@ -237,15 +235,15 @@ void CScrollBarUI::OnEvent(TEventMsgUI& event)
         return;
     case UIEVENT_MOUSEENTER:
         if (!IsEnabled()) return;
-        m_uButton1State |= kHot;
-        m_uButton2State |= kHot;
-        if (PtInRect(&m_rcThumb, event.ptMouse)) m_uThumbState |= kHot;
+        m_uButton1State |= UISTATE_HOT;
+        m_uButton2State |= UISTATE_HOT;
+        if (PtInRect(&m_rcThumb, event.ptMouse)) m_uThumbState |= UISTATE_HOT;
         Invalidate();
         return;
     case UIEVENT_MOUSELEAVE:
-        m_uButton1State &= ~kHot;
-        m_uButton2State &= ~kHot;
-        m_uThumbState &= ~kHot;
+        m_uButton1State &= ~UISTATE_HOT;
+        m_uButton2State &= ~UISTATE_HOT;
+        m_uThumbState &= ~UISTATE_HOT;
         Invalidate();
         return;
     default: break;
@@ -283,18 +281,18 @@ void CScrollBarUI::SetAttribute(const wchar_t* name, const wchar_t* value)
         return;
     }
     if (wcscmp(name, L"hor") == 0)
-        SetHorizontal(ParseBool(value));
+        SetHorizontal(AttributeValue::ParseBool(value));
     else if (wcscmp(name, L"linesize") == 0)
-        SetLineSize(ParseInt(value));
+        SetLineSize(AttributeValue::ParseInt(value));
     else if (wcscmp(name, L"range") == 0)
-        SetScrollRange(ParseInt(value));
+        SetScrollRange(AttributeValue::ParseInt(value));
     else if (wcscmp(name, L"value") == 0)
-        SetScrollPos(ParseInt(value));
+        SetScrollPos(AttributeValue::ParseInt(value));
     else if (wcscmp(name, L"showbutton1") == 0) {
-        m_bShowButton1 = ParseBool(value);
+        m_bShowButton1 = AttributeValue::ParseBool(value);
         SetPos(m_rcItem);
     } else if (wcscmp(name, L"showbutton2") == 0) {
-        m_bShowButton2 = ParseBool(value);
+        m_bShowButton2 = AttributeValue::ParseBool(value);
         SetPos(m_rcItem);
     } else {
         CControlUI::SetAttribute(name, value);
@@ -318,7 +316,7 @@ void CScrollBarUI::drawPart(HDC dc, CUIString* images, UINT state, const RECT& r
     modify.Format(L"dest='%d,%d,%d,%d'", static_cast<int>(rc.left - m_rcItem.left),
         static_cast<int>(rc.top - m_rcItem.top), static_cast<int>(rc.right - m_rcItem.left),
         static_cast<int>(rc.bottom - m_rcItem.top));
-    int choice = !IsEnabled() ? 3 : (state & kPushed) ? 2 : (state & kHot) ? 1 : 0;
+    int choice = !IsEnabled() ? 3 : (state & UISTATE_PUSHED) ? 2 : (state & UISTATE_HOT) ? 1 : 0;
     for (int s : {choice, 0}) {
         if (images[s].IsEmpty()) continue;
         if (DrawImage(dc, images[s], modify)) return;

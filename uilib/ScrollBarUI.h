@@ -45,7 +45,6 @@ public:
     const RECT& GetButton2Rect() const { return m_rcButton2; }
 
 private:
-    enum : UINT { kHot = 0x08, kPushed = 0x04, kCaptured = 0x40, kDisabled = 0x10 };
     void lineStep(bool forward);
     void pageStep(bool forward);
     void moveTo(int pos);

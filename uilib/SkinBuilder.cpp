@@ -5,8 +5,6 @@
 
 namespace SkinUI {
 
-using namespace detail;
-
 namespace {
 
 // Builders nest through "Include" and child layouts; this bounds the depth.
@@ -85,17 +83,17 @@ void CSkinBuilder::applyResources(CXmlMarkupNode root, CWindowManagerUI* manager
             if (!name) continue;
             const wchar_t* restype = node.GetAttributeValue(L"restype");
             const wchar_t* mask = node.GetAttributeValue(L"mask");
-            manager->AddImage(name, restype, mask ? ParseColor(mask) : 0);
+            manager->AddImage(name, restype, mask ? AttributeValue::ParseColor(mask) : 0);
         } else if (wcscmp(tag, L"Font") == 0) {
             const wchar_t* name = node.GetAttributeValue(L"name");
             if (!name) continue;
             const wchar_t* sizeText = node.GetAttributeValue(L"size");
-            int size = sizeText ? ParseInt(sizeText) : 12;
-            bool bold = ParseBool(node.GetAttributeValue(L"bold"));
-            bool underline = ParseBool(node.GetAttributeValue(L"underline"));
-            bool italic = ParseBool(node.GetAttributeValue(L"italic"));
+            int size = sizeText ? AttributeValue::ParseInt(sizeText) : 12;
+            bool bold = AttributeValue::ParseBool(node.GetAttributeValue(L"bold"));
+            bool underline = AttributeValue::ParseBool(node.GetAttributeValue(L"underline"));
+            bool italic = AttributeValue::ParseBool(node.GetAttributeValue(L"italic"));
             manager->AddFont(name, size, bold, underline, italic);
-            if (ParseBool(node.GetAttributeValue(L"default")))
+            if (AttributeValue::ParseBool(node.GetAttributeValue(L"default")))
                 manager->SetDefaultFont(name, size, bold, underline, italic);
         } else if (wcscmp(tag, L"Default") == 0) {
             const wchar_t* name = node.GetAttributeValue(L"name");
@@ -112,37 +110,37 @@ void CSkinBuilder::applyWindowAttributes(CXmlMarkupNode root, CWindowManagerUI* 
         const wchar_t* name = root.GetAttributeName(i);
         const wchar_t* value = root.GetAttributeValue(i);
         if (wcscmp(name, L"size") == 0) {
-            SIZE size = ParseSize(value);
+            SIZE size = AttributeValue::ParseSize(value);
             manager->SetInitSize(size.cx, size.cy);
         } else if (wcscmp(name, L"sizebox") == 0) {
-            manager->SetSizeBox(ParseRect(value));
+            manager->SetSizeBox(AttributeValue::ParseRect(value));
         } else if (wcscmp(name, L"caption") == 0) {
-            manager->SetCaptionRect(ParseRect(value));
+            manager->SetCaptionRect(AttributeValue::ParseRect(value));
         } else if (wcscmp(name, L"roundcorner") == 0) {
-            SIZE size = ParseSize(value);
+            SIZE size = AttributeValue::ParseSize(value);
             manager->SetRoundCorner(size.cx, size.cy);
         } else if (wcscmp(name, L"mininfo") == 0) {
-            SIZE size = ParseSize(value);
+            SIZE size = AttributeValue::ParseSize(value);
             manager->SetMinInfo(size.cx, size.cy);
         } else if (wcscmp(name, L"maxinfo") == 0) {
-            SIZE size = ParseSize(value);
+            SIZE size = AttributeValue::ParseSize(value);
             manager->SetMaxInfo(size.cx, size.cy);
         } else if (wcscmp(name, L"showdirty") == 0) {
-            manager->SetShowUpdateRect(ParseBool(value));
+            manager->SetShowUpdateRect(AttributeValue::ParseBool(value));
         } else if (wcscmp(name, L"alpha") == 0) {
-            manager->SetTransparent(ParseInt(value));
+            manager->SetTransparent(AttributeValue::ParseInt(value));
         } else if (wcscmp(name, L"bktrans") == 0) {
-            manager->SetBackgroundTransparent(ParseBool(value));
+            manager->SetBackgroundTransparent(AttributeValue::ParseBool(value));
         } else if (wcscmp(name, L"disabledfontcolor") == 0) {
-            manager->SetDefaultDisabledColor(ParseColor(value));
+            manager->SetDefaultDisabledColor(AttributeValue::ParseColor(value));
         } else if (wcscmp(name, L"defaultfontcolor") == 0) {
-            manager->SetDefaultFontColor(ParseColor(value));
+            manager->SetDefaultFontColor(AttributeValue::ParseColor(value));
         } else if (wcscmp(name, L"linkfontcolor") == 0) {
-            manager->SetDefaultLinkFontColor(ParseColor(value));
+            manager->SetDefaultLinkFontColor(AttributeValue::ParseColor(value));
         } else if (wcscmp(name, L"linkhoverfontcolor") == 0) {
-            manager->SetDefaultLinkHoverFontColor(ParseColor(value));
+            manager->SetDefaultLinkHoverFontColor(AttributeValue::ParseColor(value));
         } else if (wcscmp(name, L"selectedcolor") == 0) {
-            manager->SetDefaultSelectedBkColor(ParseColor(value));
+            manager->SetDefaultSelectedBkColor(AttributeValue::ParseColor(value));
         }
     }
 }
@@ -157,14 +155,15 @@ CControlUI* CSkinBuilder::parse(CXmlMarkupNode root, CControlUI* parent, CWindow
         if (wcscmp(tag, L"Include") == 0) {
             wchar_t countText[500] = {}, source[500] = {};
             int count = 1;
-            if (node.GetAttributeValue(L"count", countText, 500)) count = ParseInt(countText);
+            if (node.GetAttributeValue(L"count", countText, 500)) count = AttributeValue::ParseInt(countText);
             if (!node.GetAttributeValue(L"source", source, 500)) continue;
             // Included controls need a parent to live in; without one they would be lost.
             if (!parent) continue;
             for (int i = 0; i < count && i < 1000; ++i) {
                 CSkinBuilder builder;
                 if (m_type) {
-                    builder.Create(MAKEINTRESOURCEW(ParseInt(source)), m_type, m_callback, manager, parent);
+                    builder.Create(
+                        MAKEINTRESOURCEW(AttributeValue::ParseInt(source)), m_type, m_callback, manager, parent);
                 } else {
                     builder.Create(source, nullptr, m_callback, manager, parent);
                 }

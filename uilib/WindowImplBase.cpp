@@ -28,6 +28,27 @@ LRESULT guarded(HWND window, UINT msg, WPARAM wParam, LPARAM lParam, Fn fn)
     }
 }
 
+// Where a window keeps its object. Windows of the library's own class use
+// the user-data slot; superclassed and subclassed controls use a property,
+// since their user data may belong to the system class.
+struct UserDataStorage {
+    static void store(HWND window, CWindowWnd* self)
+    {
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    static CWindowWnd* load(HWND window)
+    {
+        return reinterpret_cast<CWindowWnd*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    }
+    static void clear(HWND window) { ::SetWindowLongPtrW(window, GWLP_USERDATA, 0); }
+};
+
+struct PropertyStorage {
+    static void store(HWND window, CWindowWnd* self) { ::SetPropW(window, L"WndX", self); }
+    static CWindowWnd* load(HWND window) { return static_cast<CWindowWnd*>(::GetPropW(window, L"WndX")); }
+    static void clear(HWND window) { ::RemovePropW(window, L"WndX"); }
+};
+
 }  // namespace
 
 // --- CWindowWnd ---
@@ -99,7 +120,7 @@ HWND CWindowWnd::Subclass(HWND window)
     if (!m_OldWndProc) return nullptr;
     m_bSubclassed = true;
     m_hWnd = window;
-    ::SetPropW(window, L"WndX", this);
+    PropertyStorage::store(window, this);
     return m_hWnd;
 }
 
@@ -158,19 +179,20 @@ LRESULT CWindowWnd::PostWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     return ::PostMessageW(m_hWnd, msg, wParam, lParam);
 }
 
-LRESULT CALLBACK CWindowWnd::WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
+template <class Storage>
+LRESULT CWindowWnd::routeMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     CWindowWnd* self = nullptr;
     if (msg == WM_NCCREATE) {
         auto* create = reinterpret_cast<LPCREATESTRUCTW>(lParam);
         self = static_cast<CWindowWnd*>(create->lpCreateParams);
         self->m_hWnd = window;
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        Storage::store(window, self);
     } else {
-        self = reinterpret_cast<CWindowWnd*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+        self = Storage::load(window);
         if (msg == WM_NCDESTROY && self) {
             LRESULT result = ::CallWindowProcW(self->m_OldWndProc, window, msg, wParam, lParam);
-            ::SetWindowLongPtrW(self->m_hWnd, GWLP_USERDATA, 0);
+            Storage::clear(window);
             if (self->m_bSubclassed) self->Unsubclass();
             self->m_hWnd = nullptr;
             guarded(window, msg, wParam, lParam, [&] {
@@ -184,30 +206,14 @@ LRESULT CALLBACK CWindowWnd::WindowProc(HWND window, UINT msg, WPARAM wParam, LP
     return guarded(window, msg, wParam, lParam, [&] { return self->HandleMessage(msg, wParam, lParam); });
 }
 
+LRESULT CALLBACK CWindowWnd::WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    return routeMessage<UserDataStorage>(window, msg, wParam, lParam);
+}
+
 LRESULT CALLBACK CWindowWnd::ControlProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    CWindowWnd* self = nullptr;
-    if (msg == WM_NCCREATE) {
-        auto* create = reinterpret_cast<LPCREATESTRUCTW>(lParam);
-        self = static_cast<CWindowWnd*>(create->lpCreateParams);
-        ::SetPropW(window, L"WndX", self);
-        self->m_hWnd = window;
-    } else {
-        self = static_cast<CWindowWnd*>(::GetPropW(window, L"WndX"));
-        if (msg == WM_NCDESTROY && self) {
-            LRESULT result = ::CallWindowProcW(self->m_OldWndProc, window, msg, wParam, lParam);
-            if (self->m_bSubclassed) self->Unsubclass();
-            ::RemovePropW(window, L"WndX");
-            self->m_hWnd = nullptr;
-            guarded(window, msg, wParam, lParam, [&] {
-                self->OnFinalWindowMessage(window);
-                return LRESULT{0};
-            });
-            return result;
-        }
-    }
-    if (!self) return ::DefWindowProcW(window, msg, wParam, lParam);
-    return guarded(window, msg, wParam, lParam, [&] { return self->HandleMessage(msg, wParam, lParam); });
+    return routeMessage<PropertyStorage>(window, msg, wParam, lParam);
 }
 
 // --- CNotifyPump ---
@@ -496,7 +502,7 @@ LRESULT WindowImplBase::OnCreate(UINT, WPARAM, LPARAM, bool&)
     CSkinBuilder builder;
     CControlUI* root = nullptr;
     if (kind == UILIB_RESOURCE) {
-        int id = detail::ParseInt(GetSkinFile());
+        int id = AttributeValue::ParseInt(GetSkinFile());
         root = builder.Create(MAKEINTRESOURCEW(static_cast<WORD>(id)), L"xml", this, &m_PaintManager);
     } else {
         CUIString file = GetSkinFile();

@@ -51,6 +51,9 @@ protected:
 
     static LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK ControlProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
+    // The body of both procedures; Storage says where the window keeps its object.
+    template <class Storage>
+    static LRESULT routeMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
 
     HWND m_hWnd = nullptr;
     WNDPROC m_OldWndProc = ::DefWindowProcW;

@@ -186,6 +186,17 @@ CControlUI* CWindowManagerUI::FindControlAt(POINT pt) const
     return m_pRoot->SearchControl(findAtProc, &pt, UIFIND_VISIBLE | UIFIND_HITTEST | UIFIND_TOP_FIRST);
 }
 
+// The focused control loses focus; the event names the control that takes it.
+void CWindowManagerUI::killFocus(CControlUI* sender)
+{
+    if (!m_pFocus) return;
+    TEventMsgUI event = makeEvent(UIEVENT_KILLFOCUS, sender, POINT{});
+    CControlUI* old = m_pFocus;
+    old->HandleEvent(event);
+    SendNotify(old, L"killfocus");
+    m_pFocus = nullptr;
+}
+
 void CWindowManagerUI::SetFocus(CControlUI* control)
 {
     if (m_hWndPaint) {
@@ -193,23 +204,11 @@ void CWindowManagerUI::SetFocus(CControlUI* control)
         if (focusWindow != m_hWndPaint && control != m_pFocus) ::SetFocus(m_hWndPaint);
     }
     if (control == m_pFocus) return;
-    if (m_pFocus) {
-        TEventMsgUI event;
-        event.Type = UIEVENT_KILLFOCUS;
-        event.pSender = control;
-        event.dwTimestamp = GetTickCount();
-        CControlUI* old = m_pFocus;
-        old->HandleEvent(event);
-        SendNotify(old, L"killfocus");
-        m_pFocus = nullptr;
-    }
+    killFocus(control);
     if (!control) return;
     if (control->GetManager() != this || !control->IsVisible() || !control->IsEnabled()) return;
     m_pFocus = control;
-    TEventMsgUI event;
-    event.Type = UIEVENT_SETFOCUS;
-    event.pSender = control;
-    event.dwTimestamp = GetTickCount();
+    TEventMsgUI event = makeEvent(UIEVENT_SETFOCUS, control, POINT{});
     control->HandleEvent(event);
     SendNotify(control, L"setfocus");
 }
@@ -235,16 +234,7 @@ void CWindowManagerUI::SetFocusNeeded(CControlUI* control)
 {
     if (m_hWndPaint) ::SetFocus(m_hWndPaint);
     if (!control) return;
-    if (m_pFocus) {
-        TEventMsgUI event;
-        event.Type = UIEVENT_KILLFOCUS;
-        event.pSender = control;
-        event.dwTimestamp = GetTickCount();
-        CControlUI* old = m_pFocus;
-        old->HandleEvent(event);
-        SendNotify(old, L"killfocus");
-        m_pFocus = nullptr;
-    }
+    killFocus(control);
     TabSearch search = {control, nullptr, true, false};
     if (m_pRoot) m_pFocus = m_pRoot->SearchControl(tabProc, &search, UIFIND_VISIBLE | UIFIND_ENABLED | UIFIND_ME_FIRST);
     m_bFocusNeeded = true;
@@ -489,7 +479,7 @@ const TImageInfo* CWindowManagerUI::AddImage(const wchar_t* name, const wchar_t*
     TImageInfo* image = nullptr;
     if (type && *type) {
         if (name[0] < L'0' || name[0] > L'9') return nullptr;
-        int id = detail::ParseInt(name);
+        int id = AttributeValue::ParseInt(name);
         image = CRenderKit::LoadImage(MAKEINTRESOURCEW(id), type, mask);
     } else {
         image = CRenderKit::LoadImage(name, nullptr, mask);

@@ -10,7 +10,7 @@
 #pragma once
 
 #include "Delegate.h"
-#include "UIContainers.h"
+#include "PointerCollections.h"
 #include "UIRect.h"
 #include "UIString.h"
 #include "ZipArchive.h"
@@ -307,7 +307,27 @@ private:
     void deleteOffscreen();
     WORD keyState() const;
     void ensureTooltip();
-    LRESULT handleMouseMove(LPARAM lParam);
+    void killFocus(CControlUI* sender);
+    // One handler per window message; those answering bool say whether the
+    // message was answered (the window then does not see it).
+    TEventMsgUI makeEvent(int type, CControlUI* sender, POINT pt, WPARAM wParam = 0, LPARAM lParam = 0) const;
+    TEventMsgUI makeKeyEvent(int type, CControlUI* sender, WPARAM key) const;
+    void deleteDelayedControls();
+    void handleClose();
+    void printClient(HDC dc, LPARAM flags);
+    void limitTrackSize(MINMAXINFO* info) const;
+    void handleSize();
+    void handleTimer(WPARAM nativeId, LPARAM lParam);
+    bool handleMouseHover(LPARAM lParam);
+    void handleMouseLeave();
+    void handleMouseMove(LPARAM lParam);
+    void handleButtonDown(UINT msg, WPARAM wParam, LPARAM lParam);
+    void handleButtonUp(WPARAM wParam, LPARAM lParam);
+    void handleContextMenu(WPARAM wParam, LPARAM lParam);
+    void handleMouseWheel(WPARAM wParam, LPARAM lParam);
+    void handleKey(UINT msg, WPARAM key);
+    bool handleSetCursor(LPARAM lParam);
+    bool reflectToChild(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
     HWND m_hWndPaint = nullptr;
     int m_nOpacity = 255;

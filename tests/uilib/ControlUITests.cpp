@@ -72,7 +72,7 @@ TEST(ControlUI, ShortAndMalformedValues)
         DWORD value;
     } colours[] = {{L"#FFFF0000", 0xFFFF0000}, {L"FF00FF00", 0xFF00FF00}, {L"  #80123456", 0x80123456}, {L"#", 0},
         {L"", 0}, {L"#FFFFFFFFFF", 0xFFFFFFFF}, {L"zz", 0}};
-    for (const Colour& c : colours) EXPECT_EQ(c.value, detail::ParseColor(c.text)) << c.text;
+    for (const Colour& c : colours) EXPECT_EQ(c.value, AttributeValue::ParseColor(c.text)) << c.text;
 
     CControlUI control;
     control.SetMinWidth(10);

@@ -1,4 +1,4 @@
-#include "UIContainers.h"
+#include "PointerCollections.h"
 #include "UIRect.h"
 #include "UIString.h"
 

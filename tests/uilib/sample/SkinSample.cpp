@@ -21,7 +21,7 @@ public:
     void SetAttribute(const wchar_t* name, const wchar_t* value) override
     {
         if (wcscmp(name, L"textcolor") == 0)
-            m_color = detail::ParseColor(value);
+            m_color = AttributeValue::ParseColor(value);
         else
             CControlUI::SetAttribute(name, value);
     }

@@ -1,4 +1,4 @@
-#include "UIContainers.h"
+#include "PointerCollections.h"
 
 #include <cstdlib>
 #include <cstring>
