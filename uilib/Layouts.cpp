@@ -519,7 +519,7 @@ void CTileLayoutUI::SetPos(RECT rc)
                 RECT padding = rowChild->GetPadding();
                 int inner = cellWidth - padding.left - padding.right - halfPadding(col, true) - halfPadding(col, false);
                 SIZE size = rowChild->MeasureSize(SIZE{inner, 9999});
-                size.cy = clampTo(size.cy, visible[k]->GetMinHeight(), visible[k]->GetMaxHeight());
+                size.cy = clampTo(size.cy, rowChild->GetMinHeight(), rowChild->GetMaxHeight());
                 rowHeight = std::max(rowHeight, static_cast<int>(padding.top + padding.bottom + size.cy));
             }
         }

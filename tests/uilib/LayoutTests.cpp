@@ -126,18 +126,32 @@ TEST(Layouts, TabShowsOneChildAndFollowsRemovals)
 
 TEST(Layouts, TileArrangesAGrid)
 {
-    Skin skin(
-        L"<TileLayout columns=\"3\"><Control name=\"a\" height=\"40\"/><Control name=\"b\" width=\"20\" height=\"20\"/>"
-        L"<Control name=\"c\" height=\"30\"/><Control name=\"d\" height=\"10\"/></TileLayout>",
-        RECT{0, 0, 300, 200});
-    ASSERT_NE(nullptr, skin.root);
-    // Row height is the tallest of the row (40); b is centred in its cell.
-    expectPlacements(
-        skin, {{L"a", "0,0,100,40"}, {L"b", "140,10,160,30"}, {L"c", "200,5,300,35"}, {L"d", "0,40,100,50"}});
-    Skin sized(L"<TileLayout itemsize=\"120,0\"><Control name=\"a\" height=\"10\"/><Control name=\"b\" height=\"10\"/>"
-               L"<Control name=\"c\" height=\"10\"/></TileLayout>",
-        RECT{0, 0, 250, 100});
-    expectPlacements(sized, {{L"a", "0,0,125,10"}, {L"b", "125,0,250,10"}, {L"c", "0,10,125,20"}});
+    struct Case {
+        const wchar_t* skin;
+        RECT area;
+        std::initializer_list<Placement> placements;
+    };
+    const Case cases[] = {
+        // Row height is the tallest of the row (40); b is centred in its cell.
+        {L"<TileLayout columns=\"3\"><Control name=\"a\" height=\"40\"/>"
+         L"<Control name=\"b\" width=\"20\" height=\"20\"/>"
+         L"<Control name=\"c\" height=\"30\"/><Control name=\"d\" height=\"10\"/></TileLayout>",
+            RECT{0, 0, 300, 200},
+            {{L"a", "0,0,100,40"}, {L"b", "140,10,160,30"}, {L"c", "200,5,300,35"}, {L"d", "0,40,100,50"}}},
+        {L"<TileLayout itemsize=\"120,0\"><Control name=\"a\" height=\"10\"/><Control name=\"b\" height=\"10\"/>"
+         L"<Control name=\"c\" height=\"10\"/></TileLayout>",
+            RECT{0, 0, 250, 100}, {{L"a", "0,0,125,10"}, {L"b", "125,0,250,10"}, {L"c", "0,10,125,20"}}},
+        // Each child of a row is measured within its own limits: a's maximum
+        // does not cut b, so the row is b's 60 high.
+        {L"<TileLayout columns=\"2\"><Control name=\"a\" height=\"10\" maxheight=\"20\"/>"
+         L"<Control name=\"b\" height=\"60\"/><Control name=\"c\" height=\"10\"/></TileLayout>",
+            RECT{0, 0, 200, 200}, {{L"a", "0,25,100,35"}, {L"b", "100,0,200,60"}, {L"c", "0,60,100,70"}}},
+    };
+    for (const Case& c : cases) {
+        Skin skin(c.skin, c.area);
+        ASSERT_NE(nullptr, skin.root) << skin.builder.GetMarkup()->GetLastErrorMessage();
+        expectPlacements(skin, c.placements);
+    }
 }
 
 TEST(Layouts, ContentTallerThanTheContainerShowsAndDrivesTheScrollBar)
