@@ -613,37 +613,48 @@ void CContainerUI::Paint(HDC dc, const RECT& paint)
     CRenderClip clip;
     CRenderClip::GenerateClip(dc, temp, clip);
     CControlUI::Paint(dc, paint);
-    if (!m_items.IsEmpty()) {
-        RECT inner = GetInnerRect();
-        if (IntersectRect(&temp, &paint, &inner)) {
-            CRenderClip childClip;
-            CRenderClip::GenerateClip(dc, temp, childClip);
-            for (int i = 0; i < m_items.GetSize(); ++i) {
-                CControlUI* child = GetItemAt(i);
-                if (!child->IsVisible()) continue;
-                RECT childPos = child->GetPos();
-                if (!IntersectRect(&temp, &paint, &childPos)) continue;
-                if (child->IsFloat()) {
-                    if (!IntersectRect(&temp, &m_rcItem, &childPos)) continue;
-                    CRenderClip::UseOldClipBegin(dc, childClip);
-                    child->Paint(dc, paint);
-                    CRenderClip::UseOldClipEnd(dc, childClip);
-                } else {
-                    if (!IntersectRect(&temp, &inner, &childPos)) continue;
-                    child->Paint(dc, paint);
-                }
-            }
-        } else {
-            for (int i = 0; i < m_items.GetSize(); ++i) {
-                CControlUI* child = GetItemAt(i);
-                if (!child->IsVisible() || !child->IsFloat()) continue;
-                RECT childPos = child->GetPos();
-                if (!IntersectRect(&temp, &paint, &childPos)) continue;
+    paintChildren(dc, paint);
+    paintScrollBars(dc, paint);
+}
+
+void CContainerUI::paintChildren(HDC dc, const RECT& paint)
+{
+    if (m_items.IsEmpty()) return;
+    RECT temp;
+    RECT inner = GetInnerRect();
+    if (IntersectRect(&temp, &paint, &inner)) {
+        CRenderClip childClip;
+        CRenderClip::GenerateClip(dc, temp, childClip);
+        for (int i = 0; i < m_items.GetSize(); ++i) {
+            CControlUI* child = GetItemAt(i);
+            if (!child->IsVisible()) continue;
+            RECT childPos = child->GetPos();
+            if (!IntersectRect(&temp, &paint, &childPos)) continue;
+            if (child->IsFloat()) {
                 if (!IntersectRect(&temp, &m_rcItem, &childPos)) continue;
+                CRenderClip::UseOldClipBegin(dc, childClip);
+                child->Paint(dc, paint);
+                CRenderClip::UseOldClipEnd(dc, childClip);
+            } else {
+                if (!IntersectRect(&temp, &inner, &childPos)) continue;
                 child->Paint(dc, paint);
             }
         }
+        return;
     }
+    for (int i = 0; i < m_items.GetSize(); ++i) {
+        CControlUI* child = GetItemAt(i);
+        if (!child->IsVisible() || !child->IsFloat()) continue;
+        RECT childPos = child->GetPos();
+        if (!IntersectRect(&temp, &paint, &childPos)) continue;
+        if (!IntersectRect(&temp, &m_rcItem, &childPos)) continue;
+        child->Paint(dc, paint);
+    }
+}
+
+void CContainerUI::paintScrollBars(HDC dc, const RECT& paint)
+{
+    RECT temp;
     for (CScrollBarUI* bar : {m_pVerticalScrollBar, m_pHorizontalScrollBar}) {
         if (!bar || !bar->IsVisible()) continue;
         RECT barPos = bar->GetPos();

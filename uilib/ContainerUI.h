@@ -94,6 +94,10 @@ public:
 
 protected:
     void deleteChild(CControlUI* control);
+    // The visible children clipped to the inner rectangle (floating ones to
+    // the container), then the visible scroll bars.
+    void paintChildren(HDC dc, const RECT& paint);
+    void paintScrollBars(HDC dc, const RECT& paint);
 
     CPtrArrayUI m_items;
     RECT m_rcInset{0, 0, 0, 0};

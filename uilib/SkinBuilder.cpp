@@ -1,7 +1,10 @@
 #include "SkinBuilder.h"
 
+#include "ButtonUI.h"
 #include "Layouts.h"
+#include "ProgressUI.h"
 #include "ScrollBarUI.h"
+#include "TextUI.h"
 
 namespace SkinUI {
 
@@ -15,6 +18,12 @@ struct NestingGuard {
     NestingGuard() : ok(++g_nesting <= CSkinBuilder::kMaxNesting) {}
     ~NestingGuard() { --g_nesting; }
 };
+
+template <class Control>
+CControlUI* make()
+{
+    return new Control;
+}
 
 bool isResourceId(const wchar_t* skin)
 {
@@ -30,15 +39,23 @@ CControlUI* CSkinBuilder::CreateControl(const wchar_t* tag)
         const wchar_t* tag;
         CControlUI* (*make)();
     };
+    // One row per tag; a new control class adds its row here.
     static const Entry kTable[] = {
-        {L"Control", [] { return static_cast<CControlUI*>(new CControlUI); }},
-        {L"Container", [] { return static_cast<CControlUI*>(new CContainerUI); }},
-        {L"VerticalLayout", [] { return static_cast<CControlUI*>(new CVerticalLayoutUI); }},
-        {L"HorizontalLayout", [] { return static_cast<CControlUI*>(new CHorizontalLayoutUI); }},
-        {L"TileLayout", [] { return static_cast<CControlUI*>(new CTileLayoutUI); }},
-        {L"TabLayout", [] { return static_cast<CControlUI*>(new CTabLayoutUI); }},
-        {L"ChildLayout", [] { return static_cast<CControlUI*>(new CChildLayoutUI); }},
-        {L"ScrollBar", [] { return static_cast<CControlUI*>(new CScrollBarUI); }},
+        {L"Control", make<CControlUI>},
+        {L"Container", make<CContainerUI>},
+        {L"Label", make<CLabelUI>},
+        {L"Text", make<CTextUI>},
+        {L"Button", make<CButtonUI>},
+        {L"Option", make<COptionUI>},
+        {L"CheckBox", make<CCheckBoxUI>},
+        {L"Progress", make<CProgressUI>},
+        {L"Slider", make<CSliderUI>},
+        {L"VerticalLayout", make<CVerticalLayoutUI>},
+        {L"HorizontalLayout", make<CHorizontalLayoutUI>},
+        {L"TileLayout", make<CTileLayoutUI>},
+        {L"TabLayout", make<CTabLayoutUI>},
+        {L"ChildLayout", make<CChildLayoutUI>},
+        {L"ScrollBar", make<CScrollBarUI>},
     };
     for (const Entry& entry : kTable)
         if (wcscmp(entry.tag, tag) == 0) return entry.make();

@@ -311,7 +311,7 @@ TEST(SkinBuilder, ResourcesDefaultsUnknownTagsAndIncludes)
         L"<Default name=\"Control\" value=\"height=&quot;33&quot; width=&quot;44&quot;\"/>"
         L"<VerticalLayout name=\"top\">"
         L"<Control name=\"withdefault\"/><Control name=\"override\" height=\"10\"/>"
-        L"<Label name=\"later\"><Control name=\"lost\"/></Label>"
+        L"<Unheard name=\"later\"><Control name=\"lost\"/></Unheard>"
         L"<Special name=\"special\"><Control name=\"inside\"/></Special>"
         L"<Include source=\"&lt;Window&gt;&lt;Control name=&quot;inc&quot;/&gt;&lt;/Window&gt;\" count=\"3\"/>"
         L"</VerticalLayout></Window>",
@@ -328,7 +328,7 @@ TEST(SkinBuilder, ResourcesDefaultsUnknownTagsAndIncludes)
     EXPECT_EQ(33, skin[L"withdefault"]->GetFixedHeight());
     EXPECT_EQ(44, skin[L"withdefault"]->GetFixedWidth());
     EXPECT_EQ(10, skin[L"override"]->GetFixedHeight());
-    EXPECT_EQ(std::wstring(L"Label;Special;"), callback.asked);
+    EXPECT_EQ(std::wstring(L"Unheard;Special;"), callback.asked);
     EXPECT_EQ(nullptr, skin[L"later"]);
     EXPECT_EQ(nullptr, skin[L"lost"]);  // skipped with its children
     ASSERT_NE(nullptr, skin[L"inside"]);
@@ -346,7 +346,7 @@ TEST(SkinBuilder, RefusesWhatItCannotBuild)
     } cases[] = {
         {L"<Window><Control name=\"x\"></Window>"},  // malformed
         {L"<Window/>"},                              // nothing to build
-        {L"<Window><Label/></Window>"},              // only unknown tags
+        {L"<Window><Unheard/></Window>"},            // only unknown tags
     };
     for (const Case& c : cases) {
         CSkinBuilder builder;

@@ -1,5 +1,5 @@
-// Controls that stand in for the library's buttons in the window tests: a tab
-// stop that sends "click" when the mouse goes down and up over it.
+// Test-only controls for the window tests, made through the builder's
+// callback for tags the library does not know.
 #pragma once
 
 #include "ContainerUI.h"
@@ -9,41 +9,6 @@
 #include <string>
 
 namespace testui {
-
-class CTestButtonUI : public SkinUI::CControlUI {
-public:
-    const wchar_t* GetClassName() const override { return L"ButtonUI"; }
-    UINT GetInputFlags() const override { return IsEnabled() ? static_cast<UINT>(SkinUI::UIFLAG_TABSTOP) : 0u; }
-    void OnEvent(SkinUI::TEventMsgUI& event) override
-    {
-        if (!IsEnabled()) return;
-        if (event.Type == SkinUI::UIEVENT_BUTTONDOWN) {
-            m_pressed = true;
-            return;
-        }
-        if (event.Type == SkinUI::UIEVENT_BUTTONUP) {
-            bool inside = PtInRect(&m_rcItem, event.ptMouse) != FALSE;
-            if (m_pressed && inside && m_pManager) m_pManager->SendNotify(this, L"click");
-            m_pressed = false;
-            return;
-        }
-        SkinUI::CControlUI::OnEvent(event);
-    }
-    bool RunDefaultAction() override
-    {
-        if (m_pManager) m_pManager->SendNotify(this, L"click");
-        return true;
-    }
-
-private:
-    bool m_pressed = false;
-};
-
-// A label stand-in: not a tab stop, class name of a label (hands its shortcut on).
-class CTestLabelUI : public SkinUI::CControlUI {
-public:
-    const wchar_t* GetClassName() const override { return L"LabelUI"; }
-};
 
 // Throws from its event handler: the window procedure must not let it out.
 class CThrowingUI : public SkinUI::CControlUI {
@@ -72,8 +37,6 @@ inline SkinUI::CControlUI* CreateTestControl(const wchar_t* tag)
 {
     if (wcscmp(tag, L"Thrower") == 0) return new CThrowingUI;
     if (wcscmp(tag, L"Hover") == 0) return new CHoverUI;
-    if (wcscmp(tag, L"Button") == 0) return new CTestButtonUI;
-    if (wcscmp(tag, L"Label") == 0) return new CTestLabelUI;
     return nullptr;
 }
 

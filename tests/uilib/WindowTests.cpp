@@ -1,8 +1,7 @@
 // Real windows under Xvfb (the test's runner starts and stops the display):
 // a skinned window is created, laid out and painted; input is posted to it
 // and the notifications it routes are recorded.
-#include "TestControls.h"
-#include "WindowImplBase.h"
+#include "TestWindow.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +10,7 @@
 #include <vector>
 
 using namespace SkinUI;
+using namespace testui;
 
 namespace {
 
@@ -34,109 +34,9 @@ const wchar_t kSkin[] =
     L"  </HorizontalLayout>"
     L"</VerticalLayout></Window>";
 
-class TestWindow : public WindowImplBase {
-public:
-    explicit TestWindow(const wchar_t* skin = kSkin) : m_skin(skin) {}
-    std::vector<std::wstring> events;
-    int closeCode = -1;
-
-    void OnNotify(TNotifyMsgUI& msg) override
-    {
-        std::wstring entry = msg.sType.GetData();
-        if (msg.pSender) entry += L":" + std::wstring(msg.pSender->GetName().GetData());
-        if (msg.sType == L"timer" || msg.sType == L"tabselect")
-            entry += L":" + std::to_wstring(msg.wParam) + L"," + std::to_wstring(msg.lParam);
-        events.push_back(entry);
-        WindowImplBase::OnNotify(msg);
-    }
-    bool saw(const std::wstring& entry) const
-    {
-        for (const std::wstring& e : events)
-            if (e == entry) return true;
-        return false;
-    }
-    CControlUI* control(const wchar_t* name) { return m_PaintManager.FindControlByName(name); }
-
+class WindowTest : public testui::WindowFixture {
 protected:
-    const wchar_t* GetWindowClassName() const override { return L"SkinUITestWindow"; }
-    CUIString GetSkinFolder() override { return CUIString(); }
-    CUIString GetSkinFile() override { return CUIString(m_skin); }
-    CControlUI* CreateCustomControl(const wchar_t* tag) override { return testui::CreateTestControl(tag); }
-    LRESULT OnClose(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) override
-    {
-        closeCode = static_cast<int>(wParam);
-        return WindowImplBase::OnClose(msg, wParam, lParam, handled);
-    }
-
-private:
-    const wchar_t* m_skin;
-};
-
-// The windows live on a desktop of their own, so that other programs of the
-// same Wine prefix (and their displays) never share it with this test.
-const bool g_ownDesktop = [] {
-    std::wstring name = L"uilibtest" + std::to_wstring(GetCurrentProcessId());
-    HDESK desktop = CreateDesktopW(name.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
-    return desktop && SetThreadDesktop(desktop);
-}();
-
-// Delivers queued messages the way the library's loop does, for a bounded
-// number of rounds (no timing is asserted).
-void pump(int rounds = 20)
-{
-    for (int i = 0; i < rounds; ++i) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (CWindowManagerUI::TranslateLoopMessage(&msg)) continue;
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        Sleep(5);
-    }
-}
-
-template <class Pred>
-bool pumpUntil(Pred done, int rounds = 400)
-{
-    for (int i = 0; i < rounds && !done(); ++i) pump(1);
-    return done();
-}
-
-LPARAM at(POINT pt)
-{
-    return MAKELPARAM(pt.x, pt.y);
-}
-
-POINT centreOf(CControlUI* c)
-{
-    RECT r = c->GetPos();
-    return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-}
-
-// Posts a key as the message loop would see it.
-void postKey(HWND window, UINT msg, WPARAM key)
-{
-    PostMessageW(window, msg, key, 0);
-    pump(2);
-}
-
-class WindowTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        CWindowManagerUI::SetModuleInstance(GetModuleHandleW(nullptr));
-        CWindowManagerUI::SetResourcePath(L"fixtures");
-        HWND window = frame.CreateNativeWindow(nullptr, L"test", 0x10CF0000, 0, 50, 50, 100, 100);
-        ASSERT_NE(nullptr, window) << GetLastError();
-        ASSERT_TRUE(pumpUntil([&] { return frame.saw(L"windowinit:root"); }));
-    }
-    void TearDown() override
-    {
-        if (IsWindow(frame.GetWindowHandle())) DestroyWindow(frame.GetWindowHandle());
-        pump(2);
-        CWindowManagerUI::Term();
-    }
-    TestWindow frame;
+    WindowTest() : WindowFixture(kSkin) {}
 };
 
 }  // namespace

@@ -33,6 +33,14 @@ images = {
     "magenta.png": png(4, 4, lambda x, y: (255, 0, 255, 255) if x < 2 else (0, 0, 255, 255)),
     # Left half red, right half blue: shows which part of the source was drawn.
     "halves.png": png(10, 10, lambda x, y: (255, 0, 0, 255) if x < 5 else (0, 0, 255, 255)),
+    # One colour per button state.
+    "green.png": png(4, 4, lambda x, y: (0, 255, 0, 255)),
+    "blue.png": png(4, 4, lambda x, y: (0, 0, 255, 255)),
+    "yellow.png": png(4, 4, lambda x, y: (255, 255, 0, 255)),
+    "cyan.png": png(4, 4, lambda x, y: (0, 255, 255, 255)),
+    "gray.png": png(4, 4, lambda x, y: (128, 128, 128, 255)),
+    # A progress foreground: red on the left 100 pixels, blue on the right.
+    "bar.png": png(200, 4, lambda x, y: (255, 0, 0, 255) if x < 100 else (0, 0, 255, 255)),
 }
 for name, data in images.items():
     with open(os.path.join(out, name), "wb") as f:
@@ -164,6 +172,6 @@ os.makedirs(sample, exist_ok=True)
 here = os.path.dirname(os.path.abspath(__file__))
 for name in ("MainFrame.xml", "child.xml"):
     shutil.copy(os.path.join(here, "sample", name), os.path.join(sample, name))
-for name in ("frame.png", "halves.png"):
+for name in ("frame.png", "halves.png", "red.png", "green.png", "blue.png", "gray.png", "bar.png"):
     with open(os.path.join(sample, name), "wb") as f:
         f.write(images[name])

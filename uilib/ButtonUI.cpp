@@ -1,0 +1,409 @@
+// Implementation details: the state bits change only through events and
+// SetEnabled; painting refreshes the focused and disabled bits from the
+// control base first. An option joins its group when it is initialised in a
+// window and leaves it when it goes.
+#include "ButtonUI.h"
+
+#include "RenderKit.h"
+
+namespace SkinUI {
+
+// --- button ---
+
+CButtonUI::CButtonUI()
+{
+    m_uTextStyle = DT_SINGLELINE | DT_VCENTER | DT_CENTER;
+}
+
+const wchar_t* CButtonUI::GetClassName() const
+{
+    return L"ButtonUI";
+}
+
+LPVOID CButtonUI::GetInterfaceByName(const wchar_t* name)
+{
+    if (name && wcscmp(name, L"Button") == 0) return this;
+    return CLabelUI::GetInterfaceByName(name);
+}
+
+UINT CButtonUI::GetInputFlags() const
+{
+    if (!IsEnabled()) return 0;
+    return UIFLAG_SETCURSOR | (IsKeyboardEnabled() ? UIFLAG_TABSTOP : 0u);
+}
+
+bool CButtonUI::RunDefaultAction()
+{
+    if (!CLabelUI::RunDefaultAction()) return false;
+    if (m_pManager) m_pManager->SendNotify(this, L"click");
+    return true;
+}
+
+void CButtonUI::SetEnabled(bool enabled)
+{
+    CLabelUI::SetEnabled(enabled);
+    if (!enabled) m_uButtonState = 0;
+}
+
+void CButtonUI::OnEvent(TEventMsgUI& event)
+{
+    bool mouse = event.Type > UIEVENT__MOUSEBEGIN && event.Type < UIEVENT__MOUSEEND;
+    if (mouse && !IsMouseEnabled()) {
+        if (m_pParent)
+            m_pParent->OnEvent(event);
+        else
+            CLabelUI::OnEvent(event);
+        return;
+    }
+    bool inside = PtInRect(&m_rcItem, event.ptMouse) != FALSE;
+    switch (event.Type) {
+    case UIEVENT_SETFOCUS:
+    case UIEVENT_KILLFOCUS: Invalidate(); break;
+    case UIEVENT_KEYDOWN:
+        if (IsKeyboardEnabled() && (event.chKey == VK_SPACE || event.chKey == VK_RETURN)) {
+            RunDefaultAction();
+            return;
+        }
+        break;
+    case UIEVENT_BUTTONDOWN:
+    case UIEVENT_DBLCLICK:
+        if (inside && IsEnabled()) {
+            m_uButtonState |= UISTATE_PUSHED | UISTATE_CAPTURED;
+            Invalidate();
+        }
+        return;
+    case UIEVENT_MOUSEMOVE:
+        if (m_uButtonState & UISTATE_CAPTURED) {
+            m_uButtonState = inside ? m_uButtonState | UISTATE_PUSHED : m_uButtonState & ~UISTATE_PUSHED;
+            Invalidate();
+        }
+        return;
+    case UIEVENT_BUTTONUP:
+        if (m_uButtonState & UISTATE_CAPTURED) {
+            // The click may remove this button: take the state off first.
+            m_uButtonState &= ~(UISTATE_PUSHED | UISTATE_CAPTURED);
+            Invalidate();
+            if (inside) RunDefaultAction();
+        }
+        return;
+    case UIEVENT_CONTEXTMENU:
+        if (IsMenuNotifyEnabled() && m_pManager) m_pManager->SendNotify(this, L"menu", event.wParam, event.lParam);
+        return;
+    case UIEVENT_MOUSEENTER:
+        if (IsEnabled()) {
+            m_uButtonState |= UISTATE_HOT;
+            Invalidate();
+        }
+        return;
+    case UIEVENT_MOUSELEAVE:
+        if (IsEnabled()) {
+            m_uButtonState &= ~UISTATE_HOT;
+            Invalidate();
+        }
+        return;
+    case UIEVENT_SETCURSOR: ::SetCursor(::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND))); return;
+    default: break;
+    }
+    CLabelUI::OnEvent(event);
+}
+
+void CButtonUI::SetAttribute(const wchar_t* name, const wchar_t* value)
+{
+    if (!name || !value) return;
+    using AttributeValue::ParseColor;
+    if (wcscmp(name, L"normalimage") == 0)
+        SetNormalImage(value);
+    else if (wcscmp(name, L"hotimage") == 0)
+        SetHotImage(value);
+    else if (wcscmp(name, L"pushedimage") == 0)
+        SetPushedImage(value);
+    else if (wcscmp(name, L"focusedimage") == 0)
+        SetFocusedImage(value);
+    else if (wcscmp(name, L"disabledimage") == 0)
+        SetDisabledImage(value);
+    else if (wcscmp(name, L"foreimage") == 0)
+        SetForeImage(value);
+    else if (wcscmp(name, L"hotforeimage") == 0)
+        SetHotForeImage(value);
+    else if (wcscmp(name, L"hotbkcolor") == 0)
+        SetHotBkColor(ParseColor(value));
+    else if (wcscmp(name, L"hottextcolor") == 0)
+        SetHotTextColor(ParseColor(value));
+    else if (wcscmp(name, L"pushedtextcolor") == 0)
+        SetPushedTextColor(ParseColor(value));
+    else if (wcscmp(name, L"focusedtextcolor") == 0)
+        SetFocusedTextColor(ParseColor(value));
+    else
+        CLabelUI::SetAttribute(name, value);
+}
+
+SIZE CButtonUI::MeasureSize(SIZE)
+{
+    if (m_cxyFixed.cy != 0 || !m_pManager) return m_cxyFixed;
+    return SIZE{m_cxyFixed.cx, m_pManager->GetFontInfo(m_iFont)->tm.tmHeight + 8};
+}
+
+namespace {
+
+void assignImage(CControlUI* control, CUIString& field, const wchar_t* image)
+{
+    field = image;
+    control->Invalidate();
+}
+
+}  // namespace
+
+void CButtonUI::SetNormalImage(const wchar_t* image)
+{
+    assignImage(this, m_sNormalImage, image);
+}
+void CButtonUI::SetHotImage(const wchar_t* image)
+{
+    assignImage(this, m_sHotImage, image);
+}
+void CButtonUI::SetHotForeImage(const wchar_t* image)
+{
+    assignImage(this, m_sHotForeImage, image);
+}
+void CButtonUI::SetPushedImage(const wchar_t* image)
+{
+    assignImage(this, m_sPushedImage, image);
+}
+void CButtonUI::SetPushedForeImage(const wchar_t* image)
+{
+    assignImage(this, m_sPushedForeImage, image);
+}
+void CButtonUI::SetFocusedImage(const wchar_t* image)
+{
+    assignImage(this, m_sFocusedImage, image);
+}
+void CButtonUI::SetDisabledImage(const wchar_t* image)
+{
+    assignImage(this, m_sDisabledImage, image);
+}
+void CButtonUI::SetForeImage(const wchar_t* image)
+{
+    assignImage(this, m_sForeImage, image);
+}
+
+void CButtonUI::SetHotBkColor(DWORD color)
+{
+    m_dwHotBkColor = color;
+    Invalidate();
+}
+void CButtonUI::SetHotTextColor(DWORD color)
+{
+    m_dwHotTextColor = color;
+    Invalidate();
+}
+void CButtonUI::SetPushedTextColor(DWORD color)
+{
+    m_dwPushedTextColor = color;
+    Invalidate();
+}
+void CButtonUI::SetFocusedTextColor(DWORD color)
+{
+    m_dwFocusedTextColor = color;
+    Invalidate();
+}
+
+bool CButtonUI::drawOrForget(HDC dc, CUIString& image)
+{
+    if (image.IsEmpty()) return false;
+    if (DrawImage(dc, image)) return true;
+    image.Empty();
+    return false;
+}
+
+void CButtonUI::PaintStateImage(HDC dc)
+{
+    m_uButtonState = IsFocused() ? m_uButtonState | UISTATE_FOCUSED : m_uButtonState & ~UISTATE_FOCUSED;
+    m_uButtonState = IsEnabled() ? m_uButtonState & ~UISTATE_DISABLED : m_uButtonState | UISTATE_DISABLED;
+    auto drawForeground = [&](CUIString& stateFore) {
+        if (!drawOrForget(dc, stateFore)) drawOrForget(dc, m_sForeImage);
+    };
+    if (m_uButtonState & UISTATE_DISABLED) {
+        if (drawOrForget(dc, m_sDisabledImage)) return;
+    } else if (m_uButtonState & UISTATE_PUSHED && drawOrForget(dc, m_sPushedImage)) {
+        drawForeground(m_sPushedForeImage);
+        return;
+    } else if (m_uButtonState & UISTATE_HOT) {
+        if (drawOrForget(dc, m_sHotImage)) {
+            drawForeground(m_sHotForeImage);
+            return;
+        }
+        if (m_sHotImage.IsEmpty() && m_dwHotBkColor != 0) {
+            CRenderKit::DrawColor(dc, m_rcPaint, GetAdjustColor(m_dwHotBkColor));
+            return;
+        }
+    } else if (m_uButtonState & UISTATE_FOCUSED) {
+        if (drawOrForget(dc, m_sFocusedImage)) return;
+    }
+    drawOrForget(dc, m_sNormalImage);
+    drawOrForget(dc, m_sForeImage);
+}
+
+DWORD CButtonUI::stateTextColor() const
+{
+    if ((m_uButtonState & UISTATE_PUSHED) && m_dwPushedTextColor != 0) return m_dwPushedTextColor;
+    if ((m_uButtonState & UISTATE_HOT) && m_dwHotTextColor != 0) return m_dwHotTextColor;
+    if ((m_uButtonState & UISTATE_FOCUSED) && m_dwFocusedTextColor != 0) return m_dwFocusedTextColor;
+    return IsEnabled() ? m_dwTextColor : m_dwDisabledTextColor;
+}
+
+void CButtonUI::PaintContentText(HDC dc)
+{
+    resolveDefaultColors();
+    if (m_bEnableEffect && paintEffects(dc)) return;
+    paintPlainText(dc, stateTextColor(), m_uTextStyle | DT_SINGLELINE);
+}
+
+// --- option ---
+
+COptionUI::~COptionUI()
+{
+    if (!m_sGroupName.IsEmpty() && m_pManager) m_pManager->RemoveOptionGroup(m_sGroupName, this);
+}
+
+const wchar_t* COptionUI::GetClassName() const
+{
+    return L"OptionUI";
+}
+
+LPVOID COptionUI::GetInterfaceByName(const wchar_t* name)
+{
+    if (name && wcscmp(name, L"Option") == 0) return this;
+    return CButtonUI::GetInterfaceByName(name);
+}
+
+void COptionUI::SetManager(CWindowManagerUI* manager, CControlUI* parent, bool init)
+{
+    CButtonUI::SetManager(manager, parent, init);
+    if (init && m_pManager && !m_sGroupName.IsEmpty()) m_pManager->AddOptionGroup(m_sGroupName, this);
+}
+
+void COptionUI::SetGroup(const wchar_t* group)
+{
+    CUIString name = group;
+    if (name == m_sGroupName) return;
+    if (!m_sGroupName.IsEmpty() && m_pManager) m_pManager->RemoveOptionGroup(m_sGroupName, this);
+    m_sGroupName = name;
+    if (!m_sGroupName.IsEmpty() && m_pManager) m_pManager->AddOptionGroup(m_sGroupName, this);
+}
+
+void COptionUI::Selected(bool selected)
+{
+    if (m_bSelected == selected) return;
+    m_bSelected = selected;
+    m_uButtonState = selected ? m_uButtonState | UISTATE_SELECTED : m_uButtonState & ~UISTATE_SELECTED;
+    if (m_pManager) {
+        if (m_sGroupName.IsEmpty()) {
+            m_pManager->SendNotify(this, L"selectchanged");
+        } else if (selected) {
+            if (CPtrArrayUI* group = m_pManager->GetOptionGroup(m_sGroupName)) {
+                // A copy: a handler of the deselection may leave the group.
+                CPtrArrayUI members(*group);
+                for (int i = 0; i < members.GetSize(); ++i) {
+                    auto* other = static_cast<COptionUI*>(members.GetAt(i));
+                    if (other != this) other->Selected(false);
+                }
+            }
+            m_pManager->SendNotify(this, L"selectchanged");
+        }
+    }
+    Invalidate();
+}
+
+bool COptionUI::RunDefaultAction()
+{
+    if (!CButtonUI::RunDefaultAction()) return false;
+    Selected(m_sGroupName.IsEmpty() ? !m_bSelected : true);
+    return true;
+}
+
+void COptionUI::SetEnabled(bool enabled)
+{
+    CButtonUI::SetEnabled(enabled);
+    if (!enabled) m_uButtonState = m_bSelected ? UISTATE_SELECTED : 0;
+}
+
+void COptionUI::SetAttribute(const wchar_t* name, const wchar_t* value)
+{
+    if (!name || !value) return;
+    using namespace AttributeValue;
+    if (wcscmp(name, L"group") == 0)
+        SetGroup(value);
+    else if (wcscmp(name, L"selected") == 0)
+        Selected(ParseBool(value));
+    else if (wcscmp(name, L"selectedimage") == 0)
+        SetSelectedImage(value);
+    else if (wcscmp(name, L"selectedhotimage") == 0)
+        SetSelectedHotImage(value);
+    else if (wcscmp(name, L"foreimage") == 0)
+        assignImage(this, m_sOptionForeImage, value);
+    else if (wcscmp(name, L"selectedbkcolor") == 0)
+        SetSelectedBkColor(ParseColor(value));
+    else if (wcscmp(name, L"selectedtextcolor") == 0)
+        SetSelectedTextColor(ParseColor(value));
+    else
+        CButtonUI::SetAttribute(name, value);
+}
+
+void COptionUI::SetSelectedImage(const wchar_t* image)
+{
+    assignImage(this, m_sSelectedImage, image);
+}
+void COptionUI::SetSelectedHotImage(const wchar_t* image)
+{
+    assignImage(this, m_sSelectedHotImage, image);
+}
+void COptionUI::SetSelectedTextColor(DWORD color)
+{
+    m_dwSelectedTextColor = color;
+    Invalidate();
+}
+void COptionUI::SetSelectedBkColor(DWORD color)
+{
+    m_dwSelectedBkColor = color;
+    Invalidate();
+}
+
+void COptionUI::PaintStateImage(HDC dc)
+{
+    m_uButtonState &= ~UISTATE_PUSHED;
+    bool drawn = false;
+    if (m_bSelected) {
+        if ((m_uButtonState & UISTATE_HOT) && drawOrForget(dc, m_sSelectedHotImage)) {
+            drawn = true;
+        } else if (drawOrForget(dc, m_sSelectedImage)) {
+            drawn = true;
+        } else if (m_sSelectedImage.IsEmpty() && m_dwSelectedBkColor != 0) {
+            CRenderKit::DrawColor(dc, m_rcPaint, GetAdjustColor(m_dwSelectedBkColor));
+            return;
+        }
+    }
+    if (!drawn) CButtonUI::PaintStateImage(dc);
+    drawOrForget(dc, m_sOptionForeImage);
+}
+
+void COptionUI::PaintContentText(HDC dc)
+{
+    if (!m_bSelected) {
+        CButtonUI::PaintContentText(dc);
+        return;
+    }
+    resolveDefaultColors();
+    if (m_bEnableEffect && paintEffects(dc)) return;
+    DWORD color =
+        m_dwSelectedTextColor != 0 ? m_dwSelectedTextColor : (IsEnabled() ? m_dwTextColor : m_dwDisabledTextColor);
+    paintPlainText(dc, color, m_uTextStyle | DT_SINGLELINE);
+}
+
+// --- check box ---
+
+const wchar_t* CCheckBoxUI::GetClassName() const
+{
+    return L"CheckBoxUI";
+}
+
+}  // namespace SkinUI

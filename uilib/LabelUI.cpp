@@ -1,0 +1,281 @@
+// Implementation details: GDI+ objects of an effect paint are locals of that
+// paint, so each is freed before the paint returns; any GDI+ step that fails
+// makes the label draw its plain text instead.
+#include "LabelUI.h"
+
+#include "RenderKit.h"
+
+// The library is built lean: GDI+ needs the OLE property types first.
+#include <objidl.h>
+
+#include <gdiplus.h>
+
+namespace SkinUI {
+
+namespace {
+
+Gdiplus::Color colorWithAlpha(DWORD argb, int alpha)
+{
+    return Gdiplus::Color(
+        static_cast<BYTE>(alpha), static_cast<BYTE>(argb >> 16), static_cast<BYTE>(argb >> 8), static_cast<BYTE>(argb));
+}
+
+}  // namespace
+
+CLabelUI::CLabelUI() = default;
+
+const wchar_t* CLabelUI::GetClassName() const
+{
+    return L"LabelUI";
+}
+
+LPVOID CLabelUI::GetInterfaceByName(const wchar_t* name)
+{
+    if (name && wcscmp(name, L"Label") == 0) return this;
+    return CControlUI::GetInterfaceByName(name);
+}
+
+CUIString CLabelUI::GetText() const
+{
+    return m_bEnableEffect ? m_sEffectText : CControlUI::GetText();
+}
+
+void CLabelUI::SetText(const wchar_t* text)
+{
+    if (!m_bEnableEffect) {
+        CControlUI::SetText(text);
+        return;
+    }
+    if (m_sEffectText == (text ? text : L"")) return;
+    m_sEffectText = text;
+    Invalidate();
+}
+
+void CLabelUI::OnEvent(TEventMsgUI& event)
+{
+    if (event.Type == UIEVENT_SETFOCUS) {
+        m_bFocused = true;
+        return;
+    }
+    if (event.Type == UIEVENT_KILLFOCUS) {
+        m_bFocused = false;
+        return;
+    }
+    CControlUI::OnEvent(event);
+}
+
+void CLabelUI::SetTextStyle(UINT style)
+{
+    m_uTextStyle = style;
+    Invalidate();
+}
+
+void CLabelUI::SetTextColor(DWORD color)
+{
+    m_dwTextColor = color;
+    Invalidate();
+}
+
+void CLabelUI::SetDisabledTextColor(DWORD color)
+{
+    m_dwDisabledTextColor = color;
+    Invalidate();
+}
+
+void CLabelUI::SetFont(int index)
+{
+    m_iFont = index;
+    Invalidate();
+}
+
+void CLabelUI::SetTextPadding(RECT padding)
+{
+    m_rcTextPadding = padding;
+    Invalidate();
+}
+
+void CLabelUI::SetShowHtml(bool show)
+{
+    if (m_bShowHtml == show) return;
+    m_bShowHtml = show;
+    Invalidate();
+}
+
+void CLabelUI::SetEffectsEnabled(bool enabled)
+{
+    m_bEnableEffect = enabled;
+    if (enabled && !m_gdiplus) m_gdiplus = std::make_unique<CGdiplusSession>();
+    Invalidate();
+}
+
+void CLabelUI::SetShadowOffset(int offset, int angle)
+{
+    if (angle > 180 || angle < -180) return;
+    const RECT& rc = m_rcItem;
+    // Measured from the position the label has now (the origin while the skin
+    // is read); the value from the top moves the shadow sideways.
+    long a = angle >= 0 ? rc.top - offset : angle > -180 ? rc.top + offset : rc.top;
+    long b = (angle >= -89 && angle <= 90) ? rc.left - offset : angle == -90 ? rc.left : rc.left + offset;
+    m_ptShadowOffset = POINT{a, b};
+}
+
+void CLabelUI::SetAttribute(const wchar_t* name, const wchar_t* value)
+{
+    if (!name || !value) return;
+    using namespace AttributeValue;
+    if (wcscmp(name, L"align") == 0) {
+        UINT style = m_uTextStyle;
+        if (wcsstr(value, L"left")) style = (style & ~(DT_CENTER | DT_RIGHT)) | DT_LEFT;
+        if (wcsstr(value, L"center")) style = (style & ~(DT_LEFT | DT_RIGHT)) | DT_CENTER;
+        if (wcsstr(value, L"right")) style = (style & ~(DT_LEFT | DT_CENTER | DT_VCENTER | DT_SINGLELINE)) | DT_RIGHT;
+        if (wcsstr(value, L"top")) style = (style & ~(DT_VCENTER | DT_BOTTOM)) | DT_TOP;
+        if (wcsstr(value, L"vcenter")) style = (style & ~(DT_TOP | DT_BOTTOM)) | DT_VCENTER;
+        if (wcsstr(value, L"bottom")) style = (style & ~(DT_TOP | DT_VCENTER)) | DT_BOTTOM;
+        SetTextStyle(style);
+    } else if (wcscmp(name, L"valign") == 0) {
+        UINT style = m_uTextStyle;
+        if (wcsstr(value, L"top")) style = (style & ~(DT_VCENTER | DT_BOTTOM)) | DT_TOP;
+        if (wcsstr(value, L"center")) style = (style & ~(DT_TOP | DT_BOTTOM)) | DT_VCENTER;
+        if (wcsstr(value, L"bottom")) style = (style & ~(DT_TOP | DT_VCENTER)) | DT_BOTTOM;
+        SetTextStyle(style);
+    } else if (wcscmp(name, L"endellipsis") == 0) {
+        SetTextStyle(ParseBool(value) ? m_uTextStyle | DT_END_ELLIPSIS : m_uTextStyle & ~DT_END_ELLIPSIS);
+    } else if (wcscmp(name, L"font") == 0) {
+        SetFont(ParseInt(value));
+    } else if (wcscmp(name, L"textcolor") == 0) {
+        SetTextColor(ParseColor(value));
+    } else if (wcscmp(name, L"disabledtextcolor") == 0) {
+        SetDisabledTextColor(ParseColor(value));
+    } else if (wcscmp(name, L"textpadding") == 0) {
+        SetTextPadding(ParseRect(value));
+    } else if (wcscmp(name, L"showhtml") == 0) {
+        SetShowHtml(ParseBool(value));
+    } else if (wcscmp(name, L"enabledeffect") == 0) {
+        SetEffectsEnabled(ParseBool(value));
+    } else if (wcscmp(name, L"enabledstroke") == 0) {
+        m_bEnableStroke = ParseBool(value);
+    } else if (wcscmp(name, L"enabledshadow") == 0) {
+        m_bEnableShadow = ParseBool(value);
+    } else if (wcscmp(name, L"rhaa") == 0) {
+        int hint = ParseInt(value);
+        m_iTextRenderingHint = hint >= 0 && hint <= 5 ? hint : 0;
+    } else if (wcscmp(name, L"transshadow") == 0) {
+        m_uTransShadow = ParseInt(value);
+    } else if (wcscmp(name, L"transshadow1") == 0) {
+        m_uTransShadow1 = ParseInt(value);
+    } else if (wcscmp(name, L"transtext") == 0) {
+        m_uTransText = ParseInt(value);
+    } else if (wcscmp(name, L"transtext1") == 0) {
+        m_uTransText1 = ParseInt(value);
+    } else if (wcscmp(name, L"transstroke") == 0) {
+        m_uTransStroke = ParseInt(value);
+    } else if (wcscmp(name, L"gradientangle") == 0) {
+        m_nGradientAngle = ParseInt(value);
+    } else if (wcscmp(name, L"gradientlength") == 0) {
+        m_nGradientLength = ParseInt(value);
+    } else if (wcscmp(name, L"shadowoffset") == 0) {
+        long v[2];
+        ParseIntList(value, v, 2);
+        SetShadowOffset(v[0], v[1]);
+    } else if (wcscmp(name, L"textcolor1") == 0) {
+        m_dwTextColor1 = ParseColor(value);
+    } else if (wcscmp(name, L"textshadowcolora") == 0) {
+        m_dwTextShadowColorA = ParseColor(value);
+    } else if (wcscmp(name, L"textshadowcolorb") == 0) {
+        m_dwTextShadowColorB = ParseColor(value);
+    } else if (wcscmp(name, L"strokecolor") == 0) {
+        m_dwStrokeColor = ParseColor(value);
+    } else {
+        CControlUI::SetAttribute(name, value);
+    }
+}
+
+SIZE CLabelUI::MeasureSize(SIZE)
+{
+    if (m_cxyFixed.cy != 0 || !m_pManager) return m_cxyFixed;
+    return SIZE{m_cxyFixed.cx, m_pManager->GetFontInfo(m_iFont)->tm.tmHeight + 4};
+}
+
+void CLabelUI::resolveDefaultColors()
+{
+    if (!m_pManager) return;
+    if (m_dwTextColor == 0) m_dwTextColor = m_pManager->GetDefaultFontColor();
+    if (m_dwDisabledTextColor == 0) m_dwDisabledTextColor = m_pManager->GetDefaultDisabledColor();
+}
+
+RECT CLabelUI::textRect() const
+{
+    return RECT{m_rcItem.left + m_rcTextPadding.left, m_rcItem.top + m_rcTextPadding.top,
+        m_rcItem.right - m_rcTextPadding.right, m_rcItem.bottom - m_rcTextPadding.bottom};
+}
+
+void CLabelUI::paintPlainText(HDC dc, DWORD color, UINT style)
+{
+    CUIString text = GetText();
+    if (text.IsEmpty()) return;
+    RECT rc = textRect();
+    if (m_bShowHtml) {
+        int links = 0;
+        CRenderKit::DrawHtmlText(dc, m_pManager, rc, text, color, nullptr, nullptr, links, style);
+    } else {
+        CRenderKit::DrawText(dc, m_pManager, rc, text, color, m_iFont, style);
+    }
+}
+
+void CLabelUI::PaintContentText(HDC dc)
+{
+    resolveDefaultColors();
+    if (m_bEnableEffect && paintEffects(dc)) return;
+    paintPlainText(dc, IsEnabled() ? m_dwTextColor : m_dwDisabledTextColor, m_uTextStyle | DT_SINGLELINE);
+}
+
+bool CLabelUI::paintEffects(HDC dc)
+{
+    using namespace Gdiplus;
+    if (!m_gdiplus || !m_gdiplus->IsReady() || !m_pManager) return false;
+    if (m_sEffectText.IsEmpty()) return true;
+    LOGFONTW logfont{};
+    if (!::GetObjectW(m_pManager->GetFont(m_iFont), sizeof(logfont), &logfont)) return false;
+    Graphics graphics(dc);
+    if (graphics.GetLastStatus() != Ok) return false;
+    graphics.SetTextRenderingHint(static_cast<TextRenderingHint>(m_iTextRenderingHint));
+    Font font(dc, &logfont);
+    if (font.GetLastStatus() != Ok || !font.IsAvailable()) return false;
+    StringFormat format;
+    format.SetAlignment(StringAlignmentNear);
+    format.SetLineAlignment(StringAlignmentCenter);
+
+    RECT rc = textRect();
+    RectF layout(static_cast<REAL>(rc.left), static_cast<REAL>(rc.top), static_cast<REAL>(rc.right - rc.left),
+        static_cast<REAL>(rc.bottom - rc.top));
+    REAL length = m_nGradientLength != 0 ? static_cast<REAL>(m_nGradientLength) : layout.Height;
+    PointF from(static_cast<REAL>(m_nGradientAngle), 0);
+    DWORD textColor1 = m_dwTextColor1 == static_cast<DWORD>(-1) ? m_dwTextColor : m_dwTextColor1;
+    LinearGradientBrush textBrush(from, PointF(0, length), colorWithAlpha(m_dwTextColor, m_uTransText),
+        colorWithAlpha(textColor1, m_uTransText1));
+    if (textBrush.GetLastStatus() != Ok) return false;
+    const wchar_t* text = m_sEffectText.GetData();
+
+    if (m_bEnableStroke && m_dwStrokeColor != 0) {
+        REAL textHeight = static_cast<REAL>(m_pManager->GetFontInfo(m_iFont)->tm.tmHeight);
+        LinearGradientBrush strokeBrush(from, PointF(0, textHeight + 2),
+            colorWithAlpha(m_dwStrokeColor, m_uTransStroke), colorWithAlpha(m_dwStrokeColor, m_uTransStroke));
+        if (strokeBrush.GetLastStatus() != Ok) return false;
+        const PointF shifts[] = {{-1, 0}, {1, 0}, {0, -1}, {0, 1}};
+        for (const PointF& shift : shifts) {
+            RectF moved(layout.X + shift.X, layout.Y + shift.Y, layout.Width, layout.Height);
+            graphics.DrawString(text, -1, &font, moved, &format, &strokeBrush);
+        }
+    }
+    if (m_bEnableShadow && (m_dwTextShadowColorA != 0 || m_dwTextShadowColorB != 0)) {
+        DWORD shadowB = m_dwTextShadowColorB == static_cast<DWORD>(-1) ? m_dwTextShadowColorA : m_dwTextShadowColorB;
+        LinearGradientBrush shadowBrush(from, PointF(0, length), colorWithAlpha(m_dwTextShadowColorA, m_uTransShadow),
+            colorWithAlpha(shadowB, m_uTransShadow1));
+        if (shadowBrush.GetLastStatus() != Ok) return false;
+        RectF moved(layout.X + m_ptShadowOffset.x, layout.Y + m_ptShadowOffset.y, layout.Width, layout.Height);
+        graphics.DrawString(text, -1, &font, moved, &format, &shadowBrush);
+    }
+    return graphics.DrawString(text, -1, &font, layout, &format, &textBrush) == Ok;
+}
+
+}  // namespace SkinUI
