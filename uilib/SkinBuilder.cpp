@@ -3,6 +3,7 @@
 #include "ButtonUI.h"
 #include "Layouts.h"
 #include "ProgressUI.h"
+#include "RichEditUI.h"
 #include "ScrollBarUI.h"
 #include "TextUI.h"
 
@@ -50,6 +51,7 @@ CControlUI* CSkinBuilder::CreateControl(const wchar_t* tag)
         {L"CheckBox", make<CCheckBoxUI>},
         {L"Progress", make<CProgressUI>},
         {L"Slider", make<CSliderUI>},
+        {L"RichEdit", make<CRichEditUI>},
         {L"VerticalLayout", make<CVerticalLayoutUI>},
         {L"HorizontalLayout", make<CHorizontalLayoutUI>},
         {L"TileLayout", make<CTileLayoutUI>},

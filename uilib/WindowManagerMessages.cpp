@@ -6,6 +6,7 @@
 #include "WindowManagerUI.h"
 
 #include "ControlUI.h"
+#include "RichEditUI.h"
 
 #include <cwctype>
 
@@ -463,9 +464,10 @@ bool CWindowManagerUI::PreMessageHandler(UINT msg, WPARAM wParam, LPARAM lParam,
     switch (msg) {
     case WM_KEYDOWN: {
         if (wParam != VK_TAB) return false;
-        if (m_pFocus && m_pFocus->IsVisible() && m_pFocus->IsEnabled() &&
-            wcsstr(m_pFocus->GetClassName(), L"RichEditUI") != nullptr) {
-            return false;  // the rich edit decides itself whether it wants Tab
+        auto* richEdit = m_pFocus ? static_cast<CRichEditUI*>(m_pFocus->GetInterfaceByName(L"RichEdit")) : nullptr;
+        if (richEdit && richEdit->IsVisible() && richEdit->IsEnabled() &&
+            wcsstr(richEdit->GetClassName(), L"RichEditUI") != nullptr && richEdit->IsWantTab()) {
+            return false;  // the rich edit takes Tab itself
         }
         SetNextTabControl(::GetKeyState(VK_SHIFT) >= 0);
         return true;

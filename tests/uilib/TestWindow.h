@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,14 +22,16 @@ public:
     explicit TestWindow(const wchar_t* skin) : m_skin(skin) {}
     std::vector<std::wstring> events;
     int closeCode = -1;
+    std::function<void()> onReturn;
 
     void OnNotify(TNotifyMsgUI& msg) override
     {
         std::wstring entry = msg.sType.GetData();
         if (msg.pSender) entry += L":" + std::wstring(msg.pSender->GetName().GetData());
-        if (msg.sType == L"timer" || msg.sType == L"tabselect")
+        if (msg.sType == L"timer" || msg.sType == L"tabselect" || msg.sType == L"link")
             entry += L":" + std::to_wstring(msg.wParam) + L"," + std::to_wstring(msg.lParam);
         events.push_back(entry);
+        if (msg.sType == L"return" && onReturn) onReturn();
         WindowImplBase::OnNotify(msg);
     }
     bool saw(const std::wstring& entry) const

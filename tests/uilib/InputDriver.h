@@ -1,0 +1,149 @@
+// Real input for the window tests: SendInput moves the cursor, presses the
+// mouse buttons and types keys or Unicode text, as a person would, into the
+// window that has the focus; the window's messages are pumped after each step.
+#pragma once
+
+#include "TestWindow.h"
+
+namespace testui {
+
+class InputDriver {
+public:
+    explicit InputDriver(HWND window) : m_window(window) {}
+
+    // Brings the window up and to the front, so that input reaches it.
+    void activate()
+    {
+        ShowWindow(m_window, SW_SHOW);
+        SetForegroundWindow(m_window);
+        SetActiveWindow(m_window);
+        SetFocus(m_window);
+        UpdateWindow(m_window);
+        pump(4);
+    }
+    void moveTo(POINT client)
+    {
+        POINT screen = client;
+        ClientToScreen(m_window, &screen);
+        int cx = GetSystemMetrics(SM_CXSCREEN) - 1, cy = GetSystemMetrics(SM_CYSCREEN) - 1;
+        INPUT input{};
+        input.type = INPUT_MOUSE;
+        input.mi.dx = MulDiv(screen.x, 65535, cx);
+        input.mi.dy = MulDiv(screen.y, 65535, cy);
+        input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+        send(input);
+    }
+    void mouse(DWORD flags, DWORD data = 0)
+    {
+        INPUT input{};
+        input.type = INPUT_MOUSE;
+        input.mi.dwFlags = flags;
+        input.mi.mouseData = data;
+        send(input);
+    }
+    void click(POINT client)
+    {
+        moveTo(client);
+        mouse(MOUSEEVENTF_LEFTDOWN);
+        mouse(MOUSEEVENTF_LEFTUP);
+    }
+    void drag(POINT from, POINT to)
+    {
+        moveTo(from);
+        mouse(MOUSEEVENTF_LEFTDOWN);
+        moveTo(POINT{(from.x + to.x) / 2, (from.y + to.y) / 2});
+        moveTo(to);
+        mouse(MOUSEEVENTF_LEFTUP);
+    }
+    // One wheel notch: positive away from the user.
+    void wheel(POINT client, int notches)
+    {
+        moveTo(client);
+        mouse(MOUSEEVENTF_WHEEL, static_cast<DWORD>(notches * WHEEL_DELTA));
+    }
+    void key(WORD vk, bool down)
+    {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = vk;
+        input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+        send(input);
+    }
+    void press(WORD vk)
+    {
+        key(vk, true);
+        key(vk, false);
+    }
+    // A key pressed while a modifier is held.
+    void chord(WORD modifier, WORD vk)
+    {
+        key(modifier, true);
+        press(vk);
+        key(modifier, false);
+    }
+    void type(const wchar_t* text)
+    {
+        for (const wchar_t* p = text; *p; ++p) {
+            INPUT input[2]{};
+            for (int i = 0; i < 2; ++i) {
+                input[i].type = INPUT_KEYBOARD;
+                input[i].ki.wScan = *p;
+                input[i].ki.dwFlags = KEYEVENTF_UNICODE | (i ? KEYEVENTF_KEYUP : 0);
+            }
+            SendInput(2, input, sizeof(INPUT));
+            pump(2);
+        }
+    }
+
+private:
+    void send(INPUT& input)
+    {
+        SendInput(1, &input, sizeof(INPUT));
+        pump(3);
+    }
+    HWND m_window;
+};
+
+// What the window paints of its client area (WM_PRINTCLIENT into a memory DC).
+class PrintedClient {
+public:
+    explicit PrintedClient(HWND window)
+    {
+        RECT client{};
+        GetClientRect(window, &client);
+        m_width = client.right;
+        m_height = client.bottom;
+        BITMAPINFO info{};
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), m_width, -m_height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        uint32_t* bits = nullptr;
+        HDC dc = CreateCompatibleDC(nullptr);
+        HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+        GdiFlush();
+        m_pixels.assign(bits, bits + m_width * m_height);
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+    }
+    // 0xRRGGBB
+    uint32_t At(int x, int y) const { return m_pixels[y * m_width + x] & 0xFFFFFF; }
+    int CountWhere(RECT rc, bool (*pred)(uint32_t)) const
+    {
+        int n = 0;
+        for (int y = rc.top; y < rc.bottom; ++y)
+            for (int x = rc.left; x < rc.right; ++x) n += pred(At(x, y));
+        return n;
+    }
+
+private:
+    int m_width = 0, m_height = 0;
+    std::vector<uint32_t> m_pixels;
+};
+
+inline uint32_t printedPixel(HWND window, int x, int y)
+{
+    return PrintedClient(window).At(x, y);
+}
+
+}  // namespace testui
