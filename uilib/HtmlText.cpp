@@ -227,7 +227,9 @@ std::vector<Line> layout(HDC dc, const std::vector<Run>& runs, int maxWidth, UIN
             while (fit < rest.size() && x + textWidth(dc, run.font, rest.substr(0, fit + 1)) <= maxWidth) ++fit;
             size_t cut = fit;
             while (cut > 0 && isAsciiLetter(rest[cut - 1])) --cut;
-            if (cut == 0) cut = fit;
+            // A word that does not fit after what the line holds starts the
+            // next line; only a word wider than a whole line is cut.
+            if (cut == 0 && x == 0) cut = fit;
             if (cut == 0 && x == 0) cut = 1;  // at least one character per line
             if (cut > 0) {
                 std::wstring head = rest.substr(0, cut);

@@ -186,6 +186,23 @@ TEST_F(RenderKitTest, TextStaysInsideItsBox)
     EXPECT_GT(linkRects[0].right, linkRects[0].left);
 }
 
+TEST_F(RenderKitTest, AWordThatDoesNotFitAfterOthersMovesWholeToTheNextLine)
+{
+    // A link word wider than what is left of its line starts the next line
+    // whole, rather than leaving its first letters behind.
+    SIZE word = CRenderKit::GetTextSize(canvas.dc(), &manager, L"linkword", -1, 0);
+    RECT box = {0, 0, word.cx + 4, 100};
+    RECT linkRects[2];
+    CUIString linkTexts[2];
+    int links = 2;
+    CRenderKit::DrawHtmlText(
+        canvas.dc(), &manager, box, L"aa {a x}linkword{/a}", 0xFF000000, linkRects, linkTexts, links, DT_WORDBREAK);
+    ASSERT_GE(links, 1);
+    EXPECT_EQ(0, linkRects[0].left);
+    EXPECT_GT(linkRects[0].top, 0);
+    EXPECT_GE(linkRects[0].right - linkRects[0].left, word.cx);
+}
+
 TEST(RenderKit, AdjustColorAndHimetric)
 {
     EXPECT_EQ(0xFF123456u, CRenderKit::AdjustColor(0xFF123456, 180, 100, 100));
