@@ -324,7 +324,7 @@ bool COptionUI::RunDefaultAction()
 void COptionUI::SetEnabled(bool enabled)
 {
     CButtonUI::SetEnabled(enabled);
-    if (!enabled) m_uButtonState = m_bSelected ? UISTATE_SELECTED : 0;
+    if (!enabled) m_uButtonState = m_bSelected ? static_cast<UINT>(UISTATE_SELECTED) : 0u;
 }
 
 void COptionUI::SetAttribute(const wchar_t* name, const wchar_t* value)

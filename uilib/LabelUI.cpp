@@ -105,6 +105,8 @@ void CLabelUI::SetEffectsEnabled(bool enabled)
 {
     m_bEnableEffect = enabled;
     if (enabled && !m_gdiplus) m_gdiplus = std::make_unique<CGdiplusSession>();
+    // A text given before the effects were enabled is not lost.
+    if (enabled && m_sEffectText.IsEmpty()) m_sEffectText = m_sText;
     Invalidate();
 }
 

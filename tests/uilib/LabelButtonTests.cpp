@@ -117,6 +117,9 @@ TEST(Label, AttributesReachTheirFields)
     // With effects on the text is the effect text; the base text stays as it was.
     EXPECT_STREQ(L"effect", label.GetText());
     EXPECT_STREQ(L"", label.CControlUI::GetText());
+    CLabelUI early;  // a text given before the effects is kept
+    early.ApplyAttributeList(L"text=\"first\" enabledeffect=\"true\"");
+    EXPECT_STREQ(L"first", early.GetText());
 
     for (const wchar_t* hint : {L"rhaa=\"6\"", L"rhaa=\"-1\""}) {
         CLabelUI other;

@@ -41,6 +41,9 @@ images = {
     "gray.png": png(4, 4, lambda x, y: (128, 128, 128, 255)),
     # A progress foreground: red on the left 100 pixels, blue on the right.
     "bar.png": png(200, 4, lambda x, y: (255, 0, 0, 255) if x < 100 else (0, 0, 255, 255)),
+    # A progress foreground as wide as the sample's bars, in 32-pixel stripes:
+    # stretched, the stripes narrow; cut, they keep their width.
+    "ramp.png": png(320, 10, lambda x, y: (46, 204, 113, 255) if (x // 32) % 2 == 0 else (41, 128, 185, 255)),
 }
 for name, data in images.items():
     with open(os.path.join(out, name), "wb") as f:
@@ -172,6 +175,6 @@ os.makedirs(sample, exist_ok=True)
 here = os.path.dirname(os.path.abspath(__file__))
 for name in ("MainFrame.xml", "child.xml"):
     shutil.copy(os.path.join(here, "sample", name), os.path.join(sample, name))
-for name in ("frame.png", "halves.png", "red.png", "green.png", "blue.png", "gray.png", "bar.png"):
+for name in ("frame.png", "halves.png", "red.png", "green.png", "blue.png", "gray.png", "ramp.png"):
     with open(os.path.join(sample, name), "wb") as f:
         f.write(images[name])

@@ -1,8 +1,6 @@
 // The UI library's sample: a window built from the sample skin. With
 // "--screenshot FILE.bmp" it paints itself into a bitmap after its first
 // layout, writes it and ends. Usage: SkinSample SKIN_FOLDER [--screenshot FILE]
-#include "ContainerUI.h"
-#include "RenderKit.h"
 #include "WindowImplBase.h"
 
 #include <cstdio>
@@ -12,30 +10,6 @@
 using namespace SkinUI;
 
 namespace {
-
-// A line of tagged text: the library's labels are built elsewhere, so the
-// sample brings this small one of its own through the builder's callback.
-class CCaptionUI : public CControlUI {
-public:
-    const wchar_t* GetClassName() const override { return L"CaptionUI"; }
-    void SetAttribute(const wchar_t* name, const wchar_t* value) override
-    {
-        if (wcscmp(name, L"textcolor") == 0)
-            m_color = AttributeValue::ParseColor(value);
-        else
-            CControlUI::SetAttribute(name, value);
-    }
-    void PaintContentText(HDC dc) override
-    {
-        RECT rc = m_rcItem;
-        int links = 0;
-        CRenderKit::DrawHtmlText(
-            dc, m_pManager, rc, m_sText, m_color, nullptr, nullptr, links, DT_SINGLELINE | DT_VCENTER);
-    }
-
-private:
-    DWORD m_color = 0xFF000000;
-};
 
 bool writeBitmap(const wchar_t* path, HWND window)
 {
@@ -75,11 +49,6 @@ protected:
     const wchar_t* GetWindowClassName() const override { return L"SkinUISample"; }
     CUIString GetSkinFolder() override { return CUIString(); }
     CUIString GetSkinFile() override { return CUIString(L"MainFrame.xml"); }
-    CControlUI* CreateCustomControl(const wchar_t* tag) override
-    {
-        if (wcscmp(tag, L"Caption") == 0) return new CCaptionUI;
-        return nullptr;
-    }
     void OnNotify(TNotifyMsgUI& msg) override
     {
         if (msg.sType == L"windowinit" && !m_screenshot.empty()) PostWindowMessage(WM_APP + 7);
