@@ -387,19 +387,26 @@ SIZE CContainerUI::GetScrollRange() const
     return range;
 }
 
-void CContainerUI::SetScrollPos(SIZE pos)
+SIZE CContainerUI::moveScrollBars(SIZE pos)
 {
-    int dx = 0, dy = 0;
+    SIZE moved{0, 0};
     if (m_pVerticalScrollBar && m_pVerticalScrollBar->IsVisible()) {
         int before = m_pVerticalScrollBar->GetScrollPos();
         m_pVerticalScrollBar->SetScrollPos(pos.cy);
-        dy = m_pVerticalScrollBar->GetScrollPos() - before;
+        moved.cy = m_pVerticalScrollBar->GetScrollPos() - before;
     }
     if (m_pHorizontalScrollBar && m_pHorizontalScrollBar->IsVisible()) {
         int before = m_pHorizontalScrollBar->GetScrollPos();
         m_pHorizontalScrollBar->SetScrollPos(pos.cx);
-        dx = m_pHorizontalScrollBar->GetScrollPos() - before;
+        moved.cx = m_pHorizontalScrollBar->GetScrollPos() - before;
     }
+    return moved;
+}
+
+void CContainerUI::SetScrollPos(SIZE pos)
+{
+    SIZE moved = moveScrollBars(pos);
+    int dx = moved.cx, dy = moved.cy;
     if (dx == 0 && dy == 0) return;
     for (int i = 0; i < m_items.GetSize(); ++i) {
         CControlUI* child = GetItemAt(i);

@@ -98,6 +98,8 @@ protected:
     // the container), then the visible scroll bars.
     void paintChildren(HDC dc, const RECT& paint);
     void paintScrollBars(HDC dc, const RECT& paint);
+    // Moves the visible bars to a position (each clamps); answers how far each moved.
+    SIZE moveScrollBars(SIZE pos);
 
     CPtrArrayUI m_items;
     RECT m_rcInset{0, 0, 0, 0};

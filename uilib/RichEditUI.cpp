@@ -470,17 +470,8 @@ void CRichEditUI::SetScrollPos(SIZE pos)
 {
     CScrollBarUI* vertical = m_pVerticalScrollBar;
     CScrollBarUI* horizontal = m_pHorizontalScrollBar;
-    int movedY = 0, movedX = 0;
-    if (vertical && vertical->IsVisible()) {
-        int before = vertical->GetScrollPos();
-        vertical->SetScrollPos(pos.cy);
-        movedY = vertical->GetScrollPos() - before;
-    }
-    if (horizontal && horizontal->IsVisible()) {
-        int before = horizontal->GetScrollPos();
-        horizontal->SetScrollPos(pos.cx);
-        movedX = horizontal->GetScrollPos() - before;
-    }
+    SIZE moved = moveScrollBars(pos);
+    int movedY = moved.cy, movedX = moved.cx;
     if (movedY != 0) {
         int requested = vertical->GetScrollPos();
         sendToServices(WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, requested), 0);

@@ -313,17 +313,22 @@ void CWindowManagerUI::handleButtonDown(UINT msg, WPARAM wParam, LPARAM lParam)
     control->HandleEvent(event);
 }
 
+void CWindowManagerUI::endClick(TEventMsgUI& event)
+{
+    ReleaseCapture();
+    CControlUI* click = m_pEventClick;
+    m_pEventClick = nullptr;
+    click->HandleEvent(event);
+}
+
 void CWindowManagerUI::handleButtonUp(WPARAM wParam, LPARAM lParam)
 {
     POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     m_ptLastMousePos = pt;
     if (!m_pEventClick) return;
-    ReleaseCapture();
     TEventMsgUI event = makeEvent(UIEVENT_BUTTONUP, m_pEventClick, pt, wParam, lParam);
     event.wKeyState = static_cast<WORD>(wParam);
-    CControlUI* click = m_pEventClick;
-    m_pEventClick = nullptr;
-    click->HandleEvent(event);
+    endClick(event);
 }
 
 void CWindowManagerUI::handleContextMenu(WPARAM wParam, LPARAM lParam)
@@ -332,12 +337,9 @@ void CWindowManagerUI::handleContextMenu(WPARAM wParam, LPARAM lParam)
     ::ScreenToClient(m_hWndPaint, &pt);
     m_ptLastMousePos = pt;
     if (!m_pEventClick) return;
-    ReleaseCapture();
     TEventMsgUI event =
         makeEvent(UIEVENT_CONTEXTMENU, m_pEventClick, pt, wParam, reinterpret_cast<LPARAM>(m_pEventClick));
-    CControlUI* click = m_pEventClick;
-    m_pEventClick = nullptr;
-    click->HandleEvent(event);
+    endClick(event);
 }
 
 void CWindowManagerUI::handleMouseWheel(WPARAM wParam, LPARAM lParam)

@@ -322,6 +322,8 @@ private:
     void handleMouseLeave();
     void handleMouseMove(LPARAM lParam);
     void handleButtonDown(UINT msg, WPARAM wParam, LPARAM lParam);
+    // The control that took the button down gets the event that ends the click.
+    void endClick(TEventMsgUI& event);
     void handleButtonUp(WPARAM wParam, LPARAM lParam);
     void handleContextMenu(WPARAM wParam, LPARAM lParam);
     void handleMouseWheel(WPARAM wParam, LPARAM lParam);

@@ -125,4 +125,46 @@ protected:
     TestWindow frame;
 };
 
+// What the window paints of its client area (WM_PRINTCLIENT into a memory DC).
+class PrintedClient {
+public:
+    explicit PrintedClient(HWND window)
+    {
+        RECT client{};
+        GetClientRect(window, &client);
+        m_width = client.right;
+        m_height = client.bottom;
+        BITMAPINFO info{};
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), m_width, -m_height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        uint32_t* bits = nullptr;
+        HDC dc = CreateCompatibleDC(nullptr);
+        HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+        GdiFlush();
+        m_pixels.assign(bits, bits + m_width * m_height);
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+    }
+    // 0xRRGGBB
+    uint32_t At(int x, int y) const { return m_pixels[y * m_width + x] & 0xFFFFFF; }
+    int CountWhere(RECT rc, bool (*pred)(uint32_t)) const
+    {
+        int n = 0;
+        for (int y = rc.top; y < rc.bottom; ++y)
+            for (int x = rc.left; x < rc.right; ++x) n += pred(At(x, y));
+        return n;
+    }
+
+private:
+    int m_width = 0, m_height = 0;
+    std::vector<uint32_t> m_pixels;
+};
+
+inline uint32_t printedPixel(HWND window, int x, int y)
+{
+    return PrintedClient(window).At(x, y);
+}
+
 }  // namespace testui

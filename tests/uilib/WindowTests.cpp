@@ -52,23 +52,13 @@ TEST_F(WindowTest, LaysOutAndPaintsTheSkin)
     EXPECT_EQ(10, one.left);
     EXPECT_EQ(40, one.top);
 
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 320, -240, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    uint32_t* bits = nullptr;
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
-    HGDIOBJ old = SelectObject(dc, bitmap);
-    SendMessageW(frame, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
-    GdiFlush();
-    auto pixel = [&](int x, int y) { return bits[y * 320 + x] & 0xFFFFFF; };
+    PrintedClient printed(frame);
+    auto pixel = [&](int x, int y) { return printed.At(x, y); };
     EXPECT_EQ(0x0000FFu, pixel(5, 5));     // title
     EXPECT_EQ(0x00FF00u, pixel(5, 45));    // body inset
     EXPECT_EQ(0xFF0000u, pixel(40, 60));   // button "one"
     EXPECT_EQ(0x000000u, pixel(280, 60));  // the selected tab page
     EXPECT_EQ(0xFFFFFFu, pixel(5, 230));   // the root's background under the box
-    SelectObject(dc, old);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
 }
 
 TEST_F(WindowTest, PaintsThroughTheOffscreenBitmapOntoTheScreen)

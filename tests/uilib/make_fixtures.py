@@ -59,8 +59,8 @@ with zipfile.ZipFile(os.path.join(out, "skin.zip"), "w") as z:
     z.writestr("img/red.png", images["red.png"], zipfile.ZIP_STORED)
     z.writestr("empty.txt", "", zipfile.ZIP_STORED)
     z.writestr(zipfile.ZipInfo("sub/"), "")
-    for name, data in images.items():
-        z.writestr("images/" + name, data, zipfile.ZIP_DEFLATED)
+    for name in ("frame.png", "red.png", "halfgreen.png", "magenta.png", "halves.png"):
+        z.writestr("images/" + name, images[name], zipfile.ZIP_DEFLATED)
 
 with open(os.path.join(out, "skin.zip"), "rb") as f:
     archive = f.read()
