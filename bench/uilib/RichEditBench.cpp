@@ -1,0 +1,203 @@
+// Rich edit benchmark: the library's windowless rich edit control beside the
+// platform's own rich edit window (the same "msftedit.dll"), in one run.
+//
+//   1. A long text (default 20,000 lines, about 1.1 M characters) is set into
+//      each and the window is painted the first time.
+//   2. Characters (default 2,000) are typed one at a time — WM_CHAR sent to
+//      the window, which hands it to the focused control through its message
+//      filter — and the window is painted after each.
+//
+// Prints each time and the control/platform ratio; a ratio far above 1 shows
+// an invalidation storm or a layout loop in the control. Needs a display (run
+// it through bench/uilib/richedit-bench). Usage: uilib_richedit_bench [LINES [CHARS]]
+#include "RichEditUI.h"
+#include "WindowImplBase.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cwchar>
+#include <string>
+
+using namespace SkinUI;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+template <class Fn>
+double secondsOf(Fn fn)
+{
+    Clock::time_point start = Clock::now();
+    fn();
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+void pump()
+{
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (CWindowManagerUI::TranslateLoopMessage(&msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+std::wstring makeText(int lines)
+{
+    std::wstring text;
+    text.reserve(static_cast<size_t>(lines) * 56);
+    wchar_t line[80];
+    for (int i = 0; i < lines; ++i) {
+        swprintf(line, 80, L"Line %05d: the quick brown fox jumps over the lazy dog.\r", i);
+        text += line;
+    }
+    return text;
+}
+
+// Types words of letters into the window's focus, painting after each character.
+void typeInto(HWND window, int chars)
+{
+    for (int i = 0; i < chars; ++i) {
+        SendMessageW(window, WM_CHAR, i % 8 == 7 ? L' ' : static_cast<WPARAM>(L'a' + i % 26), 0);
+        UpdateWindow(window);
+    }
+}
+
+constexpr int kWidth = 600, kHeight = 400;
+
+class BenchFrame : public WindowImplBase {
+public:
+    bool ready = false;
+
+protected:
+    const wchar_t* GetWindowClassName() const override { return L"SkinUIRichEditBench"; }
+    CUIString GetSkinFolder() override { return CUIString(); }
+    CUIString GetSkinFile() override
+    {
+        return CUIString(L"<Window size=\"600,400\"><VerticalLayout name=\"root\" bkcolor=\"#FFFFFFFF\">"
+                         L"<RichEdit name=\"edit\" vscrollbar=\"true\" autovscroll=\"true\"/>"
+                         L"</VerticalLayout></Window>");
+    }
+    void OnNotify(TNotifyMsgUI& msg) override
+    {
+        if (msg.sType == L"windowinit") ready = true;
+        WindowImplBase::OnNotify(msg);
+    }
+};
+
+struct Times {
+    double set = 0, paint = 0, repaint = 0, typing = 0;
+};
+
+// The first paint after the text was set, then one more of the same window.
+void timePaints(HWND window, Times& times)
+{
+    auto paint = [&] {
+        InvalidateRect(window, nullptr, FALSE);
+        UpdateWindow(window);
+    };
+    times.paint = secondsOf(paint);
+    times.repaint = secondsOf(paint);
+}
+
+Times benchControl(const std::wstring& text, int chars)
+{
+    Times times;
+    BenchFrame frame;
+    if (!frame.CreateNativeWindow(nullptr, L"bench", WS_POPUP | WS_VISIBLE, 0, 0, 0, kWidth, kHeight)) return times;
+    for (int i = 0; i < 200 && !frame.ready; ++i) {
+        pump();
+        Sleep(5);
+    }
+    HWND window = frame.GetWindowHandle();
+    auto* edit = static_cast<CRichEditUI*>(frame.GetManager().FindControlByName(L"edit"));
+    if (!edit || !edit->HasTextServices()) {
+        fwprintf(stderr, L"the control has no text services\n");
+        return times;
+    }
+    LRESULT ignored = 0;
+    edit->ForwardTextMessage(EM_EXLIMITTEXT, 0, static_cast<LPARAM>(text.size() + 16), &ignored);
+    times.set = secondsOf([&] { edit->SetText(text.c_str()); });
+    timePaints(window, times);
+    if (edit->GetTextLength() < static_cast<long>(text.size()) - 1)
+        fwprintf(stderr, L"the control holds %ld of %zu characters\n", edit->GetTextLength(), text.size());
+    edit->SetText(L"");
+    edit->SetFocus();
+    SetFocus(window);
+    pump();
+    times.typing = secondsOf([&] { typeInto(window, chars); });
+    if (edit->GetTextLength() < chars)
+        fwprintf(stderr, L"typed %d, the control holds %ld\n", chars, edit->GetTextLength());
+    DestroyWindow(window);
+    pump();
+    return times;
+}
+
+Times benchPlatform(const std::wstring& text, int chars)
+{
+    Times times;
+    HWND window =
+        CreateWindowExW(0, L"RICHEDIT50W", nullptr, WS_POPUP | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL,
+            0, 0, kWidth, kHeight, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (!window) {
+        fwprintf(stderr, L"no platform rich edit window\n");
+        return times;
+    }
+    pump();
+    SendMessageW(window, EM_EXLIMITTEXT, 0, static_cast<LPARAM>(text.size() + 16));
+    times.set = secondsOf([&] {
+        SendMessageW(window, EM_SETSEL, 0, -1);
+        SendMessageW(window, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+    });
+    timePaints(window, times);
+    SetWindowTextW(window, L"");
+    SetFocus(window);
+    pump();
+    times.typing = secondsOf([&] { typeInto(window, chars); });
+    DestroyWindow(window);
+    pump();
+    return times;
+}
+
+int run(int argc, wchar_t** argv)
+{
+    int lines = argc > 1 ? _wtoi(argv[1]) : 20000;
+    int chars = argc > 2 ? _wtoi(argv[2]) : 2000;
+    if (lines < 1 || chars < 1) {
+        fwprintf(stderr, L"usage: uilib_richedit_bench [LINES [CHARS]]\n");
+        return 2;
+    }
+    if (!LoadLibraryW(L"msftedit.dll")) {
+        fwprintf(stderr, L"msftedit.dll cannot be loaded\n");
+        return 1;
+    }
+    CWindowManagerUI::SetModuleInstance(GetModuleHandleW(nullptr));
+    std::wstring text = makeText(lines);
+    Times control = benchControl(text, chars);
+    Times platform = benchPlatform(text, chars);
+    if (control.set == 0 || platform.set == 0) return 1;
+    wprintf(L"text: %d lines, %zu characters; typed: %d characters\n", lines, text.size(), chars);
+    wprintf(L"%-24ls %12ls %12ls %8ls\n", L"", L"control", L"platform", L"ratio");
+    wprintf(
+        L"%-24ls %10.3f s %10.3f s %8.2f\n", L"set the text", control.set, platform.set, control.set / platform.set);
+    wprintf(L"%-24ls %10.3f s %10.3f s %8.2f\n", L"first paint", control.paint, platform.paint,
+        control.paint / platform.paint);
+    wprintf(L"%-24ls %10.3f s %10.3f s %8.2f\n", L"second paint", control.repaint, platform.repaint,
+        control.repaint / platform.repaint);
+    wprintf(L"%-24ls %9.2f ms %9.2f ms %8.2f\n", L"typing, per character", control.typing * 1000 / chars,
+        platform.typing * 1000 / chars, control.typing / platform.typing);
+    fflush(stdout);
+    CWindowManagerUI::Term();
+    return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    try {
+        return run(argc, argv);
+    } catch (...) {
+        return 1;
+    }
+}
