@@ -232,13 +232,18 @@ void CContainerUI::SetPos(RECT rc)
     inner.top += m_rcInset.top;
     inner.right -= m_rcInset.right;
     inner.bottom -= m_rcInset.bottom;
+    placeChildren(inner);
+}
+
+void CContainerUI::placeChildren(RECT area)
+{
     for (int i = 0; i < m_items.GetSize(); ++i) {
         CControlUI* child = GetItemAt(i);
         if (!child->IsVisible()) continue;
         if (child->IsFloat())
             PlaceFloatingChild(i);
         else
-            child->SetPos(inner);
+            child->SetPos(area);
     }
 }
 

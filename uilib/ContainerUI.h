@@ -98,6 +98,8 @@ protected:
     // the container), then the visible scroll bars.
     void paintChildren(HDC dc, const RECT& paint);
     void paintScrollBars(HDC dc, const RECT& paint);
+    // Floating children by their own placement, the others over the area.
+    void placeChildren(RECT area);
     // Moves the visible bars to a position (each clamps); answers how far each moved.
     SIZE moveScrollBars(SIZE pos);
 

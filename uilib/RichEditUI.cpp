@@ -223,14 +223,7 @@ void CRichEditUI::SetPos(RECT rc)
         vertical->SetPos(RECT{area.right, area.top, area.right + vertical->GetFixedWidth(), area.bottom});
     if (CScrollBarUI* horizontal = m_pHorizontalScrollBar; horizontal && horizontal->IsVisible())
         horizontal->SetPos(RECT{area.left, area.bottom, area.right, area.bottom + horizontal->GetFixedHeight()});
-    for (int i = 0; i < m_items.GetSize(); ++i) {
-        CControlUI* child = GetItemAt(i);
-        if (!child->IsVisible()) continue;
-        if (child->IsFloat())
-            PlaceFloatingChild(i);
-        else
-            child->SetPos(area);
-    }
+    placeChildren(area);
 }
 
 void CRichEditUI::Paint(HDC dc, const RECT& paint)
