@@ -20,6 +20,8 @@ const char* LevelText(LogLevel level)
 }
 
 constexpr std::string_view kLineEnd = "\r\n";
+// Room kept below the run limit for the line that says it was reached.
+constexpr size_t kLimitNoticeRoom = 256;
 
 }  // namespace
 
@@ -54,6 +56,8 @@ bool CFileLogger::Open(const std::wstring& path)
         LARGE_INTEGER zero = {};
         SetFilePointerEx(m_file, zero, nullptr, FILE_END);
     }
+    m_runBytes = 0;
+    m_runLimitReached = false;
     bool opened = m_file != INVALID_HANDLE_VALUE;
     LeaveCriticalSection(&m_lock);
     return opened;
@@ -185,12 +189,28 @@ void CFileLogger::EndLine()
         }
     }
     if (m_debugOutput) OutputDebugStringA(m_line);
-    if (m_file != INVALID_HANDLE_VALUE) {
-        DWORD written = 0;
-        WriteFile(m_file, m_line, static_cast<DWORD>(m_length), &written, nullptr);
-        if (m_flush) FlushFileBuffers(m_file);
+    if (m_file != INVALID_HANDLE_VALUE && !m_runLimitReached) {
+        if (m_runBytes + m_length + kLimitNoticeRoom <= m_runLimit) {
+            WriteToFile(m_line, m_length);
+        } else {
+            // The last line this run writes says why the log ends here.
+            char notice[kLimitNoticeRoom];
+            int length = snprintf(notice, sizeof notice,
+                "%s [%s] : basetool::CFileLogger 本次运行的日志已达上限 %llu 字节，以后的行不再写入\r\n", m_timeStamp,
+                LevelText(LogLevel::Warning), m_runLimit);
+            WriteToFile(notice, std::min(static_cast<size_t>(std::max(length, 0)), sizeof notice - 1));
+            m_runLimitReached = true;
+        }
     }
     LeaveCriticalSection(&m_lock);
+}
+
+void CFileLogger::WriteToFile(const char* bytes, size_t count)
+{
+    DWORD written = 0;
+    WriteFile(m_file, bytes, static_cast<DWORD>(count), &written, nullptr);
+    m_runBytes += written;
+    if (m_flush) FlushFileBuffers(m_file);
 }
 
 }  // namespace basetool

@@ -9,6 +9,10 @@
 //
 //   2014.06.03 09:15:02 [  INFO  ] : CUpdate::OnDownload 下载进度：42
 //
+// One run (from Open on) writes at most RunLimit bytes to the file: the line
+// that would pass it is replaced by one WARNING saying so, and later lines go
+// to the debugger output only, so no input can make the log fill the disk.
+//
 // Threading: any thread. A thread that calls BeginLine must call EndLine; use
 // LogLine, which always does. Nothing here throws or allocates per line.
 #pragma once
@@ -26,6 +30,7 @@ enum class LogLevel { Info, Error, Warning };
 class CFileLogger {
 public:
     static constexpr size_t kBufferSize = 4096;
+    static constexpr unsigned long long kDefaultRunLimit = 16ull << 20;
 
     static CFileLogger& Instance();
 
@@ -45,6 +50,8 @@ public:
     void SetDebugOutput(bool on) { m_debugOutput = on; }
     void SetFlush(bool on) { m_flush = on; }
     void SetSourceLocation(bool on) { m_sourceLocation = on; }
+    // Bytes one run may write to the file (counted from the next Open).
+    void SetRunLimit(unsigned long long bytes) { m_runLimit = bytes; }
 
     CFileLogger(const CFileLogger&) = delete;
     CFileLogger& operator=(const CFileLogger&) = delete;
@@ -55,11 +62,15 @@ private:
 
     void AppendBytes(const char* bytes, size_t count);
     void AppendCodePoint(char32_t codePoint);
+    void WriteToFile(const char* bytes, size_t count);
 
     char m_line[kBufferSize] = {};
     size_t m_length = 0;
     bool m_truncated = false;
     HANDLE m_file = INVALID_HANDLE_VALUE;
+    unsigned long long m_runLimit = kDefaultRunLimit;
+    unsigned long long m_runBytes = 0;
+    bool m_runLimitReached = false;
     bool m_debugOutput = true;
     bool m_flush = true;
     bool m_sourceLocation = false;

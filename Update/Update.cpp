@@ -101,7 +101,8 @@ bool CUpdate::ReadUpdateIni(const std::wstring& path)
     LogLine(LogLevel::Info, "CUpdate::HasNewVersion", " 服务器最新版本：", m_serverVersion);
     LogLine(LogLevel::Info, "CUpdate::HasNewVersion", " 更新包下载地址：", m_packageUrl);
     m_dllsToRegister.clear();
-    int count = ReadIniNumber(path, L"RegDll", L"Num");
+    int count = ReadListCount(path, L"RegDll");
+    if (count < 0) return false;
     for (int i = 0; i < count; ++i) {
         std::wstring name = ReadIniText(path, L"RegDll", Numbered(L"Dll", i).c_str(), 260);
         // Only DLLs inside the installation folder are ever loaded.
@@ -112,6 +113,18 @@ bool CUpdate::ReadUpdateIni(const std::wstring& path)
         m_dllsToRegister.push_back(AppendPath(m_settings.installFolder, name));
     }
     return !m_serverVersion.empty() && !m_packageUrl.empty();
+}
+
+// The "Num" of a list section; -1, logged once, when it is more than a list
+// may hold, which makes the file malformed.
+int CUpdate::ReadListCount(const std::wstring& file, const wchar_t* section)
+{
+    int count = ReadIniNumber(file, section, L"Num");
+    if (count >= 0 && count <= m_settings.maxListedFiles) return count;
+    LogLine(LogLevel::Error, "CUpdate::HasNewVersion", " [", section,
+        "] Num = ", ReadIniText(file, section, L"Num", 32), " 超过上限 ", m_settings.maxListedFiles, "，",
+        basetool::FileNamePart(file), " 无效");
+    return -1;
 }
 
 bool CUpdate::HasNewVersion()
@@ -198,7 +211,7 @@ std::vector<basetool::ProcessEntry> CUpdate::BuildKillList()
 {
     std::wstring appInfo = AppendPath(m_settings.installFolder, L"AppInfo.ini");
     std::vector<std::wstring> browsers;
-    int count = ReadIniNumber(appInfo, L"Browser", L"Num");
+    int count = ReadListCount(appInfo, L"Browser");
     for (int i = 0; i < count; ++i) {
         std::wstring name = ReadIniText(appInfo, L"Browser", Numbered(L"File", i).c_str(), 260);
         if (basetool::IsSafeFileName(name)) browsers.push_back(name);

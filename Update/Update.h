@@ -34,6 +34,10 @@ struct UpdateSettings {
     std::wstring installFolder;  // holds update_server.ini, AppInfo.ini and the plug-in files
     std::wstring dataFolder;     // receives update.ini and the package
     std::vector<std::wstring> pluginModules = {L"Plexhost.dll", L"npparvelplugin.dll"};
+    // A list asking for more libraries to register ([RegDll] Num of
+    // update.ini) or programs to end ([Browser] Num of AppInfo.ini) than this
+    // is malformed: a hostile count must not keep the engine reading for days.
+    int maxListedFiles = 64;
 
     // The program's own folder and CSIDL_COMMON_APPDATA\Quorvan\show_plugin.
     static UpdateSettings ForThisProgram();
@@ -82,6 +86,7 @@ private:
     bool InstallProvenPackage(class CSevenZipArchive& archive);
     bool OpenAndProve(class CSevenZipArchive& archive);
     void ReportSetupFinished(bool installed);
+    int ReadListCount(const std::wstring& file, const wchar_t* section);
 
     UpdateSettings m_settings;
     std::wstring m_packageUrl;

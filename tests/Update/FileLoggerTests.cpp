@@ -25,6 +25,7 @@ protected:
     {
         CFileLogger::Instance().Close();
         CFileLogger::Instance().SetSourceLocation(false);
+        CFileLogger::Instance().SetRunLimit(CFileLogger::kDefaultRunLimit);
     }
     std::vector<std::string> Lines()
     {
@@ -130,4 +131,28 @@ TEST(FileLoggerWithoutFile, LinesBeforeOpenAreDroppedQuietly)
     CFileLogger::Instance().Close();
     LogLine(LogLevel::Error, "nobody", " listens");
     EXPECT_FALSE(CFileLogger::Instance().Open(L""));
+}
+
+TEST_F(FileLoggerTest, OneRunWritesNoMoreThanItsLimitAndSaysSoOnce)
+{
+    CFileLogger& log = CFileLogger::Instance();
+    log.SetRunLimit(8192);
+    ASSERT_TRUE(log.Open(logPath));  // counted from here
+    for (int i = 0; i < 1000; ++i) LogLine(LogLevel::Info, "CUpdate::HasNewVersion", " [RegDll] Dll", i, " = ");
+    EXPECT_LE(ReadTextFile(logPath).size(), 8192u);
+    auto lines = Lines();
+    ASSERT_GT(lines.size(), 10u);
+    EXPECT_LT(lines.size(), 1000u);
+    EXPECT_NE(
+        lines.back().find("[ WARNING] : basetool::CFileLogger 本次运行的日志已达上限 8192 字节，以后的行不再写入"),
+        std::string::npos)
+        << lines.back();
+    EXPECT_NE(lines[lines.size() - 2].find(" [RegDll] Dll"), std::string::npos);
+
+    // The next run appends, with a count of its own.
+    ASSERT_TRUE(log.Open(logPath));
+    LogLine(LogLevel::Info, "CUpdate::HasNewVersion", " next run");
+    lines = Lines();
+    EXPECT_NE(lines.back().find(" next run"), std::string::npos);
+    EXPECT_NE(lines[lines.size() - 2].find("本次运行的日志已达上限"), std::string::npos);
 }

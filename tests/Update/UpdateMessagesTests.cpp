@@ -74,3 +74,22 @@ TEST_F(UpdateMessagesTest, StopBeforeTheDownloadMakesItFailAtOnce)
     EXPECT_EQ(update.LastDownloadError(), L"download cancelled");
     EXPECT_FALSE(Exists(data / L"p.7z"));
 }
+
+TEST_F(UpdateMessagesTest, ListsLongerThanTheLimitAreMalformedAndNotRead)
+{
+    std::string head = "[Update]\r\nVersion=2.0\r\nURL=http://127.0.0.1/p.7z\r\n[RegDll]\r\n";
+    std::string dlls;
+    for (int i = 0; i < 65; ++i) dlls += "Dll" + std::to_string(i) + "=lib" + std::to_string(i) + ".dll\r\n";
+    CUpdate update(Settings());
+    WriteTextFile(data / L"update.ini", head + "Num=64\r\n" + dlls);
+    ASSERT_TRUE(update.ReadUpdateIni(data / L"update.ini"));
+    EXPECT_EQ(update.DllsToRegister().size(), 64u);
+    for (const char* count : {"65", "2147483647", "4294967295"}) {
+        WriteTextFile(data / L"update.ini", head + "Num=" + count + "\r\n" + dlls);
+        EXPECT_FALSE(update.ReadUpdateIni(data / L"update.ini")) << count;
+        EXPECT_TRUE(update.DllsToRegister().empty()) << count;
+    }
+    // The installed list of browsers to end is bounded the same way.
+    WriteTextFile(install / L"AppInfo.ini", "[Browser]\r\nNum=2147483647\r\nFile0=module_holder.exe\r\n");
+    EXPECT_TRUE(update.BuildKillList().empty());
+}

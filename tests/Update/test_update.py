@@ -195,6 +195,22 @@ class UpdateTest(unittest.TestCase):
         self.assertIn("安装失败", log)
         self.assertNotIn("安装已经完成", log)
 
+    def test_a_description_asking_for_too_many_libraries_is_refused_at_once(self):
+        with HttpServer() as server:
+            self.prepare(server)
+            server.routes["/cfg/update.ini"] = (
+                "body", ini("[Update]\nVersion=1.0.0.10\nURL=%s\n[RegDll]\nNum=2147483647\n" %
+                            server.url("/dl/update_1.0.0.10.7z")))
+            before = snapshot(self.install)
+            rc, out = run_driver("--modules", PLUGIN, "update", win(self.install), win(self.data), log=self.log,
+                                 timeout=60)
+            self.assertFalse(any(r.startswith("/dl/") for r in server.requests))
+        log = read_log(self.log)
+        self.assertEqual(rc, 3, out + log[-2000:])
+        self.assertEqual(snapshot(self.install), before)
+        self.assertEqual(log.count("[RegDll] Num = 2147483647 超过上限 64"), 1, log[-2000:])
+        self.assertLess(len(log), 4096)
+
     def test_libraries_outside_the_installation_folder_are_never_loaded(self):
         with open(os.path.join(self.dir, "outside.dll"), "wb") as f:
             f.write(self.registering_dll)
