@@ -4,6 +4,7 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -83,6 +84,8 @@ void CHttpDownloader::CloseHandles()
     std::lock_guard<std::mutex> guard(m_handleLock);
     if (m_request) InternetCloseHandle(m_request);
     m_request = nullptr;
+    if (m_connection) InternetCloseHandle(m_connection);
+    m_connection = nullptr;
     if (m_internet) InternetCloseHandle(m_internet);
     m_internet = nullptr;
 }
@@ -98,6 +101,149 @@ bool CHttpDownloader::FailWithSystemError(DWORD code)
     return Fail(FormatNetError(code));
 }
 
+DWORD CHttpDownloader::Bounded(DWORD bound) const
+{
+    if (!m_limits.deadlineMs) return bound;
+    ULONGLONG elapsed = GetTickCount64() - m_started;
+    if (elapsed >= m_limits.deadlineMs) return 1;
+    return static_cast<DWORD>(std::min<ULONGLONG>(bound, m_limits.deadlineMs - elapsed));
+}
+
+bool CHttpDownloader::DeadlinePassed() const
+{
+    return m_limits.deadlineMs && GetTickCount64() - m_started >= m_limits.deadlineMs;
+}
+
+namespace {
+
+void SetTimeout(HINTERNET handle, DWORD option, DWORD ms)
+{
+    InternetSetOptionW(handle, option, &ms, sizeof ms);
+}
+
+bool IsRedirect(DWORD status)
+{
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+std::wstring QueryText(HINTERNET request, DWORD what)
+{
+    std::wstring text(1024, L'\0');
+    DWORD size = static_cast<DWORD>(text.size() * sizeof(wchar_t)), index = 0;
+    if (!HttpQueryInfoW(request, what, text.data(), &size, &index)) {
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return {};
+        text.assign(size / sizeof(wchar_t) + 1, L'\0');
+        index = 0;
+        if (!HttpQueryInfoW(request, what, text.data(), &size, &index)) return {};
+    }
+    text.resize(size / sizeof(wchar_t));
+    return text;
+}
+
+// The address a redirect names, relative to the one that was asked for.
+std::wstring CombineUrl(const std::wstring& base, const std::wstring& location)
+{
+    std::wstring escaped = basetool::EscapeUrl(location);
+    std::wstring combined(base.size() + escaped.size() + 64, L'\0');
+    DWORD length = static_cast<DWORD>(combined.size());
+    if (!InternetCombineUrlW(base.c_str(), escaped.c_str(), combined.data(), &length, ICU_NO_ENCODE)) {
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return {};
+        combined.assign(length + 1, L'\0');
+        length = static_cast<DWORD>(combined.size());
+        if (!InternetCombineUrlW(base.c_str(), escaped.c_str(), combined.data(), &length, ICU_NO_ENCODE)) return {};
+    }
+    combined.resize(length);
+    return combined;
+}
+
+struct UrlParts {
+    bool secure = false;
+    std::wstring host;
+    INTERNET_PORT port = 0;
+    std::wstring object;  // path and query
+};
+
+bool SplitUrl(const std::wstring& url, UrlParts& parts)
+{
+    URL_COMPONENTSW components = {};
+    components.dwStructSize = sizeof components;
+    components.dwHostNameLength = 1;
+    components.dwUrlPathLength = 1;
+    components.dwExtraInfoLength = 1;
+    if (!InternetCrackUrlW(url.c_str(), static_cast<DWORD>(url.size()), 0, &components)) return false;
+    if (components.nScheme != INTERNET_SCHEME_HTTP && components.nScheme != INTERNET_SCHEME_HTTPS) {
+        SetLastError(ERROR_INTERNET_UNRECOGNIZED_SCHEME);
+        return false;
+    }
+    parts.secure = components.nScheme == INTERNET_SCHEME_HTTPS;
+    parts.host.assign(components.lpszHostName, components.dwHostNameLength);
+    parts.port = components.nPort;
+    parts.object.assign(components.lpszUrlPath, components.dwUrlPathLength);
+    if (components.lpszExtraInfo) parts.object.append(components.lpszExtraInfo, components.dwExtraInfoLength);
+    if (parts.object.empty()) parts.object = L"/";
+    return true;
+}
+
+}  // namespace
+
+// Connection, request and send as three steps, not one InternetOpenUrlW:
+// WinINet takes the send and receive time-outs of a request from its
+// connection handle (Wine's ignores them on the internet handle), and
+// redirects are followed by Download, which counts them.
+HINTERNET CHttpDownloader::OpenRequest(HINTERNET internet, const std::wstring& escapedUrl, DWORD& error)
+{
+    UrlParts parts;
+    if (!SplitUrl(escapedUrl, parts)) {
+        error = GetLastError();
+        return nullptr;
+    }
+    // Each blocking step ends by its time-out, and by the deadline at the latest.
+    SetTimeout(internet, INTERNET_OPTION_CONNECT_TIMEOUT, Bounded(m_limits.connectTimeoutMs));
+    HINTERNET connection =
+        InternetConnectW(internet, parts.host.c_str(), parts.port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+    if (!connection) {
+        error = GetLastError();
+        return nullptr;
+    }
+    SetTimeout(connection, INTERNET_OPTION_CONNECT_TIMEOUT, Bounded(m_limits.connectTimeoutMs));
+    SetTimeout(connection, INTERNET_OPTION_SEND_TIMEOUT, Bounded(m_limits.sendTimeoutMs));
+    SetTimeout(connection, INTERNET_OPTION_RECEIVE_TIMEOUT, Bounded(m_limits.receiveTimeoutMs));
+    DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT |
+        (parts.secure ? INTERNET_FLAG_SECURE : 0);
+    HINTERNET request = HttpOpenRequestW(connection, L"GET", parts.object.c_str(), nullptr, nullptr, nullptr, flags, 0);
+    {
+        std::lock_guard<std::mutex> guard(m_handleLock);
+        if (!m_internet) {  // cancelled meanwhile
+            if (request) InternetCloseHandle(request);
+            InternetCloseHandle(connection);
+            error = ERROR_INTERNET_OPERATION_CANCELLED;
+            return nullptr;
+        }
+        m_connection = connection;
+        m_request = request;
+    }
+    if (!request) {
+        error = GetLastError();
+        return nullptr;
+    }
+    // Sending may block: the lock is not held, so Cancel can close the handles
+    // meanwhile, which makes the send fail.
+    if (!HttpSendRequestW(request, nullptr, 0, nullptr, 0)) {
+        error = GetLastError();
+        return nullptr;
+    }
+    return request;
+}
+
+void CHttpDownloader::CloseRequest()
+{
+    std::lock_guard<std::mutex> guard(m_handleLock);
+    if (m_request) InternetCloseHandle(m_request);
+    m_request = nullptr;
+    if (m_connection) InternetCloseHandle(m_connection);
+    m_connection = nullptr;
+}
+
 bool CHttpDownloader::Download(
     const std::wstring& url, const std::wstring& targetFile, DownloadProgressCallback callback)
 {
@@ -105,6 +251,7 @@ bool CHttpDownloader::Download(
     m_targetFile = targetFile;
     m_callback = std::move(callback);
     m_lastError.clear();
+    m_started = GetTickCount64();
     // The callback copy is released on every return.
     struct CallbackRelease {
         DownloadProgressCallback& callback;
@@ -115,6 +262,14 @@ bool CHttpDownloader::Download(
         CHttpDownloader& downloader;
         ~HandleRelease() { downloader.CloseHandles(); }
     } handles{*this};
+
+    // Why a call failed: cancelled, past the deadline, its time-out, or else.
+    auto failed = [&](DWORD error, const std::wstring& timedOut) {
+        if (IsCancelled()) return Fail(L"download cancelled");
+        if (DeadlinePassed()) return Fail(Formatted(L"download deadline of %llu ms passed", m_limits.deadlineMs));
+        if (error == ERROR_INTERNET_TIMEOUT || error == WSAETIMEDOUT) return Fail(timedOut);
+        return FailWithSystemError(error);
+    };
 
     if (IsCancelled()) return Fail(L"download cancelled");
 
@@ -127,31 +282,41 @@ bool CHttpDownloader::Download(
         if (IsCancelled()) return Fail(L"download cancelled");
         internet = m_internet;
     }
-    // Opening the URL may block: the lock is not held, so Cancel can close the
-    // internet handle meanwhile, which makes the open fail.
-    HINTERNET request = InternetOpenUrlW(
-        internet, basetool::EscapeUrl(url).c_str(), nullptr, 0, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0);
-    DWORD openError = GetLastError();
-    {
-        std::lock_guard<std::mutex> guard(m_handleLock);
-        if (request && !m_internet) {
-            InternetCloseHandle(request);  // cancelled while opening
-            request = nullptr;
-        }
-        m_request = request;
-    }
-    if (!request) return IsCancelled() ? Fail(L"download cancelled") : FailWithSystemError(openError);
 
-    DWORD status = 0, size = sizeof status, index = 0;
-    if (!HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, &index))
-        return FailWithSystemError(GetLastError());
+    std::wstring address = basetool::EscapeUrl(url);
+    HINTERNET request = nullptr;
+    DWORD status = 0;
+    for (unsigned redirects = 0;; ++redirects) {
+        if (DeadlinePassed()) return failed(0, {});
+        DWORD openError = 0;
+        ULONGLONG opened = GetTickCount64();
+        request = OpenRequest(internet, address, openError);
+        if (!request) {
+            // Wine reports an answer that never came as a dropped connection.
+            if (openError == ERROR_INTERNET_CONNECTION_ABORTED &&
+                GetTickCount64() - opened >= m_limits.receiveTimeoutMs)
+                openError = ERROR_INTERNET_TIMEOUT;
+            return failed(openError, Formatted(L"no answer within %llu ms", m_limits.receiveTimeoutMs));
+        }
+        DWORD size = sizeof status, index = 0;
+        if (!HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, &index))
+            return FailWithSystemError(GetLastError());
+        if (!IsRedirect(status)) break;
+        std::wstring location = QueryText(request, HTTP_QUERY_LOCATION);
+        if (location.empty()) break;  // a redirect to nowhere fails by its status
+        if (redirects >= m_limits.maxRedirects)
+            return Fail(Formatted(L"too many redirects (more than %llu)", m_limits.maxRedirects));
+        address = CombineUrl(address, location);
+        if (address.empty()) return Fail(L"bad redirect location " + location);
+        CloseRequest();
+    }
     if (status != 200) return Fail(Formatted(L"http server error, status code %llu", status));
-    DWORD length = 0;
-    size = sizeof length;
-    index = 0;
+    DWORD length = 0, size = sizeof length, index = 0;
     if (!HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &size, &index))
         return FailWithSystemError(GetLastError());
     if (length == 0) return Fail(Formatted(L"http server error, content len %llu", length));
+    if (m_limits.maxBodyBytes && length > m_limits.maxBodyBytes)
+        return Fail(Formatted(L"content len %llu is more than the limit of %llu", length, m_limits.maxBodyBytes));
 
     std::wstring folder = basetool::RemoveFileSpec(targetFile);
     if (!folder.empty() && GetFileAttributesW(basetool::LongPath(targetFile).c_str()) == INVALID_FILE_ATTRIBUTES)
@@ -164,16 +329,22 @@ bool CHttpDownloader::Download(
     int lastPercent = -1;
     for (;;) {
         if (IsCancelled()) return Fail(L"download cancelled");
+        if (DeadlinePassed()) return failed(0, {});
+        SetTimeout(request, INTERNET_OPTION_RECEIVE_TIMEOUT, Bounded(m_limits.receiveTimeoutMs));
+        // What has arrived, so that a read never waits for a full buffer of a
+        // body that trickles in: the deadline is looked at after every arrival.
+        DWORD available = 0;
         char buffer[8192] = {};
         DWORD read = 0;
-        if (!InternetReadFile(request, buffer, sizeof buffer, &read)) {
+        if (!InternetQueryDataAvailable(request, &available, 0, 0) ||
+            !InternetReadFile(
+                request, buffer, available ? std::min<DWORD>(available, sizeof buffer) : sizeof buffer, &read)) {
             DWORD error = GetLastError();
-            if (IsCancelled()) return Fail(L"download cancelled");
             wchar_t response[4096] = {};
             DWORD responseError = 0, responseLength = 4096;
             if (InternetGetLastResponseInfoW(&responseError, response, &responseLength) && responseLength > 0)
                 OutputDebugStringW((L"http download failed," + std::wstring(response)).c_str());
-            return FailWithSystemError(error);
+            return failed(error, Formatted(L"no data received for %llu ms", m_limits.receiveTimeoutMs));
         }
         if (read == 0) break;
         if (total + read > length) return Fail(Formatted(L"http server error, content len %llu", length));

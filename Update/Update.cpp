@@ -89,6 +89,7 @@ std::wstring CUpdate::FetchUpdateIni()
     SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileW(target.c_str());
     CHttpDownloader downloader;
+    downloader.SetLimits(m_settings.descriptionLimits);
     if (!downloader.Download(url, target))
         LogLine(LogLevel::Error, "CUpdate::FetchUpdateIni", " update.ini下载失败：", downloader.LastError());
     return target;
@@ -173,6 +174,7 @@ bool CUpdate::DownloadPackage()
         downloader = m_downloader.get();
         LeaveCriticalSection(&m_lock);
         if (!downloader) return false;
+        downloader->SetLimits(m_settings.packageLimits);
         bool downloaded = downloader->Download(m_packageUrl, target,
             [this](const std::wstring& url, const std::wstring& file, int percent) { OnDownload(url, file, percent); });
         if (downloaded)

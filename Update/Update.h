@@ -28,12 +28,19 @@
 constexpr UINT WM_UPDATE_PROGRESS = 0x4400;
 constexpr UINT WM_SETUP_FINISHED = 0x4401;
 
-// Where the engine works. The updater uses ForThisProgram(); tests and tools
-// point it at folders of their own.
+// Where the engine works and how long it waits. The updater uses
+// ForThisProgram(); tests and tools point it at folders of their own and
+// shorten the bounds.
 struct UpdateSettings {
     std::wstring installFolder;  // holds update_server.ini, AppInfo.ini and the plug-in files
     std::wstring dataFolder;     // receives update.ini and the package
     std::vector<std::wstring> pluginModules = {L"Plexhost.dll", L"npparvelplugin.dll"};
+    // The version check runs before the window is shown, where the user
+    // cannot cancel: the description must arrive whole within its deadline.
+    DownloadLimits descriptionLimits = {.deadlineMs = 30000, .maxBodyBytes = 1 << 20};
+    // The package may take long (the window shows progress and can cancel),
+    // but it must not stall: no byte for a minute ends it.
+    DownloadLimits packageLimits = {.receiveTimeoutMs = 60000};
     // A list asking for more libraries to register ([RegDll] Num of
     // update.ini) or programs to end ([Browser] Num of AppInfo.ini) than this
     // is malformed: a hostile count must not keep the engine reading for days.

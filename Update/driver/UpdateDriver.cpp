@@ -14,7 +14,9 @@
 //   update_driver clean    FOLDER
 //   update_driver regdll   DLL
 // Options before the command: --log FILE, --modules A.dll,B.dll (the plug-in
-// library names whose holders are ended).
+// library names whose holders are ended), --limits KEY=VALUE,... (bounds of
+// both downloads: connect, send, receive and deadline in ms, redirects, max
+// body bytes).
 #include "FileLogger.h"
 #include "Misc.h"
 #include "PathText.h"
@@ -24,6 +26,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -53,8 +56,32 @@ std::vector<std::wstring> SplitList(const std::wstring& text)
 struct Options {
     std::wstring logFile;
     std::vector<std::wstring> modules;
-    std::vector<std::wstring> args;  // command first
+    std::vector<std::wstring> limits;  // KEY=VALUE
+    std::vector<std::wstring> args;    // command first
 };
+
+void ApplyLimits(const std::vector<std::wstring>& settings, DownloadLimits& limits)
+{
+    for (const std::wstring& setting : settings) {
+        size_t equals = setting.find(L'=');
+        std::wstring key = setting.substr(0, equals);
+        unsigned long long value = std::stoull(setting.substr(equals + 1));
+        if (key == L"connect")
+            limits.connectTimeoutMs = static_cast<DWORD>(value);
+        else if (key == L"send")
+            limits.sendTimeoutMs = static_cast<DWORD>(value);
+        else if (key == L"receive")
+            limits.receiveTimeoutMs = static_cast<DWORD>(value);
+        else if (key == L"deadline")
+            limits.deadlineMs = static_cast<DWORD>(value);
+        else if (key == L"redirects")
+            limits.maxRedirects = static_cast<unsigned>(value);
+        else if (key == L"max")
+            limits.maxBodyBytes = value;
+        else
+            throw std::invalid_argument("unknown limit");
+    }
+}
 
 UpdateSettings SettingsFor(const Options& options)
 {
@@ -62,6 +89,8 @@ UpdateSettings SettingsFor(const Options& options)
     settings.installFolder = options.args.at(1);
     settings.dataFolder = options.args.at(2);
     if (!options.modules.empty()) settings.pluginModules = options.modules;
+    ApplyLimits(options.limits, settings.descriptionLimits);
+    ApplyLimits(options.limits, settings.packageLimits);
     return settings;
 }
 
@@ -72,6 +101,9 @@ int Download(const Options& options)
     int cancelAt = -1;
     if (options.args.size() > 4 && options.args[3] == L"--cancel-at") cancelAt = std::stoi(options.args[4]);
     CHttpDownloader downloader;
+    DownloadLimits limits;
+    ApplyLimits(options.limits, limits);
+    downloader.SetLimits(limits);
     std::thread canceller;
     bool ok = downloader.Download(url, file, [&](const std::wstring&, const std::wstring&, int percent) {
         Print(L"percent " + std::to_wstring(percent));
@@ -183,6 +215,8 @@ int wmain(int argc, wchar_t** argv)
                 options.logFile = argv[++i];
             else if (arg == L"--modules" && i + 1 < argc)
                 options.modules = SplitList(argv[++i]);
+            else if (arg == L"--limits" && i + 1 < argc)
+                options.limits = SplitList(argv[++i]);
             else
                 options.args.push_back(arg);
         }

@@ -19,8 +19,9 @@ class DownloaderTest(unittest.TestCase):
     def tearDown(self):
         self.scratch.__exit__(None, None, None)
 
-    def download(self, server, path, *extra):
-        return run_driver("download", server.url(path), win(self.target), *extra)
+    def download(self, server, path, *extra, limits=None):
+        options = ["--limits", limits] if limits else []
+        return run_driver(*options, "download", server.url(path), win(self.target), *extra, timeout=60)
 
     def test_whole_body_is_written_and_100_is_reported_once(self):
         body = os.urandom(300000)
@@ -83,6 +84,50 @@ class DownloaderTest(unittest.TestCase):
             requested = server.requests
         self.assertEqual(rc, 0, out)
         self.assertEqual(requested, [escaped])
+
+
+    def test_redirects_are_followed_up_to_the_limit(self):
+        body = os.urandom(1000)
+        with HttpServer({"/a": ("redirect", "/b"), "/c": ("body", body), "/loop": ("redirect", "/loop")}) as server:
+            server.routes["/b"] = ("redirect", server.url("/c?x=1"))  # absolute, with a query
+            rc, out = self.download(server, "/a", limits="redirects=2")
+            self.assertEqual(rc, 0, out)
+            with open(self.target, "rb") as f:
+                self.assertEqual(f.read(), body)
+            self.assertEqual(server.requests, ["/a", "/b", "/c?x=1"])
+            os.remove(self.target)
+            rc, out = self.download(server, "/a", limits="redirects=1")
+            self.assertEqual(rc, 1, out)
+            self.assertFalse(os.path.exists(self.target))
+            self.assertIn("error: too many redirects (more than 1)", out)
+            before = len(server.requests)
+            rc, out = self.download(server, "/loop", limits="redirects=3")
+            self.assertEqual(rc, 1, out)
+            self.assertIn("error: too many redirects (more than 3)", out)
+            self.assertEqual(server.requests[before:], ["/loop"] * 4)
+
+    def test_a_server_that_never_gives_up_is_given_up(self):
+        """Each misbehaviour fails by its bound within seconds, with its reason."""
+        cases = [
+            ("a connection accepted and never answered", ("mute",), "receive=1000",
+             "error: no answer within 1000 ms"),
+            ("headers, then silence", ("silence", 5000), "receive=1000", "error: no data received for 1000 ms"),
+            ("one byte every 2 s", ("trickle", b"x" * 100, 2), "receive=1000", "error: no data received for 1000 ms"),
+            ("one byte every 0.4 s, past the deadline", ("trickle", b"x" * 100, 0.4), "deadline=1500",
+             "error: download deadline of 1500 ms passed"),
+            ("headers, then silence, past the deadline", ("silence", 5000), "deadline=1500",
+             "error: download deadline of 1500 ms passed"),
+            ("never answered, past the deadline", ("mute",), "deadline=1500",
+             "error: download deadline of 1500 ms passed"),
+        ]
+        with HttpServer() as server:
+            for label, route, limits, reason in cases:
+                with self.subTest(label):
+                    server.routes["/f"] = route
+                    rc, out = self.download(server, "/f", limits=limits)
+                    self.assertEqual(rc, 1, out)
+                    self.assertIn(reason, out)
+                    self.assertFalse(os.path.exists(self.target))
 
 
 if __name__ == "__main__":

@@ -211,6 +211,38 @@ class UpdateTest(unittest.TestCase):
         self.assertEqual(log.count("[RegDll] Num = 2147483647 超过上限 64"), 1, log[-2000:])
         self.assertLess(len(log), 4096)
 
+    def test_a_misbehaving_server_fails_the_check_or_the_download(self):
+        """Each bound ends its download in seconds; a description that fails
+        means no update, a package that fails means nothing installed."""
+        cases = [
+            ("description never answered", "/cfg/update.ini", ("mute",), "receive=1000", 3,
+             "update.ini下载失败：no answer within 1000 ms"),
+            ("description trickles", "/cfg/update.ini", ("trickle", b"[Update]\r\n" * 50, 0.4), "deadline=1500", 3,
+             "update.ini下载失败：download deadline of 1500 ms passed"),
+            ("description redirects to itself", "/cfg/update.ini", ("redirect", "/cfg/update.ini"), "", 3,
+             "update.ini下载失败：too many redirects (more than 5)"),
+            ("description too long", "/cfg/update.ini", ("body", b"[Update]\r\n" + b";" * (1 << 20)), "", 3,
+             "update.ini下载失败：content len 1048586 is more than the limit of 1048576"),
+            ("package headers then silence", "/dl/update_1.0.0.10.7z", ("silence", 100000), "receive=1000", 1,
+             "下载失败：no data received for 1000 ms"),
+            ("package redirects to itself", "/dl/update_1.0.0.10.7z", ("redirect", "/dl/update_1.0.0.10.7z"), "", 1,
+             "下载失败：too many redirects (more than 5)"),
+        ]
+        for label, path, route, limits, expected_rc, logged in cases:
+            with self.subTest(label), HttpServer() as server:
+                shutil.rmtree(self.install, ignore_errors=True)
+                self.prepare(server)
+                server.routes[path] = route
+                before = snapshot(self.install)
+                options = ["--limits", limits] if limits else []
+                rc, out = run_driver(*options, "--modules", PLUGIN, "update", win(self.install), win(self.data),
+                                     log=self.log, timeout=60)
+                log = read_log(self.log)
+                self.assertEqual(rc, expected_rc, out + log[-2000:])
+                self.assertIn(logged, log)
+                self.assertEqual(snapshot(self.install), before)
+                os.remove(self.log)
+
     def test_libraries_outside_the_installation_folder_are_never_loaded(self):
         with open(os.path.join(self.dir, "outside.dll"), "wb") as f:
             f.write(self.registering_dll)

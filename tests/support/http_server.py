@@ -28,6 +28,8 @@ import array
 import http.server
 import json
 import os
+import select
+import socket
 import socketserver
 import subprocess
 import sys
@@ -226,6 +228,49 @@ class _Handler(http.server.BaseHTTPRequestHandler):
             except OSError:
                 pass
             self.close_connection = True
+        elif kind == "redirect":  # 302 to the given address
+            self.send_response(302)
+            self.send_header("Location", route[1])
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+        elif kind == "trickle":  # one byte every route[2] seconds
+            body, delay = route[1], route[2]
+            self.send_response(200)
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            self.wfile.flush()
+            for i in range(len(body)):
+                if self._client_gone(delay):
+                    break
+                self.wfile.write(body[i:i + 1])
+                self.wfile.flush()
+            self.close_connection = True
+        elif kind == "silence":  # the headers, then nothing
+            self.send_response(200)
+            self.send_header("Content-Length", str(route[1]))
+            self.end_headers()
+            self.wfile.flush()
+            self._client_gone(60)
+            self.close_connection = True
+        elif kind == "mute":  # the request is read and never answered
+            self._client_gone(60)
+            self.close_connection = True
+
+    def _client_gone(self, seconds):
+        """Waits up to seconds; True as soon as the client has closed the
+        connection or the server is stopping."""
+        end = time.monotonic() + seconds
+        while time.monotonic() < end:
+            if self.server.stopping.is_set():
+                return True
+            readable, _, _ = select.select([self.connection], [], [], 0.1)
+            if readable:
+                try:
+                    if not self.connection.recv(1, socket.MSG_PEEK):
+                        return True
+                except OSError:
+                    return True
+        return False
 
     def _answer(self, status, body, kind=None, extra=()):
         self.send_response(status)
@@ -247,6 +292,8 @@ class HttpServer:
     """Serves on 127.0.0.1 while in a with block.
     routes: path -> ("body", bytes) | ("status", code[, bytes]) |
             ("short", announced, bytes) | ("nolength", bytes) | ("slow", bytes, chunk, delay);
+    misbehaving: ("redirect", address) | ("trickle", bytes, delay) (one byte per delay) |
+            ("silence", announced) (headers, then nothing) | ("mute",) (never answers);
     other paths get the generated answers of this module."""
 
     def __init__(self, routes=None):
@@ -255,6 +302,7 @@ class HttpServer:
         self.server.requests = []
         self.server.log = []
         self.server.lock = threading.Lock()
+        self.server.stopping = threading.Event()  # ends the misbehaving answers
         self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
 
     @property
@@ -289,6 +337,7 @@ class HttpServer:
         return self
 
     def __exit__(self, *exc):
+        self.server.stopping.set()
         self.server.shutdown()
         self.server.server_close()
         self.thread.join()
