@@ -4,8 +4,8 @@
 // run from its timers. Prints each script call, its result, and every callback
 // as the page receives it.
 #include "BrowserPlugin.h"
-#include "FbTestBrowserHost.h"
-#include "FbTestPage.h"
+#include "TestBrowserHost.h"
+#include "TestPage.h"
 #include "PluginFactory.h"
 #include "StrevoControl.h"
 #include "parvelplugin.h"

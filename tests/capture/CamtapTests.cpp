@@ -3,6 +3,7 @@
 // second process (vcshare_reader) opens "VC_SHARE" and waits for the camera's
 // picture, packed and bottom-up.
 #include "CamtapApi.h"
+#include "ProgramPath.h"
 #include "camera/CameraRegistration.h"
 #include "camera/TestPattern.h"
 
@@ -21,14 +22,6 @@ namespace {
 
 const char* const kCamera = TestCamera::kFriendlyNameAnsi;
 
-std::wstring BesideThisProgram(const wchar_t* file)
-{
-    wchar_t path[MAX_PATH];
-    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring full(path, length);
-    return full.substr(0, full.find_last_of(L"\\/") + 1) + file;
-}
-
 // Waits for a handle while letting the apartment's messages through.
 void WaitPumping(HANDLE handle, DWORD timeoutMs)
 {
@@ -43,8 +36,8 @@ void WaitPumping(HANDLE handle, DWORD timeoutMs)
 // Runs the reader in its own process; its exit code (or -1).
 int ReadInOtherProcess(int width, int height, size_t bytes = 0)
 {
-    std::wstring command = L"\"" + BesideThisProgram(L"vcshare_reader.exe") + L"\" " + std::to_wstring(width) + L" " +
-        std::to_wstring(height);
+    std::wstring command = L"\"" + test_support::besideThisProgram(L"vcshare_reader.exe") + L"\" " +
+        std::to_wstring(width) + L" " + std::to_wstring(height);
     if (bytes) command += L" " + std::to_wstring(bytes);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;

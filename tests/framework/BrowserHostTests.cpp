@@ -1,6 +1,6 @@
 #include "BrowserHost.h"
-#include "FbTestBrowserHost.h"
-#include "FbTestPage.h"
+#include "TestBrowserHost.h"
+#include "TestPage.h"
 
 #include <gtest/gtest.h>
 
@@ -44,7 +44,7 @@ TEST_F(BrowserHostTest, InvokeDelayedSchedulesThePageFunctionOnATimer)
     ASSERT_EQ(page->timers.size(), 2u);
     EXPECT_EQ(page->timers[0].helperArgumentCount, 3u);
     EXPECT_EQ(page->timers[1].helperArgumentCount, 4u);
-    EXPECT_EQ(page->timers[1].delay, 250);
+    EXPECT_EQ(page->timers[1].delayMs, 250);
     page->runTimers();
     ASSERT_EQ(page->calls.size(), 2u);
     for (const auto& call : page->calls) {

@@ -6,7 +6,7 @@
 #include "BrowserStreamManager.h"
 #include "BrowserStreamRequest.h"
 #include "DefaultBrowserStreamHandler.h"
-#include "FbTestBrowserHost.h"
+#include "TestBrowserHost.h"
 #include "PluginEvents.h"
 #include "SimpleStreamHelper.h"
 

@@ -1,6 +1,6 @@
 #include "BrowserHost.h"
 #include "ScriptErrors.h"
-#include "FbTestBrowserHost.h"
+#include "TestBrowserHost.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Prints the delayed-call helper script that a browser host installs for a seed.
-#include "FbTestBrowserHost.h"
+#include "TestBrowserHost.h"
 
 #include <cstdio>
 #include <cstdlib>

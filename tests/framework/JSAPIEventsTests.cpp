@@ -1,7 +1,7 @@
 // Events of a scriptable object: handlers, sinks, attribute handlers, linked
 // objects and script event objects.
 #include "BroadcastTestAPI.h"
-#include "FakePageObject.h"
+#include "PageObject.h"
 #include "TestBrowserHost.h"
 
 #include <gtest/gtest.h>
@@ -13,13 +13,14 @@ using FB::VariantVector;
 
 class JSAPIEventsTest : public testing::Test {
 protected:
-    std::shared_ptr<FakePageObject> handler()
+    std::shared_ptr<fbtest::PageObject> handler()
     {
-        auto made = std::make_shared<FakePageObject>(host);
+        auto made = std::make_shared<fbtest::PageObject>(host);
         return made;
     }
 
-    std::shared_ptr<TestBrowserHost> host = std::make_shared<TestBrowserHost>();
+    std::shared_ptr<fbtest::TestBrowserHost> host = std::make_shared<fbtest::TestBrowserHost>();
+    std::shared_ptr<fbtest::TestPage> page = host->attachPage();
     std::shared_ptr<BroadcastTestAPI> api = std::make_shared<BroadcastTestAPI>();
 };
 
@@ -41,7 +42,7 @@ TEST_F(JSAPIEventsTest, EveryHandlerIsCalledEvenWhenOneFails)
 
     // Handlers are called as functions, later, from the page.
     EXPECT_TRUE(host->takeDelayedCalls().empty());
-    EXPECT_EQ(host->pump(), 2u);
+    EXPECT_EQ(host->pump(), 2);
     const auto delayed = host->takeDelayedCalls();
     ASSERT_EQ(delayed.size(), 2u);
     EXPECT_EQ(delayed[0].function, first);
@@ -163,7 +164,7 @@ TEST_F(JSAPIEventsTest, CycleOfLinkedObjectsFiresEachOnce)
     api->addLinkedObject(second);
     second->addLinkedObject(third);
     third->addLinkedObject(api);
-    std::vector<std::shared_ptr<FakePageObject>> listeners;
+    std::vector<std::shared_ptr<fbtest::PageObject>> listeners;
     for (const auto& object : {std::static_pointer_cast<FB::JSAPIAuto>(api),
              std::static_pointer_cast<FB::JSAPIAuto>(second), std::static_pointer_cast<FB::JSAPIAuto>(third)}) {
         listeners.push_back(handler());

@@ -38,7 +38,7 @@ TEST_F(JSObjectTest, CallsFromAnotherThreadArriveInOrder)
         for (long level = 1; level <= 3; ++level) callback->invokeAsync("", FB::makeVariantVector(level));
     });
     engine.join();
-    EXPECT_EQ(host->pump(), 3u);
+    EXPECT_EQ(host->pump(), 3);
     const auto delayed = host->takeDelayedCalls();
     ASSERT_EQ(delayed.size(), 3u);
     for (long i = 0; i < 3; ++i) EXPECT_EQ(delayed[i].args.at(0).cast<long>(), i + 1);
@@ -46,7 +46,7 @@ TEST_F(JSObjectTest, CallsFromAnotherThreadArriveInOrder)
 
 TEST_F(JSObjectTest, QueuedCallKeepsTheObjectAlive)
 {
-    std::weak_ptr<FakePageObject> watch = callback;
+    std::weak_ptr<fbtest::PageObject> watch = callback;
     callback->invokeAsync("onDone", {});
     callback.reset();
     EXPECT_FALSE(watch.expired());
@@ -78,13 +78,13 @@ TEST_F(JSObjectTest, HostGoneRefusesAsyncCalls)
 
 TEST_F(JSObjectTest, RefusedQueueingDropsTheCall)
 {
-    std::weak_ptr<FakePageObject> watch = callback;
-    host->refuseCalls(true);
+    std::weak_ptr<fbtest::PageObject> watch = callback;
+    host->refuseDelivery = true;
     EXPECT_NO_THROW(callback->invokeAsync("", {}));
-    host->refuseCalls(false);
+    host->refuseDelivery = false;
     host->shutDownHost();
     EXPECT_NO_THROW(callback->invokeAsync("", {}));
-    EXPECT_EQ(host->pump(), 0u);
+    EXPECT_EQ(host->pump(), 0);
     callback.reset();
     EXPECT_TRUE(watch.expired()) << "a dropped call holds nothing";
 }
@@ -130,7 +130,7 @@ TEST_F(JSObjectTest, FunctionObjectOfAMethod)
         {"call", {self, 7}, 7},
         {"call", {}, variant()},
         {"apply", {self, VariantVector{8}}, 8},
-        {"apply", {self, FakePageObject::makeArray(host, {9})}, 9},
+        {"apply", {self, fbtest::PageObject::makeArray(host, {9})}, 9},
         {"apply", {self, variant::makeNull()}, variant()},
         {"apply", {self, variant()}, variant()},
         {"apply", {self}, variant()},
@@ -166,9 +166,9 @@ TEST_F(JSObjectTest, FunctionObjectCallsInItsOwnZone)
 
 TEST_F(JSObjectTest, ValuesToObjects)
 {
-    auto pageWrappingPlugin = std::make_shared<FakePageObject>(host);
+    auto pageWrappingPlugin = std::make_shared<fbtest::PageObject>(host);
     pageWrappingPlugin->wrapped = api;
-    auto pageWrappingPage = std::make_shared<FakePageObject>(host);
+    auto pageWrappingPage = std::make_shared<fbtest::PageObject>(host);
     pageWrappingPage->wrapped = callback;
     std::weak_ptr<BroadcastTestAPI> expired = std::make_shared<BroadcastTestAPI>();
     const FB::JSAPIPtr plugin = api;
@@ -208,12 +208,12 @@ TEST_F(JSObjectTest, ValuesToObjects)
         EXPECT_EQ(e.to(), "std::shared_ptr<FB::JSObject>");
     }
     // A parameter of a page-object subclass type.
-    EXPECT_EQ(variant(callback).convert_cast<std::shared_ptr<FakePageObject>>(), callback);
+    EXPECT_EQ(variant(callback).convert_cast<std::shared_ptr<fbtest::PageObject>>(), callback);
 }
 
 TEST_F(JSObjectTest, PageArraysAndObjectsToContainers)
 {
-    auto array = FakePageObject::makeArray(host, {"a", 1, callback});
+    auto array = fbtest::PageObject::makeArray(host, {"a", 1, callback});
     const VariantVector list = variant(array).convert_cast<VariantVector>();
     ASSERT_EQ(list.size(), 3u);
     EXPECT_EQ(list[0].cast<std::string>(), "a");
@@ -224,13 +224,13 @@ TEST_F(JSObjectTest, PageArraysAndObjectsToContainers)
     EXPECT_EQ(members.at("length").cast<int>(), 3);
     EXPECT_EQ(members.at("1").cast<int>(), 1);
 
-    auto objects = FakePageObject::makeArray(host, {callback, variant::makeNull()});
+    auto objects = fbtest::PageObject::makeArray(host, {callback, variant::makeNull()});
     const FB::JSObjectList objectList = variant(objects).convertToObjectList();
     ASSERT_EQ(objectList.size(), 2u);
     EXPECT_EQ(objectList[0], callback);
     EXPECT_EQ(objectList[1], nullptr);
     EXPECT_TRUE(variant().convertToObjectList().empty());
-    EXPECT_THROW(variant(FakePageObject::makeArray(host, {1})).convertToObjectList(), FB::bad_variant_cast);
+    EXPECT_THROW(variant(fbtest::PageObject::makeArray(host, {1})).convertToObjectList(), FB::bad_variant_cast);
     EXPECT_THROW(variant("text").convertToObjectList(), FB::bad_variant_cast);
 }
 
@@ -246,15 +246,15 @@ TEST_F(JSObjectTest, PageControlledArrayLengthIsChecked)
         {-1, "Invalid array length -1"},
     };
     for (const auto& c : cases) {
-        auto array = std::make_shared<FakePageObject>(host);
+        auto array = std::make_shared<fbtest::PageObject>(host);
         array->properties["length"] = c.length;
         EXPECT_EQ(errorOf([&] { variant(array).convertToVariantVector(); }), c.error);
         EXPECT_EQ(errorOf([&] { variant(array).convertToObjectList(); }), c.error);
     }
-    auto unreadable = std::make_shared<FakePageObject>(host);
+    auto unreadable = std::make_shared<fbtest::PageObject>(host);
     unreadable->properties["length"] = "many";
     EXPECT_THROW(variant(unreadable).convertToVariantVector(), FB::bad_variant_cast);
-    auto lengthless = std::make_shared<FakePageObject>(host);
+    auto lengthless = std::make_shared<fbtest::PageObject>(host);
     EXPECT_THROW(variant(lengthless).convertToVariantVector(), FB::bad_variant_cast);
 }
 

@@ -1,7 +1,7 @@
 #include "BrowserPlugin.h"
 #include "FactoryBase.h"
-#include "FbTestBrowserHost.h"
-#include "FbTestPage.h"
+#include "TestBrowserHost.h"
+#include "TestPage.h"
 #include "JSAPIAuto.h"
 #include "PluginCore.h"
 #include "PluginEvents.h"
@@ -113,7 +113,7 @@ TEST_F(PluginCoreTest, MarkReadySchedulesOnloadOnlyForAPageFunction)
     core->setParams({{"onload", variant("pluginLoaded")}});
     EXPECT_TRUE(core->markReady());
     ASSERT_EQ(page->timers.size(), 1u);
-    EXPECT_EQ(page->timers[0].delay, 250);
+    EXPECT_EQ(page->timers[0].delayMs, 250);
     EXPECT_EQ(page->timers[0].helperArgumentCount, 3u);
     page->runTimers();
     ASSERT_EQ(page->calls.size(), 1u);

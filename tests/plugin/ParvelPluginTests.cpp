@@ -1,6 +1,6 @@
 #include "BrowserHost.h"
-#include "FbTestBrowserHost.h"
-#include "FbTestPage.h"
+#include "TestBrowserHost.h"
+#include "TestPage.h"
 #include "JSAPIAuto.h"
 #include "PluginEvents.h"
 #include "PluginFactory.h"
@@ -262,7 +262,7 @@ TEST_F(ParvelPluginTest, OnloadRunsLaterWithTheScriptingObject)
     EXPECT_FALSE(plugin.core->wantsWindowless()) << "the plug-in always asks for a window";
     EXPECT_TRUE(plugin.core->markReady());
     ASSERT_EQ(plugin.page->timers.size(), 1u);
-    EXPECT_EQ(plugin.page->timers[0].delay, 250);
+    EXPECT_EQ(plugin.page->timers[0].delayMs, 250);
     EXPECT_TRUE(plugin.page->calls.empty());
     plugin.page->runTimers();
     ASSERT_EQ(plugin.page->calls.size(), 1u);

@@ -4,6 +4,7 @@
 // reports from its own thread, the last exception, an instance destroyed while
 // reports are queued, and two instances on one page. Every test ends with
 // nothing alive after NP_Shutdown.
+#include "ProgramPath.h"
 #include "ScriptPage.h"
 #include "StrevoControl.h"
 #include "TestBrowser.h"
@@ -16,13 +17,7 @@ using ::testing::IsEmpty;
 
 namespace {
 
-std::wstring besideThisProgram(const wchar_t* file)
-{
-    wchar_t path[MAX_PATH];
-    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dir(path, length);
-    return dir.substr(0, dir.find_last_of(L"\\/") + 1) + file;
-}
+using test_support::besideThisProgram;
 
 const wchar_t* const kPage = L"var log = [];"
                              L"function pluginLoaded(p) { window.loadedWith = p; }"

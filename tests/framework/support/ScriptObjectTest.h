@@ -1,9 +1,10 @@
-// Shared by the scriptable-object tests: a test host, an object shaped like the
-// plug-in's scripting object, a page callback, and the text of a script error.
+// Shared by the scriptable-object tests: a test host with its page, an object
+// shaped like the plug-in's scripting object, a page callback, and the text of a
+// script error.
 #pragma once
 
 #include "BroadcastTestAPI.h"
-#include "FakePageObject.h"
+#include "PageObject.h"
 #include "TestBrowserHost.h"
 
 #include <gtest/gtest.h>
@@ -25,7 +26,8 @@ std::string errorOf(Call&& call)
 
 class ScriptObjectTest : public testing::Test {
 protected:
-    std::shared_ptr<TestBrowserHost> host = std::make_shared<TestBrowserHost>();
+    std::shared_ptr<fbtest::TestBrowserHost> host = std::make_shared<fbtest::TestBrowserHost>();
+    std::shared_ptr<fbtest::TestPage> page = host->attachPage();
     std::shared_ptr<BroadcastTestAPI> api = std::make_shared<BroadcastTestAPI>();
-    std::shared_ptr<FakePageObject> callback = std::make_shared<FakePageObject>(host);
+    std::shared_ptr<fbtest::PageObject> callback = std::make_shared<fbtest::PageObject>(host);
 };

@@ -2,6 +2,7 @@
 // table it hands over, the page's script roads in both directions, the
 // main-thread queue, the delayed-call page function, and the audit catching
 // each kind of fault.
+#include "ProgramPath.h"
 #include "ScriptPage.h"
 #include "TestBrowser.h"
 
@@ -18,13 +19,7 @@ using ::testing::IsEmpty;
 
 namespace {
 
-std::wstring besideThisProgram(const wchar_t* file)
-{
-    wchar_t path[MAX_PATH];
-    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dir(path, length);
-    return dir.substr(0, dir.find_last_of(L"\\/") + 1) + file;
-}
+using test_support::besideThisProgram;
 
 std::string joined(const std::vector<std::string>& lines)
 {

@@ -8,7 +8,7 @@
 
 #include "ActiveXStream.h"
 #include "BrowserStreamRequest.h"
-#include "FbTestBrowserHost.h"
+#include "TestBrowserHost.h"
 
 #include <windows.h>
 

@@ -1,22 +1,25 @@
 // A browser host for tests, with two ways to reach the "main thread" (the test's
 // own thread, which constructs the host):
 //   Delivery::Pumped  deliveries wait in a queue until the test calls pump();
-//                     the queue may outlive the host, to deliver late.
+//                     a test may share the queue to deliver after the host is gone.
 //   Delivery::Window  deliveries are posted to a real message-only window as
 //                     message 1025 and run by GetMessageW/DispatchMessageW.
 // The page is a TestPage once the test attaches one (attachPage); without it
-// the host has no window, and runScript only records the script.
+// the host has no window, delayed calls answer -1 and runScript only records
+// the script. With a page, delayed calls become the page's timers, which
+// takeDelayedCalls hands to the test without running them.
+//
+// Destroying the host runs what is still queued for it, as a shutdown would,
+// unless the test shares the queue.
 #pragma once
 
 #include "BrowserHost.h"
-#include "FbTestPage.h"
-#include "dom/Node.h"
+#include "TestPage.h"
 
 #include <windows.h>
 
 #include <atomic>
 #include <deque>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -25,7 +28,7 @@
 
 namespace fbtest {
 
-// A main-thread queue pumped by hand.
+// A main-thread queue pumped by hand; any thread may push.
 class PumpedQueue {
 public:
     void push(FB::QueuedFunction function, void* data)
@@ -117,6 +120,7 @@ private:
             ++delivered;
             record->function(record->data);
         } catch (...) {
+            // A failing delivery must not unwind through the message loop; the test sees its effect missing.
         }
         return 0;
     }
@@ -133,9 +137,15 @@ public:
     {
         if (delivery == Delivery::Window) window = std::make_unique<CallWindow>();
     }
+    ~TestBrowserHost() override
+    {
+        if (delivery == Delivery::Pumped && queue.use_count() == 1) queue->pump();
+    }
 
     // Runs what is waiting for the main thread; returns how many deliveries ran.
     int pump() { return delivery == Delivery::Window ? window->pump() : queue->pump(); }
+    // Deliveries waiting in the pumped queue.
+    size_t queuedCount() const { return queue->size(); }
 
     bool postToMainThread(FB::QueuedFunction function, void* data) override
     {
@@ -150,6 +160,12 @@ public:
     {
         page = std::make_shared<TestPage>(shared_from_this());
         return page;
+    }
+    // The delayed calls the page has scheduled and not run, oldest first.
+    std::vector<TestPage::Timer> takeDelayedCalls()
+    {
+        if (!page) return {};
+        return std::exchange(page->timers, {});
     }
 
     void* getInstanceHandle() override { return this; }

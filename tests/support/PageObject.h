@@ -1,27 +1,49 @@
-// A page script object for tests: a plain bag of named values that records
-// the calls made on it. Arrays are bags with "length" and "0", "1", ...
+// A page script object for tests: a bag of named values that may also be
+// callable, and that records what native code asks of it.
+//
+//   auto object = std::make_shared<fbtest::PageObject>(host);          // records its calls
+//   auto function = std::make_shared<fbtest::PageObject>(host, [](auto&, auto& args) { ... });
+//   auto array = fbtest::PageObject::makeArray(host, {1, "two"});      // "length", "0", "1"
+//
+// invoke: a member that is itself a page object is called as a function; else
+// the behaviour (when there is one) answers; else the call is recorded in
+// calls and answers undefined. Steering members (valid, directCalls,
+// failAsyncInvoke, objectId, eventContext, wrapped) let a test play a browser's
+// page object; calls, asyncInvokes and directHandlerCalls are what it saw.
+//
+// Threading: invokeAsync may be called from any thread (its record is locked);
+// everything else belongs to the test's main thread.
 #pragma once
 
 #include "JSObject.h"
 
+#include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
+#include <string>
 #include <utility>
 #include <vector>
 
-class FakePageObject : public FB::JSObject {
+namespace fbtest {
+
+class PageObject : public FB::JSObject {
 public:
+    using Behaviour = std::function<FB::variant(const std::string& method, const FB::VariantVector& args)>;
     struct Call {
         std::string name;
         FB::VariantVector args;
     };
 
-    explicit FakePageObject(const FB::BrowserHostPtr& host) : FB::JSObject(host) {}
-
-    static std::shared_ptr<FakePageObject> makeArray(const FB::BrowserHostPtr& host, const FB::VariantVector& values)
+    explicit PageObject(const FB::BrowserHostPtr& host, Behaviour behaviour = {})
+        : FB::JSObject(host), behaviour(std::move(behaviour))
     {
-        auto array = std::make_shared<FakePageObject>(host);
+    }
+
+    static std::shared_ptr<PageObject> makeArray(const FB::BrowserHostPtr& host, const FB::VariantVector& values)
+    {
+        auto array = std::make_shared<PageObject>(host);
         array->properties["length"] = static_cast<int>(values.size());
         for (std::size_t i = 0; i < values.size(); ++i) array->properties[std::to_string(i)] = values[i];
         return array;
@@ -29,6 +51,7 @@ public:
 
     // Steering.
     std::map<std::string, FB::variant> properties;
+    Behaviour behaviour;
     bool valid = true;
     bool directCalls = false;
     bool failAsyncInvoke = false;
@@ -37,7 +60,7 @@ public:
     FB::JSAPIPtr wrapped;
 
     // Observations.
-    std::vector<Call> calls;         // invoke()
+    std::vector<Call> calls;         // invoke() without a behaviour
     std::vector<Call> asyncInvokes;  // invokeAsync(), before queueing
     std::vector<std::vector<FB::JSObjectPtr>> directHandlerCalls;
 
@@ -50,26 +73,26 @@ public:
         directHandlerCalls.push_back(handlers);
     }
     bool isValid() const override { return valid; }
+    void invalidate() override { valid = false; }
     FB::JSAPIPtr getWrappedJSAPI() const override { return wrapped; }
     void invokeAsync(const std::string& methodName, const FB::VariantVector& args) override
     {
         {
-            std::lock_guard<std::mutex> lock(mutex_);
+            std::lock_guard<std::mutex> lock(asyncLock_);
             asyncInvokes.push_back({methodName, args});
         }
         if (failAsyncInvoke) throw std::runtime_error("handler failed");
         FB::JSObject::invokeAsync(methodName, args);
     }
 
-    void invalidate() override { valid = false; }
     void listMemberNames(std::vector<std::string>& names) const override
     {
         for (const auto& entry : properties) names.push_back(entry.first);
     }
     std::size_t countMembers() const override { return properties.size(); }
-    bool hasMethod(const std::string& name) const override { return properties.count(name) > 0; }
-    bool hasPropertyIndex(int index) const override { return properties.count(std::to_string(index)) > 0; }
-    bool hasProperty(const std::string& name) const override { return properties.count(name) > 0; }
+    bool hasMethod(const std::string& name) const override { return properties.count(name) != 0; }
+    bool hasPropertyIndex(int index) const override { return hasProperty(std::to_string(index)); }
+    bool hasProperty(const std::string& name) const override { return properties.count(name) != 0; }
     FB::variant getPropertyIndex(int index) override { return getProperty(std::to_string(index)); }
     FB::variant getProperty(const std::string& name) override
     {
@@ -82,10 +105,12 @@ public:
     void removeProperty(const std::string& name) override { properties.erase(name); }
     FB::variant invoke(const std::string& name, const FB::VariantVector& args) override
     {
+        if (auto target = memberFunction(name)) return target->invoke("", args);
+        if (behaviour) return behaviour(name, args);
         calls.push_back({name, args});
         return FB::variant();
     }
-    FB::variant construct(const FB::VariantVector&) override { return FB::variant(); }
+    FB::variant construct(const FB::VariantVector&) override { throw FB::script_error("no constructor"); }
 
     using FB::JSObject::getProperty;
     using FB::JSObject::hasMethod;
@@ -96,5 +121,18 @@ public:
     using FB::JSObject::setProperty;
 
 private:
-    std::mutex mutex_;
+    std::shared_ptr<PageObject> memberFunction(const std::string& name) const
+    {
+        auto member = properties.find(name);
+        if (name.empty() || member == properties.end()) return nullptr;
+        try {
+            return std::dynamic_pointer_cast<PageObject>(member->second.convertToJSObject());
+        } catch (const FB::bad_variant_cast&) {
+            return nullptr;  // a plain value, not a function
+        }
+    }
+
+    std::mutex asyncLock_;
 };
+
+}  // namespace fbtest

@@ -1,7 +1,7 @@
 // A page for tests of the browser host and the plug-in: page objects, a window
 // with a timer queue, and page functions that record their calls.
 //
-//   auto page = std::make_shared<fbtest::TestPage>(host);
+//   auto page = host->attachPage();
 //   auto callback = page->function("done");   // records every call
 //   ... page->runTimers();                     // what setTimeout scheduled
 //
@@ -10,67 +10,15 @@
 // Used on the test's main thread only.
 #pragma once
 
-#include "JSObject.h"
+#include "PageObject.h"
 
 #include <windows.h>
 
-#include <functional>
-#include <map>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace fbtest {
-
-// A page object: properties by name, and optionally callable.
-class PageObject : public FB::JSObject {
-public:
-    using Behaviour = std::function<FB::variant(const std::string& method, const FB::VariantVector& args)>;
-
-    PageObject(const FB::BrowserHostPtr& host, Behaviour behaviour = {})
-        : FB::JSObject(host), behaviour(std::move(behaviour))
-    {
-    }
-
-    void invalidate() override { valid = false; }
-    bool isValid() const override { return valid; }
-    FB::JSAPIPtr getWrappedJSAPI() const override { return nullptr; }
-
-    void listMemberNames(std::vector<std::string>& names) const override
-    {
-        for (const auto& entry : properties) names.push_back(entry.first);
-    }
-    std::size_t countMembers() const override { return properties.size(); }
-    bool hasMethod(const std::string& name) const override { return properties.count(name) != 0; }
-    bool hasPropertyIndex(int index) const override { return hasProperty(std::to_string(index)); }
-    bool hasProperty(const std::string& name) const override { return properties.count(name) != 0; }
-    FB::variant getPropertyIndex(int index) override { return getProperty(std::to_string(index)); }
-    FB::variant getProperty(const std::string& name) override
-    {
-        auto found = properties.find(name);
-        return found == properties.end() ? FB::variant() : found->second;
-    }
-    void setPropertyIndex(int index, const FB::variant& value) override { setProperty(std::to_string(index), value); }
-    void setProperty(const std::string& name, const FB::variant& value) override { properties[name] = value; }
-    void removePropertyIndex(int index) override { removeProperty(std::to_string(index)); }
-    void removeProperty(const std::string& name) override { properties.erase(name); }
-    FB::variant invoke(const std::string& name, const FB::VariantVector& args) override
-    {
-        if (name.empty() && behaviour) return behaviour(name, args);
-        auto member = properties.find(name);
-        if (member != properties.end())
-            if (auto target = std::dynamic_pointer_cast<PageObject>(member->second.convertToJSObject()))
-                return target->invoke("", args);
-        if (behaviour) return behaviour(name, args);
-        throw FB::script_error("not a function: " + name);
-    }
-    FB::variant construct(const FB::VariantVector&) override { throw FB::script_error("no constructor"); }
-
-    std::map<std::string, FB::variant> properties;
-    Behaviour behaviour;
-    bool valid = true;
-};
 
 // One call of a page function, as the page saw it.
 struct PageCall {
@@ -133,8 +81,9 @@ public:
         return ran;
     }
 
+    // A delayed call as the helper scheduled it.
     struct Timer {
-        int delay;
+        int delayMs;
         FB::JSObjectPtr function;
         FB::VariantVector args;
         std::string methodName;
