@@ -1,8 +1,8 @@
 # The Plexhost ActiveX control, registered with regsvr32 and driven by page script
 # (JScript under cscript, through IDispatch), broadcasting to the stand-in engine.
-here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$(dirname "$0")/../.." && pwd)
 dll="Z:${BUILD_DIR//\//\\}\\bin\\Plexhost.dll"
-page="Z:${here//\//\\}\\20-plexhost.js"
+page="Z:${root//\//\\}\\demo\\control\\plexhost-demo.js"
 cd "$BUILD_DIR/bin"
 echo "Plexhost.FlashX: page script broadcasting through the ActiveX control"
 "$WINE_RUN" regsvr32 /s "$dll" || { echo "  regsvr32 failed"; exit 1; }
