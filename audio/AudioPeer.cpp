@@ -137,11 +137,4 @@ bool SONDEX_CALL CAudioPeer::SetMute(int streamId, bool flag)
     }
 }
 
-const CAudioStream* CAudioPeer::StreamForTesting(int streamId) const
-{
-    std::lock_guard<std::recursive_mutex> guard(lock_);
-    auto found = streams_.find(streamId);
-    return found == streams_.end() ? nullptr : found->second.get();
-}
-
 }  // namespace Sondex

@@ -48,9 +48,6 @@ public:
     bool SONDEX_CALL Reserved18(int) override { return true; }
     void SONDEX_CALL Destroy() override;
 
-    // For tests: the stream with the id, or null.
-    const CAudioStream* StreamForTesting(int streamId) const;
-
 private:
     ~CAudioPeer();
     void stopCapture();

@@ -95,6 +95,7 @@ void runQueuedCall(void* ticket)
         if (!record) return;
         if (AsyncCallManagerPtr manager = record->manager.lock()) manager->runCall(record);
     } catch (...) {
+        // The browser's thread must not see it; the failed call is simply dropped.
     }
 }
 

@@ -62,6 +62,7 @@ void BrowserHost::releaseKeptObjectsForShutdown()
         try {
             object->releaseHook();
         } catch (...) {
+            // One failing hook must not keep the other objects from being released.
         }
     }
     kept.clear();
@@ -96,7 +97,9 @@ std::shared_ptr<JSObject> BrowserHost::delayedCallHelper()
     try {
         helper = page->getProperty(delayedCallHelperName).convertToJSObject();
     } catch (const script_error&) {
+        // No helper on the page (any more): installed again below.
     } catch (const bad_variant_cast&) {
+        // The helper's name holds no function: installed again below.
     }
     if (helper) return helper;
     // The page lost the helper (it navigated, or script replaced it): install it again.

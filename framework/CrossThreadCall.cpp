@@ -51,7 +51,9 @@ void CrossThreadCall::runQueued(void* call)
     try {
         owned->functor->call();
     } catch (const script_error&) {
+        // The page's own script error: a posted call has nobody to report it to.
     } catch (const bad_variant_cast&) {
+        // A value the page could not take: as above, nobody waits for the answer.
     } catch (const std::exception& e) {
         trace("FunctorCall", std::string("Queued call failed: ") + e.what());
     } catch (...) {

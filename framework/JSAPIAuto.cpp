@@ -324,6 +324,7 @@ void JSAPIAuto::fireEventToHandlers(const std::string& name, const VariantVector
     try {
         if (JSObjectPtr handler = attributeHandler(name)) handler->invokeAsync("", args);
     } catch (const std::exception&) {
+        // An unreachable attribute handler must not stop the event.
     }
 }
 
@@ -333,6 +334,7 @@ void JSAPIAuto::deliverScriptEvent(const std::string& name, const VariantDict& e
     try {
         if (JSObjectPtr handler = attributeHandler(name)) handler->invokeAsync("", VariantVector{eventObject});
     } catch (const std::exception&) {
+        // An unreachable attribute handler must not stop the event.
     }
 }
 

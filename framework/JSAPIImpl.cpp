@@ -54,6 +54,7 @@ void deliverGuarded(Call&& call)
     try {
         call();
     } catch (const std::exception&) {
+        // The next handler still gets the event.
     }
 }
 

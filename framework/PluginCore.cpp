@@ -41,6 +41,7 @@ PluginCore::~PluginCore()
         try {
             host->shutDownHost();
         } catch (...) {
+            // A destructor never throws; the host is going with the page anyway.
         }
     }
     params.clear();

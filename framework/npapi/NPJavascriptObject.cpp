@@ -113,6 +113,7 @@ struct NPJavascriptObjectEntries {
             if (host && !host->isShutDown()) host->SetException(self, text.c_str());
             setLastException(text);
         } catch (...) {
+            // Reporting failed too: the call still answers false to the browser.
         }
         return false;
     }
@@ -145,6 +146,7 @@ struct NPJavascriptObjectEntries {
         try {
             delete NPJavascriptObject::fromNPObject(npobj);
         } catch (...) {
+            // The browser forgets the object either way; nothing may reach it.
         }
     }
 
@@ -153,6 +155,7 @@ struct NPJavascriptObjectEntries {
         try {
             NPJavascriptObject::fromNPObject(npobj)->invalidate();
         } catch (...) {
+            // The browser's call must not see it; the object is dead to the page anyway.
         }
     }
 

@@ -62,7 +62,9 @@ void NpapiBrowserHost::setBrowserFuncs(const NPNetscapeFuncs* browserFuncs)
         if (JSObjectPtr object = document.convertToJSObject())
             document_ = std::dynamic_pointer_cast<NPObjectAPI>(object);
     } catch (const script_error&) {
+        // A window without a readable document: the host works without one.
     } catch (const bad_variant_cast&) {
+        // The document is no object: the host works without one.
     }
 }
 

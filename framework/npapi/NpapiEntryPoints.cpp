@@ -91,10 +91,12 @@ void dismantle(const NpapiBrowserHostPtr& host, const NpapiPluginPtr& plugin)
     try {
         if (host) host->shutDownHost();
     } catch (...) {
+        // The plug-in object is still shut down below.
     }
     try {
         if (plugin) plugin->shutdown();
     } catch (...) {
+        // The browser forgets the instance anyway; nothing may reach it.
     }
 }
 
@@ -157,6 +159,7 @@ NPError NPP_Destroy(NPP instance, NPSavedData**)
         plugin.reset();
         host.reset();
     } catch (...) {
+        // The instance is gone for the browser: destruction answers success.
     }
     return NPERR_NO_ERROR;
 }
@@ -185,6 +188,7 @@ void forwardVoid(NPP instance, Operation operation)
     try {
         operation(*plugin);
     } catch (...) {
+        // A call without an answer has no way to report; the browser goes on.
     }
 }
 
@@ -255,6 +259,7 @@ NPError NPP_GetValue(NPP instance, NPPVariable variable, void* value)
                 return NPERR_NO_ERROR;
             }
         } catch (...) {
+            // Out of memory: answered as a generic error below.
         }
         return NPERR_GENERIC_ERROR;
     }
