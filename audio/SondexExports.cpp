@@ -4,6 +4,7 @@
 
 #include <new>
 
+#include "AbiChecks.h"
 #include "AudioEnumer.h"
 #include "AudioPeer.h"
 
@@ -41,3 +42,55 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID)
 {
     return TRUE;
 }
+
+// ---- the binary interface as callers of other compilers see it ------------
+// Real in the i686 build: the exports take the C convention, every slot
+// __stdcall, and each interface is a bare slot table.
+
+static_assert(Abi::hasType<Sondex::IAudioEnumer* (*)()>(&CreateAudioEnumer));
+static_assert(Abi::hasType<void (*)(Sondex::IAudioEnumer*)>(&DeleteAudioEnumer));
+static_assert(Abi::hasType<Sondex::IAudioPeer* (*)(IAudioPeerSink*)>(&CreateAudioPeer));
+static_assert(Abi::hasType<void (*)(Sondex::IAudioPeer*)>(&DeleteAudioPeer));
+static_assert(Abi::hasType<BOOL(WINAPI*)(HINSTANCE, DWORD, LPVOID)>(&DllMain));
+
+static_assert(Abi::isSlotTable<IAudioPeerSink>);
+static_assert(Abi::hasType<void (SONDEX_CALL IAudioPeerSink::*)(const char*, int)>(&IAudioPeerSink::OnEncodedFrame));
+static_assert(Abi::hasType<void (SONDEX_CALL IAudioPeerSink::*)(int, int)>(&IAudioPeerSink::OnPlaybackLevel));
+static_assert(Abi::hasType<void (SONDEX_CALL IAudioPeerSink::*)(int)>(&IAudioPeerSink::OnCaptureLevel));
+
+namespace {
+
+using Sondex::IAudioEnumer;
+using Sondex::IAudioPeer;
+
+static_assert(Abi::isSlotTable<IAudioEnumer>);
+static_assert(Abi::hasType<int (SONDEX_CALL IAudioEnumer::*)()>(&IAudioEnumer::GetInputDeviceCount));
+static_assert(Abi::hasType<int (SONDEX_CALL IAudioEnumer::*)()>(&IAudioEnumer::GetOutputDeviceCount));
+static_assert(Abi::hasType<bool (SONDEX_CALL IAudioEnumer::*)(int, char*)>(&IAudioEnumer::GetInputDeviceName));
+static_assert(Abi::hasType<bool (SONDEX_CALL IAudioEnumer::*)(int, char*)>(&IAudioEnumer::GetOutputDeviceName));
+static_assert(Abi::hasType<void (SONDEX_CALL IAudioEnumer::*)()>(&IAudioEnumer::Destroy));
+
+static_assert(Abi::isSlotTable<IAudioPeer>);
+static_assert(Abi::hasType<bool (SONDEX_CALL IAudioPeer::*)(int, int)>(&IAudioPeer::Init));
+static_assert(Abi::hasType<void (SONDEX_CALL IAudioPeer::*)()>(&IAudioPeer::Close));
+static_assert(Abi::hasType<bool (SONDEX_CALL IAudioPeer::*)(int)>(&IAudioPeer::StartCapture));
+static_assert(Abi::hasType<void (SONDEX_CALL IAudioPeer::*)()>(&IAudioPeer::StopCapture));
+static_assert(Abi::hasType<bool (SONDEX_CALL IAudioPeer::*)(int)>(&IAudioPeer::AddStream));
+static_assert(Abi::hasType<bool (SONDEX_CALL IAudioPeer::*)(int)>(&IAudioPeer::RemoveStream));
+static_assert(
+    Abi::hasType<bool (SONDEX_CALL IAudioPeer::*)(int, const char*, unsigned short)>(&IAudioPeer::InputPacket));
+static_assert(Abi::hasType<bool (SONDEX_CALL IAudioPeer::*)(int)>(&IAudioPeer::SetMuteAll));
+static_assert(Abi::hasType<bool (SONDEX_CALL IAudioPeer::*)(int, bool)>(&IAudioPeer::SetMute));
+static_assert(Abi::hasType<int (SONDEX_CALL IAudioPeer::*)()>(&IAudioPeer::Reserved9));
+static_assert(Abi::hasType<bool (SONDEX_CALL IAudioPeer::*)(int)>(&IAudioPeer::Reserved10));
+static_assert(Abi::hasType<int (SONDEX_CALL IAudioPeer::*)()>(&IAudioPeer::Reserved11));
+static_assert(Abi::hasType<bool (SONDEX_CALL IAudioPeer::*)(int)>(&IAudioPeer::Reserved12));
+static_assert(Abi::hasType<bool (SONDEX_CALL IAudioPeer::*)(int)>(&IAudioPeer::Reserved13));
+static_assert(Abi::hasType<bool (SONDEX_CALL IAudioPeer::*)(int)>(&IAudioPeer::Reserved14));
+static_assert(Abi::hasType<bool (SONDEX_CALL IAudioPeer::*)(int)>(&IAudioPeer::Reserved15));
+static_assert(Abi::hasType<bool (SONDEX_CALL IAudioPeer::*)(int)>(&IAudioPeer::Reserved16));
+static_assert(Abi::hasType<bool (SONDEX_CALL IAudioPeer::*)(int)>(&IAudioPeer::Reserved17));
+static_assert(Abi::hasType<bool (SONDEX_CALL IAudioPeer::*)(int)>(&IAudioPeer::Reserved18));
+static_assert(Abi::hasType<void (SONDEX_CALL IAudioPeer::*)()>(&IAudioPeer::Destroy));
+
+}  // namespace

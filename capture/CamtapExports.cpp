@@ -2,6 +2,7 @@
 // is a boundary: nothing escapes it, failures are the documented 0/1 results.
 // The first capture_Init initialises COM on its thread (a single-threaded
 // apartment); capture_Destroy balances that only when it succeeded.
+#include "AbiChecks.h"
 #include "Camtap.h"
 #include "CamtapApi.h"
 
@@ -69,3 +70,10 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, void*)
 {
     return TRUE;
 }
+
+// The exports keep the C convention their callers use (real in the i686 build).
+static_assert(Abi::hasType<int (*)(const char*, int, int)>(&capture_Init));
+static_assert(Abi::hasType<int (*)()>(&capture));
+static_assert(Abi::hasType<int (*)()>(&capture_Stop));
+static_assert(Abi::hasType<void (*)()>(&capture_Destroy));
+static_assert(Abi::hasType<BOOL(WINAPI*)(HINSTANCE, DWORD, void*)>(&DllMain));

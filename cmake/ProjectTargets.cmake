@@ -12,6 +12,10 @@
 #   project_add_pe_check(NAME n TARGET t [MACHINE i386|x86-64] EXPORTS ...)
 #     checks with objdump that the target is a PE of the expected machine and
 #     exports the listed names undecorated (no Wine needed: label "pe").
+#   project_add_exports_check()
+#     once, after every folder: lists the exports of every DLL of the build,
+#     product and test, and checks that they are exactly its .def's names, none
+#     decorated (label "pe").
 
 set(WINE_PREFIX "${CMAKE_BINARY_DIR}/wineprefix")
 if(MINGW_ARCH STREQUAL "x86_64")
@@ -83,4 +87,36 @@ function(project_add_server_gtest)
   _project_test_properties(${G_NAME} TIMEOUT "${G_TIMEOUT}" LABELS "${G_LABELS}")
   set_tests_properties(${G_NAME} PROPERTIES ENVIRONMENT_MODIFICATION
                        "http_proxy=unset:;https_proxy=unset:;no_proxy=unset:;HTTP_PROXY=unset:;HTTPS_PROXY=unset:")
+endfunction()
+
+function(_project_targets_below dir out)
+  get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+  get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+  foreach(sub IN LISTS subdirs)
+    _project_targets_below(${sub} more)
+    list(APPEND targets ${more})
+  endforeach()
+  set(${out} ${targets} PARENT_SCOPE)
+endfunction()
+
+function(project_add_exports_check)
+  _project_targets_below(${CMAKE_SOURCE_DIR} targets)
+  set(pairs)
+  foreach(target IN LISTS targets)
+    get_target_property(type ${target} TYPE)
+    if(NOT type STREQUAL "SHARED_LIBRARY")
+      continue()
+    endif()
+    get_target_property(sources ${target} SOURCES)
+    get_target_property(dir ${target} SOURCE_DIR)
+    set(def "")
+    foreach(source IN LISTS sources)
+      if(source MATCHES "\\.def$")
+        cmake_path(ABSOLUTE_PATH source BASE_DIRECTORY ${dir} OUTPUT_VARIABLE def)
+      endif()
+    endforeach()
+    list(APPEND pairs "$<TARGET_FILE:${target}>=${def}")
+  endforeach()
+  add_test(NAME dll_exports COMMAND ${CMAKE_SOURCE_DIR}/cmake/check-exports ${MINGW_TRIPLE}-objdump ${pairs})
+  set_tests_properties(dll_exports PROPERTIES LABELS pe TIMEOUT 60)
 endfunction()

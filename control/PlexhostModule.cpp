@@ -3,6 +3,7 @@
 // The merged proxy/stub of IFlashX (from the interface compiler, entry points
 // prefixed Prx) answers first where both parts have something to say; the rest
 // goes to the module with its one class, FlashX.
+#include "AbiChecks.h"
 #include "ComSupport.h"
 #include "DllModule.h"
 #include "FlashXControl.h"
@@ -103,3 +104,24 @@ STDAPI DllInstall(BOOL install, LPCWSTR commandLine)
 }
 
 }  // extern "C"
+
+// The exports and the control's interface keep the conventions of COM (real in the i686 build).
+static_assert(Abi::hasType<BOOL(WINAPI*)(HINSTANCE, DWORD, LPVOID)>(&DllMain));
+static_assert(Abi::hasType<HRESULT(STDAPICALLTYPE*)()>(&DllCanUnloadNow));
+static_assert(Abi::hasType<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(&DllGetClassObject));
+static_assert(Abi::hasType<HRESULT(STDAPICALLTYPE*)()>(&DllRegisterServer));
+static_assert(Abi::hasType<HRESULT(STDAPICALLTYPE*)()>(&DllUnregisterServer));
+static_assert(Abi::hasType<HRESULT(STDAPICALLTYPE*)(BOOL, LPCWSTR)>(&DllInstall));
+
+static_assert(
+    Abi::hasType<HRESULT (STDMETHODCALLTYPE IFlashX::*)(BSTR, BSTR, BSTR, BSTR, VARIANT, LONG*)>(&IFlashX::sendvideoX));
+static_assert(Abi::hasType<HRESULT (STDMETHODCALLTYPE IFlashX::*)(LONG, LONG*)>(&IFlashX::dostop));
+static_assert(Abi::hasType<HRESULT (STDMETHODCALLTYPE IFlashX::*)(BSTR, VARIANT, LONG*)>(&IFlashX::Cap));
+static_assert(Abi::hasType<HRESULT (STDMETHODCALLTYPE IFlashX::*)(VARIANT, LONG*)>(&IFlashX::ISready));
+static_assert(Abi::hasType<HRESULT (STDMETHODCALLTYPE IFlashX::*)(VARIANT)>(&IFlashX::CapStop));
+static_assert(Abi::hasType<HRESULT (STDMETHODCALLTYPE IFlashX::*)(VARIANT)>(&IFlashX::LogPrintf));
+static_assert(Abi::hasType<HRESULT (STDMETHODCALLTYPE IFlashX::*)(LONG, LONG*)>(&IFlashX::SetMute));
+static_assert(Abi::hasType<HRESULT (STDMETHODCALLTYPE IFlashX::*)(LONG, LONG*)>(&IFlashX::SetVol));
+static_assert(Abi::hasType<HRESULT (STDMETHODCALLTYPE IFlashX::*)()>(&IFlashX::PrintLog));
+static_assert(Abi::hasType<HRESULT (STDMETHODCALLTYPE IFlashX::*)()>(&IFlashX::endstream));
+static_assert(Abi::hasType<HRESULT (STDMETHODCALLTYPE IFlashX::*)(VARIANT)>(&IFlashX::SetVolCb));

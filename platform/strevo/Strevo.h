@@ -6,8 +6,10 @@
 // slot order; nothing here throws.
 #pragma once
 
+#include "AbiChecks.h"
+
 #ifdef STREVO_BUILDING
-#define STREVO_API __declspec(dllexport)
+#define STREVO_API  // exported by name through strevo.def
 #else
 #define STREVO_API __declspec(dllimport)
 #endif
@@ -47,3 +49,18 @@ extern "C" {
 STREVO_API IStrevo* CreateStrevo(Strevo::IStrevoObersver* observer);
 STREVO_API void DeleteStrevo(IStrevo* engine);
 }
+
+// The engine is built by another compiler: its interfaces are bare slot tables
+// whose slots take that compiler's member convention (thiscall), its exports
+// the C convention. Real in the i686 build.
+static_assert(Abi::isSlotTable<IStrevo> && Abi::isSlotTable<Strevo::IStrevoObersver>);
+static_assert(Abi::hasType<void (__thiscall Strevo::IStrevoObersver::*)(int)>(&Strevo::IStrevoObersver::OnVolumeLevel));
+static_assert(Abi::hasType<bool (__thiscall IStrevo::*)(wchar_t*)>(&IStrevo::GetReadyText));
+static_assert(Abi::hasType<bool (__thiscall IStrevo::*)(const wchar_t*)>(&IStrevo::StartCapture));
+static_assert(Abi::hasType<bool (__thiscall IStrevo::*)()>(&IStrevo::StopCapture));
+static_assert(
+    Abi::hasType<bool (__thiscall IStrevo::*)(const wchar_t*, const wchar_t*, const wchar_t*, const wchar_t*)>(
+        &IStrevo::StartSend));
+static_assert(Abi::hasType<void (__thiscall IStrevo::*)()>(&IStrevo::StopSend));
+static_assert(Abi::hasType<IStrevo* (*)(Strevo::IStrevoObersver*)>(&CreateStrevo));
+static_assert(Abi::hasType<void (*)(IStrevo*)>(&DeleteStrevo));

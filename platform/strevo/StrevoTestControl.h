@@ -20,3 +20,5 @@
 #include "Strevo.h"
 
 extern "C" STREVO_API int StrevoTestControl(const char* command, char* reply, int replySize);
+
+static_assert(Abi::hasType<int (*)(const char*, char*, int)>(&StrevoTestControl));
