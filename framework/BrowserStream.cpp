@@ -15,6 +15,7 @@ BrowserStream::~BrowserStream()
     try {
         dispatchEvent(&destroyed);
     } catch (...) {
+        // A destructor never throws; a failing listener only misses the event.
     }
 }
 

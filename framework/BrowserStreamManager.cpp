@@ -20,6 +20,7 @@ BrowserStreamManager::~BrowserStreamManager()
         } catch (const std::exception& e) {
             trace("BrowserStreamManager", std::string("Closing a stream failed: ") + e.what());
         } catch (...) {
+            // The other streams are still closed.
         }
     }
 }

@@ -44,6 +44,7 @@ NpapiPluginWin::~NpapiPluginWin()
     try {
         dropSurface();
     } catch (...) {
+        // A destructor never throws; the browser's window outlives the surface anyway.
     }
 }
 

@@ -25,11 +25,13 @@ bool dispatchCaught(PluginEventSource& source, PluginEvent& event) noexcept
         try {
             trace("PluginWindow", std::string("An event handler failed: ") + e.what());
         } catch (...) {
+            // The trace itself failed (no memory): the event still counts as unhandled.
         }
     } catch (...) {
         try {
             trace("PluginWindow", "An event handler failed");
         } catch (...) {
+            // The trace itself failed (no memory): the event still counts as unhandled.
         }
     }
     return false;
