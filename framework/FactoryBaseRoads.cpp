@@ -3,6 +3,7 @@
 // when it joins the library; until then a maker gives nothing.
 #include "FactoryBase.h"
 
+#include "COMJavascriptObject.h"
 #include "NpapiPlugin.h"
 #include "PluginWindowWin.h"
 #include "PluginWindowlessWin.h"
@@ -26,9 +27,9 @@ PluginWindowlessWin* FactoryBase::makeWindowlessWindow(HDC__* context)
 }
 
 IDispatchEx* FactoryBase::makeComScriptObject(
-    const std::weak_ptr<JSAPI>&, const std::shared_ptr<ActiveX::ActiveXBrowserHost>&, bool)
+    const std::weak_ptr<JSAPI>& api, const std::shared_ptr<ActiveX::ActiveXBrowserHost>& host, bool autoRelease)
 {
-    return nullptr;
+    return ActiveX::COMJavascriptObject::createDispatchEx(api, host, autoRelease);
 }
 
 long FactoryBase::updateRegistry(bool)

@@ -1,0 +1,235 @@
+// The ActiveX browser host: the container's objects, script, navigation, the
+// message-window delivery, the page objects' COM references and the wrappers
+// of the plug-in's own objects.
+#include "ActiveXBrowserHost.h"
+
+#include "COMJavascriptObject.h"
+#include "FactoryBase.h"
+#include "IDispatchAPI.h"
+#include "ScriptErrors.h"
+#include "TraceLog.h"
+#include "WinMessageWindow.h"
+#include "dom/Node.h"
+#include "utf8_tools.h"
+
+#include <mshtml.h>
+
+#include <vector>
+
+namespace FB::ActiveX {
+
+ActiveXBrowserHost::ActiveXBrowserHost(IWebBrowser2* browser, IOleClientSite* site)
+    : messageWindow(std::make_unique<WinMessageWindow>())
+{
+    setContainer(browser, site);
+}
+
+ActiveXBrowserHost::~ActiveXBrowserHost()
+{
+    // COM references go back on the main thread only; a host that was never shut
+    // down gives back what it still holds when it dies there.
+    if (!isMainThread()) return;
+    windowWrapper.reset();
+    documentWrapper.reset();
+    releasePendingObjects();
+    releaseRetainedObjects();
+}
+
+void ActiveXBrowserHost::setContainer(IWebBrowser2* browser, IOleClientSite* site)
+{
+    webBrowser = browser;
+    clientSite = site;
+    if (!webBrowser || htmlDocument) return;
+    Com::ComPtr<IDispatch> document;
+    if (FAILED(webBrowser->get_Document(document.Put())) || !document) return;
+    htmlDocument = document;
+    Com::ComPtr<IHTMLDocument2> document2 = document.Query<IHTMLDocument2>(IID_IHTMLDocument2);
+    Com::ComPtr<IHTMLWindow2> window;
+    if (document2 && SUCCEEDED(document2->get_parentWindow(window.Put())) && window) htmlWindow = window.Get();
+}
+
+// ---- page and DOM ----------------------------------------------------------------
+
+void ActiveXBrowserHost::initDOMObjects()
+{
+    auto self = std::static_pointer_cast<ActiveXBrowserHost>(shared_from_this());
+    if (!windowWrapper && htmlWindow) windowWrapper = wrapWindow(IDispatchAPI::create(htmlWindow.Get(), self));
+    if (!documentWrapper && htmlDocument)
+        documentWrapper = wrapDocument(IDispatchAPI::create(htmlDocument.Get(), self));
+}
+
+std::shared_ptr<DOM::Window> ActiveXBrowserHost::windowObject()
+{
+    // Made when first needed, on the main thread (the wrappers' COM calls happen there).
+    if (!windowWrapper && isMainThread() && !isShutDown()) initDOMObjects();
+    return windowWrapper;
+}
+
+std::shared_ptr<DOM::Document> ActiveXBrowserHost::documentObject()
+{
+    if (!documentWrapper && isMainThread() && !isShutDown()) initDOMObjects();
+    return documentWrapper;
+}
+
+std::shared_ptr<DOM::Element> ActiveXBrowserHost::pluginElementObject()
+{
+    if (!clientSite || isShutDown()) return nullptr;
+    Com::ComPtr<IOleControlSite> controlSite = clientSite.Query<IOleControlSite>(IID_IOleControlSite);
+    Com::ComPtr<IDispatch> extended;
+    if (!controlSite || FAILED(controlSite->GetExtendedControl(extended.Put())) || !extended) return nullptr;
+    Com::ComPtr<IHTMLElement2> element = extended.Query<IHTMLElement2>(IID_IHTMLElement2);
+    if (!element) return nullptr;
+    auto self = std::static_pointer_cast<ActiveXBrowserHost>(shared_from_this());
+    return wrapElement(IDispatchAPI::create(extended.Get(), self));
+}
+
+void ActiveXBrowserHost::openUrl(const std::string& url, const std::string& target)
+{
+    if (!webBrowser) return;
+    Com::Bstr address(utf8ToWide(url));
+    Com::Variant flags;
+    Com::Variant targetName(utf8ToWide(target));
+    Com::Variant postData;
+    Com::Variant headers;
+    webBrowser->Navigate(address.Get(), &flags.Get(), &targetName.Get(), &postData.Get(), &headers.Get());
+}
+
+void ActiveXBrowserHost::runScript(const std::string& script)
+{
+    Com::ComPtr<IHTMLWindow2> window = htmlWindow.Query<IHTMLWindow2>(IID_IHTMLWindow2);
+    if (!window) throw script_error("Can't execute JavaScript: Window is NULL");
+    Com::Bstr code(utf8ToWide(script));
+    Com::Bstr language(L"javascript");
+    Com::Variant result;
+    if (FAILED(window->execScript(code.Get(), language.Get(), result.Put())))
+        throw script_error("Error executing JavaScript code");
+}
+
+// ---- main thread ---------------------------------------------------------------------
+
+bool ActiveXBrowserHost::postToMainThread(QueuedFunction function, void* data)
+{
+    std::lock_guard<std::mutex> guard(hostLock);
+    if (isShutDown() || !messageWindow) return false;
+    trace("ActiveXHost", "Scheduling async call for main thread");
+    return WinMessageWindow::postCall(messageWindow->getHWND(), function, data);
+}
+
+void ActiveXBrowserHost::shutDownHost()
+{
+    if (shutDownStarted.exchange(true)) return;
+    // The window goes first, so that later posts answer false.
+    std::unique_ptr<WinMessageWindow> window;
+    {
+        std::lock_guard<std::mutex> guard(hostLock);
+        window = std::move(messageWindow);
+    }
+    releaseRetainedObjects();
+    BrowserHost::shutDownHost();
+    releaseBrowserObjects();
+    // Calls still posted to the window were run (or dropped) by the base just
+    // now; destroying it frees their records without running anything again.
+    window.reset();
+}
+
+// ---- page objects --------------------------------------------------------------------
+
+std::shared_ptr<ActiveXBrowserHost::DispatchReference> ActiveXBrowserHost::getShareableReference(IDispatch* object)
+{
+    if (!object) throw script_error("Invalid page object");
+    auto reference = std::make_shared<DispatchReference>(object);
+    std::lock_guard<std::mutex> guard(retainedLock);
+    retainedObjects.emplace(reference.get(), reference);
+    object->AddRef();
+    return reference;
+}
+
+void ActiveXBrowserHost::deferRelease(const std::weak_ptr<DispatchReference>& reference)
+{
+    {
+        std::lock_guard<std::mutex> guard(deferredLock);
+        deferredReleases.push_back(reference);
+    }
+    if (isMainThread()) releasePendingObjects();
+}
+
+void ActiveXBrowserHost::releasePendingObjects()
+{
+    if (!isMainThread()) return;  // COM references go back on the main thread only
+    for (;;) {
+        std::weak_ptr<DispatchReference> handle;
+        {
+            std::lock_guard<std::mutex> guard(deferredLock);
+            if (deferredReleases.empty()) break;
+            handle = std::move(deferredReleases.front());
+            deferredReleases.pop_front();
+        }
+        std::shared_ptr<DispatchReference> reference = handle.lock();
+        if (!reference) continue;
+        bool retained;
+        {
+            std::lock_guard<std::mutex> guard(retainedLock);
+            retained = retainedObjects.erase(reference.get()) == 1;
+        }
+        // Outside the locks: a page object's release may call back into the host.
+        if (retained) reference->get()->Release();
+    }
+    for (auto it = wrapperCache.begin(); it != wrapperCache.end();) {
+        if (it->second.wrapper.expired())
+            it = wrapperCache.erase(it);
+        else
+            ++it;
+    }
+}
+
+void ActiveXBrowserHost::releaseRetainedObjects()
+{
+    std::map<DispatchReference*, std::shared_ptr<DispatchReference>> released;
+    {
+        std::lock_guard<std::mutex> guard(retainedLock);
+        released.swap(retainedObjects);
+    }
+    for (auto& [address, reference] : released) reference->get()->Release();
+}
+
+void ActiveXBrowserHost::releaseBrowserObjects()
+{
+    windowWrapper.reset();
+    documentWrapper.reset();
+    webBrowser = nullptr;
+    clientSite = nullptr;
+    htmlDocument = nullptr;
+    htmlWindow = nullptr;
+    releasePendingObjects();
+}
+
+size_t ActiveXBrowserHost::retainedObjectCount() const
+{
+    std::lock_guard<std::mutex> guard(retainedLock);
+    return retainedObjects.size();
+}
+
+IDispatchEx* ActiveXBrowserHost::getJSAPIWrapper(const JSAPIPtr& api, bool autoRelease)
+{
+    if (!api) return nullptr;
+    auto found = wrapperCache.find(api.get());
+    if (found != wrapperCache.end()) {
+        std::shared_ptr<ShareableReference<IDispatchEx>> wrapper = found->second.wrapper.lock();
+        // A live wrapper of this very object, not of an earlier one at the same address.
+        if (wrapper && found->second.api.lock() == api) {
+            wrapper->get()->AddRef();
+            return wrapper->get();
+        }
+        wrapperCache.erase(found);
+    }
+    FactoryBasePtr factory = getFactoryInstance();
+    if (!factory) return nullptr;
+    auto self = std::static_pointer_cast<ActiveXBrowserHost>(shared_from_this());
+    IDispatchEx* made = factory->makeComScriptObject(api, self, autoRelease);
+    if (!made) return nullptr;
+    if (COMJavascriptObject* object = COMJavascriptObject::fromDispatch(made))
+        wrapperCache[api.get()] = {object->getWeakReference(), api};
+    return made;
+}
+
+}  // namespace FB::ActiveX

@@ -1,0 +1,124 @@
+// FB::ActiveX::ActiveXBrowserHost: the browser host of one plug-in instance in
+// Internet Explorer, over the container's IWebBrowser2 and the control's client
+// site.
+//
+// It gives the plug-in the page's document and window (as DOM wrappers over the
+// page's own interfaces), script evaluation, navigation, the plug-in's object
+// element and URL download streams, and runs queued calls on the browser's main
+// thread through a hidden message window. It also owns the COM reference of
+// every page object the plug-in holds (IDispatchAPI), releases them on the main
+// thread, converts values between VARIANT and FB::variant, and keeps one COM
+// wrapper per live scriptable object of the plug-in.
+//
+//     auto host = std::make_shared<FB::ActiveX::ActiveXBrowserHost>(browser, site);
+//     FB::variant value = host->getVariant(&argument);
+//     host->getComVariant(&result, value);
+//     ...
+//     host->shutDownHost();   // before the instance goes
+//
+// The host may outlive its control: once the site, browser, document or window
+// is released, the members that need them answer empty or throw their script
+// errors.
+//
+// Threading: construct, convert, wrap and shut down on the browser's main
+// thread. postMainThreadCall (through the base) and deferRelease may be called
+// from any thread.
+#pragma once
+
+#include "BrowserHost.h"
+#include "ComSupport.h"
+#include "ShareableReference.h"
+
+#include <windows.h>
+#include <dispex.h>
+#include <exdisp.h>
+#include <ocidl.h>
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace FB {
+class WinMessageWindow;
+}
+
+namespace FB::ActiveX {
+
+class IDispatchAPI;
+
+class ActiveXBrowserHost : public BrowserHost {
+public:
+    using DispatchReference = ShareableReference<IDispatch>;
+
+    // Makes the message window; std::runtime_error when it cannot.
+    ActiveXBrowserHost(IWebBrowser2* browser, IOleClientSite* site);
+    ~ActiveXBrowserHost() override;
+
+    // Swaps in the container's browser and the control's site; while no page
+    // document is known, asks the browser for it and its window.
+    void setContainer(IWebBrowser2* browser, IOleClientSite* site);
+
+    // FB::BrowserHost
+    void* getInstanceHandle() override { return this; }
+    std::shared_ptr<DOM::Document> documentObject() override;
+    std::shared_ptr<DOM::Window> windowObject() override;
+    std::shared_ptr<DOM::Element> pluginElementObject() override;
+    void openUrl(const std::string& url, const std::string& target) override;
+    using BrowserHost::runScript;
+    // "Can't execute JavaScript: Window is NULL", "Error executing JavaScript code".
+    void runScript(const std::string& script) override;
+    void shutDownHost() override;
+    void releasePendingObjects() override;
+
+    // ---- page objects
+    // A new retained handle of a page object: one COM reference, kept until the
+    // handle is released on the main thread (deferRelease) or the host shuts down.
+    std::shared_ptr<DispatchReference> getShareableReference(IDispatch* object);
+    // Queues a handle for release on the main thread (at once when on it).
+    void deferRelease(const std::weak_ptr<DispatchReference>& reference);
+    // The COM wrapper of one of the plug-in's scriptable objects, one per live
+    // object; a new reference for the caller, null when none could be made.
+    IDispatchEx* getJSAPIWrapper(const JSAPIPtr& api, bool autoRelease);
+    size_t retainedObjectCount() const;
+    size_t cachedWrapperCount() const { return wrapperCache.size(); }
+
+    // ---- values
+    variant getVariant(const VARIANT* value);
+    // Clears out first; a held type without a conversion leaves it VT_EMPTY.
+    void getComVariant(VARIANT* out, const variant& value);
+
+    void releaseRetainedObjects();
+    void releaseBrowserObjects();
+
+protected:
+    bool postToMainThread(QueuedFunction function, void* data) override;
+
+private:
+    struct CachedWrapper {
+        std::weak_ptr<ShareableReference<IDispatchEx>> wrapper;
+        JSAPIWeakPtr api;  // the object it was made for (addresses are reused)
+    };
+
+    void initDOMObjects();
+
+    Com::ComPtr<IOleClientSite> clientSite;
+    Com::ComPtr<IDispatch> htmlDocument;
+    Com::ComPtr<IDispatch> htmlWindow;
+    Com::ComPtr<IWebBrowser2> webBrowser;
+    std::shared_ptr<DOM::Window> windowWrapper;
+    std::shared_ptr<DOM::Document> documentWrapper;
+    std::unique_ptr<WinMessageWindow> messageWindow;
+    std::mutex hostLock;  // guards messageWindow
+    std::mutex deferredLock;
+    std::deque<std::weak_ptr<DispatchReference>> deferredReleases;
+    std::map<const JSAPI*, CachedWrapper> wrapperCache;
+    mutable std::mutex retainedLock;
+    std::map<DispatchReference*, std::shared_ptr<DispatchReference>> retainedObjects;
+    std::atomic<bool> shutDownStarted{false};
+};
+
+using ActiveXBrowserHostPtr = std::shared_ptr<ActiveXBrowserHost>;
+
+}  // namespace FB::ActiveX

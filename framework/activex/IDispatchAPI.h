@@ -1,0 +1,115 @@
+// FB::ActiveX::IDispatchAPI: a page object that the browser handed to the
+// plug-in (a callback function, an array, the page's window or document, an
+// advised event sink) held by native code, over its IDispatch or IDispatchEx.
+//
+//     auto callback = FB::ActiveX::IDispatchAPI::create(dispatch, host);
+//     callback->invoke("", FB::VariantVector{0});   // callback(0), from any thread
+//
+// The COM reference is owned by the host's retained list (it is released on
+// the main thread, at the latest when the host shuts down); the wrapper holds a
+// weak handle to it. Once the reference or the host is gone, every operation
+// does nothing and answers empty.
+//
+// Member operations are COM calls on the browser's main thread; called on
+// another thread they are carried over and waited for (the host's
+// mainThreadCall). When the page object is one of the plug-in's own script
+// objects, the wrapper calls that object's API directly. Page errors become
+// FB::script_error with the operation's text ("Could not get property", ...).
+//
+// Handlers: callHandlers never calls inline; it queues the calls for the main
+// thread. A handler made by attachEvent (a page function) is called through its
+// default member with DISPID_THIS; an advised sink object by the event's name.
+//
+// Threading: any thread; see above.
+#pragma once
+
+#include "JSObject.h"
+#include "ShareableReference.h"
+
+#include <windows.h>
+#include <oaidl.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace FB::ActiveX {
+
+class ActiveXBrowserHost;
+
+class IDispatchAPI : public JSObject {
+public:
+    // The wrapper of a page object; eventSink marks an object advised through a
+    // connection point (called by event name). The host must be alive.
+    static std::shared_ptr<IDispatchAPI> create(
+        IDispatch* object, const std::shared_ptr<ActiveXBrowserHost>& host, bool eventSink = false);
+    ~IDispatchAPI() override;
+
+    // The wrapped object (not AddRef'd); null once the reference is gone.
+    IDispatch* getIDispatch() const;
+    // The member id of a name on the page object: -1 when unknown or invalid.
+    long getIDForName(const std::wstring& name) const;
+    bool isEventSink() const { return eventSink; }
+
+    // FB::JSAPI
+    void invalidate() override;
+    using JSAPI::listMemberNames;
+    void listMemberNames(std::vector<std::string>& names) const override;
+    std::size_t countMembers() const override;
+    using JSAPI::getProperty;
+    using JSAPI::hasMethod;
+    using JSAPI::hasProperty;
+    using JSAPI::invoke;
+    using JSAPI::removeProperty;
+    using JSAPI::setProperty;
+    bool hasMethod(const std::string& name) const override;
+    bool hasPropertyIndex(int index) const override;
+    bool hasProperty(const std::string& name) const override;
+    bool hasProperty(const std::wstring& name) const override;
+    variant getPropertyIndex(int index) override;
+    variant getProperty(const std::string& name) override;
+    void setPropertyIndex(int index, const variant& value) override;
+    void setProperty(const std::string& name, const variant& value) override;
+    void removePropertyIndex(int index) override;
+    void removeProperty(const std::string& name) override;
+    variant invoke(const std::string& name, const VariantVector& args) override;
+    variant construct(const VariantVector& args) override;
+
+    // FB::JSObject
+    const void* getObjectId() const override;
+    const void* getEventContext() const override;
+    bool supportsDirectCall() const override { return true; }
+    void callHandlers(
+        const std::string& event, const VariantVector& args, const std::vector<JSObjectPtr>& handlers) override;
+    bool isValid() const override;
+    JSAPIPtr getWrappedJSAPI() const override;
+
+private:
+    using Reference = ShareableReference<IDispatch>;
+
+    IDispatchAPI(const std::shared_ptr<ActiveXBrowserHost>& host, bool eventSink);
+
+    // The host; FB::script_error "BrowserHost has shut down" when gone.
+    std::shared_ptr<ActiveXBrowserHost> activeXHost() const;
+    // The bridge's API when the page object is one of the plug-in's own objects.
+    JSAPIPtr findWrappedJSAPI() const;
+    JSAPIPtr ownApi() const;
+    template <class Self>
+    static std::shared_ptr<Self> sharedFrom(Self* self);
+
+    // The COM calls, on the main thread.
+    variant readProperty(ActiveXBrowserHost& host, IDispatch* object, DISPID id) const;
+    variant callMember(ActiveXBrowserHost& host, IDispatch* object, DISPID id, WORD flags, const VariantVector& args,
+        bool withThis) const;
+    void callHandlersNow(const std::string& event, const VariantVector& args, const std::vector<JSObjectPtr>& handlers);
+
+    std::weak_ptr<ActiveXBrowserHost> host;
+    std::weak_ptr<Reference> dispatchRef;
+    bool isPluginObject = false;
+    JSAPIWeakPtr pluginApi;
+    const bool eventSink;
+};
+
+using IDispatchAPIPtr = std::shared_ptr<IDispatchAPI>;
+
+}  // namespace FB::ActiveX
