@@ -37,25 +37,6 @@ std::string narrow(const std::wstring& text)
 
 namespace {
 
-std::wstring describe(const EXCEPINFO& info, HRESULT hr)
-{
-    std::wstring text = info.bstrDescription ? std::wstring(info.bstrDescription) : std::wstring();
-    if (text.empty()) {
-        wchar_t code[32];
-        wsprintfW(code, L"error 0x%08lx", static_cast<unsigned long>(info.scode ? info.scode : hr));
-        text = code;
-    }
-    return text;
-}
-
-void freeExcepInfo(EXCEPINFO& info)
-{
-    SysFreeString(info.bstrSource);
-    SysFreeString(info.bstrDescription);
-    SysFreeString(info.bstrHelpFile);
-    ZeroMemory(&info, sizeof info);
-}
-
 std::string identifierName(Browser& browser, NPIdentifier identifier)
 {
     const NPNetscapeFuncs& runtime = browser.runtime();
@@ -458,75 +439,6 @@ private:
 
 }  // namespace
 
-// ---- the engine's site ------------------------------------------------------------
-
-class PageSite : public IActiveScriptSite {
-public:
-    explicit PageSite(Page& page) : page_(page) {}
-    virtual ~PageSite() = default;
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
-    {
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IActiveScriptSite)) {
-            *out = static_cast<IActiveScriptSite*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
-    HRESULT STDMETHODCALLTYPE GetLCID(LCID* lcid) override
-    {
-        *lcid = LOCALE_USER_DEFAULT;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetItemInfo(LPCOLESTR name, DWORD mask, IUnknown** item, ITypeInfo** info) override
-    {
-        if (info) *info = nullptr;
-        if (item) *item = nullptr;
-        auto found = page_.namedItems_.find(name);
-        if (found == page_.namedItems_.end()) return TYPE_E_ELEMENTNOTFOUND;
-        if ((mask & SCRIPTINFO_IUNKNOWN) && item) {
-            *item = found->second;
-            (*item)->AddRef();
-        }
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetDocVersionString(BSTR* version) override
-    {
-        *version = nullptr;
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE OnScriptTerminate(const VARIANT*, const EXCEPINFO*) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnStateChange(SCRIPTSTATE) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnScriptError(IActiveScriptError* error) override
-    {
-        EXCEPINFO info{};
-        error->GetExceptionInfo(&info);
-        DWORD context = 0;
-        ULONG line = 0;
-        LONG column = 0;
-        error->GetSourcePosition(&context, &line, &column);
-        wchar_t where[32];
-        wsprintfW(where, L" (line %lu)", line + 1);
-        page_.recordError(describe(info, info.scode) + where);
-        freeExcepInfo(info);
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE OnEnterScript() override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnLeaveScript() override { return S_OK; }
-
-private:
-    Page& page_;
-    ULONG references_ = 1;
-};
-
 // ---- the page -------------------------------------------------------------------
 
 Page::Page(Browser& browser) : browser_(browser)
@@ -541,78 +453,23 @@ Page::~Page()
 
 bool Page::open()
 {
-    window_ = new HostObject;
     document_ = new HostObject;
-    console_object_ = new HostObject;
     VARIANT value;
     value.vt = VT_DISPATCH;
     value.pdispVal = document_;
-    window_->setValue(L"document", value);
-    value.pdispVal = console_object_;
-    window_->setValue(L"console", value);
-    window_->defineMethod(
-        L"setTimeout", [this](const std::vector<VARIANT>& args, VARIANT* result) { return setTimeout(args, result); });
-    window_->defineMethod(L"clearTimeout", [this](const std::vector<VARIANT>& args, VARIANT*) {
-        if (args.empty()) return S_OK;
-        VARIANT id;
-        VariantInit(&id);
-        if (SUCCEEDED(VariantChangeType(&id, const_cast<VARIANT*>(&args[0]), 0, VT_I4)))
-            timers_.erase(std::remove_if(timers_.begin(), timers_.end(),
-                              [&](const Timer& t) {
-                                  if (t.id != id.lVal) return false;
-                                  if (t.function) t.function->Release();
-                                  return true;
-                              }),
-                timers_.end());
-        return S_OK;
-    });
-    console_object_->defineMethod(L"log", [this](const std::vector<VARIANT>& args, VARIANT*) {
-        std::wstring line;
-        for (const auto& arg : args) {
-            VARIANT text;
-            VariantInit(&text);
-            if (SUCCEEDED(VariantChangeType(&text, const_cast<VARIANT*>(&arg), 0, VT_BSTR))) line += text.bstrVal;
-            VariantClear(&text);
-        }
-        console_.push_back(line);
-        return S_OK;
-    });
-
-    CLSID engine;
-    if (FAILED(CLSIDFromProgID(L"JScript", &engine)) ||
-        FAILED(CoCreateInstance(
-            engine, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveScript, reinterpret_cast<void**>(&script_))) ||
-        !script_) {
-        browser_.problem("the page cannot create the JScript engine");
-        script_ = nullptr;
-        return false;
-    }
-    if (FAILED(script_->QueryInterface(kIidActiveScriptParse, reinterpret_cast<void**>(&parse_))) || !parse_) {
-        browser_.problem("the JScript engine has no IActiveScriptParse");
-        close();
-        return false;
-    }
-    site_ = new PageSite(*this);
-    window_->AddRef();
-    namedItems_[L"window"] = window_;
-    if (FAILED(script_->SetScriptSite(site_)) || FAILED(parse_->InitNew()) ||
-        FAILED(script_->AddNamedItem(L"window", SCRIPTITEM_ISVISIBLE | SCRIPTITEM_GLOBALMEMBERS)) ||
-        FAILED(script_->SetScriptState(SCRIPTSTATE_CONNECTED))) {
-        browser_.problem("the JScript engine does not start");
-        close();
-        return false;
-    }
-    return true;
+    engine_.window().setValue(L"document", value);
+    if (engine_.open()) return true;
+    browser_.problem(engine_.failure());
+    close();
+    return false;
 }
 
 void Page::close()
 {
     // Script errors left on the page at close are faults of the session.
-    for (const auto& error : errors_) browser_.problem("page script error: " + narrow(error));
-    errors_.clear();
-    for (auto& timer : timers_)
-        if (timer.function) timer.function->Release();
-    timers_.clear();
+    for (const auto& error : engine_.errors()) browser_.problem("page script error: " + narrow(error));
+    engine_.clearErrors();
+    engine_.clearTimers();
     for (auto& [identity, object] : scriptObjects_) {
         ScriptObject* self = asScript(object);
         self->page = nullptr;
@@ -623,83 +480,20 @@ void Page::close()
     }
     scriptObjects_.clear();
     // Expandos may hold page functions that hold the engine, and proxies.
-    if (window_) window_->clearValues();
+    engine_.window().clearValues();
     for (auto& element : elements_) releaseElement(element);
     elements_.clear();
-    if (script_) script_->Close();
-    for (auto& [name, item] : namedItems_) item->Release();
-    namedItems_.clear();
-    if (parse_) parse_->Release();
-    parse_ = nullptr;
-    if (script_) script_->Release();
-    script_ = nullptr;
-    if (site_) site_->Release();
-    site_ = nullptr;
-    for (HostObject** object : {&window_, &document_, &console_object_}) {
-        if (*object) {
-            (*object)->clearValues();
-            (*object)->Release();
-        }
-        *object = nullptr;
+    engine_.close();
+    if (document_) {
+        document_->clearValues();
+        document_->Release();
     }
-}
-
-bool Page::run(const std::wstring& statements)
-{
-    if (!parse_) return false;
-    EXCEPINFO info{};
-    HRESULT hr = parse_->ParseScriptText(statements.c_str(), nullptr, nullptr, nullptr, 0, 0, 0, nullptr, &info);
-    freeExcepInfo(info);
-    return SUCCEEDED(hr);
-}
-
-bool Page::evaluate(const std::wstring& expression, VARIANT* result)
-{
-    VariantInit(result);
-    if (!parse_) return false;
-    EXCEPINFO info{};
-    HRESULT hr = parse_->ParseScriptText(
-        expression.c_str(), nullptr, nullptr, nullptr, 0, 0, SCRIPTTEXT_ISEXPRESSION, result, &info);
-    freeExcepInfo(info);
-    return SUCCEEDED(hr);
-}
-
-std::wstring Page::text(const std::wstring& expression)
-{
-    VARIANT value;
-    if (!evaluate(expression, &value)) return L"<error>";
-    std::wstring out;
-    if (value.vt == VT_EMPTY) {
-        out = L"undefined";
-    } else if (value.vt == VT_NULL) {
-        out = L"null";
-    } else if (value.vt == VT_BOOL) {
-        out = value.boolVal ? L"true" : L"false";
-    } else {
-        VARIANT converted;
-        VariantInit(&converted);
-        if (SUCCEEDED(VariantChangeType(&converted, &value, 0, VT_BSTR)))
-            out.assign(converted.bstrVal, SysStringLen(converted.bstrVal));
-        else
-            out = L"<object>";
-        VariantClear(&converted);
-    }
-    VariantClear(&value);
-    return out;
-}
-
-IDispatch* Page::globalScope()
-{
-    if (!script_) return nullptr;
-    IDispatch* scope = nullptr;
-    if (FAILED(script_->GetScriptDispatch(nullptr, &scope)) || !scope) return nullptr;
-    scope->Release();  // the engine keeps it alive while it is open
-    return scope;
+    document_ = nullptr;
 }
 
 void Page::addElement(NPP instance, const std::string& id)
 {
-    if (!script_ || findElement(instance)) return;
+    if (!engine_.isOpen() || findElement(instance)) return;
     auto* element = new HostObject;
     VARIANT value;
     value.vt = VT_BSTR;
@@ -749,19 +543,19 @@ void Page::releaseElement(Element& element)
 
 void Page::bindElementName(const std::string& id)
 {
-    if (!window_) return;
+    HostObject& window = engine_.window();
     std::wstring name = widen(id);
     auto first = std::find_if(elements_.begin(), elements_.end(), [&](const Element& e) { return e.id == id; });
     if (first == elements_.end()) {
         BSTR bstr = SysAllocStringLen(name.data(), static_cast<UINT>(name.size()));
-        window_->DeleteMemberByName(bstr, 0);
+        window.DeleteMemberByName(bstr, 0);
         SysFreeString(bstr);
         return;
     }
     VARIANT value;
     value.vt = VT_DISPATCH;
     value.pdispVal = first->scriptValue;
-    window_->setValue(name, value);
+    window.setValue(name, value);
 }
 
 IDispatch* Page::proxyFor(NPObject* object)
@@ -802,14 +596,14 @@ NPObject* Page::wrapDispatch(IDispatch* dispatch)
     self->dispatch = dispatch;
     dispatch->AddRef();
     self->identity = identity;
-    self->isWindow = dispatch == static_cast<IDispatch*>(window_);
+    self->isWindow = dispatch == static_cast<IDispatch*>(&engine_.window());
     scriptObjects_[identity] = object;
     return object;
 }
 
 NPObject* Page::windowObject()
 {
-    return window_ ? wrapDispatch(window_) : nullptr;
+    return wrapDispatch(&engine_.window());
 }
 
 NPObject* Page::elementObject(NPP instance)
@@ -988,12 +782,13 @@ HRESULT Page::callDispatch(IDispatch* target, const std::wstring& name, WORD fla
     }
     for (auto& arg : reversed) VariantClear(&arg);
     if (FAILED(hr)) {
-        if (hr == DISP_E_EXCEPTION) recordError(L"call of \"" + name + L"\" failed: " + describe(info, hr));
-        freeExcepInfo(info);
+        if (hr == DISP_E_EXCEPTION)
+            recordError(L"call of \"" + name + L"\" failed: " + ScriptHost::describeException(info, hr));
+        ScriptHost::freeExceptionInfo(info);
         VariantClear(&out);
         return hr;
     }
-    freeExcepInfo(info);
+    ScriptHost::freeExceptionInfo(info);
     if (result) toNPVariant(out, result);
     VariantClear(&out);
     return S_OK;
@@ -1007,71 +802,6 @@ bool Page::evaluateScript(const NPString& script, NPVariant* result)
     if (result) toNPVariant(value, result);
     VariantClear(&value);
     return true;
-}
-
-HRESULT Page::setTimeout(const std::vector<VARIANT>& args, VARIANT* result)
-{
-    if (args.empty()) return DISP_E_BADPARAMCOUNT;
-    Timer timer{nextTimerId_++, 0, nullptr, {}};
-    DWORD delay = 0;
-    if (args.size() > 1) {
-        VARIANT ms;
-        VariantInit(&ms);
-        if (SUCCEEDED(VariantChangeType(&ms, const_cast<VARIANT*>(&args[1]), 0, VT_I4)) && ms.lVal > 0)
-            delay = static_cast<DWORD>(ms.lVal);
-    }
-    timer.due = GetTickCount64() + delay;
-    if (args[0].vt == VT_DISPATCH && args[0].pdispVal) {
-        timer.function = args[0].pdispVal;
-        timer.function->AddRef();
-    } else if (args[0].vt == VT_BSTR) {
-        timer.code = args[0].bstrVal ? args[0].bstrVal : L"";
-    } else {
-        return DISP_E_TYPEMISMATCH;
-    }
-    timers_.push_back(timer);
-    result->vt = VT_I4;
-    result->lVal = timer.id;
-    return S_OK;
-}
-
-ULONGLONG Page::nextTimerDue() const
-{
-    ULONGLONG due = ~0ULL;
-    for (const auto& timer : timers_) due = std::min(due, timer.due);
-    return due;
-}
-
-bool Page::runDueTimers()
-{
-    // Timers set while this pass runs wait for the next pass, so a page that
-    // keeps re-arming a 0 ms timer leaves room for the browser's other work.
-    const long lastId = nextTimerId_ - 1;
-    bool ran = false;
-    for (;;) {
-        ULONGLONG now = GetTickCount64();
-        auto next = timers_.end();
-        for (auto it = timers_.begin(); it != timers_.end(); ++it)
-            if (it->id <= lastId && it->due <= now && (next == timers_.end() || it->due < next->due)) next = it;
-        if (next == timers_.end()) return ran;
-        Timer timer = *next;
-        timers_.erase(next);
-        ran = true;
-        if (timer.function) {
-            DISPPARAMS none = {nullptr, nullptr, 0, 0};
-            VARIANT out;
-            VariantInit(&out);
-            EXCEPINFO info{};
-            HRESULT hr = timer.function->Invoke(
-                DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, &out, &info, nullptr);
-            if (FAILED(hr)) recordError(L"timer " + std::to_wstring(timer.id) + L" failed: " + describe(info, hr));
-            freeExcepInfo(info);
-            VariantClear(&out);
-            timer.function->Release();
-        } else {
-            run(timer.code);
-        }
-    }
 }
 
 }  // namespace TestBrowser

@@ -23,10 +23,15 @@
 // - timers run from the browser's pump, in due order, never inside the call that
 //   set them.
 //
+// The engine, the window's timers and console are the shared test page's
+// (ScriptHost::ScriptEngine).
+//
 // Threading: the browser's main thread only (the engine lives in its apartment).
 #pragma once
 
+#include "HostObject.h"
 #include "NpapiInterface.h"
+#include "ScriptEngine.h"
 
 #include <activscp.h>
 #include <dispex.h>
@@ -42,60 +47,7 @@ namespace TestBrowser {
 
 class Browser;
 
-// Script-visible object of the test browser: named members that are values
-// (expandos, set by script or C++) or native methods.
-class HostObject : public IDispatchEx {
-public:
-    // Arguments in call order; `result` starts empty.
-    using Method = std::function<HRESULT(const std::vector<VARIANT>& args, VARIANT* result)>;
-
-    HostObject();  // reference count 1, owned by the creator
-    void defineMethod(const std::wstring& name, Method method);
-    void setValue(const std::wstring& name, const VARIANT& value);
-    bool getValue(const std::wstring& name, VARIANT* value) const;  // a copy
-    bool has(const std::wstring& name) const;
-    // A refused member fails every call or access with a script exception "refused".
-    void refuse(const std::wstring& name, bool refused = true);
-    void clearValues();  // drops every expando (page teardown breaks reference cycles)
-
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
-    // IDispatch
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override;
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-        EXCEPINFO* exception, UINT* argError) override;
-    // IDispatchEx
-    HRESULT STDMETHODCALLTYPE GetDispID(BSTR name, DWORD flags, DISPID* id) override;
-    HRESULT STDMETHODCALLTYPE InvokeEx(DISPID id, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-        EXCEPINFO* exception, IServiceProvider* caller) override;
-    HRESULT STDMETHODCALLTYPE DeleteMemberByName(BSTR name, DWORD flags) override;
-    HRESULT STDMETHODCALLTYPE DeleteMemberByDispID(DISPID id) override;
-    HRESULT STDMETHODCALLTYPE GetMemberProperties(DISPID id, DWORD fetch, DWORD* properties) override;
-    HRESULT STDMETHODCALLTYPE GetMemberName(DISPID id, BSTR* name) override;
-    HRESULT STDMETHODCALLTYPE GetNextDispID(DWORD flags, DISPID id, DISPID* next) override;
-    HRESULT STDMETHODCALLTYPE GetNameSpaceParent(IUnknown** parent) override;
-
-private:
-    struct Member {
-        std::wstring name;
-        VARIANT value;
-        Method method;
-        bool present = true;
-        bool refused = false;
-    };
-    virtual ~HostObject();
-    Member* find(const std::wstring& name);
-    const Member* find(const std::wstring& name) const;
-    Member* member(DISPID id);
-    Member& ensure(const std::wstring& name);
-
-    LONG references_ = 1;
-    std::vector<Member> members_;  // DISPID = index + 1
-};
+using ScriptHost::HostObject;
 
 class Page {
 public:
@@ -104,21 +56,20 @@ public:
     Page(const Page&) = delete;
     Page& operator=(const Page&) = delete;
 
-    bool isOpen() const { return script_ != nullptr; }
+    bool isOpen() const { return engine_.isOpen(); }
     // Releases every timer, proxy and element, then closes the engine.
     void close();
 
     // ---- script
-    bool run(const std::wstring& statements);  // failures are recorded in errors()
-    bool evaluate(const std::wstring& expression, VARIANT* result);
+    bool run(const std::wstring& statements) { return engine_.run(statements); }  // failures: errors()
+    bool evaluate(const std::wstring& expression, VARIANT* result) { return engine_.evaluate(expression, result); }
     // The expression's value as text (VariantChangeType); "<error>" when it failed.
-    std::wstring text(const std::wstring& expression);
-    bool has(const std::wstring& windowProperty) const { return window_->has(windowProperty); }
-    std::vector<std::wstring> errors() const { return errors_; }
-    void clearErrors() { errors_.clear(); }
-    std::vector<std::wstring> consoleLines() const { return console_; }
-    // Accumulates time per call of script into native code (see the benchmark).
-    HostObject& window() { return *window_; }
+    std::wstring text(const std::wstring& expression) { return engine_.text(expression); }
+    bool has(const std::wstring& windowProperty) { return engine_.window().has(windowProperty); }
+    std::vector<std::wstring> errors() const { return engine_.errors(); }
+    void clearErrors() { engine_.clearErrors(); }
+    std::vector<std::wstring> consoleLines() const { return engine_.consoleLines(); }
+    HostObject& window() { return engine_.window(); }
 
     // ---- objects
     // The element of an instance: added before NPP_New, given the plug-in's
@@ -140,27 +91,21 @@ public:
     bool evaluateScript(const NPString& script, NPVariant* result);
 
     // ---- timers
-    bool runDueTimers();
-    size_t pendingTimers() const { return timers_.size(); }
-    ULONGLONG nextTimerDue() const;
+    bool runDueTimers() { return engine_.runDueTimers(); }
+    size_t pendingTimers() const { return engine_.pendingTimers(); }
+    ULONGLONG nextTimerDue() const { return engine_.nextTimerDue(); }
 
     // Internals shared with the script-site and object classes of ScriptPage.cpp.
     Browser& browser() { return browser_; }
-    void recordError(const std::wstring& text) { errors_.push_back(text); }
+    void recordError(const std::wstring& text) { engine_.recordError(text); }
     void forgetScriptObject(IUnknown* identity) { scriptObjects_.erase(identity); }
     void forgetProxy(NPObject* object) { proxies_.erase(object); }
-    IDispatch* proxyFor(NPObject* object);  // the page's one proxy of a plug-in object, AddRef'd
-    IDispatch* globalScope();               // the engine's script dispatch (not AddRef'd)
+    IDispatch* proxyFor(NPObject* object);                      // the page's one proxy of a plug-in object, AddRef'd
+    IDispatch* globalScope() { return engine_.globalScope(); }  // the engine's script dispatch (not AddRef'd)
     HRESULT callDispatch(IDispatch* target, const std::wstring& name, WORD flags, const NPVariant* args, uint32_t count,
         NPVariant* result, bool withGlobalFallback);
 
 private:
-    struct Timer {
-        long id;
-        ULONGLONG due;
-        IDispatch* function;  // or null with `code`
-        std::wstring code;
-    };
     struct Element {
         NPP instance;
         std::string id;
@@ -168,27 +113,16 @@ private:
         IDispatch* scriptValue;  // owned reference: the plug-in's proxy, or the element
     };
     bool open();
-    HRESULT setTimeout(const std::vector<VARIANT>& args, VARIANT* result);
     Element* findElement(NPP instance);
     void releaseElement(Element& element);
     void bindElementName(const std::string& id);  // window[id] = the first element with that id
 
     Browser& browser_;
-    IActiveScript* script_ = nullptr;
-    IActiveScriptParse* parse_ = nullptr;
-    IActiveScriptSite* site_ = nullptr;
-    HostObject* window_ = nullptr;
+    ScriptHost::ScriptEngine engine_;
     HostObject* document_ = nullptr;
-    HostObject* console_object_ = nullptr;
-    std::map<std::wstring, IUnknown*> namedItems_;  // owned references
     std::vector<Element> elements_;                 // in document order
     std::map<IUnknown*, NPObject*> scriptObjects_;  // page object identity -> its browser object
     std::map<NPObject*, IDispatch*> proxies_;       // plug-in object -> its live page proxy (not owned)
-    std::vector<Timer> timers_;
-    long nextTimerId_ = 1;
-    std::vector<std::wstring> errors_;
-    std::vector<std::wstring> console_;
-    friend class PageSite;
 };
 
 std::wstring widen(const std::string& text);

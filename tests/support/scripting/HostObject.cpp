@@ -1,10 +1,8 @@
-// HostObject: the page's own objects (window, document, console, elements).
 // Members are kept in definition order and never erased (a deleted member keeps
 // its slot), so a DISPID handed to the engine stays valid for the object's life.
-#include "ComIds.h"
-#include "ScriptPage.h"
+#include "HostObject.h"
 
-namespace TestBrowser {
+namespace ScriptHost {
 
 namespace {
 
@@ -126,9 +124,14 @@ void HostObject::clearValues()
 HRESULT STDMETHODCALLTYPE HostObject::QueryInterface(REFIID iid, void** object)
 {
     if (!object) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, kIidDispatchEx)) {
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, __uuidof(IDispatchEx))) {
         *object = static_cast<IDispatchEx*>(this);
         AddRef();
+        return S_OK;
+    }
+    if (IUnknown* extra = extraInterface(iid)) {
+        extra->AddRef();
+        *object = extra;
         return S_OK;
     }
     *object = nullptr;
@@ -188,7 +191,10 @@ HRESULT STDMETHODCALLTYPE HostObject::GetDispID(BSTR name, DWORD flags, DISPID* 
             *id = DISPID_UNKNOWN;
             return DISP_E_UNKNOWNNAME;
         }
-        m = &ensure(key);
+        if (!m) {
+            m = &ensure(key);
+            m->present = false;  // a placeholder until a put fills it
+        }
     }
     *id = static_cast<DISPID>(m - members_.data()) + 1;
     return S_OK;
@@ -198,10 +204,11 @@ HRESULT STDMETHODCALLTYPE HostObject::InvokeEx(
     DISPID id, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception, IServiceProvider*)
 {
     Member* m = member(id);
-    if (!m || !m->present) return DISP_E_MEMBERNOTFOUND;
+    if (!m) return DISP_E_MEMBERNOTFOUND;
     if (m->refused) return raise(exception, L"refused");
     if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
         if (!params || params->cArgs < 1) return DISP_E_BADPARAMCOUNT;
+        m->present = true;
         VARIANT value;
         VariantInit(&value);
         VariantCopyInd(&value, &params->rgvarg[0]);
@@ -211,6 +218,7 @@ HRESULT STDMETHODCALLTYPE HostObject::InvokeEx(
         VariantClear(&old);
         return S_OK;
     }
+    if (!m->present) return DISP_E_MEMBERNOTFOUND;
     if (m->method) {
         if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
         Method method = m->method;  // the call may redefine the member
@@ -295,4 +303,4 @@ HRESULT STDMETHODCALLTYPE HostObject::GetNameSpaceParent(IUnknown** parent)
     return E_NOTIMPL;
 }
 
-}  // namespace TestBrowser
+}  // namespace ScriptHost
