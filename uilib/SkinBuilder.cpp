@@ -1,6 +1,7 @@
 #include "SkinBuilder.h"
 
 #include "ButtonUI.h"
+#include "EditUI.h"
 #include "Layouts.h"
 #include "ProgressUI.h"
 #include "RichEditUI.h"
@@ -52,6 +53,7 @@ CControlUI* CSkinBuilder::CreateControl(const wchar_t* tag)
         {L"Progress", make<CProgressUI>},
         {L"Slider", make<CSliderUI>},
         {L"RichEdit", make<CRichEditUI>},
+        {L"Edit", make<CEditUI>},
         {L"VerticalLayout", make<CVerticalLayoutUI>},
         {L"HorizontalLayout", make<CHorizontalLayoutUI>},
         {L"TileLayout", make<CTileLayoutUI>},

@@ -1,0 +1,402 @@
+#include "EditUI.h"
+
+#include "RenderKit.h"
+
+namespace SkinUI {
+
+namespace {
+
+// The manager reflects WM_COMMAND and WM_CTLCOLOR* to the child that sent them.
+constexpr UINT kReflectedBase = 0x2000;
+
+COLORREF colorRefOf(DWORD argb)
+{
+    return RGB((argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF);
+}
+
+}  // namespace
+
+// --- CEditWnd ---
+
+void CEditWnd::Init(CEditUI* owner)
+{
+    m_pOwner = owner;
+    RECT rc = owner->GetNativeRect();
+    DWORD style = WS_CHILD | ES_AUTOHSCROLL;
+    if (owner->IsPasswordMode()) style |= ES_PASSWORD;
+    CWindowManagerUI* manager = owner->GetManager();
+    if (!CreateNativeWindow(manager->GetPaintWindow(), nullptr, style, 0, rc)) return;
+    HFONT font = manager->GetFont(owner->GetFont());
+    SendWindowMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    SendWindowMessage(EM_LIMITTEXT, owner->GetMaxChar());
+    if (owner->IsPasswordMode()) SendWindowMessage(EM_SETPASSWORDCHAR, owner->GetPasswordChar());
+    ::SetWindowTextW(m_hWnd, owner->GetText());
+    SendWindowMessage(EM_SETMODIFY, FALSE);
+    SendWindowMessage(EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(0, 0));
+    ::EnableWindow(m_hWnd, owner->IsEnabled());
+    SendWindowMessage(EM_SETREADONLY, owner->IsReadOnly());
+    LONG_PTR current = ::GetWindowLongPtrW(m_hWnd, GWL_STYLE);
+    ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, current | owner->GetExtraWindowStyle());
+    ::ShowWindow(m_hWnd, SW_SHOWNOACTIVATE);
+    ::SetFocus(m_hWnd);
+    m_bInit = true;
+}
+
+const wchar_t* CEditWnd::GetWindowClassName() const
+{
+    return L"EditWnd";
+}
+
+const wchar_t* CEditWnd::GetSuperClassName() const
+{
+    return WC_EDITW;
+}
+
+LRESULT CEditWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_KILLFOCUS: {
+        LRESULT result = CWindowWnd::HandleMessage(msg, wParam, lParam);
+        PostWindowMessage(WM_CLOSE);
+        return result;
+    }
+    case WM_KEYDOWN:
+        if (wParam != VK_RETURN) break;
+        // The handler may remove the owner; nothing here touches it afterwards.
+        if (m_pOwner && m_pOwner->GetManager()) m_pOwner->GetManager()->SendNotify(m_pOwner, L"return");
+        return 0;
+    case kReflectedBase + WM_COMMAND: return onChange(wParam);
+    case kReflectedBase + WM_CTLCOLOREDIT:
+    case kReflectedBase + WM_CTLCOLORSTATIC: return onColor(wParam);
+    default: break;
+    }
+    return CWindowWnd::HandleMessage(msg, wParam, lParam);
+}
+
+LRESULT CEditWnd::onChange(WPARAM wParam)
+{
+    if (!m_pOwner) return 0;
+    if (HIWORD(wParam) == EN_CHANGE && m_bInit) {
+        int length = ::GetWindowTextLengthW(m_hWnd) + 1;
+        std::wstring text(static_cast<size_t>(length), L'\0');
+        ::GetWindowTextW(m_hWnd, text.data(), length);
+        m_pOwner->m_sText = text.c_str();
+        m_pOwner->GetManager()->SendNotify(m_pOwner, L"textchanged");
+    } else if (HIWORD(wParam) == EN_UPDATE) {
+        ::InvalidateRect(m_hWnd, nullptr, FALSE);
+    }
+    return 0;
+}
+
+LRESULT CEditWnd::onColor(WPARAM wParam)
+{
+    if (!m_pOwner || m_pOwner->GetNativeBkColor() == 0xFFFFFFFF) return 0;
+    HDC dc = reinterpret_cast<HDC>(wParam);
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, colorRefOf(m_pOwner->GetTextColor()));
+    if (!m_hBkBrush) m_hBkBrush = ::CreateSolidBrush(colorRefOf(m_pOwner->GetNativeBkColor()));
+    return reinterpret_cast<LRESULT>(m_hBkBrush);
+}
+
+void CEditWnd::OnFinalWindowMessage(HWND)
+{
+    if (m_hBkBrush) ::DeleteObject(m_hBkBrush);
+    if (m_pOwner) {
+        m_pOwner->m_pWindow = nullptr;
+        m_pOwner->Invalidate();
+    }
+    delete this;
+}
+
+// --- CEditUI ---
+
+CEditUI::CEditUI()
+{
+    SetTextPadding(RECT{4, 3, 4, 3});
+    SetBkColor(0xFFFFFFFF);
+}
+
+CEditUI::~CEditUI()
+{
+    if (!m_pWindow) return;
+    // The window outlives nothing of ours: detach first, then close it.
+    CEditWnd* window = m_pWindow;
+    m_pWindow = nullptr;
+    window->Detach();
+    if (::IsWindow(window->GetWindowHandle())) ::DestroyWindow(window->GetWindowHandle());
+}
+
+const wchar_t* CEditUI::GetClassName() const
+{
+    return L"EditUI";
+}
+
+LPVOID CEditUI::GetInterfaceByName(const wchar_t* name)
+{
+    if (name && wcscmp(name, L"Edit") == 0) return this;
+    return CLabelUI::GetInterfaceByName(name);
+}
+
+UINT CEditUI::GetInputFlags() const
+{
+    return IsEnabled() ? UIFLAG_TABSTOP | UIFLAG_SETCURSOR : 0;
+}
+
+void CEditUI::SetEnabled(bool enabled)
+{
+    CControlUI::SetEnabled(enabled);
+    if (!IsEnabled()) m_uButtonState = 0;
+}
+
+void CEditUI::SetText(const wchar_t* text)
+{
+    m_sText = text ? text : L"";
+    if (m_pWindow) ::SetWindowTextW(m_pWindow->GetWindowHandle(), m_sText);
+    Invalidate();
+}
+
+void CEditUI::SetMaxChar(UINT max)
+{
+    m_uMaxChar = max;
+    if (m_pWindow) m_pWindow->SendWindowMessage(EM_LIMITTEXT, m_uMaxChar);
+}
+
+void CEditUI::SetReadOnly(bool readOnly)
+{
+    if (m_bReadOnly == readOnly) return;
+    m_bReadOnly = readOnly;
+    if (m_pWindow) m_pWindow->SendWindowMessage(EM_SETREADONLY, m_bReadOnly);
+    Invalidate();
+}
+
+void CEditUI::SetNumberOnly(bool numberOnly)
+{
+    if (numberOnly)
+        m_uWindowStyle |= ES_NUMBER;
+    else
+        m_uWindowStyle &= ~static_cast<UINT>(ES_NUMBER);
+}
+
+void CEditUI::SetPasswordMode(bool password)
+{
+    if (m_bPasswordMode == password) return;
+    m_bPasswordMode = password;
+    Invalidate();
+}
+
+void CEditUI::SetNormalImage(const wchar_t* image)
+{
+    m_sNormalImage = image;
+    Invalidate();
+}
+
+void CEditUI::SetHotImage(const wchar_t* image)
+{
+    m_sHotImage = image;
+    Invalidate();
+}
+
+void CEditUI::SetFocusedImage(const wchar_t* image)
+{
+    m_sFocusedImage = image;
+    Invalidate();
+}
+
+void CEditUI::SetDisabledImage(const wchar_t* image)
+{
+    m_sDisabledImage = image;
+    Invalidate();
+}
+
+void CEditUI::SetNativeBkColor(DWORD color)
+{
+    m_dwEditbkColor = color;
+}
+
+RECT CEditUI::GetNativeRect() const
+{
+    RECT rc = textRect();
+    if (!m_pManager) return rc;
+    LONG fontHeight = m_pManager->GetFontInfo(m_iFont)->tm.tmHeight;
+    if (fontHeight < rc.bottom - rc.top) {
+        rc.top += (rc.bottom - rc.top - fontHeight) / 2;
+        rc.bottom = rc.top + fontHeight;
+    }
+    return rc;
+}
+
+void CEditUI::SetPos(RECT rc)
+{
+    CControlUI::SetPos(rc);
+    if (!m_pWindow) return;
+    RECT native = GetNativeRect();
+    ::SetWindowPos(m_pWindow->GetWindowHandle(), nullptr, native.left, native.top, native.right - native.left,
+        native.bottom - native.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void CEditUI::closeWindowIfHidden()
+{
+    if (!IsVisible() && m_pWindow && m_pManager) m_pManager->SetFocus(nullptr);
+}
+
+void CEditUI::SetVisible(bool visible)
+{
+    CControlUI::SetVisible(visible);
+    closeWindowIfHidden();
+}
+
+void CEditUI::SetInheritedVisible(bool visible)
+{
+    CControlUI::SetInheritedVisible(visible);
+    closeWindowIfHidden();
+}
+
+void CEditUI::openWindow()
+{
+    m_pWindow = new CEditWnd;
+    m_pWindow->Init(this);
+    // A window that could not be made deletes nothing by itself.
+    if (m_pWindow && !m_pWindow->GetWindowHandle()) {
+        delete m_pWindow;
+        m_pWindow = nullptr;
+    }
+}
+
+void CEditUI::selectAll()
+{
+    if (!m_pWindow) return;
+    int length = m_sText.GetLength();
+    m_pWindow->SendWindowMessage(EM_SETSEL, 0, length == 0 ? 1 : length);
+}
+
+void CEditUI::OnEvent(TEventMsgUI& event)
+{
+    bool mouse = event.Type > UIEVENT__MOUSEBEGIN && event.Type < UIEVENT__MOUSEEND;
+    if (mouse && !IsMouseEnabled()) {
+        if (m_pParent)
+            m_pParent->OnEvent(event);
+        else
+            CLabelUI::OnEvent(event);
+        return;
+    }
+    switch (event.Type) {
+    case UIEVENT_SETCURSOR:
+        if (!IsEnabled()) break;
+        ::SetCursor(::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_IBEAM)));
+        return;
+    case UIEVENT_WINDOWSIZE:
+        if (m_pWindow && m_pManager) m_pManager->SetFocusNeeded(this);
+        return;
+    case UIEVENT_SCROLLWHEEL:
+        if (m_pWindow) return;
+        break;
+    case UIEVENT_SETFOCUS:
+        if (!IsEnabled()) break;
+        m_bFocused = true;
+        if (!m_pWindow) openWindow();
+        Invalidate();
+        return;
+    case UIEVENT_KILLFOCUS:
+        if (!IsEnabled()) break;
+        m_bFocused = false;
+        Invalidate();
+        return;
+    case UIEVENT_MOUSEMOVE:
+    case UIEVENT_BUTTONUP:
+    case UIEVENT_CONTEXTMENU: return;
+    case UIEVENT_MOUSELEAVE:
+    case UIEVENT_MOUSEENTER:
+        if (!IsEnabled()) break;
+        if (event.Type == UIEVENT_MOUSEENTER)
+            m_uButtonState |= UISTATE_HOT;
+        else
+            m_uButtonState &= ~static_cast<UINT>(UISTATE_HOT);
+        Invalidate();
+        return;
+    case UIEVENT_BUTTONDOWN:
+    case UIEVENT_RBUTTONDOWN:
+    case UIEVENT_DBLCLICK:
+        if (!IsEnabled()) break;
+        if (m_pManager) m_pManager->ReleaseCapture();
+        if (IsFocused() && !m_pWindow) {
+            openWindow();
+            if (::PtInRect(&m_rcItem, event.ptMouse)) selectAll();
+        } else if (m_pWindow) {
+            selectAll();
+        }
+        return;
+    default: break;
+    }
+    CLabelUI::OnEvent(event);
+}
+
+void CEditUI::SetAttribute(const wchar_t* name, const wchar_t* value)
+{
+    if (!name || !value) return;
+    using namespace AttributeValue;
+    if (wcscmp(name, L"readonly") == 0) {
+        SetReadOnly(ParseBool(value));
+    } else if (wcscmp(name, L"numberonly") == 0) {
+        SetNumberOnly(ParseBool(value));
+    } else if (wcscmp(name, L"password") == 0) {
+        SetPasswordMode(ParseBool(value));
+    } else if (wcscmp(name, L"maxchar") == 0) {
+        SetMaxChar(static_cast<UINT>(ParseInt(value)));
+    } else if (wcscmp(name, L"normalimage") == 0) {
+        SetNormalImage(value);
+    } else if (wcscmp(name, L"hotimage") == 0) {
+        SetHotImage(value);
+    } else if (wcscmp(name, L"focusedimage") == 0) {
+        SetFocusedImage(value);
+    } else if (wcscmp(name, L"disabledimage") == 0) {
+        SetDisabledImage(value);
+    } else if (wcscmp(name, L"nativebkcolor") == 0) {
+        SetNativeBkColor(ParseColor(value));
+    } else {
+        CLabelUI::SetAttribute(name, value);
+    }
+}
+
+SIZE CEditUI::MeasureSize(SIZE available)
+{
+    if (m_cxyFixed.cy != 0) return CControlUI::MeasureSize(available);
+    int fontHeight = m_pManager ? m_pManager->GetFontInfo(m_iFont)->tm.tmHeight : 0;
+    return SIZE{m_cxyFixed.cx, fontHeight + 6};
+}
+
+void CEditUI::PaintStateImage(HDC dc)
+{
+    m_uButtonState = IsFocused() ? m_uButtonState | UISTATE_FOCUSED : m_uButtonState & ~UISTATE_FOCUSED;
+    m_uButtonState = IsEnabled() ? m_uButtonState & ~UISTATE_DISABLED : m_uButtonState | UISTATE_DISABLED;
+    auto drawOrForget = [&](CUIString& image) {
+        if (image.IsEmpty()) return false;
+        if (DrawImage(dc, image)) return true;
+        image.Empty();
+        return false;
+    };
+    CUIString* state = nullptr;
+    if (m_uButtonState & UISTATE_DISABLED)
+        state = &m_sDisabledImage;
+    else if (m_uButtonState & UISTATE_FOCUSED)
+        state = &m_sFocusedImage;
+    else if (m_uButtonState & UISTATE_HOT)
+        state = &m_sHotImage;
+    if (state && drawOrForget(*state)) return;
+    drawOrForget(m_sNormalImage);
+}
+
+void CEditUI::PaintContentText(HDC dc)
+{
+    resolveDefaultColors();
+    if (m_sText.IsEmpty()) return;
+    CUIString shown = m_sText;
+    if (m_bPasswordMode) {
+        shown.Empty();
+        for (int i = 0; i < m_sText.GetLength(); ++i) shown.Append(m_cPasswordChar);
+    }
+    RECT rc = textRect();
+    CRenderKit::DrawText(dc, m_pManager, rc, shown, IsEnabled() ? m_dwTextColor : m_dwDisabledTextColor, m_iFont,
+        m_uTextStyle | DT_SINGLELINE);
+}
+
+}  // namespace SkinUI
