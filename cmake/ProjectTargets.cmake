@@ -12,6 +12,10 @@
 #   project_add_pe_check(NAME n TARGET t [MACHINE i386|x86-64] EXPORTS ...)
 #     checks with objdump that the target is a PE of the expected machine and
 #     exports the listed names undecorated (no Wine needed: label "pe").
+#   project_compile_idl(IDL file OUTPUT_DIR dir [PROXY])
+#     compiles an interface definition with widl (as the target's bitness) into
+#     dir: the type library <name>.tlb; with PROXY also the header <name>.h, the
+#     identifiers <name>_i.c, the proxy/stub <name>_p.c and dlldata.c.
 #   project_add_exports_check()
 #     once, after every folder: lists the exports of every DLL of the build,
 #     product and test, and checks that they are exactly its .def's names, none
@@ -87,6 +91,43 @@ function(project_add_server_gtest)
   _project_test_properties(${G_NAME} TIMEOUT "${G_TIMEOUT}" LABELS "${G_LABELS}")
   set_tests_properties(${G_NAME} PROPERTIES ENVIRONMENT_MODIFICATION
                        "http_proxy=unset:;https_proxy=unset:;no_proxy=unset:;HTTP_PROXY=unset:;HTTPS_PROXY=unset:")
+endfunction()
+
+function(project_compile_idl)
+  cmake_parse_arguments(I "PROXY" "IDL;OUTPUT_DIR" "" ${ARGN})
+  if(MINGW_ARCH STREQUAL "x86_64")
+    set(widl_target -m64)
+    set(stdole_dir /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
+  else()
+    set(widl_target -m32)
+    set(stdole_dir /usr/lib/i386-linux-gnu/wine/i386-windows)
+  endif()
+  set(idl_dir ${DEPS_DIR}/share/idl)
+  if(NOT EXISTS ${idl_dir}/oaidl.idl)
+    message(FATAL_ERROR "no interface definitions in ${idl_dir}: run scripts/setup (scripts/deps/mingw-idl.build)")
+  endif()
+  get_filename_component(name ${I_IDL} NAME_WE)
+  set(gen ${I_OUTPUT_DIR})
+  file(MAKE_DIRECTORY ${gen})
+  if(I_PROXY)
+    add_custom_command(
+      OUTPUT ${gen}/${name}.h ${gen}/${name}_i.c ${gen}/${name}_p.c ${gen}/${name}.tlb
+      COMMAND ${MINGW_TRIPLE}-widl ${widl_target} -I ${idl_dir} -L ${stdole_dir} -Oif -h -u -p -t ${I_IDL}
+      COMMAND ${MINGW_TRIPLE}-widl --dlldata-only -o ${gen}/dlldata.c ${name}
+      BYPRODUCTS ${gen}/dlldata.c
+      DEPENDS ${I_IDL}
+      WORKING_DIRECTORY ${gen}
+      COMMENT "Compiling ${name}.idl"
+      VERBATIM)
+  else()
+    add_custom_command(
+      OUTPUT ${gen}/${name}.tlb
+      COMMAND ${MINGW_TRIPLE}-widl ${widl_target} -I ${idl_dir} -L ${stdole_dir} -t -o ${gen}/${name}.tlb ${I_IDL}
+      DEPENDS ${I_IDL}
+      WORKING_DIRECTORY ${gen}
+      COMMENT "Compiling ${name}.idl"
+      VERBATIM)
+  endif()
 endfunction()
 
 function(_project_targets_below dir out)

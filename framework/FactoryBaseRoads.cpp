@@ -3,7 +3,10 @@
 // when it joins the library; until then a maker gives nothing.
 #include "FactoryBase.h"
 
+#include "ActiveXResources.h"
 #include "COMJavascriptObject.h"
+#include "DllModule.h"
+#include "FrameBaseWinModule.h"
 #include "NpapiPlugin.h"
 #include "PluginWindowWin.h"
 #include "PluginWindowlessWin.h"
@@ -32,9 +35,11 @@ IDispatchEx* FactoryBase::makeComScriptObject(
     return ActiveX::COMJavascriptObject::createDispatchEx(api, host, autoRelease);
 }
 
-long FactoryBase::updateRegistry(bool)
+long FactoryBase::updateRegistry(bool registering)
 {
-    return static_cast<long>(0x80004001L);  // E_NOTIMPL
+    Atl::DllModule* module = Atl::DllModule::current();
+    if (!module) return E_UNEXPECTED;  // not inside the plug-in library
+    return module->updateRegistryFromResource(IDR_FBCONTROL, registering, ActiveX::registryReplacementList());
 }
 
 }  // namespace FB

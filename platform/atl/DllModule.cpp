@@ -46,6 +46,18 @@ HRESULT loadModuleTypeLibrary(const std::wstring& modulePath, Com::ComPtr<ITypeL
     return LoadTypeLibEx(loadedPath.c_str(), REGKIND_NONE, library.Put());
 }
 
+// Runs registration work in the system's default locale and restores the caller's.
+class SystemLocale {
+public:
+    SystemLocale() : saved_(GetThreadLocale()) { SetThreadLocale(LOCALE_SYSTEM_DEFAULT); }
+    ~SystemLocale() { SetThreadLocale(saved_); }
+    SystemLocale(const SystemLocale&) = delete;
+    SystemLocale& operator=(const SystemLocale&) = delete;
+
+private:
+    LCID saved_;
+};
+
 }  // namespace
 
 DllModule::DllModule(const ObjectMapEntry* objects, const GUID* libid, UINT appIdResource)
@@ -82,7 +94,9 @@ HRESULT DllModule::getClassObject(REFCLSID clsid, REFIID iid, void** out) const
     if (!out) return E_POINTER;
     *out = nullptr;
     for (const ObjectMapEntry* entry = objects_; entry && entry->clsid; ++entry) {
-        if (IsEqualCLSID(clsid, *entry->clsid)) return ClassFactory::Create(entry->create, iid, out);
+        if (!IsEqualCLSID(clsid, *entry->clsid)) continue;
+        // A class that is registered but has no creator cannot be made here.
+        return entry->create ? ClassFactory::Create(entry->create, iid, out) : CLASS_E_CLASSNOTAVAILABLE;
     }
     return CLASS_E_CLASSNOTAVAILABLE;
 }
@@ -109,6 +123,7 @@ HRESULT DllModule::prepareRegistrar(Registrar& registrar, HKEY& userClasses) con
 
 HRESULT DllModule::registerServer()
 {
+    SystemLocale locale;
     Registrar registrar;
     HKEY userClasses = nullptr;
     HRESULT hr = prepareRegistrar(registrar, userClasses);
@@ -123,6 +138,7 @@ HRESULT DllModule::registerServer()
 
 HRESULT DllModule::unregisterServer()
 {
+    SystemLocale locale;
     Registrar registrar;
     HKEY userClasses = nullptr;
     HRESULT hr = prepareRegistrar(registrar, userClasses);
@@ -131,6 +147,19 @@ HRESULT DllModule::unregisterServer()
     }
     if (SUCCEEDED(hr)) hr = unregisterTypeLibrary();
     if (SUCCEEDED(hr) && appIdResource_) hr = registrar.unregisterResource(instance_, appIdResource_);
+    if (userClasses) RegCloseKey(userClasses);
+    return hr;
+}
+
+HRESULT DllModule::updateRegistryFromResource(
+    UINT id, bool registering, const std::vector<std::pair<std::wstring, std::wstring>>& replacements)
+{
+    Registrar registrar;
+    HKEY userClasses = nullptr;
+    HRESULT hr = prepareRegistrar(registrar, userClasses);
+    for (const auto& [name, value] : replacements) registrar.addReplacement(name, value);
+    if (SUCCEEDED(hr))
+        hr = registering ? registrar.registerResource(instance_, id) : registrar.unregisterResource(instance_, id);
     if (userClasses) RegCloseKey(userClasses);
     return hr;
 }

@@ -10,7 +10,8 @@
 //
 // Registration applies the module's AppID script (when it has one), each class's
 // script and registers the type library found in the module's own file;
-// unregistration does the same in reverse. The per-user switch sends HKCR keys to
+// unregistration does the same in reverse. Both run with the thread's locale set
+// to the system default, so that the scripts' texts do not depend on the caller. The per-user switch sends HKCR keys to
 // HKCU\Software\Classes and registers the type library for the current user.
 //
 // Threading: DllMain, the registration calls and the per-user switch run on the
@@ -21,13 +22,15 @@
 #include "Registrar.h"
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace Atl {
 
 struct ObjectMapEntry {
-    const CLSID* clsid = nullptr;  // null ends the map
-    CreatorFunction create = nullptr;
-    UINT registryResource = 0;  // 0: the class has no script
+    const CLSID* clsid = nullptr;      // null ends the map
+    CreatorFunction create = nullptr;  // null: registered, not creatable
+    UINT registryResource = 0;         // 0: the class has no script
 };
 
 class DllModule {
@@ -46,6 +49,10 @@ public:
     HRESULT canUnloadNow() const;
     HRESULT registerServer();
     HRESULT unregisterServer();
+    // Applies (registering) or removes one REGISTRY resource of the module with
+    // the module's replacements and the given ones, honouring the per-user switch.
+    HRESULT updateRegistryFromResource(
+        UINT id, bool registering, const std::vector<std::pair<std::wstring, std::wstring>>& replacements = {});
 
     void setPerUser(bool perUser) { perUser_ = perUser; }
     bool perUser() const { return perUser_; }

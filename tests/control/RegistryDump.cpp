@@ -6,12 +6,14 @@
 // ROOT is HKLM or HKCU followed by a path ("HKLM\Software\Classes"); each KEY is
 // below it and is printed with all its subkeys, or alone after -1. The output is
 // {"key path below ROOT, as listed": {"value name ('' for the default)": text}};
-// keys that do not exist are left out. Texts are REG_SZ and REG_EXPAND_SZ values;
-// other types print as their type number.
+// keys that do not exist are left out. Texts are REG_SZ and REG_EXPAND_SZ values,
+// numbers REG_DWORD values as "dword:" and eight hex digits (as reg export
+// writes them); other types print as their type number.
 #include <windows.h>
 #include <shellapi.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -80,6 +82,10 @@ private:
             if (type == REG_SZ || type == REG_EXPAND_SZ) {
                 value.assign(reinterpret_cast<const wchar_t*>(data.data()), size / sizeof(wchar_t));
                 while (!value.empty() && value.back() == L'\0') value.pop_back();
+            } else if (type == REG_DWORD && size == sizeof(DWORD)) {
+                wchar_t number[16];
+                std::swprintf(number, 16, L"dword:%08lx", *reinterpret_cast<const DWORD*>(data.data()));
+                value = number;
             } else {
                 value = L"type " + std::to_wstring(type);
             }

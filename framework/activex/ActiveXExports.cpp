@@ -1,0 +1,117 @@
+// The plug-in library's COM exports: the class object of the control, the
+// unload check, registration and DllInstall, and the COM side of DllMain.
+// Compiled into the library itself (its .def keeps the names undecorated).
+//
+// The first class object handed out sets the platform ("Windows", "IE") and
+// runs the factory's process-wide set-up; the unload check tears it down again
+// when it lets the library go, so a library loaded anew starts over.
+#include "ActiveXExports.h"
+
+#include "AbiChecks.h"
+#include "ActiveXResources.h"
+#include "ComIdentifiers.h"
+#include "ComSupport.h"
+#include "FactoryBase.h"
+#include "FrameBaseWinModule.h"
+#include "PluginCore.h"
+
+namespace {
+
+// The control registers here; it becomes creatable with the control class.
+const Atl::ObjectMapEntry objectMap[] = {
+    {&CLSID_FBControl0, nullptr, IDR_FBCONTROL},
+    {},
+};
+
+FB::ActiveX::CFrameBaseWinModule module(objectMap, &LIBID_parvelpluginLib, IDR_FRAMEBASEWIN);
+
+// Set by the first class object handed out, cleared when the library may unload.
+bool factoryInitialized = false;
+
+// Registration goes per user unless a program named heat.exe registers; once
+// chosen, per user stays for the process.
+void decideRegistrationMode()
+{
+    if (!FB::ActiveX::registersMachineWide(FB::ActiveX::mainProgramPath())) module.setPerUser(true);
+}
+
+}  // namespace
+
+namespace FB::ActiveX {
+
+BOOL comModuleMain(HINSTANCE instance, DWORD reason)
+{
+    return module.dllMain(instance, reason);
+}
+
+}  // namespace FB::ActiveX
+
+extern "C" {
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out)
+{
+    return Com::guarded([&] {
+        HRESULT hr = module.getClassObject(clsid, iid, out);
+        if (FAILED(hr) || factoryInitialized) return hr;
+        FB::PluginCore::setPlatform("Windows", "IE");
+        if (FB::FactoryBasePtr factory = FB::getFactoryInstance()) factory->globalInit();
+        factoryInitialized = true;
+        return hr;
+    });
+}
+
+STDAPI DllCanUnloadNow()
+{
+    HRESULT hr = Com::guarded([] {
+        if (module.canUnloadNow() != S_OK) return S_FALSE;
+        if (factoryInitialized) {
+            factoryInitialized = false;
+            if (FB::FactoryBasePtr factory = FB::getFactoryInstance()) factory->globalDeinit();
+        }
+        return S_OK;
+    });
+    return hr == S_OK ? S_OK : S_FALSE;  // in doubt, stay loaded
+}
+
+STDAPI DllRegisterServer()
+{
+    return Com::guarded([] {
+        decideRegistrationMode();
+        return static_cast<HRESULT>(FB::ActiveX::withRegistryFallback("Registration", module.registerServer(), [] {
+            FB::FactoryBasePtr factory = FB::getFactoryInstance();
+            return factory ? factory->updateRegistry(true) : E_UNEXPECTED;
+        }));
+    });
+}
+
+STDAPI DllUnregisterServer()
+{
+    return Com::guarded([] {
+        decideRegistrationMode();
+        return static_cast<HRESULT>(FB::ActiveX::withRegistryFallback("Unregistration", module.unregisterServer(), [] {
+            FB::FactoryBasePtr factory = FB::getFactoryInstance();
+            return factory ? factory->updateRegistry(false) : E_UNEXPECTED;
+        }));
+    });
+}
+
+STDAPI DllInstall(BOOL install, LPCWSTR commandLine)
+{
+    return Com::guarded([&] {
+        // Without a command line the request is not a per-user one.
+        module.setPerUser(commandLine && _wcsicmp(commandLine, L"user") == 0);
+        if (!install) return DllUnregisterServer();
+        HRESULT hr = DllRegisterServer();
+        if (FAILED(hr)) DllUnregisterServer();
+        return hr;
+    });
+}
+
+}  // extern "C"
+
+// The exports keep the conventions of COM (real in the i686 build).
+static_assert(Abi::hasType<HRESULT(STDAPICALLTYPE*)()>(&DllCanUnloadNow));
+static_assert(Abi::hasType<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(&DllGetClassObject));
+static_assert(Abi::hasType<HRESULT(STDAPICALLTYPE*)()>(&DllRegisterServer));
+static_assert(Abi::hasType<HRESULT(STDAPICALLTYPE*)()>(&DllUnregisterServer));
+static_assert(Abi::hasType<HRESULT(STDAPICALLTYPE*)(BOOL, LPCWSTR)>(&DllInstall));
