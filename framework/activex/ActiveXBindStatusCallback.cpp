@@ -12,6 +12,7 @@
 #include "ActiveXStreamRequest.h"
 #include "ByteRangeResponse.h"
 #include "ComGuard.h"
+#include "ObjectRoot.h"
 #include "utf8_tools.h"
 
 #include <wininet.h>
@@ -73,12 +74,14 @@ ActiveXBindStatusCallback::ActiveXBindStatusCallback(std::shared_ptr<ActiveXStre
     : request(std::move(request))
 {
     ++liveCallbacks;
+    Atl::ModuleLock::lock();  // the moniker may call back while the library is otherwise idle
 }
 
 ActiveXBindStatusCallback::~ActiveXBindStatusCallback()
 {
     if (postData) GlobalFree(postData);
     --liveCallbacks;
+    Atl::ModuleLock::unlock();
 }
 
 size_t ActiveXBindStatusCallback::liveCount()

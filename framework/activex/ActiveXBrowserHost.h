@@ -86,6 +86,8 @@ public:
 
     // ---- values
     variant getVariant(const VARIANT* value);
+    // The same for values that need no host: a page object arrives empty.
+    static variant getPlainVariant(const VARIANT* value);
     // Clears out first; a held type without a conversion leaves it VT_EMPTY.
     void getComVariant(VARIANT* out, const variant& value);
 

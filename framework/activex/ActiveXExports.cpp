@@ -11,15 +11,15 @@
 #include "ActiveXResources.h"
 #include "ComIdentifiers.h"
 #include "ComSupport.h"
+#include "FBControl.h"
 #include "FactoryBase.h"
 #include "FrameBaseWinModule.h"
 #include "PluginCore.h"
 
 namespace {
 
-// The control registers here; it becomes creatable with the control class.
 const Atl::ObjectMapEntry objectMap[] = {
-    {&CLSID_FBControl0, nullptr, IDR_FBCONTROL},
+    {&CLSID_FBControl0, &Atl::ComObject<FB::ActiveX::FBControl0>::Create, IDR_FBCONTROL},
     {},
 };
 

@@ -211,7 +211,10 @@ void ActiveXBrowserHost::getComVariant(VARIANT* out, const variant& value)
     built.Detach(out);
 }
 
-variant ActiveXBrowserHost::getVariant(const VARIANT* value)
+namespace {
+
+// A page object needs the host that will own it; without one it arrives empty.
+variant fromCom(const VARIANT* value, ActiveXBrowserHost* host)
 {
     if (!value) return variant();
     Com::Variant held;
@@ -255,11 +258,24 @@ variant ActiveXBrowserHost::getVariant(const VARIANT* value)
     case VT_DISPATCH: {
         IDispatch* object = V_DISPATCH(&v);
         if (!object) return variant::makeNull();
-        auto self = std::static_pointer_cast<ActiveXBrowserHost>(shared_from_this());
+        if (!host) return variant();
+        auto self = std::static_pointer_cast<ActiveXBrowserHost>(host->shared_from_this());
         return variant(JSObjectPtr(IDispatchAPI::create(object, self)));
     }
     default: return variant();  // VT_EMPTY, arrays and every type without a reading
     }
+}
+
+}  // namespace
+
+variant ActiveXBrowserHost::getVariant(const VARIANT* value)
+{
+    return fromCom(value, this);
+}
+
+variant ActiveXBrowserHost::getPlainVariant(const VARIANT* value)
+{
+    return fromCom(value, nullptr);
 }
 
 }  // namespace FB::ActiveX

@@ -64,6 +64,8 @@ bool registerControlWindowClass(HINSTANCE module)
     windowClass.lpfnWndProc = controlWindowProc;
     windowClass.hInstance = module;
     windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+    // A control that draws nothing shows the window colour, not what lay there before.
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
     windowClass.lpszClassName = kControlWindowClass;
     return RegisterClassExW(&windowClass) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }

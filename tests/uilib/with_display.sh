@@ -3,8 +3,9 @@
 # here, and a Wine prefix of its own (made once in the build folder) with its
 # own wineserver, so that no other program of the build shares its desktop.
 # Both are stopped when the program ends. Usage: with_display.sh PROGRAM [ARGS...]
+# With KEEP_WINEPREFIX set, the caller's prefix (one of the caller's own) is used.
 set -euo pipefail
-export WINEPREFIX=$BUILD_DIR/wineprefix-display
+[[ -n ${KEEP_WINEPREFIX:-} ]] || export WINEPREFIX=$BUILD_DIR/wineprefix-display
 # Xvfb picks a free display itself and writes its number to the file.
 numberfile=$(mktemp)
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$numberfile" >/dev/null 2>&1 &

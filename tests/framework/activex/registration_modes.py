@@ -8,7 +8,7 @@ import shutil
 import sys
 import tempfile
 
-from registration_common import BIN, DLL, check, finish, registered_in, wine, winpath
+from registration_common import BIN, DLL, check, dump, finish, registered_in, wine, winpath
 
 # (program name, action, command line or None, where the class lands)
 ROWS = [
@@ -19,6 +19,9 @@ ROWS = [
     ("HEAT.EXE", "register", None, "HKCU"),
 ]
 UNDO = {"register": "unregister", "install": "uninstall"}
+# The system's interfaces that the type library restates: never ours to write or remove.
+SYSTEM_INTERFACES = [r"Software\Classes\Interface\{A6EF9860-C720-11D0-9337-00A0C90DCAA9}",
+                     r"Software\Classes\Interface\{6D5140C1-7436-11CE-8034-00AA006009FA}"]
 
 
 def drive(program, action, command):
@@ -28,6 +31,8 @@ def drive(program, action, command):
 
 def main():
     work = tempfile.mkdtemp(prefix="registration-modes-")
+    system_before = dump("HKLM", *SYSTEM_INTERFACES)
+    check(len(system_before) > 0, "the system's IDispatchEx and IServiceProvider are registered")
     try:
         for name, action, command, hive in ROWS:
             # One folder per name: the file system may not tell the cases apart.
@@ -41,8 +46,10 @@ def main():
             check(registered_in(hive), f"{row}: the class is below {hive}")
             other = "HKCU" if hive == "HKLM" else "HKLM"
             check(not registered_in(other), f"{row}: nothing below {other}")
+            check(dump("HKLM", *SYSTEM_INTERFACES) == system_before, f"{row}: the system's interfaces as they were")
             check(drive(program, UNDO[action], command) == 0, f"{row}: undoing succeeds")
             check(not registered_in(hive), f"{row}: undone")
+            check(dump("HKLM", *SYSTEM_INTERFACES) == system_before, f"{row}: undone, the system's interfaces kept")
         for word in ["user", "USER"]:
             print(f"-- regsvr32 /n /i:{word}: HKCU")
             check(wine("regsvr32", "/s", "/n", f"/i:{word}", winpath(DLL)).returncode == 0, f"/i:{word}")

@@ -1,0 +1,389 @@
+// The ActiveX control as containers drive it, in process: sites given in the
+// usual and in hostile orders, the property bag and the ready step, the safety
+// options, windowless input and repaint requests. The control is linked in with
+// a test factory (support/ControlTestFactory) whose core follows its
+// "windowless" parameter.
+#include "ControlTestFactory.h"
+#include "FBControl.h"
+#include "FakeInPlaceSite.h"
+#include "PluginCore.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using FB::ActiveX::FBControl0;
+using ::testing::Contains;
+using ::testing::ElementsAre;
+
+const GUID kWebBrowserService = {0x0002df05, 0x0000, 0x0000, {0xc0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+// A page's site: in-place (windowless) site, the page's services (its
+// browser) and a property-notify sink that records what changed.
+class PageSite : public FakeInPlaceSite, public IServiceProvider, public IPropertyNotifySink {
+public:
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
+    {
+        if (!out) return E_POINTER;
+        if (IsEqualIID(iid, IID_IServiceProvider) && withServices) {
+            *out = static_cast<IServiceProvider*>(this);
+        } else if (IsEqualIID(iid, IID_IPropertyNotifySink)) {
+            *out = static_cast<IPropertyNotifySink*>(this);
+        } else {
+            return FakeInPlaceSite::QueryInterface(iid, out);
+        }
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return FakeInPlaceSite::AddRef(); }
+    STDMETHODIMP_(ULONG) Release() override { return FakeInPlaceSite::Release(); }
+
+    STDMETHODIMP QueryService(REFGUID service, REFIID iid, void** out) override
+    {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (!browser || !IsEqualGUID(service, kWebBrowserService)) return E_NOINTERFACE;
+        return browser->QueryInterface(iid, out);
+    }
+    STDMETHODIMP OnChanged(DISPID id) override
+    {
+        changes.push_back(id);
+        return S_OK;
+    }
+    STDMETHODIMP OnRequestEdit(DISPID) override { return S_OK; }
+
+    bool withServices = true;
+    IUnknown* browser = nullptr;  // not owned
+    std::vector<DISPID> changes;
+};
+
+// A property bag of text values, with IPropertyBag2 (or without, withBag2 false).
+class TextBag : public IPropertyBag, public IPropertyBag2 {
+public:
+    explicit TextBag(std::vector<std::pair<std::wstring, std::wstring>> values) : values(std::move(values)) {}
+    virtual ~TextBag() = default;
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
+    {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPropertyBag))
+            *out = static_cast<IPropertyBag*>(this);
+        else if (IsEqualIID(iid, IID_IPropertyBag2) && withBag2)
+            *out = static_cast<IPropertyBag2*>(this);
+        else
+            return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
+    STDMETHODIMP_(ULONG) Release() override
+    {
+        ULONG left = --references;
+        if (left == 0) delete this;
+        return left;
+    }
+    // IPropertyBag
+    STDMETHODIMP Read(LPCOLESTR, VARIANT*, IErrorLog*) override { return E_INVALIDARG; }
+    STDMETHODIMP Write(LPCOLESTR, VARIANT*) override { return E_NOTIMPL; }
+    // IPropertyBag2
+    STDMETHODIMP Read(ULONG count, PROPBAG2* bags, IErrorLog*, VARIANT* out, HRESULT* results) override
+    {
+        for (ULONG i = 0; i < count; ++i) {
+            for (const auto& [name, value] : values) {
+                if (name != bags[i].pstrName) continue;
+                V_VT(&out[i]) = VT_BSTR;
+                V_BSTR(&out[i]) = SysAllocString(value.c_str());
+                results[i] = S_OK;
+            }
+        }
+        return S_OK;
+    }
+    STDMETHODIMP Write(ULONG, PROPBAG2*, VARIANT*) override { return E_NOTIMPL; }
+    STDMETHODIMP CountProperties(ULONG* count) override
+    {
+        *count = static_cast<ULONG>(values.size());
+        return S_OK;
+    }
+    STDMETHODIMP GetPropertyInfo(ULONG first, ULONG count, PROPBAG2* bags, ULONG* got) override
+    {
+        *got = 0;
+        for (ULONG i = first; i < values.size() && *got < count; ++i, ++*got) {
+            bags[*got] = PROPBAG2{};
+            bags[*got].vt = VT_BSTR;
+            const std::wstring& name = values[i].first;
+            bags[*got].pstrName = static_cast<LPOLESTR>(CoTaskMemAlloc((name.size() + 1) * sizeof(wchar_t)));
+            wcscpy(bags[*got].pstrName, name.c_str());
+        }
+        return S_OK;
+    }
+    STDMETHODIMP LoadObject(LPCOLESTR, DWORD, IUnknown*, IErrorLog*) override { return E_NOTIMPL; }
+
+    std::atomic<ULONG> references{0};
+    std::vector<std::pair<std::wstring, std::wstring>> values;
+    bool withBag2 = true;
+};
+
+class FBControlTest : public ::testing::Test {
+public:
+    void SetUp() override
+    {
+        controlTestRecord = ControlTestRecord();
+        OleInitialize(nullptr);
+        // The platform's own browser object stands for the container's.
+        CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IWebBrowser2, browser.PutVoid());
+        site = Com::ComPtr<PageSite>(new PageSite);
+        site->browser = browser.Get();
+        site->position = {100, 50, 400, 200};
+        site->clip = {0, 0, 800, 600};
+        // The container's window (never shown): a windowed control makes its window in it.
+        container = CreateWindowExW(
+            0, L"STATIC", L"container", WS_OVERLAPPEDWINDOW, 0, 0, 800, 600, nullptr, nullptr, nullptr, nullptr);
+        site->window = container;
+        ASSERT_HRESULT_SUCCEEDED(Atl::ComObject<FBControl0>::Create(nullptr, IID_IOleObject, object.PutVoid()));
+        control = dynamic_cast<FBControl0*>(static_cast<Atl::ControlBase*>(object.Get()));
+        ASSERT_NE(control, nullptr);
+    }
+    void TearDown() override
+    {
+        control = nullptr;
+        object = nullptr;
+        site = nullptr;
+        browser = nullptr;
+        if (container) DestroyWindow(container);
+        container = nullptr;
+        OleUninitialize();
+    }
+
+    HRESULT load(std::vector<std::pair<std::wstring, std::wstring>> values, bool withBag2 = true)
+    {
+        Com::ComPtr<TextBag> bag(new TextBag(std::move(values)));
+        bag->withBag2 = withBag2;
+        Com::ComPtr<IPersistPropertyBag> persist;
+        HRESULT hr = object.As(persist);
+        return SUCCEEDED(hr) ? persist->Load(bag.Get(), nullptr) : hr;
+    }
+    HRESULT activate() { return object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site.Get(), 0, nullptr, nullptr); }
+    // A member call through the control's dispatch: S_OK, or how it failed.
+    HRESULT callEcho(VARIANT* result)
+    {
+        Com::ComPtr<IDispatchEx> dispatch;
+        HRESULT hr = object.As(dispatch);
+        if (FAILED(hr)) return hr;
+        DISPID id = DISPID_UNKNOWN;
+        hr = dispatch->GetDispID(Com::Bstr(L"echo").Get(), fdexNameCaseSensitive, &id);
+        if (FAILED(hr)) return hr;
+        VARIANT argument;
+        V_VT(&argument) = VT_I4;
+        V_I4(&argument) = 5;
+        DISPPARAMS params{&argument, nullptr, 1, 0};
+        return dispatch->InvokeEx(id, 0, DISPATCH_METHOD, &params, result, nullptr, nullptr);
+    }
+    // Runs the thread's messages until done says so or a second has passed.
+    template <class Done>
+    static bool pumpUntil(Done done)
+    {
+        for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+             std::chrono::steady_clock::now() < end;) {
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+            if (done()) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return done();
+    }
+
+    Com::ComPtr<IWebBrowser2> browser;
+    HWND container = nullptr;
+    Com::ComPtr<PageSite> site;
+    Com::ComPtr<IOleObject> object;
+    FBControl0* control = nullptr;
+};
+
+TEST_F(FBControlTest, TheReadyStepRunsOnceAndTellsThePage)
+{
+    ASSERT_TRUE(browser) << "no browser object to stand for the container's";
+    ASSERT_HRESULT_SUCCEEDED(object->SetClientSite(site.Get()));
+    ASSERT_HRESULT_SUCCEEDED(load({{L"windowless", L"true"}}));
+    ASSERT_HRESULT_SUCCEEDED(load({{L"windowless", L"false"}}));
+    EXPECT_EQ(controlTestRecord.paramSets, 2) << "the parameters are set each time";
+    EXPECT_THAT(site->changes, ElementsAre(DISPID_READYSTATE)) << "the ready step only once";
+
+    Com::ComPtr<IDispatch> dispatch;
+    ASSERT_HRESULT_SUCCEEDED(object.As(dispatch));
+    Com::Variant state;
+    DISPPARAMS none{};
+    ASSERT_HRESULT_SUCCEEDED(
+        dispatch->Invoke(DISPID_READYSTATE, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, state.Put(), nullptr, nullptr));
+    EXPECT_EQ(V_VT(&state.Get()), VT_I4);
+    EXPECT_EQ(V_I4(&state.Get()), READYSTATE_COMPLETE);
+
+    Com::Variant echoed;
+    EXPECT_EQ(callEcho(echoed.Put()), S_OK);
+    EXPECT_EQ(V_I4(&echoed.Get()), 5);
+}
+
+TEST_F(FBControlTest, ABagWithoutIPropertyBag2GivesNoParameters)
+{
+    ASSERT_HRESULT_SUCCEEDED(object->SetClientSite(site.Get()));
+    ASSERT_HRESULT_SUCCEEDED(load({{L"windowless", L"true"}}, false));
+    ASSERT_HRESULT_SUCCEEDED(activate());
+    EXPECT_FALSE(control->isWindowless()) << "no parameters: windowed";
+    EXPECT_EQ(GetParent(control->controlWindow()), container);
+}
+
+TEST_F(FBControlTest, SafetyOptions)
+{
+    Com::ComPtr<IObjectSafety> safety;
+    ASSERT_HRESULT_SUCCEEDED(object.As(IID_IObjectSafety, safety));
+    DWORD supported = 9, enabled = 9;
+    ASSERT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
+    EXPECT_EQ(supported, 3u);
+    EXPECT_EQ(enabled, 0u);
+    EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, 3, 1), S_OK);
+    ASSERT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
+    EXPECT_EQ(supported, 3u);
+    EXPECT_EQ(enabled, 1u);
+    EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, 4, 4), E_FAIL);
+    ASSERT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
+    EXPECT_EQ(enabled, 1u) << "a refused mask changes nothing";
+    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IPersistStreamInit, &supported, &enabled), E_NOINTERFACE);
+    EXPECT_EQ(supported, 0u);
+    EXPECT_EQ(enabled, 0u);
+    EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IPersistStreamInit, 1, 1), E_NOINTERFACE);
+    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, nullptr, &enabled), E_POINTER);
+    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, nullptr), E_POINTER);
+}
+
+// Each order a real container may use; none crashes, and a member call either
+// works or fails with a COM code.
+TEST_F(FBControlTest, HostileOrders)
+{
+    struct Order {
+        const char* name;
+        void (*run)(FBControlTest& t);
+    };
+    const Order orders[] = {
+        {"SetSite then SetClientSite",
+            [](FBControlTest& t) {
+                Com::ComPtr<IObjectWithSite> withSite;
+                ASSERT_HRESULT_SUCCEEDED(t.object.As(withSite));
+                EXPECT_EQ(withSite->SetSite(static_cast<IServiceProvider*>(t.site.Get())), S_OK);
+                auto first = t.control->browserHost();
+                EXPECT_EQ(t.object->SetClientSite(t.site.Get()), S_OK);
+                EXPECT_EQ(t.control->browserHost(), first) << "one host: the later site goes to it";
+            }},
+        {"Load before any site",
+            [](FBControlTest& t) {
+                EXPECT_EQ(t.load({{L"answer", L"42"}}), S_OK);
+                EXPECT_EQ(t.object->SetClientSite(t.site.Get()), S_OK);
+                EXPECT_HRESULT_SUCCEEDED(t.activate());
+            }},
+        {"a site without IServiceProvider, then Load and activation",
+            [](FBControlTest& t) {
+                t.site->withServices = false;
+                EXPECT_EQ(t.object->SetClientSite(t.site.Get()), E_FAIL);
+                EXPECT_EQ(t.control->browserHost(), nullptr);
+                EXPECT_EQ(t.load({{L"windowless", L"true"}}), S_OK);
+                EXPECT_HRESULT_SUCCEEDED(t.activate());
+                EXPECT_TRUE(t.control->isWindowless());
+            }},
+        {"SetClientSite(NULL) twice, then SetSite(NULL)",
+            [](FBControlTest& t) {
+                EXPECT_EQ(t.object->SetClientSite(t.site.Get()), S_OK);
+                EXPECT_EQ(t.object->SetClientSite(nullptr), S_OK);
+                EXPECT_EQ(t.object->SetClientSite(nullptr), S_OK);
+                Com::ComPtr<IObjectWithSite> withSite;
+                ASSERT_HRESULT_SUCCEEDED(t.object.As(withSite));
+                EXPECT_EQ(withSite->SetSite(nullptr), S_OK);
+            }},
+    };
+    for (const Order& order : orders) {
+        SCOPED_TRACE(order.name);
+        TearDown();
+        SetUp();
+        order.run(*this);
+        Com::Variant result;
+        HRESULT hr = callEcho(result.Put());
+        EXPECT_TRUE(hr == S_OK || hr == DISP_E_UNKNOWNNAME || hr == DISP_E_MEMBERNOTFOUND) << std::hex << hr;
+        object->Close(OLECLOSE_NOSAVE);
+        object->SetClientSite(nullptr);
+    }
+}
+
+TEST_F(FBControlTest, WindowlessInputTakesCaptureAndFocusThroughTheSite)
+{
+    ASSERT_HRESULT_SUCCEEDED(object->SetClientSite(site.Get()));
+    ASSERT_HRESULT_SUCCEEDED(load({{L"windowless", L"1"}}));
+    ASSERT_HRESULT_SUCCEEDED(activate());
+    ASSERT_TRUE(control->isWindowless());
+    Com::ComPtr<IOleInPlaceObjectWindowless> windowless;
+    ASSERT_HRESULT_SUCCEEDED(object.As(windowless));
+    RECT position{100, 50, 400, 200}, clip{0, 0, 800, 600};
+    ASSERT_HRESULT_SUCCEEDED(windowless->SetObjectRects(&position, &clip));
+
+    LRESULT result = 0;
+    EXPECT_EQ(windowless->OnWindowMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(110, 60), &result), S_OK);
+    EXPECT_TRUE(site->captured);
+    EXPECT_TRUE(site->focused);
+    EXPECT_EQ(site->countOf("SetCapture(1)"), 1u);
+    EXPECT_GE(site->countOf("SetFocus(1)"), 1u);
+    EXPECT_EQ(windowless->OnWindowMessage(WM_LBUTTONUP, 0, MAKELPARAM(110, 60), &result), S_OK);
+    EXPECT_FALSE(site->captured) << "button up gives the capture back";
+    EXPECT_THAT(controlTestRecord.mouse, ElementsAre("down 0 10,10", "up 0 10,10"));
+}
+
+TEST_F(FBControlTest, RepaintRequestsReachTheSiteOnTheMainThread)
+{
+    control->invalidateArea(0, 0, 10, 10);  // no site yet: nothing to ask, nothing breaks
+    ASSERT_HRESULT_SUCCEEDED(object->SetClientSite(site.Get()));
+    ASSERT_HRESULT_SUCCEEDED(load({{L"windowless", L"true"}}));
+    control->invalidateArea(0, 0, 10, 10);  // not active: no in-place site
+    EXPECT_EQ(site->countOf("InvalidateRect(null,1)"), 0u);
+    ASSERT_HRESULT_SUCCEEDED(activate());
+
+    control->invalidateArea(0, 0, 10, 10);
+    EXPECT_EQ(site->countOf("InvalidateRect(null,1)"), 1u) << "at once on the main thread";
+
+    std::thread([this] { control->invalidateArea(1, 2, 3, 4); }).join();
+    EXPECT_EQ(site->countOf("InvalidateRect(null,1)"), 1u) << "not from the worker itself";
+    EXPECT_TRUE(pumpUntil([&] { return site->countOf("InvalidateRect(null,1)") == 2; }));
+    EXPECT_EQ(site->invalidateThreads.back(), GetCurrentThreadId());
+    pumpUntil([] { return false; });
+    EXPECT_EQ(site->countOf("InvalidateRect(null,1)"), 2u) << "exactly once";
+}
+
+TEST_F(FBControlTest, ARepaintQueuedForAControlThatHasGoneReachesNothing)
+{
+    ASSERT_HRESULT_SUCCEEDED(object->SetClientSite(site.Get()));
+    ASSERT_HRESULT_SUCCEEDED(load({{L"windowless", L"true"}}));
+    ASSERT_HRESULT_SUCCEEDED(activate());
+    std::shared_ptr<FB::ActiveX::ActiveXBrowserHost> host = control->browserHost();
+    std::thread([this] { control->invalidateArea(1, 2, 3, 4); }).join();
+    object->Close(OLECLOSE_NOSAVE);
+    object = nullptr;  // the control goes with its queued repaint
+    control = nullptr;
+    pumpUntil([] { return false; });
+    EXPECT_EQ(site->countOf("InvalidateRect(null,1)"), 0u);
+}
+
+TEST_F(FBControlTest, TeardownGivesEverySiteReferenceBack)
+{
+    ASSERT_HRESULT_SUCCEEDED(object->SetClientSite(site.Get()));
+    ASSERT_HRESULT_SUCCEEDED(load({{L"windowless", L"true"}}));
+    ASSERT_HRESULT_SUCCEEDED(activate());
+    ASSERT_HRESULT_SUCCEEDED(object->Close(OLECLOSE_NOSAVE));
+    ASSERT_HRESULT_SUCCEEDED(object->SetClientSite(nullptr));
+    object = nullptr;
+    control = nullptr;
+    EXPECT_EQ(site->references.load(), 1u);
+    EXPECT_EQ(FB::PluginCore::activeCount(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,50 @@
+// The registered control created by its ProgID under cscript: a script host
+// without a page, so members answer at once and no callback can arrive.
+var failures = 0, checks = 0;
+
+function eq(actual, expected, what) {
+    checks++;
+    if (actual !== expected) {
+        failures++;
+        WScript.Echo("FAIL: " + what + ": expected " + expected + " (" + typeof expected + "), got " + actual +
+                     " (" + typeof actual + ")");
+    }
+}
+
+function main() {
+    var plugin = new ActiveXObject("VQuorvanMG.parvelplugin");
+    eq(plugin.echo(5), 5, "echo(5)");
+    eq(plugin.echo("text"), "text", "echo of a text");
+    eq(plugin.version, "1.0.0.0", "version");
+    plugin.testString = "round trip";
+    eq(plugin.testString, "round trip", "testString");
+
+    var description = null;
+    try {
+        plugin.echo(1, 2);
+    } catch (e) {
+        description = e.description;
+    }
+    eq(description, "Too many arguments, expected 1.", "the script error of a call with too many arguments");
+    eq(plugin.getLastException(), "Too many arguments, expected 1.", "getLastException()");
+
+    var called = 0;
+    eq(plugin.Cap("Integrated Camera", function () { called++; }), 0, "Cap");
+    eq(called, 0, "no page: the callback does not run inside the call");
+    plugin.CapStop(null);
+
+    var second = new ActiveXObject("VQuorvanMG.parvelplugin.1");
+    eq(second.echo("second"), "second", "a second control by the versioned ProgID");
+    plugin = null;
+    second = null;
+    CollectGarbage();
+}
+
+try {
+    main();
+} catch (e) {
+    failures++;
+    WScript.Echo("FAIL: uncaught " + e.message + " (0x" + (e.number >>> 0).toString(16) + ")");
+}
+WScript.Echo(checks + " checks, " + failures + " failed");
+WScript.Quit(failures ? 1 : 0);
