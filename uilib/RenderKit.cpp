@@ -451,6 +451,12 @@ TImageInfo* CRenderKit::LoadImage(const wchar_t* name, const wchar_t* type, DWOR
     return info;
 }
 
+bool CRenderKit::LoadSkinBytes(const wchar_t* name, const wchar_t* type, std::vector<uint8_t>& bytes)
+{
+    if (!name || !*name) return false;
+    return readSkinBytes(name, type, bytes);
+}
+
 void CRenderKit::FreeImage(TImageInfo* image)
 {
     if (!image) return;

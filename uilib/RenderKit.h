@@ -10,6 +10,9 @@
 #include "UIString.h"
 #include "WindowManagerUI.h"
 
+#include <cstdint>
+#include <vector>
+
 namespace SkinUI {
 
 // Restricts painting to a rectangle (or rounded rectangle) until destroyed.
@@ -39,6 +42,9 @@ public:
     // path of its own) or by resource id with a type. Null when it cannot.
     static TImageInfo* LoadImage(const wchar_t* name, const wchar_t* type = nullptr, DWORD mask = 0);
     static void FreeImage(TImageInfo* image);
+    // The bytes of a skin file, found as images are: a resource of the type, a
+    // file under the resource path or an entry of the skin zip, then the name as a path.
+    static bool LoadSkinBytes(const wchar_t* name, const wchar_t* type, std::vector<uint8_t>& bytes);
 
     static bool DrawImageString(HDC dc, CWindowManagerUI* manager, const RECT& rcItem, const RECT& rcPaint,
         const wchar_t* image, const wchar_t* modify = nullptr);

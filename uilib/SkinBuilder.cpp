@@ -1,6 +1,8 @@
 #include "SkinBuilder.h"
 
+#include "ButtonGifUI.h"
 #include "ButtonUI.h"
+#include "DateTimeUI.h"
 #include "EditUI.h"
 #include "Layouts.h"
 #include "ProgressUI.h"
@@ -54,6 +56,8 @@ CControlUI* CSkinBuilder::CreateControl(const wchar_t* tag)
         {L"Slider", make<CSliderUI>},
         {L"RichEdit", make<CRichEditUI>},
         {L"Edit", make<CEditUI>},
+        {L"DateTime", make<CDateTimeUI>},
+        {L"GifButton", make<CButtonGifUI>},
         {L"VerticalLayout", make<CVerticalLayoutUI>},
         {L"HorizontalLayout", make<CHorizontalLayoutUI>},
         {L"TileLayout", make<CTileLayoutUI>},

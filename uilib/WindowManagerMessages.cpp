@@ -512,6 +512,11 @@ bool CWindowManagerUI::TranslateLoopMessage(MSG* msg)
             auto* accelerator = static_cast<ITranslateAccelerator*>(manager->m_aTranslateAccelerator.GetAt(k));
             if (accelerator->TranslateAccelerator(msg) == S_OK) return true;
         }
+        // A native child that wants Escape (an open date picker cancels itself
+        // with it) keeps it from the window's default keys.
+        if (msg->hwnd != window && msg->message == WM_KEYDOWN && msg->wParam == VK_ESCAPE &&
+            (::SendMessageW(msg->hwnd, WM_GETDLGCODE, msg->wParam, reinterpret_cast<LPARAM>(msg)) & DLGC_WANTMESSAGE))
+            return false;
         LRESULT result = 0;
         if (manager->PreMessageHandler(msg->message, msg->wParam, msg->lParam, result)) return true;
         return false;

@@ -45,9 +45,49 @@ images = {
     # stretched, the stripes narrow; cut, they keep their width.
     "ramp.png": png(320, 10, lambda x, y: (46, 204, 113, 255) if (x // 32) % 2 == 0 else (41, 128, 185, 255)),
 }
+
+
+def gif(width, height, frames):
+    """A GIF of solid frames; frames is a list of ((r, g, b), delay in 1/100 s or None).
+    A frame with a delay gets a graphic control extension; codes are 8 bits wide
+    (a 128-colour table) and a clear code every 100 pixels keeps them so, which
+    needs no compression at all."""
+    palette = []
+    for rgb, _ in frames:
+        if rgb not in palette:
+            palette.append(rgb)
+    table = b"".join(bytes(c) for c in palette) + b"\0\0\0" * (128 - len(palette))
+    data = b"GIF89a" + struct.pack("<HHBBB", width, height, 0xF6, 0, 0) + table
+    if len(frames) > 1:
+        data += b"\x21\xFF\x0BNETSCAPE2.0\x03\x01\x00\x00\x00"
+    for rgb, delay in frames:
+        if delay is not None:
+            data += b"\x21\xF9\x04\x00" + struct.pack("<H", delay) + b"\x00\x00"
+        data += b"\x2C" + struct.pack("<HHHHB", 0, 0, width, height, 0)
+        index = palette.index(rgb)
+        codes = bytearray()
+        for start in range(0, width * height, 100):
+            codes.append(128)
+            codes.extend([index] * min(100, width * height - start))
+        codes.append(129)
+        data += b"\x07"
+        for start in range(0, len(codes), 255):
+            block = codes[start:start + 255]
+            data += bytes([len(block)]) + bytes(block)
+        data += b"\x00"
+    return data + b"\x3B"
+
+
+# Three frames: red (no delay given: 0), green (50 ms), blue (200 ms); and one frame.
+images["three.gif"] = gif(16, 16, [((255, 0, 0), 0), ((0, 255, 0), 5), ((0, 0, 255), 20)])
+images["one.gif"] = gif(16, 16, [((255, 255, 0), None)])
+images["broken.gif"] = b"GIF89a but not really an image"
 for name, data in images.items():
     with open(os.path.join(out, name), "wb") as f:
         f.write(data)
+# A zipped skin whose GIF plays from memory.
+with zipfile.ZipFile(os.path.join(out, "gifskin.zip"), "w") as z:
+    z.writestr("anim/zipped.gif", images["three.gif"], zipfile.ZIP_DEFLATED)
 
 big = bytes((i * 7 + i // 256) & 0xFF for i in range(40000))
 skin = '<?xml version="1.0"?><Window size="300,200"><Label name="a" text="x"/></Window>'
