@@ -1,5 +1,6 @@
 #include "SkinBuilder.h"
 
+#include "ActiveXUI.h"
 #include "ButtonGifUI.h"
 #include "ButtonUI.h"
 #include "DateTimeUI.h"
@@ -58,6 +59,7 @@ CControlUI* CSkinBuilder::CreateControl(const wchar_t* tag)
         {L"Edit", make<CEditUI>},
         {L"DateTime", make<CDateTimeUI>},
         {L"GifButton", make<CButtonGifUI>},
+        {L"ActiveX", make<CActiveXUI>},
         {L"VerticalLayout", make<CVerticalLayoutUI>},
         {L"HorizontalLayout", make<CHorizontalLayoutUI>},
         {L"TileLayout", make<CTileLayoutUI>},

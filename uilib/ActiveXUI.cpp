@@ -1,0 +1,289 @@
+#include "ActiveXUI.h"
+
+#include "ActiveXSite.h"
+
+namespace SkinUI {
+
+namespace {
+
+using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+
+bool isMouseMessage(UINT msg)
+{
+    return msg >= WM_MOUSEFIRST && msg <= WM_MOUSELAST;
+}
+
+}  // namespace
+
+CActiveXUI::CActiveXUI() = default;
+
+CActiveXUI::~CActiveXUI()
+{
+    ReleaseControl();
+    // The module's code may run until its object is gone.
+    if (m_hModule) ::FreeLibrary(m_hModule);
+}
+
+const wchar_t* CActiveXUI::GetClassName() const
+{
+    return L"ActiveXUI";
+}
+
+LPVOID CActiveXUI::GetInterfaceByName(const wchar_t* name)
+{
+    if (name && wcscmp(name, L"ActiveX") == 0) return this;
+    return CControlUI::GetInterfaceByName(name);
+}
+
+bool CActiveXUI::IsWindowless() const
+{
+    return m_pControl && m_pControl->IsWindowless();
+}
+
+bool CActiveXUI::IsInPlaceActive() const
+{
+    return m_pControl && m_pControl->IsInPlaceActive();
+}
+
+bool CActiveXUI::CreateControl(const CLSID& clsid)
+{
+    if (clsid == CLSID_NULL) return false;
+    m_clsid = clsid;
+    m_bCreated = false;
+    if (!m_bDelayCreate) return DoCreateControl();
+    return true;
+}
+
+bool CActiveXUI::CreateControl(const wchar_t* clsidOrProgId)
+{
+    if (!clsidOrProgId) return false;
+    wchar_t text[100] = {};
+    wcsncpy(text, clsidOrProgId, 99);
+    CLSID clsid = CLSID_NULL;
+    HRESULT hr = text[0] == L'{' ? ::CLSIDFromString(text, &clsid) : ::CLSIDFromProgID(text, &clsid);
+    if (FAILED(hr)) return false;
+    return CreateControl(clsid);
+}
+
+void CActiveXUI::SetDelayCreate(bool delay)
+{
+    if (m_bDelayCreate == delay) return;
+    if (!delay && !m_bCreated && m_clsid != CLSID_NULL) {
+        m_bDelayCreate = delay;
+        DoCreateControl();
+        return;
+    }
+    m_bDelayCreate = delay;
+}
+
+void CActiveXUI::SetModuleName(const wchar_t* name)
+{
+    m_sModuleName = name ? name : L"";
+}
+
+HRESULT CActiveXUI::GetControl(const IID& iid, void** out)
+{
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (!m_pUnk) return E_PENDING;
+    return m_pUnk->QueryInterface(iid, out);
+}
+
+bool CActiveXUI::createObject()
+{
+    IOleControl* control = nullptr;
+    if (!m_sModuleName.IsEmpty()) {
+        if (!m_hModule) m_hModule = ::LoadLibraryW(m_sModuleName);
+        auto getClassObject = m_hModule
+            ? reinterpret_cast<GetClassObjectFn>(
+                  reinterpret_cast<void*>(::GetProcAddress(m_hModule, "DllGetClassObject")))
+            : nullptr;
+        IClassFactory* factory = nullptr;
+        if (getClassObject &&
+            SUCCEEDED(getClassObject(m_clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory))) && factory) {
+            factory->CreateInstance(nullptr, IID_IOleObject, reinterpret_cast<void**>(&control));
+            factory->Release();
+        }
+    }
+    if (!control &&
+        FAILED(::CoCreateInstance(m_clsid, nullptr, CLSCTX_ALL, IID_IOleControl, reinterpret_cast<void**>(&control))))
+        control = nullptr;
+    if (!control) return false;
+    HRESULT hr = control->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&m_pUnk));
+    control->Release();
+    if (FAILED(hr)) m_pUnk = nullptr;
+    return m_pUnk != nullptr;
+}
+
+bool CActiveXUI::DoCreateControl()
+{
+    ReleaseControl();
+    m_bCreated = true;
+    if (!m_pManager || m_clsid == CLSID_NULL || !createObject()) return false;
+    m_pControl = new CActiveXCtrl(this);
+    DWORD status = 0;
+    m_pUnk->GetMiscStatus(DVASPECT_CONTENT, &status);
+    bool siteGiven = (status & OLEMISC_SETCLIENTSITEFIRST) != 0;
+    if (siteGiven) m_pUnk->SetClientSite(m_pControl);
+    IPersistStreamInit* persist = nullptr;
+    if (SUCCEEDED(m_pUnk->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&persist))) && persist) {
+        HRESULT hr = persist->InitNew();
+        persist->Release();
+        if (FAILED(hr)) {
+            ReleaseControl();
+            return false;
+        }
+    }
+    if (!siteGiven) m_pUnk->SetClientSite(m_pControl);
+    void** view = reinterpret_cast<void**>(&m_pControl->m_pViewObject);
+    if (FAILED(m_pUnk->QueryInterface(IID_IViewObjectEx, view)) &&
+        FAILED(m_pUnk->QueryInterface(IID_IViewObject2, view)) && FAILED(m_pUnk->QueryInterface(IID_IViewObject, view)))
+        m_pControl->m_pViewObject = nullptr;
+    m_pUnk->SetHostNames(L"UIActiveX", nullptr);
+    m_pManager->SendNotify(this, L"showactivex");
+    // The handler may have released or replaced the object.
+    if (!m_pUnk || !m_pControl) return false;
+    bool activated = true;
+    if (!(status & OLEMISC_INVISIBLEATRUNTIME)) {
+        RECT rc = m_rcItem;
+        activated =
+            SUCCEEDED(m_pUnk->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, m_pControl, 0, m_pManager->GetPaintWindow(), &rc));
+    }
+    IObjectWithSite* withSite = nullptr;
+    if (m_pUnk && SUCCEEDED(m_pUnk->QueryInterface(IID_IObjectWithSite, reinterpret_cast<void**>(&withSite))) &&
+        withSite) {
+        withSite->SetSite(static_cast<IOleClientSite*>(m_pControl));
+        withSite->Release();
+    }
+    return activated;
+}
+
+void CActiveXUI::ReleaseControl()
+{
+    m_hwndHost = nullptr;
+    if (m_pUnk) {
+        IObjectWithSite* withSite = nullptr;
+        if (SUCCEEDED(m_pUnk->QueryInterface(IID_IObjectWithSite, reinterpret_cast<void**>(&withSite))) && withSite) {
+            withSite->SetSite(nullptr);
+            withSite->Release();
+        }
+        m_pUnk->Close(OLECLOSE_NOSAVE);
+        m_pUnk->SetClientSite(nullptr);
+    }
+    if (m_pControl) {
+        // What the site still holds of the object goes before the object does,
+        // so that no reference cycle keeps either alive.
+        m_pControl->OnInPlaceDeactivateEx(TRUE);
+        if (m_pControl->m_pViewObject) m_pControl->m_pViewObject->Release();
+        m_pControl->m_pViewObject = nullptr;
+        if (m_pControl->m_pUnkSite) m_pControl->m_pUnkSite->Release();
+        m_pControl->m_pUnkSite = nullptr;
+        m_pControl->m_pOwner = nullptr;
+        m_pControl->Release();
+        m_pControl = nullptr;
+    }
+    if (m_pUnk) {
+        m_pUnk->Release();
+        m_pUnk = nullptr;
+    }
+    if (m_pManager) m_pManager->RemoveMessageFilter(this);
+}
+
+void CActiveXUI::SetPos(RECT rc)
+{
+    CControlUI::SetPos(rc);
+    if (!m_bCreated) DoCreateControl();
+    if (!m_pUnk || !m_pControl) return;
+    SIZEL extent{m_rcItem.right - m_rcItem.left, m_rcItem.bottom - m_rcItem.top};
+    HDC screen = ::GetDC(nullptr);
+    extent.cx = ::MulDiv(extent.cx, 2540, ::GetDeviceCaps(screen, LOGPIXELSX));
+    extent.cy = ::MulDiv(extent.cy, 2540, ::GetDeviceCaps(screen, LOGPIXELSY));
+    ::ReleaseDC(nullptr, screen);
+    m_pUnk->SetExtent(DVASPECT_CONTENT, &extent);
+    if (m_pControl->m_pInPlaceObject) {
+        RECT object = m_pControl->ObjectRect();
+        m_pControl->m_pInPlaceObject->SetObjectRects(&object, &object);
+    }
+    if (!m_pControl->IsWindowless() && m_pControl->HostWindow()) {
+        ::MoveWindow(m_pControl->HostWindow(), m_rcItem.left, m_rcItem.top, m_rcItem.right - m_rcItem.left,
+            m_rcItem.bottom - m_rcItem.top, TRUE);
+    }
+}
+
+void CActiveXUI::Paint(HDC dc, const RECT& paint)
+{
+    RECT common{};
+    if (!::IntersectRect(&common, &paint, &m_rcItem)) return;
+    if (!m_pControl || !m_pControl->IsWindowless() || !m_pControl->m_pViewObject) return;
+    RECTL bounds{m_rcItem.left, m_rcItem.top, m_rcItem.right, m_rcItem.bottom};
+    m_pControl->m_pViewObject->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, &bounds, nullptr, 0);
+}
+
+void CActiveXUI::SetVisible(bool visible)
+{
+    CControlUI::SetVisible(visible);
+    if (m_pControl && !m_pControl->IsWindowless() && m_pControl->HostWindow())
+        ::ShowWindow(m_pControl->HostWindow(), IsVisible() ? SW_SHOW : SW_HIDE);
+}
+
+void CActiveXUI::SetInheritedVisible(bool visible)
+{
+    CControlUI::SetInheritedVisible(visible);
+    if (m_pControl && !m_pControl->IsWindowless() && m_pControl->HostWindow())
+        ::ShowWindow(m_pControl->HostWindow(), IsVisible() ? SW_SHOW : SW_HIDE);
+}
+
+void CActiveXUI::SetAttribute(const wchar_t* name, const wchar_t* value)
+{
+    if (!name || !value) return;
+    if (wcscmp(name, L"clsid") == 0)
+        CreateControl(value);
+    else if (wcscmp(name, L"modulename") == 0)
+        SetModuleName(value);
+    else if (wcscmp(name, L"delaycreate") == 0)
+        SetDelayCreate(AttributeValue::ParseBool(value));
+    else
+        CControlUI::SetAttribute(name, value);
+}
+
+LRESULT CActiveXUI::FilterMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled)
+{
+    if (!m_pControl || !m_pControl->IsInPlaceActive() || !m_pControl->IsWindowless() ||
+        !m_pControl->m_pInPlaceObject)
+        return 0;
+    bool countsAsHandled = true;
+    if (msg == WM_SETCURSOR || isMouseMessage(msg)) {
+        if (!IsMouseEnabled()) return 0;
+        if (!m_pControl->IsCaptured()) {
+            POINT pt{};
+            if (msg == WM_SETCURSOR) {
+                ::GetCursorPos(&pt);
+                ::ScreenToClient(m_pManager->GetPaintWindow(), &pt);
+            } else {
+                pt = POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+            }
+            IViewObjectEx* viewEx = nullptr;
+            DWORD hit = HITRESULT_OUTSIDE;
+            if (m_pControl->m_pViewObject &&
+                SUCCEEDED(m_pControl->m_pViewObject->QueryInterface(IID_IViewObjectEx, reinterpret_cast<void**>(&viewEx))) &&
+                viewEx) {
+                viewEx->QueryHitPoint(DVASPECT_CONTENT, &m_rcItem, pt, 0, &hit);
+                viewEx->Release();
+            }
+            if (hit != HITRESULT_HIT) return 0;
+        }
+        countsAsHandled = msg != WM_SETCURSOR;
+    } else if (msg == WM_HELP || msg == WM_CONTEXTMENU) {
+        countsAsHandled = false;
+    } else if (msg >= WM_KEYFIRST && msg <= WM_KEYLAST) {
+        if (!IsFocused()) return 0;
+    } else {
+        return 0;
+    }
+    auto* windowless = static_cast<IOleInPlaceObjectWindowless*>(m_pControl->m_pInPlaceObject);
+    LRESULT result = 0;
+    if (windowless->OnWindowMessage(msg, wParam, lParam, &result) == S_OK) handled = countsAsHandled;
+    return result;
+}
+
+}  // namespace SkinUI
