@@ -25,6 +25,10 @@
 namespace FB {
 namespace ActiveX {
 
+#if defined(__i386__)
+static_assert(sizeof(BINDINFO) == 84, "the moniker's 32-bit BINDINFO");
+#endif
+
 namespace {
 
 std::atomic<size_t> liveCallbacks{0};
