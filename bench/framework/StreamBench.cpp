@@ -1,0 +1,311 @@
+// Benchmark (reported, not asserted): whole downloads into the whole-download
+// helper on one road, beside that road's anchor in the same process, in
+// alternating rounds; the fastest round of each counts.
+//
+//   stream_bench npapi URL     the NPAPI road in the test browser, beside the
+//                              test browser's own WinINet download of the URL
+//   stream_bench activex URL   the URL-moniker road, beside a bare URL-moniker
+//                              pull loop that reads and drops the bytes
+//
+// Prints "road=<road> ... seconds=<s> anchor_seconds=<s> peak_bytes=<n>":
+// peak_bytes is how far the program's allocations rose at most during the
+// road's download (the helper's blocks plus its final array, and the road's
+// own buffers).
+#include "BrowserHost.h"
+#include "BrowserStreamRequest.h"
+#include "MonikerTestHost.h"
+#include "SimpleStreamHelper.h"
+#include "StreamTestFactory.h"
+#include "TestBrowser.h"
+#include "BrowserStreams.h"
+#include "ComPtr.h"
+#include "utf8_tools.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <urlmon.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <optional>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <functional>
+#include <string>
+
+// The program's own allocations are counted (Wine's process memory counters
+// miss heap growth): live bytes, and the highest count since the last reset.
+namespace allocations {
+std::atomic<size_t> live{0};
+std::atomic<size_t> peak{0};
+
+void* take(size_t size)
+{
+    auto* block = static_cast<size_t*>(std::malloc(size + 16));
+    if (!block) throw std::bad_alloc();
+    *block = size;
+    const size_t now = live += size;
+    size_t seen = peak.load();
+    while (now > seen && !peak.compare_exchange_weak(seen, now)) {}
+    return reinterpret_cast<char*>(block) + 16;
+}
+
+void give(void* pointer) noexcept
+{
+    if (!pointer) return;
+    auto* block = reinterpret_cast<size_t*>(static_cast<char*>(pointer) - 16);
+    live -= *block;
+    std::free(block);
+}
+
+void resetPeak()
+{
+    peak = live.load();
+}
+}  // namespace allocations
+
+void* operator new(size_t size)
+{
+    return allocations::take(size);
+}
+void* operator new[](size_t size)
+{
+    return allocations::take(size);
+}
+void* operator new(size_t size, const std::nothrow_t&) noexcept
+{
+    try {
+        return allocations::take(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void* operator new[](size_t size, const std::nothrow_t&) noexcept
+{
+    try {
+        return allocations::take(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void operator delete(void* pointer) noexcept
+{
+    allocations::give(pointer);
+}
+void operator delete[](void* pointer) noexcept
+{
+    allocations::give(pointer);
+}
+void operator delete(void* pointer, size_t) noexcept
+{
+    allocations::give(pointer);
+}
+void operator delete[](void* pointer, size_t) noexcept
+{
+    allocations::give(pointer);
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Timed {
+    bool success = false;
+    size_t bytes = 0;
+    double seconds = 0;
+    size_t peakRise = 0;
+};
+
+// The road: one whole download through the helper; pump runs the road's main thread.
+Timed throughHelper(const std::shared_ptr<FB::BrowserHost>& host, const std::string& url,
+    const std::function<bool(const std::function<bool()>&)>& pump)
+{
+    Timed timed;
+    bool done = false;
+    const size_t liveBefore = allocations::live.load();
+    allocations::resetPeak();
+    FB::BrowserStreamRequest request(url, "GET");
+    request.setCallback([&](bool success, const FB::HeaderMap&, const FB::StreamData&, size_t size) {
+        timed.success = success;
+        timed.bytes = size;
+        done = true;
+    });
+    const auto start = Clock::now();
+    std::shared_ptr<FB::SimpleStreamHelper> helper = FB::SimpleStreamHelper::asyncRequest(host, request);
+    if (helper) pump([&] { return done; });
+    timed.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    helper.reset();
+    timed.peakRise = allocations::peak.load() - liveBefore;
+    return timed;
+}
+
+// The URL-moniker anchor: a bare pull loop that counts and drops the bytes.
+class PullLoop : public IBindStatusCallback {
+public:
+    virtual ~PullLoop() = default;
+    size_t bytes = 0;
+    bool done = false;
+    bool success = false;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    {
+        if (iid != IID_IUnknown && iid != IID_IBindStatusCallback) {
+            *object = nullptr;
+            return E_NOINTERFACE;
+        }
+        *object = this;
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        const ULONG left = --references;
+        if (left == 0) delete this;
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE OnProgress(ULONG, ULONG, ULONG, LPCWSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT result, LPCWSTR) override
+    {
+        stream.Reset();
+        success = SUCCEEDED(result);
+        done = true;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD* flags, BINDINFO* info) override
+    {
+        *flags = BINDF_ASYNCHRONOUS | BINDF_ASYNCSTORAGE | BINDF_PULLDATA | BINDF_GETNEWESTVERSION | BINDF_NOWRITECACHE;
+        const DWORD size = info->cbSize;
+        std::memset(info, 0, size);
+        info->cbSize = size;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM* medium) override
+    {
+        if (!stream && medium && medium->tymed == TYMED_ISTREAM) stream = medium->pstm;
+        if (!stream) return S_OK;
+        for (;;) {
+            ULONG got = 0;
+            HRESULT read = stream->Read(buffer, sizeof buffer, &got);
+            bytes += got;
+            if (read != S_OK || got == 0) break;
+        }
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID, IUnknown*) override { return E_NOTIMPL; }
+
+private:
+    std::atomic<ULONG> references{1};
+    Com::ComPtr<IStream> stream;
+    char buffer[131072];
+};
+
+Timed pullLoop(const std::string& url, MonikerTestHost& host)
+{
+    Timed timed;
+    auto loop = Com::ComPtr<PullLoop>::Adopt(new PullLoop);
+    const std::wstring wide = FB::utf8ToWide(url);
+    const auto start = Clock::now();
+    Com::ComPtr<IMoniker> moniker;
+    Com::ComPtr<IBindCtx> context;
+    Com::ComPtr<IStream> unused;
+    if (SUCCEEDED(CreateURLMonikerEx(nullptr, wide.c_str(), moniker.Put(), URL_MK_UNIFORM)) &&
+        SUCCEEDED(CreateAsyncBindCtx(0, loop.Get(), nullptr, context.Put())) &&
+        SUCCEEDED(moniker->BindToStorage(context.Get(), nullptr, IID_IStream, unused.PutVoid())))
+        host.pumpUntil([&] { return loop->done; }, 600000);
+    timed.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    timed.success = loop->success;
+    timed.bytes = loop->bytes;
+    context.Reset();
+    moniker.Reset();
+    host.pumpUntil([] { return false; }, 100);
+    return timed;
+}
+
+// Of several rounds, the fastest of each (the first round also warms the connection up).
+constexpr int kRounds = 3;
+
+Timed fastest(const Timed& a, const Timed& b)
+{
+    if (!a.success) return b;
+    if (!b.success) return a;
+    Timed best = a.seconds <= b.seconds ? a : b;
+    best.peakRise = std::max(a.peakRise, b.peakRise);
+    return best;
+}
+
+int report(const char* road, const Timed& measured, const Timed& anchor)
+{
+    std::printf("road=%s success=%d bytes=%zu seconds=%.3f anchor_success=%d anchor_bytes=%zu anchor_seconds=%.3f "
+                "peak_bytes=%zu\n",
+        road, measured.success, measured.bytes, measured.seconds, anchor.success, anchor.bytes, anchor.seconds,
+        measured.peakRise);
+    return measured.success && anchor.success ? 0 : 1;
+}
+
+int npapiRoad(const std::string& url)
+{
+    TestBrowser::Config config;
+    config.logCalls = false;
+    TestBrowser::Browser browser(config);
+    if (!browser.usePlugin(linkedPlugin::entryPoints, linkedPlugin::initialize, linkedPlugin::shutdown)) return 2;
+    if (!browser.createInstance("plugin", "application/x-stagecast-streams", {})) return 2;
+    std::shared_ptr<FB::BrowserHost> host = streamTestControl.lastCore.lock()->getHost();
+    Timed road, anchor;
+    for (int round = 0; round < kRounds; ++round) {
+        road = fastest(road, throughHelper(host, url, [&](const std::function<bool()>& done) {
+            return browser.pumpUntil(done, 600000);
+        }));
+        Timed direct;
+        const auto start = Clock::now();
+        std::optional<std::string> body = browser.streams().fetchDirect(url, 600000);
+        direct.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        direct.success = body.has_value();
+        direct.bytes = body ? body->size() : 0;
+        anchor = fastest(anchor, direct);
+    }
+    host.reset();
+    browser.shutdownPlugin();
+    return report("npapi", road, anchor);
+}
+
+int monikerRoad(const std::string& url)
+{
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 2;
+    int status;
+    {
+        auto host = std::make_shared<MonikerTestHost>();
+        Timed road, anchor;
+        for (int round = 0; round < kRounds; ++round) {
+            road = fastest(road, throughHelper(host, url, [&](const std::function<bool()>& done) {
+                return host->pumpUntil(done, 600000);
+            }));
+            anchor = fastest(anchor, pullLoop(url, *host));
+        }
+        host->shutDownHost();
+        status = report("activex", road, anchor);
+    }
+    CoUninitialize();
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: stream_bench npapi|activex URL\n");
+        return 2;
+    }
+    const std::string road = argv[1];
+    if (road == "npapi") return npapiRoad(argv[2]);
+    if (road == "activex") return monikerRoad(argv[2]);
+    std::fprintf(stderr, "usage: stream_bench npapi|activex URL\n");
+    return 2;
+}
