@@ -4,7 +4,8 @@
 
 #include "SystemProxyDetector.h"
 #include "TraceLog.h"
-#include "dom/Node.h"
+#include "dom/Document.h"
+#include "dom/Window.h"
 
 #include <stdexcept>
 

@@ -7,7 +7,7 @@
 #include "ScriptErrors.h"
 #include "TraceLog.h"
 #include "utf8_tools.h"
-#include "dom/Node.h"
+#include "dom/Window.h"
 #include "variant.h"
 
 #include <cstdio>

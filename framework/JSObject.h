@@ -51,6 +51,8 @@ public:
 
     // The host of the page; throws a script error when it is gone.
     BrowserHostPtr getHost() const;
+    // The host as this object holds it: weakly.
+    const BrowserHostWeakPtr& getWeakHost() const { return host_; }
 
 private:
     std::shared_ptr<JSObject> sharedSelfForAsync();

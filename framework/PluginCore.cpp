@@ -5,7 +5,7 @@
 #include "JSObject.h"
 #include "PluginWindow.h"
 #include "TraceLog.h"
-#include "dom/Node.h"
+#include "dom/Window.h"
 
 #include <mutex>
 

@@ -11,7 +11,7 @@
 #include "FactoryBase.h"
 #include "IDispatchAPI.h"
 #include "ScriptErrors.h"
-#include "dom/Node.h"
+#include "dom/Window.h"
 #include "utf8_tools.h"
 
 #include <functional>
@@ -110,7 +110,7 @@ void fromList(ActiveXBrowserHost& host, VARIANT& out, const variant& value)
 {
     const VariantVector& list = value.cast<VariantVector>();
     if (std::shared_ptr<DOM::Window> window = host.windowObject()) {
-        auto array = pageContainer(window->getJSObject()->invoke("Array", {}).convertToJSObject(), "Array");
+        auto array = pageContainer(window->createArray(), "Array");
         for (const variant& element : list) array->invoke("push", VariantVector{element});
         return setDispatch(out, pageObjectDispatch(*array));
     }
@@ -128,7 +128,7 @@ void fromMap(ActiveXBrowserHost& host, VARIANT& out, const variant& value)
 {
     const VariantDict& map = value.cast<VariantDict>();
     if (std::shared_ptr<DOM::Window> window = host.windowObject()) {
-        auto object = pageContainer(window->getJSObject()->invoke("Object", {}).convertToJSObject(), "Object");
+        auto object = pageContainer(window->createMap(), "Object");
         for (const auto& [key, element] : map) object->setProperty(key, element);
         return setDispatch(out, pageObjectDispatch(*object));
     }

@@ -8,7 +8,8 @@
 #include "NpapiStream.h"
 #include "ScriptErrors.h"
 #include "TraceLog.h"
-#include "dom/Node.h"
+#include "dom/Document.h"
+#include "dom/Window.h"
 
 #include <cstring>
 #include <stdexcept>

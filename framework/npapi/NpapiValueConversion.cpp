@@ -9,7 +9,7 @@
 #include "NPObjectAPI.h"
 #include "NpapiBrowserHost.h"
 #include "ScriptErrors.h"
-#include "dom/Node.h"
+#include "dom/Window.h"
 
 #include <cstring>
 #include <functional>

@@ -15,6 +15,7 @@
 
 #include "BrowserHost.h"
 #include "TestPage.h"
+#include "dom/Window.h"
 
 #include <windows.h>
 

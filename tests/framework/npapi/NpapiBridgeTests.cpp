@@ -8,7 +8,7 @@
 #include "NPObjectAPI.h"
 #include "ScriptPage.h"
 #include "TestBrowser.h"
-#include "dom/Node.h"
+#include "dom/Window.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

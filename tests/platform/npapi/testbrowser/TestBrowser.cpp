@@ -312,6 +312,7 @@ struct TableEntries {
         Browser* b = browserFor("invoke");
         if (!b) return false;
         b->enter("invoke");
+        b->recordObjectAccess("call", name);
         if (!b->isLive(object, "invoke") || !object->_class->invoke) return false;
         return object->_class->invoke(object, name, args, count, result);
     }
@@ -320,6 +321,7 @@ struct TableEntries {
         Browser* b = browserFor("invokeDefault");
         if (!b) return false;
         b->enter("invokeDefault");
+        b->recordObjectAccess("call", nullptr);
         if (!b->isLive(object, "invokeDefault") || !object->_class->invokeDefault) return false;
         return object->_class->invokeDefault(object, args, count, result);
     }
@@ -336,6 +338,7 @@ struct TableEntries {
         Browser* b = browserFor("getproperty");
         if (!b) return false;
         b->enter("getproperty");
+        b->recordObjectAccess("get", name);
         if (!b->isLive(object, "getproperty") || !object->_class->getProperty) return false;
         return object->_class->getProperty(object, name, result);
     }
@@ -344,6 +347,7 @@ struct TableEntries {
         Browser* b = browserFor("setproperty");
         if (!b) return false;
         b->enter("setproperty");
+        b->recordObjectAccess("set", name);
         if (!b->isLive(object, "setproperty") || !object->_class->setProperty) return false;
         return object->_class->setProperty(object, name, value);
     }
@@ -557,6 +561,27 @@ bool Browser::enter(const char* name)
     if (!onMain && std::strcmp(name, "pluginthreadasynccall") != 0)
         problems_.push_back(std::string("NPN ") + name + " called off the main thread");
     return onMain;
+}
+
+void Browser::recordObjectAccess(const char* kind, NPIdentifier name)
+{
+    std::string access = kind;
+    if (Identifier* identifier = name ? identifierFor(name) : nullptr)
+        access += " " + (identifier->isString ? identifier->name : std::to_string(identifier->number));
+    std::lock_guard<std::mutex> guard(lock_);
+    if (config_.logCalls) objectAccesses_.push_back(access);
+}
+
+std::vector<std::string> Browser::objectAccesses() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return objectAccesses_;
+}
+
+void Browser::clearObjectAccesses()
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    objectAccesses_.clear();
 }
 
 void Browser::problem(const std::string& text)

@@ -126,6 +126,10 @@ public:
     size_t liveObjectsOfClass(const NPClass* objectClass) const;
     size_t outstandingAllocations() const;
     size_t asyncCallsQueued() const;
+    // What the plug-in did to browser objects, in order: "get name", "set name",
+    // "call name" (NPN_Invoke), "call" (NPN_InvokeDefault).
+    std::vector<std::string> objectAccesses() const;
+    void clearObjectAccesses();
     std::string lastException() const;   // the last NPN_SetException text
     std::string takePendingException();  // and clear it (the page turns it into a script error)
     const std::string& userAgent() const { return config_.userAgent; }
@@ -153,6 +157,7 @@ public:
 
     // Entry bookkeeping: log and thread check. Answers whether the call is on the main thread.
     bool enter(const char* name);
+    void recordObjectAccess(const char* kind, NPIdentifier name);
 
 private:
     friend struct TableEntries;
@@ -186,6 +191,7 @@ private:
     std::vector<CallRecord> calls_;
     std::unordered_map<std::string, size_t> callCounts_;
     std::vector<std::string> problems_;
+    std::vector<std::string> objectAccesses_;
     std::vector<AsyncCall> asyncQueue_;
     HANDLE asyncEvent_ = nullptr;
 
