@@ -130,6 +130,11 @@ void NpapiPluginWin::attachWindowless(const NPWindow& record)
 
 void NpapiPluginWin::attachWindowed(const NPWindow& record)
 {
+    if (record.type == NPWindowTypeDrawable) {
+        // A device context is no window: subclassing its handle could hit an unrelated window.
+        dropSurface();
+        return;
+    }
     auto* current = dynamic_cast<PluginWindowWin*>(surface_.get());
     if (current && current->getHWND() == static_cast<HWND>(record.window)) return;
     dropSurface();

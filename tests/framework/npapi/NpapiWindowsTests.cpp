@@ -182,6 +182,18 @@ TEST_F(NpapiWindows, SwitchingModeSwitchesTheSurfaceKind)
     EXPECT_THAT(core->events, ElementsAre("Detached", "Attached"));
 }
 
+TEST_F(NpapiWindows, AWindowedCoreTakesNoDrawableRecordForAWindow)
+{
+    ASSERT_EQ(windows().setWindowed(embed, 10, 20, 200, 100), NPERR_NO_ERROR);
+    core->events.clear();
+    MemoryCanvas canvas(400, 200);
+    EXPECT_EQ(windows().setWindowless(embed, canvas.context, 100, 50, 200, 100), NPERR_NO_ERROR);
+    EXPECT_EQ(core->getWindow(), nullptr);
+    EXPECT_THAT(core->events, ElementsAre("Detached"));
+    EXPECT_EQ(windows().paint(embed, canvas.context, nullptr), 0);
+    EXPECT_EQ(canvas.inked(0, 0, 400, 200), 0);
+}
+
 TEST_F(NpapiWindows, AWindowlessSurfaceMovesWithItsRecords)
 {
     startWindowless();

@@ -45,13 +45,14 @@ void registerClasses(WNDPROC browserProc)
 
 }  // namespace
 
-Windows::Windows(Browser& browser) : browser_(browser) {}
+Windows::Windows(Browser& browser) : browser_(browser), frameBrush_(CreateSolidBrush(kFrameColour)) {}
 
 Windows::~Windows()
 {
     for (auto& [instance, placement] : placements_)
         if (placement.child) DestroyWindow(placement.child);
     placements_.clear();
+    DeleteObject(frameBrush_);
     if (!browserWindow_) return;
     SetWindowLongPtrW(browserWindow_, GWLP_USERDATA, 0);
     InvalidateRect(browserWindow_, nullptr, TRUE);
@@ -180,6 +181,10 @@ void Windows::paintBrowserWindow(HWND window)
         const NPWindow& record = placement.record;
         RECT area{record.x, record.y, record.x + static_cast<LONG>(record.width),
             record.y + static_cast<LONG>(record.height)};
+        // A frame just outside the area shows where the plug-in may draw.
+        RECT frame = area;
+        InflateRect(&frame, 1, 1);
+        FrameRect(context, &frame, frameBrush_);
         paint(const_cast<Instance*>(instance), context, &area);
     }
     EndPaint(window, &paintStruct);

@@ -13,7 +13,7 @@
 // (destroying a shown window costs Wine seconds without a window manager).
 //
 // As a browser does, the browser window paints its windowless instances itself
-// (white behind them) and an NPN_InvalidateRect of a windowless instance
+// (white behind them, a grey frame around their areas) and an NPN_InvalidateRect of a windowless instance
 // invalidates its area there. NPNVnetscapeWindow answers the browser window
 // once it exists, the desktop window before.
 //
@@ -38,6 +38,8 @@ class Windows {
 public:
     // The windowed instances' child windows are painted with this colour.
     static constexpr COLORREF kChildColour = RGB(40, 110, 200);
+    // The browser frames each windowless instance's area with this colour, one pixel outside it.
+    static constexpr COLORREF kFrameColour = RGB(200, 200, 200);
     static constexpr int kBrowserWidth = 640;
     static constexpr int kBrowserHeight = 480;
 
@@ -90,6 +92,7 @@ private:
 
     Browser& browser_;
     HWND browserWindow_ = nullptr;
+    HBRUSH frameBrush_;
     std::map<const Instance*, Placement> placements_;
     mutable std::mutex invalidationsLock_;
     std::vector<Invalidation> invalidations_;
