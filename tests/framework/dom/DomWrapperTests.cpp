@@ -29,11 +29,12 @@ public:
     using Method = std::function<FB::variant(const FB::VariantVector&)>;
 
     PageObject(const FB::BrowserHostPtr& host, std::shared_ptr<std::vector<std::string>> log)
-        : fbtest::PageObject(host, [this](const std::string& name, const FB::VariantVector& args) {
-              auto found = methods.find(name);
-              if (found == methods.end()) throw FB::script_error("not a function: " + name);
-              return found->second(args);
-          }),
+        : fbtest::PageObject(host,
+              [this](const std::string& name, const FB::VariantVector& args) {
+                  auto found = methods.find(name);
+                  if (found == methods.end()) throw FB::script_error("not a function: " + name);
+                  return found->second(args);
+              }),
           log(std::move(log))
     {
     }

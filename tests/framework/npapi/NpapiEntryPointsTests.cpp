@@ -2,6 +2,7 @@
 // gets, the handlers' answers without an instance, NPP_New failures that leave
 // nothing behind, the embed's parameters, and the module's life cycle.
 #include "BridgeTestPlugin.h"
+#include "LinkedPlugin.h"
 #include "TestFactory.h"
 #include "NpapiEntryPoints.h"
 #include "NpapiPlugin.h"
@@ -17,19 +18,6 @@ using TestBrowser::Browser;
 using ::testing::IsEmpty;
 
 namespace {
-
-NPError NP_EXPORT_CALL entryPoints(NPPluginFuncs* funcs)
-{
-    return FB::Npapi::getEntryPoints(funcs);
-}
-NPError NP_EXPORT_CALL initialize(NPNetscapeFuncs* funcs)
-{
-    return FB::Npapi::initialize(funcs);
-}
-NPError NP_EXPORT_CALL shutdown()
-{
-    return FB::Npapi::shutdown();
-}
 
 void installTestApplication()
 {
@@ -65,7 +53,7 @@ TEST_P(DeliveryRoad, FollowsVersionUserAgentAndEntry)
     config.userAgent = c.userAgent;
     if (c.asyncEntryMissing) config.missing = {"pluginthreadasynccall"};
     Browser browser(config);
-    ASSERT_TRUE(browser.usePlugin(entryPoints, initialize, shutdown));
+    ASSERT_TRUE(browser.usePlugin(linkedPlugin::entryPoints, linkedPlugin::initialize, linkedPlugin::shutdown));
     ASSERT_NE(browser.createInstance("api", "application/x-test", {}), nullptr);
     ASSERT_TRUE(browser.page().run(L"api.later(function (v) { window.got = v; }, 7);"));
     EXPECT_FALSE(browser.page().has(L"got"));
@@ -92,7 +80,7 @@ TEST(EntryPoints, HandlersWithoutAnInstanceAnswerWithoutTouchingAnything)
 {
     installTestApplication();
     Browser browser;
-    ASSERT_TRUE(browser.usePlugin(entryPoints, initialize, shutdown));
+    ASSERT_TRUE(browser.usePlugin(linkedPlugin::entryPoints, linkedPlugin::initialize, linkedPlugin::shutdown));
     const NPPluginFuncs& np = browser.pluginFuncs();
     const char* text = nullptr;
     EXPECT_EQ(np.getvalue(nullptr, NPPVpluginNameString, &text), NPERR_NO_ERROR);
@@ -133,7 +121,7 @@ TEST_P(FailedNew, AnswersItsCodeAndLeavesNothing)
     installTestApplication();
     factoryControl.make = GetParam().make;
     Browser browser;
-    ASSERT_TRUE(browser.usePlugin(entryPoints, initialize, shutdown));
+    ASSERT_TRUE(browser.usePlugin(linkedPlugin::entryPoints, linkedPlugin::initialize, linkedPlugin::shutdown));
     NPError answer = NPERR_NO_ERROR;
     EXPECT_EQ(browser.createInstance("api", "application/x-test", {{"a", "1"}}, &answer), nullptr);
     EXPECT_EQ(answer, GetParam().answer);
@@ -156,7 +144,7 @@ TEST(EntryPoints, ParametersWithoutValueAreLeftOutAndWindowlessIsAskedFor)
     installTestApplication();
     factoryControl.windowless = true;
     Browser browser;
-    ASSERT_TRUE(browser.usePlugin(entryPoints, initialize, shutdown));
+    ASSERT_TRUE(browser.usePlugin(linkedPlugin::entryPoints, linkedPlugin::initialize, linkedPlugin::shutdown));
     NPP_t instance{};
     char mime[] = "application/x-test";
     char n0[] = "onload", n1[] = "hidden", n2[] = "windowless";
@@ -177,7 +165,7 @@ TEST(EntryPoints, ScriptableObjectIsTheSameObjectRetainedOnceMorePerRequest)
 {
     installTestApplication();
     Browser browser;
-    ASSERT_TRUE(browser.usePlugin(entryPoints, initialize, shutdown));
+    ASSERT_TRUE(browser.usePlugin(linkedPlugin::entryPoints, linkedPlugin::initialize, linkedPlugin::shutdown));
     TestBrowser::Instance* embed = browser.createInstance("api", "application/x-test", {});
     ASSERT_NE(embed, nullptr);
     NPObject* again = nullptr;
@@ -198,11 +186,11 @@ TEST(EntryPoints, ModuleRunsGlobalInitOnceAndDeinitOnEveryShutdown)
     installTestApplication();
     {
         Browser browser;
-        ASSERT_TRUE(browser.usePlugin(entryPoints, initialize, shutdown));
+        ASSERT_TRUE(browser.usePlugin(linkedPlugin::entryPoints, linkedPlugin::initialize, linkedPlugin::shutdown));
         EXPECT_EQ(factoryControl.globalInits, 1);
         EXPECT_EQ(browser.shutdownPlugin(), NPERR_NO_ERROR);
         EXPECT_EQ(factoryControl.globalDeinits, 1);
-        EXPECT_EQ(shutdown(), NPERR_NO_ERROR);  // no module left: the de-init runs again
+        EXPECT_EQ(linkedPlugin::shutdown(), NPERR_NO_ERROR);  // no module left: the de-init runs again
         EXPECT_EQ(factoryControl.globalDeinits, 2);
         EXPECT_EQ(browser.initializePlugin(), NPERR_NO_ERROR);  // a fresh module
         EXPECT_EQ(factoryControl.globalInits, 2);

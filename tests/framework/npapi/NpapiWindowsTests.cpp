@@ -6,8 +6,8 @@
 #include "EventRecorder.h"
 #include "FactoryBase.h"
 #include "JSAPIAuto.h"
+#include "LinkedPlugin.h"
 #include "MemoryCanvas.h"
-#include "NpapiEntryPoints.h"
 #include "PluginCore.h"
 #include "PluginWindowWin.h"
 #include "PluginWindowlessWin.h"
@@ -65,24 +65,11 @@ public:
     }
 };
 
-NPError NP_EXPORT_CALL entryPoints(NPPluginFuncs* funcs)
-{
-    return FB::Npapi::getEntryPoints(funcs);
-}
-NPError NP_EXPORT_CALL initialize(NPNetscapeFuncs* funcs)
-{
-    return FB::Npapi::initialize(funcs);
-}
-NPError NP_EXPORT_CALL shutdown()
-{
-    return FB::Npapi::shutdown();
-}
-
 class NpapiWindows : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(browser.usePlugin(entryPoints, initialize, shutdown));
+        ASSERT_TRUE(browser.usePlugin(linkedPlugin::entryPoints, linkedPlugin::initialize, linkedPlugin::shutdown));
         embed = browser.createInstance("plugin", "application/x-window-test", {});
         ASSERT_NE(embed, nullptr);
         core = lastCore;

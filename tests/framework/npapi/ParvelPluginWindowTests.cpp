@@ -8,8 +8,10 @@
 #include "BrowserWindows.h"
 #include "FactoryBase.h"
 #include "JSAPIAuto.h"
-#include "NpapiEntryPoints.h"
+#include "LinkedPlugin.h"
+#include "MemoryCanvas.h"
 #include "PluginCore.h"
+#include "ProgramPath.h"
 #include "ScriptPage.h"
 #include "StrevoControl.h"
 #include "TestBrowser.h"
@@ -17,86 +19,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <vector>
 
 using TestBrowser::Browser;
 using ::testing::IsEmpty;
 
 namespace {
 
-std::wstring besideThisProgram(const wchar_t* file)
-{
-    wchar_t path[MAX_PATH];
-    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dir(path, length);
-    return dir.substr(0, dir.find_last_of(L"\\/") + 1) + file;
-}
-
-// The screen's top-left width x height pixels, as 0x00RRGGBB, top row first.
-class ScreenPicture {
-public:
-    ScreenPicture(int width, int height) : width(width), height(height), pixels(size_t(width) * height)
-    {
-        BITMAPINFO info = header();
-        HDC screen = GetDC(nullptr);
-        HDC memory = CreateCompatibleDC(screen);
-        void* bits = nullptr;
-        HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        HGDIOBJ previous = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-        GdiFlush();
-        std::memcpy(pixels.data(), bits, pixels.size() * 4);
-        SelectObject(memory, previous);
-        DeleteObject(bitmap);
-        DeleteDC(memory);
-        ReleaseDC(nullptr, screen);
-    }
-    uint32_t at(int x, int y) const { return pixels[size_t(y) * width + x] & 0xFFFFFF; }
-    // Pixels in [left, right) x [top, bottom) whose colour differs from `colour`.
-    int differing(int left, int top, int right, int bottom, uint32_t colour) const
-    {
-        int count = 0;
-        for (int y = top; y < bottom; ++y)
-            for (int x = left; x < right; ++x) count += at(x, y) != colour;
-        return count;
-    }
-    // As a 32-bit top-down BMP file.
-    bool write(const std::string& path) const
-    {
-        BITMAPINFO info = header();
-        BITMAPFILEHEADER file{};
-        file.bfType = 0x4D42;
-        file.bfOffBits = sizeof file + sizeof info.bmiHeader;
-        file.bfSize = static_cast<DWORD>(file.bfOffBits + pixels.size() * 4);
-        FILE* out = std::fopen(path.c_str(), "wb");
-        if (!out) return false;
-        bool written = std::fwrite(&file, sizeof file, 1, out) == 1 &&
-            std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out) == 1 &&
-            std::fwrite(pixels.data(), 4, pixels.size(), out) == pixels.size();
-        return std::fclose(out) == 0 && written;
-    }
-
-    const int width, height;
-
-private:
-    BITMAPINFO header() const
-    {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        return info;
-    }
-    std::vector<uint32_t> pixels;
-};
-
-constexpr uint32_t kWhite = 0xFFFFFF;
+constexpr uint32_t kWhite = MemoryCanvas::kWhite;
 // A COLORREF as the screen picture holds it (0x00RRGGBB).
 constexpr uint32_t pixelOf(COLORREF colour)
 {
@@ -124,19 +54,6 @@ public:
     }
 };
 
-NPError NP_EXPORT_CALL linkedEntryPoints(NPPluginFuncs* funcs)
-{
-    return FB::Npapi::getEntryPoints(funcs);
-}
-NPError NP_EXPORT_CALL linkedInitialize(NPNetscapeFuncs* funcs)
-{
-    return FB::Npapi::initialize(funcs);
-}
-NPError NP_EXPORT_CALL linkedShutdown()
-{
-    return FB::Npapi::shutdown();
-}
-
 class PluginWindowPicture : public ::testing::Test {
 protected:
     void SetUp() override
@@ -150,8 +67,8 @@ protected:
         EXPECT_THAT(browser.problems(), IsEmpty());
         EXPECT_EQ(browser.liveObjects(), 0u);
     }
-    // Lets every window paint, then reads the browser window's area of the screen.
-    ScreenPicture picture(const char* name)
+    // Lets every window paint, then copies the browser window's area of the screen.
+    void takePicture(MemoryCanvas& shot, const char* name)
     {
         for (int i = 0; i < 5; ++i) {
             RedrawWindow(browser.windows().browserWindow(), nullptr, nullptr,
@@ -159,11 +76,10 @@ protected:
             browser.pump();
             Sleep(20);
         }
-        ScreenPicture taken(TestBrowser::Windows::kBrowserWidth, TestBrowser::Windows::kBrowserHeight);
+        shot.copyScreen();
         if (const char* folder = std::getenv("PLUGIN_WINDOW_SCREENSHOTS")) {
-            EXPECT_TRUE(taken.write(std::string(folder) + "\\" + name + ".bmp")) << "cannot write " << name;
+            EXPECT_TRUE(shot.writeBmp(std::string(folder) + "\\" + name + ".bmp")) << "cannot write " << name;
         }
-        return taken;
     }
 
     Browser browser;
@@ -171,14 +87,15 @@ protected:
 
 TEST_F(PluginWindowPicture, AWindowlessInstanceDrawsItsNameCentredInItsArea)
 {
-    ASSERT_TRUE(browser.usePlugin(linkedEntryPoints, linkedInitialize, linkedShutdown));
+    ASSERT_TRUE(browser.usePlugin(linkedPlugin::entryPoints, linkedPlugin::initialize, linkedPlugin::shutdown));
     TestBrowser::Instance* embed =
         browser.createInstance("plugin", "application/x-window-picture", {{"windowless", "true"}});
     ASSERT_NE(embed, nullptr);
     EXPECT_FALSE(embed->windowed);
     EXPECT_TRUE(embed->transparent);
     ASSERT_EQ(browser.windows().setWindowless(embed, nullptr, kLeft, kTop, kWidth, kHeight), NPERR_NO_ERROR);
-    ScreenPicture shot = picture("windowless");
+    MemoryCanvas shot(TestBrowser::Windows::kBrowserWidth, TestBrowser::Windows::kBrowserHeight);
+    takePicture(shot, "windowless");
 
     // Text around the area's centre, balanced left and right of it; white
     // elsewhere in the area and outside the browser's frame around it.
@@ -197,14 +114,15 @@ TEST_F(PluginWindowPicture, AWindowlessInstanceDrawsItsNameCentredInItsArea)
 
 TEST_F(PluginWindowPicture, TheLibraryShowsItsChildWindowAtItsPlace)
 {
-    ASSERT_TRUE(browser.loadPlugin(besideThisProgram(L"npparvelplugin.dll")));
+    ASSERT_TRUE(browser.loadPlugin(test_support::besideThisProgram(L"npparvelplugin.dll")));
     // The library always asks for a window, whatever the page says.
     TestBrowser::Instance* embed =
         browser.createInstance("plugin", "application/x-parvelplugin", {{"windowless", "true"}});
     ASSERT_NE(embed, nullptr);
     EXPECT_TRUE(embed->windowed);
     ASSERT_EQ(browser.windows().setWindowed(embed, kLeft, kTop, kWidth, kHeight), NPERR_NO_ERROR);
-    ScreenPicture shot = picture("windowed");
+    MemoryCanvas shot(TestBrowser::Windows::kBrowserWidth, TestBrowser::Windows::kBrowserHeight);
+    takePicture(shot, "windowed");
 
     EXPECT_EQ(shot.differing(kLeft, kTop, kLeft + kWidth, kTop + kHeight, kChild), 0);
     EXPECT_EQ(shot.differing(0, 0, shot.width, kTop, kWhite), 0);

@@ -2,7 +2,6 @@
 
 #include "FactoryBase.h"
 #include "JSAPIAuto.h"
-#include "NpapiEntryPoints.h"
 
 StreamTestControl streamTestControl;
 
@@ -34,19 +33,4 @@ FB::FactoryBasePtr FB::getFactoryInstance()
 {
     static FB::FactoryBasePtr factory = std::make_shared<StreamTestFactory>();
     return factory;
-}
-
-NPError NP_EXPORT_CALL linkedPlugin::entryPoints(NPPluginFuncs* funcs)
-{
-    return FB::Npapi::getEntryPoints(funcs);
-}
-
-NPError NP_EXPORT_CALL linkedPlugin::initialize(NPNetscapeFuncs* funcs)
-{
-    return FB::Npapi::initialize(funcs);
-}
-
-NPError NP_EXPORT_CALL linkedPlugin::shutdown()
-{
-    return FB::Npapi::shutdown();
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "BrowserStreamRequest.h"
+#include "LinkedPlugin.h"
 #include "NpapiInterface.h"
 #include "PluginCore.h"
 
@@ -21,9 +22,3 @@ struct StreamTestControl {
 
 // Reset by each test that uses it.
 extern StreamTestControl streamTestControl;
-
-namespace linkedPlugin {
-NPError NP_EXPORT_CALL entryPoints(NPPluginFuncs* funcs);
-NPError NP_EXPORT_CALL initialize(NPNetscapeFuncs* funcs);
-NPError NP_EXPORT_CALL shutdown();
-}  // namespace linkedPlugin
