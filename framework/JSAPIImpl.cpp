@@ -301,7 +301,7 @@ void JSAPIImpl::deliverToHandlersAndSinks(const std::string& name, const Variant
                     handler->invokeAsync("", args);
             });
         }
-        if (!direct.empty()) deliverGuarded([&] { direct.front()->callHandlers(name, args, direct); });
+        if (!direct.empty()) deliverGuarded([&] { direct.front()->callHandlers(name, args, direct, {}); });
     }
 
     for (const auto& [context, objects] : sinks) {
@@ -309,7 +309,7 @@ void JSAPIImpl::deliverToHandlersAndSinks(const std::string& name, const Variant
             deliverGuarded([&] {
                 if (!sink->isValid()) return;
                 if (sink->supportsDirectCall())
-                    sink->callHandlers(name, args, {sink});
+                    sink->callHandlers(name, args, {}, {sink});
                 else
                     sink->invokeAsync(name, args);
             });

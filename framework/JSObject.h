@@ -33,8 +33,11 @@ public:
     virtual const void* getEventContext() const { return nullptr; }
     // Whether handlers of this kind are called together through callHandlers.
     virtual bool supportsDirectCall() const { return false; }
-    virtual void callHandlers(
-        const std::string& /*event*/, const VariantVector& /*args*/, const std::vector<JSObjectPtr>& /*handlers*/)
+    // Calls handlers of the event directly: each function handler with the
+    // arguments, and each object handler (an event sink) through its member
+    // named by the event.
+    virtual void callHandlers(const std::string& /*event*/, const VariantVector& /*args*/,
+        const std::vector<JSObjectPtr>& /*functionHandlers*/, const std::vector<JSObjectPtr>& /*objectHandlers*/)
     {
     }
     // Whether the page object is still usable.

@@ -445,32 +445,37 @@ std::size_t IDispatchAPI::countMembers() const
 
 // ---- handlers ----------------------------------------------------------------------
 
-void IDispatchAPI::callHandlers(
-    const std::string& event, const VariantVector& args, const std::vector<JSObjectPtr>& handlers)
+void IDispatchAPI::callHandlers(const std::string& event, const VariantVector& args,
+    const std::vector<JSObjectPtr>& functionHandlers, const std::vector<JSObjectPtr>& objectHandlers)
 {
     std::shared_ptr<ActiveXBrowserHost> locked = host.lock();
     if (!locked) throw script_error("Error calling handlers");
     // Always later, from the main thread's queue: never inside the call that fired the event.
     auto self = sharedFrom(this);
-    locked->mainThreadPost([self, event, args, handlers] { self->callHandlersNow(event, args, handlers); }, self);
+    locked->mainThreadPost(
+        [self, event, args, functionHandlers, objectHandlers] {
+            self->callHandlersNow(event, args, functionHandlers, objectHandlers);
+        },
+        self);
 }
 
-void IDispatchAPI::callHandlersNow(
-    const std::string& event, const VariantVector& args, const std::vector<JSObjectPtr>& handlers)
+void IDispatchAPI::callHandlersNow(const std::string& event, const VariantVector& args,
+    const std::vector<JSObjectPtr>& functionHandlers, const std::vector<JSObjectPtr>& objectHandlers)
 {
     std::shared_ptr<ActiveXBrowserHost> locked = host.lock();
     if (!locked) throw script_error("Error calling handlers");
     bool failed = false;
-    for (const JSObjectPtr& each : handlers) {
+    auto call = [&](const JSObjectPtr& each, bool asSink) {
         auto handler = std::dynamic_pointer_cast<IDispatchAPI>(each);
-        if (!handler || !handler->isValid()) continue;
+        if (!handler || !handler->isValid()) return;
         try {
+            const bool byName = asSink || handler->eventSink;
             if (handler->isPluginObject) {
-                if (JSAPIPtr api = handler->ownApi()) api->invoke("", args);
-                continue;
+                if (JSAPIPtr api = handler->ownApi()) api->invoke(byName ? event : std::string(), args);
+                return;
             }
             IDispatch* object = handler->getIDispatch();
-            if (handler->eventSink) {
+            if (byName) {
                 // A sink object: its member named like the event.
                 DISPID id = handler->getIDForName(utf8ToWide(event));
                 if (id == -1) throw script_error("Error calling handlers");
@@ -482,7 +487,9 @@ void IDispatchAPI::callHandlersNow(
         } catch (const std::exception&) {
             failed = true;  // the other handlers still get the event
         }
-    }
+    };
+    for (const JSObjectPtr& each : functionHandlers) call(each, false);
+    for (const JSObjectPtr& each : objectHandlers) call(each, true);
     if (failed) throw script_error("Error calling handlers");
 }
 

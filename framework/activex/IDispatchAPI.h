@@ -17,8 +17,9 @@
 // FB::script_error with the operation's text ("Could not get property", ...).
 //
 // Handlers: callHandlers never calls inline; it queues the calls for the main
-// thread. A handler made by attachEvent (a page function) is called through its
-// default member with DISPID_THIS; an advised sink object by the event's name.
+// thread. A function handler (a page function made by attachEvent) is called
+// through its default member with DISPID_THIS; an object handler (an advised
+// sink) through its member named by the event.
 //
 // Threading: any thread; see above.
 #pragma once
@@ -79,8 +80,8 @@ public:
     const void* getObjectId() const override;
     const void* getEventContext() const override;
     bool supportsDirectCall() const override { return true; }
-    void callHandlers(
-        const std::string& event, const VariantVector& args, const std::vector<JSObjectPtr>& handlers) override;
+    void callHandlers(const std::string& event, const VariantVector& args,
+        const std::vector<JSObjectPtr>& functionHandlers, const std::vector<JSObjectPtr>& objectHandlers) override;
     bool isValid() const override;
     JSAPIPtr getWrappedJSAPI() const override;
 
@@ -101,7 +102,8 @@ private:
     variant readProperty(ActiveXBrowserHost& host, IDispatch* object, DISPID id) const;
     variant callMember(ActiveXBrowserHost& host, IDispatch* object, DISPID id, WORD flags, const VariantVector& args,
         bool withThis) const;
-    void callHandlersNow(const std::string& event, const VariantVector& args, const std::vector<JSObjectPtr>& handlers);
+    void callHandlersNow(const std::string& event, const VariantVector& args,
+        const std::vector<JSObjectPtr>& functionHandlers, const std::vector<JSObjectPtr>& objectHandlers);
 
     std::weak_ptr<ActiveXBrowserHost> host;
     std::weak_ptr<Reference> dispatchRef;

@@ -322,29 +322,37 @@ const void* NPObjectAPI::getObjectId() const
     return reinterpret_cast<const void*>(objectId_);
 }
 
-void NPObjectAPI::callHandlers(
-    const std::string& event, const VariantVector& args, const std::vector<JSObjectPtr>& handlers)
+void NPObjectAPI::callHandlers(const std::string& event, const VariantVector& args,
+    const std::vector<JSObjectPtr>& functionHandlers, const std::vector<JSObjectPtr>& objectHandlers)
 {
     auto host = liveHost();
     if (!host) throw script_error("Error calling handlers");
     if (!host->isMainThread()) {
         auto self = std::static_pointer_cast<NPObjectAPI>(shared_from_this());
-        host->mainThreadCall([self, event, args, handlers] { self->callHandlers(event, args, handlers); }, self);
+        auto call = [self, event, args, functionHandlers, objectHandlers] {
+            self->callHandlers(event, args, functionHandlers, objectHandlers);
+        };
+        host->mainThreadCall(call, self);
         return;
     }
     JSObjectPtr helper = host->delayedCallHelper();
     auto helperObject = std::dynamic_pointer_cast<NPObjectAPI>(helper);
     if (!helperObject) throw script_error("Error calling handlers (delegate disappeared)");
-    for (const JSObjectPtr& handler : handlers) {
-        if (!handler) continue;
+    // The helper's arguments: the delay, the handler, the arguments as one page
+    // array and, for an object handler, the name of the member to call.
+    CallVariants shared(*host, {variant(0), variant(args), variant(event)});
+    auto deliver = [&](const JSObjectPtr& handler, bool byEventName) {
+        if (!handler) return;
         if (handler->getWrappedJSAPI()) {
-            handler->invoke("", args);
-            continue;
+            handler->invoke(byEventName ? event : std::string(), args);
+            return;
         }
-        // Through the page's delayed-call function: delay 0, the handler, the arguments as one array.
-        CallVariants call(*host, {variant(0), variant(handler), variant(args)});
-        host->InvokeDefault(helperObject->getNPObject(), call.data(), call.count(), call.result());
-    }
+        CallVariants call(*host, {variant(handler)});
+        const NPVariant values[] = {shared.data()[0], call.data()[0], shared.data()[1], shared.data()[2]};
+        host->InvokeDefault(helperObject->getNPObject(), values, byEventName ? 4 : 3, call.result());
+    };
+    for (const JSObjectPtr& handler : functionHandlers) deliver(handler, false);
+    for (const JSObjectPtr& handler : objectHandlers) deliver(handler, true);
 }
 
 }  // namespace Npapi

@@ -59,8 +59,9 @@ public:
     const void* getObjectId() const override;
     const void* getEventContext() const override;
     bool supportsDirectCall() const override { return true; }
-    void callHandlers(
-        const std::string& event, const VariantVector& args, const std::vector<JSObjectPtr>& handlers) override;
+    // Through the page's delayed-call function, so every handler runs later from a page timer.
+    void callHandlers(const std::string& event, const VariantVector& args,
+        const std::vector<JSObjectPtr>& functionHandlers, const std::vector<JSObjectPtr>& objectHandlers) override;
     bool isValid() const override;
     JSAPIPtr getWrappedJSAPI() const override;
 

@@ -4,6 +4,7 @@
 #include "PageObject.h"
 #include "TestBrowserHost.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -92,6 +93,7 @@ TEST_F(JSAPIEventsTest, DirectCallHandlersAreCalledTogetherPerContext)
     EXPECT_EQ(together.size(), 2u);
     ASSERT_EQ(b1->directHandlerCalls.size(), 1u);
     EXPECT_EQ(b1->directHandlerCalls[0].size(), 1u);
+    EXPECT_THAT(b1->directSinkCalls[0], ::testing::IsEmpty());
     EXPECT_EQ(host->queuedCount(), 0u);
 }
 
@@ -108,6 +110,19 @@ TEST_F(JSAPIEventsTest, SinksReceiveEveryEventByName)
     api->removeEventSinkObject(sink);
     api->fireEvent("ontest", {});
     EXPECT_EQ(sink->asyncInvokes.size(), 2u);
+}
+
+TEST_F(JSAPIEventsTest, DirectCallSinkIsHandedOverAsAnObjectHandler)
+{
+    auto sink = handler();
+    sink->directCalls = true;
+    api->addEventSinkObject(sink);
+    api->fireEvent("onecho", FB::makeVariantVector(5));
+    ASSERT_EQ(sink->directSinkCalls.size(), 1u);
+    EXPECT_THAT(sink->directHandlerCalls[0], ::testing::IsEmpty());
+    ASSERT_EQ(sink->directSinkCalls[0].size(), 1u);
+    EXPECT_EQ(sink->directSinkCalls[0][0], sink);
+    EXPECT_THAT(sink->asyncInvokes, ::testing::IsEmpty());
 }
 
 TEST_F(JSAPIEventsTest, AttributeNamedLikeTheEventIsCalled)

@@ -60,17 +60,19 @@ public:
     FB::JSAPIPtr wrapped;
 
     // Observations.
-    std::vector<Call> calls;         // invoke() without a behaviour
-    std::vector<Call> asyncInvokes;  // invokeAsync(), before queueing
-    std::vector<std::vector<FB::JSObjectPtr>> directHandlerCalls;
+    std::vector<Call> calls;                                       // invoke() without a behaviour
+    std::vector<Call> asyncInvokes;                                // invokeAsync(), before queueing
+    std::vector<std::vector<FB::JSObjectPtr>> directHandlerCalls;  // the function handlers of each callHandlers
+    std::vector<std::vector<FB::JSObjectPtr>> directSinkCalls;     // and its object handlers
 
     const void* getObjectId() const override { return objectId ? objectId : FB::JSObject::getObjectId(); }
     const void* getEventContext() const override { return eventContext; }
     bool supportsDirectCall() const override { return directCalls; }
-    void callHandlers(
-        const std::string&, const FB::VariantVector&, const std::vector<FB::JSObjectPtr>& handlers) override
+    void callHandlers(const std::string&, const FB::VariantVector&, const std::vector<FB::JSObjectPtr>& functions,
+        const std::vector<FB::JSObjectPtr>& objects) override
     {
-        directHandlerCalls.push_back(handlers);
+        directHandlerCalls.push_back(functions);
+        directSinkCalls.push_back(objects);
     }
     bool isValid() const override { return valid; }
     void invalidate() override { valid = false; }

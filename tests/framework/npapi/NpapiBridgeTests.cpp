@@ -193,6 +193,19 @@ TEST_P(Delivery, EventListenerGetsTheEventLater)
     EXPECT_EQ(text(L"window.ready"), L"5");
 }
 
+TEST_P(Delivery, EventSinkGetsEachEventLaterThroughItsMemberNamedByTheEvent)
+{
+    ASSERT_TRUE(browser.page().run(L"window.events = [];"
+                                   L"api.sink({ name: 'sink',"
+                                   L"  onready: function (v) { events.push(this.name + ' ready ' + v); },"
+                                   L"  onecho: function (v) { events.push(this.name + ' echo ' + v); } });"));
+    plugin().api->fire("onready", FB::variant(5));
+    plugin().api->fire("onecho", FB::variant("x"));
+    EXPECT_EQ(text(L"events.length"), L"0") << "a sink ran inside the native call";
+    EXPECT_TRUE(browser.pumpUntil([&] { return text(L"events.length") == L"2"; })) << text(L"events.join()");
+    EXPECT_EQ(text(L"events.join()"), L"sink ready 5,sink echo x");
+}
+
 INSTANTIATE_TEST_SUITE_P(Roads, Delivery, ::testing::Values(false, true),
     [](const auto& info) { return info.param ? "window_message" : "async_call_entry"; });
 

@@ -31,6 +31,7 @@ public:
         addMethod("fromThread", FB::bindMethod(this, &BridgeTestAPI::fromThread));
         addMethod("fire", FB::bindMethod(this, &BridgeTestAPI::fire));
         addMethod("keep", FB::bindMethod(this, &BridgeTestAPI::keep));
+        addMethod("sink", FB::bindMethod(this, &BridgeTestAPI::sink));
         addProperty("count", FB::bindPropertyReadWrite(this, &BridgeTestAPI::count, &BridgeTestAPI::setCount));
         addProperty("version", FB::bindPropertyReadOnly(this, &BridgeTestAPI::version));
     }
@@ -60,6 +61,8 @@ public:
         });
     }
     void fire(const std::string& event, const FB::variant& value) { fireEvent(event, {value}); }
+    // The page object receives every event through its member named by the event.
+    void sink(const FB::JSObjectPtr& object) { addEventSinkObject(object); }
     // Holds a page object in native code until the instance goes.
     void keep(const FB::JSObjectPtr& object) { kept_.push_back(object); }
     int count() const { return count_; }
