@@ -1,8 +1,13 @@
 // Member tables of an automatic scriptable object. Every name that a method,
-// property or attribute is registered under has an entry in memberZones_; a
+// property or attribute is registered under has an entry in the zone table; a
 // name without one is never reachable. Callables are held by shared pointer
 // and copied out before they run, so a method may replace or remove its own
 // entry while it runs.
+//
+// The built-in members are one table for the whole process: their entries
+// bind the object they run on at the time of the call. An object uses that
+// table (and the shared reserved names) until it changes a member; then it
+// gets a copy of its own, under its lock.
 #include "JSAPIAuto.h"
 
 #include "JSFunction.h"
@@ -33,32 +38,110 @@ const char* const kReservedNames[] = {
 
 }  // namespace
 
-JSAPIAuto::JSAPIAuto(const std::string& description, int zone)
-    : JSAPIImpl(zone), allowRemoveProperties_(kAllowRemovePropertiesByDefault), description_(description)
+// A method: a callable bound to its object, or a built-in bound when it runs.
+struct JSAPIAuto::Method {
+    CallMethodFunctor bound;
+    CallMethodFunctor (*builtIn)(JSAPIAuto* self) = nullptr;
+
+    variant call(JSAPIAuto& self, const VariantVector& args) const
+    {
+        return builtIn ? builtIn(&self)(args) : bound(args);
+    }
+};
+
+// A property: a getter and setter bound to their object, or a built-in.
+struct JSAPIAuto::Property {
+    PropertyFunctors bound;
+    PropertyFunctors (*builtIn)(JSAPIAuto* self) = nullptr;
+
+    variant get(JSAPIAuto& self) const { return builtIn ? builtIn(&self).get() : bound.get(); }
+    void set(JSAPIAuto& self, const variant& value) const
+    {
+        if (builtIn)
+            builtIn(&self).set(value);
+        else
+            bound.set(value);
+    }
+};
+
+struct JSAPIAuto::Members {
+    std::map<std::string, std::shared_ptr<const Method>> methods;
+    std::map<std::string, std::shared_ptr<const Property>> properties;
+    std::map<std::string, int> zones;
+};
+
+const std::shared_ptr<JSAPIAuto::Members>& JSAPIAuto::builtInMembers()
 {
-    ObjectLock lock(*this);
-    ZoneScope builtInZone(*this, 0);
-    addMethod("toString", bindMethod(this, &JSAPIAuto::getDescription));
-    addMethod("getAttribute", bindMethod(this, &JSAPIAuto::getAttribute));
-    addMethod("setAttribute", bindMethod(this, &JSAPIAuto::setAttribute));
-    addProperty("value", bindPropertyReadOnly(this, &JSAPIAuto::getDescription));
-    addProperty("valid", PropertyFunctors{[] { return variant(true); }, [](const variant&) {}});
-    reservedNames_.insert(std::begin(kReservedNames), std::end(kReservedNames));
+    // Made once; objects only ever read it (a change copies it first).
+    static const std::shared_ptr<Members> table = [] {
+        auto members = std::make_shared<Members>();
+        auto method = [&](const char* name, CallMethodFunctor (*bind)(JSAPIAuto*)) {
+            members->methods[name] = std::make_shared<const Method>(Method{{}, bind});
+            members->zones[name] = 0;
+        };
+        auto property = [&](const char* name, PropertyFunctors (*bind)(JSAPIAuto*)) {
+            members->properties[name] = std::make_shared<const Property>(Property{{}, bind});
+            members->zones[name] = 0;
+        };
+        method("toString", [](JSAPIAuto* self) { return bindMethod(self, &JSAPIAuto::getDescription); });
+        method("getAttribute", [](JSAPIAuto* self) { return bindMethod(self, &JSAPIAuto::getAttribute); });
+        method("setAttribute", [](JSAPIAuto* self) { return bindMethod(self, &JSAPIAuto::setAttribute); });
+        property("value", [](JSAPIAuto* self) { return bindPropertyReadOnly(self, &JSAPIAuto::getDescription); });
+        property("valid", [](JSAPIAuto*) {
+            return PropertyFunctors{[] { return variant(true); }, [](const variant&) {}};
+        });
+        return members;
+    }();
+    return table;
+}
+
+namespace {
+
+const std::shared_ptr<const std::set<std::string>>& defaultReservedNames()
+{
+    static const auto names =
+        std::make_shared<const std::set<std::string>>(std::begin(kReservedNames), std::end(kReservedNames));
+    return names;
+}
+
+}  // namespace
+
+JSAPIAuto::JSAPIAuto(const std::string& description, int zone)
+    : JSAPIImpl(zone),
+      allowRemoveProperties_(kAllowRemovePropertiesByDefault),
+      members_(builtInMembers()),
+      description_(description),
+      reservedNames_(defaultReservedNames())
+{
 }
 
 JSAPIAuto::~JSAPIAuto() = default;
 
 // --- registration ---
 
+JSAPIAuto::Members& JSAPIAuto::ownMembers()
+{
+    // Only this object holds its own copy; the shared table is held by the process as well.
+    if (members_ == builtInMembers()) members_ = std::make_shared<Members>(*members_);
+    return *members_;
+}
+
 bool JSAPIAuto::isAccessible(const std::string& name) const
 {
-    auto zone = memberZones_.find(name);
-    return zone != memberZones_.end() && currentZone() >= zone->second;
+    auto zone = members_->zones.find(name);
+    return zone != members_->zones.end() && currentZone() >= zone->second;
 }
 
 void JSAPIAuto::recordZone(const std::string& name)
 {
-    memberZones_[name] = currentZone();
+    ownMembers().zones[name] = currentZone();
+}
+
+void JSAPIAuto::clearReservedNames()
+{
+    ObjectLock lock(*this);
+    static const auto none = std::make_shared<const NameSet>();
+    reservedNames_ = none;
 }
 
 void JSAPIAuto::addAttribute(const std::string& name, const variant& value, bool readOnly)
@@ -71,13 +154,19 @@ void JSAPIAuto::addAttribute(const std::string& name, const variant& value, bool
 void JSAPIAuto::addReservedName(const std::string& name)
 {
     ObjectLock lock(*this);
-    reservedNames_.insert(name);
+    if (isReserved(name)) return;
+    auto names = std::make_shared<NameSet>(*reservedNames_);
+    names->insert(name);
+    reservedNames_ = std::move(names);
 }
 
 void JSAPIAuto::removeMethod(const std::string& name)
 {
     ObjectLock lock(*this);
-    if (methods_.erase(name)) memberZones_.erase(name);
+    if (!members_->methods.count(name)) return;
+    Members& members = ownMembers();
+    members.methods.erase(name);
+    members.zones.erase(name);
 }
 
 void JSAPIAuto::removeMethod(const std::wstring& name)
@@ -88,7 +177,7 @@ void JSAPIAuto::removeMethod(const std::wstring& name)
 void JSAPIAuto::addMethod(const std::string& name, const CallMethodFunctor& method)
 {
     ObjectLock lock(*this);
-    methods_[name] = std::make_shared<const CallMethodFunctor>(method);
+    ownMembers().methods[name] = std::make_shared<const Method>(Method{method, nullptr});
     recordZone(name);
 }
 
@@ -100,7 +189,7 @@ void JSAPIAuto::addMethod(const std::wstring& name, const CallMethodFunctor& met
 void JSAPIAuto::addProperty(const std::string& name, const PropertyFunctors& property)
 {
     ObjectLock lock(*this);
-    properties_[name] = std::make_shared<const PropertyFunctors>(property);
+    ownMembers().properties[name] = std::make_shared<const Property>(Property{property, nullptr});
     recordZone(name);
 }
 
@@ -112,7 +201,10 @@ void JSAPIAuto::addProperty(const std::wstring& name, const PropertyFunctors& pr
 void JSAPIAuto::dropProperty(const std::string& name)
 {
     ObjectLock lock(*this);
-    if (properties_.erase(name)) memberZones_.erase(name);
+    if (!members_->properties.count(name)) return;
+    Members& members = ownMembers();
+    members.properties.erase(name);
+    members.zones.erase(name);
 }
 
 void JSAPIAuto::dropProperty(const std::wstring& name)
@@ -151,7 +243,7 @@ void JSAPIAuto::removeAttribute(const std::string& name)
     if (found == attributes_.end()) return;
     if (found->second.readOnly) throw script_error("Cannot remove read-only property " + name);
     attributes_.erase(found);
-    memberZones_.erase(name);
+    ownMembers().zones.erase(name);
 }
 
 // --- script-facing queries ---
@@ -160,7 +252,7 @@ void JSAPIAuto::listMemberNames(std::vector<std::string>& names) const
 {
     ObjectLock lock(*this);
     const int zone = currentZone();
-    for (const auto& [name, memberZone] : memberZones_) {
+    for (const auto& [name, memberZone] : members_->zones) {
         if (memberZone <= zone) names.push_back(name);
     }
 }
@@ -173,7 +265,7 @@ std::size_t JSAPIAuto::countMembers() const
 bool JSAPIAuto::hasMethod(const std::string& name) const
 {
     ObjectLock lock(*this);
-    return isValid() && methods_.count(name) && isAccessible(name);
+    return isValid() && members_->methods.count(name) && isAccessible(name);
 }
 
 bool JSAPIAuto::hasMethodObject(const std::string& name) const
@@ -185,9 +277,10 @@ bool JSAPIAuto::hasProperty(const std::string& name) const
 {
     ObjectLock lock(*this);
     if (!isValid()) return false;
-    if (allowDynamicAttributes_ && !methods_.count(name) && !reservedNames_.count(name)) return true;
-    if (allowMethodObjects_ && methods_.count(name) && isAccessible(name)) return true;
-    return properties_.count(name) || attributes_.count(name);
+    const bool isMethod = members_->methods.count(name) > 0;
+    if (allowDynamicAttributes_ && !isMethod && !isReserved(name)) return true;
+    if (allowMethodObjects_ && isMethod && isAccessible(name)) return true;
+    return members_->properties.count(name) || attributes_.count(name);
 }
 
 bool JSAPIAuto::hasPropertyIndex(int index) const
@@ -203,7 +296,7 @@ JSAPIPtr JSAPIAuto::getMethodObject(const std::string& name)
 {
     ObjectLock lock(*this);
     if (!isValid()) throw object_invalidated();
-    if (!methods_.count(name) || !isAccessible(name)) throw invalid_member(name);
+    if (!members_->methods.count(name) || !isAccessible(name)) throw invalid_member(name);
     const int zone = currentZone();
     std::shared_ptr<JSFunction>& cached = methodObjects_[{name, zone}];
     if (!cached) cached = std::make_shared<JSFunction>(weak_from_this(), name, zone);
@@ -214,16 +307,16 @@ variant JSAPIAuto::getProperty(const std::string& name)
 {
     ObjectLock lock(*this);
     if (!isValid()) throw object_invalidated();
-    if (auto found = properties_.find(name); found != properties_.end()) {
+    if (auto found = members_->properties.find(name); found != members_->properties.end()) {
         if (!isAccessible(name)) {
             if (!allowDynamicAttributes_) throw invalid_member(name);
             return variant();
         }
         // A copy that outlives its entry, should the getter drop the property.
-        std::shared_ptr<const PropertyFunctors> property = found->second;
-        return property->get();
+        std::shared_ptr<const Property> property = found->second;
+        return property->get(*this);
     }
-    if (allowMethodObjects_ && methods_.count(name)) return getMethodObject(name);
+    if (allowMethodObjects_ && members_->methods.count(name)) return getMethodObject(name);
     if (auto attribute = attributes_.find(name); attribute != attributes_.end()) return attribute->second.value;
     if (!allowDynamicAttributes_) throw invalid_member(name);
     return variant();
@@ -238,11 +331,11 @@ void JSAPIAuto::setProperty(const std::string& name, const variant& value)
 {
     ObjectLock lock(*this);
     if (!isValid()) throw object_invalidated();
-    if (auto found = properties_.find(name); found != properties_.end()) {
+    if (auto found = members_->properties.find(name); found != members_->properties.end()) {
         if (!isAccessible(name)) throw invalid_member(name);
-        std::shared_ptr<const PropertyFunctors> property = found->second;
+        std::shared_ptr<const Property> property = found->second;
         try {
-            property->set(value);
+            property->set(*this, value);
         } catch (const bad_variant_cast& e) {
             throw invalid_arguments("Could not convert from " + e.from() + " to " + e.to());
         }
@@ -265,7 +358,7 @@ void JSAPIAuto::removeProperty(const std::string& name)
     ObjectLock lock(*this);
     if (!isValid()) throw object_invalidated();
     if (!isAccessible(name)) throw invalid_member(name);
-    if (properties_.count(name)) {
+    if (members_->properties.count(name)) {
         if (allowRemoveProperties_) dropProperty(name);
         return;
     }
@@ -291,11 +384,11 @@ variant JSAPIAuto::invoke(const std::string& name, const VariantVector& args)
 {
     ObjectLock lock(*this);
     if (!isValid()) throw object_invalidated();
-    auto found = methods_.find(name);
-    if (found == methods_.end() || !isAccessible(name)) throw invalid_member(name);
-    std::shared_ptr<const CallMethodFunctor> method = found->second;
+    auto found = members_->methods.find(name);
+    if (found == members_->methods.end() || !isAccessible(name)) throw invalid_member(name);
+    std::shared_ptr<const Method> method = found->second;
     try {
-        return (*method)(args);
+        return method->call(*this, args);
     } catch (const bad_variant_cast& e) {
         throw invalid_arguments("Could not convert from " + e.from() + " to " + e.to());
     }

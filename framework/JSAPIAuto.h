@@ -20,6 +20,10 @@
 // Reading a method as a property gives a function object (FB::JSFunction),
 // made once per method and zone.
 //
+// Making an object is cheap: the built-in members and the reserved names are
+// tables shared by every object, copied into an object of its own only when it
+// first registers, removes or records a member.
+//
 // Threading: every member operation holds the object's recursive lock for its
 // whole run, including the call of a method; a method may call back into its
 // object on the same thread while other threads wait. Event handlers run
@@ -92,28 +96,37 @@ protected:
     void fireEventToHandlers(const std::string& name, const VariantVector& args) override;
     void deliverScriptEvent(const std::string& name, const VariantDict& eventObject) override;
 
+    // Leaves the object without reserved names (function objects have none).
+    void clearReservedNames();
+
     bool allowDynamicAttributes_ = true;
     bool allowRemoveProperties_;
     bool allowMethodObjects_ = true;
-    std::set<std::string> reservedNames_;
 
 private:
     struct Attribute {
         variant value;
         bool readOnly = false;
     };
+    struct Method;
+    struct Property;
+    struct Members;
+    using NameSet = std::set<std::string>;
 
+    static const std::shared_ptr<Members>& builtInMembers();
+    // The object's own tables, copied from the shared ones on the first change.
+    Members& ownMembers();
+    bool isReserved(const std::string& name) const { return reservedNames_->count(name) > 0; }
     bool isAccessible(const std::string& name) const;
     void recordZone(const std::string& name);
     // The page function an attribute named like the event holds, if any.
     JSObjectPtr attributeHandler(const std::string& eventName) const;
 
     std::map<std::pair<std::string, int>, std::shared_ptr<JSFunction>> methodObjects_;
-    std::map<std::string, std::shared_ptr<const CallMethodFunctor>> methods_;
-    std::map<std::string, std::shared_ptr<const PropertyFunctors>> properties_;
-    std::map<std::string, int> memberZones_;
+    std::shared_ptr<Members> members_;
     std::string description_;
     std::map<std::string, Attribute> attributes_;
+    std::shared_ptr<const NameSet> reservedNames_;
 };
 
 }  // namespace FB

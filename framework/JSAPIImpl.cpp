@@ -64,32 +64,22 @@ void deliverGuarded(Call&& call)
 
 void JSAPIImpl::RecursiveLock::lock()
 {
-    std::unique_lock<std::mutex> guard(mutex_);
-    const auto self = std::this_thread::get_id();
-    if (depth_ > 0 && owner_ == self) {
-        ++depth_;
-        return;
-    }
-    released_.wait(guard, [this] { return depth_ == 0; });
-    owner_ = self;
-    depth_ = 1;
+    mutex_.lock();
+    if (depth_++ == 0) owner_.store(std::this_thread::get_id(), std::memory_order_relaxed);
 }
 
 bool JSAPIImpl::RecursiveLock::unlock()
 {
-    std::lock_guard<std::mutex> guard(mutex_);
-    if (depth_ == 0 || owner_ != std::this_thread::get_id()) return false;
-    if (--depth_ == 0) {
-        owner_ = std::thread::id();
-        released_.notify_one();
-    }
+    if (!heldByThisThread()) return false;
+    if (--depth_ == 0) owner_.store(std::thread::id(), std::memory_order_relaxed);
+    mutex_.unlock();
     return true;
 }
 
 bool JSAPIImpl::RecursiveLock::heldByThisThread() const
 {
-    std::lock_guard<std::mutex> guard(mutex_);
-    return depth_ > 0 && owner_ == std::this_thread::get_id();
+    // Only a thread that holds the lock ever finds its own id here.
+    return owner_.load(std::memory_order_relaxed) == std::this_thread::get_id();
 }
 
 // --- object ---

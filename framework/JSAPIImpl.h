@@ -18,7 +18,6 @@
 #include "JSAPI.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -80,10 +79,9 @@ protected:
         bool heldByThisThread() const;
 
     private:
-        mutable std::mutex mutex_;
-        std::condition_variable released_;
-        std::thread::id owner_;
-        unsigned depth_ = 0;
+        std::recursive_mutex mutex_;
+        std::atomic<std::thread::id> owner_{};  // written by the holder only
+        unsigned depth_ = 0;                    // the holder's count of lock() calls
     };
     class ObjectLock {
     public:

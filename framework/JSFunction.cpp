@@ -6,7 +6,7 @@ JSFunction::JSFunction(const JSAPIWeakPtr& owner, const std::string& methodName,
     : JSAPIAuto(methodName + "()", zone), owner_(owner), methodName_(methodName), zone_(zone)
 {
     allowMethodObjects_ = false;
-    reservedNames_.clear();
+    clearReservedNames();
 }
 
 JSFunction::~JSFunction() = default;

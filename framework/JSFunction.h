@@ -29,6 +29,9 @@ public:
     bool hasMethod(const std::string& name) const override;
     bool hasProperty(const std::string& name) const override;
 
+    // The object whose method this is (held weakly).
+    const JSAPIWeakPtr& owner() const { return owner_; }
+
 protected:
     const std::string& methodName() const { return methodName_; }
 

@@ -35,9 +35,18 @@ void setLastException(const std::string& text)
     lastExceptionValue() = variant(text);
 }
 
+// The built-in members in their slot order; -1 for any other name.
+int builtInIndex(const std::string& name)
+{
+    if (name == kAddEventListener) return 0;
+    if (name == kRemoveEventListener) return 1;
+    if (name == kGetLastException) return 2;
+    return -1;
+}
+
 bool isBuiltInName(const std::string& name)
 {
-    return name == kAddEventListener || name == kRemoveEventListener || name == kGetLastException;
+    return builtInIndex(name) >= 0;
 }
 
 }  // namespace
@@ -118,10 +127,10 @@ struct NPJavascriptObjectEntries {
         return false;
     }
 
-    // The name of an identifier through the module table (no module: empty).
-    static std::string nameOf(NpapiBrowserHost& host, NPIdentifier identifier)
+    // What an identifier names, asked of the browser once (no module: an empty name).
+    static const NpapiBrowserHost::Identifier& identified(NpapiBrowserHost& host, NPIdentifier identifier)
     {
-        return host.StringFromIdentifier(identifier);
+        return host.identifier(identifier);
     }
 
     static VariantVector arguments(NpapiBrowserHost& host, const NPVariant* args, uint32_t count)
@@ -159,29 +168,32 @@ struct NPJavascriptObjectEntries {
         }
     }
 
-    static bool methodTest(NPJavascriptObject&, JSAPI& api, const std::string& name)
+    // A member that script calls as a method; methods with method objects are
+    // presented as properties instead.
+    static bool methodTest(JSAPI& api, const std::string& name)
     {
         if (name == "toString") return true;
-        if (api.hasMethodObject(name)) return false;  // presented as a property
+        if (api.hasMethodObject(name)) return false;
         return api.hasMethod(name);
     }
 
     static bool hasMethod(NPObject* npobj, NPIdentifier identifier)
     {
-        return guarded(npobj, [&](NPJavascriptObject& self, JSAPI& api, NpapiBrowserHost& host) {
-            return methodTest(self, api, nameOf(host, identifier));
+        return guarded(npobj, [&](NPJavascriptObject&, JSAPI& api, NpapiBrowserHost& host) {
+            return methodTest(api, identified(host, identifier).name);
         });
     }
 
     static bool hasProperty(NPObject* npobj, NPIdentifier identifier)
     {
-        return guarded(npobj, [&](NPJavascriptObject& self, JSAPI& api, NpapiBrowserHost& host) {
-            if (!host.IdentifierIsString(identifier)) return api.hasPropertyIndex(host.IntFromIdentifier(identifier));
-            std::string name = nameOf(host, identifier);
+        return guarded(npobj, [&](NPJavascriptObject&, JSAPI& api, NpapiBrowserHost& host) {
+            const auto& id = identified(host, identifier);
+            if (!id.isString) return api.hasPropertyIndex(id.index);
+            const std::string& name = id.name;
             if (isBuiltInName(name)) return true;
             if (name == "toString") return false;
             if (api.hasMethodObject(name)) return true;
-            if (methodTest(self, api, name)) return false;
+            if (api.hasMethod(name)) return false;
             return api.hasProperty(name);
         });
     }
@@ -189,22 +201,16 @@ struct NPJavascriptObjectEntries {
     static bool getProperty(NPObject* npobj, NPIdentifier identifier, NPVariant* result)
     {
         return guarded(npobj, [&](NPJavascriptObject& self, JSAPI& api, NpapiBrowserHost& host) {
+            const auto& id = identified(host, identifier);
             variant value;
-            if (!host.IdentifierIsString(identifier)) {
-                value = api.getPropertyIndex(host.IntFromIdentifier(identifier));
-            } else {
-                std::string name = nameOf(host, identifier);
-                if (name == kAddEventListener)
-                    value = self.addEventListener_;
-                else if (name == kRemoveEventListener)
-                    value = self.removeEventListener_;
-                else if (name == kGetLastException)
-                    value = self.getLastException_;
-                else if (api.hasMethodObject(name))
-                    value = api.getMethodObject(name);
-                else
-                    value = api.getProperty(name);
-            }
+            if (!id.isString)
+                value = api.getPropertyIndex(id.index);
+            else if (isBuiltInName(id.name))
+                value = self.builtInMember(id.name);
+            else if (api.hasMethodObject(id.name))
+                value = api.getMethodObject(id.name);
+            else
+                value = api.getProperty(id.name);
             host.getNPVariant(result, value);
             return true;
         });
@@ -214,13 +220,13 @@ struct NPJavascriptObjectEntries {
     {
         return guarded(npobj, [&](NPJavascriptObject&, JSAPI& api, NpapiBrowserHost& host) {
             variant value = host.getVariant(npValue);
-            if (!host.IdentifierIsString(identifier)) {
-                api.setPropertyIndex(host.IntFromIdentifier(identifier), value);
+            const auto& id = identified(host, identifier);
+            if (!id.isString) {
+                api.setPropertyIndex(id.index, value);
                 return true;
             }
-            std::string name = nameOf(host, identifier);
-            if (api.hasMethodObject(name)) throw script_error("This property cannot be changed");
-            api.setProperty(name, value);
+            if (api.hasMethodObject(id.name)) throw script_error("This property cannot be changed");
+            api.setProperty(id.name, value);
             return true;
         });
     }
@@ -228,10 +234,11 @@ struct NPJavascriptObjectEntries {
     static bool removeProperty(NPObject* npobj, NPIdentifier identifier)
     {
         return guarded(npobj, [&](NPJavascriptObject&, JSAPI& api, NpapiBrowserHost& host) {
-            if (!host.IdentifierIsString(identifier))
-                api.removePropertyIndex(host.IntFromIdentifier(identifier));
+            const auto& id = identified(host, identifier);
+            if (!id.isString)
+                api.removePropertyIndex(id.index);
             else
-                api.removeProperty(nameOf(host, identifier));
+                api.removeProperty(id.name);
             return true;
         });
     }
@@ -241,7 +248,7 @@ struct NPJavascriptObjectEntries {
     {
         return guarded(npobj, [&](NPJavascriptObject&, JSAPI& api, NpapiBrowserHost& host) {
             VariantVector list = arguments(host, args, count);
-            variant value = api.invoke(nameOf(host, identifier), list);
+            variant value = api.invoke(identified(host, identifier).name, list);
             host.getNPVariant(result, value);
             return true;
         });
@@ -319,9 +326,21 @@ NPJavascriptObject::NPJavascriptObject() : self_(std::make_shared<NPJavascriptOb
 {
     _class = nullptr;
     referenceCount = 0;
-    addEventListener_ = std::make_shared<BuiltIn>(self_, BuiltIn::Kind::AddListener, "attachEvent");
-    removeEventListener_ = std::make_shared<BuiltIn>(self_, BuiltIn::Kind::RemoveListener, "detachEvent");
-    getLastException_ = std::make_shared<BuiltIn>(self_, BuiltIn::Kind::LastException, "getLastException");
+}
+
+JSAPIPtr NPJavascriptObject::builtInMember(const std::string& name)
+{
+    const int index = builtInIndex(name);
+    if (index < 0) return nullptr;
+    JSAPIPtr& member = builtIns_[index];
+    if (!member) {
+        static const BuiltIn::Kind kinds[] = {
+            BuiltIn::Kind::AddListener, BuiltIn::Kind::RemoveListener, BuiltIn::Kind::LastException};
+        // The names their toString shows.
+        static const char* const methodNames[] = {"attachEvent", "detachEvent", "getLastException"};
+        member = std::make_shared<BuiltIn>(self_, kinds[index], methodNames[index]);
+    }
+    return member;
 }
 
 NPJavascriptObject::~NPJavascriptObject()

@@ -10,7 +10,9 @@
 //
 // The object holds its API and its host weakly; with autoRelease the host keeps
 // the API alive while the object lives. Invalidation is final: afterwards every
-// entry answers false.
+// entry answers false. The three built-in members are made when script first
+// reads them, so a new object costs little (the browser makes one for every
+// scriptable object that page script receives).
 //
 // Threading: the browser's main thread only.
 #pragma once
@@ -52,15 +54,15 @@ private:
     NPJavascriptObject();
     void attach(const JSAPIPtr& api, const std::shared_ptr<NpapiBrowserHost>& host, bool autoRelease);
     void invalidate();
+    // The built-in member of that name, made on first use.
+    JSAPIPtr builtInMember(const std::string& name);
 
     JSAPIWeakPtr api_;
     std::weak_ptr<NpapiBrowserHost> host_;
     bool valid_ = true;
     bool autoRelease_ = false;
     std::shared_ptr<NPJavascriptObject*> self_;
-    JSAPIPtr addEventListener_;
-    JSAPIPtr removeEventListener_;
-    JSAPIPtr getLastException_;
+    JSAPIPtr builtIns_[3];  // addEventListener, removeEventListener, getLastException
 };
 
 }  // namespace Npapi

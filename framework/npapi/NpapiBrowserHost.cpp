@@ -2,6 +2,7 @@
 // release queue and the main-thread delivery of both kinds.
 #include "NpapiBrowserHost.h"
 
+#include "JSFunction.h"
 #include "NPJavascriptObject.h"
 #include "NPObjectAPI.h"
 #include "NpapiBrowserFuncs.h"
@@ -11,8 +12,10 @@
 #include "dom/Document.h"
 #include "dom/Window.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
+#include <vector>
 
 namespace FB {
 namespace Npapi {
@@ -22,7 +25,9 @@ NpapiBrowserHost::NpapiBrowserHost(NpapiPluginModule* module, NPP instance) : mo
 NpapiBrowserHost::~NpapiBrowserHost()
 {
     // Releases deferred from other threads after the last drain.
-    if (isMainThread()) releasePendingObjects();
+    if (!isMainThread()) return;
+    releasePendingObjects();
+    sweepWrapperCache(true);
 }
 
 std::shared_ptr<NPObjectAPI> NpapiBrowserHost::adopt(NPObject* object)
@@ -109,6 +114,7 @@ void NpapiBrowserHost::shutDownHost()
     if (isShutDown()) return;
     // From here on every browser call takes its absent answer.
     std::memset(&browserFuncs_, 0, sizeof browserFuncs_);
+    if (isMainThread()) sweepWrapperCache(true);
     BrowserHost::shutDownHost();
     // The browser calls about none of the instance's streams any more.
     NpapiStream::abandonAll(this);
@@ -140,12 +146,25 @@ void NpapiBrowserHost::releasePendingObjects()
         }
         module_->ReleaseObject(object);
     }
+    sweepWrapperCache(false);
+}
+
+void NpapiBrowserHost::sweepWrapperCache(bool all)
+{
+    std::vector<NPObject*> released;
     for (auto it = wrapperCache_.begin(); it != wrapperCache_.end();) {
-        if (it->second.alive.expired())
+        CachedWrapper& entry = it->second;
+        if (entry.kept && (all || entry.keptWhile.expired())) {
+            released.push_back(entry.kept);
+            entry.kept = nullptr;
+        }
+        if (!entry.kept && entry.alive.expired())
             it = wrapperCache_.erase(it);
         else
             ++it;
     }
+    // Released after the walk: a last release runs destructors that may come back here.
+    for (NPObject* object : released) module_->ReleaseObject(object);
 }
 
 bool NpapiBrowserHost::postToMainThread(QueuedFunction function, void* data)
@@ -166,12 +185,38 @@ NPObject* NpapiBrowserHost::getJSAPIWrapper(const JSAPIPtr& api, bool autoReleas
         std::shared_ptr<NPJavascriptObject*> alive = found->second.alive.lock();
         // A live entry for this very object (not for an earlier one at the same address).
         if (alive && found->second.api.lock() == api) return RetainObject(*alive);
+        NPObject* kept = found->second.kept;
         wrapperCache_.erase(found);
+        if (kept) module_->ReleaseObject(kept);
+    }
+    // Entries of objects that ended meanwhile go when the cache has grown enough.
+    if (wrapperCache_.size() >= sweepAt_) {
+        sweepWrapperCache(false);
+        sweepAt_ = std::max<size_t>(16, 2 * wrapperCache_.size());
     }
     NPJavascriptObject* object = NPJavascriptObject::newObject(api, self, autoRelease);
     if (!object) return nullptr;
-    wrapperCache_[api.get()] = {object->weakReference(), api};
+    CachedWrapper entry;
+    entry.alive = object->weakReference();
+    entry.api = api;
+    if (auto* function = dynamic_cast<const JSFunction*>(api.get()); function && !function->owner().expired()) {
+        entry.kept = RetainObject(object);
+        entry.keptWhile = function->owner();
+    }
+    wrapperCache_[api.get()] = entry;
     return object;
+}
+
+const NpapiBrowserHost::Identifier& NpapiBrowserHost::identifier(NPIdentifier id)
+{
+    auto found = identifiers_.find(id);
+    if (found != identifiers_.end()) return found->second;
+    Identifier described{IdentifierIsString(id), std::string(), 0};
+    if (described.isString)
+        described.name = StringFromIdentifier(id);
+    else
+        described.index = IntFromIdentifier(id);
+    return identifiers_.emplace(id, std::move(described)).first->second;
 }
 
 // ---- browser calls ----------------------------------------------------------------

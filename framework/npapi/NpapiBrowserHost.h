@@ -26,6 +26,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 
 namespace FB {
 namespace Npapi {
@@ -66,11 +67,24 @@ public:
 
     // ---- the script-object bridge
     // The script object of a scriptable object, one per object and instance while
-    // it lives; the caller owns one reference of it.
+    // it lives; the caller owns one reference of it. The script object of a
+    // method's function object is kept while the method's object lives: page
+    // script reads the method afresh for every call and would otherwise get a
+    // new one each time.
     NPObject* getJSAPIWrapper(const JSAPIPtr& api, bool autoRelease);
     variant getVariant(const NPVariant* value);
     void getNPVariant(NPVariant* out, const variant& value);
     size_t cachedWrappers() const { return wrapperCache_.size(); }
+
+    // What an identifier stands for: a name, or an integer index. Asked of the
+    // browser the first time only (a browser keeps its identifiers for its
+    // whole life). Main thread only.
+    struct Identifier {
+        bool isString;
+        std::string name;  // a name; empty for an index
+        int32_t index;     // an index; 0 for a name
+    };
+    const Identifier& identifier(NPIdentifier id);
 
     // ---- browser calls (instance entries of the copied table)
     NPError GetURL(const char* url, const char* target) const;
@@ -119,12 +133,19 @@ protected:
 
 private:
     // A wrapper-cache entry: the script object's liveness handle and the API it was
-    // made for, so a dead entry or a reused address is never handed back.
+    // made for, so a dead entry or a reused address is never handed back; for a
+    // function object also the reference the cache keeps while its method's
+    // object lives.
     struct CachedWrapper {
         std::weak_ptr<NPJavascriptObject*> alive;
         JSAPIWeakPtr api;
+        NPObject* kept = nullptr;
+        JSAPIWeakPtr keptWhile;
     };
     std::shared_ptr<NPObjectAPI> adopt(NPObject* object);  // wraps, then drops the browser's reference
+    // Drops dead entries and gives back the kept references whose reason is gone
+    // (every one with `all`). Main thread only.
+    void sweepWrapperCache(bool all);
 
     NPNetscapeFuncs browserFuncs_{};
     NpapiPluginModule* module_;
@@ -136,6 +157,8 @@ private:
     std::mutex releaseLock_;
     std::condition_variable releaseSignal_;
     std::map<const JSAPI*, CachedWrapper> wrapperCache_;
+    std::unordered_map<NPIdentifier, Identifier> identifiers_;
+    size_t sweepAt_ = 16;  // the cache size at which a miss sweeps it
 };
 
 using NpapiBrowserHostPtr = std::shared_ptr<NpapiBrowserHost>;

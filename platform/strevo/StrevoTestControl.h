@@ -9,7 +9,7 @@
 //                                                returns once the old ones have ended
 //   StrevoTestControl("interval 50", ...)        periodic reports while sending, every 50 ms (0: none)
 //   StrevoTestControl("ready <text>", ...)       the ready text (default "ready")
-//   StrevoTestControl("log", reply, size)        the call log, one call a line
+//   StrevoTestControl("log", reply, size)        the call log, one call a line (the latest 10000)
 //   StrevoTestControl("clear", ...)              empties the call log
 //   StrevoTestControl("engines", reply, size)    the number of live engines
 //

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 
 namespace {
@@ -121,6 +122,36 @@ TEST_F(JSAPIAutoTest, BuiltInsAndProperties)
 
     EXPECT_EQ(errorOf([&] { api->construct({}); }), "The specified member does not exist: constructor");
     EXPECT_TRUE(api->getProperty("Cap").is_of_type<FB::JSAPIPtr>()) << "methods read as function objects";
+}
+
+TEST_F(JSAPIAutoTest, ChangingAMemberOrAReservedNameChangesOneObjectOnly)
+{
+    // Objects share their built-in members and reserved names until one changes them.
+    auto other = std::make_shared<BroadcastTestAPI>();
+    api->addMethod("toString", [](const VariantVector&) { return variant("replaced"); });
+    api->removeMethod("getAttribute");
+    api->dropProperty("valid");
+    api->addReservedName("volume");
+    api->setProperty("width", 640);
+
+    EXPECT_EQ(api->invoke("toString", {}).cast<std::string>(), "replaced");
+    EXPECT_FALSE(api->hasMethod("getAttribute"));
+    EXPECT_FALSE(api->hasProperty("volume"));
+    EXPECT_TRUE(api->hasProperty("width"));
+
+    EXPECT_EQ(other->invoke("toString", {}).cast<std::string>(), "<JSAPI-Auto Javascript Object>");
+    EXPECT_TRUE(other->hasMethod("getAttribute"));
+    EXPECT_EQ(other->getProperty("valid").cast<bool>(), true);
+    EXPECT_TRUE(other->hasProperty("volume"));
+    EXPECT_FALSE(other->hasProperty("width"));
+    const auto names = other->listMemberNames();
+    EXPECT_EQ(std::count(names.begin(), names.end(), "width"), 0);
+    EXPECT_EQ(std::count(names.begin(), names.end(), "getAttribute"), 1);
+
+    // A function object has no reserved names of its own.
+    auto function = std::static_pointer_cast<FB::JSAPIAuto>(api->getMethodObject("Cap"));
+    EXPECT_TRUE(function->hasProperty("width"));
+    EXPECT_FALSE(other->hasProperty("width"));
 }
 
 TEST_F(JSAPIAutoTest, DynamicAttributesAndReservedNames)

@@ -141,6 +141,31 @@ TEST_F(Bridge, WrapperWhoseObjectEndedIsNeverHandedBack)
     browser.table()->releaseobject(again);
 }
 
+TEST_F(Bridge, MethodReadForEveryCallKeepsOneBrowserObjectWhileItsObjectLives)
+{
+    // Page script reads the method's function object afresh for every call.
+    ASSERT_TRUE(browser.page().run(L"api.add(0, 1);"));
+    browser.clearCalls();
+    ASSERT_TRUE(browser.page().run(L"var sum = 0; for (var i = 0; i < 50; ++i) sum = api.add(sum, 1);"));
+    EXPECT_EQ(text(L"sum"), L"50");
+    EXPECT_EQ(browser.callCount("createobject"), 0u) << "a browser object was made for a call";
+    EXPECT_EQ(text(L"api.add === api.add"), L"true");
+
+    // The function object's browser object of an object that ended goes with it, before the instance does.
+    const NPNetscapeFuncs& np = *browser.table();
+    const size_t before = browser.liveObjectsOfClass(FB::Npapi::NPJavascriptObject::npClass());
+    auto child = std::make_shared<BridgeTestAPI>();
+    NPObject* wrapper = plugin().host->getJSAPIWrapper(child, false);
+    NPVariant add;
+    ASSERT_TRUE(np.getproperty(&embed->npp, wrapper, np.getstringidentifier("add"), &add));
+    np.releasevariantvalue(&add);
+    EXPECT_EQ(browser.liveObjectsOfClass(FB::Npapi::NPJavascriptObject::npClass()), before + 2);
+    np.releaseobject(wrapper);
+    child.reset();
+    plugin().host->releasePendingObjects();
+    EXPECT_EQ(browser.liveObjectsOfClass(FB::Npapi::NPJavascriptObject::npClass()), before);
+}
+
 // ---- callbacks, on both delivery roads ----------------------------------------------------
 
 class Delivery : public Bridge, public ::testing::WithParamInterface<bool> {

@@ -122,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(Values, PageCallsPlugin,
 TEST_F(WithFakePlugin, PageEnumeratesThePluginObject)
 {
     EXPECT_EQ(text(L"(function () { var n = []; for (var k in fake) n.push(k); return n.join(); })()"),
-        L"add,echo,later,evaluate,callWindow,fail,userAgentOffThread,leak,count");
+        L"add,echo,later,burst,evaluate,callWindow,fail,userAgentOffThread,leak,count");
 }
 
 // ---- the main-thread queue -------------------------------------------------------------

@@ -3,6 +3,8 @@
 //   add(a, b)        the sum (numbers)
 //   echo(x)          x back (strings copied, objects retained)
 //   later(f, x)      calls f(x) from the main thread, posted from a worker thread
+//   burst(f, n)      calls f(0) ... f(n - 1) from the main thread, posted one after
+//                    another by a worker thread as fast as it can (returns at once)
 //   evaluate(text)   NPN_Evaluate on the window
 //   callWindow(name, ...)  NPN_Invoke on the window
 //   fail(text)       NPN_SetException(text), then false
@@ -16,6 +18,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -24,11 +27,29 @@ NPNetscapeFuncs browser{};
 struct FakeObject : NPObject {
     NPP npp;
     int count = 0;
+    std::thread poster;  // the worker of the last burst
+
+    void joinPoster()
+    {
+        if (poster.joinable()) poster.join();
+    }
 };
 
 NPIdentifier id(const char* name)
 {
     return browser.getstringidentifier(name);
+}
+
+// The members, methods first. Their identifiers are fetched once, at
+// NP_Initialize, so a call costs the page mapping and little else.
+enum Member { Add, Echo, Later, Burst, Evaluate, CallWindow, Fail, UserAgentOffThread, Leak, Count, MemberCount };
+const char* const memberNames[MemberCount] = {
+    "add", "echo", "later", "burst", "evaluate", "callWindow", "fail", "userAgentOffThread", "leak", "count"};
+NPIdentifier memberIds[MemberCount];
+
+NPIdentifier id(Member member)
+{
+    return memberIds[member];
 }
 
 void setString(NPVariant* out, const std::string& text)
@@ -86,15 +107,15 @@ NPObject* allocate(NPP npp, NPClass*)
 
 void deallocate(NPObject* object)
 {
-    delete static_cast<FakeObject*>(object);
+    auto* self = static_cast<FakeObject*>(object);
+    self->joinPoster();
+    delete self;
 }
-
-const char* const methods[] = {"add", "echo", "later", "evaluate", "callWindow", "fail", "userAgentOffThread", "leak"};
 
 bool hasMethod(NPObject*, NPIdentifier name)
 {
-    for (const char* m : methods)
-        if (name == id(m)) return true;
+    for (int member = Add; member < Count; ++member)
+        if (name == memberIds[member]) return true;
     return false;
 }
 
@@ -109,23 +130,40 @@ bool invoke(NPObject* object, NPIdentifier name, const NPVariant* args, uint32_t
 {
     auto* self = static_cast<FakeObject*>(object);
     result->type = NPVariantType_Void;
-    if (name == id("add") && count == 2) {
+    if (name == id(Add) && count == 2) {
         result->type = NPVariantType_Double;
         result->value.doubleValue = number(args[0]) + number(args[1]);
         return true;
     }
-    if (name == id("echo") && count == 1) {
+    if (name == id(Echo) && count == 1) {
         copyVariant(args[0], result);
         return true;
     }
-    if (name == id("later") && count == 2 && args[0].type == NPVariantType_Object) {
+    if (name == id(Later) && count == 2 && args[0].type == NPVariantType_Object) {
         auto* call = new LaterCall{browser.retainobject(args[0].value.objectValue), {}};
         copyVariant(args[1], &call->argument);
         NPP npp = self->npp;
         std::thread([npp, call] { browser.pluginthreadasynccall(npp, deliverLater, call); }).join();
         return true;
     }
-    if (name == id("evaluate") && count == 1) {
+    if (name == id(Burst) && count == 2 && args[0].type == NPVariantType_Object) {
+        self->joinPoster();
+        int reports = static_cast<int>(number(args[1]));
+        // Every reference is taken here: only the asynchronous-call entry may be used off the main thread.
+        std::vector<LaterCall*> calls;
+        for (int level = 0; level < reports; ++level) {
+            NPVariant value;
+            value.type = NPVariantType_Int32;
+            value.value.intValue = level;
+            calls.push_back(new LaterCall{browser.retainobject(args[0].value.objectValue), value});
+        }
+        NPP npp = self->npp;
+        self->poster = std::thread([npp, calls] {
+            for (LaterCall* call : calls) browser.pluginthreadasynccall(npp, deliverLater, call);
+        });
+        return true;
+    }
+    if (name == id(Evaluate) && count == 1) {
         NPObject* window = windowOf(self->npp);
         if (!window) return false;
         NPString script = args[0].value.stringValue;
@@ -133,7 +171,7 @@ bool invoke(NPObject* object, NPIdentifier name, const NPVariant* args, uint32_t
         browser.releaseobject(window);
         return ok;
     }
-    if (name == id("callWindow") && count >= 1) {
+    if (name == id(CallWindow) && count >= 1) {
         NPObject* window = windowOf(self->npp);
         if (!window) return false;
         std::string member = text(args[0]);
@@ -141,18 +179,18 @@ bool invoke(NPObject* object, NPIdentifier name, const NPVariant* args, uint32_t
         browser.releaseobject(window);
         return ok;
     }
-    if (name == id("fail") && count == 1) {
+    if (name == id(Fail) && count == 1) {
         browser.setexception(object, text(args[0]).c_str());
         return false;
     }
-    if (name == id("userAgentOffThread")) {
+    if (name == id(UserAgentOffThread)) {
         NPP npp = self->npp;
         std::string agent;
         std::thread([npp, &agent] { agent = browser.uagent(npp); }).join();
         setString(result, agent);
         return true;
     }
-    if (name == id("leak")) {
+    if (name == id(Leak)) {
         browser.createobject(self->npp, object->_class);
         return true;
     }
@@ -166,12 +204,12 @@ bool invokeDefault(NPObject*, const NPVariant*, uint32_t, NPVariant*)
 
 bool hasProperty(NPObject*, NPIdentifier name)
 {
-    return name == id("count");
+    return name == id(Count);
 }
 
 bool getProperty(NPObject* object, NPIdentifier name, NPVariant* result)
 {
-    if (name != id("count")) return false;
+    if (name != id(Count)) return false;
     result->type = NPVariantType_Int32;
     result->value.intValue = static_cast<FakeObject*>(object)->count;
     return true;
@@ -179,7 +217,7 @@ bool getProperty(NPObject* object, NPIdentifier name, NPVariant* result)
 
 bool setProperty(NPObject* object, NPIdentifier name, const NPVariant* value)
 {
-    if (name != id("count")) return false;
+    if (name != id(Count)) return false;
     static_cast<FakeObject*>(object)->count = static_cast<int>(number(*value));
     return true;
 }
@@ -191,12 +229,10 @@ bool removeProperty(NPObject*, NPIdentifier)
 
 bool enumerate(NPObject*, NPIdentifier** ids, uint32_t* count)
 {
-    const uint32_t n = sizeof methods / sizeof methods[0] + 1;
-    auto* array = static_cast<NPIdentifier*>(browser.memalloc(n * sizeof(NPIdentifier)));
-    for (uint32_t i = 0; i + 1 < n; ++i) array[i] = id(methods[i]);
-    array[n - 1] = id("count");
+    auto* array = static_cast<NPIdentifier*>(browser.memalloc(MemberCount * sizeof(NPIdentifier)));
+    for (int member = 0; member < MemberCount; ++member) array[member] = memberIds[member];
     *ids = array;
-    *count = n;
+    *count = MemberCount;
     return true;
 }
 
@@ -257,6 +293,8 @@ NPError NP_EXPORT_CALL NP_Initialize(NPNetscapeFuncs* funcs)
     size_t size = funcs->size < sizeof browser ? funcs->size : sizeof browser;
     std::memset(&browser, 0, sizeof browser);
     std::memcpy(&browser, funcs, size);
+    if (!browser.getstringidentifier) return NPERR_INVALID_FUNCTABLE_ERROR;
+    for (int member = 0; member < MemberCount; ++member) memberIds[member] = id(memberNames[member]);
     return NPERR_NO_ERROR;
 }
 
