@@ -13,6 +13,7 @@
 #include "ScriptPage.h"
 #include "StrevoControl.h"
 #include "TestBrowser.h"
+#include "VolumeReportCount.h"
 
 #include <windows.h>
 #include <objbase.h>
@@ -24,61 +25,26 @@
 
 namespace {
 
-const wchar_t* const kPage = L"var got = 0, misordered = 0, next = 0;"
-                             L"function count(v) { if (v !== next) misordered++; next = v + 1; got++; }"
-                             L"function reset() { got = 0; misordered = 0; next = 0; }"
-                             L"var x = new ActiveXObject('Plexhost.FlashX');"
+using volume_bench::now;
+using volume_bench::pageNumber;
+using volume_bench::print;
+using volume_bench::Result;
+
+const wchar_t* const kPage = L"var x = new ActiveXObject('Plexhost.FlashX');"
                              L"x.SetVolCb(count);";
 
-double now()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return double(counter.QuadPart) / double(frequency.QuadPart);
-}
-
-long number(TestBrowser::Page& page, const wchar_t* name)
-{
-    return std::wcstol(page.text(name).c_str(), nullptr, 10);
-}
-
-struct Result {
-    long arrived;
-    long misordered;
-    double seconds;
-};
-
 // Pumps this (the page's) thread until `expected` reports arrived or none came
-// for two seconds; the count is read every 10 ms so that reading it costs the
-// reports next to nothing.
+// for two seconds.
 Result collect(TestBrowser::Page& page, long expected, double started)
 {
-    long arrived = 0;
-    double last = now(), finished = last, checked = 0;
+    volume_bench::Progress progress(page, expected);
     for (;;) {
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }
-        double t = now();
-        if (t - checked >= 0.01) {
-            checked = t;
-            long count = number(page, L"got");
-            if (count != arrived) {
-                arrived = count;
-                last = t;
-            }
-            if (arrived >= expected || t - last > 2.0) {
-                finished = arrived >= expected ? t : last;
-                break;
-            }
-        }
+        if (progress.finished()) break;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
     }
     // Anything past the count would be a report delivered twice.
@@ -88,7 +54,7 @@ Result collect(TestBrowser::Page& page, long expected, double started)
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
         Sleep(5);
     }
-    return Result{number(page, L"got"), number(page, L"misordered"), finished - started};
+    return Result{pageNumber(page, L"got"), pageNumber(page, L"misordered"), progress.end() - started};
 }
 
 // The anchor: reports sent by a thread of the multithreaded apartment through a
@@ -131,12 +97,6 @@ Result throughPlexhost(TestBrowser::Page& page, long reports)
     return collect(page, reports, started);
 }
 
-void print(const char* road, long reports, const Result& r)
-{
-    std::printf("%-40s %6ld reports in %7.1f ms: %6.0f reports/s, lost %ld, misordered %ld\n", road, reports,
-        r.seconds * 1000, r.seconds > 0 ? r.arrived / r.seconds : 0.0, reports - r.arrived, r.misordered);
-}
-
 using Entry = HRESULT(WINAPI*)();
 
 Entry exported(HMODULE module, const char* name)
@@ -148,10 +108,7 @@ Entry exported(HMODULE module, const char* name)
 
 int main(int argc, char** argv)
 {
-    long reports = argc > 1 ? std::atol(argv[1]) : 10000;
-    int runs = argc > 2 ? std::atoi(argv[2]) : 3;
-    if (reports <= 0) reports = 10000;
-    if (runs <= 0) runs = 3;
+    const auto [reports, runs] = volume_bench::arguments(argc, argv);
     HMODULE plexhost = LoadLibraryW(L"Plexhost.dll");
     if (!plexhost || exported(plexhost, "DllRegisterServer")() != S_OK) {
         std::fprintf(stderr, "plexhost_volume_bench: Plexhost.dll does not register\n");
@@ -165,7 +122,7 @@ int main(int argc, char** argv)
         config.logCalls = false;
         TestBrowser::Browser browser(config);
         TestBrowser::Page& page = browser.page();
-        if (!page.run(kPage)) {
+        if (!page.run(volume_bench::kCounterScript) || !page.run(kPage)) {
             std::fprintf(stderr, "plexhost_volume_bench: the page did not start\n");
             code = 1;
         }
@@ -179,7 +136,7 @@ int main(int argc, char** argv)
             print("  Plexhost volume reports", reports, plexhost);
             if (anchor.seconds > 0 && plexhost.seconds > 0)
                 std::printf("  Plexhost at %.0f%% of the proxy floor\n",
-                    100.0 * (plexhost.arrived / plexhost.seconds) / (anchor.arrived / anchor.seconds));
+                    100.0 * volume_bench::perSecond(plexhost) / volume_bench::perSecond(anchor));
             if (plexhost.arrived != reports || plexhost.misordered != 0) code = 2;
         }
         page.run(L"x = null; CollectGarbage();");

@@ -1,0 +1,131 @@
+// Volume reports per second on the NPAPI road, over both delivery roads, beside
+// the test browser's own floor for calls posted from another thread.
+//
+//   npapi_volume_bench [reports] [runs]
+//
+// The test browser loads npparvelplugin.dll; its JScript page hands SetVolCb a
+// function that counts the reports and checks that each level is the one after
+// the last. The stand-in engine then reports 0, 1, 2, ... from its own thread
+// as fast as they are taken, and each report takes the plug-in's road to the
+// page: the asynchronous-call entry of the browser (a Firefox user agent) or the
+// hidden message window (a Safari user agent), then the page's delayed-call
+// function and a page timer. The anchor is a do-nothing plug-in (the test
+// browser's fake plug-in) whose worker thread posts the same count through the
+// asynchronous-call entry, each call handing its level straight to the page
+// function. The browser's audit is on; the figures are reported, never asserted.
+
+#include "ScriptPage.h"
+#include "StrevoControl.h"
+#include "TestBrowser.h"
+#include "VolumeReportCount.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+using volume_bench::now;
+using volume_bench::pageNumber;
+using volume_bench::perSecond;
+using volume_bench::print;
+
+std::wstring programPath(const wchar_t* file)
+{
+    wchar_t path[MAX_PATH];
+    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring dir(path, length);
+    return dir.substr(0, dir.find_last_of(L"\\/") + 1) + file;
+}
+
+struct Result : volume_bench::Result {
+    bool clean = false;  // the browser's audit found nothing
+};
+
+// Pumps the browser until `expected` reports arrived or none came for two
+// seconds, then a little longer: anything past the count would be a report
+// delivered twice.
+Result collect(TestBrowser::Browser& browser, long expected, double started)
+{
+    TestBrowser::Page& page = browser.page();
+    volume_bench::Progress progress(page, expected);
+    browser.pumpUntil([&] { return progress.finished(); }, 600000);
+    browser.pumpUntil([] { return false; }, 200);
+    Result result;
+    result.arrived = pageNumber(page, L"got");
+    result.misordered = pageNumber(page, L"misordered");
+    result.seconds = progress.end() - started;
+    return result;
+}
+
+Result throughPlugin(const char* userAgent, long reports)
+{
+    strevo_test::reset();
+    strevo_test::command("interval 0");
+    TestBrowser::Config config;
+    config.logCalls = false;
+    config.userAgent = userAgent;
+    TestBrowser::Browser browser(config);
+    Result result;
+    if (!browser.loadPlugin(programPath(L"npparvelplugin.dll")) ||
+        !browser.createInstance("plugin", "application/x-parvelplugin", {}) ||
+        !browser.page().run(volume_bench::kCounterScript) || !browser.page().run(L"plugin.SetVolCb(count);")) {
+        std::fprintf(stderr, "npapi_volume_bench: the plug-in did not start\n");
+        return result;
+    }
+    double started = now();
+    strevo_test::command("burst " + std::to_string(reports));
+    result = collect(browser, reports, started);
+    browser.shutdownPlugin();
+    result.clean = browser.problems().empty();
+    for (const auto& problem : browser.problems()) std::fprintf(stderr, "problem: %s\n", problem.c_str());
+    return result;
+}
+
+Result throughDoNothingPlugin(long reports)
+{
+    TestBrowser::Config config;
+    config.logCalls = false;
+    TestBrowser::Browser browser(config);
+    Result result;
+    if (!browser.loadPlugin(programPath(L"npfakeplugin.dll")) ||
+        !browser.createInstance("fake", "application/x-fake", {}) ||
+        !browser.page().run(volume_bench::kCounterScript)) {
+        std::fprintf(stderr, "npapi_volume_bench: the fake plug-in did not start\n");
+        return result;
+    }
+    double started = now();
+    browser.page().run(L"fake.burst(count, " + std::to_wstring(reports) + L");");
+    result = collect(browser, reports, started);
+    browser.shutdownPlugin();
+    result.clean = browser.problems().empty();
+    for (const auto& problem : browser.problems()) std::fprintf(stderr, "problem: %s\n", problem.c_str());
+    return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const auto [reports, runs] = volume_bench::arguments(argc, argv);
+    const char* firefox = "Mozilla/5.0 (Windows NT 6.1; rv:52.0) Gecko/20100101 Firefox/52.0";
+    const char* safari = "Mozilla/5.0 (Windows) AppleWebKit/534 Safari/534";
+    int code = 0;
+    for (int run = 0; run < runs; ++run) {
+        Result anchor = throughDoNothingPlugin(reports);
+        Result asyncCall = throughPlugin(firefox, reports);
+        Result window = throughPlugin(safari, reports);
+        std::printf("run %d\n", run + 1);
+        print("  do-nothing plug-in (anchor)", reports, anchor);
+        print("  plug-in, asynchronous-call entry", reports, asyncCall);
+        print("  plug-in, message window", reports, window);
+        if (perSecond(anchor) > 0)
+            std::printf("  at %.0f%% and %.0f%% of the anchor\n", 100.0 * perSecond(asyncCall) / perSecond(anchor),
+                100.0 * perSecond(window) / perSecond(anchor));
+        for (const Result* r : {&anchor, &asyncCall, &window})
+            if (r->arrived != reports || r->misordered != 0 || !r->clean) code = 2;
+    }
+    return code;
+}
