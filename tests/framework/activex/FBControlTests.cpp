@@ -5,7 +5,7 @@
 // "windowless" parameter.
 #include "ControlTestFactory.h"
 #include "FBControl.h"
-#include "FakeInPlaceSite.h"
+#include "ControlContainer.h"
 #include "PluginCore.h"
 
 #include <gmock/gmock.h>
@@ -21,114 +21,6 @@ namespace {
 using FB::ActiveX::FBControl0;
 using ::testing::Contains;
 using ::testing::ElementsAre;
-
-const GUID kWebBrowserService = {0x0002df05, 0x0000, 0x0000, {0xc0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-
-// A page's site: in-place (windowless) site, the page's services (its
-// browser) and a property-notify sink that records what changed.
-class PageSite : public FakeInPlaceSite, public IServiceProvider, public IPropertyNotifySink {
-public:
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        if (!out) return E_POINTER;
-        if (IsEqualIID(iid, IID_IServiceProvider) && withServices) {
-            *out = static_cast<IServiceProvider*>(this);
-        } else if (IsEqualIID(iid, IID_IPropertyNotifySink)) {
-            *out = static_cast<IPropertyNotifySink*>(this);
-        } else {
-            return FakeInPlaceSite::QueryInterface(iid, out);
-        }
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return FakeInPlaceSite::AddRef(); }
-    STDMETHODIMP_(ULONG) Release() override { return FakeInPlaceSite::Release(); }
-
-    STDMETHODIMP QueryService(REFGUID service, REFIID iid, void** out) override
-    {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (!browser || !IsEqualGUID(service, kWebBrowserService)) return E_NOINTERFACE;
-        return browser->QueryInterface(iid, out);
-    }
-    STDMETHODIMP OnChanged(DISPID id) override
-    {
-        changes.push_back(id);
-        return S_OK;
-    }
-    STDMETHODIMP OnRequestEdit(DISPID) override { return S_OK; }
-
-    bool withServices = true;
-    IUnknown* browser = nullptr;  // not owned
-    std::vector<DISPID> changes;
-};
-
-// A property bag of text values, with IPropertyBag2 (or without, withBag2 false).
-class TextBag : public IPropertyBag, public IPropertyBag2 {
-public:
-    explicit TextBag(std::vector<std::pair<std::wstring, std::wstring>> values) : values(std::move(values)) {}
-    virtual ~TextBag() = default;
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPropertyBag))
-            *out = static_cast<IPropertyBag*>(this);
-        else if (IsEqualIID(iid, IID_IPropertyBag2) && withBag2)
-            *out = static_cast<IPropertyBag2*>(this);
-        else
-            return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        ULONG left = --references;
-        if (left == 0) delete this;
-        return left;
-    }
-    // IPropertyBag
-    STDMETHODIMP Read(LPCOLESTR, VARIANT*, IErrorLog*) override { return E_INVALIDARG; }
-    STDMETHODIMP Write(LPCOLESTR, VARIANT*) override { return E_NOTIMPL; }
-    // IPropertyBag2
-    STDMETHODIMP Read(ULONG count, PROPBAG2* bags, IErrorLog*, VARIANT* out, HRESULT* results) override
-    {
-        for (ULONG i = 0; i < count; ++i) {
-            for (const auto& [name, value] : values) {
-                if (name != bags[i].pstrName) continue;
-                V_VT(&out[i]) = VT_BSTR;
-                V_BSTR(&out[i]) = SysAllocString(value.c_str());
-                results[i] = S_OK;
-            }
-        }
-        return S_OK;
-    }
-    STDMETHODIMP Write(ULONG, PROPBAG2*, VARIANT*) override { return E_NOTIMPL; }
-    STDMETHODIMP CountProperties(ULONG* count) override
-    {
-        *count = static_cast<ULONG>(values.size());
-        return S_OK;
-    }
-    STDMETHODIMP GetPropertyInfo(ULONG first, ULONG count, PROPBAG2* bags, ULONG* got) override
-    {
-        *got = 0;
-        for (ULONG i = first; i < values.size() && *got < count; ++i, ++*got) {
-            bags[*got] = PROPBAG2{};
-            bags[*got].vt = VT_BSTR;
-            const std::wstring& name = values[i].first;
-            bags[*got].pstrName = static_cast<LPOLESTR>(CoTaskMemAlloc((name.size() + 1) * sizeof(wchar_t)));
-            wcscpy(bags[*got].pstrName, name.c_str());
-        }
-        return S_OK;
-    }
-    STDMETHODIMP LoadObject(LPCOLESTR, DWORD, IUnknown*, IErrorLog*) override { return E_NOTIMPL; }
-
-    std::atomic<ULONG> references{0};
-    std::vector<std::pair<std::wstring, std::wstring>> values;
-    bool withBag2 = true;
-};
 
 class FBControlTest : public ::testing::Test {
 public:
