@@ -57,6 +57,9 @@ std::vector<std::pair<std::wstring, std::wstring>> registryReplacementList()
 CFrameBaseWinModule::CFrameBaseWinModule(const Atl::ObjectMapEntry* objects, const GUID* libid, UINT appIdResource)
     : DllModule(objects, libid, appIdResource)
 {
+    // The platform may keep a class object it was given (Wine's script engine
+    // does); that alone must not keep the library loaded for ever.
+    setClassObjectsCounted(false);
 }
 
 void CFrameBaseWinModule::addReplacements(Atl::Registrar& registrar) const

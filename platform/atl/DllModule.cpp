@@ -96,7 +96,8 @@ HRESULT DllModule::getClassObject(REFCLSID clsid, REFIID iid, void** out) const
     for (const ObjectMapEntry* entry = objects_; entry && entry->clsid; ++entry) {
         if (!IsEqualCLSID(clsid, *entry->clsid)) continue;
         // A class that is registered but has no creator cannot be made here.
-        return entry->create ? ClassFactory::Create(entry->create, iid, out) : CLASS_E_CLASSNOTAVAILABLE;
+        return entry->create ? ClassFactory::Create(entry->create, iid, out, classObjectsCounted_)
+                             : CLASS_E_CLASSNOTAVAILABLE;
     }
     return CLASS_E_CLASSNOTAVAILABLE;
 }

@@ -55,6 +55,9 @@ public:
         UINT id, bool registering, const std::vector<std::pair<std::wstring, std::wstring>>& replacements = {});
 
     void setPerUser(bool perUser) { perUser_ = perUser; }
+    // Whether a class object handed out counts as a live object of the module
+    // (the default); uncounted, only its LockServer keeps the module loaded.
+    void setClassObjectsCounted(bool counted) { classObjectsCounted_ = counted; }
     bool perUser() const { return perUser_; }
 
     HINSTANCE instance() const { return instance_; }
@@ -75,6 +78,7 @@ private:
     HINSTANCE instance_ = nullptr;
     std::wstring modulePath_;
     bool perUser_ = false;
+    bool classObjectsCounted_ = true;
 };
 
 // True for the DllInstall command text that asks for per-user registration:

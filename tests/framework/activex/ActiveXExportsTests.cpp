@@ -54,12 +54,18 @@ TEST(ActiveXExportsTest, SetUpOncePerLoadAndUnloadOnlyWhenNothingLives)
 
     IUnknown* control = nullptr;
     ASSERT_EQ(first->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&control)), S_OK);
-    first->Release();
     second->Release();
-    EXPECT_EQ(DllCanUnloadNow(), S_FALSE) << "a control lives";
+    first->LockServer(TRUE);
+    first->Release();
+    EXPECT_EQ(DllCanUnloadNow(), S_FALSE) << "a control lives, and the server is locked";
     EXPECT_EQ(controlTestRecord.globalDeinits, 0) << "no tear-down while it answers S_FALSE";
     control->Release();
-    EXPECT_EQ(DllCanUnloadNow(), S_OK);
+    EXPECT_EQ(DllCanUnloadNow(), S_FALSE) << "the server is locked";
+    ASSERT_EQ(DllGetClassObject(CLSID_FBControl0, IID_IClassFactory, reinterpret_cast<void**>(&first)), S_OK);
+    EXPECT_EQ(controlTestRecord.globalInits, 1);
+    first->LockServer(FALSE);
+    EXPECT_EQ(DllCanUnloadNow(), S_OK) << "a class object alone (the platform may keep one) does not count";
+    first->Release();
     EXPECT_EQ(controlTestRecord.globalDeinits, 1);
     EXPECT_EQ(DllCanUnloadNow(), S_OK);
     EXPECT_EQ(controlTestRecord.globalDeinits, 1) << "torn down once";
