@@ -108,9 +108,12 @@ HWND CWindowWnd::CreateNativeWindow(
 {
     bool registered = GetSuperClassName() ? RegisterSuperclass() : RegisterWindowClass();
     if (!registered) return nullptr;
-    m_hWnd = ::CreateWindowExW(exStyle, GetWindowClassName(), title, style, x, y, cx, cy, parent, menu,
+    HWND window = ::CreateWindowExW(exStyle, GetWindowClassName(), title, style, x, y, cx, cy, parent, menu,
         CWindowManagerUI::GetModuleInstance(), this);
-    return m_hWnd;
+    // A window destroyed while it was being created has been through
+    // OnFinalWindowMessage, which may have deleted this object.
+    if (window) m_hWnd = window;
+    return window;
 }
 
 HWND CWindowWnd::Subclass(HWND window)

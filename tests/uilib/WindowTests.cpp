@@ -276,3 +276,51 @@ TEST(WindowImplBase, ASkinThatCannotBeLoadedIsReported)
     WindowImplBase::SetSkinFailureReporter(nullptr);
     CWindowManagerUI::Term();
 }
+
+namespace {
+
+// A window that deletes itself once its native window is gone, as a program's
+// main frame does; its memory is kept and marked on deletion, so that a later
+// write into the deleted object shows.
+class SelfDeletingWindow : public TestWindow {
+public:
+    using TestWindow::TestWindow;
+    static void* operator new(size_t size);
+    static void operator delete(void* p);
+
+protected:
+    void OnFinalWindowMessage(HWND window) override
+    {
+        TestWindow::OnFinalWindowMessage(window);
+        delete this;
+    }
+};
+
+alignas(std::max_align_t) unsigned char g_windowMemory[sizeof(SelfDeletingWindow)];
+
+void* SelfDeletingWindow::operator new(size_t size)
+{
+    EXPECT_EQ(size, sizeof(g_windowMemory));
+    return g_windowMemory;
+}
+
+void SelfDeletingWindow::operator delete(void* p)
+{
+    memset(p, 0xDD, sizeof(g_windowMemory));
+}
+
+}  // namespace
+
+TEST(WindowImplBase, AWindowDeletedWhileBeingCreatedIsNotWrittenAfterwards)
+{
+    CWindowManagerUI::SetModuleInstance(GetModuleHandleW(nullptr));
+    CWindowManagerUI::SetResourcePath(L"fixtures");
+    WindowImplBase::SetSkinFailureReporter(countFailure);
+    auto* window = new SelfDeletingWindow(L"nothere.xml");
+    EXPECT_EQ(nullptr, window->CreateNativeWindow(nullptr, L"broken", 0x10CF0000, 0));
+    size_t touched = 0;
+    for (unsigned char byte : g_windowMemory) touched += byte != 0xDD;
+    EXPECT_EQ(0u, touched);
+    WindowImplBase::SetSkinFailureReporter(nullptr);
+    CWindowManagerUI::Term();
+}
