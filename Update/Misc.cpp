@@ -74,21 +74,6 @@ std::wstring CurrentDirectory()
     return directory;
 }
 
-// Removes a junction or symbolic link itself, opened as the link (not what it
-// points to), by marking it for deletion through its own handle.
-bool RemoveLink(const std::wstring& apiPath)
-{
-    HANDLE link = CreateFileW(apiPath.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (link == INVALID_HANDLE_VALUE) return false;
-    FILE_DISPOSITION_INFO disposition = {TRUE};
-    BOOL removed = SetFileInformationByHandle(link, FileDispositionInfo, &disposition, sizeof disposition);
-    DWORD error = GetLastError();
-    CloseHandle(link);
-    SetLastError(error);
-    return removed;
-}
-
 struct ClearResult {
     bool everythingHandled = true;
     bool somethingKept = false;
@@ -153,6 +138,21 @@ void ClearFolder(
 }
 
 }  // namespace
+
+// Opened as the link, not what it points to, and marked for deletion
+// through its own handle.
+bool RemoveLink(const std::wstring& apiPath)
+{
+    HANDLE link = CreateFileW(apiPath.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (link == INVALID_HANDLE_VALUE) return false;
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    BOOL removed = SetFileInformationByHandle(link, FileDispositionInfo, &disposition, sizeof disposition);
+    DWORD error = GetLastError();
+    CloseHandle(link);
+    SetLastError(error);
+    return removed;
+}
 
 bool CMisc::KillAllProcess(const std::vector<ProcessEntry>& processes)
 {

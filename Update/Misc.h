@@ -27,6 +27,10 @@ struct ProcessEntry {
 // Sees a file's path relative to the folder being cleared; true keeps it.
 using DeleteFilterCallback = std::function<bool(const std::wstring& relativePath)>;
 
+// Removes a junction or symbolic link itself (never what it points to),
+// given its path in the form the file functions take.
+bool RemoveLink(const std::wstring& apiPath);
+
 class CMisc {
 public:
     // Ends each listed process (by id, after checking that the id still names

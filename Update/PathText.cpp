@@ -124,6 +124,15 @@ std::wstring RemoveFileSpec(std::wstring_view path)
     return std::wstring(path.substr(0, cut));
 }
 
+bool MakeFolderPath(const std::wstring& path)
+{
+    DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    std::wstring parent = RemoveFileSpec(path);
+    if (!parent.empty() && parent != path && !MakeFolderPath(parent)) return false;
+    return CreateDirectoryW(LongPath(path).c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
 std::wstring FileNamePart(std::wstring_view path)
 {
     size_t cut = path.find_last_of(L"\\/");
@@ -210,6 +219,12 @@ bool EqualsNoCase(std::wstring_view a, std::wstring_view b)
 {
     return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
         CSTR_EQUAL;
+}
+
+bool LessNoCase(std::wstring_view a, std::wstring_view b)
+{
+    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+        CSTR_LESS_THAN;
 }
 
 bool ContainsNoCase(std::wstring_view text, std::wstring_view part)

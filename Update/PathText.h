@@ -20,6 +20,9 @@ std::wstring GetModuleFolder();
 std::wstring AppendPath(std::wstring_view base, std::wstring_view more);
 // The path without its last element ("C:\a\b.txt" -> "C:\a", "C:\a" -> "C:\").
 std::wstring RemoveFileSpec(std::wstring_view path);
+// Creates the folder with every missing parent; true when it exists as a
+// folder afterwards.
+bool MakeFolderPath(const std::wstring& path);
 // The last element of a path ("\" or "/" separated).
 std::wstring FileNamePart(std::wstring_view path);
 // A path the file functions accept beyond MAX_PATH: absolute drive and UNC
@@ -56,6 +59,12 @@ bool IsSafeRelativePath(std::wstring_view path);
 
 // Case-insensitive (ordinal) comparisons.
 bool EqualsNoCase(std::wstring_view a, std::wstring_view b);
+bool LessNoCase(std::wstring_view a, std::wstring_view b);
 bool ContainsNoCase(std::wstring_view text, std::wstring_view part);
+
+// Orders file names as Windows tells them apart, for sets of names.
+struct NoCaseLess {
+    bool operator()(std::wstring_view a, std::wstring_view b) const { return LessNoCase(a, b); }
+};
 
 }  // namespace basetool

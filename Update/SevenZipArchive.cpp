@@ -10,7 +10,6 @@ extern "C" {
 }
 
 #include <cstdlib>
-#include <map>
 #include <mutex>
 #include <set>
 
@@ -30,9 +29,7 @@ void SdkFree(ISzAllocPtr, void* address)
 const ISzAlloc kAllocator = {SdkAlloc, SdkFree};
 
 constexpr size_t kLookBufferSize = size_t(1) << 18;
-// Decoded blocks are kept between proving and writing up to this much, so a
-// package is decoded once; beyond it a block is decoded again when written.
-constexpr size_t kKeptBlocksLimit = size_t(192) << 20;
+static_assert(CSevenZipArchive::kWriteError == SZ_ERROR_WRITE);
 
 // Attribute bits a Windows file may carry from an archive; archives made on
 // Unix keep their mode bits in the high half, which must not reach Windows.
@@ -60,14 +57,6 @@ std::wstring NativeName(std::wstring name)
         if (c == L'/') c = L'\\';
     return name;
 }
-
-struct NoCaseLess {
-    bool operator()(const std::wstring& a, const std::wstring& b) const
-    {
-        return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
-            CSTR_LESS_THAN;
-    }
-};
 
 bool IsLinkOrFile(DWORD attributes)
 {
@@ -97,17 +86,6 @@ bool MakeFolders(const std::wstring& root, const std::wstring& relative)
     return true;
 }
 
-// The folder itself, with its parents; it is the installation folder, named by
-// the caller, so its own parents may be anything.
-bool MakeRootFolder(const std::wstring& root)
-{
-    DWORD attributes = GetFileAttributesW(basetool::LongPath(root).c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    std::wstring parent = basetool::RemoveFileSpec(root);
-    if (!parent.empty() && parent != root && !MakeRootFolder(parent)) return false;
-    return CreateDirectoryW(basetool::LongPath(root).c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
-}
-
 HANDLE CreateOutputFile(const std::wstring& path)
 {
     return CreateFileW(
@@ -123,10 +101,8 @@ struct CSevenZipArchive::Sdk {
     bool fileOpen = false;
     bool dbOpen = false;
     uint32_t blockIndex = 0xFFFFFFFF;
-    Byte* outBuffer = nullptr;
+    Byte* outBuffer = nullptr;  // the decoder's one-block cache
     size_t outBufferSize = 0;
-    std::map<uint32_t, Byte*> keptBlocks;  // folder index -> its whole decoded data
-    size_t keptBytes = 0;
 
     Sdk()
     {
@@ -136,7 +112,6 @@ struct CSevenZipArchive::Sdk {
     }
     ~Sdk()
     {
-        for (auto& [folder, block] : keptBlocks) ISzAlloc_Free(&kAllocator, block);
         if (outBuffer) ISzAlloc_Free(&kAllocator, outBuffer);
         if (dbOpen) SzArEx_Free(&db, &kAllocator);
         if (look.buf) ISzAlloc_Free(&kAllocator, look.buf);
@@ -212,26 +187,13 @@ bool CSevenZipArchive::Open(const std::wstring& path)
 bool CSevenZipArchive::Decode(uint32_t index, const uint8_t*& data, size_t& size)
 {
     Sdk& sdk = *m_sdk;
-    const CSzArEx& db = sdk.db;
-    uint32_t folder = db.FileToFolder[index];
     data = nullptr;
     size = 0;
-    if (folder == 0xFFFFFFFF) return true;  // an empty file has no data
-
-    if (auto kept = sdk.keptBlocks.find(folder); kept != sdk.keptBlocks.end()) {
-        uint64_t start = db.UnpackPositions[index] - db.UnpackPositions[db.FolderToFile[folder]];
-        data = kept->second + start;
-        size = static_cast<size_t>(SzArEx_GetFileSize(&db, index));
-        if (SzBitWithVals_Check(&db.CRCs, index) && CrcCalc(data, size) != db.CRCs.Vals[index]) {
-            SetFailure(SZ_ERROR_CRC, m_entries[index].name + L" " + ResultText(SZ_ERROR_CRC));
-            return false;
-        }
-        return true;
-    }
-
+    if (sdk.db.FileToFolder[index] == 0xFFFFFFFF) return true;  // an empty file has no data
+    // Decodes the file's block once into the cache and checks the file's CRC.
     size_t offset = 0, processed = 0;
-    SRes result = SzArEx_Extract(&db, &sdk.look.vt, index, &sdk.blockIndex, &sdk.outBuffer, &sdk.outBufferSize, &offset,
-        &processed, &kAllocator, &kAllocator);
+    SRes result = SzArEx_Extract(&sdk.db, &sdk.look.vt, index, &sdk.blockIndex, &sdk.outBuffer, &sdk.outBufferSize,
+        &offset, &processed, &kAllocator, &kAllocator);
     if (result != SZ_OK) {
         // The block cache may hold half a block now.
         if (sdk.outBuffer) ISzAlloc_Free(&kAllocator, sdk.outBuffer);
@@ -243,14 +205,6 @@ bool CSevenZipArchive::Decode(uint32_t index, const uint8_t*& data, size_t& size
     }
     data = sdk.outBuffer ? sdk.outBuffer + offset : nullptr;
     size = processed;
-    if (sdk.outBuffer && sdk.keptBytes + sdk.outBufferSize <= kKeptBlocksLimit) {
-        // Take the decoded block over from the SDK's one-block cache.
-        sdk.keptBlocks[folder] = sdk.outBuffer;
-        sdk.keptBytes += sdk.outBufferSize;
-        sdk.outBuffer = nullptr;
-        sdk.outBufferSize = 0;
-        sdk.blockIndex = 0xFFFFFFFF;
-    }
     return true;
 }
 
@@ -266,7 +220,7 @@ bool CSevenZipArchive::CheckNames()
     }
     // Windows compares names without regard to case: "a.txt" and "A.TXT\x"
     // would be one file and one folder of the same name.
-    std::set<std::wstring, NoCaseLess> files, folders;
+    std::set<std::wstring, basetool::NoCaseLess> files, folders;
     for (const ArchiveEntry& entry : m_entries) {
         if (!basetool::IsSafeRelativePath(entry.name)) {
             SetFailure(SZ_ERROR_ARCHIVE, L"不安全的文件名 \"" + entry.name + L"\"");
@@ -304,30 +258,27 @@ bool CSevenZipArchive::ExtractTo(const std::wstring& target)
         if (m_lastError.empty()) SetFailure(SZ_ERROR_FAIL, L"压缩包未打开");
         return false;
     }
-    if (!MakeRootFolder(target)) {
+    if (!basetool::MakeFolderPath(target)) {
         SetFailure(SZ_ERROR_WRITE, L"无法创建 " + target + L" 错误码：" + std::to_wstring(GetLastError()));
         LogLine(LogLevel::Error, "CUpdate::Unzip7z", " ", m_lastError);
         return false;
     }
-    bool allWritten = true;
     for (uint32_t i = 0; i < m_entries.size(); ++i) {
         const ArchiveEntry& entry = m_entries[i];
         if (!basetool::IsSafeRelativePath(entry.name)) {
-            LogLine(LogLevel::Error, "CUpdate::Unzip7z", " 拒绝不安全的文件名 \"", entry.name, "\"");
             SetFailure(SZ_ERROR_ARCHIVE, L"不安全的文件名 \"" + entry.name + L"\"");
-            allWritten = false;
-            continue;
+            LogLine(LogLevel::Error, "CUpdate::Unzip7z", " 拒绝", m_lastError);
+            return false;
         }
         const uint8_t* data = nullptr;
         size_t size = 0;
         if (!entry.isFolder && !Decode(i, data, size)) {
             LogLine(LogLevel::Error, "CUpdate::Unzip7z", " ", m_lastError);
-            allWritten = false;
-            continue;
+            return false;
         }
-        if (!WriteEntry(target, entry, data, size, i)) allWritten = false;
+        if (!WriteEntry(target, entry, data, size, i)) return false;
     }
-    return allWritten;
+    return true;
 }
 
 bool CSevenZipArchive::WriteEntry(
@@ -362,15 +313,7 @@ bool CSevenZipArchive::WriteEntry(
         }
     }
     HANDLE file = CreateOutputFile(path);
-    if (file == INVALID_HANDLE_VALUE) {
-        LogLine(LogLevel::Info, "CUpdate::Unzip7z", " ", path, " 打开失败，可能被占用");
-        std::wstring aside = basetool::LongPath(path + L".old");
-        SetFileAttributesW(aside.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (!MoveFileExW(api.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING)) return failed(L"无法改名为.old");
-        MoveFileExW(aside.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-        file = CreateOutputFile(path);
-        if (file == INVALID_HANDLE_VALUE) return failed(L"打开失败");
-    }
+    if (file == INVALID_HANDLE_VALUE) return failed(L"打开失败");
     size_t done = 0;
     while (done < size) {
         DWORD chunk = static_cast<DWORD>(std::min<size_t>(size - done, 1u << 30));

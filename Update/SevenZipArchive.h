@@ -1,13 +1,13 @@
 // An update package: a 7z archive read with the LZMA SDK's decoder.
 //
-// Prove checks the whole package without writing anything: every entry name
-// must be a safe relative path, no name may be both a file and a folder, and
-// every file must decode with a good CRC.
-// ExtractTo then writes the entries below one folder, and only there: names
-// are checked again, and an existing link inside the folder is never written
-// through. A file that is in use is moved aside to name + ".old" first (a
-// stale ".old" is replaced). A failing entry is logged and skipped; the
-// others are still written and the result tells that something failed.
+// CheckNames checks every entry name without reading any data: each must be
+// a safe relative path and no name may be both a file and a folder. Prove
+// also decodes every file and checks its CRC, writing nothing.
+// ExtractTo decodes, checks and writes the entries in one pass below one
+// folder, and only there: names are checked again, and an existing link
+// inside the folder is never written through. The first failure ends it;
+// what was written stays (installations and unpacks extract into a fresh
+// staging folder, see CStagedInstall).
 //
 // Threading: one thread at a time per object.
 #pragma once
@@ -29,6 +29,8 @@ struct ArchiveEntry {
 
 class CSevenZipArchive {
 public:
+    static constexpr int kWriteError = 9;  // the decoder's result code for a failed write
+
     CSevenZipArchive();
     ~CSevenZipArchive();
     CSevenZipArchive(const CSevenZipArchive&) = delete;
@@ -43,12 +45,13 @@ public:
     bool CheckNames();
     // CheckNames, and every file decodes with a good CRC.
     bool Prove();
-    // Writes all entries below the folder (created if missing). True when
-    // every entry was written.
+    // Writes all entries below the folder (created with its parents if
+    // missing). True when every entry was written.
     bool ExtractTo(const std::wstring& targetFolder);
 
     // The SDK's result code of the last failure (0 when none) and its text.
     int LastResult() const { return m_lastResult; }
+    bool IsWriteFailure() const { return m_lastResult == kWriteError; }
     const std::wstring& LastError() const { return m_lastError; }
 
 private:

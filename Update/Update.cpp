@@ -3,6 +3,7 @@
 #include "FileLogger.h"
 #include "PathText.h"
 #include "SevenZipArchive.h"
+#include "StagedInstall.h"
 
 #include <objbase.h>
 
@@ -249,17 +250,37 @@ bool CUpdate::ProvePackage()
     }
 }
 
-bool CUpdate::InstallProvenPackage(CSevenZipArchive& archive)
+bool CUpdate::InstallPackage(bool endProcesses)
 {
-    const std::wstring& folder = m_settings.installFolder;
-    bool installed = basetool::CMisc::DeleteFolder(folder, &CUpdate::KeepFileFilter);
-    if (!archive.ExtractTo(folder)) {
-        LogLine(LogLevel::Error, "CUpdate::Unzip7z", " 解压未完成：", archive.LastError());
-        installed = false;
+    std::wstring package = PackagePath();
+    CSevenZipArchive archive;
+    if (package.empty() || !archive.Open(package) || !archive.CheckNames()) {
+        LogLine(LogLevel::Error, "CUpdate::Setup", " 更新包无效，不安装：", package, " ", archive.LastError());
+        return false;
     }
+    // Decoded, written and CRC-checked beside the installation while the
+    // browsers still run; nothing of the installation is touched yet.
+    CStagedInstall staged(m_settings.installFolder, CStagedInstall::Mode::Replace, &CUpdate::KeepFileFilter);
+    if (!staged.Unpack(archive)) {
+        if (staged.PackageFault())
+            LogLine(LogLevel::Error, "CUpdate::Setup", " 更新包无效，不安装：", package, " ", staged.LastError());
+        else
+            LogLine(LogLevel::Error, "CUpdate::Unzip7z", " 解压未完成，不安装：", staged.LastError());
+        return false;
+    }
+    LogLine(LogLevel::Info, "CUpdate::Setup", " 更新包校验通过：", package);
+    if (endProcesses) basetool::CMisc::KillAllProcess(BuildKillList());
+    if (!staged.Swap()) {
+        LogLine(LogLevel::Error, "CUpdate::Setup", " 未能替换安装目录：", staged.LastError());
+        return false;
+    }
+    // The new tree is in place. A library that fails to register is reported,
+    // not undone: putting the old files back could not undo what its
+    // DllRegisterServer wrote, nor would the old libraries be registered again.
+    bool registered = true;
     for (const std::wstring& dll : m_dllsToRegister)
-        if (!basetool::CMisc::RegDll(dll)) installed = false;
-    return installed;
+        if (!basetool::CMisc::RegDll(dll)) registered = false;
+    return registered;
 }
 
 void CUpdate::ReportSetupFinished(bool installed)
@@ -276,11 +297,7 @@ bool CUpdate::Install()
     bool installed = false;
     try {
         ComScope com;
-        CSevenZipArchive archive;
-        if (OpenAndProve(archive)) {
-            basetool::CMisc::KillAllProcess(BuildKillList());
-            installed = InstallProvenPackage(archive);
-        }
+        installed = InstallPackage(true);
     } catch (...) {
         LogLine(LogLevel::Error, "CUpdate::Setup", " 内部错误");
         installed = false;
@@ -294,8 +311,7 @@ bool CUpdate::Setup()
     bool installed = false;
     try {
         ComScope com;
-        CSevenZipArchive archive;
-        installed = OpenAndProve(archive) && InstallProvenPackage(archive);
+        installed = InstallPackage(false);
     } catch (...) {
         LogLine(LogLevel::Error, "CUpdate::Setup", " 内部错误");
         installed = false;
@@ -308,11 +324,16 @@ int CUpdate::Unzip7z(const std::wstring& package, const std::wstring& target)
 {
     try {
         CSevenZipArchive archive;
-        if (!archive.Open(package) || !archive.Prove()) {
+        if (!archive.Open(package) || !archive.CheckNames()) {
             LogLine(LogLevel::Error, "CUpdate::Unzip7z", " ", package, " ", archive.LastError());
             return archive.LastResult() ? archive.LastResult() : -1;
         }
-        if (!archive.ExtractTo(target)) return archive.LastResult() ? archive.LastResult() : -1;
+        // All or nothing: staged beside the target, then moved in.
+        CStagedInstall staged(target, CStagedInstall::Mode::Merge);
+        if (!staged.Unpack(archive) || !staged.Swap()) {
+            LogLine(LogLevel::Error, "CUpdate::Unzip7z", " ", package, " ", staged.LastError());
+            return archive.LastResult() ? archive.LastResult() : CSevenZipArchive::kWriteError;
+        }
         return 0;
     } catch (...) {
         LogLine(LogLevel::Error, "CUpdate::Unzip7z", " 内部错误");

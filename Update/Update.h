@@ -2,12 +2,14 @@
 // it, compares versions, downloads the package with progress reports to the
 // main window, and installs it.
 //
-// Installing never harms what it cannot replace: the package is opened and
-// every entry's name and CRC checked before any process is ended or any file
-// deleted; a package that fails is logged as an ERROR and nothing is touched.
-// Only files inside the installation folder are written; only processes that
-// hold the plug-in libraries, or run a program of the browser list, are ended,
-// by id, never the updater itself.
+// Installing never leaves the installation half old, half new: the package's
+// names are checked, it is unpacked beside the installation with every CRC
+// checked, and only then are processes ended and the installation replaced,
+// by renames that are all undone if one fails (see CStagedInstall). A package
+// that fails is logged as an ERROR and nothing is touched. Only files inside
+// the installation folder are written; only processes that hold the plug-in
+// libraries, or run a program of the browser list, are ended, by id, never the
+// updater itself.
 //
 // The window drives it:
 //   UI thread:       HasNewVersion(), then SetWindow(hwnd)
@@ -73,9 +75,11 @@ public:
     void StopDownload();
     std::wstring LastDownloadError();
 
-    // Installation (setup thread). Install proves the package, ends the holders
-    // of the plug-in files, then clears, unpacks and registers. Setup does the
-    // same without ending processes.
+    // Installation (setup thread). Install checks and unpacks the package
+    // beside the installation, ends the holders of the plug-in files, swaps
+    // the new tree in and registers the libraries. Setup does the same without
+    // ending processes. A library that fails to register fails the result but
+    // is not undone.
     bool Install();
     bool Setup();
     bool ProvePackage();
@@ -90,7 +94,7 @@ public:
     const std::vector<std::wstring>& DllsToRegister() const { return m_dllsToRegister; }
 
 private:
-    bool InstallProvenPackage(class CSevenZipArchive& archive);
+    bool InstallPackage(bool endProcesses);
     bool OpenAndProve(class CSevenZipArchive& archive);
     void ReportSetupFinished(bool installed);
     int ReadListCount(const std::wstring& file, const wchar_t* section);

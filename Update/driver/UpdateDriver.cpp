@@ -8,7 +8,7 @@
 //   update_driver download URL FILE [--cancel-at PERCENT]
 //   update_driver prove    PACKAGE
 //   update_driver unpack   PACKAGE TARGET
-//   update_driver bench    PACKAGE TARGET       prints the prove and write times in ms
+//   update_driver bench    PACKAGE TARGET       prints the check, unpack and swap times in ms
 //   update_driver find-modules NAME...          prints "pid exe" per holder
 //   update_driver kill-list INSTALL DATA
 //   update_driver clean    FOLDER
@@ -21,6 +21,7 @@
 #include "Misc.h"
 #include "PathText.h"
 #include "SevenZipArchive.h"
+#include "StagedInstall.h"
 #include "Update.h"
 
 #include <windows.h>
@@ -164,22 +165,27 @@ int Run(const Options& options)
             return proven ? 0 : 1;
         }
         if (command == L"bench") {
-            // Open and prove (decodes every block), then write (reuses the last
-            // decoded block), as an installation does.
-            LARGE_INTEGER frequency, start, proven, written;
+            // As an installation does: open and check the names, unpack into a
+            // staging folder beside the target (decoding, writing and checking
+            // every CRC in one pass), then move the tree in.
+            LARGE_INTEGER frequency, start, checked, unpacked, swapped;
             QueryPerformanceFrequency(&frequency);
             QueryPerformanceCounter(&start);
             CSevenZipArchive archive;
-            bool ok = archive.Open(a.at(1)) && archive.Prove();
-            QueryPerformanceCounter(&proven);
-            ok = ok && archive.ExtractTo(a.at(2));
-            QueryPerformanceCounter(&written);
+            bool ok = archive.Open(a.at(1)) && archive.CheckNames();
+            QueryPerformanceCounter(&checked);
+            CStagedInstall staged(a.at(2), CStagedInstall::Mode::Merge);
+            ok = ok && staged.Unpack(archive);
+            QueryPerformanceCounter(&unpacked);
+            ok = ok && staged.Swap();
+            QueryPerformanceCounter(&swapped);
             auto ms = [&](LARGE_INTEGER from, LARGE_INTEGER to) {
                 return std::to_wstring((to.QuadPart - from.QuadPart) * 1000 / frequency.QuadPart);
             };
-            Print(ok ? L"result 0" : L"result failed: " + archive.LastError());
-            Print(L"prove_ms " + ms(start, proven) + L" write_ms " + ms(proven, written) + L" total_ms " +
-                ms(start, written));
+            std::wstring error = archive.LastError().empty() ? staged.LastError() : archive.LastError();
+            Print(ok ? L"result 0" : L"result failed: " + error);
+            Print(L"check_ms " + ms(start, checked) + L" unpack_ms " + ms(checked, unpacked) + L" swap_ms " +
+                ms(unpacked, swapped) + L" total_ms " + ms(start, swapped));
             return ok ? 0 : 1;
         }
         int result = update.Unzip7z(a.at(1), a.at(2));

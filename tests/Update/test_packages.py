@@ -86,6 +86,7 @@ class PackageTest(unittest.TestCase):
         self.assertEqual(files["lib.dll.old"], loaded)
         self.assertEqual(files["other.txt"], b"new")
         self.assertIn("lib.dll 打开失败，可能被占用", read_log(self.log))
+        self.assertEqual([n for n in os.listdir(self.dir) if n.startswith("install.")], [])
 
     def test_links_in_the_target_are_never_followed(self):
         outside = self.path("outside")
@@ -98,12 +99,24 @@ class PackageTest(unittest.TestCase):
         rc, out = run_driver("unpack", win(archive), win(target), log=self.log)
         self.assertEqual(rc, 1, out)
         self.assertEqual(snapshot(outside), {"precious.txt": b"not ours"})
-        with open(os.path.join(target, "top.txt"), "rb") as f:
-            self.assertEqual(f.read(), b"top")  # the other entries are still written
+        self.assertFalse(os.path.exists(os.path.join(target, "top.txt")))  # all or nothing
+        self.assertIn("linked 是链接，不写入", read_log(self.log))
         rc, out = run_driver("clean", win(target), log=self.log)
         self.assertEqual(snapshot(outside), {"precious.txt": b"not ours"})
         self.assertFalse(os.path.exists(os.path.join(target, "top.txt")))
         self.assertIn("linked 链接删除失败", read_log(self.log))
+
+    def test_a_folder_where_the_package_has_a_file_is_left_alone(self):
+        write_tree(self.source, {"top.txt": b"top", "other.txt": b"other"})
+        archive = make_package(self.source, self.path("p.7z"))
+        target = self.path("install")
+        write_tree(target, {"top.txt/mine.txt": b"not the package's"})
+        before = snapshot(target)
+        rc, out = run_driver("unpack", win(archive), win(target), log=self.log)
+        self.assertEqual(rc, 1, out)
+        self.assertEqual(snapshot(target), before)
+        self.assertIn("top.txt 已是文件夹", read_log(self.log))
+        self.assertEqual([n for n in os.listdir(self.dir) if n.startswith("install.")], [])
 
     def bad_packages(self):
         """name -> path of a package that must be refused whole."""

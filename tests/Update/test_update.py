@@ -3,11 +3,13 @@ ending the holders of the plug-in files, clearing and refilling the
 installation folder, registration; and every way it must refuse, after
 which the installation folder is exactly as it was."""
 import os
+import re
 import shutil
+import subprocess
 import unittest
 
-from updater_rig import (BIN, Holder, HttpServer, ScratchDir, flip_packed_byte, make_package, read_log,
-                         rename_entry, run_driver, snapshot, win, write_tree)
+from updater_rig import (BIN, WINE_RUN, Holder, HttpServer, LockedFolder, ScratchDir, flip_packed_byte, make_package,
+                         read_log, rename_entry, run_driver, snapshot, win, write_tree)
 
 UNIQUE = str(os.getpid())
 PLUGIN = "plug_%s.dll" % UNIQUE         # stands for the plug-in libraries
@@ -99,6 +101,7 @@ class UpdateTest(unittest.TestCase):
         for text in ("下载进度：100", "更新包校验通过", "plugin.dll 注册成功", "安装已经完成", "强杀进程数 = 2"):
             self.assertIn(text, log)
         self.assertNotIn("[  ERROR ]", log)
+        self.assertEqual(self.helper_folders(), [])
 
     def test_no_update_leaves_everything_alone(self):
         cases = ["same version", "newer installed", "no local version", "no server ini", "update.ini missing",
@@ -142,12 +145,40 @@ class UpdateTest(unittest.TestCase):
             with open(path, "r+b") as f:
                 f.truncate(os.path.getsize(path) // 2)
 
-        for label, spoil in (("traversal", traversal), ("wrong crc", wrong_crc), ("truncated", truncated)):
+        def file_and_folder(path):
+            # "readme.txt" is a file of the package; a folder of the same name
+            # (in other case) is made from a stand-in.
+            write_tree(self.source, {"README.TX_/x": b"below"})
+            make_package(self.source, path, "-mhc=off")
+            rename_entry(path, "README.TX_", "README.TXT", count=2)
+
+        def path_too_long_to_write(path):
+            # A path Windows takes (1,500 characters below the folder) but the
+            # file system under Wine cannot (4,500 bytes): it fails half way.
+            stand_in = "z" * 60
+            write_tree(self.source, {"/".join([stand_in] * 25) + "/deep.txt": b"never written"})
+            make_package(self.source, path, "-mhc=off")
+            rename_entry(path, stand_in, "名" * 60, count=None)
+
+        def wrong_crc_late(path):
+            write_tree(self.source, {"zz_last.txt": b"last file of the package"})
+            make_package(self.source, path, "-m0=Copy")
+            with open(path, "rb") as f:
+                f.seek(12)
+                header_offset = int.from_bytes(f.read(8), "little")
+            flip_packed_byte(path, 32 + header_offset - 2)
+
+        for label, spoil in (("traversal", traversal), ("wrong crc", wrong_crc), ("truncated", truncated),
+                             ("file and folder", file_and_folder), ("path too long to write", path_too_long_to_write),
+                             ("wrong crc late", wrong_crc_late)):
             with self.subTest(package=label), HttpServer() as server:
                 shutil.rmtree(self.install, ignore_errors=True)
+                if os.path.exists(self.log):
+                    os.remove(self.log)
                 self.prepare(server)
                 package = os.path.join(self.dir, "update.7z")
                 spoil(package)
+                shutil.rmtree(self.source)
                 with open(package, "rb") as f:
                     server.routes["/dl/update_1.0.0.10.7z"] = ("body", f.read())
                 with Holder(os.path.join(self.install, PLUGIN), os.path.join(self.dir, "ready")) as holder:
@@ -157,14 +188,13 @@ class UpdateTest(unittest.TestCase):
                 log = read_log(self.log)
                 self.assertEqual(rc, 1, out + log)
                 self.assertIn("install failed", out)
-                self.assertIn("更新包无效，不安装", log)
+                self.assertIn("，不安装：", log)  # the package is bad, or could not be unpacked
                 self.assertNotIn("安装已经完成", log)
                 after = snapshot(self.dir)
                 for rel in list(after):
                     if rel.startswith("data"):
                         del after[rel]
                 self.assertEqual(after, {k: v for k, v in before.items() if not k.startswith("data")})
-                os.remove(self.log)
 
     def test_a_failed_package_download_installs_nothing_and_keeps_no_part(self):
         for label, route in (("404", ("status", 404)), ("short", ("short", 100000, b"7z" * 1000))):
@@ -179,21 +209,93 @@ class UpdateTest(unittest.TestCase):
                 self.assertEqual(snapshot(self.install), before)
                 self.assertFalse(os.path.exists(os.path.join(self.data, "update_1.0.0.10.7z")))
 
-    def test_a_file_that_cannot_be_replaced_fails_the_install_but_the_rest_is_written(self):
+    def helper_folders(self):
+        """Staging or backup folders left beside the installation."""
+        return [n for n in os.listdir(self.dir) if n.startswith("install.")]
+
+    def stats(self, root):
+        """Relative path -> mode of everything below root, with the
+        modification time of files (a folder's changes as files move)."""
+        found = {}
+        for dirpath, dirnames, filenames in os.walk(root):
+            for name in dirnames + filenames:
+                path = os.path.join(dirpath, name)
+                st = os.lstat(path)
+                found[os.path.relpath(path, root)] = (st.st_mode, st.st_mtime_ns if name in filenames else None)
+        return found
+
+    def test_a_swap_that_cannot_finish_is_undone_byte_for_byte(self):
+        """Replacing fails after part of the installation has moved. The old
+        entries move out in name order, and the last one is held open without
+        delete sharing: it cannot move out. Or all has moved out and a folder
+        that takes no new entry cannot take one in. Everything that moved
+        (files, a folder emptied and removed) is put back as it was."""
+        for case, failed_move in (("held open", "zzz\\held.txt 无法移动到"),
+                                  ("folder takes nothing", "data.bin 无法移动到")):
+            with self.subTest(case), HttpServer() as server:
+                shutil.rmtree(self.install, ignore_errors=True)
+                if os.path.exists(self.log):
+                    os.remove(self.log)
+                self.prepare(server)
+                write_tree(self.install, {"readme.txt": b"old readme", "bin/深/old.bin": b"old data",
+                                          "zzz/held.txt": b"held open"})
+                locked = os.path.join(self.install, "bin", "深")
+                if case == "held open":
+                    fault = Holder(os.path.join(self.install, "zzz", "held.txt"), os.path.join(self.dir, "ready"),
+                                   open_only=True)
+                else:
+                    os.remove(os.path.join(locked, "old.bin"))
+                    fault = LockedFolder(locked)
+                with fault:
+                    if case == "folder takes nothing" and not fault.locked:
+                        self.skipTest("no way to lock a folder on this file system")
+                    before, before_stats = snapshot(self.install), self.stats(self.install)
+                    rc, out = self.update()
+                    after, after_stats = snapshot(self.install), self.stats(self.install)
+                log = read_log(self.log)
+                self.assertEqual(rc, 1, out + log)
+                self.assertIn("install failed", out)
+                self.assertIn(failed_move, log)
+                self.assertEqual(after, before)
+                self.assertEqual(after_stats, before_stats)
+                self.assertEqual(self.helper_folders(), [])
+                undone = re.search(r"已撤销 (\d+) 步，\S+ 已恢复原样", log)
+                self.assertTrue(undone, log)
+                self.assertGreaterEqual(int(undone.group(1)), 10)
+                self.assertNotIn("注册成功", log)
+                self.assertNotIn("安装已经完成", log)
+
+    def test_files_in_use_are_replaced_and_go_at_restart(self):
+        """The updater runs from the installation folder, and a process that
+        is not ended holds a library of it: both are replaced, and the old
+        copies wait beside them as ".error" until the next restart."""
+        with open(os.path.join(BIN, "update_driver.exe"), "rb") as f:
+            updater = f.read()
         with HttpServer() as server:
             self.prepare(server)
-            write_tree(self.install, {"readme.txt": b"held open"})
-            with Holder(os.path.join(self.install, "readme.txt"), os.path.join(self.dir, "ready"), open_only=True):
-                rc, out = self.update()
-        log = read_log(self.log)
-        self.assertEqual(rc, 1, out + log)
-        self.assertIn("install failed", out)
+            self.package_tree["Update.exe"] = b"new updater"
+            self.package_tree["held.dll"] = b"new library"
+            write_tree(self.source, self.package_tree)
+            package = make_package(self.source, os.path.join(self.dir, "update.7z"))
+            with open(package, "rb") as f:
+                server.routes["/dl/update_1.0.0.10.7z"] = ("body", f.read())
+            write_tree(self.install, {"Update.exe": updater, "held.dll": self.plain_dll})
+            running = os.path.join(self.install, "Update.exe")
+            with Holder(os.path.join(self.install, "held.dll"), os.path.join(self.dir, "ready")) as holder:
+                command = [WINE_RUN, running, "--log", win(self.log), "--modules", PLUGIN, "update",
+                           win(self.install), win(self.data)]
+                done = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=300)
+                self.assertTrue(holder.running())
+        out, log = done.stdout.decode("utf-8", "replace"), read_log(self.log)
+        self.assertEqual(done.returncode, 0, out + log)
         files = snapshot(self.install)
-        self.assertEqual(files["readme.txt"], b"held open")
-        self.assertEqual(files["bin/深/data.bin"], self.package_tree["bin/深/data.bin"])
-        self.assertEqual(files["registered.txt"], b"")
-        self.assertIn("安装失败", log)
-        self.assertNotIn("安装已经完成", log)
+        self.assertEqual(files["Update.exe"], b"new updater")
+        self.assertEqual(files["held.dll"], b"new library")
+        self.assertEqual(files["Update.exe.error"], updater)
+        self.assertEqual(files["held.dll.error"], self.plain_dll)
+        for name in ("Update.exe", "held.dll"):
+            self.assertIn(win(os.path.join(self.install, name)) + " 重启后，自动删除", log)
+        self.assertEqual(self.helper_folders(), [])
 
     def test_a_description_asking_for_too_many_libraries_is_refused_at_once(self):
         with HttpServer() as server:
