@@ -3,6 +3,7 @@
 // of the plug-in's own objects.
 #include "ActiveXBrowserHost.h"
 
+#include "ActiveXStream.h"
 #include "COMJavascriptObject.h"
 #include "FactoryBase.h"
 #include "IDispatchAPI.h"
@@ -60,14 +61,17 @@ void ActiveXBrowserHost::initDOMObjects()
 
 std::shared_ptr<DOM::Window> ActiveXBrowserHost::windowObject()
 {
+    // A host that shut down has no page (calls it still runs then are dropped).
+    if (isShutDown()) return nullptr;
     // Made when first needed, on the main thread (the wrappers' COM calls happen there).
-    if (!windowWrapper && isMainThread() && !isShutDown()) initDOMObjects();
+    if (!windowWrapper && isMainThread()) initDOMObjects();
     return windowWrapper;
 }
 
 std::shared_ptr<DOM::Document> ActiveXBrowserHost::documentObject()
 {
-    if (!documentWrapper && isMainThread() && !isShutDown()) initDOMObjects();
+    if (isShutDown()) return nullptr;
+    if (!documentWrapper && isMainThread()) initDOMObjects();
     return documentWrapper;
 }
 
@@ -103,6 +107,12 @@ void ActiveXBrowserHost::runScript(const std::string& script)
     Com::Variant result;
     if (FAILED(window->execScript(code.Get(), language.Get(), result.Put())))
         throw script_error("Error executing JavaScript code");
+}
+
+std::shared_ptr<BrowserStream> ActiveXBrowserHost::openBrowserStream(const BrowserStreamRequest& request)
+{
+    if (isShutDown()) return nullptr;
+    return ActiveXStream::open(request);
 }
 
 // ---- main thread ---------------------------------------------------------------------

@@ -71,6 +71,10 @@ public:
     void runScript(const std::string& script) override;
     void shutDownHost() override;
     void releasePendingObjects() override;
+    // A URL-moniker stream (GET, or POST with the request's data and headers);
+    // StreamCreatedEvent goes out before the download starts. Null, and nothing
+    // kept, when it cannot start.
+    std::shared_ptr<BrowserStream> openBrowserStream(const BrowserStreamRequest& request) override;
 
     // ---- page objects
     // A new retained handle of a page object: one COM reference, kept until the

@@ -352,10 +352,9 @@ void JSAPI_IDispatchExBase::invokeMember(JSAPI& target, ActiveXBrowserHost& host
 
     if ((flags & DISPATCH_METHOD) && (id == DISPID_VALUE || target.hasMethod(name))) {
         VariantVector args = argumentsOf(hostRef, params);
-        // Called as a function value: the object itself is the member.
-        const bool withThis = params && params->cNamedArgs > 0 && params->rgdispidNamedArgs &&
-            params->rgdispidNamedArgs[0] == DISPID_THIS;
-        if (withThis && id == DISPID_VALUE) name.clear();
+        // Called as a function value the object itself is the member, with or
+        // without a this value (the engine leaves it out when it is undefined).
+        if (id == DISPID_VALUE) name.clear();
         answer(target.invoke(name, args));
     } else if (flags & DISPATCH_CONSTRUCT) {
         answer(target.construct(argumentsOf(hostRef, params)));

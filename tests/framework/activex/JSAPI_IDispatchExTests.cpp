@@ -227,9 +227,16 @@ TEST_F(Bridge, ArgumentsArriveInScriptOrderAndTheThisValueIsLeftOut)
         nullptr, echo.Get(), echo.Get()));
     EXPECT_EQ(text(result.Get()), L"7");
 
-    // The object itself called without a this value invokes its member "value".
+    // ... and without a this value, as the engine calls `f(7)` where this is undefined.
+    std::vector<Com::Variant> eight;
+    eight.emplace_back(8L);
+    ASSERT_HRESULT_SUCCEEDED(call(
+        DISPID_VALUE, DISPATCH_METHOD | DISPATCH_PROPERTYGET, std::move(eight), result.Put(), nullptr, echo.Get()));
+    EXPECT_EQ(text(result.Get()), L"8");
+
+    // An object that is no function has no call of its own.
     EXPECT_EQ(call(DISPID_VALUE, DISPATCH_METHOD, {}, result.Put()), DISP_E_MEMBERNOTFOUND);
-    EXPECT_EQ(lastException(), L"The specified member does not exist: value");
+    EXPECT_EQ(lastException(), L"The specified member does not exist: ");
 }
 
 TEST_F(Bridge, ScriptErrorsFillTheExceptionAndTheLastException)
