@@ -59,8 +59,8 @@ public:
     STDMETHOD(CanInPlaceActivate)() override;
     STDMETHOD(OnInPlaceActivate)() override;
     STDMETHOD(OnUIActivate)() override;
-    STDMETHOD(GetWindowContext)(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc, LPRECT pos, LPRECT clip,
-        LPOLEINPLACEFRAMEINFO info) override;
+    STDMETHOD(GetWindowContext)
+    (IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc, LPRECT pos, LPRECT clip, LPOLEINPLACEFRAMEINFO info) override;
     STDMETHOD(Scroll)(SIZE extent) override;
     STDMETHOD(OnUIDeactivate)(BOOL undoable) override;
     STDMETHOD(OnInPlaceDeactivate)() override;

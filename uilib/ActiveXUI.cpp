@@ -94,10 +94,9 @@ bool CActiveXUI::createObject()
     IOleControl* control = nullptr;
     if (!m_sModuleName.IsEmpty()) {
         if (!m_hModule) m_hModule = ::LoadLibraryW(m_sModuleName);
-        auto getClassObject = m_hModule
-            ? reinterpret_cast<GetClassObjectFn>(
-                  reinterpret_cast<void*>(::GetProcAddress(m_hModule, "DllGetClassObject")))
-            : nullptr;
+        auto getClassObject = m_hModule ? reinterpret_cast<GetClassObjectFn>(
+                                              reinterpret_cast<void*>(::GetProcAddress(m_hModule, "DllGetClassObject")))
+                                        : nullptr;
         IClassFactory* factory = nullptr;
         if (getClassObject &&
             SUCCEEDED(getClassObject(m_clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory))) && factory) {
@@ -146,8 +145,8 @@ bool CActiveXUI::DoCreateControl()
     bool activated = true;
     if (!(status & OLEMISC_INVISIBLEATRUNTIME)) {
         RECT rc = m_rcItem;
-        activated =
-            SUCCEEDED(m_pUnk->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, m_pControl, 0, m_pManager->GetPaintWindow(), &rc));
+        activated = SUCCEEDED(
+            m_pUnk->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, m_pControl, 0, m_pManager->GetPaintWindow(), &rc));
     }
     IObjectWithSite* withSite = nullptr;
     if (m_pUnk && SUCCEEDED(m_pUnk->QueryInterface(IID_IObjectWithSite, reinterpret_cast<void**>(&withSite))) &&
@@ -248,8 +247,7 @@ void CActiveXUI::SetAttribute(const wchar_t* name, const wchar_t* value)
 
 LRESULT CActiveXUI::FilterMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled)
 {
-    if (!m_pControl || !m_pControl->IsInPlaceActive() || !m_pControl->IsWindowless() ||
-        !m_pControl->m_pInPlaceObject)
+    if (!m_pControl || !m_pControl->IsInPlaceActive() || !m_pControl->IsWindowless() || !m_pControl->m_pInPlaceObject)
         return 0;
     bool countsAsHandled = true;
     if (msg == WM_SETCURSOR || isMouseMessage(msg)) {
@@ -265,7 +263,8 @@ LRESULT CActiveXUI::FilterMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& 
             IViewObjectEx* viewEx = nullptr;
             DWORD hit = HITRESULT_OUTSIDE;
             if (m_pControl->m_pViewObject &&
-                SUCCEEDED(m_pControl->m_pViewObject->QueryInterface(IID_IViewObjectEx, reinterpret_cast<void**>(&viewEx))) &&
+                SUCCEEDED(
+                    m_pControl->m_pViewObject->QueryInterface(IID_IViewObjectEx, reinterpret_cast<void**>(&viewEx))) &&
                 viewEx) {
                 viewEx->QueryHitPoint(DVASPECT_CONTENT, &m_rcItem, pt, 0, &hit);
                 viewEx->Release();

@@ -3,6 +3,7 @@
 #include "ActiveXUI.h"
 #include "ButtonGifUI.h"
 #include "ButtonUI.h"
+#include "FlashUI.h"
 #include "DateTimeUI.h"
 #include "EditUI.h"
 #include "Layouts.h"
@@ -10,6 +11,7 @@
 #include "RichEditUI.h"
 #include "ScrollBarUI.h"
 #include "TextUI.h"
+#include "WebBrowserUI.h"
 
 namespace SkinUI {
 
@@ -60,6 +62,8 @@ CControlUI* CSkinBuilder::CreateControl(const wchar_t* tag)
         {L"DateTime", make<CDateTimeUI>},
         {L"GifButton", make<CButtonGifUI>},
         {L"ActiveX", make<CActiveXUI>},
+        {L"WebBrowser", make<CWebBrowserUI>},
+        {L"Flash", make<CFlashUI>},
         {L"VerticalLayout", make<CVerticalLayoutUI>},
         {L"HorizontalLayout", make<CHorizontalLayoutUI>},
         {L"TileLayout", make<CTileLayoutUI>},

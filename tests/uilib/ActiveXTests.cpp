@@ -206,9 +206,8 @@ TEST_F(ActiveXHost, TheSiteAnswersItsInterfacesAndNothingAfterRelease)
     CActiveXUI* ax = host(L"windowed");
     IOleClientSite* site = takeSite();
     ASSERT_NE(nullptr, site);
-    const IID* answered[] = {&IID_IUnknown, &IID_IOleClientSite, &IID_IOleInPlaceSiteWindowless,
-        &IID_IOleInPlaceSiteEx, &IID_IOleInPlaceSite, &IID_IOleWindow, &IID_IOleControlSite, &IID_IObjectWithSite,
-        &IID_IOleContainer};
+    const IID* answered[] = {&IID_IUnknown, &IID_IOleClientSite, &IID_IOleInPlaceSiteWindowless, &IID_IOleInPlaceSiteEx,
+        &IID_IOleInPlaceSite, &IID_IOleWindow, &IID_IOleControlSite, &IID_IObjectWithSite, &IID_IOleContainer};
     for (const IID* iid : answered) {
         IUnknown* part = nullptr;
         EXPECT_EQ(S_OK, site->QueryInterface(*iid, reinterpret_cast<void**>(&part)));

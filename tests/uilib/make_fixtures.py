@@ -218,3 +218,5 @@ for name in ("MainFrame.xml", "child.xml"):
 for name in ("frame.png", "halves.png", "red.png", "green.png", "blue.png", "gray.png", "ramp.png"):
     with open(os.path.join(sample, name), "wb") as f:
         f.write(images[name])
+with open(os.path.join(sample, "anim.gif"), "wb") as f:
+    f.write(images["three.gif"])

@@ -3,15 +3,78 @@
 
 #include <ocidl.h>
 #include <oleidl.h>
+#include <olectl.h>
 
 namespace {
 
 AxTestStats g_stats{};
 IOleClientSite* g_lastSite = nullptr;
 
-class TestObject final : public IOleObject, public IOleInPlaceObjectWindowless, public IViewObjectEx {
+// The player's interface and events, as the host declares them.
+const IID kShockwaveFlash = {0xd27cdb6c, 0xae6d, 0x11cf, {0x96, 0xb8, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
+const IID kShockwaveFlashEvents = {0xd27cdb6d, 0xae6d, 0x11cf, {0x96, 0xb8, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
+
+// The stand-in player's one connection point (it lives as long as the module).
+class FlashEventsPoint final : public IConnectionPoint {
 public:
-    explicit TestObject(bool windowless) : m_windowless(windowless) { ++g_stats.liveObjects; }
+    IDispatch* sink = nullptr;
+    IConnectionPointContainer* container = nullptr;
+
+    STDMETHOD(QueryInterface)(REFIID iid, void** out) override
+    {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (iid != IID_IUnknown && iid != IID_IConnectionPoint) return E_NOINTERFACE;
+        *out = this;
+        return S_OK;
+    }
+    STDMETHOD_(ULONG, AddRef)() override { return 2; }
+    STDMETHOD_(ULONG, Release)() override { return 1; }
+    STDMETHOD(GetConnectionInterface)(IID* iid) override
+    {
+        if (!iid) return E_POINTER;
+        *iid = kShockwaveFlashEvents;
+        return S_OK;
+    }
+    STDMETHOD(GetConnectionPointContainer)(IConnectionPointContainer** out) override
+    {
+        if (!out) return E_POINTER;
+        *out = container;
+        if (container) container->AddRef();
+        return container ? S_OK : E_FAIL;
+    }
+    STDMETHOD(Advise)(IUnknown* unknown, DWORD* cookie) override
+    {
+        if (!unknown || !cookie) return E_POINTER;
+        if (sink) return CONNECT_E_ADVISELIMIT;
+        if (FAILED(unknown->QueryInterface(kShockwaveFlashEvents, reinterpret_cast<void**>(&sink))))
+            return E_NOINTERFACE;
+        *cookie = 1;
+        return S_OK;
+    }
+    STDMETHOD(Unadvise)(DWORD cookie) override
+    {
+        if (cookie != 1 || !sink) return CONNECT_E_NOCONNECTION;
+        sink->Release();
+        sink = nullptr;
+        return S_OK;
+    }
+    STDMETHOD(EnumConnections)(IEnumConnections** out) override
+    {
+        if (out) *out = nullptr;
+        return E_NOTIMPL;
+    }
+};
+
+FlashEventsPoint g_flashEvents;
+
+class TestObject final : public IOleObject,
+                         public IOleInPlaceObjectWindowless,
+                         public IViewObjectEx,
+                         public IDispatch,
+                         public IConnectionPointContainer {
+public:
+    TestObject(bool windowless, bool flash) : m_windowless(windowless), m_flash(flash) { ++g_stats.liveObjects; }
 
     STDMETHOD(QueryInterface)(REFIID iid, void** out) override
     {
@@ -24,6 +87,10 @@ public:
             *out = static_cast<IOleInPlaceObjectWindowless*>(this);
         else if (iid == IID_IViewObject || iid == IID_IViewObject2 || iid == IID_IViewObjectEx)
             *out = static_cast<IViewObjectEx*>(this);
+        else if (m_flash && iid == kShockwaveFlash)
+            *out = static_cast<IDispatch*>(this);
+        else if (m_flash && iid == IID_IConnectionPointContainer)
+            *out = static_cast<IConnectionPointContainer*>(this);
         if (!*out) return E_NOINTERFACE;
         AddRef();
         return S_OK;
@@ -154,8 +221,9 @@ public:
     STDMETHOD(GetDropTarget)(IDropTarget**) override { return E_NOTIMPL; }
 
     // IViewObject, IViewObject2, IViewObjectEx
-    STDMETHOD(Draw)(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, HDC dc, LPCRECTL bounds, LPCRECTL,
-        BOOL(STDMETHODCALLTYPE*)(ULONG_PTR), ULONG_PTR) override
+    STDMETHOD(Draw)
+    (DWORD, LONG, void*, DVTARGETDEVICE*, HDC, HDC dc, LPCRECTL bounds, LPCRECTL, BOOL(STDMETHODCALLTYPE*)(ULONG_PTR),
+        ULONG_PTR) override
     {
         if (!dc || !bounds) return E_INVALIDARG;
         ++g_stats.draws;
@@ -189,6 +257,34 @@ public:
         return E_NOTIMPL;
     }
 
+    // IDispatch of the stand-in player: nothing is called through it.
+    STDMETHOD(GetTypeInfoCount)(UINT* count) override
+    {
+        if (count) *count = 0;
+        return S_OK;
+    }
+    STDMETHOD(GetTypeInfo)(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHOD(GetIDsOfNames)(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHOD(Invoke)(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override
+    {
+        return DISP_E_MEMBERNOTFOUND;
+    }
+
+    // IConnectionPointContainer
+    STDMETHOD(EnumConnectionPoints)(IEnumConnectionPoints** out) override
+    {
+        if (out) *out = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHOD(FindConnectionPoint)(REFIID iid, IConnectionPoint** out) override
+    {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (iid != kShockwaveFlashEvents) return CONNECT_E_NOCONNECTION;
+        *out = &g_flashEvents;
+        return S_OK;
+    }
+
 private:
     ~TestObject()
     {
@@ -198,6 +294,7 @@ private:
     }
     ULONG m_refs = 1;
     bool m_windowless;
+    bool m_flash;
     IOleClientSite* m_site = nullptr;
     IOleInPlaceSite* m_inPlaceSite = nullptr;
     IOleInPlaceFrame* m_frame = nullptr;
@@ -205,7 +302,7 @@ private:
 
 class Factory final : public IClassFactory {
 public:
-    explicit Factory(bool windowless) : m_windowless(windowless) {}
+    Factory(bool windowless, bool flash) : m_windowless(windowless), m_flash(flash) {}
     STDMETHOD(QueryInterface)(REFIID iid, void** out) override
     {
         if (!out) return E_POINTER;
@@ -221,7 +318,7 @@ public:
         if (!out) return E_POINTER;
         *out = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
-        auto* object = new TestObject(m_windowless);
+        auto* object = new TestObject(m_windowless, m_flash);
         HRESULT hr = object->QueryInterface(iid, out);
         object->Release();
         return hr;
@@ -230,10 +327,12 @@ public:
 
 private:
     bool m_windowless;
+    bool m_flash;
 };
 
-Factory g_windowless(true);
-Factory g_windowed(false);
+Factory g_windowless(true, false);
+Factory g_windowed(false, false);
+Factory g_flashPlayer(false, true);
 
 }  // namespace
 
@@ -245,6 +344,7 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out)
     *out = nullptr;
     if (clsid == CLSID_AxTestWindowless) return g_windowless.QueryInterface(iid, out);
     if (clsid == CLSID_AxTestWindowed) return g_windowed.QueryInterface(iid, out);
+    if (clsid == CLSID_AxTestFlashPlayer) return g_flashPlayer.QueryInterface(iid, out);
     return CLASS_E_CLASSNOTAVAILABLE;
 }
 
@@ -264,4 +364,10 @@ IOleClientSite* WINAPI AxTestGetSite()
     g_lastSite = nullptr;
     return site;
 }
+}
+
+extern "C" IDispatch* WINAPI AxTestFlashSink()
+{
+    if (g_flashEvents.sink) g_flashEvents.sink->AddRef();
+    return g_flashEvents.sink;
 }

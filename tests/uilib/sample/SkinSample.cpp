@@ -1,7 +1,10 @@
 // The UI library's sample: a window built from the sample skin. With
-// "--screenshot FILE.bmp" it paints itself into a bitmap after its first
-// layout, writes it and ends. Usage: SkinSample SKIN_FOLDER [--screenshot FILE]
+// "--screenshot FILE.bmp" it takes its picture from the screen after its first
+// layout (so that the native windows of its edit, date picker and browser show
+// too), writes it and ends. Usage: SkinSample SKIN_FOLDER [--screenshot FILE]
 #include "WindowImplBase.h"
+
+#include <ole2.h>
 
 #include <cstdio>
 #include <string>
@@ -23,7 +26,12 @@ bool writeBitmap(const wchar_t* path, HWND window)
     HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (!dc || !bitmap) return false;
     HGDIOBJ old = SelectObject(dc, bitmap);
-    SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    HDC screen = GetDC(nullptr);
+    BitBlt(dc, 0, 0, cx, cy, screen, origin.x, origin.y, SRCCOPY);
+    ReleaseDC(nullptr, screen);
     GdiFlush();
     BITMAPFILEHEADER file{};
     DWORD size = static_cast<DWORD>(cx) * cy * 4;
@@ -81,12 +89,20 @@ int run(int argc, wchar_t** argv)
     if (argc >= 4 && wcscmp(argv[2], L"--screenshot") == 0) screenshot = argv[3];
     CWindowManagerUI::SetModuleInstance(GetModuleHandleW(nullptr));
     CWindowManagerUI::SetResourcePath(argv[1]);
-    SampleFrame frame(screenshot);
-    if (!frame.CreateNativeWindow(nullptr, L"SkinUI sample", 0x10CF0000, 0)) return 1;
-    frame.CenterOverOwner();
-    ShowWindow(frame, SW_SHOWNORMAL);
-    CWindowManagerUI::RunMessageLoop();
-    return frame.result;
+    // The hosted browser needs OLE on this thread.
+    if (FAILED(OleInitialize(nullptr))) return 1;
+    int result = 1;
+    {
+        SampleFrame frame(screenshot);
+        if (frame.CreateNativeWindow(nullptr, L"SkinUI sample", 0x10CF0000, 0)) {
+            frame.CenterOverOwner();
+            ShowWindow(frame, SW_SHOWNORMAL);
+            CWindowManagerUI::RunMessageLoop();
+            result = frame.result;
+        }
+    }
+    OleUninitialize();
+    return result;
 }
 
 }  // namespace

@@ -1,0 +1,168 @@
+#include "FlashUI.h"
+
+namespace SkinUI {
+
+namespace {
+
+// The first argument's value as a number; false when it has none.
+bool firstNumber(const DISPPARAMS* params, long& value)
+{
+    if (!params || params->cArgs < 1 || !params->rgvarg) return false;
+    VARIANT number;
+    VariantInit(&number);
+    // The first argument comes last.
+    VARIANTARG* first = &params->rgvarg[params->cArgs - 1];
+    if (FAILED(VariantChangeType(&number, first, 0, VT_I4))) return false;
+    value = V_I4(&number);
+    return true;
+}
+
+}  // namespace
+
+CFlashUI::CFlashUI()
+{
+    ::CLSIDFromString(L"{D27CDB6E-AE6D-11CF-96B8-444553540000}", &m_clsid);
+}
+
+CFlashUI::~CFlashUI()
+{
+    ReleaseControl();
+    if (m_pFlashEventHandler) m_pFlashEventHandler->Release();
+}
+
+const wchar_t* CFlashUI::GetClassName() const
+{
+    return L"Flash";
+}
+
+LPVOID CFlashUI::GetInterfaceByName(const wchar_t* name)
+{
+    if (name && wcscmp(name, L"Flash") == 0) return static_cast<CFlashUI*>(this);
+    return CActiveXUI::GetInterfaceByName(name);
+}
+
+void CFlashUI::SetAttribute(const wchar_t* name, const wchar_t* value)
+{
+    if (!name || !value) return;
+    if (wcscmp(name, L"homepage") == 0 || wcscmp(name, L"autonavi") == 0) return;
+    CActiveXUI::SetAttribute(name, value);
+}
+
+bool CFlashUI::DoCreateControl()
+{
+    if (!CActiveXUI::DoCreateControl()) return false;
+    if (m_pManager) m_pManager->AddTranslateAccelerator(this);
+    GetControl(IID_IShockwaveFlash, reinterpret_cast<void**>(&m_pFlash));
+    connectEvents(true);
+    return true;
+}
+
+void CFlashUI::ReleaseControl()
+{
+    if (m_pManager) m_pManager->RemoveTranslateAccelerator(this);
+    connectEvents(false);
+    if (m_pFlash) m_pFlash->Release();
+    m_pFlash = nullptr;
+    CActiveXUI::ReleaseControl();
+}
+
+HRESULT CFlashUI::connectEvents(bool connect)
+{
+    if (!connect && !m_dwCookie) return S_OK;
+    IConnectionPointContainer* container = nullptr;
+    HRESULT hr = GetControl(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container));
+    if (FAILED(hr) || !container) return FAILED(hr) ? hr : E_FAIL;
+    IConnectionPoint* point = nullptr;
+    hr = container->FindConnectionPoint(DIID_IShockwaveFlashEvents, &point);
+    container->Release();
+    if (FAILED(hr) || !point) return FAILED(hr) ? hr : E_FAIL;
+    if (connect) {
+        hr = point->Advise(static_cast<IDispatch*>(this), &m_dwCookie);
+        if (FAILED(hr)) m_dwCookie = 0;
+    } else {
+        hr = point->Unadvise(m_dwCookie);
+        m_dwCookie = 0;
+    }
+    point->Release();
+    return hr;
+}
+
+STDMETHODIMP CFlashUI::QueryInterface(REFIID iid, void** out)
+{
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (iid != IID_IUnknown && iid != IID_IDispatch && iid != DIID_IShockwaveFlashEvents) return E_NOINTERFACE;
+    *out = static_cast<IDispatch*>(this);
+    AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP_(ULONG) CFlashUI::AddRef()
+{
+    return static_cast<ULONG>(::InterlockedIncrement(&m_dwRef));
+}
+
+STDMETHODIMP_(ULONG) CFlashUI::Release()
+{
+    return static_cast<ULONG>(::InterlockedDecrement(&m_dwRef));
+}
+
+STDMETHODIMP CFlashUI::GetTypeInfoCount(UINT* count)
+{
+    if (count) *count = 0;
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CFlashUI::GetTypeInfo(UINT, LCID, ITypeInfo** out)
+{
+    if (out) *out = nullptr;
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CFlashUI::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*)
+{
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CFlashUI::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*)
+{
+    UINT count = params ? params->cArgs : 0;
+    switch (id) {
+    case FLASH_READYSTATECHANGE:
+    case FLASH_PROGRESS: {
+        if (count < 1) return DISP_E_BADPARAMCOUNT;
+        long value = 0;
+        if (!firstNumber(params, value)) return DISP_E_TYPEMISMATCH;
+        if (!m_pFlashEventHandler) return S_OK;
+        return id == FLASH_PROGRESS ? m_pFlashEventHandler->OnProgress(value)
+                                    : m_pFlashEventHandler->OnReadyStateChange(value);
+    }
+    case FLASH_FSCOMMAND:
+        if (count != 2) return DISP_E_BADPARAMCOUNT;
+        if (V_VT(&params->rgvarg[0]) != VT_BSTR || V_VT(&params->rgvarg[1]) != VT_BSTR) return DISP_E_TYPEMISMATCH;
+        if (!m_pFlashEventHandler) return S_OK;
+        return m_pFlashEventHandler->FSCommand(V_BSTR(&params->rgvarg[1]), V_BSTR(&params->rgvarg[0]));
+    case FLASH_CALL:
+        if (count != 1 || V_VT(&params->rgvarg[0]) != VT_BSTR) return E_INVALIDARG;
+        if (!m_pFlashEventHandler) return S_OK;
+        return m_pFlashEventHandler->FlashCall(V_BSTR(&params->rgvarg[0]));
+    default: return S_OK;
+    }
+}
+
+LRESULT CFlashUI::TranslateAccelerator(MSG* msg)
+{
+    if (!msg || msg->message < WM_KEYFIRST || msg->message > WM_KEYLAST) return S_FALSE;
+    if (!m_pFlash) return E_NOTIMPL;
+    HWND host = GetHostWindow();
+    HWND focus = ::GetFocus();
+    if (!host || (focus != host && !::IsChild(host, focus))) return S_FALSE;
+    IOleInPlaceActiveObject* active = nullptr;
+    if (FAILED(m_pFlash->QueryInterface(IID_IOleInPlaceActiveObject, reinterpret_cast<void**>(&active))) || !active)
+        return S_FALSE;
+    HRESULT hr = active->TranslateAccelerator(msg);
+    active->Release();
+    return hr;
+}
+
+}  // namespace SkinUI
