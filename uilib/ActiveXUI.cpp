@@ -188,6 +188,42 @@ void CActiveXUI::ReleaseControl()
     if (m_pManager) m_pManager->RemoveMessageFilter(this);
 }
 
+HRESULT CActiveXUI::connectEvents(const IID& events, IUnknown* sink, DWORD& cookie, bool connect)
+{
+    if (!connect && !cookie) return S_OK;
+    IConnectionPointContainer* container = nullptr;
+    HRESULT hr = GetControl(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container));
+    IConnectionPoint* point = nullptr;
+    if (SUCCEEDED(hr) && container) hr = container->FindConnectionPoint(events, &point);
+    if (container) container->Release();
+    if (SUCCEEDED(hr) && point) {
+        if (connect) {
+            hr = point->Advise(sink, &cookie);
+            if (FAILED(hr)) cookie = 0;
+        } else {
+            hr = point->Unadvise(cookie);
+        }
+        point->Release();
+    }
+    if (!connect) cookie = 0;
+    return FAILED(hr) ? hr : (point ? S_OK : E_FAIL);
+}
+
+LRESULT CActiveXUI::translateObjectAccelerator(IUnknown* object, MSG* msg)
+{
+    if (!msg || msg->message < WM_KEYFIRST || msg->message > WM_KEYLAST) return S_FALSE;
+    if (!object) return E_NOTIMPL;
+    HWND host = GetHostWindow();
+    HWND focus = ::GetFocus();
+    if (!host || (focus != host && !::IsChild(host, focus))) return S_FALSE;
+    IOleInPlaceActiveObject* active = nullptr;
+    if (FAILED(object->QueryInterface(IID_IOleInPlaceActiveObject, reinterpret_cast<void**>(&active))) || !active)
+        return S_FALSE;
+    HRESULT hr = active->TranslateAccelerator(msg);
+    active->Release();
+    return hr;
+}
+
 void CActiveXUI::SetPos(RECT rc)
 {
     CControlUI::SetPos(rc);

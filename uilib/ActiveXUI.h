@@ -60,6 +60,12 @@ public:
 
 protected:
     bool createObject();
+    // Advises (or unadvises) a sink on the object's connection point for the
+    // events; the cookie is kept (and cleared) here.
+    HRESULT connectEvents(const IID& events, IUnknown* sink, DWORD& cookie, bool connect);
+    // A key message for the object's own accelerators while the focus is in its
+    // host window: S_FALSE outside the keys, E_NOTIMPL without the object's interface.
+    LRESULT translateObjectAccelerator(IUnknown* object, MSG* msg);
 
     CLSID m_clsid{};
     CUIString m_sModuleName;

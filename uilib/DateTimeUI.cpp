@@ -121,11 +121,7 @@ CDateTimeUI::CDateTimeUI()
 
 CDateTimeUI::~CDateTimeUI()
 {
-    if (!m_pWindow) return;
-    CDateTimeWnd* window = m_pWindow;
-    m_pWindow = nullptr;
-    window->Detach();
-    if (::IsWindow(window->GetWindowHandle())) ::DestroyWindow(window->GetWindowHandle());
+    CloseOwnedWindow(m_pWindow);
 }
 
 const wchar_t* CDateTimeUI::GetClassName() const
@@ -161,29 +157,16 @@ void CDateTimeUI::UpdateText()
 void CDateTimeUI::openPicker()
 {
     if (m_pWindow || !m_pManager) return;
-    m_pWindow = new CDateTimeWnd;
-    m_pWindow->Init(this);
-    // A picker that could not be made deletes nothing by itself.
-    if (m_pWindow && !m_pWindow->GetWindowHandle()) {
-        delete m_pWindow;
-        m_pWindow = nullptr;
-    }
+    OpenOwnedWindow(m_pWindow, this);
 }
 
 void CDateTimeUI::OnEvent(TEventMsgUI& event)
 {
-    bool mouse = event.Type > UIEVENT__MOUSEBEGIN && event.Type < UIEVENT__MOUSEEND;
-    if (mouse && !IsEnabled()) {
-        if (m_pParent)
-            m_pParent->OnEvent(event);
-        else
-            CLabelUI::OnEvent(event);
-        return;
-    }
+    if (passMouseToParent(event, IsEnabled())) return;
     switch (event.Type) {
     case UIEVENT_SETCURSOR:
         if (!IsEnabled()) break;
-        ::SetCursor(::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_IBEAM)));
+        setTextCursor();
         return;
     case UIEVENT_WINDOWSIZE:
         if (m_pWindow && m_pManager) m_pManager->SetFocusNeeded(this);

@@ -6,18 +6,16 @@
 #pragma once
 
 #include "LabelUI.h"
-#include "WindowImplBase.h"
+#include "NativeChildWnd.h"
 
 namespace SkinUI {
 
 class CDateTimeUI;
 
-class CDateTimeWnd final : public CWindowWnd {
+class CDateTimeWnd final : public CNativeChildWnd<CDateTimeUI> {
 public:
     // Creates the picker over the owner (once), sets its date and gives it the focus.
     void Init(CDateTimeUI* owner);
-    // The owner goes: the window must not call into it again.
-    void Detach() { m_pOwner = nullptr; }
     // Leaves the picker: the owner takes its date (unless cleared or cancelled) and it closes.
     void End();
     ~CDateTimeWnd() = default;
@@ -29,7 +27,6 @@ protected:
     void OnFinalWindowMessage(HWND window) override;
 
 private:
-    CDateTimeUI* m_pOwner = nullptr;
     bool m_bInit = false;
     // The drop-down calendar is open (and has the focus).
     bool m_bDroppedDown = false;

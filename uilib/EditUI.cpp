@@ -118,12 +118,7 @@ CEditUI::CEditUI()
 
 CEditUI::~CEditUI()
 {
-    if (!m_pWindow) return;
-    // The window outlives nothing of ours: detach first, then close it.
-    CEditWnd* window = m_pWindow;
-    m_pWindow = nullptr;
-    window->Detach();
-    if (::IsWindow(window->GetWindowHandle())) ::DestroyWindow(window->GetWindowHandle());
+    CloseOwnedWindow(m_pWindow);
 }
 
 const wchar_t* CEditUI::GetClassName() const
@@ -253,13 +248,7 @@ void CEditUI::SetInheritedVisible(bool visible)
 
 void CEditUI::openWindow()
 {
-    m_pWindow = new CEditWnd;
-    m_pWindow->Init(this);
-    // A window that could not be made deletes nothing by itself.
-    if (m_pWindow && !m_pWindow->GetWindowHandle()) {
-        delete m_pWindow;
-        m_pWindow = nullptr;
-    }
+    OpenOwnedWindow(m_pWindow, this);
 }
 
 void CEditUI::selectAll()
@@ -271,18 +260,11 @@ void CEditUI::selectAll()
 
 void CEditUI::OnEvent(TEventMsgUI& event)
 {
-    bool mouse = event.Type > UIEVENT__MOUSEBEGIN && event.Type < UIEVENT__MOUSEEND;
-    if (mouse && !IsMouseEnabled()) {
-        if (m_pParent)
-            m_pParent->OnEvent(event);
-        else
-            CLabelUI::OnEvent(event);
-        return;
-    }
+    if (passMouseToParent(event, IsMouseEnabled())) return;
     switch (event.Type) {
     case UIEVENT_SETCURSOR:
         if (!IsEnabled()) break;
-        ::SetCursor(::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_IBEAM)));
+        setTextCursor();
         return;
     case UIEVENT_WINDOWSIZE:
         if (m_pWindow && m_pManager) m_pManager->SetFocusNeeded(this);

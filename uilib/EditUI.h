@@ -7,18 +7,16 @@
 #pragma once
 
 #include "LabelUI.h"
-#include "WindowImplBase.h"
+#include "NativeChildWnd.h"
 
 namespace SkinUI {
 
 class CEditUI;
 
-class CEditWnd final : public CWindowWnd {
+class CEditWnd final : public CNativeChildWnd<CEditUI> {
 public:
     // Creates the native window over the owner's text area and gives it the focus.
     void Init(CEditUI* owner);
-    // The owner goes: the window must not call into it again.
-    void Detach() { m_pOwner = nullptr; }
     ~CEditWnd() = default;
 
 protected:
@@ -31,7 +29,6 @@ private:
     LRESULT onChange(WPARAM wParam);
     LRESULT onColor(WPARAM wParam);
 
-    CEditUI* m_pOwner = nullptr;
     HBRUSH m_hBkBrush = nullptr;
     bool m_bInit = false;
 };

@@ -53,38 +53,17 @@ bool CFlashUI::DoCreateControl()
     if (!CActiveXUI::DoCreateControl()) return false;
     if (m_pManager) m_pManager->AddTranslateAccelerator(this);
     GetControl(IID_IShockwaveFlash, reinterpret_cast<void**>(&m_pFlash));
-    connectEvents(true);
+    connectEvents(DIID_IShockwaveFlashEvents, static_cast<IDispatch*>(this), m_dwCookie, true);
     return true;
 }
 
 void CFlashUI::ReleaseControl()
 {
     if (m_pManager) m_pManager->RemoveTranslateAccelerator(this);
-    connectEvents(false);
+    connectEvents(DIID_IShockwaveFlashEvents, static_cast<IDispatch*>(this), m_dwCookie, false);
     if (m_pFlash) m_pFlash->Release();
     m_pFlash = nullptr;
     CActiveXUI::ReleaseControl();
-}
-
-HRESULT CFlashUI::connectEvents(bool connect)
-{
-    if (!connect && !m_dwCookie) return S_OK;
-    IConnectionPointContainer* container = nullptr;
-    HRESULT hr = GetControl(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container));
-    if (FAILED(hr) || !container) return FAILED(hr) ? hr : E_FAIL;
-    IConnectionPoint* point = nullptr;
-    hr = container->FindConnectionPoint(DIID_IShockwaveFlashEvents, &point);
-    container->Release();
-    if (FAILED(hr) || !point) return FAILED(hr) ? hr : E_FAIL;
-    if (connect) {
-        hr = point->Advise(static_cast<IDispatch*>(this), &m_dwCookie);
-        if (FAILED(hr)) m_dwCookie = 0;
-    } else {
-        hr = point->Unadvise(m_dwCookie);
-        m_dwCookie = 0;
-    }
-    point->Release();
-    return hr;
 }
 
 STDMETHODIMP CFlashUI::QueryInterface(REFIID iid, void** out)
@@ -152,17 +131,7 @@ STDMETHODIMP CFlashUI::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params,
 
 LRESULT CFlashUI::TranslateAccelerator(MSG* msg)
 {
-    if (!msg || msg->message < WM_KEYFIRST || msg->message > WM_KEYLAST) return S_FALSE;
-    if (!m_pFlash) return E_NOTIMPL;
-    HWND host = GetHostWindow();
-    HWND focus = ::GetFocus();
-    if (!host || (focus != host && !::IsChild(host, focus))) return S_FALSE;
-    IOleInPlaceActiveObject* active = nullptr;
-    if (FAILED(m_pFlash->QueryInterface(IID_IOleInPlaceActiveObject, reinterpret_cast<void**>(&active))) || !active)
-        return S_FALSE;
-    HRESULT hr = active->TranslateAccelerator(msg);
-    active->Release();
-    return hr;
+    return translateObjectAccelerator(m_pFlash, msg);
 }
 
 }  // namespace SkinUI

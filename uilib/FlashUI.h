@@ -71,8 +71,6 @@ public:
     LRESULT TranslateAccelerator(MSG* msg) override;
 
 private:
-    HRESULT connectEvents(bool connect);
-
     LONG m_dwRef = 0;
     IShockwaveFlash* m_pFlash = nullptr;
     DWORD m_dwCookie = 0;

@@ -96,15 +96,7 @@ bool CWebBrowserUI::DoCreateControl()
     if (m_pManager) m_pManager->AddTranslateAccelerator(this);
     GetControl(IID_IWebBrowser2, reinterpret_cast<void**>(&m_pWebBrowser2));
     // Connected before the first navigation, whose events come at once.
-    IConnectionPointContainer* container = nullptr;
-    if (SUCCEEDED(GetControl(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container))) && container) {
-        IConnectionPoint* point = nullptr;
-        if (SUCCEEDED(container->FindConnectionPoint(kWebBrowserEvents2, &point)) && point) {
-            if (FAILED(point->Advise(static_cast<IDispatch*>(this), &m_dwCookie))) m_dwCookie = 0;
-            point->Release();
-        }
-        container->Release();
-    }
+    connectEvents(kWebBrowserEvents2, static_cast<IDispatch*>(this), m_dwCookie, true);
     if (m_bAutoNavi && !m_sHomePage.IsEmpty()) Navigate(m_sHomePage);
     return true;
 }
@@ -113,18 +105,7 @@ void CWebBrowserUI::ReleaseControl()
 {
     m_bCreated = false;
     if (m_pManager) m_pManager->RemoveTranslateAccelerator(this);
-    if (m_dwCookie) {
-        IConnectionPointContainer* container = nullptr;
-        if (SUCCEEDED(GetControl(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container))) && container) {
-            IConnectionPoint* point = nullptr;
-            if (SUCCEEDED(container->FindConnectionPoint(kWebBrowserEvents2, &point)) && point) {
-                point->Unadvise(m_dwCookie);
-                point->Release();
-            }
-            container->Release();
-        }
-        m_dwCookie = 0;
-    }
+    connectEvents(kWebBrowserEvents2, static_cast<IDispatch*>(this), m_dwCookie, false);
     // The document must not keep pointing at this control.
     if (m_pWebBrowser2) {
         IDispatch* document = nullptr;
@@ -406,18 +387,7 @@ HRESULT CWebBrowserUI::readScriptError(VARIANT* in)
 
 LRESULT CWebBrowserUI::TranslateAccelerator(MSG* msg)
 {
-    if (!msg || msg->message < WM_KEYFIRST || msg->message > WM_KEYLAST) return S_FALSE;
-    if (!m_pWebBrowser2) return E_NOTIMPL;
-    HWND host = GetHostWindow();
-    HWND focus = ::GetFocus();
-    if (!host || (focus != host && !::IsChild(host, focus))) return S_FALSE;
-    IOleInPlaceActiveObject* active = nullptr;
-    if (FAILED(m_pWebBrowser2->QueryInterface(IID_IOleInPlaceActiveObject, reinterpret_cast<void**>(&active))) ||
-        !active)
-        return S_FALSE;
-    HRESULT hr = active->TranslateAccelerator(msg);
-    active->Release();
-    return hr;
+    return translateObjectAccelerator(m_pWebBrowser2, msg);
 }
 
 }  // namespace SkinUI
