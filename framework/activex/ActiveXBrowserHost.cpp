@@ -3,10 +3,12 @@
 // of the plug-in's own objects.
 #include "ActiveXBrowserHost.h"
 
+#include "AXDOM.h"
 #include "ActiveXStream.h"
 #include "COMJavascriptObject.h"
 #include "FactoryBase.h"
 #include "IDispatchAPI.h"
+#include "InvalidCast.h"
 #include "ScriptErrors.h"
 #include "TraceLog.h"
 #include "WinMessageWindow.h"
@@ -57,6 +59,43 @@ void ActiveXBrowserHost::initDOMObjects()
     if (!windowWrapper && htmlWindow) windowWrapper = wrapWindow(IDispatchAPI::create(htmlWindow.Get(), self));
     if (!documentWrapper && htmlDocument)
         documentWrapper = wrapDocument(IDispatchAPI::create(htmlDocument.Get(), self));
+}
+
+namespace {
+
+// The page object behind a script object; empty for empty.
+std::shared_ptr<IDispatchAPI> pageObjectOf(const JSObjectPtr& object)
+{
+    if (!object) return nullptr;
+    auto page = std::dynamic_pointer_cast<IDispatchAPI>(object);
+    if (!page) throw invalid_cast("This is not a valid object");
+    return page;
+}
+
+}  // namespace
+
+std::shared_ptr<DOM::Window> ActiveXBrowserHost::wrapWindow(const JSObjectPtr& object)
+{
+    auto page = pageObjectOf(object);
+    return page ? std::make_shared<AXDOM::Window>(page, webBrowser.Get()) : nullptr;
+}
+
+std::shared_ptr<DOM::Document> ActiveXBrowserHost::wrapDocument(const JSObjectPtr& object)
+{
+    auto page = pageObjectOf(object);
+    return page ? std::make_shared<AXDOM::Document>(page, webBrowser.Get()) : nullptr;
+}
+
+std::shared_ptr<DOM::Element> ActiveXBrowserHost::wrapElement(const JSObjectPtr& object)
+{
+    auto page = pageObjectOf(object);
+    return page ? std::make_shared<AXDOM::Element>(page, webBrowser.Get()) : nullptr;
+}
+
+std::shared_ptr<DOM::Node> ActiveXBrowserHost::wrapNode(const JSObjectPtr& object)
+{
+    auto page = pageObjectOf(object);
+    return page ? std::make_shared<AXDOM::Node>(page, webBrowser.Get()) : nullptr;
 }
 
 std::shared_ptr<DOM::Window> ActiveXBrowserHost::windowObject()

@@ -71,6 +71,13 @@ public:
     void runScript(const std::string& script) override;
     void shutDownHost() override;
     void releasePendingObjects() override;
+    // The DOM wrappers over the page's document interfaces (AXDOM); a page
+    // object of another kind is refused with invalid_cast "This is not a valid
+    // object" (a window that is none: "This is not a valid Window object").
+    std::shared_ptr<DOM::Window> wrapWindow(const JSObjectPtr& object) override;
+    std::shared_ptr<DOM::Document> wrapDocument(const JSObjectPtr& object) override;
+    std::shared_ptr<DOM::Element> wrapElement(const JSObjectPtr& object) override;
+    std::shared_ptr<DOM::Node> wrapNode(const JSObjectPtr& object) override;
     // A URL-moniker stream (GET, or POST with the request's data and headers);
     // StreamCreatedEvent goes out before the download starts. Null, and nothing
     // kept, when it cannot start.

@@ -51,6 +51,8 @@ public:
     // The member id of a name on the page object: -1 when unknown or invalid.
     long getIDForName(const std::wstring& name) const;
     bool isEventSink() const { return eventSink; }
+    // The host the object belongs to; null once it has gone.
+    std::shared_ptr<ActiveXBrowserHost> hostIfAlive() const { return host.lock(); }
 
     // FB::JSAPI
     void invalidate() override;

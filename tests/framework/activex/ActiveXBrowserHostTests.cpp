@@ -9,6 +9,7 @@
 #include "BrowserStreamRequest.h"
 #include "FakeDispatch.h"
 #include "FakePage.h"
+#include "FakePageTest.h"
 #include "IDispatchAPI.h"
 #include "ScriptErrors.h"
 #include "StreamTestKit.h"
@@ -27,44 +28,18 @@ using ::testing::ElementsAre;
 
 namespace {
 
+using activextest::errorOf;
+
 ::testing::Environment* const comApartment = ::testing::AddGlobalTestEnvironment(new activextest::ComApartment);
 
-// The script error text a call throws, or "none".
-template <class Call>
-std::string errorOf(Call call)
-{
-    try {
-        call();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "none";
-}
-
-class BrowserHost : public ::testing::Test {
+class BrowserHost : public activextest::FakePageTest {
 protected:
-    void SetUp() override
-    {
-        page = PageFakes::Page::make();
-        host = std::make_shared<ActiveXBrowserHost>(page.browser.Get(), page.site.Get());
-    }
-    void TearDown() override
-    {
-        host->shutDownHost();
-        host.reset();
-        page.release();
-        EXPECT_THAT(PageFakes::liveObjects(), ::testing::IsEmpty()) << "a reference to a fake did not come back";
-    }
-
     // A page object as the plug-in receives it (one retained COM reference).
     std::shared_ptr<IDispatchAPI> pageObject(IDispatch* object)
     {
         Com::Variant value(object);
         return std::dynamic_pointer_cast<IDispatchAPI>(host->getVariant(&value.Get()).convertToJSObject());
     }
-
-    PageFakes::Page page;
-    std::shared_ptr<ActiveXBrowserHost> host;
 };
 
 TEST_F(BrowserHost, ScriptRunsInThePageWindowOrFailsWithItsTexts)

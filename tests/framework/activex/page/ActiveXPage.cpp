@@ -12,7 +12,8 @@
 // its script creates.
 //
 // Besides, strevo(command) steers the stand-in engine (its test control) and
-// answers its reply.
+// answers its reply, and bare.nop() is a call on a bare IDispatchEx object of
+// the page (the benchmark's anchor).
 //
 // The page files run first, in order. Then the program provides `plugin` and
 // calls the page's main():
@@ -147,6 +148,14 @@ public:
             }
             return S_OK;
         });
+        // A bare IDispatchEx object of the page, the cost anchor of a call (bare.nop()).
+        auto* bare = new ScriptHost::HostObject;
+        bare->defineMethod(L"nop", [](const std::vector<VARIANT>&, VARIANT*) { return S_OK; });
+        VARIANT bareValue;
+        V_VT(&bareValue) = VT_DISPATCH;
+        V_DISPATCH(&bareValue) = bare;
+        page.window->setValue(L"bare", bareValue);
+        bare->Release();
         VARIANT document;
         V_VT(&document) = VT_DISPATCH;
         V_DISPATCH(&document) = static_cast<IDispatchEx*>(page.document.Get());
