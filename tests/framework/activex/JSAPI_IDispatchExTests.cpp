@@ -186,6 +186,10 @@ TEST_F(Bridge, CallsReadsAndWritesReachTheApi)
     ASSERT_HRESULT_SUCCEEDED(call(idOf(L"testString"), DISPATCH_PROPERTYGET, {}, result.Put()));
     EXPECT_EQ(text(result.Get()), L"caf\u00e9");
 
+    // A property called with its result used answers the property.
+    ASSERT_HRESULT_SUCCEEDED(call(idOf(L"version"), DISPATCH_METHOD | DISPATCH_PROPERTYGET, {}, result.Put()));
+    EXPECT_EQ(text(result.Get()), L"1.0.0.0");
+
     // A put without its value.
     DISPPARAMS empty = {nullptr, nullptr, 0, 0};
     EXPECT_EQ(bridge->InvokeEx(idOf(L"testString"), 0, DISPATCH_PROPERTYPUT, &empty, nullptr, nullptr, nullptr),
