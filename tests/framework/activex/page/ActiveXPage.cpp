@@ -2,6 +2,7 @@
 // Internet Explorer road.
 //
 //   activex_page.exe --object PAGE.js [MORE.js ...] [--timeout MS]
+//   activex_page.exe --control [--param NAME=VALUE]... [--windowless|--windowed] PAGE.js [MORE.js ...]
 //
 // Wine's JScript engine is the page's script; the container is made of fakes
 // (PageFakes): an IWebBrowser2 whose document's parent window is the page's
@@ -21,6 +22,20 @@
 //              object (parvelpluginAPI, over the stand-in engine), made by the
 //              factory (makeComScriptObject) with the real ActiveXBrowserHost
 //              over the fake browser.
+//   --control  `plugin` is the plug-in library's ActiveX control, embedded as
+//              an object tag embeds it: created from npparvelplugin.dll (beside
+//              this program) through its DllGetClassObject, no registration
+//              needed; SetClientSite with the page's site (services answering
+//              the fake browser, an in-place site that allows windowless
+//              activation with --windowless, the object element, a
+//              property-notify sink); IPersistPropertyBag::Load with the
+//              parameters; DoVerb(OLEIVERB_INPLACEACTIVATE) in a window of the
+//              page (windowed controls need a display). A windowless control is
+//              drawn into a bitmap. The page also gets controlReadyChanges()
+//              (the OnChanged(-525) calls so far) and controlReadyState() (the
+//              control's DISPID -525). At the end the control is deactivated
+//              and given SetClientSite(NULL); every reference the page handed it
+//              must have come back, and the library must agree to unload.
 // Then it pumps messages and page timers until the page calls done(code), or
 // the time runs out (10 s by default).
 //
@@ -28,6 +43,8 @@
 // printed); 4 when the page passed but a reference handed out did not come back
 // (each printed); 64 for a wrong command line.
 #include "ActiveXBrowserHost.h"
+#include "ComIdentifiers.h"
+#include "ControlContainer.h"
 #include "FactoryBase.h"
 #include "FakePage.h"
 #include "ObjectRoot.h"
@@ -102,6 +119,9 @@ bool readFile(const std::wstring& path, std::wstring& text)
 struct Options {
     std::vector<std::wstring> pages;
     DWORD timeoutMs = 10000;
+    bool control = false;
+    bool windowless = false;
+    std::vector<std::pair<std::wstring, std::wstring>> params;
 };
 
 bool parse(int argc, wchar_t** argv, Options& options)
@@ -111,13 +131,22 @@ bool parse(int argc, wchar_t** argv, Options& options)
         std::wstring argument = argv[i];
         if (argument == L"--object") {
             object = true;
+        } else if (argument == L"--control") {
+            options.control = true;
+        } else if (argument == L"--windowless" || argument == L"--windowed") {
+            options.windowless = argument == L"--windowless";
+        } else if (argument == L"--param" && i + 1 < argc) {
+            std::wstring param = argv[++i];
+            size_t equals = param.find(L'=');
+            if (equals == std::wstring::npos || equals == 0) return false;
+            options.params.emplace_back(param.substr(0, equals), param.substr(equals + 1));
         } else if (argument == L"--timeout" && i + 1 < argc) {
             options.timeoutMs = static_cast<DWORD>(_wtoi(argv[++i]));
         } else {
             options.pages.push_back(argument);
         }
     }
-    return object && !options.pages.empty();
+    return (object != options.control) && !options.pages.empty();
 }
 
 // The page: the engine over the fake page, with the page host's own window members.
@@ -243,8 +272,187 @@ int audit()
     return leaks;
 }
 
+// The plug-in library beside this program, and its exports.
+struct Library {
+    HMODULE module = nullptr;
+    HRESULT(STDAPICALLTYPE* getClassObject)(REFCLSID, REFIID, void**) = nullptr;
+    HRESULT(STDAPICALLTYPE* canUnloadNow)() = nullptr;
+
+    bool load()
+    {
+        wchar_t self[MAX_PATH];
+        DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
+        std::wstring path(self, length);
+        path = path.substr(0, path.find_last_of(L"\\/") + 1) + L"npparvelplugin.dll";
+        module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+        if (!module) return false;
+        getClassObject = reinterpret_cast<decltype(getClassObject)>(
+            reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+        canUnloadNow = reinterpret_cast<decltype(canUnloadNow)>(
+            reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
+        return getClassObject && canUnloadNow;
+    }
+};
+
+// The control embedded in the page as its object tag embeds it.
+class EmbeddedControl {
+public:
+    EmbeddedControl(PageHost& host, const Options& options, Library& library)
+        : host_(host), options_(options), library_(library)
+    {
+    }
+
+    bool embed()
+    {
+        if (!library_.load()) return fail("cannot load npparvelplugin.dll");
+        Com::ComPtr<IClassFactory> factory;
+        if (FAILED(library_.getClassObject(CLSID_FBControl0, IID_IClassFactory, factory.PutVoid())))
+            return fail("no class object for the control");
+        if (FAILED(factory->CreateInstance(nullptr, IID_IOleObject, control_.PutVoid())))
+            return fail("the control was not created");
+        window_ = CreateWindowExW(0, L"STATIC", L"activex page", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 640, 480,
+            nullptr, nullptr, nullptr, nullptr);
+        site_ = Com::ComPtr<PageSite>(new PageSite);
+        site_->browser = static_cast<IWebBrowser2*>(host_.page.browser.Get());
+        if (PageFakes::FakeElement* element = host_.page.document->body->findById(L"plugin"))
+            site_->element = static_cast<IHTMLElement*>(element);
+        site_->allowWindowless = options_.windowless;
+        site_->window = window_;
+        site_->position = {20, 20, 320, 170};
+        site_->clip = {0, 0, 640, 480};
+        if (FAILED(control_->SetClientSite(site_.Get()))) return fail("SetClientSite failed");
+        Com::ComPtr<IPersistPropertyBag> persist;
+        bag_ = Com::ComPtr<TextBag>(new TextBag(options_.params));
+        if (FAILED(control_.As(persist)) || FAILED(persist->Load(bag_.Get(), nullptr)))
+            return fail("loading the parameters failed");
+        HRESULT hr = control_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_.Get(), 0, window_, &site_->position);
+        if (FAILED(hr)) return fail("in-place activation failed (no display for a windowed control?)");
+        drawWindowless();
+        host_.page.window->defineMethod(L"controlReadyChanges", [this](const std::vector<VARIANT>&, VARIANT* result) {
+            if (!result) return S_OK;
+            V_VT(result) = VT_I4;
+            V_I4(result) = 0;
+            for (DISPID id : site_->changes) V_I4(result) += id == DISPID_READYSTATE;
+            return S_OK;
+        });
+        host_.page.window->defineMethod(L"controlReadyState", [this](const std::vector<VARIANT>&, VARIANT* result) {
+            Com::ComPtr<IDispatch> dispatch;
+            DISPPARAMS none{};
+            if (!result || !control_ || FAILED(control_.As(dispatch))) return E_FAIL;
+            return dispatch->Invoke(
+                DISPID_READYSTATE, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, result, nullptr, nullptr);
+        });
+        return true;
+    }
+
+    IUnknown* plugin() const { return control_.Get(); }
+
+    // A windowless control draws into a bitmap as a page would have it drawn.
+    void drawWindowless()
+    {
+        Com::ComPtr<IViewObject> view;
+        Com::ComPtr<IOleInPlaceObjectWindowless> windowless;
+        HWND own = nullptr;
+        if (FAILED(control_.As(windowless)) || SUCCEEDED(windowless->GetWindow(&own))) return;
+        if (FAILED(control_.As(view))) return;
+        HDC screen = GetDC(nullptr);
+        HDC context = CreateCompatibleDC(screen);
+        BITMAPINFO info{};
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), 640, -480, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        void* bits = nullptr;
+        HBITMAP bitmap = CreateDIBSection(context, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        HGDIOBJ old = SelectObject(context, bitmap);
+        RECTL bounds{site_->position.left, site_->position.top, site_->position.right, site_->position.bottom};
+        view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, context, &bounds, nullptr, nullptr, 0);
+        SelectObject(context, old);
+        DeleteObject(bitmap);
+        DeleteDC(context);
+        ReleaseDC(nullptr, screen);
+    }
+
+    // Deactivates, takes the site back and lets the control go; false when a
+    // reference the page handed to the control did not come back.
+    bool tearDown()
+    {
+        bool clean = true;
+        if (control_) {
+            Com::ComPtr<IOleInPlaceObject> inPlace;
+            if (SUCCEEDED(control_.As(inPlace))) inPlace->InPlaceDeactivate();
+            control_->SetClientSite(nullptr);
+            control_ = nullptr;
+        }
+        if (site_ && site_->references.load() != 1) {
+            print("leaked: " + std::to_string(site_->references.load() - 1) + " references of the control's site");
+            clean = false;
+        }
+        if (bag_ && bag_->references.load() != 1) {
+            print("leaked: " + std::to_string(bag_->references.load() - 1) + " references of the property bag");
+            clean = false;
+        }
+        site_ = nullptr;
+        bag_ = nullptr;
+        if (window_) DestroyWindow(window_);
+        window_ = nullptr;
+        return clean;
+    }
+
+private:
+    bool fail(const std::string& why)
+    {
+        print("page host: " + why);
+        return false;
+    }
+
+    PageHost& host_;
+    const Options& options_;
+    Library& library_;
+    Com::ComPtr<IOleObject> control_;
+    Com::ComPtr<PageSite> site_;
+    Com::ComPtr<TextBag> bag_;
+    HWND window_ = nullptr;
+};
+
+int runControlPage(const Options& options)
+{
+    auto host = std::make_unique<PageHost>();
+    if (!host->open()) return kScriptError;
+    for (const auto& path : options.pages) {
+        if (!host->runFile(path)) {
+            host->printErrors();
+            return kScriptError;
+        }
+    }
+    int code = 0;
+    bool clean = true;
+    Library library;
+    {
+        // The page's functions exist before the object tag asks for its "on..." handlers.
+        EmbeddedControl control(*host, options, library);
+        if (!control.embed() || !host->engine.addNamedItem(L"plugin", control.plugin())) {
+            control.tearDown();
+            return kScriptError;
+        }
+        host->engine.run(L"main();");
+        code = host->engine.errors().empty() ? host->pumpUntilDone(options.timeoutMs) : kScriptError;
+        if (code == kScriptError) host->printErrors();
+        host->engine.clearErrors();
+        host->engine.close();
+        clean = control.tearDown();
+    }
+    host->page.release();
+    host.reset();
+    // With the page gone, nothing of the library may be left alive.
+    if (library.canUnloadNow && library.canUnloadNow() != S_OK) {
+        print("leaked: COM objects of npparvelplugin.dll");
+        clean = false;
+    }
+    if ((audit() || !clean) && code == 0) code = kLeaked;
+    return code;
+}
+
 int runPage(const Options& options)
 {
+    if (options.control) return runControlPage(options);
     auto host = std::make_unique<PageHost>();
     if (!host->open()) return kScriptError;
     for (const auto& path : options.pages) {
@@ -290,7 +498,9 @@ int main()
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     Options options;
     if (!argv || !parse(argc, argv, options)) {
-        print("usage: activex_page.exe --object PAGE.js [MORE.js ...] [--timeout MS]");
+        print("usage: activex_page.exe --object PAGE.js [MORE.js ...] [--timeout MS]\n"
+              "       activex_page.exe --control [--param NAME=VALUE]... [--windowless|--windowed] PAGE.js [MORE.js "
+              "...]");
         return kUsage;
     }
     LocalFree(argv);
