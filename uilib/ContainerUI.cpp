@@ -120,13 +120,13 @@ void CContainerUI::SetVisible(bool visible)
 {
     if (m_bVisible == visible) return;
     CControlUI::SetVisible(visible);
-    for (int i = 0; i < m_items.GetSize(); ++i) GetItemAt(i)->SetInheritedVisible(IsVisible());
+    for (int i = 0; i < m_items.GetSize(); ++i) itemAt(i)->SetInheritedVisible(IsVisible());
 }
 
 void CContainerUI::SetInheritedVisible(bool visible)
 {
     CControlUI::SetInheritedVisible(visible);
-    for (int i = 0; i < m_items.GetSize(); ++i) GetItemAt(i)->SetInheritedVisible(IsVisible());
+    for (int i = 0; i < m_items.GetSize(); ++i) itemAt(i)->SetInheritedVisible(IsVisible());
 }
 
 void CContainerUI::SetMouseEnabled(bool enabled)
@@ -138,7 +138,7 @@ void CContainerUI::SetMouseEnabled(bool enabled)
 
 void CContainerUI::SetManager(CWindowManagerUI* manager, CControlUI* parent, bool init)
 {
-    for (int i = 0; i < m_items.GetSize(); ++i) GetItemAt(i)->SetManager(manager, this, init);
+    for (int i = 0; i < m_items.GetSize(); ++i) itemAt(i)->SetManager(manager, this, init);
     if (m_pVerticalScrollBar) m_pVerticalScrollBar->SetManager(manager, this, init);
     if (m_pHorizontalScrollBar) m_pHorizontalScrollBar->SetManager(manager, this, init);
     CControlUI::SetManager(manager, parent, init);
@@ -197,7 +197,7 @@ int CContainerUI::FindSelectableChild(int index, bool forward) const
     if (count == 0) return -1;
     index = std::clamp(index, 0, count - 1);
     auto selectable = [&](int i) {
-        CControlUI* c = GetItemAt(i);
+        CControlUI* c = itemAt(i);
         return c->GetInterfaceByName(L"ListItem") && c->IsVisible() && c->IsEnabled();
     };
     if (forward) {
@@ -238,7 +238,7 @@ void CContainerUI::SetPos(RECT rc)
 void CContainerUI::placeChildren(RECT area)
 {
     for (int i = 0; i < m_items.GetSize(); ++i) {
-        CControlUI* child = GetItemAt(i);
+        CControlUI* child = itemAt(i);
         if (!child->IsVisible()) continue;
         if (child->IsFloat())
             PlaceFloatingChild(i);
@@ -249,7 +249,7 @@ void CContainerUI::placeChildren(RECT area)
 
 void CContainerUI::PlaceFloatingChild(int index)
 {
-    CControlUI* child = GetItemAt(index);
+    CControlUI* child = itemAt(index);
     if (!child || !child->IsVisible() || !child->IsFloat()) return;
     SIZE origin = child->GetFixedOrigin();
     int w = child->GetFixedWidth(), h = child->GetFixedHeight();
@@ -308,7 +308,7 @@ CControlUI* CContainerUI::SearchControl(FINDCONTROLPROC proc, LPVOID data, UINT 
     int count = m_items.GetSize();
     for (int k = 0; k < count; ++k) {
         int i = (flags & UIFIND_TOP_FIRST) ? count - 1 - k : k;
-        CControlUI* child = GetItemAt(i);
+        CControlUI* child = itemAt(i);
         found = child->SearchControl(proc, data, flags);
         if (!found) continue;
         if (!hitTest || child->IsFloat() || PtInRect(&inner, *pt)) return found;
@@ -377,6 +377,11 @@ void CContainerUI::OnEvent(TEventMsgUI& event)
 
 SIZE CContainerUI::GetScrollPos() const
 {
+    return ownScrollPos();
+}
+
+SIZE CContainerUI::ownScrollPos() const
+{
     SIZE pos{0, 0};
     if (m_pVerticalScrollBar && m_pVerticalScrollBar->IsVisible()) pos.cy = m_pVerticalScrollBar->GetScrollPos();
     if (m_pHorizontalScrollBar && m_pHorizontalScrollBar->IsVisible()) pos.cx = m_pHorizontalScrollBar->GetScrollPos();
@@ -414,7 +419,7 @@ void CContainerUI::SetScrollPos(SIZE pos)
     int dx = moved.cx, dy = moved.cy;
     if (dx == 0 && dy == 0) return;
     for (int i = 0; i < m_items.GetSize(); ++i) {
-        CControlUI* child = GetItemAt(i);
+        CControlUI* child = itemAt(i);
         if (!child->IsVisible() || child->IsFloat()) continue;
         RECT rc = child->GetPos();
         OffsetRect(&rc, -dx, -dy);
@@ -604,15 +609,16 @@ void CContainerUI::SetAttribute(const wchar_t* name, const wchar_t* value)
     } else if (wcscmp(name, L"mousechild") == 0) {
         SetMouseChildEnabled(AttributeValue::ParseBool(value));
     } else if (wcscmp(name, L"vscrollbar") == 0) {
-        SetScrollBarsEnabled(AttributeValue::ParseBool(value), m_pHorizontalScrollBar != nullptr);
+        SetScrollBarsEnabled(AttributeValue::ParseBool(value), GetHorizontalScrollBar() != nullptr);
     } else if (wcscmp(name, L"hscrollbar") == 0) {
-        SetScrollBarsEnabled(m_pVerticalScrollBar != nullptr, AttributeValue::ParseBool(value));
+        SetScrollBarsEnabled(GetVerticalScrollBar() != nullptr, AttributeValue::ParseBool(value));
     } else if (wcscmp(name, L"vscrollbarstyle") == 0) {
-        if (!m_pVerticalScrollBar) SetScrollBarsEnabled(true, m_pHorizontalScrollBar != nullptr);
-        m_pVerticalScrollBar->ApplyAttributeList(value);
+        // Through the virtual accessors: a list keeps its bars on its body.
+        if (!GetVerticalScrollBar()) SetScrollBarsEnabled(true, GetHorizontalScrollBar() != nullptr);
+        if (CScrollBarUI* bar = GetVerticalScrollBar()) bar->ApplyAttributeList(value);
     } else if (wcscmp(name, L"hscrollbarstyle") == 0) {
-        if (!m_pHorizontalScrollBar) SetScrollBarsEnabled(m_pVerticalScrollBar != nullptr, true);
-        m_pHorizontalScrollBar->ApplyAttributeList(value);
+        if (!GetHorizontalScrollBar()) SetScrollBarsEnabled(GetVerticalScrollBar() != nullptr, true);
+        if (CScrollBarUI* bar = GetHorizontalScrollBar()) bar->ApplyAttributeList(value);
     } else {
         CControlUI::SetAttribute(name, value);
     }
@@ -638,7 +644,7 @@ void CContainerUI::paintChildren(HDC dc, const RECT& paint)
         CRenderClip childClip;
         CRenderClip::GenerateClip(dc, temp, childClip);
         for (int i = 0; i < m_items.GetSize(); ++i) {
-            CControlUI* child = GetItemAt(i);
+            CControlUI* child = itemAt(i);
             if (!child->IsVisible()) continue;
             RECT childPos = child->GetPos();
             if (!IntersectRect(&temp, &paint, &childPos)) continue;
@@ -655,7 +661,7 @@ void CContainerUI::paintChildren(HDC dc, const RECT& paint)
         return;
     }
     for (int i = 0; i < m_items.GetSize(); ++i) {
-        CControlUI* child = GetItemAt(i);
+        CControlUI* child = itemAt(i);
         if (!child->IsVisible() || !child->IsFloat()) continue;
         RECT childPos = child->GetPos();
         if (!IntersectRect(&temp, &paint, &childPos)) continue;

@@ -93,6 +93,11 @@ public:
     RECT GetInnerRect() const;
 
 protected:
+    // The own child at an index: subclasses may route the IContainerUI
+    // operations elsewhere (a list's go to its rows), never these.
+    CControlUI* itemAt(int index) const { return static_cast<CControlUI*>(m_items.GetAt(index)); }
+    // The positions of the own scroll bars (a list answers GetScrollPos for its body).
+    SIZE ownScrollPos() const;
     void deleteChild(CControlUI* control);
     // The visible children clipped to the inner rectangle (floating ones to
     // the container), then the visible scroll bars.

@@ -166,10 +166,22 @@ void CVerticalLayoutUI::SetPos(RECT rc)
     SIZE available = {rc.right - rc.left, rc.bottom - rc.top};
     if (m_pHorizontalScrollBar && m_pHorizontalScrollBar->IsVisible())
         available.cx += m_pHorizontalScrollBar->GetScrollRange();
+    LayoutScrollBars(rc, 0, stackChildren(rc, available));
+}
 
+LONG CVerticalLayoutUI::childWidth(CControlUI* child, LONG available) const
+{
+    RECT padding = child->GetPadding();
+    LONG width = child->GetFixedWidth();
+    if (width == 0) width = available - padding.left - padding.right;
+    return clampTo(std::max(0L, width), child->GetMinWidth(), child->GetMaxWidth());
+}
+
+int CVerticalLayoutUI::stackChildren(RECT rc, SIZE available)
+{
     int stretching = 0, fixedTotal = 0, counted = 0;
     for (int i = 0; i < m_items.GetSize(); ++i) {
-        CControlUI* child = GetItemAt(i);
+        CControlUI* child = itemAt(i);
         if (!child->IsVisible() || child->IsFloat()) continue;
         SIZE size = child->MeasureSize(available);
         RECT padding = child->GetPadding();
@@ -185,13 +197,13 @@ void CVerticalLayoutUI::SetPos(RECT rc)
     fixedTotal += (counted - 1) * m_iChildPadding;
     int stretchHeight = stretching > 0 ? std::max(0, static_cast<int>(available.cy - fixedTotal) / stretching) : 0;
 
-    SIZE scroll = GetScrollPos();
+    SIZE scroll = ownScrollPos();
     int y = rc.top - scroll.cy;
     int x = rc.left - scroll.cx;
     int remaining = available.cy;
     int stretchSeen = 0, required = 0, fixedLeft = fixedTotal, placed = 0;
     for (int i = 0; i < m_items.GetSize(); ++i) {
-        CControlUI* child = GetItemAt(i);
+        CControlUI* child = itemAt(i);
         if (!child->IsVisible()) continue;
         if (child->IsFloat()) {
             PlaceFloatingChild(i);
@@ -212,9 +224,7 @@ void CVerticalLayoutUI::SetPos(RECT rc)
             size.cy = clampTo(size.cy, child->GetMinHeight(), child->GetMaxHeight());
             fixedLeft -= size.cy;
         }
-        size.cx = child->GetFixedWidth();
-        if (size.cx == 0) size.cx = available.cx - padding.left - padding.right;
-        size.cx = clampTo(std::max(0L, size.cx), child->GetMinWidth(), child->GetMaxWidth());
+        size.cx = childWidth(child, available.cx);
         RECT childRect = {
             x + padding.left, y + padding.top, x + padding.left + size.cx, y + padding.top + size.cy + padding.bottom};
         child->SetPos(childRect);
@@ -222,8 +232,7 @@ void CVerticalLayoutUI::SetPos(RECT rc)
         required += padding.top + size.cy + padding.bottom;
         remaining -= size.cy + padding.bottom + m_iChildPadding;
     }
-    required += (counted - 1) * m_iChildPadding;
-    LayoutScrollBars(rc, 0, required);
+    return required + (counted - 1) * m_iChildPadding;
 }
 
 // --- horizontal ---
@@ -264,7 +273,7 @@ void CHorizontalLayoutUI::SetPos(RECT rc)
 
     int stretching = 0, fixedTotal = 0, counted = 0;
     for (int i = 0; i < m_items.GetSize(); ++i) {
-        CControlUI* child = GetItemAt(i);
+        CControlUI* child = itemAt(i);
         if (!child->IsVisible() || child->IsFloat()) continue;
         SIZE size = child->MeasureSize(available);
         RECT padding = child->GetPadding();
@@ -283,12 +292,12 @@ void CHorizontalLayoutUI::SetPos(RECT rc)
     // The mirror of the vertical layout, except on purpose in one point: the
     // children stand at the inner top with no vertical scroll offset, since
     // a horizontal layout scrolls only sideways.
-    SIZE scroll = GetScrollPos();
+    SIZE scroll = ownScrollPos();
     int x = rc.left - scroll.cx;
     int remaining = available.cx;
     int stretchSeen = 0, required = 0, fixedLeft = fixedTotal, placed = 0;
     for (int i = 0; i < m_items.GetSize(); ++i) {
-        CControlUI* child = GetItemAt(i);
+        CControlUI* child = itemAt(i);
         if (!child->IsVisible()) continue;
         if (child->IsFloat()) {
             PlaceFloatingChild(i);
@@ -492,13 +501,13 @@ void CTileLayoutUI::SetPos(RECT rc)
     if (m_pHorizontalScrollBar && m_pHorizontalScrollBar->IsVisible())
         width += m_pHorizontalScrollBar->GetScrollRange();
     int cellWidth = width / m_nColumns;
-    SIZE scroll = GetScrollPos();
+    SIZE scroll = ownScrollPos();
     int rowTop = rc.top - scroll.cy;
     int left = rc.left - scroll.cx;
     int column = 0, rowHeight = 0, bottom = rowTop;
     std::vector<CControlUI*> visible;
     for (int i = 0; i < m_items.GetSize(); ++i) {
-        CControlUI* child = GetItemAt(i);
+        CControlUI* child = itemAt(i);
         if (!child->IsVisible()) continue;
         if (child->IsFloat()) {
             PlaceFloatingChild(i);

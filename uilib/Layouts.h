@@ -38,6 +38,14 @@ public:
     LPVOID GetInterfaceByName(const wchar_t* name) override;
     void SetAttribute(const wchar_t* name, const wchar_t* value) override;
     void SetPos(RECT rc) override;
+
+protected:
+    // Stacks the visible children over the inner rectangle (offset by the
+    // scroll positions), sharing the height among fixed and stretching
+    // children; answers the height they need.
+    int stackChildren(RECT inner, SIZE available);
+    // The width a child gets out of the available width.
+    virtual LONG childWidth(CControlUI* child, LONG available) const;
 };
 
 class CHorizontalLayoutUI : public CLineLayoutUI {

@@ -3,14 +3,18 @@
 #include "ActiveXUI.h"
 #include "ButtonGifUI.h"
 #include "ButtonUI.h"
+#include "ComboUI.h"
 #include "FlashUI.h"
 #include "DateTimeUI.h"
 #include "EditUI.h"
 #include "Layouts.h"
+#include "ListItemUI.h"
+#include "ListUI.h"
 #include "ProgressUI.h"
 #include "RichEditUI.h"
 #include "ScrollBarUI.h"
 #include "TextUI.h"
+#include "TreeViewUI.h"
 #include "WebBrowserUI.h"
 
 namespace SkinUI {
@@ -70,6 +74,15 @@ CControlUI* CSkinBuilder::CreateControl(const wchar_t* tag)
         {L"TabLayout", make<CTabLayoutUI>},
         {L"ChildLayout", make<CChildLayoutUI>},
         {L"ScrollBar", make<CScrollBarUI>},
+        {L"List", make<CListUI>},
+        {L"ListHeader", make<CListHeaderUI>},
+        {L"ListHeaderItem", make<CListHeaderItemUI>},
+        {L"ListTextElement", make<CListTextElementUI>},
+        {L"ListLabelElement", make<CListLabelElementUI>},
+        {L"ListContainerElement", make<CListContainerElementUI>},
+        {L"Combo", make<CComboUI>},
+        {L"ComboBox", make<CComboBoxUI>},
+        {L"TreeView", make<CTreeViewUI>},
     };
     for (const Entry& entry : kTable)
         if (wcscmp(entry.tag, tag) == 0) return entry.make();
@@ -176,6 +189,45 @@ void CSkinBuilder::applyWindowAttributes(CXmlMarkupNode root, CWindowManagerUI* 
     }
 }
 
+void CSkinBuilder::applyAttributes(
+    CXmlMarkupNode node, CControlUI* control, const wchar_t* tag, CWindowManagerUI* manager)
+{
+    if (manager) {
+        control->SetManager(manager, nullptr, false);
+        const wchar_t* defaults = manager->GetDefaultAttributeList(tag);
+        if (defaults) control->ApplyAttributeList(defaults);
+    }
+    int count = node.GetAttributeCount();
+    for (int i = 0; i < count; ++i) control->SetAttribute(node.GetAttributeName(i), node.GetAttributeValue(i));
+    if (manager) control->SetManager(nullptr, nullptr, false);
+}
+
+bool CSkinBuilder::buildTreeNode(CXmlMarkupNode node, CControlUI* parent, CWindowManagerUI* manager, CControlUI*& built)
+{
+    built = nullptr;
+    auto* treeNode = new CTreeNodeUI;
+    auto* parentNode = parent ? static_cast<CTreeNodeUI*>(parent->GetInterfaceByName(L"TreeNode")) : nullptr;
+    if (parentNode && !parentNode->AddChildNode(treeNode)) {
+        delete treeNode;
+        return true;
+    }
+    applyAttributes(node, treeNode, L"TreeNode", manager);
+    if (node.HasChildren()) parse(node, treeNode, manager);
+    if (parent && !parentNode) {
+        auto* view = static_cast<CTreeViewUI*>(parent->GetInterfaceByName(L"TreeView"));
+        if (!view) {
+            delete treeNode;
+            return false;
+        }
+        if (!view->AddNode(treeNode)) {
+            delete treeNode;
+            return true;
+        }
+    }
+    built = treeNode;
+    return true;
+}
+
 CControlUI* CSkinBuilder::parse(CXmlMarkupNode root, CControlUI* parent, CWindowManagerUI* manager)
 {
     IContainerUI* container = nullptr;
@@ -201,32 +253,32 @@ CControlUI* CSkinBuilder::parse(CXmlMarkupNode root, CControlUI* parent, CWindow
             }
             continue;
         }
-        // TreeNode belongs to the tree view, which is not part of this library yet:
-        // it is offered to the callback like any other unknown tag.
+        if (wcscmp(tag, L"TreeNode") == 0) {
+            CControlUI* built = nullptr;
+            if (!buildTreeNode(node, parent, manager, built)) return nullptr;
+            if (!first) first = built;
+            continue;
+        }
         CControlUI* control = CreateControl(tag);
         if (!control && m_callback) control = m_callback->CreateCustomControl(tag);
         if (!control) continue;
 
         if (node.HasChildren()) parse(node, control, manager);
         if (parent) {
-            if (!container) container = static_cast<IContainerUI*>(parent->GetInterfaceByName(L"IContainer"));
-            if (!container) {
+            // Under a tree node a control joins the node's own children.
+            auto* parentNode = static_cast<CTreeNodeUI*>(parent->GetInterfaceByName(L"TreeNode"));
+            if (!parentNode && !container)
+                container = static_cast<IContainerUI*>(parent->GetInterfaceByName(L"IContainer"));
+            if (!parentNode && !container) {
                 delete control;
                 return nullptr;
             }
-            if (!container->Add(control)) {
+            if (!(parentNode ? parentNode->Add(control) : container->Add(control))) {
                 delete control;
                 continue;
             }
         }
-        if (manager) {
-            control->SetManager(manager, nullptr, false);
-            const wchar_t* defaults = manager->GetDefaultAttributeList(tag);
-            if (defaults) control->ApplyAttributeList(defaults);
-        }
-        int count = node.GetAttributeCount();
-        for (int i = 0; i < count; ++i) control->SetAttribute(node.GetAttributeName(i), node.GetAttributeValue(i));
-        if (manager) control->SetManager(nullptr, nullptr, false);
+        applyAttributes(node, control, tag, manager);
         if (!first) first = control;
     }
     return first;

@@ -35,6 +35,12 @@ public:
 
 private:
     CControlUI* parse(CXmlMarkupNode node, CControlUI* parent, CWindowManagerUI* manager);
+    // The manager's defaults for the tag, then the element's attributes in order.
+    void applyAttributes(CXmlMarkupNode node, CControlUI* control, const wchar_t* tag, CWindowManagerUI* manager);
+    // A "TreeNode" element: under a tree node it becomes that node's child,
+    // under anything else it is added to the parent's tree view (false: the
+    // parent has none, which ends the build).
+    bool buildTreeNode(CXmlMarkupNode node, CControlUI* parent, CWindowManagerUI* manager, CControlUI*& built);
     void applyResources(CXmlMarkupNode root, CWindowManagerUI* manager);
     void applyWindowAttributes(CXmlMarkupNode root, CWindowManagerUI* manager);
 

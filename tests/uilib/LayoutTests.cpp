@@ -1,6 +1,7 @@
 #include "Layouts.h"
 #include "ScrollBarUI.h"
 #include "SkinBuilder.h"
+#include "SkinHarness.h"
 
 #include <gtest/gtest.h>
 
@@ -10,34 +11,8 @@ using namespace SkinUI;
 
 namespace {
 
-// Builds a control tree from a skin text and lays it out over a rectangle,
-// without a window.
-class Skin {
-public:
-    explicit Skin(const wchar_t* xml, RECT area = {0, 0, 400, 301}, IDialogBuilderCallback* callback = nullptr)
-    {
-        std::wstring wrapped = xml[1] == L'W' ? std::wstring(xml) : L"<Window>" + std::wstring(xml) + L"</Window>";
-        root = builder.Create(wrapped.c_str(), nullptr, callback, &manager);
-        if (!root) return;
-        manager.AttachDialog(root);
-        root->SetPos(area);
-    }
-    CControlUI* operator[](const wchar_t* name) const { return manager.FindControlByName(name); }
-    RECT pos(const wchar_t* name) const
-    {
-        CControlUI* c = manager.FindControlByName(name);
-        return c ? c->GetPos() : RECT{-1, -1, -1, -1};
-    }
-    CWindowManagerUI manager;
-    CSkinBuilder builder;
-    CControlUI* root = nullptr;
-};
-
-std::string text(RECT r)
-{
-    return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
-        std::to_string(r.bottom);
-}
+using testui::Skin;
+using testui::text;
 
 struct Placement {
     const wchar_t* name;

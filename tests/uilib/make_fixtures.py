@@ -44,6 +44,10 @@ images = {
     # A progress foreground as wide as the sample's bars, in 32-pixel stripes:
     # stretched, the stripes narrow; cut, they keep their width.
     "ramp.png": png(320, 10, lambda x, y: (46, 204, 113, 255) if (x // 32) % 2 == 0 else (41, 128, 185, 255)),
+    # A combo box arrow strip: five 10-pixel states (normal, hot, pushed,
+    # focused, disabled) in red, green, blue, yellow and cyan.
+    "arrows.png": png(50, 10, lambda x, y: [(255, 0, 0, 255), (0, 255, 0, 255), (0, 0, 255, 255),
+                                            (255, 255, 0, 255), (0, 255, 255, 255)][x // 10]),
 }
 
 
