@@ -28,7 +28,7 @@ public:
     {
         std::wstring entry = msg.sType.GetData();
         if (msg.pSender) entry += L":" + std::wstring(msg.pSender->GetName().GetData());
-        if (msg.sType == L"timer" || msg.sType == L"tabselect" || msg.sType == L"link")
+        if (msg.sType == L"timer" || msg.sType == L"tabselect" || msg.sType == L"link" || msg.sType == L"itemselect")
             entry += L":" + std::to_wstring(msg.wParam) + L"," + std::to_wstring(msg.lParam);
         events.push_back(entry);
         if (msg.sType == L"return" && onReturn) onReturn();

@@ -48,6 +48,11 @@ images = {
     # focused, disabled) in red, green, blue, yellow and cyan.
     "arrows.png": png(50, 10, lambda x, y: [(255, 0, 0, 255), (0, 255, 0, 255), (0, 0, 255, 255),
                                             (255, 255, 0, 255), (0, 255, 255, 255)][x // 10]),
+    # The sample's combo box arrow: a small triangle in five state shades
+    # (normal, hot, pushed, focused, disabled) on a clear ground, 16 px each.
+    "combo-arrow.png": png(80, 16, lambda x, y: [(93, 109, 126, 255), (47, 111, 176, 255), (28, 74, 122, 255),
+                                                 (47, 111, 176, 255), (187, 187, 187, 255)][x // 16]
+                           if 6 <= y <= 10 and abs(x % 16 - 7.5) <= 11 - y else (255, 255, 255, 0)),
 }
 
 
@@ -219,7 +224,7 @@ os.makedirs(sample, exist_ok=True)
 here = os.path.dirname(os.path.abspath(__file__))
 for name in ("MainFrame.xml", "child.xml"):
     shutil.copy(os.path.join(here, "sample", name), os.path.join(sample, name))
-for name in ("frame.png", "halves.png", "red.png", "green.png", "blue.png", "gray.png", "ramp.png"):
+for name in ("frame.png", "halves.png", "red.png", "green.png", "blue.png", "gray.png", "ramp.png", "combo-arrow.png"):
     with open(os.path.join(sample, name), "wb") as f:
         f.write(images[name])
 with open(os.path.join(sample, "anim.gif"), "wb") as f:

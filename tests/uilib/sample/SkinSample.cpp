@@ -2,6 +2,7 @@
 // "--screenshot FILE.bmp" it takes its picture from the screen after its first
 // layout (so that the native windows of its edit, date picker and browser show
 // too), writes it and ends. Usage: SkinSample SKIN_FOLDER [--screenshot FILE]
+#include "ListItemUI.h"
 #include "WindowImplBase.h"
 
 #include <ole2.h>
@@ -59,6 +60,7 @@ protected:
     CUIString GetSkinFile() override { return CUIString(L"MainFrame.xml"); }
     void OnNotify(TNotifyMsgUI& msg) override
     {
+        if (msg.sType == L"windowinit") fillFiles();
         if (msg.sType == L"windowinit" && !m_screenshot.empty()) PostWindowMessage(WM_APP + 7);
         WindowImplBase::OnNotify(msg);
     }
@@ -76,6 +78,22 @@ protected:
     }
 
 private:
+    // The list's text rows take their cells from code, one text per column.
+    void fillFiles()
+    {
+        const wchar_t* files[][3] = {{L"camera.cfg", L"2 KB", L"saved"},
+            {L"broadcast.log", L"140 KB", L"{a open}open{/a}"}, {L"stream-01.flv", L"12 MB", L"uploaded"},
+            {L"stream-02.flv", L"9 MB", L"uploading"}, {L"overlay.png", L"86 KB", L"saved"},
+            {L"locked.dat", L"1 KB", L"in use"}, {L"notes.txt", L"3 KB", L"saved"},
+            {L"update.7z", L"4 MB", L"{a retry}retry{/a}"}};
+        for (int i = 0; i < 8; ++i) {
+            auto* row = static_cast<CListTextElementUI*>(
+                m_PaintManager.FindControlByName((L"file" + std::to_wstring(i)).c_str()));
+            if (!row) continue;
+            for (int column = 0; column < 3; ++column) row->SetText(column, files[i][column]);
+        }
+    }
+
     std::wstring m_screenshot;
 };
 
