@@ -57,6 +57,8 @@ void CWindowManagerUI::ensureTooltip()
 
 void CWindowManagerUI::paint()
 {
+    // This paint covers what was invalidated so far (layout below may add more).
+    m_rcInvalidPending = RECT{0, 0, 0, 0};
     RECT update{};
     if (!::GetUpdateRect(m_hWndPaint, &update, FALSE)) return;
     if (!m_pRoot) {
@@ -97,6 +99,7 @@ void CWindowManagerUI::paint()
     }
     PAINTSTRUCT ps;
     ::BeginPaint(m_hWndPaint, &ps);
+    m_rcInvalidPending = RECT{0, 0, 0, 0};
     if (m_bOffscreenPaint && m_hDcOffscreen && m_hbmpOffscreen) {
         HGDIOBJ old = ::SelectObject(m_hDcOffscreen, m_hbmpOffscreen);
         int saved = ::SaveDC(m_hDcOffscreen);

@@ -269,7 +269,16 @@ bool CWindowManagerUI::SetNextTabControl(bool forward)
 
 void CWindowManagerUI::Invalidate(RECT& rc)
 {
-    if (m_hWndPaint) ::InvalidateRect(m_hWndPaint, &rc, FALSE);
+    if (!m_hWndPaint) return;
+    // Controls added or changed one by one (thousands of list rows) invalidate
+    // the same area again and again before the next paint, and each call is a
+    // trip to the window system: an area inside the last one is still invalid.
+    RECT joined;
+    if (!IsRectEmpty(&m_rcInvalidPending) && UnionRect(&joined, &m_rcInvalidPending, &rc) &&
+        EqualRect(&joined, &m_rcInvalidPending))
+        return;
+    ::InvalidateRect(m_hWndPaint, &rc, FALSE);
+    m_rcInvalidPending = rc;
 }
 
 SIZE CWindowManagerUI::GetClientSize() const

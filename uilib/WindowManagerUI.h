@@ -332,6 +332,8 @@ private:
     bool reflectToChild(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
     HWND m_hWndPaint = nullptr;
+    // The last area invalidated since the window was last painted.
+    RECT m_rcInvalidPending{0, 0, 0, 0};
     int m_nOpacity = 255;
     HDC m_hDcPaint = nullptr;
     HDC m_hDcOffscreen = nullptr;

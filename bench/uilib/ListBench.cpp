@@ -16,10 +16,10 @@
 #include "ListUI.h"
 #include "TreeViewUI.h"
 #include "WindowImplBase.h"
+#include "BenchSupport.h"
 
 #include <commctrl.h>
 
-#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -28,25 +28,8 @@ using namespace SkinUI;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-template <class Fn>
-double secondsOf(Fn fn)
-{
-    Clock::time_point start = Clock::now();
-    fn();
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-void pump()
-{
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (CWindowManagerUI::TranslateLoopMessage(&msg)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
+using benchui::pump;
+using benchui::secondsOf;
 
 void paint(HWND window)
 {
@@ -246,7 +229,8 @@ TreeTimes benchTreePlatform(int children)
             insert.hInsertAfter = TVI_LAST;
             insert.item.mask = TVIF_TEXT;
             insert.item.pszText = text.data();
-            auto root = reinterpret_cast<HTREEITEM>(SendMessageW(window, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
+            auto root = reinterpret_cast<HTREEITEM>(
+                SendMessageW(window, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
             for (int c = 0; c < children; ++c) {
                 std::wstring child = L"Node " + std::to_wstring(c);
                 insert.hParent = root;

@@ -12,8 +12,8 @@
 // it through bench/uilib/richedit-bench). Usage: uilib_richedit_bench [LINES [CHARS]]
 #include "RichEditUI.h"
 #include "WindowImplBase.h"
+#include "BenchSupport.h"
 
-#include <chrono>
 #include <cstdio>
 #include <cwchar>
 #include <string>
@@ -22,25 +22,8 @@ using namespace SkinUI;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-template <class Fn>
-double secondsOf(Fn fn)
-{
-    Clock::time_point start = Clock::now();
-    fn();
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-void pump()
-{
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (CWindowManagerUI::TranslateLoopMessage(&msg)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
+using benchui::pump;
+using benchui::secondsOf;
 
 std::wstring makeText(int lines)
 {

@@ -147,7 +147,7 @@ TEST_F(ListInput, HeaderClicksAndASeparatorDragStoppingAtTheMinimumWidth)
     for (int x = 108; x >= 18; x -= 10) input.moveTo(POINT{x, 12});
     input.mouse(MOUSEEVENTF_LEFTUP);
     pump();
-    EXPECT_EQ(60, c0->GetFixedWidth());  // held at the minimum
+    EXPECT_EQ(60, c0->GetFixedWidth());      // held at the minimum
     EXPECT_EQ(1, count(L"headerclick:c0"));  // a drag is no click
     EXPECT_EQ(60, list->GetListStyle()->rcColumn[1].left);
     input.drag(POINT{58, 12}, POINT{118, 12});
@@ -339,19 +339,20 @@ TEST_F(ComboInput, NearTheBottomOfTheScreenThePopUpOpensUpwards)
 
 namespace {
 
-const wchar_t kTree[] =
-    L"<Window size=\"300,260\">"
-    L"<VerticalLayout name=\"root\" bkcolor=\"#FFFFFFFF\">"
-    L"  <TreeView name=\"tree\" visiblecheckbtn=\"true\" height=\"240\">"
-    L"    <TreeNode name=\"a\" text=\"A\" height=\"20\" folderattr=\"normalimage=&quot;red.png&quot; selectedimage=&quot;blue.png&quot;\""
-    L"      checkboxattr=\"normalimage=&quot;gray.png&quot; selectedimage=&quot;green.png&quot;\">"
-    L"      <TreeNode name=\"a1\" text=\"A1\" height=\"20\"/>"
-    L"      <TreeNode name=\"a2\" text=\"A2\" height=\"20\"><TreeNode name=\"a21\" text=\"A21\" height=\"20\"/></TreeNode>"
-    L"    </TreeNode>"
-    L"    <TreeNode name=\"b\" text=\"B\" height=\"20\"/>"
-    L"  </TreeView>"
-    L"  <Control/>"
-    L"</VerticalLayout></Window>";
+const wchar_t kTree[] = L"<Window size=\"300,260\">"
+                        L"<VerticalLayout name=\"root\" bkcolor=\"#FFFFFFFF\">"
+                        L"  <TreeView name=\"tree\" visiblecheckbtn=\"true\" height=\"240\">"
+                        L"    <TreeNode name=\"a\" text=\"A\" height=\"20\" "
+                        L"folderattr=\"normalimage=&quot;red.png&quot; selectedimage=&quot;blue.png&quot;\""
+                        L"      checkboxattr=\"normalimage=&quot;gray.png&quot; selectedimage=&quot;green.png&quot;\">"
+                        L"      <TreeNode name=\"a1\" text=\"A1\" height=\"20\"/>"
+                        L"      <TreeNode name=\"a2\" text=\"A2\" height=\"20\"><TreeNode name=\"a21\" text=\"A21\" "
+                        L"height=\"20\"/></TreeNode>"
+                        L"    </TreeNode>"
+                        L"    <TreeNode name=\"b\" text=\"B\" height=\"20\"/>"
+                        L"  </TreeView>"
+                        L"  <Control/>"
+                        L"</VerticalLayout></Window>";
 
 class TreeInput : public WindowFixture {
 protected:
