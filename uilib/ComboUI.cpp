@@ -11,11 +11,6 @@ namespace SkinUI {
 
 namespace {
 
-bool isMouseEvent(int type)
-{
-    return type > UIEVENT__MOUSEBEGIN && type < UIEVENT__MOUSEEND;
-}
-
 // Reads "[-]digits" and answers whether there was at least one digit.
 bool readNumber(const wchar_t*& p, long& value)
 {
@@ -175,7 +170,7 @@ void CComboUI::SetPos(RECT rc)
 
 void CComboUI::OnEvent(TEventMsgUI& event)
 {
-    if (isMouseEvent(event.Type) && !IsMouseEnabled()) {
+    if (IsMouseEventType(event.Type) && !IsMouseEnabled()) {
         if (m_pParent)
             m_pParent->OnEvent(event);
         else

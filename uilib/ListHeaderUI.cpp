@@ -179,8 +179,7 @@ void CListHeaderItemUI::dragTo(POINT pt)
 
 void CListHeaderItemUI::OnEvent(TEventMsgUI& event)
 {
-    bool mouse = event.Type > UIEVENT__MOUSEBEGIN && event.Type < UIEVENT__MOUSEEND;
-    if (mouse && !IsMouseEnabled()) {
+    if (IsMouseEventType(event.Type) && !IsMouseEnabled()) {
         if (m_pParent)
             m_pParent->OnEvent(event);
         else

@@ -14,11 +14,6 @@ namespace SkinUI {
 
 namespace {
 
-bool isMouseEvent(int type)
-{
-    return type > UIEVENT__MOUSEBEGIN && type < UIEVENT__MOUSEEND;
-}
-
 RECT lessPadding(RECT rc, const RECT& padding)
 {
     rc.left += padding.left;
@@ -200,7 +195,7 @@ void CListItemBaseUI<Base>::passOn(TEventMsgUI& event)
 template <class Base>
 void CListItemBaseUI<Base>::OnEvent(TEventMsgUI& event)
 {
-    if (isMouseEvent(event.Type) && !this->IsMouseEnabled()) {
+    if (IsMouseEventType(event.Type) && !this->IsMouseEnabled()) {
         if (m_pOwner)
             m_pOwner->HandleOwnerEvent(event);
         else

@@ -20,11 +20,6 @@ LONG clampWidth(CControlUI* control, LONG width)
         static_cast<LONG>(control->GetMinWidth()), std::min(width, static_cast<LONG>(control->GetMaxWidth())));
 }
 
-bool isMouseEvent(int type)
-{
-    return type > UIEVENT__MOUSEBEGIN && type < UIEVENT__MOUSEEND;
-}
-
 }  // namespace
 
 // --- body ---
@@ -341,7 +336,7 @@ void CListUI::SetPos(RECT rc)
 
 void CListUI::OnEvent(TEventMsgUI& event)
 {
-    if (isMouseEvent(event.Type) && !IsMouseEnabled()) {
+    if (IsMouseEventType(event.Type) && !IsMouseEnabled()) {
         if (m_pParent)
             m_pParent->OnEvent(event);
         else

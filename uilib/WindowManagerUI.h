@@ -48,6 +48,12 @@ enum UIEventKind {
     UIEVENT__LAST = 25,
 };
 
+// The event kinds that come from the mouse.
+inline bool IsMouseEventType(int type)
+{
+    return type > UIEVENT__MOUSEBEGIN && type < UIEVENT__MOUSEEND;
+}
+
 // Search flags of CControlUI::SearchControl.
 enum : UINT {
     UIFIND_ALL = 0x00000000,
