@@ -38,6 +38,18 @@ bool IsPlainHost(const std::wstring& host)
     });
 }
 
+// A worker thread's body: nothing escapes the thread.
+template <typename Work>
+unsigned RunWorker(const char* where, Work&& work)
+{
+    try {
+        work();
+    } catch (...) {
+        LogLine(LogLevel::Error, where, " 内部错误");
+    }
+    return 0;
+}
+
 CProgressUI* FindProgress(CWindowManagerUI& manager, const wchar_t* name)
 {
     return dynamic_cast<CProgressUI*>(manager.FindControlByName(name));
@@ -134,24 +146,15 @@ LRESULT CMainFrame::FilterMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& 
 
 unsigned __stdcall CMainFrame::DownloadThreadProc(void* frame)
 {
-    try {
-        // The result is not needed: the progress messages drive the window.
-        static_cast<CMainFrame*>(frame)->m_update->DownloadPackage();
-    } catch (...) {
-        LogLine(LogLevel::Error, "CMainFrame::DownloadThreadProc", " 内部错误");
-    }
-    return 0;
+    // The result is not needed: the progress messages drive the window.
+    return RunWorker(
+        "CMainFrame::DownloadThreadProc", [&] { static_cast<CMainFrame*>(frame)->m_update->DownloadPackage(); });
 }
 
 unsigned __stdcall CMainFrame::SetupThreadProc(void* frame)
 {
-    try {
-        // Ends the holders of the plug-in files, installs, and posts WM_SETUP_FINISHED.
-        static_cast<CMainFrame*>(frame)->m_update->Install();
-    } catch (...) {
-        LogLine(LogLevel::Error, "CMainFrame::SetupThreadProc", " 内部错误");
-    }
-    return 0;
+    // Ends the holders of the plug-in files, installs, and posts WM_SETUP_FINISHED.
+    return RunWorker("CMainFrame::SetupThreadProc", [&] { static_cast<CMainFrame*>(frame)->m_update->Install(); });
 }
 
 void CMainFrame::OnFinalWindowMessage(HWND window)

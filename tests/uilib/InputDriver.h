@@ -3,6 +3,7 @@
 // window that has the focus; the window's messages are pumped after each step.
 #pragma once
 
+#include "SyntheticInput.h"
 #include "TestWindow.h"
 
 namespace testui {
@@ -23,23 +24,13 @@ public:
     }
     void moveTo(POINT client)
     {
-        POINT screen = client;
-        ClientToScreen(m_window, &screen);
-        int cx = GetSystemMetrics(SM_CXSCREEN) - 1, cy = GetSystemMetrics(SM_CYSCREEN) - 1;
-        INPUT input{};
-        input.type = INPUT_MOUSE;
-        input.mi.dx = MulDiv(screen.x, 65535, cx);
-        input.mi.dy = MulDiv(screen.y, 65535, cy);
-        input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-        send(input);
+        testinput::moveTo(m_window, client);
+        pump(3);
     }
     void mouse(DWORD flags, DWORD data = 0)
     {
-        INPUT input{};
-        input.type = INPUT_MOUSE;
-        input.mi.dwFlags = flags;
-        input.mi.mouseData = data;
-        send(input);
+        testinput::mouse(flags, data);
+        pump(3);
     }
     void click(POINT client)
     {
@@ -63,11 +54,8 @@ public:
     }
     void key(WORD vk, bool down)
     {
-        INPUT input{};
-        input.type = INPUT_KEYBOARD;
-        input.ki.wVk = vk;
-        input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
-        send(input);
+        testinput::key(vk, down);
+        pump(3);
     }
     void press(WORD vk)
     {
@@ -96,11 +84,6 @@ public:
     }
 
 private:
-    void send(INPUT& input)
-    {
-        SendInput(1, &input, sizeof(INPUT));
-        pump(3);
-    }
     HWND m_window;
 };
 

@@ -18,12 +18,15 @@
 //
 // Pictures come from the screen DC: another process's window cannot be
 // printed into a bitmap of this one.
+#include "SyntheticInput.h"
+
 #include <windows.h>
 
 #include <cstdarg>
 #include <cstdio>
 #include <cwchar>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -129,39 +132,10 @@ bool Shot(const std::wstring& path)
     return ok;
 }
 
-void Send(INPUT input)
+// A pause after each step lets the window take the input in.
+void Step()
 {
-    SendInput(1, &input, sizeof(INPUT));
     Sleep(30);
-}
-
-void MoveTo(long x, long y)
-{
-    POINT screen{x, y};
-    ClientToScreen(g_window, &screen);
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = MulDiv(screen.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-    input.mi.dy = MulDiv(screen.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    Send(input);
-}
-
-void Button(DWORD flags)
-{
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = flags;
-    Send(input);
-}
-
-void Key(WORD vk, bool down)
-{
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = vk;
-    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
-    Send(input);
 }
 
 void SetUserString(const std::wstring& path, const std::wstring& name, const std::wstring& value)
@@ -206,20 +180,25 @@ bool Run(const std::vector<std::wstring>& f)
         Answer(Shot(arg(1)) ? "ok" : "error");
     } else if (command == L"click" || command == L"dblclick") {
         BringToFront();
-        MoveTo(Number(arg(1)), Number(arg(2)));
+        testinput::moveTo(g_window, POINT{Number(arg(1)), Number(arg(2))});
+        Step();
         for (int i = command == L"click" ? 1 : 2; i > 0; --i) {
-            Button(MOUSEEVENTF_LEFTDOWN);
-            Button(MOUSEEVENTF_LEFTUP);
+            for (DWORD button : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}) {
+                testinput::mouse(button);
+                Step();
+            }
         }
         Answer("ok");
     } else if (command == L"key") {
         BringToFront();
         WORD vk = static_cast<WORD>(Number(arg(1)));
         WORD modifier = static_cast<WORD>(Number(arg(2)));
-        if (modifier) Key(modifier, true);
-        Key(vk, true);
-        Key(vk, false);
-        if (modifier) Key(modifier, false);
+        const std::pair<WORD, bool> strokes[] = {{modifier, true}, {vk, true}, {vk, false}, {modifier, false}};
+        for (auto [code, down] : strokes) {
+            if (!code) continue;
+            testinput::key(code, down);
+            Step();
+        }
         Answer("ok");
     } else if (command == L"post") {
         BOOL posted = PostMessageW(g_window, static_cast<UINT>(Number(arg(1))), static_cast<WPARAM>(Number(arg(2))),
