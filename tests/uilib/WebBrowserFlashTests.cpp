@@ -21,6 +21,32 @@ using namespace testui;
 
 namespace {
 
+// One event of a sink's table: what Invoke answers and what the handler saw (null: nothing).
+struct EventRow {
+    DISPID id;
+    VARIANT* args;
+    UINT count;
+    HRESULT expected;
+    const wchar_t* call;
+};
+
+template <class Sink, class Handler, std::size_t N>
+void expectEventRows(Sink& sink, Handler& handler, const EventRow (&rows)[N])
+{
+    for (const EventRow& row : rows) {
+        handler.calls.clear();
+        DISPPARAMS params{row.args, nullptr, row.count, 0};
+        EXPECT_EQ(row.expected, sink.Invoke(row.id, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr))
+            << row.id << " with " << row.count;
+        if (row.call) {
+            ASSERT_EQ(1u, handler.calls.size()) << row.id;
+            EXPECT_EQ(row.call, handler.calls[0]);
+        } else {
+            EXPECT_TRUE(handler.calls.empty()) << row.id;
+        }
+    }
+}
+
 const wchar_t kPage[] =
     L"<Window size=\"400,300\">"
     L"<VerticalLayout name=\"root\" bkcolor=\"#FFFFFFFF\" childpadding=\"10\" inset=\"10,10,10,10\">"
@@ -189,13 +215,7 @@ TEST(WebBrowserEvents, InvokeChecksCountsAndTypesBeforeReadingArguments)
     V_VT(&notText) = VT_I4;
     V_I4(&notText) = 1;
 
-    struct Row {
-        DISPID id;
-        VARIANT* args;
-        UINT count;
-        HRESULT expected;
-        const wchar_t* call;  // what the handler saw, or null
-    } rows[] = {
+    const EventRow rows[] = {
         {250, nullptr, 0, DISP_E_BADPARAMCOUNT, nullptr},
         {250, before, 6, DISP_E_BADPARAMCOUNT, nullptr},
         {250, wrongCancel, 7, DISP_E_TYPEMISMATCH, nullptr},
@@ -211,19 +231,7 @@ TEST(WebBrowserEvents, InvokeChecksCountsAndTypesBeforeReadingArguments)
         {252, nullptr, 0, DISP_E_BADPARAMCOUNT, nullptr},
         {999, nullptr, 0, DISP_E_MEMBERNOTFOUND, nullptr},
     };
-    for (const Row& row : rows) {
-        handler.calls.clear();
-        DISPPARAMS params{row.args, nullptr, row.count, 0};
-        EXPECT_EQ(
-            row.expected, browser.Invoke(row.id, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr))
-            << row.id << " with " << row.count;
-        if (row.call) {
-            ASSERT_EQ(1u, handler.calls.size()) << row.id;
-            EXPECT_EQ(row.call, handler.calls[0]);
-        } else {
-            EXPECT_TRUE(handler.calls.empty()) << row.id;
-        }
-    }
+    expectEventRows(browser, handler, rows);
     DISPPARAMS none{nullptr, nullptr, 0, 0};
     EXPECT_EQ(E_INVALIDARG, browser.Invoke(250, IID_IDispatch, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr));
     SysFreeString(url);
@@ -337,13 +345,7 @@ TEST(FlashEvents, InvokeChecksCountsAndTypesAndTheHandlerIsReleased)
         VARIANT number;
         V_VT(&number) = VT_I4;
         V_I4(&number) = 4;
-        struct Row {
-            DISPID id;
-            VARIANT* args;
-            UINT count;
-            HRESULT expected;
-            const wchar_t* call;
-        } rows[] = {
+        const EventRow rows[] = {
             {FLASH_FSCOMMAND, strings, 2, S_OK, L"fscommand:cmd,a b"},
             {FLASH_FSCOMMAND, strings, 1, DISP_E_BADPARAMCOUNT, nullptr},
             {FLASH_FSCOMMAND, mixed, 2, DISP_E_TYPEMISMATCH, nullptr},
@@ -356,19 +358,7 @@ TEST(FlashEvents, InvokeChecksCountsAndTypesAndTheHandlerIsReleased)
             {FLASH_PROGRESS, nullptr, 0, DISP_E_BADPARAMCOUNT, nullptr},
             {12345, nullptr, 0, S_OK, nullptr},
         };
-        for (const Row& row : rows) {
-            handler.calls.clear();
-            DISPPARAMS params{row.args, nullptr, row.count, 0};
-            EXPECT_EQ(
-                row.expected, flash.Invoke(row.id, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr))
-                << row.id << " with " << row.count;
-            if (row.call) {
-                ASSERT_EQ(1u, handler.calls.size()) << row.id;
-                EXPECT_EQ(row.call, handler.calls[0]);
-            } else {
-                EXPECT_TRUE(handler.calls.empty()) << row.id;
-            }
-        }
+        expectEventRows(flash, handler, rows);
         SysFreeString(command);
         SysFreeString(args);
         handler.calls.clear();
