@@ -4,6 +4,7 @@
 #include "TraceLog.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -127,8 +128,10 @@ void SimpleStreamHelper::place(const uint8_t* bytes, size_t length, size_t offse
 {
     if (!length || !bytes) return;
     const uint64_t start = offset;
-    if (length > std::numeric_limits<size_t>::max() - offset) throw std::length_error("block beyond the address space");
-    const uint64_t end = start + length;
+    // The download is joined into one array at the end, so no byte may lie beyond the largest object.
+    constexpr uint64_t kLargestObject = static_cast<uint64_t>(std::numeric_limits<std::ptrdiff_t>::max());
+    const uint64_t end = start + length;  // both are at most SIZE_MAX: no wrap in 64 bits
+    if (end > kLargestObject) throw std::length_error("block beyond the address space");
     uint64_t position = start;
     while (position < end) {
         const size_t index = static_cast<size_t>(position / blockSize);
