@@ -4,7 +4,7 @@
 //
 // The first class object handed out sets the platform ("Windows", "IE") and
 // runs the factory's process-wide set-up; the unload check tears it down again
-// when it lets the library go, so a library loaded anew starts over.
+// once no plug-in lives, so the next class object starts over.
 #include "ActiveXExports.h"
 
 #include "AbiChecks.h"
@@ -63,12 +63,15 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out)
 STDAPI DllCanUnloadNow()
 {
     HRESULT hr = Com::guarded([] {
-        if (module.canUnloadNow() != S_OK) return S_FALSE;
+        const bool locked = module.canUnloadNow() != S_OK;
+        if (locked && FB::PluginCore::activeCount() > 0) return S_FALSE;
+        // No plug-in lives: the factory's process-wide state goes even while
+        // other objects keep the module; the next class object sets it up again.
         if (factoryInitialized) {
             factoryInitialized = false;
             if (FB::FactoryBasePtr factory = FB::getFactoryInstance()) factory->globalDeinit();
         }
-        return S_OK;
+        return locked ? S_FALSE : S_OK;
     });
     return hr == S_OK ? S_OK : S_FALSE;  // in doubt, stay loaded
 }
