@@ -245,8 +245,9 @@ Window::~Window() = default;
 DOM::DocumentPtr Window::getDocument()
 {
     return onMainThread([this]() -> DOM::DocumentPtr {
+        IHTMLWindow2* page = window->as<IHTMLWindow2>();
         Com::ComPtr<IHTMLDocument2> document;
-        if (FAILED(window->as<IHTMLWindow2>()->get_document(document.Put())) || !document) return nullptr;
+        if (!page || FAILED(page->get_document(document.Put())) || !document) return nullptr;
         return activeXHost()->wrapDocument(pageObject(document.Get()));
     });
 }

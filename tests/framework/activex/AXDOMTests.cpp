@@ -13,6 +13,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <future>
 
 using FB::ActiveX::ActiveXBrowserHost;
@@ -125,6 +126,42 @@ TEST_F(ComDom, ADocumentWithoutItsThirdInterface)
     auto document = host->documentObject();
     EXPECT_EQ(errorOf([&] { document->getElementById("status"); }), "Document does not support getElementById");
     EXPECT_EQ(errorOf([&] { document->getElementsByTagName("div"); }), "Could not get element by tag name");
+}
+
+// After in-place deactivation the host lets go of every page interface while it
+// lives on: a wrapper native code still holds answers as for a missing interface.
+TEST_F(ComDom, EveryOperationAfterTheHostLetGoOfThePage)
+{
+    auto window = host->windowObject();
+    auto document = host->documentObject();
+    auto status = document->getElementById("status");
+    auto added = document->createElement("span");
+    ASSERT_TRUE(window && document && status && added);
+    host->releaseRetainedObjects();
+    ASSERT_EQ(host->retainedObjectCount(), 0u);
+
+    EXPECT_FALSE(window->getDocument());
+    EXPECT_EQ(window->getLocation(), "");
+    EXPECT_NO_THROW(window->alert(std::string("gone")));
+    EXPECT_TRUE(page.window->alerts.empty());
+    EXPECT_FALSE(document->getWindow());
+    EXPECT_EQ(status->getStringAttribute("id"), "");
+    struct Refusal {
+        const char* what;
+        std::function<void()> call;
+        const char* text;
+    } refusals[] = {
+        {"getInnerHTML", [&] { status->getInnerHTML(); }, "Could not get innerhtml"},
+        {"setInnerHTML", [&] { status->setInnerHTML("x"); }, "Could not set innerHtml"},
+        {"element getElementsByTagName", [&] { status->getElementsByTagName("span"); },
+            "Could not get element by tag name"},
+        {"createElement", [&] { document->createElement("p"); }, "Failed to create element!"},
+        {"getElementById", [&] { document->getElementById("status"); }, "Document does not support getElementById"},
+        {"document getElementsByTagName", [&] { document->getElementsByTagName("div"); },
+            "Could not get element by tag name"},
+        {"appendChild", [&] { status->appendChild(added); }, "failed to appendChild!"},
+    };
+    for (const Refusal& refusal : refusals) EXPECT_EQ(errorOf(refusal.call), refusal.text) << refusal.what;
 }
 
 // Used from a worker, a wrapper waits for the main thread; dropped there, its
