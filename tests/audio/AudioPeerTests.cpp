@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "AudioStream.h"
@@ -138,9 +140,25 @@ TEST(AudioEnumerThroughExports, NamesOnlyListedDevices)
     ASSERT_NE(library.module, nullptr);
     Sondex::IAudioEnumer* enumer = library.createEnumer();
     ASSERT_NE(enumer, nullptr);
-    EXPECT_GE(enumer->GetInputDeviceCount(), 0);
-    EXPECT_GE(enumer->GetOutputDeviceCount(), 0);
+    // The lists are the devices whose capabilities the sound system answers, by id, with their names.
+    std::vector<std::pair<int, std::string>> inputs, outputs;
+    for (UINT id = 0; id < waveInGetNumDevs(); ++id)
+        if (WAVEINCAPSA caps; waveInGetDevCapsA(id, &caps, sizeof(caps)) == MMSYSERR_NOERROR)
+            inputs.emplace_back(static_cast<int>(id), caps.szPname);
+    for (UINT id = 0; id < waveOutGetNumDevs(); ++id)
+        if (WAVEOUTCAPSA caps; waveOutGetDevCapsA(id, &caps, sizeof(caps)) == MMSYSERR_NOERROR)
+            outputs.emplace_back(static_cast<int>(id), caps.szPname);
+    EXPECT_EQ(enumer->GetInputDeviceCount(), static_cast<int>(inputs.size()));
+    EXPECT_EQ(enumer->GetOutputDeviceCount(), static_cast<int>(outputs.size()));
     char name[Sondex::kDeviceNameBytes];
+    for (const auto& [id, expected] : inputs) {
+        ASSERT_TRUE(enumer->GetInputDeviceName(id, name)) << id;
+        EXPECT_EQ(std::string(name), expected);
+    }
+    for (const auto& [id, expected] : outputs) {
+        ASSERT_TRUE(enumer->GetOutputDeviceName(id, name)) << id;
+        EXPECT_EQ(std::string(name), expected);
+    }
     std::memset(name, 'x', sizeof(name));
     EXPECT_FALSE(enumer->GetInputDeviceName(-1, name));
     EXPECT_FALSE(enumer->GetOutputDeviceName(100000, name));
