@@ -28,7 +28,7 @@ AsyncCallManager::~AsyncCallManager() = default;
 
 AsyncCallRecordPtr AsyncCallManager::makeCall(QueuedFunction function, void* userData)
 {
-    std::lock_guard<std::recursive_mutex> guard(lock);
+    std::lock_guard<RecursiveMutex> guard(lock);
     if (shutDown) return nullptr;
     ++nextCallNumber;
     auto record = std::make_shared<AsyncCallRecord>(function, userData, nextCallNumber, weak_from_this());
@@ -39,7 +39,7 @@ AsyncCallRecordPtr AsyncCallManager::makeCall(QueuedFunction function, void* use
 bool AsyncCallManager::forget(const AsyncCallRecordPtr& record)
 {
     if (!record) return false;
-    std::lock_guard<std::recursive_mutex> guard(lock);
+    std::lock_guard<RecursiveMutex> guard(lock);
     return pending.erase(record->callNumber) == 1;
 }
 
@@ -47,7 +47,7 @@ void AsyncCallManager::runCall(const AsyncCallRecordPtr& record)
 {
     if (!record) return;
     {
-        std::lock_guard<std::recursive_mutex> guard(lock);
+        std::lock_guard<RecursiveMutex> guard(lock);
         if (pending.erase(record->callNumber) == 0) return;
     }
     record->callOnce();
@@ -57,7 +57,7 @@ void AsyncCallManager::cancelAll()
 {
     std::map<int, AsyncCallRecordPtr> toRun;
     {
-        std::lock_guard<std::recursive_mutex> guard(lock);
+        std::lock_guard<RecursiveMutex> guard(lock);
         shutDown = true;
         toRun.swap(pending);
     }
@@ -75,13 +75,13 @@ void AsyncCallManager::cancelAll()
 
 bool AsyncCallManager::isShutDown() const
 {
-    std::lock_guard<std::recursive_mutex> guard(lock);
+    std::lock_guard<RecursiveMutex> guard(lock);
     return shutDown;
 }
 
 size_t AsyncCallManager::pendingCount() const
 {
-    std::lock_guard<std::recursive_mutex> guard(lock);
+    std::lock_guard<RecursiveMutex> guard(lock);
     return pending.size();
 }
 

@@ -16,6 +16,7 @@
 // function runs, so a function may queue further calls.
 #pragma once
 
+#include "RecursiveMutex.h"
 #include <map>
 #include <memory>
 #include <mutex>
@@ -75,7 +76,7 @@ private:
 
     int nextCallNumber = 1;
     bool shutDown = false;
-    mutable std::recursive_mutex lock;
+    mutable RecursiveMutex lock;
     std::map<int, AsyncCallRecordPtr> pending;  // by call number: the order queued
 };
 

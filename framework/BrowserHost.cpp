@@ -48,14 +48,14 @@ bool BrowserHost::postMainThreadCall(QueuedFunction function, void* data)
 
 void BrowserHost::keepObjectAlive(const std::shared_ptr<JSAPI>& object)
 {
-    std::lock_guard<std::recursive_mutex> guard(keptObjectsLock);
+    std::lock_guard<RecursiveMutex> guard(keptObjectsLock);
     keptObjects.push_back(object);
 }
 
 void BrowserHost::releaseKeptObject(const std::shared_ptr<JSAPI>& object)
 {
     std::vector<std::shared_ptr<JSAPI>> released;
-    std::lock_guard<std::recursive_mutex> guard(keptObjectsLock);
+    std::lock_guard<RecursiveMutex> guard(keptObjectsLock);
     for (auto it = keptObjects.begin(); it != keptObjects.end();) {
         if (*it == object) {
             released.push_back(std::move(*it));
@@ -71,7 +71,7 @@ void BrowserHost::releaseKeptObject(const std::shared_ptr<JSAPI>& object)
 void BrowserHost::releaseAllKeptObjects()
 {
     std::vector<std::shared_ptr<JSAPI>> released;
-    std::lock_guard<std::recursive_mutex> guard(keptObjectsLock);
+    std::lock_guard<RecursiveMutex> guard(keptObjectsLock);
     released.swap(keptObjects);
     released.clear();
     releasePendingObjects();

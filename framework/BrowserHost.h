@@ -17,6 +17,7 @@
 // caller waiting in mainThreadCall fails with "Shutting down".
 #pragma once
 
+#include "RecursiveMutex.h"
 #include "AsyncCallManager.h"
 #include "CrossThreadCall.h"
 #include "variant.h"
@@ -160,7 +161,7 @@ private:
     const uint32_t mainThreadId;
     std::atomic<bool> shutDown{false};
     std::atomic<bool> shutDownStarted{false};
-    std::recursive_mutex keptObjectsLock;
+    RecursiveMutex keptObjectsLock;
     std::vector<JSAPIPtr> keptObjects;
     std::atomic<bool> pageLogging{true};
     std::string delayedCallHelperId;

@@ -55,7 +55,7 @@ void BrowserHost::releaseKeptObjectsForShutdown()
 {
     std::vector<std::shared_ptr<JSAPI>> kept;
     {
-        std::lock_guard<std::recursive_mutex> guard(keptObjectsLock);
+        std::lock_guard<RecursiveMutex> guard(keptObjectsLock);
         kept = keptObjects;
     }
     for (const auto& object : kept) {

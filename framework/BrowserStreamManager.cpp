@@ -11,7 +11,7 @@ BrowserStreamManager::~BrowserStreamManager()
 {
     std::set<BrowserStreamPtr> open;
     {
-        std::lock_guard<std::recursive_mutex> guard(lock);
+        std::lock_guard<RecursiveMutex> guard(lock);
         open.swap(streams);
     }
     for (const BrowserStreamPtr& stream : open) {
@@ -42,7 +42,7 @@ bool BrowserStreamManager::onStreamCompleted(StreamCompletedEvent*, BrowserStrea
 void BrowserStreamManager::retainStream(const BrowserStreamPtr& stream)
 {
     if (!stream || stream->isCompleted()) return;
-    std::lock_guard<std::recursive_mutex> guard(lock);
+    std::lock_guard<RecursiveMutex> guard(lock);
     stream->addObserver(shared_from_this());
     streams.insert(stream);
 }
@@ -51,7 +51,7 @@ void BrowserStreamManager::releaseStream(const BrowserStreamPtr& stream)
 {
     if (!stream) return;
     BrowserStreamPtr dropped;
-    std::lock_guard<std::recursive_mutex> guard(lock);
+    std::lock_guard<RecursiveMutex> guard(lock);
     stream->removeObserver(shared_from_this());
     if (auto found = streams.find(stream); found != streams.end()) {
         dropped = *found;  // freed after the lock is released
@@ -61,7 +61,7 @@ void BrowserStreamManager::releaseStream(const BrowserStreamPtr& stream)
 
 size_t BrowserStreamManager::retainedCount() const
 {
-    std::lock_guard<std::recursive_mutex> guard(lock);
+    std::lock_guard<RecursiveMutex> guard(lock);
     return streams.size();
 }
 

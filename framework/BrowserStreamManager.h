@@ -6,6 +6,7 @@
 // closing a stream may come back here.
 #pragma once
 
+#include "RecursiveMutex.h"
 #include "BrowserStream.h"
 #include "PluginEventSink.h"
 #include "PluginEvents.h"
@@ -30,7 +31,7 @@ public:
 
 private:
     std::set<BrowserStreamPtr> streams;
-    mutable std::recursive_mutex lock;
+    mutable RecursiveMutex lock;
 };
 
 }  // namespace FB

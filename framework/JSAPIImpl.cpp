@@ -60,28 +60,6 @@ void deliverGuarded(Call&& call)
 
 }  // namespace
 
-// --- recursive lock ---
-
-void JSAPIImpl::RecursiveLock::lock()
-{
-    mutex_.lock();
-    if (depth_++ == 0) owner_.store(std::this_thread::get_id(), std::memory_order_relaxed);
-}
-
-bool JSAPIImpl::RecursiveLock::unlock()
-{
-    if (!heldByThisThread()) return false;
-    if (--depth_ == 0) owner_.store(std::thread::id(), std::memory_order_relaxed);
-    mutex_.unlock();
-    return true;
-}
-
-bool JSAPIImpl::RecursiveLock::heldByThisThread() const
-{
-    // Only a thread that holds the lock ever finds its own id here.
-    return owner_.load(std::memory_order_relaxed) == std::this_thread::get_id();
-}
-
 // --- object ---
 
 JSAPIImpl::JSAPIImpl(int zone) : zoneStack_{zone} {}

@@ -16,13 +16,13 @@
 #pragma once
 
 #include "JSAPI.h"
+#include "RecursiveMutex.h"
 
 #include <atomic>
 #include <deque>
 #include <map>
 #include <mutex>
 #include <set>
-#include <thread>
 
 namespace FB {
 
@@ -69,20 +69,8 @@ protected:
     virtual void deliverScriptEvent(const std::string& name, const VariantDict& eventObject);
     VariantDict makeEventObject(const std::string& name, const VariantDict& members, const VariantVector& args);
 
-    // The recursive lock of the object: zones and every member operation of
-    // subclasses. Re-entrant on its owning thread; other threads wait.
-    class RecursiveLock {
-    public:
-        void lock();
-        // False, and nothing changes, when the calling thread does not hold it.
-        bool unlock();
-        bool heldByThisThread() const;
-
-    private:
-        std::recursive_mutex mutex_;
-        std::atomic<std::thread::id> owner_{};  // written by the holder only
-        unsigned depth_ = 0;                    // the holder's count of lock() calls
-    };
+    // Holds the object's recursive lock (zones and every member operation of
+    // subclasses) for a scope.
     class ObjectLock {
     public:
         explicit ObjectLock(const JSAPIImpl& object) : lock_(object.zoneLock_) { lock_.lock(); }
@@ -91,7 +79,7 @@ protected:
         ObjectLock& operator=(const ObjectLock&) = delete;
 
     private:
-        RecursiveLock& lock_;
+        RecursiveMutex& lock_;
     };
 
 private:
@@ -108,7 +96,7 @@ private:
     std::vector<JSAPIWeakPtr> linkedObjects_;
     std::mutex eventLock_;
     std::mutex linkedObjectsLock_;
-    mutable RecursiveLock zoneLock_;
+    mutable RecursiveMutex zoneLock_;
     std::deque<int> zoneStack_;
     std::atomic<bool> valid_{true};
 };

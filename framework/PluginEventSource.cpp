@@ -48,7 +48,7 @@ PluginEventSource::~PluginEventSource() = default;
 void PluginEventSource::addObserver(const PluginEventSinkPtr& sink)
 {
     if (!sink) return;
-    std::lock_guard<std::recursive_mutex> guard(observersLock);
+    std::lock_guard<RecursiveMutex> guard(observersLock);
     // A sink observes a source once: adding it again changes nothing.
     for (const auto& entry : observers)
         if (entry.lock() == sink) return;
@@ -64,7 +64,7 @@ void PluginEventSource::addObserver(PluginEventSink* sink)
 
 void PluginEventSource::removeObserver(const PluginEventSinkPtr& sink)
 {
-    std::lock_guard<std::recursive_mutex> guard(observersLock);
+    std::lock_guard<RecursiveMutex> guard(observersLock);
     std::vector<PluginEventSinkPtr> removed;
     std::erase_if(observers, [&](const std::weak_ptr<PluginEventSink>& entry) {
         PluginEventSinkPtr live = entry.lock();
@@ -88,7 +88,7 @@ void PluginEventSource::removeObserver(PluginEventSink* sink)
 
 bool PluginEventSource::dispatchEvent(PluginEvent* event)
 {
-    std::lock_guard<std::recursive_mutex> guard(observersLock);
+    std::lock_guard<RecursiveMutex> guard(observersLock);
     const std::vector<std::weak_ptr<PluginEventSink>> snapshot = observers;
     for (const auto& entry : snapshot) {
         PluginEventSinkPtr sink = entry.lock();

@@ -9,6 +9,7 @@
 // Dispatch walks a copy of the list.
 #pragma once
 
+#include "RecursiveMutex.h"
 #include "PluginEventSink.h"
 
 #include <memory>
@@ -34,7 +35,7 @@ public:
 
 private:
     std::vector<std::weak_ptr<PluginEventSink>> observers;
-    std::recursive_mutex observersLock;
+    RecursiveMutex observersLock;
 };
 
 using PluginEventSourcePtr = std::shared_ptr<PluginEventSource>;

@@ -7,6 +7,7 @@
 #include "COMJavascriptObject.h"
 #include "DispIdTable.h"
 #include "FakeDispatch.h"
+#include "HeapCensus.h"
 #include "JSAPIAuto.h"
 #include "parvelpluginAPI.h"
 
@@ -330,6 +331,27 @@ TEST_F(Bridge, WithoutHostOrApiNothingIsCalled)
     EXPECT_EQ(
         call(DISPID_READYSTATE, DISPATCH_PROPERTYGET, {}, result.Put(), nullptr, orphan.Get()), DISP_E_MEMBERNOTFOUND);
     EXPECT_EQ(orphan->GetNextDispID(fdexEnumAll, DISPID_STARTENUM, &id), S_FALSE);
+}
+
+// Reading a member as a value makes a function object and its COM wrapper,
+// each with its own built-ins; dropping the value must give all of it back.
+TEST_F(Bridge, MemberValuesReadAndDroppedLeaveNoHeapBlocksBehind)
+{
+    for (const wchar_t* member : {L"echo", L"attachEvent", L"getLastException", L"toString"}) {
+        const DISPID id = idOf(member);
+        auto readAndDrop = [&](int times) {
+            for (int i = 0; i < times; ++i) {
+                Com::Variant value;
+                ASSERT_HRESULT_SUCCEEDED(call(id, DISPATCH_PROPERTYGET, {}, value.Put())) << member;
+            }
+        };
+        readAndDrop(100);  // the caches of the first reads
+        const testsupport::HeapCensus before = testsupport::HeapCensus::take();
+        readAndDrop(10000);
+        const testsupport::HeapCensus after = testsupport::HeapCensus::take();
+        EXPECT_LE(after.blocks, before.blocks + 10) << member;
+        EXPECT_LE(after.bytes, before.bytes + 1024) << member;
+    }
 }
 
 // ---- events ------------------------------------------------------------------------

@@ -14,7 +14,8 @@
 //
 // Besides, strevo(command) steers the stand-in engine (its test control) and
 // answers its reply, and bare.nop() is a call on a bare IDispatchEx object of
-// the page (the benchmark's anchor).
+// the page (the benchmark's anchor). heapBlocks() and heapBytes() count the
+// busy blocks of the process's heaps and their bytes (leak checks of a page).
 //
 // The page files run first, in order. Then the program provides `plugin` and
 // calls the page's main():
@@ -47,6 +48,7 @@
 #include "ControlContainer.h"
 #include "FactoryBase.h"
 #include "FakePage.h"
+#include "HeapCensus.h"
 #include "ObjectRoot.h"
 #include "ScriptEngine.h"
 #include "StrevoTestControl.h"
@@ -177,6 +179,17 @@ public:
             }
             return S_OK;
         });
+        auto census = [](std::size_t testsupport::HeapCensus::*field) {
+            return [field](const std::vector<VARIANT>&, VARIANT* result) {
+                if (result) {
+                    V_VT(result) = VT_R8;
+                    V_R8(result) = static_cast<double>(testsupport::HeapCensus::take().*field);
+                }
+                return S_OK;
+            };
+        };
+        page.window->defineMethod(L"heapBlocks", census(&testsupport::HeapCensus::blocks));
+        page.window->defineMethod(L"heapBytes", census(&testsupport::HeapCensus::bytes));
         // A bare IDispatchEx object of the page, the cost anchor of a call (bare.nop()).
         auto* bare = new ScriptHost::HostObject;
         bare->defineMethod(L"nop", [](const std::vector<VARIANT>&, VARIANT*) { return S_OK; });
