@@ -31,7 +31,6 @@ const wchar_t* const kGetLastException = L"getLastException";
 struct BridgeRegistry {
     std::mutex lock;
     std::set<const void*> live;
-    variant lastException;
 };
 
 BridgeRegistry& registry()
@@ -68,37 +67,12 @@ std::string narrowName(const std::wstring& name)
 
 }  // namespace
 
-// attachEvent / detachEvent / getLastException of one bridge. They hold the
-// bridge weakly: one that outlives it fails as a script error.
-class JSAPI_IDispatchExBase::BuiltIn : public JSFunction {
-public:
-    enum class Kind { Attach, Detach, LastException };
-
-    BuiltIn(std::weak_ptr<ShareableReference<JSAPI_IDispatchExBase>> owner, Kind kind, const std::string& name)
-        : JSFunction(JSAPIWeakPtr(), name, 0), owner_(std::move(owner)), kind_(kind)
-    {
-    }
-
-    variant callFunction(const VariantVector& args) override
-    {
-        if (kind_ == Kind::LastException) return JSAPI_IDispatchExBase::lastException();
-        std::shared_ptr<ShareableReference<JSAPI_IDispatchExBase>> owner = owner_.lock();
-        if (!owner) throw script_error("Invalid JSAPI object");
-        owner->get()->registerEventHandler(args, kind_ == Kind::Attach);
-        return variant();
-    }
-
-private:
-    std::weak_ptr<ShareableReference<JSAPI_IDispatchExBase>> owner_;
-    Kind kind_;
-};
-
 JSAPI_IDispatchExBase::JSAPI_IDispatchExBase(const std::string& mimeType)
     : mimeType(mimeType), selfHandle(std::make_shared<ShareableReference<JSAPI_IDispatchExBase>>(this))
 {
-    attachEventFunction = std::make_shared<BuiltIn>(selfHandle, BuiltIn::Kind::Attach, "attachEvent");
-    detachEventFunction = std::make_shared<BuiltIn>(selfHandle, BuiltIn::Kind::Detach, "detachEvent");
-    getLastExceptionFunction = std::make_shared<BuiltIn>(selfHandle, BuiltIn::Kind::LastException, "getLastException");
+    attachEventFunction = std::make_shared<IDisp_AttachEvent>(selfHandle);
+    detachEventFunction = std::make_shared<IDisp_DetachEvent>(selfHandle);
+    getLastExceptionFunction = std::make_shared<IDisp_GetLastException>();
     std::lock_guard<std::mutex> guard(registry().lock);
     registry().live.insert(this);
 }
@@ -129,18 +103,6 @@ void JSAPI_IDispatchExBase::setAPI(const JSAPIWeakPtr& api, const std::weak_ptr<
     this->api = api;
     this->host = host;
     memberNameCache.clear();
-}
-
-void JSAPI_IDispatchExBase::setLastException(const std::string& text)
-{
-    std::lock_guard<std::mutex> guard(registry().lock);
-    registry().lastException = variant(text);
-}
-
-variant JSAPI_IDispatchExBase::lastException()
-{
-    std::lock_guard<std::mutex> guard(registry().lock);
-    return registry().lastException;
 }
 
 bool JSAPI_IDispatchExBase::isLiveBridge(const void* candidate)
@@ -342,11 +304,12 @@ void JSAPI_IDispatchExBase::invokeMember(JSAPI& target, ActiveXBrowserHost& host
         return;
     }
     if (name == kAttachEvent || name == kDetachEvent) {
-        const std::shared_ptr<JSFunction>& function = name[0] == L'a' ? attachEventFunction : detachEventFunction;
+        JSFunction* function = name[0] == L'a' ? static_cast<JSFunction*>(attachEventFunction.get())
+                                               : static_cast<JSFunction*>(detachEventFunction.get());
         if (flags & DISPATCH_METHOD)
             function->callFunction(argumentsOf(hostRef, params));
         else if (flags & DISPATCH_PROPERTYGET)
-            answer(variant(JSAPIPtr(function)));
+            answer(variant(function->shared_from_this()));
         return;
     }
 

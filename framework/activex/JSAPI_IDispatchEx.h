@@ -22,6 +22,7 @@
 // Threading: the browser's main (apartment) thread only.
 #pragma once
 
+#include "BridgeBuiltIns.h"
 #include "BrowserHost.h"
 #include "ComIdentifiers.h"
 #include "ConnectionPoints.h"
@@ -36,10 +37,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-namespace FB {
-class JSFunction;
-}
 
 namespace FB::ActiveX {
 
@@ -63,9 +60,9 @@ public:
     void setAPI(const JSAPIWeakPtr& api, const std::weak_ptr<ActiveXBrowserHost>& host);
 
     // The text of the last script error caught by any bridge of the process
-    // (an empty value until then).
-    static void setLastException(const std::string& text);
-    static variant lastException();
+    // (an empty value until then; FB::LastScriptException).
+    static void setLastException(const std::string& text) { LastScriptException::set(text); }
+    static variant lastException() { return LastScriptException::get(); }
     // Whether a pointer (an answer to kBridgeMarkerIid) is a live bridge of this process.
     static bool isLiveBridge(const void* candidate);
 
@@ -80,6 +77,24 @@ public:
     // Registers (attach) or removes a page handler: exactly two arguments, the
     // event name and the handler; else FB::invalid_arguments.
     virtual bool registerEventHandler(const VariantVector& args, bool attach);
+
+    // The built-in members; the pair holds the bridge weakly and fails with
+    // "Invalid JSAPI object" once it is gone.
+    class IDisp_AttachEvent : public EventHandlerFunction<JSAPI_IDispatchExBase> {
+    public:
+        explicit IDisp_AttachEvent(BridgeHandle bridge)
+            : EventHandlerFunction(std::move(bridge), true, "attachEvent", "Invalid JSAPI object")
+        {
+        }
+    };
+    class IDisp_DetachEvent : public EventHandlerFunction<JSAPI_IDispatchExBase> {
+    public:
+        explicit IDisp_DetachEvent(BridgeHandle bridge)
+            : EventHandlerFunction(std::move(bridge), false, "detachEvent", "Invalid JSAPI object")
+        {
+        }
+    };
+    class IDisp_GetLastException : public LastExceptionFunction {};
 
 protected:
     explicit JSAPI_IDispatchExBase(const std::string& mimeType);
@@ -103,8 +118,6 @@ protected:
     std::vector<std::wstring> memberNameCache;
 
 private:
-    class BuiltIn;
-
     // Steps of InvokeEx once the API, host and name are known.
     void invokeMember(JSAPI& api, ActiveXBrowserHost& host, DISPID id, std::wstring name, WORD flags,
         DISPPARAMS* params, VARIANT* result);
@@ -112,9 +125,9 @@ private:
     void fillException(EXCEPINFO* exception, const std::string& text) const;
 
     JSAPIWeakPtr api;
-    std::shared_ptr<JSFunction> attachEventFunction;
-    std::shared_ptr<JSFunction> detachEventFunction;
-    std::shared_ptr<JSFunction> getLastExceptionFunction;
+    std::shared_ptr<IDisp_AttachEvent> attachEventFunction;
+    std::shared_ptr<IDisp_DetachEvent> detachEventFunction;
+    std::shared_ptr<IDisp_GetLastException> getLastExceptionFunction;
     std::weak_ptr<ActiveXBrowserHost> host;
     // The built-in function objects hold it weakly: they fail once the bridge is gone.
     std::shared_ptr<ShareableReference<JSAPI_IDispatchExBase>> selfHandle;

@@ -21,20 +21,6 @@ const char* const kAddEventListener = "addEventListener";
 const char* const kRemoveEventListener = "removeEventListener";
 const char* const kGetLastException = "getLastException";
 
-std::mutex lastExceptionLock;
-
-variant& lastExceptionValue()
-{
-    static variant* value = new variant;  // shared by all instances for the life of the process
-    return *value;
-}
-
-void setLastException(const std::string& text)
-{
-    std::lock_guard<std::mutex> guard(lastExceptionLock);
-    lastExceptionValue() = variant(text);
-}
-
 // The built-in members in their slot order; -1 for any other name.
 int builtInIndex(const std::string& name)
 {
@@ -50,42 +36,6 @@ bool isBuiltInName(const std::string& name)
 }
 
 }  // namespace
-
-// addEventListener / removeEventListener / getLastException of one object.
-class NPJavascriptObject::BuiltIn : public JSFunction {
-public:
-    enum class Kind { AddListener, RemoveListener, LastException };
-
-    BuiltIn(const std::weak_ptr<NPJavascriptObject*>& owner, Kind kind, const char* methodName)
-        : JSFunction(JSAPIWeakPtr(), methodName, 0), owner_(owner), kind_(kind)
-    {
-    }
-
-    variant callFunction(const VariantVector& args) override
-    {
-        if (kind_ == Kind::LastException) return NPJavascriptObject::lastException();
-        std::shared_ptr<NPJavascriptObject*> alive = owner_.lock();
-        NPJavascriptObject* owner = alive ? *alive : nullptr;
-        JSAPIPtr api = owner && owner->valid_ ? owner->api_.lock() : nullptr;
-        if (!api || !owner->host_.lock() || args.size() < 2 || args.size() > 3) throw invalid_arguments();
-        std::string event = "on" + args[0].convertToString();
-        JSObjectPtr handler;
-        try {
-            handler = args[1].convertToJSObject();
-        } catch (const bad_variant_cast& e) {
-            throw invalid_arguments(e.what());
-        }
-        if (kind_ == Kind::AddListener)
-            api->addEventHandler(event, handler);
-        else
-            api->removeEventHandler(event, handler);
-        return variant();
-    }
-
-private:
-    std::weak_ptr<NPJavascriptObject*> owner_;
-    Kind kind_;
-};
 
 // ---- the class entries -----------------------------------------------------------
 
@@ -120,7 +70,7 @@ struct NPJavascriptObjectEntries {
     {
         try {
             if (host && !host->isShutDown()) host->SetException(self, text.c_str());
-            setLastException(text);
+            LastScriptException::set(text);
         } catch (...) {
             // Reporting failed too: the call still answers false to the browser.
         }
@@ -316,31 +266,41 @@ bool NPJavascriptObject::isOwnObject(const NPObject* object)
     return object && object->_class == &javascriptObjectClass;
 }
 
-variant NPJavascriptObject::lastException()
-{
-    std::lock_guard<std::mutex> guard(lastExceptionLock);
-    return lastExceptionValue();
-}
-
-NPJavascriptObject::NPJavascriptObject() : self_(std::make_shared<NPJavascriptObject*>(this))
+NPJavascriptObject::NPJavascriptObject()
+    : self_(std::make_shared<ShareableReference<NPJavascriptObject>>(this)),
+      addEventListener_(std::make_shared<NPO_addEventListener>(self_)),
+      removeEventListener_(std::make_shared<NPO_removeEventListener>(self_)),
+      getLastException_(std::make_shared<NPO_getLastException>())
 {
     _class = nullptr;
     referenceCount = 0;
 }
 
-JSAPIPtr NPJavascriptObject::builtInMember(const std::string& name)
+void NPJavascriptObject::registerEventHandler(const VariantVector& args, bool attach)
 {
-    const int index = builtInIndex(name);
-    if (index < 0) return nullptr;
-    JSAPIPtr& member = builtIns_[index];
-    if (!member) {
-        static const BuiltIn::Kind kinds[] = {
-            BuiltIn::Kind::AddListener, BuiltIn::Kind::RemoveListener, BuiltIn::Kind::LastException};
-        // The names their toString shows.
-        static const char* const methodNames[] = {"attachEvent", "detachEvent", "getLastException"};
-        member = std::make_shared<BuiltIn>(self_, kinds[index], methodNames[index]);
+    JSAPIPtr api = valid_ ? api_.lock() : nullptr;
+    if (!api || !host_.lock() || args.size() < 2 || args.size() > 3) throw invalid_arguments();
+    std::string event = "on" + args[0].convertToString();
+    JSObjectPtr handler;
+    try {
+        handler = args[1].convertToJSObject();
+    } catch (const bad_variant_cast& e) {
+        throw invalid_arguments(e.what());
     }
-    return member;
+    if (attach)
+        api->addEventHandler(event, handler);
+    else
+        api->removeEventHandler(event, handler);
+}
+
+JSAPIPtr NPJavascriptObject::builtInMember(const std::string& name) const
+{
+    switch (builtInIndex(name)) {
+    case 0: return addEventListener_;
+    case 1: return removeEventListener_;
+    case 2: return getLastException_;
+    default: return nullptr;
+    }
 }
 
 NPJavascriptObject::~NPJavascriptObject()

@@ -10,15 +10,15 @@
 //
 // The object holds its API and its host weakly; with autoRelease the host keeps
 // the API alive while the object lives. Invalidation is final: afterwards every
-// entry answers false. The three built-in members are made when script first
-// reads them, so a new object costs little (the browser makes one for every
-// scriptable object that page script receives).
+// entry answers false. The three built-in members are made with the object.
 //
 // Threading: the browser's main thread only.
 #pragma once
 
+#include "BridgeBuiltIns.h"
 #include "JSAPI.h"
 #include "NpapiInterface.h"
+#include "ShareableReference.h"
 
 #include <memory>
 
@@ -36,8 +36,9 @@ public:
     static bool isOwnObject(const NPObject* object);
     static NPJavascriptObject* fromNPObject(NPObject* object) { return static_cast<NPJavascriptObject*>(object); }
     static NPClass* npClass();
-    // The text of the most recent script error raised in any such object (empty value until then).
-    static variant lastException();
+    // The text of the most recent script error raised in any such object (empty
+    // value until then; FB::LastScriptException).
+    static variant lastException() { return LastScriptException::get(); }
 
     virtual ~NPJavascriptObject();
 
@@ -46,23 +47,46 @@ public:
     std::shared_ptr<NpapiBrowserHost> getHost();
     bool isValid() const { return valid_; }
     // Liveness handle for calls and caches that must not outlive the object.
-    std::weak_ptr<NPJavascriptObject*> weakReference() const { return self_; }
+    std::weak_ptr<ShareableReference<NPJavascriptObject>> weakReference() const { return self_; }
+
+    // Registers (attach) or removes a page handler for "on" followed by the
+    // first argument; 2 or 3 arguments, else FB::invalid_arguments.
+    void registerEventHandler(const VariantVector& args, bool attach);
+
+    // The built-in members; the pair holds the object weakly and fails with
+    // "Invalid Arguments" once it is gone. Their toString shows the other road's names.
+    class NPO_addEventListener : public EventHandlerFunction<NPJavascriptObject> {
+    public:
+        explicit NPO_addEventListener(BridgeHandle object)
+            : EventHandlerFunction(std::move(object), true, "attachEvent", "Invalid Arguments")
+        {
+        }
+    };
+    class NPO_removeEventListener : public EventHandlerFunction<NPJavascriptObject> {
+    public:
+        explicit NPO_removeEventListener(BridgeHandle object)
+            : EventHandlerFunction(std::move(object), false, "detachEvent", "Invalid Arguments")
+        {
+        }
+    };
+    class NPO_getLastException : public LastExceptionFunction {};
 
 private:
     friend struct NPJavascriptObjectEntries;
-    class BuiltIn;
     NPJavascriptObject();
     void attach(const JSAPIPtr& api, const std::shared_ptr<NpapiBrowserHost>& host, bool autoRelease);
     void invalidate();
-    // The built-in member of that name, made on first use.
-    JSAPIPtr builtInMember(const std::string& name);
+    // The built-in member of that name (empty for any other name).
+    JSAPIPtr builtInMember(const std::string& name) const;
 
     JSAPIWeakPtr api_;
     std::weak_ptr<NpapiBrowserHost> host_;
     bool valid_ = true;
     bool autoRelease_ = false;
-    std::shared_ptr<NPJavascriptObject*> self_;
-    JSAPIPtr builtIns_[3];  // addEventListener, removeEventListener, getLastException
+    std::shared_ptr<ShareableReference<NPJavascriptObject>> self_;
+    std::shared_ptr<NPO_addEventListener> addEventListener_;
+    std::shared_ptr<NPO_removeEventListener> removeEventListener_;
+    std::shared_ptr<NPO_getLastException> getLastException_;
 };
 
 }  // namespace Npapi

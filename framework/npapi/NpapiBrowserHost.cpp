@@ -182,9 +182,9 @@ NPObject* NpapiBrowserHost::getJSAPIWrapper(const JSAPIPtr& api, bool autoReleas
     if (!api) return nullptr;
     auto found = wrapperCache_.find(api.get());
     if (found != wrapperCache_.end()) {
-        std::shared_ptr<NPJavascriptObject*> alive = found->second.alive.lock();
+        std::shared_ptr<ShareableReference<NPJavascriptObject>> alive = found->second.alive.lock();
         // A live entry for this very object (not for an earlier one at the same address).
-        if (alive && found->second.api.lock() == api) return RetainObject(*alive);
+        if (alive && found->second.api.lock() == api) return RetainObject(alive->get());
         NPObject* kept = found->second.kept;
         wrapperCache_.erase(found);
         if (kept) module_->ReleaseObject(kept);

@@ -18,6 +18,7 @@
 #include "BrowserHost.h"
 #include "NpapiInterface.h"
 #include "NpapiPluginModule.h"
+#include "ShareableReference.h"
 #include "WinMessageWindow.h"
 
 #include <condition_variable>
@@ -137,7 +138,7 @@ private:
     // function object also the reference the cache keeps while its method's
     // object lives.
     struct CachedWrapper {
-        std::weak_ptr<NPJavascriptObject*> alive;
+        std::weak_ptr<ShareableReference<NPJavascriptObject>> alive;
         JSAPIWeakPtr api;
         NPObject* kept = nullptr;
         JSAPIWeakPtr keptWhile;

@@ -295,6 +295,28 @@ TEST_F(Bridge, BuiltInMembers)
     SysFreeString(exception.bstrSource);
 }
 
+TEST_F(Bridge, BuiltInMembersAreTheBridgesOwnFunctionObjects)
+{
+    using FB::ActiveX::JSAPI_IDispatchExBase;
+    auto builtIn = [&](const wchar_t* name) -> FB::JSAPIPtr {
+        Com::Variant value;
+        EXPECT_HRESULT_SUCCEEDED(call(idOf(name), DISPATCH_PROPERTYGET, {}, value.Put())) << name;
+        if (value.Type() != VT_DISPATCH) return nullptr;
+        void* marker = nullptr;
+        if (FAILED(V_DISPATCH(&value.Get())->QueryInterface(FB::ActiveX::kBridgeMarkerIid, &marker))) return nullptr;
+        auto owned = Com::ComPtr<IUnknown>::Adopt(static_cast<IUnknown*>(marker));
+        return static_cast<JSAPI_IDispatchExBase*>(marker)->getAPI();
+    };
+    FB::JSAPIPtr attach = builtIn(L"attachEvent");
+    FB::JSAPIPtr detach = builtIn(L"detachEvent");
+    FB::JSAPIPtr last = builtIn(L"getLastException");
+    EXPECT_NE(std::dynamic_pointer_cast<JSAPI_IDispatchExBase::IDisp_AttachEvent>(attach), nullptr);
+    EXPECT_NE(std::dynamic_pointer_cast<JSAPI_IDispatchExBase::IDisp_DetachEvent>(detach), nullptr);
+    EXPECT_NE(std::dynamic_pointer_cast<JSAPI_IDispatchExBase::IDisp_GetLastException>(last), nullptr);
+    EXPECT_EQ(builtIn(L"attachEvent"), attach);  // made with the bridge, not per read
+    EXPECT_EQ(attach->invoke("toString", {}).convertToString(), "attachEvent()");
+}
+
 TEST_F(Bridge, EnumerationListsTheMembersThenTheBuiltIns)
 {
     std::vector<std::wstring> expected = api->listMemberNamesWide();

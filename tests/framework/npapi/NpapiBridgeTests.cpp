@@ -313,6 +313,23 @@ TEST_F(Bridge, OwnObjectComingBackIsServedWithoutTheBrowser)
     EXPECT_EQ(browser.callCount("invoke"), 0u);
 }
 
+TEST_F(Bridge, BuiltInMembersAreTheBridgesOwnFunctionObjects)
+{
+    using FB::Npapi::NPJavascriptObject;
+    auto host = plugin().host;
+    auto builtIn = [&](const wchar_t* name) { return pageObject(*this, browser, name, host)->getWrappedJSAPI(); };
+    FB::JSAPIPtr add = builtIn(L"api.addEventListener");
+    FB::JSAPIPtr remove = builtIn(L"api.removeEventListener");
+    FB::JSAPIPtr last = builtIn(L"api.getLastException");
+    EXPECT_NE(std::dynamic_pointer_cast<NPJavascriptObject::NPO_addEventListener>(add), nullptr);
+    EXPECT_NE(std::dynamic_pointer_cast<NPJavascriptObject::NPO_removeEventListener>(remove), nullptr);
+    EXPECT_NE(std::dynamic_pointer_cast<NPJavascriptObject::NPO_getLastException>(last), nullptr);
+    // The same objects for every read: made with the bridge, not per read.
+    EXPECT_EQ(builtIn(L"api.addEventListener"), add);
+    EXPECT_EQ(text(L"api.addEventListener.toString()"), L"attachEvent()");
+    EXPECT_EQ(text(L"api.removeEventListener.toString()"), L"detachEvent()");
+}
+
 TEST_F(Bridge, AfterHostShutdownQueriesAnswerEmptyWithoutBrowserCalls)
 {
     auto host = plugin().host;
