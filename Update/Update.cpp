@@ -8,7 +8,8 @@
 #include <objbase.h>
 
 #include <array>
-#include <cstdio>
+#include <cwctype>
+#include <string_view>
 
 using basetool::AppendPath;
 using basetool::LogLevel;
@@ -22,6 +23,20 @@ std::wstring ReadIniText(const std::wstring& file, const wchar_t* section, const
     DWORD length = GetPrivateProfileStringW(section, key, L"", text.data(), static_cast<DWORD>(capacity), file.c_str());
     text.resize(length);
     return text;
+}
+
+// False, with an ERROR line, when the value is longer than a buffer of
+// `capacity` characters holds: a cut value (a shorter URL, another file
+// name) must never be used as if it were the one written.
+bool ReadFittingIniText(const std::wstring& file, const wchar_t* section, const wchar_t* key, size_t capacity,
+    const char* method, std::wstring& value)
+{
+    value = ReadIniText(file, section, key, capacity + 1);
+    if (value.size() < capacity) return true;
+    LogLine(LogLevel::Error, method, " [", section, "] ", key, " 超过 ", capacity - 1, " 个字符，",
+        basetool::FileNamePart(file), " 无效");
+    value.clear();
+    return false;
 }
 
 int ReadIniNumber(const std::wstring& file, const wchar_t* section, const wchar_t* key)
@@ -39,11 +54,32 @@ bool FileExists(const std::wstring& path)
     return !path.empty() && GetFileAttributesW(basetool::LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::array<int, 4> VersionNumbers(const std::wstring& text)
+// The four numbers of a version as "%d.%d.%d.%d" scans them (parts that do
+// not scan are 0, what follows the last number is ignored), each kept as its
+// digits without leading zeros: parts of any size compare exactly.
+std::array<std::wstring_view, 4> VersionNumbers(std::wstring_view text)
 {
-    std::array<int, 4> parts = {0, 0, 0, 0};
-    swscanf(text.c_str(), L"%d.%d.%d.%d", &parts[0], &parts[1], &parts[2], &parts[3]);
+    std::array<std::wstring_view, 4> parts;
+    size_t at = 0;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i > 0) {
+            if (at >= text.size() || text[at] != L'.') break;
+            ++at;
+        }
+        while (at < text.size() && iswspace(text[at])) ++at;
+        size_t start = at;
+        while (at < text.size() && text[at] >= L'0' && text[at] <= L'9') ++at;
+        if (at == start) break;
+        std::wstring_view digits = text.substr(start, at - start);
+        while (digits.size() > 1 && digits.front() == L'0') digits.remove_prefix(1);
+        parts[i] = digits == L"0" ? std::wstring_view() : digits;
+    }
     return parts;
+}
+
+bool IsSmallerNumber(std::wstring_view a, std::wstring_view b)
+{
+    return a.size() != b.size() ? a.size() < b.size() : a < b;
 }
 
 // Ends COM on this thread if this object started it.
@@ -83,12 +119,14 @@ std::wstring CUpdate::FetchUpdateIni()
         LogLine(LogLevel::Info, "CUpdate::FetchUpdateIni", "update_server.ini 不存在");
         return {};
     }
-    std::wstring url = ReadIniText(serverIni, L"Update", L"URL", 1024);
-    LogLine(LogLevel::Info, "CUpdate::FetchUpdateIni", " update.ini下载地址：", url);
+    std::wstring url;
+    bool whole = ReadFittingIniText(serverIni, L"Update", L"URL", 1024, "CUpdate::FetchUpdateIni", url);
+    if (whole) LogLine(LogLevel::Info, "CUpdate::FetchUpdateIni", " update.ini下载地址：", url);
     std::wstring target = AppendPath(m_settings.dataFolder, L"update.ini");
     // A failed download must leave no old copy to be read instead.
     SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileW(target.c_str());
+    if (!whole) return target;
     CHttpDownloader downloader;
     downloader.SetLimits(m_settings.descriptionLimits);
     if (!downloader.Download(url, target))
@@ -98,15 +136,23 @@ std::wstring CUpdate::FetchUpdateIni()
 
 bool CUpdate::ReadUpdateIni(const std::wstring& path)
 {
-    m_serverVersion = ReadIniText(path, L"Update", L"Version", 1024);
-    m_packageUrl = ReadIniText(path, L"Update", L"URL", 4096);
+    m_dllsToRegister.clear();
+    if (!ReadFittingIniText(path, L"Update", L"Version", 1024, "CUpdate::HasNewVersion", m_serverVersion) ||
+        !ReadFittingIniText(path, L"Update", L"URL", 4096, "CUpdate::HasNewVersion", m_packageUrl)) {
+        m_serverVersion.clear();
+        m_packageUrl.clear();
+        return false;
+    }
     LogLine(LogLevel::Info, "CUpdate::HasNewVersion", " 服务器最新版本：", m_serverVersion);
     LogLine(LogLevel::Info, "CUpdate::HasNewVersion", " 更新包下载地址：", m_packageUrl);
-    m_dllsToRegister.clear();
     int count = ReadListCount(path, L"RegDll");
     if (count < 0) return false;
     for (int i = 0; i < count; ++i) {
-        std::wstring name = ReadIniText(path, L"RegDll", Numbered(L"Dll", i).c_str(), 260);
+        std::wstring name;
+        if (!ReadFittingIniText(path, L"RegDll", Numbered(L"Dll", i).c_str(), 260, "CUpdate::HasNewVersion", name)) {
+            m_dllsToRegister.clear();
+            return false;
+        }
         // Only DLLs inside the installation folder are ever loaded.
         if (!basetool::IsSafeRelativePath(name)) {
             LogLine(LogLevel::Error, "CUpdate::HasNewVersion", " 拒绝安装目录以外的DLL \"", name, "\"");
@@ -153,7 +199,10 @@ std::wstring CUpdate::GetLocalVersion() const
 
 bool CUpdate::IsOlderVersion(const std::wstring& local, const std::wstring& server)
 {
-    return VersionNumbers(local) < VersionNumbers(server);
+    std::array<std::wstring_view, 4> a = VersionNumbers(local), b = VersionNumbers(server);
+    for (size_t i = 0; i < a.size(); ++i)
+        if (a[i] != b[i]) return IsSmallerNumber(a[i], b[i]);
+    return false;
 }
 
 std::wstring CUpdate::PackagePath() const

@@ -17,12 +17,17 @@ TEST(VersionCompare, ComparesNumbersPartByPart)
         {L"1.0.0.9", L"1.0.0.10", true},      // numbers, not text
         {L"1.2", L"1.2.0.0", false},          // missing parts are 0
         {L"1.0.0.9", L"1.0.0.10beta", true},  // letters after the last number are ignored
-        {L"2.0.0.0", L"1.9.9.9", false},
-        {L"1.0.0.1", L"1.0.0.1", false},
-        {L"1.0.1.0", L"1.0.0.99", false},
-        {L"0.9", L"1", true},
-        {L"abc", L"0.0.0.1", true},  // what does not scan stays 0
+        {L"2.0.0.0", L"1.9.9.9", false}, {L"1.0.0.1", L"1.0.0.1", false}, {L"1.0.1.0", L"1.0.0.99", false},
+        {L"0.9", L"1", true}, {L"abc", L"0.0.0.1", true},  // what does not scan stays 0
         {L"1.0.0.0", L"", false},
+        // Parts beyond the range of a signed, an unsigned or a 64-bit number.
+        {L"2147483647.0.0.0", L"2147483648.0.0.0", true}, {L"2147483648.0.0.0", L"2147483647.0.0.0", false},
+        {L"1.4294967295", L"1.4294967296", true}, {L"1.0.0.18446744073709551615", L"1.0.0.18446744073709551616", true},
+        {L"1.0.0.99999999999999999999", L"1.0.0.100000000000000000000", true},
+        {L"1.0.0.100000000000000000000", L"1.0.0.99999999999999999999", false},
+        {L"1.02", L"1.2", false},  // leading zeros do not count
+        {L"1.0.0.010", L"1.0.0.9", false},
+        {L"1. 2", L"1.3", true},  // blanks before a number are skipped, as a scan does
     };
     for (const Case& c : cases)
         EXPECT_EQ(CUpdate::IsOlderVersion(c.local, c.server), c.older) << c.local << L" vs " << c.server;

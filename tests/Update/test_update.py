@@ -105,7 +105,7 @@ class UpdateTest(unittest.TestCase):
 
     def test_no_update_leaves_everything_alone(self):
         cases = ["same version", "newer installed", "no local version", "no server ini", "update.ini missing",
-                 "update.ini truncated"]
+                 "update.ini truncated", "server ini URL too long"]
         for case in cases:
             with self.subTest(case=case), HttpServer() as server:
                 shutil.rmtree(self.install, ignore_errors=True)
@@ -121,6 +121,11 @@ class UpdateTest(unittest.TestCase):
                     write_tree(self.data, {"update.ini": ini("[Update]\nVersion=9.9\nURL=http://stale/x.7z\n")})
                 if case == "update.ini truncated":
                     server.routes["/cfg/update.ini"] = ("short", 4000, ini("[Update]\nVersion=1.0.0.10\n"))
+                if case == "server ini URL too long":
+                    # Read into 1,024 characters: a cut address is never asked for.
+                    address = server.url("/cfg/update.ini?pad=")
+                    write_tree(self.install, {"update_server.ini": ini(
+                        "[Update]\nURL=%s\n" % (address + "p" * (1024 - len(address))))})
                 before = snapshot(self.install)
                 rc, out = self.update()
                 self.assertEqual(rc, 3, out + read_log(self.log))
@@ -130,6 +135,48 @@ class UpdateTest(unittest.TestCase):
                     self.assertFalse(os.path.exists(os.path.join(self.data, "update.ini")))
                 if case == "no server ini":
                     self.assertIn("] : CUpdate::FetchUpdateIniupdate_server.ini 不存在\r\n", read_log(self.log))
+                if case == "server ini URL too long":
+                    self.assertEqual(server.requests, [])
+                    self.assertIn("[  ERROR ] : CUpdate::FetchUpdateIni [Update] URL 超过 1023 个字符，"
+                                  "update_server.ini 无效\r\n", read_log(self.log))
+
+    def test_version_parts_compare_as_the_numbers_they_are(self):
+        """Parts beyond a signed, an unsigned and a 64-bit number."""
+        cases = [("2147483647.0.0.0", "2147483648.0.0.0", 0), ("2147483648.0.0.0", "2147483647.0.0.0", 3),
+                 ("1.0.0.4294967295", "1.0.0.4294967296", 0), ("4294967296.0.0.0", "4294967296", 3),
+                 ("1.0.0.18446744073709551615", "1.0.0.18446744073709551616", 0)]
+        for local, newest, expected in cases:
+            with self.subTest(local=local, server=newest), HttpServer() as server:
+                shutil.rmtree(self.install, ignore_errors=True)
+                self.prepare(server, local, newest)
+                rc, out = run_driver("check", win(self.install), win(self.data), log=self.log)
+                self.assertEqual(rc, expected, out + read_log(self.log)[-2000:])
+                if expected == 0:
+                    self.assertIn("new version " + newest, out)
+
+    def test_a_package_url_longer_than_its_buffer_is_never_cut(self):
+        """update.ini's URL is read into 4,096 characters: one of 4,095 is
+        fetched as written, a longer one makes the description malformed."""
+        for length, fits in ((4095, True), (4096, False), (5026, False)):
+            with self.subTest(length=length), HttpServer() as server:
+                shutil.rmtree(self.install, ignore_errors=True)
+                shutil.rmtree(self.data, ignore_errors=True)
+                start = "/dl/update_1.0.0.10.7z?pad="
+                path = start + "p" * (length - len(server.url(start)))
+                self.prepare(server, package_url=path)
+                before = snapshot(self.install)
+                rc, out = self.update()
+                log = read_log(self.log)
+                fetched = [r for r in server.requests if r.startswith("/dl/")]
+                if fits:
+                    self.assertEqual(rc, 0, out + log[-2000:])
+                    self.assertEqual(fetched, [path])
+                else:
+                    self.assertEqual(rc, 3, out + log[-2000:])
+                    self.assertEqual(fetched, [])
+                    self.assertIn("[  ERROR ] : CUpdate::HasNewVersion [Update] URL 超过 4095 个字符，update.ini 无效\r\n",
+                                  log)
+                    self.assertEqual(snapshot(self.install), before)
 
     def test_a_bad_package_harms_nothing_and_ends_no_process(self):
         def traversal(path):
