@@ -252,7 +252,7 @@ bool CSevenZipArchive::Prove()
     return true;
 }
 
-bool CSevenZipArchive::ExtractTo(const std::wstring& target)
+bool CSevenZipArchive::ExtractTo(const std::wstring& target, const std::wstring& reported)
 {
     if (!m_sdk || !m_sdk->dbOpen) {
         if (m_lastError.empty()) SetFailure(SZ_ERROR_FAIL, L"压缩包未打开");
@@ -276,13 +276,13 @@ bool CSevenZipArchive::ExtractTo(const std::wstring& target)
             LogLine(LogLevel::Error, "CUpdate::Unzip7z", " ", m_lastError);
             return false;
         }
-        if (!WriteEntry(target, entry, data, size, i)) return false;
+        if (!WriteEntry(target, reported.empty() ? target : reported, entry, data, size, i)) return false;
     }
     return true;
 }
 
-bool CSevenZipArchive::WriteEntry(
-    const std::wstring& target, const ArchiveEntry& entry, const uint8_t* data, size_t size, uint32_t index)
+bool CSevenZipArchive::WriteEntry(const std::wstring& target, const std::wstring& reported, const ArchiveEntry& entry,
+    const uint8_t* data, size_t size, uint32_t index)
 {
     std::wstring relative = NativeName(entry.name);
     std::wstring path = basetool::AppendPath(target, relative);
@@ -335,6 +335,6 @@ bool CSevenZipArchive::WriteEntry(
     CloseHandle(file);
     if (entry.hasAttributes && (entry.attributes & kFileAttributeMask))
         SetFileAttributesW(api.c_str(), entry.attributes & kFileAttributeMask);
-    LogLine(LogLevel::Info, "CUpdate::Unzip7z", " ", path, " 释放成功");
+    LogLine(LogLevel::Info, "CUpdate::Unzip7z", " ", basetool::AppendPath(reported, relative), " 释放成功");
     return true;
 }

@@ -46,8 +46,10 @@ public:
     // CheckNames, and every file decodes with a good CRC.
     bool Prove();
     // Writes all entries below the folder (created with its parents if
-    // missing). True when every entry was written.
-    bool ExtractTo(const std::wstring& targetFolder);
+    // missing). True when every entry was written. Each written file is
+    // logged below reportedFolder when one is given: the folder the files
+    // are meant for, where they are written elsewhere first.
+    bool ExtractTo(const std::wstring& targetFolder, const std::wstring& reportedFolder = {});
 
     // The SDK's result code of the last failure (0 when none) and its text.
     int LastResult() const { return m_lastResult; }
@@ -57,8 +59,8 @@ public:
 private:
     struct Sdk;
     bool Decode(uint32_t index, const uint8_t*& data, size_t& size);
-    bool WriteEntry(
-        const std::wstring& target, const ArchiveEntry& entry, const uint8_t* data, size_t size, uint32_t index);
+    bool WriteEntry(const std::wstring& target, const std::wstring& reported, const ArchiveEntry& entry,
+        const uint8_t* data, size_t size, uint32_t index);
     void SetFailure(int result, std::wstring text);
 
     std::unique_ptr<Sdk> m_sdk;

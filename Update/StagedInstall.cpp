@@ -14,6 +14,10 @@ using basetool::LongPath;
 namespace {
 
 constexpr const char* kSwap = "CStagedInstall::Swap";
+// What an installation clears and what an unpack writes are reported under
+// the names the operator knows them by, with the installation's paths.
+constexpr const char* kClear = "basetool::CMisc::DeleteFolder";
+constexpr const char* kUnpack = "CUpdate::Unzip7z";
 
 struct FolderEntry {
     std::wstring name;
@@ -124,7 +128,7 @@ bool CStagedInstall::Unpack(CSevenZipArchive& archive)
         return false;
     }
     if (!MakeSibling(L"new", m_staging)) return false;
-    if (!archive.ExtractTo(m_staging)) {
+    if (!archive.ExtractTo(m_staging, m_target)) {
         m_packageFault = !archive.IsWriteFailure();
         Fail(archive.LastError());
         RemoveTree(m_staging);
@@ -233,7 +237,7 @@ bool CStagedInstall::MoveOut(const std::wstring& relative)
             continue;
         }
         if (role == Role::None && m_keep && m_keep(rel)) {
-            LogLine(LogLevel::Info, kSwap, " ", path, " 文件被过滤，不能删除");
+            LogLine(LogLevel::Info, kClear, " ", path, " 文件被过滤，不能删除");
             continue;
         }
         if (!Move(path, AppendPath(m_backup, rel))) return false;
@@ -342,6 +346,7 @@ bool CStagedInstall::SwapTree()
 
 void CStagedInstall::DiscardBackup(const std::wstring& relative)
 {
+    const char* method = m_mode == Mode::Replace ? kClear : kUnpack;
     std::wstring folder = AppendPath(m_backup, relative);
     std::vector<FolderEntry> entries;
     ListFolder(folder, entries);
@@ -349,28 +354,36 @@ void CStagedInstall::DiscardBackup(const std::wstring& relative)
         std::wstring rel = AppendPath(relative, entry.name);
         std::wstring path = AppendPath(m_backup, rel);
         std::wstring api = LongPath(path);
+        std::wstring original = AppendPath(m_target, rel);
         if (IsRealFolder(entry.attributes)) {
             DiscardBackup(rel);
             continue;
         }
         if (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-            if (!basetool::RemoveLink(api)) ScheduleDeletion(path);
+            if (basetool::RemoveLink(api)) {
+                if (m_mode == Mode::Replace) LogLine(LogLevel::Info, kClear, " ", original, " 链接删除成功");
+            } else {
+                ScheduleDeletion(path);
+            }
             continue;
         }
         SetFileAttributesW(api.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (DeleteFileW(api.c_str())) continue;
+        if (DeleteFileW(api.c_str())) {
+            // An unpack overwrites what it replaces; only a clearing reports it.
+            if (m_mode == Mode::Replace) LogLine(LogLevel::Info, kClear, " ", original, " 文件删除成功");
+            continue;
+        }
         // In use: it goes back beside its successor under another name, as it
         // always has, and goes at restart.
         DWORD error = GetLastError();
-        std::wstring original = AppendPath(m_target, rel);
         std::wstring aside = original + (m_mode == Mode::Replace ? L".error" : L".old");
         if (m_mode == Mode::Replace)
-            LogLine(LogLevel::Warning, kSwap, " ", original, " 文件删除失败,错误码：", error);
+            LogLine(LogLevel::Warning, method, " ", original, " 文件删除失败,错误码：", error);
         else
-            LogLine(LogLevel::Info, kSwap, " ", original, " 打开失败，可能被占用");
+            LogLine(LogLevel::Info, method, " ", original, " 打开失败，可能被占用");
         bool moved = StagedRole(rel + (m_mode == Mode::Replace ? L".error" : L".old")) == Role::None &&
             MoveFileExW(api.c_str(), LongPath(aside).c_str(), MOVEFILE_REPLACE_EXISTING);
-        if (ScheduleDeletion(moved ? aside : path)) LogLine(LogLevel::Info, kSwap, " ", original, " 重启后，自动删除");
+        if (ScheduleDeletion(moved ? aside : path)) LogLine(LogLevel::Info, method, " ", original, " 重启后，自动删除");
     }
     SetFileAttributesW(LongPath(folder).c_str(), FILE_ATTRIBUTE_NORMAL);
     if (!RemoveDirectoryW(LongPath(folder).c_str())) ScheduleDeletion(folder);

@@ -22,6 +22,11 @@
 // sharing) fails the swap, which is then undone. Links in the target are moved
 // or removed as links, never followed.
 //
+// The log names every file by its path in the target, not in the helper
+// folders: each file as it is unpacked ("CUpdate::Unzip7z"), and in replace
+// mode, under the folder clearing's name, each kept file as the swap passes
+// it and each old file as it is deleted once the swap has succeeded.
+//
 // Threading: one thread at a time per object.
 #pragma once
 

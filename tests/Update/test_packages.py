@@ -66,7 +66,10 @@ class PackageTest(unittest.TestCase):
                 # Read-only survives; Unix mode bits do not turn into odd Windows attributes.
                 self.assertEqual(os.stat(os.path.join(target, "readme.txt")).st_mode & 0o222, 0)
                 self.assertNotEqual(os.stat(os.path.join(target, "random.bin")).st_mode & 0o200, 0)
-        self.assertIn("random.bin 释放成功", read_log(self.log))
+        # Named where they go, not where they were staged.
+        self.assertIn("] : CUpdate::Unzip7z %s 释放成功\r\n" % win(os.path.join(target, "random.bin")),
+                      read_log(self.log))
+        self.assertNotIn(".update-", read_log(self.log))
 
     def test_unpacking_replaces_files_in_use_and_a_stale_old_copy(self):
         write_tree(self.source, {"lib.dll": b"new library", "other.txt": b"new"})
@@ -85,7 +88,8 @@ class PackageTest(unittest.TestCase):
         self.assertEqual(files["lib.dll"], b"new library")
         self.assertEqual(files["lib.dll.old"], loaded)
         self.assertEqual(files["other.txt"], b"new")
-        self.assertIn("lib.dll 打开失败，可能被占用", read_log(self.log))
+        self.assertIn("] : CUpdate::Unzip7z %s 打开失败，可能被占用\r\n" % win(os.path.join(target, "lib.dll")),
+                      read_log(self.log))
         self.assertEqual([n for n in os.listdir(self.dir) if n.startswith("install.")], [])
 
     def test_links_in_the_target_are_never_followed(self):

@@ -102,6 +102,20 @@ class UpdateTest(unittest.TestCase):
             self.assertIn(text, log)
         self.assertNotIn("[  ERROR ]", log)
         self.assertEqual(self.helper_folders(), [])
+        # Each file by its place in the installation: unpacked, removed with
+        # the old installation (after the holders were ended), or kept.
+        def line(method, rel, text):
+            return "] : %s %s %s\r\n" % (method, win(os.path.join(self.install, rel)), text)
+        for rel in ("AppInfo.ini", "plugin.dll", "bin/深/data.bin", "readme.txt", "empty.txt"):
+            self.assertIn(line("CUpdate::Unzip7z", rel, "释放成功"), log)
+        ended = log.index("强杀进程数")
+        for rel in ("update_server.ini", "AppInfo.ini", "old.dll", "sub/old.txt", PLUGIN):
+            self.assertGreater(log.find(line("basetool::CMisc::DeleteFolder", rel, "文件删除成功")), ended, rel)
+        for rel in ("show.ico", "links/Quorvan娱乐直播.lnk"):
+            self.assertIn(line("basetool::CMisc::DeleteFolder", rel, "文件被过滤，不能删除"), log)
+        self.assertEqual(log.count("释放成功"), 5)
+        self.assertEqual(log.count("文件删除成功"), 5)
+        self.assertNotIn(".update-", log)
 
     def test_no_update_leaves_everything_alone(self):
         cases = ["same version", "newer installed", "no local version", "no server ini", "update.ini missing",
@@ -341,7 +355,9 @@ class UpdateTest(unittest.TestCase):
         self.assertEqual(files["Update.exe.error"], updater)
         self.assertEqual(files["held.dll.error"], self.plain_dll)
         for name in ("Update.exe", "held.dll"):
-            self.assertIn(win(os.path.join(self.install, name)) + " 重启后，自动删除", log)
+            path = win(os.path.join(self.install, name))
+            self.assertIn("[ WARNING] : basetool::CMisc::DeleteFolder %s 文件删除失败,错误码：" % path, log)
+            self.assertIn("] : basetool::CMisc::DeleteFolder %s 重启后，自动删除\r\n" % path, log)
         self.assertEqual(self.helper_folders(), [])
 
     def test_a_description_asking_for_too_many_libraries_is_refused_at_once(self):
