@@ -244,6 +244,14 @@ void CHttpDownloader::CloseRequest()
     m_connection = nullptr;
 }
 
+bool CHttpDownloader::FailCall(DWORD error, const std::wstring& timedOut)
+{
+    if (IsCancelled()) return Fail(L"download cancelled");
+    if (DeadlinePassed()) return Fail(Formatted(L"download deadline of %llu ms passed", m_limits.deadlineMs));
+    if (error == ERROR_INTERNET_TIMEOUT || error == WSAETIMEDOUT) return Fail(timedOut);
+    return FailWithSystemError(error);
+}
+
 bool CHttpDownloader::Download(
     const std::wstring& url, const std::wstring& targetFile, DownloadProgressCallback callback)
 {
@@ -263,14 +271,6 @@ bool CHttpDownloader::Download(
         ~HandleRelease() { downloader.CloseHandles(); }
     } handles{*this};
 
-    // Why a call failed: cancelled, past the deadline, its time-out, or else.
-    auto failed = [&](DWORD error, const std::wstring& timedOut) {
-        if (IsCancelled()) return Fail(L"download cancelled");
-        if (DeadlinePassed()) return Fail(Formatted(L"download deadline of %llu ms passed", m_limits.deadlineMs));
-        if (error == ERROR_INTERNET_TIMEOUT || error == WSAETIMEDOUT) return Fail(timedOut);
-        return FailWithSystemError(error);
-    };
-
     if (IsCancelled()) return Fail(L"download cancelled");
 
     HINTERNET internet = nullptr;
@@ -283,11 +283,17 @@ bool CHttpDownloader::Download(
         internet = m_internet;
     }
 
-    std::wstring address = basetool::EscapeUrl(url);
     HINTERNET request = nullptr;
-    DWORD status = 0;
+    DWORD status = 0, length = 0;
+    return FollowRedirects(internet, request, status) && CheckAnswer(request, status, length) &&
+        ReceiveBody(request, length);
+}
+
+bool CHttpDownloader::FollowRedirects(HINTERNET internet, HINTERNET& request, DWORD& status)
+{
+    std::wstring address = basetool::EscapeUrl(m_url);
     for (unsigned redirects = 0;; ++redirects) {
-        if (DeadlinePassed()) return failed(0, {});
+        if (DeadlinePassed()) return FailCall(0, {});
         DWORD openError = 0;
         ULONGLONG opened = GetTickCount64();
         request = OpenRequest(internet, address, openError);
@@ -296,32 +302,40 @@ bool CHttpDownloader::Download(
             if (openError == ERROR_INTERNET_CONNECTION_ABORTED &&
                 GetTickCount64() - opened >= m_limits.receiveTimeoutMs)
                 openError = ERROR_INTERNET_TIMEOUT;
-            return failed(openError, Formatted(L"no answer within %llu ms", m_limits.receiveTimeoutMs));
+            return FailCall(openError, Formatted(L"no answer within %llu ms", m_limits.receiveTimeoutMs));
         }
         DWORD size = sizeof status, index = 0;
         if (!HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, &index))
             return FailWithSystemError(GetLastError());
-        if (!IsRedirect(status)) break;
+        if (!IsRedirect(status)) return true;
         std::wstring location = QueryText(request, HTTP_QUERY_LOCATION);
-        if (location.empty()) break;  // a redirect to nowhere fails by its status
+        if (location.empty()) return true;  // a redirect to nowhere fails by its status
         if (redirects >= m_limits.maxRedirects)
             return Fail(Formatted(L"too many redirects (more than %llu)", m_limits.maxRedirects));
         address = CombineUrl(address, location);
         if (address.empty()) return Fail(L"bad redirect location " + location);
         CloseRequest();
     }
+}
+
+bool CHttpDownloader::CheckAnswer(HINTERNET request, DWORD status, DWORD& length)
+{
     if (status != 200) return Fail(Formatted(L"http server error, status code %llu", status));
-    DWORD length = 0, size = sizeof length, index = 0;
+    DWORD size = sizeof length, index = 0;
     if (!HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &size, &index))
         return FailWithSystemError(GetLastError());
     if (length == 0) return Fail(Formatted(L"http server error, content len %llu", length));
     if (m_limits.maxBodyBytes && length > m_limits.maxBodyBytes)
         return Fail(Formatted(L"content len %llu is more than the limit of %llu", length, m_limits.maxBodyBytes));
+    return true;
+}
 
-    std::wstring folder = basetool::RemoveFileSpec(targetFile);
-    if (!folder.empty() && GetFileAttributesW(basetool::LongPath(targetFile).c_str()) == INVALID_FILE_ATTRIBUTES)
+bool CHttpDownloader::ReceiveBody(HINTERNET request, DWORD length)
+{
+    std::wstring folder = basetool::RemoveFileSpec(m_targetFile);
+    if (!folder.empty() && GetFileAttributesW(basetool::LongPath(m_targetFile).c_str()) == INVALID_FILE_ATTRIBUTES)
         SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
-    TargetFile file(targetFile);
+    TargetFile file(m_targetFile);
     if (!file.Create()) return FailWithSystemError(GetLastError());
     file.Reserve(length);
 
@@ -329,7 +343,7 @@ bool CHttpDownloader::Download(
     int lastPercent = -1;
     for (;;) {
         if (IsCancelled()) return Fail(L"download cancelled");
-        if (DeadlinePassed()) return failed(0, {});
+        if (DeadlinePassed()) return FailCall(0, {});
         SetTimeout(request, INTERNET_OPTION_RECEIVE_TIMEOUT, Bounded(m_limits.receiveTimeoutMs));
         // What has arrived, so that a read never waits for a full buffer of a
         // body that trickles in: the deadline is looked at after every arrival.
@@ -344,7 +358,7 @@ bool CHttpDownloader::Download(
             DWORD responseError = 0, responseLength = 4096;
             if (InternetGetLastResponseInfoW(&responseError, response, &responseLength) && responseLength > 0)
                 OutputDebugStringW((L"http download failed," + std::wstring(response)).c_str());
-            return failed(error, Formatted(L"no data received for %llu ms", m_limits.receiveTimeoutMs));
+            return FailCall(error, Formatted(L"no data received for %llu ms", m_limits.receiveTimeoutMs));
         }
         if (read == 0) break;
         if (total + read > length) return Fail(Formatted(L"http server error, content len %llu", length));

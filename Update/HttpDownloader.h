@@ -60,6 +60,14 @@ public:
 private:
     bool Fail(std::wstring reason);
     bool FailWithSystemError(DWORD code);
+    // Why a call failed: cancelled, past the deadline, its time-out, or else.
+    bool FailCall(DWORD error, const std::wstring& timedOut);
+    // The steps of Download: requests until an answer that is not a redirect
+    // (at most the limit of redirects), that answer's status and length, and
+    // its body into the target file.
+    bool FollowRedirects(HINTERNET internet, HINTERNET& request, DWORD& status);
+    bool CheckAnswer(HINTERNET request, DWORD status, DWORD& length);
+    bool ReceiveBody(HINTERNET request, DWORD length);
     void CloseHandles();
     HINTERNET OpenRequest(HINTERNET internet, const std::wstring& escapedUrl, DWORD& error);
     void CloseRequest();
