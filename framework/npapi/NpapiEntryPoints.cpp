@@ -247,6 +247,8 @@ NPError NPP_GetValue(NPP instance, NPPVariable variable, void* value)
     trace("NPAPI", pointerText(instance));
     if (!recordOf(instance)) {
         // The texts answered without an instance are built once and live until the process ends.
+        const bool text = variable == NPPVpluginNameString || variable == NPPVpluginDescriptionString;
+        if (text && !value) return NPERR_INVALID_PARAM;
         try {
             if (variable == NPPVpluginNameString) {
                 static const std::string* name = new std::string(pluginName());

@@ -324,17 +324,21 @@ int16_t NpapiPlugin::handleEvent(void*)
 
 NPError NpapiPlugin::getValue(NPPVariable variable, void* value)
 {
+    // A null answer slot is no place to write: an access violation is no C++ exception.
     switch (variable) {
     case NPPVpluginNameString:
         trace("PluginCore", "GetValue(NPPVpluginNameString)");
+        if (!value) return NPERR_INVALID_PARAM;
         *static_cast<const char**>(value) = pluginName_.c_str();
         return NPERR_NO_ERROR;
     case NPPVpluginDescriptionString:
         trace("PluginCore", "GetValue(NPPVpluginDescriptionString)");
+        if (!value) return NPERR_INVALID_PARAM;
         *static_cast<const char**>(value) = pluginDescription_.c_str();
         return NPERR_NO_ERROR;
     case NPPVpluginScriptableNPObject:
         trace("PluginCore", "GetValue(NPPVpluginScriptableNPObject)");
+        if (!value) return NPERR_INVALID_PARAM;  // before the object is made and retained for nobody
         *static_cast<NPObject**>(value) = getScriptableObject();
         return NPERR_NO_ERROR;
     default: trace("PluginCore", "GetValue(Unknown)"); return NPERR_GENERIC_ERROR;

@@ -106,6 +106,30 @@ TEST(EntryPoints, HandlersWithoutAnInstanceAnswerWithoutTouchingAnything)
     expectCleanEnd(browser);
 }
 
+TEST(EntryPoints, GetValueWithoutAnAnswerSlotIsAnInvalidParameter)
+{
+    installTestApplication();
+    Browser browser;
+    ASSERT_TRUE(browser.usePlugin(linkedPlugin::entryPoints, linkedPlugin::initialize, linkedPlugin::shutdown));
+    TestBrowser::Instance* embed = browser.createInstance("api", "application/x-test", {});
+    ASSERT_NE(embed, nullptr);
+    const NPPluginFuncs& np = browser.pluginFuncs();
+    for (NPP instance : {static_cast<NPP>(nullptr), &embed->npp}) {
+        SCOPED_TRACE(instance ? "an instance" : "no instance");
+        EXPECT_EQ(np.getvalue(instance, NPPVpluginNameString, nullptr), NPERR_INVALID_PARAM);
+        EXPECT_EQ(np.getvalue(instance, NPPVpluginDescriptionString, nullptr), NPERR_INVALID_PARAM);
+        EXPECT_EQ(np.getvalue(instance, NPPVpluginWindowBool, nullptr), NPERR_GENERIC_ERROR);
+    }
+    const uint32_t references = embed->scriptable->referenceCount;
+    EXPECT_EQ(np.getvalue(&embed->npp, NPPVpluginScriptableNPObject, nullptr), NPERR_INVALID_PARAM);
+    EXPECT_EQ(embed->scriptable->referenceCount, references);  // nothing retained for nobody
+    // The instance still answers.
+    const char* name = nullptr;
+    EXPECT_EQ(np.getvalue(&embed->npp, NPPVpluginNameString, &name), NPERR_NO_ERROR);
+    EXPECT_STREQ(name, "parvelplugin");
+    expectCleanEnd(browser);
+}
+
 // ---- NPP_New failures ---------------------------------------------------------------------
 
 struct FailureCase {
