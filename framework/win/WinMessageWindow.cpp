@@ -1,6 +1,7 @@
 #include "WinMessageWindow.h"
 
 #include "ModuleInstance.h"
+#include "TraceLog.h"
 
 #include <atomic>
 #include <map>
@@ -79,6 +80,7 @@ void WinMessageWindow::runPostedCall(LPARAM lParam)
 {
     auto* record = reinterpret_cast<PostedCall*>(lParam);
     if (!record) return;
+    trace("PluginWindow", "Running async function call");
     try {
         if (record->function) record->function(record->userData);
     } catch (...) {

@@ -1,11 +1,13 @@
 // The hidden message window: names, posted calls from other threads in order on
 // the window's thread, default handling, failures contained, and nothing lost
 // at destruction.
+#include "TraceLog.h"
 #include "WinMessageWindow.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -83,6 +85,29 @@ TEST(WinMessageWindow, CallsPostedFromAnotherThreadRunInOrderOnTheWindowThread)
     ASSERT_EQ(log.order.size(), 50u);
     for (int i = 0; i < 50; ++i) EXPECT_EQ(log.order[i], i);
     for (DWORD thread : log.threads) EXPECT_EQ(thread, GetCurrentThreadId());
+}
+
+TEST(WinMessageWindow, EachPostedCallIsTracedBeforeItRuns)
+{
+    FB::WinMessageWindow window;
+    std::vector<std::string> lines;
+    FB::TraceSink previous = FB::setTraceSink([&](const std::string& channel, const std::string& message) {
+        if (channel == "PluginWindow") lines.push_back(message);
+    });
+    struct Step {
+        std::vector<std::string>* lines;
+        const char* text;
+    };
+    auto mark = [](void* data) {
+        std::unique_ptr<Step> step(static_cast<Step*>(data));
+        step->lines->push_back(step->text);
+    };
+    ASSERT_TRUE(FB::WinMessageWindow::postCall(window.getHWND(), mark, new Step{&lines, "first"}));
+    ASSERT_TRUE(FB::WinMessageWindow::postCall(window.getHWND(), mark, new Step{&lines, "second"}));
+    pumpMessages();
+    FB::setTraceSink(previous);
+    EXPECT_THAT(
+        lines, ::testing::ElementsAre("Running async function call", "first", "Running async function call", "second"));
 }
 
 TEST(WinMessageWindow, OtherMessagesGetTheDefaultHandling)
