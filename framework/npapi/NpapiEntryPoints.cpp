@@ -49,10 +49,12 @@ InstanceRecord* recordOf(NPP instance)
     return instance ? static_cast<InstanceRecord*>(instance->pdata) : nullptr;
 }
 
-NpapiPlugin* pluginOf(NPP instance)
+// A reference of the caller's own: the plug-in object stays while a handler
+// runs, even when the core ends the instance (NPP_Destroy) from inside it.
+NpapiPluginPtr pluginOf(NPP instance)
 {
     InstanceRecord* record = recordOf(instance);
-    return record ? record->plugin.get() : nullptr;
+    return record ? record->plugin : nullptr;
 }
 
 void factoryGlobalInit()
@@ -170,7 +172,7 @@ Result forward(NPP instance, Result noInstance, Result noPlugin, Result failed, 
 {
     trace("NPAPI", pointerText(instance));
     if (!recordOf(instance)) return noInstance;
-    NpapiPlugin* plugin = pluginOf(instance);
+    NpapiPluginPtr plugin = pluginOf(instance);
     if (!plugin) return noPlugin;
     try {
         return operation(*plugin);
@@ -183,7 +185,7 @@ template <class Operation>
 void forwardVoid(NPP instance, Operation operation)
 {
     trace("NPAPI", pointerText(instance));
-    NpapiPlugin* plugin = pluginOf(instance);
+    NpapiPluginPtr plugin = pluginOf(instance);
     if (!plugin) return;
     try {
         operation(*plugin);
@@ -265,7 +267,7 @@ NPError NPP_GetValue(NPP instance, NPPVariable variable, void* value)
         }
         return NPERR_GENERIC_ERROR;
     }
-    NpapiPlugin* plugin = pluginOf(instance);
+    NpapiPluginPtr plugin = pluginOf(instance);
     if (!plugin) return NPERR_NO_ERROR;
     try {
         return plugin->getValue(variable, value);
@@ -278,7 +280,7 @@ NPError NPP_SetValue(NPP instance, NPNVariable variable, void* value)
 {
     trace("NPAPI", pointerText(instance) + "variable: " + std::to_string(static_cast<int>(variable)));
     if (!recordOf(instance)) return NPERR_INVALID_INSTANCE_ERROR;
-    NpapiPlugin* plugin = pluginOf(instance);
+    NpapiPluginPtr plugin = pluginOf(instance);
     if (!plugin) return NPERR_GENERIC_ERROR;
     try {
         return plugin->setValue(variable, value);

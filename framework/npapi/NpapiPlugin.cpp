@@ -72,6 +72,7 @@ HWND__* NpapiPluginWin::browserWindow() const
 NPError NpapiPluginWin::setWindow(NPWindow* record)
 {
     if (!pluginMain) return NPERR_NO_ERROR;
+    const std::shared_ptr<PluginWindow> pinned = surface_;  // the core may end the instance on a resize
     if (!record || (!record->window && record->type != NPWindowTypeDrawable)) {
         dropSurface();
         return NPERR_NO_ERROR;
@@ -83,31 +84,48 @@ NPError NpapiPluginWin::setWindow(NPWindow* record)
     return NPERR_NO_ERROR;
 }
 
+namespace {
+
+// An unsigned extent of the browser's record as the surface's signed one.
+int32_t signedExtent(uint32_t extent)
+{
+    return static_cast<int32_t>(std::min<uint32_t>(extent, std::numeric_limits<int32_t>::max()));
+}
+
+// A repaint edge as NPRect holds it: beyond its 16 bits the area ends at the last one.
+uint16_t rectEdge(uint32_t edge)
+{
+    return static_cast<uint16_t>(std::min<uint32_t>(edge, std::numeric_limits<uint16_t>::max()));
+}
+
+void placeWindowless(PluginWindowlessWin& surface, const NPWindow& record)
+{
+    surface.setWindowPosition(record.x, record.y, signedExtent(record.width), signedExtent(record.height));
+    surface.setWindowClipping(
+        ScreenRect{record.clipRect.top, record.clipRect.left, record.clipRect.bottom, record.clipRect.right});
+}
+
+}  // namespace
+
 void NpapiPluginWin::attachWindowless(const NPWindow& record)
 {
     auto* windowless = dynamic_cast<PluginWindowlessWin*>(surface_.get());
     if (surface_ && !windowless) dropSurface();
-    const ScreenRect clip{record.clipRect.top, record.clipRect.left, record.clipRect.bottom, record.clipRect.right};
     if (windowless) {
-        windowless->setWindowPosition(
-            record.x, record.y, static_cast<int32_t>(record.width), static_cast<int32_t>(record.height));
-        windowless->setWindowClipping(clip);
+        placeWindowless(*windowless, record);
         return;
     }
     FactoryBasePtr factory = getFactoryInstance();
-    std::unique_ptr<PluginWindowlessWin> made(factory ? factory->makeWindowlessWindow(nullptr) : nullptr);
+    std::shared_ptr<PluginWindowlessWin> made(factory ? factory->makeWindowlessWindow(nullptr) : nullptr);
     if (!made) return;
     made->setBrowserHWND(browserWindow());
-    made->setWindowPosition(
-        record.x, record.y, static_cast<int32_t>(record.width), static_cast<int32_t>(record.height));
-    made->setWindowClipping(clip);
+    placeWindowless(*made, record);
     surfaceAlive_ = std::make_shared<char>();
     std::weak_ptr<NpapiBrowserHost> weakHost = host();
     std::weak_ptr<char> alive = surfaceAlive_;
     made->setInvalidateCallback([weakHost, alive](uint32_t left, uint32_t top, uint32_t right, uint32_t bottom) {
         try {
-            NPRect rect{static_cast<uint16_t>(top), static_cast<uint16_t>(left), static_cast<uint16_t>(bottom),
-                static_cast<uint16_t>(right)};
+            NPRect rect{rectEdge(top), rectEdge(left), rectEdge(bottom), rectEdge(right)};
             NpapiBrowserHostPtr liveHost = weakHost.lock();
             if (!liveHost || alive.expired()) return;
             if (liveHost->isMainThread()) {
@@ -124,8 +142,8 @@ void NpapiPluginWin::attachWindowless(const NPWindow& record)
             // A repaint request that cannot be delivered is dropped.
         }
     });
-    surface_ = std::move(made);
-    pluginMain->setWindow(surface_.get());
+    surface_ = made;
+    pluginMain->setWindow(made.get());
 }
 
 void NpapiPluginWin::attachWindowed(const NPWindow& record)
@@ -139,17 +157,19 @@ void NpapiPluginWin::attachWindowed(const NPWindow& record)
     if (current && current->getHWND() == static_cast<HWND>(record.window)) return;
     dropSurface();
     FactoryBasePtr factory = getFactoryInstance();
-    std::unique_ptr<PluginWindowWin> made(
+    std::shared_ptr<PluginWindowWin> made(
         factory ? factory->makeWindowedWindow(static_cast<HWND>(record.window)) : nullptr);
     if (!made) return;
     made->setBrowserHWND(browserWindow());
-    surface_ = std::move(made);
-    pluginMain->setWindow(surface_.get());
+    surface_ = made;
+    pluginMain->setWindow(made.get());
 }
 
 int16_t NpapiPluginWin::handleEvent(void* event)
 {
-    auto* windowless = dynamic_cast<PluginWindowlessWin*>(surface_.get());
+    // The core may end the instance while it handles the event.
+    const std::shared_ptr<PluginWindow> pinned = surface_;
+    auto* windowless = dynamic_cast<PluginWindowlessWin*>(pinned.get());
     if (!windowless || !event) return 0;
     const auto* record = static_cast<const NPEvent*>(event);
     if (record->event == WM_PAINT) {

@@ -10,6 +10,15 @@
 // windowless: the browser's device context and events) and attaches it to the
 // core; NPP_HandleEvent feeds a windowless surface.
 //
+// A core may end its own instance (NPP_Destroy) from inside an event of its
+// surface: the surface is held by a shared pointer and kept by the call that
+// dispatches the event (NPP_HandleEvent, NPP_SetWindow, the windowed surface's
+// window procedure) until the dispatch returns, as the entry points keep the
+// plug-in object.
+//
+// Windowless areas arrive as unsigned 32-bit extents: they are clamped to what
+// the surface's signed edges hold, and repaint requests to what NPRect holds.
+//
 // Threading: the browser's main thread only, except the invalidate callback of
 // a windowless surface, which any thread may trigger (it is carried to the
 // main thread and dropped if the surface has gone meanwhile).
@@ -97,7 +106,7 @@ private:
     void attachWindowed(const NPWindow& record);
     HWND__* browserWindow() const;
 
-    std::unique_ptr<PluginWindow> surface_;
+    std::shared_ptr<PluginWindow> surface_;
     // Alive exactly as long as the current surface: invalidations queued for
     // the main thread hold it weakly and are dropped once it is gone.
     std::shared_ptr<char> surfaceAlive_;

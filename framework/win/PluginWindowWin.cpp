@@ -5,6 +5,8 @@
 #include "WindowInput.h"
 
 #include <map>
+#include <memory>
+#include <vector>
 
 namespace FB {
 
@@ -16,10 +18,11 @@ const wchar_t* const kPreviousProcProperty = L"FrameBasePreviousWindowProc";
 
 constexpr LRESULT kDialogCodeAllKeys = 135;  // DLGC_WANTARROWS | DLGC_WANTTAB | DLGC_WANTALLKEYS | DLGC_WANTCHARS
 
-// Main thread only (see the header).
-std::map<HWND, PluginWindowWin*>& surfaceMap()
+// The surfaces on each window, oldest first; the newest serves it. Main
+// thread only (see the header).
+std::map<HWND, std::vector<PluginWindowWin*>>& surfaceMap()
 {
-    static std::map<HWND, PluginWindowWin*> surfaces;
+    static std::map<HWND, std::vector<PluginWindowWin*>> surfaces;
     return surfaces;
 }
 
@@ -61,14 +64,16 @@ PluginWindowWin::PluginWindowWin(HWND window) : window_(window)
         else
             trace("PluginWindow", "Could not subclass the plug-in window");
     }
-    surfaceMap()[window] = this;
+    surfaceMap()[window].push_back(this);
 }
 
 PluginWindowWin::~PluginWindowWin()
 {
     auto& surfaces = surfaceMap();
     auto entry = surfaces.find(window_);
-    if (entry == surfaces.end() || entry->second != this) return;  // another surface serves the window now
+    if (entry == surfaces.end()) return;
+    std::erase(entry->second, this);
+    if (!entry->second.empty()) return;  // another surface still serves the window: the subclass stays
     surfaces.erase(entry);
     // Under a foreign subclass ours must stay in the chain: it forwards through the property.
     if (previousProc_ && currentProc(window_) == &PluginWindowWin::windowProc) {
@@ -181,7 +186,11 @@ LRESULT CALLBACK PluginWindowWin::windowProc(HWND window, UINT message, WPARAM w
         auto& surfaces = surfaceMap();
         auto entry = surfaces.find(window);
         if (entry == surfaces.end()) return forwardUnserved(window, message, wParam, lParam);
-        PluginWindowWin* surface = entry->second;
+        PluginWindowWin* surface = entry->second.back();
+        // An observer may end the instance, and with it this surface, while it
+        // handles the message: a surface owned by a shared pointer stays until
+        // the message is done.
+        std::shared_ptr<PluginEventSource> pinned = surface->weak_from_this().lock();
         LRESULT result = 0;
         if (surface->handleMessage(window, message, wParam, lParam, result)) return result;
         if (surface->passThrough_ && surface->previousProc_)

@@ -17,7 +17,15 @@
 // subclass that a third party stacked on top of ours still reaches the
 // browser's procedure after this surface is gone (our shared procedure stays
 // in its chain and forwards). The destructor puts the previous procedure back
-// only while ours is the window's current one.
+// only while ours is the window's current one, and only when it was the last
+// surface on the window: two surfaces on one window (a browser that hands one
+// window to two instances) share the subclass, the newer one serves, and the
+// older one serves again once the newer goes.
+//
+// Lifetime: an observer may destroy the surface's owner while it handles a
+// message (a core that ends its own instance). An owner that holds the
+// surface in a shared pointer gets it kept until the message is done; the
+// window procedure holds it meanwhile.
 //
 // Threading: the thread that owns the window (the browser's main thread) only.
 // The process-wide map from window handle to surface is used on that thread

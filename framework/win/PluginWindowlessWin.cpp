@@ -3,7 +3,9 @@
 #include "PluginEvents.h"
 #include "WindowInput.h"
 
+#include <algorithm>
 #include <iterator>
+#include <limits>
 
 namespace FB {
 
@@ -11,6 +13,13 @@ namespace {
 
 const wchar_t kDefaultText[] = L"FrameBase Plugin";
 constexpr UINT kCentredOnBaseline = TA_CENTER | TA_BASELINE;  // 30
+
+// a + b, ending at the edge of the 32-bit range instead of wrapping past it.
+int32_t saturatedSum(int64_t a, int64_t b)
+{
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(a + b, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+}
 
 }  // namespace
 
@@ -32,7 +41,7 @@ ScreenRect PluginWindowlessWin::getWindowRect()
 {
     const int32_t width = width_.load();
     const int32_t height = height_.load();
-    return ScreenRect{y_, x_, y_ + height, x_ + width};
+    return ScreenRect{y_, x_, saturatedSum(y_, height), saturatedSum(x_, width)};
 }
 
 int PluginWindowlessWin::getWindowWidth()
@@ -52,6 +61,9 @@ ScreenRect PluginWindowlessWin::getWindowClipping()
 
 void PluginWindowlessWin::setWindowPosition(int32_t x, int32_t y, int32_t width, int32_t height)
 {
+    // A negative extent is an empty area.
+    width = std::max(width, 0);
+    height = std::max(height, 0);
     const bool changed = x != x_ || y != y_ || width != width_.load() || height != height_.load();
     x_ = x;
     y_ = y;
@@ -80,16 +92,18 @@ void PluginWindowlessWin::drawDefault(HDC context)
     const ScreenRect area = getWindowRect();
     // The context is the browser's: leave its text alignment as it was.
     const UINT previousAlign = SetTextAlign(context, kCentredOnBaseline);
-    TextOutW(context, area.left + (area.right - area.left) / 2, area.top + (area.bottom - area.top) / 2, kDefaultText,
-        static_cast<int>(std::size(kDefaultText) - 1));
+    // The centre lies between the edges; the distance between them may not fit 32 bits.
+    const int32_t centreX = saturatedSum(area.left, (int64_t{area.right} - area.left) / 2);
+    const int32_t centreY = saturatedSum(area.top, (int64_t{area.bottom} - area.top) / 2);
+    TextOutW(context, centreX, centreY, kDefaultText, static_cast<int>(std::size(kDefaultText) - 1));
     if (previousAlign != GDI_ERROR) SetTextAlign(context, previousAlign);
 }
 
 bool PluginWindowlessWin::handleEvent(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     if (detail::dispatchRaw(*this, nullptr, message, wParam, lParam, result)) return true;
-    const int x = detail::messagePointX(lParam) - x_;
-    const int y = detail::messagePointY(lParam) - y_;
+    const int x = saturatedSum(detail::messagePointX(lParam), -int64_t{x_});
+    const int y = saturatedSum(detail::messagePointY(lParam), -int64_t{y_});
     // Double clicks, the wheel, timers and the cursor are not translated here.
     return detail::dispatchKeyOrMouse(*this, message, wParam, x, y).value_or(false);
 }

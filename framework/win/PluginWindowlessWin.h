@@ -13,6 +13,10 @@
 // When no observer draws a paint request, the surface draws its default
 // picture: the text "FrameBase Plugin" centred in the drawing area.
 //
+// Edges are signed 32-bit values: an area that reaches past the range ends at
+// its edge (the right and bottom edges saturate; a negative extent is empty),
+// so no edge wraps around to the other side.
+//
 // Threading: the browser's main thread, except invalidateWindow, which any
 // thread may call once the owner has set the callback (the owner's callback
 // carries the request to the main thread).
@@ -44,7 +48,7 @@ public:
     int getWindowHeight() override;
     ScreenRect getWindowClipping() override;
 
-    // Stores the drawing area; any change sends one ResizedEvent.
+    // Stores the drawing area (a negative extent as 0); any change sends one ResizedEvent.
     void setWindowPosition(int32_t x, int32_t y, int32_t width, int32_t height);
     void setWindowClipping(const ScreenRect& clip) { clip_ = clip; }
     void setInvalidateCallback(InvalidateCallback callback);

@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstdlib>
+#include <limits>
 #include <map>
 #include <memory>
 
@@ -114,6 +115,33 @@ TEST_F(Windowless, OnlyAChangedPositionSendsOneResize)
     EXPECT_EQ(area.right, 302);
     EXPECT_EQ(surface.getWindowWidth(), 201);
     EXPECT_EQ(surface.getWindowHeight(), 101);
+}
+
+TEST_F(Windowless, AnAreaPastTheRangeEndsAtItsEdgeAndANegativeExtentIsEmpty)
+{
+    constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+    constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+    struct Case {
+        int32_t x, y, width, height;
+        FB::ScreenRect rect;  // top, left, bottom, right
+    };
+    for (const Case& c : {Case{kMax - 10, kMax - 1, 100, 5, {kMax - 1, kMax - 10, kMax, kMax}},
+             Case{kMin, kMin, kMax, kMax, {kMin, kMin, -1, -1}}, Case{10, 20, -5, -1, {20, 10, 20, 10}}}) {
+        surface.setWindowPosition(c.x, c.y, c.width, c.height);
+        const FB::ScreenRect area = surface.getWindowRect();
+        EXPECT_EQ(area.top, c.rect.top);
+        EXPECT_EQ(area.left, c.rect.left);
+        EXPECT_EQ(area.bottom, c.rect.bottom);
+        EXPECT_EQ(area.right, c.rect.right);
+        EXPECT_GE(surface.getWindowWidth(), 0);
+        EXPECT_GE(surface.getWindowHeight(), 0);
+    }
+    // A point past the end of the range from the area's origin is no point before it.
+    surface.setWindowPosition(kMin, 0, kMax, 100);
+    recorder->events.clear();
+    LRESULT result = 0;
+    surface.handleEvent(WM_MOUSEMOVE, 0, MAKELPARAM(10, 20), result);
+    EXPECT_THAT(recorder->translated(), ElementsAre("MouseMove(" + std::to_string(kMax) + ", 20, 0)"));
 }
 
 TEST_F(Windowless, InvalidatingAsksTheCallbackForTheWholeArea)
