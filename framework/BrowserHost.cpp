@@ -9,10 +9,11 @@
 
 namespace FB {
 
-BrowserHost::BrowserHost()
+BrowserHost::BrowserHost(ProxyLookup defaultProxyLookup)
     : asyncCallManager(AsyncCallManager::create()),
       streamManager(std::make_shared<BrowserStreamManager>()),
-      mainThreadId(GetCurrentThreadId())
+      mainThreadId(GetCurrentThreadId()),
+      defaultProxyLookup(std::move(defaultProxyLookup))
 {
 }
 

@@ -24,6 +24,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -44,9 +45,14 @@ class Document;
 class Window;
 }  // namespace DOM
 
+// Which proxy to use for a URL: true with "type", "hostname" and "port" in settings.
+using ProxyLookup = std::function<bool(const std::string& url, std::map<std::string, std::string>& settings)>;
+
 class BrowserHost : public std::enable_shared_from_this<BrowserHost> {
 public:
-    BrowserHost();
+    // defaultProxyLookup answers proxySettingsFor unless a browser host replaces
+    // it; the browser roads hand in the system's setting. Without one: no proxy.
+    explicit BrowserHost(ProxyLookup defaultProxyLookup = {});
     BrowserHost(const BrowserHost&) = delete;
     BrowserHost& operator=(const BrowserHost&) = delete;
     virtual ~BrowserHost();
@@ -159,6 +165,7 @@ private:
     uint32_t delayedCallSeed() const;
 
     const uint32_t mainThreadId;
+    const ProxyLookup defaultProxyLookup;
     std::atomic<bool> shutDown{false};
     std::atomic<bool> shutDownStarted{false};
     RecursiveMutex keptObjectsLock;

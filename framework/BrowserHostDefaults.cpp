@@ -1,8 +1,7 @@
-// The browser host's default proxy lookup (the system's setting), its
+// The browser host's default proxy lookup (the one handed in), its
 // DOM-wrapping operations, and the neutral answers of a host without a page.
 #include "BrowserHost.h"
 
-#include "SystemProxyDetector.h"
 #include "TraceLog.h"
 #include "dom/Document.h"
 #include "dom/Window.h"
@@ -13,7 +12,7 @@ namespace FB {
 
 bool BrowserHost::proxySettingsFor(const std::string& url, std::map<std::string, std::string>& settings)
 {
-    return SystemProxyDetector::get()->detectProxy(url, settings);
+    return defaultProxyLookup && defaultProxyLookup(url, settings);
 }
 
 std::shared_ptr<DOM::Window> BrowserHost::wrapWindow(const std::shared_ptr<JSObject>& object)

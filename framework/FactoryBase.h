@@ -4,8 +4,10 @@
 // process-wide set-up and registry work.
 //
 // The application provides exactly one factory for the process and returns it
-// from getFactoryInstance. The makers for the NPAPI plug-in object, the windows
-// and the COM script object are supplied by the browser roads.
+// from getFactoryInstance. The makers for the NPAPI plug-in object, the windows,
+// the COM script object and the registry script are the browser roads', handed
+// in as FactoryRoads by the library that links the roads (browserRoads() of
+// plugin/BrowserRoads.h); a factory without them makes nothing of a road.
 //
 // Threading: the makers run on the browser's main thread; globalInit and
 // globalDeinit run once per module load/unload.
@@ -34,9 +36,21 @@ namespace ActiveX {
 class ActiveXBrowserHost;
 }  // namespace ActiveX
 
+// The roads' makers behind FactoryBase's own; an empty slot makes nothing.
+struct FactoryRoads {
+    std::shared_ptr<Npapi::NpapiPlugin> (*makeNpapiPlugin)(
+        const std::shared_ptr<Npapi::NpapiBrowserHost>& host, const std::string& mimeType) = nullptr;
+    PluginWindowWin* (*makeWindowedWindow)(HWND__* window) = nullptr;
+    PluginWindowlessWin* (*makeWindowlessWindow)(HDC__* context) = nullptr;
+    IDispatchEx* (*makeComScriptObject)(const std::weak_ptr<JSAPI>& api,
+        const std::shared_ptr<ActiveX::ActiveXBrowserHost>& host, bool autoRelease) = nullptr;
+    long (*updateRegistry)(bool registering) = nullptr;
+};
+
 class FactoryBase {
 public:
     FactoryBase() = default;
+    explicit FactoryBase(const FactoryRoads& roads) : roads(roads) {}
     FactoryBase(const FactoryBase&) = delete;
     FactoryBase& operator=(const FactoryBase&) = delete;
     virtual ~FactoryBase();
@@ -54,8 +68,12 @@ public:
     // The COM object that exposes a scriptable object to COM script.
     virtual IDispatchEx* makeComScriptObject(
         const std::weak_ptr<JSAPI>& api, const std::shared_ptr<ActiveX::ActiveXBrowserHost>& host, bool autoRelease);
-    // Runs the registry script for registration (true) or removal; an HRESULT.
+    // Runs the registry script for registration (true) or removal; an HRESULT
+    // (E_UNEXPECTED without the roads).
     virtual long updateRegistry(bool registering);
+
+private:
+    const FactoryRoads roads;
 };
 
 using FactoryBasePtr = std::shared_ptr<FactoryBase>;

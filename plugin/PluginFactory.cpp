@@ -2,6 +2,8 @@
 
 #include "parvelplugin.h"
 
+PluginFactory::PluginFactory() : FB::FactoryBase(FB::browserRoads()) {}
+
 std::shared_ptr<FB::PluginCore> PluginFactory::makePluginCore(const std::string&)
 {
     return std::make_shared<parvelplugin>();

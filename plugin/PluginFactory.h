@@ -1,13 +1,14 @@
 // PluginFactory: the one plug-in factory of the process. It makes a parvelplugin
-// for every instance; every other maker is the framework's.
+// for every instance; every other maker is the browser roads' (BrowserRoads.h).
 #pragma once
 
-#include "FactoryBase.h"
+#include "BrowserRoads.h"
 
 #include <memory>
 
 class PluginFactory : public FB::FactoryBase {
 public:
+    PluginFactory();
     std::shared_ptr<FB::PluginCore> makePluginCore(const std::string& mimeType) override;
     void globalInit() override {}
     void globalDeinit() override {}

@@ -10,6 +10,7 @@
 #include "IDispatchAPI.h"
 #include "InvalidCast.h"
 #include "ScriptErrors.h"
+#include "SystemProxyDetector.h"
 #include "TraceLog.h"
 #include "WinMessageWindow.h"
 #include "dom/Node.h"
@@ -22,7 +23,10 @@
 namespace FB::ActiveX {
 
 ActiveXBrowserHost::ActiveXBrowserHost(IWebBrowser2* browser, IOleClientSite* site)
-    : messageWindow(std::make_unique<WinMessageWindow>())
+    : BrowserHost([](const std::string& url, ProxySettings& settings) {
+          return SystemProxyDetector::get()->detectProxy(url, settings);
+      }),
+      messageWindow(std::make_unique<WinMessageWindow>())
 {
     setContainer(browser, site);
 }

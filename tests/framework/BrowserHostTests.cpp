@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -16,6 +19,35 @@ protected:
     std::shared_ptr<TestBrowserHost> host = std::make_shared<TestBrowserHost>();
     std::shared_ptr<fbtest::TestPage> page = host->attachPage();
 };
+
+// A host with nothing but the proxy lookup it was handed.
+class ProxyLookupHost : public FB::BrowserHost {
+public:
+    using FB::BrowserHost::BrowserHost;
+
+protected:
+    bool postToMainThread(FB::QueuedFunction, void*) override { return false; }
+};
+
+TEST(BrowserHostProxy, TheDefaultLookupIsTheOneHandedInAndWithoutOneThereIsNoProxy)
+{
+    std::vector<std::string> asked;
+    auto handedIn =
+        std::make_shared<ProxyLookupHost>([&](const std::string& url, std::map<std::string, std::string>& settings) {
+            asked.push_back(url);
+            settings = {{"type", "http"}, {"hostname", "px.example"}, {"port", "3128"}};
+            return true;
+        });
+    std::map<std::string, std::string> settings;
+    EXPECT_TRUE(handedIn->proxySettingsFor("http://stagecast.test/", settings));
+    EXPECT_EQ(asked, std::vector<std::string>{"http://stagecast.test/"});
+    EXPECT_EQ(settings["hostname"], "px.example");
+
+    auto without = std::make_shared<ProxyLookupHost>();
+    std::map<std::string, std::string> none;
+    EXPECT_FALSE(without->proxySettingsFor("http://stagecast.test/", none));
+    EXPECT_TRUE(none.empty());
+}
 
 TEST_F(BrowserHostTest, DelayedCallHelperIsNamedAndWrittenFromTheSeed)
 {

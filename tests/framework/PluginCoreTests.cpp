@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -200,6 +202,66 @@ TEST(BrowserPlugin, TakesItsCoreFromTheFactoryAndSharesTheModulePath)
     plugin.setModulePath("C:\\x.dll");
     EXPECT_EQ(plugin.core()->getModulePath(), "C:\\x.dll");
     EXPECT_EQ(FB::BrowserPlugin::modulePath(), "C:\\x.dll");
+}
+
+// Stands in for each road's maker: records which ran, with what.
+struct RoadCalls {
+    std::vector<std::string> made;
+};
+RoadCalls roadCalls;
+
+FB::FactoryRoads recordingRoads()
+{
+    FB::FactoryRoads roads;
+    roads.makeNpapiPlugin = [](const std::shared_ptr<FB::Npapi::NpapiBrowserHost>&, const std::string& mimeType) {
+        roadCalls.made.push_back("npapi " + mimeType);
+        return std::shared_ptr<FB::Npapi::NpapiPlugin>();
+    };
+    roads.makeWindowedWindow = [](HWND__*) -> FB::PluginWindowWin* {
+        roadCalls.made.push_back("windowed");
+        return nullptr;
+    };
+    roads.makeWindowlessWindow = [](HDC__*) -> FB::PluginWindowlessWin* {
+        roadCalls.made.push_back("windowless");
+        return nullptr;
+    };
+    roads.makeComScriptObject = [](const std::weak_ptr<FB::JSAPI>&,
+                                    const std::shared_ptr<FB::ActiveX::ActiveXBrowserHost>&, bool autoRelease) {
+        roadCalls.made.push_back(autoRelease ? "com auto" : "com");
+        return static_cast<IDispatchEx*>(nullptr);
+    };
+    roads.updateRegistry = [](bool registering) {
+        roadCalls.made.push_back(registering ? "register" : "unregister");
+        return 0L;
+    };
+    return roads;
+}
+
+class RoadFactory : public FB::FactoryBase {
+public:
+    using FB::FactoryBase::FactoryBase;
+    FB::PluginCorePtr makePluginCore(const std::string&) override { return nullptr; }
+};
+
+TEST(FactoryBase, TheMakersAreTheRoadsHandedInAndWithoutThemNothingIsMade)
+{
+    roadCalls = {};
+    RoadFactory withRoads(recordingRoads());
+    withRoads.makeNpapiPlugin(nullptr, "application/x-parvelplugin");
+    withRoads.makeWindowedWindow(nullptr);
+    withRoads.makeWindowlessWindow(nullptr);
+    withRoads.makeComScriptObject({}, nullptr, true);
+    EXPECT_EQ(withRoads.updateRegistry(false), 0L);
+    EXPECT_EQ(roadCalls.made,
+        (std::vector<std::string>{
+            "npapi application/x-parvelplugin", "windowed", "windowless", "com auto", "unregister"}));
+
+    RoadFactory without;
+    EXPECT_FALSE(without.makeNpapiPlugin(nullptr, "application/x-parvelplugin"));
+    EXPECT_EQ(without.makeWindowedWindow(nullptr), nullptr);
+    EXPECT_EQ(without.makeWindowlessWindow(nullptr), nullptr);
+    EXPECT_EQ(without.makeComScriptObject({}, nullptr, true), nullptr);
+    EXPECT_EQ(without.updateRegistry(true), static_cast<long>(E_UNEXPECTED));
 }
 
 TEST(PluginInfo, NameAndDescriptionsByMimeType)

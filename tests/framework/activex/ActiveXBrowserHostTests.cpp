@@ -11,6 +11,7 @@
 #include "FakePage.h"
 #include "FakePageTest.h"
 #include "IDispatchAPI.h"
+#include "InternetSettings.h"
 #include "ScriptErrors.h"
 #include "StreamTestKit.h"
 #include "dom/Element.h"
@@ -57,6 +58,28 @@ TEST_F(BrowserHost, ScriptRunsInThePageWindowOrFailsWithItsTexts)
     auto bare = std::make_shared<ActiveXBrowserHost>(nullptr, nullptr);
     EXPECT_EQ(errorOf([&] { bare->runScript(std::string("x = 1")); }), "Can't execute JavaScript: Window is NULL");
     bare->shutDownHost();
+}
+
+TEST_F(BrowserHost, ProxyLookupAnswersTheSystemSetting)
+{
+    struct Case {
+        const char* name;
+        DWORD enable;
+        bool found;
+    };
+    const Case cases[] = {{"direct", 0, false}, {"a proxy", 1, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fbtest::InternetSettings system(c.enable, L"px.example:3128");
+        ASSERT_TRUE(system.overridden());
+        std::map<std::string, std::string> settings;
+        EXPECT_EQ(host->proxySettingsFor("http://stagecast.test/", settings), c.found);
+        if (c.found) {
+            EXPECT_EQ(settings["type"], "http");
+            EXPECT_EQ(settings["hostname"], "px.example");
+            EXPECT_EQ(settings["port"], "3128");
+        }
+    }
 }
 
 TEST_F(BrowserHost, NavigationTakesItsTarget)

@@ -13,7 +13,7 @@
 // are written there as windowed.bmp and windowless.bmp.
 #include "ComIdentifiers.h"
 #include "FBControl.h"
-#include "FactoryBase.h"
+#include "BrowserRoads.h"
 #include "PluginCore.h"
 #include "parvelplugin.h"
 
@@ -36,6 +36,7 @@ public:
 
 class WindowlessFactory : public FB::FactoryBase {
 public:
+    WindowlessFactory() : FB::FactoryBase(FB::browserRoads()) {}
     std::shared_ptr<FB::PluginCore> makePluginCore(const std::string&) override
     {
         return std::make_shared<WindowlessCore>();

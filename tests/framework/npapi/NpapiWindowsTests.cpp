@@ -7,7 +7,7 @@
 // areas at the ends of the 32-bit range.
 #include "BrowserWindows.h"
 #include "EventRecorder.h"
-#include "FactoryBase.h"
+#include "BrowserRoads.h"
 #include "JSAPIAuto.h"
 #include "LinkedPlugin.h"
 #include "MemoryCanvas.h"
@@ -72,6 +72,7 @@ public:
 
 class WindowTestFactory : public FB::FactoryBase {
 public:
+    WindowTestFactory() : FB::FactoryBase(FB::browserRoads()) {}
     std::shared_ptr<FB::PluginCore> makePluginCore(const std::string&) override
     {
         lastCore = std::make_shared<WindowTestCore>();

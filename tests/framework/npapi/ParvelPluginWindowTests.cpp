@@ -6,7 +6,7 @@
 // also written there as windowless.bmp and windowed.bmp (see
 // scripts/plugin-window-screenshot).
 #include "BrowserWindows.h"
-#include "FactoryBase.h"
+#include "BrowserRoads.h"
 #include "JSAPIAuto.h"
 #include "LinkedPlugin.h"
 #include "MemoryCanvas.h"
@@ -48,6 +48,7 @@ public:
 
 class ParameterCoreFactory : public FB::FactoryBase {
 public:
+    ParameterCoreFactory() : FB::FactoryBase(FB::browserRoads()) {}
     std::shared_ptr<FB::PluginCore> makePluginCore(const std::string&) override
     {
         return std::make_shared<ParameterCore>();

@@ -2,6 +2,7 @@
 // the detector against Wine's WinINet with the Internet settings of this
 // process redirected to a scratch registry key (the shared prefix is not
 // touched). The environment's http_proxy is covered by the stream_fetch tests.
+#include "InternetSettings.h"
 #include "SystemProxyDetector.h"
 
 #include <windows.h>
@@ -14,6 +15,7 @@ namespace {
 
 using FB::ProxySettings;
 using FB::SystemProxyDetectorWin;
+using fbtest::InternetSettings;
 
 TEST(ProxyList, ChoosesTheEntryForTheScheme)
 {
@@ -59,41 +61,6 @@ TEST(ProxyList, ChoosesTheEntryForTheScheme)
         EXPECT_EQ(settings["port"], c.port);
     }
 }
-
-// Redirects HKEY_CURRENT_USER of this process to a volatile scratch key holding
-// the given Internet settings.
-class InternetSettings {
-public:
-    InternetSettings(DWORD enable, const wchar_t* server)
-    {
-        // A key of its own right under Software: a volatile key makes the keys it creates volatile too.
-        const std::wstring scratch = L"Software\\StagecastProxyUser" + std::to_wstring(GetCurrentProcessId());
-        RegCreateKeyExW(HKEY_CURRENT_USER, scratch.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr,
-            &root_, nullptr);
-        HKEY settings = nullptr;
-        RegCreateKeyExW(root_, L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings", 0, nullptr,
-            REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &settings, nullptr);
-        RegSetValueExW(settings, L"ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&enable), sizeof enable);
-        if (server)
-            RegSetValueExW(settings, L"ProxyServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(server),
-                static_cast<DWORD>((wcslen(server) + 1) * sizeof(wchar_t)));
-        RegCloseKey(settings);
-        overridden_ = RegOverridePredefKey(HKEY_CURRENT_USER, root_) == ERROR_SUCCESS;
-        scratch_ = scratch;
-    }
-    ~InternetSettings()
-    {
-        RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-        RegCloseKey(root_);
-        RegDeleteTreeW(HKEY_CURRENT_USER, scratch_.c_str());
-    }
-    bool overridden() const { return overridden_; }
-
-private:
-    HKEY root_ = nullptr;
-    std::wstring scratch_;
-    bool overridden_ = false;
-};
 
 TEST(SystemProxyDetector, ReadsTheSystemSettingThroughWinInet)
 {

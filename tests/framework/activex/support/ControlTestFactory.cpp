@@ -1,6 +1,6 @@
 #include "ControlTestFactory.h"
 
-#include "FactoryBase.h"
+#include "BrowserRoads.h"
 #include "PluginEvents.h"
 #include "parvelplugin.h"
 
@@ -39,6 +39,7 @@ private:
 
 class TestFactory : public FB::FactoryBase {
 public:
+    TestFactory() : FB::FactoryBase(FB::browserRoads()) {}
     std::shared_ptr<FB::PluginCore> makePluginCore(const std::string&) override { return std::make_shared<TestCore>(); }
     void globalInit() override { ++controlTestRecord.globalInits; }
     void globalDeinit() override { ++controlTestRecord.globalDeinits; }

@@ -1,6 +1,6 @@
 #include "StreamTestFactory.h"
 
-#include "FactoryBase.h"
+#include "BrowserRoads.h"
 #include "JSAPIAuto.h"
 
 StreamTestControl streamTestControl;
@@ -19,6 +19,7 @@ public:
 
 class StreamTestFactory : public FB::FactoryBase {
 public:
+    StreamTestFactory() : FB::FactoryBase(FB::browserRoads()) {}
     std::shared_ptr<FB::PluginCore> makePluginCore(const std::string&) override
     {
         auto core = std::make_shared<StreamTestCore>();

@@ -1,5 +1,6 @@
 #include "TestFactory.h"
 
+#include "BrowserRoads.h"
 #include "NpapiPlugin.h"
 
 #include <new>
@@ -24,6 +25,7 @@ public:
 
 class TestFactory : public FB::FactoryBase {
 public:
+    TestFactory() : FB::FactoryBase(FB::browserRoads()) {}
     std::shared_ptr<FB::PluginCore> makePluginCore(const std::string&) override { return std::make_shared<TestCore>(); }
     void globalInit() override { ++factoryControl.globalInits; }
     void globalDeinit() override { ++factoryControl.globalDeinits; }
