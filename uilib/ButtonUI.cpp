@@ -28,8 +28,8 @@ LPVOID CButtonUI::GetInterfaceByName(const wchar_t* name)
 
 UINT CButtonUI::GetInputFlags() const
 {
-    if (!IsEnabled()) return 0;
-    return UIFLAG_SETCURSOR | (IsKeyboardEnabled() ? UIFLAG_TABSTOP : 0u);
+    // The tab stop stays while disabled: the tab order skips disabled controls itself.
+    return (IsEnabled() ? UIFLAG_SETCURSOR : 0u) | (IsKeyboardEnabled() ? UIFLAG_TABSTOP : 0u);
 }
 
 bool CButtonUI::RunDefaultAction()

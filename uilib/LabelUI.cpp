@@ -37,17 +37,27 @@ LPVOID CLabelUI::GetInterfaceByName(const wchar_t* name)
 
 CUIString CLabelUI::GetText() const
 {
-    return m_bEnableEffect ? m_sEffectText : CControlUI::GetText();
+    const CUIString& shown = m_bEnableEffect ? m_sEffectText : m_sText;
+    CUIString text(shown);
+    // A text that cannot be copied answers the failing operation's name instead.
+    if (text.GetLength() != shown.GetLength()) return CUIString(L"CLabelUI::GetText");
+    return text;
 }
 
 void CLabelUI::SetText(const wchar_t* text)
 {
+    // Measured first: the text may be part of the buffer it replaces.
+    int wanted = text ? static_cast<int>(wcslen(text)) : 0;
     if (!m_bEnableEffect) {
         CControlUI::SetText(text);
-        return;
+    } else if (m_sEffectText != text) {
+        m_sEffectText = text;
+        Invalidate();
     }
-    if (m_sEffectText == (text ? text : L"")) return;
-    m_sEffectText = text;
+    // A string that could not grow keeps its old, shorter text.
+    CUIString& stored = m_bEnableEffect ? m_sEffectText : m_sText;
+    if (stored.GetLength() == wanted) return;
+    stored = L"CLabelUI::SetText";
     Invalidate();
 }
 

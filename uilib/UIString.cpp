@@ -13,6 +13,18 @@ int textLength(const wchar_t* text)
     return text ? static_cast<int>(wcslen(text)) : 0;
 }
 
+bool g_failHeap = false;
+
+wchar_t* allocateText(int characters)
+{
+    return g_failHeap ? nullptr : static_cast<wchar_t*>(malloc(characters * sizeof(wchar_t)));
+}
+
+wchar_t* reallocateText(wchar_t* text, int characters)
+{
+    return g_failHeap ? nullptr : static_cast<wchar_t*>(realloc(text, characters * sizeof(wchar_t)));
+}
+
 }  // namespace
 
 CUIString::CUIString() : m_text(m_inline)
@@ -122,7 +134,7 @@ void CUIString::Assign(const wchar_t* text, int length)
     } else {
         bool fits = !IsInline() && GetLength() >= length;
         if (!fits) {
-            wchar_t* grown = static_cast<wchar_t*>(malloc((length + 1) * sizeof(wchar_t)));
+            wchar_t* grown = allocateText(length + 1);
             if (!grown) return;
             wmemcpy(grown, text, length);
             if (!IsInline()) free(m_text);
@@ -142,7 +154,7 @@ void CUIString::Append(const wchar_t* text)
     int total = current + added;
     if (total >= kInlineSize - 1) {
         if (IsInline()) {
-            wchar_t* heap = static_cast<wchar_t*>(malloc((total + 1) * sizeof(wchar_t)));
+            wchar_t* heap = allocateText(total + 1);
             if (!heap) return;
             wmemcpy(heap, m_inline, current);
             wmemcpy(heap + current, text, added);
@@ -153,7 +165,7 @@ void CUIString::Append(const wchar_t* text)
                 Append(copy.m_text);
                 return;
             }
-            wchar_t* heap = static_cast<wchar_t*>(realloc(m_text, (total + 1) * sizeof(wchar_t)));
+            wchar_t* heap = reallocateText(m_text, total + 1);
             if (!heap) return;
             m_text = heap;
             wmemcpy(m_text + current, text, added);
@@ -273,6 +285,11 @@ int CUIString::Replace(const wchar_t* from, const wchar_t* to)
         position = Find(from, position + toLength);
     }
     return count;
+}
+
+void CUIString::FailHeapForTesting(bool fail)
+{
+    g_failHeap = fail;
 }
 
 int CUIString::Format(const wchar_t* format, ...)

@@ -55,6 +55,10 @@ public:
 
     bool IsInline() const { return m_text == m_inline; }
 
+    // While on, every heap allocation of a string fails (the text stays as it
+    // was), so that callers' out-of-memory paths can be reached. Tests only.
+    static void FailHeapForTesting(bool fail);
+
 private:
     wchar_t* m_text;
     wchar_t m_inline[kInlineSize];

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 
 using namespace SkinUI;
 
@@ -169,6 +170,32 @@ TEST(Label, MeasuresItsFontHeightUnlessFixed)
     EXPECT_EQ(17, button.MeasureSize(SIZE{200, 200}).cy);
     label.SetManager(nullptr, nullptr, false);
     button.SetManager(nullptr, nullptr, false);
+}
+
+// Strings that cannot reach the heap, for as long as it is in scope.
+struct StringHeapFails {
+    StringHeapFails() { CUIString::FailHeapForTesting(true); }
+    ~StringHeapFails() { CUIString::FailHeapForTesting(false); }
+};
+
+TEST(Label, TextThatCannotBeCopiedOrStoredReportsTheFailingOperation)
+{
+    const std::wstring longText(100, L'a'), longer(200, L'b');
+    for (bool effects : {false, true}) {
+        CLabelUI label;
+        if (effects) label.SetEffectsEnabled(true);
+        label.SetText(longText.c_str());
+        {
+            StringHeapFails fails;
+            EXPECT_STREQ(L"CLabelUI::GetText", label.GetText()) << effects;
+            label.SetText(L"short");  // fits without the heap
+            EXPECT_STREQ(L"short", label.GetText()) << effects;
+            label.SetText(longer.c_str());
+            EXPECT_STREQ(L"CLabelUI::SetText", label.GetText()) << effects;
+        }
+        label.SetText(longer.c_str());
+        EXPECT_EQ(longer, label.GetText().GetData()) << effects;
+    }
 }
 
 TEST(Button, AttributesReachTheirFields)
@@ -471,7 +498,12 @@ TEST(Button, ClicksFromTheMouseAndKeysButNotWhenDisabled)
     send(UIEVENT_BUTTONUP);
     EXPECT_FALSE(button.RunDefaultAction());
     EXPECT_EQ(3u, recorder.seen.size());
+    // Disabled, it keeps its tab stop while it takes the keyboard; the tab order passes it by.
+    EXPECT_EQ(static_cast<UINT>(UIFLAG_TABSTOP), button.GetInputFlags());
+    button.SetKeyboardEnabled(false);
     EXPECT_EQ(0u, button.GetInputFlags());
+    button.SetEnabled(true);
+    EXPECT_EQ(static_cast<UINT>(UIFLAG_SETCURSOR), button.GetInputFlags());
     button.SetManager(nullptr, nullptr, false);
     manager.RemoveNotifier(&recorder);
 }
