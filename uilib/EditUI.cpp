@@ -81,7 +81,8 @@ LRESULT CEditWnd::onChange(WPARAM wParam)
         std::wstring text(static_cast<size_t>(length), L'\0');
         ::GetWindowTextW(m_hWnd, text.data(), length);
         m_pOwner->m_sText = text.c_str();
-        m_pOwner->GetManager()->SendNotify(m_pOwner, L"textchanged");
+        // An edit taken out of its window's tree keeps its text but tells no one.
+        if (CWindowManagerUI* manager = m_pOwner->GetManager()) manager->SendNotify(m_pOwner, L"textchanged");
     } else if (HIWORD(wParam) == EN_UPDATE) {
         ::InvalidateRect(m_hWnd, nullptr, FALSE);
     }

@@ -6,6 +6,7 @@
 #include "ContainerUI.h"
 #include "EditUI.h"
 #include "InputDriver.h"
+#include "Layouts.h"
 
 #include <gtest/gtest.h>
 
@@ -159,6 +160,29 @@ TEST_F(EditInput, RemovingTheControlWithItsWindowOpenLeavesNoWindow)
     pump(10);
     EXPECT_EQ(nullptr, nativeEdit());
     input.type(L"x");  // nothing left to type into
+    EXPECT_TRUE(IsWindow(frame));
+}
+
+TEST_F(EditInput, TypingIntoTheWindowOfAnEditTakenOutOfTheTreeKeepsTheText)
+{
+    CEditUI* name = edit(L"name");
+    HWND native = open(name);
+    ASSERT_NE(nullptr, native);
+    auto* root = static_cast<CContainerUI*>(frame.control(L"root"));
+    root->SetDeleteOnRemove(false);
+    ASSERT_TRUE(root->Remove(name));
+    frame.GetManager().ForgetControl(name);  // kept alive outside the window
+    {
+        CVerticalLayoutUI detached;  // no window: the edit has no manager now
+        ASSERT_TRUE(detached.Add(name));
+        ASSERT_EQ(nullptr, name->GetManager());
+        frame.events.clear();
+        SetWindowTextW(native, L"kept");
+        EXPECT_STREQ(L"kept", name->GetText());
+        EXPECT_EQ(0, count(L"textchanged:name"));
+    }  // the layout deletes the edit, which closes its window
+    pump(4);
+    EXPECT_EQ(nullptr, nativeEdit());
     EXPECT_TRUE(IsWindow(frame));
 }
 
