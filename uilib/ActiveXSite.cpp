@@ -435,7 +435,7 @@ STDMETHODIMP CActiveXCtrl::OnPosRectChange(LPCRECT)
 
 STDMETHODIMP CActiveXCtrl::OnInPlaceActivateEx(BOOL*, DWORD flags)
 {
-    if (!m_pOwner || !m_pOwner->m_pUnk) return E_UNEXPECTED;
+    if (!m_pOwner || !m_pOwner->m_pUnk || !m_pOwner->GetManager()) return E_UNEXPECTED;
     ::OleLockRunning(m_pOwner->m_pUnk, TRUE, FALSE);
     if (m_pInPlaceObject) {
         m_pInPlaceObject->Release();

@@ -117,8 +117,10 @@ bool CActiveXUI::createObject()
 bool CActiveXUI::DoCreateControl()
 {
     ReleaseControl();
+    // Without a window there is nothing to activate in: the first layout in one tries.
+    if (!m_pManager) return false;
     m_bCreated = true;
-    if (!m_pManager || m_clsid == CLSID_NULL || !createObject()) return false;
+    if (m_clsid == CLSID_NULL || !createObject()) return false;
     m_pControl = new CActiveXCtrl(this);
     DWORD status = 0;
     m_pUnk->GetMiscStatus(DVASPECT_CONTENT, &status);
@@ -292,9 +294,11 @@ LRESULT CActiveXUI::FilterMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& 
             POINT pt{};
             if (msg == WM_SETCURSOR) {
                 ::GetCursorPos(&pt);
-                ::ScreenToClient(m_pManager->GetPaintWindow(), &pt);
+                ::ScreenToClient(m_hwndHost, &pt);
             } else {
                 pt = POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+                // The wheels' points are on the screen, the other mouse messages' in the window.
+                if (msg == WM_MOUSEWHEEL || msg == WM_MOUSEHWHEEL) ::ScreenToClient(m_hwndHost, &pt);
             }
             IViewObjectEx* viewEx = nullptr;
             DWORD hit = HITRESULT_OUTSIDE;

@@ -108,6 +108,22 @@ TEST_F(ActiveXHost, WindowlessObjectDrawsIntoTheWindowAndTakesItsMessages)
     EXPECT_EQ(before + 1, stats->windowMessages) << "capture released";
 }
 
+TEST_F(ActiveXHost, TheWheelReachesAWindowlessObjectUnderTheCursor)
+{
+    // Away from the screen's corner the wheel's screen point is not the window's point.
+    SetWindowPos(frame, nullptr, 300, 250, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    pump(4);
+    InputDriver moved{frame.GetWindowHandle()};
+    CActiveXUI* ax = host(L"windowless");
+    ASSERT_TRUE(ax->IsInPlaceActive());
+    moved.wheel(centreOf(ax), 1);
+    EXPECT_EQ(static_cast<UINT>(WM_MOUSEWHEEL), stats->lastMessage);
+    moved.moveTo(centreOf(frame.control(L"rest")));
+    long before = stats->windowMessages;
+    moved.wheel(centreOf(frame.control(L"rest")), -1);
+    EXPECT_EQ(before, stats->windowMessages) << "not under the cursor";
+}
+
 TEST_F(ActiveXHost, WindowedObjectLivesInAHostWindowThatFollowsTheControl)
 {
     CActiveXUI* ax = host(L"windowed");
@@ -184,6 +200,44 @@ TEST_F(ActiveXHost, ClassIdsProgIdsAndDelayedCreation)
     EXPECT_EQ(live + 1, stats->liveObjects);
     now.ReleaseControl();
     EXPECT_EQ(live, stats->liveObjects);
+}
+
+// A control told to create its object before it has a window.
+CActiveXUI* windowlessWithoutManager()
+{
+    auto* ax = new CActiveXUI;
+    ax->SetModuleName(L"AxTestControl.dll");
+    ax->SetDelayCreate(false);
+    EXPECT_FALSE(ax->CreateControl(CLSID_AxTestWindowless));
+    EXPECT_FALSE(ax->IsInPlaceActive());
+    return ax;
+}
+
+TEST_F(ActiveXHost, AnObjectAskedForBeforeTheWindowIsCreatedAtTheFirstLayout)
+{
+    CActiveXUI* ax = windowlessWithoutManager();
+    ASSERT_TRUE(root()->Add(ax));
+    EXPECT_TRUE(pumpUntil([&] { return ax->IsInPlaceActive(); }));
+    EXPECT_TRUE(ax->IsWindowless());
+}
+
+TEST_F(ActiveXHost, TheSiteOfAControlWithoutAManagerRefusesActivation)
+{
+    CActiveXUI* ax = windowlessWithoutManager();
+    ASSERT_TRUE(root()->Add(ax));
+    ASSERT_TRUE(pumpUntil([&] { return ax->IsInPlaceActive(); }));
+    IOleClientSite* site = takeSite();  // this control's, the last one made
+    ASSERT_NE(nullptr, site);
+    IOleInPlaceSiteEx* siteEx = nullptr;
+    ASSERT_EQ(S_OK, site->QueryInterface(IID_IOleInPlaceSiteEx, reinterpret_cast<void**>(&siteEx)));
+    ax->SetManager(nullptr, root(), false);
+    BOOL noRedraw = FALSE;
+    EXPECT_EQ(E_UNEXPECTED, siteEx->OnInPlaceActivateEx(&noRedraw, ACTIVATE_WINDOWLESS));
+    EXPECT_EQ(E_UNEXPECTED, siteEx->OnInPlaceActivate());
+    ax->SetManager(&frame.GetManager(), root(), false);
+    EXPECT_TRUE(ax->IsInPlaceActive()) << "nothing changed";
+    siteEx->Release();
+    site->Release();
 }
 
 TEST_F(ActiveXHost, AModuleWhoseObjectIsNoOleControlIsRefusedAndNothingElseChanges)
