@@ -345,7 +345,18 @@ void CScrollBarUI::PaintThumb(HDC dc)
 void CScrollBarUI::PaintRail(HDC dc)
 {
     if (IsRectEmpty(&m_rcThumb)) return;
-    drawPart(dc, m_railImages, m_uThumbState, m_rcThumb, false);
+    // A square as thick as the bar, at the middle of the thumb.
+    RECT rail = m_rcThumb;
+    if (m_bHorizontal) {
+        int thickness = rail.bottom - rail.top;
+        rail.left = (m_rcThumb.left + m_rcThumb.right - thickness) / 2;
+        rail.right = rail.left + thickness;
+    } else {
+        int thickness = rail.right - rail.left;
+        rail.top = (m_rcThumb.top + m_rcThumb.bottom - thickness) / 2;
+        rail.bottom = rail.top + thickness;
+    }
+    drawPart(dc, m_railImages, m_uThumbState, rail, false);
 }
 
 }  // namespace SkinUI

@@ -1,9 +1,10 @@
 // Progress bar and slider without a window: attributes, geometry (including
 // empty and inverted ranges and a slider no longer than its thumb), the
 // foreground cut versus stretched in an off-screen DIB, and the slider's
-// notifications from clicks, drags and the wheel.
+// notifications from clicks, drags and the wheel; the scroll bar's rail.
 #include "PixelCanvas.h"
 #include "ProgressUI.h"
+#include "ScrollBarUI.h"
 
 #include <gtest/gtest.h>
 
@@ -196,4 +197,31 @@ TEST(Slider, ClickDragAndWheelSendValueChanged)
     EXPECT_EQ(30, slider.GetValue());
     slider.SetManager(nullptr, nullptr, false);
     manager.RemoveNotifier(&recorder);
+}
+
+TEST(ScrollBar, TheRailIsASquareAtTheMiddleOfTheThumb)
+{
+    CWindowManagerUI::SetResourcePath(L"fixtures");
+    for (bool horizontal : {false, true}) {
+        CWindowManagerUI manager;
+        CScrollBarUI bar;
+        bar.SetManager(&manager, nullptr, false);
+        bar.ApplyAttributeList(L"thumbnormalimage=\"green.png\" railnormalimage=\"red.png\"");
+        bar.SetHorizontal(horizontal);
+        RECT whole = horizontal ? RECT{0, 0, 200, 16} : RECT{0, 0, 16, 200};
+        bar.SetPos(whole);
+        bar.SetScrollRange(100);
+        // The thumb spans 16..128 along the bar; its middle is 72.
+        PixelCanvas canvas(whole.right, whole.bottom);
+        bar.Paint(canvas.dc(), whole);
+        auto at = [&](int position) { return horizontal ? canvas.At(position, 8) : canvas.At(8, position); };
+        EXPECT_EQ(0x00FF00u, at(20)) << horizontal;
+        EXPECT_EQ(0x00FF00u, at(63)) << horizontal;
+        EXPECT_EQ(0xFF0000u, at(64)) << horizontal;
+        EXPECT_EQ(0xFF0000u, at(79)) << horizontal;
+        EXPECT_EQ(0x00FF00u, at(80)) << horizontal;
+        EXPECT_EQ(0x00FF00u, at(120)) << horizontal;
+        bar.SetManager(nullptr, nullptr, false);
+    }
+    CWindowManagerUI::Term();
 }
