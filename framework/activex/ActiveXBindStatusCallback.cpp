@@ -146,7 +146,10 @@ HRESULT STDMETHODCALLTYPE ActiveXBindStatusCallback::OnStartBinding(DWORD, IBind
 {
     return Com::guarded([&] {
         binding = started;
-        if (request) request->setBinding(started);
+        if (request) {
+            request->noteActivity();
+            request->setBinding(started);
+        }
     });
 }
 
@@ -165,9 +168,11 @@ HRESULT STDMETHODCALLTYPE ActiveXBindStatusCallback::OnProgress(ULONG, ULONG, UL
     return Com::guarded([&] {
         std::shared_ptr<ActiveXStreamRequest> current = request;
         if (!current) return;
+        current->noteActivity();
         if (status == BINDSTATUS_REDIRECTING) {
             redirected = true;
             current->getStream()->setRedirected(true);
+            current->redirecting();
         } else if (status == BINDSTATUS_CACHEFILENAMEAVAILABLE && text) {
             current->getStream()->setCacheFileName(text);
         }
@@ -214,6 +219,7 @@ HRESULT STDMETHODCALLTYPE ActiveXBindStatusCallback::OnDataAvailable(DWORD flags
         Com::ComPtr<IBindStatusCallback> keep(this);
         std::shared_ptr<ActiveXStreamRequest> current = request;
         if (!current) return;
+        current->noteActivity();
         if (!data && medium && medium->tymed == TYMED_ISTREAM) data = medium->pstm;
         Com::ComPtr<IStream> source = data;
         if (!source) return;
@@ -306,6 +312,7 @@ HRESULT STDMETHODCALLTYPE ActiveXBindStatusCallback::OnResponse(
         Com::ComPtr<IBindStatusCallback> keep(this);
         std::shared_ptr<ActiveXStreamRequest> current = request;
         if (!current || current->isAborted()) return E_ABORT;
+        current->noteActivity();
         std::shared_ptr<ActiveXStream> stream = current->getStream();
         const bool first = !stream->hasResponse();
         stream->setResponded();
@@ -324,17 +331,18 @@ HRESULT STDMETHODCALLTYPE ActiveXBindStatusCallback::OnResponse(
         if (placed && status == 206) {
             const std::string boundary = byteRangesBoundary(contentType);
             if (!boundary.empty()) {
-                current->expectParts(boundary);
+                placed = current->expectParts(boundary);
             } else if (std::optional<ContentRange> range = parseContentRange(queryInfo(HTTP_QUERY_CONTENT_RANGE))) {
-                current->expectRange(range->first, range->last - range->first + 1);
-                if (range->total && range->total <= UINT32_MAX) stream->setLength(static_cast<uint32_t>(range->total));
+                placed = current->expectRange(range->first, range->last - range->first + 1);
+                if (placed && range->total && range->total <= UINT32_MAX)
+                    stream->setLength(static_cast<uint32_t>(range->total));
             } else {
                 placed = false;  // bytes of unknown place are never taken as offset 0
             }
         } else if (placed) {
             std::optional<uint64_t> length = decimal(queryInfo(HTTP_QUERY_CONTENT_LENGTH));
-            current->expectWhole(length.value_or(0));
-            if (length && *length <= UINT32_MAX) stream->setLength(static_cast<uint32_t>(*length));
+            placed = current->expectWhole(length.value_or(0));
+            if (placed && length && *length <= UINT32_MAX) stream->setLength(static_cast<uint32_t>(*length));
         }
         if (!placed) {
             current->fail();

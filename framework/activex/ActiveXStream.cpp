@@ -11,6 +11,7 @@ namespace ActiveX {
 
 namespace {
 std::atomic<size_t> liveStreams{0};
+std::atomic<DWORD> idleLimitMs{ActiveXStream::kDefaultIdleLimitMs};
 
 // IBinding::Abort of a binding whose result is already on its way.
 constexpr HRESULT kResultDispatched = static_cast<HRESULT>(0x800C0200);
@@ -44,6 +45,16 @@ ActiveXStream::~ActiveXStream()
 size_t ActiveXStream::liveCount()
 {
     return liveStreams.load();
+}
+
+void ActiveXStream::setIdleLimit(DWORD ms)
+{
+    idleLimitMs = ms ? ms : kDefaultIdleLimitMs;
+}
+
+DWORD ActiveXStream::idleLimit()
+{
+    return idleLimitMs.load();
 }
 
 void ActiveXStream::setPost(const std::string& data, const std::string& headers)

@@ -20,11 +20,17 @@
 // the real outcome; closing an open stream completes it, successfully only
 // when it is seekable.
 //
+// No download waits for ever: one that hears nothing from the moniker for the
+// idle limit (a server that stops sending, or never answers) fails, and so
+// does one redirected too often (ActiveXStreamRequest).
+//
 // Threading: every notification arrives on the thread that started the bind,
 // which must pump messages; use the stream on that thread only.
 #pragma once
 
 #include "BrowserStream.h"
+
+#include <windows.h>
 
 #include <atomic>
 #include <memory>
@@ -53,6 +59,12 @@ public:
 
     // Streams alive in the process (tests count them).
     static size_t liveCount();
+
+    // How long a download may hear nothing before it fails, for the downloads
+    // that start afterwards (kDefaultIdleLimitMs unless set; 0 restores it).
+    static constexpr DWORD kDefaultIdleLimitMs = 30000;
+    static void setIdleLimit(DWORD ms);
+    static DWORD idleLimit();
 
     bool readRanges(const std::vector<Range>& ranges) override;
     bool write(const char* data, size_t length, size_t& written) override;

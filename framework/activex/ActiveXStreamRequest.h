@@ -2,12 +2,20 @@
 // whole resource, or a set of byte ranges) bound through a URL moniker to one
 // ActiveXBindStatusCallback. It places the answer's bytes: a 200 answer from
 // offset 0, a single range from its Content-Range, several ranges part by part
-// of the multipart answer. A request that fails (a refused answer, a malformed
-// range, more or fewer bytes than announced) delivers nothing more.
+// of the multipart answer. An answer to a range request must keep to the
+// ranges asked for (a part outside them is refused before any of its bytes,
+// so no offset ever lies beyond them) and bring every one of them. A request
+// that fails (a refused answer, a malformed or unasked range, more or fewer
+// bytes than announced, a range missing at the end) delivers nothing more.
+//
+// The request gives up by itself, as a browser does, on a server that keeps
+// it waiting (no notification for the stream's idle limit) or that redirects
+// more than kRedirectLimit times; it then ends at once, whether or not the
+// moniker ever reports the binding's end.
 //
 // Ownership: the stream holds its running requests; a request holds its stream
 // and, until the binding ends, its callback (which holds the request back).
-// The binding's end breaks that cycle.
+// The binding's end, or the request giving up, breaks that cycle.
 //
 // Threading: the thread that started the bind, like the stream.
 #pragma once
@@ -15,6 +23,7 @@
 #include "BrowserStream.h"
 #include "ByteRangeResponse.h"
 #include "ComPtr.h"
+#include "IdleTimer.h"
 
 #include <urlmon.h>
 
@@ -30,6 +39,9 @@ class ActiveXBindStatusCallback;
 
 class ActiveXStreamRequest : public std::enable_shared_from_this<ActiveXStreamRequest> {
 public:
+    // Redirects followed; one more fails the request (as in browsers).
+    static constexpr unsigned kRedirectLimit = 20;
+
     // No ranges: the whole resource.
     ActiveXStreamRequest(const std::shared_ptr<ActiveXStream>& stream, std::vector<BrowserStream::Range> ranges = {});
     ~ActiveXStreamRequest();
@@ -50,10 +62,17 @@ public:
 
     // ---- from the callback
     void setBinding(IBinding* binding);
+    // Any notification of the binding: the request is not idle.
+    void noteActivity() { idle.noteActivity(); }
+    // The moniker follows a redirect; past the limit the request gives up.
+    void redirecting();
+    // What the answer holds. False when it does not answer what was asked for
+    // (then the answer is refused): a single range outside the ranges asked
+    // for, or a whole resource for a range request.
     // A range answer: its bytes start at `first` and number `count` (0: as many as come).
-    void expectRange(uint64_t first, uint64_t count);
-    void expectParts(const std::string& boundary);
-    void expectWhole(uint64_t length);
+    bool expectRange(uint64_t first, uint64_t count);
+    bool expectParts(const std::string& boundary);
+    bool expectWhole(uint64_t length);
     // Bytes of the answer's body, in order.
     void deliver(const char* data, size_t length);
     // The answer is refused: nothing more is delivered.
@@ -72,13 +91,19 @@ public:
     bool hasEnded() const { return finished; }
 
 private:
+    // Fails the request and ends it now: the moniker may never report its end.
+    void giveUp(HRESULT reason);
+
     std::shared_ptr<ActiveXStream> stream;
     std::vector<BrowserStream::Range> ranges;
     Com::ComPtr<ActiveXBindStatusCallback> callback;
     Com::ComPtr<IMoniker> moniker;
     Com::ComPtr<IBindCtx> context;
     Com::ComPtr<IBinding> binding;
+    std::optional<RequestedRanges> asked;  // for range requests
     std::optional<MultipartByteRanges> parts;
+    IdleTimer idle;
+    unsigned redirects = 0;
     uint64_t rangeStart = 0;
     uint64_t expected = 0;  // bytes announced, 0 when not known
     uint64_t delivered = 0;

@@ -1,5 +1,6 @@
 #include "ByteRangeResponse.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace FB {
@@ -35,7 +36,48 @@ std::optional<uint64_t> decimal(std::string_view text)
     return value;
 }
 
+// Sorts and joins overlapping or touching spans.
+std::vector<RequestedRanges::Span> merged(std::vector<RequestedRanges::Span> spans)
+{
+    std::sort(spans.begin(), spans.end(), [](const auto& a, const auto& b) { return a.start < b.start; });
+    std::vector<RequestedRanges::Span> out;
+    for (const auto& span : spans) {
+        if (span.end <= span.start) continue;
+        if (!out.empty() && span.start <= out.back().end)
+            out.back().end = std::max(out.back().end, span.end);
+        else
+            out.push_back(span);
+    }
+    return out;
+}
+
 }  // namespace
+
+RequestedRanges::RequestedRanges(const std::vector<Span>& ranges) : asked(merged(ranges)) {}
+
+bool RequestedRanges::contains(uint64_t first, uint64_t count) const
+{
+    if (count == 0 || first > UINT64_MAX - count) return false;
+    const uint64_t end = first + count;
+    return std::any_of(
+        asked.begin(), asked.end(), [&](const Span& span) { return span.start <= first && end <= span.end; });
+}
+
+void RequestedRanges::markDelivered(uint64_t first, uint64_t count)
+{
+    if (count == 0 || first > UINT64_MAX - count) return;
+    delivered.push_back({first, first + count});
+    delivered = merged(std::move(delivered));
+}
+
+bool RequestedRanges::allDelivered() const
+{
+    // Delivered bytes lie inside the asked ones, so equal unions mean nothing is missing.
+    return std::all_of(asked.begin(), asked.end(), [&](const Span& span) {
+        return std::any_of(delivered.begin(), delivered.end(),
+            [&](const Span& got) { return got.start <= span.start && span.end <= got.end; });
+    });
+}
 
 std::optional<ContentRange> parseContentRange(std::string_view text)
 {
@@ -103,6 +145,7 @@ bool MultipartByteRanges::readHeaders(std::string_view block)
         partOffset = range->first;
         partLength = range->last - range->first + 1;
         partDelivered = 0;
+        if (allowed && !allowed->contains(partOffset, partLength)) return false;
         ranged = true;
     }
     return ranged;

@@ -12,6 +12,8 @@ route matches, from these generated ones:
       satisfiable: 416); ranges=0 ignores Range. chunk/delay trickle the body
       (c bytes, then d seconds) until the client goes away.
   /status/<code>      that status with a short body
+  /redirect/<n>?to=p  a chain of n >= 1 redirects (302) ending at path p
+                      (default /data/100)
   /echo               200 with the request body (POST) as text/plain
   /_log, /_reset      the request log as JSON (each entry: method, path,
                       headers with lower-case names, body as latin-1 text,
@@ -31,6 +33,7 @@ import os
 import select
 import socket
 import socketserver
+import struct
 import subprocess
 import sys
 import threading
@@ -146,6 +149,11 @@ class _Handler(http.server.BaseHTTPRequestHandler):
             self._answer(200, b"reset")
         elif bare == "/echo":
             self._answer(200, body, "text/plain")
+        elif bare.startswith("/redirect/"):
+            query = dict(urllib.parse.parse_qsl(urllib.parse.urlsplit(self.path).query))
+            target = query.get("to", "/data/100")
+            left = int(bare[len("/redirect/"):])
+            self._redirect("/redirect/%d?to=%s" % (left - 1, urllib.parse.quote(target)) if left > 1 else target)
         elif bare.startswith("/status/"):
             code = int(bare[len("/status/"):])
             self._answer(code, b"status %d" % code)
@@ -229,10 +237,24 @@ class _Handler(http.server.BaseHTTPRequestHandler):
                 pass
             self.close_connection = True
         elif kind == "redirect":  # 302 to the given address
-            self.send_response(302)
-            self.send_header("Location", route[1])
-            self.send_header("Content-Length", "0")
+            self._redirect(route[1])
+        elif kind == "reset":  # announce more than is sent, then reset the connection
+            announced, body = route[1], route[2]
+            self.send_response(200)
+            self.send_header("Content-Length", str(announced))
             self.end_headers()
+            self.wfile.write(body)
+            self.wfile.flush()
+            time.sleep(0.2)  # the bytes reach the client before the reset
+            self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            self.connection.close()  # a reset, with no orderly end before it
+            self.close_connection = True
+        elif kind == "ranges":  # whole with "Accept-Ranges: bytes"; any Range gets the given parts
+            size, parts, multipart = route[1], route[2], route[3]
+            if not self.headers.get("Range"):
+                self._answer(200, pattern(size), "application/octet-stream", [("Accept-Ranges", "bytes")])
+            else:
+                self._parts(parts, multipart)
         elif kind == "trickle":  # one byte every route[2] seconds
             body, delay = route[1], route[2]
             self.send_response(200)
@@ -255,6 +277,31 @@ class _Handler(http.server.BaseHTTPRequestHandler):
         elif kind == "mute":  # the request is read and never answered
             self._client_gone(60)
             self.close_connection = True
+
+    def _redirect(self, address):
+        self.send_response(302)
+        self.send_header("Location", address)
+        self.send_header("Content-Length", "0")
+        self.end_headers()
+
+    def _parts(self, parts, multipart):
+        """A 206 answer of the given parts (first, last, total), total a number
+        or "*"; the bytes of a part are those of pattern(last + 1) when that is
+        small, else a filler of the part's length."""
+        def body(first, last):
+            return pattern(last + 1)[first:] if last < 1 << 20 else b"\xa5" * (last - first + 1)
+        if not multipart:
+            [(first, last, total)] = parts
+            self._answer(206, body(first, last), "application/octet-stream",
+                         [("Accept-Ranges", "bytes"), ("Content-Range", "bytes %d-%d/%s" % (first, last, total))])
+            return
+        boundary = "HOSTILEPARTS"
+        out = b""
+        for first, last, total in parts:
+            out += ("--%s\r\nContent-Type: application/octet-stream\r\nContent-Range: bytes %d-%d/%s\r\n\r\n"
+                    % (boundary, first, last, total)).encode() + body(first, last) + b"\r\n"
+        out += ("--%s--\r\n" % boundary).encode()
+        self._answer(206, out, "multipart/byteranges; boundary=" + boundary, [("Accept-Ranges", "bytes")])
 
     def _client_gone(self, seconds):
         """Waits up to seconds; True as soon as the client has closed the
@@ -293,7 +340,10 @@ class HttpServer:
     routes: path -> ("body", bytes) | ("status", code[, bytes]) |
             ("short", announced, bytes) | ("nolength", bytes) | ("slow", bytes, chunk, delay);
     misbehaving: ("redirect", address) | ("trickle", bytes, delay) (one byte per delay) |
-            ("silence", announced) (headers, then nothing) | ("mute",) (never answers);
+            ("silence", announced) (headers, then nothing) | ("mute",) (never answers) |
+            ("reset", announced, bytes) (the bytes, then a reset connection) |
+            ("ranges", size, [(first, last, total)...], multipart) (whole answers offer
+            ranges; a Range request gets these parts, whatever it asked for);
     other paths get the generated answers of this module."""
 
     def __init__(self, routes=None):

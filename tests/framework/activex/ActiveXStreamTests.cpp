@@ -458,4 +458,60 @@ TEST(ByteRangeResponse, MalformedMultipartStopsTheReader)
     }
 }
 
+TEST(ByteRangeResponse, RequestedRangesAcceptOnlyWhatWasAskedAndKnowWhatIsMissing)
+{
+    // Asked for [10, 20), [30, 35) and [35, 40) (touching: one span to a server that joins them).
+    FB::ActiveX::RequestedRanges asked({{30, 35}, {10, 20}, {35, 40}});
+    struct Part {
+        uint64_t first, count;
+        bool inside;
+    };
+    const Part parts[] = {
+        {10, 10, true},
+        {12, 3, true},
+        {30, 10, true},  // two asked ranges joined
+        {9, 2, false},
+        {19, 2, false},  // runs past the asked range
+        {20, 10, false},
+        {500, 10, false},
+        {400000000000ull, 10, false},  // beyond any 32-bit offset
+        {UINT64_MAX - 1, 5, false},    // would wrap
+        {10, 0, false},
+    };
+    for (const Part& part : parts) {
+        SCOPED_TRACE(testing::Message() << part.first << "+" << part.count);
+        EXPECT_EQ(asked.contains(part.first, part.count), part.inside);
+    }
+    EXPECT_FALSE(asked.allDelivered());
+    asked.markDelivered(10, 5);
+    asked.markDelivered(15, 5);
+    EXPECT_FALSE(asked.allDelivered());  // [30, 40) is missing
+    asked.markDelivered(30, 10);
+    EXPECT_TRUE(asked.allDelivered());
+}
+
+TEST(ByteRangeResponse, AMultipartPartOutsideTheAskedRangesStopsTheReaderBeforeItsBytes)
+{
+    const FB::ActiveX::RequestedRanges asked({{0, 5}, {50, 53}});
+    const std::string cases[] = {
+        "--B\r\nContent-Range: bytes 500-504/1000\r\n\r\nhello\r\n--B--\r\n",
+        "--B\r\nContent-Range: bytes 2-6/1000\r\n\r\nhello\r\n--B--\r\n",  // partly outside
+        "--B\r\nContent-Range: bytes 400000000000-400000000004/*\r\n\r\nhello\r\n--B--\r\n",
+    };
+    for (const std::string& body : cases) {
+        SCOPED_TRACE(body);
+        FB::ActiveX::MultipartByteRanges parts("B");
+        parts.acceptOnly(asked);
+        size_t delivered = 0;
+        EXPECT_FALSE(
+            parts.feed(body.data(), body.size(), [&](uint64_t, const char*, size_t count) { delivered += count; }));
+        EXPECT_EQ(delivered, 0u);
+    }
+    FB::ActiveX::MultipartByteRanges inside("B");
+    inside.acceptOnly(asked);
+    const std::string good = "--B\r\nContent-Range: bytes 0-4/100\r\n\r\nhello\r\n--B--\r\n";
+    EXPECT_TRUE(inside.feed(good.data(), good.size(), [](uint64_t, const char*, size_t) {}));
+    EXPECT_TRUE(inside.complete());
+}
+
 }  // namespace

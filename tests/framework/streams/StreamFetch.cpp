@@ -3,7 +3,7 @@
 // "result success=<0|1> size=<bytes> callbacks=<n> completions=<n>".
 //
 //   stream_fetch npapi|activex URL [--post DATA] [--ranges A-B[,C-D...]] [--buffer N]
-//                [--close-after BYTES] [--out FILE] [--timeout SECONDS]
+//                [--close-after BYTES] [--out FILE] [--timeout SECONDS] [--idle-timeout SECONDS]
 //   stream_fetch proxy URL
 //
 // The NPAPI road runs in the test browser (the plug-in's framework linked in,
@@ -12,8 +12,12 @@
 // through the completion callback; with --ranges it is a seekable stream whose
 // ranges (end exclusive) are read once it opens and written at their offsets.
 // --close-after closes the stream twice once that many bytes arrived.
+// --timeout is the driver's own patience; --idle-timeout how long the road's
+// download may hear nothing from the server before it fails (the test
+// browser's connect and receive time-outs, the URL-moniker streams' idle limit).
 //
 // Exit status: 0 success, 1 failure, 2 usage error or timeout.
+#include "ActiveXStream.h"
 #include "BrowserHost.h"
 #include "BrowserStreamRequest.h"
 #include "MonikerTestHost.h"
@@ -22,6 +26,7 @@
 #include "SimpleStreamHelper.h"
 #include "StreamTestFactory.h"
 #include "SystemProxyDetector.h"
+#include "BrowserStreams.h"
 #include "TestBrowser.h"
 
 #include <windows.h>
@@ -47,6 +52,7 @@ struct Options {
     std::optional<size_t> closeAfter;
     std::string out;
     DWORD timeoutMs = 60000;
+    DWORD idleTimeoutMs = 0;  // the road's own default
 };
 
 int usage(const char* problem)
@@ -54,7 +60,7 @@ int usage(const char* problem)
     std::fprintf(stderr,
         "stream_fetch: %s\n"
         "usage: stream_fetch npapi|activex URL [--post DATA] [--ranges A-B[,C-D...]] [--buffer N]\n"
-        "                    [--close-after BYTES] [--out FILE] [--timeout SECONDS]\n"
+        "                    [--close-after BYTES] [--out FILE] [--timeout SECONDS] [--idle-timeout SECONDS]\n"
         "       stream_fetch proxy URL\n",
         problem);
     return 2;
@@ -205,6 +211,10 @@ int fetchThroughTestBrowser(const Options& options)
     TestBrowser::Config config;
     config.logCalls = false;
     TestBrowser::Browser browser(config);
+    if (options.idleTimeoutMs) {
+        browser.streams().settings().connectTimeoutMs = options.idleTimeoutMs;
+        browser.streams().settings().receiveTimeoutMs = options.idleTimeoutMs;
+    }
     if (!browser.usePlugin(linkedPlugin::entryPoints, linkedPlugin::initialize, linkedPlugin::shutdown))
         return usage("the test browser could not load the plug-in");
     if (!browser.createInstance("plugin", "application/x-stagecast-streams", {})) return usage("no plug-in instance");
@@ -220,6 +230,7 @@ int fetchThroughTestBrowser(const Options& options)
 int fetchThroughUrlMonikers(const Options& options)
 {
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return usage("COM is not available");
+    FB::ActiveX::ActiveXStream::setIdleLimit(options.idleTimeoutMs);
     int status;
     {
         auto host = std::make_shared<MonikerTestHost>();
@@ -274,6 +285,10 @@ int main(int argc, char** argv)
             std::optional<size_t> seconds = number(value);
             if (!seconds || *seconds > 3600) return usage("--timeout takes seconds");
             options.timeoutMs = static_cast<DWORD>(*seconds * 1000);
+        } else if (name == "--idle-timeout") {
+            std::optional<size_t> seconds = number(value);
+            if (!seconds || *seconds == 0 || *seconds > 3600) return usage("--idle-timeout takes seconds");
+            options.idleTimeoutMs = static_cast<DWORD>(*seconds * 1000);
         } else {
             return usage(("unknown option " + name).c_str());
         }

@@ -1,6 +1,7 @@
 """stream_fetch.exe on both roads against a local HTTP server: whole downloads,
-POST, byte ranges, closing mid-download, failures, its usage errors, and the
-system proxy through Wine's WinINet and the environment."""
+POST, byte ranges, closing mid-download, failures, a hostile server (resets,
+redirect loops, silence, range answers that do not match), its usage errors,
+and the system proxy through Wine's WinINet and the environment."""
 import os
 import subprocess
 import sys
@@ -27,6 +28,13 @@ def run(*args, env=None, timeout=120):
     done = subprocess.run([WINE_RUN, DRIVER, *args], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                           env=environment, timeout=timeout)
     return done.returncode, done.stdout.decode("utf-8", "replace").replace("\r", "")
+
+
+def timed_run(*args, **kwargs):
+    """run(), and how long it took in seconds."""
+    started = time.monotonic()
+    status, output = run(*args, **kwargs)
+    return status, output, time.monotonic() - started
 
 
 def events(output):
@@ -149,6 +157,80 @@ class StreamFetchTest(unittest.TestCase):
                         self.assertEqual(result(output), {"success": "0", "size": "0", "callbacks": "1",
                                                           "completions": "1"})
                         self.assertEqual(events(output)[:3], ["Created", "FailedOpen", "Completed"])
+
+    def test_a_connection_reset_mid_body_fails_the_download_soon(self):
+        with HttpServer({"/reset": ("reset", 100000, pattern(5000))}) as server:
+            for road in ROADS:
+                with self.subTest(road=road):
+                    status, output, seconds = timed_run(road, server.url("/reset"), "--idle-timeout", "3",
+                                                        "--timeout", "30")
+                    self.assertEqual(status, 1, output)
+                    self.assertLess(seconds, 15, output)
+                    self.assertEqual(result(output)["success"], "0")
+                    self.assertEqual(result(output)["callbacks"], "1")
+                    self.assertEqual(output.count("event Completed success=0"), 1, output)
+
+    def test_a_server_that_never_answers_fails_after_the_idle_time_and_never_holds_the_end(self):
+        with HttpServer({"/mute": ("mute",), "/silence": ("silence", 1000)}) as server:
+            for road in ROADS:
+                for path in ("/mute", "/silence"):
+                    with self.subTest(road=road, path=path):
+                        status, output, seconds = timed_run(road, server.url(path), "--idle-timeout", "2",
+                                                            "--timeout", "30")
+                        self.assertEqual(status, 1, output)
+                        self.assertLess(seconds, 12, output)
+                        self.assertEqual(result(output)["callbacks"], "1")
+                        self.assertEqual(output.count("event Completed success=0"), 1, output)
+                with self.subTest(road=road, caller="gives up first"):
+                    # The caller's own time-out ends the program at once, whatever the stream waits for.
+                    status, output, seconds = timed_run(road, server.url("/mute"), "--timeout", "2")
+                    self.assertEqual(status, 2, output)
+                    self.assertLess(seconds, 12, output)
+
+    def test_redirects_are_followed_up_to_the_limit_and_a_loop_fails(self):
+        with HttpServer({"/loop": ("redirect", "/loop")}) as server:
+            for road in ROADS:
+                with self.subTest(road=road, chain=20):
+                    status, output = run(road, server.url("/redirect/20?to=/data/3000%3Fseed%3D4"),
+                                         "--out", win(self.out))
+                    self.assertEqual(status, 0, output)
+                    self.assertEqual(self.read_out(), pattern(3000, 4))
+                for path in ("/redirect/21", "/loop"):
+                    with self.subTest(road=road, path=path):
+                        server.reset()
+                        status, output, seconds = timed_run(road, server.url(path), "--timeout", "30")
+                        self.assertEqual(status, 1, output)
+                        self.assertLess(seconds, 15, output)
+                        self.assertEqual(result(output), {"success": "0", "size": "0", "callbacks": "1",
+                                                          "completions": "1"})
+                        time.sleep(0.5)  # a request on its way when the client gave up
+                        if road == "npapi":  # the first request and 20 redirects
+                            self.assertEqual(len(server.requests), 21, server.requests[:5])
+                        else:  # the moniker tells of a redirect after following it
+                            self.assertLess(len(server.requests), 100, server.requests[:5])
+
+    def test_range_answers_that_do_not_match_the_request_fail_the_read(self):
+        routes = {
+            "/other-parts": ("ranges", 1000, [(500, 509, "1000"), (700, 704, "1000")], True),
+            "/other-range": ("ranges", 1000, [(500, 509, "1000")], False),
+            "/far-part": ("ranges", 1000, [(400000000000, 400000000009, "*")], True),
+            "/far-range": ("ranges", 1000, [(400000000000, 400000000009, "*")], False),
+            "/beyond-one": ("ranges", 1000, [(10, 24, "1000")], False),
+            "/one-part-missing": ("ranges", 1000, [(10, 19, "1000")], True),
+        }
+        asked = {"/other-range": "10-20", "/far-range": "10-20", "/beyond-one": "10-20"}
+        with HttpServer(routes) as server:
+            for path in routes:
+                with self.subTest(path=path):
+                    status, output, seconds = timed_run("activex", server.url(path), "--ranges",
+                                                        asked.get(path, "10-20,30-35"), "--timeout", "30")
+                    self.assertEqual(status, 1, output)
+                    self.assertLess(seconds, 15, output)
+                    self.assertIn("event Completed success=0", output)
+                    self.assertEqual(output.count("event Completed"), 1, output)
+                    offsets = [int(line.split("offset=")[1].split()[0])
+                               for line in output.splitlines() if line.startswith("event DataArrived")]
+                    self.assertTrue(all(10 <= offset < 20 or 30 <= offset < 35 for offset in offsets), output)
 
     def test_usage_errors_and_timeouts_exit_2(self):
         for args in ([], ["npapi"], ["ftp", "http://x/"], ["npapi", "http://x/", "--ranges", "a-b"],

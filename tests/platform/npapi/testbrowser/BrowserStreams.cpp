@@ -108,17 +108,33 @@ std::wstring queryText(HINTERNET request, DWORD what)
     return text;
 }
 
+// A cancelled worker still inside WinINet (closing its handles does not end a
+// blocked call) is left to end by its time-outs: nothing of the browser waits for it.
+void retire(std::thread& thread, const std::atomic<bool>& done)
+{
+    if (!thread.joinable()) return;
+    for (int waited = 0; waited < 20 && !done.load(); ++waited) Sleep(5);
+    if (done.load())
+        thread.join();
+    else
+        thread.detach();
+}
+
 }  // namespace
 
-Streams::Streams(Browser& browser, std::function<void()> wake) : browser_(browser), wake_(std::move(wake)) {}
+Streams::Streams(Browser& browser, std::function<void()> wake)
+    : browser_(browser), mailbox_(std::make_shared<Mailbox>())
+{
+    mailbox_->wakeUp = std::move(wake);
+}
 
 Streams::~Streams()
 {
     for (auto& [id, fetch] : fetches_)
         for (auto& worker : fetch->workers) worker.cancel->store(true);
+    mailbox_->close();  // what a worker left behind still sends goes nowhere
     for (auto& [id, fetch] : fetches_)
-        for (auto& worker : fetch->workers)
-            if (worker.thread.joinable()) worker.thread.join();
+        for (auto& worker : fetch->workers) retire(worker.thread, *worker.done);
 }
 
 // ---- the table's entries ----------------------------------------------------------------
@@ -228,51 +244,124 @@ int Streams::start(NPP npp, const std::string& url, const std::string& method, c
 
 void Streams::launch(Fetch& fetch, Job job)
 {
+    job.redirectLimit = settings_.redirectLimit;
+    job.connectTimeoutMs = settings_.connectTimeoutMs;
+    job.receiveTimeoutMs = settings_.receiveTimeoutMs;
     Fetch::Worker worker{
         std::make_shared<std::atomic<bool>>(false), std::make_shared<std::atomic<bool>>(false), {}, job.rangeRead};
     auto cancel = worker.cancel;
     auto done = worker.done;
-    worker.thread = std::thread([this, job = std::move(job), cancel, done] {
-        runJob(job, cancel);
+    worker.thread = std::thread([mailbox = mailbox_, job = std::move(job), cancel, done] {
+        runJob(*mailbox, job, *cancel);
         done->store(true);
-        wake_();
+        mailbox->wake();
     });
     fetch.workers.push_back(std::move(worker));
 }
 
-// The worker: one HTTP request through WinINet, its answer queued piece by piece.
-void Streams::runJob(Job job, std::shared_ptr<std::atomic<bool>> cancel)
+namespace {
+
+bool isRedirect(DWORD status)
+{
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// The address a Location names, relative to the one that was asked for.
+std::wstring combinedUrl(const std::wstring& base, const std::wstring& location)
+{
+    std::wstring combined(base.size() + location.size() + 64, L'\0');
+    DWORD length = static_cast<DWORD>(combined.size());
+    if (!InternetCombineUrlW(base.c_str(), location.c_str(), combined.data(), &length, ICU_NO_ENCODE)) return {};
+    combined.resize(length);
+    return combined;
+}
+
+void setTimeout(HINTERNET handle, DWORD option, DWORD ms)
+{
+    InternetSetOptionW(handle, option, &ms, sizeof ms);
+}
+
+// One request's WinINet handles, closed in order.
+struct Handles {
+    HINTERNET session = nullptr;
+    HINTERNET connection = nullptr;
+    HINTERNET request = nullptr;
+    void closeRequest()
+    {
+        if (request) InternetCloseHandle(request);
+        if (connection) InternetCloseHandle(connection);
+        request = connection = nullptr;
+    }
+    ~Handles()
+    {
+        closeRequest();
+        if (session) InternetCloseHandle(session);
+    }
+};
+
+}  // namespace
+
+// The worker: one HTTP request through WinINet (its redirects followed here, up
+// to the limit), its answer queued piece by piece. Every blocking call ends by
+// the job's time-outs: WinINet takes them from the connection handle.
+void Streams::runJob(Mailbox& mailbox, Job job, const std::atomic<bool>& cancel)
 {
     Message end(Message::Kind::End, job.fetchId, job.rangeRead);
+    Handles handles;
+    handles.session = InternetOpenW(L"TestBrowser/1.0", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
     std::wstring url = widen(job.url);
-    wchar_t host[256] = {}, path[2048] = {}, extra[2048] = {};
-    URL_COMPONENTSW parts{};
-    parts.dwStructSize = sizeof parts;
-    parts.lpszHostName = host;
-    parts.dwHostNameLength = 256;
-    parts.lpszUrlPath = path;
-    parts.dwUrlPathLength = 2048;
-    parts.lpszExtraInfo = extra;
-    parts.dwExtraInfoLength = 2048;
-    if (!InternetCrackUrlW(url.c_str(), 0, 0, &parts) ||
-        (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS)) {
-        post(std::move(end));
-        return;
+    bool sent = false;
+    for (unsigned redirects = 0; handles.session && !cancel.load(); ++redirects) {
+        wchar_t host[256] = {}, path[2048] = {}, extra[2048] = {};
+        URL_COMPONENTSW parts{};
+        parts.dwStructSize = sizeof parts;
+        parts.lpszHostName = host;
+        parts.dwHostNameLength = 256;
+        parts.lpszUrlPath = path;
+        parts.dwUrlPathLength = 2048;
+        parts.lpszExtraInfo = extra;
+        parts.dwExtraInfoLength = 2048;
+        if (!InternetCrackUrlW(url.c_str(), 0, 0, &parts) ||
+            (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS))
+            break;
+        setTimeout(handles.session, INTERNET_OPTION_CONNECT_TIMEOUT, job.connectTimeoutMs);
+        handles.connection =
+            InternetConnectW(handles.session, host, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+        if (!handles.connection) break;
+        setTimeout(handles.connection, INTERNET_OPTION_CONNECT_TIMEOUT, job.connectTimeoutMs);
+        setTimeout(handles.connection, INTERNET_OPTION_SEND_TIMEOUT, job.receiveTimeoutMs);
+        setTimeout(handles.connection, INTERNET_OPTION_RECEIVE_TIMEOUT, job.receiveTimeoutMs);
+        std::wstring target = std::wstring(path) + extra;
+        DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_COOKIES |
+            INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_AUTO_REDIRECT;
+        if (parts.nScheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
+        handles.request = HttpOpenRequestW(
+            handles.connection, widen(job.method).c_str(), target.c_str(), nullptr, nullptr, nullptr, flags, 0);
+        std::wstring headers = widen(job.headers);
+        sent = handles.request &&
+            HttpSendRequestW(handles.request, headers.empty() ? nullptr : headers.c_str(),
+                static_cast<DWORD>(headers.size()), job.body.empty() ? nullptr : job.body.data(),
+                static_cast<DWORD>(job.body.size()));
+        DWORD status = 0, size = sizeof status;
+        if (!sent ||
+            !HttpQueryInfoW(handles.request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
+            break;
+        const std::wstring location = queryText(handles.request, HTTP_QUERY_LOCATION);
+        if (!isRedirect(status) || location.empty()) break;
+        // As browsers do: a redirect past the limit is a network error, with no answer.
+        sent = false;
+        if (redirects >= job.redirectLimit) break;
+        url = combinedUrl(url, location);
+        if (url.empty()) break;
+        if (status == 303 || ((status == 301 || status == 302) && job.method == "POST")) {
+            job.method = "GET";  // the body and its headers stay behind
+            job.body.clear();
+            job.headers.clear();
+        }
+        handles.closeRequest();
     }
-    HINTERNET session = InternetOpenW(L"TestBrowser/1.0", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
-    HINTERNET connection =
-        session ? InternetConnectW(session, host, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0) : nullptr;
-    std::wstring target = std::wstring(path) + extra;
-    DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI;
-    if (parts.nScheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
-    HINTERNET request = connection
-        ? HttpOpenRequestW(connection, widen(job.method).c_str(), target.c_str(), nullptr, nullptr, nullptr, flags, 0)
-        : nullptr;
-    std::wstring headers = widen(job.headers);
-    bool sent = request &&
-        HttpSendRequestW(request, headers.empty() ? nullptr : headers.c_str(), static_cast<DWORD>(headers.size()),
-            job.body.empty() ? nullptr : job.body.data(), static_cast<DWORD>(job.body.size()));
-    if (sent) {
+    if (sent && !cancel.load()) {
+        HINTERNET request = handles.request;
         Message head(Message::Kind::Headers, job.fetchId, job.rangeRead);
         DWORD number = 0, size = sizeof number;
         if (HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &number, &size, nullptr))
@@ -285,11 +374,11 @@ void Streams::runJob(Job job, std::shared_ptr<std::atomic<bool>> cancel)
         head.headerText = narrow(queryText(request, HTTP_QUERY_RAW_HEADERS_CRLF));
         head.mimeType = narrow(queryText(request, HTTP_QUERY_CONTENT_TYPE));
         const bool rangeAnswered = !job.rangeRead || head.status == 206;
-        post(std::move(head));
+        mailbox.post(std::move(head));
         size_t received = 0;
         bool readOk = rangeAnswered;
         std::string buffer(65536, '\0');
-        while (readOk && !cancel->load()) {
+        while (readOk && !cancel.load()) {
             DWORD got = 0;
             if (!InternetReadFile(request, buffer.data(), static_cast<DWORD>(buffer.size()), &got)) {
                 readOk = false;
@@ -300,23 +389,46 @@ void Streams::runJob(Job job, std::shared_ptr<std::atomic<bool>> cancel)
             data.bytes.assign(buffer.data(), got);
             data.offset = job.offset + received;
             received += got;
-            post(std::move(data));
+            mailbox.post(std::move(data));
         }
-        end.ok = readOk && !cancel->load() && (!knownLength || received == head.length);
+        end.ok = readOk && !cancel.load() && (!knownLength || received == head.length);
     }
-    if (request) InternetCloseHandle(request);
-    if (connection) InternetCloseHandle(connection);
-    if (session) InternetCloseHandle(session);
-    post(std::move(end));
+    mailbox.post(std::move(end));
 }
 
 void Streams::post(Message message)
 {
-    {
-        std::lock_guard<std::mutex> guard(queueLock_);
-        queue_.push_back(std::move(message));
-    }
-    wake_();
+    mailbox_->post(std::move(message));
+}
+
+void Streams::Mailbox::post(Message message)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    if (closed) return;
+    queue.push_back(std::move(message));
+    if (wakeUp) wakeUp();
+}
+
+void Streams::Mailbox::wake()
+{
+    std::lock_guard<std::mutex> guard(lock);
+    if (!closed && wakeUp) wakeUp();
+}
+
+std::deque<Streams::Message> Streams::Mailbox::take()
+{
+    std::lock_guard<std::mutex> guard(lock);
+    std::deque<Message> due;
+    due.swap(queue);
+    return due;
+}
+
+void Streams::Mailbox::close()
+{
+    std::lock_guard<std::mutex> guard(lock);
+    closed = true;
+    queue.clear();
+    wakeUp = nullptr;
 }
 
 Streams::Fetch* Streams::find(int id)
@@ -338,11 +450,7 @@ bool Streams::play()
 {
     if (playing_) return false;
     playing_ = true;
-    std::deque<Message> due;
-    {
-        std::lock_guard<std::mutex> guard(queueLock_);
-        due.swap(queue_);
-    }
+    std::deque<Message> due = mailbox_->take();
     bool any = !due.empty();
     for (Message& message : due) handle(message);
     std::vector<int> ids;
@@ -626,7 +734,7 @@ std::optional<std::string> Streams::fetchDirect(const std::string& url, DWORD ti
     std::optional<std::string> body;
     if (done->phase == Fetch::Phase::Ended && done->bodyOk) body = std::move(done->wholeBody);
     abort(*done);
-    for (auto& worker : done->workers) worker.thread.join();
+    for (auto& worker : done->workers) retire(worker.thread, *worker.done);
     fetches_.erase(id);
     return body;
 }

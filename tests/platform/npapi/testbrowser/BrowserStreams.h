@@ -20,6 +20,12 @@
 // calls NPP_DestroyStream at once (NPP_URLNotify follows from the pump).
 // Destroying an instance ends its streams with NPRES_USER_BREAK first.
 //
+// As a browser, it follows at most `redirectLimit` redirects (one more ends the
+// request with NPRES_NETWORK_ERR and no stream) and gives up on a server that
+// keeps it waiting: no connection within `connectTimeoutMs`, no byte of the
+// answer for `receiveTimeoutMs`. Its callers' time-outs hold too: nothing the
+// browser does waits for a fetch worker still blocked in WinINet.
+//
 // NPN_GetValueForURL(NPNURLVProxy) answers the configured text (or fails).
 //
 // Threading: everything but the fetch workers runs on the browser's main
@@ -54,6 +60,10 @@ struct StreamSettings {
     std::optional<NPReason> notifyReason;
     size_t writeChunk = 65536;               // largest block of one NPP_Write
     std::optional<std::string> proxyAnswer;  // NPN_GetValueForURL(NPNURLVProxy); none: the call fails
+    // For the requests that start afterwards.
+    unsigned redirectLimit = 20;
+    DWORD connectTimeoutMs = 30000;
+    DWORD receiveTimeoutMs = 30000;
 };
 
 // What the browser did with one stream, for the tests.
@@ -122,12 +132,29 @@ private:
         std::string body;
         size_t offset;  // where the body's first byte goes (range reads)
         bool rangeRead;
+        unsigned redirectLimit = 0;
+        DWORD connectTimeoutMs = 0;
+        DWORD receiveTimeoutMs = 0;
+    };
+    // What the workers read, on its way to the main thread. Shared with the
+    // workers, so that one the browser no longer waits for posts into it safely.
+    struct Mailbox {
+        void post(Message message);
+        void wake();
+        std::deque<Message> take();
+        // Nothing more is kept, and nobody is woken.
+        void close();
+
+        std::mutex lock;
+        std::deque<Message> queue;
+        std::function<void()> wakeUp;
+        bool closed = false;
     };
 
     int start(NPP npp, const std::string& url, const std::string& method, const std::string& headers,
         const std::string& body, bool notify, void* notifyData);
     void launch(Fetch& fetch, Job job);
-    void runJob(Job job, std::shared_ptr<std::atomic<bool>> cancel);
+    static void runJob(Mailbox& mailbox, Job job, const std::atomic<bool>& cancel);
     void post(Message message);
     Fetch* find(int id);
     Fetch* findByStream(NPStream* stream);
@@ -141,14 +168,11 @@ private:
     void reap();
 
     Browser& browser_;
-    std::function<void()> wake_;
+    std::shared_ptr<Mailbox> mailbox_;
     StreamSettings settings_;
     int nextId_ = 1;
     std::map<int, std::unique_ptr<Fetch>> fetches_;
     std::map<int, StreamRecord> records_;
-    std::mutex queueLock_;
-    std::deque<Message> queue_;
-    std::vector<std::thread> finishedWorkers_;
     bool playing_ = false;
 };
 
