@@ -46,7 +46,9 @@ public:
 
     // methodName is the text its toString shows; goneText the error once the bridge is gone.
     EventHandlerFunction(BridgeHandle bridge, bool attach, const std::string& methodName, std::string goneText)
-        : JSFunction(JSAPIWeakPtr(), methodName, 0), bridge_(std::move(bridge)), attach_(attach),
+        : JSFunction(JSAPIWeakPtr(), methodName, 0),
+          bridge_(std::move(bridge)),
+          attach_(attach),
           goneText_(std::move(goneText))
     {
     }

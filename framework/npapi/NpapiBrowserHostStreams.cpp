@@ -64,7 +64,9 @@ std::shared_ptr<BrowserStream> NpapiBrowserHost::adoptBrowserStream(const Browse
     auto self = std::static_pointer_cast<NpapiBrowserHost>(shared_from_this());
     NpapiStreamPtr stream =
         NpapiStream::create(request.getUrl(), false, request.seekable, request.internalBufferSize, self);
-    if (auto handler = request.getEventHandler()) stream->addObserver(handler);
+    // A request with a callback is the whole-download helper's (NpapiPlugin); the
+    // handler of one without is attached before it could miss StreamCreatedEvent.
+    if (auto handler = request.getEventHandler(); handler && !request.getCallback()) stream->addObserver(handler);
     stream->keepSelfAlive();
     stream->urlNotified();  // no URL notification comes for a stream the browser started
     StreamCreatedEvent created(stream.get());

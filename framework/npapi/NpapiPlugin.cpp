@@ -245,8 +245,8 @@ std::shared_ptr<NpapiStream> NpapiPlugin::adoptUnsolicitedStream(NPStream* strea
     if (!request.isAccepted()) return nullptr;
     auto adopted = std::dynamic_pointer_cast<NpapiStream>(host_->acceptUnsolicitedStream(request));
     if (!adopted) return nullptr;
-    // The event handler, when there is one, was attached by the host.
-    if (!request.getEventHandler() && request.getCallback())
+    // The callback takes the stream first; without one the host attached the event handler.
+    if (request.getCallback())
         SimpleStreamHelper::makeForRequest(host_, adopted, request);
     else if (!request.getEventHandler())
         trace("NpapiPlugin", "Unsolicited request accepted but no callback or sink provided");

@@ -343,6 +343,43 @@ TEST_F(NpapiStreams, AStreamTheBrowserStartsIsRefusedUnlessTheCoreAcceptsIt)
     EXPECT_THAT(browser->streams().record(accepted)->endCalls, ElementsAre("destroy"));  // no notification
 }
 
+TEST_F(NpapiStreams, AnAcceptedStreamTheBrowserStartsGoesToTheCallbackFirstAndElseToTheHandler)
+{
+    struct Case {
+        const char* name;
+        bool callback;
+        bool handler;
+        bool downloaded;                // the callback got the whole body
+        std::vector<std::string> seen;  // what the handler saw
+    };
+    const Case cases[] = {
+        {"callback and handler: the callback takes it", true, true, true, {}},
+        {"callback only", true, false, true, {}},
+        {"handler only", false, true, false, {"Created", "Opened", "Data", "Completed(true)", "Destroyed"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto download = std::make_shared<Download>();
+        auto log = std::make_shared<EventLog>();
+        streamTestControl.unsolicited = [&](FB::BrowserStreamRequest& request) {
+            if (c.callback) request.setCallback(wholeDownload("/x", download).getCallback());
+            if (c.handler) request.setEventHandler(log);
+            request.setAccepted();
+        };
+        const int offered = browser->streams().offer(&embed->npp, url("/data/70000?seed=6"));
+        ASSERT_TRUE(pumpUntil([&] { return browser->streams().record(offered)->endCalls.size() == 1; }));
+        browser->pump();
+        EXPECT_EQ(download->calls, c.downloaded ? 1 : 0);
+        if (c.downloaded) {
+            EXPECT_TRUE(download->bytes == pattern(70000, 6));
+        }
+        EXPECT_EQ(log->names, c.seen);
+        if (c.handler && !c.callback) {
+            EXPECT_EQ(log->received, 70000u);
+        }
+    }
+}
+
 TEST_F(NpapiStreams, ARequestTheBrowserRefusesGivesNoStreamAndNoCallback)
 {
     TestBrowser::Config changed;
