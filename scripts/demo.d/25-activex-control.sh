@@ -20,6 +20,6 @@ status=${PIPESTATUS[0]}
 echo "  heat.exe DllUnregisterServer: unregistered"
 [[ $status == 0 ]] || exit "$status"
 echo "  the page host's page with the control in its object tag:"
-bash "$root/tests/uilib/with_display.sh" "$BUILD_DIR/bin/activex_page.exe" --control --param onload=pageLoaded \
+bash "$root/tests/support/with_display.sh" "$BUILD_DIR/bin/activex_page.exe" --control --param onload=pageLoaded \
   "$root/demo/framework/activex/control-page-demo.js" | tr -d '\r'
 exit "${PIPESTATUS[0]}"

@@ -1,6 +1,7 @@
 // A small script container: an STA thread that creates the registered control by
 // ProgID, hands it dispatch callbacks and pumps messages, so that volume reports
 // from the engine's thread can cross into the page's apartment.
+#include "FakeDispatch.h"
 #include "RegisteredControl.h"
 #include "StrevoControl.h"
 
@@ -11,69 +12,42 @@
 #include <oleauto.h>
 
 #include <atomic>
+#include <climits>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace {
 
-// A page function: records the integer arguments of each call and the thread
-// that made it. Reference counted so the test can see every reference returned.
-class RecordingCallback : public IDispatch {
-public:
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDispatch)) return E_NOINTERFACE;
-        AddRef();
-        *out = static_cast<IDispatch*>(this);
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
-    STDMETHODIMP_(ULONG) Release() override { return --references; }  // lives on the test's stack
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override
-    {
-        *count = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override
-    {
-        if (id != DISPID_VALUE || !(flags & DISPATCH_METHOD) || !params || params->cArgs != 1 ||
-            V_VT(&params->rgvarg[0]) != VT_I4)
-            return DISP_E_MEMBERNOTFOUND;
-        {
-            std::lock_guard<std::mutex> guard(lock);
-            levels.push_back(V_I4(&params->rgvarg[0]));
-            threads.push_back(GetCurrentThreadId());
-        }
-        if (afterCall) afterCall();
-        return S_OK;
-    }
+// A page function (FakeDispatch's member L""), reference counted so the test
+// can see every reference returned.
+Com::ComPtr<FakeDispatch> pageFunction()
+{
+    auto function = FakeDispatch::make();
+    function->member(L"");
+    return function;
+}
 
-    std::vector<int> taken()
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        return levels;
-    }
-    std::vector<DWORD> callers()
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        return threads;
-    }
-
-    std::atomic<ULONG> references{1};
-    std::function<void()> afterCall;  // runs inside each call, after it was recorded
-
-private:
-    std::mutex lock;
+// The levels the page function was called with; a call that is not a method
+// call with one integer shows as INT_MIN.
+std::vector<int> taken(const FakeDispatch& function)
+{
     std::vector<int> levels;
+    for (const FakeDispatch::Call& call : function.calls(L"")) {
+        const bool level =
+            (call.flags & DISPATCH_METHOD) && call.args.size() == 1 && V_VT(&call.args[0].Get()) == VT_I4;
+        levels.push_back(level ? V_I4(&call.args[0].Get()) : INT_MIN);
+    }
+    return levels;
+}
+
+std::vector<DWORD> callers(const FakeDispatch& function)
+{
     std::vector<DWORD> threads;
-};
+    for (const FakeDispatch::Call& call : function.calls(L"")) threads.push_back(call.thread);
+    return threads;
+}
 
 VARIANT dispatchArgument(IDispatch* callback)
 {
@@ -207,91 +181,91 @@ protected:
 
 TEST_F(PlexhostContainer, VolumeReportsReachTheCallbackOnThePageThread)
 {
-    RecordingCallback callback;
-    ASSERT_EQ(call(L"SetVolCb", {dispatchArgument(&callback)}), S_OK);
+    auto callback = pageFunction();
+    ASSERT_EQ(call(L"SetVolCb", {dispatchArgument(callback.Get())}), S_OK);
     reportWhilePumping(42);
     reportWhilePumping(7);
     reportWhilePumping(99);
-    EXPECT_EQ(callback.taken(), (std::vector<int>{42, 7, 99}));
-    for (DWORD thread : callback.callers()) EXPECT_EQ(thread, GetCurrentThreadId());
+    EXPECT_EQ(taken(*callback), (std::vector<int>{42, 7, 99}));
+    for (DWORD thread : callers(*callback)) EXPECT_EQ(thread, GetCurrentThreadId());
     releaseControl();
-    EXPECT_EQ(callback.references.load(), 1u);
+    EXPECT_EQ(callback->references(), 1u);
 }
 
 TEST_F(PlexhostContainer, LaterReportsGoToTheLastDispatchCallback)
 {
-    RecordingCallback first, second;
-    ASSERT_EQ(call(L"SetVolCb", {dispatchArgument(&first)}), S_OK);
+    auto first = pageFunction(), second = pageFunction();
+    ASSERT_EQ(call(L"SetVolCb", {dispatchArgument(first.Get())}), S_OK);
     reportWhilePumping(1);
-    ASSERT_EQ(call(L"SetVolCb", {dispatchArgument(&second)}), S_OK);
+    ASSERT_EQ(call(L"SetVolCb", {dispatchArgument(second.Get())}), S_OK);
     reportWhilePumping(2);
     ASSERT_EQ(call(L"SetVolCb", {integer(5)}), S_OK);  // no dispatch object: nothing changes
     reportWhilePumping(3);
-    EXPECT_EQ(first.taken(), (std::vector<int>{1}));
-    EXPECT_EQ(second.taken(), (std::vector<int>{2, 3}));
-    EXPECT_EQ(first.references.load(), 1u) << "the replaced function is released at once";
+    EXPECT_EQ(taken(*first), (std::vector<int>{1}));
+    EXPECT_EQ(taken(*second), (std::vector<int>{2, 3}));
+    EXPECT_EQ(first->references(), 1u) << "the replaced function is released at once";
     releaseControl();
-    EXPECT_EQ(second.references.load(), 1u);
+    EXPECT_EQ(second->references(), 1u);
 }
 
 TEST_F(PlexhostContainer, ReportsWithoutCallbackAreDropped)
 {
     reportWhilePumping(5);
-    RecordingCallback late;
-    ASSERT_EQ(call(L"SetVolCb", {dispatchArgument(&late)}), S_OK);
+    auto late = pageFunction();
+    ASSERT_EQ(call(L"SetVolCb", {dispatchArgument(late.Get())}), S_OK);
     reportWhilePumping(6);
-    EXPECT_EQ(late.taken(), (std::vector<int>{6}));
+    EXPECT_EQ(taken(*late), (std::vector<int>{6}));
     releaseControl();
 }
 
 TEST_F(PlexhostContainer, MarshalledCallbackNobodyTookIsReleased)
 {
-    RecordingCallback replaced, waiting;
-    ASSERT_EQ(call(L"SetVolCb", {dispatchArgument(&replaced)}), S_OK);
-    EXPECT_GT(replaced.references.load(), 1u);
-    ASSERT_EQ(call(L"SetVolCb", {dispatchArgument(&waiting)}), S_OK);
-    EXPECT_EQ(replaced.references.load(), 1u) << "a replaced stream keeps its reference";
+    auto replaced = pageFunction(), waiting = pageFunction();
+    ASSERT_EQ(call(L"SetVolCb", {dispatchArgument(replaced.Get())}), S_OK);
+    EXPECT_GT(replaced->references(), 1u);
+    ASSERT_EQ(call(L"SetVolCb", {dispatchArgument(waiting.Get())}), S_OK);
+    EXPECT_EQ(replaced->references(), 1u) << "a replaced stream keeps its reference";
     releaseControl();
-    EXPECT_EQ(waiting.references.load(), 1u) << "a stream waiting at destruction keeps its reference";
-    EXPECT_TRUE(replaced.taken().empty());
-    EXPECT_TRUE(waiting.taken().empty());
+    EXPECT_EQ(waiting->references(), 1u) << "a stream waiting at destruction keeps its reference";
+    EXPECT_TRUE(taken(*replaced).empty());
+    EXPECT_TRUE(taken(*waiting).empty());
 }
 
 TEST_F(PlexhostContainer, TeardownWhileReportsAreArriving)
 {
-    RecordingCallback callback;
-    ASSERT_EQ(call(L"SetVolCb", {dispatchArgument(&callback)}), S_OK);
+    auto callback = pageFunction();
+    ASSERT_EQ(call(L"SetVolCb", {dispatchArgument(callback.Get())}), S_OK);
     strevo_test::command("interval 5");
     startSending();
-    ASSERT_TRUE(pumpUntil([&] { return callback.taken().size() >= 5; }));
+    ASSERT_TRUE(pumpUntil([&] { return taken(*callback).size() >= 5; }));
     releaseControl();  // the engine stops while its thread may be calling into this apartment
     EXPECT_EQ(strevo_test::command("engines"), "0");
-    ASSERT_TRUE(pumpUntil([&] { return callback.references.load() == 1; }))
-        << "the control kept " << callback.references.load() - 1 << " references";
-    size_t delivered = callback.taken().size();
+    ASSERT_TRUE(pumpUntil([&] { return callback->references() == 1; }))
+        << "the control kept " << callback->references() - 1 << " references";
+    size_t delivered = taken(*callback).size();
     strevo_test::command("report 1");  // no engine any more: nobody reports
-    EXPECT_EQ(callback.taken().size(), delivered);
+    EXPECT_EQ(taken(*callback).size(), delivered);
 }
 
 TEST_F(PlexhostContainer, ReleasedInsideItsOwnVolumeCallback)
 {
-    RecordingCallback callback;
-    callback.afterCall = [&] {
-        if (callback.taken().size() == 3) releaseControl();  // the engine thread waits for this very call
-    };
-    ASSERT_EQ(call(L"SetVolCb", {dispatchArgument(&callback)}), S_OK);
+    auto callback = pageFunction();
+    callback->afterCall(L"", [&] {
+        if (taken(*callback).size() == 3) releaseControl();  // the engine thread waits for this very call
+    });
+    ASSERT_EQ(call(L"SetVolCb", {dispatchArgument(callback.Get())}), S_OK);
     strevo_test::command("interval 5");
     startSending();
     ASSERT_TRUE(pumpUntil([&] { return control == nullptr; }));
     ASSERT_TRUE(pumpUntil([] { return strevo_test::command("engines") == "0"; })) << "the engine was never deleted";
-    EXPECT_EQ(callback.references.load(), 1u) << "the control kept a reference to the page function";
-    EXPECT_EQ(callback.taken().size(), 3u) << "a report reached the page after it dropped the control";
+    EXPECT_EQ(callback->references(), 1u) << "the control kept a reference to the page function";
+    EXPECT_EQ(taken(*callback).size(), 3u) << "a report reached the page after it dropped the control";
 }
 
 TEST_F(PlexhostContainer, ReportsGoOnWhenTheEngineReplacesItsThread)
 {
-    RecordingCallback callback;
-    ASSERT_EQ(call(L"SetVolCb", {dispatchArgument(&callback)}), S_OK);
+    auto callback = pageFunction();
+    ASSERT_EQ(call(L"SetVolCb", {dispatchArgument(callback.Get())}), S_OK);
     reportWhilePumping(1);
     reportWhilePumping(2);
     // The old thread releases its proxy as it ends; that call needs this apartment.
@@ -304,9 +278,9 @@ TEST_F(PlexhostContainer, ReportsGoOnWhenTheEngineReplacesItsThread)
     replacer.join();
     ASSERT_TRUE(finished);
     reportWhilePumping(3);
-    EXPECT_EQ(callback.taken(), (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(taken(*callback), (std::vector<int>{1, 2, 3}));
     releaseControl();
-    EXPECT_EQ(callback.references.load(), 1u);
+    EXPECT_EQ(callback->references(), 1u);
 }
 
 }  // namespace

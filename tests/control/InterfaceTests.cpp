@@ -1,5 +1,6 @@
 // Plexhost.dll's COM surface beneath the registry: the type library inside the
 // DLL, the class object and the interfaces of a FlashX object.
+#include "FakeDispatch.h"
 #include "Plexhost.h"
 
 #include <gtest/gtest.h>
@@ -25,32 +26,13 @@ Function exported(HMODULE module, const char* name)
     return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
-// A minimal COM object that answers IUnknown and, optionally, one more interface.
-class Sink : public IDispatch {
-public:
-    explicit Sink(const IID* extra) : extra_(extra) {}
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        *out = nullptr;
-        if (!IsEqualIID(iid, IID_IUnknown) && !(extra_ && IsEqualIID(iid, *extra_))) return E_NOINTERFACE;
-        AddRef();
-        *out = this;
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
-    STDMETHODIMP_(ULONG) Release() override { return --references; }
-    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override
-    {
-        return E_NOTIMPL;
-    }
-    ULONG references = 1;
-
-private:
-    const IID* extra_;
-};
+// A COM object that answers IUnknown and, optionally, one more interface.
+Com::ComPtr<FakeDispatch> sink(const IID* kind)
+{
+    auto made = FakeDispatch::make();
+    made->answersOnly(kind);
+    return made;
+}
 
 class PlexhostInterfaces : public testing::Test {
 protected:
@@ -258,37 +240,37 @@ TEST_F(PlexhostInterfaces, OneConnectionPointForTheEventInterface)
     listed[0]->Release();
     points->Release();
 
-    Sink wrongKind(nullptr), events(&DIID__IFlashXEvents);
+    auto wrongKind = sink(nullptr), events = sink(&DIID__IFlashXEvents);
     DWORD cookie = 0;
-    EXPECT_EQ(point->Advise(&wrongKind, &cookie), CONNECT_E_CANNOTCONNECT);
-    EXPECT_EQ(wrongKind.references, 1u);
-    ASSERT_EQ(point->Advise(&events, &cookie), S_OK);
+    EXPECT_EQ(point->Advise(wrongKind.Get(), &cookie), CONNECT_E_CANNOTCONNECT);
+    EXPECT_EQ(wrongKind->references(), 1u);
+    ASSERT_EQ(point->Advise(events.Get(), &cookie), S_OK);
     EXPECT_NE(cookie, 0u);
-    EXPECT_EQ(events.references, 2u);
+    EXPECT_EQ(events->references(), 2u);
     EXPECT_EQ(point->Unadvise(cookie), S_OK);
     EXPECT_EQ(point->Unadvise(cookie), CONNECT_E_NOCONNECTION);
-    EXPECT_EQ(events.references, 1u);
-    ASSERT_EQ(point->Advise(&events, &cookie), S_OK);
+    EXPECT_EQ(events->references(), 1u);
+    ASSERT_EQ(point->Advise(events.Get(), &cookie), S_OK);
     point->Release();
     container->Release();
     flash->Release();  // the last reference: the object lets go of its sinks
     flash = nullptr;
-    EXPECT_EQ(events.references, 1u);
+    EXPECT_EQ(events->references(), 1u);
 }
 
 TEST_F(PlexhostInterfaces, SiteIsKeptUntilReplaced)
 {
     IObjectWithSite* withSite = query<IObjectWithSite>(IID_IObjectWithSite);
-    Sink site(&IID_IDispatch);
+    auto site = sink(&IID_IDispatch);
     IUnknown* got = nullptr;
     EXPECT_EQ(withSite->GetSite(IID_IUnknown, reinterpret_cast<void**>(&got)), E_FAIL);
-    EXPECT_EQ(withSite->SetSite(&site), S_OK);
-    EXPECT_EQ(site.references, 2u);
+    EXPECT_EQ(withSite->SetSite(site.Get()), S_OK);
+    EXPECT_EQ(site->references(), 2u);
     ASSERT_EQ(withSite->GetSite(IID_IDispatch, reinterpret_cast<void**>(&got)), S_OK);
-    EXPECT_EQ(got, static_cast<IUnknown*>(&site));
+    EXPECT_EQ(got, static_cast<IUnknown*>(site.Get()));
     got->Release();
     EXPECT_EQ(withSite->SetSite(nullptr), S_OK);
-    EXPECT_EQ(site.references, 1u);
+    EXPECT_EQ(site->references(), 1u);
     withSite->Release();
 }
 

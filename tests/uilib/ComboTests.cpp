@@ -4,7 +4,7 @@
 // an off-screen DIB.
 #include "ComboUI.h"
 #include "ListItemUI.h"
-#include "PixelCanvas.h"
+#include "MemoryCanvas.h"
 #include "SkinHarness.h"
 
 #include <gtest/gtest.h>
@@ -128,12 +128,12 @@ TEST_F(PaintedCombo, ArrowShowsItsFiveStates)
             RECT{0, 0, 100, 20});
         auto* combo = static_cast<CComboBoxUI*>(skin[L"combo"]);
         c.apply(combo);
-        PixelCanvas canvas(100, 20);
-        combo->Paint(canvas.dc(), RECT{0, 0, 100, 20});
-        EXPECT_EQ(c.rgb, canvas.At(94, 10)) << c.state;
-        EXPECT_EQ(c.rgb, canvas.At(89, 10)) << c.state;  // 10 wide, inside the 1-pixel border
-        EXPECT_EQ(0xFFFFFFu, canvas.At(87, 10)) << c.state;
-        EXPECT_EQ(0xFFFFFFu, canvas.At(99, 10)) << c.state;
+        MemoryCanvas canvas(100, 20);
+        combo->Paint(canvas.context, RECT{0, 0, 100, 20});
+        EXPECT_EQ(c.rgb, canvas.pixel(94, 10)) << c.state;
+        EXPECT_EQ(c.rgb, canvas.pixel(89, 10)) << c.state;  // 10 wide, inside the 1-pixel border
+        EXPECT_EQ(0xFFFFFFu, canvas.pixel(87, 10)) << c.state;
+        EXPECT_EQ(0xFFFFFFu, canvas.pixel(99, 10)) << c.state;
         EXPECT_EQ(10, combo->GetArrowWidth()) << c.state;
     }
 }
@@ -145,9 +145,9 @@ TEST_F(PaintedCombo, AMalformedArrowDrawsThePlainCombo)
             L"<ComboBox name=\"combo\" normalimage=\"gray.png\" arrowimage=\"" + std::wstring(arrow) + L"\"/>";
         Skin skin(xml.c_str(), RECT{0, 0, 100, 20});
         auto* combo = static_cast<CComboBoxUI*>(skin[L"combo"]);
-        PixelCanvas canvas(100, 20);
-        combo->Paint(canvas.dc(), RECT{0, 0, 100, 20});
-        EXPECT_EQ(0x808080u, canvas.At(95, 10)) << arrow;
+        MemoryCanvas canvas(100, 20);
+        combo->Paint(canvas.context, RECT{0, 0, 100, 20});
+        EXPECT_EQ(0x808080u, canvas.pixel(95, 10)) << arrow;
         EXPECT_EQ(0, combo->GetArrowWidth()) << arrow;
     }
 }

@@ -1,5 +1,5 @@
 #include "ControlUI.h"
-#include "PixelCanvas.h"
+#include "MemoryCanvas.h"
 
 #include <gtest/gtest.h>
 
@@ -126,14 +126,14 @@ TEST(ControlUI, PaintsBackgroundsAndBorders)
     };
     CWindowManagerUI::SetResourcePath(L"fixtures");
     for (const Case& c : cases) {
-        PixelCanvas canvas(100, 100);
+        MemoryCanvas canvas(100, 100);
         CWindowManagerUI manager;
         CControlUI control;
         control.SetManager(&manager, nullptr, false);
         control.ApplyAttributeList(c.attributes);
         control.SetPos(RECT{0, 0, 100, 100});
-        control.Paint(canvas.dc(), RECT{0, 0, 100, 100});
-        uint32_t got = canvas.At(c.x, c.y);
+        control.Paint(canvas.context, RECT{0, 0, 100, 100});
+        uint32_t got = canvas.pixel(c.x, c.y);
         if (c.rgb == 0xFE0000)
             EXPECT_GT((got >> 16) & 0xFF, 200u) << c.attributes;
         else
@@ -146,40 +146,40 @@ TEST(ControlUI, PaintsBackgroundsAndBorders)
 TEST(ControlUI, UnloadableBackgroundImageIsClearedAfterOneTry)
 {
     CWindowManagerUI::SetResourcePath(L"fixtures");
-    PixelCanvas canvas(20, 20);
+    MemoryCanvas canvas(20, 20);
     CWindowManagerUI manager;
     CControlUI control;
     control.SetManager(&manager, nullptr, false);
     control.SetBkImage(L"nothere.png");
     control.SetPos(RECT{0, 0, 20, 20});
-    control.Paint(canvas.dc(), RECT{0, 0, 20, 20});
+    control.Paint(canvas.context, RECT{0, 0, 20, 20});
     EXPECT_TRUE(control.GetBkImage().IsEmpty());
     control.SetBkImage(L"red.png");
-    control.Paint(canvas.dc(), RECT{0, 0, 20, 20});
+    control.Paint(canvas.context, RECT{0, 0, 20, 20});
     EXPECT_STREQ(L"red.png", control.GetBkImage());
-    EXPECT_EQ(0xFF0000u, canvas.At(10, 10));
+    EXPECT_EQ(0xFF0000u, canvas.pixel(10, 10));
     control.SetManager(nullptr, nullptr, false);
     CWindowManagerUI::Term();
 }
 
 TEST(ControlUI, TranslucentBackgroundFillsTheWholeControlOnPartialPaint)
 {
-    PixelCanvas canvas(100, 100);
+    MemoryCanvas canvas(100, 100);
     CWindowManagerUI manager;
     CControlUI control;
     control.SetManager(&manager, nullptr, false);
     control.SetBkColor(0x800000FF);
     control.SetPos(RECT{0, 0, 100, 100});
-    control.Paint(canvas.dc(), RECT{0, 0, 10, 10});
-    EXPECT_NE(0xFFFFFFu, canvas.At(90, 90));
+    control.Paint(canvas.context, RECT{0, 0, 10, 10});
+    EXPECT_NE(0xFFFFFFu, canvas.pixel(90, 90));
     CControlUI opaque;
     opaque.SetManager(&manager, nullptr, false);
     opaque.SetBkColor(0xFF0000FF);
     opaque.SetPos(RECT{0, 0, 100, 100});
-    canvas.Fill(0xFFFFFF);
-    opaque.Paint(canvas.dc(), RECT{0, 0, 10, 10});
-    EXPECT_EQ(0xFFFFFFu, canvas.At(90, 90));
-    EXPECT_EQ(0x0000FFu, canvas.At(5, 5));
+    canvas.fill(0xFFFFFF);
+    opaque.Paint(canvas.context, RECT{0, 0, 10, 10});
+    EXPECT_EQ(0xFFFFFFu, canvas.pixel(90, 90));
+    EXPECT_EQ(0x0000FFu, canvas.pixel(5, 5));
     control.SetManager(nullptr, nullptr, false);
     opaque.SetManager(nullptr, nullptr, false);
 }

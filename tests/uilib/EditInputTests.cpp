@@ -109,15 +109,15 @@ TEST_F(EditInput, FocusElsewhereClosesTheWindowAndTheControlPaintsItsText)
     EXPECT_EQ(nullptr, name->GetNativeWindow());
     EXPECT_STREQ(L"MMMM", name->GetText());
     PrintedClient printed(frame);
-    EXPECT_GT(printed.CountWhere(name->GetPos(), [](uint32_t c) { return c != 0xFFFFFF; }), 20);
+    EXPECT_GT(printed.countWhere(name->GetPos(), [](uint32_t c) { return c != 0xFFFFFF; }), 20);
 }
 
 TEST_F(EditInput, PasswordEditPaintsOneCharacterPerCharacter)
 {
     PrintedClient printed(frame);
     auto dark = [](uint32_t c) { return c != 0xFFFFFF; };
-    int shown = printed.CountWhere(edit(L"pw")->GetPos(), dark);
-    int stars = printed.CountWhere(frame.control(L"stars")->GetPos(), dark);
+    int shown = printed.countWhere(edit(L"pw")->GetPos(), dark);
+    int stars = printed.countWhere(frame.control(L"stars")->GetPos(), dark);
     EXPECT_GT(stars, 0);
     EXPECT_EQ(stars, shown);
     // The native window of a password edit hides its text too.

@@ -3,7 +3,7 @@
 // DIBs, and the GDI+ effects (where colours are, never glyph shapes).
 #include "ButtonUI.h"
 #include "GdiplusSession.h"
-#include "PixelCanvas.h"
+#include "MemoryCanvas.h"
 #include "TextUI.h"
 
 #include <gtest/gtest.h>
@@ -28,9 +28,9 @@ protected:
     }
     uint32_t paintedAt(CControlUI& control, int x, int y, int cx = 100, int cy = 40)
     {
-        PixelCanvas canvas(cx, cy);
-        control.Paint(canvas.dc(), RECT{0, 0, cx, cy});
-        return canvas.At(x, y);
+        MemoryCanvas canvas(cx, cy);
+        control.Paint(canvas.context, RECT{0, 0, cx, cy});
+        return canvas.pixel(x, y);
     }
     void event(CControlUI& control, int type, POINT pt = {50, 20})
     {
@@ -306,11 +306,11 @@ TEST_F(Painted, StateTextColours)
 {
     // A block of solid glyphs shows the colour the text is drawn in.
     auto textColour = [&](CButtonUI& button) {
-        PixelCanvas canvas(100, 40);
-        button.Paint(canvas.dc(), RECT{0, 0, 100, 40});
+        MemoryCanvas canvas(100, 40);
+        button.Paint(canvas.context, RECT{0, 0, 100, 40});
         for (int y = 0; y < 40; ++y)
             for (int x = 0; x < 100; ++x)
-                if (canvas.At(x, y) != 0xFFFFFF) return canvas.At(x, y);
+                if (canvas.pixel(x, y) != 0xFFFFFF) return canvas.pixel(x, y);
         return 0xFFFFFFu;
     };
     CButtonUI button;
@@ -334,11 +334,11 @@ TEST_F(Painted, StateTextColours)
 
 TEST_F(Painted, EffectsDrawTheStrokeAroundAndTheShadowDisplaced)
 {
-    auto bounds = [](const PixelCanvas& canvas, bool (*pred)(uint32_t)) {
-        RECT box = {canvas.width(), canvas.height(), -1, -1};
-        for (int y = 0; y < canvas.height(); ++y)
-            for (int x = 0; x < canvas.width(); ++x)
-                if (pred(canvas.At(x, y))) {
+    auto bounds = [](const MemoryCanvas& canvas, bool (*pred)(uint32_t)) {
+        RECT box = {canvas.width, canvas.height, -1, -1};
+        for (int y = 0; y < canvas.height; ++y)
+            for (int x = 0; x < canvas.width; ++x)
+                if (pred(canvas.pixel(x, y))) {
                     box.left = std::min<long>(box.left, x);
                     box.top = std::min<long>(box.top, y);
                     box.right = std::max<long>(box.right, x);
@@ -355,8 +355,8 @@ TEST_F(Painted, EffectsDrawTheStrokeAroundAndTheShadowDisplaced)
 
     CLabelUI plain;
     place(plain, base, 200, 60);
-    PixelCanvas plainCanvas(200, 60);
-    plain.Paint(plainCanvas.dc(), RECT{0, 0, 200, 60});
+    MemoryCanvas plainCanvas(200, 60);
+    plain.Paint(plainCanvas.context, RECT{0, 0, 200, 60});
     RECT text = bounds(plainCanvas, dark);
     ASSERT_GE(text.right, text.left) << "no text drawn";
     EXPECT_EQ(1, CGdiplusSession::GetUserCount());
@@ -370,8 +370,8 @@ TEST_F(Painted, EffectsDrawTheStrokeAroundAndTheShadowDisplaced)
             .c_str(),
         200, 60);
     EXPECT_EQ(2, CGdiplusSession::GetUserCount());
-    PixelCanvas shadowCanvas(200, 60);
-    shadow.Paint(shadowCanvas.dc(), RECT{0, 0, 200, 60});
+    MemoryCanvas shadowCanvas(200, 60);
+    shadow.Paint(shadowCanvas.context, RECT{0, 0, 200, 60});
     RECT moved = bounds(shadowCanvas, dark);
     EXPECT_NEAR(text.left + 10, moved.left, 1);
     EXPECT_NEAR(text.top + 10, moved.top, 1);
@@ -382,19 +382,19 @@ TEST_F(Painted, EffectsDrawTheStrokeAroundAndTheShadowDisplaced)
                              L"transtext=\"255\" transtext1=\"255\" ";
     CLabelUI unstroked;
     place(unstroked, redText, 200, 60);
-    PixelCanvas unstrokedCanvas(200, 60);
-    unstroked.Paint(unstrokedCanvas.dc(), RECT{0, 0, 200, 60});
+    MemoryCanvas unstrokedCanvas(200, 60);
+    unstroked.Paint(unstrokedCanvas.context, RECT{0, 0, 200, 60});
     CLabelUI stroke;
     place(stroke, (std::wstring(redText) + L"enabledstroke=\"true\" strokecolor=\"#FF0000FF\"").c_str(), 200, 60);
-    PixelCanvas strokeCanvas(200, 60);
-    stroke.Paint(strokeCanvas.dc(), RECT{0, 0, 200, 60});
+    MemoryCanvas strokeCanvas(200, 60);
+    stroke.Paint(strokeCanvas.context, RECT{0, 0, 200, 60});
     auto notWhite = [](uint32_t c) { return c != 0xFFFFFF; };
     RECT inner = bounds(unstrokedCanvas, notWhite);
     RECT outer = bounds(strokeCanvas, notWhite);
     ASSERT_GE(inner.right, inner.left);
-    EXPECT_EQ(0, unstrokedCanvas.CountWhere(RECT{0, 0, 200, 60}, bluish));
-    EXPECT_GT(strokeCanvas.CountWhere(RECT{0, 0, 200, 60}, bluish), 20);
-    EXPECT_GT(strokeCanvas.CountWhere(RECT{0, 0, 200, 60}, reddish), 20);
+    EXPECT_EQ(0, unstrokedCanvas.countWhere(RECT{0, 0, 200, 60}, bluish));
+    EXPECT_GT(strokeCanvas.countWhere(RECT{0, 0, 200, 60}, bluish), 20);
+    EXPECT_GT(strokeCanvas.countWhere(RECT{0, 0, 200, 60}, reddish), 20);
     EXPECT_LT(outer.left, inner.left);
     EXPECT_LT(outer.top, inner.top);
     EXPECT_GT(outer.right, inner.right);

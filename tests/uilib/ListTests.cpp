@@ -5,7 +5,7 @@
 // and what rows and header items paint into off-screen DIBs.
 #include "ListItemUI.h"
 #include "ListUI.h"
-#include "PixelCanvas.h"
+#include "MemoryCanvas.h"
 #include "SkinHarness.h"
 
 #include <gtest/gtest.h>
@@ -268,9 +268,9 @@ protected:
 
 uint32_t paintedAt(CControlUI* control, int x, int y, int cx = 100, int cy = 100)
 {
-    PixelCanvas canvas(cx, cy);
-    control->Paint(canvas.dc(), RECT{0, 0, cx, cy});
-    return canvas.At(x, y);
+    MemoryCanvas canvas(cx, cy);
+    control->Paint(canvas.context, RECT{0, 0, cx, cy});
+    return canvas.pixel(x, y);
 }
 
 }  // namespace
@@ -348,11 +348,11 @@ TEST_F(PaintedList, TextRowCellsStayInTheirColumns)
     row->SetText(0, L"WWWWWWWWWWWWWWWWWWWWWWWW");
     list->Add(row);
     skin.relayout();
-    PixelCanvas canvas(100, 100);
-    list->Paint(canvas.dc(), RECT{0, 0, 100, 100});
+    MemoryCanvas canvas(100, 100);
+    list->Paint(canvas.context, RECT{0, 0, 100, 100});
     RECT first = {0, 20, 38, 40}, beyond = {38, 20, 100, 40};
-    EXPECT_GT(canvas.CountNotWhite(first), 20);
-    EXPECT_EQ(0, canvas.CountNotWhite(beyond));
+    EXPECT_GT(canvas.inked(first), 20);
+    EXPECT_EQ(0, canvas.inked(beyond));
     EXPECT_STREQ(L"WWWWWWWWWWWWWWWWWWWWWWWW", row->GetText(0));
     EXPECT_EQ(nullptr, row->GetText(1));
 }
@@ -376,8 +376,8 @@ TEST_F(PaintedList, TextRowsAskTheProviderAndKeepEightLinksAtMost)
     list->Add(row);
     list->SetTextProvider(&provider);
     skin.relayout();
-    PixelCanvas canvas(300, 100);
-    list->Paint(canvas.dc(), RECT{0, 0, 300, 100});
+    MemoryCanvas canvas(300, 100);
+    list->Paint(canvas.context, RECT{0, 0, 300, 100});
     EXPECT_EQ((std::vector<std::wstring>{L"0:0", L"0:1"}), provider.asked);
     EXPECT_EQ(8, row->GetLinkCount());  // five in the first column, three of the second
     EXPECT_STREQ(L"r", row->GetLinkText(7));

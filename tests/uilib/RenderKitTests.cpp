@@ -1,5 +1,5 @@
 #include "ControlUI.h"
-#include "PixelCanvas.h"
+#include "MemoryCanvas.h"
 #include "RenderKit.h"
 
 #include <gtest/gtest.h>
@@ -17,9 +17,9 @@ protected:
     bool draw(const wchar_t* image, const wchar_t* modify = nullptr)
     {
         RECT item = {0, 0, 100, 100};
-        return CRenderKit::DrawImageString(canvas.dc(), &manager, item, item, image, modify);
+        return CRenderKit::DrawImageString(canvas.context, &manager, item, item, image, modify);
     }
-    PixelCanvas canvas{100, 100};
+    MemoryCanvas canvas{100, 100};
     CWindowManagerUI manager;
 };
 
@@ -33,43 +33,43 @@ bool about(int value, int expected)
 TEST_F(RenderKitTest, ColoursAndAlpha)
 {
     RECT rc = {10, 10, 50, 50};
-    CRenderKit::DrawColor(canvas.dc(), rc, 0xFFFF0000);
-    EXPECT_EQ(kRed, canvas.At(10, 10));
-    EXPECT_EQ(kRed, canvas.At(49, 49));
-    EXPECT_EQ(kWhite, canvas.At(50, 50));
-    CRenderKit::DrawColor(canvas.dc(), RECT{60, 60, 90, 90}, 0x00FF0000);
-    EXPECT_EQ(kWhite, canvas.At(70, 70));
-    CRenderKit::DrawColor(canvas.dc(), RECT{60, 60, 90, 90}, 0x800000FF);  // half blue over white
-    EXPECT_TRUE(about(canvas.Red(70, 70), 127)) << canvas.Red(70, 70);
-    EXPECT_EQ(255, canvas.Blue(70, 70));
+    CRenderKit::DrawColor(canvas.context, rc, 0xFFFF0000);
+    EXPECT_EQ(kRed, canvas.pixel(10, 10));
+    EXPECT_EQ(kRed, canvas.pixel(49, 49));
+    EXPECT_EQ(kWhite, canvas.pixel(50, 50));
+    CRenderKit::DrawColor(canvas.context, RECT{60, 60, 90, 90}, 0x00FF0000);
+    EXPECT_EQ(kWhite, canvas.pixel(70, 70));
+    CRenderKit::DrawColor(canvas.context, RECT{60, 60, 90, 90}, 0x800000FF);  // half blue over white
+    EXPECT_TRUE(about(canvas.red(70, 70), 127)) << canvas.red(70, 70);
+    EXPECT_EQ(255, canvas.blue(70, 70));
 }
 
 TEST_F(RenderKitTest, Gradients)
 {
-    CRenderKit::DrawGradient(canvas.dc(), RECT{0, 0, 100, 100}, 0xFFFF0000, 0xFF0000FF, true, 16);
-    EXPECT_GT(canvas.Red(50, 0), 230);
-    EXPECT_LT(canvas.Blue(50, 0), 25);
-    EXPECT_GT(canvas.Blue(50, 99), 230);
-    EXPECT_LT(canvas.Red(50, 99), 25);
-    EXPECT_TRUE(about(canvas.Red(50, 50), 127) || about(canvas.Red(50, 49), 127));
-    EXPECT_EQ(canvas.At(0, 30), canvas.At(99, 30));  // vertical: rows are uniform
-    canvas.Fill(kWhite);
-    CRenderKit::DrawGradient(canvas.dc(), RECT{0, 0, 100, 100}, 0x00FF0000, 0x000000FF, false, 16);
-    EXPECT_EQ(kWhite, canvas.At(50, 50));
+    CRenderKit::DrawGradient(canvas.context, RECT{0, 0, 100, 100}, 0xFFFF0000, 0xFF0000FF, true, 16);
+    EXPECT_GT(canvas.red(50, 0), 230);
+    EXPECT_LT(canvas.blue(50, 0), 25);
+    EXPECT_GT(canvas.blue(50, 99), 230);
+    EXPECT_LT(canvas.red(50, 99), 25);
+    EXPECT_TRUE(about(canvas.red(50, 50), 127) || about(canvas.red(50, 49), 127));
+    EXPECT_EQ(canvas.pixel(0, 30), canvas.pixel(99, 30));  // vertical: rows are uniform
+    canvas.fill(kWhite);
+    CRenderKit::DrawGradient(canvas.context, RECT{0, 0, 100, 100}, 0x00FF0000, 0x000000FF, false, 16);
+    EXPECT_EQ(kWhite, canvas.pixel(50, 50));
 }
 
 TEST_F(RenderKitTest, RectanglesAndLines)
 {
-    CRenderKit::DrawRect(canvas.dc(), RECT{10, 10, 60, 60}, 2, 0xFF0000FF);
-    EXPECT_EQ(kBlue, canvas.At(10, 30));
-    EXPECT_EQ(kBlue, canvas.At(11, 30));
-    EXPECT_EQ(kWhite, canvas.At(12, 30));
-    EXPECT_EQ(kBlue, canvas.At(59, 30));
-    EXPECT_EQ(kWhite, canvas.At(60, 30));
-    EXPECT_EQ(kWhite, canvas.At(35, 35));
-    CRenderKit::DrawLine(canvas.dc(), RECT{0, 80, 100, 80}, 1, 0xFFFF0000);
-    EXPECT_EQ(kRed, canvas.At(50, 80));
-    EXPECT_EQ(kWhite, canvas.At(50, 82));
+    CRenderKit::DrawRect(canvas.context, RECT{10, 10, 60, 60}, 2, 0xFF0000FF);
+    EXPECT_EQ(kBlue, canvas.pixel(10, 30));
+    EXPECT_EQ(kBlue, canvas.pixel(11, 30));
+    EXPECT_EQ(kWhite, canvas.pixel(12, 30));
+    EXPECT_EQ(kBlue, canvas.pixel(59, 30));
+    EXPECT_EQ(kWhite, canvas.pixel(60, 30));
+    EXPECT_EQ(kWhite, canvas.pixel(35, 35));
+    CRenderKit::DrawLine(canvas.context, RECT{0, 80, 100, 80}, 1, 0xFFFF0000);
+    EXPECT_EQ(kRed, canvas.pixel(50, 80));
+    EXPECT_EQ(kWhite, canvas.pixel(50, 82));
 }
 
 TEST_F(RenderKitTest, NineGridKeepsCornersUnscaled)
@@ -80,7 +80,7 @@ TEST_F(RenderKitTest, NineGridKeepsCornersUnscaled)
         uint32_t rgb;
     } cases[] = {{1, 1, kBlue}, {3, 50, kBlue}, {50, 3, kBlue}, {96, 50, kBlue}, {50, 97, kBlue}, {5, 50, kRed},
         {50, 50, kRed}, {94, 94, kRed}};
-    for (const Case& c : cases) EXPECT_EQ(c.rgb, canvas.At(c.x, c.y)) << c.x << "," << c.y;
+    for (const Case& c : cases) EXPECT_EQ(c.rgb, canvas.pixel(c.x, c.y)) << c.x << "," << c.y;
 }
 
 TEST_F(RenderKitTest, ImageStringKeys)
@@ -106,19 +106,19 @@ TEST_F(RenderKitTest, ImageStringKeys)
         {L"file='frame.png' corner='4,4,4,4' hole='true'", nullptr, 1, 1, kBlue},
     };
     for (const Case& c : cases) {
-        canvas.Fill(kWhite);
+        canvas.fill(kWhite);
         CWindowManagerUI fresh;  // the mask is part of the image's first load
         RECT item = {0, 0, 100, 100};
-        EXPECT_TRUE(CRenderKit::DrawImageString(canvas.dc(), &fresh, item, item, c.image, c.modify));
-        EXPECT_EQ(c.rgb, canvas.At(c.x, c.y)) << c.image << " @" << c.x << "," << c.y;
+        EXPECT_TRUE(CRenderKit::DrawImageString(canvas.context, &fresh, item, item, c.image, c.modify));
+        EXPECT_EQ(c.rgb, canvas.pixel(c.x, c.y)) << c.image << " @" << c.x << "," << c.y;
     }
 }
 
 TEST_F(RenderKitTest, PremultipliedImagesBlend)
 {
     ASSERT_TRUE(draw(L"halfgreen.png"));
-    EXPECT_TRUE(about(canvas.Red(50, 50), 127)) << canvas.Red(50, 50);
-    EXPECT_EQ(255, canvas.Green(50, 50));
+    EXPECT_TRUE(about(canvas.red(50, 50), 127)) << canvas.red(50, 50);
+    EXPECT_EQ(255, canvas.green(50, 50));
     const TImageInfo* image = manager.GetImage(L"halfgreen.png");
     ASSERT_NE(nullptr, image);
     EXPECT_TRUE(image->alphaChannel);
@@ -127,11 +127,11 @@ TEST_F(RenderKitTest, PremultipliedImagesBlend)
     ASSERT_NE(nullptr, opaque);
     EXPECT_FALSE(opaque->alphaChannel);
     // Tiling repeats the centre.
-    canvas.Fill(kWhite);
+    canvas.fill(kWhite);
     ASSERT_TRUE(draw(L"file='halves.png' xtiled='true'"));
-    EXPECT_EQ(kRed, canvas.At(2, 5));
-    EXPECT_EQ(kBlue, canvas.At(7, 5));
-    EXPECT_EQ(kRed, canvas.At(12, 5));
+    EXPECT_EQ(kRed, canvas.pixel(2, 5));
+    EXPECT_EQ(kBlue, canvas.pixel(7, 5));
+    EXPECT_EQ(kRed, canvas.pixel(12, 5));
 }
 
 TEST_F(RenderKitTest, UnloadableImagesFailAndMalformedStringsStop)
@@ -140,10 +140,10 @@ TEST_F(RenderKitTest, UnloadableImagesFailAndMalformedStringsStop)
     EXPECT_FALSE(draw(L"file='missing.png'"));
     EXPECT_FALSE(draw(L"file='notazip.zip'"));  // not an image
     EXPECT_TRUE(draw(L"file='halves.png"));     // no closing quote: nothing drawn
-    EXPECT_EQ(kWhite, canvas.At(50, 50));
+    EXPECT_EQ(kWhite, canvas.pixel(50, 50));
     EXPECT_TRUE(draw(L"file='halves.png' source='1"));
     EXPECT_FALSE(CRenderKit::DrawImageString(nullptr, &manager, RECT{0, 0, 1, 1}, RECT{0, 0, 1, 1}, L"red.png"));
-    EXPECT_FALSE(CRenderKit::DrawImageString(canvas.dc(), nullptr, RECT{0, 0, 1, 1}, RECT{0, 0, 1, 1}, L"red.png"));
+    EXPECT_FALSE(CRenderKit::DrawImageString(canvas.context, nullptr, RECT{0, 0, 1, 1}, RECT{0, 0, 1, 1}, L"red.png"));
     EXPECT_EQ(nullptr, CRenderKit::LoadImageBytes(reinterpret_cast<const uint8_t*>("\x89PNG\r\n"), 6));
 }
 
@@ -151,35 +151,35 @@ TEST_F(RenderKitTest, ImagesFromTheSkinZip)
 {
     CWindowManagerUI::SetResourceZip(L"skin.zip", true);
     EXPECT_TRUE(draw(L"file='IMAGES/halves.png'"));
-    EXPECT_EQ(kRed, canvas.At(10, 50));
+    EXPECT_EQ(kRed, canvas.pixel(10, 50));
     CWindowManagerUI::SetResourceZip(L"");
 }
 
 TEST_F(RenderKitTest, TextStaysInsideItsBox)
 {
     RECT box = {10, 10, 90, 40};
-    CRenderKit::DrawText(canvas.dc(), &manager, box, L"Hello", 0xFF000000, -1, DT_SINGLELINE | DT_VCENTER);
-    EXPECT_GT(canvas.CountNotWhite(RECT{10, 10, 90, 40}), 10);
-    EXPECT_EQ(0, canvas.CountNotWhite(RECT{0, 45, 100, 100}));
+    CRenderKit::DrawText(canvas.context, &manager, box, L"Hello", 0xFF000000, -1, DT_SINGLELINE | DT_VCENTER);
+    EXPECT_GT(canvas.inked(RECT{10, 10, 90, 40}), 10);
+    EXPECT_EQ(0, canvas.inked(RECT{0, 45, 100, 100}));
 
-    canvas.Fill(kWhite);
+    canvas.fill(kWhite);
     RECT html = {0, 0, 100, 30};
     int links = 0;
-    CRenderKit::DrawHtmlText(
-        canvas.dc(), &manager, html, L"{c #FFFF0000}RRR{/c} bbb", 0xFF000000, nullptr, nullptr, links, DT_SINGLELINE);
+    CRenderKit::DrawHtmlText(canvas.context, &manager, html, L"{c #FFFF0000}RRR{/c} bbb", 0xFF000000, nullptr, nullptr,
+        links, DT_SINGLELINE);
     auto reddish = [](uint32_t c) { return ((c >> 16) & 0xFF) > 160 && ((c >> 8) & 0xFF) < 100 && (c & 0xFF) < 100; };
     auto dark = [](uint32_t c) { return ((c >> 16) & 0xFF) < 90 && ((c >> 8) & 0xFF) < 90 && (c & 0xFF) < 90; };
-    int redPixels = canvas.CountWhere(RECT{0, 0, 100, 30}, reddish);
-    int darkPixels = canvas.CountWhere(RECT{0, 0, 100, 30}, dark);
+    int redPixels = canvas.countWhere(RECT{0, 0, 100, 30}, reddish);
+    int darkPixels = canvas.countWhere(RECT{0, 0, 100, 30}, dark);
     EXPECT_GT(redPixels, 5);
     EXPECT_GT(darkPixels, 5);
-    EXPECT_EQ(0, canvas.CountNotWhite(RECT{0, 30, 100, 100}));
+    EXPECT_EQ(0, canvas.inked(RECT{0, 30, 100, 100}));
 
     RECT linkRects[4];
     CUIString linkTexts[4];
     links = 4;
     RECT measured = {0, 0, 100, 30};
-    CRenderKit::DrawHtmlText(canvas.dc(), &manager, measured, L"go <a http://x>here</a> now", 0xFF000000, linkRects,
+    CRenderKit::DrawHtmlText(canvas.context, &manager, measured, L"go <a http://x>here</a> now", 0xFF000000, linkRects,
         linkTexts, links, DT_SINGLELINE);
     EXPECT_EQ(1, links);
     EXPECT_STREQ(L"http://x", linkTexts[0]);
@@ -190,13 +190,13 @@ TEST_F(RenderKitTest, AWordThatDoesNotFitAfterOthersMovesWholeToTheNextLine)
 {
     // A link word wider than what is left of its line starts the next line
     // whole, rather than leaving its first letters behind.
-    SIZE word = CRenderKit::GetTextSize(canvas.dc(), &manager, L"linkword", -1, 0);
+    SIZE word = CRenderKit::GetTextSize(canvas.context, &manager, L"linkword", -1, 0);
     RECT box = {0, 0, word.cx + 4, 100};
     RECT linkRects[2];
     CUIString linkTexts[2];
     int links = 2;
     CRenderKit::DrawHtmlText(
-        canvas.dc(), &manager, box, L"aa {a x}linkword{/a}", 0xFF000000, linkRects, linkTexts, links, DT_WORDBREAK);
+        canvas.context, &manager, box, L"aa {a x}linkword{/a}", 0xFF000000, linkRects, linkTexts, links, DT_WORDBREAK);
     ASSERT_GE(links, 1);
     EXPECT_EQ(0, linkRects[0].left);
     EXPECT_GT(linkRects[0].top, 0);

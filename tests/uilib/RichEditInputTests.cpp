@@ -186,7 +186,7 @@ TEST_F(RichEditInput, TextColourReachesTheServicesRedLow)
     EXPECT_EQ(0x000000FFu, red->GetTextHost()->GetDefaultCharFormat().crTextColor);
     EXPECT_EQ(RGB(0x12, 0x34, 0x56), CTxtWinHost::ColorRefFromArgb(0x80123456));
     PrintedClient printed(frame);
-    int reddish = printed.CountWhere(red->GetPos(), [](uint32_t c) {
+    int reddish = printed.countWhere(red->GetPos(), [](uint32_t c) {
         int r = (c >> 16) & 0xFF, g = (c >> 8) & 0xFF, b = c & 0xFF;
         return r > g + 80 && r > b + 80;
     });

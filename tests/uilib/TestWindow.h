@@ -4,6 +4,7 @@
 // first layout. The window records every notification it routes.
 #pragma once
 
+#include "MemoryCanvas.h"
 #include "TestControls.h"
 #include "WindowImplBase.h"
 
@@ -125,46 +126,30 @@ protected:
     TestWindow frame;
 };
 
-// What the window paints of its client area (WM_PRINTCLIENT into a memory DC).
-class PrintedClient {
+// What the window paints of its client area: WM_PRINTCLIENT into a canvas
+// that starts black, so that what the window leaves unpainted shows.
+class PrintedClient : public MemoryCanvas {
 public:
-    explicit PrintedClient(HWND window)
+    explicit PrintedClient(HWND window) : MemoryCanvas(clientWidth(window), clientHeight(window))
     {
-        RECT client{};
-        GetClientRect(window, &client);
-        m_width = client.right;
-        m_height = client.bottom;
-        BITMAPINFO info{};
-        info.bmiHeader = {sizeof(BITMAPINFOHEADER), m_width, -m_height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        uint32_t* bits = nullptr;
-        HDC dc = CreateCompatibleDC(nullptr);
-        HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
-        HGDIOBJ old = SelectObject(dc, bitmap);
-        SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
-        GdiFlush();
-        m_pixels.assign(bits, bits + m_width * m_height);
-        SelectObject(dc, old);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
-    }
-    // 0xRRGGBB
-    uint32_t At(int x, int y) const { return m_pixels[y * m_width + x] & 0xFFFFFF; }
-    int CountWhere(RECT rc, bool (*pred)(uint32_t)) const
-    {
-        int n = 0;
-        for (int y = rc.top; y < rc.bottom; ++y)
-            for (int x = rc.left; x < rc.right; ++x) n += pred(At(x, y));
-        return n;
+        fill(0);
+        SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(context), PRF_CLIENT);
     }
 
 private:
-    int m_width = 0, m_height = 0;
-    std::vector<uint32_t> m_pixels;
+    static RECT client(HWND window)
+    {
+        RECT area{};
+        GetClientRect(window, &area);
+        return area;
+    }
+    static int clientWidth(HWND window) { return client(window).right; }
+    static int clientHeight(HWND window) { return client(window).bottom; }
 };
 
 inline uint32_t printedPixel(HWND window, int x, int y)
 {
-    return PrintedClient(window).At(x, y);
+    return PrintedClient(window).pixel(x, y);
 }
 
 }  // namespace testui

@@ -2,7 +2,7 @@
 // empty and inverted ranges and a slider no longer than its thumb), the
 // foreground cut versus stretched in an off-screen DIB, and the slider's
 // notifications from clicks, drags and the wheel; the scroll bar's rail.
-#include "PixelCanvas.h"
+#include "MemoryCanvas.h"
 #include "ProgressUI.h"
 #include "ScrollBarUI.h"
 
@@ -99,13 +99,13 @@ TEST(Progress, ForegroundIsCutOrStretched)
         progress.ApplyAttributeList(L"foreimage=\"bar.png\" value=\"25\"");
         progress.SetStretchForeImage(stretch);
         progress.SetPos(RECT{0, 0, 200, 4});
-        PixelCanvas canvas(200, 4);
-        progress.Paint(canvas.dc(), RECT{0, 0, 200, 4});
+        MemoryCanvas canvas(200, 4);
+        progress.Paint(canvas.context, RECT{0, 0, 200, 4});
         // 25 of 100 covers 0..50: stretched, the image's blue right half lands
         // at 25..50; cut, the image's own red left part stays at its scale.
-        EXPECT_EQ(0xFF0000u, canvas.At(10, 2));
-        EXPECT_EQ(stretch ? 0x0000FFu : 0xFF0000u, canvas.At(40, 2)) << stretch;
-        EXPECT_EQ(0xFFFFFFu, canvas.At(60, 2));
+        EXPECT_EQ(0xFF0000u, canvas.pixel(10, 2));
+        EXPECT_EQ(stretch ? 0x0000FFu : 0xFF0000u, canvas.pixel(40, 2)) << stretch;
+        EXPECT_EQ(0xFFFFFFu, canvas.pixel(60, 2));
         progress.SetManager(nullptr, nullptr, false);
     }
     CWindowManagerUI::Term();
@@ -212,9 +212,9 @@ TEST(ScrollBar, TheRailIsASquareAtTheMiddleOfTheThumb)
         bar.SetPos(whole);
         bar.SetScrollRange(100);
         // The thumb spans 16..128 along the bar; its middle is 72.
-        PixelCanvas canvas(whole.right, whole.bottom);
-        bar.Paint(canvas.dc(), whole);
-        auto at = [&](int position) { return horizontal ? canvas.At(position, 8) : canvas.At(8, position); };
+        MemoryCanvas canvas(whole.right, whole.bottom);
+        bar.Paint(canvas.context, whole);
+        auto at = [&](int position) { return horizontal ? canvas.pixel(position, 8) : canvas.pixel(8, position); };
         EXPECT_EQ(0x00FF00u, at(20)) << horizontal;
         EXPECT_EQ(0x00FF00u, at(63)) << horizontal;
         EXPECT_EQ(0xFF0000u, at(64)) << horizontal;

@@ -53,7 +53,7 @@ TEST_F(WindowTest, LaysOutAndPaintsTheSkin)
     EXPECT_EQ(40, one.top);
 
     PrintedClient printed(frame);
-    auto pixel = [&](int x, int y) { return printed.At(x, y); };
+    auto pixel = [&](int x, int y) { return printed.pixel(x, y); };
     EXPECT_EQ(0x0000FFu, pixel(5, 5));     // title
     EXPECT_EQ(0x00FF00u, pixel(5, 45));    // body inset
     EXPECT_EQ(0xFF0000u, pixel(40, 60));   // button "one"

@@ -15,4 +15,4 @@ cd "$bin"
 # Wine's desktop was started without a display: it starts again on the display.
 /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
 /usr/lib/wine/wineserver -w >/dev/null 2>&1 || true
-KEEP_WINEPREFIX=1 bash "$SOURCE_DIR/tests/uilib/with_display.sh" "$@"
+KEEP_WINEPREFIX=1 bash "$SOURCE_DIR/tests/support/with_display.sh" "$@"

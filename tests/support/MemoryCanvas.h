@@ -1,7 +1,12 @@
-// A drawing target for window tests: a 32-bit top-down DIB selected into a
-// memory DC, filled white, with its pixels readable as 0x00RRGGBB. It can
-// also take a copy of the screen's top-left corner (under a display) and be
-// written as a BMP file.
+// A drawing target for drawing and window tests: a 32-bit top-down DIB
+// selected into a memory DC, filled white, with its pixels readable as
+// 0x00RRGGBB (no display needed). It can also take a copy of the screen's
+// top-left corner (under a display) and be written as a BMP file.
+//
+//   MemoryCanvas canvas(100, 20);
+//   draw(canvas.context);
+//   EXPECT_EQ(canvas.pixel(5, 5), 0xFF0000u);
+//   EXPECT_EQ(canvas.inked({0, 10, 100, 20}), 0);
 #pragma once
 
 #include <windows.h>
@@ -20,7 +25,7 @@ public:
         context = CreateCompatibleDC(nullptr);
         bitmap = CreateDIBSection(context, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
         previous = SelectObject(context, bitmap);
-        for (int i = 0; i < width * height; ++i) bits[i] = kWhite;
+        fill(kWhite);
     }
     MemoryCanvas(const MemoryCanvas&) = delete;
     MemoryCanvas& operator=(const MemoryCanvas&) = delete;
@@ -29,6 +34,12 @@ public:
         SelectObject(context, previous);
         DeleteObject(bitmap);
         DeleteDC(context);
+    }
+
+    void fill(uint32_t colour)
+    {
+        GdiFlush();
+        for (int i = 0; i < width * height; ++i) bits[i] = colour;
     }
 
     // Copies what the screen shows at its top-left corner.
@@ -44,16 +55,27 @@ public:
         GdiFlush();
         return bits[y * width + x] & 0xFFFFFF;
     }
+    int red(int x, int y) const { return (pixel(x, y) >> 16) & 0xFF; }
+    int green(int x, int y) const { return (pixel(x, y) >> 8) & 0xFF; }
+    int blue(int x, int y) const { return pixel(x, y) & 0xFF; }
+
+    // Pixels inside area (right and bottom outside) for which test holds.
+    template <class Test>
+    int countWhere(const RECT& area, Test test) const
+    {
+        int count = 0;
+        for (int y = area.top; y < area.bottom; ++y)
+            for (int x = area.left; x < area.right; ++x) count += test(pixel(x, y)) ? 1 : 0;
+        return count;
+    }
     // Pixels inside [left, right) x [top, bottom) of another colour than `colour`.
     int differing(int left, int top, int right, int bottom, uint32_t colour) const
     {
-        int count = 0;
-        for (int y = top; y < bottom; ++y)
-            for (int x = left; x < right; ++x) count += pixel(x, y) != colour;
-        return count;
+        return countWhere(RECT{left, top, right, bottom}, [colour](uint32_t found) { return found != colour; });
     }
     // Pixels inside the rectangle that are not white.
     int inked(int left, int top, int right, int bottom) const { return differing(left, top, right, bottom, kWhite); }
+    int inked(const RECT& area) const { return inked(area.left, area.top, area.right, area.bottom); }
 
     bool writeBmp(const std::string& path) const
     {

@@ -1,11 +1,14 @@
-// A page object for tests of the Internet Explorer road: a plain IDispatch with
-// an atomic reference count, named members that record every call made on them
-// (arguments in script order, the this value apart) and answer a value, and
-// optionally no IDispatchEx of its own.
+// A COM object for tests that hand one out: a plain IDispatch with an atomic
+// reference count, named members that record every call made on them
+// (arguments in script order, the this value apart, the calling thread) and
+// answer a value, and optionally no IDispatchEx of its own. It serves as a page
+// object of the Internet Explorer road, a page function (member L"", called as
+// DISPID_VALUE), an event sink or a site.
 //
 //     auto sink = FakeDispatch::make();
 //     sink->member(L"onecho");                 // records calls of sink.onecho(...)
 //     ... sink->calls(L"onecho").size(), sink->references()
+//     sink->answersOnly(&DIID_Events);          // QueryInterface: IUnknown and DIID_Events
 //
 // Used on any thread; the records have their own lock.
 #pragma once
@@ -13,9 +16,11 @@
 #include "ComSupport.h"
 
 #include <windows.h>
+#include <dispex.h>
 #include <oaidl.h>
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -52,12 +57,31 @@ public:
         return found == members_.end() ? std::vector<Call>() : found->second.calls;
     }
     ULONG references() const { return count_.load(); }
+    // QueryInterface answers IUnknown and kind only (nullptr: IUnknown alone);
+    // by default IUnknown and IDispatch.
+    void answersOnly(const IID* kind)
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        kind_ = kind;
+    }
+    // Runs after each call of the member has been recorded, outside the lock,
+    // on the calling thread.
+    void afterCall(const std::wstring& name, std::function<void()> action)
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        members_[name].after = std::move(action);
+    }
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
     {
         if (!out) return E_POINTER;
         *out = nullptr;
-        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDispatch)) return E_NOINTERFACE;
+        const IID* kind = nullptr;
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            kind = kind_;
+        }
+        if (!IsEqualIID(iid, IID_IUnknown) && !(kind && IsEqualIID(iid, *kind))) return E_NOINTERFACE;
         *out = static_cast<IDispatch*>(this);
         AddRef();
         return S_OK;
@@ -90,20 +114,25 @@ public:
     STDMETHODIMP Invoke(
         DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*, UINT*) override
     {
-        std::lock_guard<std::mutex> guard(lock_);
-        Member* m = byId(id);
-        if (!m) return DISP_E_MEMBERNOTFOUND;
-        if (m->fails) return DISP_E_EXCEPTION;
-        Call call;
-        call.flags = flags;
-        call.thread = GetCurrentThreadId();
-        if (params) {
-            call.withThis =
-                params->cNamedArgs > 0 && params->rgdispidNamedArgs && params->rgdispidNamedArgs[0] == DISPID_THIS;
-            for (UINT i = params->cArgs; i > params->cNamedArgs; --i) call.args.emplace_back(params->rgvarg[i - 1]);
+        std::function<void()> after;
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            Member* m = byId(id);
+            if (!m) return DISP_E_MEMBERNOTFOUND;
+            if (m->fails) return DISP_E_EXCEPTION;
+            Call call;
+            call.flags = flags;
+            call.thread = GetCurrentThreadId();
+            if (params) {
+                call.withThis =
+                    params->cNamedArgs > 0 && params->rgdispidNamedArgs && params->rgdispidNamedArgs[0] == DISPID_THIS;
+                for (UINT i = params->cArgs; i > params->cNamedArgs; --i) call.args.emplace_back(params->rgvarg[i - 1]);
+            }
+            m->calls.push_back(std::move(call));
+            if (result) VariantCopy(result, &m->answer.Get());
+            after = m->after;
         }
-        m->calls.push_back(std::move(call));
-        if (result) VariantCopy(result, &m->answer.Get());
+        if (after) after();
         return S_OK;
     }
 
@@ -112,6 +141,7 @@ private:
         Com::Variant answer;
         bool fails = false;
         std::vector<Call> calls;
+        std::function<void()> after;
     };
     FakeDispatch() = default;
     virtual ~FakeDispatch() = default;
@@ -136,4 +166,5 @@ private:
     std::atomic<ULONG> count_{1};
     mutable std::mutex lock_;
     std::map<std::wstring, Member> members_;
+    const IID* kind_ = &IID_IDispatch;
 };
