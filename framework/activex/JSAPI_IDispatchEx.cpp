@@ -14,7 +14,6 @@
 
 #include <mshtmdid.h>
 
-#include <algorithm>
 #include <mutex>
 #include <set>
 
@@ -103,6 +102,8 @@ void JSAPI_IDispatchExBase::setAPI(const JSAPIWeakPtr& api, const std::weak_ptr<
     this->api = api;
     this->host = host;
     memberNameCache.clear();
+    memberIdCache.clear();
+    memberPositions.clear();
 }
 
 bool JSAPI_IDispatchExBase::isLiveBridge(const void* candidate)
@@ -179,6 +180,20 @@ HRESULT JSAPI_IDispatchExBase::getMemberName(DISPID id, BSTR* name) noexcept
     }
 }
 
+void JSAPI_IDispatchExBase::refillMemberNames(const JSAPI& target)
+{
+    memberNameCache = target.listMemberNamesWide();
+    memberNameCache.insert(memberNameCache.end(), {kAttachEvent, kDetachEvent, kGetLastException});
+    memberIdCache.clear();
+    memberPositions.clear();
+    memberIdCache.reserve(memberNameCache.size());
+    for (const std::wstring& name : memberNameCache) {
+        const DISPID id = dispIdForName(variant(name));
+        memberPositions.emplace(id, memberIdCache.size());
+        memberIdCache.push_back(id);
+    }
+}
+
 HRESULT JSAPI_IDispatchExBase::getNextDispID(DISPID id, DISPID* next) noexcept
 {
     if (!next) return E_POINTER;
@@ -186,20 +201,22 @@ HRESULT JSAPI_IDispatchExBase::getNextDispID(DISPID id, DISPID* next) noexcept
     try {
         JSAPIPtr target = api.lock();
         if (!target) return S_FALSE;
-        // The API's members plus the three built-ins.
-        if (memberNameCache.size() != target->countMembers() + 3) {
-            memberNameCache = target->listMemberNamesWide();
-            memberNameCache.insert(memberNameCache.end(), {kAttachEvent, kDetachEvent, kGetLastException});
+        // The names are brought up to date where a walk starts (or meets an id it
+        // does not know); its steps only look their place up, so a walk is linear.
+        auto position = memberPositions.find(id);
+        if (id == DISPID_STARTENUM || position == memberPositions.end()) {
+            if (memberNameCache.size() != target->countMembers() + 3) refillMemberNames(*target);
+            if (memberIdCache.empty()) return S_FALSE;
+            if (id == DISPID_STARTENUM) {
+                *next = memberIdCache.front();
+                return S_OK;
+            }
+            position = memberPositions.find(id);
+            if (position == memberPositions.end()) return S_FALSE;
         }
-        if (memberNameCache.empty()) return S_FALSE;
-        if (id == DISPID_STARTENUM) {
-            *next = dispIdForName(variant(memberNameCache.front()));
-            return S_OK;
-        }
-        const std::wstring name = dispIdToName(id);
-        auto found = std::find(memberNameCache.begin(), memberNameCache.end(), name);
-        if (found == memberNameCache.end() || found + 1 == memberNameCache.end()) return S_FALSE;
-        *next = dispIdForName(variant(*(found + 1)));
+        const size_t following = position->second + 1;
+        if (following >= memberIdCache.size()) return S_FALSE;
+        *next = memberIdCache[following];
         return S_OK;
     } catch (...) {
         *next = DISPID_UNKNOWN;

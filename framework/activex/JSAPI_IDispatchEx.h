@@ -36,6 +36,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace FB::ActiveX {
@@ -115,13 +116,18 @@ protected:
     std::map<DWORD, JSObjectPtr> eventSinks;
     LONG readyState = 1;
     Com::ComPtr<IPropertyNotifySink> propertyNotifySink;
+    // The enumeration order: the API's names then the built-ins, their member ids
+    // in the same order, and each id's place (its first) for a walk's next step.
     std::vector<std::wstring> memberNameCache;
+    std::vector<DISPID> memberIdCache;
+    std::unordered_map<DISPID, size_t> memberPositions;
 
 private:
     // Steps of InvokeEx once the API, host and name are known.
     void invokeMember(JSAPI& api, ActiveXBrowserHost& host, DISPID id, std::wstring name, WORD flags,
         DISPPARAMS* params, VARIANT* result);
     VariantVector argumentsOf(ActiveXBrowserHost& host, const DISPPARAMS* params) const;
+    void refillMemberNames(const JSAPI& target);
     void fillException(EXCEPINFO* exception, const std::string& text) const;
 
     JSAPIWeakPtr api;

@@ -334,6 +334,48 @@ TEST_F(Bridge, EnumerationListsTheMembersThenTheBuiltIns)
     EXPECT_EQ(bridge->GetNextDispID(fdexEnumAll, DISPID_STARTENUM, nullptr), E_POINTER);
 }
 
+// Counts how often the bridge asks for the member names.
+class ListingCountingAPI : public FB::JSAPIAuto {
+public:
+    using FB::JSAPIAuto::listMemberNames;
+    void listMemberNames(std::vector<std::string>& names) const override
+    {
+        ++listings;
+        FB::JSAPIAuto::listMemberNames(names);
+    }
+    mutable int listings = 0;
+};
+
+TEST_F(Bridge, AWalkOverManyMembersAsksForTheNamesOnceAndSeesEachOnce)
+{
+    auto counting = std::make_shared<ListingCountingAPI>();
+    for (int i = 0; i < 500; ++i) counting->setProperty("x" + std::to_string(i), FB::variant(i));
+    Com::ComPtr<IDispatchEx> object = wrap(counting);
+    auto walk = [&] {
+        std::vector<std::wstring> seen;
+        DISPID id = DISPID_STARTENUM;
+        while (object->GetNextDispID(fdexEnumAll, id, &id) == S_OK && seen.size() < 1000) {
+            Com::Bstr name;
+            EXPECT_HRESULT_SUCCEEDED(object->GetMemberName(id, name.Put()));
+            seen.emplace_back(name.View());
+        }
+        return seen;
+    };
+    std::vector<std::wstring> expected = counting->listMemberNamesWide();
+    expected.insert(expected.end(), {L"attachEvent", L"detachEvent", L"getLastException"});
+    counting->listings = 0;
+    EXPECT_EQ(walk(), expected);
+    EXPECT_LE(counting->listings, 2);  // the count, then the names: not once per step
+
+    // A member added between walks is in the next one.
+    counting->setProperty("added", FB::variant(1));
+    expected = counting->listMemberNamesWide();
+    expected.insert(expected.end(), {L"attachEvent", L"detachEvent", L"getLastException"});
+    counting->listings = 0;
+    EXPECT_EQ(walk(), expected);
+    EXPECT_LE(counting->listings, 2);
+}
+
 TEST_F(Bridge, WithoutHostOrApiNothingIsCalled)
 {
     Com::Variant result;
