@@ -1,8 +1,6 @@
-// Page objects over their COM dispatch interfaces. Each member operation runs
-// the same frame: not valid -> empty answer; off the main thread -> carried over
-// and waited for; one of the plug-in's own objects -> its API directly; else
-// the COM call with locale LOCALE_USER_DEFAULT, every VARIANT and EXCEPINFO of
-// the call freed after it.
+// Page objects over their COM dispatch interfaces: the COM side of the frame's
+// member operations, with locale LOCALE_USER_DEFAULT, every VARIANT and
+// EXCEPINFO of the call freed after it.
 #include "IDispatchAPI.h"
 
 #include "ActiveXBrowserHost.h"
@@ -67,7 +65,7 @@ std::shared_ptr<Self> IDispatchAPI::sharedFrom(Self* self)
 }
 
 IDispatchAPI::IDispatchAPI(const std::shared_ptr<ActiveXBrowserHost>& host, bool eventSink)
-    : JSObject(host), host(host), eventSink(eventSink)
+    : PageObjectFrame(host), host(host), eventSink(eventSink)
 {
 }
 
@@ -140,6 +138,11 @@ JSAPIPtr IDispatchAPI::ownApi() const
     return pluginApi.lock();
 }
 
+std::shared_ptr<ActiveXBrowserHost> IDispatchAPI::liveHost() const
+{
+    return dispatchRef.expired() ? nullptr : host.lock();
+}
+
 const void* IDispatchAPI::getObjectId() const
 {
     return getIDispatch();
@@ -203,40 +206,20 @@ variant IDispatchAPI::callMember(ActiveXBrowserHost& hostRef, IDispatch* object,
     return hostRef.getVariant(&result.Get());
 }
 
-// ---- FB::JSAPI ---------------------------------------------------------------------
+// ---- the frame's browser calls ------------------------------------------------------
 
-bool IDispatchAPI::hasMethod(const std::string& name) const
+bool IDispatchAPI::browserHasMethod(ActiveXBrowserHost&, const std::string& name) const
 {
-    if (!isValid()) return false;
-    std::shared_ptr<ActiveXBrowserHost> locked = activeXHost();
-    if (!locked->isMainThread()) {
-        auto self = sharedFrom(this);
-        return locked->mainThreadCall([self, name] { return self->hasMethod(name); }, self);
-    }
-    if (isPluginObject) {
-        JSAPIPtr api = ownApi();
-        return api && api->hasMethod(name);
-    }
     return getIDForName(utf8ToWide(name)) != -1;
 }
 
-bool IDispatchAPI::hasProperty(const std::string& name) const
+bool IDispatchAPI::browserHasProperty(ActiveXBrowserHost& hostRef, const std::string& name) const
 {
-    if (!isValid()) return false;
-    std::shared_ptr<ActiveXBrowserHost> locked = activeXHost();
-    if (!locked->isMainThread()) {
-        auto self = sharedFrom(this);
-        return locked->mainThreadCall([self, name] { return self->hasProperty(name); }, self);
-    }
-    if (isPluginObject) {
-        JSAPIPtr api = ownApi();
-        return api && api->hasProperty(name);
-    }
     IDispatch* object = getIDispatch();
     DISPID id = getIDForName(utf8ToWide(name));
     if (!object || id == -1) return false;
     try {
-        readProperty(*locked, object, id);
+        readProperty(hostRef, object, id);
         return true;
     } catch (const script_error&) {
         return false;
@@ -248,62 +231,23 @@ bool IDispatchAPI::hasProperty(const std::wstring& name) const
     return hasProperty(wideToUtf8(name));
 }
 
-bool IDispatchAPI::hasPropertyIndex(int index) const
+variant IDispatchAPI::browserGetProperty(ActiveXBrowserHost& hostRef, const std::string& name)
 {
-    if (isPluginObject) {
-        JSAPIPtr api = ownApi();
-        return api && api->hasPropertyIndex(index);
-    }
-    return hasProperty(std::to_string(index));
-}
-
-variant IDispatchAPI::getProperty(const std::string& name)
-{
-    if (!isValid()) return variant();
-    std::shared_ptr<ActiveXBrowserHost> locked = activeXHost();
-    if (!locked->isMainThread()) {
-        auto self = sharedFrom(this);
-        return locked->mainThreadCall([self, name] { return self->getProperty(name); }, self);
-    }
-    if (isPluginObject) {
-        JSAPIPtr api = ownApi();
-        return api ? api->getProperty(name) : variant();
-    }
     IDispatch* object = getIDispatch();
     if (!object) return variant();
     DISPID id = getIDForName(utf8ToWide(name));
     // "toString" is read even unnamed: the default member's text.
     if (id == -1 && name != "toString") throw script_error("Could not get property");
-    return readProperty(*locked, object, id);
+    return readProperty(hostRef, object, id);
 }
 
-variant IDispatchAPI::getPropertyIndex(int index)
+void IDispatchAPI::browserSetProperty(ActiveXBrowserHost& hostRef, const std::string& name, const variant& value)
 {
-    if (isPluginObject) {
-        JSAPIPtr api = ownApi();
-        return api ? api->getPropertyIndex(index) : variant();
-    }
-    return getProperty(std::to_string(index));
-}
-
-void IDispatchAPI::setProperty(const std::string& name, const variant& value)
-{
-    if (!isValid()) return;
-    std::shared_ptr<ActiveXBrowserHost> locked = activeXHost();
-    if (!locked->isMainThread()) {
-        auto self = sharedFrom(this);
-        locked->mainThreadCall([self, name, value] { self->setProperty(name, value); }, self);
-        return;
-    }
-    if (isPluginObject) {
-        if (JSAPIPtr api = ownApi()) api->setProperty(name, value);
-        return;
-    }
     IDispatch* object = getIDispatch();
     if (!object) return;
     DISPID id = getIDForName(utf8ToWide(name));
     Com::Variant argument;
-    locked->getComVariant(&argument.Get(), value);
+    hostRef.getComVariant(&argument.Get(), value);
     DISPID putId = DISPID_PROPERTYPUT;
     DISPPARAMS params = {&argument.Get(), &putId, 1, 1};
     HRESULT hr;
@@ -322,28 +266,8 @@ void IDispatchAPI::setProperty(const std::string& name, const variant& value)
     if (FAILED(hr)) throw script_error("Could not set property");
 }
 
-void IDispatchAPI::setPropertyIndex(int index, const variant& value)
+void IDispatchAPI::browserRemoveProperty(ActiveXBrowserHost&, const std::string& name)
 {
-    if (isPluginObject) {
-        if (JSAPIPtr api = ownApi()) api->setPropertyIndex(index, value);
-        return;
-    }
-    setProperty(std::to_string(index), value);
-}
-
-void IDispatchAPI::removeProperty(const std::string& name)
-{
-    if (!isValid()) return;
-    std::shared_ptr<ActiveXBrowserHost> locked = activeXHost();
-    if (!locked->isMainThread()) {
-        auto self = sharedFrom(this);
-        locked->mainThreadCall([self, name] { self->removeProperty(name); }, self);
-        return;
-    }
-    if (isPluginObject) {
-        if (JSAPIPtr api = ownApi()) api->removeProperty(name);
-        return;
-    }
     Com::ComPtr<IDispatchEx> ex = dispatchExOf(getIDispatch());
     if (!ex) throw script_error("Could not remove property");
     Com::Bstr text(utf8ToWide(name));
@@ -351,89 +275,39 @@ void IDispatchAPI::removeProperty(const std::string& name)
         throw script_error("Could not remove property");
 }
 
-void IDispatchAPI::removePropertyIndex(int index)
+variant IDispatchAPI::browserInvoke(ActiveXBrowserHost& hostRef, const std::string& name, const VariantVector& args)
 {
-    if (isPluginObject) {
-        if (JSAPIPtr api = ownApi()) api->removePropertyIndex(index);
-        return;
-    }
-    removeProperty(std::to_string(index));
-}
-
-variant IDispatchAPI::invoke(const std::string& name, const VariantVector& args)
-{
-    if (!isValid()) return variant();
-    std::shared_ptr<ActiveXBrowserHost> locked = activeXHost();
-    if (!locked->isMainThread()) {
-        auto self = sharedFrom(this);
-        return locked->mainThreadCall([self, name, args] { return self->invoke(name, args); }, self);
-    }
-    if (isPluginObject) {
-        JSAPIPtr api = ownApi();
-        return api ? api->invoke(name, args) : variant();
-    }
     IDispatch* object = getIDispatch();
     if (!object) return variant();
     DISPID id = getIDForName(utf8ToWide(name));
     if (id == -1) throw script_error("Method invoke failed");
-    return callMember(*locked, object, id, DISPATCH_METHOD, args, true);
+    return callMember(hostRef, object, id, DISPATCH_METHOD, args, true);
 }
 
-variant IDispatchAPI::construct(const VariantVector& args)
+variant IDispatchAPI::browserConstruct(ActiveXBrowserHost& hostRef, const VariantVector& args)
 {
-    if (!isValid()) return variant();
-    std::shared_ptr<ActiveXBrowserHost> locked = activeXHost();
-    if (!locked->isMainThread()) {
-        auto self = sharedFrom(this);
-        return locked->mainThreadCall([self, args] { return self->construct(args); }, self);
-    }
-    if (isPluginObject) {
-        JSAPIPtr api = ownApi();
-        return api ? api->construct(args) : variant();
-    }
     IDispatch* object = getIDispatch();
     if (!object) return variant();
     DISPID id = getIDForName(L"");
     if (id == -1) throw script_error("Constructor invoke failed");
-    return callMember(*locked, object, id, DISPATCH_CONSTRUCT, args, true);
+    return callMember(hostRef, object, id, DISPATCH_CONSTRUCT, args, true);
 }
 
-void IDispatchAPI::listMemberNames(std::vector<std::string>& names) const
+std::vector<std::string> IDispatchAPI::browserListMembers(ActiveXBrowserHost&) const
 {
-    if (!isValid()) return;
-    std::shared_ptr<ActiveXBrowserHost> locked = activeXHost();
-    if (!locked->isMainThread()) {
-        auto self = sharedFrom(this);
-        std::vector<std::string> listed =
-            locked->mainThreadCall([self] { return self->JSAPI::listMemberNames(); }, self);
-        names.insert(names.end(), listed.begin(), listed.end());
-        return;
-    }
-    if (isPluginObject) {
-        if (JSAPIPtr api = ownApi()) api->listMemberNames(names);
-        return;
-    }
     Com::ComPtr<IDispatchEx> ex = dispatchExOf(getIDispatch());
     if (!ex) throw script_error("Cannot enumerate members; IDispatchEx not supported");
+    std::vector<std::string> names;
     DISPID id = DISPID_STARTENUM;
     while (ex->GetNextDispID(fdexEnumAll, id, &id) == S_OK) {
         Com::Bstr name;
         if (SUCCEEDED(ex->GetMemberName(id, name.Put()))) names.push_back(wideToUtf8(name.View()));
     }
+    return names;
 }
 
-std::size_t IDispatchAPI::countMembers() const
+std::size_t IDispatchAPI::browserCountMembers(ActiveXBrowserHost&) const
 {
-    if (!isValid()) return 0;
-    std::shared_ptr<ActiveXBrowserHost> locked = activeXHost();
-    if (!locked->isMainThread()) {
-        auto self = sharedFrom(this);
-        return locked->mainThreadCall([self] { return self->countMembers(); }, self);
-    }
-    if (isPluginObject) {
-        JSAPIPtr api = ownApi();
-        return api ? api->countMembers() : 0;
-    }
     Com::ComPtr<IDispatchEx> ex = dispatchExOf(getIDispatch());
     if (!ex) return static_cast<std::size_t>(-1);
     std::size_t count = 0;

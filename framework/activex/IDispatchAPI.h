@@ -10,11 +10,11 @@
 // weak handle to it. Once the reference or the host is gone, every operation
 // does nothing and answers empty.
 //
-// Member operations are COM calls on the browser's main thread; called on
-// another thread they are carried over and waited for (the host's
-// mainThreadCall). When the page object is one of the plug-in's own script
-// objects, the wrapper calls that object's API directly. Page errors become
-// FB::script_error with the operation's text ("Could not get property", ...).
+// Member operations run in the frame of FB::PageObjectFrame: COM calls on the
+// browser's main thread, carried over and waited for when called on another
+// thread; when the page object is one of the plug-in's own script objects, the
+// wrapper calls that object's API directly. Page errors become FB::script_error
+// with the operation's text ("Could not get property", ...).
 //
 // Handlers: callHandlers never calls inline; it queues the calls for the main
 // thread. A function handler (a page function made by attachEvent) is called
@@ -24,7 +24,7 @@
 // Threading: any thread; see above.
 #pragma once
 
-#include "JSObject.h"
+#include "PageObjectFrame.h"
 #include "ShareableReference.h"
 
 #include <windows.h>
@@ -38,7 +38,7 @@ namespace FB::ActiveX {
 
 class ActiveXBrowserHost;
 
-class IDispatchAPI : public JSObject {
+class IDispatchAPI : public PageObjectFrame<IDispatchAPI, ActiveXBrowserHost> {
 public:
     // The wrapper of a page object; eventSink marks an object advised through a
     // connection point (called by event name). The host must be alive.
@@ -54,29 +54,10 @@ public:
     // The host the object belongs to; null once it has gone.
     std::shared_ptr<ActiveXBrowserHost> hostIfAlive() const { return host.lock(); }
 
-    // FB::JSAPI
+    // FB::JSAPI (the member operations are the frame's)
     void invalidate() override;
-    using JSAPI::listMemberNames;
-    void listMemberNames(std::vector<std::string>& names) const override;
-    std::size_t countMembers() const override;
-    using JSAPI::getProperty;
-    using JSAPI::hasMethod;
-    using JSAPI::hasProperty;
-    using JSAPI::invoke;
-    using JSAPI::removeProperty;
-    using JSAPI::setProperty;
-    bool hasMethod(const std::string& name) const override;
-    bool hasPropertyIndex(int index) const override;
-    bool hasProperty(const std::string& name) const override;
+    using PageObjectFrame::hasProperty;
     bool hasProperty(const std::wstring& name) const override;
-    variant getPropertyIndex(int index) override;
-    variant getProperty(const std::string& name) override;
-    void setPropertyIndex(int index, const variant& value) override;
-    void setProperty(const std::string& name, const variant& value) override;
-    void removePropertyIndex(int index) override;
-    void removeProperty(const std::string& name) override;
-    variant invoke(const std::string& name, const VariantVector& args) override;
-    variant construct(const VariantVector& args) override;
 
     // FB::JSObject
     const void* getObjectId() const override;
@@ -88,6 +69,7 @@ public:
     JSAPIPtr getWrappedJSAPI() const override;
 
 private:
+    friend class PageObjectFrame<IDispatchAPI, ActiveXBrowserHost>;
     using Reference = ShareableReference<IDispatch>;
 
     IDispatchAPI(const std::shared_ptr<ActiveXBrowserHost>& host, bool eventSink);
@@ -96,7 +78,20 @@ private:
     std::shared_ptr<ActiveXBrowserHost> activeXHost() const;
     // The bridge's API when the page object is one of the plug-in's own objects.
     JSAPIPtr findWrappedJSAPI() const;
+
+    // What the frame asks of its road.
+    std::shared_ptr<ActiveXBrowserHost> liveHost() const;  // empty once the reference or the host is gone
+    bool isOwnObject() const { return isPluginObject; }
     JSAPIPtr ownApi() const;
+    std::vector<std::string> browserListMembers(ActiveXBrowserHost& host) const;
+    std::size_t browserCountMembers(ActiveXBrowserHost& host) const;
+    bool browserHasMethod(ActiveXBrowserHost& host, const std::string& name) const;
+    bool browserHasProperty(ActiveXBrowserHost& host, const std::string& name) const;
+    variant browserGetProperty(ActiveXBrowserHost& host, const std::string& name);
+    void browserSetProperty(ActiveXBrowserHost& host, const std::string& name, const variant& value);
+    void browserRemoveProperty(ActiveXBrowserHost& host, const std::string& name);
+    variant browserInvoke(ActiveXBrowserHost& host, const std::string& name, const VariantVector& args);
+    variant browserConstruct(ActiveXBrowserHost& host, const VariantVector& args);
     template <class Self>
     static std::shared_ptr<Self> sharedFrom(Self* self);
 

@@ -1,7 +1,5 @@
-// Page objects over the browser's runtime calls. Each member operation runs the
-// same frame: host gone -> neutral answer; off the main thread -> carried over
-// and waited for; own object -> its API directly; else the browser call, with
-// every variant built or filled released after use.
+// Page objects over the browser's runtime calls: the browser side of the
+// frame's member operations, with every variant built or filled released after use.
 #include "NPObjectAPI.h"
 
 #include "NPJavascriptObject.h"
@@ -49,7 +47,7 @@ private:
 }  // namespace
 
 NPObjectAPI::NPObjectAPI(NPObject* object, const std::shared_ptr<NpapiBrowserHost>& host)
-    : JSObject(host), host_(host), object_(object)
+    : PageObjectFrame(host), host_(host), object_(object)
 {
     if (object_ && host) host->RetainObject(object_);
     if (NPJavascriptObject::isOwnObject(object_)) {
@@ -107,199 +105,70 @@ JSAPIPtr NPObjectAPI::getWrappedJSAPI() const
     }
 }
 
-void NPObjectAPI::listMemberNames(std::vector<std::string>& names) const
+std::vector<std::string> NPObjectAPI::browserListMembers(NpapiBrowserHost& host) const
 {
-    auto host = liveHost();
-    if (!host) return;
-    if (!host->isMainThread()) {
-        auto self = std::static_pointer_cast<const NPObjectAPI>(shared_from_this());
-        std::vector<std::string> listed = host->mainThreadCall([self] { return self->JSAPI::listMemberNames(); }, self);
-        names.insert(names.end(), listed.begin(), listed.end());
-        return;
-    }
-    if (isOwnObject_) {
-        if (JSAPIPtr api = ownApi()) api->listMemberNames(names);
-        return;
-    }
+    std::vector<std::string> names;
     NPIdentifier* identifiers = nullptr;
     uint32_t count = 0;
-    if (!host->Enumerate(object_, &identifiers, &count)) return;
-    for (uint32_t i = 0; i < count; ++i) names.push_back(host->StringFromIdentifier(identifiers[i]));
-    host->MemFree(identifiers);
+    if (!host.Enumerate(object_, &identifiers, &count)) return names;
+    names.reserve(count);
+    for (uint32_t i = 0; i < count; ++i) names.push_back(host.StringFromIdentifier(identifiers[i]));
+    host.MemFree(identifiers);
+    return names;
 }
 
-std::size_t NPObjectAPI::countMembers() const
+std::size_t NPObjectAPI::browserCountMembers(NpapiBrowserHost& host) const
 {
-    auto host = liveHost();
-    if (!host) return 0;
-    if (!host->isMainThread()) {
-        auto self = std::static_pointer_cast<const NPObjectAPI>(shared_from_this());
-        return host->mainThreadCall([self] { return self->countMembers(); }, self);
-    }
-    if (isOwnObject_) {
-        JSAPIPtr api = ownApi();
-        return api ? api->countMembers() : 0;
-    }
     NPIdentifier* identifiers = nullptr;
     uint32_t count = 0;
-    if (!host->Enumerate(object_, &identifiers, &count)) return 0;
-    host->MemFree(identifiers);
+    if (!host.Enumerate(object_, &identifiers, &count)) return 0;
+    host.MemFree(identifiers);
     return count;
 }
 
-bool NPObjectAPI::hasMethod(const std::string& name) const
+bool NPObjectAPI::browserHasMethod(NpapiBrowserHost& host, const std::string& name) const
 {
-    auto host = liveHost();
-    if (!host) return false;
-    if (!host->isMainThread()) {
-        auto self = std::static_pointer_cast<const NPObjectAPI>(shared_from_this());
-        return host->mainThreadCall([self, name] { return self->hasMethod(name); }, self);
-    }
-    if (isOwnObject_) {
-        JSAPIPtr api = ownApi();
-        return api && api->hasMethod(name);
-    }
-    return host->HasMethod(object_, host->GetStringIdentifier(name.c_str()));
+    return host.HasMethod(object_, host.GetStringIdentifier(name.c_str()));
 }
 
-bool NPObjectAPI::hasProperty(const std::string& name) const
+bool NPObjectAPI::browserHasProperty(NpapiBrowserHost& host, const std::string& name) const
 {
-    auto host = liveHost();
-    if (!host) return false;
-    if (!host->isMainThread()) {
-        auto self = std::static_pointer_cast<const NPObjectAPI>(shared_from_this());
-        return host->mainThreadCall([self, name] { return self->hasProperty(name); }, self);
-    }
-    if (isOwnObject_) {
-        JSAPIPtr api = ownApi();
-        return api && api->hasProperty(name);
-    }
-    return host->HasProperty(object_, host->GetStringIdentifier(name.c_str()));
+    return host.HasProperty(object_, host.GetStringIdentifier(name.c_str()));
 }
 
-bool NPObjectAPI::hasPropertyIndex(int index) const
+variant NPObjectAPI::browserGetProperty(NpapiBrowserHost& host, const std::string& name)
 {
-    auto host = liveHost();
-    if (!host) return false;
-    if (isOwnObject_) {
-        JSAPIPtr api = ownApi();
-        return api && api->hasPropertyIndex(index);
-    }
-    return host->HasProperty(object_, host->GetIntIdentifier(index));
+    CallVariants call(host, {});
+    if (!host.GetProperty(object_, host.GetStringIdentifier(name.c_str()), call.result())) throw script_error(name);
+    return host.getVariant(call.result());
 }
 
-variant NPObjectAPI::getProperty(const std::string& name)
+void NPObjectAPI::browserSetProperty(NpapiBrowserHost& host, const std::string& name, const variant& value)
 {
-    auto host = liveHost();
-    if (!host) return variant();
-    if (!host->isMainThread()) {
-        auto self = std::static_pointer_cast<NPObjectAPI>(shared_from_this());
-        return host->mainThreadCall([self, name] { return self->getProperty(name); }, self);
-    }
-    if (isOwnObject_) {
-        JSAPIPtr api = ownApi();
-        return api ? api->getProperty(name) : variant();
-    }
-    CallVariants call(*host, {});
-    if (!host->GetProperty(object_, host->GetStringIdentifier(name.c_str()), call.result())) throw script_error(name);
-    return host->getVariant(call.result());
+    CallVariants call(host, {value});
+    if (!host.SetProperty(object_, host.GetStringIdentifier(name.c_str()), call.data())) throw script_error(name);
 }
 
-void NPObjectAPI::setProperty(const std::string& name, const variant& value)
+void NPObjectAPI::browserRemoveProperty(NpapiBrowserHost& host, const std::string& name)
 {
-    auto host = liveHost();
-    if (!host) return;
-    if (!host->isMainThread()) {
-        auto self = std::static_pointer_cast<NPObjectAPI>(shared_from_this());
-        host->mainThreadCall([self, name, value] { self->setProperty(name, value); }, self);
-        return;
-    }
-    if (isOwnObject_) {
-        if (JSAPIPtr api = ownApi()) api->setProperty(name, value);
-        return;
-    }
-    CallVariants call(*host, {value});
-    if (!host->SetProperty(object_, host->GetStringIdentifier(name.c_str()), call.data())) throw script_error(name);
+    if (!host.RemoveProperty(object_, host.GetStringIdentifier(name.c_str()))) throw script_error(name);
 }
 
-void NPObjectAPI::removeProperty(const std::string& name)
+variant NPObjectAPI::browserInvoke(NpapiBrowserHost& host, const std::string& name, const VariantVector& args)
 {
-    auto host = liveHost();
-    if (!host) return;
-    if (!host->isMainThread()) {
-        auto self = std::static_pointer_cast<NPObjectAPI>(shared_from_this());
-        host->mainThreadCall([self, name] { self->removeProperty(name); }, self);
-        return;
-    }
-    if (isOwnObject_) {
-        if (JSAPIPtr api = ownApi()) api->removeProperty(name);
-        return;
-    }
-    if (!host->RemoveProperty(object_, host->GetStringIdentifier(name.c_str()))) throw script_error(name);
-}
-
-variant NPObjectAPI::getPropertyIndex(int index)
-{
-    if (isOwnObject_) {
-        JSAPIPtr api = ownApi();
-        return api ? api->getPropertyIndex(index) : variant();
-    }
-    return getProperty(std::to_string(index));
-}
-
-void NPObjectAPI::setPropertyIndex(int index, const variant& value)
-{
-    if (isOwnObject_) {
-        if (JSAPIPtr api = ownApi()) api->setPropertyIndex(index, value);
-        return;
-    }
-    setProperty(std::to_string(index), value);
-}
-
-void NPObjectAPI::removePropertyIndex(int index)
-{
-    if (isOwnObject_) {
-        if (JSAPIPtr api = ownApi()) api->removePropertyIndex(index);
-        return;
-    }
-    removeProperty(std::to_string(index));
-}
-
-variant NPObjectAPI::invoke(const std::string& name, const VariantVector& args)
-{
-    auto host = liveHost();
-    if (!host) return variant();
-    if (!host->isMainThread()) {
-        auto self = std::static_pointer_cast<NPObjectAPI>(shared_from_this());
-        return host->mainThreadCall([self, name, args] { return self->invoke(name, args); }, self);
-    }
-    if (isOwnObject_) {
-        JSAPIPtr api = ownApi();
-        return api ? api->invoke(name, args) : variant();
-    }
-    CallVariants call(*host, args);
+    CallVariants call(host, args);
     bool ok = name.empty()
-        ? host->InvokeDefault(object_, call.data(), call.count(), call.result())
-        : host->Invoke(object_, host->GetStringIdentifier(name.c_str()), call.data(), call.count(), call.result());
+        ? host.InvokeDefault(object_, call.data(), call.count(), call.result())
+        : host.Invoke(object_, host.GetStringIdentifier(name.c_str()), call.data(), call.count(), call.result());
     if (!ok) throw script_error(name);
-    return host->getVariant(call.result());
+    return host.getVariant(call.result());
 }
 
-variant NPObjectAPI::construct(const VariantVector& args)
+variant NPObjectAPI::browserConstruct(NpapiBrowserHost& host, const VariantVector& args)
 {
-    auto host = liveHost();
-    if (!host) return variant();
-    if (!host->isMainThread()) {
-        auto self = std::static_pointer_cast<NPObjectAPI>(shared_from_this());
-        return host->mainThreadCall([self, args] { return self->construct(args); }, self);
-    }
-    if (isOwnObject_) {
-        JSAPIPtr api = ownApi();
-        return api ? api->construct(args) : variant();
-    }
-    CallVariants call(*host, args);
-    if (!host->Construct(object_, call.data(), call.count(), call.result())) throw script_error("constructor");
-    return host->getVariant(call.result());
+    CallVariants call(host, args);
+    if (!host.Construct(object_, call.data(), call.count(), call.result())) throw script_error("constructor");
+    return host.getVariant(call.result());
 }
 
 const void* NPObjectAPI::getObjectId() const

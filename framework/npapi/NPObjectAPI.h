@@ -3,18 +3,15 @@
 // browser's NPObject. It owns one browser reference of the object, released on
 // the main thread when the wrapper goes.
 //
-// Every operation is carried out with the browser's runtime calls on the main
-// thread; a call from another thread is carried over and waited for (the host's
-// mainThreadCall). When the object is one of the plug-in's own script objects
-// the wrapper talks to that object's FB::JSAPI directly instead of going
-// through the browser.
-//
-// Once the host is gone (or has shut down) every query answers false or empty
-// and no browser call is made.
+// Every member operation runs in the frame of FB::PageObjectFrame: carried
+// over to the main thread and waited for when called from another thread,
+// served by the object's own FB::JSAPI when it is one of the plug-in's script
+// objects, else with the browser's runtime calls. Once the host is gone (or has
+// shut down) every query answers false or empty and no browser call is made.
 #pragma once
 
-#include "JSObject.h"
 #include "NpapiInterface.h"
+#include "PageObjectFrame.h"
 
 #include <memory>
 #include <string>
@@ -25,35 +22,15 @@ namespace Npapi {
 
 class NpapiBrowserHost;
 
-class NPObjectAPI : public JSObject {
+class NPObjectAPI : public PageObjectFrame<NPObjectAPI, NpapiBrowserHost> {
 public:
     NPObjectAPI(NPObject* object, const std::shared_ptr<NpapiBrowserHost>& host);
     ~NPObjectAPI() override;
 
     NPObject* getNPObject() const { return object_; }
 
-    // FB::JSAPI
+    // FB::JSAPI (the member operations are the frame's)
     void invalidate() override;
-    using JSAPI::listMemberNames;
-    void listMemberNames(std::vector<std::string>& names) const override;
-    std::size_t countMembers() const override;
-    using JSAPI::getProperty;
-    using JSAPI::hasMethod;
-    using JSAPI::hasProperty;
-    using JSAPI::invoke;
-    using JSAPI::removeProperty;
-    using JSAPI::setProperty;
-    bool hasMethod(const std::string& name) const override;
-    bool hasPropertyIndex(int index) const override;
-    bool hasProperty(const std::string& name) const override;
-    variant getPropertyIndex(int index) override;
-    variant getProperty(const std::string& name) override;
-    void setPropertyIndex(int index, const variant& value) override;
-    void setProperty(const std::string& name, const variant& value) override;
-    void removePropertyIndex(int index) override;
-    void removeProperty(const std::string& name) override;
-    variant invoke(const std::string& name, const VariantVector& args) override;
-    variant construct(const VariantVector& args) override;
 
     // FB::JSObject
     const void* getObjectId() const override;
@@ -66,8 +43,21 @@ public:
     JSAPIPtr getWrappedJSAPI() const override;
 
 private:
-    std::shared_ptr<NpapiBrowserHost> liveHost() const;  // empty when gone
-    JSAPIPtr ownApi() const;                             // the inner API of an own object, if alive
+    friend class PageObjectFrame<NPObjectAPI, NpapiBrowserHost>;
+
+    // What the frame asks of its road.
+    std::shared_ptr<NpapiBrowserHost> liveHost() const;  // empty when gone or shut down
+    bool isOwnObject() const { return isOwnObject_; }
+    JSAPIPtr ownApi() const;  // the inner API of an own object, if alive
+    std::vector<std::string> browserListMembers(NpapiBrowserHost& host) const;
+    std::size_t browserCountMembers(NpapiBrowserHost& host) const;
+    bool browserHasMethod(NpapiBrowserHost& host, const std::string& name) const;
+    bool browserHasProperty(NpapiBrowserHost& host, const std::string& name) const;
+    variant browserGetProperty(NpapiBrowserHost& host, const std::string& name);
+    void browserSetProperty(NpapiBrowserHost& host, const std::string& name, const variant& value);
+    void browserRemoveProperty(NpapiBrowserHost& host, const std::string& name);
+    variant browserInvoke(NpapiBrowserHost& host, const std::string& name, const VariantVector& args);
+    variant browserConstruct(NpapiBrowserHost& host, const VariantVector& args);
 
     std::weak_ptr<NpapiBrowserHost> host_;
     NPObject* object_;

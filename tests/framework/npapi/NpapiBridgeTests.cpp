@@ -13,6 +13,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 using TestBrowser::Browser;
 using ::testing::IsEmpty;
 
@@ -301,6 +304,30 @@ TEST_F(Bridge, PageRefusingACallGivesAScriptErrorNamingTheMember)
         EXPECT_STREQ(e.what(), "native");
     }
     browser.page().clearErrors();
+}
+
+// The index test takes the road of its siblings: carried over to the main
+// thread, and asking by the index's text as getPropertyIndex does.
+TEST_F(Bridge, IndexTestFromAnotherThreadAsksTheBrowserOnTheMainThreadByTheIndexText)
+{
+    auto host = plugin().host;
+    ASSERT_TRUE(browser.page().run(L"var pair = [10, 20];"));
+    auto pair = pageObject(*this, browser, L"pair", host);
+    browser.clearCalls();
+    bool second = false, sixth = true;
+    std::atomic<bool> finished{false};
+    std::thread worker([&] {
+        second = pair->hasPropertyIndex(1);
+        sixth = pair->hasPropertyIndex(5);
+        finished = true;
+    });
+    EXPECT_TRUE(browser.pumpUntil([&] { return finished.load(); }));
+    worker.join();
+    EXPECT_TRUE(second);
+    EXPECT_FALSE(sixth);
+    EXPECT_EQ(browser.callCount("hasproperty"), 2u);
+    EXPECT_EQ(browser.callCount("getintidentifier"), 0u);
+    EXPECT_EQ(pair->getPropertyIndex(1).convertToInt(), 20);
 }
 
 TEST_F(Bridge, OwnObjectComingBackIsServedWithoutTheBrowser)
