@@ -60,7 +60,8 @@ public:
     }
     std::size_t countMembers() const final
     {
-        return serve(road(), [](JSAPI& api) { return api.countMembers(); }, &Road::browserCountMembers);
+        return serve(
+            road(), [](JSAPI& api) { return api.countMembers(); }, &Road::browserCountMembers);
     }
     bool hasMethod(const std::string& name) const final
     {
@@ -128,8 +129,7 @@ public:
     variant construct(const VariantVector& args) final
     {
         return serve(
-            road(), [](JSAPI& api, const VariantVector& a) { return api.construct(a); }, &Road::browserConstruct,
-            args);
+            road(), [](JSAPI& api, const VariantVector& a) { return api.construct(a); }, &Road::browserConstruct, args);
     }
 
 protected:

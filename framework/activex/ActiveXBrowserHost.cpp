@@ -76,30 +76,33 @@ std::shared_ptr<IDispatchAPI> pageObjectOf(const JSObjectPtr& object)
     return page;
 }
 
+template <class Wrapper>
+std::shared_ptr<Wrapper> wrapPageObject(const JSObjectPtr& object, IWebBrowser2* browser)
+{
+    auto page = pageObjectOf(object);
+    return page ? std::make_shared<Wrapper>(page, browser) : nullptr;
+}
+
 }  // namespace
 
 std::shared_ptr<DOM::Window> ActiveXBrowserHost::wrapWindow(const JSObjectPtr& object)
 {
-    auto page = pageObjectOf(object);
-    return page ? std::make_shared<AXDOM::Window>(page, webBrowser.Get()) : nullptr;
+    return wrapPageObject<AXDOM::Window>(object, webBrowser.Get());
 }
 
 std::shared_ptr<DOM::Document> ActiveXBrowserHost::wrapDocument(const JSObjectPtr& object)
 {
-    auto page = pageObjectOf(object);
-    return page ? std::make_shared<AXDOM::Document>(page, webBrowser.Get()) : nullptr;
+    return wrapPageObject<AXDOM::Document>(object, webBrowser.Get());
 }
 
 std::shared_ptr<DOM::Element> ActiveXBrowserHost::wrapElement(const JSObjectPtr& object)
 {
-    auto page = pageObjectOf(object);
-    return page ? std::make_shared<AXDOM::Element>(page, webBrowser.Get()) : nullptr;
+    return wrapPageObject<AXDOM::Element>(object, webBrowser.Get());
 }
 
 std::shared_ptr<DOM::Node> ActiveXBrowserHost::wrapNode(const JSObjectPtr& object)
 {
-    auto page = pageObjectOf(object);
-    return page ? std::make_shared<AXDOM::Node>(page, webBrowser.Get()) : nullptr;
+    return wrapPageObject<AXDOM::Node>(object, webBrowser.Get());
 }
 
 std::shared_ptr<DOM::Window> ActiveXBrowserHost::windowObject()

@@ -24,6 +24,8 @@ namespace {
 const wchar_t* const kAttachEvent = L"attachEvent";
 const wchar_t* const kDetachEvent = L"detachEvent";
 const wchar_t* const kGetLastException = L"getLastException";
+// What the built-in event pair says once its bridge is gone.
+const char* const kGoneText = "Invalid JSAPI object";
 
 // Process-wide state of all bridges, kept for the life of the process: COM
 // objects may be released during the module's own shutdown.
@@ -69,8 +71,8 @@ std::string narrowName(const std::wstring& name)
 JSAPI_IDispatchExBase::JSAPI_IDispatchExBase(const std::string& mimeType)
     : mimeType(mimeType), selfHandle(std::make_shared<ShareableReference<JSAPI_IDispatchExBase>>(this))
 {
-    attachEventFunction = std::make_shared<IDisp_AttachEvent>(selfHandle);
-    detachEventFunction = std::make_shared<IDisp_DetachEvent>(selfHandle);
+    attachEventFunction = std::make_shared<IDisp_AttachEvent>(selfHandle, true, "attachEvent", kGoneText);
+    detachEventFunction = std::make_shared<IDisp_DetachEvent>(selfHandle, false, "detachEvent", kGoneText);
     getLastExceptionFunction = std::make_shared<IDisp_GetLastException>();
     std::lock_guard<std::mutex> guard(registry().lock);
     registry().live.insert(this);

@@ -82,18 +82,10 @@ public:
     // The built-in members; the pair holds the bridge weakly and fails with
     // "Invalid JSAPI object" once it is gone.
     class IDisp_AttachEvent : public EventHandlerFunction<JSAPI_IDispatchExBase> {
-    public:
-        explicit IDisp_AttachEvent(BridgeHandle bridge)
-            : EventHandlerFunction(std::move(bridge), true, "attachEvent", "Invalid JSAPI object")
-        {
-        }
+        using EventHandlerFunction::EventHandlerFunction;
     };
     class IDisp_DetachEvent : public EventHandlerFunction<JSAPI_IDispatchExBase> {
-    public:
-        explicit IDisp_DetachEvent(BridgeHandle bridge)
-            : EventHandlerFunction(std::move(bridge), false, "detachEvent", "Invalid JSAPI object")
-        {
-        }
+        using EventHandlerFunction::EventHandlerFunction;
     };
     class IDisp_GetLastException : public LastExceptionFunction {};
 

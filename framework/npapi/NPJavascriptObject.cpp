@@ -268,8 +268,8 @@ bool NPJavascriptObject::isOwnObject(const NPObject* object)
 
 NPJavascriptObject::NPJavascriptObject()
     : self_(std::make_shared<ShareableReference<NPJavascriptObject>>(this)),
-      addEventListener_(std::make_shared<NPO_addEventListener>(self_)),
-      removeEventListener_(std::make_shared<NPO_removeEventListener>(self_)),
+      addEventListener_(std::make_shared<NPO_addEventListener>(self_, true, "attachEvent", "Invalid Arguments")),
+      removeEventListener_(std::make_shared<NPO_removeEventListener>(self_, false, "detachEvent", "Invalid Arguments")),
       getLastException_(std::make_shared<NPO_getLastException>())
 {
     _class = nullptr;

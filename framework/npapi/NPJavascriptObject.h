@@ -56,18 +56,10 @@ public:
     // The built-in members; the pair holds the object weakly and fails with
     // "Invalid Arguments" once it is gone. Their toString shows the other road's names.
     class NPO_addEventListener : public EventHandlerFunction<NPJavascriptObject> {
-    public:
-        explicit NPO_addEventListener(BridgeHandle object)
-            : EventHandlerFunction(std::move(object), true, "attachEvent", "Invalid Arguments")
-        {
-        }
+        using EventHandlerFunction::EventHandlerFunction;
     };
     class NPO_removeEventListener : public EventHandlerFunction<NPJavascriptObject> {
-    public:
-        explicit NPO_removeEventListener(BridgeHandle object)
-            : EventHandlerFunction(std::move(object), false, "detachEvent", "Invalid Arguments")
-        {
-        }
+        using EventHandlerFunction::EventHandlerFunction;
     };
     class NPO_getLastException : public LastExceptionFunction {};
 
