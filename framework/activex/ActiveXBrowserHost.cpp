@@ -202,24 +202,15 @@ std::shared_ptr<ActiveXBrowserHost::DispatchReference> ActiveXBrowserHost::getSh
 
 void ActiveXBrowserHost::deferRelease(const std::weak_ptr<DispatchReference>& reference)
 {
-    {
-        std::lock_guard<std::mutex> guard(deferredLock);
-        deferredReleases.push_back(reference);
-    }
+    deferredReleases.push(reference);
     if (isMainThread()) releasePendingObjects();
 }
 
 void ActiveXBrowserHost::releasePendingObjects()
 {
     if (!isMainThread()) return;  // COM references go back on the main thread only
-    for (;;) {
-        std::weak_ptr<DispatchReference> handle;
-        {
-            std::lock_guard<std::mutex> guard(deferredLock);
-            if (deferredReleases.empty()) break;
-            handle = std::move(deferredReleases.front());
-            deferredReleases.pop_front();
-        }
+    std::weak_ptr<DispatchReference> handle;
+    while (deferredReleases.pop(handle)) {
         std::shared_ptr<DispatchReference> reference = handle.lock();
         if (!reference) continue;
         bool retained;
@@ -230,12 +221,7 @@ void ActiveXBrowserHost::releasePendingObjects()
         // Outside the locks: a page object's release may call back into the host.
         if (retained) reference->get()->Release();
     }
-    for (auto it = wrapperCache.begin(); it != wrapperCache.end();) {
-        if (it->second.wrapper.expired())
-            it = wrapperCache.erase(it);
-        else
-            ++it;
-    }
+    wrapperCache.sweep();
 }
 
 void ActiveXBrowserHost::releaseRetainedObjects()
@@ -268,15 +254,9 @@ size_t ActiveXBrowserHost::retainedObjectCount() const
 IDispatchEx* ActiveXBrowserHost::getJSAPIWrapper(const JSAPIPtr& api, bool autoRelease)
 {
     if (!api) return nullptr;
-    auto found = wrapperCache.find(api.get());
-    if (found != wrapperCache.end()) {
-        std::shared_ptr<ShareableReference<IDispatchEx>> wrapper = found->second.wrapper.lock();
-        // A live wrapper of this very object, not of an earlier one at the same address.
-        if (wrapper && found->second.api.lock() == api) {
-            wrapper->get()->AddRef();
-            return wrapper->get();
-        }
-        wrapperCache.erase(found);
+    if (IDispatchEx* live = wrapperCache.find(api, [](auto&) {})) {
+        live->AddRef();
+        return live;
     }
     FactoryBasePtr factory = getFactoryInstance();
     if (!factory) return nullptr;
@@ -284,7 +264,7 @@ IDispatchEx* ActiveXBrowserHost::getJSAPIWrapper(const JSAPIPtr& api, bool autoR
     IDispatchEx* made = factory->makeComScriptObject(api, self, autoRelease);
     if (!made) return nullptr;
     if (COMJavascriptObject* object = COMJavascriptObject::fromDispatch(made))
-        wrapperCache[api.get()] = {object->getWeakReference(), api};
+        wrapperCache.store(api, object->getWeakReference());
     return made;
 }
 

@@ -26,15 +26,16 @@
 #pragma once
 
 #include "BrowserHost.h"
+#include "MainThreadReleaseQueue.h"
 #include "ComSupport.h"
 #include "ShareableReference.h"
+#include "WrapperCache.h"
 
 #include <windows.h>
 #include <dispex.h>
 #include <exdisp.h>
 #include <ocidl.h>
 
-#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -109,11 +110,6 @@ protected:
     bool postToMainThread(QueuedFunction function, void* data) override;
 
 private:
-    struct CachedWrapper {
-        std::weak_ptr<ShareableReference<IDispatchEx>> wrapper;
-        JSAPIWeakPtr api;  // the object it was made for (addresses are reused)
-    };
-
     void initDOMObjects();
 
     Com::ComPtr<IOleClientSite> clientSite;
@@ -124,9 +120,8 @@ private:
     std::shared_ptr<DOM::Document> documentWrapper;
     std::unique_ptr<WinMessageWindow> messageWindow;
     std::mutex hostLock;  // guards messageWindow
-    std::mutex deferredLock;
-    std::deque<std::weak_ptr<DispatchReference>> deferredReleases;
-    std::map<const JSAPI*, CachedWrapper> wrapperCache;
+    MainThreadReleaseQueue<std::weak_ptr<DispatchReference>> deferredReleases;
+    WrapperCache<IDispatchEx> wrapperCache;
     mutable std::mutex retainedLock;
     std::map<DispatchReference*, std::shared_ptr<DispatchReference>> retainedObjects;
     std::atomic<bool> shutDownStarted{false};

@@ -125,46 +125,31 @@ void NpapiBrowserHost::shutDownHost()
 
 void NpapiBrowserHost::deferRelease(NPObject* object)
 {
-    {
-        std::lock_guard<std::mutex> guard(releaseLock_);
-        releaseQueue_.push_back(object);
-    }
-    releaseSignal_.notify_one();
+    releaseQueue_.push(object);
     if (isMainThread()) releasePendingObjects();
 }
 
 void NpapiBrowserHost::releasePendingObjects()
 {
     if (!isMainThread()) return;  // browser objects are released on the main thread only
-    for (;;) {
-        NPObject* object;
-        {
-            std::lock_guard<std::mutex> guard(releaseLock_);
-            if (releaseQueue_.empty()) break;
-            object = releaseQueue_.front();
-            releaseQueue_.pop_front();
-        }
-        module_->ReleaseObject(object);
-    }
+    NPObject* object;
+    while (releaseQueue_.pop(object)) module_->ReleaseObject(object);
     sweepWrapperCache(false);
 }
 
 void NpapiBrowserHost::sweepWrapperCache(bool all)
 {
     std::vector<NPObject*> released;
-    for (auto it = wrapperCache_.begin(); it != wrapperCache_.end();) {
-        CachedWrapper& entry = it->second;
-        if (entry.kept && (all || entry.keptWhile.expired())) {
-            released.push_back(entry.kept);
-            entry.kept = nullptr;
+    wrapperCache_.sweep([&](auto& entry) {
+        KeptReference& reference = entry.extra;
+        if (reference.kept && (all || reference.keptWhile.expired())) {
+            released.push_back(reference.kept);
+            reference.kept = nullptr;
         }
-        if (!entry.kept && entry.alive.expired())
-            it = wrapperCache_.erase(it);
-        else
-            ++it;
-    }
+        return reference.kept == nullptr;
+    });
     // Released after the walk: a last release runs destructors that may come back here.
-    for (NPObject* object : released) module_->ReleaseObject(object);
+    for (NPObject* each : released) module_->ReleaseObject(each);
 }
 
 bool NpapiBrowserHost::postToMainThread(QueuedFunction function, void* data)
@@ -180,15 +165,10 @@ NPObject* NpapiBrowserHost::getJSAPIWrapper(const JSAPIPtr& api, bool autoReleas
 {
     auto self = std::static_pointer_cast<NpapiBrowserHost>(shared_from_this());
     if (!api) return nullptr;
-    auto found = wrapperCache_.find(api.get());
-    if (found != wrapperCache_.end()) {
-        std::shared_ptr<ShareableReference<NPJavascriptObject>> alive = found->second.alive.lock();
-        // A live entry for this very object (not for an earlier one at the same address).
-        if (alive && found->second.api.lock() == api) return RetainObject(alive->get());
-        NPObject* kept = found->second.kept;
-        wrapperCache_.erase(found);
-        if (kept) module_->ReleaseObject(kept);
-    }
+    NPJavascriptObject* live = wrapperCache_.find(api, [this](auto& stale) {
+        if (stale.extra.kept) module_->ReleaseObject(stale.extra.kept);
+    });
+    if (live) return RetainObject(live);
     // Entries of objects that ended meanwhile go when the cache has grown enough.
     if (wrapperCache_.size() >= sweepAt_) {
         sweepWrapperCache(false);
@@ -196,14 +176,12 @@ NPObject* NpapiBrowserHost::getJSAPIWrapper(const JSAPIPtr& api, bool autoReleas
     }
     NPJavascriptObject* object = NPJavascriptObject::newObject(api, self, autoRelease);
     if (!object) return nullptr;
-    CachedWrapper entry;
-    entry.alive = object->weakReference();
-    entry.api = api;
+    KeptReference kept;
     if (auto* function = dynamic_cast<const JSFunction*>(api.get()); function && !function->owner().expired()) {
-        entry.kept = RetainObject(object);
-        entry.keptWhile = function->owner();
+        kept.kept = RetainObject(object);
+        kept.keptWhile = function->owner();
     }
-    wrapperCache_[api.get()] = entry;
+    wrapperCache_.store(api, object->weakReference(), std::move(kept));
     return object;
 }
 

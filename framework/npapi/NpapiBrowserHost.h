@@ -16,13 +16,13 @@
 #pragma once
 
 #include "BrowserHost.h"
+#include "MainThreadReleaseQueue.h"
 #include "NpapiInterface.h"
 #include "NpapiPluginModule.h"
 #include "ShareableReference.h"
 #include "WinMessageWindow.h"
+#include "WrapperCache.h"
 
-#include <condition_variable>
-#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -137,9 +137,7 @@ private:
     // made for, so a dead entry or a reused address is never handed back; for a
     // function object also the reference the cache keeps while its method's
     // object lives.
-    struct CachedWrapper {
-        std::weak_ptr<ShareableReference<NPJavascriptObject>> alive;
-        JSAPIWeakPtr api;
+    struct KeptReference {
         NPObject* kept = nullptr;
         JSAPIWeakPtr keptWhile;
     };
@@ -154,10 +152,8 @@ private:
     NPObjectAPIPtr document_;
     NPObjectAPIPtr window_;
     NPObjectAPIPtr element_;
-    std::deque<NPObject*> releaseQueue_;
-    std::mutex releaseLock_;
-    std::condition_variable releaseSignal_;
-    std::map<const JSAPI*, CachedWrapper> wrapperCache_;
+    MainThreadReleaseQueue<NPObject*> releaseQueue_;
+    WrapperCache<NPJavascriptObject, KeptReference> wrapperCache_;
     std::unordered_map<NPIdentifier, Identifier> identifiers_;
     size_t sweepAt_ = 16;  // the cache size at which a miss sweeps it
 };
