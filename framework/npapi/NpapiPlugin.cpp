@@ -120,9 +120,9 @@ void NpapiPluginWin::attachWindowless(const NPWindow& record)
     if (!made) return;
     made->setBrowserHWND(browserWindow());
     placeWindowless(*made, record);
-    surfaceAlive_ = std::make_shared<char>();
+    surfaceAlive_ = std::make_shared<ShareableReference<PluginWindow>>(made.get());
     std::weak_ptr<NpapiBrowserHost> weakHost = host();
-    std::weak_ptr<char> alive = surfaceAlive_;
+    std::weak_ptr<ShareableReference<PluginWindow>> alive = surfaceAlive_;
     made->setInvalidateCallback([weakHost, alive](uint32_t left, uint32_t top, uint32_t right, uint32_t bottom) {
         try {
             NPRect rect{rectEdge(top), rectEdge(left), rectEdge(bottom), rectEdge(right)};

@@ -28,6 +28,7 @@
 #include "JSAPI.h"
 #include "NpapiInterface.h"
 #include "PluginWindow.h"
+#include "ShareableReference.h"
 
 #include <memory>
 #include <stdexcept>
@@ -109,7 +110,7 @@ private:
     std::shared_ptr<PluginWindow> surface_;
     // Alive exactly as long as the current surface: invalidations queued for
     // the main thread hold it weakly and are dropped once it is gone.
-    std::shared_ptr<char> surfaceAlive_;
+    std::shared_ptr<ShareableReference<PluginWindow>> surfaceAlive_;
 };
 
 using NpapiPluginPtr = std::shared_ptr<NpapiPlugin>;
