@@ -1,6 +1,8 @@
 #include "SevenZipArchive.h"
 
+#include "BlockDecoder.h"
 #include "FileLogger.h"
+#include "OrderedWorker.h"
 #include "PathText.h"
 
 extern "C" {
@@ -10,6 +12,7 @@ extern "C" {
 }
 
 #include <cstdlib>
+#include <memory>
 #include <mutex>
 #include <set>
 
@@ -29,6 +32,10 @@ void SdkFree(ISzAllocPtr, void* address)
 const ISzAlloc kAllocator = {SdkAlloc, SdkFree};
 
 constexpr size_t kLookBufferSize = size_t(1) << 18;
+constexpr uint32_t kNoBlock = 0xFFFFFFFF;
+// How far a block is decoded before the files it completes are handed to
+// the writer.
+constexpr size_t kDecodeStep = size_t(1) << 20;
 static_assert(CSevenZipArchive::kWriteError == SZ_ERROR_WRITE);
 
 // Attribute bits a Windows file may carry from an archive; archives made on
@@ -100,9 +107,13 @@ struct CSevenZipArchive::Sdk {
     CSzArEx db;
     bool fileOpen = false;
     bool dbOpen = false;
-    uint32_t blockIndex = 0xFFFFFFFF;
+    uint32_t blockIndex = kNoBlock;
     Byte* outBuffer = nullptr;  // the decoder's one-block cache
     size_t outBufferSize = 0;
+    // The block being decoded step by step into the cache; blockIndex names
+    // it once it is whole.
+    CBlockDecoder streamed;
+    uint32_t streamedBlock = kNoBlock;
 
     Sdk()
     {
@@ -116,6 +127,26 @@ struct CSevenZipArchive::Sdk {
         if (dbOpen) SzArEx_Free(&db, &kAllocator);
         if (look.buf) ISzAlloc_Free(&kAllocator, look.buf);
         if (fileOpen) File_Close(&file.file);
+    }
+
+    // Empties the cache, which may hold half a block.
+    void ResetCache()
+    {
+        if (outBuffer) ISzAlloc_Free(&kAllocator, outBuffer);
+        outBuffer = nullptr;
+        outBufferSize = 0;
+        blockIndex = kNoBlock;
+        streamedBlock = kNoBlock;
+    }
+
+    // The SDK's whole-block extraction of one file into the cache, with the
+    // file's CRC checked.
+    SRes Extract(uint32_t index, size_t& offset, size_t& processed)
+    {
+        if (db.FileToFolder[index] != blockIndex) streamedBlock = kNoBlock;  // the cache is replaced
+        offset = processed = 0;
+        return SzArEx_Extract(&db, &look.vt, index, &blockIndex, &outBuffer, &outBufferSize, &offset, &processed,
+            &kAllocator, &kAllocator);
     }
 };
 
@@ -189,23 +220,74 @@ bool CSevenZipArchive::Decode(uint32_t index, const uint8_t*& data, size_t& size
     Sdk& sdk = *m_sdk;
     data = nullptr;
     size = 0;
-    if (sdk.db.FileToFolder[index] == 0xFFFFFFFF) return true;  // an empty file has no data
+    if (sdk.db.FileToFolder[index] == kNoBlock) return true;  // an empty file has no data
     // Decodes the file's block once into the cache and checks the file's CRC.
     size_t offset = 0, processed = 0;
-    SRes result = SzArEx_Extract(&sdk.db, &sdk.look.vt, index, &sdk.blockIndex, &sdk.outBuffer, &sdk.outBufferSize,
-        &offset, &processed, &kAllocator, &kAllocator);
+    SRes result = sdk.Extract(index, offset, processed);
     if (result != SZ_OK) {
-        // The block cache may hold half a block now.
-        if (sdk.outBuffer) ISzAlloc_Free(&kAllocator, sdk.outBuffer);
-        sdk.outBuffer = nullptr;
-        sdk.outBufferSize = 0;
-        sdk.blockIndex = 0xFFFFFFFF;
+        sdk.ResetCache();
         SetFailure(result, m_entries[index].name + L" " + ResultText(result));
         return false;
     }
     data = sdk.outBuffer ? sdk.outBuffer + offset : nullptr;
     size = processed;
     return true;
+}
+
+int CSevenZipArchive::DecodeForWriting(uint32_t index, const uint8_t*& data, size_t& size, bool& crcLeft)
+{
+    Sdk& sdk = *m_sdk;
+    data = nullptr;
+    size = 0;
+    crcLeft = false;
+    uint32_t block = sdk.db.FileToFolder[index];
+    if (block == kNoBlock) return SZ_OK;
+    if (sdk.streamedBlock != block && sdk.blockIndex != block && CBlockDecoder::CanDecode(sdk.db, block)) {
+        UInt64 unpacked = SzAr_GetFolderUnpackSize(&sdk.db.db, block);
+        if (unpacked != 0 && unpacked == static_cast<size_t>(unpacked)) {
+            sdk.ResetCache();
+            sdk.outBuffer = static_cast<Byte*>(ISzAlloc_Alloc(&kAllocator, static_cast<size_t>(unpacked)));
+            if (!sdk.outBuffer) return SZ_ERROR_MEM;
+            sdk.outBufferSize = static_cast<size_t>(unpacked);
+            SRes result =
+                sdk.streamed.Start(sdk.db, &sdk.look.vt, block, sdk.outBuffer, sdk.outBufferSize, &kAllocator);
+            if (result != SZ_OK) return result;
+            sdk.streamedBlock = block;
+        }
+    }
+    if (sdk.streamedBlock != block) {
+        size_t offset = 0, processed = 0;
+        SRes result = sdk.Extract(index, offset, processed);
+        if (result == SZ_OK && sdk.outBuffer) {
+            data = sdk.outBuffer + offset;
+            size = processed;
+        }
+        return result;
+    }
+    // As the SDK places a file in its block; its CRC is checked by the writer.
+    UInt64 start = sdk.db.UnpackPositions[index] - sdk.db.UnpackPositions[sdk.db.FolderToFile[block]];
+    UInt64 length = SzArEx_GetFileSize(&sdk.db, index);
+    if (start > sdk.outBufferSize || length > sdk.outBufferSize - start) return SZ_ERROR_FAIL;
+    while (sdk.streamed.Ready() < start + length)
+        if (SRes result = sdk.streamed.Step(kDecodeStep); result != SZ_OK) return result;
+    if (sdk.streamed.Finished()) sdk.blockIndex = block;
+    data = sdk.outBuffer + start;
+    size = static_cast<size_t>(length);
+    crcLeft = SzBitWithVals_Check(&sdk.db.CRCs, index);
+    return SZ_OK;
+}
+
+// A block decoded step by step is decoded to its end, even past its last
+// file, so that a fault anywhere in it fails the unpack as the SDK's
+// whole-block decoder would.
+int CSevenZipArchive::FinishStreamedBlock()
+{
+    Sdk& sdk = *m_sdk;
+    if (sdk.streamedBlock == kNoBlock) return SZ_OK;
+    while (!sdk.streamed.Finished())
+        if (SRes result = sdk.streamed.Step(kDecodeStep); result != SZ_OK) return result;
+    sdk.blockIndex = sdk.streamedBlock;
+    return SZ_OK;
 }
 
 bool CSevenZipArchive::CheckNames()
@@ -263,22 +345,82 @@ bool CSevenZipArchive::ExtractTo(const std::wstring& target, const std::wstring&
         LogLine(LogLevel::Error, "CUpdate::Unzip7z", " ", m_lastError);
         return false;
     }
+    const std::wstring& shown = reported.empty() ? target : reported;
+    Sdk& sdk = *m_sdk;
+    // The entries are written in archive order by the writer, each as soon as
+    // its data is decoded, while this thread decodes on. A fault found here
+    // is reported once the writer has stopped: a write that failed before it
+    // comes first, as it did in order.
+    SRes fault = SZ_OK;
+    std::wstring faultText;
+    const char* faultPrefix = " ";
+    auto decodeFault = [&](SRes result, const std::wstring& name) {
+        fault = result;
+        faultText = name + L" " + ResultText(result);
+    };
+    COrderedWorker writer;
+    uint32_t lastBlock = kNoBlock;
     for (uint32_t i = 0; i < m_entries.size(); ++i) {
         const ArchiveEntry& entry = m_entries[i];
         if (!basetool::IsSafeRelativePath(entry.name)) {
-            SetFailure(SZ_ERROR_ARCHIVE, L"不安全的文件名 \"" + entry.name + L"\"");
-            LogLine(LogLevel::Error, "CUpdate::Unzip7z", " 拒绝", m_lastError);
-            return false;
+            fault = SZ_ERROR_ARCHIVE;
+            faultText = L"不安全的文件名 \"" + entry.name + L"\"";
+            faultPrefix = " 拒绝";
+            break;
         }
         const uint8_t* data = nullptr;
         size_t size = 0;
-        if (!entry.isFolder && !Decode(i, data, size)) {
-            LogLine(LogLevel::Error, "CUpdate::Unzip7z", " ", m_lastError);
-            return false;
+        bool crcLeft = false;
+        if (!entry.isFolder) {
+            uint32_t block = sdk.db.FileToFolder[i];
+            if (block != kNoBlock && block != lastBlock) {
+                if (lastBlock != kNoBlock) {
+                    if (SRes result = FinishStreamedBlock(); result != SZ_OK) {
+                        decodeFault(result, m_entries[sdk.db.FolderToFile[lastBlock]].name);
+                        break;
+                    }
+                    // The writer may still be writing files of the last block
+                    // while the next one is decoded: the cache goes to it, to be
+                    // freed after them.
+                    std::shared_ptr<Byte> retired(
+                        sdk.outBuffer, [](Byte* buffer) { ISzAlloc_Free(&kAllocator, buffer); });
+                    sdk.outBuffer = nullptr;
+                    sdk.ResetCache();
+                    if (!writer.Add([retired]() mutable {
+                            retired.reset();
+                            return true;
+                        }))
+                        break;
+                }
+                lastBlock = block;
+            }
+            if (SRes result = DecodeForWriting(i, data, size, crcLeft); result != SZ_OK) {
+                decodeFault(result, entry.name);
+                break;
+            }
         }
-        if (!WriteEntry(target, reported.empty() ? target : reported, entry, data, size, i)) return false;
+        UInt32 crc = crcLeft ? sdk.db.CRCs.Vals[i] : 0;
+        bool added = writer.Add([this, &target, &shown, &entry, data, size, i, crcLeft, crc] {
+            if (crcLeft && CrcCalc(data, size) != crc) {
+                SetFailure(SZ_ERROR_CRC, entry.name + L" " + ResultText(SZ_ERROR_CRC));
+                LogLine(LogLevel::Error, "CUpdate::Unzip7z", " ", m_lastError);
+                return false;
+            }
+            return WriteEntry(target, shown, entry, data, size, i);
+        });
+        if (!added) break;
     }
-    return true;
+    if (fault == SZ_OK && lastBlock != kNoBlock && !writer.Failed())
+        if (SRes result = FinishStreamedBlock(); result != SZ_OK)
+            decodeFault(result, m_entries[sdk.db.FolderToFile[lastBlock]].name);
+    bool written = writer.Finish();
+    if (!written && m_lastResult == 0) SetFailure(SZ_ERROR_FAIL, L"内部错误");
+    if (written && fault != SZ_OK) {
+        SetFailure(fault, faultText);
+        LogLine(LogLevel::Error, "CUpdate::Unzip7z", faultPrefix, m_lastError);
+    }
+    if (!written || fault != SZ_OK) sdk.ResetCache();
+    return written && fault == SZ_OK;
 }
 
 bool CSevenZipArchive::WriteEntry(const std::wstring& target, const std::wstring& reported, const ArchiveEntry& entry,
@@ -325,16 +467,19 @@ bool CSevenZipArchive::WriteEntry(const std::wstring& target, const std::wstring
         }
         done += written;
     }
+    // The time and the attributes in one call through the open handle: the
+    // file is not looked up and opened again by its path for its attributes.
+    // Zero leaves a field as it is.
     const CSzArEx& db = m_sdk->db;
+    FILE_BASIC_INFO basic = {};
     if (SzBitWithVals_Check(&db.MTime, index)) {
-        FILETIME modified;
-        modified.dwLowDateTime = db.MTime.Vals[index].Low;
-        modified.dwHighDateTime = db.MTime.Vals[index].High;
-        SetFileTime(file, nullptr, nullptr, &modified);
+        basic.LastWriteTime.LowPart = db.MTime.Vals[index].Low;
+        basic.LastWriteTime.HighPart = static_cast<LONG>(db.MTime.Vals[index].High);
     }
+    if (entry.hasAttributes) basic.FileAttributes = entry.attributes & kFileAttributeMask;
+    if (basic.LastWriteTime.QuadPart != 0 || basic.FileAttributes != 0)
+        SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic);
     CloseHandle(file);
-    if (entry.hasAttributes && (entry.attributes & kFileAttributeMask))
-        SetFileAttributesW(api.c_str(), entry.attributes & kFileAttributeMask);
     LogLine(LogLevel::Info, "CUpdate::Unzip7z", " ", basetool::AppendPath(reported, relative), " 释放成功");
     return true;
 }

@@ -5,7 +5,9 @@
 // also decodes every file and checks its CRC, writing nothing.
 // ExtractTo decodes, checks and writes the entries in one pass below one
 // folder, and only there: names are checked again, and an existing link
-// inside the folder is never written through. The first failure ends it;
+// inside the folder is never written through. Each file is written, in
+// archive order, on a thread of its own as soon as its part of the block is
+// decoded, once its CRC has been checked. The first failure ends it;
 // what was written stays (installations and unpacks extract into a fresh
 // staging folder, see CStagedInstall).
 //
@@ -59,6 +61,11 @@ public:
 private:
     struct Sdk;
     bool Decode(uint32_t index, const uint8_t*& data, size_t& size);
+    // For ExtractTo, while the writer may be reading the cache: the file's
+    // data, whole, and whether its CRC is still to be checked. The SDK's
+    // result code; the failure is not recorded.
+    int DecodeForWriting(uint32_t index, const uint8_t*& data, size_t& size, bool& crcLeft);
+    int FinishStreamedBlock();
     bool WriteEntry(const std::wstring& target, const std::wstring& reported, const ArchiveEntry& entry,
         const uint8_t* data, size_t size, uint32_t index);
     void SetFailure(int result, std::wstring text);

@@ -5,8 +5,8 @@ import os
 import shutil
 import unittest
 
-from updater_rig import (BIN, Holder, ScratchDir, drop_names, flip_packed_byte, make_package, read_log, rename_entry,
-                         run_driver, snapshot, win, write_tree)
+from updater_rig import (BIN, Holder, ScratchDir, drop_names, flip_file_crc, flip_packed_byte, make_package, read_log,
+                         rename_entry, run_driver, snapshot, win, write_tree)
 
 
 def sample_tree():
@@ -171,6 +171,23 @@ class PackageTest(unittest.TestCase):
             packages[label] = self.path(label.replace(" ", "_") + ".7z")
             with open(packages[label], "wb") as f:
                 f.write(lzma_data[:cut])
+        # Blocks decoded step by step while their first files are written: a
+        # fault in the middle of the packed data, a file whose stored CRC is
+        # wrong (its data decodes), in one solid block and in files of their own.
+        bulk = self.path("bulk")
+        tree = sample_tree()
+        tree.update({"bulk/f%02d.txt" % i: os.urandom(64 * 1024).hex().encode() for i in range(24)})
+        write_tree(bulk, tree)
+        for label, switches in (("lzma2 solid", []), ("lzma per file", ["-m0=LZMA", "-ms=off"])):
+            archive = make_package(bulk, self.path(label.replace(" ", "_") + ".7z"), "-mhc=off", *switches)
+            with open(archive, "rb") as f:
+                f.seek(12)
+                packed = int.from_bytes(f.read(8), "little")
+            packages[label + ", a fault mid-block"] = self.path(label.replace(" ", "_") + "_mid.7z")
+            shutil.copy(archive, packages[label + ", a fault mid-block"])
+            flip_packed_byte(packages[label + ", a fault mid-block"], 32 + packed // 2)
+            packages[label + ", a wrong file crc"] = archive
+            flip_file_crc(archive, tree["readme.txt"])
         # One name both a file and a folder, also when only the case differs.
         for label, folder in (("file and folder", "readme.txt"), ("file and folder in other case", "README.TXT")):
             source = self.path(label.replace(" ", "_"))

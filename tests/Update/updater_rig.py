@@ -164,6 +164,18 @@ def rename_entry(archive, old, new, count=1):
     _rewrite_header(archive, change)
 
 
+def flip_file_crc(archive, content):
+    """Changes the CRC an archive made with -mhc=off stores for the file
+    with this content: its data decodes, and fails its check."""
+    stored = struct.pack("<I", zlib.crc32(content) & 0xFFFFFFFF)
+
+    def change(header):
+        at = header.find(stored)
+        assert at >= 0 and header.find(stored, at + 1) < 0, "the CRC is not found once in a plain header"
+        header[at] ^= 0xFF
+    _rewrite_header(archive, change)
+
+
 def drop_names(archive, first_name):
     """Changes the id of the file-name property (0x11) of an archive made with
     -mhc=off to one the decoder skips: a package without names. first_name is
