@@ -5,6 +5,7 @@
 #include "COMJavascriptObject.h"
 #include "ComIdentifiers.h"
 #include "ControlTestFactory.h"
+#include "HeapCensus.h"
 #include "JSAPIAuto.h"
 #include "PluginCore.h"
 
@@ -13,6 +14,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <oaidl.h>
 
 extern "C" {
 HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** out);
@@ -83,6 +85,30 @@ TEST(ActiveXExportsTest, SetUpOncePerLoadAndUnloadOnlyWhenNothingLives)
 }
 
 // Whatever COM object of the module is alive keeps the library loaded.
+// A control made, asked for a member and released gives every byte back.
+TEST(ActiveXExportsTest, ControlsMadeAndReleasedLeaveNoHeapBlocksBehind)
+{
+    OleInitialize(nullptr);
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(DllGetClassObject(CLSID_FBControl0, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+    auto cycle = [&] {
+        IDispatch* control = nullptr;
+        ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&control)), S_OK);
+        LPOLESTR names[] = {const_cast<LPOLESTR>(L"toString")};
+        DISPID id = 0;
+        control->GetIDsOfNames(IID_NULL, names, 1, 0, &id);
+        control->Release();
+    };
+    for (int i = 0; i < 50; ++i) cycle();  // the caches of the first rounds
+    const testsupport::HeapCensus before = testsupport::HeapCensus::take();
+    for (int i = 0; i < 2000; ++i) cycle();
+    const testsupport::HeapCensus after = testsupport::HeapCensus::take();
+    factory->Release();
+    EXPECT_LE(after.blocks, before.blocks + 10);
+    EXPECT_LE(after.bytes, before.bytes + 1024);
+    OleUninitialize();
+}
+
 TEST(ActiveXExportsTest, EveryLiveObjectOfTheModuleKeepsItLoaded)
 {
     OleInitialize(nullptr);
