@@ -132,6 +132,9 @@ public:
             road(), [](JSAPI& api, const VariantVector& a) { return api.construct(a); }, &Road::browserConstruct, args);
     }
 
+    // Handlers kept as page objects of one road are called together through callHandlers.
+    bool supportsDirectCall() const final { return true; }
+
 protected:
     explicit PageObjectFrame(const std::shared_ptr<Host>& host) : JSObject(host) {}
 

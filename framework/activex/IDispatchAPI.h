@@ -62,7 +62,7 @@ public:
     // FB::JSObject
     const void* getObjectId() const override;
     const void* getEventContext() const override;
-    bool supportsDirectCall() const override { return true; }
+    // Queued for the main thread, never inline (see above).
     void callHandlers(const std::string& event, const VariantVector& args,
         const std::vector<JSObjectPtr>& functionHandlers, const std::vector<JSObjectPtr>& objectHandlers) override;
     bool isValid() const override;

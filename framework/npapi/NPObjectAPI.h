@@ -35,7 +35,6 @@ public:
     // FB::JSObject
     const void* getObjectId() const override;
     const void* getEventContext() const override;
-    bool supportsDirectCall() const override { return true; }
     // Through the page's delayed-call function, so every handler runs later from a page timer.
     void callHandlers(const std::string& event, const VariantVector& args,
         const std::vector<JSObjectPtr>& functionHandlers, const std::vector<JSObjectPtr>& objectHandlers) override;
