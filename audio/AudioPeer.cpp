@@ -76,7 +76,7 @@ void CAudioPeer::stopCapture()
 bool SONDEX_CALL CAudioPeer::AddStream(int streamId)
 {
     try {
-        std::lock_guard<std::recursive_mutex> guard(lock_);
+        std::lock_guard<CPeerLock> guard(lock_);
         if (streams_.count(streamId)) return false;
         streams_.emplace(streamId, std::make_unique<CAudioStream>(sink_, streamId, spare_));
         return true;
@@ -88,7 +88,7 @@ bool SONDEX_CALL CAudioPeer::AddStream(int streamId)
 bool SONDEX_CALL CAudioPeer::RemoveStream(int streamId)
 {
     try {
-        std::lock_guard<std::recursive_mutex> guard(lock_);
+        std::lock_guard<CPeerLock> guard(lock_);
         auto found = streams_.find(streamId);
         if (found == streams_.end()) return false;
         streams_.erase(found);
@@ -105,7 +105,7 @@ bool SONDEX_CALL CAudioPeer::InputPacket(int streamId, const char* datagram, uns
         PacketRef packet(CRtpPacket::MakeReceived(reinterpret_cast<const uint8_t*>(datagram), length));
         if (!packet) return false;
         if (CAudioStream::ModeForPayloadType(packet->PayloadType()) == 0) return false;
-        std::lock_guard<std::recursive_mutex> guard(lock_);
+        std::lock_guard<CPeerLock> guard(lock_);
         auto found = streams_.find(streamId);
         if (found != streams_.end()) found->second->PacketIn(packet.get());
         return true;  // a packet for an unknown stream is dropped
@@ -117,7 +117,7 @@ bool SONDEX_CALL CAudioPeer::InputPacket(int streamId, const char* datagram, uns
 bool SONDEX_CALL CAudioPeer::SetMuteAll(int flag)
 {
     try {
-        std::lock_guard<std::recursive_mutex> guard(lock_);
+        std::lock_guard<CPeerLock> guard(lock_);
         for (auto& entry : streams_) entry.second->SetMute(flag != 0);
     } catch (...) {
     }
@@ -127,7 +127,7 @@ bool SONDEX_CALL CAudioPeer::SetMuteAll(int flag)
 bool SONDEX_CALL CAudioPeer::SetMute(int streamId, bool flag)
 {
     try {
-        std::lock_guard<std::recursive_mutex> guard(lock_);
+        std::lock_guard<CPeerLock> guard(lock_);
         auto found = streams_.find(streamId);
         if (found == streams_.end()) return false;
         found->second->SetMute(flag);

@@ -11,6 +11,8 @@
 #ifndef AUDIO_AUDIOPEER_H
 #define AUDIO_AUDIOPEER_H
 
+#include <windows.h>
+
 #include <map>
 #include <memory>
 #include <mutex>
@@ -49,6 +51,21 @@ public:
     void SONDEX_CALL Destroy() override;
 
 private:
+    // The peer lock, a critical section: re-entrant, and it keeps nothing once
+    // deleted (under this toolchain a std::recursive_mutex leaves a heap block).
+    class CPeerLock {
+    public:
+        CPeerLock() { InitializeCriticalSection(&section_); }
+        ~CPeerLock() { DeleteCriticalSection(&section_); }
+        CPeerLock(const CPeerLock&) = delete;
+        CPeerLock& operator=(const CPeerLock&) = delete;
+        void lock() { EnterCriticalSection(&section_); }
+        void unlock() { LeaveCriticalSection(&section_); }
+
+    private:
+        CRITICAL_SECTION section_;
+    };
+
     ~CAudioPeer();
     void stopCapture();
     void closeAll();
@@ -59,7 +76,7 @@ private:
     int spare_ = 0;
     std::unique_ptr<CAudioCapture> capture_;
     std::map<int, std::unique_ptr<CAudioStream>> streams_;
-    mutable std::recursive_mutex lock_;
+    CPeerLock lock_;
 };
 
 }  // namespace Sondex

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "AudioStream.h"
+#include "HeapCensus.h"
 #include "Sondex.h"
 
 namespace {
@@ -122,6 +123,23 @@ TEST_F(AudioPeerThroughExports, InputPacketRefusesMalformedDatagrams)
     EXPECT_FALSE(peer->InputPacket(1, nullptr, 12));
     const auto forNobody = rtp(0x80, 36, 1);
     EXPECT_TRUE(peer->InputPacket(42, forNobody.data(), 12));  // unknown stream: dropped, not refused
+}
+
+// A peer that went, with its lock taken and its streams, leaves nothing on the heaps.
+TEST_F(AudioPeerThroughExports, PeersMadeAndDeletedLeaveNothingBehind)
+{
+    auto cycle = [&] {
+        Sondex::IAudioPeer* other = library.createPeer(&sink);
+        ASSERT_NE(other, nullptr);
+        EXPECT_TRUE(other->AddStream(1));
+        EXPECT_TRUE(other->SetMuteAll(1));
+        library.deletePeer(other);
+    };
+    for (int i = 0; i < 100; ++i) cycle();  // the heaps' own first growth
+    const testsupport::HeapCensus before = testsupport::HeapCensus::take();
+    for (int i = 0; i < 2000; ++i) cycle();
+    const testsupport::HeapCensus after = testsupport::HeapCensus::take();
+    EXPECT_LT(after.blocks, before.blocks + 20) << "blocks kept by 2,000 peers";
 }
 
 TEST_F(AudioPeerThroughExports, ReservedSlotsDoNothing)
