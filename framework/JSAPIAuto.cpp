@@ -1,5 +1,7 @@
-// Member tables of an automatic scriptable object. Every name that a method,
-// property or attribute is registered under has an entry in the zone table; a
+// Member tables of an automatic scriptable object. One table keyed by name
+// holds what each name is: its method, its property and the zone it was
+// registered in (attributes keep their values apart, their zones here). Every
+// name that a method, property or attribute is registered under has a zone; a
 // name without one is never reachable. Callables are held by shared pointer
 // and copied out before they run, so a method may replace or remove its own
 // entry while it runs.
@@ -12,6 +14,8 @@
 
 #include "JSFunction.h"
 #include "JSObject.h"
+
+#include <optional>
 
 namespace FB {
 
@@ -64,10 +68,33 @@ struct JSAPIAuto::Property {
     }
 };
 
+// What one name is. An entry with none of the three is removed.
+struct JSAPIAuto::Member {
+    std::shared_ptr<const Method> method;
+    std::shared_ptr<const Property> property;
+    std::optional<int> zone;
+
+    bool accessibleIn(int currentZone) const { return zone && currentZone >= *zone; }
+    bool unused() const { return !method && !property && !zone; }
+};
+
 struct JSAPIAuto::Members {
-    std::map<std::string, std::shared_ptr<const Method>> methods;
-    std::map<std::string, std::shared_ptr<const Property>> properties;
-    std::map<std::string, int> zones;
+    std::map<std::string, Member, detail::NameOrder> byName;
+
+    Member* find(const std::string& name)
+    {
+        auto found = byName.find(name);
+        return found == byName.end() ? nullptr : &found->second;
+    }
+    // Drops what `clear` clears from the name's entry, and the entry once it is unused.
+    template <class Clear>
+    void clear(const std::string& name, Clear clear)
+    {
+        auto found = byName.find(name);
+        if (found == byName.end()) return;
+        clear(found->second);
+        if (found->second.unused()) byName.erase(found);
+    }
 };
 
 const std::shared_ptr<JSAPIAuto::Members>& JSAPIAuto::builtInMembers()
@@ -76,12 +103,14 @@ const std::shared_ptr<JSAPIAuto::Members>& JSAPIAuto::builtInMembers()
     static const std::shared_ptr<Members> table = [] {
         auto members = std::make_shared<Members>();
         auto method = [&](const char* name, CallMethodFunctor (*bind)(JSAPIAuto*)) {
-            members->methods[name] = std::make_shared<const Method>(Method{{}, bind});
-            members->zones[name] = 0;
+            Member& entry = members->byName[name];
+            entry.method = std::make_shared<const Method>(Method{{}, bind});
+            entry.zone = 0;
         };
         auto property = [&](const char* name, PropertyFunctors (*bind)(JSAPIAuto*)) {
-            members->properties[name] = std::make_shared<const Property>(Property{{}, bind});
-            members->zones[name] = 0;
+            Member& entry = members->byName[name];
+            entry.property = std::make_shared<const Property>(Property{{}, bind});
+            entry.zone = 0;
         };
         method("toString", [](JSAPIAuto* self) { return bindMethod(self, &JSAPIAuto::getDescription); });
         method("getAttribute", [](JSAPIAuto* self) { return bindMethod(self, &JSAPIAuto::getAttribute); });
@@ -97,10 +126,10 @@ const std::shared_ptr<JSAPIAuto::Members>& JSAPIAuto::builtInMembers()
 
 namespace {
 
-const std::shared_ptr<const std::set<std::string>>& defaultReservedNames()
+const std::shared_ptr<const std::set<std::string, detail::NameOrder>>& defaultReservedNames()
 {
-    static const auto names =
-        std::make_shared<const std::set<std::string>>(std::begin(kReservedNames), std::end(kReservedNames));
+    static const auto names = std::make_shared<const std::set<std::string, detail::NameOrder>>(
+        std::begin(kReservedNames), std::end(kReservedNames));
     return names;
 }
 
@@ -126,15 +155,14 @@ JSAPIAuto::Members& JSAPIAuto::ownMembers()
     return *members_;
 }
 
-bool JSAPIAuto::isAccessible(const std::string& name) const
+const JSAPIAuto::Member* JSAPIAuto::member(const std::string& name) const
 {
-    auto zone = members_->zones.find(name);
-    return zone != members_->zones.end() && currentZone() >= zone->second;
+    return members_->find(name);
 }
 
 void JSAPIAuto::recordZone(const std::string& name)
 {
-    ownMembers().zones[name] = currentZone();
+    ownMembers().byName[name].zone = currentZone();
 }
 
 void JSAPIAuto::clearReservedNames()
@@ -163,10 +191,12 @@ void JSAPIAuto::addReservedName(const std::string& name)
 void JSAPIAuto::removeMethod(const std::string& name)
 {
     ObjectLock lock(*this);
-    if (!members_->methods.count(name)) return;
-    Members& members = ownMembers();
-    members.methods.erase(name);
-    members.zones.erase(name);
+    const Member* entry = member(name);
+    if (!entry || !entry->method) return;
+    ownMembers().clear(name, [](Member& found) {
+        found.method.reset();
+        found.zone.reset();
+    });
 }
 
 void JSAPIAuto::removeMethod(const std::wstring& name)
@@ -177,7 +207,7 @@ void JSAPIAuto::removeMethod(const std::wstring& name)
 void JSAPIAuto::addMethod(const std::string& name, const CallMethodFunctor& method)
 {
     ObjectLock lock(*this);
-    ownMembers().methods[name] = std::make_shared<const Method>(Method{method, nullptr});
+    ownMembers().byName[name].method = std::make_shared<const Method>(Method{method, nullptr});
     recordZone(name);
 }
 
@@ -189,7 +219,7 @@ void JSAPIAuto::addMethod(const std::wstring& name, const CallMethodFunctor& met
 void JSAPIAuto::addProperty(const std::string& name, const PropertyFunctors& property)
 {
     ObjectLock lock(*this);
-    ownMembers().properties[name] = std::make_shared<const Property>(Property{property, nullptr});
+    ownMembers().byName[name].property = std::make_shared<const Property>(Property{property, nullptr});
     recordZone(name);
 }
 
@@ -201,10 +231,12 @@ void JSAPIAuto::addProperty(const std::wstring& name, const PropertyFunctors& pr
 void JSAPIAuto::dropProperty(const std::string& name)
 {
     ObjectLock lock(*this);
-    if (!members_->properties.count(name)) return;
-    Members& members = ownMembers();
-    members.properties.erase(name);
-    members.zones.erase(name);
+    const Member* entry = member(name);
+    if (!entry || !entry->property) return;
+    ownMembers().clear(name, [](Member& found) {
+        found.property.reset();
+        found.zone.reset();
+    });
 }
 
 void JSAPIAuto::dropProperty(const std::wstring& name)
@@ -243,7 +275,7 @@ void JSAPIAuto::removeAttribute(const std::string& name)
     if (found == attributes_.end()) return;
     if (found->second.readOnly) throw script_error("Cannot remove read-only property " + name);
     attributes_.erase(found);
-    ownMembers().zones.erase(name);
+    if (member(name)) ownMembers().clear(name, [](Member& entry) { entry.zone.reset(); });
 }
 
 // --- script-facing queries ---
@@ -252,8 +284,8 @@ void JSAPIAuto::listMemberNames(std::vector<std::string>& names) const
 {
     ObjectLock lock(*this);
     const int zone = currentZone();
-    for (const auto& [name, memberZone] : members_->zones) {
-        if (memberZone <= zone) names.push_back(name);
+    for (const auto& [name, entry] : members_->byName) {
+        if (entry.accessibleIn(zone)) names.push_back(name);
     }
 }
 
@@ -265,7 +297,9 @@ std::size_t JSAPIAuto::countMembers() const
 bool JSAPIAuto::hasMethod(const std::string& name) const
 {
     ObjectLock lock(*this);
-    return isValid() && members_->methods.count(name) && isAccessible(name);
+    if (!isValid()) return false;
+    const Member* entry = member(name);
+    return entry && entry->method && entry->accessibleIn(currentZone());
 }
 
 bool JSAPIAuto::hasMethodObject(const std::string& name) const
@@ -277,10 +311,11 @@ bool JSAPIAuto::hasProperty(const std::string& name) const
 {
     ObjectLock lock(*this);
     if (!isValid()) return false;
-    const bool isMethod = members_->methods.count(name) > 0;
+    const Member* entry = member(name);
+    const bool isMethod = entry && entry->method;
     if (allowDynamicAttributes_ && !isMethod && !isReserved(name)) return true;
-    if (allowMethodObjects_ && isMethod && isAccessible(name)) return true;
-    return members_->properties.count(name) || attributes_.count(name);
+    if (allowMethodObjects_ && isMethod && entry->accessibleIn(currentZone())) return true;
+    return (entry && entry->property) || attributes_.count(name);
 }
 
 bool JSAPIAuto::hasPropertyIndex(int index) const
@@ -292,31 +327,40 @@ bool JSAPIAuto::hasPropertyIndex(int index) const
 
 // --- script-facing operations ---
 
+JSAPIPtr JSAPIAuto::methodObject(const std::string& name, int zone)
+{
+    auto found = methodObjects_.find(MethodObjectKey(name, zone));
+    if (found != methodObjects_.end()) return found->second;
+    auto made = std::make_shared<JSFunction>(weak_from_this(), name, zone);
+    methodObjects_.emplace(MethodObjectKey(name, zone), made);
+    return made;
+}
+
 JSAPIPtr JSAPIAuto::getMethodObject(const std::string& name)
 {
     ObjectLock lock(*this);
     if (!isValid()) throw object_invalidated();
-    if (!members_->methods.count(name) || !isAccessible(name)) throw invalid_member(name);
+    const Member* entry = member(name);
     const int zone = currentZone();
-    std::shared_ptr<JSFunction>& cached = methodObjects_[{name, zone}];
-    if (!cached) cached = std::make_shared<JSFunction>(weak_from_this(), name, zone);
-    return cached;
+    if (!entry || !entry->method || !entry->accessibleIn(zone)) throw invalid_member(name);
+    return methodObject(name, zone);
 }
 
 variant JSAPIAuto::getProperty(const std::string& name)
 {
     ObjectLock lock(*this);
     if (!isValid()) throw object_invalidated();
-    if (auto found = members_->properties.find(name); found != members_->properties.end()) {
-        if (!isAccessible(name)) {
+    const Member* entry = member(name);
+    if (entry && entry->property) {
+        if (!entry->accessibleIn(currentZone())) {
             if (!allowDynamicAttributes_) throw invalid_member(name);
             return variant();
         }
         // A copy that outlives its entry, should the getter drop the property.
-        std::shared_ptr<const Property> property = found->second;
+        std::shared_ptr<const Property> property = entry->property;
         return property->get(*this);
     }
-    if (allowMethodObjects_ && members_->methods.count(name)) return getMethodObject(name);
+    if (allowMethodObjects_ && entry && entry->method) return getMethodObject(name);
     if (auto attribute = attributes_.find(name); attribute != attributes_.end()) return attribute->second.value;
     if (!allowDynamicAttributes_) throw invalid_member(name);
     return variant();
@@ -331,9 +375,9 @@ void JSAPIAuto::setProperty(const std::string& name, const variant& value)
 {
     ObjectLock lock(*this);
     if (!isValid()) throw object_invalidated();
-    if (auto found = members_->properties.find(name); found != members_->properties.end()) {
-        if (!isAccessible(name)) throw invalid_member(name);
-        std::shared_ptr<const Property> property = found->second;
+    if (const Member* entry = member(name); entry && entry->property) {
+        if (!entry->accessibleIn(currentZone())) throw invalid_member(name);
+        std::shared_ptr<const Property> property = entry->property;
         try {
             property->set(*this, value);
         } catch (const bad_variant_cast& e) {
@@ -357,8 +401,9 @@ void JSAPIAuto::removeProperty(const std::string& name)
 {
     ObjectLock lock(*this);
     if (!isValid()) throw object_invalidated();
-    if (!isAccessible(name)) throw invalid_member(name);
-    if (members_->properties.count(name)) {
+    const Member* entry = member(name);
+    if (!entry || !entry->accessibleIn(currentZone())) throw invalid_member(name);
+    if (entry->property) {
         if (allowRemoveProperties_) dropProperty(name);
         return;
     }
@@ -384,9 +429,9 @@ variant JSAPIAuto::invoke(const std::string& name, const VariantVector& args)
 {
     ObjectLock lock(*this);
     if (!isValid()) throw object_invalidated();
-    auto found = members_->methods.find(name);
-    if (found == members_->methods.end() || !isAccessible(name)) throw invalid_member(name);
-    std::shared_ptr<const Method> method = found->second;
+    const Member* entry = member(name);
+    if (!entry || !entry->method || !entry->accessibleIn(currentZone())) throw invalid_member(name);
+    std::shared_ptr<const Method> method = entry->method;
     try {
         return method->call(*this, args);
     } catch (const bad_variant_cast& e) {

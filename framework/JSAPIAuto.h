@@ -22,7 +22,9 @@
 //
 // Making an object is cheap: the built-in members and the reserved names are
 // tables shared by every object, copied into an object of its own only when it
-// first registers, removes or records a member.
+// first registers, removes or records a member. A call is cheap too: a name
+// is looked up once per operation, in one table that holds its method, its
+// property and its zone together.
 //
 // Threading: every member operation holds the object's recursive lock for its
 // whole run, including the call of a method; a method may call back into its
@@ -33,6 +35,7 @@
 
 #include "JSAPIImpl.h"
 #include "MethodWrappers.h"
+#include "NameOrder.h"
 
 #include <map>
 #include <memory>
@@ -110,22 +113,34 @@ private:
     };
     struct Method;
     struct Property;
+    struct Member;
     struct Members;
-    using NameSet = std::set<std::string>;
+    using NameSet = std::set<std::string, detail::NameOrder>;
+    using MethodObjectKey = std::pair<std::string, int>;
+    struct MethodObjectOrder {
+        bool operator()(const MethodObjectKey& left, const MethodObjectKey& right) const noexcept
+        {
+            if (left.second != right.second) return left.second < right.second;
+            return detail::NameOrder()(left.first, right.first);
+        }
+    };
 
     static const std::shared_ptr<Members>& builtInMembers();
     // The object's own tables, copied from the shared ones on the first change.
     Members& ownMembers();
+    // The entry of a name, or null; the lock is held.
+    const Member* member(const std::string& name) const;
     bool isReserved(const std::string& name) const { return reservedNames_->count(name) > 0; }
-    bool isAccessible(const std::string& name) const;
     void recordZone(const std::string& name);
+    // The function object of an accessible method; the lock is held.
+    JSAPIPtr methodObject(const std::string& name, int zone);
     // The page function an attribute named like the event holds, if any.
     JSObjectPtr attributeHandler(const std::string& eventName) const;
 
-    std::map<std::pair<std::string, int>, std::shared_ptr<JSFunction>> methodObjects_;
+    std::map<MethodObjectKey, std::shared_ptr<JSFunction>, MethodObjectOrder> methodObjects_;
     std::shared_ptr<Members> members_;
     std::string description_;
-    std::map<std::string, Attribute> attributes_;
+    std::map<std::string, Attribute, detail::NameOrder> attributes_;
     std::shared_ptr<const NameSet> reservedNames_;
 };
 
