@@ -6,12 +6,14 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 namespace {
 
-void deliver(const ResultSinkPtr& sink, ResultValues values)
+// The list is only built for a sink that is there: most calls from script pass none.
+void deliver(const ResultSinkPtr& sink, std::initializer_list<ResultValue> values)
 {
-    if (sink) sink->Deliver(values);
+    if (sink) sink->Deliver(ResultValues(values));
 }
 
 }  // namespace

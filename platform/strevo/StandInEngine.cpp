@@ -17,7 +17,6 @@
 #include <cstring>
 #include <cwchar>
 #include <cwctype>
-#include <deque>
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -39,14 +38,42 @@ std::string toUtf8(const wchar_t* text)
 
 class StandInEngine;
 
+// The latest calls, oldest first, in a ring of fixed size: a benchmark's
+// millions of calls cost the engine no more than the first ones, and a call
+// allocates nothing once the ring is full.
+class CallLog {
+public:
+    static constexpr size_t kLines = 10000;
+
+    void add(std::string line)
+    {
+        if (lines_.size() < kLines) {
+            lines_.push_back(std::move(line));
+            return;
+        }
+        lines_[oldest_] = std::move(line);
+        oldest_ = (oldest_ + 1) % kLines;
+    }
+    template <class Visit>
+    void forEach(Visit visit) const
+    {
+        for (size_t i = 0; i < lines_.size(); ++i) visit(lines_[(oldest_ + i) % lines_.size()]);
+    }
+    void clear()
+    {
+        lines_.clear();
+        oldest_ = 0;
+    }
+
+private:
+    std::vector<std::string> lines_;
+    size_t oldest_ = 0;
+};
+
 // Process-wide test settings and the call log.
 struct Controls {
-    // The log keeps the latest calls only, so a benchmark's millions of calls
-    // cost the engine no more than the first ones.
-    static constexpr size_t kLogLines = 10000;
-
     std::mutex lock;
-    std::deque<std::string> log;
+    CallLog log;
     std::vector<std::string> refusals;
     std::vector<std::shared_ptr<StandInEngine>> engines;
     std::wstring readyText = L"ready";
@@ -55,13 +82,16 @@ struct Controls {
     void record(std::string line)
     {
         std::lock_guard<std::mutex> guard(lock);
-        if (log.size() == kLogLines) log.pop_front();
-        log.push_back(std::move(line));
+        log.add(std::move(line));
     }
     // True when a refusal of this operation was pending; it is used up.
     bool takeRefusal(const char* operation)
     {
         std::lock_guard<std::mutex> guard(lock);
+        return takeRefusalLocked(operation);
+    }
+    bool takeRefusalLocked(const char* operation)
+    {
         auto it = std::find(refusals.begin(), refusals.end(), operation);
         if (it == refusals.end()) return false;
         refusals.erase(it);
@@ -102,18 +132,16 @@ public:
         thread_ = CreateThread(nullptr, 0, &StandInEngine::threadMain, this, 0, nullptr);
     }
 
+    // Called for every "ISready" of page script: one lock for the log, the text and the refusal.
     bool GetReadyText(wchar_t* text) override
     {
-        controls().record("GetReadyText");
+        Controls& c = controls();
+        std::lock_guard<std::mutex> guard(c.lock);
+        c.log.add("GetReadyText");
         if (!text) return false;
-        std::wstring ready;
-        {
-            std::lock_guard<std::mutex> guard(controls().lock);
-            ready = controls().readyText;
-        }
-        wcsncpy(text, ready.c_str(), 31);
+        wcsncpy(text, c.readyText.c_str(), 31);
         text[31] = L'\0';
-        return !controls().takeRefusal("GetReadyText");
+        return !c.takeRefusalLocked("GetReadyText");
     }
 
     bool StartCapture(const wchar_t* camera) override
@@ -307,7 +335,7 @@ int runCommand(const std::string& command, char* reply, int replySize)
     if (verb == "log") {
         std::string all;
         std::lock_guard<std::mutex> guard(c.lock);
-        for (const std::string& line : c.log) all += line + "\n";
+        c.log.forEach([&](const std::string& line) { all += line + "\n"; });
         return writeReply(all, reply, replySize);
     }
     if (verb == "clear") {

@@ -88,6 +88,29 @@ TEST(StandInEngine, AnswersAsDocumentedAndRecordsTheCalls)
     EXPECT_EQ(lib.control("no such command", nullptr, 0), 1);
 }
 
+TEST(StandInEngine, CallLogKeepsTheLatestTenThousandCallsInOrder)
+{
+    Library lib;
+    lib.command("clear");
+    CountingObserver observer;
+    IStrevo* engine = lib.create(&observer);
+    for (int i = 0; i < 10005; ++i) engine->StartCapture((L"cam" + std::to_wstring(i)).c_str());
+    lib.destroy(engine);
+    // CreateStrevo, cam0 ... cam10004, DeleteStrevo: the first seven lines are gone.
+    std::vector<char> reply(512 * 1024);
+    lib.control("log", reply.data(), static_cast<int>(reply.size()));
+    std::vector<std::string> lines;
+    std::string all = reply.data();
+    for (size_t start = 0, end; (end = all.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(all.substr(start, end - start));
+    ASSERT_EQ(lines.size(), 10000u);
+    EXPECT_EQ(lines.front(), "StartCapture cam6");
+    EXPECT_EQ(lines[9998], "StartCapture cam10004");
+    EXPECT_EQ(lines.back(), "DeleteStrevo");
+    lib.command("clear");
+    EXPECT_EQ(lib.command("log"), "");
+}
+
 TEST(StandInEngine, ReportsFromItsOwnThreadAndStopsBeforeDeleteReturns)
 {
     Library lib;
