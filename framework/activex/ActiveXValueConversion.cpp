@@ -9,14 +9,13 @@
 
 #include "COMJavascriptObject.h"
 #include "FactoryBase.h"
+#include "HeldTypeTable.h"
 #include "IDispatchAPI.h"
 #include "ScriptErrors.h"
 #include "dom/Window.h"
 #include "utf8_tools.h"
 
 #include <functional>
-#include <map>
-#include <typeindex>
 #include <vector>
 
 namespace FB::ActiveX {
@@ -146,9 +145,9 @@ void fromMap(ActiveXBrowserHost& host, VARIANT& out, const variant& value)
     V_VT(&out) = VT_ARRAY | VT_VARIANT;
 }
 
-const std::map<std::type_index, Builder>& builders()
+const HeldTypeTable<Builder>& builders()
 {
-    static const std::map<std::type_index, Builder> table = {
+    static const HeldTypeTable<Builder> table = {
         {typeid(bool),
             scalar<bool>(VT_BOOL, [](VARIANT& v, bool b) { V_BOOL(&v) = b ? VARIANT_TRUE : VARIANT_FALSE; })},
         {typeid(char), scalar<char>(VT_I1, [](VARIANT& v, char c) { V_I1(&v) = c; })},
@@ -194,9 +193,9 @@ const std::map<std::type_index, Builder>& builders()
 // Builds into an empty VARIANT; false when the held type has no builder.
 bool build(ActiveXBrowserHost& host, VARIANT& out, const variant& value)
 {
-    auto found = builders().find(std::type_index(value.getType()));
-    if (found == builders().end()) return false;
-    found->second(host, out, value);
+    const Builder* builder = builders().find(value.getType());
+    if (!builder) return false;
+    (*builder)(host, out, value);
     return true;
 }
 

@@ -5,6 +5,7 @@
 // (unsigned 32-bit and all 64-bit types) go as their decimal text; lists and
 // maps become page arrays and objects made by the window; scriptable objects
 // become the instance's script objects.
+#include "HeldTypeTable.h"
 #include "NPJavascriptObject.h"
 #include "NPObjectAPI.h"
 #include "NpapiBrowserHost.h"
@@ -13,8 +14,6 @@
 
 #include <cstring>
 #include <functional>
-#include <map>
-#include <typeindex>
 
 namespace FB {
 namespace Npapi {
@@ -109,9 +108,9 @@ void fromApi(NpapiBrowserHost& host, NPVariant* out, const JSAPIPtr& api, bool a
     setObject(out, host.getJSAPIWrapper(api, autoRelease));
 }
 
-const std::map<std::type_index, Converter>& converters()
+const HeldTypeTable<Converter>& converters()
 {
-    static const std::map<std::type_index, Converter> table = {
+    static const HeldTypeTable<Converter> table = {
         {typeid(bool),
             [](NpapiBrowserHost&, NPVariant* out, const variant& value) {
                 out->type = NPVariantType_Bool;
@@ -175,9 +174,9 @@ const std::map<std::type_index, Converter>& converters()
 
 void NpapiBrowserHost::getNPVariant(NPVariant* out, const variant& value)
 {
-    auto found = converters().find(std::type_index(value.getType()));
-    if (found == converters().end()) return;  // a held type without a converter leaves the result untouched
-    found->second(*this, out, value);
+    const Converter* convert = converters().find(value.getType());
+    if (!convert) return;  // a held type without a converter leaves the result untouched
+    (*convert)(*this, out, value);
 }
 
 variant NpapiBrowserHost::getVariant(const NPVariant* value)
