@@ -42,28 +42,14 @@ bool lessOfDicts(const VariantDict& left, const VariantDict& right)
 
 }  // namespace variant_detail
 
-namespace {
-
-// strcmp of two type names, written out: maps keyed by values of several types
-// compare type names on every step, and the names tell apart within a few bytes.
-int compareNames(const char* left, const char* right) noexcept
-{
-    while (*left && *left == *right) {
-        ++left;
-        ++right;
-    }
-    return static_cast<int>(static_cast<unsigned char>(*left)) - static_cast<int>(static_cast<unsigned char>(*right));
-}
-
-}  // namespace
-
 bool variant::operator<(const variant& right) const
 {
     // One less-than function is one held type of this module: no type lookup.
     if (lessthan_ == right.lessthan_ && value_.has_value() && right.value_.has_value()) return lessthan_(*this, right);
     const std::type_info& leftType = getType();
     const std::type_info& rightType = right.getType();
-    if (const int byName = compareNames(leftType.name(), rightType.name()); byName != 0) return byName < 0;
+    if (const int byName = variant_detail::compareTypeNames(leftType.name(), rightType.name()); byName != 0)
+        return byName < 0;
     // The same name: the same type (also from another module), or two local types that order as equivalent.
     if (leftType == rightType)
         return value_.has_value() && lessthan_(*this, right);  // two moved-from values are equivalent

@@ -21,8 +21,8 @@
 #pragma once
 
 #include "ScriptErrors.h"
+#include "VariantHolder.h"
 
-#include <any>
 #include <map>
 #include <memory>
 #include <string>
@@ -129,19 +129,22 @@ public:
 
     // The held type; void for a variant whose value was moved away.
     const std::type_info& getType() const noexcept { return value_.type(); }
-    bool isNull() const noexcept { return getType() == typeid(variant_detail::null); }
-    bool isEmpty() const noexcept { return !value_.has_value() || getType() == typeid(variant_detail::empty); }
+    bool isNull() const noexcept { return value_.holds<variant_detail::null>(); }
+    bool isEmpty() const noexcept { return !value_.has_value() || value_.holds<variant_detail::empty>(); }
     template <class T>
     bool is_of_type() const noexcept
     {
-        return getType() == typeid(T);
+        if constexpr (std::is_void_v<T>)
+            return !value_.has_value();
+        else
+            return value_.holds<T>();
     }
 
     // The held value when it is exactly a T, else null. Never throws.
     template <class T>
     const T* getIf() const noexcept
     {
-        return std::any_cast<T>(&value_);
+        return value_.get<T>();
     }
 
     // The held value when it is exactly a T, else bad_variant_cast.
@@ -200,13 +203,13 @@ private:
     void hold(T&& value)
     {
         using Held = std::decay_t<T>;
-        value_ = std::forward<T>(value);
+        value_.assign(std::forward<T>(value));
         lessthan_ = &lessOf<Held>;
     }
     template <class T>
     static bool lessOf(const variant& left, const variant& right);
 
-    std::any value_;
+    variant_detail::Holder value_;
     LessThan lessthan_ = nullptr;
 };
 

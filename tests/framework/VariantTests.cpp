@@ -145,6 +145,39 @@ TEST(Variant, CopiesShareHeldObjectsAndSelfAssignmentKeepsTheValue)
     EXPECT_EQ(list.getVariantVector()[1].cast<std::string>(), "a");
 }
 
+TEST(Variant, MovesAndCopiesKeepValuesOfEverySize)
+{
+    // Small values live inside the variant, larger ones on the heap: both move and copy alike.
+    auto error = std::make_shared<FB::script_error>("boom");
+    const variant cases[] = {
+        true,
+        -7,
+        1LL << 40,
+        2.5,
+        variant::makeNull(),
+        error,
+        variant::fromValue(FB::JSAPIWeakPtr()),
+        std::string(100, 'x'),
+        std::wstring(L"wide"),
+        VariantVector{1, "a"},
+        VariantDict{{"k", 2.5}},
+    };
+    auto same = [](const variant& a, const variant& b) { return a.getType() == b.getType() && !(a < b) && !(b < a); };
+    for (const variant& value : cases) {
+        variant copy = value;
+        EXPECT_TRUE(same(copy, value)) << copy.getType().name();
+        variant moved = std::move(copy);
+        EXPECT_TRUE(same(moved, value)) << value.getType().name();
+        EXPECT_TRUE(copy.getType() == typeid(void));  // NOLINT: moved from
+        variant target = 1;
+        target = std::move(moved);
+        EXPECT_TRUE(same(target, value)) << value.getType().name();
+        target = value;
+        EXPECT_TRUE(same(target, value)) << value.getType().name();
+    }
+    EXPECT_EQ(error.use_count(), 2) << "one held by the table, none left behind by the moves";
+}
+
 TEST(Variant, CarriedScriptErrorIsReadBackAsACopy)
 {
     FB::script_error byValue("by value");
