@@ -29,6 +29,11 @@ bool BrowserHost::isMainThread() const
     return GetCurrentThreadId() == mainThreadId;
 }
 
+ArgumentLists::Borrowed BrowserHost::borrowArgumentList()
+{
+    return isMainThread() ? argumentLists_.borrow() : ArgumentLists::unkept();
+}
+
 bool BrowserHost::postMainThreadCall(QueuedFunction function, void* data)
 {
     if (shutDown.load()) return false;

@@ -18,6 +18,7 @@
 #pragma once
 
 #include "RecursiveMutex.h"
+#include "ArgumentLists.h"
 #include "AsyncCallManager.h"
 #include "CrossThreadCall.h"
 #include "variant.h"
@@ -113,6 +114,10 @@ public:
     bool isMainThread() const;
     bool isShutDown() const noexcept { return shutDown.load(); }
 
+    // An empty list for the arguments of one script call into a scriptable
+    // object; on the main thread one of the lists earlier calls gave back.
+    ArgumentLists::Borrowed borrowArgumentList();
+
     // Queues function(data) for the main thread. True when the function will run
     // (or has run) exactly once; false when it never will (the host has shut
     // down, or the browser refused the delivery); the caller then still owns data.
@@ -173,6 +178,7 @@ private:
     std::atomic<bool> pageLogging{true};
     std::string delayedCallHelperId;
     std::string delayedCallHelperName;
+    ArgumentLists argumentLists_;  // main thread only
 };
 
 using BrowserHostPtr = std::shared_ptr<BrowserHost>;

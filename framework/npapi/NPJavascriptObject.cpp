@@ -83,12 +83,14 @@ struct NPJavascriptObjectEntries {
         return host.identifier(identifier);
     }
 
-    static VariantVector arguments(NpapiBrowserHost& host, const NPVariant* args, uint32_t count)
+    // The call's arguments in a list borrowed from the host (given back, emptied, when it goes).
+    static ArgumentLists::Borrowed arguments(NpapiBrowserHost& host, const NPVariant* args, uint32_t count)
     {
-        VariantVector list;
+        ArgumentLists::Borrowed borrowed = host.borrowArgumentList();
+        VariantVector& list = borrowed.list();
         list.reserve(count);
         for (uint32_t i = 0; i < count; ++i) list.push_back(host.getVariant(&args[i]));
-        return list;
+        return borrowed;
     }
 
     static NPObject* allocate(NPP, NPClass*)
@@ -197,8 +199,8 @@ struct NPJavascriptObjectEntries {
         NPObject* npobj, NPIdentifier identifier, const NPVariant* args, uint32_t count, NPVariant* result)
     {
         return guarded(npobj, [&](NPJavascriptObject&, JSAPI& api, NpapiBrowserHost& host) {
-            VariantVector list = arguments(host, args, count);
-            variant value = api.invoke(identified(host, identifier).name, list);
+            ArgumentLists::Borrowed list = arguments(host, args, count);
+            variant value = api.invoke(identified(host, identifier).name, list.list());
             host.getNPVariant(result, value);
             return true;
         });
@@ -207,8 +209,8 @@ struct NPJavascriptObjectEntries {
     static bool invokeDefault(NPObject* npobj, const NPVariant* args, uint32_t count, NPVariant* result)
     {
         return guarded(npobj, [&](NPJavascriptObject&, JSAPI& api, NpapiBrowserHost& host) {
-            VariantVector list = arguments(host, args, count);
-            variant value = api.invoke(std::string(), list);
+            ArgumentLists::Borrowed list = arguments(host, args, count);
+            variant value = api.invoke(std::string(), list.list());
             host.getNPVariant(result, value);
             return true;
         });
@@ -217,8 +219,8 @@ struct NPJavascriptObjectEntries {
     static bool construct(NPObject* npobj, const NPVariant* args, uint32_t count, NPVariant* result)
     {
         return guarded(npobj, [&](NPJavascriptObject&, JSAPI& api, NpapiBrowserHost& host) {
-            VariantVector list = arguments(host, args, count);
-            variant value = api.construct(list);
+            ArgumentLists::Borrowed list = arguments(host, args, count);
+            variant value = api.construct(list.list());
             host.getNPVariant(result, value);
             return true;
         });

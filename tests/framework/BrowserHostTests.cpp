@@ -154,6 +154,34 @@ public:
     int hooks = 0;
 };
 
+TEST_F(BrowserHostTest, ArgumentListsComeEmptyAndANestedCallGetsItsOwn)
+{
+    const FB::variant* firstBlock = nullptr;
+    {
+        FB::ArgumentLists::Borrowed outer = host->borrowArgumentList();
+        outer.list() = {1, "two", 3.0};
+        firstBlock = outer.list().data();
+        FB::ArgumentLists::Borrowed nested = host->borrowArgumentList();
+        EXPECT_TRUE(nested.list().empty());
+        nested.list().push_back(4);
+        EXPECT_NE(nested.list().data(), outer.list().data());
+        EXPECT_EQ(outer.list().size(), 3u) << "the outer call's arguments stay";
+    }
+    FB::ArgumentLists::Borrowed again = host->borrowArgumentList();
+    EXPECT_TRUE(again.list().empty()) << "no argument of an earlier call is left";
+    FB::ArgumentLists::Borrowed another = host->borrowArgumentList();
+    EXPECT_TRUE(another.list().empty());
+    EXPECT_TRUE(again.list().data() == firstBlock || another.list().data() == firstBlock)
+        << "a given back list is reused";
+
+    // Off the main thread a list is made for the call and not kept.
+    std::thread([&] {
+        FB::ArgumentLists::Borrowed offMain = host->borrowArgumentList();
+        EXPECT_TRUE(offMain.list().empty());
+        offMain.list().push_back(5);
+    }).join();
+}
+
 TEST_F(BrowserHostTest, KeptObjectsLiveUntilReleasedOrShutdown)
 {
     auto once = std::make_shared<HookedObject>(host);
