@@ -40,8 +40,13 @@ public:
     {
         auto found = entries_.find(api.get());
         if (found == entries_.end()) return nullptr;
-        std::shared_ptr<ShareableReference<Wrapper>> wrapper = found->second.wrapper.lock();
-        if (wrapper && found->second.api.lock() == api) return wrapper->get();
+        // The same ownership is this very object: the entry's weak reference keeps
+        // an earlier object's ownership record from being reused by a later one.
+        const JSAPIWeakPtr& cached = found->second.api;
+        if (!cached.owner_before(api) && !api.owner_before(cached)) {
+            if (std::shared_ptr<ShareableReference<Wrapper>> wrapper = found->second.wrapper.lock())
+                return wrapper->get();
+        }
         Entry stale = std::move(found->second);
         entries_.erase(found);
         forgotten(stale);

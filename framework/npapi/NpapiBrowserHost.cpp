@@ -163,7 +163,6 @@ bool NpapiBrowserHost::postToMainThread(QueuedFunction function, void* data)
 
 NPObject* NpapiBrowserHost::getJSAPIWrapper(const JSAPIPtr& api, bool autoRelease)
 {
-    auto self = std::static_pointer_cast<NpapiBrowserHost>(shared_from_this());
     if (!api) return nullptr;
     NPJavascriptObject* live = wrapperCache_.find(api, [this](auto& stale) {
         if (stale.extra.kept) module_->ReleaseObject(stale.extra.kept);
@@ -174,6 +173,7 @@ NPObject* NpapiBrowserHost::getJSAPIWrapper(const JSAPIPtr& api, bool autoReleas
         sweepWrapperCache(false);
         sweepAt_ = std::max<size_t>(16, 2 * wrapperCache_.size());
     }
+    auto self = std::static_pointer_cast<NpapiBrowserHost>(shared_from_this());
     NPJavascriptObject* object = NPJavascriptObject::newObject(api, self, autoRelease);
     if (!object) return nullptr;
     KeptReference kept;
