@@ -9,6 +9,7 @@
 
 #include "COMJavascriptObject.h"
 #include "FactoryBase.h"
+#include "FastDynamicCast.h"
 #include "HeldTypeTable.h"
 #include "IDispatchAPI.h"
 #include "ScriptErrors.h"
@@ -57,14 +58,14 @@ IDispatch* pageObjectDispatch(const IDispatchAPI& object)
 void fromApi(ActiveXBrowserHost& host, VARIANT& out, const JSAPIPtr& api, bool autoRelease)
 {
     if (!api) return setDispatch(out, nullptr);
-    if (auto page = std::dynamic_pointer_cast<IDispatchAPI>(api)) return setDispatch(out, pageObjectDispatch(*page));
+    if (auto page = fastDynamicPointerCast<IDispatchAPI>(api)) return setDispatch(out, pageObjectDispatch(*page));
     setDispatch(out, host.getJSAPIWrapper(api, autoRelease));
 }
 
 void fromObject(ActiveXBrowserHost& host, VARIANT& out, const JSObjectPtr& object)
 {
     if (!object) return setDispatch(out, nullptr);
-    if (auto page = std::dynamic_pointer_cast<IDispatchAPI>(object)) return setDispatch(out, pageObjectDispatch(*page));
+    if (auto page = fastDynamicPointerCast<IDispatchAPI>(object)) return setDispatch(out, pageObjectDispatch(*page));
     // A native script object that is not a page object: a new wrapper, not cached.
     FactoryBasePtr factory = getFactoryInstance();
     auto self = std::static_pointer_cast<ActiveXBrowserHost>(host.shared_from_this());

@@ -5,6 +5,7 @@
 // (unsigned 32-bit and all 64-bit types) go as their decimal text; lists and
 // maps become page arrays and objects made by the window; scriptable objects
 // become the instance's script objects.
+#include "FastDynamicCast.h"
 #include "HeldTypeTable.h"
 #include "NPJavascriptObject.h"
 #include "NPObjectAPI.h"
@@ -103,7 +104,7 @@ void fromMap(NpapiBrowserHost& host, NPVariant* out, const variant& value)
 void fromApi(NpapiBrowserHost& host, NPVariant* out, const JSAPIPtr& api, bool autoRelease)
 {
     if (!api) return setNull(out);
-    if (auto browserObject = std::dynamic_pointer_cast<NPObjectAPI>(api))
+    if (auto browserObject = fastDynamicPointerCast<NPObjectAPI>(api))
         return setObject(out, host.RetainObject(browserObject->getNPObject()));
     setObject(out, host.getJSAPIWrapper(api, autoRelease));
 }
@@ -161,7 +162,7 @@ const HeldTypeTable<Converter>& converters()
             [](NpapiBrowserHost& host, NPVariant* out, const variant& value) {
                 JSObjectPtr object = value.cast<JSObjectPtr>();
                 if (!object) return setNull(out);
-                if (auto browserObject = std::dynamic_pointer_cast<NPObjectAPI>(object))
+                if (auto browserObject = fastDynamicPointerCast<NPObjectAPI>(object))
                     return setObject(out, host.RetainObject(browserObject->getNPObject()));
                 auto self = std::static_pointer_cast<NpapiBrowserHost>(host.shared_from_this());
                 setObject(out, NPJavascriptObject::newObject(object, self, true));  // not cached
