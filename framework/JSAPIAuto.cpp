@@ -329,7 +329,7 @@ bool JSAPIAuto::hasPropertyIndex(int index) const
 
 JSAPIPtr JSAPIAuto::methodObject(const std::string& name, int zone)
 {
-    auto found = methodObjects_.find(MethodObjectKey(name, zone));
+    auto found = methodObjects_.find(std::pair<std::string_view, int>(name, zone));
     if (found != methodObjects_.end()) return found->second;
     auto made = std::make_shared<JSFunction>(weak_from_this(), name, zone);
     methodObjects_.emplace(MethodObjectKey(name, zone), made);

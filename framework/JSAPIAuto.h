@@ -117,8 +117,11 @@ private:
     struct Members;
     using NameSet = std::set<std::string, detail::NameOrder>;
     using MethodObjectKey = std::pair<std::string, int>;
+    // By zone, then name; a (name, zone) pair of any text type finds its entry.
     struct MethodObjectOrder {
-        bool operator()(const MethodObjectKey& left, const MethodObjectKey& right) const noexcept
+        using is_transparent = void;
+        template <class Left, class Right>
+        bool operator()(const Left& left, const Right& right) const noexcept
         {
             if (left.second != right.second) return left.second < right.second;
             return detail::NameOrder()(left.first, right.first);

@@ -66,9 +66,16 @@ public:
     template <class T>
     void assign(T&& value)
     {
-        Holder made;
-        made.construct<std::decay_t<T>>(std::forward<T>(value));
-        *this = std::move(made);
+        using Held = std::decay_t<T>;
+        if constexpr (kInside<Held> && std::is_nothrow_constructible_v<Held, T&&>) {
+            // Nothing can fail: straight into place.
+            reset();
+            construct<Held>(std::forward<T>(value));
+        } else {
+            Holder made;
+            made.construct<Held>(std::forward<T>(value));
+            *this = std::move(made);
+        }
     }
 
     void reset() noexcept

@@ -156,7 +156,7 @@ int CFlashX::ISready(const ResultSinkPtr& sink)
     if (engine) engine->GetReadyText(text);
     text[31] = L'\0';
     int result = engine ? 0 : 1;
-    deliver(sink, {std::wstring(text), result});
+    if (sink) deliver(sink, {std::wstring(text), result});
     if (logEnabled == 1 && logCallback) SendLogLine("ISready", result);
     return result;
 }

@@ -139,8 +139,10 @@ public:
         std::lock_guard<std::mutex> guard(c.lock);
         c.log.add("GetReadyText");
         if (!text) return false;
-        wcsncpy(text, c.readyText.c_str(), 31);
-        text[31] = L'\0';
+        // The text and its end; the rest of the caller's 32 characters stays as it was.
+        const size_t length = std::min<size_t>(c.readyText.size(), 31);
+        std::copy_n(c.readyText.c_str(), length, text);
+        text[length] = L'\0';
         return !c.takeRefusalLocked("GetReadyText");
     }
 
