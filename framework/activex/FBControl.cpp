@@ -13,7 +13,9 @@
 #include "PluginWindowlessWin.h"
 #include "utf8_tools.h"
 
+#include <exdisp.h>
 #include <olectl.h>
+#include <shlguid.h>
 
 #include <algorithm>
 #include <vector>
@@ -21,13 +23,6 @@
 namespace FB::ActiveX {
 
 const char FBCONTROL0_MIMETYPE[] = "application/x-parvelplugin";
-
-namespace {
-
-// SID_SWebBrowserApp: the container's browser, as a service of the site.
-const GUID kWebBrowserService = {0x0002df05, 0x0000, 0x0000, {0xc0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-
-}  // namespace
 
 #define FB_CONTROL_TEMPLATE                                                                                            \
     template <const CLSID* ClassId, const char* MimeType, class Dual, const IID* EventIid, const GUID* LibId>
@@ -121,7 +116,7 @@ HRESULT FB_CONTROL::connectSite(IUnknown* site)
     // A new site replaces what the previous one gave.
     webBrowser = nullptr;
     this->setPropertyNotifySink(nullptr);
-    serviceProvider->QueryService(kWebBrowserService, IID_IWebBrowser2, webBrowser.PutVoid());
+    serviceProvider->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2, webBrowser.PutVoid());
     serviceProvider = nullptr;
     if (webBrowser) {
         Com::ComPtr<IPropertyNotifySink> sink;

@@ -14,15 +14,15 @@
 #include "FakeInPlaceSite.h"
 
 #include <windows.h>
+#include <exdisp.h>
 #include <ocidl.h>
+#include <shlguid.h>
 
 #include <atomic>
 #include <cwchar>
 #include <string>
 #include <utility>
 #include <vector>
-
-const GUID kWebBrowserService = {0x0002df05, 0x0000, 0x0000, {0xc0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 // A page's site for a control: the in-place (windowless) site of
 // FakeInPlaceSite, the page's services (its browser, as SID_SWebBrowserApp),
@@ -53,7 +53,7 @@ public:
     {
         if (!out) return E_POINTER;
         *out = nullptr;
-        if (!browser || !IsEqualGUID(service, kWebBrowserService)) return E_NOINTERFACE;
+        if (!browser || !IsEqualGUID(service, SID_SWebBrowserApp)) return E_NOINTERFACE;
         return browser->QueryInterface(iid, out);
     }
     STDMETHODIMP OnChanged(DISPID id) override
