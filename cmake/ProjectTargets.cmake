@@ -5,6 +5,11 @@
 #   project_add_script_test(NAME n COMMAND ... [TIMEOUT s] [LABELS ...] [ENV k=v ...])
 #     a host-side command (bash, python) that drives Windows programs through
 #     ${WINE_RUN}; it sees WINE_RUN, BUILD_DIR, SOURCE_DIR and MINGW_ARCH.
+#   project_add_display_test(NAME n COMMAND program args... [TIMEOUT s] [LABELS ...] [ENV k=v ...])
+#     a Windows program run under Wine on an Xvfb display and in a prefix of its
+#     own (tests/support/with_display.sh), one such test at a time. Labelled
+#     retry: a first window under Xvfb fails now and then on a loaded machine,
+#     and scripts/test runs a failed test of that label once more.
 #   project_add_server_gtest(NAME n SOURCES ... [LIBS ...] [TIMEOUT s] [LABELS ...])
 #     a GoogleTest program run under Wine while tests/support/http_server.py
 #     serves on 127.0.0.1 (its address in TEST_HTTP_SERVER); the proxy
@@ -12,6 +17,9 @@
 #   project_add_pe_check(NAME n TARGET t [MACHINE i386|x86-64] EXPORTS ...)
 #     checks with objdump that the target is a PE of the expected machine and
 #     exports the listed names undecorated (no Wine needed: label "pe").
+#   project_pe_inputs(TARGETS ...)
+#     targets that a "pe" check reads besides those named above; the target
+#     pe_inputs builds what every "pe" check reads and nothing else.
 #   project_compile_idl(IDL file OUTPUT_DIR dir [PROXY])
 #     compiles an interface definition with widl (as the target's bitness) into
 #     dir: the type library <name>.tlb; with PROXY also the header <name>.h, the
@@ -19,7 +27,7 @@
 #   project_add_exports_check()
 #     once, after every folder: lists the exports of every DLL of the build,
 #     product and test, and checks that they are exactly its .def's names, none
-#     decorated (label "pe").
+#     decorated (label "pe"); then defines pe_inputs.
 
 set(WINE_PREFIX "${CMAKE_BINARY_DIR}/wineprefix")
 if(MINGW_ARCH STREQUAL "x86_64")
@@ -67,6 +75,13 @@ function(project_add_script_test)
   _project_test_properties(${S_NAME} TIMEOUT "${S_TIMEOUT}" LABELS "${S_LABELS}" ENV ${S_ENV})
 endfunction()
 
+function(project_add_display_test)
+  cmake_parse_arguments(D "" "NAME;TIMEOUT" "COMMAND;LABELS;ENV" ${ARGN})
+  project_add_script_test(NAME ${D_NAME} COMMAND bash ${CMAKE_SOURCE_DIR}/tests/support/with_display.sh ${D_COMMAND}
+                          TIMEOUT "${D_TIMEOUT}" LABELS retry ${D_LABELS} ENV ${D_ENV})
+  set_tests_properties(${D_NAME} PROPERTIES RESOURCE_LOCK x_display)
+endfunction()
+
 function(project_add_pe_check)
   cmake_parse_arguments(P "" "NAME;TARGET" "EXPORTS" ${ARGN})
   if(MINGW_ARCH STREQUAL "x86_64")
@@ -78,6 +93,12 @@ function(project_add_pe_check)
            COMMAND ${CMAKE_SOURCE_DIR}/cmake/check-pe ${MINGW_TRIPLE}-objdump $<TARGET_FILE:${P_TARGET}>
                    ${machine} ${P_EXPORTS})
   set_tests_properties(${P_NAME} PROPERTIES LABELS pe TIMEOUT 60)
+  project_pe_inputs(TARGETS ${P_TARGET})
+endfunction()
+
+function(project_pe_inputs)
+  cmake_parse_arguments(P "" "" "TARGETS" ${ARGN})
+  set_property(GLOBAL APPEND PROPERTY PROJECT_PE_INPUTS ${P_TARGETS})
 endfunction()
 
 function(project_add_server_gtest)
@@ -157,7 +178,14 @@ function(project_add_exports_check)
       endif()
     endforeach()
     list(APPEND pairs "$<TARGET_FILE:${target}>=${def}")
+    project_pe_inputs(TARGETS ${target})
   endforeach()
   add_test(NAME dll_exports COMMAND ${CMAKE_SOURCE_DIR}/cmake/check-exports ${MINGW_TRIPLE}-objdump ${pairs})
   set_tests_properties(dll_exports PROPERTIES LABELS pe TIMEOUT 60)
+
+  # What the "pe" checks read, for a build that gets nothing but them.
+  get_property(inputs GLOBAL PROPERTY PROJECT_PE_INPUTS)
+  list(REMOVE_DUPLICATES inputs)
+  add_custom_target(pe_inputs)
+  add_dependencies(pe_inputs ${inputs})
 endfunction()

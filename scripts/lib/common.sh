@@ -6,19 +6,31 @@ log() { printf '== %s\n' "$*" >&2; }
 
 # The architecture whose Windows programs Wine can run on this machine: i686 when
 # the kernel runs 32-bit code, x86_64 otherwise (the same sources, built for x86-64).
+# STAGECAST_RUNNABLE_ARCH=x86_64 takes the road of a machine without 32-bit
+# support on one that has it.
 runnable_arch() {
-  if /usr/lib/wine/wine --version >/dev/null 2>&1; then
-    echo i686
-  else
-    echo x86_64
-  fi
+  case ${STAGECAST_RUNNABLE_ARCH:-} in
+    i686 | x86_64) echo "$STAGECAST_RUNNABLE_ARCH" ;;
+    '')
+      if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+        echo i686
+      else
+        echo x86_64
+      fi
+      ;;
+    *)
+      echo "STAGECAST_RUNNABLE_ARCH must be i686 or x86_64, not $STAGECAST_RUNNABLE_ARCH" >&2
+      return 1
+      ;;
+  esac
 }
 
+# build_preset PRESET [TARGET]: configures and builds the preset, or only TARGET of it.
 build_preset() {
-  local preset=$1
-  log "configure and build ($preset)"
+  local preset=$1 target=${2:-}
+  log "configure and build ($preset${target:+, $target only})"
   cmake --preset "$preset" -DDEPS_PREFIX="$STAGECAST_DEPS" >/dev/null
-  cmake --build --preset "$preset"
+  cmake --build --preset "$preset" ${target:+--target "$target"}
 }
 
 # Starts the wineserver of a build's prefix; it is stopped when the calling script exits.
