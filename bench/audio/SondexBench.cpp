@@ -146,6 +146,7 @@ int main(int argc, char** argv)
     try {
         const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 60;
         std::printf("audio: %d s of 44100 Hz PCM per run\n", seconds);
+        double stereoRatio = 0;
         for (int channels : {1, 2}) {
             const int bitRate = channels == 1 ? 64000 : 96000;
             const auto pcm = testSignal(channels, seconds);
@@ -160,6 +161,7 @@ int main(int argc, char** argv)
                         "path/alone time ratio %.3f\n",
                 channels == 1 ? "mono  " : "stereo", seconds / alone, aloneFrames, seconds / path, pathFrames,
                 path / alone);
+            if (channels == 2) stereoRatio = path / alone;
         }
         const long rounds = 400000;
         const double shallow = queueCost(10, false, rounds);
@@ -171,6 +173,10 @@ int main(int argc, char** argv)
         std::printf("receive queue, neighbours swapped: %.0f ns per packet at 10 queued, %.0f ns at 999 queued "
                     "(ratio %.2f)\n",
             shallowSwapped, deepSwapped, deepSwapped / shallowSwapped);
+        std::printf("ratio sondex-queue: %.2f (receive queue ns per packet at 999 queued / at 10 queued, neighbours "
+                    "swapped)\n",
+            deepSwapped / shallowSwapped);
+        std::printf("ratio sondex-encode: %.3f (stereo capture path time / vo-aacenc alone)\n", stereoRatio);
         return 0;
     } catch (...) {
         return 1;

@@ -115,6 +115,7 @@ int main(int argc, char** argv)
         return 1;
     }
     int code = 0;
+    std::vector<double> ratios;
     {
         strevo_test::reset();
         strevo_test::command("interval 0");
@@ -134,14 +135,19 @@ int main(int argc, char** argv)
             std::printf("run %d\n", run + 1);
             print("  page function through a proxy (anchor)", reports, anchor);
             print("  Plexhost volume reports", reports, plexhost);
-            if (anchor.seconds > 0 && plexhost.seconds > 0)
-                std::printf("  Plexhost at %.0f%% of the proxy floor\n",
-                    100.0 * volume_bench::perSecond(plexhost) / volume_bench::perSecond(anchor));
+            if (anchor.seconds > 0 && plexhost.seconds > 0) {
+                const double ratio = volume_bench::perSecond(plexhost) / volume_bench::perSecond(anchor);
+                std::printf("  Plexhost at %.0f%% of the proxy floor\n", 100.0 * ratio);
+                ratios.push_back(ratio);
+            }
             if (plexhost.arrived != reports || plexhost.misordered != 0) code = 2;
         }
         page.run(L"x = null; CollectGarbage();");
     }
     exported(plexhost, "DllUnregisterServer")();
     FreeLibrary(plexhost);
+    std::printf("ratio plexhost-volume: %.2f (Plexhost reports per second / page function through a proxy, "
+                "median of %zu runs)\n",
+        volume_bench::median(ratios), ratios.size());
     return code;
 }

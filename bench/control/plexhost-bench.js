@@ -28,6 +28,8 @@ try {
     line("Plexhost SetMute(0) [does nothing]", mute);
     line("Plexhost SetVol(50) [one debug print]", vol);
     line("Plexhost Cap(name, null) [camera on: answers 2, one debug print]", cap);
+    WScript.Echo("ratio plexhost-call: " + ((ready - loop) / (count - loop)).toFixed(2) +
+                 " (Plexhost ISready(null) / Scripting.Dictionary.Count)");
     flash = null;
     CollectGarbage();
 } catch (e) {

@@ -9,6 +9,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from http_server import HttpServer, pattern  # noqa: E402
 
 ANCHORS = {"npapi": "the test browser's own WinINet download", "activex": "a bare URL-moniker pull loop"}
+RATIO_NAMES = {"npapi": ("streams-npapi", "NPAPI road"), "activex": ("streams-url-moniker", "URL-moniker road")}
 
 
 def main(argv):
@@ -17,6 +18,7 @@ def main(argv):
     bench = os.path.join(os.environ["BUILD_DIR"], "bin", "stream_bench.exe")
     pattern(size, 0)  # made once, before any download is timed
     status = 0
+    ratios = []
     with HttpServer() as server:
         url = server.url("/data/%d" % size)
         print("%d MiB from %s, into the whole-download helper; fastest of 3 rounds each" % (mib, url))
@@ -36,6 +38,10 @@ def main(argv):
                   "helper peak %.1f MB = %.2f x the body"
                   % (road, speed, float(figures["seconds"]), anchor, float(figures["anchor_seconds"]),
                      ANCHORS[road], speed / anchor, peak / 1e6, peak / size))
+            name, what = RATIO_NAMES[road]
+            ratios.append("ratio %s: %.2f (%s whole download MB/s / %s)" % (name, speed / anchor, what, ANCHORS[road]))
+    for ratio in ratios:
+        print(ratio)
     return status
 
 

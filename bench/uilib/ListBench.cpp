@@ -10,7 +10,7 @@
 //
 // Prints each time and the control/platform ratio; a layout that measures
 // every row on every pass, or a paint that visits every row, shows as a ratio
-// far above 1. Needs a display (run it through bench/uilib/list-bench).
+// far above 1. Needs a display (run it through scripts/bench list).
 // Usage: uilib_list_bench [ROWS]
 #include "ListItemUI.h"
 #include "ListUI.h"
@@ -280,6 +280,12 @@ int run(int argc, wchar_t** argv)
     line(L"list: middle row selected, shown, painted", list.select, listView.select);
     line(L"tree: built collapsed and painted", tree.build, treeView.build);
     line(L"tree: every root expanded, painted", tree.expand, treeView.expand);
+    const double controlTotal = list.build + list.paint + list.end + list.select + tree.build + tree.expand;
+    const double platformTotal =
+        listView.build + listView.paint + listView.end + listView.select + treeView.build + treeView.expand;
+    wprintf(L"ratio uilib-list: %.2f (the list and tree view's time / the platform's list view and tree view's, "
+            L"every step)\n",
+        controlTotal / platformTotal);
     fflush(stdout);
     CWindowManagerUI::Term();
     return 0;

@@ -128,7 +128,7 @@ TEST_P(NestedCallbacks, StopAtTheBoundWithAFailureAndNoCallback)
     EXPECT_EQ(text(L"answers.length"), std::to_wstring(bound + 1));
     EXPECT_EQ(text(L"answers[0]"), L"1") << "the refused command answers its failure code";
     EXPECT_EQ(text(L"answers.slice(1).join('')"), std::wstring(bound, L'0'));
-    // Nothing is left nested: the controls answer as before.
+    // Nothing is left nested: the controls still answer.
     EXPECT_EQ(text(L"(function () { var r = []; g.ISready(function (t, c) { r.push(t, c); }); return r.join(); })()"),
         L"ready,0");
     EXPECT_EQ(text(L"h.ISready(null)"), L"0");

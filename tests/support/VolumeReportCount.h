@@ -12,9 +12,11 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
+#include <vector>
 
 namespace volume_bench {
 
@@ -103,6 +105,14 @@ inline void print(const char* road, long reports, const Result& r)
 {
     std::printf("%-40s %6ld reports in %7.1f ms: %6.0f reports/s, lost %ld, misordered %ld\n", road, reports,
         r.seconds * 1000, perSecond(r), reports - r.arrived, r.misordered);
+}
+
+// The middle of the runs' ratios (0 without runs).
+inline double median(std::vector<double> ratios)
+{
+    if (ratios.empty()) return 0;
+    std::sort(ratios.begin(), ratios.end());
+    return ratios[ratios.size() / 2];
 }
 
 }  // namespace volume_bench

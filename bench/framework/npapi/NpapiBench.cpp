@@ -127,7 +127,8 @@ int main(int argc, char** argv)
     report("through the NPAPI road:", plugin.expression, calls, road);
     report("into a do-nothing plug-in object:", kAnchorCall, calls, anchor);
     report("into a native page object:", kNativeCall, calls, native);
-    std::printf("ratio (NPAPI road / do-nothing plug-in object): %.2f\n", road / anchor);
-    std::printf("ratio (NPAPI road / native page object): %.2f\n", road / native);
+    std::printf("NPAPI road / native page object: %.2f\n", road / native);
+    std::printf("ratio npapi-call: %.2f (%s / do-nothing plug-in object)\n", road / anchor,
+        TestBrowser::narrow(plugin.expression).c_str());
     return 0;
 }

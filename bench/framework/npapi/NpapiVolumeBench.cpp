@@ -113,6 +113,7 @@ int main(int argc, char** argv)
     const char* firefox = "Mozilla/5.0 (Windows NT 6.1; rv:52.0) Gecko/20100101 Firefox/52.0";
     const char* safari = "Mozilla/5.0 (Windows) AppleWebKit/534 Safari/534";
     int code = 0;
+    std::vector<double> asyncRatios, windowRatios;
     for (int run = 0; run < runs; ++run) {
         Result anchor = throughDoNothingPlugin(reports);
         Result asyncCall = throughPlugin(firefox, reports);
@@ -121,11 +122,20 @@ int main(int argc, char** argv)
         print("  do-nothing plug-in (anchor)", reports, anchor);
         print("  plug-in, asynchronous-call entry", reports, asyncCall);
         print("  plug-in, message window", reports, window);
-        if (perSecond(anchor) > 0)
-            std::printf("  at %.0f%% and %.0f%% of the anchor\n", 100.0 * perSecond(asyncCall) / perSecond(anchor),
-                100.0 * perSecond(window) / perSecond(anchor));
+        if (perSecond(anchor) > 0) {
+            asyncRatios.push_back(perSecond(asyncCall) / perSecond(anchor));
+            windowRatios.push_back(perSecond(window) / perSecond(anchor));
+            std::printf(
+                "  at %.0f%% and %.0f%% of the anchor\n", 100.0 * asyncRatios.back(), 100.0 * windowRatios.back());
+        }
         for (const Result* r : {&anchor, &asyncCall, &window})
             if (r->arrived != reports || r->misordered != 0 || !r->clean) code = 2;
     }
+    std::printf("ratio npapi-volume-window: %.2f (reports per second through the message window / do-nothing "
+                "plug-in, median of %zu runs)\n",
+        volume_bench::median(windowRatios), windowRatios.size());
+    std::printf("ratio npapi-volume: %.2f (reports per second through the asynchronous-call entry / do-nothing "
+                "plug-in, median of %zu runs)\n",
+        volume_bench::median(asyncRatios), asyncRatios.size());
     return code;
 }
