@@ -1,5 +1,6 @@
 #include "ActiveXUI.h"
 
+#include "AttributeTable.h"
 #include "ActiveXSite.h"
 
 namespace SkinUI {
@@ -273,14 +274,12 @@ void CActiveXUI::SetInheritedVisible(bool visible)
 void CActiveXUI::SetAttribute(const wchar_t* name, const wchar_t* value)
 {
     if (!name || !value) return;
-    if (wcscmp(name, L"clsid") == 0)
-        CreateControl(value);
-    else if (wcscmp(name, L"modulename") == 0)
-        SetModuleName(value);
-    else if (wcscmp(name, L"delaycreate") == 0)
-        SetDelayCreate(AttributeValue::ParseBool(value));
-    else
-        CControlUI::SetAttribute(name, value);
+    static const AttributeSetter<CActiveXUI> kSetters[] = {
+        {L"clsid", [](auto& a, auto v) { a.CreateControl(v); }},
+        {L"modulename", [](auto& a, auto v) { a.SetModuleName(v); }},
+        {L"delaycreate", [](auto& a, auto v) { a.SetDelayCreate(AttributeValue::ParseBool(v)); }},
+    };
+    if (!ApplyAttribute(kSetters, *this, name, value)) CControlUI::SetAttribute(name, value);
 }
 
 LRESULT CActiveXUI::FilterMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled)

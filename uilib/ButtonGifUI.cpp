@@ -1,5 +1,6 @@
 #include "ButtonGifUI.h"
 
+#include "AttributeTable.h"
 #include "RenderKit.h"
 
 // GDI+ needs the OLE property types first.
@@ -180,14 +181,15 @@ void CButtonGifUI::OnEvent(TEventMsgUI& event)
 void CButtonGifUI::SetAttribute(const wchar_t* name, const wchar_t* value)
 {
     if (!name || !value) return;
-    if (wcscmp(name, L"normalgiffile") == 0) {
-        LoadGif(value);
-    } else if (wcscmp(name, L"play") == 0) {
-        m_bPlayAlways = wcscmp(value, L"true") == 0;
-        if (m_bPlayAlways && m_pGifImage && !m_bIsAnimating) startAnimation();
-    } else {
-        CButtonUI::SetAttribute(name, value);
-    }
+    static const AttributeSetter<CButtonGifUI> kSetters[] = {
+        {L"normalgiffile", [](auto& b, auto v) { b.LoadGif(v); }},
+        {L"play",
+            [](auto& b, auto v) {
+                b.m_bPlayAlways = AttributeValue::ParseBool(v);
+                if (b.m_bPlayAlways && b.m_pGifImage && !b.m_bIsAnimating) b.startAnimation();
+            }},
+    };
+    if (!ApplyAttribute(kSetters, *this, name, value)) CButtonUI::SetAttribute(name, value);
 }
 
 void CButtonGifUI::PaintStateImage(HDC dc)

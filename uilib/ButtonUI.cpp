@@ -4,6 +4,7 @@
 // window and leaves it when it goes.
 #include "ButtonUI.h"
 
+#include "AttributeTable.h"
 #include "RenderKit.h"
 
 namespace SkinUI {
@@ -111,30 +112,20 @@ void CButtonUI::SetAttribute(const wchar_t* name, const wchar_t* value)
 {
     if (!name || !value) return;
     using AttributeValue::ParseColor;
-    if (wcscmp(name, L"normalimage") == 0)
-        SetNormalImage(value);
-    else if (wcscmp(name, L"hotimage") == 0)
-        SetHotImage(value);
-    else if (wcscmp(name, L"pushedimage") == 0)
-        SetPushedImage(value);
-    else if (wcscmp(name, L"focusedimage") == 0)
-        SetFocusedImage(value);
-    else if (wcscmp(name, L"disabledimage") == 0)
-        SetDisabledImage(value);
-    else if (wcscmp(name, L"foreimage") == 0)
-        SetForeImage(value);
-    else if (wcscmp(name, L"hotforeimage") == 0)
-        SetHotForeImage(value);
-    else if (wcscmp(name, L"hotbkcolor") == 0)
-        SetHotBkColor(ParseColor(value));
-    else if (wcscmp(name, L"hottextcolor") == 0)
-        SetHotTextColor(ParseColor(value));
-    else if (wcscmp(name, L"pushedtextcolor") == 0)
-        SetPushedTextColor(ParseColor(value));
-    else if (wcscmp(name, L"focusedtextcolor") == 0)
-        SetFocusedTextColor(ParseColor(value));
-    else
-        CLabelUI::SetAttribute(name, value);
+    static const AttributeSetter<CButtonUI> kSetters[] = {
+        {L"normalimage", [](auto& b, auto v) { b.SetNormalImage(v); }},
+        {L"hotimage", [](auto& b, auto v) { b.SetHotImage(v); }},
+        {L"pushedimage", [](auto& b, auto v) { b.SetPushedImage(v); }},
+        {L"focusedimage", [](auto& b, auto v) { b.SetFocusedImage(v); }},
+        {L"disabledimage", [](auto& b, auto v) { b.SetDisabledImage(v); }},
+        {L"foreimage", [](auto& b, auto v) { b.SetForeImage(v); }},
+        {L"hotforeimage", [](auto& b, auto v) { b.SetHotForeImage(v); }},
+        {L"hotbkcolor", [](auto& b, auto v) { b.SetHotBkColor(ParseColor(v)); }},
+        {L"hottextcolor", [](auto& b, auto v) { b.SetHotTextColor(ParseColor(v)); }},
+        {L"pushedtextcolor", [](auto& b, auto v) { b.SetPushedTextColor(ParseColor(v)); }},
+        {L"focusedtextcolor", [](auto& b, auto v) { b.SetFocusedTextColor(ParseColor(v)); }},
+    };
+    if (!ApplyAttribute(kSetters, *this, name, value)) CLabelUI::SetAttribute(name, value);
 }
 
 SIZE CButtonUI::MeasureSize(SIZE)
@@ -143,47 +134,37 @@ SIZE CButtonUI::MeasureSize(SIZE)
     return SIZE{m_cxyFixed.cx, m_pManager->GetFontInfo(m_iFont)->tm.tmHeight + 8};
 }
 
-namespace {
-
-void assignImage(CControlUI* control, CUIString& field, const wchar_t* image)
-{
-    field = image;
-    control->Invalidate();
-}
-
-}  // namespace
-
 void CButtonUI::SetNormalImage(const wchar_t* image)
 {
-    assignImage(this, m_sNormalImage, image);
+    setImage(m_sNormalImage, image);
 }
 void CButtonUI::SetHotImage(const wchar_t* image)
 {
-    assignImage(this, m_sHotImage, image);
+    setImage(m_sHotImage, image);
 }
 void CButtonUI::SetHotForeImage(const wchar_t* image)
 {
-    assignImage(this, m_sHotForeImage, image);
+    setImage(m_sHotForeImage, image);
 }
 void CButtonUI::SetPushedImage(const wchar_t* image)
 {
-    assignImage(this, m_sPushedImage, image);
+    setImage(m_sPushedImage, image);
 }
 void CButtonUI::SetPushedForeImage(const wchar_t* image)
 {
-    assignImage(this, m_sPushedForeImage, image);
+    setImage(m_sPushedForeImage, image);
 }
 void CButtonUI::SetFocusedImage(const wchar_t* image)
 {
-    assignImage(this, m_sFocusedImage, image);
+    setImage(m_sFocusedImage, image);
 }
 void CButtonUI::SetDisabledImage(const wchar_t* image)
 {
-    assignImage(this, m_sDisabledImage, image);
+    setImage(m_sDisabledImage, image);
 }
 void CButtonUI::SetForeImage(const wchar_t* image)
 {
-    assignImage(this, m_sForeImage, image);
+    setImage(m_sForeImage, image);
 }
 
 void CButtonUI::SetHotBkColor(DWORD color)
@@ -331,31 +312,26 @@ void COptionUI::SetAttribute(const wchar_t* name, const wchar_t* value)
 {
     if (!name || !value) return;
     using namespace AttributeValue;
-    if (wcscmp(name, L"group") == 0)
-        SetGroup(value);
-    else if (wcscmp(name, L"selected") == 0)
-        Selected(ParseBool(value));
-    else if (wcscmp(name, L"selectedimage") == 0)
-        SetSelectedImage(value);
-    else if (wcscmp(name, L"selectedhotimage") == 0)
-        SetSelectedHotImage(value);
-    else if (wcscmp(name, L"foreimage") == 0)
-        assignImage(this, m_sOptionForeImage, value);
-    else if (wcscmp(name, L"selectedbkcolor") == 0)
-        SetSelectedBkColor(ParseColor(value));
-    else if (wcscmp(name, L"selectedtextcolor") == 0)
-        SetSelectedTextColor(ParseColor(value));
-    else
-        CButtonUI::SetAttribute(name, value);
+    static const AttributeSetter<COptionUI> kSetters[] = {
+        {L"group", [](auto& o, auto v) { o.SetGroup(v); }},
+        {L"selected", [](auto& o, auto v) { o.Selected(ParseBool(v)); }},
+        {L"selectedimage", [](auto& o, auto v) { o.SetSelectedImage(v); }},
+        {L"selectedhotimage", [](auto& o, auto v) { o.SetSelectedHotImage(v); }},
+        // The option's own foreground, drawn over its state images.
+        {L"foreimage", [](auto& o, auto v) { o.setImage(o.m_sOptionForeImage, v); }},
+        {L"selectedbkcolor", [](auto& o, auto v) { o.SetSelectedBkColor(ParseColor(v)); }},
+        {L"selectedtextcolor", [](auto& o, auto v) { o.SetSelectedTextColor(ParseColor(v)); }},
+    };
+    if (!ApplyAttribute(kSetters, *this, name, value)) CButtonUI::SetAttribute(name, value);
 }
 
 void COptionUI::SetSelectedImage(const wchar_t* image)
 {
-    assignImage(this, m_sSelectedImage, image);
+    setImage(m_sSelectedImage, image);
 }
 void COptionUI::SetSelectedHotImage(const wchar_t* image)
 {
-    assignImage(this, m_sSelectedHotImage, image);
+    setImage(m_sSelectedHotImage, image);
 }
 void COptionUI::SetSelectedTextColor(DWORD color)
 {

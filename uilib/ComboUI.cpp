@@ -4,6 +4,7 @@
 // draws the selected row's text (DrawItemText) into its own text area.
 #include "ComboUI.h"
 
+#include "AttributeTable.h"
 #include "ComboWnd.h"
 #include "RenderKit.h"
 
@@ -243,38 +244,27 @@ void CComboUI::SetTextPadding(RECT padding)
 void CComboUI::SetAttribute(const wchar_t* name, const wchar_t* value)
 {
     if (!name || !value) return;
-    struct ImageField {
-        const wchar_t* name;
-        CUIString CComboUI::*field;
+    using namespace AttributeValue;
+    static const AttributeSetter<CComboUI> kSetters[] = {
+        {L"normalimage", [](auto& c, auto v) { c.setImage(c.m_sNormalImage, v); }},
+        {L"hotimage", [](auto& c, auto v) { c.setImage(c.m_sHotImage, v); }},
+        {L"pushedimage", [](auto& c, auto v) { c.setImage(c.m_sPushedImage, v); }},
+        {L"focusedimage", [](auto& c, auto v) { c.setImage(c.m_sFocusedImage, v); }},
+        {L"disabledimage", [](auto& c, auto v) { c.setImage(c.m_sDisabledImage, v); }},
+        {L"textpadding", [](auto& c, auto v) { c.SetTextPadding(ParseRect(v)); }},
+        {L"dropbox", [](auto& c, auto v) { c.SetDropBoxAttributeList(v); }},
+        {L"dropboxsize", [](auto& c, auto v) { c.SetDropBoxSize(ParseSize(v)); }},
+        // Item attributes of a list that mean nothing to a combo box.
+        {L"itemendellipsis", [](auto& c, auto v) { c.CContainerUI::SetAttribute(L"itemendellipsis", v); }},
+        {L"multiexpanding", [](auto& c, auto v) { c.CContainerUI::SetAttribute(L"multiexpanding", v); }},
     };
-    static const ImageField kImages[] = {
-        {L"normalimage", &CComboUI::m_sNormalImage},
-        {L"hotimage", &CComboUI::m_sHotImage},
-        {L"pushedimage", &CComboUI::m_sPushedImage},
-        {L"focusedimage", &CComboUI::m_sFocusedImage},
-        {L"disabledimage", &CComboUI::m_sDisabledImage},
-    };
-    for (const ImageField& image : kImages) {
-        if (wcscmp(name, image.name) != 0) continue;
-        this->*image.field = value;
+    if (ApplyAttribute(kSetters, *this, name, value)) return;
+    // The list's item attributes.
+    ListStyleChange change = ApplyListStyleAttribute(m_ListInfo, name, value);
+    if (change == ListStyleChange::TextColor || change == ListStyleChange::TextPadding ||
+        change == ListStyleChange::ShowHtml)
         Invalidate();
-        return;
-    }
-    if (wcscmp(name, L"textpadding") == 0) {
-        SetTextPadding(AttributeValue::ParseRect(value));
-    } else if (wcscmp(name, L"dropbox") == 0) {
-        SetDropBoxAttributeList(value);
-    } else if (wcscmp(name, L"dropboxsize") == 0) {
-        SetDropBoxSize(AttributeValue::ParseSize(value));
-    } else {
-        // The list's item attributes, except those that mean nothing here.
-        bool listOnly = wcscmp(name, L"itemendellipsis") == 0 || wcscmp(name, L"multiexpanding") == 0;
-        ListStyleChange change = listOnly ? ListStyleChange::None : ApplyListStyleAttribute(m_ListInfo, name, value);
-        if (change == ListStyleChange::TextColor || change == ListStyleChange::TextPadding ||
-            change == ListStyleChange::ShowHtml)
-            Invalidate();
-        if (change == ListStyleChange::None) CContainerUI::SetAttribute(name, value);
-    }
+    if (change == ListStyleChange::None) CContainerUI::SetAttribute(name, value);
 }
 
 SIZE CComboUI::MeasureSize(SIZE available)
@@ -343,12 +333,11 @@ const wchar_t* CComboBoxUI::GetClassName() const
 
 void CComboBoxUI::SetAttribute(const wchar_t* name, const wchar_t* value)
 {
-    if (name && value && wcscmp(name, L"arrowimage") == 0) {
-        m_sArrowImage = value;
-        Invalidate();
-        return;
-    }
-    CComboUI::SetAttribute(name, value);
+    if (!name || !value) return;
+    static const AttributeSetter<CComboBoxUI> kSetters[] = {
+        {L"arrowimage", [](auto& c, auto v) { c.setImage(c.m_sArrowImage, v); }},
+    };
+    if (!ApplyAttribute(kSetters, *this, name, value)) CComboUI::SetAttribute(name, value);
 }
 
 bool CComboBoxUI::FindArrowSource(const wchar_t* image, RECT& source, int& start, int& end)

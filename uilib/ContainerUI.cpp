@@ -1,5 +1,6 @@
 #include "ContainerUI.h"
 
+#include "AttributeTable.h"
 #include "RenderKit.h"
 #include "ScrollBarUI.h"
 
@@ -602,26 +603,28 @@ void CContainerUI::LayoutScrollBars(RECT inner, int /*requiredWidth*/, int requi
 void CContainerUI::SetAttribute(const wchar_t* name, const wchar_t* value)
 {
     if (!name || !value) return;
-    if (wcscmp(name, L"inset") == 0) {
-        SetInset(AttributeValue::ParseRect(value));
-    } else if (wcscmp(name, L"childpadding") == 0) {
-        SetChildPadding(AttributeValue::ParseInt(value));
-    } else if (wcscmp(name, L"mousechild") == 0) {
-        SetMouseChildEnabled(AttributeValue::ParseBool(value));
-    } else if (wcscmp(name, L"vscrollbar") == 0) {
-        SetScrollBarsEnabled(AttributeValue::ParseBool(value), GetHorizontalScrollBar() != nullptr);
-    } else if (wcscmp(name, L"hscrollbar") == 0) {
-        SetScrollBarsEnabled(GetVerticalScrollBar() != nullptr, AttributeValue::ParseBool(value));
-    } else if (wcscmp(name, L"vscrollbarstyle") == 0) {
-        // Through the virtual accessors: a list keeps its bars on its body.
-        if (!GetVerticalScrollBar()) SetScrollBarsEnabled(true, GetHorizontalScrollBar() != nullptr);
-        if (CScrollBarUI* bar = GetVerticalScrollBar()) bar->ApplyAttributeList(value);
-    } else if (wcscmp(name, L"hscrollbarstyle") == 0) {
-        if (!GetHorizontalScrollBar()) SetScrollBarsEnabled(GetVerticalScrollBar() != nullptr, true);
-        if (CScrollBarUI* bar = GetHorizontalScrollBar()) bar->ApplyAttributeList(value);
-    } else {
-        CControlUI::SetAttribute(name, value);
-    }
+    using namespace AttributeValue;
+    // Through the virtual bar accessors: a list keeps its bars on its body.
+    static const AttributeSetter<CContainerUI> kSetters[] = {
+        {L"inset", [](auto& c, auto v) { c.SetInset(ParseRect(v)); }},
+        {L"childpadding", [](auto& c, auto v) { c.SetChildPadding(ParseInt(v)); }},
+        {L"mousechild", [](auto& c, auto v) { c.SetMouseChildEnabled(ParseBool(v)); }},
+        {L"vscrollbar",
+            [](auto& c, auto v) { c.SetScrollBarsEnabled(ParseBool(v), c.GetHorizontalScrollBar() != nullptr); }},
+        {L"hscrollbar",
+            [](auto& c, auto v) { c.SetScrollBarsEnabled(c.GetVerticalScrollBar() != nullptr, ParseBool(v)); }},
+        {L"vscrollbarstyle",
+            [](auto& c, auto v) {
+                if (!c.GetVerticalScrollBar()) c.SetScrollBarsEnabled(true, c.GetHorizontalScrollBar() != nullptr);
+                if (CScrollBarUI* bar = c.GetVerticalScrollBar()) bar->ApplyAttributeList(v);
+            }},
+        {L"hscrollbarstyle",
+            [](auto& c, auto v) {
+                if (!c.GetHorizontalScrollBar()) c.SetScrollBarsEnabled(c.GetVerticalScrollBar() != nullptr, true);
+                if (CScrollBarUI* bar = c.GetHorizontalScrollBar()) bar->ApplyAttributeList(v);
+            }},
+    };
+    if (!ApplyAttribute(kSetters, *this, name, value)) CControlUI::SetAttribute(name, value);
 }
 
 void CContainerUI::Paint(HDC dc, const RECT& paint)

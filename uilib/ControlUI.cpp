@@ -1,5 +1,6 @@
 #include "ControlUI.h"
 
+#include "AttributeTable.h"
 #include "RenderKit.h"
 
 #include <cwctype>
@@ -432,88 +433,67 @@ void CControlUI::OnEvent(TEventMsgUI& event)
 void CControlUI::SetAttribute(const wchar_t* name, const wchar_t* value)
 {
     if (!name || !value) return;
-    if (wcscmp(name, L"pos") == 0) {
-        RECT rc = AttributeValue::ParseRect(value);
-        SIZE origin = {rc.left >= 0 ? rc.left : rc.right, rc.top >= 0 ? rc.top : rc.bottom};
-        SetFixedOrigin(origin);
-        SetFixedWidth(rc.right - rc.left);
-        SetFixedHeight(rc.bottom - rc.top);
-    } else if (wcscmp(name, L"relativepos") == 0) {
-        long v[4];
-        AttributeValue::ParseIntList(value, v, 4);
-        SetRelativePos(SIZE{v[0], v[1]}, SIZE{v[2], v[3]});
-    } else if (wcscmp(name, L"padding") == 0) {
-        SetPadding(AttributeValue::ParseRect(value));
-    } else if (wcscmp(name, L"bkcolor") == 0 || wcscmp(name, L"bkcolor1") == 0) {
-        SetBkColor(AttributeValue::ParseColor(value));
-    } else if (wcscmp(name, L"bkcolor2") == 0) {
-        SetBkColor2(AttributeValue::ParseColor(value));
-    } else if (wcscmp(name, L"bkcolor3") == 0) {
-        SetBkColor3(AttributeValue::ParseColor(value));
-    } else if (wcscmp(name, L"bordercolor") == 0) {
-        SetBorderColor(AttributeValue::ParseColor(value));
-    } else if (wcscmp(name, L"focusbordercolor") == 0) {
-        SetFocusBorderColor(AttributeValue::ParseColor(value));
-    } else if (wcscmp(name, L"colorhsl") == 0) {
-        SetColorHSL(AttributeValue::ParseBool(value));
-    } else if (wcscmp(name, L"bordersize") == 0) {
-        if (!wcschr(value, L',')) {
-            SetBorderSize(AttributeValue::ParseInt(value));
-            SetBorderSizes(RECT{0, 0, 0, 0});
-        } else {
-            SetBorderSizes(AttributeValue::ParseRect(value));
-        }
-    } else if (wcscmp(name, L"leftbordersize") == 0) {
-        SetLeftBorderSize(AttributeValue::ParseInt(value));
-    } else if (wcscmp(name, L"topbordersize") == 0) {
-        SetTopBorderSize(AttributeValue::ParseInt(value));
-    } else if (wcscmp(name, L"rightbordersize") == 0) {
-        SetRightBorderSize(AttributeValue::ParseInt(value));
-    } else if (wcscmp(name, L"bottombordersize") == 0) {
-        SetBottomBorderSize(AttributeValue::ParseInt(value));
-    } else if (wcscmp(name, L"borderstyle") == 0) {
-        SetBorderStyle(AttributeValue::ParseInt(value));
-    } else if (wcscmp(name, L"borderround") == 0) {
-        SetBorderRound(AttributeValue::ParseSize(value));
-    } else if (wcscmp(name, L"bkimage") == 0) {
-        SetBkImage(value);
-    } else if (wcscmp(name, L"width") == 0) {
-        SetFixedWidth(AttributeValue::ParseInt(value));
-    } else if (wcscmp(name, L"height") == 0) {
-        SetFixedHeight(AttributeValue::ParseInt(value));
-    } else if (wcscmp(name, L"minwidth") == 0) {
-        SetMinWidth(AttributeValue::ParseInt(value));
-    } else if (wcscmp(name, L"minheight") == 0) {
-        SetMinHeight(AttributeValue::ParseInt(value));
-    } else if (wcscmp(name, L"maxwidth") == 0) {
-        SetMaxWidth(AttributeValue::ParseInt(value));
-    } else if (wcscmp(name, L"maxheight") == 0) {
-        SetMaxHeight(AttributeValue::ParseInt(value));
-    } else if (wcscmp(name, L"name") == 0) {
-        SetName(value);
-    } else if (wcscmp(name, L"text") == 0) {
-        SetText(value);
-    } else if (wcscmp(name, L"tooltip") == 0) {
-        SetToolTip(value);
-    } else if (wcscmp(name, L"userdata") == 0) {
-        SetUserData(value);
-    } else if (wcscmp(name, L"enabled") == 0) {
-        SetEnabled(AttributeValue::ParseBool(value));
-    } else if (wcscmp(name, L"mouse") == 0) {
-        SetMouseEnabled(AttributeValue::ParseBool(value));
-    } else if (wcscmp(name, L"keyboard") == 0) {
-        SetKeyboardEnabled(AttributeValue::ParseBool(value));
-    } else if (wcscmp(name, L"visible") == 0) {
-        SetVisible(AttributeValue::ParseBool(value));
-    } else if (wcscmp(name, L"float") == 0) {
-        SetFloat(AttributeValue::ParseBool(value));
-    } else if (wcscmp(name, L"shortcut") == 0) {
-        SetShortcut(value[0]);
-    } else if (wcscmp(name, L"menu") == 0) {
-        SetMenuNotifyEnabled(AttributeValue::ParseBool(value));
-    } else if (wcscmp(name, L"virtualwnd") == 0) {
-        SetVirtualWindowName(value);
-    }
+    using namespace AttributeValue;
+    static const AttributeSetter<CControlUI> kSetters[] = {
+        {L"pos",
+            [](auto& c, auto v) {
+                RECT rc = ParseRect(v);
+                c.SetFixedOrigin(SIZE{rc.left >= 0 ? rc.left : rc.right, rc.top >= 0 ? rc.top : rc.bottom});
+                c.SetFixedWidth(rc.right - rc.left);
+                c.SetFixedHeight(rc.bottom - rc.top);
+            }},
+        {L"relativepos",
+            [](auto& c, auto v) {
+                long m[4];
+                ParseIntList(v, m, 4);
+                c.SetRelativePos(SIZE{m[0], m[1]}, SIZE{m[2], m[3]});
+            }},
+        {L"padding", [](auto& c, auto v) { c.SetPadding(ParseRect(v)); }},
+        {L"bkcolor", [](auto& c, auto v) { c.SetBkColor(ParseColor(v)); }},
+        {L"bkcolor1", [](auto& c, auto v) { c.SetBkColor(ParseColor(v)); }},
+        {L"bkcolor2", [](auto& c, auto v) { c.SetBkColor2(ParseColor(v)); }},
+        {L"bkcolor3", [](auto& c, auto v) { c.SetBkColor3(ParseColor(v)); }},
+        {L"bordercolor", [](auto& c, auto v) { c.SetBorderColor(ParseColor(v)); }},
+        {L"focusbordercolor", [](auto& c, auto v) { c.SetFocusBorderColor(ParseColor(v)); }},
+        {L"colorhsl", [](auto& c, auto v) { c.SetColorHSL(ParseBool(v)); }},
+        {L"bordersize",
+            [](auto& c, auto v) {
+                // One width for the whole frame, or one per side.
+                if (wcschr(v, L',')) {
+                    c.SetBorderSizes(ParseRect(v));
+                    return;
+                }
+                c.SetBorderSize(ParseInt(v));
+                c.SetBorderSizes(RECT{0, 0, 0, 0});
+            }},
+        {L"leftbordersize", [](auto& c, auto v) { c.SetLeftBorderSize(ParseInt(v)); }},
+        {L"topbordersize", [](auto& c, auto v) { c.SetTopBorderSize(ParseInt(v)); }},
+        {L"rightbordersize", [](auto& c, auto v) { c.SetRightBorderSize(ParseInt(v)); }},
+        {L"bottombordersize", [](auto& c, auto v) { c.SetBottomBorderSize(ParseInt(v)); }},
+        {L"borderstyle", [](auto& c, auto v) { c.SetBorderStyle(ParseInt(v)); }},
+        {L"borderround", [](auto& c, auto v) { c.SetBorderRound(ParseSize(v)); }},
+        {L"bkimage", [](auto& c, auto v) { c.SetBkImage(v); }},
+        {L"width", [](auto& c, auto v) { c.SetFixedWidth(ParseInt(v)); }},
+        {L"height", [](auto& c, auto v) { c.SetFixedHeight(ParseInt(v)); }},
+        {L"minwidth", [](auto& c, auto v) { c.SetMinWidth(ParseInt(v)); }},
+        {L"minheight", [](auto& c, auto v) { c.SetMinHeight(ParseInt(v)); }},
+        {L"maxwidth", [](auto& c, auto v) { c.SetMaxWidth(ParseInt(v)); }},
+        {L"maxheight", [](auto& c, auto v) { c.SetMaxHeight(ParseInt(v)); }},
+        {L"name", [](auto& c, auto v) { c.SetName(v); }},
+        {L"text", [](auto& c, auto v) { c.SetText(v); }},
+        {L"tooltip", [](auto& c, auto v) { c.SetToolTip(v); }},
+        {L"userdata", [](auto& c, auto v) { c.SetUserData(v); }},
+        {L"enabled", [](auto& c, auto v) { c.SetEnabled(ParseBool(v)); }},
+        {L"mouse", [](auto& c, auto v) { c.SetMouseEnabled(ParseBool(v)); }},
+        {L"keyboard", [](auto& c, auto v) { c.SetKeyboardEnabled(ParseBool(v)); }},
+        {L"visible", [](auto& c, auto v) { c.SetVisible(ParseBool(v)); }},
+        {L"float", [](auto& c, auto v) { c.SetFloat(ParseBool(v)); }},
+        {L"shortcut", [](auto& c, auto v) { c.SetShortcut(v[0]); }},
+        {L"menu", [](auto& c, auto v) { c.SetMenuNotifyEnabled(ParseBool(v)); }},
+        {L"virtualwnd", [](auto& c, auto v) { c.SetVirtualWindowName(v); }},
+    };
+    // Any other name is not the base's.
+    ApplyAttribute(kSetters, *this, name, value);
 }
 
 SIZE CControlUI::MeasureSize(SIZE)
@@ -710,6 +690,12 @@ void CControlUI::SetBkColor3(DWORD color)
 {
     if (m_dwBackColor3 == color) return;
     m_dwBackColor3 = color;
+    Invalidate();
+}
+
+void CControlUI::setImage(CUIString& image, const wchar_t* value)
+{
+    image = value;
     Invalidate();
 }
 

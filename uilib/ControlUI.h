@@ -167,6 +167,9 @@ public:
     CEventSourceUI OnNotify;
 
 protected:
+    // Stores one of the control's image strings and repaints.
+    void setImage(CUIString& image, const wchar_t* value);
+
     CWindowManagerUI* m_pManager = nullptr;
     CControlUI* m_pParent = nullptr;
     CUIString m_sVirtualWnd;

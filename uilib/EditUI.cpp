@@ -1,5 +1,6 @@
 #include "EditUI.h"
 
+#include "AttributeTable.h"
 #include "RenderKit.h"
 
 namespace SkinUI {
@@ -182,26 +183,22 @@ void CEditUI::SetPasswordMode(bool password)
 
 void CEditUI::SetNormalImage(const wchar_t* image)
 {
-    m_sNormalImage = image;
-    Invalidate();
+    setImage(m_sNormalImage, image);
 }
 
 void CEditUI::SetHotImage(const wchar_t* image)
 {
-    m_sHotImage = image;
-    Invalidate();
+    setImage(m_sHotImage, image);
 }
 
 void CEditUI::SetFocusedImage(const wchar_t* image)
 {
-    m_sFocusedImage = image;
-    Invalidate();
+    setImage(m_sFocusedImage, image);
 }
 
 void CEditUI::SetDisabledImage(const wchar_t* image)
 {
-    m_sDisabledImage = image;
-    Invalidate();
+    setImage(m_sDisabledImage, image);
 }
 
 void CEditUI::SetNativeBkColor(DWORD color)
@@ -317,27 +314,18 @@ void CEditUI::SetAttribute(const wchar_t* name, const wchar_t* value)
 {
     if (!name || !value) return;
     using namespace AttributeValue;
-    if (wcscmp(name, L"readonly") == 0) {
-        SetReadOnly(ParseBool(value));
-    } else if (wcscmp(name, L"numberonly") == 0) {
-        SetNumberOnly(ParseBool(value));
-    } else if (wcscmp(name, L"password") == 0) {
-        SetPasswordMode(ParseBool(value));
-    } else if (wcscmp(name, L"maxchar") == 0) {
-        SetMaxChar(static_cast<UINT>(ParseInt(value)));
-    } else if (wcscmp(name, L"normalimage") == 0) {
-        SetNormalImage(value);
-    } else if (wcscmp(name, L"hotimage") == 0) {
-        SetHotImage(value);
-    } else if (wcscmp(name, L"focusedimage") == 0) {
-        SetFocusedImage(value);
-    } else if (wcscmp(name, L"disabledimage") == 0) {
-        SetDisabledImage(value);
-    } else if (wcscmp(name, L"nativebkcolor") == 0) {
-        SetNativeBkColor(ParseColor(value));
-    } else {
-        CLabelUI::SetAttribute(name, value);
-    }
+    static const AttributeSetter<CEditUI> kSetters[] = {
+        {L"readonly", [](auto& e, auto v) { e.SetReadOnly(ParseBool(v)); }},
+        {L"numberonly", [](auto& e, auto v) { e.SetNumberOnly(ParseBool(v)); }},
+        {L"password", [](auto& e, auto v) { e.SetPasswordMode(ParseBool(v)); }},
+        {L"maxchar", [](auto& e, auto v) { e.SetMaxChar(static_cast<UINT>(ParseInt(v))); }},
+        {L"normalimage", [](auto& e, auto v) { e.SetNormalImage(v); }},
+        {L"hotimage", [](auto& e, auto v) { e.SetHotImage(v); }},
+        {L"focusedimage", [](auto& e, auto v) { e.SetFocusedImage(v); }},
+        {L"disabledimage", [](auto& e, auto v) { e.SetDisabledImage(v); }},
+        {L"nativebkcolor", [](auto& e, auto v) { e.SetNativeBkColor(ParseColor(v)); }},
+    };
+    if (!ApplyAttribute(kSetters, *this, name, value)) CLabelUI::SetAttribute(name, value);
 }
 
 SIZE CEditUI::MeasureSize(SIZE available)

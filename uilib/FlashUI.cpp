@@ -1,5 +1,6 @@
 #include "FlashUI.h"
 
+#include "AttributeTable.h"
 namespace SkinUI {
 
 namespace {
@@ -44,8 +45,12 @@ LPVOID CFlashUI::GetInterfaceByName(const wchar_t* name)
 void CFlashUI::SetAttribute(const wchar_t* name, const wchar_t* value)
 {
     if (!name || !value) return;
-    if (wcscmp(name, L"homepage") == 0 || wcscmp(name, L"autonavi") == 0) return;
-    CActiveXUI::SetAttribute(name, value);
+    // The web browser's attributes: nothing to a player.
+    static const AttributeSetter<CFlashUI> kSetters[] = {
+        {L"homepage", [](auto&, auto) {}},
+        {L"autonavi", [](auto&, auto) {}},
+    };
+    if (!ApplyAttribute(kSetters, *this, name, value)) CActiveXUI::SetAttribute(name, value);
 }
 
 bool CFlashUI::DoCreateControl()

@@ -3,6 +3,7 @@
 // makes the label draw its plain text instead.
 #include "LabelUI.h"
 
+#include "AttributeTable.h"
 #include "RenderKit.h"
 
 // The library is built lean: GDI+ needs the OLE property types first.
@@ -151,71 +152,64 @@ void CLabelUI::SetAttribute(const wchar_t* name, const wchar_t* value)
 {
     if (!name || !value) return;
     using namespace AttributeValue;
-    if (wcscmp(name, L"align") == 0) {
-        UINT style = m_uTextStyle;
-        if (wcsstr(value, L"left")) style = (style & ~(DT_CENTER | DT_RIGHT)) | DT_LEFT;
-        if (wcsstr(value, L"center")) style = (style & ~(DT_LEFT | DT_RIGHT)) | DT_CENTER;
-        if (wcsstr(value, L"right")) style = (style & ~(DT_LEFT | DT_CENTER | DT_VCENTER | DT_SINGLELINE)) | DT_RIGHT;
-        if (wcsstr(value, L"top")) style = (style & ~(DT_VCENTER | DT_BOTTOM)) | DT_TOP;
-        if (wcsstr(value, L"vcenter")) style = (style & ~(DT_TOP | DT_BOTTOM)) | DT_VCENTER;
-        if (wcsstr(value, L"bottom")) style = (style & ~(DT_TOP | DT_VCENTER)) | DT_BOTTOM;
-        SetTextStyle(style);
-    } else if (wcscmp(name, L"valign") == 0) {
-        UINT style = m_uTextStyle;
-        if (wcsstr(value, L"top")) style = (style & ~(DT_VCENTER | DT_BOTTOM)) | DT_TOP;
-        if (wcsstr(value, L"center")) style = (style & ~(DT_TOP | DT_BOTTOM)) | DT_VCENTER;
-        if (wcsstr(value, L"bottom")) style = (style & ~(DT_TOP | DT_VCENTER)) | DT_BOTTOM;
-        SetTextStyle(style);
-    } else if (wcscmp(name, L"endellipsis") == 0) {
-        SetTextStyle(ParseBool(value) ? m_uTextStyle | DT_END_ELLIPSIS : m_uTextStyle & ~DT_END_ELLIPSIS);
-    } else if (wcscmp(name, L"font") == 0) {
-        SetFont(ParseInt(value));
-    } else if (wcscmp(name, L"textcolor") == 0) {
-        SetTextColor(ParseColor(value));
-    } else if (wcscmp(name, L"disabledtextcolor") == 0) {
-        SetDisabledTextColor(ParseColor(value));
-    } else if (wcscmp(name, L"textpadding") == 0) {
-        SetTextPadding(ParseRect(value));
-    } else if (wcscmp(name, L"showhtml") == 0) {
-        SetShowHtml(ParseBool(value));
-    } else if (wcscmp(name, L"enabledeffect") == 0) {
-        SetEffectsEnabled(ParseBool(value));
-    } else if (wcscmp(name, L"enabledstroke") == 0) {
-        m_bEnableStroke = ParseBool(value);
-    } else if (wcscmp(name, L"enabledshadow") == 0) {
-        m_bEnableShadow = ParseBool(value);
-    } else if (wcscmp(name, L"rhaa") == 0) {
-        int hint = ParseInt(value);
-        m_iTextRenderingHint = hint >= 0 && hint <= 5 ? hint : 0;
-    } else if (wcscmp(name, L"transshadow") == 0) {
-        m_uTransShadow = ParseInt(value);
-    } else if (wcscmp(name, L"transshadow1") == 0) {
-        m_uTransShadow1 = ParseInt(value);
-    } else if (wcscmp(name, L"transtext") == 0) {
-        m_uTransText = ParseInt(value);
-    } else if (wcscmp(name, L"transtext1") == 0) {
-        m_uTransText1 = ParseInt(value);
-    } else if (wcscmp(name, L"transstroke") == 0) {
-        m_uTransStroke = ParseInt(value);
-    } else if (wcscmp(name, L"gradientangle") == 0) {
-        m_nGradientAngle = ParseInt(value);
-    } else if (wcscmp(name, L"gradientlength") == 0) {
-        m_nGradientLength = ParseInt(value);
-    } else if (wcscmp(name, L"shadowoffset") == 0) {
-        long v[2];
-        ParseIntList(value, v, 2);
-        SetShadowOffset(v[0], v[1]);
-    } else if (wcscmp(name, L"textcolor1") == 0) {
-        m_dwTextColor1 = ParseColor(value);
-    } else if (wcscmp(name, L"textshadowcolora") == 0) {
-        m_dwTextShadowColorA = ParseColor(value);
-    } else if (wcscmp(name, L"textshadowcolorb") == 0) {
-        m_dwTextShadowColorB = ParseColor(value);
-    } else if (wcscmp(name, L"strokecolor") == 0) {
-        m_dwStrokeColor = ParseColor(value);
-    } else {
-        CControlUI::SetAttribute(name, value);
-    }
+    static const AttributeSetter<CLabelUI> kSetters[] = {
+        {L"align",
+            [](auto& l, auto v) {
+                // Substring tests in this order: "vcenter" also counts as "center".
+                UINT style = l.m_uTextStyle;
+                if (wcsstr(v, L"left")) style = (style & ~(DT_CENTER | DT_RIGHT)) | DT_LEFT;
+                if (wcsstr(v, L"center")) style = (style & ~(DT_LEFT | DT_RIGHT)) | DT_CENTER;
+                if (wcsstr(v, L"right"))
+                    style = (style & ~(DT_LEFT | DT_CENTER | DT_VCENTER | DT_SINGLELINE)) | DT_RIGHT;
+                if (wcsstr(v, L"top")) style = (style & ~(DT_VCENTER | DT_BOTTOM)) | DT_TOP;
+                if (wcsstr(v, L"vcenter")) style = (style & ~(DT_TOP | DT_BOTTOM)) | DT_VCENTER;
+                if (wcsstr(v, L"bottom")) style = (style & ~(DT_TOP | DT_VCENTER)) | DT_BOTTOM;
+                l.SetTextStyle(style);
+            }},
+        {L"valign",
+            [](auto& l, auto v) {
+                UINT style = l.m_uTextStyle;
+                if (wcsstr(v, L"top")) style = (style & ~(DT_VCENTER | DT_BOTTOM)) | DT_TOP;
+                if (wcsstr(v, L"center")) style = (style & ~(DT_TOP | DT_BOTTOM)) | DT_VCENTER;
+                if (wcsstr(v, L"bottom")) style = (style & ~(DT_TOP | DT_VCENTER)) | DT_BOTTOM;
+                l.SetTextStyle(style);
+            }},
+        {L"endellipsis",
+            [](auto& l, auto v) {
+                l.SetTextStyle(ParseBool(v) ? l.m_uTextStyle | DT_END_ELLIPSIS : l.m_uTextStyle & ~DT_END_ELLIPSIS);
+            }},
+        {L"font", [](auto& l, auto v) { l.SetFont(ParseInt(v)); }},
+        {L"textcolor", [](auto& l, auto v) { l.SetTextColor(ParseColor(v)); }},
+        {L"disabledtextcolor", [](auto& l, auto v) { l.SetDisabledTextColor(ParseColor(v)); }},
+        {L"textpadding", [](auto& l, auto v) { l.SetTextPadding(ParseRect(v)); }},
+        {L"showhtml", [](auto& l, auto v) { l.SetShowHtml(ParseBool(v)); }},
+        {L"enabledeffect", [](auto& l, auto v) { l.SetEffectsEnabled(ParseBool(v)); }},
+        {L"enabledstroke", [](auto& l, auto v) { l.m_bEnableStroke = ParseBool(v); }},
+        {L"enabledshadow", [](auto& l, auto v) { l.m_bEnableShadow = ParseBool(v); }},
+        {L"rhaa",
+            [](auto& l, auto v) {
+                int hint = ParseInt(v);
+                l.m_iTextRenderingHint = hint >= 0 && hint <= 5 ? hint : 0;
+            }},
+        {L"transshadow", [](auto& l, auto v) { l.m_uTransShadow = ParseInt(v); }},
+        {L"transshadow1", [](auto& l, auto v) { l.m_uTransShadow1 = ParseInt(v); }},
+        {L"transtext", [](auto& l, auto v) { l.m_uTransText = ParseInt(v); }},
+        {L"transtext1", [](auto& l, auto v) { l.m_uTransText1 = ParseInt(v); }},
+        {L"transstroke", [](auto& l, auto v) { l.m_uTransStroke = ParseInt(v); }},
+        {L"gradientangle", [](auto& l, auto v) { l.m_nGradientAngle = ParseInt(v); }},
+        {L"gradientlength", [](auto& l, auto v) { l.m_nGradientLength = ParseInt(v); }},
+        {L"shadowoffset",
+            [](auto& l, auto v) {
+                long offsetAndAngle[2];
+                ParseIntList(v, offsetAndAngle, 2);
+                l.SetShadowOffset(offsetAndAngle[0], offsetAndAngle[1]);
+            }},
+        {L"textcolor1", [](auto& l, auto v) { l.m_dwTextColor1 = ParseColor(v); }},
+        {L"textshadowcolora", [](auto& l, auto v) { l.m_dwTextShadowColorA = ParseColor(v); }},
+        {L"textshadowcolorb", [](auto& l, auto v) { l.m_dwTextShadowColorB = ParseColor(v); }},
+        {L"strokecolor", [](auto& l, auto v) { l.m_dwStrokeColor = ParseColor(v); }},
+    };
+    if (!ApplyAttribute(kSetters, *this, name, value)) CControlUI::SetAttribute(name, value);
 }
 
 SIZE CLabelUI::MeasureSize(SIZE)

@@ -1,5 +1,6 @@
 #include "Layouts.h"
 
+#include "AttributeTable.h"
 #include "RenderKit.h"
 #include "ScrollBarUI.h"
 #include "SkinBuilder.h"
@@ -147,12 +148,12 @@ LPVOID CVerticalLayoutUI::GetInterfaceByName(const wchar_t* name)
 void CVerticalLayoutUI::SetAttribute(const wchar_t* name, const wchar_t* value)
 {
     if (!name || !value) return;
-    if (wcscmp(name, L"sepheight") == 0)
-        SetSepSize(AttributeValue::ParseInt(value));
-    else if (wcscmp(name, L"sepimm") == 0)
-        SetSepImmMode(AttributeValue::ParseBool(value));
-    else
-        CContainerUI::SetAttribute(name, value);
+    using namespace AttributeValue;
+    static const AttributeSetter<CVerticalLayoutUI> kSetters[] = {
+        {L"sepheight", [](auto& l, auto v) { l.SetSepSize(ParseInt(v)); }},
+        {L"sepimm", [](auto& l, auto v) { l.SetSepImmMode(ParseBool(v)); }},
+    };
+    if (!ApplyAttribute(kSetters, *this, name, value)) CContainerUI::SetAttribute(name, value);
 }
 
 void CVerticalLayoutUI::SetPos(RECT rc)
@@ -251,12 +252,12 @@ LPVOID CHorizontalLayoutUI::GetInterfaceByName(const wchar_t* name)
 void CHorizontalLayoutUI::SetAttribute(const wchar_t* name, const wchar_t* value)
 {
     if (!name || !value) return;
-    if (wcscmp(name, L"sepwidth") == 0)
-        SetSepSize(AttributeValue::ParseInt(value));
-    else if (wcscmp(name, L"sepimm") == 0)
-        SetSepImmMode(AttributeValue::ParseBool(value));
-    else
-        CContainerUI::SetAttribute(name, value);
+    using namespace AttributeValue;
+    static const AttributeSetter<CHorizontalLayoutUI> kSetters[] = {
+        {L"sepwidth", [](auto& l, auto v) { l.SetSepSize(ParseInt(v)); }},
+        {L"sepimm", [](auto& l, auto v) { l.SetSepImmMode(ParseBool(v)); }},
+    };
+    if (!ApplyAttribute(kSetters, *this, name, value)) CContainerUI::SetAttribute(name, value);
 }
 
 void CHorizontalLayoutUI::SetPos(RECT rc)
@@ -445,7 +446,11 @@ void CTabLayoutUI::SetPos(RECT rc)
 void CTabLayoutUI::SetAttribute(const wchar_t* name, const wchar_t* value)
 {
     if (!name || !value) return;
-    if (wcscmp(name, L"selectedid") == 0) SelectItem(AttributeValue::ParseInt(value));
+    static const AttributeSetter<CTabLayoutUI> kSetters[] = {
+        {L"selectedid", [](auto& t, auto v) { t.SelectItem(AttributeValue::ParseInt(v)); }},
+    };
+    ApplyAttribute(kSetters, *this, name, value);
+    // Every name also reaches the container, the selection's too.
     CContainerUI::SetAttribute(name, value);
 }
 
@@ -479,12 +484,12 @@ void CTileLayoutUI::SetColumns(int columns)
 void CTileLayoutUI::SetAttribute(const wchar_t* name, const wchar_t* value)
 {
     if (!name || !value) return;
-    if (wcscmp(name, L"itemsize") == 0)
-        SetItemSize(AttributeValue::ParseSize(value));
-    else if (wcscmp(name, L"columns") == 0)
-        SetColumns(AttributeValue::ParseInt(value));
-    else
-        CContainerUI::SetAttribute(name, value);
+    using namespace AttributeValue;
+    static const AttributeSetter<CTileLayoutUI> kSetters[] = {
+        {L"itemsize", [](auto& t, auto v) { t.SetItemSize(ParseSize(v)); }},
+        {L"columns", [](auto& t, auto v) { t.SetColumns(ParseInt(v)); }},
+    };
+    if (!ApplyAttribute(kSetters, *this, name, value)) CContainerUI::SetAttribute(name, value);
 }
 
 void CTileLayoutUI::SetPos(RECT rc)
@@ -570,10 +575,11 @@ LPVOID CChildLayoutUI::GetInterfaceByName(const wchar_t* name)
 
 void CChildLayoutUI::SetAttribute(const wchar_t* name, const wchar_t* value)
 {
-    if (name && value && wcscmp(name, L"xmlfile") == 0)
-        SetChildLayoutXML(value);
-    else
-        CContainerUI::SetAttribute(name, value);
+    if (!name || !value) return;
+    static const AttributeSetter<CChildLayoutUI> kSetters[] = {
+        {L"xmlfile", [](auto& l, auto v) { l.SetChildLayoutXML(v); }},
+    };
+    if (!ApplyAttribute(kSetters, *this, name, value)) CContainerUI::SetAttribute(name, value);
 }
 
 void CChildLayoutUI::InitControl()

@@ -3,6 +3,7 @@
 // minimum width takes the edge along again only once it is back over it.
 #include "ListHeaderUI.h"
 
+#include "AttributeTable.h"
 #include "ListStyle.h"
 #include "RenderKit.h"
 
@@ -107,41 +108,25 @@ void CListHeaderItemUI::SetAttribute(const wchar_t* name, const wchar_t* value)
 {
     if (!name || !value) return;
     using namespace AttributeValue;
-    struct ImageField {
-        const wchar_t* name;
-        CUIString CListHeaderItemUI::*field;
+    static const AttributeSetter<CListHeaderItemUI> kSetters[] = {
+        {L"normalimage", [](auto& h, auto v) { h.setImage(h.m_sNormalImage, v); }},
+        {L"hotimage", [](auto& h, auto v) { h.setImage(h.m_sHotImage, v); }},
+        {L"pushedimage", [](auto& h, auto v) { h.setImage(h.m_sPushedImage, v); }},
+        {L"focusedimage", [](auto& h, auto v) { h.setImage(h.m_sFocusedImage, v); }},
+        {L"sepimage", [](auto& h, auto v) { h.setImage(h.m_sSepImage, v); }},
+        {L"dragable", [](auto& h, auto v) { h.SetDragable(ParseBool(v)); }},
+        {L"sepwidth", [](auto& h, auto v) { h.SetSepWidth(ParseInt(v)); }},
+        {L"align", [](auto& h, auto v) { h.SetTextStyle(ApplyHorizontalAlign(h.m_uTextStyle, v)); }},
+        {L"endellipsis",
+            [](auto& h, auto v) {
+                h.SetTextStyle(ParseBool(v) ? h.m_uTextStyle | DT_END_ELLIPSIS : h.m_uTextStyle & ~DT_END_ELLIPSIS);
+            }},
+        {L"font", [](auto& h, auto v) { h.SetFont(ParseInt(v)); }},
+        {L"textcolor", [](auto& h, auto v) { h.SetTextColor(ParseColor(v)); }},
+        {L"textpadding", [](auto& h, auto v) { h.SetTextPadding(ParseRect(v)); }},
+        {L"showhtml", [](auto& h, auto v) { h.SetShowHtml(ParseBool(v)); }},
     };
-    static const ImageField kImages[] = {
-        {L"normalimage", &CListHeaderItemUI::m_sNormalImage},
-        {L"hotimage", &CListHeaderItemUI::m_sHotImage},
-        {L"pushedimage", &CListHeaderItemUI::m_sPushedImage},
-        {L"focusedimage", &CListHeaderItemUI::m_sFocusedImage},
-        {L"sepimage", &CListHeaderItemUI::m_sSepImage},
-    };
-    for (const ImageField& image : kImages) {
-        if (wcscmp(name, image.name) != 0) continue;
-        this->*image.field = value;
-        Invalidate();
-        return;
-    }
-    if (wcscmp(name, L"dragable") == 0)
-        SetDragable(ParseBool(value));
-    else if (wcscmp(name, L"sepwidth") == 0)
-        SetSepWidth(ParseInt(value));
-    else if (wcscmp(name, L"align") == 0)
-        SetTextStyle(ApplyHorizontalAlign(m_uTextStyle, value));
-    else if (wcscmp(name, L"endellipsis") == 0)
-        SetTextStyle(ParseBool(value) ? m_uTextStyle | DT_END_ELLIPSIS : m_uTextStyle & ~DT_END_ELLIPSIS);
-    else if (wcscmp(name, L"font") == 0)
-        SetFont(ParseInt(value));
-    else if (wcscmp(name, L"textcolor") == 0)
-        SetTextColor(ParseColor(value));
-    else if (wcscmp(name, L"textpadding") == 0)
-        SetTextPadding(ParseRect(value));
-    else if (wcscmp(name, L"showhtml") == 0)
-        SetShowHtml(ParseBool(value));
-    else
-        CControlUI::SetAttribute(name, value);
+    if (!ApplyAttribute(kSetters, *this, name, value)) CControlUI::SetAttribute(name, value);
 }
 
 RECT CListHeaderItemUI::GetThumbRect() const

@@ -6,6 +6,7 @@
 // and the container rows only.
 #include "ListItemUI.h"
 
+#include "AttributeTable.h"
 #include "RenderKit.h"
 
 #include <algorithm>
@@ -68,10 +69,11 @@ void CListItemBaseUI<Base>::SetEnabled(bool enabled)
 template <class Base>
 void CListItemBaseUI<Base>::SetAttribute(const wchar_t* name, const wchar_t* value)
 {
-    if (name && value && wcscmp(name, L"selected") == 0)
-        Select(true);
-    else
-        Base::SetAttribute(name, value);
+    if (!name || !value) return;
+    static const AttributeSetter<CListItemBaseUI> kSetters[] = {
+        {L"selected", [](auto& item, auto) { item.Select(true); }},
+    };
+    if (!ApplyAttribute(kSetters, *this, name, value)) Base::SetAttribute(name, value);
 }
 
 template <class Base>

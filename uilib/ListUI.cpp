@@ -6,6 +6,7 @@
 // items with the rows and refreshes the column rectangles.
 #include "ListUI.h"
 
+#include "AttributeTable.h"
 #include "ScrollBarUI.h"
 
 #include <algorithm>
@@ -400,19 +401,23 @@ void CListUI::styleChanged(ListStyleChange change)
 void CListUI::SetAttribute(const wchar_t* name, const wchar_t* value)
 {
     if (!name || !value) return;
-    if (wcscmp(name, L"header") == 0) {
-        if (m_pHeader) m_pHeader->SetVisible(wcscmp(value, L"hidden") != 0);
-    } else if (wcscmp(name, L"headerbkimage") == 0) {
-        if (m_pHeader) m_pHeader->SetBkImage(value);
-    } else if (wcscmp(name, L"scrollselect") == 0) {
-        SetScrollSelect(AttributeValue::ParseBool(value));
-    } else {
-        ListStyleChange change = ApplyListStyleAttribute(m_ListInfo, name, value);
-        if (change == ListStyleChange::None)
-            CVerticalLayoutUI::SetAttribute(name, value);
-        else
-            styleChanged(change);
-    }
+    static const AttributeSetter<CListUI> kSetters[] = {
+        {L"header",
+            [](auto& l, auto v) {
+                if (l.m_pHeader) l.m_pHeader->SetVisible(wcscmp(v, L"hidden") != 0);
+            }},
+        {L"headerbkimage",
+            [](auto& l, auto v) {
+                if (l.m_pHeader) l.m_pHeader->SetBkImage(v);
+            }},
+        {L"scrollselect", [](auto& l, auto v) { l.SetScrollSelect(AttributeValue::ParseBool(v)); }},
+    };
+    if (ApplyAttribute(kSetters, *this, name, value)) return;
+    ListStyleChange change = ApplyListStyleAttribute(m_ListInfo, name, value);
+    if (change == ListStyleChange::None)
+        CVerticalLayoutUI::SetAttribute(name, value);
+    else
+        styleChanged(change);
 }
 
 int CListUI::GetChildPadding() const

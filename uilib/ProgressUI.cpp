@@ -3,6 +3,7 @@
 // relative to the control; the modifier texts are kept between paints.
 #include "ProgressUI.h"
 
+#include "AttributeTable.h"
 #include <algorithm>
 #include <cstdint>
 #include <cwchar>
@@ -82,20 +83,15 @@ void CProgressUI::SetAttribute(const wchar_t* name, const wchar_t* value)
 {
     if (!name || !value) return;
     using namespace AttributeValue;
-    if (wcscmp(name, L"foreimage") == 0)
-        SetForeImage(value);
-    else if (wcscmp(name, L"hor") == 0)
-        SetHorizontal(ParseBool(value));
-    else if (wcscmp(name, L"min") == 0)
-        SetMinValue(ParseInt(value));
-    else if (wcscmp(name, L"max") == 0)
-        SetMaxValue(ParseInt(value));
-    else if (wcscmp(name, L"value") == 0)
-        SetValue(ParseInt(value));
-    else if (wcscmp(name, L"isstretchfore") == 0)
-        SetStretchForeImage(ParseBool(value));
-    else
-        CLabelUI::SetAttribute(name, value);
+    static const AttributeSetter<CProgressUI> kSetters[] = {
+        {L"foreimage", [](auto& p, auto v) { p.SetForeImage(v); }},
+        {L"hor", [](auto& p, auto v) { p.SetHorizontal(ParseBool(v)); }},
+        {L"min", [](auto& p, auto v) { p.SetMinValue(ParseInt(v)); }},
+        {L"max", [](auto& p, auto v) { p.SetMaxValue(ParseInt(v)); }},
+        {L"value", [](auto& p, auto v) { p.SetValue(ParseInt(v)); }},
+        {L"isstretchfore", [](auto& p, auto v) { p.SetStretchForeImage(ParseBool(v)); }},
+    };
+    if (!ApplyAttribute(kSetters, *this, name, value)) CLabelUI::SetAttribute(name, value);
 }
 
 RECT CProgressUI::GetForegroundRect()
@@ -249,35 +245,29 @@ void CSliderUI::OnEvent(TEventMsgUI& event)
 
 void CSliderUI::SetThumbImage(const wchar_t* image)
 {
-    m_sThumbImage = image;
-    Invalidate();
+    setImage(m_sThumbImage, image);
 }
 void CSliderUI::SetThumbHotImage(const wchar_t* image)
 {
-    m_sThumbHotImage = image;
-    Invalidate();
+    setImage(m_sThumbHotImage, image);
 }
 void CSliderUI::SetThumbPushedImage(const wchar_t* image)
 {
-    m_sThumbPushedImage = image;
-    Invalidate();
+    setImage(m_sThumbPushedImage, image);
 }
 
 void CSliderUI::SetAttribute(const wchar_t* name, const wchar_t* value)
 {
     if (!name || !value) return;
-    if (wcscmp(name, L"thumbimage") == 0)
-        SetThumbImage(value);
-    else if (wcscmp(name, L"thumbhotimage") == 0)
-        SetThumbHotImage(value);
-    else if (wcscmp(name, L"thumbpushedimage") == 0)
-        SetThumbPushedImage(value);
-    else if (wcscmp(name, L"thumbsize") == 0)
-        SetThumbSize(AttributeValue::ParseSize(value));
-    else if (wcscmp(name, L"step") == 0)
-        SetChangeStep(AttributeValue::ParseInt(value));
-    else
-        CProgressUI::SetAttribute(name, value);
+    using namespace AttributeValue;
+    static const AttributeSetter<CSliderUI> kSetters[] = {
+        {L"thumbimage", [](auto& s, auto v) { s.SetThumbImage(v); }},
+        {L"thumbhotimage", [](auto& s, auto v) { s.SetThumbHotImage(v); }},
+        {L"thumbpushedimage", [](auto& s, auto v) { s.SetThumbPushedImage(v); }},
+        {L"thumbsize", [](auto& s, auto v) { s.SetThumbSize(ParseSize(v)); }},
+        {L"step", [](auto& s, auto v) { s.SetChangeStep(ParseInt(v)); }},
+    };
+    if (!ApplyAttribute(kSetters, *this, name, value)) CProgressUI::SetAttribute(name, value);
 }
 
 void CSliderUI::PaintStateImage(HDC dc)

@@ -5,6 +5,7 @@
 // are released, so no call of theirs can reach freed memory.
 #include "RichEditUI.h"
 
+#include "AttributeTable.h"
 #include "RenderKit.h"
 #include "ScrollBarUI.h"
 #include "TextHost.h"
@@ -135,43 +136,54 @@ void CRichEditUI::OnInitControl()
 void CRichEditUI::SetAttribute(const wchar_t* name, const wchar_t* value)
 {
     if (!name || !value) return;
-    bool on = wcscmp(value, L"true") == 0;
-    if (wcscmp(name, L"vscrollbar") == 0) {
-        if (on) m_lTwhStyle |= WS_VSCROLL | ES_DISABLENOSCROLL;
-        CContainerUI::SetAttribute(name, value);
-    } else if (wcscmp(name, L"autovscroll") == 0) {
-        if (on) m_lTwhStyle |= ES_AUTOVSCROLL;
-        CContainerUI::SetAttribute(name, value);
-    } else if (wcscmp(name, L"hscrollbar") == 0) {
-        if (on) m_lTwhStyle |= WS_HSCROLL | ES_DISABLENOSCROLL;
-        CContainerUI::SetAttribute(name, value);
-    } else if (wcscmp(name, L"autohscroll") == 0) {
-        if (on) m_lTwhStyle |= ES_AUTOHSCROLL;
-    } else if (wcscmp(name, L"wanttab") == 0) {
-        SetWantTab(on);
-    } else if (wcscmp(name, L"wantreturn") == 0) {
-        SetWantReturn(on);
-    } else if (wcscmp(name, L"wantctrlreturn") == 0) {
-        SetWantCtrlReturn(on);
-    } else if (wcscmp(name, L"rich") == 0) {
-        SetRich(on);
-    } else if (wcscmp(name, L"multiline") == 0) {
-        if (wcscmp(value, L"false") == 0) m_lTwhStyle &= ~ES_MULTILINE;
-    } else if (wcscmp(name, L"readonly") == 0) {
-        if (on) m_lTwhStyle |= ES_READONLY;
-    } else if (wcscmp(name, L"password") == 0) {
-        if (on) m_lTwhStyle |= ES_PASSWORD;
-    } else if (wcscmp(name, L"align") == 0) {
-        if (wcsstr(value, L"left")) m_lTwhStyle &= ~(ES_CENTER | ES_RIGHT);
-        if (wcsstr(value, L"center")) m_lTwhStyle = (m_lTwhStyle & ~ES_RIGHT) | ES_CENTER;
-        if (wcsstr(value, L"right")) m_lTwhStyle = (m_lTwhStyle & ~ES_CENTER) | ES_RIGHT;
-    } else if (wcscmp(name, L"font") == 0) {
-        SetFont(AttributeValue::ParseInt(value));
-    } else if (wcscmp(name, L"textcolor") == 0) {
-        SetTextColor(AttributeValue::ParseColor(value));
-    } else {
-        CContainerUI::SetAttribute(name, value);
-    }
+    using namespace AttributeValue;
+    // Most of them are bits of the text host's style, read when the services start.
+    static const AttributeSetter<CRichEditUI> kSetters[] = {
+        {L"vscrollbar",
+            [](auto& r, auto v) {
+                if (ParseBool(v)) r.m_lTwhStyle |= WS_VSCROLL | ES_DISABLENOSCROLL;
+                r.CContainerUI::SetAttribute(L"vscrollbar", v);
+            }},
+        {L"autovscroll",
+            [](auto& r, auto v) {
+                if (ParseBool(v)) r.m_lTwhStyle |= ES_AUTOVSCROLL;
+                r.CContainerUI::SetAttribute(L"autovscroll", v);
+            }},
+        {L"hscrollbar",
+            [](auto& r, auto v) {
+                if (ParseBool(v)) r.m_lTwhStyle |= WS_HSCROLL | ES_DISABLENOSCROLL;
+                r.CContainerUI::SetAttribute(L"hscrollbar", v);
+            }},
+        {L"autohscroll",
+            [](auto& r, auto v) {
+                if (ParseBool(v)) r.m_lTwhStyle |= ES_AUTOHSCROLL;
+            }},
+        {L"wanttab", [](auto& r, auto v) { r.SetWantTab(ParseBool(v)); }},
+        {L"wantreturn", [](auto& r, auto v) { r.SetWantReturn(ParseBool(v)); }},
+        {L"wantctrlreturn", [](auto& r, auto v) { r.SetWantCtrlReturn(ParseBool(v)); }},
+        {L"rich", [](auto& r, auto v) { r.SetRich(ParseBool(v)); }},
+        {L"multiline",
+            [](auto& r, auto v) {
+                if (wcscmp(v, L"false") == 0) r.m_lTwhStyle &= ~ES_MULTILINE;
+            }},
+        {L"readonly",
+            [](auto& r, auto v) {
+                if (ParseBool(v)) r.m_lTwhStyle |= ES_READONLY;
+            }},
+        {L"password",
+            [](auto& r, auto v) {
+                if (ParseBool(v)) r.m_lTwhStyle |= ES_PASSWORD;
+            }},
+        {L"align",
+            [](auto& r, auto v) {
+                if (wcsstr(v, L"left")) r.m_lTwhStyle &= ~(ES_CENTER | ES_RIGHT);
+                if (wcsstr(v, L"center")) r.m_lTwhStyle = (r.m_lTwhStyle & ~ES_RIGHT) | ES_CENTER;
+                if (wcsstr(v, L"right")) r.m_lTwhStyle = (r.m_lTwhStyle & ~ES_CENTER) | ES_RIGHT;
+            }},
+        {L"font", [](auto& r, auto v) { r.SetFont(ParseInt(v)); }},
+        {L"textcolor", [](auto& r, auto v) { r.SetTextColor(ParseColor(v)); }},
+    };
+    if (!ApplyAttribute(kSetters, *this, name, value)) CContainerUI::SetAttribute(name, value);
 }
 
 SIZE CRichEditUI::MeasureSize(SIZE available)

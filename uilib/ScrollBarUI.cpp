@@ -1,5 +1,6 @@
 #include "ScrollBarUI.h"
 
+#include "AttributeTable.h"
 #include "ContainerUI.h"
 #include "RenderKit.h"
 
@@ -257,46 +258,40 @@ void CScrollBarUI::OnEvent(TEventMsgUI& event)
 void CScrollBarUI::SetAttribute(const wchar_t* name, const wchar_t* value)
 {
     if (!name || !value) return;
+    // The images: a part's name, then its state ("button1hotimage", "bkdisabledimage").
     static const wchar_t* const kStates[4] = {L"normalimage", L"hotimage", L"pushedimage", L"disabledimage"};
     struct Part {
         const wchar_t* prefix;
         CUIString* images;
     } parts[] = {{L"button1", m_button1Images}, {L"button2", m_button2Images}, {L"thumb", m_thumbImages},
-        {L"rail", m_railImages}};
+        {L"rail", m_railImages}, {L"bk", m_bkImages}};
     for (const Part& part : parts) {
         size_t prefixLength = wcslen(part.prefix);
         if (wcsncmp(name, part.prefix, prefixLength) != 0) continue;
         for (int s = 0; s < 4; ++s) {
             if (wcscmp(name + prefixLength, kStates[s]) != 0) continue;
-            part.images[s] = value;
-            Invalidate();
+            setImage(part.images[s], value);
             return;
         }
     }
-    static const wchar_t* const kBk[4] = {L"bknormalimage", L"bkhotimage", L"bkpushedimage", L"bkdisabledimage"};
-    for (int s = 0; s < 4; ++s) {
-        if (wcscmp(name, kBk[s]) != 0) continue;
-        m_bkImages[s] = value;
-        Invalidate();
-        return;
-    }
-    if (wcscmp(name, L"hor") == 0)
-        SetHorizontal(AttributeValue::ParseBool(value));
-    else if (wcscmp(name, L"linesize") == 0)
-        SetLineSize(AttributeValue::ParseInt(value));
-    else if (wcscmp(name, L"range") == 0)
-        SetScrollRange(AttributeValue::ParseInt(value));
-    else if (wcscmp(name, L"value") == 0)
-        SetScrollPos(AttributeValue::ParseInt(value));
-    else if (wcscmp(name, L"showbutton1") == 0) {
-        m_bShowButton1 = AttributeValue::ParseBool(value);
-        SetPos(m_rcItem);
-    } else if (wcscmp(name, L"showbutton2") == 0) {
-        m_bShowButton2 = AttributeValue::ParseBool(value);
-        SetPos(m_rcItem);
-    } else {
-        CControlUI::SetAttribute(name, value);
-    }
+    using namespace AttributeValue;
+    static const AttributeSetter<CScrollBarUI> kSetters[] = {
+        {L"hor", [](auto& b, auto v) { b.SetHorizontal(ParseBool(v)); }},
+        {L"linesize", [](auto& b, auto v) { b.SetLineSize(ParseInt(v)); }},
+        {L"range", [](auto& b, auto v) { b.SetScrollRange(ParseInt(v)); }},
+        {L"value", [](auto& b, auto v) { b.SetScrollPos(ParseInt(v)); }},
+        {L"showbutton1",
+            [](auto& b, auto v) {
+                b.m_bShowButton1 = ParseBool(v);
+                b.SetPos(b.m_rcItem);
+            }},
+        {L"showbutton2",
+            [](auto& b, auto v) {
+                b.m_bShowButton2 = ParseBool(v);
+                b.SetPos(b.m_rcItem);
+            }},
+    };
+    if (!ApplyAttribute(kSetters, *this, name, value)) CControlUI::SetAttribute(name, value);
 }
 
 void CScrollBarUI::Paint(HDC dc, const RECT& paint)

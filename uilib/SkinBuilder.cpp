@@ -1,5 +1,6 @@
 #include "SkinBuilder.h"
 
+#include "AttributeTable.h"
 #include "ActiveXUI.h"
 #include "ButtonGifUI.h"
 #include "ButtonUI.h"
@@ -149,44 +150,42 @@ void CSkinBuilder::applyResources(CXmlMarkupNode root, CWindowManagerUI* manager
 
 void CSkinBuilder::applyWindowAttributes(CXmlMarkupNode root, CWindowManagerUI* manager)
 {
+    using namespace AttributeValue;
+    static const AttributeSetter<CWindowManagerUI> kSetters[] = {
+        {L"size",
+            [](auto& m, auto v) {
+                SIZE size = ParseSize(v);
+                m.SetInitSize(size.cx, size.cy);
+            }},
+        {L"sizebox", [](auto& m, auto v) { m.SetSizeBox(ParseRect(v)); }},
+        {L"caption", [](auto& m, auto v) { m.SetCaptionRect(ParseRect(v)); }},
+        {L"roundcorner",
+            [](auto& m, auto v) {
+                SIZE size = ParseSize(v);
+                m.SetRoundCorner(size.cx, size.cy);
+            }},
+        {L"mininfo",
+            [](auto& m, auto v) {
+                SIZE size = ParseSize(v);
+                m.SetMinInfo(size.cx, size.cy);
+            }},
+        {L"maxinfo",
+            [](auto& m, auto v) {
+                SIZE size = ParseSize(v);
+                m.SetMaxInfo(size.cx, size.cy);
+            }},
+        {L"showdirty", [](auto& m, auto v) { m.SetShowUpdateRect(ParseBool(v)); }},
+        {L"alpha", [](auto& m, auto v) { m.SetTransparent(ParseInt(v)); }},
+        {L"bktrans", [](auto& m, auto v) { m.SetBackgroundTransparent(ParseBool(v)); }},
+        {L"disabledfontcolor", [](auto& m, auto v) { m.SetDefaultDisabledColor(ParseColor(v)); }},
+        {L"defaultfontcolor", [](auto& m, auto v) { m.SetDefaultFontColor(ParseColor(v)); }},
+        {L"linkfontcolor", [](auto& m, auto v) { m.SetDefaultLinkFontColor(ParseColor(v)); }},
+        {L"linkhoverfontcolor", [](auto& m, auto v) { m.SetDefaultLinkHoverFontColor(ParseColor(v)); }},
+        {L"selectedcolor", [](auto& m, auto v) { m.SetDefaultSelectedBkColor(ParseColor(v)); }},
+    };
     int count = root.GetAttributeCount();
-    for (int i = 0; i < count; ++i) {
-        const wchar_t* name = root.GetAttributeName(i);
-        const wchar_t* value = root.GetAttributeValue(i);
-        if (wcscmp(name, L"size") == 0) {
-            SIZE size = AttributeValue::ParseSize(value);
-            manager->SetInitSize(size.cx, size.cy);
-        } else if (wcscmp(name, L"sizebox") == 0) {
-            manager->SetSizeBox(AttributeValue::ParseRect(value));
-        } else if (wcscmp(name, L"caption") == 0) {
-            manager->SetCaptionRect(AttributeValue::ParseRect(value));
-        } else if (wcscmp(name, L"roundcorner") == 0) {
-            SIZE size = AttributeValue::ParseSize(value);
-            manager->SetRoundCorner(size.cx, size.cy);
-        } else if (wcscmp(name, L"mininfo") == 0) {
-            SIZE size = AttributeValue::ParseSize(value);
-            manager->SetMinInfo(size.cx, size.cy);
-        } else if (wcscmp(name, L"maxinfo") == 0) {
-            SIZE size = AttributeValue::ParseSize(value);
-            manager->SetMaxInfo(size.cx, size.cy);
-        } else if (wcscmp(name, L"showdirty") == 0) {
-            manager->SetShowUpdateRect(AttributeValue::ParseBool(value));
-        } else if (wcscmp(name, L"alpha") == 0) {
-            manager->SetTransparent(AttributeValue::ParseInt(value));
-        } else if (wcscmp(name, L"bktrans") == 0) {
-            manager->SetBackgroundTransparent(AttributeValue::ParseBool(value));
-        } else if (wcscmp(name, L"disabledfontcolor") == 0) {
-            manager->SetDefaultDisabledColor(AttributeValue::ParseColor(value));
-        } else if (wcscmp(name, L"defaultfontcolor") == 0) {
-            manager->SetDefaultFontColor(AttributeValue::ParseColor(value));
-        } else if (wcscmp(name, L"linkfontcolor") == 0) {
-            manager->SetDefaultLinkFontColor(AttributeValue::ParseColor(value));
-        } else if (wcscmp(name, L"linkhoverfontcolor") == 0) {
-            manager->SetDefaultLinkHoverFontColor(AttributeValue::ParseColor(value));
-        } else if (wcscmp(name, L"selectedcolor") == 0) {
-            manager->SetDefaultSelectedBkColor(AttributeValue::ParseColor(value));
-        }
-    }
+    for (int i = 0; i < count; ++i)
+        ApplyAttribute(kSetters, *manager, root.GetAttributeName(i), root.GetAttributeValue(i));
 }
 
 void CSkinBuilder::applyAttributes(

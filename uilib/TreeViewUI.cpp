@@ -6,6 +6,7 @@
 // the children and, below each child that is itself expanded, its own.
 #include "TreeViewUI.h"
 
+#include "AttributeTable.h"
 namespace SkinUI {
 
 namespace {
@@ -121,34 +122,20 @@ void CTreeNodeUI::SetAttribute(const wchar_t* name, const wchar_t* value)
 {
     if (!name || !value) return;
     using AttributeValue::ParseColor;
-    struct Part {
-        const wchar_t* name;
-        CControlUI* control;
+    // The "...attr" attributes are attribute lists of the node's parts.
+    static const AttributeSetter<CTreeNodeUI> kSetters[] = {
+        {L"horizattr", [](auto& n, auto v) { n.m_pHoriz->ApplyAttributeList(v); }},
+        {L"dotlineattr", [](auto& n, auto v) { n.m_pDottedLine->ApplyAttributeList(v); }},
+        {L"folderattr", [](auto& n, auto v) { n.m_pFolderButton->ApplyAttributeList(v); }},
+        {L"checkboxattr", [](auto& n, auto v) { n.m_pCheckBox->ApplyAttributeList(v); }},
+        {L"itemattr", [](auto& n, auto v) { n.m_pItemButton->ApplyAttributeList(v); }},
+        {L"text", [](auto& n, auto v) { n.m_pItemButton->SetText(v); }},
+        {L"itemtextcolor", [](auto& n, auto v) { n.SetItemTextColor(ParseColor(v)); }},
+        {L"itemhottextcolor", [](auto& n, auto v) { n.SetItemHotTextColor(ParseColor(v)); }},
+        {L"selitemtextcolor", [](auto& n, auto v) { n.SetSelItemTextColor(ParseColor(v)); }},
+        {L"selitemhottextcolor", [](auto& n, auto v) { n.SetSelItemHotTextColor(ParseColor(v)); }},
     };
-    const Part parts[] = {
-        {L"horizattr", m_pHoriz},
-        {L"dotlineattr", m_pDottedLine},
-        {L"folderattr", m_pFolderButton},
-        {L"checkboxattr", m_pCheckBox},
-        {L"itemattr", m_pItemButton},
-    };
-    for (const Part& part : parts) {
-        if (wcscmp(name, part.name) != 0) continue;
-        part.control->ApplyAttributeList(value);
-        return;
-    }
-    if (wcscmp(name, L"text") == 0)
-        m_pItemButton->SetText(value);
-    else if (wcscmp(name, L"itemtextcolor") == 0)
-        SetItemTextColor(ParseColor(value));
-    else if (wcscmp(name, L"itemhottextcolor") == 0)
-        SetItemHotTextColor(ParseColor(value));
-    else if (wcscmp(name, L"selitemtextcolor") == 0)
-        SetSelItemTextColor(ParseColor(value));
-    else if (wcscmp(name, L"selitemhottextcolor") == 0)
-        SetSelItemHotTextColor(ParseColor(value));
-    else
-        CListContainerElementUI::SetAttribute(name, value);
+    if (!ApplyAttribute(kSetters, *this, name, value)) CListContainerElementUI::SetAttribute(name, value);
 }
 
 bool CTreeNodeUI::Select(bool selected)
@@ -462,22 +449,16 @@ void CTreeViewUI::SetAttribute(const wchar_t* name, const wchar_t* value)
 {
     if (!name || !value) return;
     using namespace AttributeValue;
-    if (wcscmp(name, L"visiblefolderbtn") == 0)
-        SetFolderButtonsVisible(ParseBool(value));
-    else if (wcscmp(name, L"visiblecheckbtn") == 0)
-        SetCheckBoxesVisible(ParseBool(value));
-    else if (wcscmp(name, L"itemminwidth") == 0)
-        SetNodeMinWidth(ParseInt(value));
-    else if (wcscmp(name, L"itemtextcolor") == 0)
-        SetNodeTextColor(ParseColor(value));
-    else if (wcscmp(name, L"itemhottextcolor") == 0)
-        SetNodeHotTextColor(ParseColor(value));
-    else if (wcscmp(name, L"selitemtextcolor") == 0)
-        SetNodeSelectedTextColor(ParseColor(value));
-    else if (wcscmp(name, L"selitemhottextcolor") == 0)
-        SetNodeSelectedHotTextColor(ParseColor(value));
-    else
-        CListUI::SetAttribute(name, value);
+    static const AttributeSetter<CTreeViewUI> kSetters[] = {
+        {L"visiblefolderbtn", [](auto& t, auto v) { t.SetFolderButtonsVisible(ParseBool(v)); }},
+        {L"visiblecheckbtn", [](auto& t, auto v) { t.SetCheckBoxesVisible(ParseBool(v)); }},
+        {L"itemminwidth", [](auto& t, auto v) { t.SetNodeMinWidth(ParseInt(v)); }},
+        {L"itemtextcolor", [](auto& t, auto v) { t.SetNodeTextColor(ParseColor(v)); }},
+        {L"itemhottextcolor", [](auto& t, auto v) { t.SetNodeHotTextColor(ParseColor(v)); }},
+        {L"selitemtextcolor", [](auto& t, auto v) { t.SetNodeSelectedTextColor(ParseColor(v)); }},
+        {L"selitemhottextcolor", [](auto& t, auto v) { t.SetNodeSelectedHotTextColor(ParseColor(v)); }},
+    };
+    if (!ApplyAttribute(kSetters, *this, name, value)) CListUI::SetAttribute(name, value);
 }
 
 }  // namespace SkinUI

@@ -1,5 +1,6 @@
 #include "WebBrowserUI.h"
 
+#include "AttributeTable.h"
 #include <mshtml.h>
 
 namespace SkinUI {
@@ -76,12 +77,11 @@ LPVOID CWebBrowserUI::GetInterfaceByName(const wchar_t* name)
 void CWebBrowserUI::SetAttribute(const wchar_t* name, const wchar_t* value)
 {
     if (!name || !value) return;
-    if (wcscmp(name, L"homepage") == 0)
-        SetHomePage(value);
-    else if (wcscmp(name, L"autonavi") == 0)
-        SetAutoNavigation(wcscmp(value, L"true") == 0);
-    else
-        CActiveXUI::SetAttribute(name, value);
+    static const AttributeSetter<CWebBrowserUI> kSetters[] = {
+        {L"homepage", [](auto& w, auto v) { w.SetHomePage(v); }},
+        {L"autonavi", [](auto& w, auto v) { w.SetAutoNavigation(AttributeValue::ParseBool(v)); }},
+    };
+    if (!ApplyAttribute(kSetters, *this, name, value)) CActiveXUI::SetAttribute(name, value);
 }
 
 IWebBrowserEventsUI& CWebBrowserUI::handler()
