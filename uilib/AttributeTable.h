@@ -25,8 +25,8 @@ struct AttributeSetter {
 
 // Runs the setter of that name; false when the table has none.
 template <class Control, size_t Count>
-bool ApplyAttribute(const AttributeSetter<Control> (&setters)[Count], Control& control, const wchar_t* name,
-    const wchar_t* value)
+bool ApplyAttribute(
+    const AttributeSetter<Control> (&setters)[Count], Control& control, const wchar_t* name, const wchar_t* value)
 {
     for (const AttributeSetter<Control>& setter : setters) {
         if (wcscmp(setter.name, name) != 0) continue;

@@ -17,6 +17,30 @@ int clampTo(int value, int low, int high)
     return std::max(low, std::min(value, high));
 }
 
+// Sizes and rectangles of a line layout seen along its axis (down a vertical
+// layout, rightwards in a horizontal one) and across it.
+struct LineAxis {
+    bool vertical;
+
+    LONG along(SIZE size) const { return vertical ? size.cy : size.cx; }
+    LONG across(SIZE size) const { return vertical ? size.cx : size.cy; }
+    SIZE size(LONG along, LONG across) const { return vertical ? SIZE{across, along} : SIZE{along, across}; }
+    LONG start(const RECT& rc) const { return vertical ? rc.top : rc.left; }
+    LONG end(const RECT& rc) const { return vertical ? rc.bottom : rc.right; }
+    LONG crossStart(const RECT& rc) const { return vertical ? rc.left : rc.top; }
+    // From (along, across) to (along + length, across + breadth).
+    RECT rect(LONG along, LONG across, LONG length, LONG breadth) const
+    {
+        return vertical ? RECT{across, along, across + breadth, along + length}
+                        : RECT{along, across, along + length, across + breadth};
+    }
+    int clampLength(CControlUI* child, LONG length) const
+    {
+        return vertical ? clampTo(length, child->GetMinHeight(), child->GetMaxHeight())
+                        : clampTo(length, child->GetMinWidth(), child->GetMaxWidth());
+    }
+};
+
 }  // namespace
 
 // --- separator of the line layouts ---
@@ -132,6 +156,94 @@ void CLineLayoutUI::PaintAfter(HDC dc, const RECT&)
     }
 }
 
+void CLineLayoutUI::SetPos(RECT rc)
+{
+    CControlUI::SetPos(rc);
+    rc = GetInnerRect();
+    if (m_items.IsEmpty()) {
+        LayoutScrollBars(rc, 0, 0);
+        return;
+    }
+    SIZE available = {rc.right - rc.left, rc.bottom - rc.top};
+    if (m_pHorizontalScrollBar && m_pHorizontalScrollBar->IsVisible())
+        available.cx += m_pHorizontalScrollBar->GetScrollRange();
+    SIZE required = LineAxis{m_bVertical}.size(lineUpChildren(rc, available), 0);
+    LayoutScrollBars(rc, required.cx, required.cy);
+}
+
+LONG CLineLayoutUI::childBreadth(CControlUI* child, LONG available) const
+{
+    RECT padding = child->GetPadding();
+    if (m_bVertical) {
+        LONG width = child->GetFixedWidth();
+        if (width == 0) width = available - padding.left - padding.right;
+        return clampTo(std::max(0L, width), child->GetMinWidth(), child->GetMaxWidth());
+    }
+    LONG height = child->GetFixedHeight();
+    if (height == 0) height = available - padding.top - padding.bottom;
+    return clampTo(std::max(0L, height), child->GetMinHeight(), child->GetMaxHeight());
+}
+
+int CLineLayoutUI::lineUpChildren(RECT rc, SIZE available)
+{
+    const LineAxis axis{m_bVertical};
+    int stretching = 0, fixedTotal = 0, counted = 0;
+    for (int i = 0; i < m_items.GetSize(); ++i) {
+        CControlUI* child = itemAt(i);
+        if (!child->IsVisible() || child->IsFloat()) continue;
+        LONG length = axis.along(child->MeasureSize(available));
+        RECT padding = child->GetPadding();
+        if (length == 0)
+            ++stretching;
+        else
+            fixedTotal += axis.clampLength(child, length);
+        fixedTotal += axis.start(padding) + axis.end(padding);
+        ++counted;
+    }
+    fixedTotal += (counted - 1) * m_iChildPadding;
+    int stretchLength =
+        stretching > 0 ? std::max(0, static_cast<int>(axis.along(available) - fixedTotal) / stretching) : 0;
+
+    // On purpose the two layouts differ across the axis: a vertical layout's
+    // children move with the horizontal scroll position too, a horizontal
+    // layout's stand at the inner top, since it scrolls only sideways.
+    SIZE scroll = ownScrollPos();
+    int position = axis.start(rc) - axis.along(scroll);
+    int crossStart = m_bVertical ? rc.left - scroll.cx : rc.top;
+    int remaining = axis.along(available);
+    int stretchSeen = 0, required = 0, fixedLeft = fixedTotal, placed = 0;
+    for (int i = 0; i < m_items.GetSize(); ++i) {
+        CControlUI* child = itemAt(i);
+        if (!child->IsVisible()) continue;
+        if (child->IsFloat()) {
+            PlaceFloatingChild(i);
+            continue;
+        }
+        RECT padding = child->GetPadding();
+        LONG leading = axis.start(padding), trailing = axis.end(padding);
+        remaining -= leading;
+        // What is left of the fixed total belongs to the children still to come.
+        fixedLeft -= leading + trailing + (placed++ > 0 ? m_iChildPadding : 0);
+        LONG length = axis.along(child->MeasureSize(axis.size(remaining, axis.across(available))));
+        if (length == 0) {
+            ++stretchSeen;
+            length = stretchSeen == stretching ? std::max(0, static_cast<int>(remaining - trailing - fixedLeft))
+                                               : stretchLength;
+            length = axis.clampLength(child, length);
+        } else {
+            length = axis.clampLength(child, length);
+            fixedLeft -= length;
+        }
+        LONG breadth = childBreadth(child, axis.across(available));
+        // The child's rectangle takes in its trailing padding along the axis.
+        child->SetPos(axis.rect(position + leading, crossStart + axis.crossStart(padding), length + trailing, breadth));
+        position += leading + length + trailing + m_iChildPadding;
+        required += leading + length + trailing;
+        remaining -= length + trailing + m_iChildPadding;
+    }
+    return required + (counted - 1) * m_iChildPadding;
+}
+
 // --- vertical ---
 
 const wchar_t* CVerticalLayoutUI::GetClassName() const
@@ -156,86 +268,6 @@ void CVerticalLayoutUI::SetAttribute(const wchar_t* name, const wchar_t* value)
     if (!ApplyAttribute(kSetters, *this, name, value)) CContainerUI::SetAttribute(name, value);
 }
 
-void CVerticalLayoutUI::SetPos(RECT rc)
-{
-    CControlUI::SetPos(rc);
-    rc = GetInnerRect();
-    if (m_items.IsEmpty()) {
-        LayoutScrollBars(rc, 0, 0);
-        return;
-    }
-    SIZE available = {rc.right - rc.left, rc.bottom - rc.top};
-    if (m_pHorizontalScrollBar && m_pHorizontalScrollBar->IsVisible())
-        available.cx += m_pHorizontalScrollBar->GetScrollRange();
-    LayoutScrollBars(rc, 0, stackChildren(rc, available));
-}
-
-LONG CVerticalLayoutUI::childWidth(CControlUI* child, LONG available) const
-{
-    RECT padding = child->GetPadding();
-    LONG width = child->GetFixedWidth();
-    if (width == 0) width = available - padding.left - padding.right;
-    return clampTo(std::max(0L, width), child->GetMinWidth(), child->GetMaxWidth());
-}
-
-int CVerticalLayoutUI::stackChildren(RECT rc, SIZE available)
-{
-    int stretching = 0, fixedTotal = 0, counted = 0;
-    for (int i = 0; i < m_items.GetSize(); ++i) {
-        CControlUI* child = itemAt(i);
-        if (!child->IsVisible() || child->IsFloat()) continue;
-        SIZE size = child->MeasureSize(available);
-        RECT padding = child->GetPadding();
-        if (size.cy == 0) {
-            ++stretching;
-        } else {
-            size.cy = clampTo(size.cy, child->GetMinHeight(), child->GetMaxHeight());
-            fixedTotal += size.cy;
-        }
-        fixedTotal += padding.top + padding.bottom;
-        ++counted;
-    }
-    fixedTotal += (counted - 1) * m_iChildPadding;
-    int stretchHeight = stretching > 0 ? std::max(0, static_cast<int>(available.cy - fixedTotal) / stretching) : 0;
-
-    SIZE scroll = ownScrollPos();
-    int y = rc.top - scroll.cy;
-    int x = rc.left - scroll.cx;
-    int remaining = available.cy;
-    int stretchSeen = 0, required = 0, fixedLeft = fixedTotal, placed = 0;
-    for (int i = 0; i < m_items.GetSize(); ++i) {
-        CControlUI* child = itemAt(i);
-        if (!child->IsVisible()) continue;
-        if (child->IsFloat()) {
-            PlaceFloatingChild(i);
-            continue;
-        }
-        RECT padding = child->GetPadding();
-        remaining -= padding.top;
-        // What is left of the fixed total belongs to the children still to come.
-        fixedLeft -= padding.top + padding.bottom + (placed++ > 0 ? m_iChildPadding : 0);
-        SIZE size = child->MeasureSize(SIZE{available.cx, remaining});
-        if (size.cy == 0) {
-            ++stretchSeen;
-            size.cy = stretchHeight;
-            if (stretchSeen == stretching)
-                size.cy = std::max(0, static_cast<int>(remaining - padding.bottom - fixedLeft));
-            size.cy = clampTo(size.cy, child->GetMinHeight(), child->GetMaxHeight());
-        } else {
-            size.cy = clampTo(size.cy, child->GetMinHeight(), child->GetMaxHeight());
-            fixedLeft -= size.cy;
-        }
-        size.cx = childWidth(child, available.cx);
-        RECT childRect = {
-            x + padding.left, y + padding.top, x + padding.left + size.cx, y + padding.top + size.cy + padding.bottom};
-        child->SetPos(childRect);
-        y += padding.top + size.cy + padding.bottom + m_iChildPadding;
-        required += padding.top + size.cy + padding.bottom;
-        remaining -= size.cy + padding.bottom + m_iChildPadding;
-    }
-    return required + (counted - 1) * m_iChildPadding;
-}
-
 // --- horizontal ---
 
 const wchar_t* CHorizontalLayoutUI::GetClassName() const
@@ -258,78 +290,6 @@ void CHorizontalLayoutUI::SetAttribute(const wchar_t* name, const wchar_t* value
         {L"sepimm", [](auto& l, auto v) { l.SetSepImmMode(ParseBool(v)); }},
     };
     if (!ApplyAttribute(kSetters, *this, name, value)) CContainerUI::SetAttribute(name, value);
-}
-
-void CHorizontalLayoutUI::SetPos(RECT rc)
-{
-    CControlUI::SetPos(rc);
-    rc = GetInnerRect();
-    if (m_items.IsEmpty()) {
-        LayoutScrollBars(rc, 0, 0);
-        return;
-    }
-    SIZE available = {rc.right - rc.left, rc.bottom - rc.top};
-    if (m_pHorizontalScrollBar && m_pHorizontalScrollBar->IsVisible())
-        available.cx += m_pHorizontalScrollBar->GetScrollRange();
-
-    int stretching = 0, fixedTotal = 0, counted = 0;
-    for (int i = 0; i < m_items.GetSize(); ++i) {
-        CControlUI* child = itemAt(i);
-        if (!child->IsVisible() || child->IsFloat()) continue;
-        SIZE size = child->MeasureSize(available);
-        RECT padding = child->GetPadding();
-        if (size.cx == 0) {
-            ++stretching;
-        } else {
-            size.cx = clampTo(size.cx, child->GetMinWidth(), child->GetMaxWidth());
-            fixedTotal += size.cx;
-        }
-        fixedTotal += padding.left + padding.right;
-        ++counted;
-    }
-    fixedTotal += (counted - 1) * m_iChildPadding;
-    int stretchWidth = stretching > 0 ? std::max(0, static_cast<int>(available.cx - fixedTotal) / stretching) : 0;
-
-    // The mirror of the vertical layout, except on purpose in one point: the
-    // children stand at the inner top with no vertical scroll offset, since
-    // a horizontal layout scrolls only sideways.
-    SIZE scroll = ownScrollPos();
-    int x = rc.left - scroll.cx;
-    int remaining = available.cx;
-    int stretchSeen = 0, required = 0, fixedLeft = fixedTotal, placed = 0;
-    for (int i = 0; i < m_items.GetSize(); ++i) {
-        CControlUI* child = itemAt(i);
-        if (!child->IsVisible()) continue;
-        if (child->IsFloat()) {
-            PlaceFloatingChild(i);
-            continue;
-        }
-        RECT padding = child->GetPadding();
-        remaining -= padding.left;
-        fixedLeft -= padding.left + padding.right + (placed++ > 0 ? m_iChildPadding : 0);
-        SIZE size = child->MeasureSize(SIZE{remaining, available.cy});
-        if (size.cx == 0) {
-            ++stretchSeen;
-            size.cx = stretchWidth;
-            if (stretchSeen == stretching)
-                size.cx = std::max(0, static_cast<int>(remaining - padding.right - fixedLeft));
-            size.cx = clampTo(size.cx, child->GetMinWidth(), child->GetMaxWidth());
-        } else {
-            size.cx = clampTo(size.cx, child->GetMinWidth(), child->GetMaxWidth());
-            fixedLeft -= size.cx;
-        }
-        size.cy = child->GetFixedHeight();
-        if (size.cy == 0) size.cy = rc.bottom - rc.top - padding.top - padding.bottom;
-        size.cy = clampTo(std::max(0L, size.cy), child->GetMinHeight(), child->GetMaxHeight());
-        RECT childRect = {x + padding.left, rc.top + padding.top, x + padding.left + size.cx + padding.right,
-            rc.top + padding.top + size.cy};
-        child->SetPos(childRect);
-        x += padding.left + size.cx + padding.right + m_iChildPadding;
-        required += padding.left + size.cx + padding.right;
-        remaining -= size.cx + padding.right + m_iChildPadding;
-    }
-    required += (counted - 1) * m_iChildPadding;
-    LayoutScrollBars(rc, required, 0);
 }
 
 // --- tab ---

@@ -9,7 +9,7 @@
 
 namespace SkinUI {
 
-// The shared separator logic of the two line layouts.
+// The two line layouts' shared parts: the layout along their axis and the drag separator.
 class CLineLayoutUI : public CContainerUI {
 public:
     UINT GetInputFlags() const override;
@@ -20,9 +20,18 @@ public:
     void SetSepImmMode(bool immediate);
     bool IsSepImmMode() const { return m_bImmMode; }
     RECT GetThumbRect(bool useNew = false) const;
+    void SetPos(RECT rc) override;
 
 protected:
     explicit CLineLayoutUI(bool vertical) : m_bVertical(vertical) {}
+    // Lines the visible children up along the axis over the inner rectangle
+    // (offset by the scroll positions), sharing the length among fixed and
+    // stretching children; answers the length they need.
+    int lineUpChildren(RECT inner, SIZE available);
+    // A child's size across the axis (its width in a vertical layout) out of
+    // what is available across.
+    virtual LONG childBreadth(CControlUI* child, LONG available) const;
+
     bool m_bVertical;
     int m_iSepSize = 0;
     UINT m_uButtonState = 0;
@@ -37,15 +46,6 @@ public:
     const wchar_t* GetClassName() const override;
     LPVOID GetInterfaceByName(const wchar_t* name) override;
     void SetAttribute(const wchar_t* name, const wchar_t* value) override;
-    void SetPos(RECT rc) override;
-
-protected:
-    // Stacks the visible children over the inner rectangle (offset by the
-    // scroll positions), sharing the height among fixed and stretching
-    // children; answers the height they need.
-    int stackChildren(RECT inner, SIZE available);
-    // The width a child gets out of the available width.
-    virtual LONG childWidth(CControlUI* child, LONG available) const;
 };
 
 class CHorizontalLayoutUI : public CLineLayoutUI {
@@ -54,7 +54,6 @@ public:
     const wchar_t* GetClassName() const override;
     LPVOID GetInterfaceByName(const wchar_t* name) override;
     void SetAttribute(const wchar_t* name, const wchar_t* value) override;
-    void SetPos(RECT rc) override;
 };
 
 class CTabLayoutUI : public CContainerUI {

@@ -38,7 +38,7 @@ int CListBodyUI::requiredWidth(SIZE available)
     return widest;
 }
 
-LONG CListBodyUI::childWidth(CControlUI* child, LONG available) const
+LONG CListBodyUI::childBreadth(CControlUI* child, LONG available) const
 {
     RECT padding = child->GetPadding();
     return clampWidth(child, std::max(static_cast<LONG>(m_requiredWidth), available - padding.left - padding.right));
@@ -53,7 +53,7 @@ void CListBodyUI::SetPos(RECT rc)
     if (m_pHorizontalScrollBar && m_pHorizontalScrollBar->IsVisible())
         available.cx += m_pHorizontalScrollBar->GetScrollRange();
     m_requiredWidth = requiredWidth(available);
-    int requiredHeight = m_items.IsEmpty() ? 0 : stackChildren(inner, available);
+    int requiredHeight = m_items.IsEmpty() ? 0 : lineUpChildren(inner, available);
     if (m_pHorizontalScrollBar) {
         int barHeight = m_pHorizontalScrollBar->GetFixedHeight();
         if (visibleWidth < m_requiredWidth) {

@@ -25,7 +25,7 @@ public:
     void OnEvent(TEventMsgUI& event) override;
 
 protected:
-    LONG childWidth(CControlUI* child, LONG available) const override;
+    LONG childBreadth(CControlUI* child, LONG available) const override;
 
 private:
     // The widest visible row, or the header's width when it has columns.
