@@ -335,43 +335,38 @@ void CContainerUI::OnEvent(TEventMsgUI& event)
         m_bFocused = false;
         return;
     }
+    // The keys and the wheel scroll along the vertical bar, else along the horizontal one.
+    using Step = void (CContainerUI::*)();
+    struct Steps {
+        Step pageBack, pageOn, end, home, lineBack, lineOn;
+    };
+    static const Steps kVertical = {&CContainerUI::PageUp, &CContainerUI::PageDown, &CContainerUI::EndDown,
+        &CContainerUI::HomeUp, &CContainerUI::LineUp, &CContainerUI::LineDown};
+    static const Steps kHorizontal = {&CContainerUI::PageLeft, &CContainerUI::PageRight, &CContainerUI::EndRight,
+        &CContainerUI::HomeLeft, &CContainerUI::LineLeft, &CContainerUI::LineRight};
     auto usable = [](CScrollBarUI* bar) { return bar && bar->IsVisible() && bar->IsEnabled(); };
-    if (usable(m_pVerticalScrollBar)) {
-        if (event.Type == UIEVENT_KEYDOWN) {
-            switch (event.chKey) {
-            case VK_PRIOR: PageUp(); return;
-            case VK_NEXT: PageDown(); return;
-            case VK_END: EndDown(); return;
-            case VK_HOME: HomeUp(); return;
-            case VK_UP: LineUp(); return;
-            case VK_DOWN: LineDown(); return;
-            default: break;
-            }
-        } else if (event.Type == UIEVENT_SCROLLWHEEL) {
-            if (event.wParam == 0)
-                LineUp();
-            else
-                LineDown();
-            return;
+    const Steps* steps = nullptr;
+    if (usable(m_pVerticalScrollBar))
+        steps = &kVertical;
+    else if (usable(m_pHorizontalScrollBar))
+        steps = &kHorizontal;
+    Step step = nullptr;
+    if (steps && event.Type == UIEVENT_KEYDOWN) {
+        switch (event.chKey) {
+        case VK_PRIOR: step = steps->pageBack; break;
+        case VK_NEXT: step = steps->pageOn; break;
+        case VK_END: step = steps->end; break;
+        case VK_HOME: step = steps->home; break;
+        case VK_UP: step = steps->lineBack; break;
+        case VK_DOWN: step = steps->lineOn; break;
+        default: break;
         }
-    } else if (usable(m_pHorizontalScrollBar)) {
-        if (event.Type == UIEVENT_KEYDOWN) {
-            switch (event.chKey) {
-            case VK_PRIOR: PageLeft(); return;
-            case VK_NEXT: PageRight(); return;
-            case VK_END: EndRight(); return;
-            case VK_HOME: HomeLeft(); return;
-            case VK_UP: LineLeft(); return;
-            case VK_DOWN: LineRight(); return;
-            default: break;
-            }
-        } else if (event.Type == UIEVENT_SCROLLWHEEL) {
-            if (event.wParam == 0)
-                LineLeft();
-            else
-                LineRight();
-            return;
-        }
+    } else if (steps && event.Type == UIEVENT_SCROLLWHEEL) {
+        step = event.wParam == 0 ? steps->lineBack : steps->lineOn;
+    }
+    if (step) {
+        (this->*step)();
+        return;
     }
     CControlUI::OnEvent(event);
 }
@@ -439,92 +434,64 @@ int lineHeight(CWindowManagerUI* manager)
 
 }  // namespace
 
+void CContainerUI::scrollBy(int dx, int dy)
+{
+    SIZE pos = GetScrollPos();
+    SetScrollPos(SIZE{pos.cx + dx, pos.cy + dy});
+}
+
 void CContainerUI::LineUp()
 {
-    SIZE pos = GetScrollPos();
-    pos.cy -= lineHeight(m_pManager);
-    SetScrollPos(pos);
+    scrollBy(0, -lineHeight(m_pManager));
 }
-
 void CContainerUI::LineDown()
 {
-    SIZE pos = GetScrollPos();
-    pos.cy += lineHeight(m_pManager);
-    SetScrollPos(pos);
+    scrollBy(0, lineHeight(m_pManager));
 }
-
 void CContainerUI::PageUp()
 {
-    SIZE pos = GetScrollPos();
     RECT inner = GetInnerRect();
-    pos.cy -= inner.bottom - inner.top;
-    SetScrollPos(pos);
+    scrollBy(0, -(inner.bottom - inner.top));
 }
-
 void CContainerUI::PageDown()
 {
-    SIZE pos = GetScrollPos();
     RECT inner = GetInnerRect();
-    pos.cy += inner.bottom - inner.top;
-    SetScrollPos(pos);
+    scrollBy(0, inner.bottom - inner.top);
 }
-
 void CContainerUI::HomeUp()
 {
-    SIZE pos = GetScrollPos();
-    pos.cy = 0;
-    SetScrollPos(pos);
+    scrollBy(0, -GetScrollPos().cy);
 }
-
 void CContainerUI::EndDown()
 {
-    SIZE pos = GetScrollPos();
-    pos.cy = GetScrollRange().cy;
-    SetScrollPos(pos);
+    scrollBy(0, GetScrollRange().cy - GetScrollPos().cy);
 }
 
 void CContainerUI::LineLeft()
 {
-    SIZE pos = GetScrollPos();
-    pos.cx -= 8;
-    SetScrollPos(pos);
+    scrollBy(-8, 0);
 }
-
 void CContainerUI::LineRight()
 {
-    SIZE pos = GetScrollPos();
-    pos.cx += 8;
-    SetScrollPos(pos);
+    scrollBy(8, 0);
 }
-
 void CContainerUI::PageLeft()
 {
-    SIZE pos = GetScrollPos();
     RECT inner = GetInnerRect();
-    pos.cx -= inner.right - inner.left;
-    SetScrollPos(pos);
+    scrollBy(-(inner.right - inner.left), 0);
 }
-
 void CContainerUI::PageRight()
 {
-    SIZE pos = GetScrollPos();
     RECT inner = GetInnerRect();
-    pos.cx += inner.right - inner.left;
-    SetScrollPos(pos);
+    scrollBy(inner.right - inner.left, 0);
 }
-
 void CContainerUI::HomeLeft()
 {
-    SIZE pos = GetScrollPos();
-    pos.cx = 0;
-    SetScrollPos(pos);
+    scrollBy(-GetScrollPos().cx, 0);
 }
-
 void CContainerUI::EndRight()
 {
-    SIZE pos = GetScrollPos();
-    pos.cx = GetScrollRange().cx;
-    SetScrollPos(pos);
+    scrollBy(GetScrollRange().cx - GetScrollPos().cx, 0);
 }
 
 void CContainerUI::SetScrollBarsEnabled(bool vertical, bool horizontal)

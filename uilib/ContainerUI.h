@@ -107,6 +107,8 @@ protected:
     void placeChildren(RECT area);
     // Moves the visible bars to a position (each clamps); answers how far each moved.
     SIZE moveScrollBars(SIZE pos);
+    // SetScrollPos from the current position moved by (dx, dy).
+    void scrollBy(int dx, int dy);
 
     CPtrArrayUI m_items;
     RECT m_rcInset{0, 0, 0, 0};
