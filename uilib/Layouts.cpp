@@ -244,52 +244,29 @@ int CLineLayoutUI::lineUpChildren(RECT rc, SIZE available)
     return required + (counted - 1) * m_iChildPadding;
 }
 
-// --- vertical ---
-
-const wchar_t* CVerticalLayoutUI::GetClassName() const
+const wchar_t* CLineLayoutUI::GetClassName() const
 {
-    return L"VerticalLayoutUI";
+    return m_bVertical ? L"VerticalLayoutUI" : L"HorizontalLayoutUI";
 }
 
-LPVOID CVerticalLayoutUI::GetInterfaceByName(const wchar_t* name)
+LPVOID CLineLayoutUI::GetInterfaceByName(const wchar_t* name)
 {
-    if (name && wcscmp(name, L"VerticalLayout") == 0) return this;
+    if (name && wcscmp(name, m_bVertical ? L"VerticalLayout" : L"HorizontalLayout") == 0) return this;
     return CContainerUI::GetInterfaceByName(name);
 }
 
-void CVerticalLayoutUI::SetAttribute(const wchar_t* name, const wchar_t* value)
+void CLineLayoutUI::SetAttribute(const wchar_t* name, const wchar_t* value)
 {
     if (!name || !value) return;
     using namespace AttributeValue;
-    static const AttributeSetter<CVerticalLayoutUI> kSetters[] = {
-        {L"sepheight", [](auto& l, auto v) { l.SetSepSize(ParseInt(v)); }},
-        {L"sepimm", [](auto& l, auto v) { l.SetSepImmMode(ParseBool(v)); }},
-    };
-    if (!ApplyAttribute(kSetters, *this, name, value)) CContainerUI::SetAttribute(name, value);
-}
-
-// --- horizontal ---
-
-const wchar_t* CHorizontalLayoutUI::GetClassName() const
-{
-    return L"HorizontalLayoutUI";
-}
-
-LPVOID CHorizontalLayoutUI::GetInterfaceByName(const wchar_t* name)
-{
-    if (name && wcscmp(name, L"HorizontalLayout") == 0) return this;
-    return CContainerUI::GetInterfaceByName(name);
-}
-
-void CHorizontalLayoutUI::SetAttribute(const wchar_t* name, const wchar_t* value)
-{
-    if (!name || !value) return;
-    using namespace AttributeValue;
-    static const AttributeSetter<CHorizontalLayoutUI> kSetters[] = {
-        {L"sepwidth", [](auto& l, auto v) { l.SetSepSize(ParseInt(v)); }},
-        {L"sepimm", [](auto& l, auto v) { l.SetSepImmMode(ParseBool(v)); }},
-    };
-    if (!ApplyAttribute(kSetters, *this, name, value)) CContainerUI::SetAttribute(name, value);
+    static constexpr auto setSepSize = [](CLineLayoutUI& l, const wchar_t* v) { l.SetSepSize(ParseInt(v)); };
+    static constexpr auto setSepImm = [](CLineLayoutUI& l, const wchar_t* v) { l.SetSepImmMode(ParseBool(v)); };
+    // The separator's size is its height in a vertical layout, its width in a horizontal one.
+    static const AttributeSetter<CLineLayoutUI> kVertical[] = {{L"sepheight", setSepSize}, {L"sepimm", setSepImm}};
+    static const AttributeSetter<CLineLayoutUI> kHorizontal[] = {{L"sepwidth", setSepSize}, {L"sepimm", setSepImm}};
+    bool known =
+        m_bVertical ? ApplyAttribute(kVertical, *this, name, value) : ApplyAttribute(kHorizontal, *this, name, value);
+    if (!known) CContainerUI::SetAttribute(name, value);
 }
 
 // --- tab ---

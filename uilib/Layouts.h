@@ -12,6 +12,9 @@ namespace SkinUI {
 // The two line layouts' shared parts: the layout along their axis and the drag separator.
 class CLineLayoutUI : public CContainerUI {
 public:
+    const wchar_t* GetClassName() const override;
+    LPVOID GetInterfaceByName(const wchar_t* name) override;
+    void SetAttribute(const wchar_t* name, const wchar_t* value) override;
     UINT GetInputFlags() const override;
     void OnEvent(TEventMsgUI& event) override;
     void PaintAfter(HDC dc, const RECT& paint) override;
@@ -40,20 +43,16 @@ protected:
     bool m_bImmMode = false;
 };
 
+// "VerticalLayoutUI" / "VerticalLayout"; its separator attribute is "sepheight".
 class CVerticalLayoutUI : public CLineLayoutUI {
 public:
     CVerticalLayoutUI() : CLineLayoutUI(true) {}
-    const wchar_t* GetClassName() const override;
-    LPVOID GetInterfaceByName(const wchar_t* name) override;
-    void SetAttribute(const wchar_t* name, const wchar_t* value) override;
 };
 
+// "HorizontalLayoutUI" / "HorizontalLayout"; its separator attribute is "sepwidth".
 class CHorizontalLayoutUI : public CLineLayoutUI {
 public:
     CHorizontalLayoutUI() : CLineLayoutUI(false) {}
-    const wchar_t* GetClassName() const override;
-    LPVOID GetInterfaceByName(const wchar_t* name) override;
-    void SetAttribute(const wchar_t* name, const wchar_t* value) override;
 };
 
 class CTabLayoutUI : public CContainerUI {
