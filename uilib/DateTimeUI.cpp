@@ -18,6 +18,8 @@ bool isCalendar(HWND window)
 
 // --- CDateTimeWnd ---
 
+CDateTimeWnd::CDateTimeWnd() : CNativeChildWnd(L"DateTimeWnd", DATETIMEPICK_CLASSW) {}
+
 void CDateTimeWnd::Init(CDateTimeUI* owner)
 {
     m_pOwner = owner;
@@ -44,16 +46,6 @@ void CDateTimeWnd::End()
         m_pOwner->UpdateText();
     }
     PostWindowMessage(WM_CLOSE);
-}
-
-const wchar_t* CDateTimeWnd::GetWindowClassName() const
-{
-    return L"DateTimeWnd";
-}
-
-const wchar_t* CDateTimeWnd::GetSuperClassName() const
-{
-    return DATETIMEPICK_CLASSW;
 }
 
 LRESULT CDateTimeWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
@@ -98,15 +90,6 @@ LRESULT CDateTimeWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     default: break;
     }
     return CWindowWnd::HandleMessage(msg, wParam, lParam);
-}
-
-void CDateTimeWnd::OnFinalWindowMessage(HWND)
-{
-    if (m_pOwner) {
-        m_pOwner->m_pWindow = nullptr;
-        m_pOwner->Invalidate();
-    }
-    delete this;
 }
 
 // --- CDateTimeUI ---

@@ -12,28 +12,25 @@ namespace SkinUI {
 
 class CDateTimeUI;
 
-class CDateTimeWnd final : public CNativeChildWnd<CDateTimeUI> {
+class CDateTimeWnd final : public CNativeChildWnd<CDateTimeWnd, CDateTimeUI> {
 public:
+    CDateTimeWnd();
     // Creates the picker over the owner (once), sets its date and gives it the focus.
     void Init(CDateTimeUI* owner);
     // Leaves the picker: the owner takes its date (unless cleared or cancelled) and it closes.
     void End();
-    ~CDateTimeWnd() = default;
 
 protected:
-    const wchar_t* GetWindowClassName() const override;
-    const wchar_t* GetSuperClassName() const override;
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
-    void OnFinalWindowMessage(HWND window) override;
 
 private:
-    bool m_bInit = false;
     // The drop-down calendar is open (and has the focus).
     bool m_bDroppedDown = false;
 };
 
 class CDateTimeUI : public CLabelUI {
     friend class CDateTimeWnd;
+    friend class CNativeChildWnd<CDateTimeWnd, CDateTimeUI>;
 
 public:
     // What the picker did last.

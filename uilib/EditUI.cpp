@@ -19,6 +19,8 @@ COLORREF colorRefOf(DWORD argb)
 
 // --- CEditWnd ---
 
+CEditWnd::CEditWnd() : CNativeChildWnd(L"EditWnd", WC_EDITW) {}
+
 void CEditWnd::Init(CEditUI* owner)
 {
     m_pOwner = owner;
@@ -41,16 +43,6 @@ void CEditWnd::Init(CEditUI* owner)
     ::ShowWindow(m_hWnd, SW_SHOWNOACTIVATE);
     ::SetFocus(m_hWnd);
     m_bInit = true;
-}
-
-const wchar_t* CEditWnd::GetWindowClassName() const
-{
-    return L"EditWnd";
-}
-
-const wchar_t* CEditWnd::GetSuperClassName() const
-{
-    return WC_EDITW;
 }
 
 LRESULT CEditWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
@@ -100,14 +92,9 @@ LRESULT CEditWnd::onColor(WPARAM wParam)
     return reinterpret_cast<LRESULT>(m_hBkBrush);
 }
 
-void CEditWnd::OnFinalWindowMessage(HWND)
+CEditWnd::~CEditWnd()
 {
     if (m_hBkBrush) ::DeleteObject(m_hBkBrush);
-    if (m_pOwner) {
-        m_pOwner->m_pWindow = nullptr;
-        m_pOwner->Invalidate();
-    }
-    delete this;
 }
 
 // --- CEditUI ---

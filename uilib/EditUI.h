@@ -13,28 +13,26 @@ namespace SkinUI {
 
 class CEditUI;
 
-class CEditWnd final : public CNativeChildWnd<CEditUI> {
+class CEditWnd final : public CNativeChildWnd<CEditWnd, CEditUI> {
 public:
+    CEditWnd();
+    ~CEditWnd();
     // Creates the native window over the owner's text area and gives it the focus.
     void Init(CEditUI* owner);
-    ~CEditWnd() = default;
 
 protected:
-    const wchar_t* GetWindowClassName() const override;
-    const wchar_t* GetSuperClassName() const override;
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
-    void OnFinalWindowMessage(HWND window) override;
 
 private:
     LRESULT onChange(WPARAM wParam);
     LRESULT onColor(WPARAM wParam);
 
     HBRUSH m_hBkBrush = nullptr;
-    bool m_bInit = false;
 };
 
 class CEditUI : public CLabelUI {
     friend class CEditWnd;
+    friend class CNativeChildWnd<CEditWnd, CEditUI>;
 
 public:
     CEditUI();
