@@ -48,14 +48,7 @@ void CButtonUI::SetEnabled(bool enabled)
 
 void CButtonUI::OnEvent(TEventMsgUI& event)
 {
-    bool mouse = event.Type > UIEVENT__MOUSEBEGIN && event.Type < UIEVENT__MOUSEEND;
-    if (mouse && !IsMouseEnabled()) {
-        if (m_pParent)
-            m_pParent->OnEvent(event);
-        else
-            CLabelUI::OnEvent(event);
-        return;
-    }
+    if (passMouseToParent(event, IsMouseEnabled())) return;
     bool inside = PtInRect(&m_rcItem, event.ptMouse) != FALSE;
     switch (event.Type) {
     case UIEVENT_SETFOCUS:

@@ -171,13 +171,7 @@ void CComboUI::SetPos(RECT rc)
 
 void CComboUI::OnEvent(TEventMsgUI& event)
 {
-    if (IsMouseEventType(event.Type) && !IsMouseEnabled()) {
-        if (m_pParent)
-            m_pParent->OnEvent(event);
-        else
-            CContainerUI::OnEvent(event);
-        return;
-    }
+    if (passMouseToParent(event, IsMouseEnabled())) return;
     auto moveTo = [&](int index) {
         if (index >= 0) SelectItem(index);
     };

@@ -54,9 +54,8 @@ int CContainerUI::GetCount() const
     return m_items.GetSize();
 }
 
-bool CContainerUI::Add(CControlUI* control)
+void CContainerUI::adopt(CControlUI* control)
 {
-    if (!control) return false;
     if (m_pManager)
         m_pManager->InitControls(control, this);
     else
@@ -65,20 +64,19 @@ bool CContainerUI::Add(CControlUI* control)
         NeedUpdate();
     else
         control->SetInheritedVisible(false);
+}
+
+bool CContainerUI::Add(CControlUI* control)
+{
+    if (!control) return false;
+    adopt(control);
     return m_items.Add(control);
 }
 
 bool CContainerUI::AddAt(CControlUI* control, int index)
 {
     if (!control || index < 0 || index > m_items.GetSize()) return false;
-    if (m_pManager)
-        m_pManager->InitControls(control, this);
-    else
-        control->SetManager(nullptr, this, false);
-    if (IsVisible())
-        NeedUpdate();
-    else
-        control->SetInheritedVisible(false);
+    adopt(control);
     return m_items.InsertAt(index, control);
 }
 
@@ -320,13 +318,7 @@ CControlUI* CContainerUI::SearchControl(FINDCONTROLPROC proc, LPVOID data, UINT 
 
 void CContainerUI::OnEvent(TEventMsgUI& event)
 {
-    if (!IsMouseEnabled() && event.Type > UIEVENT__MOUSEBEGIN && event.Type < UIEVENT__MOUSEEND) {
-        if (m_pParent)
-            m_pParent->OnEvent(event);
-        else
-            CControlUI::OnEvent(event);
-        return;
-    }
+    if (passMouseToParent(event, IsMouseEnabled())) return;
     if (event.Type == UIEVENT_SETFOCUS) {
         m_bFocused = true;
         return;

@@ -98,6 +98,8 @@ protected:
     CControlUI* itemAt(int index) const { return static_cast<CControlUI*>(m_items.GetAt(index)); }
     // The positions of the own scroll bars (a list answers GetScrollPos for its body).
     SIZE ownScrollPos() const;
+    // A child joins: the container's manager and parentage, and its visibility.
+    void adopt(CControlUI* control);
     void deleteChild(CControlUI* control);
     // The visible children clipped to the inner rectangle (floating ones to
     // the container), then the visible scroll bars.

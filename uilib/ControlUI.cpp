@@ -693,6 +693,16 @@ void CControlUI::SetBkColor3(DWORD color)
     Invalidate();
 }
 
+bool CControlUI::passMouseToParent(TEventMsgUI& event, bool takesMouse)
+{
+    if (takesMouse || !IsMouseEventType(event.Type)) return false;
+    if (m_pParent)
+        m_pParent->OnEvent(event);
+    else
+        CControlUI::OnEvent(event);
+    return true;
+}
+
 void CControlUI::setImage(CUIString& image, const wchar_t* value)
 {
     image = value;

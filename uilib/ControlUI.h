@@ -169,6 +169,9 @@ public:
 protected:
     // Stores one of the control's image strings and repaints.
     void setImage(CUIString& image, const wchar_t* value);
+    // A mouse event of a control that does not take the mouse goes to its
+    // parent (or the base's handling without one); true when it was passed on.
+    bool passMouseToParent(TEventMsgUI& event, bool takesMouse);
 
     CWindowManagerUI* m_pManager = nullptr;
     CControlUI* m_pParent = nullptr;

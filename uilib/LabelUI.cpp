@@ -75,17 +75,6 @@ void CLabelUI::OnEvent(TEventMsgUI& event)
     CControlUI::OnEvent(event);
 }
 
-bool CLabelUI::passMouseToParent(TEventMsgUI& event, bool takesMouse)
-{
-    bool mouse = event.Type > UIEVENT__MOUSEBEGIN && event.Type < UIEVENT__MOUSEEND;
-    if (!mouse || takesMouse) return false;
-    if (m_pParent)
-        m_pParent->OnEvent(event);
-    else
-        CLabelUI::OnEvent(event);
-    return true;
-}
-
 void CLabelUI::setTextCursor()
 {
     ::SetCursor(::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_IBEAM)));

@@ -63,9 +63,6 @@ public:
     DWORD GetStrokeColor() const { return m_dwStrokeColor; }
 
 protected:
-    // A mouse event of a control that does not take the mouse goes to its
-    // parent (or the label's handler); true when it was passed on.
-    bool passMouseToParent(TEventMsgUI& event, bool takesMouse);
     // The I-beam of the text-entry controls.
     static void setTextCursor();
     // Unset colours take the manager's defaults, once.

@@ -164,13 +164,7 @@ void CListHeaderItemUI::dragTo(POINT pt)
 
 void CListHeaderItemUI::OnEvent(TEventMsgUI& event)
 {
-    if (IsMouseEventType(event.Type) && !IsMouseEnabled()) {
-        if (m_pParent)
-            m_pParent->OnEvent(event);
-        else
-            CControlUI::OnEvent(event);
-        return;
-    }
+    if (passMouseToParent(event, IsMouseEnabled())) return;
     RECT hit = sepHitRect();
     bool onSeparator = PtInRect(&hit, event.ptMouse) != FALSE;
     switch (event.Type) {

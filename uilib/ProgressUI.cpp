@@ -185,14 +185,7 @@ int CSliderUI::ValueAtPoint(POINT pt) const
 
 void CSliderUI::OnEvent(TEventMsgUI& event)
 {
-    bool mouse = event.Type > UIEVENT__MOUSEBEGIN && event.Type < UIEVENT__MOUSEEND;
-    if (mouse && !IsMouseEnabled()) {
-        if (m_pParent)
-            m_pParent->OnEvent(event);
-        else
-            CProgressUI::OnEvent(event);
-        return;
-    }
+    if (passMouseToParent(event, IsMouseEnabled())) return;
     RECT thumb = GetThumbRect();
     switch (event.Type) {
     case UIEVENT_BUTTONDOWN:

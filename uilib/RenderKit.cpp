@@ -348,6 +348,18 @@ CRenderClip::~CRenderClip()
 
 void CRenderClip::GenerateClip(HDC dc, RECT rc, CRenderClip& clip)
 {
+    generate(dc, rc, nullptr, clip);
+}
+
+void CRenderClip::GenerateRoundClip(HDC dc, RECT rc, RECT rcItem, int width, int height, CRenderClip& clip)
+{
+    HRGN round = CreateRoundRectRgn(rcItem.left, rcItem.top, rcItem.right + 1, rcItem.bottom + 1, width, height);
+    generate(dc, rc, round, clip);
+    DeleteObject(round);
+}
+
+void CRenderClip::generate(HDC dc, RECT rc, HRGN shape, CRenderClip& clip)
+{
     RECT box{};
     GetClipBox(dc, &box);
     clip.hOldRgn = CreateRectRgnIndirect(&box);
@@ -357,25 +369,8 @@ void CRenderClip::GenerateClip(HDC dc, RECT rc, CRenderClip& clip)
         clip.hOldRgn = nullptr;
     }
     clip.hRgn = CreateRectRgnIndirect(&rc);
+    if (shape) CombineRgn(clip.hRgn, clip.hRgn, shape, RGN_AND);
     ExtSelectClipRgn(dc, clip.hRgn, RGN_AND);
-    clip.hDC = dc;
-    clip.rcItem = rc;
-}
-
-void CRenderClip::GenerateRoundClip(HDC dc, RECT rc, RECT rcItem, int width, int height, CRenderClip& clip)
-{
-    RECT box{};
-    GetClipBox(dc, &box);
-    clip.hOldRgn = CreateRectRgnIndirect(&box);
-    if (GetClipRgn(dc, clip.hOldRgn) != 1) {
-        DeleteObject(clip.hOldRgn);
-        clip.hOldRgn = nullptr;
-    }
-    clip.hRgn = CreateRectRgnIndirect(&rc);
-    HRGN round = CreateRoundRectRgn(rcItem.left, rcItem.top, rcItem.right + 1, rcItem.bottom + 1, width, height);
-    CombineRgn(clip.hRgn, clip.hRgn, round, RGN_AND);
-    ExtSelectClipRgn(dc, clip.hRgn, RGN_AND);
-    DeleteObject(round);
     clip.hDC = dc;
     clip.rcItem = rc;
 }

@@ -32,6 +32,10 @@ public:
     static void GenerateRoundClip(HDC dc, RECT rc, RECT rcItem, int width, int height, CRenderClip& clip);
     static void UseOldClipBegin(HDC dc, CRenderClip& clip);
     static void UseOldClipEnd(HDC dc, CRenderClip& clip);
+
+private:
+    // Keeps the DC's clip region and narrows it to the rectangle (and the shape, when given).
+    static void generate(HDC dc, RECT rc, HRGN shape, CRenderClip& clip);
 };
 
 class CRenderKit {

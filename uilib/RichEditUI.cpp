@@ -137,27 +137,28 @@ void CRichEditUI::SetAttribute(const wchar_t* name, const wchar_t* value)
 {
     if (!name || !value) return;
     using namespace AttributeValue;
-    // Most of them are bits of the text host's style, read when the services start.
+    // Bits of the text host's style (read when the services start) that "true" turns on;
+    // the scroll bars' attributes also reach the container.
+    struct StyleBit {
+        const wchar_t* name;
+        LONG bits;
+        bool container;
+    };
+    static const StyleBit kStyleBits[] = {
+        {L"vscrollbar", WS_VSCROLL | ES_DISABLENOSCROLL, true},
+        {L"autovscroll", ES_AUTOVSCROLL, true},
+        {L"hscrollbar", WS_HSCROLL | ES_DISABLENOSCROLL, true},
+        {L"autohscroll", ES_AUTOHSCROLL, false},
+        {L"readonly", ES_READONLY, false},
+        {L"password", ES_PASSWORD, false},
+    };
+    for (const StyleBit& bit : kStyleBits) {
+        if (wcscmp(name, bit.name) != 0) continue;
+        if (ParseBool(value)) m_lTwhStyle |= bit.bits;
+        if (bit.container) CContainerUI::SetAttribute(name, value);
+        return;
+    }
     static const AttributeSetter<CRichEditUI> kSetters[] = {
-        {L"vscrollbar",
-            [](auto& r, auto v) {
-                if (ParseBool(v)) r.m_lTwhStyle |= WS_VSCROLL | ES_DISABLENOSCROLL;
-                r.CContainerUI::SetAttribute(L"vscrollbar", v);
-            }},
-        {L"autovscroll",
-            [](auto& r, auto v) {
-                if (ParseBool(v)) r.m_lTwhStyle |= ES_AUTOVSCROLL;
-                r.CContainerUI::SetAttribute(L"autovscroll", v);
-            }},
-        {L"hscrollbar",
-            [](auto& r, auto v) {
-                if (ParseBool(v)) r.m_lTwhStyle |= WS_HSCROLL | ES_DISABLENOSCROLL;
-                r.CContainerUI::SetAttribute(L"hscrollbar", v);
-            }},
-        {L"autohscroll",
-            [](auto& r, auto v) {
-                if (ParseBool(v)) r.m_lTwhStyle |= ES_AUTOHSCROLL;
-            }},
         {L"wanttab", [](auto& r, auto v) { r.SetWantTab(ParseBool(v)); }},
         {L"wantreturn", [](auto& r, auto v) { r.SetWantReturn(ParseBool(v)); }},
         {L"wantctrlreturn", [](auto& r, auto v) { r.SetWantCtrlReturn(ParseBool(v)); }},
@@ -165,14 +166,6 @@ void CRichEditUI::SetAttribute(const wchar_t* name, const wchar_t* value)
         {L"multiline",
             [](auto& r, auto v) {
                 if (wcscmp(v, L"false") == 0) r.m_lTwhStyle &= ~ES_MULTILINE;
-            }},
-        {L"readonly",
-            [](auto& r, auto v) {
-                if (ParseBool(v)) r.m_lTwhStyle |= ES_READONLY;
-            }},
-        {L"password",
-            [](auto& r, auto v) {
-                if (ParseBool(v)) r.m_lTwhStyle |= ES_PASSWORD;
             }},
         {L"align",
             [](auto& r, auto v) {
@@ -266,14 +259,7 @@ void CRichEditUI::Paint(HDC dc, const RECT& paint)
 
 void CRichEditUI::OnEvent(TEventMsgUI& event)
 {
-    bool mouse = event.Type > UIEVENT__MOUSEBEGIN && event.Type < UIEVENT__MOUSEEND;
-    if (mouse && !IsMouseEnabled()) {
-        if (m_pParent)
-            m_pParent->OnEvent(event);
-        else
-            CControlUI::OnEvent(event);
-        return;
-    }
+    if (passMouseToParent(event, IsMouseEnabled())) return;
     switch (event.Type) {
     case UIEVENT_SETCURSOR:
         if (IsEnabled() && m_pTwh && m_pTwh->SetCursorAtPoint(nullptr, event.ptMouse)) return;

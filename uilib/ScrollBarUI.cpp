@@ -153,7 +153,7 @@ void CScrollBarUI::pageStep(bool forward)
 
 void CScrollBarUI::OnEvent(TEventMsgUI& event)
 {
-    if (!IsMouseEnabled() && event.Type > UIEVENT__MOUSEBEGIN && event.Type < UIEVENT__MOUSEEND) {
+    if (!IsMouseEnabled() && IsMouseEventType(event.Type)) {
         if (m_pOwner)
             m_pOwner->DoEvent(event);
         else
