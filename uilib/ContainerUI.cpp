@@ -319,14 +319,7 @@ CControlUI* CContainerUI::SearchControl(FINDCONTROLPROC proc, LPVOID data, UINT 
 void CContainerUI::OnEvent(TEventMsgUI& event)
 {
     if (passMouseToParent(event, IsMouseEnabled())) return;
-    if (event.Type == UIEVENT_SETFOCUS) {
-        m_bFocused = true;
-        return;
-    }
-    if (event.Type == UIEVENT_KILLFOCUS) {
-        m_bFocused = false;
-        return;
-    }
+    if (takeFocusEvent(event)) return;
     // The keys and the wheel scroll along the vertical bar, else along the horizontal one.
     using Step = void (CContainerUI::*)();
     struct Steps {

@@ -703,6 +703,13 @@ bool CControlUI::passMouseToParent(TEventMsgUI& event, bool takesMouse)
     return true;
 }
 
+bool CControlUI::takeFocusEvent(const TEventMsgUI& event)
+{
+    if (event.Type != UIEVENT_SETFOCUS && event.Type != UIEVENT_KILLFOCUS) return false;
+    m_bFocused = event.Type == UIEVENT_SETFOCUS;
+    return true;
+}
+
 void CControlUI::setImage(CUIString& image, const wchar_t* value)
 {
     image = value;

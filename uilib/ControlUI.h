@@ -172,6 +172,8 @@ protected:
     // A mouse event of a control that does not take the mouse goes to its
     // parent (or the base's handling without one); true when it was passed on.
     bool passMouseToParent(TEventMsgUI& event, bool takesMouse);
+    // A focus event that only sets or clears the focused flag (no repaint); true when it was one.
+    bool takeFocusEvent(const TEventMsgUI& event);
 
     CWindowManagerUI* m_pManager = nullptr;
     CControlUI* m_pParent = nullptr;

@@ -64,14 +64,7 @@ void CLabelUI::SetText(const wchar_t* text)
 
 void CLabelUI::OnEvent(TEventMsgUI& event)
 {
-    if (event.Type == UIEVENT_SETFOCUS) {
-        m_bFocused = true;
-        return;
-    }
-    if (event.Type == UIEVENT_KILLFOCUS) {
-        m_bFocused = false;
-        return;
-    }
+    if (takeFocusEvent(event)) return;
     CControlUI::OnEvent(event);
 }
 

@@ -337,20 +337,12 @@ void CListUI::SetPos(RECT rc)
 
 void CListUI::OnEvent(TEventMsgUI& event)
 {
-    if (IsMouseEventType(event.Type) && !IsMouseEnabled()) {
-        if (m_pParent)
-            m_pParent->OnEvent(event);
-        else
-            CVerticalLayoutUI::OnEvent(event);
-        return;
-    }
+    if (passMouseToParent(event, IsMouseEnabled()) || takeFocusEvent(event)) return;
     // Moving the selection by key or wheel selects the row found, or nothing.
     auto moveTo = [&](int index) {
         if (index >= 0) SelectItem(index, true);
     };
     switch (event.Type) {
-    case UIEVENT_SETFOCUS: m_bFocused = true; return;
-    case UIEVENT_KILLFOCUS: m_bFocused = false; return;
     case UIEVENT_KEYDOWN:
         switch (event.chKey) {
         case VK_RETURN:
