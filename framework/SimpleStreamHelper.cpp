@@ -136,7 +136,8 @@ void SimpleStreamHelper::place(const uint8_t* bytes, size_t length, size_t offse
     while (position < end) {
         const size_t index = static_cast<size_t>(position / blockSize);
         if (index >= blocks.size()) blocks.resize(index + 1);
-        if (!blocks[index]) blocks[index] = std::make_unique<uint8_t[]>(blockSize);  // zeroed
+        // Not zeroed: joinBlocks zeroes what never arrived, so every byte is written once.
+        if (!blocks[index]) blocks[index] = std::make_unique_for_overwrite<uint8_t[]>(blockSize);
         const uint64_t inBlock = position % blockSize;
         const size_t piece = static_cast<size_t>(std::min<uint64_t>(end - position, blockSize - inBlock));
         std::memcpy(blocks[index].get() + inBlock, bytes + (position - start), piece);
@@ -176,15 +177,17 @@ StreamData SimpleStreamHelper::joinBlocks()
     if (highestEnd == 0) return nullptr;
     const size_t size = static_cast<size_t>(highestEnd);
     StreamData joined = std::make_shared_for_overwrite<uint8_t[]>(size);
-    for (size_t i = 0; i * static_cast<uint64_t>(blockSize) < highestEnd; ++i) {
+    for (size_t i = 0; i < blocks.size() && i * static_cast<uint64_t>(blockSize) < highestEnd; ++i) {
         const size_t at = i * blockSize;
-        const size_t piece = std::min<size_t>(blockSize, size - at);
-        if (i < blocks.size() && blocks[i])
-            std::memcpy(joined.get() + at, blocks[i].get(), piece);
-        else
-            std::memset(joined.get() + at, 0, piece);
+        if (blocks[i]) std::memcpy(joined.get() + at, blocks[i].get(), std::min<size_t>(blockSize, size - at));
     }
     blocks.clear();
+    // The gaps of a seekable stream read as zeros, whatever their blocks held.
+    uint64_t end = 0;
+    for (const auto& [start, stop] : covered) {
+        if (start > end) std::memset(joined.get() + end, 0, static_cast<size_t>(start - end));
+        end = stop;
+    }
     return joined;
 }
 

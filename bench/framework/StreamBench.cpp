@@ -1,16 +1,20 @@
 // Benchmark (reported, not asserted): whole downloads into the whole-download
 // helper on one road, beside that road's anchor in the same process, in
-// alternating rounds; the fastest round of each counts.
+// alternating rounds.
 //
 //   stream_bench npapi URL     the NPAPI road in the test browser, beside the
 //                              test browser's own WinINet download of the URL
 //   stream_bench activex URL   the URL-moniker road, beside a bare URL-moniker
-//                              pull loop that reads and drops the bytes
+//                              pull loop that reads and drops the bytes, and
+//                              the same loop keeping them as the helper must
+//                              (copied into fresh blocks of the default buffer
+//                              size, joined into one array at the end): the
+//                              floor of any whole download through the helper
 //
-// Prints "road=<road> ... seconds=<s> anchor_seconds=<s> peak_bytes=<n>":
-// peak_bytes is how far the program's allocations rose at most during the
-// road's download (the helper's blocks plus its final array, and the road's
-// own buffers).
+// Prints one line per round, "round=<i> road=<road> ... seconds=<s>
+// anchor_seconds=<s> [floor_seconds=<s>] peak_bytes=<n>": peak_bytes is how
+// far the program's allocations rose at most during the road's download (the
+// helper's blocks plus its final array, and the road's own buffers).
 #include "BrowserHost.h"
 #include "BrowserStreamRequest.h"
 #include "MonikerTestHost.h"
@@ -34,7 +38,9 @@
 #include <cstdlib>
 #include <new>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 // The program's own allocations are counted (Wine's process memory counters
 // miss heap growth): live bytes, and the highest count since the last reset.
@@ -142,9 +148,11 @@ Timed throughHelper(const std::shared_ptr<FB::BrowserHost>& host, const std::str
     return timed;
 }
 
-// The URL-moniker anchor: a bare pull loop that counts and drops the bytes.
+// The URL-moniker anchor: a bare pull loop that counts and drops the bytes, or
+// (keeping) copies each read into blocks and joins them when the binding ends.
 class PullLoop : public IBindStatusCallback {
 public:
+    explicit PullLoop(bool keeping) : keeping(keeping) {}
     virtual ~PullLoop() = default;
     size_t bytes = 0;
     bool done = false;
@@ -175,6 +183,7 @@ public:
     {
         stream.Reset();
         success = SUCCEEDED(result);
+        if (keeping) join();
         done = true;
         return S_OK;
     }
@@ -193,6 +202,7 @@ public:
         for (;;) {
             ULONG got = 0;
             HRESULT read = stream->Read(buffer, sizeof buffer, &got);
+            if (keeping) keep(got);
             bytes += got;
             if (read != S_OK || got == 0) break;
         }
@@ -201,15 +211,38 @@ public:
     HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID, IUnknown*) override { return E_NOTIMPL; }
 
 private:
+    static constexpr size_t kBlockSize = FB::BrowserStreamRequest::kDefaultBufferSize;
+
+    void keep(size_t count)
+    {
+        for (size_t at = 0; at < count;) {
+            const size_t inBlock = (bytes + at) % kBlockSize;
+            if (inBlock == 0) blocks.push_back(std::make_unique_for_overwrite<uint8_t[]>(kBlockSize));
+            const size_t piece = std::min(count - at, kBlockSize - inBlock);
+            std::memcpy(blocks.back().get() + inBlock, buffer + at, piece);
+            at += piece;
+        }
+    }
+
+    void join()
+    {
+        auto joined = std::make_shared_for_overwrite<uint8_t[]>(bytes);
+        for (size_t i = 0; i < blocks.size(); ++i)
+            std::memcpy(joined.get() + i * kBlockSize, blocks[i].get(), std::min(kBlockSize, bytes - i * kBlockSize));
+        blocks.clear();
+    }
+
+    const bool keeping;
     std::atomic<ULONG> references{1};
     Com::ComPtr<IStream> stream;
-    char buffer[131072];
+    std::vector<std::unique_ptr<uint8_t[]>> blocks;
+    char buffer[kBlockSize];
 };
 
-Timed pullLoop(const std::string& url, MonikerTestHost& host)
+Timed pullLoop(const std::string& url, MonikerTestHost& host, bool keeping)
 {
     Timed timed;
-    auto loop = Com::ComPtr<PullLoop>::Adopt(new PullLoop);
+    auto loop = Com::ComPtr<PullLoop>::Adopt(new PullLoop(keeping));
     const std::wstring wide = FB::utf8ToWide(url);
     const auto start = Clock::now();
     Com::ComPtr<IMoniker> moniker;
@@ -228,25 +261,22 @@ Timed pullLoop(const std::string& url, MonikerTestHost& host)
     return timed;
 }
 
-// Of several rounds, the fastest of each (the first round also warms the connection up).
-constexpr int kRounds = 3;
+// Rounds alternate the road and its anchors, so that each round's figures
+// share the machine's load of the moment.
+constexpr int kRounds = 9;
 
-Timed fastest(const Timed& a, const Timed& b)
+// One line per round; false when a download of the round failed.
+bool reportRound(const char* road, int round, const Timed& measured, const Timed& anchor, const Timed* floor = nullptr)
 {
-    if (!a.success) return b;
-    if (!b.success) return a;
-    Timed best = a.seconds <= b.seconds ? a : b;
-    best.peakRise = std::max(a.peakRise, b.peakRise);
-    return best;
-}
-
-int report(const char* road, const Timed& measured, const Timed& anchor)
-{
-    std::printf("road=%s success=%d bytes=%zu seconds=%.3f anchor_success=%d anchor_bytes=%zu anchor_seconds=%.3f "
-                "peak_bytes=%zu\n",
-        road, measured.success, measured.bytes, measured.seconds, anchor.success, anchor.bytes, anchor.seconds,
-        measured.peakRise);
-    return measured.success && anchor.success ? 0 : 1;
+    std::printf("round=%d road=%s success=%d bytes=%zu seconds=%.4f anchor_success=%d anchor_bytes=%zu "
+                "anchor_seconds=%.4f ",
+        round, road, measured.success, measured.bytes, measured.seconds, anchor.success, anchor.bytes, anchor.seconds);
+    if (floor)
+        std::printf(
+            "floor_success=%d floor_bytes=%zu floor_seconds=%.4f ", floor->success, floor->bytes, floor->seconds);
+    std::printf("peak_bytes=%zu\n", measured.peakRise);
+    std::fflush(stdout);
+    return measured.success && anchor.success && (!floor || floor->success);
 }
 
 int npapiRoad(const std::string& url)
@@ -257,42 +287,40 @@ int npapiRoad(const std::string& url)
     if (!browser.usePlugin(linkedPlugin::entryPoints, linkedPlugin::initialize, linkedPlugin::shutdown)) return 2;
     if (!browser.createInstance("plugin", "application/x-stagecast-streams", {})) return 2;
     std::shared_ptr<FB::BrowserHost> host = streamTestControl.lastCore.lock()->getHost();
-    Timed road, anchor;
+    bool allWell = true;
     for (int round = 0; round < kRounds; ++round) {
-        road = fastest(road, throughHelper(host, url, [&](const std::function<bool()>& done) {
-            return browser.pumpUntil(done, 600000);
-        }));
+        const Timed road = throughHelper(
+            host, url, [&](const std::function<bool()>& done) { return browser.pumpUntil(done, 600000); });
         Timed direct;
         const auto start = Clock::now();
         std::optional<std::string> body = browser.streams().fetchDirect(url, 600000);
         direct.seconds = std::chrono::duration<double>(Clock::now() - start).count();
         direct.success = body.has_value();
         direct.bytes = body ? body->size() : 0;
-        anchor = fastest(anchor, direct);
+        allWell = reportRound("npapi", round, road, direct) && allWell;
     }
     host.reset();
     browser.shutdownPlugin();
-    return report("npapi", road, anchor);
+    return allWell ? 0 : 1;
 }
 
 int monikerRoad(const std::string& url)
 {
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 2;
-    int status;
+    bool allWell = true;
     {
         auto host = std::make_shared<MonikerTestHost>();
-        Timed road, anchor;
         for (int round = 0; round < kRounds; ++round) {
-            road = fastest(road, throughHelper(host, url, [&](const std::function<bool()>& done) {
-                return host->pumpUntil(done, 600000);
-            }));
-            anchor = fastest(anchor, pullLoop(url, *host));
+            const Timed road = throughHelper(
+                host, url, [&](const std::function<bool()>& done) { return host->pumpUntil(done, 600000); });
+            const Timed anchor = pullLoop(url, *host, false);
+            const Timed floor = pullLoop(url, *host, true);
+            allWell = reportRound("activex", round, road, anchor, &floor) && allWell;
         }
         host->shutDownHost();
-        status = report("activex", road, anchor);
     }
     CoUninitialize();
-    return status;
+    return allWell ? 0 : 1;
 }
 
 }  // namespace
