@@ -12,6 +12,8 @@ route matches, from these generated ones:
       satisfiable: 416); ranges=0 ignores Range. chunk/delay trickle the body
       (c bytes, then d seconds) until the client goes away.
   /status/<code>      that status with a short body
+  /never              the request is read and never answered (until the
+                      client goes away or the server stops)
   /redirect/<n>?to=p  a chain of n >= 1 redirects (302) ending at path p
                       (default /data/100)
   /echo               200 with the request body (POST) as text/plain
@@ -149,6 +151,9 @@ class _Handler(http.server.BaseHTTPRequestHandler):
             self._answer(200, b"reset")
         elif bare == "/echo":
             self._answer(200, body, "text/plain")
+        elif bare == "/never":
+            self._client_gone(60)
+            self.close_connection = True
         elif bare.startswith("/redirect/"):
             query = dict(urllib.parse.parse_qsl(urllib.parse.urlsplit(self.path).query))
             target = query.get("to", "/data/100")

@@ -409,6 +409,28 @@ TEST_F(NpapiStreams, DestroyingTheInstanceMidDownloadFailsTheDownloadOnce)
     EXPECT_THAT(lastRecord().endCalls, ElementsAre("destroy", "notify"));
 }
 
+// ---- the browser's own bounds ----------------------------------------------------------------------
+
+TEST_F(NpapiStreams, TheBrowsersOwnDownloadKeepsItsCallersTimeOutWhateverTheServerDoes)
+{
+    const ULONGLONG started = GetTickCount64();
+    EXPECT_FALSE(browser->streams().fetchDirect(url("/never"), 1500));
+    EXPECT_LT(GetTickCount64() - started, 5000u);  // not held by a worker still waiting for the answer
+}
+
+TEST_F(NpapiStreams, AServerThatNeverAnswersFailsTheStreamAfterTheReceiveTimeOut)
+{
+    browser->streams().settings().receiveTimeoutMs = 1000;
+    auto download = std::make_shared<Download>();
+    auto log = std::make_shared<EventLog>();
+    FB::BrowserStreamRequest request = wholeDownload("/never", download);
+    request.setEventHandler(log);
+    ASSERT_NE(FB::SimpleStreamHelper::asyncRequest(host, request), nullptr);
+    ASSERT_TRUE(pumpUntil([&] { return download->calls > 0; }, 10000));
+    EXPECT_FALSE(download->success);
+    EXPECT_THAT(log->names, ElementsAre("Created", "FailedOpen", "Completed(false)", "Destroyed"));
+}
+
 // ---- proxy ---------------------------------------------------------------------------------------------
 
 TEST_F(NpapiStreams, TheBrowsersProxyAnswerBecomesSettings)
