@@ -7,6 +7,7 @@
 #include "ActiveXStreamRequest.h"
 #include "BrowserStreamRequest.h"
 #include "ByteRangeResponse.h"
+#include "IdleTimer.h"
 #include "MonikerTestHost.h"
 #include "PluginEvents.h"
 #include "SimpleStreamHelper.h"
@@ -168,6 +169,34 @@ TEST_F(UrlMonikerStreams, ABindingWithoutAnyAnswerFailsToOpenOnce)
         pumpUntil([] { return false; }, 100);
         EXPECT_THAT(log->names, ElementsAre("Created", "FailedOpen", "Completed(false)"));
     }
+}
+
+TEST_F(UrlMonikerStreams, ADownloadThatHearsNothingForTheIdleLimitFailsAndLeavesNothing)
+{
+    ActiveXStream::setIdleLimit(1000);
+    struct Case {
+        const char* name;
+        const char* path;
+        std::vector<std::string> events;
+    };
+    const Case cases[] = {
+        {"no answer", "/never", {"Created", "FailedOpen", "Completed(false)", "Destroyed"}},
+        // 3000 of 9000 bytes, then nothing for longer than the limit.
+        {"the body stops", "/data/9000?chunk=3000&delay=5",
+            {"Created", "Opened", "Data", "Completed(false)", "Destroyed"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto log = std::make_shared<EventLog>();
+        std::weak_ptr<FB::BrowserStream> stream = open(FB::BrowserStreamRequest(url(c.path), "GET"), log);
+        const ULONGLONG started = GetTickCount64();
+        ASSERT_TRUE(pumpUntil([&] { return log->completed(); }, 10000));
+        EXPECT_LT(GetTickCount64() - started, 4000u);
+        EXPECT_TRUE(pumpUntil([&] { return stream.expired(); }, 2000));
+        EXPECT_EQ(log->names, c.events);
+    }
+    EXPECT_EQ(FB::ActiveX::IdleTimer::runningCount(), 0u);
+    ActiveXStream::setIdleLimit(0);
 }
 
 TEST_F(UrlMonikerStreams, AFileUrlCompletesInsideTheStartInEventOrder)
