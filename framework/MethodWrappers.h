@@ -46,20 +46,20 @@ template <std::size_t Index, class Slots>
 void convertArgument(const VariantVector& args, Slots& slots)
 {
     using Wanted = typename std::tuple_element_t<Index, Slots>::value_type;
-    const std::string position = std::to_string(Index + 1);
+    const auto position = [] { return std::to_string(Index + 1); };  // for the error texts only
     if (args.size() <= Index) {
         if constexpr (std::is_same_v<Wanted, variant>) {
             std::get<Index>(slots).emplace();
             return;
         } else {
-            throw invalid_arguments("Error: Argument " + position + "is not optional.");
+            throw invalid_arguments("Error: Argument " + position() + "is not optional.");
         }
     }
     try {
         std::get<Index>(slots).emplace(args[Index].convert_cast<Wanted>());
     } catch (const bad_variant_cast& e) {
         throw invalid_arguments(
-            "Invalid argument conversion from " + e.from() + " to " + e.to() + " at index " + position);
+            "Invalid argument conversion from " + e.from() + " to " + e.to() + " at index " + position());
     }
 }
 

@@ -9,6 +9,7 @@
 #include "TraceLog.h"
 
 #include <cstring>
+#include <string_view>
 #include <mutex>
 #include <typeinfo>
 
@@ -17,12 +18,15 @@ namespace Npapi {
 
 namespace {
 
-const char* const kAddEventListener = "addEventListener";
-const char* const kRemoveEventListener = "removeEventListener";
-const char* const kGetLastException = "getLastException";
+// Names as views: every entry compares the script's name with them, and a
+// different length answers without comparing a byte.
+constexpr std::string_view kAddEventListener = "addEventListener";
+constexpr std::string_view kRemoveEventListener = "removeEventListener";
+constexpr std::string_view kGetLastException = "getLastException";
+constexpr std::string_view kToString = "toString";
 
 // The built-in members in their slot order; -1 for any other name.
-int builtInIndex(const std::string& name)
+int builtInIndex(std::string_view name)
 {
     if (name == kAddEventListener) return 0;
     if (name == kRemoveEventListener) return 1;
@@ -30,7 +34,7 @@ int builtInIndex(const std::string& name)
     return -1;
 }
 
-bool isBuiltInName(const std::string& name)
+bool isBuiltInName(std::string_view name)
 {
     return builtInIndex(name) >= 0;
 }
@@ -124,7 +128,7 @@ struct NPJavascriptObjectEntries {
     // presented as properties instead.
     static bool methodTest(JSAPI& api, const std::string& name)
     {
-        if (name == "toString") return true;
+        if (name == kToString) return true;
         if (api.hasMethodObject(name)) return false;
         return api.hasMethod(name);
     }
@@ -143,7 +147,7 @@ struct NPJavascriptObjectEntries {
             if (!id.isString) return api.hasPropertyIndex(id.index);
             const std::string& name = id.name;
             if (isBuiltInName(name)) return true;
-            if (name == "toString") return false;
+            if (name == kToString) return false;
             if (api.hasMethodObject(name)) return true;
             if (api.hasMethod(name)) return false;
             return api.hasProperty(name);
@@ -231,9 +235,9 @@ struct NPJavascriptObjectEntries {
         return guarded(npobj, [&](NPJavascriptObject&, JSAPI& api, NpapiBrowserHost& host) {
             std::vector<std::string> names;
             api.listMemberNames(names);
-            names.push_back(kAddEventListener);
-            names.push_back(kRemoveEventListener);
-            names.push_back(kGetLastException);
+            names.emplace_back(kAddEventListener);
+            names.emplace_back(kRemoveEventListener);
+            names.emplace_back(kGetLastException);
             auto* array =
                 static_cast<NPIdentifier*>(host.MemAlloc(static_cast<uint32_t>(sizeof(NPIdentifier) * names.size())));
             if (!array) return false;

@@ -21,6 +21,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -45,13 +46,13 @@ class CallLog {
 public:
     static constexpr size_t kLines = 10000;
 
-    void add(std::string line)
+    void add(std::string_view line)
     {
         if (lines_.size() < kLines) {
-            lines_.push_back(std::move(line));
+            lines_.emplace_back(line);
             return;
         }
-        lines_[oldest_] = std::move(line);
+        lines_[oldest_].assign(line);  // into the oldest line's own buffer
         oldest_ = (oldest_ + 1) % kLines;
     }
     template <class Visit>
@@ -79,10 +80,10 @@ struct Controls {
     std::wstring readyText = L"ready";
     std::atomic<int> intervalMs{200};
 
-    void record(std::string line)
+    void record(const std::string& line)
     {
         std::lock_guard<std::mutex> guard(lock);
-        log.add(std::move(line));
+        log.add(line);
     }
     // True when a refusal of this operation was pending; it is used up.
     bool takeRefusal(const char* operation)
