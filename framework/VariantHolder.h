@@ -2,10 +2,11 @@
 // Not for direct use: FB::variant is its only user.
 //
 // It does what std::any does (a copy per copy, the held type's identity, a
-// typed read), with room inside for two pointers' worth of value: the values
-// that every script call carries (numbers, the empty and null tags, shared
-// and weak pointers to script objects) are held without a heap block of their
-// own. Larger values (texts, lists, maps) live on the heap.
+// typed read), with room inside for a text object: the values that script
+// calls carry (numbers, the empty and null tags, shared and weak pointers to
+// script objects, narrow and wide texts, lists) are held without a heap block
+// of their own; a short text needs none at all. Larger values (maps) live on
+// the heap.
 //
 // Type identity: the same type made in another module (another copy of the
 // framework) is the same type, as std::type_info compares them; within one
@@ -16,6 +17,7 @@
 
 #include <cstddef>
 #include <new>
+#include <string>
 #include <type_traits>
 #include <typeinfo>
 #include <utility>
@@ -116,7 +118,9 @@ private:
 
     union Storage {
         void* outside;
-        alignas(double) alignas(void*) unsigned char inside[2 * sizeof(void*)];
+        alignas(double) alignas(
+            void*) unsigned char inside[sizeof(std::string) > sizeof(std::wstring) ? sizeof(std::string)
+                                                                                   : sizeof(std::wstring)];
     };
 
     template <class T>
