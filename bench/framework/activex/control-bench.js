@@ -28,8 +28,8 @@ try {
     line("Plexhost ISready(null)", plexhost);
     line("control ISready(null)", ready);
     line("control echo(1)", echo);
-    WScript.Echo("ratio activex-control-call: " + ((ready - loop) / (plexhost - loop)).toFixed(2) +
-                 " (control ISready(null) / Plexhost ISready(null))");
+    WScript.Echo("ratio activex-control-call: " + ((ready - loop) / (count - loop)).toFixed(2) +
+                 " (control ISready(null) / Scripting.Dictionary.Count)");
     plugin = null;
     flash = null;
     CollectGarbage();

@@ -24,8 +24,8 @@ function main() {
     line("Scripting.Dictionary.Count", count);
     line("plugin ISready(null)", ready);
     line("plugin echo(1)", echo);
-    console.log("ratio activex-call: " + ((ready - loop) / (nop - loop)).toFixed(2) +
-                " (plugin ISready(null) / bare IDispatchEx nop())");
+    console.log("ratio activex-call: " + ((ready - loop) / (count - loop)).toFixed(2) +
+                " (plugin ISready(null) / Scripting.Dictionary.Count)");
     // The callbacks ISready queued run before the page ends.
     setTimeout(function () { done(0); }, 0);
 }
