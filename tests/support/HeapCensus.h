@@ -1,10 +1,12 @@
 // Counts the busy blocks (and their bytes) of every heap of the process, for
 // tests and benchmarks that check that a repeated operation leaves nothing
-// behind. Take a census before and after a few thousand repetitions.
+// behind. Take a census before and after a few thousand repetitions, or let
+// growthOver compare two rounds of them.
 #pragma once
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <vector>
 
@@ -30,6 +32,22 @@ struct HeapCensus {
             HeapUnlock(heaps[i]);
         }
         return census;
+    }
+
+    // What one round of repeat() leaves, the smaller of two rounds: the
+    // platform's own one-off allocations (its threads, its caches; more of
+    // them on a loaded machine) land in one round now and then, a leak in both.
+    template <class Repeat>
+    static HeapCensus growthOver(Repeat&& repeat)
+    {
+        const HeapCensus first = take();
+        repeat();
+        const HeapCensus second = take();
+        repeat();
+        const HeapCensus third = take();
+        auto grown = [](std::size_t before, std::size_t after) { return after > before ? after - before : 0; };
+        return {std::min(grown(first.blocks, second.blocks), grown(second.blocks, third.blocks)),
+            std::min(grown(first.bytes, second.bytes), grown(second.bytes, third.bytes))};
     }
 };
 

@@ -12,12 +12,19 @@ function readAndDrop(name, times) {
 function main() {
     var names = ["echo", "attachEvent", "getLastException", "toString"];
     for (var n = 0; n < names.length; n++) readAndDrop(names[n], 100);
-    CollectGarbage();
-    var blocks = heapBlocks(), bytes = heapBytes();
-    for (var n = 0; n < names.length; n++) readAndDrop(names[n], 10000);
-    CollectGarbage();
-    var grownBlocks = heapBlocks() - blocks, grownBytes = heapBytes() - bytes;
-    console.log(blocks + " heap blocks before; after 40,000 reads: " + grownBlocks + " blocks, " + grownBytes + " bytes more");
+    // The smaller growth of two rounds: the platform's own one-off allocations
+    // land in one round now and then, a leak in both.
+    var grownBlocks = Infinity, grownBytes = Infinity;
+    for (var round = 0; round < 2; round++) {
+        CollectGarbage();
+        var blocks = heapBlocks(), bytes = heapBytes();
+        for (var n = 0; n < names.length; n++) readAndDrop(names[n], 10000);
+        CollectGarbage();
+        grownBlocks = Math.min(grownBlocks, heapBlocks() - blocks);
+        grownBytes = Math.min(grownBytes, heapBytes() - bytes);
+        console.log(blocks + " heap blocks before; after 40,000 reads: " + (heapBlocks() - blocks) + " blocks, " +
+                    (heapBytes() - bytes) + " bytes more");
+    }
     expect("blocks left by 40,000 reads at most 40", grownBlocks <= 40, true);
     expect("bytes left by 40,000 reads at most 4 KB", grownBytes <= 4096, true);
     finish();
