@@ -273,7 +273,7 @@ IDispatch* ScriptEngine::globalScope()
 HRESULT ScriptEngine::setTimeout(const std::vector<VARIANT>& args, VARIANT* result)
 {
     if (args.empty()) return DISP_E_BADPARAMCOUNT;
-    Timer timer{nextTimerId_++, 0, nullptr, {}};
+    Timer timer{nullptr, {}};
     DWORD delay = 0;
     if (args.size() > 1) {
         VARIANT ms;
@@ -281,7 +281,6 @@ HRESULT ScriptEngine::setTimeout(const std::vector<VARIANT>& args, VARIANT* resu
         if (SUCCEEDED(VariantChangeType(&ms, const_cast<VARIANT*>(&args[1]), 0, VT_I4)) && ms.lVal > 0)
             delay = static_cast<DWORD>(ms.lVal);
     }
-    timer.due = GetTickCount64() + delay;
     if (args[0].vt == VT_DISPATCH && args[0].pdispVal) {
         timer.function = args[0].pdispVal;
         timer.function->AddRef();
@@ -290,9 +289,10 @@ HRESULT ScriptEngine::setTimeout(const std::vector<VARIANT>& args, VARIANT* resu
     } else {
         return DISP_E_TYPEMISMATCH;
     }
-    timers_.push_back(timer);
+    const long id = nextTimerId_++;
+    timers_.emplace(TimerKey{GetTickCount64() + delay, id}, std::move(timer));
     result->vt = VT_I4;
-    result->lVal = timer.id;
+    result->lVal = id;
     return S_OK;
 }
 
@@ -302,25 +302,23 @@ void ScriptEngine::clearTimeout(const std::vector<VARIANT>& args)
     VARIANT id;
     VariantInit(&id);
     if (FAILED(VariantChangeType(&id, const_cast<VARIANT*>(&args[0]), 0, VT_I4))) return;
-    std::erase_if(timers_, [&](const Timer& t) {
-        if (t.id != id.lVal) return false;
-        if (t.function) t.function->Release();
-        return true;
-    });
+    auto found =
+        std::find_if(timers_.begin(), timers_.end(), [&](const auto& entry) { return entry.first.second == id.lVal; });
+    if (found == timers_.end()) return;
+    if (found->second.function) found->second.function->Release();
+    timers_.erase(found);
 }
 
 void ScriptEngine::clearTimers()
 {
-    for (auto& timer : timers_)
+    for (auto& [key, timer] : timers_)
         if (timer.function) timer.function->Release();
     timers_.clear();
 }
 
 ULONGLONG ScriptEngine::nextTimerDue() const
 {
-    ULONGLONG due = ~0ULL;
-    for (const auto& timer : timers_) due = std::min(due, timer.due);
-    return due;
+    return timers_.empty() ? ~0ULL : timers_.begin()->first.first;
 }
 
 bool ScriptEngine::runDueTimers()
@@ -331,11 +329,11 @@ bool ScriptEngine::runDueTimers()
     bool ran = false;
     for (;;) {
         ULONGLONG now = GetTickCount64();
-        auto next = timers_.end();
-        for (auto it = timers_.begin(); it != timers_.end(); ++it)
-            if (it->id <= lastId && it->due <= now && (next == timers_.end() || it->due < next->due)) next = it;
-        if (next == timers_.end()) return ran;
-        Timer timer = *next;
+        auto next = timers_.begin();
+        while (next != timers_.end() && next->first.first <= now && next->first.second > lastId) ++next;
+        if (next == timers_.end() || next->first.first > now) return ran;
+        const long id = next->first.second;
+        Timer timer = std::move(next->second);
         timers_.erase(next);
         ran = true;
         if (timer.function) {
@@ -345,8 +343,7 @@ bool ScriptEngine::runDueTimers()
             EXCEPINFO info{};
             HRESULT hr = timer.function->Invoke(
                 DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, &out, &info, nullptr);
-            if (FAILED(hr))
-                recordError(L"timer " + std::to_wstring(timer.id) + L" failed: " + describeException(info, hr));
+            if (FAILED(hr)) recordError(L"timer " + std::to_wstring(id) + L" failed: " + describeException(info, hr));
             freeExceptionInfo(info);
             VariantClear(&out);
             timer.function->Release();

@@ -30,6 +30,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ScriptHost {
@@ -85,11 +86,11 @@ public:
 
 private:
     struct Timer {
-        long id;
-        ULONGLONG due;
         IDispatch* function;  // or null with `code`
         std::wstring code;
     };
+    // (due, id): due order, and among timers due at once the order they were set.
+    using TimerKey = std::pair<ULONGLONG, long>;
     HRESULT setTimeout(const std::vector<VARIANT>& args, VARIANT* result);
     void clearTimeout(const std::vector<VARIANT>& args);
 
@@ -100,7 +101,8 @@ private:
     HostObject* console_object_ = nullptr;
     IServiceProvider* services_ = nullptr;
     std::map<std::wstring, IUnknown*> namedItems_;  // owned references
-    std::vector<Timer> timers_;
+    // Ordered, so a page with thousands of pending timers costs a pass no more than a few.
+    std::map<TimerKey, Timer> timers_;
     long nextTimerId_ = 1;
     std::vector<std::wstring> errors_;
     std::vector<std::wstring> console_;
