@@ -26,6 +26,17 @@ void trace(const std::string& channel, const std::string& message)
     }
 }
 
+void trace(const char* channel, const char* message)
+{
+    std::shared_ptr<const TraceSink> sink = currentSink().load();
+    if (!sink || !*sink) return;
+    try {
+        (*sink)(channel ? channel : "", message ? message : "");
+    } catch (...) {
+        // A failing sink (or a text that cannot be built) never breaks the code that traced.
+    }
+}
+
 TraceSink setTraceSink(TraceSink sink)
 {
     std::shared_ptr<const TraceSink> next;

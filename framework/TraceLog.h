@@ -14,6 +14,9 @@ namespace FB {
 using TraceSink = std::function<void(const std::string& channel, const std::string& message)>;
 
 void trace(const std::string& channel, const std::string& message);
+// The same for fixed texts: nothing is built while no sink is installed (the
+// product's case), so a trace on a busy path costs one check.
+void trace(const char* channel, const char* message);
 
 // Installs a sink (an empty one removes it) and returns the previous one.
 TraceSink setTraceSink(TraceSink sink);
