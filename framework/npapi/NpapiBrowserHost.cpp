@@ -155,9 +155,14 @@ void NpapiBrowserHost::sweepWrapperCache(bool all)
 bool NpapiBrowserHost::postToMainThread(QueuedFunction function, void* data)
 {
     if (isShutDown()) return false;
+    return batch_->post(function, data, [this](QueuedFunction run, void* batch) { return postBatch(run, batch); });
+}
+
+bool NpapiBrowserHost::postBatch(QueuedFunction run, void* batch)
+{
     // Without the entry a delivery cannot be arranged: refuse rather than lose it.
     if (!browserFuncs_.pluginthreadasynccall) return false;
-    browserFuncs_.pluginthreadasynccall(instance_, function, data);
+    browserFuncs_.pluginthreadasynccall(instance_, run, batch);
     return true;
 }
 
@@ -345,10 +350,9 @@ NpapiBrowserHostAsyncWin::NpapiBrowserHostAsyncWin(NpapiPluginModule* module, NP
 
 NpapiBrowserHostAsyncWin::~NpapiBrowserHostAsyncWin() = default;
 
-bool NpapiBrowserHostAsyncWin::postToMainThread(QueuedFunction function, void* data)
+bool NpapiBrowserHostAsyncWin::postBatch(QueuedFunction run, void* batch)
 {
-    if (isShutDown()) return false;
-    return WinMessageWindow::postCall(messageWindow_.getHWND(), function, data);
+    return WinMessageWindow::postCall(messageWindow_.getHWND(), run, batch);
 }
 
 }  // namespace Npapi

@@ -16,6 +16,7 @@
 #pragma once
 
 #include "BrowserHost.h"
+#include "MainThreadBatch.h"
 #include "MainThreadReleaseQueue.h"
 #include "NpapiInterface.h"
 #include "NpapiPluginModule.h"
@@ -130,7 +131,12 @@ public:
     int32_t IntFromIdentifier(NPIdentifier id) const { return module_->IntFromIdentifier(id); }
 
 protected:
+    // Queues the call in the host's batch: one browser post carries every call
+    // queued until it runs (see MainThreadBatch).
     bool postToMainThread(QueuedFunction function, void* data) override;
+    // The road of a batch: run(batch) once on the main thread through the
+    // browser's asynchronous-call entry. False when that cannot be arranged.
+    virtual bool postBatch(QueuedFunction run, void* batch);
 
 private:
     // A wrapper-cache entry: the script object's liveness handle and the API it was
@@ -156,6 +162,7 @@ private:
     WrapperCache<NPJavascriptObject, KeptReference> wrapperCache_;
     std::unordered_map<NPIdentifier, Identifier> identifiers_;
     size_t sweepAt_ = 16;  // the cache size at which a miss sweeps it
+    const std::shared_ptr<MainThreadBatch> batch_ = MainThreadBatch::create();
 };
 
 using NpapiBrowserHostPtr = std::shared_ptr<NpapiBrowserHost>;
@@ -168,7 +175,8 @@ public:
     ~NpapiBrowserHostAsyncWin() override;
 
 protected:
-    bool postToMainThread(QueuedFunction function, void* data) override;
+    // Through the message window (message 1025).
+    bool postBatch(QueuedFunction run, void* batch) override;
 
 private:
     WinMessageWindow messageWindow_;
