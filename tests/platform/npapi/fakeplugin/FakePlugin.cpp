@@ -5,6 +5,11 @@
 //   later(f, x)      calls f(x) from the main thread, posted from a worker thread
 //   burst(f, n)      calls f(0) ... f(n - 1) from the main thread, posted one after
 //                    another by a worker thread as fast as it can (returns at once)
+//   burst(f, n, true)  the same, each call taking the page's road of a plug-in
+//                    callback: on the main thread it reads the page's delayed-call
+//                    function, makes the argument array (window.Array, push) and
+//                    hands the function, the array and a delay of 0 to it, so f
+//                    runs later from a page timer
 //   evaluate(text)   NPN_Evaluate on the window
 //   callWindow(name, ...)  NPN_Invoke on the window
 //   fail(text)       NPN_SetException(text), then false
@@ -126,6 +131,50 @@ NPObject* windowOf(NPP npp)
     return window;
 }
 
+// The page's road of a plug-in callback: the delayed-call function that the
+// plug-in library installs, under a name of its own.
+const char kDelayedCallScript[] =
+    "window.__FAKE_CALL = function(delay, f, args, fname) {   if (arguments.length == 3)       return "
+    "setTimeout(function() { f.apply(null, args); }, delay);   else       return setTimeout(function() { "
+    "f[fname].apply(f, args); }, delay);};";
+
+struct PagedCall {
+    NPP npp;
+    NPObject* window;
+    NPObject* function;
+    int level;
+};
+
+void deliverThroughPage(void* data)
+{
+    auto* call = static_cast<PagedCall*>(data);
+    NPVariant helper, array, ignored;
+    helper.type = array.type = ignored.type = NPVariantType_Void;
+    if (browser.getproperty(call->npp, call->window, id("__FAKE_CALL"), &helper) &&
+        helper.type == NPVariantType_Object &&
+        browser.invoke(call->npp, call->window, id("Array"), nullptr, 0, &array) &&
+        array.type == NPVariantType_Object) {
+        NPVariant level;
+        level.type = NPVariantType_Int32;
+        level.value.intValue = call->level;
+        if (browser.invoke(call->npp, array.value.objectValue, id("push"), &level, 1, &ignored))
+            browser.releasevariantvalue(&ignored);
+        NPVariant arguments[3];
+        arguments[0].type = NPVariantType_Int32;
+        arguments[0].value.intValue = 0;
+        arguments[1].type = NPVariantType_Object;
+        arguments[1].value.objectValue = call->function;
+        arguments[2] = array;
+        if (browser.invokeDefault(call->npp, helper.value.objectValue, arguments, 3, &ignored))
+            browser.releasevariantvalue(&ignored);
+    }
+    browser.releasevariantvalue(&array);
+    browser.releasevariantvalue(&helper);
+    browser.releaseobject(call->function);
+    browser.releaseobject(call->window);
+    delete call;
+}
+
 bool invoke(NPObject* object, NPIdentifier name, const NPVariant* args, uint32_t count, NPVariant* result)
 {
     auto* self = static_cast<FakeObject*>(object);
@@ -144,6 +193,27 @@ bool invoke(NPObject* object, NPIdentifier name, const NPVariant* args, uint32_t
         copyVariant(args[1], &call->argument);
         NPP npp = self->npp;
         std::thread([npp, call] { browser.pluginthreadasynccall(npp, deliverLater, call); }).join();
+        return true;
+    }
+    if (name == id(Burst) && count == 3 && args[0].type == NPVariantType_Object && args[2].type == NPVariantType_Bool &&
+        args[2].value.boolValue) {
+        self->joinPoster();
+        NPObject* window = windowOf(self->npp);
+        if (!window) return false;
+        NPString script{kDelayedCallScript, static_cast<uint32_t>(sizeof kDelayedCallScript - 1)};
+        NPVariant installed;
+        installed.type = NPVariantType_Void;
+        if (browser.evaluate(self->npp, window, &script, &installed)) browser.releasevariantvalue(&installed);
+        int reports = static_cast<int>(number(args[1]));
+        std::vector<void*> calls;
+        for (int level = 0; level < reports; ++level)
+            calls.push_back(new PagedCall{
+                self->npp, browser.retainobject(window), browser.retainobject(args[0].value.objectValue), level});
+        browser.releaseobject(window);
+        NPP npp = self->npp;
+        self->poster = std::thread([npp, calls] {
+            for (void* call : calls) browser.pluginthreadasynccall(npp, deliverThroughPage, call);
+        });
         return true;
     }
     if (name == id(Burst) && count == 2 && args[0].type == NPVariantType_Object) {
