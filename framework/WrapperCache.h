@@ -28,7 +28,8 @@ public:
     using Handle = std::weak_ptr<ShareableReference<Wrapper>>;
     struct Entry {
         Handle wrapper;
-        JSAPIWeakPtr api;  // the object it was made for
+        Wrapper* object = nullptr;  // what the handle refers to while it lives
+        JSAPIWeakPtr api;           // the object it was made for
         Extra extra{};
     };
 
@@ -42,11 +43,11 @@ public:
         if (found == entries_.end()) return nullptr;
         // The same ownership is this very object: the entry's weak reference keeps
         // an earlier object's ownership record from being reused by a later one.
-        const JSAPIWeakPtr& cached = found->second.api;
-        if (!cached.owner_before(api) && !api.owner_before(cached)) {
-            if (std::shared_ptr<ShareableReference<Wrapper>> wrapper = found->second.wrapper.lock())
-                return wrapper->get();
-        }
+        // A handle that has not expired still refers to its wrapper: both live
+        // on this thread.
+        const Entry& entry = found->second;
+        const bool sameObject = !entry.api.owner_before(api) && !api.owner_before(entry.api);
+        if (sameObject && entry.object && !entry.wrapper.expired()) return entry.object;
         Entry stale = std::move(found->second);
         entries_.erase(found);
         forgotten(stale);
@@ -55,7 +56,9 @@ public:
 
     void store(const JSAPIPtr& api, Handle wrapper, Extra extra = {})
     {
-        entries_[api.get()] = Entry{std::move(wrapper), api, std::move(extra)};
+        std::shared_ptr<ShareableReference<Wrapper>> live = wrapper.lock();
+        Wrapper* object = live ? live->get() : nullptr;
+        entries_[api.get()] = Entry{std::move(wrapper), object, api, std::move(extra)};
     }
 
     // Shows every entry to visit(entry), which may change its extra, and erases
