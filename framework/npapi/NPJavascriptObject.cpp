@@ -55,6 +55,36 @@ struct NPJavascriptObjectEntries {
             host = self->getHost();
             JSAPIPtr api = self->getAPI();
             return operation(*self, *api, *host);
+        } catch (...) {
+            return failure(self, host);
+        }
+    }
+
+    // The frame of the two member tests (hasMethod, hasProperty), which need the
+    // API and the identifier only: the host is tested for life, not held, which
+    // spares every page call two reference-count updates.
+    template <class Query>
+    static bool guardedQuery(NPObject* npobj, NPIdentifier identifier, Query query)
+    {
+        NPJavascriptObject* self = NPJavascriptObject::fromNPObject(npobj);
+        try {
+            if (!self || !self->valid_ || self->api_.expired() || !self->module_) return false;
+            if (self->host_.expired()) {
+                self->invalidate();
+                return false;
+            }
+            JSAPIPtr api = self->getAPI();
+            return query(*api, self->module_->identifier(identifier));
+        } catch (...) {
+            return failure(self, self ? self->host_.lock() : nullptr);
+        }
+    }
+
+    // Inside a catch: the answer to the browser for what was thrown.
+    static bool failure(NPJavascriptObject* self, const std::shared_ptr<NpapiBrowserHost>& host)
+    {
+        try {
+            throw;
         } catch (const bad_variant_cast& e) {
             // A value that does not convert is the script's fault: report it as such.
             return fail(self, host, e.what());
@@ -135,15 +165,13 @@ struct NPJavascriptObjectEntries {
 
     static bool hasMethod(NPObject* npobj, NPIdentifier identifier)
     {
-        return guarded(npobj, [&](NPJavascriptObject&, JSAPI& api, NpapiBrowserHost& host) {
-            return methodTest(api, identified(host, identifier).name);
-        });
+        return guardedQuery(npobj, identifier,
+            [&](JSAPI& api, const NpapiPluginModule::Identifier& id) { return methodTest(api, id.name); });
     }
 
     static bool hasProperty(NPObject* npobj, NPIdentifier identifier)
     {
-        return guarded(npobj, [&](NPJavascriptObject&, JSAPI& api, NpapiBrowserHost& host) {
-            const auto& id = identified(host, identifier);
+        return guardedQuery(npobj, identifier, [&](JSAPI& api, const NpapiPluginModule::Identifier& id) {
             if (!id.isString) return api.hasPropertyIndex(id.index);
             const std::string& name = id.name;
             if (isBuiltInName(name)) return true;
@@ -333,6 +361,7 @@ void NPJavascriptObject::attach(const JSAPIPtr& api, const std::shared_ptr<Npapi
 {
     api_ = api;
     host_ = host;
+    module_ = host->module();
     autoRelease_ = autoRelease;
     if (autoRelease && api) host->keepObjectAlive(api);
 }

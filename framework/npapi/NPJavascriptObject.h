@@ -26,6 +26,7 @@ namespace FB {
 namespace Npapi {
 
 class NpapiBrowserHost;
+class NpapiPluginModule;
 
 class NPJavascriptObject : public NPObject {
 public:
@@ -73,6 +74,7 @@ private:
 
     JSAPIWeakPtr api_;
     std::weak_ptr<NpapiBrowserHost> host_;
+    NpapiPluginModule* module_ = nullptr;  // the host's, for the identifiers
     bool valid_ = true;
     bool autoRelease_ = false;
     std::shared_ptr<ShareableReference<NPJavascriptObject>> self_;

@@ -190,18 +190,6 @@ NPObject* NpapiBrowserHost::getJSAPIWrapper(const JSAPIPtr& api, bool autoReleas
     return object;
 }
 
-const NpapiBrowserHost::Identifier& NpapiBrowserHost::identifier(NPIdentifier id)
-{
-    auto found = identifiers_.find(id);
-    if (found != identifiers_.end()) return found->second;
-    Identifier described{IdentifierIsString(id), std::string(), 0};
-    if (described.isString)
-        described.name = StringFromIdentifier(id);
-    else
-        described.index = IntFromIdentifier(id);
-    return identifiers_.emplace(id, std::move(described)).first->second;
-}
-
 // ---- browser calls ----------------------------------------------------------------
 
 NPError NpapiBrowserHost::GetURL(const char* url, const char* target) const

@@ -78,15 +78,9 @@ public:
     void getNPVariant(NPVariant* out, const variant& value);
     size_t cachedWrappers() const { return wrapperCache_.size(); }
 
-    // What an identifier stands for: a name, or an integer index. Asked of the
-    // browser the first time only (a browser keeps its identifiers for its
-    // whole life). Main thread only.
-    struct Identifier {
-        bool isString;
-        std::string name;  // a name; empty for an index
-        int32_t index;     // an index; 0 for a name
-    };
-    const Identifier& identifier(NPIdentifier id);
+    // What an identifier stands for (NpapiPluginModule::identifier). Main thread only.
+    using Identifier = NpapiPluginModule::Identifier;
+    const Identifier& identifier(NPIdentifier id) { return module_->identifier(id); }
 
     // ---- browser calls (instance entries of the copied table)
     NPError GetURL(const char* url, const char* target) const;
@@ -160,7 +154,6 @@ private:
     NPObjectAPIPtr element_;
     MainThreadReleaseQueue<NPObject*> releaseQueue_;
     WrapperCache<NPJavascriptObject, KeptReference> wrapperCache_;
-    std::unordered_map<NPIdentifier, Identifier> identifiers_;
     size_t sweepAt_ = 16;  // the cache size at which a miss sweeps it
     const std::shared_ptr<MainThreadBatch> batch_ = MainThreadBatch::create();
 };

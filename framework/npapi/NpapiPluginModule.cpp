@@ -62,6 +62,7 @@ void NpapiPluginModule::releaseDefault()
 void NpapiPluginModule::setBrowserFuncs(const NPNetscapeFuncs* browserFuncs)
 {
     copyBrowserFuncs(browserFuncs, &browserFuncs_);
+    identifiers_.clear();
 }
 
 void* NpapiPluginModule::MemAlloc(uint32_t size) const
@@ -121,6 +122,18 @@ std::string NpapiPluginModule::identifierToString(NPIdentifier identifier) const
     std::string text(name);
     MemFree(name);
     return text;
+}
+
+const NpapiPluginModule::Identifier& NpapiPluginModule::identifier(NPIdentifier id)
+{
+    auto found = identifiers_.find(id);
+    if (found != identifiers_.end()) return found->second;
+    Identifier described{IdentifierIsString(id), std::string(), 0};
+    if (described.isString)
+        described.name = identifierToString(id);
+    else
+        described.index = IntFromIdentifier(id);
+    return identifiers_.emplace(id, std::move(described)).first->second;
 }
 
 }  // namespace Npapi

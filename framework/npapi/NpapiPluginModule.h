@@ -16,7 +16,9 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
+#include <unordered_map>
 
 namespace FB {
 namespace Npapi {
@@ -63,9 +65,20 @@ public:
     // The identifier's name; the browser's copy is freed. Absent entries: empty.
     std::string identifierToString(NPIdentifier identifier) const;
 
+    // What an identifier stands for: a name, or an integer index. Asked of the
+    // browser the first time only (a browser keeps its identifiers for its
+    // whole life; a new function table forgets the answers). Main thread only.
+    struct Identifier {
+        bool isString;
+        std::string name;  // a name; empty for an index
+        int32_t index;     // an index; 0 for a name
+    };
+    const Identifier& identifier(NPIdentifier identifier);
+
 private:
     NPNetscapeFuncs browserFuncs_{};
     DWORD mainThreadId_;
+    std::unordered_map<NPIdentifier, Identifier> identifiers_;
 };
 
 }  // namespace Npapi

@@ -105,6 +105,32 @@ TEST(NpapiPluginModule, WrappersReachTheBrowserAndFreeItsCopies)
     EXPECT_THAT(browser.problems(), ::testing::IsEmpty());
 }
 
+TEST(NpapiPluginModule, IdentifiersAreAskedOnceAndForgottenWithTheTable)
+{
+    TestBrowser::Browser browser;
+    NpapiPluginModule module;
+    module.setBrowserFuncs(browser.table());
+    NPIdentifier name = module.GetStringIdentifier("ISready");
+    NPIdentifier index = module.GetIntIdentifier(7);
+    const size_t asked = browser.callCount("utf8fromidentifier");
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(module.identifier(name).isString);
+        EXPECT_EQ(module.identifier(name).name, "ISready");
+        EXPECT_FALSE(module.identifier(index).isString);
+        EXPECT_EQ(module.identifier(index).index, 7);
+    }
+    EXPECT_EQ(browser.callCount("utf8fromidentifier"), asked + 1) << "the name is asked for once";
+
+    // A table without the identifier entries: every identifier is a name, and an empty one.
+    NPNetscapeFuncs without = *browser.table();
+    without.utf8fromidentifier = nullptr;
+    without.identifierisstring = nullptr;
+    module.setBrowserFuncs(&without);
+    EXPECT_TRUE(module.identifier(index).isString);
+    EXPECT_EQ(module.identifier(name).name, "");
+    EXPECT_THAT(browser.problems(), ::testing::IsEmpty());
+}
+
 // ---- the registry ----------------------------------------------------------------------
 
 int inits = 0;
