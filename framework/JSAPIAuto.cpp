@@ -150,6 +150,7 @@ JSAPIAuto::~JSAPIAuto() = default;
 
 JSAPIAuto::Members& JSAPIAuto::ownMembers()
 {
+    lastKnown_ = false;  // the caller changes the tables
     // Only this object holds its own copy; the shared table is held by the process as well.
     if (members_ == builtInMembers()) members_ = std::make_shared<Members>(*members_);
     return *members_;
@@ -157,7 +158,13 @@ JSAPIAuto::Members& JSAPIAuto::ownMembers()
 
 const JSAPIAuto::Member* JSAPIAuto::member(const std::string& name) const
 {
-    return members_->find(name);
+    if (lastKnown_ && lastName_ == name) return lastMember_;
+    const Member* entry = members_->find(name);
+    lastKnown_ = false;
+    lastName_ = name;  // should this fail, nothing is kept
+    lastMember_ = entry;
+    lastKnown_ = true;
+    return entry;
 }
 
 void JSAPIAuto::recordZone(const std::string& name)

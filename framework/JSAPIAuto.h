@@ -131,7 +131,8 @@ private:
     static const std::shared_ptr<Members>& builtInMembers();
     // The object's own tables, copied from the shared ones on the first change.
     Members& ownMembers();
-    // The entry of a name, or null; the lock is held.
+    // The entry of a name, or null; the lock is held. The last answer is kept:
+    // the bridges ask about one name several times per script call.
     const Member* member(const std::string& name) const;
     bool isReserved(const std::string& name) const { return reservedNames_->count(name) > 0; }
     void recordZone(const std::string& name);
@@ -145,6 +146,10 @@ private:
     std::string description_;
     std::map<std::string, Attribute, detail::NameOrder> attributes_;
     std::shared_ptr<const NameSet> reservedNames_;
+    // The last name looked up and its entry (null: none); forgotten by every change of the tables.
+    mutable std::string lastName_;
+    mutable const Member* lastMember_ = nullptr;
+    mutable bool lastKnown_ = false;
 };
 
 }  // namespace FB

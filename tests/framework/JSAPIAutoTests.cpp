@@ -154,6 +154,40 @@ TEST_F(JSAPIAutoTest, ChangingAMemberOrAReservedNameChangesOneObjectOnly)
     EXPECT_FALSE(other->hasProperty("width"));
 }
 
+TEST_F(JSAPIAutoTest, AnswersFollowEveryChangeOfOneName)
+{
+    // The same name asked about before and after each change of the tables.
+    struct Closed : BroadcastTestAPI {
+        Closed() { allowDynamicAttributes_ = false; }
+    };
+    auto api = std::make_shared<Closed>();
+    const std::string name = "late";
+    auto state = [&] {
+        std::string answer = api->hasMethod(name) ? "method" : "-";
+        answer += api->hasProperty(name) ? " property" : " -";
+        const auto names = api->listMemberNames();
+        answer += std::count(names.begin(), names.end(), name) ? " listed" : " -";
+        return answer;
+    };
+    EXPECT_EQ(state(), "- - -");
+    api->addMethod(name, [](const VariantVector&) { return variant(1); });
+    EXPECT_EQ(state(), "method property listed");
+    EXPECT_EQ(api->invoke(name, {}).cast<int>(), 1);
+    api->removeMethod(name);
+    EXPECT_EQ(state(), "- - -");
+    EXPECT_EQ(errorOf([&] { api->invoke(name, {}); }), "The specified member does not exist: late");
+    api->addProperty(name, {[] { return variant(2); }, [](const variant&) {}});
+    EXPECT_EQ(state(), "- property listed");
+    EXPECT_EQ(api->getProperty(name).cast<int>(), 2);
+    api->dropProperty(name);
+    EXPECT_EQ(state(), "- - -");
+    api->addAttribute(name, 3, false);
+    EXPECT_EQ(state(), "- property listed");
+    api->removeAttribute(name);
+    EXPECT_EQ(state(), "- - -");
+    EXPECT_EQ(errorOf([&] { api->getProperty(name); }), "The specified member does not exist: late");
+}
+
 TEST_F(JSAPIAutoTest, DynamicAttributesAndReservedNames)
 {
     EXPECT_TRUE(api->hasProperty("anything"));
