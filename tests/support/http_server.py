@@ -121,6 +121,7 @@ class _Handler(http.server.BaseHTTPRequestHandler):
             "headers": {name.lower(): value for name, value in self.headers.items()},
             "body": body.decode("latin-1"),
             "aborted": False,
+            "arrived": time.monotonic(),
         }
         bare = self.path.split("?")[0]
         if bare not in ("/_log", "/_reset"):
