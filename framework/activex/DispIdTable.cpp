@@ -3,6 +3,9 @@
 
 #include <cstdint>
 #include <iterator>
+#include <mutex>
+#include <string>
+#include <unordered_map>
 #include <typeinfo>
 
 namespace FB::ActiveX {
@@ -309,6 +312,36 @@ TypeIDMap<long>& dispIdTable()
 long dispIdForName(const variant& name)
 {
     return dispIdTable().idForValue(name);
+}
+
+namespace {
+
+// Wide names and their ids, as the table gave them; the table never drops nor
+// renumbers a name, so an entry stays right.
+struct WideNameIds {
+    std::mutex lock;
+    std::unordered_map<std::wstring, long> ids;
+};
+
+WideNameIds& wideNameIds()
+{
+    static WideNameIds index;
+    return index;
+}
+
+}  // namespace
+
+long dispIdForName(const std::wstring& name)
+{
+    WideNameIds& index = wideNameIds();
+    {
+        std::lock_guard<std::mutex> guard(index.lock);
+        if (auto found = index.ids.find(name); found != index.ids.end()) return found->second;
+    }
+    const long id = dispIdTable().idForValue(variant(name));
+    std::lock_guard<std::mutex> guard(index.lock);
+    index.ids.emplace(name, id);
+    return id;
 }
 
 bool isKnownDispId(long id)

@@ -35,6 +35,10 @@ TypeIDMap<long>& dispIdTable();
 
 // The id of a name; an unknown name takes the next free id.
 long dispIdForName(const variant& name);
+// The same for a wide name (as the bridges look names up): the table's ids of
+// wide names, found by hash; in the table's own order every wide name sorts
+// after all the standard (narrow) rows, each step there comparing type names.
+long dispIdForName(const std::wstring& name);
 bool isKnownDispId(long id);
 // The name of an id as wide text; an unknown id throws FB::bad_variant_cast.
 std::wstring dispIdToName(long id);

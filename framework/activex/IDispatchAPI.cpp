@@ -175,7 +175,7 @@ long IDispatchAPI::getIDForName(const std::wstring& name) const
         hr = object->GetIDsOfNames(IID_NULL, names, 1, kLookupLocale, &id);
     }
     if (SUCCEEDED(hr)) return id;
-    if (hr == E_NOTIMPL) return dispIdForName(variant(name));
+    if (hr == E_NOTIMPL) return dispIdForName(name);
     return -1;
 }
 

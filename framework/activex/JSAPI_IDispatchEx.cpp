@@ -161,7 +161,7 @@ HRESULT JSAPI_IDispatchExBase::getDispID(BSTR name, DISPID* id) noexcept
         JSAPIPtr target = api.lock();
         if (!target) return DISP_E_UNKNOWNNAME;
         if (isBuiltInName(wide) || target->hasProperty(wide) || target->hasMethod(wide)) {
-            *id = dispIdForName(variant(wide));
+            *id = dispIdForName(wide);
             return S_OK;
         }
     } catch (...) {
@@ -190,7 +190,7 @@ void JSAPI_IDispatchExBase::refillMemberNames(const JSAPI& target)
     memberPositions.clear();
     memberIdCache.reserve(memberNameCache.size());
     for (const std::wstring& name : memberNameCache) {
-        const DISPID id = dispIdForName(variant(name));
+        const DISPID id = dispIdForName(name);
         memberPositions.emplace(id, memberIdCache.size());
         memberIdCache.push_back(id);
     }
@@ -228,17 +228,18 @@ HRESULT JSAPI_IDispatchExBase::getNextDispID(DISPID id, DISPID* next) noexcept
 
 // ---- invocation --------------------------------------------------------------------
 
-VariantVector JSAPI_IDispatchExBase::argumentsOf(ActiveXBrowserHost& host, const DISPPARAMS* params) const
+ArgumentLists::Borrowed JSAPI_IDispatchExBase::argumentsOf(ActiveXBrowserHost& host, const DISPPARAMS* params) const
 {
-    VariantVector args;
-    if (!params || !params->rgvarg || params->cArgs == 0) return args;
+    ArgumentLists::Borrowed borrowed = host.borrowArgumentList();
+    VariantVector& args = borrowed.list();
+    if (!params || !params->rgvarg || params->cArgs == 0) return borrowed;
     // The this value (a leading DISPID_THIS named argument) sits at rgvarg[0].
     const bool withThis =
         params->cNamedArgs > 0 && params->rgdispidNamedArgs && params->rgdispidNamedArgs[0] == DISPID_THIS;
     const UINT last = withThis ? 1 : 0;
     args.reserve(params->cArgs - last);
     for (UINT i = params->cArgs; i > last; --i) args.push_back(host.getVariant(&params->rgvarg[i - 1]));
-    return args;
+    return borrowed;
 }
 
 void JSAPI_IDispatchExBase::fillException(EXCEPINFO* exception, const std::string& text) const
@@ -326,20 +327,20 @@ void JSAPI_IDispatchExBase::invokeMember(JSAPI& target, ActiveXBrowserHost& host
         JSFunction* function = name[0] == L'a' ? static_cast<JSFunction*>(attachEventFunction.get())
                                                : static_cast<JSFunction*>(detachEventFunction.get());
         if (flags & DISPATCH_METHOD)
-            function->callFunction(argumentsOf(hostRef, params));
+            function->callFunction(argumentsOf(hostRef, params).list());
         else if (flags & DISPATCH_PROPERTYGET)
             answer(variant(function->shared_from_this()));
         return;
     }
 
     if ((flags & DISPATCH_METHOD) && (id == DISPID_VALUE || target.hasMethod(name))) {
-        VariantVector args = argumentsOf(hostRef, params);
+        ArgumentLists::Borrowed args = argumentsOf(hostRef, params);
         // Called as a function value the object itself is the member, with or
         // without a this value (the engine leaves it out when it is undefined).
         if (id == DISPID_VALUE) name.clear();
-        answer(target.invoke(name, args));
+        answer(target.invoke(name, args.list()));
     } else if (flags & DISPATCH_CONSTRUCT) {
-        answer(target.construct(argumentsOf(hostRef, params)));
+        answer(target.construct(argumentsOf(hostRef, params).list()));
     } else if ((flags & DISPATCH_PROPERTYGET) && target.hasMethod(name)) {
         answer(target.hasMethodObject(name) ? variant(target.getMethodObject(name)) : variant(true));
     } else if ((flags & DISPATCH_PROPERTYGET) && target.hasProperty(name)) {

@@ -118,7 +118,8 @@ private:
     // Steps of InvokeEx once the API, host and name are known.
     void invokeMember(JSAPI& api, ActiveXBrowserHost& host, DISPID id, std::wstring name, WORD flags,
         DISPPARAMS* params, VARIANT* result);
-    VariantVector argumentsOf(ActiveXBrowserHost& host, const DISPPARAMS* params) const;
+    // The call's arguments in script order, in a list borrowed from the host.
+    ArgumentLists::Borrowed argumentsOf(ActiveXBrowserHost& host, const DISPPARAMS* params) const;
     void refillMemberNames(const JSAPI& target);
     void fillException(EXCEPINFO* exception, const std::string& text) const;
 

@@ -99,6 +99,21 @@ TEST(DispIdTable, NewWideNamesTakeFreshIdsFromOneHundredAndKeepThem)
     EXPECT_EQ(idOf("value"), 0);
 }
 
+TEST(DispIdTable, WideNamesGetOneIdWhicheverWayTheyAreAsked)
+{
+    // Asked as a wide text first, then as a value holding it, and the other way round.
+    const long byText = dispIdForName(std::wstring(L"askedAsTextFirst"));
+    EXPECT_EQ(dispIdForName(FB::variant(L"askedAsTextFirst")), byText);
+    EXPECT_EQ(dispIdForName(std::wstring(L"askedAsTextFirst")), byText);
+    const long byValue = dispIdForName(FB::variant(L"askedAsValueFirst"));
+    EXPECT_EQ(dispIdForName(std::wstring(L"askedAsValueFirst")), byValue);
+    EXPECT_EQ(byValue, byText + 1);
+    EXPECT_EQ(dispIdToName(byText), L"askedAsTextFirst");
+    // A standard name asked as wide text is a new name, as its value is.
+    EXPECT_EQ(dispIdForName(std::wstring(L"value")), dispIdForName(FB::variant(L"value")));
+    EXPECT_NE(dispIdForName(std::wstring(L"readystate")), -525);
+}
+
 TEST(TypeIDMap, AllocatesFromItsFirstFreeIdAndRefusesDuplicates)
 {
     FB::TypeIDMap<long> table(100);
