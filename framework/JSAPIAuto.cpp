@@ -158,7 +158,7 @@ JSAPIAuto::Members& JSAPIAuto::ownMembers()
 
 const JSAPIAuto::Member* JSAPIAuto::member(const std::string& name) const
 {
-    if (lastKnown_ && lastName_ == name) return lastMember_;
+    if (lastKnown_ && detail::sameName(lastName_, name)) return lastMember_;
     const Member* entry = members_->find(name);
     lastKnown_ = false;
     lastName_ = name;  // should this fail, nothing is kept

@@ -1,6 +1,6 @@
 // FB::detail::NameOrder: the byte order of member names (unsigned bytes, a
 // prefix first), as std::less<std::string> orders them, for the tables that
-// every script call searches.
+// every script call searches; FB::detail::sameName, their equality.
 //
 //     std::map<std::string, Entry, FB::detail::NameOrder> table;
 //     table.find(std::string_view("echo"));   // no temporary string
@@ -29,5 +29,15 @@ struct NameOrder {
         return left.size() < right.size();
     }
 };
+
+// Equality of two names, written out for the same reason.
+inline bool sameName(std::string_view left, std::string_view right) noexcept
+{
+    if (left.size() != right.size()) return false;
+    for (std::size_t i = 0; i < left.size(); ++i) {
+        if (left[i] != right[i]) return false;
+    }
+    return true;
+}
 
 }  // namespace FB::detail

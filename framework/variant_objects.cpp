@@ -16,8 +16,8 @@ constexpr long kMaxArrayLength = 1048576;
 JSAPIPtr referencedObject(const variant& value, const std::type_info& wanted)
 {
     if (const auto* object = value.getIf<JSObjectPtr>()) return *object;
+    if (value.isEmpty() || value.isNull()) return JSAPIPtr();  // what a script passes for no callback
     if (const auto* weak = value.getIf<JSAPIWeakPtr>()) return weak->lock();
-    if (value.isEmpty() || value.isNull()) return JSAPIPtr();
     if (const auto* api = value.getIf<JSAPIPtr>()) return *api;
     throw bad_variant_cast(value.getType(), wanted);
 }
