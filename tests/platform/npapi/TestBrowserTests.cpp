@@ -116,13 +116,14 @@ INSTANTIATE_TEST_SUITE_P(Values, PageCallsPlugin,
         ScriptCase{
             L"(function () { try { fake.fail('boom'); return 'no'; } catch (e) { return e.message; } })()", L"boom"},
         ScriptCase{L"fake.evaluate('twice(21)')", L"42"}, ScriptCase{L"fake.callWindow('twice', 4)", L"8"},
-        ScriptCase{L"fake.callWindow('Array').length", L"0"}, ScriptCase{L"typeof fake.nothing", L"undefined"}),
+        ScriptCase{L"fake.callWindow('Array').length", L"0"}, ScriptCase{L"typeof fake.nothing", L"undefined"},
+        ScriptCase{L"fake.asFunction('x')", L"0"}, ScriptCase{L"fake.asFunction === fake.asFunction", L"true"}),
     [](const auto& info) { return "case" + std::to_string(info.index); });
 
 TEST_F(WithFakePlugin, PageEnumeratesThePluginObject)
 {
     EXPECT_EQ(text(L"(function () { var n = []; for (var k in fake) n.push(k); return n.join(); })()"),
-        L"add,echo,later,burst,evaluate,callWindow,fail,userAgentOffThread,leak,count");
+        L"add,echo,later,burst,evaluate,callWindow,fail,userAgentOffThread,leak,count,asFunction");
 }
 
 // ---- the main-thread queue -------------------------------------------------------------

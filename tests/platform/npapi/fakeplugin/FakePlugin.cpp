@@ -16,6 +16,9 @@
 //   userAgentOffThread()  calls NPN_UserAgent from a worker thread (a fault)
 //   leak()           creates an object and keeps it (a fault)
 //   count            a read/write number property
+//   asFunction       a read-only property whose value is a function object
+//                    answering 0, one per object: asFunction(x) takes the road
+//                    of a method presented as a function-valued property
 #include "NpapiInterface.h"
 
 #include <windows.h>
@@ -32,7 +35,8 @@ NPNetscapeFuncs browser{};
 struct FakeObject : NPObject {
     NPP npp;
     int count = 0;
-    std::thread poster;  // the worker of the last burst
+    std::thread poster;            // the worker of the last burst
+    NPObject* function = nullptr;  // the value of asFunction, made on first read
 
     void joinPoster()
     {
@@ -47,9 +51,22 @@ NPIdentifier id(const char* name)
 
 // The members, methods first. Their identifiers are fetched once, at
 // NP_Initialize, so a call costs the page mapping and little else.
-enum Member { Add, Echo, Later, Burst, Evaluate, CallWindow, Fail, UserAgentOffThread, Leak, Count, MemberCount };
-const char* const memberNames[MemberCount] = {
-    "add", "echo", "later", "burst", "evaluate", "callWindow", "fail", "userAgentOffThread", "leak", "count"};
+enum Member {
+    Add,
+    Echo,
+    Later,
+    Burst,
+    Evaluate,
+    CallWindow,
+    Fail,
+    UserAgentOffThread,
+    Leak,
+    Count,
+    AsFunction,
+    MemberCount
+};
+const char* const memberNames[MemberCount] = {"add", "echo", "later", "burst", "evaluate", "callWindow", "fail",
+    "userAgentOffThread", "leak", "count", "asFunction"};
 NPIdentifier memberIds[MemberCount];
 
 NPIdentifier id(Member member)
@@ -114,8 +131,20 @@ void deallocate(NPObject* object)
 {
     auto* self = static_cast<FakeObject*>(object);
     self->joinPoster();
+    if (self->function) browser.releaseobject(self->function);
     delete self;
 }
+
+// The function object behind asFunction: calling it answers 0.
+bool functionInvokeDefault(NPObject*, const NPVariant*, uint32_t, NPVariant* result)
+{
+    result->type = NPVariantType_Int32;
+    result->value.intValue = 0;
+    return true;
+}
+
+NPClass functionClass = {NP_CLASS_STRUCT_VERSION, nullptr, nullptr, nullptr, nullptr, nullptr, functionInvokeDefault,
+    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
 
 bool hasMethod(NPObject*, NPIdentifier name)
 {
@@ -274,11 +303,18 @@ bool invokeDefault(NPObject*, const NPVariant*, uint32_t, NPVariant*)
 
 bool hasProperty(NPObject*, NPIdentifier name)
 {
-    return name == id(Count);
+    return name == id(Count) || name == id(AsFunction);
 }
 
 bool getProperty(NPObject* object, NPIdentifier name, NPVariant* result)
 {
+    if (name == id(AsFunction)) {
+        auto* self = static_cast<FakeObject*>(object);
+        if (!self->function) self->function = browser.createobject(self->npp, &functionClass);
+        result->type = NPVariantType_Object;
+        result->value.objectValue = browser.retainobject(self->function);
+        return true;
+    }
     if (name != id(Count)) return false;
     result->type = NPVariantType_Int32;
     result->value.intValue = static_cast<FakeObject*>(object)->count;
