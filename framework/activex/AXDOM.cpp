@@ -22,21 +22,21 @@ std::wstring textOf(const Com::Bstr& text)
 
 // ---- held interfaces ----------------------------------------------------------------
 
-HeldInterface::HeldInterface(const std::shared_ptr<ActiveXBrowserHost>& host, IDispatch* object) : host(host)
+HeldInterface::HeldInterface(const std::shared_ptr<ActiveXBrowserHost>& host, IDispatch* object) : host_(host)
 {
-    if (object && host) reference = host->getShareableReference(object);
+    if (object && host) reference_ = host->getShareableReference(object);
 }
 
 HeldInterface::~HeldInterface()
 {
     // The host gives the reference back on the main thread (at once when on it).
-    if (std::shared_ptr<ActiveXBrowserHost> locked = host.lock(); locked && !reference.expired())
-        locked->deferRelease(reference);
+    if (std::shared_ptr<ActiveXBrowserHost> locked = host_.lock(); locked && !reference_.expired())
+        locked->deferRelease(reference_);
 }
 
 IDispatch* HeldInterface::get() const
 {
-    std::shared_ptr<ActiveXBrowserHost::DispatchReference> locked = reference.lock();
+    std::shared_ptr<ActiveXBrowserHost::DispatchReference> locked = reference_.lock();
     return locked ? locked->get() : nullptr;
 }
 
@@ -235,9 +235,9 @@ std::vector<DOM::ElementPtr> Document::getElementsByTagName(const std::string& t
 // ---- Window -------------------------------------------------------------------------
 
 Window::Window(const std::shared_ptr<IDispatchAPI>& object, IWebBrowser2* browser)
-    : DOM::Node(object), DOM::Window(object), Node(object, browser), window(query(IID_IHTMLWindow2))
+    : DOM::Node(object), DOM::Window(object), Node(object, browser), window_(query(IID_IHTMLWindow2))
 {
-    if (!*window) throw invalid_cast("This is not a valid Window object");
+    if (!*window_) throw invalid_cast("This is not a valid Window object");
 }
 
 Window::~Window() = default;
@@ -245,7 +245,7 @@ Window::~Window() = default;
 DOM::DocumentPtr Window::getDocument()
 {
     return onMainThread([this]() -> DOM::DocumentPtr {
-        IHTMLWindow2* page = window->as<IHTMLWindow2>();
+        IHTMLWindow2* page = window_->as<IHTMLWindow2>();
         Com::ComPtr<IHTMLDocument2> document;
         if (!page || FAILED(page->get_document(document.Put())) || !document) return nullptr;
         return activeXHost()->wrapDocument(pageObject(document.Get()));
@@ -256,7 +256,7 @@ void Window::alert(const std::wstring& message)
 {
     onMainThread([this, message] {
         Com::Bstr text(message);
-        if (IHTMLWindow2* page = window->as<IHTMLWindow2>()) page->alert(text.Get());
+        if (IHTMLWindow2* page = window_->as<IHTMLWindow2>()) page->alert(text.Get());
     });
 }
 
@@ -268,7 +268,7 @@ void Window::alert(const std::string& message)
 std::string Window::getLocation()
 {
     return onMainThread([this] {
-        IHTMLWindow2* page = window->as<IHTMLWindow2>();
+        IHTMLWindow2* page = window_->as<IHTMLWindow2>();
         Com::ComPtr<IHTMLLocation> location;
         Com::Bstr href;
         if (!page || FAILED(page->get_location(location.Put())) || !location || FAILED(location->get_href(href.Put())))

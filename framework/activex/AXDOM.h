@@ -60,8 +60,8 @@ public:
     explicit operator bool() const { return get() != nullptr; }
 
 private:
-    std::weak_ptr<ActiveXBrowserHost> host;
-    std::weak_ptr<ActiveXBrowserHost::DispatchReference> reference;
+    std::weak_ptr<ActiveXBrowserHost> host_;
+    std::weak_ptr<ActiveXBrowserHost::DispatchReference> reference_;
 };
 
 class Node : public virtual DOM::Node {
@@ -133,7 +133,7 @@ public:
     std::string getLocation() override;
 
 private:
-    std::unique_ptr<HeldInterface> window;
+    std::unique_ptr<HeldInterface> window_;
 };
 
 }  // namespace AXDOM

@@ -75,7 +75,7 @@ std::wstring postHeaderLines(const std::string& text, bool& namesContentType)
 }  // namespace
 
 ActiveXBindStatusCallback::ActiveXBindStatusCallback(std::shared_ptr<ActiveXStreamRequest> request)
-    : request(std::move(request))
+    : request_(std::move(request))
 {
     ++liveCallbacks;
     Atl::ModuleLock::lock();  // the moniker may call back while the library is otherwise idle
@@ -83,7 +83,7 @@ ActiveXBindStatusCallback::ActiveXBindStatusCallback(std::shared_ptr<ActiveXStre
 
 ActiveXBindStatusCallback::~ActiveXBindStatusCallback()
 {
-    if (postData) GlobalFree(postData);
+    if (postData_) GlobalFree(postData_);
     --liveCallbacks;
     Atl::ModuleLock::unlock();
 }
@@ -95,20 +95,20 @@ size_t ActiveXBindStatusCallback::liveCount()
 
 HRESULT ActiveXBindStatusCallback::setPostData(const std::string& text)
 {
-    if (postData) return E_FAIL;
-    postData = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, std::max<size_t>(text.size(), 1));
-    if (!postData) return E_OUTOFMEMORY;
-    std::memcpy(postData, text.data(), text.size());
-    postLength = text.size();
-    verb = BINDVERB_POST;
+    if (postData_) return E_FAIL;
+    postData_ = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, std::max<size_t>(text.size(), 1));
+    if (!postData_) return E_OUTOFMEMORY;
+    std::memcpy(postData_, text.data(), text.size());
+    postLength_ = text.size();
+    verb_ = BINDVERB_POST;
     return S_OK;
 }
 
 void ActiveXBindStatusCallback::releaseRequest()
 {
-    binding.Reset();
-    data.Reset();
-    request.reset();
+    binding_.Reset();
+    data_.Reset();
+    request_.reset();
 }
 
 // ---- IUnknown
@@ -130,12 +130,12 @@ HRESULT STDMETHODCALLTYPE ActiveXBindStatusCallback::QueryInterface(REFIID iid, 
 
 ULONG STDMETHODCALLTYPE ActiveXBindStatusCallback::AddRef()
 {
-    return ++references;
+    return ++references_;
 }
 
 ULONG STDMETHODCALLTYPE ActiveXBindStatusCallback::Release()
 {
-    const ULONG left = --references;
+    const ULONG left = --references_;
     if (left == 0) delete this;
     return left;
 }
@@ -145,10 +145,10 @@ ULONG STDMETHODCALLTYPE ActiveXBindStatusCallback::Release()
 HRESULT STDMETHODCALLTYPE ActiveXBindStatusCallback::OnStartBinding(DWORD, IBinding* started)
 {
     return Com::guarded([&] {
-        binding = started;
-        if (request) {
-            request->noteActivity();
-            request->setBinding(started);
+        binding_ = started;
+        if (request_) {
+            request_->noteActivity();
+            request_->setBinding(started);
         }
     });
 }
@@ -166,11 +166,11 @@ HRESULT STDMETHODCALLTYPE ActiveXBindStatusCallback::OnLowResource(DWORD)
 HRESULT STDMETHODCALLTYPE ActiveXBindStatusCallback::OnProgress(ULONG, ULONG, ULONG status, LPCWSTR text)
 {
     return Com::guarded([&] {
-        std::shared_ptr<ActiveXStreamRequest> current = request;
+        std::shared_ptr<ActiveXStreamRequest> current = request_;
         if (!current) return;
         current->noteActivity();
         if (status == BINDSTATUS_REDIRECTING) {
-            redirected = true;
+            redirected_ = true;
             current->getStream()->setRedirected(true);
             current->redirecting();
         } else if (status == BINDSTATUS_CACHEFILENAMEAVAILABLE && text) {
@@ -183,7 +183,7 @@ HRESULT STDMETHODCALLTYPE ActiveXBindStatusCallback::OnStopBinding(HRESULT resul
 {
     return Com::guarded([&] {
         Com::ComPtr<IBindStatusCallback> keep(this);
-        std::shared_ptr<ActiveXStreamRequest> ending = request;
+        std::shared_ptr<ActiveXStreamRequest> ending = request_;
         releaseRequest();
         if (ending) ending->ended(result);
     });
@@ -193,21 +193,22 @@ HRESULT STDMETHODCALLTYPE ActiveXBindStatusCallback::GetBindInfo(DWORD* flags, B
 {
     return Com::guarded([&]() -> HRESULT {
         if (!flags || !info) return E_INVALIDARG;
-        if (verb != BINDVERB_GET && verb != BINDVERB_POST) return E_FAIL;
-        std::shared_ptr<ActiveXStreamRequest> current = request;
+        if (verb_ != BINDVERB_GET && verb_ != BINDVERB_POST) return E_FAIL;
+        std::shared_ptr<ActiveXStreamRequest> current = request_;
         const bool cached = current && current->getStream()->isCached();
         *flags = kBindFlags | (cached ? 0 : BINDF_GETNEWESTVERSION | BINDF_NOWRITECACHE);
         // The caller's structure may be older (smaller) than ours: fill only what it has.
         const DWORD size = info->cbSize;
         std::memset(info, 0, size);
         info->cbSize = size;
-        if (size >= offsetof(BINDINFO, dwBindVerb) + sizeof info->dwBindVerb) info->dwBindVerb = verb;
-        if (verb == BINDVERB_POST && postData && size >= offsetof(BINDINFO, cbstgmedData) + sizeof info->cbstgmedData) {
+        if (size >= offsetof(BINDINFO, dwBindVerb) + sizeof info->dwBindVerb) info->dwBindVerb = verb_;
+        if (verb_ == BINDVERB_POST && postData_ &&
+            size >= offsetof(BINDINFO, cbstgmedData) + sizeof info->cbstgmedData) {
             info->stgmedData.tymed = TYMED_HGLOBAL;
-            info->stgmedData.hGlobal = postData;
+            info->stgmedData.hGlobal = postData_;
             info->stgmedData.pUnkForRelease = static_cast<IBindStatusCallback*>(this);
             AddRef();  // released by the moniker's ReleaseStgMedium
-            info->cbstgmedData = static_cast<DWORD>(postLength);
+            info->cbstgmedData = static_cast<DWORD>(postLength_);
         }
         return S_OK;
     });
@@ -217,29 +218,29 @@ HRESULT STDMETHODCALLTYPE ActiveXBindStatusCallback::OnDataAvailable(DWORD flags
 {
     return Com::guarded([&] {
         Com::ComPtr<IBindStatusCallback> keep(this);
-        std::shared_ptr<ActiveXStreamRequest> current = request;
+        std::shared_ptr<ActiveXStreamRequest> current = request_;
         if (!current) return;
         current->noteActivity();
-        if (!data && medium && medium->tymed == TYMED_ISTREAM) data = medium->pstm;
-        Com::ComPtr<IStream> source = data;
+        if (!data_ && medium && medium->tymed == TYMED_ISTREAM) data_ = medium->pstm;
+        Com::ComPtr<IStream> source = data_;
         if (!source) return;
         std::shared_ptr<ActiveXStream> stream = current->getStream();
         if (!stream->hasResponse()) {  // a protocol without HTTP answers (file:)
             stream->setResponded();
             stream->signalOpened();
         }
-        buffer.resize(std::max<uint32_t>(stream->getBufferSize(), 4096));
+        buffer_.resize(std::max<uint32_t>(stream->getBufferSize(), 4096));
         while (!current->isAborted() && !current->hasEnded()) {
             ULONG got = 0;
-            const HRESULT read = source->Read(buffer.data(), static_cast<ULONG>(buffer.size()), &got);
-            got = std::min<ULONG>(got, static_cast<ULONG>(buffer.size()));
+            const HRESULT read = source->Read(buffer_.data(), static_cast<ULONG>(buffer_.size()), &got);
+            got = std::min<ULONG>(got, static_cast<ULONG>(buffer_.size()));
             if (got) {
-                bytesRead += got;
-                current->deliver(buffer.data(), got);
+                bytesRead_ += got;
+                current->deliver(buffer_.data(), got);
             }
             if (read == E_PENDING || read == S_FALSE || FAILED(read) || got == 0) break;
         }
-        if (flags & BSCF_LASTDATANOTIFICATION) data.Reset();
+        if (flags & BSCF_LASTDATANOTIFICATION) data_.Reset();
     });
 }
 
@@ -253,8 +254,8 @@ HRESULT STDMETHODCALLTYPE ActiveXBindStatusCallback::OnObjectAvailable(REFIID, I
 std::wstring ActiveXBindStatusCallback::requestHeaders() const
 {
     std::wstring headers = L"Accept-Encoding: identity\r\n";
-    if (!request) return headers;
-    const auto& ranges = request->getRanges();
+    if (!request_) return headers;
+    const auto& ranges = request_->getRanges();
     if (!ranges.empty()) {
         headers += L"Range: bytes=";
         for (size_t i = 0; i < ranges.size(); ++i) {
@@ -263,11 +264,11 @@ std::wstring ActiveXBindStatusCallback::requestHeaders() const
         }
         headers += L"\r\n";
     }
-    std::shared_ptr<ActiveXStream> stream = request->getStream();
-    if (verb == BINDVERB_POST && stream) {
+    std::shared_ptr<ActiveXStream> stream = request_->getStream();
+    if (verb_ == BINDVERB_POST && stream) {
         bool namesContentType = false;
         const std::wstring extra = postHeaderLines(stream->getPostHeaders(), namesContentType);
-        if (postLength && !namesContentType) headers += L"Content-Type: application/x-www-form-urlencoded\r\n";
+        if (postLength_ && !namesContentType) headers += L"Content-Type: application/x-www-form-urlencoded\r\n";
         headers += extra;
     }
     return headers;
@@ -291,7 +292,7 @@ HRESULT STDMETHODCALLTYPE ActiveXBindStatusCallback::BeginningTransaction(
 std::string ActiveXBindStatusCallback::queryInfo(DWORD what) const
 {
     Com::ComPtr<IWinInetHttpInfo> info;
-    if (!binding || FAILED(binding.As(IID_IWinInetHttpInfo, info))) return {};
+    if (!binding_ || FAILED(binding_.As(IID_IWinInetHttpInfo, info))) return {};
     std::vector<char> text(1024);
     for (int attempt = 0; attempt < 2; ++attempt) {
         DWORD size = static_cast<DWORD>(text.size() - 1);
@@ -310,7 +311,7 @@ HRESULT STDMETHODCALLTYPE ActiveXBindStatusCallback::OnResponse(
     if (additionalHeaders) *additionalHeaders = nullptr;
     return Com::guarded([&]() -> HRESULT {
         Com::ComPtr<IBindStatusCallback> keep(this);
-        std::shared_ptr<ActiveXStreamRequest> current = request;
+        std::shared_ptr<ActiveXStreamRequest> current = request_;
         if (!current || current->isAborted()) return E_ABORT;
         current->noteActivity();
         std::shared_ptr<ActiveXStream> stream = current->getStream();

@@ -61,7 +61,7 @@ public:
     HRESULT STDMETHODCALLTYPE OnResponse(
         DWORD status, LPCWSTR responseHeaders, LPCWSTR requestHeaders, LPWSTR* additionalHeaders) override;
 
-    uint64_t getBytesRead() const { return bytesRead; }
+    uint64_t getBytesRead() const { return bytesRead_; }
 
 private:
     virtual ~ActiveXBindStatusCallback();
@@ -70,16 +70,16 @@ private:
     // A response header through the binding's IWinInetHttpInfo; empty when absent.
     std::string queryInfo(DWORD what) const;
 
-    std::atomic<ULONG> references{1};
-    Com::ComPtr<IBinding> binding;
-    Com::ComPtr<IStream> data;
-    uint64_t bytesRead = 0;
-    bool redirected = false;
-    DWORD verb = BINDVERB_GET;
-    HGLOBAL postData = nullptr;
-    size_t postLength = 0;
-    std::shared_ptr<ActiveXStreamRequest> request;
-    std::vector<char> buffer;
+    std::atomic<ULONG> references_{1};
+    Com::ComPtr<IBinding> binding_;
+    Com::ComPtr<IStream> data_;
+    uint64_t bytesRead_ = 0;
+    bool redirected_ = false;
+    DWORD verb_ = BINDVERB_GET;
+    HGLOBAL postData_ = nullptr;
+    size_t postLength_ = 0;
+    std::shared_ptr<ActiveXStreamRequest> request_;
+    std::vector<char> buffer_;
 };
 
 }  // namespace ActiveX

@@ -26,7 +26,7 @@ ActiveXBrowserHost::ActiveXBrowserHost(IWebBrowser2* browser, IOleClientSite* si
     : BrowserHost([](const std::string& url, ProxySettings& settings) {
           return SystemProxyDetector::get()->detectProxy(url, settings);
       }),
-      messageWindow(std::make_unique<WinMessageWindow>())
+      messageWindow_(std::make_unique<WinMessageWindow>())
 {
     setContainer(browser, site);
 }
@@ -36,23 +36,23 @@ ActiveXBrowserHost::~ActiveXBrowserHost()
     // COM references go back on the main thread only; a host that was never shut
     // down gives back what it still holds when it dies there.
     if (!isMainThread()) return;
-    windowWrapper.reset();
-    documentWrapper.reset();
+    windowWrapper_.reset();
+    documentWrapper_.reset();
     releasePendingObjects();
     releaseRetainedObjects();
 }
 
 void ActiveXBrowserHost::setContainer(IWebBrowser2* browser, IOleClientSite* site)
 {
-    webBrowser = browser;
-    clientSite = site;
-    if (!webBrowser || htmlDocument) return;
+    webBrowser_ = browser;
+    clientSite_ = site;
+    if (!webBrowser_ || htmlDocument_) return;
     Com::ComPtr<IDispatch> document;
-    if (FAILED(webBrowser->get_Document(document.Put())) || !document) return;
-    htmlDocument = document;
+    if (FAILED(webBrowser_->get_Document(document.Put())) || !document) return;
+    htmlDocument_ = document;
     Com::ComPtr<IHTMLDocument2> document2 = document.Query<IHTMLDocument2>(IID_IHTMLDocument2);
     Com::ComPtr<IHTMLWindow2> window;
-    if (document2 && SUCCEEDED(document2->get_parentWindow(window.Put())) && window) htmlWindow = window.Get();
+    if (document2 && SUCCEEDED(document2->get_parentWindow(window.Put())) && window) htmlWindow_ = window.Get();
 }
 
 // ---- page and DOM ----------------------------------------------------------------
@@ -60,9 +60,9 @@ void ActiveXBrowserHost::setContainer(IWebBrowser2* browser, IOleClientSite* sit
 void ActiveXBrowserHost::initDOMObjects()
 {
     auto self = std::static_pointer_cast<ActiveXBrowserHost>(shared_from_this());
-    if (!windowWrapper && htmlWindow) windowWrapper = wrapWindow(IDispatchAPI::create(htmlWindow.Get(), self));
-    if (!documentWrapper && htmlDocument)
-        documentWrapper = wrapDocument(IDispatchAPI::create(htmlDocument.Get(), self));
+    if (!windowWrapper_ && htmlWindow_) windowWrapper_ = wrapWindow(IDispatchAPI::create(htmlWindow_.Get(), self));
+    if (!documentWrapper_ && htmlDocument_)
+        documentWrapper_ = wrapDocument(IDispatchAPI::create(htmlDocument_.Get(), self));
 }
 
 namespace {
@@ -87,22 +87,22 @@ std::shared_ptr<Wrapper> wrapPageObject(const JSObjectPtr& object, IWebBrowser2*
 
 std::shared_ptr<DOM::Window> ActiveXBrowserHost::wrapWindow(const JSObjectPtr& object)
 {
-    return wrapPageObject<AXDOM::Window>(object, webBrowser.Get());
+    return wrapPageObject<AXDOM::Window>(object, webBrowser_.Get());
 }
 
 std::shared_ptr<DOM::Document> ActiveXBrowserHost::wrapDocument(const JSObjectPtr& object)
 {
-    return wrapPageObject<AXDOM::Document>(object, webBrowser.Get());
+    return wrapPageObject<AXDOM::Document>(object, webBrowser_.Get());
 }
 
 std::shared_ptr<DOM::Element> ActiveXBrowserHost::wrapElement(const JSObjectPtr& object)
 {
-    return wrapPageObject<AXDOM::Element>(object, webBrowser.Get());
+    return wrapPageObject<AXDOM::Element>(object, webBrowser_.Get());
 }
 
 std::shared_ptr<DOM::Node> ActiveXBrowserHost::wrapNode(const JSObjectPtr& object)
 {
-    return wrapPageObject<AXDOM::Node>(object, webBrowser.Get());
+    return wrapPageObject<AXDOM::Node>(object, webBrowser_.Get());
 }
 
 std::shared_ptr<DOM::Window> ActiveXBrowserHost::windowObject()
@@ -110,21 +110,21 @@ std::shared_ptr<DOM::Window> ActiveXBrowserHost::windowObject()
     // A host that shut down has no page (calls it still runs then are dropped).
     if (isShutDown()) return nullptr;
     // Made when first needed, on the main thread (the wrappers' COM calls happen there).
-    if (!windowWrapper && isMainThread()) initDOMObjects();
-    return windowWrapper;
+    if (!windowWrapper_ && isMainThread()) initDOMObjects();
+    return windowWrapper_;
 }
 
 std::shared_ptr<DOM::Document> ActiveXBrowserHost::documentObject()
 {
     if (isShutDown()) return nullptr;
-    if (!documentWrapper && isMainThread()) initDOMObjects();
-    return documentWrapper;
+    if (!documentWrapper_ && isMainThread()) initDOMObjects();
+    return documentWrapper_;
 }
 
 std::shared_ptr<DOM::Element> ActiveXBrowserHost::pluginElementObject()
 {
-    if (!clientSite || isShutDown()) return nullptr;
-    Com::ComPtr<IOleControlSite> controlSite = clientSite.Query<IOleControlSite>(IID_IOleControlSite);
+    if (!clientSite_ || isShutDown()) return nullptr;
+    Com::ComPtr<IOleControlSite> controlSite = clientSite_.Query<IOleControlSite>(IID_IOleControlSite);
     Com::ComPtr<IDispatch> extended;
     if (!controlSite || FAILED(controlSite->GetExtendedControl(extended.Put())) || !extended) return nullptr;
     Com::ComPtr<IHTMLElement2> element = extended.Query<IHTMLElement2>(IID_IHTMLElement2);
@@ -135,18 +135,18 @@ std::shared_ptr<DOM::Element> ActiveXBrowserHost::pluginElementObject()
 
 void ActiveXBrowserHost::openUrl(const std::string& url, const std::string& target)
 {
-    if (!webBrowser) return;
+    if (!webBrowser_) return;
     Com::Bstr address(utf8ToWide(url));
     Com::Variant flags;
     Com::Variant targetName(utf8ToWide(target));
     Com::Variant postData;
     Com::Variant headers;
-    webBrowser->Navigate(address.Get(), &flags.Get(), &targetName.Get(), &postData.Get(), &headers.Get());
+    webBrowser_->Navigate(address.Get(), &flags.Get(), &targetName.Get(), &postData.Get(), &headers.Get());
 }
 
 void ActiveXBrowserHost::runScript(const std::string& script)
 {
-    Com::ComPtr<IHTMLWindow2> window = htmlWindow.Query<IHTMLWindow2>(IID_IHTMLWindow2);
+    Com::ComPtr<IHTMLWindow2> window = htmlWindow_.Query<IHTMLWindow2>(IID_IHTMLWindow2);
     if (!window) throw script_error("Can't execute JavaScript: Window is NULL");
     Com::Bstr code(utf8ToWide(script));
     Com::Bstr language(L"javascript");
@@ -165,20 +165,20 @@ std::shared_ptr<BrowserStream> ActiveXBrowserHost::openBrowserStream(const Brows
 
 bool ActiveXBrowserHost::postToMainThread(QueuedFunction function, void* data)
 {
-    std::lock_guard<std::mutex> guard(hostLock);
-    if (isShutDown() || !messageWindow) return false;
+    std::lock_guard<std::mutex> guard(hostLock_);
+    if (isShutDown() || !messageWindow_) return false;
     trace("ActiveXHost", "Scheduling async call for main thread");
-    return WinMessageWindow::postCall(messageWindow->getHWND(), function, data);
+    return WinMessageWindow::postCall(messageWindow_->getHWND(), function, data);
 }
 
 void ActiveXBrowserHost::shutDownHost()
 {
-    if (shutDownStarted.exchange(true)) return;
+    if (shutDownStarted_.exchange(true)) return;
     // The window goes first, so that later posts answer false.
     std::unique_ptr<WinMessageWindow> window;
     {
-        std::lock_guard<std::mutex> guard(hostLock);
-        window = std::move(messageWindow);
+        std::lock_guard<std::mutex> guard(hostLock_);
+        window = std::move(messageWindow_);
     }
     releaseRetainedObjects();
     BrowserHost::shutDownHost();
@@ -194,15 +194,15 @@ std::shared_ptr<ActiveXBrowserHost::DispatchReference> ActiveXBrowserHost::getSh
 {
     if (!object) throw script_error("Invalid page object");
     auto reference = std::make_shared<DispatchReference>(object);
-    std::lock_guard<std::mutex> guard(retainedLock);
-    retainedObjects.emplace(reference.get(), reference);
+    std::lock_guard<std::mutex> guard(retainedLock_);
+    retainedObjects_.emplace(reference.get(), reference);
     object->AddRef();
     return reference;
 }
 
 void ActiveXBrowserHost::deferRelease(const std::weak_ptr<DispatchReference>& reference)
 {
-    deferredReleases.push(reference);
+    deferredReleases_.push(reference);
     if (isMainThread()) releasePendingObjects();
 }
 
@@ -210,51 +210,51 @@ void ActiveXBrowserHost::releasePendingObjects()
 {
     if (!isMainThread()) return;  // COM references go back on the main thread only
     std::weak_ptr<DispatchReference> handle;
-    while (deferredReleases.pop(handle)) {
+    while (deferredReleases_.pop(handle)) {
         std::shared_ptr<DispatchReference> reference = handle.lock();
         if (!reference) continue;
         bool retained;
         {
-            std::lock_guard<std::mutex> guard(retainedLock);
-            retained = retainedObjects.erase(reference.get()) == 1;
+            std::lock_guard<std::mutex> guard(retainedLock_);
+            retained = retainedObjects_.erase(reference.get()) == 1;
         }
         // Outside the locks: a page object's release may call back into the host.
         if (retained) reference->get()->Release();
     }
-    wrapperCache.sweep();
+    wrapperCache_.sweep();
 }
 
 void ActiveXBrowserHost::releaseRetainedObjects()
 {
     std::map<DispatchReference*, std::shared_ptr<DispatchReference>> released;
     {
-        std::lock_guard<std::mutex> guard(retainedLock);
-        released.swap(retainedObjects);
+        std::lock_guard<std::mutex> guard(retainedLock_);
+        released.swap(retainedObjects_);
     }
     for (auto& [address, reference] : released) reference->get()->Release();
 }
 
 void ActiveXBrowserHost::releaseBrowserObjects()
 {
-    windowWrapper.reset();
-    documentWrapper.reset();
-    webBrowser = nullptr;
-    clientSite = nullptr;
-    htmlDocument = nullptr;
-    htmlWindow = nullptr;
+    windowWrapper_.reset();
+    documentWrapper_.reset();
+    webBrowser_ = nullptr;
+    clientSite_ = nullptr;
+    htmlDocument_ = nullptr;
+    htmlWindow_ = nullptr;
     releasePendingObjects();
 }
 
 size_t ActiveXBrowserHost::retainedObjectCount() const
 {
-    std::lock_guard<std::mutex> guard(retainedLock);
-    return retainedObjects.size();
+    std::lock_guard<std::mutex> guard(retainedLock_);
+    return retainedObjects_.size();
 }
 
 IDispatchEx* ActiveXBrowserHost::getJSAPIWrapper(const JSAPIPtr& api, bool autoRelease)
 {
     if (!api) return nullptr;
-    if (IDispatchEx* live = wrapperCache.find(api, [](auto&) {})) {
+    if (IDispatchEx* live = wrapperCache_.find(api, [](auto&) {})) {
         live->AddRef();
         return live;
     }
@@ -264,7 +264,7 @@ IDispatchEx* ActiveXBrowserHost::getJSAPIWrapper(const JSAPIPtr& api, bool autoR
     IDispatchEx* made = factory->makeComScriptObject(api, self, autoRelease);
     if (!made) return nullptr;
     if (COMJavascriptObject* object = COMJavascriptObject::fromDispatch(made))
-        wrapperCache.store(api, object->getWeakReference());
+        wrapperCache_.store(api, object->getWeakReference());
     return made;
 }
 

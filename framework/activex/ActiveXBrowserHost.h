@@ -94,7 +94,7 @@ public:
     // object; a new reference for the caller, null when none could be made.
     IDispatchEx* getJSAPIWrapper(const JSAPIPtr& api, bool autoRelease);
     size_t retainedObjectCount() const;
-    size_t cachedWrapperCount() const { return wrapperCache.size(); }
+    size_t cachedWrapperCount() const { return wrapperCache_.size(); }
 
     // ---- values
     variant getVariant(const VARIANT* value);
@@ -112,19 +112,19 @@ protected:
 private:
     void initDOMObjects();
 
-    Com::ComPtr<IOleClientSite> clientSite;
-    Com::ComPtr<IDispatch> htmlDocument;
-    Com::ComPtr<IDispatch> htmlWindow;
-    Com::ComPtr<IWebBrowser2> webBrowser;
-    std::shared_ptr<DOM::Window> windowWrapper;
-    std::shared_ptr<DOM::Document> documentWrapper;
-    std::unique_ptr<WinMessageWindow> messageWindow;
-    std::mutex hostLock;  // guards messageWindow
-    MainThreadReleaseQueue<std::weak_ptr<DispatchReference>> deferredReleases;
-    WrapperCache<IDispatchEx> wrapperCache;
-    mutable std::mutex retainedLock;
-    std::map<DispatchReference*, std::shared_ptr<DispatchReference>> retainedObjects;
-    std::atomic<bool> shutDownStarted{false};
+    Com::ComPtr<IOleClientSite> clientSite_;
+    Com::ComPtr<IDispatch> htmlDocument_;
+    Com::ComPtr<IDispatch> htmlWindow_;
+    Com::ComPtr<IWebBrowser2> webBrowser_;
+    std::shared_ptr<DOM::Window> windowWrapper_;
+    std::shared_ptr<DOM::Document> documentWrapper_;
+    std::unique_ptr<WinMessageWindow> messageWindow_;
+    std::mutex hostLock_;  // guards messageWindow
+    MainThreadReleaseQueue<std::weak_ptr<DispatchReference>> deferredReleases_;
+    WrapperCache<IDispatchEx> wrapperCache_;
+    mutable std::mutex retainedLock_;
+    std::map<DispatchReference*, std::shared_ptr<DispatchReference>> retainedObjects_;
+    std::atomic<bool> shutDownStarted_{false};
 };
 
 using ActiveXBrowserHostPtr = std::shared_ptr<ActiveXBrowserHost>;

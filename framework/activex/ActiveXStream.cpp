@@ -59,25 +59,25 @@ DWORD ActiveXStream::idleLimit()
 
 void ActiveXStream::setPost(const std::string& data, const std::string& headers)
 {
-    post = true;
-    postData = data;
-    postHeaders = headers;
+    post_ = true;
+    postData_ = data;
+    postHeaders_ = headers;
 }
 
 bool ActiveXStream::init()
 {
-    if (isOpen() || responded || !requests.empty()) return true;
+    if (isOpen() || responded_ || !requests_.empty()) return true;
     return startRequest(std::make_shared<ActiveXStreamRequest>(std::static_pointer_cast<ActiveXStream>(selfPointer())));
 }
 
 bool ActiveXStream::startRequest(const std::shared_ptr<ActiveXStreamRequest>& request)
 {
     std::shared_ptr<BrowserStream> keep = selfPointer();
-    requests.insert(request);
+    requests_.insert(request);
     if (request->start()) return true;
     // Refused before any notification: the first download ends the stream, a range read only fails.
-    if (requests.erase(request) && request->isWhole()) {
-        if (!failedOpen) signalFailedOpen();
+    if (requests_.erase(request) && request->isWhole()) {
+        if (!failedOpen_) signalFailedOpen();
         signalCompleted(false);
     }
     return false;
@@ -85,7 +85,7 @@ bool ActiveXStream::startRequest(const std::shared_ptr<ActiveXStreamRequest>& re
 
 bool ActiveXStream::readRanges(const std::vector<Range>& ranges)
 {
-    if (!isOpen() || !isSeekable() || closing) return false;
+    if (!isOpen() || !isSeekable() || closing_) return false;
     if (ranges.empty()) return true;
     for (const Range& range : ranges)
         if (range.end <= range.start) return false;
@@ -102,7 +102,7 @@ bool ActiveXStream::write(const char*, size_t, size_t& written)
 bool ActiveXStream::abortRequests()
 {
     std::set<std::shared_ptr<ActiveXStreamRequest>> running;
-    running.swap(requests);  // their ends, when they come, find nothing to complete
+    running.swap(requests_);  // their ends, when they come, find nothing to complete
     bool accepted = true;
     for (const auto& request : running) {
         const HRESULT answer = request->abort();
@@ -113,17 +113,17 @@ bool ActiveXStream::abortRequests()
 
 bool ActiveXStream::close()
 {
-    if (closing) return true;
+    if (closing_) return true;
     std::shared_ptr<BrowserStream> keep = selfPointer();
     if (!isOpen()) {
         // Nothing opened yet: a download still starting is stopped all the same.
-        if (requests.empty()) return false;
-        closing = true;
+        if (requests_.empty()) return false;
+        closing_ = true;
         abortRequests();
         if (!isCompleted()) signalCompleted(false);
         return false;
     }
-    closing = true;
+    closing_ = true;
     setOpen(false);
     const bool accepted = abortRequests();
     if (!isCompleted()) {
@@ -137,10 +137,10 @@ bool ActiveXStream::close()
 void ActiveXStream::signalRequestCompleted(const std::shared_ptr<ActiveXStreamRequest>& request, bool success)
 {
     std::shared_ptr<BrowserStream> keep = selfPointer();
-    if (!requests.erase(request)) return;  // aborted by close or by the stream's end
+    if (!requests_.erase(request)) return;  // aborted by close or by the stream's end
     if (request->isHeadersOnly()) return;
     if (!success) {
-        if (!hasResponse() && !failedOpen) signalFailedOpen();  // ended without any answer
+        if (!hasResponse() && !failedOpen_) signalFailedOpen();  // ended without any answer
         signalCompleted(false);
         return;
     }
@@ -166,8 +166,8 @@ void ActiveXStream::signalOpened()
 
 void ActiveXStream::signalFailedOpen()
 {
-    if (failedOpen) return;
-    failedOpen = true;
+    if (failedOpen_) return;
+    failedOpen_ = true;
     StreamFailedOpenEvent failed(this);
     sendEvent(failed);
 }
@@ -185,12 +185,12 @@ void ActiveXStream::signalCompleted(bool success)
 
 void ActiveXStream::setRedirected(bool value)
 {
-    redirected = value;
+    redirected_ = value;
 }
 
 bool ActiveXStream::hasResponse() const
 {
-    return responded;
+    return responded_;
 }
 
 }  // namespace ActiveX

@@ -83,26 +83,26 @@ public:
     virtual bool hasResponse() const;
 
     void setPost(const std::string& data, const std::string& headers);
-    const std::string& getPostData() const { return postData; }
-    const std::string& getPostHeaders() const { return postHeaders; }
-    bool isPost() const { return post; }
-    bool isRedirected() const { return redirected; }
-    void setResponded() { responded = true; }
-    bool isClosing() const { return closing; }
-    size_t runningRequests() const { return requests.size(); }
+    const std::string& getPostData() const { return postData_; }
+    const std::string& getPostHeaders() const { return postHeaders_; }
+    bool isPost() const { return post_; }
+    bool isRedirected() const { return redirected_; }
+    void setResponded() { responded_ = true; }
+    bool isClosing() const { return closing_; }
+    size_t runningRequests() const { return requests_.size(); }
 
 private:
     // Aborts every running request once; true when every abort was accepted.
     bool abortRequests();
 
-    bool closing = false;
-    bool post = false;
-    bool redirected = false;
-    bool responded = false;
-    bool failedOpen = false;
-    std::set<std::shared_ptr<ActiveXStreamRequest>> requests;
-    std::string postData;
-    std::string postHeaders;
+    bool closing_ = false;
+    bool post_ = false;
+    bool redirected_ = false;
+    bool responded_ = false;
+    bool failedOpen_ = false;
+    std::set<std::shared_ptr<ActiveXStreamRequest>> requests_;
+    std::string postData_;
+    std::string postHeaders_;
 };
 
 using ActiveXStreamPtr = std::shared_ptr<ActiveXStream>;

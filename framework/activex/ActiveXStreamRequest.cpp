@@ -32,9 +32,9 @@ constexpr HRESULT kTooManyRedirects = INET_E_REDIRECT_FAILED;
 
 ActiveXStreamRequest::ActiveXStreamRequest(
     const std::shared_ptr<ActiveXStream>& stream, std::vector<BrowserStream::Range> ranges)
-    : stream(stream), ranges(std::move(ranges)), idle(ActiveXStream::idleLimit(), [this] { giveUp(kTimedOut); })
+    : stream_(stream), ranges_(std::move(ranges)), idle_(ActiveXStream::idleLimit(), [this] { giveUp(kTimedOut); })
 {
-    if (!this->ranges.empty()) asked.emplace(spans(this->ranges));
+    if (!this->ranges_.empty()) asked_.emplace(spans(this->ranges_));
     ++liveRequests;
 }
 
@@ -50,15 +50,15 @@ size_t ActiveXStreamRequest::liveCount()
 
 bool ActiveXStreamRequest::prepare()
 {
-    if (prepared) return true;
+    if (prepared_) return true;
     std::wstring url;
     try {
-        url = utf8ToWide(stream->getUrl());
+        url = utf8ToWide(stream_->getUrl());
     } catch (const std::exception&) {
         return false;
     }
     auto made = Com::ComPtr<ActiveXBindStatusCallback>::Adopt(new ActiveXBindStatusCallback(shared_from_this()));
-    if (stream->isPost() && FAILED(made->setPostData(stream->getPostData()))) {
+    if (stream_->isPost() && FAILED(made->setPostData(stream_->getPostData()))) {
         made->releaseRequest();
         return false;
     }
@@ -70,10 +70,10 @@ bool ActiveXStreamRequest::prepare()
         made->releaseRequest();
         return false;
     }
-    callback = std::move(made);
-    moniker = std::move(urlMoniker);
-    context = std::move(bindContext);
-    prepared = true;
+    callback_ = std::move(made);
+    moniker_ = std::move(urlMoniker);
+    context_ = std::move(bindContext);
+    prepared_ = true;
     return true;
 }
 
@@ -82,113 +82,113 @@ bool ActiveXStreamRequest::start()
     if (!prepare()) return false;
     // The moniker may deliver everything, and end, inside BindToStorage.
     std::shared_ptr<ActiveXStreamRequest> keep = shared_from_this();
-    Com::ComPtr<IMoniker> boundMoniker = std::move(moniker);
-    Com::ComPtr<IBindCtx> boundContext = std::move(context);
+    Com::ComPtr<IMoniker> boundMoniker = std::move(moniker_);
+    Com::ComPtr<IBindCtx> boundContext = std::move(context_);
     Com::ComPtr<IStream> storage;
-    idle.start();
+    idle_.start();
     const HRESULT result = boundMoniker->BindToStorage(boundContext.Get(), nullptr, IID_IStream, storage.PutVoid());
     if (SUCCEEDED(result) || result == MK_S_ASYNCHRONOUS) return true;
-    if (finished) return true;  // ended inside the call, and said so
-    idle.stop();
+    if (finished_) return true;  // ended inside the call, and said so
+    idle_.stop();
     // Nothing will come for this binding: break the cycle with the callback.
-    if (callback) callback->releaseRequest();
-    callback.Reset();
+    if (callback_) callback_->releaseRequest();
+    callback_.Reset();
     return false;
 }
 
 HRESULT ActiveXStreamRequest::abort()
 {
-    if (aborted) return S_OK;
-    aborted = true;
-    if (!binding) return S_OK;  // OnStartBinding aborts it
-    Com::ComPtr<IBinding> bound = binding;
+    if (aborted_) return S_OK;
+    aborted_ = true;
+    if (!binding_) return S_OK;  // OnStartBinding aborts it
+    Com::ComPtr<IBinding> bound = binding_;
     return bound->Abort();
 }
 
 void ActiveXStreamRequest::setBinding(IBinding* value)
 {
-    binding = value;
-    if (aborted && binding) binding->Abort();
+    binding_ = value;
+    if (aborted_ && binding_) binding_->Abort();
 }
 
 void ActiveXStreamRequest::redirecting()
 {
-    if (++redirects > kRedirectLimit) giveUp(kTooManyRedirects);
+    if (++redirects_ > kRedirectLimit) giveUp(kTooManyRedirects);
 }
 
 void ActiveXStreamRequest::giveUp(HRESULT reason)
 {
-    if (finished) return;
+    if (finished_) return;
     std::shared_ptr<ActiveXStreamRequest> keep = shared_from_this();
-    failed = true;
+    failed_ = true;
     abort();  // the moniker may report the end from inside
-    if (finished) return;
-    if (callback) callback->releaseRequest();
+    if (finished_) return;
+    if (callback_) callback_->releaseRequest();
     ended(reason);
 }
 
 bool ActiveXStreamRequest::expectRange(uint64_t first, uint64_t count)
 {
-    if (asked && !asked->contains(first, count)) return false;
-    parts.reset();
-    rangeStart = first;
-    expected = count;
-    delivered = 0;
+    if (asked_ && !asked_->contains(first, count)) return false;
+    parts_.reset();
+    rangeStart_ = first;
+    expected_ = count;
+    delivered_ = 0;
     return true;
 }
 
 bool ActiveXStreamRequest::expectParts(const std::string& boundary)
 {
-    parts.emplace(boundary);
-    if (asked) parts->acceptOnly(*asked);
-    delivered = 0;
+    parts_.emplace(boundary);
+    if (asked_) parts_->acceptOnly(*asked_);
+    delivered_ = 0;
     return true;
 }
 
 bool ActiveXStreamRequest::expectWhole(uint64_t length)
 {
-    if (asked) return false;  // the server ignored the ranges
+    if (asked_) return false;  // the server ignored the ranges
     return expectRange(0, length);
 }
 
 void ActiveXStreamRequest::deliver(const char* data, size_t length)
 {
-    if (failed || aborted || !length) return;
-    if (parts) {
+    if (failed_ || aborted_ || !length) return;
+    if (parts_) {
         // Parts lie inside the asked ranges, so their offsets fit in size_t.
-        const bool readable = parts->feed(data, length, [this](uint64_t offset, const char* bytes, size_t count) {
-            if (asked) asked->markDelivered(offset, count);
-            if (!failed && !aborted) stream->signalDataArrived(bytes, count, static_cast<size_t>(offset));
+        const bool readable = parts_->feed(data, length, [this](uint64_t offset, const char* bytes, size_t count) {
+            if (asked_) asked_->markDelivered(offset, count);
+            if (!failed_ && !aborted_) stream_->signalDataArrived(bytes, count, static_cast<size_t>(offset));
         });
         if (!readable) {
-            failed = true;
+            failed_ = true;
             abort();
         }
         return;
     }
-    if (expected && delivered + length > expected) {  // more than the answer announced
-        failed = true;
+    if (expected_ && delivered_ + length > expected_) {  // more than the answer announced
+        failed_ = true;
         abort();
         return;
     }
-    const uint64_t offset = rangeStart + delivered;
-    delivered += length;
-    if (asked) asked->markDelivered(offset, length);
-    stream->signalDataArrived(data, length, static_cast<size_t>(offset));
+    const uint64_t offset = rangeStart_ + delivered_;
+    delivered_ += length;
+    if (asked_) asked_->markDelivered(offset, length);
+    stream_->signalDataArrived(data, length, static_cast<size_t>(offset));
 }
 
 void ActiveXStreamRequest::ended(HRESULT result)
 {
-    if (finished) return;
-    finished = true;
-    idle.stop();
-    binding.Reset();
-    Com::ComPtr<ActiveXBindStatusCallback> done = std::move(callback);
+    if (finished_) return;
+    finished_ = true;
+    idle_.stop();
+    binding_.Reset();
+    Com::ComPtr<ActiveXBindStatusCallback> done = std::move(callback_);
     const bool whole =
-        (parts ? parts->complete() : (!expected || delivered == expected)) && (!asked || asked->allDelivered());
-    const bool success = SUCCEEDED(result) && !failed && !aborted && whole;
+        (parts_ ? parts_->complete() : (!expected_ || delivered_ == expected_)) && (!asked_ || asked_->allDelivered());
+    const bool success = SUCCEEDED(result) && !failed_ && !aborted_ && whole;
     std::shared_ptr<ActiveXStreamRequest> keep = shared_from_this();
-    stream->signalRequestCompleted(keep, success);
+    stream_->signalRequestCompleted(keep, success);
 }
 
 }  // namespace ActiveX

@@ -63,7 +63,7 @@ public:
     // ---- from the callback
     void setBinding(IBinding* binding);
     // Any notification of the binding: the request is not idle.
-    void noteActivity() { idle.noteActivity(); }
+    void noteActivity() { idle_.noteActivity(); }
     // The moniker follows a redirect; past the limit the request gives up.
     void redirecting();
     // What the answer holds. False when it does not answer what was asked for
@@ -76,42 +76,42 @@ public:
     // Bytes of the answer's body, in order.
     void deliver(const char* data, size_t length);
     // The answer is refused: nothing more is delivered.
-    void fail() { failed = true; }
+    void fail() { failed_ = true; }
     // The whole download of a seekable stream ends once its headers are in.
-    void stopAfterHeaders() { headersOnly = true; }
+    void stopAfterHeaders() { headersOnly_ = true; }
     // The binding ended with `result`; the callback lets go of the request.
     void ended(HRESULT result);
 
-    std::shared_ptr<ActiveXStream> getStream() const { return stream; }
-    const std::vector<BrowserStream::Range>& getRanges() const { return ranges; }
-    bool isWhole() const { return ranges.empty(); }
-    bool isAborted() const { return aborted; }
-    bool hasFailed() const { return failed; }
-    bool isHeadersOnly() const { return headersOnly; }
-    bool hasEnded() const { return finished; }
+    std::shared_ptr<ActiveXStream> getStream() const { return stream_; }
+    const std::vector<BrowserStream::Range>& getRanges() const { return ranges_; }
+    bool isWhole() const { return ranges_.empty(); }
+    bool isAborted() const { return aborted_; }
+    bool hasFailed() const { return failed_; }
+    bool isHeadersOnly() const { return headersOnly_; }
+    bool hasEnded() const { return finished_; }
 
 private:
     // Fails the request and ends it now: the moniker may never report its end.
     void giveUp(HRESULT reason);
 
-    std::shared_ptr<ActiveXStream> stream;
-    std::vector<BrowserStream::Range> ranges;
-    Com::ComPtr<ActiveXBindStatusCallback> callback;
-    Com::ComPtr<IMoniker> moniker;
-    Com::ComPtr<IBindCtx> context;
-    Com::ComPtr<IBinding> binding;
-    std::optional<RequestedRanges> asked;  // for range requests
-    std::optional<MultipartByteRanges> parts;
-    IdleTimer idle;
-    unsigned redirects = 0;
-    uint64_t rangeStart = 0;
-    uint64_t expected = 0;  // bytes announced, 0 when not known
-    uint64_t delivered = 0;
-    bool prepared = false;
-    bool aborted = false;
-    bool failed = false;
-    bool headersOnly = false;
-    bool finished = false;
+    std::shared_ptr<ActiveXStream> stream_;
+    std::vector<BrowserStream::Range> ranges_;
+    Com::ComPtr<ActiveXBindStatusCallback> callback_;
+    Com::ComPtr<IMoniker> moniker_;
+    Com::ComPtr<IBindCtx> context_;
+    Com::ComPtr<IBinding> binding_;
+    std::optional<RequestedRanges> asked_;  // for range requests
+    std::optional<MultipartByteRanges> parts_;
+    IdleTimer idle_;
+    unsigned redirects_ = 0;
+    uint64_t rangeStart_ = 0;
+    uint64_t expected_ = 0;  // bytes announced, 0 when not known
+    uint64_t delivered_ = 0;
+    bool prepared_ = false;
+    bool aborted_ = false;
+    bool failed_ = false;
+    bool headersOnly_ = false;
+    bool finished_ = false;
 };
 
 using ActiveXStreamRequestPtr = std::shared_ptr<ActiveXStreamRequest>;

@@ -53,28 +53,28 @@ std::vector<RequestedRanges::Span> merged(std::vector<RequestedRanges::Span> spa
 
 }  // namespace
 
-RequestedRanges::RequestedRanges(const std::vector<Span>& ranges) : asked(merged(ranges)) {}
+RequestedRanges::RequestedRanges(const std::vector<Span>& ranges) : asked_(merged(ranges)) {}
 
 bool RequestedRanges::contains(uint64_t first, uint64_t count) const
 {
     if (count == 0 || first > UINT64_MAX - count) return false;
     const uint64_t end = first + count;
     return std::any_of(
-        asked.begin(), asked.end(), [&](const Span& span) { return span.start <= first && end <= span.end; });
+        asked_.begin(), asked_.end(), [&](const Span& span) { return span.start <= first && end <= span.end; });
 }
 
 void RequestedRanges::markDelivered(uint64_t first, uint64_t count)
 {
     if (count == 0 || first > UINT64_MAX - count) return;
-    delivered.push_back({first, first + count});
-    delivered = merged(std::move(delivered));
+    delivered_.push_back({first, first + count});
+    delivered_ = merged(std::move(delivered_));
 }
 
 bool RequestedRanges::allDelivered() const
 {
     // Delivered bytes lie inside the asked ones, so equal unions mean nothing is missing.
-    return std::all_of(asked.begin(), asked.end(), [&](const Span& span) {
-        return std::any_of(delivered.begin(), delivered.end(),
+    return std::all_of(asked_.begin(), asked_.end(), [&](const Span& span) {
+        return std::any_of(delivered_.begin(), delivered_.end(),
             [&](const Span& got) { return got.start <= span.start && span.end <= got.end; });
     });
 }
@@ -118,15 +118,15 @@ std::string byteRangesBoundary(std::string_view contentType)
 
 // The body is read as if it began with a line break, so the first boundary
 // looks like every later one: "\r\n--" + boundary.
-MultipartByteRanges::MultipartByteRanges(std::string boundary) : delimiter("\r\n--" + boundary), pending("\r\n")
+MultipartByteRanges::MultipartByteRanges(std::string boundary) : delimiter_("\r\n--" + boundary), pending_("\r\n")
 {
-    if (boundary.empty()) state = State::Failed;
+    if (boundary.empty()) state_ = State::Failed;
 }
 
 bool MultipartByteRanges::fail()
 {
-    state = State::Failed;
-    pending.clear();
+    state_ = State::Failed;
+    pending_.clear();
     return false;
 }
 
@@ -142,10 +142,10 @@ bool MultipartByteRanges::readHeaders(std::string_view block)
             continue;
         std::optional<ContentRange> range = parseContentRange(line.substr(colon + 1));
         if (!range) return false;
-        partOffset = range->first;
-        partLength = range->last - range->first + 1;
-        partDelivered = 0;
-        if (allowed && !allowed->contains(partOffset, partLength)) return false;
+        partOffset_ = range->first;
+        partLength_ = range->last - range->first + 1;
+        partDelivered_ = 0;
+        if (allowed_ && !allowed_->contains(partOffset_, partLength_)) return false;
         ranged = true;
     }
     return ranged;
@@ -153,60 +153,60 @@ bool MultipartByteRanges::readHeaders(std::string_view block)
 
 bool MultipartByteRanges::feed(const char* data, size_t length, const PartData& deliver)
 {
-    if (state == State::Failed) return false;
-    if (state == State::Done) return true;  // the epilogue is not read
-    pending.append(data, length);
+    if (state_ == State::Failed) return false;
+    if (state_ == State::Done) return true;  // the epilogue is not read
+    pending_.append(data, length);
     for (;;) {
-        switch (state) {
+        switch (state_) {
         case State::Preamble: {
-            const size_t at = pending.find(delimiter);
+            const size_t at = pending_.find(delimiter_);
             if (at == std::string::npos) {
-                if (pending.size() >= delimiter.size()) pending.erase(0, pending.size() - (delimiter.size() - 1));
+                if (pending_.size() >= delimiter_.size()) pending_.erase(0, pending_.size() - (delimiter_.size() - 1));
                 return true;
             }
-            pending.erase(0, at + delimiter.size());
-            state = State::AfterBoundary;
+            pending_.erase(0, at + delimiter_.size());
+            state_ = State::AfterBoundary;
             break;
         }
         case State::AfterBoundary: {
-            if (pending.size() < 2) return true;
-            if (pending.compare(0, 2, "--") == 0) {
-                state = State::Done;
-                pending.clear();
+            if (pending_.size() < 2) return true;
+            if (pending_.compare(0, 2, "--") == 0) {
+                state_ = State::Done;
+                pending_.clear();
                 return true;
             }
-            const size_t lineEnd = pending.find("\r\n");
-            if (lineEnd == std::string::npos) return pending.size() > 256 ? fail() : true;
-            if (pending.find_first_not_of(" \t") < lineEnd) return fail();  // only padding may follow a boundary
-            pending.erase(0, lineEnd + 2);
-            state = State::Headers;
+            const size_t lineEnd = pending_.find("\r\n");
+            if (lineEnd == std::string::npos) return pending_.size() > 256 ? fail() : true;
+            if (pending_.find_first_not_of(" \t") < lineEnd) return fail();  // only padding may follow a boundary
+            pending_.erase(0, lineEnd + 2);
+            state_ = State::Headers;
             break;
         }
         case State::Headers: {
-            if (pending.compare(0, 2, "\r\n") == 0) return fail();  // a part without headers has no range
-            const size_t end = pending.find("\r\n\r\n");
-            if (end == std::string::npos) return pending.size() > 16384 ? fail() : true;
-            if (!readHeaders(std::string_view(pending).substr(0, end))) return fail();
-            pending.erase(0, end + 4);
-            state = State::Body;
+            if (pending_.compare(0, 2, "\r\n") == 0) return fail();  // a part without headers has no range
+            const size_t end = pending_.find("\r\n\r\n");
+            if (end == std::string::npos) return pending_.size() > 16384 ? fail() : true;
+            if (!readHeaders(std::string_view(pending_).substr(0, end))) return fail();
+            pending_.erase(0, end + 4);
+            state_ = State::Body;
             break;
         }
         case State::Body: {
-            const size_t at = pending.find(delimiter);
-            const size_t keep = delimiter.size() - 1;  // may be the start of the delimiter
-            const size_t usable = at != std::string::npos ? at : (pending.size() > keep ? pending.size() - keep : 0);
+            const size_t at = pending_.find(delimiter_);
+            const size_t keep = delimiter_.size() - 1;  // may be the start of the delimiter
+            const size_t usable = at != std::string::npos ? at : (pending_.size() > keep ? pending_.size() - keep : 0);
             if (usable) {
-                if (partDelivered + usable > partLength) return fail();
-                deliver(partOffset + partDelivered, pending.data(), usable);
-                partDelivered += usable;
+                if (partDelivered_ + usable > partLength_) return fail();
+                deliver(partOffset_ + partDelivered_, pending_.data(), usable);
+                partDelivered_ += usable;
             }
             if (at == std::string::npos) {
-                pending.erase(0, usable);
+                pending_.erase(0, usable);
                 return true;
             }
-            if (partDelivered != partLength) return fail();
-            pending.erase(0, at + delimiter.size());
-            state = State::AfterBoundary;
+            if (partDelivered_ != partLength_) return fail();
+            pending_.erase(0, at + delimiter_.size());
+            state_ = State::AfterBoundary;
             break;
         }
         case State::Done: return true;

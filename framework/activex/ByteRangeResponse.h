@@ -60,8 +60,8 @@ public:
     bool allDelivered() const;
 
 private:
-    std::vector<Span> asked;      // merged, in order
-    std::vector<Span> delivered;  // merged, in order
+    std::vector<Span> asked_;      // merged, in order
+    std::vector<Span> delivered_;  // merged, in order
 };
 
 class MultipartByteRanges {
@@ -71,26 +71,26 @@ public:
     explicit MultipartByteRanges(std::string boundary);
 
     // A part outside these ranges stops the reader before any of its bytes is delivered.
-    void acceptOnly(const RequestedRanges& ranges) { allowed = &ranges; }
+    void acceptOnly(const RequestedRanges& ranges) { allowed_ = &ranges; }
 
     // Reads the next piece of the body; false once the body is malformed.
     bool feed(const char* data, size_t length, const PartData& deliver);
     // True when the closing boundary has been read.
-    bool complete() const { return state == State::Done; }
-    bool failed() const { return state == State::Failed; }
+    bool complete() const { return state_ == State::Done; }
+    bool failed() const { return state_ == State::Failed; }
 
 private:
     enum class State { Preamble, AfterBoundary, Headers, Body, Done, Failed };
     bool fail();
     bool readHeaders(std::string_view block);
 
-    const RequestedRanges* allowed = nullptr;
-    std::string delimiter;  // "\r\n--" + boundary
-    std::string pending;    // bytes not yet used
-    State state = State::Preamble;
-    uint64_t partOffset = 0;
-    uint64_t partLength = 0;
-    uint64_t partDelivered = 0;
+    const RequestedRanges* allowed_ = nullptr;
+    std::string delimiter_;  // "\r\n--" + boundary
+    std::string pending_;    // bytes not yet used
+    State state_ = State::Preamble;
+    uint64_t partOffset_ = 0;
+    uint64_t partLength_ = 0;
+    uint64_t partDelivered_ = 0;
 };
 
 }  // namespace ActiveX

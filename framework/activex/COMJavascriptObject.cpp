@@ -10,7 +10,7 @@ using Dual = IFBComJavascriptObject;
 
 COMJavascriptObject::COMJavascriptObject()
     : JSAPI_IDispatchEx("SUBOBJECT"),
-      selfReference(std::make_shared<ShareableReference<IDispatchEx>>(static_cast<IDispatchEx*>(this)))
+      selfReference_(std::make_shared<ShareableReference<IDispatchEx>>(static_cast<IDispatchEx*>(this)))
 {
 }
 
@@ -37,7 +37,7 @@ IDispatchEx* COMJavascriptObject::createDispatchEx(
         new (std::nothrow) Atl::LockedComObject<COMJavascriptObject>());
     if (!object) return nullptr;
     object->setAPI(api, host);
-    object->autoRelease = autoRelease;
+    object->autoRelease_ = autoRelease;
     if (autoRelease && host)
         if (JSAPIPtr alive = api.lock()) host->keepObjectAlive(alive);
     IDispatchEx* answer = nullptr;
@@ -58,8 +58,8 @@ void COMJavascriptObject::FinalRelease()
 {
     // Runs inside Release, a COM boundary.
     try {
-        selfReference.reset();
-        if (!autoRelease) return;
+        selfReference_.reset();
+        if (!autoRelease_) return;
         std::shared_ptr<ActiveXBrowserHost> host = getHost();
         JSAPIPtr api = getAPI();
         if (host) host->releaseKeptObject(api);

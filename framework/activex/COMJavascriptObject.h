@@ -32,7 +32,7 @@ public:
 
     static const Atl::InterfaceEntry* interfaceEntries();
 
-    std::weak_ptr<ShareableReference<IDispatchEx>> getWeakReference() const { return selfReference; }
+    std::weak_ptr<ShareableReference<IDispatchEx>> getWeakReference() const { return selfReference_; }
     // Drops the host's keep-alive entry of an auto-released API.
     void FinalRelease();
 
@@ -41,8 +41,8 @@ protected:
     ~COMJavascriptObject() override;
 
 private:
-    bool autoRelease = false;
-    std::shared_ptr<ShareableReference<IDispatchEx>> selfReference;
+    bool autoRelease_ = false;
+    std::shared_ptr<ShareableReference<IDispatchEx>> selfReference_;
 };
 
 }  // namespace FB::ActiveX

@@ -32,7 +32,7 @@ FB_CONTROL_TEMPLATE
 FB_CONTROL::CFBControl()
     : JSAPI_IDispatchEx<Self, Dual, EventIid>(MimeType),
       BrowserPlugin(MimeType),
-      selfReference(std::make_shared<ShareableReference<Self>>(this))
+      selfReference_(std::make_shared<ShareableReference<Self>>(this))
 {
     setModulePath(FB::modulePath());
 }
@@ -40,7 +40,7 @@ FB_CONTROL::CFBControl()
 FB_CONTROL_TEMPLATE
 FB_CONTROL::~CFBControl()
 {
-    selfReference.reset();  // queued repaints find nothing from here on
+    selfReference_.reset();  // queued repaints find nothing from here on
     try {
         shutdown();
     } catch (...) {
@@ -112,13 +112,13 @@ HRESULT FB_CONTROL::connectSite(IUnknown* site)
 {
     Com::ComPtr<IServiceProvider> services;
     if (FAILED(site->QueryInterface(IID_IServiceProvider, services.PutVoid()))) return E_FAIL;
-    serviceProvider = services;
+    serviceProvider_ = services;
     // A new site replaces what the previous one gave.
-    webBrowser = nullptr;
+    webBrowser_ = nullptr;
     this->setPropertyNotifySink(nullptr);
-    serviceProvider->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2, webBrowser.PutVoid());
-    serviceProvider = nullptr;
-    if (webBrowser) {
+    serviceProvider_->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2, webBrowser_.PutVoid());
+    serviceProvider_ = nullptr;
+    if (webBrowser_) {
         Com::ComPtr<IPropertyNotifySink> sink;
         if (SUCCEEDED(site->QueryInterface(IID_IPropertyNotifySink, sink.PutVoid())))
             this->setPropertyNotifySink(sink.Get());
@@ -132,24 +132,24 @@ void FB_CONTROL::createHost()
 {
     std::shared_ptr<ActiveXBrowserHost> current = browserHost();
     if (current) {
-        current->setContainer(webBrowser.Get(), clientSite());
+        current->setContainer(webBrowser_.Get(), clientSite());
         return;
     }
-    current = std::make_shared<ActiveXBrowserHost>(webBrowser.Get(), clientSite());
+    current = std::make_shared<ActiveXBrowserHost>(webBrowser_.Get(), clientSite());
     {
-        std::lock_guard<std::mutex> guard(hostLock);
-        host = current;
+        std::lock_guard<std::mutex> guard(hostLock_);
+        host_ = current;
     }
     if (core()) core()->setHost(current);
     // Ready before any site: the bridge gets its host now.
-    if (readyDone && core()) this->setAPI(core()->scriptApiObject(), current);
+    if (readyDone_ && core()) this->setAPI(core()->scriptApiObject(), current);
 }
 
 FB_CONTROL_TEMPLATE
 std::shared_ptr<ActiveXBrowserHost> FB_CONTROL::browserHost() const
 {
-    std::lock_guard<std::mutex> guard(hostLock);
-    return host;
+    std::lock_guard<std::mutex> guard(hostLock_);
+    return host_;
 }
 
 // ---- parameters and the ready step
@@ -222,8 +222,8 @@ variant FB_CONTROL::paramValue(const VARIANT& value)
 FB_CONTROL_TEMPLATE
 void FB_CONTROL::markControlReady()
 {
-    if (readyDone || !core()) return;
-    readyDone = true;
+    if (readyDone_ || !core()) return;
+    readyDone_ = true;
     this->setAPI(core()->scriptApiObject(), browserHost());
     this->setReadyState(READYSTATE_COMPLETE);
     if (IPropertyNotifySink* sink = this->getPropertyNotifySink()) sink->OnChanged(DISPID_READYSTATE);
@@ -238,29 +238,29 @@ HRESULT FB_CONTROL::InPlaceActivate(LONG verb, const RECT* position)
     setWantWindowless(core() && core()->wantsWindowless());
     HRESULT hr = ControlBase::InPlaceActivate(verb, position);
     if (FAILED(hr)) return hr;
-    if (!pluginWindow && core() && isInPlaceActive()) {
+    if (!pluginWindow_ && core() && isInPlaceActive()) {
         FactoryBasePtr factory = getFactoryInstance();
         if (!factory) return E_UNEXPECTED;
         if (isWindowless()) {
             std::unique_ptr<PluginWindowlessWin> window(factory->makeWindowlessWindow(nullptr));
             if (!window) return E_UNEXPECTED;
-            std::weak_ptr<ShareableReference<Self>> self = selfReference;
+            std::weak_ptr<ShareableReference<Self>> self = selfReference_;
             window->setInvalidateCallback([self](uint32_t l, uint32_t t, uint32_t r, uint32_t b) {
                 if (auto alive = self.lock()) alive->get()->invalidateArea(l, t, r, b);
             });
             window->setBrowserHWND(containerWindow());
             const RECT& at = objectPosition();
             window->setWindowPosition(at.left, at.top, at.right - at.left, at.bottom - at.top);
-            pluginWindow = std::move(window);
+            pluginWindow_ = std::move(window);
         } else if (controlWindow()) {
             std::unique_ptr<PluginWindowWin> window(factory->makeWindowedWindow(controlWindow()));
             if (!window) return E_UNEXPECTED;
             window->setBrowserHWND(containerWindow());
             // What the plug-in leaves alone reaches the control's own window procedure.
             window->setPassThrough(true);
-            pluginWindow = std::move(window);
+            pluginWindow_ = std::move(window);
         }
-        if (pluginWindow) core()->setWindow(pluginWindow.get());
+        if (pluginWindow_) core()->setWindow(pluginWindow_.get());
     }
     markControlReady();
     return S_OK;
@@ -272,7 +272,7 @@ STDMETHODIMP FB_CONTROL::SetObjectRects(LPCRECT position, LPCRECT clip)
     return Com::guarded([&] {
         HRESULT hr = ControlBase::SetObjectRects(position, clip);
         if (FAILED(hr) || !isWindowless()) return hr;
-        if (auto* window = dynamic_cast<PluginWindowlessWin*>(pluginWindow.get())) {
+        if (auto* window = dynamic_cast<PluginWindowlessWin*>(pluginWindow_.get())) {
             window->setWindowClipping(ScreenRect{clip->top, clip->left, clip->bottom, clip->right});
             window->setWindowPosition(
                 position->left, position->top, position->right - position->left, position->bottom - position->top);
@@ -285,7 +285,7 @@ FB_CONTROL_TEMPLATE
 HRESULT FB_CONTROL::OnDraw(const Atl::DrawInfo& info)
 {
     if (!isWindowless()) return S_OK;
-    if (auto* window = dynamic_cast<PluginWindowlessWin*>(pluginWindow.get()))
+    if (auto* window = dynamic_cast<PluginWindowlessWin*>(pluginWindow_.get()))
         window->handleDraw(info.context, info.bounds.top, info.bounds.left, info.bounds.bottom, info.bounds.right);
     return S_OK;
 }
@@ -295,7 +295,7 @@ bool FB_CONTROL::processWindowMessage(HWND window, UINT message, WPARAM wParam, 
 {
     // The windowed control's messages go to its plug-in window, which subclasses it.
     if (window || !isWindowless()) return false;
-    auto* surface = dynamic_cast<PluginWindowlessWin*>(pluginWindow.get());
+    auto* surface = dynamic_cast<PluginWindowlessWin*>(pluginWindow_.get());
     if (!surface) return false;
     switch (message) {
     case WM_LBUTTONDOWN:
@@ -326,7 +326,7 @@ void FB_CONTROL::invalidateArea(uint32_t left, uint32_t top, uint32_t right, uin
         if (isWindowless()) invalidateControl();  // no in-place site: nothing to ask
         return;
     }
-    std::weak_ptr<ShareableReference<Self>> self = selfReference;
+    std::weak_ptr<ShareableReference<Self>> self = selfReference_;
     current->mainThreadPost(
         [self, left, top, right, bottom] {
             if (auto alive = self.lock()) alive->get()->invalidateArea(left, top, right, bottom);
@@ -339,7 +339,7 @@ STDMETHODIMP FB_CONTROL::InPlaceDeactivate()
 {
     return Com::guarded([&] {
         if (core()) core()->clearWindow();
-        pluginWindow.reset();
+        pluginWindow_.reset();
         if (std::shared_ptr<ActiveXBrowserHost> current = browserHost()) {
             // The page's handlers and objects go with the activation.
             current->releaseRetainedObjects();
@@ -357,20 +357,20 @@ void FB_CONTROL::shutdown()
 {
     std::shared_ptr<ActiveXBrowserHost> current;
     {
-        std::lock_guard<std::mutex> guard(hostLock);
-        current.swap(host);
+        std::lock_guard<std::mutex> guard(hostLock_);
+        current.swap(host_);
     }
     if (current) current->shutDownHost();
     if (core()) {
         core()->clearWindow();
         core()->beforeShutdown();
     }
-    pluginWindow.reset();
+    pluginWindow_.reset();
     this->setAPI(JSAPIWeakPtr(), std::weak_ptr<ActiveXBrowserHost>());
     pluginMain.reset();
     this->setPropertyNotifySink(nullptr);
-    serviceProvider = nullptr;
-    webBrowser = nullptr;
+    serviceProvider_ = nullptr;
+    webBrowser_ = nullptr;
     this->clearEventSinks();
 }
 

@@ -80,7 +80,7 @@ public:
     void shutdown() override;
 
     std::shared_ptr<ActiveXBrowserHost> browserHost() const;
-    PluginWindow* pluginWindowForTesting() const { return pluginWindow.get(); }
+    PluginWindow* pluginWindowForTesting() const { return pluginWindow_.get(); }
 
 protected:
     CFBControl();
@@ -100,14 +100,14 @@ private:
     VariantDict readParams(IPropertyBag2* bag);
     variant paramValue(const VARIANT& value);
 
-    std::unique_ptr<PluginWindow> pluginWindow;
-    Com::ComPtr<IWebBrowser2> webBrowser;
-    Com::ComPtr<IServiceProvider> serviceProvider;
-    std::shared_ptr<ActiveXBrowserHost> host;
-    mutable std::mutex hostLock;  // host is read by invalidateArea on any thread
-    bool readyDone = false;
+    std::unique_ptr<PluginWindow> pluginWindow_;
+    Com::ComPtr<IWebBrowser2> webBrowser_;
+    Com::ComPtr<IServiceProvider> serviceProvider_;
+    std::shared_ptr<ActiveXBrowserHost> host_;
+    mutable std::mutex hostLock_;  // host is read by invalidateArea on any thread
+    bool readyDone_ = false;
     // Held weakly by calls queued for this control; gone with the control.
-    std::shared_ptr<ShareableReference<Self>> selfReference;
+    std::shared_ptr<ShareableReference<Self>> selfReference_;
 };
 
 // The control class of the plug-in library.

@@ -65,7 +65,7 @@ std::shared_ptr<Self> IDispatchAPI::sharedFrom(Self* self)
 }
 
 IDispatchAPI::IDispatchAPI(const std::shared_ptr<ActiveXBrowserHost>& host, bool eventSink)
-    : PageObjectFrame(host), host(host), eventSink(eventSink)
+    : PageObjectFrame(host), host_(host), eventSink_(eventSink)
 {
 }
 
@@ -75,40 +75,40 @@ std::shared_ptr<IDispatchAPI> IDispatchAPI::create(
     if (!host) throw script_error("BrowserHost has shut down");
     std::shared_ptr<IDispatchAPI> wrapper(new IDispatchAPI(host, eventSink));
     std::shared_ptr<Reference> reference = host->getShareableReference(object);
-    wrapper->dispatchRef = reference;
-    wrapper->pluginApi = wrapper->findWrappedJSAPI();
-    wrapper->isPluginObject = !wrapper->pluginApi.expired();
+    wrapper->dispatchRef_ = reference;
+    wrapper->pluginApi_ = wrapper->findWrappedJSAPI();
+    wrapper->isPluginObject_ = !wrapper->pluginApi_.expired();
     return wrapper;
 }
 
 IDispatchAPI::~IDispatchAPI()
 {
-    if (std::shared_ptr<ActiveXBrowserHost> locked = host.lock()) locked->deferRelease(dispatchRef);
+    if (std::shared_ptr<ActiveXBrowserHost> locked = host_.lock()) locked->deferRelease(dispatchRef_);
 }
 
 std::shared_ptr<ActiveXBrowserHost> IDispatchAPI::activeXHost() const
 {
-    std::shared_ptr<ActiveXBrowserHost> locked = host.lock();
+    std::shared_ptr<ActiveXBrowserHost> locked = host_.lock();
     if (!locked) throw script_error("BrowserHost has shut down");
     return locked;
 }
 
 IDispatch* IDispatchAPI::getIDispatch() const
 {
-    std::shared_ptr<Reference> reference = dispatchRef.lock();
+    std::shared_ptr<Reference> reference = dispatchRef_.lock();
     return reference ? reference->get() : nullptr;
 }
 
 bool IDispatchAPI::isValid() const
 {
-    return !dispatchRef.expired() && !host.expired();
+    return !dispatchRef_.expired() && !host_.expired();
 }
 
 void IDispatchAPI::invalidate()
 {
     // The COM reference goes back at once; the wrapper is done for good.
-    std::weak_ptr<Reference> reference = std::exchange(dispatchRef, {});
-    if (std::shared_ptr<ActiveXBrowserHost> locked = host.lock()) locked->deferRelease(reference);
+    std::weak_ptr<Reference> reference = std::exchange(dispatchRef_, {});
+    if (std::shared_ptr<ActiveXBrowserHost> locked = host_.lock()) locked->deferRelease(reference);
 }
 
 JSAPIPtr IDispatchAPI::findWrappedJSAPI() const
@@ -130,17 +130,17 @@ JSAPIPtr IDispatchAPI::findWrappedJSAPI() const
 
 JSAPIPtr IDispatchAPI::getWrappedJSAPI() const
 {
-    return isPluginObject ? pluginApi.lock() : nullptr;
+    return isPluginObject_ ? pluginApi_.lock() : nullptr;
 }
 
 JSAPIPtr IDispatchAPI::ownApi() const
 {
-    return pluginApi.lock();
+    return pluginApi_.lock();
 }
 
 std::shared_ptr<ActiveXBrowserHost> IDispatchAPI::liveHost() const
 {
-    return dispatchRef.expired() ? nullptr : host.lock();
+    return dispatchRef_.expired() ? nullptr : host_.lock();
 }
 
 const void* IDispatchAPI::getObjectId() const
@@ -150,7 +150,7 @@ const void* IDispatchAPI::getObjectId() const
 
 const void* IDispatchAPI::getEventContext() const
 {
-    std::shared_ptr<ActiveXBrowserHost> locked = host.lock();
+    std::shared_ptr<ActiveXBrowserHost> locked = host_.lock();
     return locked ? locked->getInstanceHandle() : nullptr;
 }
 
@@ -322,7 +322,7 @@ std::size_t IDispatchAPI::browserCountMembers(ActiveXBrowserHost&) const
 void IDispatchAPI::callHandlers(const std::string& event, const VariantVector& args,
     const std::vector<JSObjectPtr>& functionHandlers, const std::vector<JSObjectPtr>& objectHandlers)
 {
-    std::shared_ptr<ActiveXBrowserHost> locked = host.lock();
+    std::shared_ptr<ActiveXBrowserHost> locked = host_.lock();
     if (!locked) throw script_error("Error calling handlers");
     // Always later, from the main thread's queue: never inside the call that fired the event.
     auto self = sharedFrom(this);
@@ -336,15 +336,15 @@ void IDispatchAPI::callHandlers(const std::string& event, const VariantVector& a
 void IDispatchAPI::callHandlersNow(const std::string& event, const VariantVector& args,
     const std::vector<JSObjectPtr>& functionHandlers, const std::vector<JSObjectPtr>& objectHandlers)
 {
-    std::shared_ptr<ActiveXBrowserHost> locked = host.lock();
+    std::shared_ptr<ActiveXBrowserHost> locked = host_.lock();
     if (!locked) throw script_error("Error calling handlers");
     bool failed = false;
     auto call = [&](const JSObjectPtr& each, bool asSink) {
         auto handler = std::dynamic_pointer_cast<IDispatchAPI>(each);
         if (!handler || !handler->isValid()) return;
         try {
-            const bool byName = asSink || handler->eventSink;
-            if (handler->isPluginObject) {
+            const bool byName = asSink || handler->eventSink_;
+            if (handler->isPluginObject_) {
                 if (JSAPIPtr api = handler->ownApi()) api->invoke(byName ? event : std::string(), args);
                 return;
             }

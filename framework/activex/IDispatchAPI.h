@@ -50,9 +50,9 @@ public:
     IDispatch* getIDispatch() const;
     // The member id of a name on the page object: -1 when unknown or invalid.
     long getIDForName(const std::wstring& name) const;
-    bool isEventSink() const { return eventSink; }
+    bool isEventSink() const { return eventSink_; }
     // The host the object belongs to; null once it has gone.
-    std::shared_ptr<ActiveXBrowserHost> hostIfAlive() const { return host.lock(); }
+    std::shared_ptr<ActiveXBrowserHost> hostIfAlive() const { return host_.lock(); }
 
     // FB::JSAPI (the member operations are the frame's)
     void invalidate() override;
@@ -81,7 +81,7 @@ private:
 
     // What the frame asks of its road.
     std::shared_ptr<ActiveXBrowserHost> liveHost() const;  // empty once the reference or the host is gone
-    bool isOwnObject() const { return isPluginObject; }
+    bool isOwnObject() const { return isPluginObject_; }
     JSAPIPtr ownApi() const;
     std::vector<std::string> browserListMembers(ActiveXBrowserHost& host) const;
     std::size_t browserCountMembers(ActiveXBrowserHost& host) const;
@@ -102,11 +102,11 @@ private:
     void callHandlersNow(const std::string& event, const VariantVector& args,
         const std::vector<JSObjectPtr>& functionHandlers, const std::vector<JSObjectPtr>& objectHandlers);
 
-    std::weak_ptr<ActiveXBrowserHost> host;
-    std::weak_ptr<Reference> dispatchRef;
-    bool isPluginObject = false;
-    JSAPIWeakPtr pluginApi;
-    const bool eventSink;
+    std::weak_ptr<ActiveXBrowserHost> host_;
+    std::weak_ptr<Reference> dispatchRef_;
+    bool isPluginObject_ = false;
+    JSAPIWeakPtr pluginApi_;
+    const bool eventSink_;
 };
 
 using IDispatchAPIPtr = std::shared_ptr<IDispatchAPI>;

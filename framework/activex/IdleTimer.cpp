@@ -13,7 +13,7 @@ thread_local std::map<UINT_PTR, IdleTimer*> runningTimers;
 
 }  // namespace
 
-IdleTimer::IdleTimer(DWORD limitMs, std::function<void()> onIdle) : limitMs(limitMs), onIdle(std::move(onIdle)) {}
+IdleTimer::IdleTimer(DWORD limitMs, std::function<void()> onIdle) : limitMs_(limitMs), onIdle_(std::move(onIdle)) {}
 
 IdleTimer::~IdleTimer()
 {
@@ -28,18 +28,18 @@ size_t IdleTimer::runningCount()
 void IdleTimer::start()
 {
     noteActivity();
-    if (timer) return;
-    const DWORD period = std::clamp<DWORD>(limitMs / 4, 50, 1000);
-    timer = SetTimer(nullptr, 0, period, &IdleTimer::onTick);
-    if (timer) runningTimers[timer] = this;
+    if (timer_) return;
+    const DWORD period = std::clamp<DWORD>(limitMs_ / 4, 50, 1000);
+    timer_ = SetTimer(nullptr, 0, period, &IdleTimer::onTick);
+    if (timer_) runningTimers[timer_] = this;
 }
 
 void IdleTimer::stop()
 {
-    if (!timer) return;
-    KillTimer(nullptr, timer);
-    runningTimers.erase(timer);
-    timer = 0;
+    if (!timer_) return;
+    KillTimer(nullptr, timer_);
+    runningTimers.erase(timer_);
+    timer_ = 0;
 }
 
 void CALLBACK IdleTimer::onTick(HWND, UINT, UINT_PTR id, DWORD)
@@ -54,9 +54,9 @@ void CALLBACK IdleTimer::onTick(HWND, UINT, UINT_PTR id, DWORD)
 
 void IdleTimer::check()
 {
-    if (GetTickCount64() - lastActivity < limitMs) return;
+    if (GetTickCount64() - lastActivity_ < limitMs_) return;
     stop();
-    std::function<void()> call = onIdle;
+    std::function<void()> call = onIdle_;
     if (call) call();
 }
 

@@ -34,8 +34,8 @@ public:
     // Starts watching (again), counting from now.
     void start();
     void stop();
-    void noteActivity() { lastActivity = GetTickCount64(); }
-    bool isRunning() const { return timer != 0; }
+    void noteActivity() { lastActivity_ = GetTickCount64(); }
+    bool isRunning() const { return timer_ != 0; }
 
     // Timers running on this thread (tests count them).
     static size_t runningCount();
@@ -44,10 +44,10 @@ private:
     static void CALLBACK onTick(HWND window, UINT message, UINT_PTR id, DWORD time);
     void check();
 
-    DWORD limitMs;
-    std::function<void()> onIdle;
-    UINT_PTR timer = 0;
-    ULONGLONG lastActivity = 0;
+    DWORD limitMs_;
+    std::function<void()> onIdle_;
+    UINT_PTR timer_ = 0;
+    ULONGLONG lastActivity_ = 0;
 };
 
 }  // namespace ActiveX

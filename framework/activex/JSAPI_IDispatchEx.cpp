@@ -69,11 +69,11 @@ std::string narrowName(const std::wstring& name)
 }  // namespace
 
 JSAPI_IDispatchExBase::JSAPI_IDispatchExBase(const std::string& mimeType)
-    : mimeType(mimeType), selfHandle(std::make_shared<ShareableReference<JSAPI_IDispatchExBase>>(this))
+    : mimeType(mimeType), selfHandle_(std::make_shared<ShareableReference<JSAPI_IDispatchExBase>>(this))
 {
-    attachEventFunction = std::make_shared<IDisp_AttachEvent>(selfHandle, true, "attachEvent", kGoneText);
-    detachEventFunction = std::make_shared<IDisp_DetachEvent>(selfHandle, false, "detachEvent", kGoneText);
-    getLastExceptionFunction = std::make_shared<IDisp_GetLastException>();
+    attachEventFunction_ = std::make_shared<IDisp_AttachEvent>(selfHandle_, true, "attachEvent", kGoneText);
+    detachEventFunction_ = std::make_shared<IDisp_DetachEvent>(selfHandle_, false, "detachEvent", kGoneText);
+    getLastExceptionFunction_ = std::make_shared<IDisp_GetLastException>();
     std::lock_guard<std::mutex> guard(registry().lock);
     registry().live.insert(this);
 }
@@ -84,25 +84,25 @@ JSAPI_IDispatchExBase::~JSAPI_IDispatchExBase()
         std::lock_guard<std::mutex> guard(registry().lock);
         registry().live.erase(this);
     }
-    selfHandle.reset();
+    selfHandle_.reset();
 }
 
 JSAPIPtr JSAPI_IDispatchExBase::getAPI() const
 {
-    JSAPIPtr locked = api.lock();
+    JSAPIPtr locked = api_.lock();
     if (!locked) throw invalid_cast("Invalid object");
     return locked;
 }
 
 std::shared_ptr<ActiveXBrowserHost> JSAPI_IDispatchExBase::getHost() const
 {
-    return host.lock();
+    return host_.lock();
 }
 
 void JSAPI_IDispatchExBase::setAPI(const JSAPIWeakPtr& api, const std::weak_ptr<ActiveXBrowserHost>& host)
 {
-    this->api = api;
-    this->host = host;
+    this->api_ = api;
+    this->host_ = host;
     memberNameCache.clear();
     memberIdCache.clear();
     memberPositions.clear();
@@ -158,7 +158,7 @@ HRESULT JSAPI_IDispatchExBase::getDispID(BSTR name, DISPID* id) noexcept
     *id = DISPID_UNKNOWN;
     try {
         std::wstring wide(name ? name : L"", SysStringLen(name));
-        JSAPIPtr target = api.lock();
+        JSAPIPtr target = api_.lock();
         if (!target) return DISP_E_UNKNOWNNAME;
         if (isBuiltInName(wide) || target->hasProperty(wide) || target->hasMethod(wide)) {
             *id = dispIdForName(wide);
@@ -201,7 +201,7 @@ HRESULT JSAPI_IDispatchExBase::getNextDispID(DISPID id, DISPID* next) noexcept
     if (!next) return E_POINTER;
     *next = DISPID_UNKNOWN;
     try {
-        JSAPIPtr target = api.lock();
+        JSAPIPtr target = api_.lock();
         if (!target) return S_FALSE;
         // The names are brought up to date where a walk starts (or meets an id it
         // does not know); its steps only look their place up, so a walk is linear.
@@ -262,8 +262,8 @@ HRESULT JSAPI_IDispatchExBase::invokeEx(
     JSAPIPtr target;
     std::shared_ptr<ActiveXBrowserHost> hostLocked;
     try {
-        target = api.lock();
-        hostLocked = host.lock();
+        target = api_.lock();
+        hostLocked = host_.lock();
         // Without both nothing can be converted or called.
         if (!target || !hostLocked) return DISP_E_MEMBERNOTFOUND;
         if (!isKnownDispId(id)) return DISP_E_MEMBERNOTFOUND;
@@ -318,14 +318,14 @@ void JSAPI_IDispatchExBase::invokeMember(JSAPI& target, ActiveXBrowserHost& host
 
     if (name == kGetLastException) {
         if (flags & DISPATCH_METHOD)
-            answer(getLastExceptionFunction->callFunction(VariantVector()));
+            answer(getLastExceptionFunction_->callFunction(VariantVector()));
         else if (flags & DISPATCH_PROPERTYGET)
-            answer(variant(JSAPIPtr(getLastExceptionFunction)));
+            answer(variant(JSAPIPtr(getLastExceptionFunction_)));
         return;
     }
     if (name == kAttachEvent || name == kDetachEvent) {
-        JSFunction* function = name[0] == L'a' ? static_cast<JSFunction*>(attachEventFunction.get())
-                                               : static_cast<JSFunction*>(detachEventFunction.get());
+        JSFunction* function = name[0] == L'a' ? static_cast<JSFunction*>(attachEventFunction_.get())
+                                               : static_cast<JSFunction*>(detachEventFunction_.get());
         if (flags & DISPATCH_METHOD)
             function->callFunction(argumentsOf(hostRef, params).list());
         else if (flags & DISPATCH_PROPERTYGET)
@@ -356,7 +356,7 @@ HRESULT JSAPI_IDispatchExBase::deleteMemberByDispID(DISPID id) noexcept
 {
     std::wstring name;
     try {
-        JSAPIPtr target = api.lock();
+        JSAPIPtr target = api_.lock();
         if (!target || !isKnownDispId(id)) return S_FALSE;
         name = dispIdToName(id);
         target->removeProperty(name);
@@ -380,14 +380,14 @@ HRESULT JSAPI_IDispatchExBase::advise(IUnknown* sink, DWORD* cookie) noexcept
     Com::ComPtr<IDispatch> dispatch;
     if (FAILED(sink->QueryInterface(IID_IDispatch, dispatch.PutVoid())) || !dispatch) return CONNECT_E_CANNOTCONNECT;
     try {
-        std::shared_ptr<ActiveXBrowserHost> hostLocked = host.lock();
+        std::shared_ptr<ActiveXBrowserHost> hostLocked = host_.lock();
         if (!hostLocked) return CONNECT_E_CANNOTCONNECT;
         JSObjectPtr wrapper = IDispatchAPI::create(dispatch.Get(), hostLocked, true);
         // Registered before it is stored: a refused sink leaves nothing behind.
         getAPI()->addEventSinkObject(wrapper);
-        const DWORD taken = nextCookie;
+        const DWORD taken = nextCookie_;
         eventSinks[taken] = wrapper;
-        ++nextCookie;
+        ++nextCookie_;
         *cookie = taken;
         return S_OK;
     } catch (...) {

@@ -123,14 +123,14 @@ private:
     void refillMemberNames(const JSAPI& target);
     void fillException(EXCEPINFO* exception, const std::string& text) const;
 
-    JSAPIWeakPtr api;
-    std::shared_ptr<IDisp_AttachEvent> attachEventFunction;
-    std::shared_ptr<IDisp_DetachEvent> detachEventFunction;
-    std::shared_ptr<IDisp_GetLastException> getLastExceptionFunction;
-    std::weak_ptr<ActiveXBrowserHost> host;
+    JSAPIWeakPtr api_;
+    std::shared_ptr<IDisp_AttachEvent> attachEventFunction_;
+    std::shared_ptr<IDisp_DetachEvent> detachEventFunction_;
+    std::shared_ptr<IDisp_GetLastException> getLastExceptionFunction_;
+    std::weak_ptr<ActiveXBrowserHost> host_;
     // The built-in function objects hold it weakly: they fail once the bridge is gone.
-    std::shared_ptr<ShareableReference<JSAPI_IDispatchExBase>> selfHandle;
-    DWORD nextCookie = 1;
+    std::shared_ptr<ShareableReference<JSAPI_IDispatchExBase>> selfHandle_;
+    DWORD nextCookie_ = 1;
 };
 
 template <class T, class Dual, const IID* EventIid>

@@ -25,12 +25,12 @@ namespace FB {
 template <class Id>
 class TypeIDMap {
 public:
-    explicit TypeIDMap(Id firstFreeId) : nextId(firstFreeId) {}
+    explicit TypeIDMap(Id firstFreeId) : nextId_(firstFreeId) {}
     virtual ~TypeIDMap()
     {
-        std::lock_guard<std::mutex> guard(lock);
-        idToValue.clear();
-        valueToId.clear();
+        std::lock_guard<std::mutex> guard(lock_);
+        idToValue_.clear();
+        valueToId_.clear();
     }
     TypeIDMap(const TypeIDMap&) = delete;
     TypeIDMap& operator=(const TypeIDMap&) = delete;
@@ -39,13 +39,13 @@ public:
     // "ID or value already defined" and leaves both directions unchanged.
     void setIdForValue(Id id, const variant& value)
     {
-        std::lock_guard<std::mutex> guard(lock);
-        if (idToValue.count(id) || valueToId.count(value)) throw std::runtime_error("ID or value already defined");
-        valueToId.emplace(value, id);
+        std::lock_guard<std::mutex> guard(lock_);
+        if (idToValue_.count(id) || valueToId_.count(value)) throw std::runtime_error("ID or value already defined");
+        valueToId_.emplace(value, id);
         try {
-            idToValue.emplace(id, value);
+            idToValue_.emplace(id, value);
         } catch (...) {
-            valueToId.erase(value);
+            valueToId_.erase(value);
             throw;
         }
     }
@@ -53,47 +53,47 @@ public:
     // The value's id; a new value takes the next free id.
     Id idForValue(const variant& value)
     {
-        std::lock_guard<std::mutex> guard(lock);
-        auto found = valueToId.find(value);
-        if (found != valueToId.end()) return found->second;
-        const Id id = nextId;
-        idToValue.emplace(id, value);
+        std::lock_guard<std::mutex> guard(lock_);
+        auto found = valueToId_.find(value);
+        if (found != valueToId_.end()) return found->second;
+        const Id id = nextId_;
+        idToValue_.emplace(id, value);
         try {
-            valueToId.emplace(value, id);
+            valueToId_.emplace(value, id);
         } catch (...) {
-            idToValue.erase(id);
+            idToValue_.erase(id);
             throw;
         }
-        ++nextId;
+        ++nextId_;
         return id;
     }
 
     bool hasId(Id id) const
     {
-        std::lock_guard<std::mutex> guard(lock);
-        return idToValue.count(id) != 0;
+        std::lock_guard<std::mutex> guard(lock_);
+        return idToValue_.count(id) != 0;
     }
 
     // A copy of the id's value; nothing when the id is unknown.
     std::optional<variant> valueForId(Id id) const
     {
-        std::lock_guard<std::mutex> guard(lock);
-        auto found = idToValue.find(id);
-        if (found == idToValue.end()) return std::nullopt;
+        std::lock_guard<std::mutex> guard(lock_);
+        auto found = idToValue_.find(id);
+        if (found == idToValue_.end()) return std::nullopt;
         return found->second;
     }
 
     size_t size() const
     {
-        std::lock_guard<std::mutex> guard(lock);
-        return idToValue.size();
+        std::lock_guard<std::mutex> guard(lock_);
+        return idToValue_.size();
     }
 
 private:
-    mutable std::mutex lock;
-    std::map<Id, variant> idToValue;
-    std::map<variant, Id> valueToId;
-    Id nextId;
+    mutable std::mutex lock_;
+    std::map<Id, variant> idToValue_;
+    std::map<variant, Id> valueToId_;
+    Id nextId_;
 };
 
 }  // namespace FB
