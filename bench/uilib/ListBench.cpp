@@ -8,10 +8,12 @@
 //   Tree: 100 roots x 99 children (10,000 nodes) built collapsed and painted,
 //   then every root expanded and the tree painted.
 //
-// Prints each time and the control/platform ratio; a layout that measures
-// every row on every pass, or a paint that visits every row, shows as a ratio
-// far above 1. Needs a display (run it through scripts/bench list).
-// Usage: uilib_list_bench [ROWS]
+// Each round (default 5) builds all four in fresh windows; the figures are the
+// medians of the rounds, so that a busy machine disturbs one round rather than
+// the ratio. Prints each time and the control/platform ratio and ends with one
+// ratio line per step; a layout that measures every row on every pass, or a
+// paint that visits every row, shows as a ratio far above 1. Needs a display
+// (run it through scripts/bench list). Usage: uilib_list_bench [ROWS [ROUNDS]]
 #include "ListItemUI.h"
 #include "ListUI.h"
 #include "TreeViewUI.h"
@@ -28,6 +30,7 @@ using namespace SkinUI;
 
 namespace {
 
+using benchui::medianOf;
 using benchui::pump;
 using benchui::secondsOf;
 
@@ -250,42 +253,64 @@ TreeTimes benchTreePlatform(int children)
     return times;
 }
 
-void line(const wchar_t* what, double control, double platform)
-{
-    wprintf(L"%-40ls %9.2f ms %9.2f ms %8.2f\n", what, control * 1000, platform * 1000,
-        platform > 0 ? control / platform : 0.0);
-}
-
 int run(int argc, wchar_t** argv)
 {
     int rows = argc > 1 ? _wtoi(argv[1]) : 10000;
-    if (rows < 2) {
-        fwprintf(stderr, L"usage: uilib_list_bench [ROWS]\n");
+    int rounds = argc > 2 ? _wtoi(argv[2]) : 5;
+    if (rows < 2 || rounds < 1) {
+        fwprintf(stderr, L"usage: uilib_list_bench [ROWS [ROUNDS]]\n");
         return 2;
     }
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES};
     InitCommonControlsEx(&controls);
     CWindowManagerUI::SetModuleInstance(GetModuleHandleW(nullptr));
     int children = rows / kRoots - 1;
-    ListTimes list = benchListControl(rows);
-    ListTimes listView = benchListPlatform(rows);
-    TreeTimes tree = benchTreeControl(children);
-    TreeTimes treeView = benchTreePlatform(children);
-    if (list.build == 0 || listView.build == 0 || tree.build == 0 || treeView.build == 0) return 1;
-    wprintf(L"list: %d text rows x 3 columns; tree: %d roots x %d children\n", rows, kRoots, children);
+    std::vector<ListTimes> lists, listViews;
+    std::vector<TreeTimes> trees, treeViews;
+    for (int r = 0; r < rounds; ++r) {
+        lists.push_back(benchListControl(rows));
+        listViews.push_back(benchListPlatform(rows));
+        trees.push_back(benchTreeControl(children));
+        treeViews.push_back(benchTreePlatform(children));
+        if (lists.back().build == 0 || listViews.back().build == 0 || trees.back().build == 0 ||
+            treeViews.back().build == 0)
+            return 1;
+    }
+    struct Step {
+        const wchar_t* what;
+        double control, platform;
+        const wchar_t* ratioName;
+        const wchar_t* ratioWhat;
+        const wchar_t* anchor;
+    };
+    wchar_t built[64], expanded[64];
+    swprintf(built, 64, L"UI list: %d text rows built", rows);
+    swprintf(expanded, 64, L"UI tree: %d roots expanded", kRoots);
+    const Step steps[] = {
+        {L"list: rows built", medianOf(lists, &ListTimes::build), medianOf(listViews, &ListTimes::build), L"list-build",
+            built, L"platform list view"},
+        {L"list: first layout and paint", medianOf(lists, &ListTimes::paint), medianOf(listViews, &ListTimes::paint),
+            L"list-paint", L"UI list: first layout and paint", L"platform list view"},
+        {L"list: scrolled to the end, painted", medianOf(lists, &ListTimes::end), medianOf(listViews, &ListTimes::end),
+            L"list-scroll", L"UI list: scrolled to the end, painted", L"platform list view"},
+        {L"list: middle row selected, shown, painted", medianOf(lists, &ListTimes::select),
+            medianOf(listViews, &ListTimes::select), L"list-select", L"UI list: middle row selected, shown, painted",
+            L"platform list view"},
+        {L"tree: built collapsed and painted", medianOf(trees, &TreeTimes::build),
+            medianOf(treeViews, &TreeTimes::build), L"tree-build", L"UI tree: built collapsed and painted",
+            L"platform tree view"},
+        {L"tree: every root expanded, painted", medianOf(trees, &TreeTimes::expand),
+            medianOf(treeViews, &TreeTimes::expand), L"tree-expand", expanded, L"platform tree view"},
+    };
+    wprintf(L"list: %d text rows x 3 columns; tree: %d roots x %d children; medians of %d rounds\n", rows, kRoots,
+        children, rounds);
     wprintf(L"%-40ls %12ls %12ls %8ls\n", L"", L"control", L"platform", L"ratio");
-    line(L"list: rows built", list.build, listView.build);
-    line(L"list: first layout and paint", list.paint, listView.paint);
-    line(L"list: scrolled to the end, painted", list.end, listView.end);
-    line(L"list: middle row selected, shown, painted", list.select, listView.select);
-    line(L"tree: built collapsed and painted", tree.build, treeView.build);
-    line(L"tree: every root expanded, painted", tree.expand, treeView.expand);
-    const double controlTotal = list.build + list.paint + list.end + list.select + tree.build + tree.expand;
-    const double platformTotal =
-        listView.build + listView.paint + listView.end + listView.select + treeView.build + treeView.expand;
-    wprintf(L"ratio uilib-list: %.2f (the list and tree view's time / the platform's list view and tree view's, "
-            L"every step)\n",
-        controlTotal / platformTotal);
+    for (const Step& step : steps)
+        wprintf(L"%-40ls %9.2f ms %9.2f ms %8.2f\n", step.what, step.control * 1000, step.platform * 1000,
+            step.control / step.platform);
+    for (const Step& step : steps)
+        wprintf(L"ratio %ls: %.2f (%ls / %ls)\n", step.ratioName, step.control / step.platform, step.ratioWhat,
+            step.anchor);
     fflush(stdout);
     CWindowManagerUI::Term();
     return 0;

@@ -2,14 +2,18 @@
 // platform's own rich edit window (the same "msftedit.dll"), in one run.
 //
 //   1. A long text (default 20,000 lines, about 1.1 M characters) is set into
-//      each and the window is painted the first time.
-//   2. Characters (default 2,000) are typed one at a time — WM_CHAR sent to
-//      the window, which hands it to the focused control through its message
-//      filter — and the window is painted after each.
+//      each and the window is painted the first time, then once more.
+//   2. The text is emptied and characters (default 2,000) are typed one at a
+//      time — WM_CHAR sent to the window, which hands it to the focused control
+//      through its message filter — and the window is painted after each.
 //
-// Prints each time and the control/platform ratio; a ratio far above 1 shows
-// an invalidation storm or a layout loop in the control. Needs a display (run
-// it through scripts/bench richedit). Usage: uilib_richedit_bench [LINES [CHARS]]
+// Each round (default 5) opens a fresh control window and a fresh platform
+// window, one after the other; the figures are the medians of the rounds, so
+// that a busy machine disturbs one round rather than the ratio. Prints each
+// time and the control/platform ratio, and ends with one ratio line per step;
+// a ratio far above 1 shows an invalidation storm or a layout loop in the
+// control. Needs a display (run it through scripts/bench richedit).
+// Usage: uilib_richedit_bench [LINES [CHARS [ROUNDS]]]
 #include "RichEditUI.h"
 #include "WindowImplBase.h"
 #include "BenchSupport.h"
@@ -17,11 +21,13 @@
 #include <cstdio>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 using namespace SkinUI;
 
 namespace {
 
+using benchui::medianOf;
 using benchui::pump;
 using benchui::secondsOf;
 
@@ -146,8 +152,9 @@ int run(int argc, wchar_t** argv)
 {
     int lines = argc > 1 ? _wtoi(argv[1]) : 20000;
     int chars = argc > 2 ? _wtoi(argv[2]) : 2000;
-    if (lines < 1 || chars < 1) {
-        fwprintf(stderr, L"usage: uilib_richedit_bench [LINES [CHARS]]\n");
+    int rounds = argc > 3 ? _wtoi(argv[3]) : 5;
+    if (lines < 1 || chars < 1 || rounds < 1) {
+        fwprintf(stderr, L"usage: uilib_richedit_bench [LINES [CHARS [ROUNDS]]]\n");
         return 2;
     }
     if (!LoadLibraryW(L"msftedit.dll")) {
@@ -156,23 +163,41 @@ int run(int argc, wchar_t** argv)
     }
     CWindowManagerUI::SetModuleInstance(GetModuleHandleW(nullptr));
     std::wstring text = makeText(lines);
-    Times control = benchControl(text, chars);
-    Times platform = benchPlatform(text, chars);
-    if (control.set == 0 || platform.set == 0) return 1;
-    wprintf(L"text: %d lines, %zu characters; typed: %d characters\n", lines, text.size(), chars);
+    std::vector<Times> controlRounds, platformRounds;
+    for (int r = 0; r < rounds; ++r) {
+        controlRounds.push_back(benchControl(text, chars));
+        platformRounds.push_back(benchPlatform(text, chars));
+        if (controlRounds.back().set == 0 || platformRounds.back().set == 0) return 1;
+    }
+    struct Step {
+        const wchar_t* what;
+        double Times::*field;
+        double scale;  // to the unit printed
+        const wchar_t* unit;
+        const wchar_t* ratioName;
+        const wchar_t* ratioWhat;
+    };
+    const Step steps[] = {
+        {L"set the text", &Times::set, 1000, L"ms", L"richedit-set", L"UI rich edit: setting the text"},
+        {L"first paint", &Times::paint, 1000, L"ms", L"richedit-first-paint",
+            L"UI rich edit: first paint after setting the text"},
+        {L"second paint", &Times::repaint, 1000, L"ms", L"richedit-second-paint", L"UI rich edit: the next paint"},
+        {L"typing, per character", &Times::typing, 1000.0 / chars, L"ms", L"richedit-typing",
+            L"UI rich edit: typing, a paint after each character"},
+    };
+    wprintf(L"text: %d lines, %zu characters; typed: %d characters; medians of %d rounds\n", lines, text.size(), chars,
+        rounds);
     wprintf(L"%-24ls %12ls %12ls %8ls\n", L"", L"control", L"platform", L"ratio");
-    wprintf(
-        L"%-24ls %10.3f s %10.3f s %8.2f\n", L"set the text", control.set, platform.set, control.set / platform.set);
-    wprintf(L"%-24ls %10.3f s %10.3f s %8.2f\n", L"first paint", control.paint, platform.paint,
-        control.paint / platform.paint);
-    wprintf(L"%-24ls %10.3f s %10.3f s %8.2f\n", L"second paint", control.repaint, platform.repaint,
-        control.repaint / platform.repaint);
-    wprintf(L"%-24ls %9.2f ms %9.2f ms %8.2f\n", L"typing, per character", control.typing * 1000 / chars,
-        platform.typing * 1000 / chars, control.typing / platform.typing);
-    const double controlTotal = control.set + control.paint + control.repaint + control.typing;
-    const double platformTotal = platform.set + platform.paint + platform.repaint + platform.typing;
-    wprintf(L"ratio uilib-richedit: %.2f (the control's time / the platform's rich edit window's, every step)\n",
-        controlTotal / platformTotal);
+    for (const Step& step : steps) {
+        double control = medianOf(controlRounds, step.field), platform = medianOf(platformRounds, step.field);
+        wprintf(L"%-24ls %9.3f %ls %9.3f %ls %8.2f\n", step.what, control * step.scale, step.unit,
+            platform * step.scale, step.unit, control / platform);
+    }
+    for (const Step& step : steps) {
+        double control = medianOf(controlRounds, step.field), platform = medianOf(platformRounds, step.field);
+        wprintf(L"ratio %ls: %.2f (%ls / the platform's rich edit window)\n", step.ratioName, control / platform,
+            step.ratioWhat);
+    }
     fflush(stdout);
     CWindowManagerUI::Term();
     return 0;
