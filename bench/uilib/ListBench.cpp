@@ -33,6 +33,7 @@ namespace {
 using benchui::medianOf;
 using benchui::pump;
 using benchui::secondsOf;
+using benchui::StepFigures;
 
 void paint(HWND window)
 {
@@ -276,42 +277,29 @@ int run(int argc, wchar_t** argv)
             treeViews.back().build == 0)
             return 1;
     }
-    struct Step {
-        const wchar_t* what;
-        double control, platform;
-        const wchar_t* ratioName;
-        const wchar_t* ratioWhat;
-        const wchar_t* anchor;
-    };
     wchar_t built[64], expanded[64];
     swprintf(built, 64, L"UI list: %d text rows built", rows);
     swprintf(expanded, 64, L"UI tree: %d roots expanded", kRoots);
-    const Step steps[] = {
+    const wchar_t* listView = L"platform list view";
+    const wchar_t* treeView = L"platform tree view";
+    const StepFigures steps[] = {
         {L"list: rows built", medianOf(lists, &ListTimes::build), medianOf(listViews, &ListTimes::build), L"list-build",
-            built, L"platform list view"},
+            built, listView},
         {L"list: first layout and paint", medianOf(lists, &ListTimes::paint), medianOf(listViews, &ListTimes::paint),
-            L"list-paint", L"UI list: first layout and paint", L"platform list view"},
+            L"list-paint", L"UI list: first layout and paint", listView},
         {L"list: scrolled to the end, painted", medianOf(lists, &ListTimes::end), medianOf(listViews, &ListTimes::end),
-            L"list-scroll", L"UI list: scrolled to the end, painted", L"platform list view"},
+            L"list-scroll", L"UI list: scrolled to the end, painted", listView},
         {L"list: middle row selected, shown, painted", medianOf(lists, &ListTimes::select),
             medianOf(listViews, &ListTimes::select), L"list-select", L"UI list: middle row selected, shown, painted",
-            L"platform list view"},
+            listView},
         {L"tree: built collapsed and painted", medianOf(trees, &TreeTimes::build),
-            medianOf(treeViews, &TreeTimes::build), L"tree-build", L"UI tree: built collapsed and painted",
-            L"platform tree view"},
+            medianOf(treeViews, &TreeTimes::build), L"tree-build", L"UI tree: built collapsed and painted", treeView},
         {L"tree: every root expanded, painted", medianOf(trees, &TreeTimes::expand),
-            medianOf(treeViews, &TreeTimes::expand), L"tree-expand", expanded, L"platform tree view"},
+            medianOf(treeViews, &TreeTimes::expand), L"tree-expand", expanded, treeView},
     };
     wprintf(L"list: %d text rows x 3 columns; tree: %d roots x %d children; medians of %d rounds\n", rows, kRoots,
         children, rounds);
-    wprintf(L"%-40ls %12ls %12ls %8ls\n", L"", L"control", L"platform", L"ratio");
-    for (const Step& step : steps)
-        wprintf(L"%-40ls %9.2f ms %9.2f ms %8.2f\n", step.what, step.control * 1000, step.platform * 1000,
-            step.control / step.platform);
-    for (const Step& step : steps)
-        wprintf(L"ratio %ls: %.2f (%ls / %ls)\n", step.ratioName, step.control / step.platform, step.ratioWhat,
-            step.anchor);
-    fflush(stdout);
+    printSteps(steps);
     CWindowManagerUI::Term();
     return 0;
 }
@@ -320,9 +308,5 @@ int run(int argc, wchar_t** argv)
 
 int wmain(int argc, wchar_t** argv)
 {
-    try {
-        return run(argc, argv);
-    } catch (...) {
-        return 1;
-    }
+    return benchui::guardedMain(run, argc, argv);
 }

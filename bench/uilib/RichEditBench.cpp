@@ -30,6 +30,7 @@ namespace {
 using benchui::medianOf;
 using benchui::pump;
 using benchui::secondsOf;
+using benchui::StepFigures;
 
 std::wstring makeText(int lines)
 {
@@ -169,36 +170,22 @@ int run(int argc, wchar_t** argv)
         platformRounds.push_back(benchPlatform(text, chars));
         if (controlRounds.back().set == 0 || platformRounds.back().set == 0) return 1;
     }
-    struct Step {
-        const wchar_t* what;
-        double Times::*field;
-        double scale;  // to the unit printed
-        const wchar_t* unit;
-        const wchar_t* ratioName;
-        const wchar_t* ratioWhat;
+    auto step = [&](const wchar_t* what, double Times::*field, double per, const wchar_t* name,
+                    const wchar_t* whatFor) {
+        return StepFigures{what, medianOf(controlRounds, field) / per, medianOf(platformRounds, field) / per, name,
+            whatFor, L"the platform's rich edit window"};
     };
-    const Step steps[] = {
-        {L"set the text", &Times::set, 1000, L"ms", L"richedit-set", L"UI rich edit: setting the text"},
-        {L"first paint", &Times::paint, 1000, L"ms", L"richedit-first-paint",
-            L"UI rich edit: first paint after setting the text"},
-        {L"second paint", &Times::repaint, 1000, L"ms", L"richedit-second-paint", L"UI rich edit: the next paint"},
-        {L"typing, per character", &Times::typing, 1000.0 / chars, L"ms", L"richedit-typing",
-            L"UI rich edit: typing, a paint after each character"},
+    const StepFigures steps[] = {
+        step(L"set the text", &Times::set, 1, L"richedit-set", L"UI rich edit: setting the text"),
+        step(L"first paint", &Times::paint, 1, L"richedit-first-paint",
+            L"UI rich edit: first paint after setting the text"),
+        step(L"second paint", &Times::repaint, 1, L"richedit-second-paint", L"UI rich edit: the next paint"),
+        step(L"typing, per character", &Times::typing, chars, L"richedit-typing",
+            L"UI rich edit: typing, a paint after each character"),
     };
     wprintf(L"text: %d lines, %zu characters; typed: %d characters; medians of %d rounds\n", lines, text.size(), chars,
         rounds);
-    wprintf(L"%-24ls %12ls %12ls %8ls\n", L"", L"control", L"platform", L"ratio");
-    for (const Step& step : steps) {
-        double control = medianOf(controlRounds, step.field), platform = medianOf(platformRounds, step.field);
-        wprintf(L"%-24ls %9.3f %ls %9.3f %ls %8.2f\n", step.what, control * step.scale, step.unit,
-            platform * step.scale, step.unit, control / platform);
-    }
-    for (const Step& step : steps) {
-        double control = medianOf(controlRounds, step.field), platform = medianOf(platformRounds, step.field);
-        wprintf(L"ratio %ls: %.2f (%ls / the platform's rich edit window)\n", step.ratioName, control / platform,
-            step.ratioWhat);
-    }
-    fflush(stdout);
+    printSteps(steps);
     CWindowManagerUI::Term();
     return 0;
 }
@@ -207,9 +194,5 @@ int run(int argc, wchar_t** argv)
 
 int wmain(int argc, wchar_t** argv)
 {
-    try {
-        return run(argc, argv);
-    } catch (...) {
-        return 1;
-    }
+    return benchui::guardedMain(run, argc, argv);
 }
