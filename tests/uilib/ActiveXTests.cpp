@@ -69,7 +69,7 @@ protected:
     HMODULE module = nullptr;
     AxTestStats* stats = nullptr;
     AxTestSiteFn takeSite = nullptr;
-    InputDriver input{frame.GetWindowHandle()};
+    InputDriver input{frame};
 };
 
 bool sameRect(const RECT& a, const RECT& b)
@@ -113,14 +113,13 @@ TEST_F(ActiveXHost, TheWheelReachesAWindowlessObjectUnderTheCursor)
     // Away from the screen's corner the wheel's screen point is not the window's point.
     SetWindowPos(frame, nullptr, 300, 250, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     pump(4);
-    InputDriver moved{frame.GetWindowHandle()};
     CActiveXUI* ax = host(L"windowless");
     ASSERT_TRUE(ax->IsInPlaceActive());
-    moved.wheel(centreOf(ax), 1);
+    input.wheel(centreOf(ax), 1);
     EXPECT_EQ(static_cast<UINT>(WM_MOUSEWHEEL), stats->lastMessage);
-    moved.moveTo(centreOf(frame.control(L"rest")));
+    input.moveTo(centreOf(frame.control(L"rest")));
     long before = stats->windowMessages;
-    moved.wheel(centreOf(frame.control(L"rest")), -1);
+    input.wheel(centreOf(frame.control(L"rest")), -1);
     EXPECT_EQ(before, stats->windowMessages) << "not under the cursor";
 }
 

@@ -43,7 +43,7 @@ protected:
     {
         return static_cast<int>(std::count(frame.events.begin(), frame.events.end(), entry));
     }
-    InputDriver input{frame.GetWindowHandle()};
+    InputDriver input{frame};
 };
 
 }  // namespace

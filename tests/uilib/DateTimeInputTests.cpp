@@ -67,7 +67,7 @@ protected:
     {
         return pumpUntil([&] { return picker() == nullptr && date->GetNativeWindow() == nullptr; });
     }
-    InputDriver input{frame.GetWindowHandle()};
+    InputDriver input{frame};
     CDateTimeUI* date = nullptr;
     int clicks = 0;
 };

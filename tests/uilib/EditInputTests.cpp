@@ -56,7 +56,7 @@ protected:
         input.click(centreOf(frame.control(L"other")));
         pumpUntil([&] { return nativeEdit() == nullptr; });
     }
-    InputDriver input{frame.GetWindowHandle()};
+    InputDriver input{frame};
 };
 
 }  // namespace

@@ -59,7 +59,7 @@ protected:
         POINT centre = centreOf(c);
         return printedPixel(frame, centre.x, centre.y);
     }
-    InputDriver input{frame.GetWindowHandle()};
+    InputDriver input{frame};
 };
 
 }  // namespace

@@ -10,21 +10,22 @@ namespace testui {
 
 class InputDriver {
 public:
-    explicit InputDriver(HWND window) : m_window(window) {}
+    // The window is read at each step: a fixture's driver is made before SetUp opens the window.
+    explicit InputDriver(const SkinUI::CWindowWnd& window) : m_window(window) {}
 
     // Brings the window up and to the front, so that input reaches it.
     void activate()
     {
-        ShowWindow(m_window, SW_SHOW);
-        SetForegroundWindow(m_window);
-        SetActiveWindow(m_window);
-        SetFocus(m_window);
-        UpdateWindow(m_window);
+        ShowWindow(window(), SW_SHOW);
+        SetForegroundWindow(window());
+        SetActiveWindow(window());
+        SetFocus(window());
+        UpdateWindow(window());
         pump(4);
     }
     void moveTo(POINT client)
     {
-        testinput::moveTo(m_window, client);
+        testinput::moveTo(window(), client);
         pump(3);
     }
     void mouse(DWORD flags, DWORD data = 0)
@@ -84,7 +85,9 @@ public:
     }
 
 private:
-    HWND m_window;
+    HWND window() const { return m_window.GetWindowHandle(); }
+
+    const SkinUI::CWindowWnd& m_window;
 };
 
 }  // namespace testui

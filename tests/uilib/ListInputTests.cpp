@@ -73,7 +73,7 @@ protected:
         return out;
     }
     CListUI* list = nullptr;
-    InputDriver input{frame.GetWindowHandle()};
+    InputDriver input{frame};
 };
 
 }  // namespace
@@ -246,7 +246,7 @@ protected:
     CComboUI* few = nullptr;
     CComboUI* many = nullptr;
     CComboUI* low = nullptr;
-    InputDriver input{frame.GetWindowHandle()};
+    InputDriver input{frame};
 };
 
 }  // namespace
@@ -378,7 +378,7 @@ protected:
         return out;
     }
     CTreeViewUI* view = nullptr;
-    InputDriver input{frame.GetWindowHandle()};
+    InputDriver input{frame};
 };
 
 }  // namespace

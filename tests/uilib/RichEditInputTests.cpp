@@ -61,7 +61,7 @@ protected:
         UpdateWindow(frame);
         pump(4);
     }
-    InputDriver input{frame.GetWindowHandle()};
+    InputDriver input{frame};
 };
 
 }  // namespace
