@@ -10,6 +10,7 @@
 // is the floor of any cross-apartment report: a thread of the multithreaded
 // apartment calling the same page function through a proxy, unmarshalled once.
 // The figures are reported, never asserted.
+#include "MessagePump.h"
 #include "ScriptPage.h"
 #include "StrevoControl.h"
 #include "TestBrowser.h"
@@ -39,11 +40,7 @@ Result collect(TestBrowser::Page& page, long expected, double started)
 {
     volume_bench::Progress progress(page, expected);
     for (;;) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
+        test_support::dispatchWaitingMessages();
         if (progress.finished()) break;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
     }

@@ -17,6 +17,7 @@
 // helper's blocks plus its final array, and the road's own buffers).
 #include "BrowserHost.h"
 #include "BrowserStreamRequest.h"
+#include "CountedUnknown.h"
 #include "MonikerTestHost.h"
 #include "SimpleStreamHelper.h"
 #include "StreamTestFactory.h"
@@ -150,31 +151,13 @@ Timed throughHelper(const std::shared_ptr<FB::BrowserHost>& host, const std::str
 
 // The URL-moniker anchor: a bare pull loop that counts and drops the bytes, or
 // (keeping) copies each read into blocks and joins them when the binding ends.
-class PullLoop : public IBindStatusCallback {
+class PullLoop : public CountedUnknown<IBindStatusCallback> {
 public:
-    explicit PullLoop(bool keeping) : keeping(keeping) {}
-    virtual ~PullLoop() = default;
+    explicit PullLoop(bool keeping) : CountedUnknown(1), keeping(keeping) {}
     size_t bytes = 0;
     bool done = false;
     bool success = false;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
-    {
-        if (iid != IID_IUnknown && iid != IID_IBindStatusCallback) {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        *object = this;
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const ULONG left = --references;
-        if (left == 0) delete this;
-        return left;
-    }
     HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding*) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override { return E_NOTIMPL; }
@@ -213,6 +196,12 @@ public:
 private:
     static constexpr size_t kBlockSize = FB::BrowserStreamRequest::kDefaultBufferSize;
 
+    void* interfaceFor(REFIID iid) override
+    {
+        return iid == IID_IUnknown || iid == IID_IBindStatusCallback ? static_cast<IBindStatusCallback*>(this)
+                                                                     : nullptr;
+    }
+
     void keep(size_t count)
     {
         for (size_t at = 0; at < count;) {
@@ -233,7 +222,6 @@ private:
     }
 
     const bool keeping;
-    std::atomic<ULONG> references{1};
     Com::ComPtr<IStream> stream;
     std::vector<std::unique_ptr<uint8_t[]>> blocks;
     char buffer[kBlockSize];

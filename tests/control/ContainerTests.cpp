@@ -2,6 +2,7 @@
 // ProgID, hands it dispatch callbacks and pumps messages, so that volume reports
 // from the engine's thread can cross into the page's apartment.
 #include "FakeDispatch.h"
+#include "MessagePump.h"
 #include "RegisteredControl.h"
 #include "StrevoControl.h"
 
@@ -84,11 +85,7 @@ bool pumpUntil(const std::function<bool()>& done)
     while (!done()) {
         if (GetTickCount() - start > 20000) return false;
         MsgWaitForMultipleObjectsEx(0, nullptr, 10, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
+        test_support::dispatchWaitingMessages();
     }
     return true;
 }

@@ -9,6 +9,8 @@
 // keys that do not exist are left out. Texts are REG_SZ and REG_EXPAND_SZ values,
 // numbers REG_DWORD values as "dword:" and eight hex digits (as reg export
 // writes them); other types print as their type number.
+#include "Utf8Text.h"
+
 #include <windows.h>
 #include <shellapi.h>
 
@@ -19,15 +21,7 @@
 
 namespace {
 
-std::string utf8(const std::wstring& text)
-{
-    int size =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0)
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
-    return out;
-}
+using test_support::utf8;
 
 std::string quoted(const std::wstring& text)
 {

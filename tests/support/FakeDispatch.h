@@ -14,19 +14,19 @@
 #pragma once
 
 #include "ComSupport.h"
+#include "CountedUnknown.h"
 
 #include <windows.h>
 #include <dispex.h>
 #include <oaidl.h>
 
-#include <atomic>
 #include <functional>
 #include <map>
 #include <mutex>
 #include <string>
 #include <vector>
 
-class FakeDispatch : public IDispatch {
+class FakeDispatch : public CountedUnknown<IDispatch> {
 public:
     struct Call {
         WORD flags = 0;
@@ -56,7 +56,6 @@ public:
         auto found = members_.find(name);
         return found == members_.end() ? std::vector<Call>() : found->second.calls;
     }
-    ULONG references() const { return count_.load(); }
     // QueryInterface answers IUnknown and kind only (nullptr: IUnknown alone);
     // by default IUnknown and IDispatch.
     void answersOnly(const IID* kind)
@@ -72,27 +71,6 @@ public:
         members_[name].after = std::move(action);
     }
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        const IID* kind = nullptr;
-        {
-            std::lock_guard<std::mutex> guard(lock_);
-            kind = kind_;
-        }
-        if (!IsEqualIID(iid, IID_IUnknown) && !(kind && IsEqualIID(iid, *kind))) return E_NOINTERFACE;
-        *out = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++count_; }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        ULONG left = --count_;
-        if (left == 0) delete this;
-        return left;
-    }
     STDMETHODIMP GetTypeInfoCount(UINT* count) override
     {
         *count = 0;
@@ -143,8 +121,15 @@ private:
         std::vector<Call> calls;
         std::function<void()> after;
     };
-    FakeDispatch() = default;
-    virtual ~FakeDispatch() = default;
+    FakeDispatch() : CountedUnknown(1) {}
+    ~FakeDispatch() override = default;
+
+    void* interfaceFor(REFIID iid) override
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (!IsEqualIID(iid, IID_IUnknown) && !(kind_ && IsEqualIID(iid, *kind_))) return nullptr;
+        return static_cast<IDispatch*>(this);
+    }
 
     DISPID idOf(const std::wstring& name) const
     {
@@ -163,7 +148,6 @@ private:
         return nullptr;
     }
 
-    std::atomic<ULONG> count_{1};
     mutable std::mutex lock_;
     std::map<std::wstring, Member> members_;
     const IID* kind_ = &IID_IDispatch;

@@ -17,44 +17,17 @@
 #pragma once
 
 #include "ComSupport.h"
+#include "CountedUnknown.h"
 
 #include <windows.h>
 #include <ocidl.h>
 
-#include <atomic>
 #include <mutex>
 #include <string>
 #include <vector>
 
-class FakeInPlaceSite : public IOleClientSite, public IOleInPlaceSiteWindowless {
+class FakeInPlaceSite : public CountedUnknown<IOleClientSite, IOleInPlaceSiteWindowless> {
 public:
-    virtual ~FakeInPlaceSite() = default;
-
-    // IUnknown
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IOleClientSite))
-            *out = static_cast<IOleClientSite*>(this);
-        else if (IsEqualIID(iid, IID_IOleWindow) || IsEqualIID(iid, IID_IOleInPlaceSite))
-            *out = static_cast<IOleInPlaceSite*>(this);
-        else if (!onlyPlainSite &&
-            (IsEqualIID(iid, IID_IOleInPlaceSiteEx) || IsEqualIID(iid, IID_IOleInPlaceSiteWindowless)))
-            *out = static_cast<IOleInPlaceSiteWindowless*>(this);
-        else
-            return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        ULONG left = --references;
-        if (left == 0) delete this;
-        return left;
-    }
-
     // IOleClientSite
     STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
     STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** moniker) override
@@ -159,7 +132,6 @@ public:
         return count;
     }
 
-    std::atomic<ULONG> references{0};
     HWND window = nullptr;
     RECT position{0, 0, 300, 150};
     RECT clip{0, 0, 300, 150};
@@ -171,6 +143,19 @@ public:
     std::mutex lock;
     std::vector<std::string> calls;
     std::vector<DWORD> invalidateThreads;
+
+protected:
+    void* interfaceFor(REFIID iid) override
+    {
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IOleClientSite))
+            return static_cast<IOleClientSite*>(this);
+        if (IsEqualIID(iid, IID_IOleWindow) || IsEqualIID(iid, IID_IOleInPlaceSite))
+            return static_cast<IOleInPlaceSite*>(this);
+        if (!onlyPlainSite &&
+            (IsEqualIID(iid, IID_IOleInPlaceSiteEx) || IsEqualIID(iid, IID_IOleInPlaceSiteWindowless)))
+            return static_cast<IOleInPlaceSiteWindowless*>(this);
+        return nullptr;
+    }
 
 private:
     HRESULT record(const char* call)

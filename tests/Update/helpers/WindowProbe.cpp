@@ -19,6 +19,7 @@
 // Pictures come from the screen DC: another process's window cannot be
 // printed into a bitmap of this one.
 #include "SyntheticInput.h"
+#include "Utf8Text.h"
 
 #include <windows.h>
 
@@ -35,10 +36,7 @@ HWND g_window = nullptr;
 
 std::wstring FromUtf8(const std::string& text)
 {
-    int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(length, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-    return wide;
+    return test_support::wide(text);
 }
 
 std::vector<std::wstring> Fields(const std::wstring& line)

@@ -24,8 +24,6 @@ namespace {
 
 using activextest::errorOf;
 
-::testing::Environment* const comApartment = ::testing::AddGlobalTestEnvironment(new activextest::ComApartment);
-
 std::vector<std::string> idsOf(const std::vector<FB::DOM::ElementPtr>& elements)
 {
     std::vector<std::string> ids;

@@ -31,8 +31,6 @@ namespace {
 
 using activextest::errorOf;
 
-::testing::Environment* const comApartment = ::testing::AddGlobalTestEnvironment(new activextest::ComApartment);
-
 class BrowserHost : public activextest::FakePageTest {
 protected:
     // A page object as the plug-in receives it (one retained COM reference).

@@ -5,6 +5,7 @@
 #include "ActiveXBindStatusCallback.h"
 #include "ActiveXStream.h"
 #include "ActiveXStreamRequest.h"
+#include "ActiveXTestSupport.h"
 #include "BrowserStreamRequest.h"
 #include "ByteRangeResponse.h"
 #include "IdleTimer.h"
@@ -36,14 +37,6 @@ using streamtest::ServerRequest;
 using ::testing::ElementsAre;
 
 namespace {
-
-// URL monikers need COM on the thread that binds (and that thread pumps messages).
-class ComApartment : public ::testing::Environment {
-public:
-    void SetUp() override { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
-    void TearDown() override { CoUninitialize(); }
-};
-::testing::Environment* const comApartment = ::testing::AddGlobalTestEnvironment(new ComApartment);
 
 // The plain WinINet download of a URL (the test's own view of the server).
 std::string fetch(const std::string& url)

@@ -21,8 +21,6 @@ using FB::ActiveX::IDispatchAPI;
 
 namespace {
 
-::testing::Environment* const comApartment = ::testing::AddGlobalTestEnvironment(new activextest::ComApartment);
-
 std::string describe(const FB::variant& value)
 {
     std::string text = FB::readableTypeName(value.getType());

@@ -274,7 +274,7 @@ TEST_F(FBControlTest, TeardownGivesEverySiteReferenceBack)
     ASSERT_HRESULT_SUCCEEDED(object->SetClientSite(nullptr));
     object = nullptr;
     control = nullptr;
-    EXPECT_EQ(site->references.load(), 1u);
+    EXPECT_EQ(site->references(), 1u);
     EXPECT_EQ(FB::PluginCore::activeCount(), 0);
 }
 

@@ -13,6 +13,7 @@
 // are written there as windowed.bmp and windowless.bmp.
 #include "ComIdentifiers.h"
 #include "FBControl.h"
+#include "MessagePump.h"
 #include "BrowserRoads.h"
 #include "PluginCore.h"
 #include "parvelplugin.h"
@@ -115,11 +116,7 @@ void pump(int milliseconds)
 {
     const DWORD end = GetTickCount() + milliseconds;
     while (static_cast<LONG>(end - GetTickCount()) > 0) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
+        test_support::dispatchWaitingMessages();
         Sleep(10);
     }
 }

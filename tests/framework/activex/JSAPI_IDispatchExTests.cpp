@@ -5,6 +5,7 @@
 #include "ActiveXBrowserHost.h"
 #include "ActiveXTestSupport.h"
 #include "COMJavascriptObject.h"
+#include "CountedUnknown.h"
 #include "DispIdTable.h"
 #include "FakeDispatch.h"
 #include "HeapCensus.h"
@@ -23,8 +24,6 @@ using FB::ActiveX::COMJavascriptObject;
 
 namespace {
 
-::testing::Environment* const comApartment = ::testing::AddGlobalTestEnvironment(new activextest::ComApartment);
-
 // A member that shows the argument list it was given.
 class ArgumentsAPI : public FB::JSAPIAuto {
 public:
@@ -39,24 +38,15 @@ public:
 };
 
 // An object that is no dispatch object.
-struct PlainUnknown : IUnknown {
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
+class PlainUnknown : public CountedUnknown<IUnknown> {
+public:
+    PlainUnknown() : CountedUnknown(1) {}
+
+private:
+    void* interfaceFor(REFIID iid) override
     {
-        *out = nullptr;
-        if (!IsEqualIID(iid, IID_IUnknown)) return E_NOINTERFACE;
-        *out = this;
-        AddRef();
-        return S_OK;
+        return IsEqualIID(iid, IID_IUnknown) ? static_cast<IUnknown*>(this) : nullptr;
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        ULONG left = --references;
-        if (left == 0) delete this;
-        return left;
-    }
-    virtual ~PlainUnknown() = default;
-    ULONG references = 1;
 };
 
 std::wstring text(const VARIANT& value)
@@ -479,7 +469,7 @@ TEST_F(BridgeEvents, ConnectionPointRefusals)
     DWORD cookie = 7;
     EXPECT_EQ(point->Advise(notDispatch.Get(), &cookie), CONNECT_E_CANNOTCONNECT);
     EXPECT_EQ(cookie, 0u);
-    EXPECT_EQ(notDispatch->references, 1u);
+    EXPECT_EQ(notDispatch->references(), 1u);
     EXPECT_EQ(point->Unadvise(12345), E_UNEXPECTED);
 
     auto container = bridge.Query<IConnectionPointContainer>();

@@ -3,6 +3,7 @@
 // pass-through flag, observers that fail, and the life of the subclass, also
 // under a third party's subclass.
 #include "EventRecorder.h"
+#include "MessagePump.h"
 #include "PluginWindowWin.h"
 
 #include <gmock/gmock.h>
@@ -69,11 +70,7 @@ void registerClasses()
 
 void pumpMessages()
 {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
+    test_support::dispatchWaitingMessages();
 }
 
 bool pumpUntil(const std::function<bool()>& done)

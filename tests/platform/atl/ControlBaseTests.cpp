@@ -114,7 +114,7 @@ TEST_F(ControlBaseTest, UIActivationTakesFocusThroughTheSiteAndDeactivationGives
     EXPECT_EQ(inPlace->InPlaceDeactivate(), S_OK) << "twice is no error";
     inPlace = nullptr;
     object->SetClientSite(nullptr);
-    EXPECT_EQ(site->references.load(), 1u) << "every site reference came back";
+    EXPECT_EQ(site->references(), 1u) << "every site reference came back";
 }
 
 TEST_F(ControlBaseTest, CloseDeactivatesAndTellsTheAdviseSinks)

@@ -1,6 +1,7 @@
 // The COM support header: reference counts through every way a ComPtr is made,
 // copied, moved and handed out; the string and VARIANT owners; and the guard.
 #include "ComSupport.h"
+#include "CountedUnknown.h"
 
 #include <gtest/gtest.h>
 
@@ -11,39 +12,27 @@
 namespace {
 
 // An object that answers IUnknown and IPersist and shows its reference count.
-class CountedObject : public IPersist {
+class CountedObject : public CountedUnknown<IPersist> {
 public:
     explicit CountedObject(bool* destroyed = nullptr) : destroyed_(destroyed) {}
-    virtual ~CountedObject()
+    ~CountedObject() override
     {
         if (destroyed_) *destroyed_ = true;
     }
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IPersist)) return E_NOINTERFACE;
-        AddRef();
-        *out = static_cast<IPersist*>(this);
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        ULONG left = --references;
-        if (left == 0) delete this;
-        return left;
-    }
     STDMETHODIMP GetClassID(CLSID* clsid) override
     {
         *clsid = CLSID_NULL;
         return S_OK;
     }
 
-    ULONG references = 0;
-
 private:
+    void* interfaceFor(REFIID iid) override
+    {
+        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IPersist)) return nullptr;
+        return static_cast<IPersist*>(this);
+    }
+
     bool* destroyed_;
 };
 
@@ -61,33 +50,33 @@ TEST(ComPtrTest, CountsOneReferencePerHolderHoweverItIsMade)
     auto* object = madeWithOneReference(&destroyed);
     {
         auto adopted = Com::ComPtr<IPersist>::Adopt(object);
-        EXPECT_EQ(object->references, 1u);
+        EXPECT_EQ(object->references(), 1u);
 
         Com::ComPtr<IPersist> fromRaw(object);
-        EXPECT_EQ(object->references, 2u);
+        EXPECT_EQ(object->references(), 2u);
         Com::ComPtr<IPersist> copied(fromRaw);
-        EXPECT_EQ(object->references, 3u);
+        EXPECT_EQ(object->references(), 3u);
         Com::ComPtr<IPersist> moved(std::move(copied));
-        EXPECT_EQ(object->references, 3u);
+        EXPECT_EQ(object->references(), 3u);
         EXPECT_FALSE(copied);
         Com::ComPtr<IUnknown> widened(moved);
-        EXPECT_EQ(object->references, 4u);
+        EXPECT_EQ(object->references(), 4u);
         Com::ComPtr<IUnknown> widenedByMove(std::move(moved));
-        EXPECT_EQ(object->references, 4u);
+        EXPECT_EQ(object->references(), 4u);
 
         Com::ComPtr<IPersist> assigned;
         assigned = fromRaw;
-        EXPECT_EQ(object->references, 5u);
+        EXPECT_EQ(object->references(), 5u);
         assigned = assigned;  // self-assignment keeps the one reference
-        EXPECT_EQ(object->references, 5u);
+        EXPECT_EQ(object->references(), 5u);
         auto& alias = assigned;
         assigned = std::move(alias);  // so does self-move
-        EXPECT_EQ(object->references, 5u);
+        EXPECT_EQ(object->references(), 5u);
         EXPECT_EQ(assigned, object);
         assigned = nullptr;
-        EXPECT_EQ(object->references, 4u);
+        EXPECT_EQ(object->references(), 4u);
         assigned = object;
-        EXPECT_EQ(object->references, 5u);
+        EXPECT_EQ(object->references(), 5u);
         EXPECT_FALSE(destroyed);
     }
     EXPECT_TRUE(destroyed);
@@ -101,7 +90,7 @@ TEST(ComPtrTest, DetachHandsTheReferenceOutAndAttachTakesItBack)
     EXPECT_FALSE(held);
     EXPECT_FALSE(destroyed);
     held.Attach(raw);
-    EXPECT_EQ(static_cast<CountedObject*>(raw)->references, 1u);
+    EXPECT_EQ(static_cast<CountedObject*>(raw)->references(), 1u);
     held.Reset();
     EXPECT_TRUE(destroyed);
 }
@@ -114,7 +103,7 @@ TEST(ComPtrTest, PutReleasesTheOldInterfaceBeforeLendingTheSlot)
     EXPECT_TRUE(firstDestroyed);
     EXPECT_EQ(*slot, nullptr);
     *slot = madeWithOneReference();
-    EXPECT_EQ(static_cast<CountedObject*>(held.Get())->references, 1u);
+    EXPECT_EQ(static_cast<CountedObject*>(held.Get())->references(), 1u);
 }
 
 TEST(ComPtrTest, CopyToHandsOutANewReference)
@@ -123,7 +112,7 @@ TEST(ComPtrTest, CopyToHandsOutANewReference)
     IPersist* out = nullptr;
     ASSERT_EQ(held.CopyTo(&out), S_OK);
     EXPECT_EQ(out, held.Get());
-    EXPECT_EQ(static_cast<CountedObject*>(out)->references, 2u);
+    EXPECT_EQ(static_cast<CountedObject*>(out)->references(), 2u);
     out->Release();
     EXPECT_EQ(held.CopyTo(nullptr), E_POINTER);
     Com::ComPtr<IPersist> empty;
@@ -138,7 +127,7 @@ TEST(ComPtrTest, AsAndQueryAskTheObjectForAnotherInterface)
     Com::ComPtr<IPersist> persist;
     EXPECT_EQ(held.As(persist), S_OK);
     EXPECT_TRUE(persist);
-    EXPECT_EQ(static_cast<CountedObject*>(persist.Get())->references, 2u);
+    EXPECT_EQ(static_cast<CountedObject*>(persist.Get())->references(), 2u);
 
     Com::ComPtr<IDispatch> dispatch;
     EXPECT_EQ(held.As(dispatch), E_NOINTERFACE);
@@ -218,15 +207,15 @@ TEST(VariantTest, HoldsNumbersTextsAndObjectsAndCopiesDeeply)
         V_VT(&raw) = VT_UNKNOWN;
         V_UNKNOWN(&raw) = object;
         Com::Variant copy(raw);  // the caller keeps raw
-        EXPECT_EQ(object->references, 2u);
+        EXPECT_EQ(object->references(), 2u);
         Com::Variant moved(std::move(copy));
         EXPECT_EQ(copy.Type(), VT_EMPTY);
-        EXPECT_EQ(object->references, 2u);
+        EXPECT_EQ(object->references(), 2u);
         Com::Variant adopted = Com::Variant::Adopt(raw);
         EXPECT_EQ(V_VT(&raw), VT_EMPTY);
-        EXPECT_EQ(object->references, 2u);
+        EXPECT_EQ(object->references(), 2u);
         moved.Put();
-        EXPECT_EQ(object->references, 1u);
+        EXPECT_EQ(object->references(), 1u);
         adopted.Detach(&raw);
         EXPECT_EQ(adopted.Type(), VT_EMPTY);
         VariantClear(&raw);

@@ -27,16 +27,21 @@ void clearAll(std::vector<VARIANT>& args)
 
 HRESULT raise(EXCEPINFO* exception, const wchar_t* text)
 {
+    return raiseScriptError(exception, L"TestBrowser", text);
+}
+
+}  // namespace
+
+HRESULT raiseScriptError(EXCEPINFO* exception, const wchar_t* source, const wchar_t* text)
+{
     if (exception) {
         ZeroMemory(exception, sizeof *exception);
         exception->scode = E_FAIL;
-        exception->bstrSource = SysAllocString(L"TestBrowser");
+        exception->bstrSource = SysAllocString(source);
         exception->bstrDescription = SysAllocString(text);
     }
     return DISP_E_EXCEPTION;
 }
-
-}  // namespace
 
 HostObject::HostObject() = default;
 

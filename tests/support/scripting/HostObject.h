@@ -23,6 +23,10 @@
 
 namespace ScriptHost {
 
+// Fills exception (where the caller gave one) as an error of source with text,
+// and answers DISP_E_EXCEPTION: the failure of a call that page script sees.
+HRESULT raiseScriptError(EXCEPINFO* exception, const wchar_t* source, const wchar_t* text);
+
 class HostObject : public IDispatchEx {
 public:
     // Arguments in call order; `result` starts empty.

@@ -1,6 +1,8 @@
 // The engine, its site and the page's timers and console.
 #include "ScriptEngine.h"
 
+#include "CountedUnknown.h"
+
 #include <algorithm>
 
 namespace ScriptHost {
@@ -37,30 +39,9 @@ void freeExceptionInfo(EXCEPINFO& info)
 }
 
 // The engine's site: named items, errors, and the host's services.
-class EngineSite : public IActiveScriptSite, public IServiceProvider {
+class EngineSite : public CountedUnknown<IActiveScriptSite, IServiceProvider> {
 public:
-    explicit EngineSite(ScriptEngine& engine) : engine_(engine) {}
-    virtual ~EngineSite() = default;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
-    {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IActiveScriptSite))
-            *out = static_cast<IActiveScriptSite*>(this);
-        else if (IsEqualIID(iid, IID_IServiceProvider) && engine_.services())
-            *out = static_cast<IServiceProvider*>(this);
-        if (!*out) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
+    explicit EngineSite(ScriptEngine& engine) : CountedUnknown(1), engine_(engine) {}
 
     // IServiceProvider
     HRESULT STDMETHODCALLTYPE QueryService(REFGUID service, REFIID iid, void** out) override
@@ -114,8 +95,15 @@ public:
     HRESULT STDMETHODCALLTYPE OnLeaveScript() override { return S_OK; }
 
 private:
+    void* interfaceFor(REFIID iid) override
+    {
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IActiveScriptSite))
+            return static_cast<IActiveScriptSite*>(this);
+        if (IsEqualIID(iid, IID_IServiceProvider) && engine_.services()) return static_cast<IServiceProvider*>(this);
+        return nullptr;
+    }
+
     ScriptEngine& engine_;
-    ULONG references_ = 1;
 };
 
 ScriptEngine::ScriptEngine(HostObject* window) : window_(window ? window : new HostObject)

@@ -49,9 +49,11 @@
 #include "FactoryBase.h"
 #include "FakePage.h"
 #include "HeapCensus.h"
+#include "MessagePump.h"
 #include "ObjectRoot.h"
 #include "ScriptEngine.h"
 #include "StrevoTestControl.h"
+#include "Utf8Text.h"
 #include "parvelpluginAPI.h"
 
 #include <windows.h>
@@ -71,24 +73,8 @@ constexpr int kScriptError = 3;
 constexpr int kLeaked = 4;
 constexpr int kUsage = 64;
 
-std::string utf8(const std::wstring& text)
-{
-    if (text.empty()) return {};
-    int length =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), length, nullptr, nullptr);
-    return out;
-}
-
-std::wstring wide(const std::string& text)
-{
-    if (text.empty()) return {};
-    int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), length);
-    return out;
-}
+using test_support::utf8;
+using test_support::wide;
 
 void print(const std::string& line)
 {
@@ -238,11 +224,7 @@ public:
     {
         const ULONGLONG deadline = GetTickCount64() + timeoutMs;
         for (;;) {
-            MSG message;
-            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-                TranslateMessage(&message);
-                DispatchMessageW(&message);
-            }
+            test_support::dispatchWaitingMessages();
             engine.runDueTimers();
             if (!engine.errors().empty()) return kScriptError;
             if (finished) return exitCode;
@@ -394,12 +376,12 @@ public:
             control_->SetClientSite(nullptr);
             control_ = nullptr;
         }
-        if (site_ && site_->references.load() != 1) {
-            print("leaked: " + std::to_string(site_->references.load() - 1) + " references of the control's site");
+        if (site_ && site_->references() != 1) {
+            print("leaked: " + std::to_string(site_->references() - 1) + " references of the control's site");
             clean = false;
         }
-        if (bag_ && bag_->references.load() != 1) {
-            print("leaked: " + std::to_string(bag_->references.load() - 1) + " references of the property bag");
+        if (bag_ && bag_->references() != 1) {
+            print("leaked: " + std::to_string(bag_->references() - 1) + " references of the property bag");
             clean = false;
         }
         site_ = nullptr;

@@ -18,7 +18,6 @@
 #include <ocidl.h>
 #include <shlguid.h>
 
-#include <atomic>
 #include <cwchar>
 #include <string>
 #include <utility>
@@ -31,21 +30,7 @@
 // (withServices false) it is a site such as the platform's hosting window gives.
 class PageSite : public FakeInPlaceSite, public IServiceProvider, public IPropertyNotifySink, public IOleControlSite {
 public:
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        if (!out) return E_POINTER;
-        if (IsEqualIID(iid, IID_IServiceProvider) && withServices) {
-            *out = static_cast<IServiceProvider*>(this);
-        } else if (IsEqualIID(iid, IID_IPropertyNotifySink)) {
-            *out = static_cast<IPropertyNotifySink*>(this);
-        } else if (IsEqualIID(iid, IID_IOleControlSite)) {
-            *out = static_cast<IOleControlSite*>(this);
-        } else {
-            return FakeInPlaceSite::QueryInterface(iid, out);
-        }
-        AddRef();
-        return S_OK;
-    }
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override { return FakeInPlaceSite::QueryInterface(iid, out); }
     STDMETHODIMP_(ULONG) AddRef() override { return FakeInPlaceSite::AddRef(); }
     STDMETHODIMP_(ULONG) Release() override { return FakeInPlaceSite::Release(); }
 
@@ -83,35 +68,23 @@ public:
     IUnknown* browser = nullptr;   // not owned
     IDispatch* element = nullptr;  // not owned: the object element
     std::vector<DISPID> changes;
+
+protected:
+    void* interfaceFor(REFIID iid) override
+    {
+        if (IsEqualIID(iid, IID_IServiceProvider) && withServices) return static_cast<IServiceProvider*>(this);
+        if (IsEqualIID(iid, IID_IPropertyNotifySink)) return static_cast<IPropertyNotifySink*>(this);
+        if (IsEqualIID(iid, IID_IOleControlSite)) return static_cast<IOleControlSite*>(this);
+        return FakeInPlaceSite::interfaceFor(iid);
+    }
 };
 
 // A property bag of text values (an object tag's param elements), with
 // IPropertyBag2 (or without, withBag2 false). Counted references; made on the heap.
-class TextBag : public IPropertyBag, public IPropertyBag2 {
+class TextBag : public CountedUnknown<IPropertyBag, IPropertyBag2> {
 public:
     explicit TextBag(std::vector<std::pair<std::wstring, std::wstring>> values) : values(std::move(values)) {}
-    virtual ~TextBag() = default;
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPropertyBag))
-            *out = static_cast<IPropertyBag*>(this);
-        else if (IsEqualIID(iid, IID_IPropertyBag2) && withBag2)
-            *out = static_cast<IPropertyBag2*>(this);
-        else
-            return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        ULONG left = --references;
-        if (left == 0) delete this;
-        return left;
-    }
     // IPropertyBag
     STDMETHODIMP Read(LPCOLESTR, VARIANT*, IErrorLog*) override { return E_INVALIDARG; }
     STDMETHODIMP Write(LPCOLESTR, VARIANT*) override { return E_NOTIMPL; }
@@ -148,7 +121,14 @@ public:
     }
     STDMETHODIMP LoadObject(LPCOLESTR, DWORD, IUnknown*, IErrorLog*) override { return E_NOTIMPL; }
 
-    std::atomic<ULONG> references{0};
     std::vector<std::pair<std::wstring, std::wstring>> values;
     bool withBag2 = true;
+
+protected:
+    void* interfaceFor(REFIID iid) override
+    {
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPropertyBag)) return static_cast<IPropertyBag*>(this);
+        if (IsEqualIID(iid, IID_IPropertyBag2) && withBag2) return static_cast<IPropertyBag2*>(this);
+        return nullptr;
+    }
 };

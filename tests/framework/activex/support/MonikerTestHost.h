@@ -8,11 +8,11 @@
 
 #include "ActiveXStream.h"
 #include "BrowserStreamRequest.h"
+#include "MessagePump.h"
 #include "TestBrowserHost.h"
 
 #include <windows.h>
 
-#include <algorithm>
 #include <functional>
 
 class MonikerTestHost : public fbtest::TestBrowserHost {
@@ -26,19 +26,11 @@ public:
     // queued calls until done answers true or the time is up; answers done.
     bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
     {
-        const ULONGLONG end = GetTickCount64() + timeoutMs;
-        for (;;) {
-            MSG message;
-            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-                TranslateMessage(&message);
-                DispatchMessageW(&message);
-            }
-            pump();
-            if (done()) return true;
-            const ULONGLONG now = GetTickCount64();
-            if (now >= end) return false;
-            MsgWaitForMultipleObjects(
-                0, nullptr, FALSE, static_cast<DWORD>(std::min<ULONGLONG>(end - now, 10)), QS_ALLINPUT);
-        }
+        return test_support::pumpMessagesUntil(
+            [&] {
+                pump();
+                return done();
+            },
+            timeoutMs);
     }
 };

@@ -10,7 +10,9 @@
 #include "ScriptPage.h"
 
 #include "ComIds.h"
+#include "CountedUnknown.h"
 #include "TestBrowser.h"
+#include "Utf8Text.h"
 
 #include <algorithm>
 
@@ -18,21 +20,12 @@ namespace TestBrowser {
 
 std::wstring widen(const std::string& text)
 {
-    if (text.empty()) return {};
-    int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-    return wide;
+    return test_support::wide(text);
 }
 
 std::string narrow(const std::wstring& text)
 {
-    if (text.empty()) return {};
-    int length =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), length, nullptr, nullptr);
-    return utf8;
+    return test_support::utf8(text);
 }
 
 namespace {
@@ -204,31 +197,15 @@ NPClass scriptObjectClassRecord = {NP_CLASS_STRUCT_VERSION, scriptAllocate, scri
 
 // ---- plug-in objects as page objects --------------------------------------------
 
-class PluginProxy : public IDispatchEx {
+class PluginProxy : public CountedUnknown<IDispatchEx> {
 public:
-    PluginProxy(Page& page, NPObject* object) : page_(page), object_(page.browser().retainObject(object)) {}
+    PluginProxy(Page& page, NPObject* object)
+        : CountedUnknown(1), page_(page), object_(page.browser().retainObject(object))
+    {
+    }
 
     NPObject* object() const { return object_; }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
-    {
-        if (!out) return E_POINTER;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, kIidDispatchEx) ||
-            IsEqualIID(iid, kIidPluginObjectProxy)) {
-            *out = static_cast<IDispatchEx*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
     {
         *count = 0;
@@ -368,7 +345,15 @@ public:
     }
 
 private:
-    virtual ~PluginProxy()
+    void* interfaceFor(REFIID iid) override
+    {
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, kIidDispatchEx) ||
+            IsEqualIID(iid, kIidPluginObjectProxy))
+            return static_cast<IDispatchEx*>(this);
+        return nullptr;
+    }
+
+    ~PluginProxy() override
     {
         page_.forgetProxy(object_);
         page_.browser().releaseObject(object_);
@@ -421,18 +406,11 @@ private:
 
     static HRESULT fail(EXCEPINFO* exception, const wchar_t* text)
     {
-        if (exception) {
-            ZeroMemory(exception, sizeof *exception);
-            exception->scode = E_FAIL;
-            exception->bstrSource = SysAllocString(L"plug-in");
-            exception->bstrDescription = SysAllocString(text);
-        }
-        return DISP_E_EXCEPTION;
+        return ScriptHost::raiseScriptError(exception, L"plug-in", text);
     }
 
     Page& page_;
     NPObject* object_;
-    ULONG references_ = 1;
     std::vector<std::string> names_;  // DISPID = index + 1
     std::vector<std::string> enumerated_;
 };

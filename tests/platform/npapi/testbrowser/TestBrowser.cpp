@@ -8,6 +8,7 @@
 
 #include "BrowserStreams.h"
 #include "BrowserWindows.h"
+#include "MessagePump.h"
 #include "ScriptPage.h"
 
 #include <algorithm>
@@ -908,14 +909,7 @@ bool Browser::drainAsyncCalls()
 
 bool Browser::drainMessages()
 {
-    bool any = false;
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        any = true;
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-    return any;
+    return test_support::dispatchWaitingMessages();
 }
 
 void Browser::pump()
