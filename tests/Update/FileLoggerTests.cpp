@@ -1,6 +1,7 @@
 // The log file: line format, appending across runs, whole lines from two
 // threads, and lines that would not fit the buffer.
 #include "FileLogger.h"
+#include "LoggedTest.h"
 #include "TestFolder.h"
 
 #include <gtest/gtest.h>
@@ -14,32 +15,26 @@ using namespace basetool;
 
 namespace {
 
-class FileLoggerTest : public ::testing::Test {
+class FileLoggerTest : public LoggedTest {
 protected:
-    void SetUp() override
-    {
-        CFileLogger::Instance().SetDebugOutput(false);
-        ASSERT_TRUE(CFileLogger::Instance().Open(logPath));
-    }
+    FileLoggerTest() : LoggedTest(L"logs\\deeper\\update.log") {}  // folders are created
+
     void TearDown() override
     {
-        CFileLogger::Instance().Close();
+        LoggedTest::TearDown();
         CFileLogger::Instance().SetSourceLocation(false);
         CFileLogger::Instance().SetRunLimit(CFileLogger::kDefaultRunLimit);
     }
     std::vector<std::string> Lines()
     {
         std::vector<std::string> lines;
-        std::string text = ReadTextFile(logPath);
+        std::string text = Log();
         size_t start = 0;
         for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
             lines.push_back(text.substr(start, end - start));
         EXPECT_EQ(start, text.size()) << "text after the last line end";
         return lines;
     }
-
-    TestFolder folder;
-    std::wstring logPath = folder / L"logs\\deeper\\update.log";  // folders are created
 };
 
 const std::regex kHead(R"(^\d{4}\.\d\d\.\d\d \d\d:\d\d:\d\d \[(  INFO  |  ERROR | WARNING)\] : )");

@@ -2,6 +2,7 @@
 // the keep filter, locked and read-only files and long paths; registration
 // of DLLs; finding and ending the processes that hold a DLL.
 #include "FileLogger.h"
+#include "LoggedTest.h"
 #include "Misc.h"
 #include "TestFolder.h"
 #include "Update.h"
@@ -13,20 +14,6 @@
 using namespace basetool;
 
 namespace {
-
-class LoggedTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        CFileLogger::Instance().SetDebugOutput(false);
-        ASSERT_TRUE(CFileLogger::Instance().Open(logPath));
-    }
-    void TearDown() override { CFileLogger::Instance().Close(); }
-    std::string Log() { return ReadTextFile(logPath); }
-
-    TestFolder logs;
-    std::wstring logPath = logs / L"update.log";
-};
 
 bool CopyHelper(const wchar_t* name, const std::wstring& target)
 {

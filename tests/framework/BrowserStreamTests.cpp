@@ -96,6 +96,14 @@ FB::StreamCompletionCallback recordInto(std::shared_ptr<Outcome> outcome)
     };
 }
 
+// A GET of url whose completion is recorded into outcome.
+FB::BrowserStreamRequest getInto(const std::string& url, std::shared_ptr<Outcome> outcome)
+{
+    FB::BrowserStreamRequest request(url, "GET");
+    request.setCallback(recordInto(std::move(outcome)));
+    return request;
+}
+
 std::vector<uint8_t> pattern(size_t size)
 {
     std::vector<uint8_t> bytes(size);
@@ -448,8 +456,7 @@ TEST(BrowserHostStreams, AWholeDownloadGoesThroughTheHelperAndTheManagerLetsGoWh
 {
     auto host = std::make_shared<StreamHost>();
     auto outcome = std::make_shared<Outcome>();
-    FB::BrowserStreamRequest request("http://h/whole", "GET");
-    request.setCallback(recordInto(outcome));
+    FB::BrowserStreamRequest request = getInto("http://h/whole", outcome);
     auto stream = host->openStreamForRequest(request, true);
     ASSERT_NE(stream, nullptr);
     EXPECT_EQ(host->retainedStreamCount(), 1u);
@@ -466,8 +473,7 @@ TEST(BrowserHostStreams, NoStreamFromTheBrowserMeansNoHelperAndNoCallback)
     auto host = std::make_shared<StreamHost>();
     host->mode = StreamHost::Mode::Refuse;
     auto outcome = std::make_shared<Outcome>();
-    FB::BrowserStreamRequest request("http://h/refused", "GET");
-    request.setCallback(recordInto(outcome));
+    FB::BrowserStreamRequest request = getInto("http://h/refused", outcome);
     EXPECT_EQ(FB::SimpleStreamHelper::asyncRequest(host, request), nullptr);
     EXPECT_EQ(host->openStreamForRequest(request, true), nullptr);
     EXPECT_EQ(outcome->calls, 0);
@@ -482,8 +488,7 @@ TEST(BrowserHostStreams, ADownloadThatCompletesInsideTheStartCallReachesTheCallb
     auto host = std::make_shared<StreamHost>();
     host->mode = StreamHost::Mode::CompleteAtOnce;
     auto outcome = std::make_shared<Outcome>();
-    FB::BrowserStreamRequest request("file:///Z:/x", "GET");
-    request.setCallback(recordInto(outcome));
+    FB::BrowserStreamRequest request = getInto("file:///Z:/x", outcome);
     auto stream = host->openStreamForRequest(request, true);
     EXPECT_NE(stream, nullptr);
     EXPECT_EQ(outcome->calls, 1);
@@ -497,8 +502,7 @@ TEST(BrowserHostStreams, ARequestWithACallbackAndAHandlerTakesTheHandlerRoad)
     auto host = std::make_shared<StreamHost>();
     auto outcome = std::make_shared<Outcome>();
     auto handler = std::make_shared<FB::DefaultBrowserStreamHandler>();
-    FB::BrowserStreamRequest request("http://h/both", "GET");
-    request.setCallback(recordInto(outcome));
+    FB::BrowserStreamRequest request = getInto("http://h/both", outcome);
     request.setEventHandler(handler);
     auto stream = host->openStreamForRequest(request, true);
     ASSERT_NE(stream, nullptr);
@@ -520,8 +524,7 @@ TEST(BrowserHostStreams, AWholeDownloadAskedOffTheMainThreadIsMadeOnIt)
 {
     auto host = std::make_shared<StreamHost>();
     auto outcome = std::make_shared<Outcome>();
-    FB::BrowserStreamRequest request("http://h/thread", "GET");
-    request.setCallback(recordInto(outcome));
+    FB::BrowserStreamRequest request = getInto("http://h/thread", outcome);
     std::shared_ptr<FB::BrowserStream> stream;
     std::atomic<bool> done{false};
     std::thread worker([&] {
@@ -544,8 +547,7 @@ TEST(BrowserHostStreams, ShutdownFailsAnUnfinishedWholeDownloadOnce)
 {
     auto host = std::make_shared<StreamHost>();
     auto outcome = std::make_shared<Outcome>();
-    FB::BrowserStreamRequest request("http://h/slow", "GET");
-    request.setCallback(recordInto(outcome));
+    FB::BrowserStreamRequest request = getInto("http://h/slow", outcome);
     ASSERT_NE(host->openStreamForRequest(request, true), nullptr);
     host->given[0]->open();
     host->given[0]->data(pattern(7), 0);

@@ -44,6 +44,19 @@ protected:
         return result.get();
     }
 
+    // A waited call made on a worker thread: "returned", or the text of the error it met.
+    std::future<std::string> waitedCallFromWorker()
+    {
+        return std::async(std::launch::async, [this] {
+            try {
+                host->mainThreadCall([] { return 1; });
+                return std::string("returned");
+            } catch (const FB::script_error& e) {
+                return std::string(e.what());
+            }
+        });
+    }
+
     // Waits (without pumping) until the worker has handed its call to the browser.
     void waitForPosts(int count)
     {
@@ -144,15 +157,7 @@ TEST_P(CrossThreadCallTest, CallsAfterShutdownAreRefused)
 {
     host->shutDownHost();
     host->shutDownHost();  // a second shutdown returns at once
-    auto outcome = std::async(std::launch::async, [&] {
-        try {
-            host->mainThreadCall([] { return 1; });
-            return std::string("returned");
-        } catch (const FB::script_error& e) {
-            return std::string(e.what());
-        }
-    });
-    EXPECT_EQ(outcome.get(), "Could not marshal to main thread");
+    EXPECT_EQ(waitedCallFromWorker().get(), "Could not marshal to main thread");
     bool ran = false;
     host->mainThreadPost([&] { ran = true; }, std::make_shared<Tracked>());
     EXPECT_FALSE(host->postMainThreadCall([](void*) {}, nullptr));
@@ -166,15 +171,7 @@ TEST_P(CrossThreadCallTest, RefusedDeliveryLeavesNothingBehind)
     host->refuseDelivery = true;
     bool ran = false;
     host->mainThreadPost([&] { ran = true; }, std::make_shared<Tracked>());
-    auto outcome = std::async(std::launch::async, [&] {
-        try {
-            host->mainThreadCall([] { return 1; });
-            return std::string("returned");
-        } catch (const FB::script_error& e) {
-            return std::string(e.what());
-        }
-    });
-    EXPECT_EQ(outcome.get(), "Could not marshal to main thread");
+    EXPECT_EQ(waitedCallFromWorker().get(), "Could not marshal to main thread");
     host->shutDownHost();  // the refused calls were taken back: nothing runs
     EXPECT_FALSE(ran);
     EXPECT_EQ(Tracked::live.load(), 0);

@@ -44,29 +44,29 @@ const ParseCase kParseCases[] = {
     {"http://h/a?x=1#f?g", "http", "", "h", 0, "/a", {{"x", "1"}}, "f?g", "http://h/a?x=1#f?g"},
 };
 
+// Each part of the record against the same part of expected (a case or another record).
+template <class Expected>
+void expectParts(const ParsedUrl& url, const Expected& expected)
+{
+    EXPECT_EQ(url.protocol, expected.protocol);
+    EXPECT_EQ(url.login, expected.login);
+    EXPECT_EQ(url.domain, expected.domain);
+    EXPECT_EQ(url.port, expected.port);
+    EXPECT_EQ(url.path, expected.path);
+    EXPECT_EQ(url.query, expected.query);
+    EXPECT_EQ(url.fragment, expected.fragment);
+}
+
 TEST(ParsedUrl, ParseAndFormat)
 {
     for (const auto& c : kParseCases) {
         SCOPED_TRACE(c.text);
         const ParsedUrl url = ParsedUrl::fromString(c.text);
-        EXPECT_EQ(url.protocol, c.protocol);
-        EXPECT_EQ(url.login, c.login);
-        EXPECT_EQ(url.domain, c.domain);
-        EXPECT_EQ(url.port, c.port);
-        EXPECT_EQ(url.path, c.path);
-        EXPECT_EQ(url.query, c.query);
-        EXPECT_EQ(url.fragment, c.fragment);
+        expectParts(url, c);
         EXPECT_EQ(url.toString(), c.formatted);
 
         // Formatting loses nothing: parsing the formatted text gives the same record.
-        const ParsedUrl again = ParsedUrl::fromString(url.toString());
-        EXPECT_EQ(again.protocol, url.protocol);
-        EXPECT_EQ(again.login, url.login);
-        EXPECT_EQ(again.domain, url.domain);
-        EXPECT_EQ(again.port, url.port);
-        EXPECT_EQ(again.path, url.path);
-        EXPECT_EQ(again.query, url.query);
-        EXPECT_EQ(again.fragment, url.fragment);
+        expectParts(ParsedUrl::fromString(url.toString()), url);
     }
 }
 

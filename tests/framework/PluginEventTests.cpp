@@ -44,24 +44,34 @@ public:
 
 using Journal = std::vector<std::string>;
 
-TEST(PluginEventSource, AddAndRemoveSendExactlyOneAttachedAndDetached)
-{
-    Journal journal;
-    auto source = std::make_shared<PluginEventSource>();
-    auto sink = std::make_shared<RecordingSink>("a", journal);
-    auto stranger = std::make_shared<RecordingSink>("b", journal);
+// A source and the journal its sinks write to.
+class PluginEventSourceTest : public ::testing::Test {
+protected:
+    std::shared_ptr<RecordingSink> sink(std::string name, bool handles = false)
+    {
+        return std::make_shared<RecordingSink>(std::move(name), journal, handles);
+    }
 
-    source->addObserver(sink);
-    source->addObserver(sink.get());  // the same sink again: no second observer
+    Journal journal;
+    std::shared_ptr<PluginEventSource> source = std::make_shared<PluginEventSource>();
+};
+
+TEST_F(PluginEventSourceTest, AddAndRemoveSendExactlyOneAttachedAndDetached)
+{
+    auto observer = sink("a");
+    auto stranger = sink("b");
+
+    source->addObserver(observer);
+    source->addObserver(observer.get());  // the same sink again: no second observer
     source->removeObserver(stranger);
-    source->removeObserver(sink);
-    source->removeObserver(sink);
+    source->removeObserver(observer);
+    source->removeObserver(observer);
 
     EXPECT_EQ(journal, (Journal{"a:attached", "a:detached"}));
-    EXPECT_EQ(sink->lastSource, source.get());
+    EXPECT_EQ(observer->lastSource, source.get());
 }
 
-TEST(PluginEventSource, DispatchGoesInOrderUntilOneHandles)
+TEST_F(PluginEventSourceTest, DispatchGoesInOrderUntilOneHandles)
 {
     struct Case {
         std::vector<bool> handles;
@@ -74,11 +84,10 @@ TEST(PluginEventSource, DispatchGoesInOrderUntilOneHandles)
         {{true, true, true}, {"0:event"}, true},
     };
     for (const Case& c : cases) {
-        Journal journal;
-        auto source = std::make_shared<PluginEventSource>();
+        source = std::make_shared<PluginEventSource>();
         std::vector<std::shared_ptr<RecordingSink>> sinks;
         for (size_t i = 0; i < c.handles.size(); ++i) {
-            sinks.push_back(std::make_shared<RecordingSink>(std::to_string(i), journal, c.handles[i]));
+            sinks.push_back(sink(std::to_string(i), c.handles[i]));
             source->addObserver(sinks.back());
         }
         journal.clear();
@@ -88,12 +97,10 @@ TEST(PluginEventSource, DispatchGoesInOrderUntilOneHandles)
     }
 }
 
-TEST(PluginEventSource, DestroyedSinkIsSkippedAndDroppedSilently)
+TEST_F(PluginEventSourceTest, DestroyedSinkIsSkippedAndDroppedSilently)
 {
-    Journal journal;
-    auto source = std::make_shared<PluginEventSource>();
-    auto gone = std::make_shared<RecordingSink>("gone", journal);
-    auto kept = std::make_shared<RecordingSink>("kept", journal);
+    auto gone = sink("gone");
+    auto kept = sink("kept");
     source->addObserver(gone);
     source->addObserver(kept);
     gone.reset();
@@ -105,12 +112,10 @@ TEST(PluginEventSource, DestroyedSinkIsSkippedAndDroppedSilently)
     EXPECT_EQ(journal, (Journal{"kept:event", "kept:detached"}));
 }
 
-TEST(PluginEventSource, SinkMayChangeObserversFromItsHandler)
+TEST_F(PluginEventSourceTest, SinkMayChangeObserversFromItsHandler)
 {
-    Journal journal;
-    auto source = std::make_shared<PluginEventSource>();
-    auto late = std::make_shared<RecordingSink>("late", journal);
-    auto first = std::make_shared<RecordingSink>("first", journal);
+    auto late = sink("late");
+    auto first = sink("first");
     first->onEvent = [&](PluginEvent* event, PluginEventSource* from) {
         if (dynamic_cast<FB::RefreshEvent*>(event)) {
             from->addObserver(late);

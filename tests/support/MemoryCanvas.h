@@ -1,7 +1,8 @@
 // A drawing target for drawing and window tests: a 32-bit top-down DIB
 // selected into a memory DC, filled white, with its pixels readable as
 // 0x00RRGGBB (no display needed). It can also take a copy of the screen's
-// top-left corner (under a display) and be written as a BMP file.
+// top-left corner or of a window's client area (under a display) and be
+// written as a BMP file.
 //
 //   MemoryCanvas canvas(100, 20);
 //   draw(canvas.context);
@@ -43,11 +44,13 @@ public:
     }
 
     // Copies what the screen shows at its top-left corner.
-    void copyScreen()
+    void copyScreen() { copyWindow(nullptr); }
+    // Copies what the screen shows of the window's client area (its top-left corner).
+    void copyWindow(HWND window)
     {
-        HDC screen = GetDC(nullptr);
+        HDC screen = GetDC(window);
         BitBlt(context, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-        ReleaseDC(nullptr, screen);
+        ReleaseDC(window, screen);
     }
 
     uint32_t pixel(int x, int y) const

@@ -15,6 +15,7 @@
 
 #include "BrowserHost.h"
 #include "TestPage.h"
+#include "WindowClass.h"
 #include "dom/Window.h"
 
 #include <windows.h>
@@ -68,17 +69,13 @@ private:
 class CallWindow {
 public:
     static constexpr UINT callMessage = WM_USER + 1;
+    static constexpr const wchar_t* kClassName = L"FbTestCallWindow";
 
     CallWindow()
     {
-        WNDCLASSEXW windowClass{};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = &CallWindow::windowProc;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = L"FbTestCallWindow";
-        RegisterClassExW(&windowClass);  // already registered by an earlier window: fine
+        test_support::registerWindowClass(kClassName, &CallWindow::windowProc);
         handle = CreateWindowExW(
-            0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, windowClass.hInstance, nullptr);
+            0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr), nullptr);
     }
     ~CallWindow()
     {

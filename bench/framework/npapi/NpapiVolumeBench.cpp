@@ -24,6 +24,7 @@
 // wakes it for every call), so the closing ratio lines give the median of the
 // runs' ratios.
 
+#include "ProgramPath.h"
 #include "ScriptPage.h"
 #include "StrevoControl.h"
 #include "TestBrowser.h"
@@ -44,21 +45,14 @@ using volume_bench::pageNumber;
 using volume_bench::perSecond;
 using volume_bench::print;
 
-std::wstring programPath(const wchar_t* file)
-{
-    wchar_t path[MAX_PATH];
-    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dir(path, length);
-    return dir.substr(0, dir.find_last_of(L"\\/") + 1) + file;
-}
-
 struct Result : volume_bench::Result {
     bool clean = false;  // the browser's audit found nothing
 };
 
 // Pumps the browser until `expected` reports arrived or none came for two
 // seconds, then a little longer: anything past the count would be a report
-// delivered twice.
+// delivered twice. Then ends the plug-in, and the browser's audit tells
+// whether the run was clean.
 Result collect(TestBrowser::Browser& browser, long expected, double started)
 {
     TestBrowser::Page& page = browser.page();
@@ -69,6 +63,9 @@ Result collect(TestBrowser::Browser& browser, long expected, double started)
     result.arrived = pageNumber(page, L"got");
     result.misordered = pageNumber(page, L"misordered");
     result.seconds = progress.end() - started;
+    browser.shutdownPlugin();
+    result.clean = browser.problems().empty();
+    for (const auto& problem : browser.problems()) std::fprintf(stderr, "problem: %s\n", problem.c_str());
     return result;
 }
 
@@ -81,7 +78,7 @@ Result throughPlugin(const char* userAgent, long reports)
     config.userAgent = userAgent;
     TestBrowser::Browser browser(config);
     Result result;
-    if (!browser.loadPlugin(programPath(L"npparvelplugin.dll")) ||
+    if (!browser.loadPlugin(test_support::besideThisProgram(L"npparvelplugin.dll")) ||
         !browser.createInstance("plugin", "application/x-parvelplugin", {}) ||
         !browser.page().run(volume_bench::kCounterScript) || !browser.page().run(L"plugin.SetVolCb(count);")) {
         std::fprintf(stderr, "npapi_volume_bench: the plug-in did not start\n");
@@ -89,11 +86,7 @@ Result throughPlugin(const char* userAgent, long reports)
     }
     double started = now();
     strevo_test::command("burst " + std::to_string(reports));
-    result = collect(browser, reports, started);
-    browser.shutdownPlugin();
-    result.clean = browser.problems().empty();
-    for (const auto& problem : browser.problems()) std::fprintf(stderr, "problem: %s\n", problem.c_str());
-    return result;
+    return collect(browser, reports, started);
 }
 
 // With throughPage, each call takes the page's road of a plug-in callback.
@@ -103,7 +96,7 @@ Result throughDoNothingPlugin(long reports, bool throughPage)
     config.logCalls = false;
     TestBrowser::Browser browser(config);
     Result result;
-    if (!browser.loadPlugin(programPath(L"npfakeplugin.dll")) ||
+    if (!browser.loadPlugin(test_support::besideThisProgram(L"npfakeplugin.dll")) ||
         !browser.createInstance("fake", "application/x-fake", {}) ||
         !browser.page().run(volume_bench::kCounterScript)) {
         std::fprintf(stderr, "npapi_volume_bench: the fake plug-in did not start\n");
@@ -111,11 +104,7 @@ Result throughDoNothingPlugin(long reports, bool throughPage)
     }
     double started = now();
     browser.page().run(L"fake.burst(count, " + std::to_wstring(reports) + (throughPage ? L", true);" : L");"));
-    result = collect(browser, reports, started);
-    browser.shutdownPlugin();
-    result.clean = browser.problems().empty();
-    for (const auto& problem : browser.problems()) std::fprintf(stderr, "problem: %s\n", problem.c_str());
-    return result;
+    return collect(browser, reports, started);
 }
 
 double ratio(double value, double anchor)

@@ -13,6 +13,7 @@
 // are written there as windowed.bmp and windowless.bmp.
 #include "ComIdentifiers.h"
 #include "FBControl.h"
+#include "MemoryCanvas.h"
 #include "MessagePump.h"
 #include "BrowserRoads.h"
 #include "PluginCore.h"
@@ -23,9 +24,8 @@
 #include <windows.h>
 
 #include <cstdlib>
-#include <fstream>
+#include <memory>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -44,73 +44,21 @@ public:
     }
 };
 
-// The hosting window's picture: its client area copied from the screen.
-struct Picture {
-    int width = 0;
-    int height = 0;
-    std::vector<COLORREF> pixels;  // top-down rows
+// The window's client area as the screen shows it.
+std::unique_ptr<MemoryCanvas> pictureOf(HWND window)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    auto picture = std::make_unique<MemoryCanvas>(client.right, client.bottom);
+    picture->copyWindow(window);
+    return picture;
+}
 
-    COLORREF at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
-
-    static Picture of(HWND window)
-    {
-        Picture picture;
-        RECT client;
-        GetClientRect(window, &client);
-        picture.width = client.right;
-        picture.height = client.bottom;
-        HDC screen = GetDC(window);
-        HDC memory = CreateCompatibleDC(screen);
-        HBITMAP bitmap = CreateCompatibleBitmap(screen, picture.width, picture.height);
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, picture.width, picture.height, screen, 0, 0, SRCCOPY);
-        SelectObject(memory, old);
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = picture.width;
-        info.bmiHeader.biHeight = -picture.height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        std::vector<DWORD> bits(static_cast<size_t>(picture.width) * picture.height);
-        GetDIBits(memory, bitmap, 0, picture.height, bits.data(), &info, DIB_RGB_COLORS);
-        for (DWORD pixel : bits) picture.pixels.push_back(RGB((pixel >> 16) & 255, (pixel >> 8) & 255, pixel & 255));
-        DeleteObject(bitmap);
-        DeleteDC(memory);
-        ReleaseDC(window, screen);
-        return picture;
-    }
-
-    // Pixels of the rectangle that are not the background (the first pixel).
-    int inkIn(int left, int top, int right, int bottom) const
-    {
-        int ink = 0;
-        for (int y = top; y < bottom; ++y)
-            for (int x = left; x < right; ++x) ink += at(x, y) != pixels[0];
-        return ink;
-    }
-
-    void writeBmp(const std::string& path) const
-    {
-        BITMAPFILEHEADER file{};
-        BITMAPINFOHEADER header{};
-        header.biSize = sizeof header;
-        header.biWidth = width;
-        header.biHeight = -height;
-        header.biPlanes = 1;
-        header.biBitCount = 32;
-        const DWORD bytes = static_cast<DWORD>(pixels.size() * 4);
-        file.bfType = 0x4D42;
-        file.bfOffBits = sizeof file + sizeof header;
-        file.bfSize = file.bfOffBits + bytes;
-        std::ofstream out(path, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(&file), sizeof file);
-        out.write(reinterpret_cast<const char*>(&header), sizeof header);
-        for (COLORREF c : pixels) {
-            const unsigned char bgra[4] = {GetBValue(c), GetGValue(c), GetRValue(c), 0};
-            out.write(reinterpret_cast<const char*>(bgra), 4);
-        }
-    }
-};
+// Pixels of the rectangle that are not the background (the first pixel).
+int inkIn(const MemoryCanvas& picture, int left, int top, int right, int bottom)
+{
+    return picture.differing(left, top, right, bottom, picture.pixel(0, 0));
+}
 
 void pump(int milliseconds)
 {
@@ -121,7 +69,7 @@ void pump(int milliseconds)
     }
 }
 
-void saveIfAsked(const Picture& picture, const char* name)
+void saveIfAsked(const MemoryCanvas& picture, const char* name)
 {
     if (const char* folder = std::getenv("ACTIVEX_SCREENSHOTS"))
         picture.writeBmp(std::string(folder) + "\\" + name + ".bmp");
@@ -165,6 +113,17 @@ protected:
         if (get) get(window, control.Put());
         return control;
     }
+    // A hosting window for the class named by name, the control it made (which
+    // says what it is when it is missing) and the control's IOleWindow.
+    void hostControl(const wchar_t* name, const char* which, HWND& window, Com::ComPtr<IUnknown>& control,
+        Com::ComPtr<IOleWindow>& oleWindow)
+    {
+        window = host(name);
+        ASSERT_NE(window, nullptr);
+        control = controlIn(window);
+        ASSERT_TRUE(control) << "the " << which << " class was not created";
+        ASSERT_HRESULT_SUCCEEDED(control.As(oleWindow));
+    }
 
     HMODULE atl = nullptr;
     HWND frame = nullptr;
@@ -172,12 +131,10 @@ protected:
 
 TEST_F(HostingWindowTest, WindowedTheControlsWindowFillsTheHostingWindow)
 {
-    HWND window = host(L"VQuorvanMG.parvelplugin");
-    ASSERT_NE(window, nullptr);
-    Com::ComPtr<IUnknown> control = controlIn(window);
-    ASSERT_TRUE(control) << "the registered class was not created";
+    HWND window = nullptr;
+    Com::ComPtr<IUnknown> control;
     Com::ComPtr<IOleWindow> oleWindow;
-    ASSERT_HRESULT_SUCCEEDED(control.As(oleWindow));
+    ASSERT_NO_FATAL_FAILURE(hostControl(L"VQuorvanMG.parvelplugin", "registered", window, control, oleWindow));
     HWND own = nullptr;
     ASSERT_HRESULT_SUCCEEDED(oleWindow->GetWindow(&own));
     EXPECT_EQ(GetParent(own), window) << "a child of the hosting window";
@@ -187,7 +144,7 @@ TEST_F(HostingWindowTest, WindowedTheControlsWindowFillsTheHostingWindow)
     EXPECT_EQ(mine.right, hosting.right);
     EXPECT_EQ(mine.bottom, hosting.bottom);
     EXPECT_TRUE(IsWindowVisible(own));
-    saveIfAsked(Picture::of(frame), "windowed");
+    saveIfAsked(*pictureOf(frame), "windowed");
 
     oleWindow = nullptr;
     control = nullptr;
@@ -222,23 +179,22 @@ TEST_F(HostingWindowTest, WindowlessTheHostingWindowDrawsTheControl)
     DWORD cookie = 0;
     ASSERT_HRESULT_SUCCEEDED(
         CoRegisterClassObject(CLSID_FBControl0, &classObject, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie));
-    HWND window = host(L"{B648CEE1-0175-5981-90F3-4ED94064DFDF}");
-    ASSERT_NE(window, nullptr);
-    Com::ComPtr<IUnknown> control = controlIn(window);
-    ASSERT_TRUE(control) << "the linked class was not created";
+    HWND window = nullptr;
+    Com::ComPtr<IUnknown> control;
     Com::ComPtr<IOleWindow> oleWindow;
-    ASSERT_HRESULT_SUCCEEDED(control.As(oleWindow));
+    ASSERT_NO_FATAL_FAILURE(
+        hostControl(L"{B648CEE1-0175-5981-90F3-4ED94064DFDF}", "linked", window, control, oleWindow));
     HWND own = nullptr;
     EXPECT_EQ(oleWindow->GetWindow(&own), E_FAIL) << "windowless: no window of its own";
     InvalidateRect(window, nullptr, TRUE);
     pump(300);
 
-    Picture picture = Picture::of(window);
-    saveIfAsked(Picture::of(frame), "windowless");
-    const int w = picture.width, h = picture.height;
-    EXPECT_GT(picture.inkIn(w / 4, h / 2 - 12, 3 * w / 4, h / 2 + 6), 40) << "the text in the middle";
-    EXPECT_EQ(picture.inkIn(0, 0, w, h / 4), 0) << "nothing in the top quarter";
-    EXPECT_EQ(picture.inkIn(0, 3 * h / 4, w, h), 0) << "nothing in the bottom quarter";
+    std::unique_ptr<MemoryCanvas> picture = pictureOf(window);
+    saveIfAsked(*pictureOf(frame), "windowless");
+    const int w = picture->width, h = picture->height;
+    EXPECT_GT(inkIn(*picture, w / 4, h / 2 - 12, 3 * w / 4, h / 2 + 6), 40) << "the text in the middle";
+    EXPECT_EQ(inkIn(*picture, 0, 0, w, h / 4), 0) << "nothing in the top quarter";
+    EXPECT_EQ(inkIn(*picture, 0, 3 * h / 4, w, h), 0) << "nothing in the bottom quarter";
 
     oleWindow = nullptr;
     control = nullptr;

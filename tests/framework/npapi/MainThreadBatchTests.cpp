@@ -4,6 +4,7 @@
 // batch that outlives its owner), then both delivery roads of the NPAPI host in the test browser:
 // a stream of reports from another thread leaves in one browser post and
 // arrives whole and in order, each report still from a page timer.
+#include "BridgeTestFixture.h"
 #include "BridgeTestPlugin.h"
 #include "MainThreadBatch.h"
 #include "ScriptPage.h"
@@ -189,29 +190,7 @@ TEST_F(Batch, CallsFromManyThreadsRunOnceEachInTheOrderOfEachThread)
 
 // ---- the host's roads in the test browser ---------------------------------------------------
 
-class BatchedDelivery : public ::testing::TestWithParam<bool> {
-protected:
-    void SetUp() override
-    {
-        BridgeTestPlugin::windowRoad = GetParam();
-        ASSERT_TRUE(browser.usePlugin(
-            BridgeTestPlugin::getEntryPoints, BridgeTestPlugin::initialize, BridgeTestPlugin::shutdown));
-        embed = browser.createInstance("api", "application/x-bridge-test", {});
-        ASSERT_NE(embed, nullptr);
-    }
-    void TearDown() override
-    {
-        browser.shutdownPlugin();
-        BridgeTestPlugin::windowRoad = false;
-        EXPECT_THAT(browser.problems(), IsEmpty());
-        EXPECT_EQ(browser.liveObjects(), 0u);
-        EXPECT_EQ(browser.outstandingAllocations(), 0u);
-    }
-    std::wstring text(const std::wstring& expression) { return browser.page().text(expression); }
-
-    TestBrowser::Browser browser;
-    TestBrowser::Instance* embed = nullptr;
-};
+class BatchedDelivery : public BridgeOnRoad {};
 
 TEST_P(BatchedDelivery, ReportsQueuedMeanwhileLeaveInOneBrowserPostAndArriveInOrderFromPageTimers)
 {

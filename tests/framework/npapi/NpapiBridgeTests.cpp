@@ -3,6 +3,7 @@
 // ways, the built-in members, errors as script exceptions, callbacks through
 // the page's delayed-call function on both delivery roads, reports from another
 // thread, page objects held by native code, and nothing left after NP_Shutdown.
+#include "BridgeTestFixture.h"
 #include "BridgeTestPlugin.h"
 #include "NPJavascriptObject.h"
 #include "NPObjectAPI.h"
@@ -21,29 +22,7 @@ using ::testing::IsEmpty;
 
 namespace {
 
-class Bridge : public ::testing::Test {
-protected:
-    void SetUp() override { start(); }
-    void start()
-    {
-        ASSERT_TRUE(browser.usePlugin(
-            BridgeTestPlugin::getEntryPoints, BridgeTestPlugin::initialize, BridgeTestPlugin::shutdown));
-        embed = browser.createInstance("api", "application/x-bridge-test", {});
-        ASSERT_NE(embed, nullptr);
-    }
-    void TearDown() override
-    {
-        browser.shutdownPlugin();
-        EXPECT_THAT(browser.problems(), IsEmpty());
-        EXPECT_EQ(browser.liveObjects(), 0u);
-        EXPECT_EQ(browser.outstandingAllocations(), 0u);
-    }
-    std::wstring text(const std::wstring& expression) { return browser.page().text(expression); }
-    BridgeTestPlugin::InstanceData& plugin() { return *BridgeTestPlugin::dataOf(&embed->npp); }
-
-    Browser browser;
-    TestBrowser::Instance* embed = nullptr;
-};
+class Bridge : public BridgeTest {};
 
 // ---- values and members from page script ---------------------------------------------
 
@@ -171,19 +150,7 @@ TEST_F(Bridge, MethodReadForEveryCallKeepsOneBrowserObjectWhileItsObjectLives)
 
 // ---- callbacks, on both delivery roads ----------------------------------------------------
 
-class Delivery : public Bridge, public ::testing::WithParamInterface<bool> {
-protected:
-    void SetUp() override
-    {
-        BridgeTestPlugin::windowRoad = GetParam();
-        start();
-    }
-    void TearDown() override
-    {
-        Bridge::TearDown();
-        BridgeTestPlugin::windowRoad = false;
-    }
-};
+class Delivery : public BridgeOnRoad {};
 
 TEST_P(Delivery, CallbackRunsLaterFromAPageTimer)
 {

@@ -74,13 +74,30 @@ INSTANTIATE_TEST_SUITE_P(Browsers, DeliveryRoad,
         RoadCase{"v27_without_async_entry", 27, kFirefox, true, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The test application in the test browser: the plug-in started, and an embed "api" when asked.
+class EntryPoints : public ::testing::Test {
+protected:
+    void SetUp() override { installTestApplication(); }
+    void startPlugin()
+    {
+        ASSERT_TRUE(browser.usePlugin(linkedPlugin::entryPoints, linkedPlugin::initialize, linkedPlugin::shutdown));
+    }
+    void embedApi()
+    {
+        ASSERT_NO_FATAL_FAILURE(startPlugin());
+        embed = browser.createInstance("api", "application/x-test", {});
+        ASSERT_NE(embed, nullptr);
+    }
+
+    Browser browser;
+    TestBrowser::Instance* embed = nullptr;
+};
+
 // ---- handlers without an instance ------------------------------------------------------------
 
-TEST(EntryPoints, HandlersWithoutAnInstanceAnswerWithoutTouchingAnything)
+TEST_F(EntryPoints, HandlersWithoutAnInstanceAnswerWithoutTouchingAnything)
 {
-    installTestApplication();
-    Browser browser;
-    ASSERT_TRUE(browser.usePlugin(linkedPlugin::entryPoints, linkedPlugin::initialize, linkedPlugin::shutdown));
+    ASSERT_NO_FATAL_FAILURE(startPlugin());
     const NPPluginFuncs& np = browser.pluginFuncs();
     const char* text = nullptr;
     EXPECT_EQ(np.getvalue(nullptr, NPPVpluginNameString, &text), NPERR_NO_ERROR);
@@ -106,13 +123,9 @@ TEST(EntryPoints, HandlersWithoutAnInstanceAnswerWithoutTouchingAnything)
     expectCleanEnd(browser);
 }
 
-TEST(EntryPoints, GetValueWithoutAnAnswerSlotIsAnInvalidParameter)
+TEST_F(EntryPoints, GetValueWithoutAnAnswerSlotIsAnInvalidParameter)
 {
-    installTestApplication();
-    Browser browser;
-    ASSERT_TRUE(browser.usePlugin(linkedPlugin::entryPoints, linkedPlugin::initialize, linkedPlugin::shutdown));
-    TestBrowser::Instance* embed = browser.createInstance("api", "application/x-test", {});
-    ASSERT_NE(embed, nullptr);
+    ASSERT_NO_FATAL_FAILURE(embedApi());
     const NPPluginFuncs& np = browser.pluginFuncs();
     for (NPP instance : {static_cast<NPP>(nullptr), &embed->npp}) {
         SCOPED_TRACE(instance ? "an instance" : "no instance");
@@ -163,12 +176,10 @@ INSTANTIATE_TEST_SUITE_P(Makers, FailedNew,
 
 // ---- the instance ---------------------------------------------------------------------------
 
-TEST(EntryPoints, ParametersWithoutValueAreLeftOutAndWindowlessIsAskedFor)
+TEST_F(EntryPoints, ParametersWithoutValueAreLeftOutAndWindowlessIsAskedFor)
 {
-    installTestApplication();
     factoryControl.windowless = true;
-    Browser browser;
-    ASSERT_TRUE(browser.usePlugin(linkedPlugin::entryPoints, linkedPlugin::initialize, linkedPlugin::shutdown));
+    ASSERT_NO_FATAL_FAILURE(startPlugin());
     NPP_t instance{};
     char mime[] = "application/x-test";
     char n0[] = "onload", n1[] = "hidden", n2[] = "windowless";
@@ -185,13 +196,9 @@ TEST(EntryPoints, ParametersWithoutValueAreLeftOutAndWindowlessIsAskedFor)
     expectCleanEnd(browser);
 }
 
-TEST(EntryPoints, ScriptableObjectIsTheSameObjectRetainedOnceMorePerRequest)
+TEST_F(EntryPoints, ScriptableObjectIsTheSameObjectRetainedOnceMorePerRequest)
 {
-    installTestApplication();
-    Browser browser;
-    ASSERT_TRUE(browser.usePlugin(linkedPlugin::entryPoints, linkedPlugin::initialize, linkedPlugin::shutdown));
-    TestBrowser::Instance* embed = browser.createInstance("api", "application/x-test", {});
-    ASSERT_NE(embed, nullptr);
+    ASSERT_NO_FATAL_FAILURE(embedApi());
     NPObject* again = nullptr;
     ASSERT_EQ(browser.pluginFuncs().getvalue(&embed->npp, NPPVpluginScriptableNPObject, &again), NPERR_NO_ERROR);
     EXPECT_EQ(again, embed->scriptable);
@@ -205,7 +212,7 @@ TEST(EntryPoints, ScriptableObjectIsTheSameObjectRetainedOnceMorePerRequest)
     expectCleanEnd(browser);
 }
 
-TEST(EntryPoints, ModuleRunsGlobalInitOnceAndDeinitOnEveryShutdown)
+TEST(EntryPointModule, RunsGlobalInitOnceAndDeinitOnEveryShutdown)
 {
     installTestApplication();
     {

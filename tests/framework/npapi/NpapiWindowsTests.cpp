@@ -60,6 +60,17 @@ public:
 
 std::shared_ptr<WindowTestCore> lastCore;
 
+// A browser's record of a windowed element on window.
+NPWindow windowedRecord(HWND window, uint32_t width, uint32_t height)
+{
+    NPWindow record{};
+    record.window = window;
+    record.width = width;
+    record.height = height;
+    record.type = NPWindowTypeWindow;
+    return record;
+}
+
 // The factory's surfaces count themselves, so a test sees when one goes.
 int liveSurfaces = 0;
 
@@ -331,11 +342,7 @@ TEST_F(NpapiWindows, AWindowedCoreEndsItsInstanceWhileItsWindowStays)
     TestBrowser::Instance* other = browser.createInstance("other", "application/x-window-test", {});
     ASSERT_NE(other, nullptr);
     std::shared_ptr<WindowTestCore> otherCore = lastCore;
-    NPWindow shared{};
-    shared.window = child;
-    shared.width = 200;
-    shared.height = 100;
-    shared.type = NPWindowTypeWindow;
+    NPWindow shared = windowedRecord(child, 200, 100);
     ASSERT_EQ(windows().setWindowRecord(other, &shared), NPERR_NO_ERROR);
     destroyOn(browser, other, *otherCore, "KeyDown");
     SendMessageW(child, WM_KEYDOWN, 65, 0);
@@ -367,11 +374,7 @@ TEST_P(SharedWindow, TheOtherInstanceKeepsServingIt)
     TestBrowser::Instance* newer = browser.createInstance("newer", "application/x-window-test", {});
     ASSERT_NE(newer, nullptr);
     std::shared_ptr<WindowTestCore> newerCore = lastCore;
-    NPWindow shared{};
-    shared.window = child;
-    shared.width = 200;
-    shared.height = 100;
-    shared.type = NPWindowTypeWindow;
+    NPWindow shared = windowedRecord(child, 200, 100);
     ASSERT_EQ(windows().setWindowRecord(newer, &shared), NPERR_NO_ERROR);
 
     // The test browser's window belongs to the older instance's element: ending that one would take it away.

@@ -4,6 +4,7 @@
 // under a third party's subclass.
 #include "EventRecorder.h"
 #include "MessagePump.h"
+#include "WindowClass.h"
 #include "PluginWindowWin.h"
 
 #include <gmock/gmock.h>
@@ -50,21 +51,10 @@ void registerClasses()
 {
     static bool done = false;
     if (done) return;
-    WNDCLASSEXW parent{};
-    parent.cbSize = sizeof parent;
-    parent.lpfnWndProc = DefWindowProcW;
-    parent.hInstance = GetModuleHandleW(nullptr);
-    parent.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    parent.lpszClassName = kParentClass;
-    RegisterClassExW(&parent);
-    WNDCLASSEXW child{};
-    child.cbSize = sizeof child;
-    child.style = CS_DBLCLKS;
-    child.lpfnWndProc = originalProc;
-    child.hInstance = GetModuleHandleW(nullptr);
-    child.hbrBackground = CreateSolidBrush(kChildColour);
-    child.lpszClassName = kChildClass;
-    RegisterClassExW(&child);
+    test_support::registerWindowClass(
+        kParentClass, DefWindowProcW, {.background = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))});
+    test_support::registerWindowClass(
+        kChildClass, originalProc, {.style = CS_DBLCLKS, .background = CreateSolidBrush(kChildColour)});
     done = true;
 }
 

@@ -5,6 +5,7 @@
 #include "ProgramPath.h"
 #include "ScriptPage.h"
 #include "TestBrowser.h"
+#include "WindowClass.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -180,12 +181,9 @@ LRESULT CALLBACK probeWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 TEST(TestBrowserPump, DispatchesWindowMessagesPostedFromAnotherThread)
 {
     Browser browser;
-    WNDCLASSW windowClass{};
-    windowClass.lpszClassName = L"TestBrowserPumpProbe";
-    windowClass.lpfnWndProc = probeWindowProc;
-    RegisterClassW(&windowClass);
+    test_support::registerWindowClass(L"TestBrowserPumpProbe", probeWindowProc);
     HWND window =
-        CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+        CreateWindowExW(0, L"TestBrowserPumpProbe", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
     std::thread([window] { PostMessageW(window, WM_USER + 1, 0, 0); }).join();
     EXPECT_TRUE(browser.pumpUntil([] { return handledOn != 0; }));

@@ -50,6 +50,7 @@
 #include "FakePage.h"
 #include "HeapCensus.h"
 #include "MessagePump.h"
+#include "ProgramPath.h"
 #include "ObjectRoot.h"
 #include "ScriptEngine.h"
 #include "StrevoTestControl.h"
@@ -218,6 +219,18 @@ public:
         engine.run(text);
         return engine.errors().empty();
     }
+    // Opens the page and runs its files in order; prints the errors of the first that fails.
+    bool openWith(const std::vector<std::wstring>& paths)
+    {
+        if (!open()) return false;
+        for (const auto& path : paths) {
+            if (!runFile(path)) {
+                printErrors();
+                return false;
+            }
+        }
+        return true;
+    }
 
     // Pumps messages and timers until done(code), an uncaught error or the time is up.
     int pumpUntilDone(DWORD timeoutMs)
@@ -275,10 +288,7 @@ struct Library {
 
     bool load()
     {
-        wchar_t self[MAX_PATH];
-        DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
-        std::wstring path(self, length);
-        path = path.substr(0, path.find_last_of(L"\\/") + 1) + L"npparvelplugin.dll";
+        const std::wstring path = test_support::besideThisProgram(L"npparvelplugin.dll");
         module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
         if (!module) return false;
         getClassObject = reinterpret_cast<decltype(getClassObject)>(
@@ -410,13 +420,7 @@ private:
 int runControlPage(const Options& options)
 {
     auto host = std::make_unique<PageHost>();
-    if (!host->open()) return kScriptError;
-    for (const auto& path : options.pages) {
-        if (!host->runFile(path)) {
-            host->printErrors();
-            return kScriptError;
-        }
-    }
+    if (!host->openWith(options.pages)) return kScriptError;
     int code = 0;
     bool clean = true;
     Library library;
@@ -449,13 +453,7 @@ int runPage(const Options& options)
 {
     if (options.control) return runControlPage(options);
     auto host = std::make_unique<PageHost>();
-    if (!host->open()) return kScriptError;
-    for (const auto& path : options.pages) {
-        if (!host->runFile(path)) {
-            host->printErrors();
-            return kScriptError;
-        }
-    }
+    if (!host->openWith(options.pages)) return kScriptError;
 
     auto browserHost =
         std::make_shared<FB::ActiveX::ActiveXBrowserHost>(host->page.browser.Get(), host->page.site.Get());

@@ -40,29 +40,28 @@ inline uint8_t PatternByte(int x, int yFromTop, int channel)
     return static_cast<uint8_t>(x * 3 + yFromTop * 7 + channel * 85 + ((x ^ yFromTop) & 0x10));
 }
 
-// Row r of a bottom-up picture shows picture row height - 1 - r.
-inline std::vector<uint8_t> DibFrame(int width, int height)
+// Row r of a bottom-up picture, rows of `row` bytes, shows picture row
+// height - 1 - r; the bytes of a row past its pixels are kPaddingByte.
+inline std::vector<uint8_t> BottomUpFrame(int width, int height, size_t row)
 {
-    size_t stride = StrideOf(width);
-    std::vector<uint8_t> frame(stride * static_cast<size_t>(height), kPaddingByte);
-    for (int r = 0; r < height; ++r)
-        for (int x = 0; x < width; ++x)
-            for (int c = 0; c < 3; ++c)
-                frame[static_cast<size_t>(r) * stride + static_cast<size_t>(x) * 3 + static_cast<size_t>(c)] =
-                    PatternByte(x, height - 1 - r, c);
-    return frame;
-}
-
-inline std::vector<uint8_t> PackedFrame(int width, int height)
-{
-    size_t row = static_cast<size_t>(width) * 3;
-    std::vector<uint8_t> frame(row * static_cast<size_t>(height));
+    std::vector<uint8_t> frame(row * static_cast<size_t>(height), kPaddingByte);
     for (int r = 0; r < height; ++r)
         for (int x = 0; x < width; ++x)
             for (int c = 0; c < 3; ++c)
                 frame[static_cast<size_t>(r) * row + static_cast<size_t>(x) * 3 + static_cast<size_t>(c)] =
                     PatternByte(x, height - 1 - r, c);
     return frame;
+}
+
+// Rows padded to four bytes, as a DIB's.
+inline std::vector<uint8_t> DibFrame(int width, int height)
+{
+    return BottomUpFrame(width, height, StrideOf(width));
+}
+
+inline std::vector<uint8_t> PackedFrame(int width, int height)
+{
+    return BottomUpFrame(width, height, static_cast<size_t>(width) * 3);
 }
 
 }  // namespace TestCamera

@@ -2,6 +2,7 @@
 #include "BrowserWindows.h"
 
 #include "TestBrowser.h"
+#include "WindowClass.h"
 
 namespace TestBrowser {
 
@@ -24,22 +25,10 @@ void registerClasses(WNDPROC browserProc)
 {
     static bool registered = false;
     if (registered) return;
-    WNDCLASSEXW browserClass{};
-    browserClass.cbSize = sizeof browserClass;
-    browserClass.lpfnWndProc = browserProc;
-    browserClass.hInstance = programInstance();
-    browserClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    browserClass.lpszClassName = kBrowserClass;
-    RegisterClassExW(&browserClass);
-    WNDCLASSEXW childClass{};
-    childClass.cbSize = sizeof childClass;
-    childClass.style = CS_DBLCLKS;
-    childClass.lpfnWndProc = DefWindowProcW;
-    childClass.hInstance = programInstance();
-    childClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    childClass.hbrBackground = CreateSolidBrush(Windows::kChildColour);  // lives as long as the class
-    childClass.lpszClassName = kChildClass;
-    RegisterClassExW(&childClass);
+    const HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
+    test_support::registerWindowClass(kBrowserClass, browserProc, {.cursor = arrow});
+    test_support::registerWindowClass(kChildClass, DefWindowProcW,
+        {.style = CS_DBLCLKS, .background = CreateSolidBrush(Windows::kChildColour), .cursor = arrow});
     registered = true;
 }
 

@@ -590,6 +590,15 @@ NPObject* Page::elementObject(NPP instance)
     return element ? wrapDispatch(element->element) : nullptr;
 }
 
+// The value as a number of type (VT_I4 or VT_R8), zero where it is none.
+static VARIANT numberAs(VARIANT& value, VARTYPE type)
+{
+    VARIANT number;
+    VariantInit(&number);
+    VariantChangeType(&number, &value, 0, type);
+    return number;
+}
+
 void Page::toNPVariant(const VARIANT& in, NPVariant* out)
 {
     VARIANT value;
@@ -608,14 +617,10 @@ void Page::toNPVariant(const VARIANT& in, NPVariant* out)
     case VT_I2:
     case VT_UI2:
     case VT_I4:
-    case VT_INT: {
-        VARIANT number;
-        VariantInit(&number);
-        VariantChangeType(&number, &value, 0, VT_I4);
+    case VT_INT:
         out->type = NPVariantType_Int32;
-        out->value.intValue = number.lVal;
+        out->value.intValue = numberAs(value, VT_I4).lVal;
         break;
-    }
     case VT_UI4:
     case VT_UINT:
     case VT_I8:
@@ -623,14 +628,10 @@ void Page::toNPVariant(const VARIANT& in, NPVariant* out)
     case VT_R4:
     case VT_R8:
     case VT_CY:
-    case VT_DATE: {
-        VARIANT number;
-        VariantInit(&number);
-        VariantChangeType(&number, &value, 0, VT_R8);
+    case VT_DATE:
         out->type = NPVariantType_Double;
-        out->value.doubleValue = number.dblVal;
+        out->value.doubleValue = numberAs(value, VT_R8).dblVal;
         break;
-    }
     case VT_DISPATCH:
     case VT_UNKNOWN: {
         IDispatch* dispatch = nullptr;
