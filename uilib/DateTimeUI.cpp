@@ -24,16 +24,10 @@ void CDateTimeWnd::Init(CDateTimeUI* owner)
 {
     m_pOwner = owner;
     owner->m_nUpdateState = CDateTimeUI::UPDATE_NONE;
-    CWindowManagerUI* manager = owner->GetManager();
-    if (!m_hWnd) {
-        if (!CreateNativeWindow(manager->GetPaintWindow(), nullptr, WS_CHILD, 0, owner->GetPos())) return;
-        SendWindowMessage(WM_SETFONT, reinterpret_cast<WPARAM>(manager->GetFont(owner->GetFont())), TRUE);
-    }
+    if (!m_hWnd && !createOverOwner(WS_CHILD, owner->GetPos())) return;
     if (owner->GetText().IsEmpty()) ::GetLocalTime(&owner->m_sysTime);
     SendWindowMessage(DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&owner->m_sysTime));
-    ::ShowWindow(m_hWnd, SW_SHOWNOACTIVATE);
-    ::SetFocus(m_hWnd);
-    m_bInit = true;
+    showFocused();
 }
 
 void CDateTimeWnd::End()
@@ -102,11 +96,6 @@ CDateTimeUI::CDateTimeUI()
     m_nUpdateState = UPDATE_NONE;
 }
 
-CDateTimeUI::~CDateTimeUI()
-{
-    CloseOwnedWindow(m_pWindow);
-}
-
 const wchar_t* CDateTimeUI::GetClassName() const
 {
     return L"DateTimeUI";
@@ -140,7 +129,7 @@ void CDateTimeUI::UpdateText()
 void CDateTimeUI::openPicker()
 {
     if (m_pWindow || !m_pManager) return;
-    OpenOwnedWindow(m_pWindow, this);
+    m_pWindow.Open(this);
 }
 
 void CDateTimeUI::OnEvent(TEventMsgUI& event)
@@ -163,7 +152,7 @@ void CDateTimeUI::OnEvent(TEventMsgUI& event)
         if (!IsEnabled()) break;
         m_bFocused = false;
         // Focus leaving while the calendar (not the picker) holds it ends the picker too.
-        if (m_pWindow && ::GetFocus() != m_pWindow->GetWindowHandle()) m_pWindow->End();
+        if (m_pWindow && ::GetFocus() != m_pWindow.GetWindowHandle()) m_pWindow->End();
         Invalidate();
         return;
     case UIEVENT_BUTTONDOWN:

@@ -37,7 +37,6 @@ public:
     enum UpdateState { UPDATE_NONE = 0, UPDATE_CHOSEN = 1, UPDATE_CLEARED = 2, UPDATE_CANCELLED = 3 };
 
     CDateTimeUI();
-    ~CDateTimeUI() override;
 
     const wchar_t* GetClassName() const override;
     LPVOID GetInterfaceByName(const wchar_t* name) override;
@@ -49,14 +48,14 @@ public:
     // Sets the text from the date and the update state.
     void UpdateText();
     // The picker while it is open (null otherwise).
-    HWND GetNativeWindow() const { return m_pWindow ? m_pWindow->GetWindowHandle() : nullptr; }
+    HWND GetNativeWindow() const { return m_pWindow.GetWindowHandle(); }
 
 private:
     void openPicker();
 
     SYSTEMTIME m_sysTime{};
     int m_nUpdateState = UPDATE_NONE;
-    CDateTimeWnd* m_pWindow = nullptr;
+    COwnedWindow<CDateTimeWnd> m_pWindow;
 };
 
 }  // namespace SkinUI

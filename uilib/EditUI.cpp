@@ -27,10 +27,7 @@ void CEditWnd::Init(CEditUI* owner)
     RECT rc = owner->GetNativeRect();
     DWORD style = WS_CHILD | ES_AUTOHSCROLL;
     if (owner->IsPasswordMode()) style |= ES_PASSWORD;
-    CWindowManagerUI* manager = owner->GetManager();
-    if (!CreateNativeWindow(manager->GetPaintWindow(), nullptr, style, 0, rc)) return;
-    HFONT font = manager->GetFont(owner->GetFont());
-    SendWindowMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    if (!createOverOwner(style, rc)) return;
     SendWindowMessage(EM_LIMITTEXT, owner->GetMaxChar());
     if (owner->IsPasswordMode()) SendWindowMessage(EM_SETPASSWORDCHAR, owner->GetPasswordChar());
     ::SetWindowTextW(m_hWnd, owner->GetText());
@@ -40,9 +37,7 @@ void CEditWnd::Init(CEditUI* owner)
     SendWindowMessage(EM_SETREADONLY, owner->IsReadOnly());
     LONG_PTR current = ::GetWindowLongPtrW(m_hWnd, GWL_STYLE);
     ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, current | owner->GetExtraWindowStyle());
-    ::ShowWindow(m_hWnd, SW_SHOWNOACTIVATE);
-    ::SetFocus(m_hWnd);
-    m_bInit = true;
+    showFocused();
 }
 
 LRESULT CEditWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
@@ -105,11 +100,6 @@ CEditUI::CEditUI()
     SetBkColor(0xFFFFFFFF);
 }
 
-CEditUI::~CEditUI()
-{
-    CloseOwnedWindow(m_pWindow);
-}
-
 const wchar_t* CEditUI::GetClassName() const
 {
     return L"EditUI";
@@ -135,7 +125,7 @@ void CEditUI::SetEnabled(bool enabled)
 void CEditUI::SetText(const wchar_t* text)
 {
     m_sText = text ? text : L"";
-    if (m_pWindow) ::SetWindowTextW(m_pWindow->GetWindowHandle(), m_sText);
+    if (m_pWindow) ::SetWindowTextW(m_pWindow.GetWindowHandle(), m_sText);
     Invalidate();
 }
 
@@ -210,7 +200,7 @@ void CEditUI::SetPos(RECT rc)
     CControlUI::SetPos(rc);
     if (!m_pWindow) return;
     RECT native = GetNativeRect();
-    ::SetWindowPos(m_pWindow->GetWindowHandle(), nullptr, native.left, native.top, native.right - native.left,
+    ::SetWindowPos(m_pWindow.GetWindowHandle(), nullptr, native.left, native.top, native.right - native.left,
         native.bottom - native.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -233,7 +223,7 @@ void CEditUI::SetInheritedVisible(bool visible)
 
 void CEditUI::openWindow()
 {
-    OpenOwnedWindow(m_pWindow, this);
+    m_pWindow.Open(this);
 }
 
 void CEditUI::selectAll()

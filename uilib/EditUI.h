@@ -36,7 +36,6 @@ class CEditUI : public CLabelUI {
 
 public:
     CEditUI();
-    ~CEditUI() override;
 
     const wchar_t* GetClassName() const override;
     LPVOID GetInterfaceByName(const wchar_t* name) override;
@@ -68,7 +67,7 @@ public:
     void SetNativeBkColor(DWORD color);
     DWORD GetNativeBkColor() const { return m_dwEditbkColor; }
     // The native window while it is open (null otherwise).
-    HWND GetNativeWindow() const { return m_pWindow ? m_pWindow->GetWindowHandle() : nullptr; }
+    HWND GetNativeWindow() const { return m_pWindow.GetWindowHandle(); }
     // Where the native window sits: the text area, narrowed to the font's height.
     RECT GetNativeRect() const;
 
@@ -77,7 +76,7 @@ private:
     void selectAll();
     void closeWindowIfHidden();
 
-    CEditWnd* m_pWindow = nullptr;
+    COwnedWindow<CEditWnd> m_pWindow;
     UINT m_uMaxChar = 255;
     bool m_bReadOnly = false;
     bool m_bPasswordMode = false;

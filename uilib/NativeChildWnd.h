@@ -9,8 +9,50 @@
 
 namespace SkinUI {
 
-// Window is the window class itself; Owner keeps it in its m_pWindow and
-// befriends this base.
+// The control's slot for its window: it opens the window, and closes it when
+// the control goes.
+template <class Window>
+class COwnedWindow {
+public:
+    COwnedWindow() = default;
+    COwnedWindow(const COwnedWindow&) = delete;
+    COwnedWindow& operator=(const COwnedWindow&) = delete;
+    ~COwnedWindow() { Close(); }
+
+    explicit operator bool() const { return m_pWindow != nullptr; }
+    Window* operator->() const { return m_pWindow; }
+    HWND GetWindowHandle() const { return m_pWindow ? m_pWindow->GetWindowHandle() : nullptr; }
+
+    // Makes the window (Init creates the native window); a window that could
+    // not be made is deleted here, since no last message will delete it.
+    template <class Owner>
+    void Open(Owner* owner)
+    {
+        m_pWindow = new Window;
+        m_pWindow->Init(owner);
+        if (m_pWindow && !m_pWindow->GetWindowHandle()) {
+            delete m_pWindow;
+            m_pWindow = nullptr;
+        }
+    }
+    // Detaches the window and closes it; its last message deletes it.
+    void Close()
+    {
+        if (!m_pWindow) return;
+        Window* window = m_pWindow;
+        m_pWindow = nullptr;
+        window->Detach();
+        if (::IsWindow(window->GetWindowHandle())) ::DestroyWindow(window->GetWindowHandle());
+    }
+    // The window's last message: the object is going by itself.
+    void Forget() { m_pWindow = nullptr; }
+
+private:
+    Window* m_pWindow = nullptr;
+};
+
+// Window is the window class itself; Owner keeps it in its m_pWindow (a
+// COwnedWindow) and befriends this base.
 template <class Window, class Owner>
 class CNativeChildWnd : public CWindowWnd {
 public:
@@ -31,10 +73,26 @@ protected:
     void OnFinalWindowMessage(HWND) override
     {
         if (m_pOwner) {
-            m_pOwner->m_pWindow = nullptr;
+            m_pOwner->m_pWindow.Forget();
             m_pOwner->Invalidate();
         }
         delete static_cast<Window*>(this);
+    }
+
+    // Creates the native window as a child of the owner's window, in the owner's font.
+    bool createOverOwner(DWORD style, const RECT& rc)
+    {
+        CWindowManagerUI* manager = m_pOwner->GetManager();
+        if (!CreateNativeWindow(manager->GetPaintWindow(), nullptr, style, 0, rc)) return false;
+        SendWindowMessage(WM_SETFONT, reinterpret_cast<WPARAM>(manager->GetFont(m_pOwner->GetFont())), TRUE);
+        return true;
+    }
+    // Shows the filled window without activating it and gives it the keyboard focus.
+    void showFocused()
+    {
+        ::ShowWindow(m_hWnd, SW_SHOWNOACTIVATE);
+        ::SetFocus(m_hWnd);
+        m_bInit = true;
     }
 
     Owner* m_pOwner = nullptr;
@@ -45,29 +103,5 @@ private:
     const wchar_t* m_windowClass;
     const wchar_t* m_superClass;
 };
-
-// Makes the control's window (Init creates the native window); a window that
-// could not be made is deleted here, since no last message will delete it.
-template <class Window, class Owner>
-void OpenOwnedWindow(Window*& slot, Owner* owner)
-{
-    slot = new Window;
-    slot->Init(owner);
-    if (slot && !slot->GetWindowHandle()) {
-        delete slot;
-        slot = nullptr;
-    }
-}
-
-// Detaches the control's window and closes it; its last message deletes it.
-template <class Window>
-void CloseOwnedWindow(Window*& slot)
-{
-    if (!slot) return;
-    Window* window = slot;
-    slot = nullptr;
-    window->Detach();
-    if (::IsWindow(window->GetWindowHandle())) ::DestroyWindow(window->GetWindowHandle());
-}
 
 }  // namespace SkinUI
