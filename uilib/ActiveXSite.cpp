@@ -9,7 +9,9 @@ namespace {
 std::atomic<long> g_liveHostObjects{0};
 
 // IOleInPlaceFrame for the hosted object: the manager's window is its frame.
-class CActiveXFrameWnd final : public IOleInPlaceFrame {
+class CActiveXFrameWnd final : public CComObjectUI<CActiveXFrameWnd, IOleInPlaceFrame> {
+    friend class CComObjectUI<CActiveXFrameWnd, IOleInPlaceFrame>;
+
 public:
     explicit CActiveXFrameWnd(CActiveXUI* owner) : m_pOwner(owner) { ++g_liveHostObjects; }
     CActiveXFrameWnd(const CActiveXFrameWnd&) = delete;
@@ -18,20 +20,9 @@ public:
     STDMETHOD(QueryInterface)(REFIID iid, void** out) override
     {
         if (!out) return E_POINTER;
-        *out = nullptr;
-        if (iid == IID_IUnknown || iid == IID_IOleWindow || iid == IID_IOleInPlaceUIWindow ||
-            iid == IID_IOleInPlaceFrame)
-            *out = static_cast<IOleInPlaceFrame*>(this);
-        if (!*out) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHOD_(ULONG, AddRef)() override { return static_cast<ULONG>(::InterlockedIncrement(&m_dwRef)); }
-    STDMETHOD_(ULONG, Release)() override
-    {
-        LONG left = ::InterlockedDecrement(&m_dwRef);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
+        bool frame = iid == IID_IUnknown || iid == IID_IOleWindow || iid == IID_IOleInPlaceUIWindow ||
+            iid == IID_IOleInPlaceFrame;
+        return AnswerInterface(out, frame ? this : nullptr);
     }
     STDMETHOD(GetWindow)(HWND* out) override
     {
@@ -63,13 +54,14 @@ private:
         if (m_pActiveObject) m_pActiveObject->Release();
         --g_liveHostObjects;
     }
-    LONG m_dwRef = 1;
     CActiveXUI* m_pOwner;
     IOleInPlaceActiveObject* m_pActiveObject = nullptr;
 };
 
 // IEnumUnknown over the container's one object.
-class CActiveXEnum final : public IEnumUnknown {
+class CActiveXEnum final : public CComObjectUI<CActiveXEnum, IEnumUnknown> {
+    friend class CComObjectUI<CActiveXEnum, IEnumUnknown>;
+
 public:
     explicit CActiveXEnum(IUnknown* object) : m_pUnk(object)
     {
@@ -82,18 +74,7 @@ public:
     STDMETHOD(QueryInterface)(REFIID iid, void** out) override
     {
         if (!out) return E_POINTER;
-        *out = nullptr;
-        if (iid == IID_IUnknown || iid == IID_IEnumUnknown) *out = static_cast<IEnumUnknown*>(this);
-        if (!*out) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHOD_(ULONG, AddRef)() override { return static_cast<ULONG>(::InterlockedIncrement(&m_dwRef)); }
-    STDMETHOD_(ULONG, Release)() override
-    {
-        LONG left = ::InterlockedDecrement(&m_dwRef);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
+        return AnswerInterface(out, iid == IID_IUnknown || iid == IID_IEnumUnknown ? this : nullptr);
     }
     // Hands out the one object on the first call; a count above 1 fetches just it.
     STDMETHOD(Next)(ULONG count, IUnknown** out, ULONG* fetched) override
@@ -131,7 +112,6 @@ private:
         if (m_pUnk) m_pUnk->Release();
         --g_liveHostObjects;
     }
-    LONG m_dwRef = 1;
     ULONG m_iPos = 0;
     IUnknown* m_pUnk;
 };
@@ -219,33 +199,19 @@ CActiveXCtrl::~CActiveXCtrl()
 STDMETHODIMP CActiveXCtrl::QueryInterface(REFIID iid, void** out)
 {
     if (!out) return E_POINTER;
-    *out = nullptr;
+    IUnknown* part = nullptr;
     if (iid == IID_IUnknown || iid == IID_IOleClientSite)
-        *out = static_cast<IOleClientSite*>(this);
+        part = static_cast<IOleClientSite*>(this);
     else if (iid == IID_IOleInPlaceSiteWindowless || iid == IID_IOleInPlaceSiteEx || iid == IID_IOleInPlaceSite ||
         iid == IID_IOleWindow)
-        *out = static_cast<IOleInPlaceSiteWindowless*>(this);
+        part = static_cast<IOleInPlaceSiteWindowless*>(this);
     else if (iid == IID_IOleControlSite)
-        *out = static_cast<IOleControlSite*>(this);
+        part = static_cast<IOleControlSite*>(this);
     else if (iid == IID_IObjectWithSite)
-        *out = static_cast<IObjectWithSite*>(this);
+        part = static_cast<IObjectWithSite*>(this);
     else if (iid == IID_IOleContainer || iid == IID_IParseDisplayName)
-        *out = static_cast<IOleContainer*>(this);
-    if (!*out) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-}
-
-STDMETHODIMP_(ULONG) CActiveXCtrl::AddRef()
-{
-    return static_cast<ULONG>(::InterlockedIncrement(&m_dwRef));
-}
-
-STDMETHODIMP_(ULONG) CActiveXCtrl::Release()
-{
-    LONG left = ::InterlockedDecrement(&m_dwRef);
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
+        part = static_cast<IOleContainer*>(this);
+    return AnswerInterface(out, part);
 }
 
 HWND CActiveXCtrl::HostWindow() const

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "ActiveXUI.h"
+#include "ComObjectUI.h"
 #include "WindowImplBase.h"
 
 namespace SkinUI {
@@ -28,13 +29,13 @@ private:
     CActiveXCtrl* m_pOwner = nullptr;
 };
 
-class CActiveXCtrl final : public IOleClientSite,
-                           public IOleInPlaceSiteWindowless,
-                           public IOleControlSite,
-                           public IObjectWithSite,
-                           public IOleContainer {
+using CActiveXCtrlParts = CComObjectUI<CActiveXCtrl, IOleClientSite, IOleInPlaceSiteWindowless, IOleControlSite,
+    IObjectWithSite, IOleContainer>;
+
+class CActiveXCtrl final : public CActiveXCtrlParts {
     friend class CActiveXUI;
     friend class CActiveXWnd;
+    friend CActiveXCtrlParts;
 
 public:
     explicit CActiveXCtrl(CActiveXUI* owner);
@@ -43,8 +44,6 @@ public:
 
     // IUnknown
     STDMETHOD(QueryInterface)(REFIID iid, void** out) override;
-    STDMETHOD_(ULONG, AddRef)() override;
-    STDMETHOD_(ULONG, Release)() override;
     // IOleClientSite
     STDMETHOD(SaveObject)() override;
     STDMETHOD(GetMoniker)(DWORD assign, DWORD which, IMoniker** out) override;
@@ -113,7 +112,6 @@ private:
     HRESULT createHostWindow();
     void destroyHostWindow();
 
-    LONG m_dwRef = 1;
     CActiveXUI* m_pOwner;
     CActiveXWnd* m_pWindow = nullptr;
     IUnknown* m_pUnkSite = nullptr;

@@ -74,38 +74,8 @@ void CFlashUI::ReleaseControl()
 STDMETHODIMP CFlashUI::QueryInterface(REFIID iid, void** out)
 {
     if (!out) return E_POINTER;
-    *out = nullptr;
-    if (iid != IID_IUnknown && iid != IID_IDispatch && iid != DIID_IShockwaveFlashEvents) return E_NOINTERFACE;
-    *out = static_cast<IDispatch*>(this);
-    AddRef();
-    return S_OK;
-}
-
-STDMETHODIMP_(ULONG) CFlashUI::AddRef()
-{
-    return static_cast<ULONG>(::InterlockedIncrement(&m_dwRef));
-}
-
-STDMETHODIMP_(ULONG) CFlashUI::Release()
-{
-    return static_cast<ULONG>(::InterlockedDecrement(&m_dwRef));
-}
-
-STDMETHODIMP CFlashUI::GetTypeInfoCount(UINT* count)
-{
-    if (count) *count = 0;
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP CFlashUI::GetTypeInfo(UINT, LCID, ITypeInfo** out)
-{
-    if (out) *out = nullptr;
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP CFlashUI::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*)
-{
-    return E_NOTIMPL;
+    bool events = iid == IID_IUnknown || iid == IID_IDispatch || iid == DIID_IShockwaveFlashEvents;
+    return AnswerInterface(out, events ? static_cast<IDispatch*>(this) : nullptr);
 }
 
 STDMETHODIMP CFlashUI::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*)

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "ActiveXUI.h"
+#include "ComObjectUI.h"
 
 namespace SkinUI {
 
@@ -43,7 +44,7 @@ protected:
     ~IFlashEventsUI() = default;
 };
 
-class CFlashUI : public CActiveXUI, public IDispatch, public ITranslateAccelerator {
+class CFlashUI : public CActiveXUI, public CEventPartsUI<>, public ITranslateAccelerator {
 public:
     CFlashUI();
     ~CFlashUI() override;
@@ -61,17 +62,11 @@ public:
 
     // IUnknown and IDispatch: the player's events
     STDMETHOD(QueryInterface)(REFIID iid, void** out) override;
-    STDMETHOD_(ULONG, AddRef)() override;
-    STDMETHOD_(ULONG, Release)() override;
-    STDMETHOD(GetTypeInfoCount)(UINT* count) override;
-    STDMETHOD(GetTypeInfo)(UINT, LCID, ITypeInfo**) override;
-    STDMETHOD(GetIDsOfNames)(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override;
     STDMETHOD(Invoke)(DISPID id, REFIID iid, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override;
     // ITranslateAccelerator of the window manager
     LRESULT TranslateAccelerator(MSG* msg) override;
 
 private:
-    LONG m_dwRef = 0;
     IShockwaveFlash* m_pFlash = nullptr;
     DWORD m_dwCookie = 0;
     IFlashEventsUI* m_pFlashEventHandler = nullptr;

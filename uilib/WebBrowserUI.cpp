@@ -138,48 +138,19 @@ void CWebBrowserUI::Navigate(const wchar_t* url)
 STDMETHODIMP CWebBrowserUI::QueryInterface(REFIID iid, void** out)
 {
     if (!out) return E_POINTER;
-    *out = nullptr;
+    IUnknown* part = nullptr;
     if (iid == IID_IUnknown || iid == IID_IDocHostUIHandler)
-        *out = static_cast<IDocHostUIHandler*>(this);
+        part = static_cast<IDocHostUIHandler*>(this);
     else if (iid == IID_IServiceProvider)
-        *out = static_cast<IServiceProvider*>(this);
+        part = static_cast<IServiceProvider*>(this);
     else if (iid == IID_IOleCommandTarget)
-        *out = static_cast<IOleCommandTarget*>(this);
+        part = static_cast<IOleCommandTarget*>(this);
     else if (iid == IID_IDispatch)
-        *out = static_cast<IDispatch*>(this);
-    if (!*out) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-}
-
-STDMETHODIMP_(ULONG) CWebBrowserUI::AddRef()
-{
-    return static_cast<ULONG>(::InterlockedIncrement(&m_dwRef));
-}
-
-STDMETHODIMP_(ULONG) CWebBrowserUI::Release()
-{
-    return static_cast<ULONG>(::InterlockedDecrement(&m_dwRef));
+        part = static_cast<IDispatch*>(this);
+    return AnswerInterface(out, part);
 }
 
 // --- IDispatch ---
-
-STDMETHODIMP CWebBrowserUI::GetTypeInfoCount(UINT* count)
-{
-    if (count) *count = 0;
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP CWebBrowserUI::GetTypeInfo(UINT, LCID, ITypeInfo** out)
-{
-    if (out) *out = nullptr;
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP CWebBrowserUI::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*)
-{
-    return E_NOTIMPL;
-}
 
 STDMETHODIMP CWebBrowserUI::Invoke(DISPID id, REFIID iid, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*)
 {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "ActiveXUI.h"
+#include "ComObjectUI.h"
 
 #include <exdisp.h>
 #include <mshtmhst.h>
@@ -75,10 +76,7 @@ protected:
 };
 
 class CWebBrowserUI : public CActiveXUI,
-                      public IDocHostUIHandler,
-                      public IServiceProvider,
-                      public IOleCommandTarget,
-                      public IDispatch,
+                      public CEventPartsUI<IDocHostUIHandler, IServiceProvider, IOleCommandTarget>,
                       public ITranslateAccelerator {
 public:
     CWebBrowserUI();
@@ -100,14 +98,9 @@ public:
     IWebBrowser2* GetWebBrowser2() const { return m_pWebBrowser2; }
     bool IsEventsConnected() const { return m_dwCookie != 0; }
 
-    // IUnknown (one for every COM part; the parts live as long as the control)
+    // IUnknown (one for every COM part)
     STDMETHOD(QueryInterface)(REFIID iid, void** out) override;
-    STDMETHOD_(ULONG, AddRef)() override;
-    STDMETHOD_(ULONG, Release)() override;
     // IDispatch: the browser's events
-    STDMETHOD(GetTypeInfoCount)(UINT* count) override;
-    STDMETHOD(GetTypeInfo)(UINT, LCID, ITypeInfo**) override;
-    STDMETHOD(GetIDsOfNames)(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override;
     STDMETHOD(Invoke)(DISPID id, REFIID iid, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override;
     // IDocHostUIHandler
     STDMETHOD(ShowContextMenu)(DWORD id, POINT* pt, IUnknown* target, IDispatch* reserved) override;
@@ -139,7 +132,6 @@ private:
     IWebBrowserEventsUI& handler();
     HRESULT readScriptError(VARIANT* in);
 
-    LONG m_dwRef = 0;
     IWebBrowser2* m_pWebBrowser2 = nullptr;
     DWORD m_dwCookie = 0;
     CUIString m_sHomePage;
