@@ -419,6 +419,13 @@ int lineHeight(CWindowManagerUI* manager)
 
 }  // namespace
 
+RECT CContainerUI::scrolledArea() const
+{
+    CScrollBarUI* bar = GetVerticalScrollBar() ? GetVerticalScrollBar() : GetHorizontalScrollBar();
+    const CContainerUI* owner = bar && bar->GetOwner() ? bar->GetOwner() : this;
+    return owner->GetInnerRect();
+}
+
 void CContainerUI::scrollBy(int dx, int dy)
 {
     SIZE pos = GetScrollPos();
@@ -435,12 +442,12 @@ void CContainerUI::LineDown()
 }
 void CContainerUI::PageUp()
 {
-    RECT inner = GetInnerRect();
+    RECT inner = scrolledArea();
     scrollBy(0, -(inner.bottom - inner.top));
 }
 void CContainerUI::PageDown()
 {
-    RECT inner = GetInnerRect();
+    RECT inner = scrolledArea();
     scrollBy(0, inner.bottom - inner.top);
 }
 void CContainerUI::HomeUp()
@@ -462,12 +469,12 @@ void CContainerUI::LineRight()
 }
 void CContainerUI::PageLeft()
 {
-    RECT inner = GetInnerRect();
+    RECT inner = scrolledArea();
     scrollBy(-(inner.right - inner.left), 0);
 }
 void CContainerUI::PageRight()
 {
-    RECT inner = GetInnerRect();
+    RECT inner = scrolledArea();
     scrollBy(inner.right - inner.left, 0);
 }
 void CContainerUI::HomeLeft()

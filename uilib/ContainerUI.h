@@ -111,6 +111,9 @@ protected:
     SIZE moveScrollBars(SIZE pos);
     // SetScrollPos from the current position moved by (dx, dy).
     void scrollBy(int dx, int dy);
+    // What a page step moves by: the inner rectangle of the container whose
+    // scroll bars these are (a list's are its body's).
+    RECT scrolledArea() const;
 
     CPtrArrayUI m_items;
     RECT m_rcInset{0, 0, 0, 0};

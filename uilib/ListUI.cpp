@@ -436,54 +436,6 @@ void CListUI::SetScrollPos(SIZE pos)
 {
     m_pList->SetScrollPos(pos);
 }
-void CListUI::LineUp()
-{
-    m_pList->LineUp();
-}
-void CListUI::LineDown()
-{
-    m_pList->LineDown();
-}
-void CListUI::PageUp()
-{
-    m_pList->PageUp();
-}
-void CListUI::PageDown()
-{
-    m_pList->PageDown();
-}
-void CListUI::HomeUp()
-{
-    m_pList->HomeUp();
-}
-void CListUI::EndDown()
-{
-    m_pList->EndDown();
-}
-void CListUI::LineLeft()
-{
-    m_pList->LineLeft();
-}
-void CListUI::LineRight()
-{
-    m_pList->LineRight();
-}
-void CListUI::PageLeft()
-{
-    m_pList->PageLeft();
-}
-void CListUI::PageRight()
-{
-    m_pList->PageRight();
-}
-void CListUI::HomeLeft()
-{
-    m_pList->HomeLeft();
-}
-void CListUI::EndRight()
-{
-    m_pList->EndRight();
-}
 void CListUI::SetScrollBarsEnabled(bool vertical, bool horizontal)
 {
     m_pList->SetScrollBarsEnabled(vertical, horizontal);

@@ -79,19 +79,8 @@ public:
     int FindSelectableChild(int index, bool forward = true) const override;
     SIZE GetScrollPos() const override;
     SIZE GetScrollRange() const override;
+    // The container's scroll steps (LineUp to EndRight) reach the body through these.
     void SetScrollPos(SIZE pos) override;
-    void LineUp() override;
-    void LineDown() override;
-    void PageUp() override;
-    void PageDown() override;
-    void HomeUp() override;
-    void EndDown() override;
-    void LineLeft() override;
-    void LineRight() override;
-    void PageLeft() override;
-    void PageRight() override;
-    void HomeLeft() override;
-    void EndRight() override;
     void SetScrollBarsEnabled(bool vertical = true, bool horizontal = false) override;
     CScrollBarUI* GetVerticalScrollBar() const override;
     CScrollBarUI* GetHorizontalScrollBar() const override;
