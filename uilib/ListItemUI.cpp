@@ -288,16 +288,8 @@ SIZE CListLabelElementUI::MeasureSize(SIZE)
     if (size.cx != 0 || !m_pManager) return size;
     CUIString text = GetText();
     RECT rc = {0, 0, 9999, size.cy};
-    UINT measure = (s->uTextStyle & ~(DT_CENTER | DT_RIGHT)) | DT_CALCRECT | DT_SINGLELINE;
-    HDC dc = m_pManager->GetPaintDC();
-    HDC screen = dc ? nullptr : ::GetDC(nullptr);
-    if (s->bShowHtml) {
-        int links = 0;
-        CRenderKit::DrawHtmlText(dc ? dc : screen, m_pManager, rc, text, 0, nullptr, nullptr, links, measure);
-    } else {
-        CRenderKit::DrawText(dc ? dc : screen, m_pManager, rc, text, 0, s->nFont, measure);
-    }
-    if (screen) ::ReleaseDC(nullptr, screen);
+    UINT measure = (s->uTextStyle & ~(DT_CENTER | DT_RIGHT)) | DT_SINGLELINE;
+    CRenderKit::MeasureText(m_pManager, rc, text, s->nFont, measure, s->bShowHtml);
     size.cx = s->rcTextPadding.left + s->rcTextPadding.right + (rc.right - rc.left);
     return size;
 }
@@ -327,7 +319,7 @@ LPVOID CListTextElementUI::GetInterfaceByName(const wchar_t* name)
 
 UINT CListTextElementUI::GetInputFlags() const
 {
-    if (IsEnabled() && m_nLinks > 0) return UIFLAG_WANTRETURN | UIFLAG_SETCURSOR;
+    if (IsEnabled() && m_links.nLinks > 0) return UIFLAG_WANTRETURN | UIFLAG_SETCURSOR;
     return UIFLAG_WANTRETURN;
 }
 
@@ -359,26 +351,9 @@ void CListTextElementUI::SetText(int column, const wchar_t* text)
     InvalidateInView();
 }
 
-RECT CListTextElementUI::GetLinkRect(int index) const
-{
-    return index >= 0 && index < m_nLinks ? m_rcLinks[index] : RECT{0, 0, 0, 0};
-}
-
-CUIString CListTextElementUI::GetLinkText(int index) const
-{
-    return index >= 0 && index < m_nLinks ? m_sLinks[index] : CUIString();
-}
-
-int CListTextElementUI::linkAt(POINT pt) const
-{
-    for (int i = 0; i < m_nLinks; ++i)
-        if (PtInRect(&m_rcLinks[i], pt)) return i;
-    return -1;
-}
-
 void CListTextElementUI::OnEvent(TEventMsgUI& event)
 {
-    int link = linkAt(event.ptMouse);
+    int link = m_links.At(event.ptMouse);
     switch (event.Type) {
     case UIEVENT_SETCURSOR:
         if (link < 0) break;
@@ -389,16 +364,10 @@ void CListTextElementUI::OnEvent(TEventMsgUI& event)
         if (m_pManager) m_pManager->SendNotify(this, L"link", static_cast<WPARAM>(link));
         return;
     case UIEVENT_MOUSEMOVE:
-        if (m_nLinks > 0 && link != m_nHoverLink) {
-            m_nHoverLink = link;
-            InvalidateInView();
-        }
+        if (m_links.nLinks > 0 && m_links.SetHot(link)) InvalidateInView();
         break;
     case UIEVENT_MOUSELEAVE:
-        if (m_nHoverLink >= 0) {
-            InvalidateInView();
-            m_nHoverLink = -1;
-        }
+        if (m_links.SetHot(-1)) InvalidateInView();
         break;
     default: break;
     }
@@ -419,7 +388,7 @@ void CListTextElementUI::DrawItemText(HDC dc, const RECT& rc)
     IListTextProviderUI* provider = m_pOwnerList->GetTextProvider();
     DWORD color = GetAdjustColor(stateTextColor(*s));
     UINT textStyle = s->uTextStyle | DT_SINGLELINE;
-    m_nLinks = 0;
+    m_links.nLinks = 0;
     int columns = std::min(s->nColumns, static_cast<int>(UILIST_MAX_COLUMNS));
     for (int c = 0; c < columns; ++c) {
         const RECT& column = s->rcColumn[c];
@@ -432,20 +401,13 @@ void CListTextElementUI::DrawItemText(HDC dc, const RECT& rc)
             text = provided;
         }
         if (!text || !*text) continue;
-        if (s->bShowHtml) {
-            // The links of all columns share the row's eight slots.
-            int found = kMaxLinks - m_nLinks;
-            CRenderKit::DrawHtmlText(
-                dc, m_pManager, cell, text, color, m_rcLinks + m_nLinks, m_sLinks + m_nLinks, found, textStyle);
-            m_nLinks += found;
-        } else {
+        // The links of all columns share the row's slots.
+        if (s->bShowHtml)
+            m_links.DrawHtmlText(dc, m_pManager, cell, text, color, textStyle);
+        else
             CRenderKit::DrawText(dc, m_pManager, cell, text, color, s->nFont, textStyle);
-        }
     }
-    for (int i = m_nLinks; i < kMaxLinks; ++i) {
-        m_rcLinks[i] = RECT{0, 0, 0, 0};
-        m_sLinks[i].Empty();
-    }
+    m_links.ClearFreeSlots();
 }
 
 // --- container rows ---

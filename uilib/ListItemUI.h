@@ -11,6 +11,7 @@
 #pragma once
 
 #include "ListStyle.h"
+#include "TextLinks.h"
 
 namespace SkinUI {
 
@@ -80,7 +81,6 @@ protected:
 
 class CListTextElementUI : public CListLabelElementUI {
 public:
-    enum { kMaxLinks = 8 };
     ~CListTextElementUI() override;
 
     const wchar_t* GetClassName() const override;
@@ -96,18 +96,13 @@ public:
     // The stored text of a column, or null when there is none.
     const wchar_t* GetText(int column) const;
     void SetText(int column, const wchar_t* text);
-    int GetLinkCount() const { return m_nLinks; }
-    RECT GetLinkRect(int index) const;
-    CUIString GetLinkText(int index) const;
-    int GetHotLink() const { return m_nHoverLink; }
+    int GetLinkCount() const { return m_links.nLinks; }
+    RECT GetLinkRect(int index) const { return m_links.GetRect(index); }
+    CUIString GetLinkText(int index) const { return m_links.GetText(index); }
+    int GetHotLink() const { return m_links.nHotLink; }
 
 private:
-    int linkAt(POINT pt) const;
-
-    int m_nLinks = 0;
-    RECT m_rcLinks[kMaxLinks]{};
-    CUIString m_sLinks[kMaxLinks];
-    int m_nHoverLink = -1;
+    TTextLinksUI m_links;
     IListUI* m_pOwnerList = nullptr;
     CPtrArrayUI m_aTexts;
 };

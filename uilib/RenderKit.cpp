@@ -679,6 +679,19 @@ void CRenderKit::DrawText(
     SelectObject(dc, old);
 }
 
+void CRenderKit::MeasureText(CWindowManagerUI* manager, RECT& rc, const wchar_t* text, int font, UINT style, bool html)
+{
+    HDC dc = manager->GetPaintDC();
+    HDC screen = dc ? nullptr : ::GetDC(nullptr);
+    if (html) {
+        int links = 0;
+        DrawHtmlText(dc ? dc : screen, manager, rc, text, 0, nullptr, nullptr, links, style | DT_CALCRECT);
+    } else {
+        DrawText(dc ? dc : screen, manager, rc, text, 0, font, style | DT_CALCRECT);
+    }
+    if (screen) ::ReleaseDC(nullptr, screen);
+}
+
 SIZE CRenderKit::GetTextSize(HDC dc, CWindowManagerUI* manager, const wchar_t* text, int font, UINT)
 {
     SIZE size{0, 0};

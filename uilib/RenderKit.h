@@ -64,6 +64,9 @@ public:
         HDC dc, CWindowManagerUI* manager, RECT& rc, const wchar_t* text, DWORD color, int font, UINT style);
     static void DrawHtmlText(HDC dc, CWindowManagerUI* manager, RECT& rc, const wchar_t* text, DWORD color, RECT* links,
         CUIString* linkTexts, int& linkCount, UINT style);
+    // Fits rc to the text (DT_CALCRECT added), plain or tagged, on the
+    // manager's paint DC or, before the window has one, the screen's.
+    static void MeasureText(CWindowManagerUI* manager, RECT& rc, const wchar_t* text, int font, UINT style, bool html);
     static HBITMAP GenerateBitmap(CWindowManagerUI* manager, CControlUI* control, RECT rc);
     static SIZE GetTextSize(HDC dc, CWindowManagerUI* manager, const wchar_t* text, int font, UINT style);
     static DWORD AdjustColor(DWORD color, short hue, short saturation, short lightness);

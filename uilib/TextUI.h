@@ -5,13 +5,12 @@
 #pragma once
 
 #include "LabelUI.h"
+#include "TextLinks.h"
 
 namespace SkinUI {
 
 class CTextUI : public CLabelUI {
 public:
-    enum { kMaxLinks = 8 };
-
     CTextUI();
 
     const wchar_t* GetClassName() const override;
@@ -21,18 +20,13 @@ public:
     SIZE MeasureSize(SIZE available) override;
     void PaintContentText(HDC dc) override;
 
-    int GetLinkCount() const { return m_nLinks; }
-    RECT GetLinkRect(int index) const;
-    CUIString GetLinkText(int index) const;
-    int GetHotLink() const { return m_nHoverLink; }
+    int GetLinkCount() const { return m_links.nLinks; }
+    RECT GetLinkRect(int index) const { return m_links.GetRect(index); }
+    CUIString GetLinkText(int index) const { return m_links.GetText(index); }
+    int GetHotLink() const { return m_links.nHotLink; }
 
 private:
-    int linkAt(POINT pt) const;
-
-    RECT m_rcLinks[kMaxLinks]{};
-    CUIString m_sLinks[kMaxLinks];
-    int m_nLinks = 0;
-    int m_nHoverLink = -1;
+    TTextLinksUI m_links;
 };
 
 }  // namespace SkinUI
