@@ -141,17 +141,7 @@ bool readZipEntry(HZIP zip, const wchar_t* name, std::vector<uint8_t>& bytes)
 
 bool readSkinBytes(const wchar_t* name, const wchar_t* type, std::vector<uint8_t>& bytes)
 {
-    if (type) {
-        HINSTANCE module = CWindowManagerUI::GetResourceInstance();
-        HRSRC resource = FindResourceW(module, name, type);
-        if (!resource) return false;
-        HGLOBAL loaded = LoadResource(module, resource);
-        DWORD size = SizeofResource(module, resource);
-        const void* data = loaded ? LockResource(loaded) : nullptr;
-        if (!data || size == 0) return false;
-        bytes.assign(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
-        return true;
-    }
+    if (type) return CRenderKit::LoadResourceBytes(name, type, bytes);
     bool found = false;
     if (CWindowManagerUI::GetResourceZip().IsEmpty()) {
         CUIString path = CWindowManagerUI::GetResourcePath() + name;
@@ -450,6 +440,19 @@ bool CRenderKit::LoadSkinBytes(const wchar_t* name, const wchar_t* type, std::ve
 {
     if (!name || !*name) return false;
     return readSkinBytes(name, type, bytes);
+}
+
+bool CRenderKit::LoadResourceBytes(const wchar_t* name, const wchar_t* type, std::vector<uint8_t>& bytes)
+{
+    HINSTANCE module = CWindowManagerUI::GetResourceInstance();
+    HRSRC resource = FindResourceW(module, name, type);
+    if (!resource) return false;
+    HGLOBAL loaded = LoadResource(module, resource);
+    DWORD size = SizeofResource(module, resource);
+    const void* data = loaded ? LockResource(loaded) : nullptr;
+    if (!data || size == 0) return false;
+    bytes.assign(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
+    return true;
 }
 
 void CRenderKit::FreeImage(TImageInfo* image)

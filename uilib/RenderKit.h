@@ -49,6 +49,8 @@ public:
     // The bytes of a skin file, found as images are: a resource of the type, a
     // file under the resource path or an entry of the skin zip, then the name as a path.
     static bool LoadSkinBytes(const wchar_t* name, const wchar_t* type, std::vector<uint8_t>& bytes);
+    // The bytes of a resource of the resource module (the name may be an integer id).
+    static bool LoadResourceBytes(const wchar_t* name, const wchar_t* type, std::vector<uint8_t>& bytes);
 
     static bool DrawImageString(HDC dc, CWindowManagerUI* manager, const RECT& rcItem, const RECT& rcPaint,
         const wchar_t* image, const wchar_t* modify = nullptr);

@@ -12,6 +12,7 @@
 #include "ListItemUI.h"
 #include "ListUI.h"
 #include "ProgressUI.h"
+#include "RenderKit.h"
 #include "RichEditUI.h"
 #include "ScrollBarUI.h"
 #include "TextUI.h"
@@ -96,13 +97,9 @@ CControlUI* CSkinBuilder::Create(const wchar_t* skin, const wchar_t* type, IDial
     NestingGuard guard;
     if (!guard.ok || !skin) return nullptr;
     if (isResourceId(skin)) {
-        HINSTANCE module = CWindowManagerUI::GetResourceInstance();
-        HRSRC resource = FindResourceW(module, skin, type);
-        if (!resource) return nullptr;
-        HGLOBAL loaded = LoadResource(module, resource);
-        DWORD size = SizeofResource(module, resource);
-        const void* data = loaded ? LockResource(loaded) : nullptr;
-        if (!data || !m_xml.LoadFromMem(static_cast<const uint8_t*>(data), size)) return nullptr;
+        std::vector<uint8_t> bytes;
+        if (!CRenderKit::LoadResourceBytes(skin, type, bytes) || !m_xml.LoadFromMem(bytes.data(), bytes.size()))
+            return nullptr;
         m_type = type;
     } else if (skin[0] == L'<') {
         if (!m_xml.Load(skin)) return nullptr;
