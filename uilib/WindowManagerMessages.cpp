@@ -402,19 +402,29 @@ bool CWindowManagerUI::reflectToChild(UINT msg, WPARAM wParam, LPARAM lParam, LR
     return true;
 }
 
-bool CWindowManagerUI::HandleWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
+namespace {
+
+// Offers a message to each filter in turn; the first that handles it gives the result.
+bool filterMessage(const CPtrArrayUI& filters, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
-    if (!m_hWndPaint) return false;
-    deliverAsyncNotifications();
-    for (int i = 0; i < m_aMessageFilters.GetSize(); ++i) {
+    for (int i = 0; i < filters.GetSize(); ++i) {
         bool handled = false;
-        LRESULT answer =
-            static_cast<IMessageFilterUI*>(m_aMessageFilters.GetAt(i))->FilterMessage(msg, wParam, lParam, handled);
+        LRESULT answer = static_cast<IMessageFilterUI*>(filters.GetAt(i))->FilterMessage(msg, wParam, lParam, handled);
         if (handled) {
             result = answer;
             return true;
         }
     }
+    return false;
+}
+
+}  // namespace
+
+bool CWindowManagerUI::HandleWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    if (!m_hWndPaint) return false;
+    deliverAsyncNotifications();
+    if (filterMessage(m_aMessageFilters, msg, wParam, lParam, result)) return true;
     // Messages answered here return at once; the rest fall through to the
     // second delivery of notifications and stay unhandled for the window.
     switch (msg) {
@@ -457,15 +467,7 @@ bool CWindowManagerUI::HandleWindowMessage(UINT msg, WPARAM wParam, LPARAM lPara
 
 bool CWindowManagerUI::PreMessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
-    for (int i = 0; i < m_aPreMessageFilters.GetSize(); ++i) {
-        bool handled = false;
-        LRESULT answer =
-            static_cast<IMessageFilterUI*>(m_aPreMessageFilters.GetAt(i))->FilterMessage(msg, wParam, lParam, handled);
-        if (handled) {
-            result = answer;
-            return true;
-        }
-    }
+    if (filterMessage(m_aPreMessageFilters, msg, wParam, lParam, result)) return true;
     switch (msg) {
     case WM_KEYDOWN: {
         if (wParam != VK_TAB) return false;
