@@ -1,5 +1,7 @@
 #include "ListStyle.h"
 
+#include "AttributeTable.h"
+
 #include <algorithm>
 
 namespace SkinUI {
@@ -21,11 +23,7 @@ UINT ApplyHorizontalAlign(UINT style, const wchar_t* value)
 ListStyleChange ApplyListStyleAttribute(TListStyleUI& style, const wchar_t* name, const wchar_t* value)
 {
     using namespace AttributeValue;
-    struct ColorField {
-        const wchar_t* name;
-        DWORD TListStyleUI::*field;
-    };
-    static const ColorField kColors[] = {
+    static const AttributeField<TListStyleUI, DWORD> kColors[] = {
         {L"itemtextcolor", &TListStyleUI::dwTextColor},
         {L"itembkcolor", &TListStyleUI::dwBkColor},
         {L"itemselectedtextcolor", &TListStyleUI::dwSelectedTextColor},
@@ -36,25 +34,19 @@ ListStyleChange ApplyListStyleAttribute(TListStyleUI& style, const wchar_t* name
         {L"itemdisabledbkcolor", &TListStyleUI::dwDisabledBkColor},
         {L"itemlinecolor", &TListStyleUI::dwLineColor},
     };
-    struct ImageField {
-        const wchar_t* name;
-        CUIString TListStyleUI::*field;
-    };
-    static const ImageField kImages[] = {
+    static const AttributeField<TListStyleUI, CUIString> kImages[] = {
         {L"itembkimage", &TListStyleUI::sBkImage},
         {L"itemselectedimage", &TListStyleUI::sSelectedImage},
         {L"itemhotimage", &TListStyleUI::sHotImage},
         {L"itemdisabledimage", &TListStyleUI::sDisabledImage},
     };
     if (!name || !value) return ListStyleChange::None;
-    for (const ColorField& c : kColors) {
-        if (wcscmp(name, c.name) != 0) continue;
-        style.*c.field = ParseColor(value);
-        return c.field == &TListStyleUI::dwTextColor ? ListStyleChange::TextColor : ListStyleChange::Look;
+    if (DWORD TListStyleUI::*color = FindAttributeField(kColors, name)) {
+        style.*color = ParseColor(value);
+        return color == &TListStyleUI::dwTextColor ? ListStyleChange::TextColor : ListStyleChange::Look;
     }
-    for (const ImageField& i : kImages) {
-        if (wcscmp(name, i.name) != 0) continue;
-        style.*i.field = value;
+    if (CUIString TListStyleUI::*image = FindAttributeField(kImages, name)) {
+        style.*image = value;
         return ListStyleChange::Look;
     }
     if (wcscmp(name, L"itemfont") == 0) {
