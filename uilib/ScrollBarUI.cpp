@@ -126,29 +126,19 @@ void CScrollBarUI::moveTo(int pos)
     if (m_pManager) m_pManager->SendNotify(this, L"scroll");
 }
 
-void CScrollBarUI::lineStep(bool forward)
+void CScrollBarUI::step(StepKind kind, bool forward)
 {
     if (m_pOwner) {
-        if (m_bHorizontal)
-            forward ? m_pOwner->LineRight() : m_pOwner->LineLeft();
-        else
-            forward ? m_pOwner->LineDown() : m_pOwner->LineUp();
+        using Step = void (CContainerUI::*)();
+        // By kind, then vertical or horizontal, then back or on.
+        static const Step kSteps[2][2][2] = {
+            {{&CContainerUI::LineUp, &CContainerUI::LineDown}, {&CContainerUI::LineLeft, &CContainerUI::LineRight}},
+            {{&CContainerUI::PageUp, &CContainerUI::PageDown}, {&CContainerUI::PageLeft, &CContainerUI::PageRight}}};
+        (m_pOwner->*kSteps[kind][m_bHorizontal][forward])();
         return;
     }
-    moveTo(m_nScrollPos + (forward ? m_nLineSize : -m_nLineSize));
-}
-
-void CScrollBarUI::pageStep(bool forward)
-{
-    if (m_pOwner) {
-        if (m_bHorizontal)
-            forward ? m_pOwner->PageRight() : m_pOwner->PageLeft();
-        else
-            forward ? m_pOwner->PageDown() : m_pOwner->PageUp();
-        return;
-    }
-    int length = m_bHorizontal ? GetWidth() : GetHeight();
-    moveTo(m_nScrollPos + (forward ? length : -length));
+    int size = kind == kPage ? (m_bHorizontal ? GetWidth() : GetHeight()) : m_nLineSize;
+    moveTo(m_nScrollPos + (forward ? size : -size));
 }
 
 void CScrollBarUI::OnEvent(TEventMsgUI& event)
@@ -175,10 +165,10 @@ void CScrollBarUI::OnEvent(TEventMsgUI& event)
         POINT pt = event.ptMouse;
         if (PtInRect(&m_rcButton1, pt)) {
             m_uButton1State |= UISTATE_PUSHED;
-            lineStep(false);
+            step(kLine, false);
         } else if (PtInRect(&m_rcButton2, pt)) {
             m_uButton2State |= UISTATE_PUSHED;
-            lineStep(true);
+            step(kLine, true);
         } else if (PtInRect(&m_rcThumb, pt)) {
             m_uThumbState |= UISTATE_CAPTURED | UISTATE_PUSHED;
             m_ptLastMouse = pt;
@@ -186,7 +176,7 @@ void CScrollBarUI::OnEvent(TEventMsgUI& event)
         } else {
             m_bPageTowards = true;
             m_ptPagePoint = pt;
-            pageStep(towardsEnd(pt));
+            step(kPage, towardsEnd(pt));
         }
         Invalidate();
         return;
@@ -223,14 +213,14 @@ void CScrollBarUI::OnEvent(TEventMsgUI& event)
             Invalidate();
         } else if (m_nScrollRepeatDelay > 5) {
             if (m_uButton1State & UISTATE_PUSHED)
-                lineStep(false);
+                step(kLine, false);
             else if (m_uButton2State & UISTATE_PUSHED)
-                lineStep(true);
+                step(kLine, true);
             else if (m_bPageTowards) {
                 POINT pt;
                 GetCursorPos(&pt);
                 if (m_pManager && m_pManager->GetPaintWindow()) ScreenToClient(m_pManager->GetPaintWindow(), &pt);
-                if (!PtInRect(&m_rcThumb, pt)) pageStep(towardsEnd(pt));
+                if (!PtInRect(&m_rcThumb, pt)) step(kPage, towardsEnd(pt));
             }
         }
         return;

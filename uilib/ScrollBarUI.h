@@ -45,8 +45,9 @@ public:
     const RECT& GetButton2Rect() const { return m_rcButton2; }
 
 private:
-    void lineStep(bool forward);
-    void pageStep(bool forward);
+    // A line or a page back or on: the owner's scroll step, else the bar's own move.
+    enum StepKind { kLine = 0, kPage = 1 };
+    void step(StepKind kind, bool forward);
     void moveTo(int pos);
     void drawPart(HDC dc, CUIString* images, UINT state, const RECT& rc, bool outlineWhenMissing);
 
