@@ -236,14 +236,22 @@ void CContainerUI::SetPos(RECT rc)
 
 void CContainerUI::placeChildren(RECT area)
 {
+    for (CControlUI* child : placeFloatingChildren()) child->SetPos(area);
+}
+
+std::vector<CControlUI*> CContainerUI::placeFloatingChildren()
+{
+    std::vector<CControlUI*> flowing;
+    flowing.reserve(static_cast<size_t>(m_items.GetSize()));
     for (int i = 0; i < m_items.GetSize(); ++i) {
         CControlUI* child = itemAt(i);
         if (!child->IsVisible()) continue;
         if (child->IsFloat())
             PlaceFloatingChild(i);
         else
-            child->SetPos(area);
+            flowing.push_back(child);
     }
+    return flowing;
 }
 
 void CContainerUI::PlaceFloatingChild(int index)
@@ -252,21 +260,14 @@ void CContainerUI::PlaceFloatingChild(int index)
     if (!child || !child->IsVisible() || !child->IsFloat()) return;
     SIZE origin = child->GetFixedOrigin();
     int w = child->GetFixedWidth(), h = child->GetFixedHeight();
+    // Along one axis: from the leading edge for an offset >= 0, else back from the trailing edge.
+    auto place = [](LONG lead, LONG trail, LONG offset, int size, LONG& from, LONG& to) {
+        from = offset >= 0 ? lead + offset : trail + offset - size;
+        to = from + size;
+    };
     RECT rc;
-    if (origin.cx >= 0) {
-        rc.left = m_rcItem.left + origin.cx;
-        rc.right = rc.left + w;
-    } else {
-        rc.left = m_rcItem.right + origin.cx - w;
-        rc.right = m_rcItem.right + origin.cx;
-    }
-    if (origin.cy >= 0) {
-        rc.top = m_rcItem.top + origin.cy;
-        rc.bottom = rc.top + h;
-    } else {
-        rc.top = m_rcItem.bottom + origin.cy - h;
-        rc.bottom = m_rcItem.bottom + origin.cy;
-    }
+    place(m_rcItem.left, m_rcItem.right, origin.cx, w, rc.left, rc.right);
+    place(m_rcItem.top, m_rcItem.bottom, origin.cy, h, rc.top, rc.bottom);
     TRelativePosUI relative = child->GetRelativePos();
     if (relative.bRelative && relative.szParent.cx != 0) {
         int width = m_rcItem.right - m_rcItem.left, height = m_rcItem.bottom - m_rcItem.top;

@@ -8,6 +8,8 @@
 
 #include "ControlUI.h"
 
+#include <vector>
+
 namespace SkinUI {
 
 class CScrollBarUI;
@@ -107,6 +109,9 @@ protected:
     void paintScrollBars(HDC dc, const RECT& paint);
     // Floating children by their own placement, the others over the area.
     void placeChildren(RECT area);
+    // Places the visible floating children by their own placement and answers
+    // the other visible ones, in order, for a layout to place.
+    std::vector<CControlUI*> placeFloatingChildren();
     // Moves the visible bars to a position (each clamps); answers how far each moved.
     SIZE moveScrollBars(SIZE pos);
     // SetScrollPos from the current position moved by (dx, dy).

@@ -188,9 +188,8 @@ int CLineLayoutUI::lineUpChildren(RECT rc, SIZE available)
 {
     const LineAxis axis{m_bVertical};
     int stretching = 0, fixedTotal = 0, counted = 0;
-    for (int i = 0; i < m_items.GetSize(); ++i) {
-        CControlUI* child = itemAt(i);
-        if (!child->IsVisible() || child->IsFloat()) continue;
+    const std::vector<CControlUI*> flowing = placeFloatingChildren();
+    for (CControlUI* child : flowing) {
         LONG length = axis.along(child->MeasureSize(available));
         RECT padding = child->GetPadding();
         if (length == 0)
@@ -212,13 +211,7 @@ int CLineLayoutUI::lineUpChildren(RECT rc, SIZE available)
     int crossStart = m_bVertical ? rc.left - scroll.cx : rc.top;
     int remaining = axis.along(available);
     int stretchSeen = 0, required = 0, fixedLeft = fixedTotal, placed = 0;
-    for (int i = 0; i < m_items.GetSize(); ++i) {
-        CControlUI* child = itemAt(i);
-        if (!child->IsVisible()) continue;
-        if (child->IsFloat()) {
-            PlaceFloatingChild(i);
-            continue;
-        }
+    for (CControlUI* child : flowing) {
         RECT padding = child->GetPadding();
         LONG leading = axis.start(padding), trailing = axis.end(padding);
         remaining -= leading;
@@ -359,14 +352,9 @@ void CTabLayoutUI::SetPos(RECT rc)
 {
     CControlUI::SetPos(rc);
     rc = GetInnerRect();
-    for (int i = 0; i < GetCount(); ++i) {
-        CControlUI* child = GetItemAt(i);
-        if (!child->IsVisible()) continue;
-        if (child->IsFloat()) {
-            PlaceFloatingChild(i);
-            continue;
-        }
-        if (i != m_iCurSel) continue;
+    CControlUI* selected = GetItemAt(m_iCurSel);
+    for (CControlUI* child : placeFloatingChildren()) {
+        if (child != selected) continue;
         RECT padding = child->GetPadding();
         RECT area = {
             rc.left + padding.left, rc.top + padding.top, rc.right - padding.right, rc.bottom - padding.bottom};
@@ -447,16 +435,7 @@ void CTileLayoutUI::SetPos(RECT rc)
     int rowTop = rc.top - scroll.cy;
     int left = rc.left - scroll.cx;
     int column = 0, rowHeight = 0, bottom = rowTop;
-    std::vector<CControlUI*> visible;
-    for (int i = 0; i < m_items.GetSize(); ++i) {
-        CControlUI* child = itemAt(i);
-        if (!child->IsVisible()) continue;
-        if (child->IsFloat()) {
-            PlaceFloatingChild(i);
-            continue;
-        }
-        visible.push_back(child);
-    }
+    const std::vector<CControlUI*> visible = placeFloatingChildren();
     auto halfPadding = [&](int col, bool leading) {
         if (leading) return col == 0 ? 0 : m_iChildPadding / 2;
         return col == m_nColumns - 1 ? 0 : m_iChildPadding / 2;
