@@ -181,18 +181,9 @@ void CButtonUI::SetFocusedTextColor(DWORD color)
     Invalidate();
 }
 
-bool CButtonUI::drawOrForget(HDC dc, CUIString& image)
-{
-    if (image.IsEmpty()) return false;
-    if (DrawImage(dc, image)) return true;
-    image.Empty();
-    return false;
-}
-
 void CButtonUI::PaintStateImage(HDC dc)
 {
-    m_uButtonState = IsFocused() ? m_uButtonState | UISTATE_FOCUSED : m_uButtonState & ~UISTATE_FOCUSED;
-    m_uButtonState = IsEnabled() ? m_uButtonState & ~UISTATE_DISABLED : m_uButtonState | UISTATE_DISABLED;
+    refreshStateBits(m_uButtonState);
     auto drawForeground = [&](CUIString& stateFore) {
         if (!drawOrForget(dc, stateFore)) drawOrForget(dc, m_sForeImage);
     };

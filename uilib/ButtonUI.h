@@ -51,8 +51,6 @@ public:
     DWORD GetFocusedTextColor() const { return m_dwFocusedTextColor; }
 
 protected:
-    // Draws an image string over the control; one that fails is cleared.
-    bool drawOrForget(HDC dc, CUIString& image);
     // The text colour of the button's present state.
     DWORD stateTextColor() const;
 

@@ -272,18 +272,9 @@ void CComboUI::Paint(HDC dc, const RECT& paint)
     CControlUI::Paint(dc, paint);
 }
 
-bool CComboUI::drawOrForget(HDC dc, CUIString& image, const wchar_t* modify)
-{
-    if (image.IsEmpty()) return false;
-    if (DrawImage(dc, image, modify)) return true;
-    image.Empty();
-    return false;
-}
-
 void CComboUI::PaintStateImage(HDC dc)
 {
-    m_uButtonState = IsFocused() ? m_uButtonState | UISTATE_FOCUSED : m_uButtonState & ~UISTATE_FOCUSED;
-    m_uButtonState = IsEnabled() ? m_uButtonState & ~UISTATE_DISABLED : m_uButtonState | UISTATE_DISABLED;
+    refreshStateBits(m_uButtonState);
     // The first state that applies picks its image; without one, the normal image.
     CUIString* stateImage = (m_uButtonState & UISTATE_DISABLED) ? &m_sDisabledImage
         : (m_uButtonState & UISTATE_PUSHED)                     ? &m_sPushedImage
@@ -370,8 +361,7 @@ void CComboBoxUI::PaintStateImage(HDC dc)
         CComboUI::PaintStateImage(dc);
         return;
     }
-    m_uButtonState = IsFocused() ? m_uButtonState | UISTATE_FOCUSED : m_uButtonState & ~UISTATE_FOCUSED;
-    m_uButtonState = IsEnabled() ? m_uButtonState & ~UISTATE_DISABLED : m_uButtonState | UISTATE_DISABLED;
+    refreshStateBits(m_uButtonState);
     int state = (m_uButtonState & UISTATE_DISABLED) ? 4
         : (m_uButtonState & UISTATE_PUSHED)         ? 2
         : (m_uButtonState & UISTATE_HOT)            ? 1

@@ -67,8 +67,6 @@ protected:
     void takeRowsBack();
     // The text of the selected row in a rectangle (the combo less its padding).
     void paintSelection(HDC dc, RECT rc);
-    // Draws an image string over the control; one that fails is cleared.
-    bool drawOrForget(HDC dc, CUIString& image, const wchar_t* modify = nullptr);
     // Closes an open pop-up at once, taking the rows back.
     void closeDropDown();
 

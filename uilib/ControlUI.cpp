@@ -545,8 +545,7 @@ void CControlUI::PaintBackColor(HDC dc)
 
 void CControlUI::PaintBackImage(HDC dc)
 {
-    if (m_sBkImage.IsEmpty()) return;
-    if (!DrawImage(dc, m_sBkImage)) m_sBkImage.Empty();
+    drawOrForget(dc, m_sBkImage);
 }
 
 void CControlUI::PaintStateImage(HDC) {}
@@ -714,6 +713,20 @@ void CControlUI::setImage(CUIString& image, const wchar_t* value)
 {
     image = value;
     Invalidate();
+}
+
+bool CControlUI::drawOrForget(HDC dc, CUIString& image, const wchar_t* modify)
+{
+    if (image.IsEmpty()) return false;
+    if (DrawImage(dc, image, modify)) return true;
+    image.Empty();
+    return false;
+}
+
+void CControlUI::refreshStateBits(UINT& state) const
+{
+    state = IsFocused() ? state | UISTATE_FOCUSED : state & ~UISTATE_FOCUSED;
+    state = IsEnabled() ? state & ~UISTATE_DISABLED : state | UISTATE_DISABLED;
 }
 
 void CControlUI::SetBkImage(const wchar_t* image)

@@ -169,6 +169,11 @@ public:
 protected:
     // Stores one of the control's image strings and repaints.
     void setImage(CUIString& image, const wchar_t* value);
+    // Draws one of the control's image strings; one that fails to draw is
+    // cleared, so that it is not tried again. False when nothing was drawn.
+    bool drawOrForget(HDC dc, CUIString& image, const wchar_t* modify = nullptr);
+    // The focused and disabled bits of a state (UISTATE_*) follow the control's own flags.
+    void refreshStateBits(UINT& state) const;
     // A mouse event of a control that does not take the mouse goes to its
     // parent (or the base's handling without one); true when it was passed on.
     bool passMouseToParent(TEventMsgUI& event, bool takesMouse);

@@ -314,14 +314,7 @@ SIZE CEditUI::MeasureSize(SIZE available)
 
 void CEditUI::PaintStateImage(HDC dc)
 {
-    m_uButtonState = IsFocused() ? m_uButtonState | UISTATE_FOCUSED : m_uButtonState & ~UISTATE_FOCUSED;
-    m_uButtonState = IsEnabled() ? m_uButtonState & ~UISTATE_DISABLED : m_uButtonState | UISTATE_DISABLED;
-    auto drawOrForget = [&](CUIString& image) {
-        if (image.IsEmpty()) return false;
-        if (DrawImage(dc, image)) return true;
-        image.Empty();
-        return false;
-    };
+    refreshStateBits(m_uButtonState);
     CUIString* state = nullptr;
     if (m_uButtonState & UISTATE_DISABLED)
         state = &m_sDisabledImage;
@@ -329,8 +322,8 @@ void CEditUI::PaintStateImage(HDC dc)
         state = &m_sFocusedImage;
     else if (m_uButtonState & UISTATE_HOT)
         state = &m_sHotImage;
-    if (state && drawOrForget(*state)) return;
-    drawOrForget(m_sNormalImage);
+    if (state && drawOrForget(dc, *state)) return;
+    drawOrForget(dc, m_sNormalImage);
 }
 
 void CEditUI::PaintContentText(HDC dc)

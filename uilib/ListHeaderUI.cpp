@@ -224,7 +224,7 @@ SIZE CListHeaderItemUI::MeasureSize(SIZE)
 void CListHeaderItemUI::drawStateImage(HDC dc, CUIString& image)
 {
     CUIString& drawn = image.IsEmpty() ? m_sNormalImage : image;
-    if (!drawn.IsEmpty() && !DrawImage(dc, drawn)) drawn.Empty();
+    drawOrForget(dc, drawn);
 }
 
 void CListHeaderItemUI::PaintStateImage(HDC dc)
@@ -242,7 +242,7 @@ void CListHeaderItemUI::PaintStateImage(HDC dc)
     RECT thumb = GetThumbRect();
     OffsetRect(&thumb, -m_rcItem.left, -m_rcItem.top);
     m_sSepImageModify.Format(L"dest='%d,%d,%d,%d'", thumb.left, thumb.top, thumb.right, thumb.bottom);
-    if (!DrawImage(dc, m_sSepImage, m_sSepImageModify)) m_sSepImage.Empty();
+    drawOrForget(dc, m_sSepImage, m_sSepImageModify);
 }
 
 void CListHeaderItemUI::PaintContentText(HDC dc)

@@ -168,16 +168,10 @@ void CListItemBaseUI<Base>::PaintItemBackground(HDC dc)
         : m_bSelected                ? &s->sSelectedImage
         : hot                        ? &s->sHotImage
                                      : nullptr;
-    if (stateImage && !stateImage->IsEmpty()) {
-        if (this->DrawImage(dc, *stateImage)) return;
-        stateImage->Empty();
-    }
+    if (stateImage && this->drawOrForget(dc, *stateImage)) return;
     CUIString& ownImage = this->m_sBkImage;
-    if (!ownImage.IsEmpty() && plainRow && !this->DrawImage(dc, ownImage)) ownImage.Empty();
-    if (ownImage.IsEmpty() && !s->sBkImage.IsEmpty()) {
-        if (this->DrawImage(dc, s->sBkImage)) return;
-        s->sBkImage.Empty();
-    }
+    if (plainRow) this->drawOrForget(dc, ownImage);
+    if (ownImage.IsEmpty() && this->drawOrForget(dc, s->sBkImage)) return;
     if (s->dwLineColor != 0) {
         const RECT& r = this->m_rcItem;
         CRenderKit::DrawLine(

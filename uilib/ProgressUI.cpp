@@ -115,7 +115,7 @@ void CProgressUI::PaintStateImage(HDC dc)
         swprintf(modify, 128, L"dest='%ld,%ld,%ld,%ld' source='%ld,%ld,%ld,%ld'", fore.left, fore.top, fore.right,
             fore.bottom, fore.left, fore.top, fore.right, fore.bottom);
     m_sForeImageModify = modify;
-    if (!DrawImage(dc, m_sForeImage, m_sForeImageModify)) m_sForeImage.Empty();
+    drawOrForget(dc, m_sForeImage, m_sForeImageModify);
 }
 
 // --- slider ---
@@ -276,7 +276,7 @@ void CSliderUI::PaintStateImage(HDC dc)
         image = &m_sThumbPushedImage;
     else if ((m_uButtonState & UISTATE_HOT) && !m_sThumbHotImage.IsEmpty())
         image = &m_sThumbHotImage;
-    if (!image->IsEmpty() && !DrawImage(dc, *image, m_sThumbModify)) image->Empty();
+    drawOrForget(dc, *image, m_sThumbModify);
 }
 
 }  // namespace SkinUI

@@ -302,11 +302,8 @@ void CScrollBarUI::drawPart(HDC dc, CUIString* images, UINT state, const RECT& r
         static_cast<int>(rc.top - m_rcItem.top), static_cast<int>(rc.right - m_rcItem.left),
         static_cast<int>(rc.bottom - m_rcItem.top));
     int choice = !IsEnabled() ? 3 : (state & UISTATE_PUSHED) ? 2 : (state & UISTATE_HOT) ? 1 : 0;
-    for (int s : {choice, 0}) {
-        if (images[s].IsEmpty()) continue;
-        if (DrawImage(dc, images[s], modify)) return;
-        images[s].Empty();  // not tried again
-    }
+    for (int s : {choice, 0})
+        if (drawOrForget(dc, images[s], modify)) return;
     if (outlineWhenMissing) CRenderKit::DrawRect(dc, rc, 2, 0xFF85E4FF);
 }
 
