@@ -127,60 +127,6 @@ SIZE CButtonUI::MeasureSize(SIZE)
     return SIZE{m_cxyFixed.cx, m_pManager->GetFontInfo(m_iFont)->tm.tmHeight + 8};
 }
 
-void CButtonUI::SetNormalImage(const wchar_t* image)
-{
-    setImage(m_sNormalImage, image);
-}
-void CButtonUI::SetHotImage(const wchar_t* image)
-{
-    setImage(m_sHotImage, image);
-}
-void CButtonUI::SetHotForeImage(const wchar_t* image)
-{
-    setImage(m_sHotForeImage, image);
-}
-void CButtonUI::SetPushedImage(const wchar_t* image)
-{
-    setImage(m_sPushedImage, image);
-}
-void CButtonUI::SetPushedForeImage(const wchar_t* image)
-{
-    setImage(m_sPushedForeImage, image);
-}
-void CButtonUI::SetFocusedImage(const wchar_t* image)
-{
-    setImage(m_sFocusedImage, image);
-}
-void CButtonUI::SetDisabledImage(const wchar_t* image)
-{
-    setImage(m_sDisabledImage, image);
-}
-void CButtonUI::SetForeImage(const wchar_t* image)
-{
-    setImage(m_sForeImage, image);
-}
-
-void CButtonUI::SetHotBkColor(DWORD color)
-{
-    m_dwHotBkColor = color;
-    Invalidate();
-}
-void CButtonUI::SetHotTextColor(DWORD color)
-{
-    m_dwHotTextColor = color;
-    Invalidate();
-}
-void CButtonUI::SetPushedTextColor(DWORD color)
-{
-    m_dwPushedTextColor = color;
-    Invalidate();
-}
-void CButtonUI::SetFocusedTextColor(DWORD color)
-{
-    m_dwFocusedTextColor = color;
-    Invalidate();
-}
-
 void CButtonUI::PaintStateImage(HDC dc)
 {
     refreshStateBits(m_uButtonState);
@@ -213,14 +159,13 @@ DWORD CButtonUI::stateTextColor() const
     if ((m_uButtonState & UISTATE_PUSHED) && m_dwPushedTextColor != 0) return m_dwPushedTextColor;
     if ((m_uButtonState & UISTATE_HOT) && m_dwHotTextColor != 0) return m_dwHotTextColor;
     if ((m_uButtonState & UISTATE_FOCUSED) && m_dwFocusedTextColor != 0) return m_dwFocusedTextColor;
-    return IsEnabled() ? m_dwTextColor : m_dwDisabledTextColor;
+    return enabledTextColor();
 }
 
 void CButtonUI::PaintContentText(HDC dc)
 {
     resolveDefaultColors();
-    if (m_bEnableEffect && paintEffects(dc)) return;
-    paintPlainText(dc, stateTextColor(), m_uTextStyle | DT_SINGLELINE);
+    paintLabelText(dc, stateTextColor());
 }
 
 // --- option ---
@@ -309,25 +254,6 @@ void COptionUI::SetAttribute(const wchar_t* name, const wchar_t* value)
     if (!ApplyAttribute(kSetters, *this, name, value)) CButtonUI::SetAttribute(name, value);
 }
 
-void COptionUI::SetSelectedImage(const wchar_t* image)
-{
-    setImage(m_sSelectedImage, image);
-}
-void COptionUI::SetSelectedHotImage(const wchar_t* image)
-{
-    setImage(m_sSelectedHotImage, image);
-}
-void COptionUI::SetSelectedTextColor(DWORD color)
-{
-    m_dwSelectedTextColor = color;
-    Invalidate();
-}
-void COptionUI::SetSelectedBkColor(DWORD color)
-{
-    m_dwSelectedBkColor = color;
-    Invalidate();
-}
-
 void COptionUI::PaintStateImage(HDC dc)
 {
     m_uButtonState &= ~UISTATE_PUSHED;
@@ -353,10 +279,7 @@ void COptionUI::PaintContentText(HDC dc)
         return;
     }
     resolveDefaultColors();
-    if (m_bEnableEffect && paintEffects(dc)) return;
-    DWORD color =
-        m_dwSelectedTextColor != 0 ? m_dwSelectedTextColor : (IsEnabled() ? m_dwTextColor : m_dwDisabledTextColor);
-    paintPlainText(dc, color, m_uTextStyle | DT_SINGLELINE);
+    paintLabelText(dc, m_dwSelectedTextColor != 0 ? m_dwSelectedTextColor : enabledTextColor());
 }
 
 // --- check box ---

@@ -27,18 +27,18 @@ public:
     void PaintContentText(HDC dc) override;
 
     UINT GetButtonState() const { return m_uButtonState; }
-    void SetNormalImage(const wchar_t* image);
-    void SetHotImage(const wchar_t* image);
-    void SetHotForeImage(const wchar_t* image);
-    void SetPushedImage(const wchar_t* image);
-    void SetPushedForeImage(const wchar_t* image);
-    void SetFocusedImage(const wchar_t* image);
-    void SetDisabledImage(const wchar_t* image);
-    void SetForeImage(const wchar_t* image);
-    void SetHotBkColor(DWORD color);
-    void SetHotTextColor(DWORD color);
-    void SetPushedTextColor(DWORD color);
-    void SetFocusedTextColor(DWORD color);
+    void SetNormalImage(const wchar_t* image) { setImage(m_sNormalImage, image); }
+    void SetHotImage(const wchar_t* image) { setImage(m_sHotImage, image); }
+    void SetHotForeImage(const wchar_t* image) { setImage(m_sHotForeImage, image); }
+    void SetPushedImage(const wchar_t* image) { setImage(m_sPushedImage, image); }
+    void SetPushedForeImage(const wchar_t* image) { setImage(m_sPushedForeImage, image); }
+    void SetFocusedImage(const wchar_t* image) { setImage(m_sFocusedImage, image); }
+    void SetDisabledImage(const wchar_t* image) { setImage(m_sDisabledImage, image); }
+    void SetForeImage(const wchar_t* image) { setImage(m_sForeImage, image); }
+    void SetHotBkColor(DWORD color) { setColor(m_dwHotBkColor, color); }
+    void SetHotTextColor(DWORD color) { setColor(m_dwHotTextColor, color); }
+    void SetPushedTextColor(DWORD color) { setColor(m_dwPushedTextColor, color); }
+    void SetFocusedTextColor(DWORD color) { setColor(m_dwFocusedTextColor, color); }
     const CUIString& GetNormalImage() const { return m_sNormalImage; }
     const CUIString& GetHotImage() const { return m_sHotImage; }
     const CUIString& GetHotForeImage() const { return m_sHotForeImage; }
@@ -85,10 +85,10 @@ public:
     bool IsSelected() const { return m_bSelected; }
     const CUIString& GetGroup() const { return m_sGroupName; }
     void SetGroup(const wchar_t* group);
-    void SetSelectedImage(const wchar_t* image);
-    void SetSelectedHotImage(const wchar_t* image);
-    void SetSelectedTextColor(DWORD color);
-    void SetSelectedBkColor(DWORD color);
+    void SetSelectedImage(const wchar_t* image) { setImage(m_sSelectedImage, image); }
+    void SetSelectedHotImage(const wchar_t* image) { setImage(m_sSelectedHotImage, image); }
+    void SetSelectedTextColor(DWORD color) { setColor(m_dwSelectedTextColor, color); }
+    void SetSelectedBkColor(DWORD color) { setColor(m_dwSelectedBkColor, color); }
     const CUIString& GetSelectedImage() const { return m_sSelectedImage; }
     const CUIString& GetSelectedHotImage() const { return m_sSelectedHotImage; }
     const CUIString& GetOptionForeImage() const { return m_sOptionForeImage; }

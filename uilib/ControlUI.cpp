@@ -715,6 +715,12 @@ void CControlUI::setImage(CUIString& image, const wchar_t* value)
     Invalidate();
 }
 
+void CControlUI::setColor(DWORD& color, DWORD value)
+{
+    color = value;
+    Invalidate();
+}
+
 bool CControlUI::drawOrForget(HDC dc, CUIString& image, const wchar_t* modify)
 {
     if (image.IsEmpty()) return false;

@@ -169,6 +169,8 @@ public:
 protected:
     // Stores one of the control's image strings and repaints.
     void setImage(CUIString& image, const wchar_t* value);
+    // Stores one of the control's colours and repaints.
+    void setColor(DWORD& color, DWORD value);
     // Draws one of the control's image strings; one that fails to draw is
     // cleared, so that it is not tried again. False when nothing was drawn.
     bool drawOrForget(HDC dc, CUIString& image, const wchar_t* modify = nullptr);

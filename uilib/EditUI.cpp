@@ -158,31 +158,6 @@ void CEditUI::SetPasswordMode(bool password)
     Invalidate();
 }
 
-void CEditUI::SetNormalImage(const wchar_t* image)
-{
-    setImage(m_sNormalImage, image);
-}
-
-void CEditUI::SetHotImage(const wchar_t* image)
-{
-    setImage(m_sHotImage, image);
-}
-
-void CEditUI::SetFocusedImage(const wchar_t* image)
-{
-    setImage(m_sFocusedImage, image);
-}
-
-void CEditUI::SetDisabledImage(const wchar_t* image)
-{
-    setImage(m_sDisabledImage, image);
-}
-
-void CEditUI::SetNativeBkColor(DWORD color)
-{
-    m_dwEditbkColor = color;
-}
-
 RECT CEditUI::GetNativeRect() const
 {
     RECT rc = textRect();
@@ -336,8 +311,7 @@ void CEditUI::PaintContentText(HDC dc)
         for (int i = 0; i < m_sText.GetLength(); ++i) shown.Append(m_cPasswordChar);
     }
     RECT rc = textRect();
-    CRenderKit::DrawText(dc, m_pManager, rc, shown, IsEnabled() ? m_dwTextColor : m_dwDisabledTextColor, m_iFont,
-        m_uTextStyle | DT_SINGLELINE);
+    CRenderKit::DrawText(dc, m_pManager, rc, shown, enabledTextColor(), m_iFont, m_uTextStyle | DT_SINGLELINE);
 }
 
 }  // namespace SkinUI

@@ -60,11 +60,11 @@ public:
     void SetPasswordMode(bool password);
     bool IsPasswordMode() const { return m_bPasswordMode; }
     wchar_t GetPasswordChar() const { return m_cPasswordChar; }
-    void SetNormalImage(const wchar_t* image);
-    void SetHotImage(const wchar_t* image);
-    void SetFocusedImage(const wchar_t* image);
-    void SetDisabledImage(const wchar_t* image);
-    void SetNativeBkColor(DWORD color);
+    void SetNormalImage(const wchar_t* image) { setImage(m_sNormalImage, image); }
+    void SetHotImage(const wchar_t* image) { setImage(m_sHotImage, image); }
+    void SetFocusedImage(const wchar_t* image) { setImage(m_sFocusedImage, image); }
+    void SetDisabledImage(const wchar_t* image) { setImage(m_sDisabledImage, image); }
+    void SetNativeBkColor(DWORD color) { m_dwEditbkColor = color; }
     DWORD GetNativeBkColor() const { return m_dwEditbkColor; }
     // The native window while it is open (null otherwise).
     HWND GetNativeWindow() const { return m_pWindow.GetWindowHandle(); }

@@ -229,8 +229,13 @@ void CLabelUI::paintPlainText(HDC dc, DWORD color, UINT style)
 void CLabelUI::PaintContentText(HDC dc)
 {
     resolveDefaultColors();
+    paintLabelText(dc, enabledTextColor());
+}
+
+void CLabelUI::paintLabelText(HDC dc, DWORD color)
+{
     if (m_bEnableEffect && paintEffects(dc)) return;
-    paintPlainText(dc, IsEnabled() ? m_dwTextColor : m_dwDisabledTextColor, m_uTextStyle | DT_SINGLELINE);
+    paintPlainText(dc, color, m_uTextStyle | DT_SINGLELINE);
 }
 
 bool CLabelUI::paintEffects(HDC dc)

@@ -72,6 +72,9 @@ protected:
     void paintPlainText(HDC dc, DWORD color, UINT style);
     // The effect passes; false when a GDI+ step failed (the caller then draws plain text).
     bool paintEffects(HDC dc);
+    // The label's text in a colour: with its effects, else plain on one line.
+    void paintLabelText(HDC dc, DWORD color);
+    DWORD enabledTextColor() const { return IsEnabled() ? m_dwTextColor : m_dwDisabledTextColor; }
 
     DWORD m_dwTextColor = 0;
     DWORD m_dwDisabledTextColor = 0;

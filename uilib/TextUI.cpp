@@ -87,7 +87,7 @@ void CTextUI::PaintContentText(HDC dc)
     if (text.IsEmpty()) return;
     resolveDefaultColors();
     RECT rc = textRect();
-    DWORD color = IsEnabled() ? m_dwTextColor : m_dwDisabledTextColor;
+    DWORD color = enabledTextColor();
     if (m_bShowHtml)
         m_links.DrawHtmlText(dc, m_pManager, rc, text, color, m_uTextStyle);
     else
