@@ -1,12 +1,12 @@
 #!/usr/bin/env python3
 """Registration of Plexhost.dll through regsvr32, read back from the registry."""
-import json
 import os
 import subprocess
 import sys
 
-BIN = os.path.join(os.environ["BUILD_DIR"], "bin")
-WINE_RUN = os.environ["WINE_RUN"]
+sys.path.insert(0, os.path.join(os.environ["SOURCE_DIR"], "tests", "support"))
+from registry_readback import BIN, WINE_RUN, check, dump, expect, finish, winpath  # noqa: E402
+
 DLL = os.path.join(BIN, "Plexhost.dll")
 CLSID = "{F6A91ECD-F6BF-442D-A1F8-1D84A0E36024}"
 LIBID = "{4BB52611-75D5-4978-9C3A-79090823D5BC}"
@@ -18,12 +18,6 @@ USER = r"HKEY_CURRENT_USER\Software\Classes"
 # Every key the control writes, below a classes root.
 OWNED = ["Plexhost.FlashX", "Plexhost.FlashX.1", "CLSID\\" + CLSID, "AppID\\" + APPID, "AppID\\Plexhost.DLL",
          "TypeLib\\" + LIBID, "Interface\\" + IID_IFLASHX, "Interface\\" + DIID_EVENTS, "CLSID\\" + IID_IFLASHX]
-
-failures = []
-
-
-def winpath(path):
-    return "Z:" + path.replace("/", "\\")
 
 
 def wine(*args):
@@ -38,32 +32,11 @@ def export(root):
     """{key path (lower case, below root): {value name: text}} of the keys the control owns,
     and of CLSID and AppID themselves (without their subkeys)."""
     hive = "HKLM" if root.startswith("HKEY_LOCAL_MACHINE") else "HKCU"
-    command = [WINE_RUN, os.path.join(BIN, "registry_dump.exe"), hive + root[root.index("\\"):],
-               "-1", "CLSID", "-1", "AppID", *OWNED]
-    # A Wine start now and then ends without output on a loaded machine: ask again.
-    for attempt in range(3):
-        result = subprocess.run(command, cwd=BIN, capture_output=True)
-        if result.returncode != 0:
-            return {}
-        if result.stdout.strip():
-            keys = json.loads(result.stdout.decode("utf-8"))
-            return {key.lower(): values for key, values in keys.items()}
-    raise RuntimeError("registry_dump printed nothing: " + result.stderr.decode("utf-8", "replace"))
+    return dump(hive + root[root.index("\\"):], "-1", "CLSID", "-1", "AppID", *OWNED)
 
 
 def owned(keys):
     return {k: v for k, v in keys.items() if any(k == o.lower() or k.startswith(o.lower() + "\\") for o in OWNED)}
-
-
-def check(condition, what):
-    if not condition:
-        failures.append(what)
-        print("FAIL:", what)
-
-
-def expect(keys, key, name, value, where):
-    got = keys.get(key.lower(), {}).get(name)
-    check(got == value, f"{where}: {key} [{name or '(default)'}] = {got!r}, expected {value!r}")
 
 
 def expect_class_keys(keys, where):
@@ -129,8 +102,7 @@ def main():
     check(regsvr("/u", "/n", "/i:users") == 0, "DllInstall uninstall users")
     check(owned(export(MACHINE)) == machine_before, "users: install and uninstall leave the registry as it was")
 
-    print(f"registration: {len(failures)} failed")
-    return 1 if failures else 0
+    return finish("registration")
 
 
 if __name__ == "__main__":
