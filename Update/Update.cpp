@@ -332,41 +332,32 @@ bool CUpdate::InstallPackage(bool endProcesses)
     return registered;
 }
 
-void CUpdate::ReportSetupFinished(bool installed)
+bool CUpdate::RunSetup(bool endProcesses)
 {
+    bool installed = false;
+    try {
+        ComScope com;
+        installed = InstallPackage(endProcesses);
+    } catch (...) {
+        LogLine(LogLevel::Error, "CUpdate::Setup", " 内部错误");
+        installed = false;
+    }
     if (installed)
         LogLine(LogLevel::Info, "CUpdate::Setup", " 安装已经完成");
     else
         LogLine(LogLevel::Error, "CUpdate::Setup", " 安装失败");
     if (m_window && IsWindow(m_window)) PostMessageW(m_window, WM_SETUP_FINISHED, 0, installed ? 0 : 1);
+    return installed;
 }
 
 bool CUpdate::Install()
 {
-    bool installed = false;
-    try {
-        ComScope com;
-        installed = InstallPackage(true);
-    } catch (...) {
-        LogLine(LogLevel::Error, "CUpdate::Setup", " 内部错误");
-        installed = false;
-    }
-    ReportSetupFinished(installed);
-    return installed;
+    return RunSetup(true);
 }
 
 bool CUpdate::Setup()
 {
-    bool installed = false;
-    try {
-        ComScope com;
-        installed = InstallPackage(false);
-    } catch (...) {
-        LogLine(LogLevel::Error, "CUpdate::Setup", " 内部错误");
-        installed = false;
-    }
-    ReportSetupFinished(installed);
-    return installed;
+    return RunSetup(false);
 }
 
 int CUpdate::Unzip7z(const std::wstring& package, const std::wstring& target)

@@ -96,7 +96,8 @@ public:
 private:
     bool InstallPackage(bool endProcesses);
     bool OpenAndProve(class CSevenZipArchive& archive);
-    void ReportSetupFinished(bool installed);
+    // Installs under its own COM scope, logs the outcome and posts it to the window.
+    bool RunSetup(bool endProcesses);
     int ReadListCount(const std::wstring& file, const wchar_t* section);
 
     UpdateSettings m_settings;
