@@ -90,6 +90,19 @@ std::vector<DOM::ElementPtr> Node::elementsOf(IHTMLElementCollection* collection
     return elements;
 }
 
+template <class Lister>
+std::vector<DOM::ElementPtr> Node::elementsByTagName(REFIID iid, const std::wstring& tagName) const
+{
+    return onMainThread([this, iid, tagName] {
+        Com::ComPtr<Lister> lister = Com::ComPtr<IDispatch>(dispatch->get()).Query<Lister>(iid);
+        Com::Bstr name(tagName);
+        Com::ComPtr<IHTMLElementCollection> found;
+        if (!lister || FAILED(lister->getElementsByTagName(name.Get(), found.Put())))
+            throw script_error("Could not get element by tag name");
+        return elementsOf(found.Get());
+    });
+}
+
 DOM::NodePtr Node::appendChild(const DOM::NodePtr& node)
 {
     return onMainThread([this, node]() -> DOM::NodePtr {
@@ -152,15 +165,7 @@ std::string Element::getStringAttribute(const std::string& name)
 
 std::vector<DOM::ElementPtr> Element::getElementsByTagName(const std::wstring& tagName)
 {
-    return onMainThread([this, tagName] {
-        Com::ComPtr<IHTMLElement2> element =
-            Com::ComPtr<IDispatch>(dispatch->get()).Query<IHTMLElement2>(IID_IHTMLElement2);
-        Com::Bstr name(tagName);
-        Com::ComPtr<IHTMLElementCollection> found;
-        if (!element || FAILED(element->getElementsByTagName(name.Get(), found.Put())))
-            throw script_error("Could not get element by tag name");
-        return elementsOf(found.Get());
-    });
+    return elementsByTagName<IHTMLElement2>(IID_IHTMLElement2, tagName);
 }
 
 std::vector<DOM::ElementPtr> Element::getElementsByTagName(const std::string& tagName)
@@ -216,15 +221,7 @@ DOM::ElementPtr Document::getElementById(const std::string& id)
 
 std::vector<DOM::ElementPtr> Document::getElementsByTagName(const std::wstring& tagName)
 {
-    return onMainThread([this, tagName] {
-        Com::ComPtr<IHTMLDocument3> document =
-            Com::ComPtr<IDispatch>(dispatch->get()).Query<IHTMLDocument3>(IID_IHTMLDocument3);
-        Com::Bstr name(tagName);
-        Com::ComPtr<IHTMLElementCollection> found;
-        if (!document || FAILED(document->getElementsByTagName(name.Get(), found.Put())))
-            throw script_error("Could not get element by tag name");
-        return elementsOf(found.Get());
-    });
+    return elementsByTagName<IHTMLDocument3>(IID_IHTMLDocument3, tagName);
 }
 
 std::vector<DOM::ElementPtr> Document::getElementsByTagName(const std::string& tagName)

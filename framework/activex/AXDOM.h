@@ -88,6 +88,10 @@ protected:
     // The page object of an interface the browser answered, wrapped anew.
     std::shared_ptr<IDispatchAPI> pageObject(IDispatch* answer) const;
     std::vector<DOM::ElementPtr> elementsOf(IHTMLElementCollection* collection) const;
+    // The elements of a tag name below this node, asked on the main thread
+    // through the interface (IHTMLElement2, IHTMLDocument3) that lists them.
+    template <class Lister>
+    std::vector<DOM::ElementPtr> elementsByTagName(REFIID iid, const std::wstring& tagName) const;
 
     std::weak_ptr<ActiveXBrowserHost> host;
     std::unique_ptr<HeldInterface> dispatch;
