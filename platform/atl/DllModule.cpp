@@ -109,60 +109,62 @@ HRESULT DllModule::canUnloadNow() const
 
 void DllModule::addReplacements(Registrar&) const {}
 
-HRESULT DllModule::prepareRegistrar(Registrar& registrar, HKEY& userClasses) const
+template <class Steps>
+HRESULT DllModule::withRegistrar(Steps steps) const
 {
+    Registrar registrar;
     registrar.addReplacement(L"MODULE", modulePath_);
     addReplacements(registrar);
-    userClasses = nullptr;
-    if (!perUser_) return S_OK;
-    LONG status = RegCreateKeyExW(
-        HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &userClasses, nullptr);
-    if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(static_cast<DWORD>(status));
-    registrar.setClassesRoot(userClasses);
-    return S_OK;
+    HKEY userClasses = nullptr;
+    if (perUser_) {
+        LONG status = RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_READ | KEY_WRITE,
+            nullptr, &userClasses, nullptr);
+        if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(static_cast<DWORD>(status));
+        registrar.setClassesRoot(userClasses);
+    }
+    HRESULT hr = steps(registrar);
+    if (userClasses) RegCloseKey(userClasses);
+    return hr;
+}
+
+HRESULT DllModule::eachObjectResource(Registrar& registrar, HRESULT (Registrar::*step)(HMODULE, UINT)) const
+{
+    HRESULT hr = S_OK;
+    for (const ObjectMapEntry* entry = objects_; SUCCEEDED(hr) && entry && entry->clsid; ++entry) {
+        if (entry->registryResource) hr = (registrar.*step)(instance_, entry->registryResource);
+    }
+    return hr;
 }
 
 HRESULT DllModule::registerServer()
 {
     SystemLocale locale;
-    Registrar registrar;
-    HKEY userClasses = nullptr;
-    HRESULT hr = prepareRegistrar(registrar, userClasses);
-    if (SUCCEEDED(hr) && appIdResource_) hr = registrar.registerResource(instance_, appIdResource_);
-    for (const ObjectMapEntry* entry = objects_; SUCCEEDED(hr) && entry && entry->clsid; ++entry) {
-        if (entry->registryResource) hr = registrar.registerResource(instance_, entry->registryResource);
-    }
-    if (SUCCEEDED(hr)) hr = registerTypeLibrary();
-    if (userClasses) RegCloseKey(userClasses);
-    return hr;
+    return withRegistrar([this](Registrar& registrar) {
+        HRESULT hr = appIdResource_ ? registrar.registerResource(instance_, appIdResource_) : S_OK;
+        if (SUCCEEDED(hr)) hr = eachObjectResource(registrar, &Registrar::registerResource);
+        if (SUCCEEDED(hr)) hr = registerTypeLibrary();
+        return hr;
+    });
 }
 
 HRESULT DllModule::unregisterServer()
 {
     SystemLocale locale;
-    Registrar registrar;
-    HKEY userClasses = nullptr;
-    HRESULT hr = prepareRegistrar(registrar, userClasses);
-    for (const ObjectMapEntry* entry = objects_; SUCCEEDED(hr) && entry && entry->clsid; ++entry) {
-        if (entry->registryResource) hr = registrar.unregisterResource(instance_, entry->registryResource);
-    }
-    if (SUCCEEDED(hr)) hr = unregisterTypeLibrary();
-    if (SUCCEEDED(hr) && appIdResource_) hr = registrar.unregisterResource(instance_, appIdResource_);
-    if (userClasses) RegCloseKey(userClasses);
-    return hr;
+    return withRegistrar([this](Registrar& registrar) {
+        HRESULT hr = eachObjectResource(registrar, &Registrar::unregisterResource);
+        if (SUCCEEDED(hr)) hr = unregisterTypeLibrary();
+        if (SUCCEEDED(hr) && appIdResource_) hr = registrar.unregisterResource(instance_, appIdResource_);
+        return hr;
+    });
 }
 
 HRESULT DllModule::updateRegistryFromResource(
     UINT id, bool registering, const std::vector<std::pair<std::wstring, std::wstring>>& replacements)
 {
-    Registrar registrar;
-    HKEY userClasses = nullptr;
-    HRESULT hr = prepareRegistrar(registrar, userClasses);
-    for (const auto& [name, value] : replacements) registrar.addReplacement(name, value);
-    if (SUCCEEDED(hr))
-        hr = registering ? registrar.registerResource(instance_, id) : registrar.unregisterResource(instance_, id);
-    if (userClasses) RegCloseKey(userClasses);
-    return hr;
+    return withRegistrar([&](Registrar& registrar) {
+        for (const auto& [name, value] : replacements) registrar.addReplacement(name, value);
+        return registering ? registrar.registerResource(instance_, id) : registrar.unregisterResource(instance_, id);
+    });
 }
 
 HRESULT DllModule::registerTypeLibrary() const

@@ -68,7 +68,12 @@ protected:
     virtual void addReplacements(Registrar& registrar) const;
 
 private:
-    HRESULT prepareRegistrar(Registrar& registrar, HKEY& userClasses) const;
+    // Runs steps on a registrar set up for this module (its replacements, and
+    // the user's classes root when per user), then closes the user's key.
+    template <class Steps>
+    HRESULT withRegistrar(Steps steps) const;
+    // Applies a registrar step to each object's registry resource, to the first failure.
+    HRESULT eachObjectResource(Registrar& registrar, HRESULT (Registrar::*step)(HMODULE, UINT)) const;
     HRESULT registerTypeLibrary() const;
     HRESULT unregisterTypeLibrary() const;
 
