@@ -143,8 +143,6 @@ int main(int argc, char** argv)
     }
     exported(plexhost, "DllUnregisterServer")();
     FreeLibrary(plexhost);
-    std::printf("ratio plexhost-volume: %.2f (Plexhost reports per second / page function through a proxy, "
-                "median of %zu runs)\n",
-        volume_bench::median(ratios), ratios.size());
+    volume_bench::printRatio("plexhost-volume", "Plexhost reports per second / page function through a proxy", ratios);
     return code;
 }

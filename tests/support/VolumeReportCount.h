@@ -115,4 +115,10 @@ inline double median(std::vector<double> ratios)
     return ratios[ratios.size() / 2];
 }
 
+// The closing line the bench script reads: "ratio <name>: <median> (<what>, median of <n> runs)".
+inline void printRatio(const char* name, const char* what, const std::vector<double>& ratios)
+{
+    std::printf("ratio %s: %.2f (%s, median of %zu runs)\n", name, median(ratios), what, ratios.size());
+}
+
 }  // namespace volume_bench

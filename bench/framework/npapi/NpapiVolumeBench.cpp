@@ -141,18 +141,15 @@ int main(int argc, char** argv)
         for (const Result* r : {&anchor, &floor, &asyncCall, &window})
             if (r->arrived != reports || r->misordered != 0 || !r->clean) code = 2;
     }
-    using volume_bench::median;
-    std::printf("ratio npapi-volume-window: %.2f (reports per second through the message window / do-nothing "
-                "plug-in, median of %zu runs)\n",
-        median(windowRatios), windowRatios.size());
-    std::printf("ratio npapi-volume: %.2f (reports per second through the asynchronous-call entry / do-nothing "
-                "plug-in, median of %zu runs)\n",
-        median(asyncRatios), asyncRatios.size());
-    std::printf("ratio npapi-volume-window-floor: %.2f (reports per second through the message window / do-nothing "
-                "plug-in taking the page's road, median of %zu runs)\n",
-        median(windowFloorRatios), windowFloorRatios.size());
-    std::printf("ratio npapi-volume-floor: %.2f (reports per second through the asynchronous-call entry / do-nothing "
-                "plug-in taking the page's road, median of %zu runs)\n",
-        median(asyncFloorRatios), asyncFloorRatios.size());
+    using volume_bench::printRatio;
+    printRatio(
+        "npapi-volume-window", "reports per second through the message window / do-nothing plug-in", windowRatios);
+    printRatio(
+        "npapi-volume", "reports per second through the asynchronous-call entry / do-nothing plug-in", asyncRatios);
+    printRatio("npapi-volume-window-floor",
+        "reports per second through the message window / do-nothing plug-in taking the page's road", windowFloorRatios);
+    printRatio("npapi-volume-floor",
+        "reports per second through the asynchronous-call entry / do-nothing plug-in taking the page's road",
+        asyncFloorRatios);
     return code;
 }
