@@ -2,6 +2,7 @@
 // DLL, the class object and the interfaces of a FlashX object.
 #include "FakeDispatch.h"
 #include "Plexhost.h"
+#include "ScriptingSafety.h"
 
 #include <gtest/gtest.h>
 
@@ -196,23 +197,7 @@ TEST_F(PlexhostInterfaces, UnloadOnlyWithoutObjectsAndLocks)
 TEST_F(PlexhostInterfaces, SafetyOptionsAreTheTwoScriptingBits)
 {
     IObjectSafety* safety = query<IObjectSafety>(IID_IObjectSafety);
-    DWORD supported = 9, enabled = 9;
-    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
-    EXPECT_EQ(supported, 3u);
-    EXPECT_EQ(enabled, 0u);
-    EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, 4, 4), E_FAIL);
-    EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, 3, 1), S_OK);
-    EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, 6, 6), E_FAIL) << "one bit outside is enough";
-    safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled);
-    EXPECT_EQ(enabled, 1u);
-    EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, 2, 2), S_OK);
-    safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled);
-    EXPECT_EQ(enabled, 3u) << "bits outside the mask are kept";
-    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IPersistPropertyBag, &supported, &enabled), E_NOINTERFACE);
-    EXPECT_EQ(supported, 0u);
-    EXPECT_EQ(enabled, 0u);
-    EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IPersistPropertyBag, 1, 1), E_NOINTERFACE);
-    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, nullptr, &enabled), E_POINTER);
+    expectScriptingSafetyOptions(safety, IID_IPersistPropertyBag);
     safety->Release();
 }
 

@@ -7,6 +7,7 @@
 #include "FBControl.h"
 #include "ControlContainer.h"
 #include "PluginCore.h"
+#include "ScriptingSafety.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -134,23 +135,7 @@ TEST_F(FBControlTest, SafetyOptions)
 {
     Com::ComPtr<IObjectSafety> safety;
     ASSERT_HRESULT_SUCCEEDED(object.As(IID_IObjectSafety, safety));
-    DWORD supported = 9, enabled = 9;
-    ASSERT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
-    EXPECT_EQ(supported, 3u);
-    EXPECT_EQ(enabled, 0u);
-    EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, 3, 1), S_OK);
-    ASSERT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
-    EXPECT_EQ(supported, 3u);
-    EXPECT_EQ(enabled, 1u);
-    EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, 4, 4), E_FAIL);
-    ASSERT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
-    EXPECT_EQ(enabled, 1u) << "a refused mask changes nothing";
-    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IPersistStreamInit, &supported, &enabled), E_NOINTERFACE);
-    EXPECT_EQ(supported, 0u);
-    EXPECT_EQ(enabled, 0u);
-    EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IPersistStreamInit, 1, 1), E_NOINTERFACE);
-    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, nullptr, &enabled), E_POINTER);
-    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, nullptr), E_POINTER);
+    expectScriptingSafetyOptions(safety.Get(), IID_IPersistStreamInit);
 }
 
 // Each order a real container may use; none crashes, and a member call either
