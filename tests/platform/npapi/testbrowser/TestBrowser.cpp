@@ -60,110 +60,102 @@ Browser* browserFor(const char* name)
 
 // The table's entries. Each one logs itself, checks its thread and calls the runtime.
 struct TableEntries {
+    // The browser with the call recorded on it; null (after a complaint) without one.
+    static Browser* entered(const char* name)
+    {
+        Browser* b = browserFor(name);
+        if (b) b->enter(name);
+        return b;
+    }
+
     // ---- streams (BrowserStreams.cpp)
     static NPError geturl(NPP npp, const char* url, const char* target)
     {
-        Browser* b = browserFor("geturl");
+        Browser* b = entered("geturl");
         if (!b) return NPERR_GENERIC_ERROR;
-        b->enter("geturl");
         return b->streams().getUrl(npp, url, target, false, nullptr);
     }
     static NPError posturl(
         NPP npp, const char* url, const char* target, uint32_t length, const char* buffer, NPBool file)
     {
-        Browser* b = browserFor("posturl");
+        Browser* b = entered("posturl");
         if (!b) return NPERR_GENERIC_ERROR;
-        b->enter("posturl");
         return b->streams().postUrl(npp, url, target, length, buffer, file, false, nullptr);
     }
     static NPError requestread(NPStream* stream, NPByteRange* ranges)
     {
-        Browser* b = browserFor("requestread");
+        Browser* b = entered("requestread");
         if (!b) return NPERR_GENERIC_ERROR;
-        b->enter("requestread");
         return b->streams().requestRead(stream, ranges);
     }
     static NPError newstream(NPP, NPMIMEType, const char*, NPStream**)
     {
-        if (Browser* b = browserFor("newstream")) b->enter("newstream");
+        entered("newstream");
         return NPERR_GENERIC_ERROR;
     }
     static int32_t write(NPP, NPStream*, int32_t, void*)
     {
-        if (Browser* b = browserFor("write")) b->enter("write");
+        entered("write");
         return -1;
     }
     static NPError destroystream(NPP npp, NPStream* stream, NPReason reason)
     {
-        Browser* b = browserFor("destroystream");
+        Browser* b = entered("destroystream");
         if (!b) return NPERR_GENERIC_ERROR;
-        b->enter("destroystream");
         return b->streams().destroyStream(npp, stream, reason);
     }
-    static void status(NPP, const char*)
-    {
-        if (Browser* b = browserFor("status")) b->enter("status");
-    }
+    static void status(NPP, const char*) { entered("status"); }
     static const char* uagent(NPP)
     {
-        Browser* b = browserFor("uagent");
+        Browser* b = entered("uagent");
         if (!b) return "";
-        b->enter("uagent");
         return b->userAgent().c_str();
     }
     static void* memalloc(uint32_t size)
     {
-        Browser* b = browserFor("memalloc");
+        Browser* b = entered("memalloc");
         if (!b) return nullptr;
-        b->enter("memalloc");
         return b->memAlloc(size);
     }
     static void memfree(void* block)
     {
-        Browser* b = browserFor("memfree");
+        Browser* b = entered("memfree");
         if (!b) return;
-        b->enter("memfree");
         b->memFree(block);
     }
     static uint32_t memflush(uint32_t)
     {
-        if (Browser* b = browserFor("memflush")) b->enter("memflush");
+        entered("memflush");
         return 0;
     }
-    static void reloadplugins(NPBool)
-    {
-        if (Browser* b = browserFor("reloadplugins")) b->enter("reloadplugins");
-    }
+    static void reloadplugins(NPBool) { entered("reloadplugins"); }
     static void* getJavaEnv()
     {
-        if (Browser* b = browserFor("getJavaEnv")) b->enter("getJavaEnv");
+        entered("getJavaEnv");
         return nullptr;
     }
     static void* getJavaPeer(NPP)
     {
-        if (Browser* b = browserFor("getJavaPeer")) b->enter("getJavaPeer");
+        entered("getJavaPeer");
         return nullptr;
     }
     static NPError geturlnotify(NPP npp, const char* url, const char* target, void* notifyData)
     {
-        Browser* b = browserFor("geturlnotify");
+        Browser* b = entered("geturlnotify");
         if (!b) return NPERR_GENERIC_ERROR;
-        b->enter("geturlnotify");
         return b->streams().getUrl(npp, url, target, true, notifyData);
     }
     static NPError posturlnotify(NPP npp, const char* url, const char* target, uint32_t length, const char* buffer,
         NPBool file, void* notifyData)
     {
-        Browser* b = browserFor("posturlnotify");
+        Browser* b = entered("posturlnotify");
         if (!b) return NPERR_GENERIC_ERROR;
-        b->enter("posturlnotify");
         return b->streams().postUrl(npp, url, target, length, buffer, file, true, notifyData);
     }
     static NPError getvalue(NPP instance, NPNVariable variable, void* value)
     {
-        Browser* b = browserFor("getvalue");
+        Browser* b = entered("getvalue");
         if (!b) return NPERR_GENERIC_ERROR;
-        b->enter("getvalue");
         if (!value) return NPERR_INVALID_PARAM;
         Instance* owner = nullptr;
         for (auto& i : b->instances_)
@@ -187,9 +179,8 @@ struct TableEntries {
     }
     static NPError setvalue(NPP instance, NPPVariable variable, void* value)
     {
-        Browser* b = browserFor("setvalue");
+        Browser* b = entered("setvalue");
         if (!b) return NPERR_GENERIC_ERROR;
-        b->enter("setvalue");
         for (auto& i : b->instances_) {
             if (&i->npp != instance) continue;
             if (variable == NPPVpluginWindowBool) i->windowed = value != nullptr;
@@ -205,14 +196,8 @@ struct TableEntries {
         bool onMainThread = b->enter("invalidaterect");
         b->windows().recordInvalidation(instance, rect, onMainThread);
     }
-    static void invalidateregion(NPP, NPRegion)
-    {
-        if (Browser* b = browserFor("invalidateregion")) b->enter("invalidateregion");
-    }
-    static void forceredraw(NPP)
-    {
-        if (Browser* b = browserFor("forceredraw")) b->enter("forceredraw");
-    }
+    static void invalidateregion(NPP, NPRegion) { entered("invalidateregion"); }
+    static void forceredraw(NPP) { entered("forceredraw"); }
     static NPIdentifier intern(const NPUTF8* name)
     {
         if (!name) return nullptr;
@@ -227,12 +212,12 @@ struct TableEntries {
     }
     static NPIdentifier getstringidentifier(const NPUTF8* name)
     {
-        if (Browser* b = browserFor("getstringidentifier")) b->enter("getstringidentifier");
+        entered("getstringidentifier");
         return intern(name);
     }
     static void getstringidentifiers(const NPUTF8** names, int32_t count, NPIdentifier* ids)
     {
-        if (Browser* b = browserFor("getstringidentifiers")) b->enter("getstringidentifiers");
+        entered("getstringidentifiers");
         for (int32_t i = 0; i < count; ++i) ids[i] = intern(names[i]);
     }
     static NPIdentifier internNumber(int32_t number)
@@ -248,13 +233,12 @@ struct TableEntries {
     }
     static NPIdentifier getintidentifier(int32_t number)
     {
-        if (Browser* b = browserFor("getintidentifier")) b->enter("getintidentifier");
+        entered("getintidentifier");
         return internNumber(number);
     }
     static bool identifierisstring(NPIdentifier id)
     {
-        Browser* b = browserFor("identifierisstring");
-        if (b) b->enter("identifierisstring");
+        Browser* b = entered("identifierisstring");
         Identifier* identifier = identifierFor(id);
         if (!identifier) {
             if (b) b->problem("identifierisstring: not an identifier");
@@ -264,9 +248,8 @@ struct TableEntries {
     }
     static NPUTF8* utf8fromidentifier(NPIdentifier id)
     {
-        Browser* b = browserFor("utf8fromidentifier");
+        Browser* b = entered("utf8fromidentifier");
         if (!b) return nullptr;
-        b->enter("utf8fromidentifier");
         Identifier* identifier = identifierFor(id);
         if (!identifier) {
             b->problem("utf8fromidentifier: not an identifier");
@@ -277,8 +260,7 @@ struct TableEntries {
     }
     static int32_t intfromidentifier(NPIdentifier id)
     {
-        Browser* b = browserFor("intfromidentifier");
-        if (b) b->enter("intfromidentifier");
+        Browser* b = entered("intfromidentifier");
         Identifier* identifier = identifierFor(id);
         if (!identifier) {
             if (b) b->problem("intfromidentifier: not an identifier");
@@ -288,121 +270,101 @@ struct TableEntries {
     }
     static NPObject* createobject(NPP npp, NPClass* objectClass)
     {
-        Browser* b = browserFor("createobject");
+        Browser* b = entered("createobject");
         if (!b) return nullptr;
-        b->enter("createobject");
         return b->createObject(npp, objectClass);
     }
     static NPObject* retainobject(NPObject* object)
     {
-        Browser* b = browserFor("retainobject");
+        Browser* b = entered("retainobject");
         if (!b) return object;
-        b->enter("retainobject");
         return b->retainObject(object);
     }
     static void releaseobject(NPObject* object)
     {
-        Browser* b = browserFor("releaseobject");
+        Browser* b = entered("releaseobject");
         if (!b) return;
-        b->enter("releaseobject");
         b->releaseObject(object);
     }
     static bool invoke(
         NPP, NPObject* object, NPIdentifier name, const NPVariant* args, uint32_t count, NPVariant* result)
     {
-        Browser* b = browserFor("invoke");
+        Browser* b = entered("invoke");
         if (!b) return false;
-        b->enter("invoke");
         b->recordObjectAccess("call", name);
         if (!b->isLive(object, "invoke") || !object->_class->invoke) return false;
         return object->_class->invoke(object, name, args, count, result);
     }
     static bool invokeDefault(NPP, NPObject* object, const NPVariant* args, uint32_t count, NPVariant* result)
     {
-        Browser* b = browserFor("invokeDefault");
+        Browser* b = entered("invokeDefault");
         if (!b) return false;
-        b->enter("invokeDefault");
         b->recordObjectAccess("call", nullptr);
         if (!b->isLive(object, "invokeDefault") || !object->_class->invokeDefault) return false;
         return object->_class->invokeDefault(object, args, count, result);
     }
     static bool evaluate(NPP, NPObject* object, NPString* script, NPVariant* result)
     {
-        Browser* b = browserFor("evaluate");
+        Browser* b = entered("evaluate");
         if (!b) return false;
-        b->enter("evaluate");
         if (!b->isLive(object, "evaluate") || !script) return false;
         return b->page().evaluateScript(*script, result);
     }
     static bool getproperty(NPP, NPObject* object, NPIdentifier name, NPVariant* result)
     {
-        Browser* b = browserFor("getproperty");
+        Browser* b = entered("getproperty");
         if (!b) return false;
-        b->enter("getproperty");
         b->recordObjectAccess("get", name);
         if (!b->isLive(object, "getproperty") || !object->_class->getProperty) return false;
         return object->_class->getProperty(object, name, result);
     }
     static bool setproperty(NPP, NPObject* object, NPIdentifier name, const NPVariant* value)
     {
-        Browser* b = browserFor("setproperty");
+        Browser* b = entered("setproperty");
         if (!b) return false;
-        b->enter("setproperty");
         b->recordObjectAccess("set", name);
         if (!b->isLive(object, "setproperty") || !object->_class->setProperty) return false;
         return object->_class->setProperty(object, name, value);
     }
     static bool removeproperty(NPP, NPObject* object, NPIdentifier name)
     {
-        Browser* b = browserFor("removeproperty");
+        Browser* b = entered("removeproperty");
         if (!b) return false;
-        b->enter("removeproperty");
         if (!b->isLive(object, "removeproperty") || !object->_class->removeProperty) return false;
         return object->_class->removeProperty(object, name);
     }
     static bool hasproperty(NPP, NPObject* object, NPIdentifier name)
     {
-        Browser* b = browserFor("hasproperty");
+        Browser* b = entered("hasproperty");
         if (!b) return false;
-        b->enter("hasproperty");
         if (!b->isLive(object, "hasproperty") || !object->_class->hasProperty) return false;
         return object->_class->hasProperty(object, name);
     }
     static bool hasmethod(NPP, NPObject* object, NPIdentifier name)
     {
-        Browser* b = browserFor("hasmethod");
+        Browser* b = entered("hasmethod");
         if (!b) return false;
-        b->enter("hasmethod");
         if (!b->isLive(object, "hasmethod") || !object->_class->hasMethod) return false;
         return object->_class->hasMethod(object, name);
     }
     static void releasevariantvalue(NPVariant* variant)
     {
-        Browser* b = browserFor("releasevariantvalue");
+        Browser* b = entered("releasevariantvalue");
         if (!b) return;
-        b->enter("releasevariantvalue");
         b->releaseVariant(variant);
     }
     static void setexception(NPObject*, const NPUTF8* message)
     {
-        Browser* b = browserFor("setexception");
+        Browser* b = entered("setexception");
         if (!b) return;
-        b->enter("setexception");
         b->setException(message ? message : "");
     }
-    static void pushpopupsenabledstate(NPP, NPBool)
-    {
-        if (Browser* b = browserFor("pushpopupsenabledstate")) b->enter("pushpopupsenabledstate");
-    }
-    static void poppopupsenabledstate(NPP)
-    {
-        if (Browser* b = browserFor("poppopupsenabledstate")) b->enter("poppopupsenabledstate");
-    }
+    static void pushpopupsenabledstate(NPP, NPBool) { entered("pushpopupsenabledstate"); }
+    static void poppopupsenabledstate(NPP) { entered("poppopupsenabledstate"); }
     static bool enumerate(NPP, NPObject* object, NPIdentifier** ids, uint32_t* count)
     {
-        Browser* b = browserFor("enumerate");
+        Browser* b = entered("enumerate");
         if (!b) return false;
-        b->enter("enumerate");
         if (!b->isLive(object, "enumerate") || !object->_class->enumerate ||
             object->_class->structVersion < NP_CLASS_STRUCT_VERSION_ENUM)
             return false;
@@ -410,9 +372,8 @@ struct TableEntries {
     }
     static void pluginthreadasynccall(NPP, void (*function)(void*), void* data)
     {
-        Browser* b = browserFor("pluginthreadasynccall");
+        Browser* b = entered("pluginthreadasynccall");
         if (!b) return;
-        b->enter("pluginthreadasynccall");
         {
             std::lock_guard<std::mutex> guard(b->lock_);
             b->asyncQueue_.push_back({function, data});
@@ -421,9 +382,8 @@ struct TableEntries {
     }
     static bool construct(NPP, NPObject* object, const NPVariant* args, uint32_t count, NPVariant* result)
     {
-        Browser* b = browserFor("construct");
+        Browser* b = entered("construct");
         if (!b) return false;
-        b->enter("construct");
         if (!b->isLive(object, "construct") || !object->_class->construct ||
             object->_class->structVersion < NP_CLASS_STRUCT_VERSION_CTOR)
             return false;
@@ -431,31 +391,27 @@ struct TableEntries {
     }
     static NPError getvalueforurl(NPP npp, NPNURLVariable variable, const char* url, char** value, uint32_t* length)
     {
-        Browser* b = browserFor("getvalueforurl");
+        Browser* b = entered("getvalueforurl");
         if (!b) return NPERR_GENERIC_ERROR;
-        b->enter("getvalueforurl");
         return b->streams().getValueForUrl(npp, variable, url, value, length);
     }
     static NPError setvalueforurl(NPP, NPNURLVariable, const char*, const char*, uint32_t)
     {
-        if (Browser* b = browserFor("setvalueforurl")) b->enter("setvalueforurl");
+        entered("setvalueforurl");
         return NPERR_GENERIC_ERROR;
     }
     static NPError getauthenticationinfo(
         NPP, const char*, const char*, int32_t, const char*, const char*, char**, uint32_t*, char**, uint32_t*)
     {
-        if (Browser* b = browserFor("getauthenticationinfo")) b->enter("getauthenticationinfo");
+        entered("getauthenticationinfo");
         return NPERR_GENERIC_ERROR;
     }
     static uint32_t scheduletimer(NPP, uint32_t, NPBool, void (*)(NPP, uint32_t))
     {
-        if (Browser* b = browserFor("scheduletimer")) b->enter("scheduletimer");
+        entered("scheduletimer");
         return 0;
     }
-    static void unscheduletimer(NPP, uint32_t)
-    {
-        if (Browser* b = browserFor("unscheduletimer")) b->enter("unscheduletimer");
-    }
+    static void unscheduletimer(NPP, uint32_t) { entered("unscheduletimer"); }
 };
 
 Browser::Browser(Config config) : config_(std::move(config)), mainThread_(GetCurrentThreadId())
