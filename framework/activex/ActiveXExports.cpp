@@ -35,6 +35,19 @@ void decideRegistrationMode()
     if (!FB::ActiveX::registersMachineWide(FB::ActiveX::mainProgramPath())) module.setPerUser(true);
 }
 
+// Writes or removes the module's registry resources; when that fails, the
+// factory's own registry update answers instead.
+HRESULT updateRegistration(bool registering)
+{
+    decideRegistrationMode();
+    HRESULT direct = registering ? module.registerServer() : module.unregisterServer();
+    return static_cast<HRESULT>(
+        FB::ActiveX::withRegistryFallback(registering ? "Registration" : "Unregistration", direct, [registering] {
+            FB::FactoryBasePtr factory = FB::getFactoryInstance();
+            return factory ? factory->updateRegistry(registering) : E_UNEXPECTED;
+        }));
+}
+
 }  // namespace
 
 namespace FB::ActiveX {
@@ -78,24 +91,12 @@ STDAPI DllCanUnloadNow()
 
 STDAPI DllRegisterServer()
 {
-    return Com::guarded([] {
-        decideRegistrationMode();
-        return static_cast<HRESULT>(FB::ActiveX::withRegistryFallback("Registration", module.registerServer(), [] {
-            FB::FactoryBasePtr factory = FB::getFactoryInstance();
-            return factory ? factory->updateRegistry(true) : E_UNEXPECTED;
-        }));
-    });
+    return Com::guarded([] { return updateRegistration(true); });
 }
 
 STDAPI DllUnregisterServer()
 {
-    return Com::guarded([] {
-        decideRegistrationMode();
-        return static_cast<HRESULT>(FB::ActiveX::withRegistryFallback("Unregistration", module.unregisterServer(), [] {
-            FB::FactoryBasePtr factory = FB::getFactoryInstance();
-            return factory ? factory->updateRegistry(false) : E_UNEXPECTED;
-        }));
-    });
+    return Com::guarded([] { return updateRegistration(false); });
 }
 
 STDAPI DllInstall(BOOL install, LPCWSTR commandLine)
