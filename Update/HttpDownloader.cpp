@@ -16,6 +16,12 @@ std::wstring Formatted(const wchar_t* format, unsigned long long a, unsigned lon
     return text;
 }
 
+void CloseInternetHandle(HINTERNET& handle)
+{
+    if (handle) InternetCloseHandle(handle);
+    handle = nullptr;
+}
+
 // Owns the file being written; a file that was not completed is deleted.
 class TargetFile {
 public:
@@ -82,12 +88,9 @@ bool CHttpDownloader::Cancel()
 void CHttpDownloader::CloseHandles()
 {
     std::lock_guard<std::mutex> guard(m_handleLock);
-    if (m_request) InternetCloseHandle(m_request);
-    m_request = nullptr;
-    if (m_connection) InternetCloseHandle(m_connection);
-    m_connection = nullptr;
-    if (m_internet) InternetCloseHandle(m_internet);
-    m_internet = nullptr;
+    CloseInternetHandle(m_request);
+    CloseInternetHandle(m_connection);
+    CloseInternetHandle(m_internet);
 }
 
 bool CHttpDownloader::Fail(std::wstring reason)
@@ -238,10 +241,8 @@ HINTERNET CHttpDownloader::OpenRequest(HINTERNET internet, const std::wstring& e
 void CHttpDownloader::CloseRequest()
 {
     std::lock_guard<std::mutex> guard(m_handleLock);
-    if (m_request) InternetCloseHandle(m_request);
-    m_request = nullptr;
-    if (m_connection) InternetCloseHandle(m_connection);
-    m_connection = nullptr;
+    CloseInternetHandle(m_request);
+    CloseInternetHandle(m_connection);
 }
 
 bool CHttpDownloader::FailCall(DWORD error, const std::wstring& timedOut)
