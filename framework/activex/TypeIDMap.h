@@ -41,13 +41,7 @@ public:
     {
         std::lock_guard<std::mutex> guard(lock_);
         if (idToValue_.count(id) || valueToId_.count(value)) throw std::runtime_error("ID or value already defined");
-        valueToId_.emplace(value, id);
-        try {
-            idToValue_.emplace(id, value);
-        } catch (...) {
-            valueToId_.erase(value);
-            throw;
-        }
+        enterPair(id, value);
     }
 
     // The value's id; a new value takes the next free id.
@@ -57,13 +51,7 @@ public:
         auto found = valueToId_.find(value);
         if (found != valueToId_.end()) return found->second;
         const Id id = nextId_;
-        idToValue_.emplace(id, value);
-        try {
-            valueToId_.emplace(value, id);
-        } catch (...) {
-            idToValue_.erase(id);
-            throw;
-        }
+        enterPair(id, value);
         ++nextId_;
         return id;
     }
@@ -90,6 +78,18 @@ public:
     }
 
 private:
+    // Enters a new pair in both directions, or in neither when one throws.
+    void enterPair(Id id, const variant& value)
+    {
+        idToValue_.emplace(id, value);
+        try {
+            valueToId_.emplace(value, id);
+        } catch (...) {
+            idToValue_.erase(id);
+            throw;
+        }
+    }
+
     mutable std::mutex lock_;
     std::map<Id, variant> idToValue_;
     std::map<variant, Id> valueToId_;
