@@ -137,6 +137,16 @@ void BasePin::SetConnection(IPin* peer)
     peer_ = peer;
 }
 
+HRESULT BasePin::CanConnectTo(IPin* other) const
+{
+    if (IsConnected()) return VFW_E_ALREADY_CONNECTED;
+    if (filter_.State() != State_Stopped) return VFW_E_NOT_STOPPED;
+    const PIN_DIRECTION opposite = direction_ == PINDIR_INPUT ? PINDIR_OUTPUT : PINDIR_INPUT;
+    PIN_DIRECTION direction;
+    if (FAILED(other->QueryDirection(&direction)) || direction != opposite) return VFW_E_INVALID_DIRECTION;
+    return S_OK;
+}
+
 void BasePin::ClearConnection()
 {
     peer_.Reset();

@@ -55,6 +55,9 @@ public:
 
 protected:
     virtual HRESULT QueryExtraInterface(REFIID iid, void** out);
+    // S_OK when a connection to other may start (filter lock held): this pin
+    // unconnected, the filter stopped and other a pin of the opposite direction.
+    HRESULT CanConnectTo(IPin* other) const;
     // Records peer (with a reference) and type after both sides agreed.
     void SetConnection(IPin* peer);
     void ClearConnection();

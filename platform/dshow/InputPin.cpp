@@ -25,10 +25,7 @@ STDMETHODIMP InputPin::ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* t
     if (!connector || !type) return E_POINTER;
     return Com::guarded([&]() -> HRESULT {
         Lock lock(filter_.FilterLock());
-        if (IsConnected()) return VFW_E_ALREADY_CONNECTED;
-        if (filter_.State() != State_Stopped) return VFW_E_NOT_STOPPED;
-        PIN_DIRECTION direction;
-        if (FAILED(connector->QueryDirection(&direction)) || direction != PINDIR_OUTPUT) return VFW_E_INVALID_DIRECTION;
+        if (HRESULT refused = CanConnectTo(connector); refused != S_OK) return refused;
         if (CheckMediaType(*type) != S_OK) return VFW_E_TYPE_NOT_ACCEPTED;
         HRESULT hr = SetMediaType(*type);
         if (FAILED(hr)) return hr;

@@ -41,10 +41,7 @@ STDMETHODIMP OutputPin::Connect(IPin* receivePin, const AM_MEDIA_TYPE* type)
     if (!receivePin) return E_POINTER;
     return Com::guarded([&]() -> HRESULT {
         Lock lock(filter_.FilterLock());
-        if (IsConnected()) return VFW_E_ALREADY_CONNECTED;
-        if (filter_.State() != State_Stopped) return VFW_E_NOT_STOPPED;
-        PIN_DIRECTION direction;
-        if (FAILED(receivePin->QueryDirection(&direction)) || direction != PINDIR_INPUT) return VFW_E_INVALID_DIRECTION;
+        if (HRESULT refused = CanConnectTo(receivePin); refused != S_OK) return refused;
 
         if (FullySpecified(type)) return AttemptConnection(receivePin, *type);
 
