@@ -9,7 +9,9 @@ import tempfile
 
 from registration_common import BIN, DLL, check, finish, wine, winpath
 
-SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "scripts", "control.js")
+HERE = os.path.dirname(os.path.abspath(__file__))
+HARNESS = os.path.join(HERE, "..", "..", "support", "cscript-harness.js")
+SCRIPT = os.path.join(HERE, "scripts", "control.js")
 
 
 def main():
@@ -18,7 +20,12 @@ def main():
     shutil.copy(os.path.join(BIN, "registration_driver.exe"), heat)
     try:
         check(wine(winpath(heat), winpath(DLL), "register").returncode == 0, "machine-wide registration")
-        result = wine("cscript", "//nologo", winpath(SCRIPT))
+        script = os.path.join(work, "control.js")
+        with open(script, "w", encoding="utf-8") as out:
+            for part in (HARNESS, SCRIPT):
+                with open(part, encoding="utf-8") as source:
+                    out.write(source.read())
+        result = wine("cscript", "//nologo", winpath(script))
         print(result.stdout.decode("utf-8", "replace").replace("\r", ""), end="")
         check(result.returncode == 0, "the page script under cscript")
         check(wine(winpath(heat), winpath(DLL), "unregister").returncode == 0, "unregistration")

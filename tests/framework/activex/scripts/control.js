@@ -1,16 +1,6 @@
 // The registered control created by its ProgID under cscript: a script host
-// without a page, so members answer at once and no callback can arrive.
-var failures = 0, checks = 0;
-
-function eq(actual, expected, what) {
-    checks++;
-    if (actual !== expected) {
-        failures++;
-        WScript.Echo("FAIL: " + what + ": expected " + expected + " (" + typeof expected + "), got " + actual +
-                     " (" + typeof actual + ")");
-    }
-}
-
+// without a page, so members answer at once and no callback can arrive. Runs
+// after tests/support/cscript-harness.js (checks and the exit code).
 function main() {
     var plugin = new ActiveXObject("VQuorvanMG.parvelplugin");
     eq(plugin.echo(5), 5, "echo(5)");
@@ -40,11 +30,4 @@ function main() {
     CollectGarbage();
 }
 
-try {
-    main();
-} catch (e) {
-    failures++;
-    WScript.Echo("FAIL: uncaught " + e.message + " (0x" + (e.number >>> 0).toString(16) + ")");
-}
-WScript.Echo(checks + " checks, " + failures + " failed");
-WScript.Quit(failures ? 1 : 0);
+run(main);

@@ -1,5 +1,6 @@
-// Shared by the page-script tests: checks, call recorders and the exit code.
-// Wine's cscript exits 0 on an uncaught error, so run() catches everything.
+// Put before each script the tests run under cscript against a registered
+// control: checks, call recorders and the exit code. Wine's cscript exits 0 on
+// an uncaught error, so run() catches everything.
 var failures = 0, checks = 0;
 
 function check(condition, what) {
