@@ -11,6 +11,7 @@
 // apartment calling the same page function through a proxy, unmarshalled once.
 // The figures are reported, never asserted.
 #include "MessagePump.h"
+#include "ModuleExport.h"
 #include "ScriptPage.h"
 #include "StrevoControl.h"
 #include "TestBrowser.h"
@@ -96,18 +97,13 @@ Result throughPlexhost(TestBrowser::Page& page, long reports)
 
 using Entry = HRESULT(WINAPI*)();
 
-Entry exported(HMODULE module, const char* name)
-{
-    return reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
 {
     const auto [reports, runs] = volume_bench::arguments(argc, argv);
     HMODULE plexhost = LoadLibraryW(L"Plexhost.dll");
-    if (!plexhost || exported(plexhost, "DllRegisterServer")() != S_OK) {
+    if (!plexhost || moduleExport<Entry>(plexhost, "DllRegisterServer")() != S_OK) {
         std::fprintf(stderr, "plexhost_volume_bench: Plexhost.dll does not register\n");
         return 1;
     }
@@ -141,7 +137,7 @@ int main(int argc, char** argv)
         }
         page.run(L"x = null; CollectGarbage();");
     }
-    exported(plexhost, "DllUnregisterServer")();
+    moduleExport<Entry>(plexhost, "DllUnregisterServer")();
     FreeLibrary(plexhost);
     volume_bench::printRatio("plexhost-volume", "Plexhost reports per second / page function through a proxy", ratios);
     return code;

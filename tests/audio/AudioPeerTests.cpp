@@ -12,6 +12,7 @@
 
 #include "AudioStream.h"
 #include "HeapCensus.h"
+#include "ModuleExport.h"
 #include "Sondex.h"
 
 namespace {
@@ -25,14 +26,10 @@ public:
 
 struct Library {
     HMODULE module = LoadLibraryW(L"Sondex.dll");
-    decltype(&CreateAudioEnumer) createEnumer = reinterpret_cast<decltype(&CreateAudioEnumer)>(
-        reinterpret_cast<void*>(GetProcAddress(module, "CreateAudioEnumer")));
-    decltype(&DeleteAudioEnumer) deleteEnumer = reinterpret_cast<decltype(&DeleteAudioEnumer)>(
-        reinterpret_cast<void*>(GetProcAddress(module, "DeleteAudioEnumer")));
-    decltype(&CreateAudioPeer) createPeer = reinterpret_cast<decltype(&CreateAudioPeer)>(
-        reinterpret_cast<void*>(GetProcAddress(module, "CreateAudioPeer")));
-    decltype(&DeleteAudioPeer) deletePeer = reinterpret_cast<decltype(&DeleteAudioPeer)>(
-        reinterpret_cast<void*>(GetProcAddress(module, "DeleteAudioPeer")));
+    decltype(&CreateAudioEnumer) createEnumer = moduleExport<decltype(&CreateAudioEnumer)>(module, "CreateAudioEnumer");
+    decltype(&DeleteAudioEnumer) deleteEnumer = moduleExport<decltype(&DeleteAudioEnumer)>(module, "DeleteAudioEnumer");
+    decltype(&CreateAudioPeer) createPeer = moduleExport<decltype(&CreateAudioPeer)>(module, "CreateAudioPeer");
+    decltype(&DeleteAudioPeer) deletePeer = moduleExport<decltype(&DeleteAudioPeer)>(module, "DeleteAudioPeer");
     ~Library()
     {
         if (module) FreeLibrary(module);

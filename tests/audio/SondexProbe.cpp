@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "ModuleExport.h"
 #include "Sondex.h"
 
 namespace {
@@ -29,7 +30,7 @@ struct Exports {
     template <typename F>
     F get(const char* name)
     {
-        return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+        return moduleExport<F>(module, name);
     }
     decltype(&CreateAudioEnumer) createEnumer = get<decltype(&CreateAudioEnumer)>("CreateAudioEnumer");
     decltype(&DeleteAudioEnumer) deleteEnumer = get<decltype(&DeleteAudioEnumer)>("DeleteAudioEnumer");

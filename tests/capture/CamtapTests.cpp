@@ -3,6 +3,7 @@
 // second process (vcshare_reader) opens "VC_SHARE" and waits for the camera's
 // picture, packed and bottom-up.
 #include "CamtapApi.h"
+#include "ModuleExport.h"
 #include "ProgramPath.h"
 #include "camera/CameraRegistration.h"
 #include "camera/TestPattern.h"
@@ -293,8 +294,7 @@ DWORD OwnHandleCount()
         Entry entries[1];
     };
     using QuerySystem = LONG(WINAPI*)(int, void*, ULONG, ULONG*);
-    auto query = reinterpret_cast<QuerySystem>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    auto query = moduleExport<QuerySystem>(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation");
     if (!query) return 0;
     std::vector<uint8_t> buffer(1 << 20);
     for (;;) {

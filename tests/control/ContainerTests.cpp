@@ -3,6 +3,7 @@
 // from the engine's thread can cross into the page's apartment.
 #include "FakeDispatch.h"
 #include "MessagePump.h"
+#include "ModuleExport.h"
 #include "RegisteredControl.h"
 #include "StrevoControl.h"
 
@@ -129,8 +130,7 @@ protected:
     static bool canUnloadPlexhost()
     {
         using Entry = HRESULT(WINAPI*)();
-        auto canUnload = reinterpret_cast<Entry>(
-            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"Plexhost.dll"), "DllCanUnloadNow")));
+        auto canUnload = moduleExport<Entry>(GetModuleHandleW(L"Plexhost.dll"), "DllCanUnloadNow");
         return canUnload && canUnload() == S_OK;
     }
 

@@ -1,6 +1,7 @@
 // Plexhost.dll's COM surface beneath the registry: the type library inside the
 // DLL, the class object and the interfaces of a FlashX object.
 #include "FakeDispatch.h"
+#include "ModuleExport.h"
 #include "Plexhost.h"
 #include "ScriptingSafety.h"
 
@@ -21,12 +22,6 @@ namespace {
 using Entry = HRESULT(WINAPI*)();
 using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
 
-template <class Function>
-Function exported(HMODULE module, const char* name)
-{
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 // A COM object that answers IUnknown and, optionally, one more interface.
 Com::ComPtr<FakeDispatch> sink(const IID* kind)
 {
@@ -42,7 +37,7 @@ protected:
         ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
         module = LoadLibraryW(L"Plexhost.dll");
         ASSERT_NE(module, nullptr);
-        auto getClassObject = exported<GetClassObject>(module, "DllGetClassObject");
+        auto getClassObject = moduleExport<GetClassObject>(module, "DllGetClassObject");
         ASSERT_EQ(getClassObject(CLSID_FlashX, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
         ASSERT_EQ(factory->CreateInstance(nullptr, IID_IFlashX, reinterpret_cast<void**>(&flash)), S_OK);
     }
@@ -148,7 +143,7 @@ TEST_F(PlexhostInterfaces, TypeLibraryHoldsTheCoclassWithItsEventSource)
 
 TEST_F(PlexhostInterfaces, ClassObjectAndIdentity)
 {
-    auto getClassObject = exported<GetClassObject>(module, "DllGetClassObject");
+    auto getClassObject = moduleExport<GetClassObject>(module, "DllGetClassObject");
     IClassFactory* none = nullptr;
     EXPECT_EQ(getClassObject(LIBID_PlexhostLib, IID_IClassFactory, reinterpret_cast<void**>(&none)),
         CLASS_E_CLASSNOTAVAILABLE);
@@ -177,7 +172,7 @@ TEST_F(PlexhostInterfaces, ClassObjectAndIdentity)
 
 TEST_F(PlexhostInterfaces, UnloadOnlyWithoutObjectsAndLocks)
 {
-    auto canUnload = exported<Entry>(module, "DllCanUnloadNow");
+    auto canUnload = moduleExport<Entry>(module, "DllCanUnloadNow");
     EXPECT_EQ(canUnload(), S_FALSE) << "an object is alive";
     flash->Release();
     flash = nullptr;
@@ -186,7 +181,7 @@ TEST_F(PlexhostInterfaces, UnloadOnlyWithoutObjectsAndLocks)
     factory->Release();
     factory = nullptr;
     EXPECT_EQ(canUnload(), S_FALSE) << "the server is locked";
-    auto getClassObject = exported<GetClassObject>(module, "DllGetClassObject");
+    auto getClassObject = moduleExport<GetClassObject>(module, "DllGetClassObject");
     ASSERT_EQ(getClassObject(CLSID_FlashX, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
     factory->LockServer(FALSE);
     factory->Release();

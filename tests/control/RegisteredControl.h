@@ -2,6 +2,8 @@
 // and unregisters it at the end.
 #pragma once
 
+#include "ModuleExport.h"
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -23,9 +25,6 @@ public:
 
 private:
     using Entry = HRESULT(WINAPI*)();
-    Entry entry(const char* name)
-    {
-        return reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-    }
+    Entry entry(const char* name) { return moduleExport<Entry>(module, name); }
     HMODULE module = nullptr;
 };

@@ -16,6 +16,7 @@
 #include "MemoryCanvas.h"
 #include "MessagePump.h"
 #include "BrowserRoads.h"
+#include "ModuleExport.h"
 #include "PluginCore.h"
 #include "parvelplugin.h"
 
@@ -82,7 +83,7 @@ protected:
         OleInitialize(nullptr);
         atl = LoadLibraryW(L"atl.dll");
         ASSERT_NE(atl, nullptr);
-        auto init = reinterpret_cast<BOOL(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit")));
+        auto init = moduleExport<BOOL(WINAPI*)()>(atl, "AtlAxWinInit");
         ASSERT_NE(init, nullptr);
         static const BOOL initialized = init();  // once per process: its class stays registered
         ASSERT_TRUE(initialized);
@@ -107,8 +108,7 @@ protected:
     }
     Com::ComPtr<IUnknown> controlIn(HWND window)
     {
-        auto get = reinterpret_cast<HRESULT(WINAPI*)(HWND, IUnknown**)>(
-            reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxGetControl")));
+        auto get = moduleExport<HRESULT(WINAPI*)(HWND, IUnknown**)>(atl, "AtlAxGetControl");
         Com::ComPtr<IUnknown> control;
         if (get) get(window, control.Put());
         return control;

@@ -7,6 +7,8 @@
 //   registration_driver DLL install|uninstall [COMMAND]   (no COMMAND: a null command line)
 //
 // Prints the HRESULT; exits 0 when it is a success.
+#include "ModuleExport.h"
+
 #include <windows.h>
 #include <shellapi.h>
 
@@ -31,12 +33,11 @@ int main()
     const wchar_t* command = argc > 3 ? argv[3] : nullptr;
     HRESULT hr = E_INVALIDARG;
     if (action == L"register" || action == L"unregister") {
-        auto entry = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(reinterpret_cast<void*>(
-            GetProcAddress(library, action == L"register" ? "DllRegisterServer" : "DllUnregisterServer")));
+        auto entry = moduleExport<HRESULT(STDAPICALLTYPE*)()>(
+            library, action == L"register" ? "DllRegisterServer" : "DllUnregisterServer");
         if (entry) hr = entry();
     } else if (action == L"install" || action == L"uninstall") {
-        auto entry = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(BOOL, LPCWSTR)>(
-            reinterpret_cast<void*>(GetProcAddress(library, "DllInstall")));
+        auto entry = moduleExport<HRESULT(STDAPICALLTYPE*)(BOOL, LPCWSTR)>(library, "DllInstall");
         if (entry) hr = entry(action == L"install", command);
     }
     std::printf("0x%08lX\n", static_cast<unsigned long>(hr));

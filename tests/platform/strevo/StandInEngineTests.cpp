@@ -1,4 +1,5 @@
 // The stand-in engine loaded the way its users load it: LoadLibrary and its exports.
+#include "ModuleExport.h"
 #include "Strevo.h"
 
 #include <gmock/gmock.h>
@@ -21,9 +22,9 @@ class Library {
 public:
     Library() : module(LoadLibraryW(L"Strevo.dll"))
     {
-        create = reinterpret_cast<CreateFn>(reinterpret_cast<void*>(GetProcAddress(module, "CreateStrevo")));
-        destroy = reinterpret_cast<DeleteFn>(reinterpret_cast<void*>(GetProcAddress(module, "DeleteStrevo")));
-        control = reinterpret_cast<ControlFn>(reinterpret_cast<void*>(GetProcAddress(module, "StrevoTestControl")));
+        create = moduleExport<CreateFn>(module, "CreateStrevo");
+        destroy = moduleExport<DeleteFn>(module, "DeleteStrevo");
+        control = moduleExport<ControlFn>(module, "StrevoTestControl");
     }
     ~Library() { FreeLibrary(module); }
     std::string command(const char* text)

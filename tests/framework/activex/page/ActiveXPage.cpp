@@ -50,6 +50,7 @@
 #include "FakePage.h"
 #include "HeapCensus.h"
 #include "MessagePump.h"
+#include "ModuleExport.h"
 #include "ProgramPath.h"
 #include "ObjectRoot.h"
 #include "ScriptEngine.h"
@@ -291,10 +292,8 @@ struct Library {
         const std::wstring path = test_support::besideThisProgram(L"npparvelplugin.dll");
         module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
         if (!module) return false;
-        getClassObject = reinterpret_cast<decltype(getClassObject)>(
-            reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
-        canUnloadNow = reinterpret_cast<decltype(canUnloadNow)>(
-            reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
+        getClassObject = moduleExport<decltype(getClassObject)>(module, "DllGetClassObject");
+        canUnloadNow = moduleExport<decltype(canUnloadNow)>(module, "DllCanUnloadNow");
         return getClassObject && canUnloadNow;
     }
 };

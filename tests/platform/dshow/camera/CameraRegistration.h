@@ -3,6 +3,8 @@
 // let a test run with no camera in the video input category.
 #pragma once
 
+#include "ModuleExport.h"
+
 #include <windows.h>
 
 #include <stdexcept>
@@ -15,8 +17,8 @@ public:
     {
         module_ = LoadLibraryW(L"TestCamera.dll");
         if (!module_) throw std::runtime_error("TestCamera.dll not found");
-        register_ = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(module_, "DllRegisterServer")));
-        unregister_ = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(module_, "DllUnregisterServer")));
+        register_ = moduleExport<Entry>(module_, "DllRegisterServer");
+        unregister_ = moduleExport<Entry>(module_, "DllUnregisterServer");
         if (!register_ || !unregister_) throw std::runtime_error("TestCamera.dll lacks its registration exports");
         lastResult_ = Register();
     }

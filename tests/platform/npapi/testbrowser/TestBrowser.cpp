@@ -9,6 +9,7 @@
 #include "BrowserStreams.h"
 #include "BrowserWindows.h"
 #include "MessagePump.h"
+#include "ModuleExport.h"
 #include "ScriptPage.h"
 
 #include <algorithm>
@@ -734,11 +735,9 @@ bool Browser::loadPlugin(const std::wstring& path)
         problem("LoadLibrary failed: " + narrow(path));
         return false;
     }
-    auto entryPoints =
-        reinterpret_cast<NP_GetEntryPointsFunc>(reinterpret_cast<void*>(GetProcAddress(library_, "NP_GetEntryPoints")));
-    initialize_ =
-        reinterpret_cast<NP_InitializeFunc>(reinterpret_cast<void*>(GetProcAddress(library_, "NP_Initialize")));
-    shutdown_ = reinterpret_cast<NP_ShutdownFunc>(reinterpret_cast<void*>(GetProcAddress(library_, "NP_Shutdown")));
+    auto entryPoints = moduleExport<NP_GetEntryPointsFunc>(library_, "NP_GetEntryPoints");
+    initialize_ = moduleExport<NP_InitializeFunc>(library_, "NP_Initialize");
+    shutdown_ = moduleExport<NP_ShutdownFunc>(library_, "NP_Shutdown");
     if (!entryPoints || !initialize_ || !shutdown_) {
         problem("the library lacks an export: NP_GetEntryPoints, NP_Initialize or NP_Shutdown");
         return false;
