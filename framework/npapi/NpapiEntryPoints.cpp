@@ -167,10 +167,12 @@ NPError NPP_Destroy(NPP instance, NPSavedData**)
 }
 
 // Runs a forwarding handler: the instance's plug-in object or the given answers.
+// The trace line names the instance, then what detail says.
 template <class Result, class Operation>
-Result forward(NPP instance, Result noInstance, Result noPlugin, Result failed, Operation operation)
+Result forward(NPP instance, Result noInstance, Result noPlugin, Result failed, Operation operation,
+    const std::string& detail = std::string())
 {
-    trace("NPAPI", pointerText(instance));
+    trace("NPAPI", pointerText(instance) + detail);
     if (!recordOf(instance)) return noInstance;
     NpapiPluginPtr plugin = pluginOf(instance);
     if (!plugin) return noPlugin;
@@ -278,15 +280,10 @@ NPError NPP_GetValue(NPP instance, NPPVariable variable, void* value)
 
 NPError NPP_SetValue(NPP instance, NPNVariable variable, void* value)
 {
-    trace("NPAPI", pointerText(instance) + "variable: " + std::to_string(static_cast<int>(variable)));
-    if (!recordOf(instance)) return NPERR_INVALID_INSTANCE_ERROR;
-    NpapiPluginPtr plugin = pluginOf(instance);
-    if (!plugin) return NPERR_GENERIC_ERROR;
-    try {
-        return plugin->setValue(variable, value);
-    } catch (...) {
-        return NPERR_GENERIC_ERROR;
-    }
+    return forward<NPError>(
+        instance, NPERR_INVALID_INSTANCE_ERROR, NPERR_GENERIC_ERROR, NPERR_GENERIC_ERROR,
+        [&](NpapiPlugin& p) { return p.setValue(variable, value); },
+        "variable: " + std::to_string(static_cast<int>(variable)));
 }
 
 }  // namespace
