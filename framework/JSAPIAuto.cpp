@@ -195,15 +195,21 @@ void JSAPIAuto::addReservedName(const std::string& name)
     reservedNames_ = std::move(names);
 }
 
-void JSAPIAuto::removeMethod(const std::string& name)
+template <class Slot>
+void JSAPIAuto::dropMember(const std::string& name, Slot Member::*slot)
 {
     ObjectLock lock(*this);
     const Member* entry = member(name);
-    if (!entry || !entry->method) return;
-    ownMembers().clear(name, [](Member& found) {
-        found.method.reset();
+    if (!entry || !(entry->*slot)) return;
+    ownMembers().clear(name, [slot](Member& found) {
+        (found.*slot).reset();
         found.zone.reset();
     });
+}
+
+void JSAPIAuto::removeMethod(const std::string& name)
+{
+    dropMember(name, &Member::method);
 }
 
 void JSAPIAuto::removeMethod(const std::wstring& name)
@@ -237,13 +243,7 @@ void JSAPIAuto::addProperty(const std::wstring& name, const PropertyFunctors& pr
 
 void JSAPIAuto::dropProperty(const std::string& name)
 {
-    ObjectLock lock(*this);
-    const Member* entry = member(name);
-    if (!entry || !entry->property) return;
-    ownMembers().clear(name, [](Member& found) {
-        found.property.reset();
-        found.zone.reset();
-    });
+    dropMember(name, &Member::property);
 }
 
 void JSAPIAuto::dropProperty(const std::wstring& name)

@@ -136,6 +136,9 @@ private:
     const Member* member(const std::string& name) const;
     bool isReserved(const std::string& name) const { return reservedNames_->count(name) > 0; }
     void recordZone(const std::string& name);
+    // Drops the name's method or property (slot) with its zone; nothing when it has none.
+    template <class Slot>
+    void dropMember(const std::string& name, Slot Member::*slot);
     // The function object of an accessible method; the lock is held.
     JSAPIPtr methodObject(const std::string& name, int zone);
     // The page function an attribute named like the event holds, if any.
