@@ -40,6 +40,18 @@ void closeCachedZip()
     s.zip = nullptr;
 }
 
+// A font beside what it was made from; its metrics are measured again on next use.
+void describeFont(TFontInfo& info, HFONT font, const wchar_t* face, int size, bool bold, bool underline, bool italic)
+{
+    info.hFont = font;
+    info.sFontName = face;
+    info.iSize = size;
+    info.bBold = bold;
+    info.bUnderline = underline;
+    info.bItalic = italic;
+    info.tm = TEXTMETRICW{};
+}
+
 struct TabSearch {
     CControlUI* focus;
     CControlUI* last;
@@ -390,13 +402,7 @@ void CWindowManagerUI::SetDefaultFont(const wchar_t* face, int size, bool bold, 
     if (!font) return;
     if (m_DefaultFontInfo.hFont && m_DefaultFontInfo.hFont != GetStockObject(DEFAULT_GUI_FONT))
         DeleteObject(m_DefaultFontInfo.hFont);
-    m_DefaultFontInfo.hFont = font;
-    m_DefaultFontInfo.sFontName = face;
-    m_DefaultFontInfo.iSize = size;
-    m_DefaultFontInfo.bBold = bold;
-    m_DefaultFontInfo.bUnderline = underline;
-    m_DefaultFontInfo.bItalic = italic;
-    m_DefaultFontInfo.tm = TEXTMETRICW{};
+    describeFont(m_DefaultFontInfo, font, face, size, bold, underline, italic);
     fillMetrics(&m_DefaultFontInfo);
 }
 
@@ -410,12 +416,7 @@ HFONT CWindowManagerUI::AddFont(const wchar_t* face, int size, bool bold, bool u
         DeleteObject(font);
         return nullptr;
     }
-    info->hFont = font;
-    info->sFontName = face;
-    info->iSize = size;
-    info->bBold = bold;
-    info->bUnderline = underline;
-    info->bItalic = italic;
+    describeFont(*info, font, face, size, bold, underline, italic);
     fillMetrics(info);
     return font;
 }
@@ -426,17 +427,27 @@ HFONT CWindowManagerUI::GetFont(int index)
     return static_cast<TFontInfo*>(m_aCustomFonts.GetAt(index))->hFont;
 }
 
-HFONT CWindowManagerUI::FindFont(const wchar_t* face, int size, bool bold, bool underline, bool italic)
+template <class Test>
+TFontInfo* CWindowManagerUI::findCustomFont(Test test, CWindowManagerUI** owner)
 {
     for (CWindowManagerUI* manager = this; manager; manager = manager->m_pParentManager) {
         for (int i = 0; i < manager->m_aCustomFonts.GetSize(); ++i) {
             TFontInfo* info = static_cast<TFontInfo*>(manager->m_aCustomFonts.GetAt(i));
-            if (info->sFontName == (face ? face : L"") && info->iSize == size && info->bBold == bold &&
-                info->bUnderline == underline && info->bItalic == italic)
-                return info->hFont;
+            if (!test(*info)) continue;
+            if (owner) *owner = manager;
+            return info;
         }
     }
     return nullptr;
+}
+
+HFONT CWindowManagerUI::FindFont(const wchar_t* face, int size, bool bold, bool underline, bool italic)
+{
+    TFontInfo* info = findCustomFont([&](const TFontInfo& font) {
+        return font.sFontName == (face ? face : L"") && font.iSize == size && font.bBold == bold &&
+            font.bUnderline == underline && font.bItalic == italic;
+    });
+    return info ? info->hFont : nullptr;
 }
 
 TFontInfo* CWindowManagerUI::GetFontInfo(int index)
@@ -449,15 +460,11 @@ TFontInfo* CWindowManagerUI::GetFontInfo(int index)
 
 TFontInfo* CWindowManagerUI::GetFontInfo(HFONT font)
 {
-    for (CWindowManagerUI* manager = this; manager; manager = manager->m_pParentManager) {
-        for (int i = 0; i < manager->m_aCustomFonts.GetSize(); ++i) {
-            TFontInfo* info = static_cast<TFontInfo*>(manager->m_aCustomFonts.GetAt(i));
-            if (info->hFont != font) continue;
-            manager->fillMetrics(info);
-            return info;
-        }
-    }
-    return GetDefaultFontInfo();
+    CWindowManagerUI* owner = nullptr;
+    TFontInfo* info = findCustomFont([font](const TFontInfo& custom) { return custom.hFont == font; }, &owner);
+    if (!info) return GetDefaultFontInfo();
+    owner->fillMetrics(info);
+    return info;
 }
 
 void CWindowManagerUI::RemoveAllFonts()

@@ -307,6 +307,10 @@ private:
     static CControlUI* CALLBACK needLayoutProc(CControlUI* control, LPVOID data);
     HFONT makeFont(const wchar_t* face, int size, bool bold, bool underline, bool italic);
     void fillMetrics(TFontInfo* info);
+    // The first custom font here or up the parent managers passing the test
+    // (null when none does), and the manager holding it.
+    template <class Test>
+    TFontInfo* findCustomFont(Test test, CWindowManagerUI** owner = nullptr);
     CWindowManagerUI* rootManager() const;
     void deliverAsyncNotifications();
     void paint();
