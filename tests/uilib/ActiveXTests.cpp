@@ -58,13 +58,6 @@ protected:
     }
     CActiveXUI* host(const wchar_t* name) { return static_cast<CActiveXUI*>(frame.control(name)); }
     CContainerUI* root() { return static_cast<CContainerUI*>(frame.control(L"root")); }
-    static RECT screenRectIn(HWND window, HWND parent)
-    {
-        RECT rc{};
-        GetWindowRect(window, &rc);
-        MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rc), 2);
-        return rc;
-    }
     OleSession ole;
     HMODULE module = nullptr;
     AxTestStats* stats = nullptr;
@@ -135,14 +128,14 @@ TEST_F(ActiveXHost, WindowedObjectLivesInAHostWindowThatFollowsTheControl)
     GetClassNameW(window, name, 32);
     EXPECT_STREQ(L"ActiveXWnd", name);
     EXPECT_EQ(frame.GetWindowHandle(), GetParent(window));
-    EXPECT_TRUE(sameRect(ax->GetPos(), screenRectIn(window, frame)));
+    EXPECT_TRUE(sameRect(ax->GetPos(), windowRectIn(window, frame)));
     RECT origin = ax->GetPos();
     OffsetRect(&origin, -origin.left, -origin.top);
     EXPECT_TRUE(sameRect(origin, stats->objectRect));
 
     RECT moved{20, 200, 120, 240};
     ax->SetPos(moved);
-    EXPECT_TRUE(sameRect(moved, screenRectIn(window, frame)));
+    EXPECT_TRUE(sameRect(moved, windowRectIn(window, frame)));
     ax->SetVisible(false);
     EXPECT_FALSE(IsWindowVisible(window));
     ax->SetVisible(true);
@@ -163,7 +156,7 @@ TEST_F(ActiveXHost, WineBrowserIsHostedWindowedThroughAModuleWithoutAClassFactor
     EXPECT_TRUE(IsWindowVisible(embedding));
     RECT moved{30, 210, 230, 280};
     browser->SetPos(moved);
-    EXPECT_TRUE(sameRect(moved, screenRectIn(window, frame)));
+    EXPECT_TRUE(sameRect(moved, windowRectIn(window, frame)));
 }
 
 TEST_F(ActiveXHost, ClassIdsProgIdsAndDelayedCreation)

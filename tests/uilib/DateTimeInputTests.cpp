@@ -91,9 +91,7 @@ TEST_F(DateTimeInput, ClickOpensThePickerOverTheControlWithItsDate)
     HWND native = open();
     ASSERT_NE(nullptr, native);
     EXPECT_EQ(native, picker());
-    RECT expected = date->GetPos(), actual{};
-    GetWindowRect(native, &actual);
-    MapWindowPoints(nullptr, frame, reinterpret_cast<POINT*>(&actual), 2);
+    RECT expected = date->GetPos(), actual = windowRectIn(native, frame);
     EXPECT_EQ(expected.left, actual.left);
     EXPECT_EQ(expected.top, actual.top);
     EXPECT_EQ(expected.right, actual.right);

@@ -68,9 +68,7 @@ TEST_F(EditInput, ClickOpensTheNativeWindowOverTheTextAreaAndTypingFollows)
     ASSERT_NE(nullptr, native);
     EXPECT_EQ(native, nativeEdit());
     EXPECT_EQ(native, GetFocus());
-    RECT expected = name->GetNativeRect(), actual{};
-    GetWindowRect(native, &actual);
-    MapWindowPoints(nullptr, frame, reinterpret_cast<POINT*>(&actual), 2);
+    RECT expected = name->GetNativeRect(), actual = windowRectIn(native, frame);
     EXPECT_EQ(expected.left, actual.left);
     EXPECT_EQ(expected.top, actual.top);
     EXPECT_EQ(expected.right, actual.right);

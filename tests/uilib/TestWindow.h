@@ -99,6 +99,15 @@ inline POINT centreOf(CControlUI* c)
     return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
 }
 
+// A window's rectangle in the client coordinates of another (its parent, say).
+inline RECT windowRectIn(HWND window, HWND parent)
+{
+    RECT rc{};
+    GetWindowRect(window, &rc);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+}
+
 // Posts a key as the message loop would see it.
 inline void postKey(HWND window, UINT msg, WPARAM key)
 {

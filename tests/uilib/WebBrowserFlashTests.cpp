@@ -139,9 +139,7 @@ TEST_F(BrowserPage, WineBrowserIsHostedInPlaceAndItsFirstNavigationReachesTheHan
     EXPECT_STREQ(L"ActiveXWnd", name);
     HWND embedding = FindWindowExW(host, nullptr, L"Shell Embedding", nullptr);
     ASSERT_NE(nullptr, embedding);
-    RECT rc{};
-    GetWindowRect(host, &rc);
-    MapWindowPoints(nullptr, frame, reinterpret_cast<POINT*>(&rc), 2);
+    RECT rc = windowRectIn(host, frame);
     EXPECT_EQ(browser->GetPos().top, rc.top);
     EXPECT_EQ(browser->GetPos().bottom, rc.bottom);
     pumpUntil([&] { return !handler.calls.empty(); });
@@ -151,8 +149,7 @@ TEST_F(BrowserPage, WineBrowserIsHostedInPlaceAndItsFirstNavigationReachesTheHan
     // The layout moves the host window, and its browser window with it.
     RECT moved{20, 150, 220, 250};
     browser->SetPos(moved);
-    GetWindowRect(host, &rc);
-    MapWindowPoints(nullptr, frame, reinterpret_cast<POINT*>(&rc), 2);
+    rc = windowRectIn(host, frame);
     EXPECT_TRUE(EqualRect(&moved, &rc));
     GetClientRect(embedding, &rc);
     EXPECT_EQ(200, rc.right);
