@@ -108,6 +108,14 @@ inline RECT windowRectIn(HWND window, HWND parent)
     return rc;
 }
 
+// Posts a left button pressed at one point and released at another (the same
+// for a click); the caller pumps.
+inline void postClick(HWND window, POINT down, POINT up)
+{
+    PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, at(down));
+    PostMessageW(window, WM_LBUTTONUP, 0, at(up));
+}
+
 // Posts a key as the message loop would see it.
 inline void postKey(HWND window, UINT msg, WPARAM key)
 {

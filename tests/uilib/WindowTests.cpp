@@ -92,8 +92,7 @@ TEST_F(WindowTest, ClicksAndFocusFollowTheMouse)
     HWND window = frame;
     POINT two = centreOf(frame.control(L"two"));
     PostMessageW(window, WM_MOUSEMOVE, 0, at(two));
-    PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, at(two));
-    PostMessageW(window, WM_LBUTTONUP, 0, at(two));
+    postClick(window, two, two);
     pump();
     EXPECT_TRUE(frame.saw(L"setfocus:two"));
     EXPECT_TRUE(frame.saw(L"click:two"));
@@ -101,8 +100,7 @@ TEST_F(WindowTest, ClicksAndFocusFollowTheMouse)
     // Down on one control and up elsewhere is no click.
     frame.events.clear();
     POINT one = centreOf(frame.control(L"one"));
-    PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, at(one));
-    PostMessageW(window, WM_LBUTTONUP, 0, at(two));
+    postClick(window, one, two);
     pump();
     EXPECT_TRUE(frame.saw(L"killfocus:two"));
     EXPECT_TRUE(frame.saw(L"setfocus:one"));
@@ -111,8 +109,7 @@ TEST_F(WindowTest, ClicksAndFocusFollowTheMouse)
     // The disabled button neither takes focus nor clicks.
     frame.events.clear();
     POINT off = centreOf(frame.control(L"off"));
-    PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, at(off));
-    PostMessageW(window, WM_LBUTTONUP, 0, at(off));
+    postClick(window, off, off);
     pump();
     EXPECT_FALSE(frame.saw(L"click:off"));
     EXPECT_FALSE(frame.saw(L"setfocus:off"));
@@ -210,12 +207,10 @@ TEST_F(WindowTest, HoverAndThrowingHandlers)
 
     // An exception thrown by a control is caught at the window procedure.
     POINT thrower = centreOf(frame.control(L"thrower"));
-    PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, at(thrower));
-    PostMessageW(window, WM_LBUTTONUP, 0, at(thrower));
+    postClick(window, thrower, thrower);
     pump();
     EXPECT_TRUE(IsWindow(window));
-    PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, at(outside));
-    PostMessageW(window, WM_LBUTTONUP, 0, at(outside));
+    postClick(window, outside, outside);
     frame.events.clear();
     pump();
     EXPECT_TRUE(frame.saw(L"click:one"));  // the window still works
