@@ -182,31 +182,27 @@ TEST(XmlMarkup, LoadsFromMemoryInEveryEncoding)
 
 TEST(XmlMarkup, LoadsFromFilesAndTheSkinZip)
 {
+    // The failure text left by a file that does not load.
+    auto failureOf = [](const wchar_t* file) {
+        CXmlMarkup markup;
+        EXPECT_FALSE(markup.LoadFromFile(file)) << file;
+        return std::wstring(markup.GetLastErrorMessage());
+    };
     CWindowManagerUI::SetResourcePath(L"fixtures\\skinfolder");
     CXmlMarkup fromFile;
     EXPECT_TRUE(fromFile.LoadFromFile(L"MainFrame.xml"));
     EXPECT_STREQ(L"Window", fromFile.GetRoot().GetName());
-    CXmlMarkup missing;
-    EXPECT_FALSE(missing.LoadFromFile(L"nothere.xml"));
-    EXPECT_STREQ(L"Error opening file", missing.GetLastErrorMessage());
-    CXmlMarkup empty;
-    EXPECT_FALSE(empty.LoadFromFile(L"empty.xml"));
-    EXPECT_STREQ(L"File is empty", empty.GetLastErrorMessage());
+    EXPECT_EQ(L"Error opening file", failureOf(L"nothere.xml"));
+    EXPECT_EQ(L"File is empty", failureOf(L"empty.xml"));
 
     CWindowManagerUI::SetResourcePath(L"fixtures");
     CWindowManagerUI::SetResourceZip(L"skin.zip");
     CXmlMarkup zipped;
     EXPECT_TRUE(zipped.LoadFromFile(L"mainframe.xml"));
     EXPECT_STREQ(L"Label", zipped.GetRoot().GetChild().GetName());
-    CXmlMarkup notInZip;
-    EXPECT_FALSE(notInZip.LoadFromFile(L"other.xml"));
-    EXPECT_STREQ(L"Could not find ziped file", notInZip.GetLastErrorMessage());
-    CXmlMarkup emptyEntry;
-    EXPECT_FALSE(emptyEntry.LoadFromFile(L"empty.txt"));
-    EXPECT_STREQ(L"File is empty", emptyEntry.GetLastErrorMessage());
+    EXPECT_EQ(L"Could not find ziped file", failureOf(L"other.xml"));
+    EXPECT_EQ(L"File is empty", failureOf(L"empty.txt"));
     CWindowManagerUI::SetResourceZip(L"missing.zip");
-    CXmlMarkup noZip;
-    EXPECT_FALSE(noZip.LoadFromFile(L"MainFrame.xml"));
-    EXPECT_STREQ(L"Error opening zip file", noZip.GetLastErrorMessage());
+    EXPECT_EQ(L"Error opening zip file", failureOf(L"MainFrame.xml"));
     CWindowManagerUI::Term();
 }
