@@ -126,24 +126,22 @@ def corrupt(name, edit):
         f.write(bytes(data))
 
 
-def local_header(data, entry_name):
-    at = data.find(b"PK\x03\x04" + b"", 0)
+def entry_header(data, kind, signature, name_length_at, name_at, entry_name):
+    at = data.find(signature)
     while at >= 0:
-        name_len = struct.unpack_from("<H", data, at + 26)[0]
-        if data[at + 30:at + 30 + name_len] == entry_name:
+        name_len = struct.unpack_from("<H", data, at + name_length_at)[0]
+        if data[at + name_at:at + name_at + name_len] == entry_name:
             return at
-        at = data.find(b"PK\x03\x04", at + 4)
-    raise SystemExit("no local header for %r" % entry_name)
+        at = data.find(signature, at + 4)
+    raise SystemExit("no %s header for %r" % (kind, entry_name))
+
+
+def local_header(data, entry_name):
+    return entry_header(data, "local", b"PK\x03\x04", 26, 30, entry_name)
 
 
 def central_header(data, entry_name):
-    at = data.find(b"PK\x01\x02")
-    while at >= 0:
-        name_len = struct.unpack_from("<H", data, at + 28)[0]
-        if data[at + 46:at + 46 + name_len] == entry_name:
-            return at
-        at = data.find(b"PK\x01\x02", at + 4)
-    raise SystemExit("no central header for %r" % entry_name)
+    return entry_header(data, "central", b"PK\x01\x02", 28, 46, entry_name)
 
 
 def flip_stored_byte(data):
