@@ -151,8 +151,8 @@ Times benchPlatform(const std::wstring& text, int chars)
 
 int run(int argc, wchar_t** argv)
 {
-    int lines = argc > 1 ? _wtoi(argv[1]) : 20000;
-    int chars = argc > 2 ? _wtoi(argv[2]) : 2000;
+    int lines = argc > 1 ? _wtoi(argv[1]) : 2000;
+    int chars = argc > 2 ? _wtoi(argv[2]) : 200;
     int rounds = argc > 3 ? _wtoi(argv[3]) : 5;
     if (lines < 1 || chars < 1 || rounds < 1) {
         fwprintf(stderr, L"usage: uilib_richedit_bench [LINES [CHARS [ROUNDS]]]\n");
