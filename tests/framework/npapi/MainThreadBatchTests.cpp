@@ -17,6 +17,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 using FB::Npapi::MainThreadBatch;
@@ -195,15 +196,20 @@ class BatchedDelivery : public BridgeOnRoad {};
 TEST_P(BatchedDelivery, ReportsQueuedMeanwhileLeaveInOneBrowserPostAndArriveInOrderFromPageTimers)
 {
     std::vector<std::string> windowRuns;
-    FB::TraceSink previous = FB::setTraceSink([&](const std::string& channel, const std::string& message) {
-        if (channel == "PluginWindow" && message == "Running async function call") windowRuns.push_back(message);
-    });
-    ASSERT_TRUE(browser.page().run(L"window.seen = []; api.fromThread(function (v) { seen.push(v); }, 300);"));
-    BridgeTestPlugin::dataOf(&embed->npp)->api->join();  // every report queued before the main thread runs
-    // One browser post carries them all: the asynchronous-call entry once, or one message to the window.
-    EXPECT_EQ(browser.callCount("pluginthreadasynccall"), GetParam() ? 0u : 1u);
-    browser.pump();
-    FB::setTraceSink(previous);
+    {
+        // The sink refers to this test's locals: the previous one is back on every way out of the block.
+        struct SinkRestore {
+            FB::TraceSink previous;
+            ~SinkRestore() { FB::setTraceSink(std::move(previous)); }
+        } restore{FB::setTraceSink([&](const std::string& channel, const std::string& message) {
+            if (channel == "PluginWindow" && message == "Running async function call") windowRuns.push_back(message);
+        })};
+        ASSERT_TRUE(browser.page().run(L"window.seen = []; api.fromThread(function (v) { seen.push(v); }, 300);"));
+        BridgeTestPlugin::dataOf(&embed->npp)->api->join();  // every report queued before the main thread runs
+        // One browser post carries them all: the asynchronous-call entry once, or one message to the window.
+        EXPECT_EQ(browser.callCount("pluginthreadasynccall"), GetParam() ? 0u : 1u);
+        browser.pump();
+    }
     EXPECT_EQ(windowRuns.size(), GetParam() ? 1u : 0u);
     EXPECT_EQ(text(L"seen.length"), L"300");
     std::wstring expected;
