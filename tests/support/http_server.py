@@ -153,8 +153,7 @@ class _Handler(http.server.BaseHTTPRequestHandler):
         elif bare == "/echo":
             self._answer(200, body, "text/plain")
         elif bare == "/never":
-            self._client_gone(60)
-            self.close_connection = True
+            self._fixed_route(("mute",))
         elif bare.startswith("/redirect/"):
             query = dict(urllib.parse.parse_qsl(urllib.parse.urlsplit(self.path).query))
             target = query.get("to", "/data/100")
