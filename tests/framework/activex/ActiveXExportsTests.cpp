@@ -84,7 +84,6 @@ TEST(ActiveXExportsTest, SetUpOncePerLoadAndUnloadOnlyWhenNothingLives)
     OleUninitialize();
 }
 
-// Whatever COM object of the module is alive keeps the library loaded.
 // A control made, asked for a member and released gives every byte back.
 TEST(ActiveXExportsTest, ControlsMadeAndReleasedLeaveNoHeapBlocksBehind)
 {
@@ -109,6 +108,7 @@ TEST(ActiveXExportsTest, ControlsMadeAndReleasedLeaveNoHeapBlocksBehind)
     OleUninitialize();
 }
 
+// Whatever COM object of the module is alive keeps the library loaded.
 TEST(ActiveXExportsTest, EveryLiveObjectOfTheModuleKeepsItLoaded)
 {
     OleInitialize(nullptr);
