@@ -34,11 +34,6 @@ namespace {
 
 HWND g_window = nullptr;
 
-std::wstring FromUtf8(const std::string& text)
-{
-    return test_support::wide(text);
-}
-
 std::vector<std::wstring> Fields(const std::wstring& line)
 {
     std::vector<std::wstring> fields;
@@ -220,7 +215,7 @@ int wmain()
         std::string line = buffer;
         while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
         if (line.empty()) continue;
-        if (!Run(Fields(FromUtf8(line)))) break;
+        if (!Run(Fields(test_support::wide(line)))) break;
     }
     return 0;
 }
