@@ -79,11 +79,12 @@ protected:
         delete static_cast<Window*>(this);
     }
 
-    // Creates the native window as a child of the owner's window, in the owner's font.
+    // Creates the native window as a child of the owner's window, in the owner's font;
+    // an owner outside any window (no manager) gets none.
     bool createOverOwner(DWORD style, const RECT& rc)
     {
         CWindowManagerUI* manager = m_pOwner->GetManager();
-        if (!CreateNativeWindow(manager->GetPaintWindow(), nullptr, style, 0, rc)) return false;
+        if (!manager || !CreateNativeWindow(manager->GetPaintWindow(), nullptr, style, 0, rc)) return false;
         SendWindowMessage(WM_SETFONT, reinterpret_cast<WPARAM>(manager->GetFont(m_pOwner->GetFont())), TRUE);
         return true;
     }

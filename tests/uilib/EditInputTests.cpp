@@ -184,6 +184,24 @@ TEST_F(EditInput, TypingIntoTheWindowOfAnEditTakenOutOfTheTreeKeepsTheText)
     EXPECT_TRUE(IsWindow(frame));
 }
 
+TEST(EditControl, FocusWithoutAWindowOpensNoNativeWindow)
+{
+    CEditUI edit;
+    edit.SetText(L"kept");
+    TEventMsgUI focus{};
+    focus.Type = UIEVENT_SETFOCUS;
+    focus.pSender = &edit;
+    edit.OnEvent(focus);
+    EXPECT_TRUE(edit.IsFocused());
+    EXPECT_EQ(nullptr, edit.GetNativeWindow());
+    TEventMsgUI click{};
+    click.Type = UIEVENT_BUTTONDOWN;
+    click.pSender = &edit;
+    edit.OnEvent(click);
+    EXPECT_EQ(nullptr, edit.GetNativeWindow());
+    EXPECT_STREQ(L"kept", edit.GetText());
+}
+
 TEST_F(EditInput, HidingTheControlClosesItsWindow)
 {
     CEditUI* name = edit(L"name");
