@@ -249,8 +249,8 @@ void CComboUI::SetAttribute(const wchar_t* name, const wchar_t* value)
         {L"dropbox", [](auto& c, auto v) { c.SetDropBoxAttributeList(v); }},
         {L"dropboxsize", [](auto& c, auto v) { c.SetDropBoxSize(ParseSize(v)); }},
         // Item attributes of a list that mean nothing to a combo box.
-        {L"itemendellipsis", [](auto& c, auto v) { c.CContainerUI::SetAttribute(L"itemendellipsis", v); }},
-        {L"multiexpanding", [](auto& c, auto v) { c.CContainerUI::SetAttribute(L"multiexpanding", v); }},
+        {L"itemendellipsis", [](auto&, auto) {}},
+        {L"multiexpanding", [](auto&, auto) {}},
     };
     if (ApplyAttribute(kSetters, *this, name, value)) return;
     // The list's item attributes.

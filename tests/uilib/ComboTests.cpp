@@ -60,6 +60,17 @@ TEST(Combo, SelectItemClampsPastTheEndAndRefusesWithoutRows)
     EXPECT_STREQ(L"", combo->GetText());
 }
 
+TEST(Combo, ListOnlyItemAttributesLeaveItsStyleAsItWas)
+{
+    CComboUI combo;
+    UINT style = combo.GetListStyle()->uTextStyle;
+    combo.ApplyAttributeList(L"itemendellipsis=\"true\" multiexpanding=\"true\"");
+    EXPECT_EQ(style, combo.GetListStyle()->uTextStyle);
+    combo.ApplyAttributeList(L"itemendellipsis=\"false\" itemtextcolor=\"#FF102030\"");
+    EXPECT_EQ(style, combo.GetListStyle()->uTextStyle);
+    EXPECT_EQ(0xFF102030u, combo.GetListStyle()->dwTextColor);
+}
+
 TEST(ComboBox, ArrowSourceIsReadFromTheImageText)
 {
     struct Case {
