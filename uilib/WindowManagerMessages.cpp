@@ -1,25 +1,12 @@
-// Implementation details: the manager's window-message half — painting through
-// the off-screen bitmap, mouse capture and hover, keyboard focus and Tab,
-// shortcut keys, tooltips, timers, reflected child notifications, the deferred
-// deletion message — and the message loop. Asynchronous notifications are
-// delivered before and after each message.
+// Implementation details: the manager's window messages — mouse capture and
+// hover, keyboard events, tooltips, timers, reflected child notifications, the
+// deferred deletion message; WM_PAINT goes to WindowManagerPaint.cpp.
+// Asynchronous notifications are delivered before and after each message.
 #include "WindowManagerUI.h"
 
 #include "ControlUI.h"
-#include "RichEditUI.h"
-
-#include <cwctype>
 
 namespace SkinUI {
-
-namespace {
-
-struct ShortcutSearch {
-    wchar_t ch;
-    bool found;
-};
-
-}  // namespace
 
 WORD CWindowManagerUI::keyState() const
 {
@@ -32,20 +19,6 @@ WORD CWindowManagerUI::keyState() const
     return state;
 }
 
-CControlUI* CALLBACK CWindowManagerUI::needLayoutProc(CControlUI* control, LPVOID)
-{
-    return control->IsLayoutNeeded() ? control : nullptr;
-}
-
-CControlUI* CALLBACK CWindowManagerUI::shortcutProc(CControlUI* control, LPVOID data)
-{
-    ShortcutSearch* search = static_cast<ShortcutSearch*>(data);
-    if (!control->IsVisible()) return nullptr;
-    if (towupper(control->GetShortcut()) == search->ch) search->found = true;
-    if (search->found && !wcsstr(control->GetClassName(), L"LabelUI")) return control;
-    return nullptr;
-}
-
 void CWindowManagerUI::ensureTooltip()
 {
     if (m_hwndTooltip) return;
@@ -53,88 +26,6 @@ void CWindowManagerUI::ensureTooltip()
         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_hWndPaint, nullptr, GetModuleInstance(), nullptr);
     if (!m_hwndTooltip) return;
     ::SendMessageW(m_hwndTooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&m_ToolTip));
-}
-
-void CWindowManagerUI::paint()
-{
-    // This paint covers what was invalidated so far (layout below may add more).
-    m_rcInvalidPending = RECT{0, 0, 0, 0};
-    RECT update{};
-    if (!::GetUpdateRect(m_hWndPaint, &update, FALSE)) return;
-    if (!m_pRoot) {
-        PAINTSTRUCT ps;
-        ::BeginPaint(m_hWndPaint, &ps);
-        ::EndPaint(m_hWndPaint, &ps);
-        return;
-    }
-    if (m_bUpdateNeeded) {
-        m_bUpdateNeeded = false;
-        RECT client{};
-        ::GetClientRect(m_hWndPaint, &client);
-        if (!IsRectEmpty(&client)) {
-            if (m_pRoot->IsLayoutNeeded()) {
-                m_pRoot->SetPos(client);
-                deleteOffscreen();
-            } else {
-                for (int guard = 0; guard < 10000; ++guard) {
-                    CControlUI* control =
-                        m_pRoot->SearchControl(needLayoutProc, nullptr, UIFIND_VISIBLE | UIFIND_ME_FIRST);
-                    if (!control) break;
-                    control->SetPos(control->GetPos());
-                }
-            }
-            if (m_bFirstLayout) {
-                m_bFirstLayout = false;
-                SendNotify(m_pRoot, L"windowinit", 0, 0, false);
-            }
-        }
-    }
-    if (m_bFocusNeeded) SetNextTabControl();
-    RECT client{};
-    ::GetClientRect(m_hWndPaint, &client);
-    int cx = client.right - client.left, cy = client.bottom - client.top;
-    if (m_bOffscreenPaint && !m_hbmpOffscreen && cx > 0 && cy > 0) {
-        m_hDcOffscreen = ::CreateCompatibleDC(m_hDcPaint);
-        m_hbmpOffscreen = ::CreateCompatibleBitmap(m_hDcPaint, cx, cy);
-    }
-    PAINTSTRUCT ps;
-    ::BeginPaint(m_hWndPaint, &ps);
-    m_rcInvalidPending = RECT{0, 0, 0, 0};
-    if (m_bOffscreenPaint && m_hDcOffscreen && m_hbmpOffscreen) {
-        HGDIOBJ old = ::SelectObject(m_hDcOffscreen, m_hbmpOffscreen);
-        int saved = ::SaveDC(m_hDcOffscreen);
-        if (m_bAlphaBackground) {
-            if (!m_hbmpBackground) {
-                m_hDcBackground = ::CreateCompatibleDC(m_hDcPaint);
-                m_hbmpBackground = ::CreateCompatibleBitmap(m_hDcPaint, cx, cy);
-                ::SelectObject(m_hDcBackground, m_hbmpBackground);
-                ::BitBlt(m_hDcBackground, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
-                    ps.rcPaint.bottom - ps.rcPaint.top, ps.hdc, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
-            }
-            ::BitBlt(m_hDcOffscreen, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
-                ps.rcPaint.bottom - ps.rcPaint.top, m_hDcBackground, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
-        }
-        m_pRoot->Paint(m_hDcOffscreen, ps.rcPaint);
-        for (int i = 0; i < m_aPostPaintControls.GetSize(); ++i)
-            static_cast<CControlUI*>(m_aPostPaintControls.GetAt(i))->PaintAfter(m_hDcOffscreen, ps.rcPaint);
-        ::RestoreDC(m_hDcOffscreen, saved);
-        ::BitBlt(ps.hdc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
-            ps.rcPaint.bottom - ps.rcPaint.top, m_hDcOffscreen, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
-        ::SelectObject(m_hDcOffscreen, old);
-        if (m_bShowUpdateRect) {
-            HGDIOBJ oldPen = ::SelectObject(ps.hdc, ::CreatePen(PS_SOLID, 1, RGB(220, 0, 0)));
-            HGDIOBJ oldBrush = ::SelectObject(ps.hdc, ::GetStockObject(HOLLOW_BRUSH));
-            ::Rectangle(ps.hdc, update.left, update.top, update.right, update.bottom);
-            ::SelectObject(ps.hdc, oldBrush);
-            ::DeleteObject(::SelectObject(ps.hdc, oldPen));
-        }
-    } else {
-        int saved = ::SaveDC(ps.hdc);
-        m_pRoot->Paint(ps.hdc, ps.rcPaint);
-        ::RestoreDC(ps.hdc, saved);
-    }
-    ::EndPaint(m_hWndPaint, &ps);
-    if (m_bUpdateNeeded) ::InvalidateRect(m_hWndPaint, nullptr, FALSE);
 }
 
 TEventMsgUI CWindowManagerUI::makeEvent(int type, CControlUI* sender, POINT pt, WPARAM wParam, LPARAM lParam) const
@@ -213,25 +104,6 @@ void CWindowManagerUI::handleClose()
     SetFocus(nullptr);
     HWND owner = ::GetWindow(m_hWndPaint, GW_OWNER);
     if (owner) ::SetFocus(owner);
-}
-
-void CWindowManagerUI::printClient(HDC dc, LPARAM flags)
-{
-    if (!m_pRoot) return;
-    RECT client{};
-    ::GetClientRect(m_hWndPaint, &client);
-    int saved = ::SaveDC(dc);
-    m_pRoot->Paint(dc, client);
-    if (flags & PRF_CHILDREN) {
-        for (HWND child = ::GetWindow(m_hWndPaint, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-            RECT pos{};
-            ::GetWindowRect(child, &pos);
-            ::MapWindowPoints(HWND_DESKTOP, m_hWndPaint, reinterpret_cast<POINT*>(&pos), 2);
-            ::SetWindowOrgEx(dc, -pos.left, -pos.top, nullptr);
-            ::SendMessageW(child, WM_PRINT, reinterpret_cast<WPARAM>(dc), flags | PRF_NONCLIENT);
-        }
-    }
-    ::RestoreDC(dc, saved);
 }
 
 void CWindowManagerUI::limitTrackSize(MINMAXINFO* info) const
@@ -402,24 +274,6 @@ bool CWindowManagerUI::reflectToChild(UINT msg, WPARAM wParam, LPARAM lParam, LR
     return true;
 }
 
-namespace {
-
-// Offers a message to each filter in turn; the first that handles it gives the result.
-bool filterMessage(const CPtrArrayUI& filters, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
-{
-    for (int i = 0; i < filters.GetSize(); ++i) {
-        bool handled = false;
-        LRESULT answer = static_cast<IMessageFilterUI*>(filters.GetAt(i))->FilterMessage(msg, wParam, lParam, handled);
-        if (handled) {
-            result = answer;
-            return true;
-        }
-    }
-    return false;
-}
-
-}  // namespace
-
 bool CWindowManagerUI::HandleWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     if (!m_hWndPaint) return false;
@@ -463,80 +317,6 @@ bool CWindowManagerUI::HandleWindowMessage(UINT msg, WPARAM wParam, LPARAM lPara
     }
     deliverAsyncNotifications();
     return false;
-}
-
-bool CWindowManagerUI::PreMessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
-{
-    if (filterMessage(m_aPreMessageFilters, msg, wParam, lParam, result)) return true;
-    switch (msg) {
-    case WM_KEYDOWN: {
-        if (wParam != VK_TAB) return false;
-        auto* richEdit = m_pFocus ? static_cast<CRichEditUI*>(m_pFocus->GetInterfaceByName(L"RichEdit")) : nullptr;
-        if (richEdit && richEdit->IsVisible() && richEdit->IsEnabled() &&
-            wcsstr(richEdit->GetClassName(), L"RichEditUI") != nullptr && richEdit->IsWantTab()) {
-            return false;  // the rich edit takes Tab itself
-        }
-        SetNextTabControl(::GetKeyState(VK_SHIFT) >= 0);
-        return true;
-    }
-    case WM_SYSKEYDOWN: {
-        if (!m_pFocus) return false;
-        TEventMsgUI event = makeKeyEvent(UIEVENT_SYSKEY, m_pFocus, wParam);
-        m_pFocus->HandleEvent(event);
-        return false;
-    }
-    case WM_SYSCHAR: {
-        if (!m_pRoot) return false;
-        ShortcutSearch search = {static_cast<wchar_t>(towupper(static_cast<wint_t>(wParam))), false};
-        CControlUI* control =
-            m_pRoot->SearchControl(shortcutProc, &search, UIFIND_ENABLED | UIFIND_ME_FIRST | UIFIND_TOP_FIRST);
-        if (!control) return false;
-        control->SetFocus();
-        control->RunDefaultAction();
-        return true;
-    }
-    default: return false;
-    }
-}
-
-bool CWindowManagerUI::TranslateLoopMessage(MSG* msg)
-{
-    CPtrArrayUI& managers = liveManagers();
-    LONG_PTR style = ::GetWindowLongPtrW(msg->hwnd, GWL_STYLE);
-    for (int i = 0; i < managers.GetSize(); ++i) {
-        CWindowManagerUI* manager = static_cast<CWindowManagerUI*>(managers.GetAt(i));
-        HWND window = manager->GetPaintWindow();
-        bool mine = false;
-        if (style & WS_CHILD) {
-            for (HWND w = msg->hwnd; w && !mine; w = ::GetParent(w)) mine = w == window;
-        } else {
-            mine = msg->hwnd == window;
-        }
-        if (!mine) continue;
-        for (int k = 0; k < manager->m_aTranslateAccelerator.GetSize(); ++k) {
-            auto* accelerator = static_cast<ITranslateAccelerator*>(manager->m_aTranslateAccelerator.GetAt(k));
-            if (accelerator->TranslateAccelerator(msg) == S_OK) return true;
-        }
-        // A native child that wants Escape (an open date picker cancels itself
-        // with it) keeps it from the window's default keys.
-        if (msg->hwnd != window && msg->message == WM_KEYDOWN && msg->wParam == VK_ESCAPE &&
-            (::SendMessageW(msg->hwnd, WM_GETDLGCODE, msg->wParam, reinterpret_cast<LPARAM>(msg)) & DLGC_WANTMESSAGE))
-            return false;
-        LRESULT result = 0;
-        if (manager->PreMessageHandler(msg->message, msg->wParam, msg->lParam, result)) return true;
-        return false;
-    }
-    return false;
-}
-
-void CWindowManagerUI::RunMessageLoop()
-{
-    MSG msg{};
-    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (TranslateLoopMessage(&msg)) continue;
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-    }
 }
 
 }  // namespace SkinUI

@@ -1,11 +1,12 @@
-// Implementation details: the window-free part of the manager — the tree,
-// focus and tab order, fonts, images, default attributes, option groups,
-// listeners, timers, notifications and the process-wide resource settings.
-// Window messages are handled in WindowManagerMessages.cpp.
+// Implementation details: the manager's own state — the root it is given,
+// focus and Tab order, window sizes and opacity, option groups, listeners,
+// deferred deletion, timers and notifications. Resources live in
+// WindowManagerResources.cpp, control lookup in WindowManagerLookup.cpp,
+// painting in WindowManagerPaint.cpp, window messages in
+// WindowManagerMessages.cpp and the message loop in WindowManagerLoop.cpp.
 #include "WindowManagerUI.h"
 
 #include "ControlUI.h"
-#include "RenderKit.h"
 
 #include <new>
 
@@ -13,43 +14,16 @@ namespace SkinUI {
 
 namespace {
 
-struct ProcessSettings {
-    HINSTANCE instance = nullptr;
-    HINSTANCE resourceInstance = nullptr;
-    CUIString resourcePath;
-    CUIString resourceZip;
-    bool zipCached = false;
-    HZIP zip = nullptr;
-    CUIString defaultFontFace;
-    CPtrArrayUI managers;
-    HPEN updateRectPen = nullptr;
-    bool useHsl = false;
-    short hue = 180, saturation = 100, lightness = 100;
-};
-
-ProcessSettings& settings()
+// The common controls and alpha blending are loaded once, by the first manager.
+void loadProcessLibraries()
 {
-    static ProcessSettings s;
-    return s;
-}
-
-void closeCachedZip()
-{
-    ProcessSettings& s = settings();
-    if (s.zip) ZipClose(s.zip);
-    s.zip = nullptr;
-}
-
-// A font beside what it was made from; its metrics are measured again on next use.
-void describeFont(TFontInfo& info, HFONT font, const wchar_t* face, int size, bool bold, bool underline, bool italic)
-{
-    info.hFont = font;
-    info.sFontName = face;
-    info.iSize = size;
-    info.bBold = bold;
-    info.bUnderline = underline;
-    info.bItalic = italic;
-    info.tm = TEXTMETRICW{};
+    static const bool loaded = [] {
+        INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES};
+        InitCommonControlsEx(&controls);
+        LoadLibraryW(L"msimg32.dll");
+        return true;
+    }();
+    (void)loaded;
 }
 
 struct TabSearch {
@@ -63,18 +37,12 @@ struct TabSearch {
 
 CWindowManagerUI::CWindowManagerUI()
 {
-    ProcessSettings& s = settings();
-    if (!s.updateRectPen) {
-        s.updateRectPen = CreatePen(PS_SOLID, 1, RGB(220, 0, 0));
-        INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES};
-        InitCommonControlsEx(&controls);
-        LoadLibraryW(L"msimg32.dll");
-    }
+    loadProcessLibraries();
     LOGFONTW lf{};
     GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(lf), &lf);
     lf.lfCharSet = DEFAULT_CHARSET;
-    if (!s.defaultFontFace.IsEmpty()) {
-        lstrcpynW(lf.lfFaceName, s.defaultFontFace, LF_FACESIZE);
+    if (!GetDefaultFontFace().IsEmpty()) {
+        lstrcpynW(lf.lfFaceName, GetDefaultFontFace(), LF_FACESIZE);
     }
     m_DefaultFontInfo.hFont = CreateFontIndirectW(&lf);
     if (!m_DefaultFontInfo.hFont) m_DefaultFontInfo.hFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
@@ -106,19 +74,9 @@ CWindowManagerUI::~CWindowManagerUI()
     if (m_hwndTooltip) DestroyWindow(m_hwndTooltip);
     deleteOffscreen();
     if (m_hDcPaint) ReleaseDC(m_hWndPaint, m_hDcPaint);
-    CPtrArrayUI& managers = settings().managers;
+    CPtrArrayUI& managers = liveManagers();
     int index = managers.Find(this);
     if (index >= 0) managers.Remove(index);
-}
-
-void CWindowManagerUI::deleteOffscreen()
-{
-    if (m_hDcOffscreen) DeleteDC(m_hDcOffscreen);
-    if (m_hDcBackground) DeleteDC(m_hDcBackground);
-    if (m_hbmpOffscreen) DeleteObject(m_hbmpOffscreen);
-    if (m_hbmpBackground) DeleteObject(m_hbmpBackground);
-    m_hDcOffscreen = m_hDcBackground = nullptr;
-    m_hbmpOffscreen = m_hbmpBackground = nullptr;
 }
 
 void CWindowManagerUI::Init(HWND window)
@@ -126,7 +84,7 @@ void CWindowManagerUI::Init(HWND window)
     if (!window) return;
     m_hWndPaint = window;
     m_hDcPaint = GetDC(window);
-    CPtrArrayUI& managers = settings().managers;
+    CPtrArrayUI& managers = liveManagers();
     if (managers.Find(this) < 0) managers.Add(this);
 }
 
@@ -144,58 +102,6 @@ bool CWindowManagerUI::AttachDialog(CControlUI* root)
     m_bFirstLayout = true;
     m_bFocusNeeded = true;
     return InitControls(root, nullptr);
-}
-
-CControlUI* CALLBACK CWindowManagerUI::nameMapProc(CControlUI* control, LPVOID data)
-{
-    CWindowManagerUI* manager = static_cast<CWindowManagerUI*>(data);
-    CUIString name = control->GetName();
-    if (name.IsEmpty()) return nullptr;
-    manager->m_mNameHash.Set(name, control);
-    return nullptr;
-}
-
-bool CWindowManagerUI::InitControls(CControlUI* control, CControlUI* parent)
-{
-    if (!control) return false;
-    control->SetManager(this, parent ? parent : control->GetParent(), true);
-    control->SearchControl(nameMapProc, this, UIFIND_ALL);
-    return true;
-}
-
-void CWindowManagerUI::ForgetControl(CControlUI* control)
-{
-    if (!control) return;
-    if (control == m_pEventKey) m_pEventKey = nullptr;
-    if (control == m_pEventHover) m_pEventHover = nullptr;
-    if (control == m_pEventClick) m_pEventClick = nullptr;
-    if (control == m_pFocus) m_pFocus = nullptr;
-    KillTimers(control);
-    CUIString name = control->GetName();
-    if (!name.IsEmpty() && m_mNameHash.Find(name, false) == control) m_mNameHash.Remove(name);
-    for (int i = 0; i < m_aAsyncNotify.GetSize(); ++i) {
-        TNotifyMsgUI* msg = static_cast<TNotifyMsgUI*>(m_aAsyncNotify.GetAt(i));
-        if (msg->pSender == control) msg->pSender = nullptr;
-    }
-    int index = m_aPostPaintControls.Find(control);
-    if (index >= 0) m_aPostPaintControls.Remove(index);
-}
-
-CControlUI* CWindowManagerUI::FindControlByName(const wchar_t* name) const
-{
-    if (!name) return nullptr;
-    return static_cast<CControlUI*>(const_cast<CStringPtrMapUI&>(m_mNameHash).Find(name));
-}
-
-CControlUI* CALLBACK CWindowManagerUI::findAtProc(CControlUI* control, LPVOID)
-{
-    return control;
-}
-
-CControlUI* CWindowManagerUI::FindControlAt(POINT pt) const
-{
-    if (!m_pRoot) return nullptr;
-    return m_pRoot->SearchControl(findAtProc, &pt, UIFIND_VISIBLE | UIFIND_HITTEST | UIFIND_TOP_FIRST);
 }
 
 // The focused control loses focus; the event names the control that takes it.
@@ -279,20 +185,6 @@ bool CWindowManagerUI::SetNextTabControl(bool forward)
     return true;
 }
 
-void CWindowManagerUI::Invalidate(RECT& rc)
-{
-    if (!m_hWndPaint) return;
-    // Controls added or changed one by one (thousands of list rows) invalidate
-    // the same area again and again before the next paint, and each call is a
-    // trip to the window system: an area inside the last one is still invalid.
-    RECT joined;
-    if (!IsRectEmpty(&m_rcInvalidPending) && UnionRect(&joined, &m_rcInvalidPending, &rc) &&
-        EqualRect(&joined, &m_rcInvalidPending))
-        return;
-    ::InvalidateRect(m_hWndPaint, &rc, FALSE);
-    m_rcInvalidPending = rc;
-}
-
 SIZE CWindowManagerUI::GetClientSize() const
 {
     RECT client{};
@@ -365,193 +257,6 @@ DWORD CWindowManagerUI::GetDefaultLinkHoverFontColor() const
 DWORD CWindowManagerUI::GetDefaultSelectedBkColor() const
 {
     return rootManager()->m_dwDefaultSelectedBkColor;
-}
-
-void CWindowManagerUI::fillMetrics(TFontInfo* info)
-{
-    if (!info || info->tm.tmHeight != 0 || !m_hDcPaint) return;
-    HGDIOBJ old = SelectObject(m_hDcPaint, info->hFont);
-    GetTextMetricsW(m_hDcPaint, &info->tm);
-    SelectObject(m_hDcPaint, old);
-}
-
-TFontInfo* CWindowManagerUI::GetDefaultFontInfo()
-{
-    CWindowManagerUI* root = rootManager();
-    root->fillMetrics(&root->m_DefaultFontInfo);
-    if (root->m_DefaultFontInfo.tm.tmHeight == 0) fillMetrics(&root->m_DefaultFontInfo);
-    return &root->m_DefaultFontInfo;
-}
-
-HFONT CWindowManagerUI::makeFont(const wchar_t* face, int size, bool bold, bool underline, bool italic)
-{
-    LOGFONTW lf{};
-    GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(lf), &lf);
-    lstrcpynW(lf.lfFaceName, face ? face : L"", LF_FACESIZE);
-    lf.lfCharSet = DEFAULT_CHARSET;
-    lf.lfHeight = -size;
-    if (bold) lf.lfWeight += FW_BOLD;
-    if (underline) lf.lfUnderline = TRUE;
-    if (italic) lf.lfItalic = TRUE;
-    return CreateFontIndirectW(&lf);
-}
-
-void CWindowManagerUI::SetDefaultFont(const wchar_t* face, int size, bool bold, bool underline, bool italic)
-{
-    HFONT font = makeFont(face, size, bold, underline, italic);
-    if (!font) return;
-    if (m_DefaultFontInfo.hFont && m_DefaultFontInfo.hFont != GetStockObject(DEFAULT_GUI_FONT))
-        DeleteObject(m_DefaultFontInfo.hFont);
-    describeFont(m_DefaultFontInfo, font, face, size, bold, underline, italic);
-    fillMetrics(&m_DefaultFontInfo);
-}
-
-HFONT CWindowManagerUI::AddFont(const wchar_t* face, int size, bool bold, bool underline, bool italic)
-{
-    HFONT font = makeFont(face, size, bold, underline, italic);
-    if (!font) return nullptr;
-    TFontInfo* info = new (std::nothrow) TFontInfo;
-    if (!info || !m_aCustomFonts.Add(info)) {
-        delete info;
-        DeleteObject(font);
-        return nullptr;
-    }
-    describeFont(*info, font, face, size, bold, underline, italic);
-    fillMetrics(info);
-    return font;
-}
-
-HFONT CWindowManagerUI::GetFont(int index)
-{
-    if (index < 0 || index >= m_aCustomFonts.GetSize()) return GetDefaultFontInfo()->hFont;
-    return static_cast<TFontInfo*>(m_aCustomFonts.GetAt(index))->hFont;
-}
-
-template <class Test>
-TFontInfo* CWindowManagerUI::findCustomFont(Test test, CWindowManagerUI** owner)
-{
-    for (CWindowManagerUI* manager = this; manager; manager = manager->m_pParentManager) {
-        for (int i = 0; i < manager->m_aCustomFonts.GetSize(); ++i) {
-            TFontInfo* info = static_cast<TFontInfo*>(manager->m_aCustomFonts.GetAt(i));
-            if (!test(*info)) continue;
-            if (owner) *owner = manager;
-            return info;
-        }
-    }
-    return nullptr;
-}
-
-HFONT CWindowManagerUI::FindFont(const wchar_t* face, int size, bool bold, bool underline, bool italic)
-{
-    TFontInfo* info = findCustomFont([&](const TFontInfo& font) {
-        return font.sFontName == (face ? face : L"") && font.iSize == size && font.bBold == bold &&
-            font.bUnderline == underline && font.bItalic == italic;
-    });
-    return info ? info->hFont : nullptr;
-}
-
-TFontInfo* CWindowManagerUI::GetFontInfo(int index)
-{
-    if (index < 0 || index >= m_aCustomFonts.GetSize()) return GetDefaultFontInfo();
-    TFontInfo* info = static_cast<TFontInfo*>(m_aCustomFonts.GetAt(index));
-    fillMetrics(info);
-    return info;
-}
-
-TFontInfo* CWindowManagerUI::GetFontInfo(HFONT font)
-{
-    CWindowManagerUI* owner = nullptr;
-    TFontInfo* info = findCustomFont([font](const TFontInfo& custom) { return custom.hFont == font; }, &owner);
-    if (!info) return GetDefaultFontInfo();
-    owner->fillMetrics(info);
-    return info;
-}
-
-void CWindowManagerUI::RemoveAllFonts()
-{
-    for (int i = 0; i < m_aCustomFonts.GetSize(); ++i) {
-        TFontInfo* info = static_cast<TFontInfo*>(m_aCustomFonts.GetAt(i));
-        DeleteObject(info->hFont);
-        delete info;
-    }
-    m_aCustomFonts.Empty();
-}
-
-const TImageInfo* CWindowManagerUI::GetImage(const wchar_t* name)
-{
-    if (!name) return nullptr;
-    return static_cast<TImageInfo*>(m_mImageHash.Find(name));
-}
-
-const TImageInfo* CWindowManagerUI::GetImageEx(const wchar_t* name, const wchar_t* type, DWORD mask)
-{
-    const TImageInfo* image = GetImage(name);
-    return image ? image : AddImage(name, type, mask);
-}
-
-const TImageInfo* CWindowManagerUI::AddImage(const wchar_t* name, const wchar_t* type, DWORD mask)
-{
-    if (!name || !*name) return nullptr;
-    TImageInfo* image = nullptr;
-    if (type && *type) {
-        if (name[0] < L'0' || name[0] > L'9') return nullptr;
-        int id = AttributeValue::ParseInt(name);
-        image = CRenderKit::LoadImage(MAKEINTRESOURCEW(id), type, mask);
-    } else {
-        image = CRenderKit::LoadImage(name, nullptr, mask);
-    }
-    if (!image) return nullptr;
-    image->sResType = type ? type : L"";
-    image->dwMask = mask;
-    if (!m_mImageHash.Insert(name, image)) {
-        CRenderKit::FreeImage(image);
-        return nullptr;
-    }
-    return image;
-}
-
-bool CWindowManagerUI::RemoveImage(const wchar_t* name)
-{
-    TImageInfo* image = static_cast<TImageInfo*>(m_mImageHash.Find(name, false));
-    if (!image) return false;
-    CRenderKit::FreeImage(image);
-    return m_mImageHash.Remove(name);
-}
-
-void CWindowManagerUI::RemoveAllImages()
-{
-    for (int i = 0; i < m_mImageHash.GetSize(); ++i) {
-        const wchar_t* key = m_mImageHash.GetAt(i);
-        CRenderKit::FreeImage(static_cast<TImageInfo*>(m_mImageHash.Find(key, false)));
-    }
-    m_mImageHash.RemoveAll();
-}
-
-void CWindowManagerUI::AddDefaultAttributeList(const wchar_t* className, const wchar_t* list)
-{
-    if (!className || !list) return;
-    if (m_DefaultAttrHash.Find(className, false)) return;  // the first text entered holds
-    CUIString* text = new (std::nothrow) CUIString(list);
-    if (!text) return;
-    if (!m_DefaultAttrHash.Insert(className, text)) delete text;
-}
-
-const wchar_t* CWindowManagerUI::GetDefaultAttributeList(const wchar_t* className) const
-{
-    if (!className) return nullptr;
-    for (const CWindowManagerUI* manager = this; manager; manager = manager->m_pParentManager) {
-        CUIString* text =
-            static_cast<CUIString*>(const_cast<CStringPtrMapUI&>(manager->m_DefaultAttrHash).Find(className));
-        if (text) return text->GetData();
-    }
-    return nullptr;
-}
-
-void CWindowManagerUI::RemoveAllDefaultAttributeLists()
-{
-    for (int i = 0; i < m_DefaultAttrHash.GetSize(); ++i)
-        delete static_cast<CUIString*>(m_DefaultAttrHash.Find(m_DefaultAttrHash.GetAt(i), false));
-    m_DefaultAttrHash.RemoveAll();
 }
 
 bool CWindowManagerUI::AddOptionGroup(const wchar_t* group, CControlUI* control)
@@ -659,12 +364,6 @@ bool CWindowManagerUI::AddTranslateAccelerator(ITranslateAccelerator* a)
 bool CWindowManagerUI::RemoveTranslateAccelerator(ITranslateAccelerator* a)
 {
     return removeItem(m_aTranslateAccelerator, a);
-}
-
-CControlUI* CALLBACK CWindowManagerUI::forgetProc(CControlUI* control, LPVOID data)
-{
-    static_cast<CWindowManagerUI*>(data)->ForgetControl(control);
-    return nullptr;
 }
 
 bool CWindowManagerUI::AddDelayedCleanup(CControlUI* control)
@@ -802,127 +501,6 @@ void CWindowManagerUI::deliverAsyncNotifications()
         for (int i = 0; i < m_aNotifiers.GetSize(); ++i) static_cast<INotifyUI*>(m_aNotifiers.GetAt(i))->OnNotify(*msg);
         delete msg;
     }
-}
-
-// --- process-wide settings ---
-
-HINSTANCE CWindowManagerUI::GetModuleInstance()
-{
-    return settings().instance;
-}
-void CWindowManagerUI::SetModuleInstance(HINSTANCE instance)
-{
-    settings().instance = instance;
-}
-
-CUIString CWindowManagerUI::GetInstancePath()
-{
-    if (!settings().instance) return CUIString();
-    wchar_t path[MAX_PATH + 1] = {};
-    DWORD n = GetModuleFileNameW(settings().instance, path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return CUIString();
-    CUIString full(path);
-    int slash = full.ReverseFind(L'\\');
-    return slash < 0 ? CUIString() : full.Left(slash + 1);
-}
-
-HINSTANCE CWindowManagerUI::GetResourceInstance()
-{
-    return settings().resourceInstance ? settings().resourceInstance : settings().instance;
-}
-void CWindowManagerUI::SetResourceInstance(HINSTANCE instance)
-{
-    settings().resourceInstance = instance;
-}
-const CUIString& CWindowManagerUI::GetResourcePath()
-{
-    return settings().resourcePath;
-}
-
-void CWindowManagerUI::SetResourcePath(const wchar_t* path)
-{
-    CUIString& stored = settings().resourcePath;
-    stored = path;
-    if (stored.IsEmpty()) return;
-    wchar_t last = stored.GetAt(stored.GetLength() - 1);
-    if (last != L'\\' && last != L'/') stored += L'\\';
-}
-
-const CUIString& CWindowManagerUI::GetResourceZip()
-{
-    return settings().resourceZip;
-}
-bool CWindowManagerUI::IsZipCached()
-{
-    return settings().zipCached;
-}
-
-void CWindowManagerUI::SetResourceZip(const wchar_t* name, bool cached)
-{
-    ProcessSettings& s = settings();
-    if (s.resourceZip == (name ? name : L"") && s.zipCached == cached) return;
-    if (s.zipCached) closeCachedZip();
-    s.resourceZip = name;
-    s.zipCached = cached;
-    if (!cached || s.resourceZip.IsEmpty()) return;
-    CUIString path = s.resourcePath + s.resourceZip.GetData();
-    s.zip = ZipOpen(path.GetData(), 0, ZIP_FILENAME);
-}
-
-void CWindowManagerUI::SetResourceZipBuffer(const void* data, unsigned int size)
-{
-    ProcessSettings& s = settings();
-    if (s.resourceZip == L"membuffer") return;
-    if (s.zipCached) closeCachedZip();
-    s.resourceZip = L"membuffer";
-    s.zipCached = true;
-    s.zip = ZipOpen(data, size, ZIP_MEMORY);
-}
-
-HZIP CWindowManagerUI::GetZipArchive()
-{
-    return settings().zip;
-}
-CPtrArrayUI& CWindowManagerUI::liveManagers()
-{
-    return settings().managers;
-}
-const CUIString& CWindowManagerUI::GetDefaultFontFace()
-{
-    return settings().defaultFontFace;
-}
-void CWindowManagerUI::SetDefaultFontFace(const wchar_t* face)
-{
-    settings().defaultFontFace = face;
-}
-
-void CWindowManagerUI::GetHSL(short* h, short* s, short* l)
-{
-    *h = settings().hue;
-    *s = settings().saturation;
-    *l = settings().lightness;
-}
-
-void CWindowManagerUI::SetHSL(bool use, short h, short s, short l)
-{
-    settings().useHsl = use;
-    settings().hue = h;
-    settings().saturation = s;
-    settings().lightness = l;
-}
-
-bool CWindowManagerUI::IsHSLUsed()
-{
-    return settings().useHsl;
-}
-
-void CWindowManagerUI::Term()
-{
-    ProcessSettings& s = settings();
-    closeCachedZip();
-    s.resourceZip.Empty();
-    s.zipCached = false;
-    s.resourcePath.Empty();
 }
 
 }  // namespace SkinUI

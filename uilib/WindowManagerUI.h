@@ -305,6 +305,8 @@ private:
     static CControlUI* CALLBACK tabProc(CControlUI* control, LPVOID data);
     static CControlUI* CALLBACK shortcutProc(CControlUI* control, LPVOID data);
     static CControlUI* CALLBACK needLayoutProc(CControlUI* control, LPVOID data);
+    // Offers a message to each filter in turn; the first that handles it gives the result.
+    static bool filterMessage(const CPtrArrayUI& filters, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
     HFONT makeFont(const wchar_t* face, int size, bool bold, bool underline, bool italic);
     void fillMetrics(TFontInfo* info);
     // The first custom font here or up the parent managers passing the test
