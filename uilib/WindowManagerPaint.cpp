@@ -50,28 +50,7 @@ void CWindowManagerUI::paint()
         ::EndPaint(m_hWndPaint, &ps);
         return;
     }
-    if (m_bUpdateNeeded) {
-        m_bUpdateNeeded = false;
-        RECT client{};
-        ::GetClientRect(m_hWndPaint, &client);
-        if (!IsRectEmpty(&client)) {
-            if (m_pRoot->IsLayoutNeeded()) {
-                m_pRoot->SetPos(client);
-                deleteOffscreen();
-            } else {
-                for (int guard = 0; guard < 10000; ++guard) {
-                    CControlUI* control =
-                        m_pRoot->SearchControl(needLayoutProc, nullptr, UIFIND_VISIBLE | UIFIND_ME_FIRST);
-                    if (!control) break;
-                    control->SetPos(control->GetPos());
-                }
-            }
-            if (m_bFirstLayout) {
-                m_bFirstLayout = false;
-                SendNotify(m_pRoot, L"windowinit", 0, 0, false);
-            }
-        }
-    }
+    if (m_bUpdateNeeded) layOutPending();
     if (m_bFocusNeeded) SetNextTabControl();
     RECT client{};
     ::GetClientRect(m_hWndPaint, &client);
@@ -84,33 +63,8 @@ void CWindowManagerUI::paint()
     ::BeginPaint(m_hWndPaint, &ps);
     m_rcInvalidPending = RECT{0, 0, 0, 0};
     if (m_bOffscreenPaint && m_hDcOffscreen && m_hbmpOffscreen) {
-        HGDIOBJ old = ::SelectObject(m_hDcOffscreen, m_hbmpOffscreen);
-        int saved = ::SaveDC(m_hDcOffscreen);
-        if (m_bAlphaBackground) {
-            if (!m_hbmpBackground) {
-                m_hDcBackground = ::CreateCompatibleDC(m_hDcPaint);
-                m_hbmpBackground = ::CreateCompatibleBitmap(m_hDcPaint, cx, cy);
-                ::SelectObject(m_hDcBackground, m_hbmpBackground);
-                ::BitBlt(m_hDcBackground, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
-                    ps.rcPaint.bottom - ps.rcPaint.top, ps.hdc, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
-            }
-            ::BitBlt(m_hDcOffscreen, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
-                ps.rcPaint.bottom - ps.rcPaint.top, m_hDcBackground, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
-        }
-        m_pRoot->Paint(m_hDcOffscreen, ps.rcPaint);
-        for (int i = 0; i < m_aPostPaintControls.GetSize(); ++i)
-            static_cast<CControlUI*>(m_aPostPaintControls.GetAt(i))->PaintAfter(m_hDcOffscreen, ps.rcPaint);
-        ::RestoreDC(m_hDcOffscreen, saved);
-        ::BitBlt(ps.hdc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
-            ps.rcPaint.bottom - ps.rcPaint.top, m_hDcOffscreen, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
-        ::SelectObject(m_hDcOffscreen, old);
-        if (m_bShowUpdateRect) {
-            HGDIOBJ oldPen = ::SelectObject(ps.hdc, ::CreatePen(PS_SOLID, 1, RGB(220, 0, 0)));
-            HGDIOBJ oldBrush = ::SelectObject(ps.hdc, ::GetStockObject(HOLLOW_BRUSH));
-            ::Rectangle(ps.hdc, update.left, update.top, update.right, update.bottom);
-            ::SelectObject(ps.hdc, oldBrush);
-            ::DeleteObject(::SelectObject(ps.hdc, oldPen));
-        }
+        paintOffscreen(ps, cx, cy);
+        if (m_bShowUpdateRect) outlineUpdate(ps.hdc, update);
     } else {
         int saved = ::SaveDC(ps.hdc);
         m_pRoot->Paint(ps.hdc, ps.rcPaint);
@@ -118,6 +72,63 @@ void CWindowManagerUI::paint()
     }
     ::EndPaint(m_hWndPaint, &ps);
     if (m_bUpdateNeeded) ::InvalidateRect(m_hWndPaint, nullptr, FALSE);
+}
+
+// The whole tree is placed when its root needs it; otherwise each control
+// that asked for layout is placed again where it is.
+void CWindowManagerUI::layOutPending()
+{
+    m_bUpdateNeeded = false;
+    RECT client{};
+    ::GetClientRect(m_hWndPaint, &client);
+    if (IsRectEmpty(&client)) return;
+    if (m_pRoot->IsLayoutNeeded()) {
+        m_pRoot->SetPos(client);
+        deleteOffscreen();
+    } else {
+        for (int guard = 0; guard < 10000; ++guard) {
+            CControlUI* control = m_pRoot->SearchControl(needLayoutProc, nullptr, UIFIND_VISIBLE | UIFIND_ME_FIRST);
+            if (!control) break;
+            control->SetPos(control->GetPos());
+        }
+    }
+    if (m_bFirstLayout) {
+        m_bFirstLayout = false;
+        SendNotify(m_pRoot, L"windowinit", 0, 0, false);
+    }
+}
+
+void CWindowManagerUI::paintOffscreen(const PAINTSTRUCT& ps, int cx, int cy)
+{
+    const RECT& area = ps.rcPaint;
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    HGDIOBJ old = ::SelectObject(m_hDcOffscreen, m_hbmpOffscreen);
+    int saved = ::SaveDC(m_hDcOffscreen);
+    if (m_bAlphaBackground) {
+        // The window's first background is kept and put under every later paint.
+        if (!m_hbmpBackground) {
+            m_hDcBackground = ::CreateCompatibleDC(m_hDcPaint);
+            m_hbmpBackground = ::CreateCompatibleBitmap(m_hDcPaint, cx, cy);
+            ::SelectObject(m_hDcBackground, m_hbmpBackground);
+            ::BitBlt(m_hDcBackground, area.left, area.top, width, height, ps.hdc, area.left, area.top, SRCCOPY);
+        }
+        ::BitBlt(m_hDcOffscreen, area.left, area.top, width, height, m_hDcBackground, area.left, area.top, SRCCOPY);
+    }
+    m_pRoot->Paint(m_hDcOffscreen, area);
+    for (int i = 0; i < m_aPostPaintControls.GetSize(); ++i)
+        static_cast<CControlUI*>(m_aPostPaintControls.GetAt(i))->PaintAfter(m_hDcOffscreen, area);
+    ::RestoreDC(m_hDcOffscreen, saved);
+    ::BitBlt(ps.hdc, area.left, area.top, width, height, m_hDcOffscreen, area.left, area.top, SRCCOPY);
+    ::SelectObject(m_hDcOffscreen, old);
+}
+
+void CWindowManagerUI::outlineUpdate(HDC dc, const RECT& update)
+{
+    HGDIOBJ oldPen = ::SelectObject(dc, ::CreatePen(PS_SOLID, 1, RGB(220, 0, 0)));
+    HGDIOBJ oldBrush = ::SelectObject(dc, ::GetStockObject(HOLLOW_BRUSH));
+    ::Rectangle(dc, update.left, update.top, update.right, update.bottom);
+    ::SelectObject(dc, oldBrush);
+    ::DeleteObject(::SelectObject(dc, oldPen));
 }
 
 void CWindowManagerUI::printClient(HDC dc, LPARAM flags)

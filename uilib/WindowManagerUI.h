@@ -316,6 +316,11 @@ private:
     CWindowManagerUI* rootManager() const;
     void deliverAsyncNotifications();
     void paint();
+    void layOutPending();
+    // The tree painted into the off-screen bitmap, then copied to the window.
+    void paintOffscreen(const PAINTSTRUCT& ps, int cx, int cy);
+    // Debug aid: the area this paint was asked to cover, outlined in red.
+    void outlineUpdate(HDC dc, const RECT& update);
     void deleteOffscreen();
     WORD keyState() const;
     void ensureTooltip();
