@@ -479,19 +479,19 @@ bool CRenderKit::DrawImageString(HDC dc, CWindowManagerUI* manager, const RECT& 
     return drewAll;
 }
 
-void CRenderKit::DrawImage(HDC dc, HBITMAP bitmap, const RECT& rc, const RECT& rcPaint, const RECT& rcBmpPart,
-    const RECT& rcCorners, bool alpha, BYTE fade, bool hole, bool xtiled, bool ytiled)
-{
-    if (!dc || !bitmap) return;
-    HDC memory = CreateCompatibleDC(dc);
-    if (!memory) return;
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    SetStretchBltMode(dc, HALFTONE);
-    SetBrushOrgEx(dc, 0, 0, nullptr);
-    BLENDFUNCTION bf = {AC_SRC_OVER, 0, fade, static_cast<BYTE>(alpha ? AC_SRC_ALPHA : 0)};
-    bool blend = alpha || fade < 255;
+namespace {
 
-    auto part = [&](RECT dest, int sx, int sy, int scx, int scy) {
+// Copies pieces of one bitmap, selected into a memory DC, to the target;
+// pieces outside the painted area or of no size are skipped.
+struct BitmapPieces {
+    HDC dc;
+    HDC memory;
+    const RECT& rcPaint;
+    BLENDFUNCTION bf;
+    bool blend;
+
+    void draw(RECT dest, int sx, int sy, int scx, int scy) const
+    {
         RECT visible;
         if (dest.right <= dest.left || dest.bottom <= dest.top || scx <= 0 || scy <= 0) return;
         if (!IntersectRect(&visible, &dest, &rcPaint)) return;
@@ -503,46 +503,67 @@ void CRenderKit::DrawImage(HDC dc, HBITMAP bitmap, const RECT& rc, const RECT& r
         } else {
             StretchBlt(dc, dest.left, dest.top, dcx, dcy, memory, sx, sy, scx, scy, SRCCOPY);
         }
-    };
+    }
+};
 
-    const RECT& s = rcBmpPart;
-    const RECT& c = rcCorners;
-    // Centre.
-    if (!hole) {
-        RECT dest = {rc.left + c.left, rc.top + c.top, rc.right - c.right, rc.bottom - c.bottom};
-        int sx = s.left + c.left, sy = s.top + c.top;
-        int scx = s.right - s.left - c.left - c.right, scy = s.bottom - s.top - c.top - c.bottom;
-        if (!xtiled && !ytiled) {
-            part(dest, sx, sy, scx, scy);
-        } else if (scx > 0 && scy > 0) {
-            int stepX = xtiled ? scx : dest.right - dest.left;
-            int stepY = ytiled ? scy : dest.bottom - dest.top;
-            for (int y = dest.top; stepY > 0 && y < dest.bottom; y += stepY) {
-                for (int x = dest.left; stepX > 0 && x < dest.right; x += stepX) {
-                    RECT tile = {x, y, std::min(static_cast<LONG>(x + stepX), dest.right),
-                        std::min(static_cast<LONG>(y + stepY), dest.bottom)};
-                    int tcx = xtiled ? tile.right - tile.left : scx;
-                    int tcy = ytiled ? tile.bottom - tile.top : scy;
-                    part(tile, sx, sy, tcx, tcy);
-                }
-            }
+// The centre of the source inside its corners, stretched or tiled along each axis.
+void drawCentre(const BitmapPieces& pieces, const RECT& rc, const RECT& s, const RECT& c, bool xtiled, bool ytiled)
+{
+    RECT dest = {rc.left + c.left, rc.top + c.top, rc.right - c.right, rc.bottom - c.bottom};
+    int sx = s.left + c.left, sy = s.top + c.top;
+    int scx = s.right - s.left - c.left - c.right, scy = s.bottom - s.top - c.top - c.bottom;
+    if (!xtiled && !ytiled) {
+        pieces.draw(dest, sx, sy, scx, scy);
+        return;
+    }
+    if (scx <= 0 || scy <= 0) return;
+    int stepX = xtiled ? scx : dest.right - dest.left;
+    int stepY = ytiled ? scy : dest.bottom - dest.top;
+    for (int y = dest.top; stepY > 0 && y < dest.bottom; y += stepY) {
+        for (int x = dest.left; stepX > 0 && x < dest.right; x += stepX) {
+            RECT tile = {x, y, std::min(static_cast<LONG>(x + stepX), dest.right),
+                std::min(static_cast<LONG>(y + stepY), dest.bottom)};
+            int tcx = xtiled ? tile.right - tile.left : scx;
+            int tcy = ytiled ? tile.bottom - tile.top : scy;
+            pieces.draw(tile, sx, sy, tcx, tcy);
         }
     }
-    // Corners, unscaled.
-    part({rc.left, rc.top, rc.left + c.left, rc.top + c.top}, s.left, s.top, c.left, c.top);
-    part({rc.right - c.right, rc.top, rc.right, rc.top + c.top}, s.right - c.right, s.top, c.right, c.top);
-    part({rc.left, rc.bottom - c.bottom, rc.left + c.left, rc.bottom}, s.left, s.bottom - c.bottom, c.left, c.bottom);
-    part({rc.right - c.right, rc.bottom - c.bottom, rc.right, rc.bottom}, s.right - c.right, s.bottom - c.bottom,
-        c.right, c.bottom);
-    // Edges, stretched along their length.
-    int innerW = s.right - s.left - c.left - c.right, innerH = s.bottom - s.top - c.top - c.bottom;
-    part({rc.left + c.left, rc.top, rc.right - c.right, rc.top + c.top}, s.left + c.left, s.top, innerW, c.top);
-    part({rc.left + c.left, rc.bottom - c.bottom, rc.right - c.right, rc.bottom}, s.left + c.left, s.bottom - c.bottom,
-        innerW, c.bottom);
-    part({rc.left, rc.top + c.top, rc.left + c.left, rc.bottom - c.bottom}, s.left, s.top + c.top, c.left, innerH);
-    part({rc.right - c.right, rc.top + c.top, rc.right, rc.bottom - c.bottom}, s.right - c.right, s.top + c.top,
-        c.right, innerH);
+}
 
+// The corners unscaled, the edges stretched along their length.
+void drawFrame(const BitmapPieces& pieces, const RECT& rc, const RECT& s, const RECT& c)
+{
+    pieces.draw({rc.left, rc.top, rc.left + c.left, rc.top + c.top}, s.left, s.top, c.left, c.top);
+    pieces.draw({rc.right - c.right, rc.top, rc.right, rc.top + c.top}, s.right - c.right, s.top, c.right, c.top);
+    pieces.draw(
+        {rc.left, rc.bottom - c.bottom, rc.left + c.left, rc.bottom}, s.left, s.bottom - c.bottom, c.left, c.bottom);
+    pieces.draw({rc.right - c.right, rc.bottom - c.bottom, rc.right, rc.bottom}, s.right - c.right, s.bottom - c.bottom,
+        c.right, c.bottom);
+    int innerW = s.right - s.left - c.left - c.right, innerH = s.bottom - s.top - c.top - c.bottom;
+    pieces.draw({rc.left + c.left, rc.top, rc.right - c.right, rc.top + c.top}, s.left + c.left, s.top, innerW, c.top);
+    pieces.draw({rc.left + c.left, rc.bottom - c.bottom, rc.right - c.right, rc.bottom}, s.left + c.left,
+        s.bottom - c.bottom, innerW, c.bottom);
+    pieces.draw(
+        {rc.left, rc.top + c.top, rc.left + c.left, rc.bottom - c.bottom}, s.left, s.top + c.top, c.left, innerH);
+    pieces.draw({rc.right - c.right, rc.top + c.top, rc.right, rc.bottom - c.bottom}, s.right - c.right, s.top + c.top,
+        c.right, innerH);
+}
+
+}  // namespace
+
+void CRenderKit::DrawImage(HDC dc, HBITMAP bitmap, const RECT& rc, const RECT& rcPaint, const RECT& rcBmpPart,
+    const RECT& rcCorners, bool alpha, BYTE fade, bool hole, bool xtiled, bool ytiled)
+{
+    if (!dc || !bitmap) return;
+    HDC memory = CreateCompatibleDC(dc);
+    if (!memory) return;
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    SetStretchBltMode(dc, HALFTONE);
+    SetBrushOrgEx(dc, 0, 0, nullptr);
+    BLENDFUNCTION bf = {AC_SRC_OVER, 0, fade, static_cast<BYTE>(alpha ? AC_SRC_ALPHA : 0)};
+    const BitmapPieces pieces{dc, memory, rcPaint, bf, alpha || fade < 255};
+    if (!hole) drawCentre(pieces, rc, rcBmpPart, rcCorners, xtiled, ytiled);
+    drawFrame(pieces, rc, rcBmpPart, rcCorners);
     SelectObject(memory, old);
     DeleteDC(memory);
 }
@@ -569,30 +590,12 @@ void CRenderKit::DrawColor(HDC dc, const RECT& rc, DWORD color)
     DeleteObject(pixel);
 }
 
-void CRenderKit::DrawGradient(HDC dc, const RECT& rc, DWORD first, DWORD second, bool vertical, int steps)
+namespace {
+
+// Fills the area from one colour to the other: by the system's gradient fill
+// where there is one, else in 2 to 64 bands of plain colour.
+void fillGradient(HDC dc, const RECT& area, DWORD first, DWORD second, bool vertical, int steps)
 {
-    int alpha = ((first >> 24) + (second >> 24)) / 2;
-    if (alpha == 0 || !dc) return;
-    int cx = rc.right - rc.left, cy = rc.bottom - rc.top;
-    if (cx <= 0 || cy <= 0) return;
-    HDC target = dc;
-    RECT area = rc;
-    HDC memory = nullptr;
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ oldBitmap = nullptr;
-    if (alpha < 255) {
-        memory = CreateCompatibleDC(dc);
-        BYTE* bits = nullptr;
-        bitmap = createDib(dc, cx, cy, &bits);
-        if (!memory || !bitmap) {
-            if (memory) DeleteDC(memory);
-            if (bitmap) DeleteObject(bitmap);
-            return;
-        }
-        oldBitmap = SelectObject(memory, bitmap);
-        target = memory;
-        area = {0, 0, cx, cy};
-    }
     if (systemBlend().gradientFill) {
         TRIVERTEX vertex[2] = {
             {area.left, area.top, static_cast<COLOR16>(GetBValue(first) << 8),
@@ -600,35 +603,54 @@ void CRenderKit::DrawGradient(HDC dc, const RECT& rc, DWORD first, DWORD second,
             {area.right, area.bottom, static_cast<COLOR16>(GetBValue(second) << 8),
                 static_cast<COLOR16>(GetGValue(second) << 8), static_cast<COLOR16>(GetRValue(second) << 8), 0xFF00}};
         GRADIENT_RECT index = {0, 1};
-        systemBlend().gradientFill(
-            target, vertex, 2, &index, 1, vertical ? GRADIENT_FILL_RECT_V : GRADIENT_FILL_RECT_H);
-    } else {
-        int shift = steps >= 64 ? 6 : steps >= 32 ? 5 : steps >= 16 ? 4 : steps > 7 ? 3 : steps > 3 ? 2 : 1;
-        int bands = 1 << shift;
-        int length = vertical ? area.bottom - area.top : area.right - area.left;
-        for (int i = 0; i < bands; ++i) {
-            auto mix = [&](int a, int b) { return static_cast<BYTE>(a + (b - a) * i / (bands - 1)); };
-            COLORREF band = RGB(mix(GetBValue(first), GetBValue(second)), mix(GetGValue(first), GetGValue(second)),
-                mix(GetRValue(first), GetRValue(second)));
-            RECT piece = area;
-            if (vertical) {
-                piece.top = area.top + length * i / bands;
-                piece.bottom = area.top + length * (i + 1) / bands;
-            } else {
-                piece.left = area.left + length * i / bands;
-                piece.right = area.left + length * (i + 1) / bands;
-            }
-            SetBkColor(target, band);
-            ExtTextOutW(target, 0, 0, ETO_OPAQUE, &piece, nullptr, 0, nullptr);
-        }
+        systemBlend().gradientFill(dc, vertex, 2, &index, 1, vertical ? GRADIENT_FILL_RECT_V : GRADIENT_FILL_RECT_H);
+        return;
     }
-    if (memory) {
+    int shift = steps >= 64 ? 6 : steps >= 32 ? 5 : steps >= 16 ? 4 : steps > 7 ? 3 : steps > 3 ? 2 : 1;
+    int bands = 1 << shift;
+    int length = vertical ? area.bottom - area.top : area.right - area.left;
+    for (int i = 0; i < bands; ++i) {
+        auto mix = [&](int a, int b) { return static_cast<BYTE>(a + (b - a) * i / (bands - 1)); };
+        COLORREF band = RGB(mix(GetBValue(first), GetBValue(second)), mix(GetGValue(first), GetGValue(second)),
+            mix(GetRValue(first), GetRValue(second)));
+        RECT piece = area;
+        if (vertical) {
+            piece.top = area.top + length * i / bands;
+            piece.bottom = area.top + length * (i + 1) / bands;
+        } else {
+            piece.left = area.left + length * i / bands;
+            piece.right = area.left + length * (i + 1) / bands;
+        }
+        SetBkColor(dc, band);
+        ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &piece, nullptr, 0, nullptr);
+    }
+}
+
+}  // namespace
+
+void CRenderKit::DrawGradient(HDC dc, const RECT& rc, DWORD first, DWORD second, bool vertical, int steps)
+{
+    int alpha = ((first >> 24) + (second >> 24)) / 2;
+    if (alpha == 0 || !dc) return;
+    int cx = rc.right - rc.left, cy = rc.bottom - rc.top;
+    if (cx <= 0 || cy <= 0) return;
+    if (alpha >= 255) {
+        fillGradient(dc, rc, first, second, vertical, steps);
+        return;
+    }
+    // A translucent gradient is drawn off-screen, then blended in.
+    HDC memory = CreateCompatibleDC(dc);
+    BYTE* bits = nullptr;
+    HBITMAP bitmap = createDib(dc, cx, cy, &bits);
+    if (memory && bitmap) {
+        HGDIOBJ oldBitmap = SelectObject(memory, bitmap);
+        fillGradient(memory, RECT{0, 0, cx, cy}, first, second, vertical, steps);
         BLENDFUNCTION bf = {AC_SRC_OVER, 0, static_cast<BYTE>(alpha), 0};
         alphaBlend(dc, rc.left, rc.top, cx, cy, memory, 0, 0, cx, cy, bf);
         SelectObject(memory, oldBitmap);
-        DeleteObject(bitmap);
-        DeleteDC(memory);
     }
+    if (bitmap) DeleteObject(bitmap);
+    if (memory) DeleteDC(memory);
 }
 
 void CRenderKit::DrawLine(HDC dc, const RECT& rc, int size, DWORD color, int style)
