@@ -79,73 +79,94 @@ void CLineLayoutUI::SetSepImmMode(bool immediate)
 
 void CLineLayoutUI::OnEvent(TEventMsgUI& event)
 {
-    if (m_iSepSize != 0) {
-        RECT thumb = GetThumbRect(false);
-        if (event.Type == UIEVENT_BUTTONDOWN && IsEnabled() && PtInRect(&thumb, event.ptMouse)) {
-            m_uButtonState |= UISTATE_CAPTURED;
-            ptLastMouse = event.ptMouse;
-            m_rcNewPos = m_rcItem;
-            if (!m_bImmMode && m_pManager) m_pManager->AddPostPaint(this);
-            return;
-        }
-        if (event.Type == UIEVENT_BUTTONUP && (m_uButtonState & UISTATE_CAPTURED)) {
-            m_uButtonState &= ~UISTATE_CAPTURED;
-            m_rcItem = m_rcNewPos;
-            if (!m_bImmMode && m_pManager) m_pManager->RemovePostPaint(this);
-            NeedParentUpdate();
-            return;
-        }
-        if (event.Type == UIEVENT_MOUSEMOVE && (m_uButtonState & UISTATE_CAPTURED)) {
-            LONG delta = m_bVertical ? event.ptMouse.y - ptLastMouse.y : event.ptMouse.x - ptLastMouse.x;
-            RECT rc = m_rcNewPos;
-            bool trailing = m_iSepSize > 0;
-            LONG& edge = m_bVertical ? (trailing ? rc.bottom : rc.top) : (trailing ? rc.right : rc.left);
-            LONG point = m_bVertical ? event.ptMouse.y : event.ptMouse.x;
-            // Follow only while the cursor is beyond the edge in the direction of
-            // motion. The last point moves with every event, so a cursor that went
-            // past a limit takes the edge along again as soon as it comes back.
-            bool follows = (delta > 0 && point > edge) || (delta < 0 && point < edge);
-            ptLastMouse = event.ptMouse;
-            if (follows) {
-                // The edge moves with the cursor but never past it.
-                LONG toCursor = point - edge;
-                edge += delta > 0 ? std::min(delta, toCursor) : std::max(delta, toCursor);
-                int size = m_bVertical ? rc.bottom - rc.top : rc.right - rc.left;
-                int low = m_bVertical ? GetMinHeight() : GetMinWidth();
-                int high = m_bVertical ? GetMaxHeight() : GetMaxWidth();
-                int current = m_bVertical ? m_rcNewPos.bottom - m_rcNewPos.top : m_rcNewPos.right - m_rcNewPos.left;
-                if (size < low || size > high) {
-                    // Pushing further past the limit already reached changes nothing.
-                    if ((size < low && current == low) || (size > high && current == high)) return;
-                    size = clampTo(size, low, high);
-                    if (trailing)
-                        edge = (m_bVertical ? rc.top : rc.left) + size;
-                    else
-                        edge = (m_bVertical ? rc.bottom : rc.right) - size;
-                }
-                RECT oldThumb = GetThumbRect(true);
-                m_rcNewPos = rc;
-                if (m_bVertical)
-                    m_cxyFixed.cy = rc.bottom - rc.top;
-                else
-                    m_cxyFixed.cx = rc.right - rc.left;
-                if (m_bImmMode) {
-                    m_rcItem = m_rcNewPos;
-                    NeedParentUpdate();
-                } else if (m_pManager) {
-                    RECT newThumb = GetThumbRect(true);
-                    m_pManager->Invalidate(oldThumb);
-                    m_pManager->Invalidate(newThumb);
-                }
-            }
-            return;
-        }
-        if (event.Type == UIEVENT_SETCURSOR && IsEnabled() && PtInRect(&thumb, event.ptMouse)) {
-            ::SetCursor(::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(m_bVertical ? IDC_SIZENS : IDC_SIZEWE)));
-            return;
-        }
+    if (m_iSepSize == 0) {
+        CContainerUI::OnEvent(event);
+        return;
     }
-    CContainerUI::OnEvent(event);
+    RECT thumb = GetThumbRect(false);
+    bool onThumb = IsEnabled() && PtInRect(&thumb, event.ptMouse);
+    bool dragging = (m_uButtonState & UISTATE_CAPTURED) != 0;
+    if (event.Type == UIEVENT_BUTTONDOWN && onThumb) {
+        beginSeparatorDrag(event.ptMouse);
+    } else if (event.Type == UIEVENT_BUTTONUP && dragging) {
+        endSeparatorDrag();
+    } else if (event.Type == UIEVENT_MOUSEMOVE && dragging) {
+        dragSeparator(event.ptMouse);
+    } else if (event.Type == UIEVENT_SETCURSOR && onThumb) {
+        ::SetCursor(::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(m_bVertical ? IDC_SIZENS : IDC_SIZEWE)));
+    } else {
+        CContainerUI::OnEvent(event);
+    }
+}
+
+void CLineLayoutUI::beginSeparatorDrag(POINT pt)
+{
+    m_uButtonState |= UISTATE_CAPTURED;
+    ptLastMouse = pt;
+    m_rcNewPos = m_rcItem;
+    if (!m_bImmMode && m_pManager) m_pManager->AddPostPaint(this);
+}
+
+void CLineLayoutUI::endSeparatorDrag()
+{
+    m_uButtonState &= ~UISTATE_CAPTURED;
+    m_rcItem = m_rcNewPos;
+    if (!m_bImmMode && m_pManager) m_pManager->RemovePostPaint(this);
+    NeedParentUpdate();
+}
+
+void CLineLayoutUI::dragSeparator(POINT pt)
+{
+    LONG delta = m_bVertical ? pt.y - ptLastMouse.y : pt.x - ptLastMouse.x;
+    RECT rc = m_rcNewPos;
+    LONG& edge = m_bVertical ? (m_iSepSize > 0 ? rc.bottom : rc.top) : (m_iSepSize > 0 ? rc.right : rc.left);
+    LONG point = m_bVertical ? pt.y : pt.x;
+    // Follow only while the cursor is beyond the edge in the direction of
+    // motion. The last point moves with every event, so a cursor that went
+    // past a limit takes the edge along again as soon as it comes back.
+    bool follows = (delta > 0 && point > edge) || (delta < 0 && point < edge);
+    ptLastMouse = pt;
+    if (!follows) return;
+    // The edge moves with the cursor but never past it.
+    LONG toCursor = point - edge;
+    edge += delta > 0 ? std::min(delta, toCursor) : std::max(delta, toCursor);
+    if (!keepDragWithinLimits(rc, edge)) return;
+    moveSeparatorTo(rc);
+}
+
+bool CLineLayoutUI::keepDragWithinLimits(const RECT& rc, LONG& edge) const
+{
+    int size = m_bVertical ? rc.bottom - rc.top : rc.right - rc.left;
+    int low = m_bVertical ? GetMinHeight() : GetMinWidth();
+    int high = m_bVertical ? GetMaxHeight() : GetMaxWidth();
+    int current = m_bVertical ? m_rcNewPos.bottom - m_rcNewPos.top : m_rcNewPos.right - m_rcNewPos.left;
+    if (size >= low && size <= high) return true;
+    // Pushing further past the limit already reached changes nothing.
+    if ((size < low && current == low) || (size > high && current == high)) return false;
+    size = clampTo(size, low, high);
+    if (m_iSepSize > 0)
+        edge = (m_bVertical ? rc.top : rc.left) + size;
+    else
+        edge = (m_bVertical ? rc.bottom : rc.right) - size;
+    return true;
+}
+
+void CLineLayoutUI::moveSeparatorTo(const RECT& rc)
+{
+    RECT oldThumb = GetThumbRect(true);
+    m_rcNewPos = rc;
+    if (m_bVertical)
+        m_cxyFixed.cy = rc.bottom - rc.top;
+    else
+        m_cxyFixed.cx = rc.right - rc.left;
+    if (m_bImmMode) {
+        m_rcItem = m_rcNewPos;
+        NeedParentUpdate();
+    } else if (m_pManager) {
+        RECT newThumb = GetThumbRect(true);
+        m_pManager->Invalidate(oldThumb);
+        m_pManager->Invalidate(newThumb);
+    }
 }
 
 void CLineLayoutUI::PaintAfter(HDC dc, const RECT&)

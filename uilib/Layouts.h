@@ -34,6 +34,14 @@ protected:
     // A child's size across the axis (its width in a vertical layout) out of
     // what is available across.
     virtual LONG childBreadth(CControlUI* child, LONG available) const;
+    // Dragging the separator resizes the layout along its axis.
+    void beginSeparatorDrag(POINT pt);
+    void endSeparatorDrag();
+    void dragSeparator(POINT pt);
+    // Brings a dragged size back within the layout's minimum and maximum by
+    // moving the dragged edge; false when the size already stands at the limit.
+    bool keepDragWithinLimits(const RECT& rc, LONG& edge) const;
+    void moveSeparatorTo(const RECT& rc);
 
     bool m_bVertical;
     int m_iSepSize = 0;
