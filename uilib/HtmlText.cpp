@@ -47,122 +47,149 @@ HFONT styledFont(CWindowManagerUI* manager, const FontState& state)
     return found ? found : manager->AddFont(base->sFontName, base->iSize, bold, underline, italic);
 }
 
-std::vector<Run> cutRuns(
-    CWindowManagerUI* manager, const wchar_t* text, DWORD color, std::vector<CUIString>& linkTexts, bool singleLine)
-{
-    std::vector<Run> runs;
-    std::vector<DWORD> colors{color};
-    std::vector<FontState> fonts{{-1, false, false, false}};
-    int link = -1, links = 0;
-    bool selected = false;
-    Run current;
-    auto startRun = [&]() {
+// Cuts tagged text into runs of one style; the open colours and fonts are
+// stacks, the outermost never popped.
+class RunCutter {
+public:
+    RunCutter(CWindowManagerUI* manager, DWORD color, std::vector<CUIString>& linkTexts, bool singleLine)
+        : manager(manager), linkTexts(linkTexts), singleLine(singleLine), colors{color}
+    {
+    }
+
+    std::vector<Run> cut(const wchar_t* text)
+    {
+        startRun();
+        p = text;
+        while (*p) {
+            if (*p == L'<' || *p == L'{') {
+                if (!readTag()) break;
+                startRun();
+                continue;
+            }
+            if (*p == L'\n') {
+                ++p;
+                if (!singleLine) breakLine(0);
+                continue;
+            }
+            if (*p != L'\r') current.text += *p;
+            ++p;
+        }
+        startRun();
+        return std::move(runs);
+    }
+
+private:
+    void startRun()
+    {
         if (!current.text.empty() || current.lineBreak || current.moveRight) runs.push_back(current);
         current = Run{};
         current.font = styledFont(manager, fonts.back());
         current.color = link >= 0 ? manager->GetDefaultLinkFontColor() : colors.back();
         current.link = link;
         current.selected = selected;
-    };
-    startRun();
-    const wchar_t* p = text;
-    while (*p) {
-        if (*p == L'<' || *p == L'{') {
-            wchar_t close = *p == L'<' ? L'>' : L'}';
-            const wchar_t* end = wcschr(p + 1, close);
-            if (!end) break;
-            std::wstring tag(p + 1, end);
-            p = end + 1;
-            bool closing = !tag.empty() && tag[0] == L'/';
-            if (closing) tag.erase(0, 1);
-            wchar_t kind = tag.empty() ? 0 : tag[0];
-            std::wstring arg = tag.size() > 1 ? tag.substr(tag[1] == L' ' ? 2 : 1) : std::wstring();
-            switch (kind) {
-            case L'a':
-                if (closing) {
-                    link = -1;
-                } else {
-                    link = links++;
-                    linkTexts.push_back(CUIString(arg.c_str()));
-                }
-                break;
-            case L'b':
-            case L'i':
-            case L'u':
-                if (closing) {
-                    if (fonts.size() > 1) fonts.pop_back();
-                } else {
-                    FontState state = fonts.back();
-                    if (kind == L'b') state.bold = true;
-                    if (kind == L'i') state.italic = true;
-                    if (kind == L'u') state.underline = true;
-                    fonts.push_back(state);
-                }
-                break;
-            case L'c':
-                if (closing) {
-                    if (colors.size() > 1) colors.pop_back();
-                } else {
-                    colors.push_back(AttributeValue::ParseColor(arg.c_str()) | 0xFF000000);
-                }
-                break;
-            case L'f':
-                if (closing) {
-                    if (fonts.size() > 1) fonts.pop_back();
-                } else {
-                    fonts.push_back({AttributeValue::ParseInt(arg.c_str()), false, false, false});
-                }
-                break;
-            case L'n':
-                if (!closing && !singleLine) {
-                    startRun();
-                    current.lineBreak = true;
-                }
-                break;
-            case L'p':
-                if (!closing && !singleLine) {
-                    startRun();
-                    current.lineBreak = true;
-                    current.paragraphSpace = AttributeValue::ParseInt(arg.c_str());
-                }
-                break;
-            case L's':
-                if (!closing) selected = !selected;
-                break;
-            case L'x':
-                if (!closing) {
-                    startRun();
-                    current.moveRight = AttributeValue::ParseInt(arg.c_str());
-                }
-                break;
-            case L'r':
-                if (!closing) {
-                    // Raw text up to the closing tag.
-                    const wchar_t* rawEnd = wcsstr(p, close == L'>' ? L"</r>" : L"{/r}");
-                    const wchar_t* stop = rawEnd ? rawEnd : p + wcslen(p);
-                    startRun();
-                    current.text.assign(p, stop);
-                    p = rawEnd ? rawEnd + 4 : stop;
-                }
-                break;
-            default: break;
-            }
-            startRun();
-            continue;
-        }
-        if (*p == L'\n') {
-            ++p;
-            if (singleLine) continue;
-            startRun();
-            current.lineBreak = true;
-            continue;
-        }
-        if (*p != L'\r') current.text += *p;
-        ++p;
     }
-    startRun();
-    return runs;
-}
+
+    void breakLine(int paragraphSpace)
+    {
+        startRun();
+        current.lineBreak = true;
+        current.paragraphSpace = paragraphSpace;
+    }
+
+    // Reads the tag at p and applies it; false when the tag is never closed.
+    bool readTag()
+    {
+        wchar_t close = *p == L'<' ? L'>' : L'}';
+        const wchar_t* end = wcschr(p + 1, close);
+        if (!end) return false;
+        std::wstring tag(p + 1, end);
+        p = end + 1;
+        bool closing = !tag.empty() && tag[0] == L'/';
+        if (closing) tag.erase(0, 1);
+        wchar_t kind = tag.empty() ? 0 : tag[0];
+        std::wstring arg = tag.size() > 1 ? tag.substr(tag[1] == L' ' ? 2 : 1) : std::wstring();
+        if (closing)
+            closeTag(kind);
+        else
+            openTag(kind, arg.c_str(), close);
+        return true;
+    }
+
+    void openTag(wchar_t kind, const wchar_t* arg, wchar_t close)
+    {
+        switch (kind) {
+        case L'a':
+            link = links++;
+            linkTexts.push_back(CUIString(arg));
+            break;
+        case L'b':
+        case L'i':
+        case L'u': pushStyle(kind); break;
+        case L'c': colors.push_back(AttributeValue::ParseColor(arg) | 0xFF000000); break;
+        case L'f': fonts.push_back({AttributeValue::ParseInt(arg), false, false, false}); break;
+        case L'n':
+            if (!singleLine) breakLine(0);
+            break;
+        case L'p':
+            if (!singleLine) breakLine(AttributeValue::ParseInt(arg));
+            break;
+        case L's': selected = !selected; break;
+        case L'x':
+            startRun();
+            current.moveRight = AttributeValue::ParseInt(arg);
+            break;
+        case L'r': takeRaw(close); break;
+        default: break;
+        }
+    }
+
+    void closeTag(wchar_t kind)
+    {
+        switch (kind) {
+        case L'a': link = -1; break;
+        case L'b':
+        case L'i':
+        case L'u':
+        case L'f':
+            if (fonts.size() > 1) fonts.pop_back();
+            break;
+        case L'c':
+            if (colors.size() > 1) colors.pop_back();
+            break;
+        default: break;
+        }
+    }
+
+    void pushStyle(wchar_t kind)
+    {
+        FontState state = fonts.back();
+        if (kind == L'b') state.bold = true;
+        if (kind == L'i') state.italic = true;
+        if (kind == L'u') state.underline = true;
+        fonts.push_back(state);
+    }
+
+    // Raw text up to the closing tag.
+    void takeRaw(wchar_t close)
+    {
+        const wchar_t* rawEnd = wcsstr(p, close == L'>' ? L"</r>" : L"{/r}");
+        const wchar_t* stop = rawEnd ? rawEnd : p + wcslen(p);
+        startRun();
+        current.text.assign(p, stop);
+        p = rawEnd ? rawEnd + 4 : stop;
+    }
+
+    CWindowManagerUI* manager;
+    std::vector<CUIString>& linkTexts;
+    bool singleLine;
+    std::vector<DWORD> colors;
+    std::vector<FontState> fonts{{-1, false, false, false}};
+    int link = -1, links = 0;
+    bool selected = false;
+    Run current;
+    std::vector<Run> runs;
+    const wchar_t* p = nullptr;
+};
 
 struct Piece {
     const Run* run;
@@ -261,7 +288,7 @@ void CRenderKit::DrawHtmlText(HDC dc, CWindowManagerUI* manager, RECT& rc, const
     linkCount = 0;
     if (!dc || !manager || !text) return;
     std::vector<CUIString> foundLinks;
-    std::vector<Run> runs = cutRuns(manager, text, color, foundLinks, (style & DT_SINGLELINE) != 0);
+    std::vector<Run> runs = RunCutter(manager, color, foundLinks, (style & DT_SINGLELINE) != 0).cut(text);
     int maxWidth = rc.right - rc.left;
     std::vector<Line> lines = layout(dc, runs, maxWidth, style);
     int totalHeight = 0, totalWidth = 0;
