@@ -327,33 +327,8 @@ bool CXmlMarkup::parseLevel(wchar_t*& p, uint32_t parent, int depth)
             m_elements[previous].next = index;
         previous = index;
 
-        wchar_t* nameEnd = p;
-        while (isNameChar(*nameEnd)) ++nameEnd;
-        if (nameEnd == p) return fail(L"Error parsing element name", p);
-        p = nameEnd;
-
-        for (;;) {
-            skipBlanks(p);
-            if (*p == 0 || *p == L'>' || *p == L'/') break;
-            wchar_t* attrName = p;
-            while (isNameChar(*p)) ++p;
-            if (p == attrName) return fail(L"Error while parsing attributes", p);
-            wchar_t* attrNameEnd = p;
-            skipBlanks(p);
-            if (*p != L'=') return fail(L"Error while parsing attributes", p);
-            ++p;
-            *attrNameEnd = 0;
-            skipBlanks(p);
-            if (*p != L'"') return fail(L"Expected attribute value", p);
-            ++p;
-            wchar_t* dest = nullptr;
-            decode(p, dest, L'"');
-            if (*p == 0) return fail(L"Error while parsing attribute string", p);
-            *dest = 0;
-            *p++ = 0;
-        }
-        m_elements[index].tagEnd = static_cast<uint32_t>(p - m_text);
-
+        wchar_t* nameEnd = nullptr;
+        if (!parseStartTag(p, index, nameEnd)) return false;
         if (*p == L'/' && p[1] == L'>') {
             m_elements[index].data = static_cast<uint32_t>(p - m_text);
             *nameEnd = 0;
@@ -370,23 +345,64 @@ bool CXmlMarkup::parseLevel(wchar_t*& p, uint32_t parent, int depth)
         if (dest < p) *dest = 0;  // else the '<' becomes the terminator when it is consumed
         if (*p == 0 && parent <= 1) return true;
         if (*p != L'<') return fail(L"Expected end-tag start", p);
-        if (p[1] != L'/') {
-            if (!parseLevel(p, index, depth + 1)) return false;
-        }
+        if (p[1] != L'/' && !parseLevel(p, index, depth + 1)) return false;
         if (p[0] != L'<' || p[1] != L'/') {
             if (*p == 0 && parent <= 1) return true;
             return fail(L"Unmatched closing tag", p);
         }
-        *p = 0;
-        p += 2;
-        const wchar_t* name = m_text + m_elements[index].name;
-        size_t nameLength = wcslen(name);
-        if (wcsncmp(p, name, nameLength) != 0) return fail(L"Unmatched closing tag", p);
-        p += nameLength;
-        skipBlanks(p);
-        if (*p != L'>') return fail(L"Unmatched closing tag", p);
-        ++p;
+        if (!parseEndTag(p, index)) return false;
     }
+}
+
+bool CXmlMarkup::parseStartTag(wchar_t*& p, uint32_t index, wchar_t*& nameEnd)
+{
+    nameEnd = p;
+    while (isNameChar(*nameEnd)) ++nameEnd;
+    if (nameEnd == p) return fail(L"Error parsing element name", p);
+    p = nameEnd;
+    for (;;) {
+        skipBlanks(p);
+        if (*p == 0 || *p == L'>' || *p == L'/') break;
+        if (!parseAttribute(p)) return false;
+    }
+    m_elements[index].tagEnd = static_cast<uint32_t>(p - m_text);
+    return true;
+}
+
+bool CXmlMarkup::parseAttribute(wchar_t*& p)
+{
+    wchar_t* attrName = p;
+    while (isNameChar(*p)) ++p;
+    if (p == attrName) return fail(L"Error while parsing attributes", p);
+    wchar_t* attrNameEnd = p;
+    skipBlanks(p);
+    if (*p != L'=') return fail(L"Error while parsing attributes", p);
+    ++p;
+    *attrNameEnd = 0;
+    skipBlanks(p);
+    if (*p != L'"') return fail(L"Expected attribute value", p);
+    ++p;
+    wchar_t* dest = nullptr;
+    decode(p, dest, L'"');
+    if (*p == 0) return fail(L"Error while parsing attribute string", p);
+    *dest = 0;
+    *p++ = 0;
+    return true;
+}
+
+// p is at "</"; the name must be the element's own.
+bool CXmlMarkup::parseEndTag(wchar_t*& p, uint32_t index)
+{
+    *p = 0;
+    p += 2;
+    const wchar_t* name = m_text + m_elements[index].name;
+    size_t nameLength = wcslen(name);
+    if (wcsncmp(p, name, nameLength) != 0) return fail(L"Unmatched closing tag", p);
+    p += nameLength;
+    skipBlanks(p);
+    if (*p != L'>') return fail(L"Unmatched closing tag", p);
+    ++p;
+    return true;
 }
 
 }  // namespace SkinUI

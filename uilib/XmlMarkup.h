@@ -87,6 +87,10 @@ private:
 
     bool parse();
     bool parseLevel(wchar_t*& p, uint32_t parent, int depth);
+    // The element's name and attributes, up to its '>' or "/>".
+    bool parseStartTag(wchar_t*& p, uint32_t index, wchar_t*& nameEnd);
+    bool parseAttribute(wchar_t*& p);
+    bool parseEndTag(wchar_t*& p, uint32_t index);
     bool reserveElement(uint32_t* index);
     void decode(wchar_t*& p, wchar_t*& dest, wchar_t stop);
     bool fail(const wchar_t* message, const wchar_t* location);
