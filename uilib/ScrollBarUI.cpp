@@ -144,85 +144,22 @@ void CScrollBarUI::step(StepKind kind, bool forward)
 void CScrollBarUI::OnEvent(TEventMsgUI& event)
 {
     if (!IsMouseEnabled() && IsMouseEventType(event.Type)) {
-        if (m_pOwner)
-            m_pOwner->DoEvent(event);
-        else
-            CControlUI::OnEvent(event);
+        passOn(event);
         return;
     }
-    auto towardsEnd = [&](POINT pt) { return m_bHorizontal ? pt.x >= m_rcThumb.right : pt.y >= m_rcThumb.bottom; };
     switch (event.Type) {
     case UIEVENT_SETFOCUS:
     case UIEVENT_KILLFOCUS:
     case UIEVENT_CONTEXTMENU: return;
     case UIEVENT_BUTTONDOWN:
-    case UIEVENT_DBLCLICK: {
-        if (!IsEnabled()) return;
-        m_nLastScrollOffset = 0;
-        m_nScrollRepeatDelay = 0;
-        m_bPageTowards = false;
-        if (m_pManager) m_pManager->SetTimer(this, kRepeatTimerId, 50);
-        POINT pt = event.ptMouse;
-        if (PtInRect(&m_rcButton1, pt)) {
-            m_uButton1State |= UISTATE_PUSHED;
-            step(kLine, false);
-        } else if (PtInRect(&m_rcButton2, pt)) {
-            m_uButton2State |= UISTATE_PUSHED;
-            step(kLine, true);
-        } else if (PtInRect(&m_rcThumb, pt)) {
-            m_uThumbState |= UISTATE_CAPTURED | UISTATE_PUSHED;
-            m_ptLastMouse = pt;
-            m_nLastScrollPos = m_nScrollPos;
-        } else {
-            m_bPageTowards = true;
-            m_ptPagePoint = pt;
-            step(kPage, towardsEnd(pt));
-        }
-        Invalidate();
+    case UIEVENT_DBLCLICK:
+        if (IsEnabled()) press(event.ptMouse);
         return;
-    }
-    case UIEVENT_BUTTONUP:
-        m_nScrollRepeatDelay = 0;
-        m_nLastScrollOffset = 0;
-        m_bPageTowards = false;
-        if (m_pManager) m_pManager->KillTimer(this, kRepeatTimerId);
-        m_uThumbState &= ~(UISTATE_CAPTURED | UISTATE_PUSHED);
-        m_uButton1State &= ~UISTATE_PUSHED;
-        m_uButton2State &= ~UISTATE_PUSHED;
-        Invalidate();
-        return;
-    case UIEVENT_MOUSEMOVE:
-        if (m_uThumbState & UISTATE_CAPTURED) {
-            int length = m_bHorizontal ? GetWidth() : GetHeight();
-            int thickness = m_bHorizontal ? GetHeight() : GetWidth();
-            int thumb = m_bHorizontal ? m_rcThumb.right - m_rcThumb.left : m_rcThumb.bottom - m_rcThumb.top;
-            int room = length - 2 * thickness - thumb;
-            int moved = m_bHorizontal ? event.ptMouse.x - m_ptLastMouse.x : event.ptMouse.y - m_ptLastMouse.y;
-            if (room != 0) m_nLastScrollOffset = static_cast<int>(static_cast<long long>(moved) * m_nRange / room);
-        } else {
-            bool over = PtInRect(&m_rcThumb, event.ptMouse) != FALSE;
-            m_uThumbState = over ? (m_uThumbState | UISTATE_HOT) : (m_uThumbState & ~UISTATE_HOT);
-            Invalidate();
-        }
-        return;
+    case UIEVENT_BUTTONUP: release(); return;
+    case UIEVENT_MOUSEMOVE: followMouse(event.ptMouse); return;
     case UIEVENT_TIMER:
         if (event.wParam != kRepeatTimerId) break;
-        ++m_nScrollRepeatDelay;
-        if (m_uThumbState & UISTATE_CAPTURED) {
-            moveTo(m_nLastScrollPos + m_nLastScrollOffset);
-            Invalidate();
-        } else if (m_nScrollRepeatDelay > 5) {
-            if (m_uButton1State & UISTATE_PUSHED)
-                step(kLine, false);
-            else if (m_uButton2State & UISTATE_PUSHED)
-                step(kLine, true);
-            else if (m_bPageTowards) {
-                POINT pt;
-                GetCursorPos(&pt);
-                if (m_pManager && m_pManager->GetPaintWindow()) ScreenToClient(m_pManager->GetPaintWindow(), &pt);
-                if (!PtInRect(&m_rcThumb, pt)) step(kPage, towardsEnd(pt));
-            }
-        }
+        repeat();
         return;
     case UIEVENT_MOUSEENTER:
         if (!IsEnabled()) return;
@@ -239,10 +176,95 @@ void CScrollBarUI::OnEvent(TEventMsgUI& event)
         return;
     default: break;
     }
+    passOn(event);
+}
+
+void CScrollBarUI::passOn(TEventMsgUI& event)
+{
     if (m_pOwner)
         m_pOwner->DoEvent(event);
     else
         CControlUI::OnEvent(event);
+}
+
+bool CScrollBarUI::towardsEnd(POINT pt) const
+{
+    return m_bHorizontal ? pt.x >= m_rcThumb.right : pt.y >= m_rcThumb.bottom;
+}
+
+void CScrollBarUI::press(POINT pt)
+{
+    m_nLastScrollOffset = 0;
+    m_nScrollRepeatDelay = 0;
+    m_bPageTowards = false;
+    if (m_pManager) m_pManager->SetTimer(this, kRepeatTimerId, 50);
+    if (PtInRect(&m_rcButton1, pt)) {
+        m_uButton1State |= UISTATE_PUSHED;
+        step(kLine, false);
+    } else if (PtInRect(&m_rcButton2, pt)) {
+        m_uButton2State |= UISTATE_PUSHED;
+        step(kLine, true);
+    } else if (PtInRect(&m_rcThumb, pt)) {
+        m_uThumbState |= UISTATE_CAPTURED | UISTATE_PUSHED;
+        m_ptLastMouse = pt;
+        m_nLastScrollPos = m_nScrollPos;
+    } else {
+        m_bPageTowards = true;
+        m_ptPagePoint = pt;
+        step(kPage, towardsEnd(pt));
+    }
+    Invalidate();
+}
+
+void CScrollBarUI::release()
+{
+    m_nScrollRepeatDelay = 0;
+    m_nLastScrollOffset = 0;
+    m_bPageTowards = false;
+    if (m_pManager) m_pManager->KillTimer(this, kRepeatTimerId);
+    m_uThumbState &= ~(UISTATE_CAPTURED | UISTATE_PUSHED);
+    m_uButton1State &= ~UISTATE_PUSHED;
+    m_uButton2State &= ~UISTATE_PUSHED;
+    Invalidate();
+}
+
+void CScrollBarUI::followMouse(POINT pt)
+{
+    if (!(m_uThumbState & UISTATE_CAPTURED)) {
+        bool over = PtInRect(&m_rcThumb, pt) != FALSE;
+        m_uThumbState = over ? (m_uThumbState | UISTATE_HOT) : (m_uThumbState & ~UISTATE_HOT);
+        Invalidate();
+        return;
+    }
+    // The thumb's travel in pixels becomes an offset in the range; the repeat
+    // timer moves the position there.
+    int length = m_bHorizontal ? GetWidth() : GetHeight();
+    int thickness = m_bHorizontal ? GetHeight() : GetWidth();
+    int thumb = m_bHorizontal ? m_rcThumb.right - m_rcThumb.left : m_rcThumb.bottom - m_rcThumb.top;
+    int room = length - 2 * thickness - thumb;
+    int moved = m_bHorizontal ? pt.x - m_ptLastMouse.x : pt.y - m_ptLastMouse.y;
+    if (room != 0) m_nLastScrollOffset = static_cast<int>(static_cast<long long>(moved) * m_nRange / room);
+}
+
+void CScrollBarUI::repeat()
+{
+    ++m_nScrollRepeatDelay;
+    if (m_uThumbState & UISTATE_CAPTURED) {
+        moveTo(m_nLastScrollPos + m_nLastScrollOffset);
+        Invalidate();
+        return;
+    }
+    if (m_nScrollRepeatDelay <= 5) return;
+    if (m_uButton1State & UISTATE_PUSHED) {
+        step(kLine, false);
+    } else if (m_uButton2State & UISTATE_PUSHED) {
+        step(kLine, true);
+    } else if (m_bPageTowards) {
+        POINT pt;
+        GetCursorPos(&pt);
+        if (m_pManager && m_pManager->GetPaintWindow()) ScreenToClient(m_pManager->GetPaintWindow(), &pt);
+        if (!PtInRect(&m_rcThumb, pt)) step(kPage, towardsEnd(pt));
+    }
 }
 
 void CScrollBarUI::SetAttribute(const wchar_t* name, const wchar_t* value)

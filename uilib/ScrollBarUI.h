@@ -49,6 +49,16 @@ private:
     enum StepKind { kLine = 0, kPage = 1 };
     void step(StepKind kind, bool forward);
     void moveTo(int pos);
+    // Mouse events the bar does not take go to its owner, else to the control base.
+    void passOn(TEventMsgUI& event);
+    // Whether a point off the thumb lies on its far side (right or below).
+    bool towardsEnd(POINT pt) const;
+    // A press steps by a line on a button, grabs the thumb, or pages towards
+    // the point on the track; the repeat timer then keeps going.
+    void press(POINT pt);
+    void release();
+    void followMouse(POINT pt);
+    void repeat();
     void drawPart(HDC dc, CUIString* images, UINT state, const RECT& rc, bool outlineWhenMissing);
 
     bool m_bHorizontal = false;
