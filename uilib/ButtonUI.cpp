@@ -13,7 +13,7 @@ namespace SkinUI {
 
 CButtonUI::CButtonUI()
 {
-    m_uTextStyle = DT_SINGLELINE | DT_VCENTER | DT_CENTER;
+    m_textStyle.uTextStyle = DT_SINGLELINE | DT_VCENTER | DT_CENTER;
 }
 
 const wchar_t* CButtonUI::GetClassName() const
@@ -124,7 +124,7 @@ void CButtonUI::SetAttribute(const wchar_t* name, const wchar_t* value)
 SIZE CButtonUI::MeasureSize(SIZE)
 {
     if (m_cxyFixed.cy != 0 || !m_pManager) return m_cxyFixed;
-    return SIZE{m_cxyFixed.cx, m_pManager->GetFontInfo(m_iFont)->tm.tmHeight + 8};
+    return SIZE{m_cxyFixed.cx, m_pManager->GetFontInfo(m_textStyle.iFont)->tm.tmHeight + 8};
 }
 
 void CButtonUI::PaintStateImage(HDC dc)

@@ -162,7 +162,7 @@ RECT CEditUI::GetNativeRect() const
 {
     RECT rc = textRect();
     if (!m_pManager) return rc;
-    LONG fontHeight = m_pManager->GetFontInfo(m_iFont)->tm.tmHeight;
+    LONG fontHeight = m_pManager->GetFontInfo(m_textStyle.iFont)->tm.tmHeight;
     if (fontHeight < rc.bottom - rc.top) {
         rc.top += (rc.bottom - rc.top - fontHeight) / 2;
         rc.bottom = rc.top + fontHeight;
@@ -283,7 +283,7 @@ void CEditUI::SetAttribute(const wchar_t* name, const wchar_t* value)
 SIZE CEditUI::MeasureSize(SIZE available)
 {
     if (m_cxyFixed.cy != 0) return CControlUI::MeasureSize(available);
-    int fontHeight = m_pManager ? m_pManager->GetFontInfo(m_iFont)->tm.tmHeight : 0;
+    int fontHeight = m_pManager ? m_pManager->GetFontInfo(m_textStyle.iFont)->tm.tmHeight : 0;
     return SIZE{m_cxyFixed.cx, fontHeight + 6};
 }
 
@@ -311,7 +311,8 @@ void CEditUI::PaintContentText(HDC dc)
         for (int i = 0; i < m_sText.GetLength(); ++i) shown.Append(m_cPasswordChar);
     }
     RECT rc = textRect();
-    CRenderKit::DrawText(dc, m_pManager, rc, shown, enabledTextColor(), m_iFont, m_uTextStyle | DT_SINGLELINE);
+    CRenderKit::DrawText(
+        dc, m_pManager, rc, shown, enabledTextColor(), m_textStyle.iFont, m_textStyle.uTextStyle | DT_SINGLELINE);
 }
 
 }  // namespace SkinUI

@@ -23,7 +23,7 @@ Gdiplus::Color colorWithAlpha(DWORD argb, int alpha)
 
 }  // namespace
 
-CLabelUI::CLabelUI() = default;
+CLabelUI::CLabelUI() : CTextStyleUI(TTextStyleUI{}) {}
 
 const wchar_t* CLabelUI::GetClassName() const
 {
@@ -73,40 +73,9 @@ void CLabelUI::setTextCursor()
     ::SetCursor(::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_IBEAM)));
 }
 
-void CLabelUI::SetTextStyle(UINT style)
-{
-    m_uTextStyle = style;
-    Invalidate();
-}
-
-void CLabelUI::SetTextColor(DWORD color)
-{
-    m_dwTextColor = color;
-    Invalidate();
-}
-
 void CLabelUI::SetDisabledTextColor(DWORD color)
 {
     m_dwDisabledTextColor = color;
-    Invalidate();
-}
-
-void CLabelUI::SetFont(int index)
-{
-    m_iFont = index;
-    Invalidate();
-}
-
-void CLabelUI::SetTextPadding(RECT padding)
-{
-    m_rcTextPadding = padding;
-    Invalidate();
-}
-
-void CLabelUI::SetShowHtml(bool show)
-{
-    if (m_bShowHtml == show) return;
-    m_bShowHtml = show;
     Invalidate();
 }
 
@@ -138,7 +107,7 @@ void CLabelUI::SetAttribute(const wchar_t* name, const wchar_t* value)
         {L"align",
             [](auto& l, auto v) {
                 // Substring tests in this order: "vcenter" also counts as "center".
-                UINT style = l.m_uTextStyle;
+                UINT style = l.m_textStyle.uTextStyle;
                 if (wcsstr(v, L"left")) style = (style & ~(DT_CENTER | DT_RIGHT)) | DT_LEFT;
                 if (wcsstr(v, L"center")) style = (style & ~(DT_LEFT | DT_RIGHT)) | DT_CENTER;
                 if (wcsstr(v, L"right"))
@@ -150,21 +119,13 @@ void CLabelUI::SetAttribute(const wchar_t* name, const wchar_t* value)
             }},
         {L"valign",
             [](auto& l, auto v) {
-                UINT style = l.m_uTextStyle;
+                UINT style = l.m_textStyle.uTextStyle;
                 if (wcsstr(v, L"top")) style = (style & ~(DT_VCENTER | DT_BOTTOM)) | DT_TOP;
                 if (wcsstr(v, L"center")) style = (style & ~(DT_TOP | DT_BOTTOM)) | DT_VCENTER;
                 if (wcsstr(v, L"bottom")) style = (style & ~(DT_TOP | DT_VCENTER)) | DT_BOTTOM;
                 l.SetTextStyle(style);
             }},
-        {L"endellipsis",
-            [](auto& l, auto v) {
-                l.SetTextStyle(ParseBool(v) ? l.m_uTextStyle | DT_END_ELLIPSIS : l.m_uTextStyle & ~DT_END_ELLIPSIS);
-            }},
-        {L"font", [](auto& l, auto v) { l.SetFont(ParseInt(v)); }},
-        {L"textcolor", [](auto& l, auto v) { l.SetTextColor(ParseColor(v)); }},
         {L"disabledtextcolor", [](auto& l, auto v) { l.SetDisabledTextColor(ParseColor(v)); }},
-        {L"textpadding", [](auto& l, auto v) { l.SetTextPadding(ParseRect(v)); }},
-        {L"showhtml", [](auto& l, auto v) { l.SetShowHtml(ParseBool(v)); }},
         {L"enabledeffect", [](auto& l, auto v) { l.SetEffectsEnabled(ParseBool(v)); }},
         {L"enabledstroke", [](auto& l, auto v) { l.m_bEnableStroke = ParseBool(v); }},
         {L"enabledshadow", [](auto& l, auto v) { l.m_bEnableShadow = ParseBool(v); }},
@@ -191,39 +152,33 @@ void CLabelUI::SetAttribute(const wchar_t* name, const wchar_t* value)
         {L"textshadowcolorb", [](auto& l, auto v) { l.m_dwTextShadowColorB = ParseColor(v); }},
         {L"strokecolor", [](auto& l, auto v) { l.m_dwStrokeColor = ParseColor(v); }},
     };
-    if (!ApplyAttribute(kSetters, *this, name, value)) CControlUI::SetAttribute(name, value);
+    if (applyTextStyleAttribute(name, value) || ApplyAttribute(kSetters, *this, name, value)) return;
+    CControlUI::SetAttribute(name, value);
 }
 
 SIZE CLabelUI::MeasureSize(SIZE)
 {
     if (m_cxyFixed.cy != 0 || !m_pManager) return m_cxyFixed;
-    return SIZE{m_cxyFixed.cx, m_pManager->GetFontInfo(m_iFont)->tm.tmHeight + 4};
+    return SIZE{m_cxyFixed.cx, m_pManager->GetFontInfo(m_textStyle.iFont)->tm.tmHeight + 4};
 }
 
 void CLabelUI::resolveDefaultColors()
 {
     if (!m_pManager) return;
-    if (m_dwTextColor == 0) m_dwTextColor = m_pManager->GetDefaultFontColor();
+    if (m_textStyle.dwTextColor == 0) m_textStyle.dwTextColor = m_pManager->GetDefaultFontColor();
     if (m_dwDisabledTextColor == 0) m_dwDisabledTextColor = m_pManager->GetDefaultDisabledColor();
 }
 
 RECT CLabelUI::textRect() const
 {
-    return RECT{m_rcItem.left + m_rcTextPadding.left, m_rcItem.top + m_rcTextPadding.top,
-        m_rcItem.right - m_rcTextPadding.right, m_rcItem.bottom - m_rcTextPadding.bottom};
+    return m_textStyle.TextRect(m_rcItem);
 }
 
 void CLabelUI::paintPlainText(HDC dc, DWORD color, UINT style)
 {
     CUIString text = GetText();
     if (text.IsEmpty()) return;
-    RECT rc = textRect();
-    if (m_bShowHtml) {
-        int links = 0;
-        CRenderKit::DrawHtmlText(dc, m_pManager, rc, text, color, nullptr, nullptr, links, style);
-    } else {
-        CRenderKit::DrawText(dc, m_pManager, rc, text, color, m_iFont, style);
-    }
+    m_textStyle.Draw(dc, m_pManager, m_rcItem, text, color, style);
 }
 
 void CLabelUI::PaintContentText(HDC dc)
@@ -235,7 +190,7 @@ void CLabelUI::PaintContentText(HDC dc)
 void CLabelUI::paintLabelText(HDC dc, DWORD color)
 {
     if (m_bEnableEffect && paintEffects(dc)) return;
-    paintPlainText(dc, color, m_uTextStyle | DT_SINGLELINE);
+    paintPlainText(dc, color, m_textStyle.uTextStyle | DT_SINGLELINE);
 }
 
 bool CLabelUI::paintEffects(HDC dc)
@@ -244,7 +199,7 @@ bool CLabelUI::paintEffects(HDC dc)
     if (!m_gdiplus || !m_gdiplus->IsReady() || !m_pManager) return false;
     if (m_sEffectText.IsEmpty()) return true;
     LOGFONTW logfont{};
-    if (!::GetObjectW(m_pManager->GetFont(m_iFont), sizeof(logfont), &logfont)) return false;
+    if (!::GetObjectW(m_pManager->GetFont(m_textStyle.iFont), sizeof(logfont), &logfont)) return false;
     Graphics graphics(dc);
     if (graphics.GetLastStatus() != Ok) return false;
     graphics.SetTextRenderingHint(static_cast<TextRenderingHint>(m_iTextRenderingHint));
@@ -259,14 +214,14 @@ bool CLabelUI::paintEffects(HDC dc)
         static_cast<REAL>(rc.bottom - rc.top));
     REAL length = m_nGradientLength != 0 ? static_cast<REAL>(m_nGradientLength) : layout.Height;
     PointF from(static_cast<REAL>(m_nGradientAngle), 0);
-    DWORD textColor1 = m_dwTextColor1 == static_cast<DWORD>(-1) ? m_dwTextColor : m_dwTextColor1;
-    LinearGradientBrush textBrush(from, PointF(0, length), colorWithAlpha(m_dwTextColor, m_uTransText),
+    DWORD textColor1 = m_dwTextColor1 == static_cast<DWORD>(-1) ? m_textStyle.dwTextColor : m_dwTextColor1;
+    LinearGradientBrush textBrush(from, PointF(0, length), colorWithAlpha(m_textStyle.dwTextColor, m_uTransText),
         colorWithAlpha(textColor1, m_uTransText1));
     if (textBrush.GetLastStatus() != Ok) return false;
     const wchar_t* text = m_sEffectText.GetData();
 
     if (m_bEnableStroke && m_dwStrokeColor != 0) {
-        REAL textHeight = static_cast<REAL>(m_pManager->GetFontInfo(m_iFont)->tm.tmHeight);
+        REAL textHeight = static_cast<REAL>(m_pManager->GetFontInfo(m_textStyle.iFont)->tm.tmHeight);
         LinearGradientBrush strokeBrush(from, PointF(0, textHeight + 2),
             colorWithAlpha(m_dwStrokeColor, m_uTransStroke), colorWithAlpha(m_dwStrokeColor, m_uTransStroke));
         if (strokeBrush.GetLastStatus() != Ok) return false;

@@ -9,12 +9,13 @@
 
 #include "ControlUI.h"
 #include "GdiplusSession.h"
+#include "TextStyle.h"
 
 #include <memory>
 
 namespace SkinUI {
 
-class CLabelUI : public CControlUI {
+class CLabelUI : public CControlUI, public CTextStyleUI<CLabelUI> {
 public:
     CLabelUI();
 
@@ -27,18 +28,8 @@ public:
     SIZE MeasureSize(SIZE available) override;
     void PaintContentText(HDC dc) override;
 
-    UINT GetTextStyle() const { return m_uTextStyle; }
-    void SetTextStyle(UINT style);
-    DWORD GetTextColor() const { return m_dwTextColor; }
-    void SetTextColor(DWORD color);
     DWORD GetDisabledTextColor() const { return m_dwDisabledTextColor; }
     void SetDisabledTextColor(DWORD color);
-    int GetFont() const { return m_iFont; }
-    void SetFont(int index);
-    RECT GetTextPadding() const { return m_rcTextPadding; }
-    void SetTextPadding(RECT padding);
-    bool IsShowHtml() const { return m_bShowHtml; }
-    void SetShowHtml(bool show = true);
 
     // Text effects (drawn with GDI+).
     bool IsEffectsEnabled() const { return m_bEnableEffect; }
@@ -74,14 +65,9 @@ protected:
     bool paintEffects(HDC dc);
     // The label's text in a colour: with its effects, else plain on one line.
     void paintLabelText(HDC dc, DWORD color);
-    DWORD enabledTextColor() const { return IsEnabled() ? m_dwTextColor : m_dwDisabledTextColor; }
+    DWORD enabledTextColor() const { return IsEnabled() ? m_textStyle.dwTextColor : m_dwDisabledTextColor; }
 
-    DWORD m_dwTextColor = 0;
     DWORD m_dwDisabledTextColor = 0;
-    int m_iFont = -1;
-    UINT m_uTextStyle = DT_VCENTER;
-    RECT m_rcTextPadding{0, 0, 0, 0};
-    bool m_bShowHtml = false;
 
     bool m_bEnableEffect = false;
     bool m_bEnableStroke = false;

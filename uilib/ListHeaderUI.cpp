@@ -40,6 +40,11 @@ SIZE CListHeaderUI::MeasureSize(SIZE available)
 
 // --- header item ---
 
+CListHeaderItemUI::CListHeaderItemUI()
+    : CTextStyleUI(TTextStyleUI{0, -1, DT_CENTER | DT_VCENTER | DT_SINGLELINE, RECT{2, 0, 2, 0}, false})
+{
+}
+
 const wchar_t* CListHeaderItemUI::GetClassName() const
 {
     return L"ListHeaderItemUI";
@@ -73,37 +78,6 @@ void CListHeaderItemUI::SetSepWidth(int width)
     m_iSepWidth = width;
 }
 
-void CListHeaderItemUI::SetTextStyle(UINT style)
-{
-    m_uTextStyle = style;
-    Invalidate();
-}
-
-void CListHeaderItemUI::SetTextColor(DWORD color)
-{
-    m_dwTextColor = color;
-    Invalidate();
-}
-
-void CListHeaderItemUI::SetFont(int index)
-{
-    m_iFont = index;
-    Invalidate();
-}
-
-void CListHeaderItemUI::SetTextPadding(RECT padding)
-{
-    m_rcTextPadding = padding;
-    Invalidate();
-}
-
-void CListHeaderItemUI::SetShowHtml(bool show)
-{
-    if (m_bShowHtml == show) return;
-    m_bShowHtml = show;
-    Invalidate();
-}
-
 void CListHeaderItemUI::SetAttribute(const wchar_t* name, const wchar_t* value)
 {
     if (!name || !value) return;
@@ -116,17 +90,10 @@ void CListHeaderItemUI::SetAttribute(const wchar_t* name, const wchar_t* value)
         {L"sepimage", [](auto& h, auto v) { h.setImage(h.m_sSepImage, v); }},
         {L"dragable", [](auto& h, auto v) { h.SetDragable(ParseBool(v)); }},
         {L"sepwidth", [](auto& h, auto v) { h.SetSepWidth(ParseInt(v)); }},
-        {L"align", [](auto& h, auto v) { h.SetTextStyle(ApplyHorizontalAlign(h.m_uTextStyle, v)); }},
-        {L"endellipsis",
-            [](auto& h, auto v) {
-                h.SetTextStyle(ParseBool(v) ? h.m_uTextStyle | DT_END_ELLIPSIS : h.m_uTextStyle & ~DT_END_ELLIPSIS);
-            }},
-        {L"font", [](auto& h, auto v) { h.SetFont(ParseInt(v)); }},
-        {L"textcolor", [](auto& h, auto v) { h.SetTextColor(ParseColor(v)); }},
-        {L"textpadding", [](auto& h, auto v) { h.SetTextPadding(ParseRect(v)); }},
-        {L"showhtml", [](auto& h, auto v) { h.SetShowHtml(ParseBool(v)); }},
+        {L"align", [](auto& h, auto v) { h.SetTextStyle(ApplyHorizontalAlign(h.GetTextStyle(), v)); }},
     };
-    if (!ApplyAttribute(kSetters, *this, name, value)) CControlUI::SetAttribute(name, value);
+    if (applyTextStyleAttribute(name, value) || ApplyAttribute(kSetters, *this, name, value)) return;
+    CControlUI::SetAttribute(name, value);
 }
 
 RECT CListHeaderItemUI::GetThumbRect() const
@@ -249,20 +216,9 @@ void CListHeaderItemUI::PaintContentText(HDC dc)
 {
     CUIString text = GetText();
     if (text.IsEmpty()) return;
-    if (m_dwTextColor == 0 && m_pManager) m_dwTextColor = m_pManager->GetDefaultFontColor();
-    RECT rc = m_rcItem;
-    rc.left += m_rcTextPadding.left;
-    rc.top += m_rcTextPadding.top;
-    rc.right -= m_rcTextPadding.right;
-    rc.bottom -= m_rcTextPadding.bottom;
-    DWORD color = GetAdjustColor(m_dwTextColor);
-    if (m_bShowHtml) {
-        int links = 0;
-        CRenderKit::DrawHtmlText(
-            dc, m_pManager, rc, text, color, nullptr, nullptr, links, m_uTextStyle | DT_SINGLELINE);
-    } else {
-        CRenderKit::DrawText(dc, m_pManager, rc, text, color, m_iFont, m_uTextStyle | DT_SINGLELINE);
-    }
+    DWORD& textColor = m_textStyle.dwTextColor;
+    if (textColor == 0 && m_pManager) textColor = m_pManager->GetDefaultFontColor();
+    m_textStyle.Draw(dc, m_pManager, m_rcItem, text, GetAdjustColor(textColor), m_textStyle.uTextStyle | DT_SINGLELINE);
 }
 
 }  // namespace SkinUI

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "Layouts.h"
+#include "TextStyle.h"
 
 namespace SkinUI {
 
@@ -16,8 +17,10 @@ public:
     SIZE MeasureSize(SIZE available) override;
 };
 
-class CListHeaderItemUI : public CControlUI {
+class CListHeaderItemUI : public CControlUI, public CTextStyleUI<CListHeaderItemUI> {
 public:
+    CListHeaderItemUI();
+
     const wchar_t* GetClassName() const override;
     LPVOID GetInterfaceByName(const wchar_t* name) override;
     UINT GetInputFlags() const override;
@@ -32,16 +35,6 @@ public:
     void SetDragable(bool dragable);
     int GetSepWidth() const { return m_iSepWidth; }
     void SetSepWidth(int width);
-    UINT GetTextStyle() const { return m_uTextStyle; }
-    void SetTextStyle(UINT style);
-    DWORD GetTextColor() const { return m_dwTextColor; }
-    void SetTextColor(DWORD color);
-    int GetFont() const { return m_iFont; }
-    void SetFont(int index);
-    RECT GetTextPadding() const { return m_rcTextPadding; }
-    void SetTextPadding(RECT padding);
-    bool IsShowHtml() const { return m_bShowHtml; }
-    void SetShowHtml(bool show = true);
     UINT GetButtonState() const { return m_uButtonState; }
     // The separator, at the right edge (or the left one for a negative width).
     RECT GetThumbRect() const;
@@ -58,11 +51,6 @@ private:
     bool m_bDragable = true;
     UINT m_uButtonState = 0;
     int m_iSepWidth = 4;
-    DWORD m_dwTextColor = 0;
-    int m_iFont = -1;
-    UINT m_uTextStyle = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
-    bool m_bShowHtml = false;
-    RECT m_rcTextPadding{2, 0, 2, 0};
     CUIString m_sNormalImage;
     CUIString m_sHotImage;
     CUIString m_sPushedImage;

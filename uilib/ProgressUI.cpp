@@ -24,7 +24,7 @@ long scaled(long part, long long numerator, long long denominator)
 
 CProgressUI::CProgressUI()
 {
-    m_uTextStyle = DT_SINGLELINE | DT_CENTER;
+    m_textStyle.uTextStyle = DT_SINGLELINE | DT_CENTER;
     m_cxyFixed.cy = 12;
 }
 
@@ -122,7 +122,7 @@ void CProgressUI::PaintStateImage(HDC dc)
 
 CSliderUI::CSliderUI()
 {
-    m_uTextStyle = DT_SINGLELINE | DT_CENTER;
+    m_textStyle.uTextStyle = DT_SINGLELINE | DT_CENTER;
 }
 
 const wchar_t* CSliderUI::GetClassName() const

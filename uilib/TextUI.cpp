@@ -10,9 +10,9 @@ namespace SkinUI {
 
 CTextUI::CTextUI()
 {
-    m_uTextStyle = DT_WORDBREAK;
-    m_rcTextPadding.left = 2;
-    m_rcTextPadding.right = 2;
+    m_textStyle.uTextStyle = DT_WORDBREAK;
+    m_textStyle.rcTextPadding.left = 2;
+    m_textStyle.rcTextPadding.right = 2;
 }
 
 const wchar_t* CTextUI::GetClassName() const
@@ -72,10 +72,12 @@ void CTextUI::OnEvent(TEventMsgUI& event)
 SIZE CTextUI::MeasureSize(SIZE available)
 {
     if (!m_pManager) return m_cxyFixed;
-    RECT rc = {m_rcTextPadding.left, 0, std::max(m_cxyFixed.cx, available.cx) - m_rcTextPadding.right, 9999};
-    CRenderKit::MeasureText(m_pManager, rc, GetText(), m_iFont, m_uTextStyle, m_bShowHtml);
-    SIZE size = {rc.right - rc.left + m_rcTextPadding.left + m_rcTextPadding.right,
-        rc.bottom - rc.top + m_rcTextPadding.top + m_rcTextPadding.bottom};
+    RECT rc = {m_textStyle.rcTextPadding.left, 0,
+        std::max(m_cxyFixed.cx, available.cx) - m_textStyle.rcTextPadding.right, 9999};
+    CRenderKit::MeasureText(
+        m_pManager, rc, GetText(), m_textStyle.iFont, m_textStyle.uTextStyle, m_textStyle.bShowHtml);
+    SIZE size = {rc.right - rc.left + m_textStyle.rcTextPadding.left + m_textStyle.rcTextPadding.right,
+        rc.bottom - rc.top + m_textStyle.rcTextPadding.top + m_textStyle.rcTextPadding.bottom};
     if (m_cxyFixed.cy != 0) size.cy = m_cxyFixed.cy;
     return size;
 }
@@ -88,10 +90,10 @@ void CTextUI::PaintContentText(HDC dc)
     resolveDefaultColors();
     RECT rc = textRect();
     DWORD color = enabledTextColor();
-    if (m_bShowHtml)
-        m_links.DrawHtmlText(dc, m_pManager, rc, text, color, m_uTextStyle);
+    if (m_textStyle.bShowHtml)
+        m_links.DrawHtmlText(dc, m_pManager, rc, text, color, m_textStyle.uTextStyle);
     else
-        CRenderKit::DrawText(dc, m_pManager, rc, text, color, m_iFont, m_uTextStyle);
+        CRenderKit::DrawText(dc, m_pManager, rc, text, color, m_textStyle.iFont, m_textStyle.uTextStyle);
 }
 
 }  // namespace SkinUI
