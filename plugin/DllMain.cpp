@@ -1,6 +1,6 @@
 // The plug-in library's DllMain: records the library's own module handle and
 // path (window classes, resources, the module path handed to the plug-in core),
-// for the framework and for the COM server.
+// for the framework and for the COM server of the ActiveX road.
 // Compiled into the library itself, not into a static library, so that the
 // linker takes this DllMain and not the runtime's default one.
 #include "ActiveXExports.h"
