@@ -92,7 +92,7 @@ STDMETHODIMP CFlashX::sendvideoX(
     return Com::guarded([&] {
         if (!out) return E_POINTER;
         if (refusedAsNested(L"sendvideoX")) {
-            *out = 1;
+            *out = Result::failed;
             return S_OK;
         }
         auto callback = DispatchCallback::from(IsSendStartCallback);
@@ -106,11 +106,11 @@ STDMETHODIMP CFlashX::dostop(LONG, LONG* stopped)
 {
     return Com::guarded([&] {
         if (refusedAsNested(L"dostop")) {
-            if (stopped) *stopped = 1;
+            if (stopped) *stopped = Result::failed;
             return S_OK;
         }
         ::CFlashX::dostop();
-        if (stopped) *stopped = 0;
+        if (stopped) *stopped = Result::ok;
         return S_OK;
     });
 }
@@ -120,7 +120,7 @@ STDMETHODIMP CFlashX::Cap(BSTR camname, VARIANT IsSendStartCallback, LONG* resul
     return Com::guarded([&] {
         if (!result) return E_POINTER;
         if (refusedAsNested(L"Cap")) {
-            *result = 1;
+            *result = Result::failed;
             return S_OK;
         }
         *result = ::CFlashX::Cap(text(camname), DispatchCallback::from(IsSendStartCallback));
@@ -132,11 +132,11 @@ STDMETHODIMP CFlashX::ISready(VARIANT IsReadyCallback, LONG* result)
 {
     return Com::guarded([&] {
         if (refusedAsNested(L"ISready")) {
-            if (result) *result = 1;
+            if (result) *result = Result::failed;
             return S_OK;
         }
         ::CFlashX::ISready(DispatchCallback::from(IsReadyCallback));
-        if (result) *result = 0;
+        if (result) *result = Result::ok;
         return S_OK;
     });
 }
@@ -162,14 +162,14 @@ STDMETHODIMP CFlashX::LogPrintf(VARIANT LogPrintfCallback)
 
 STDMETHODIMP CFlashX::SetMute(LONG, LONG* result)
 {
-    if (result) *result = 0;
+    if (result) *result = Result::ok;
     return S_OK;
 }
 
 STDMETHODIMP CFlashX::SetVol(LONG Vol, LONG* result)
 {
     DebugPrint(L"SetVol: %d\n", static_cast<int>(Vol));
-    if (result) *result = 0;
+    if (result) *result = Result::ok;
     return S_OK;
 }
 

@@ -71,83 +71,84 @@ void CFlashX::FormatTimestamp()
         now.wHour, now.wMinute, now.wSecond);
 }
 
-void CFlashX::SendLogLine(const char* name, int failed)
+void CFlashX::SendLogLine(const char* name, int result)
 {
     FormatTimestamp();
-    std::snprintf(logLine, sizeof logLine, "%s%s%s", timestampText, name, failed == 0 ? " is succeed" : " is failed");
+    std::snprintf(
+        logLine, sizeof logLine, "%s%s%s", timestampText, name, result == Result::ok ? " is succeed" : " is failed");
     deliver(logCallback, {std::string(logLine)});
 }
 
 int CFlashX::Cap(const wchar_t* camera, const ResultSinkPtr& sink)
 {
     DebugPrint(L"Cap: camname=%s\n", camera);
-    if (capReady == 1) {
-        deliver(sink, {2});
-        return 2;
+    if (capReady == State::on) {
+        deliver(sink, {Result::busy});
+        return Result::busy;
     }
-    capResult = 1;
+    capResult = Result::failed;
     if (engine && engine->StartCapture(camera)) {
-        capResult = 0;
-        capReady = 1;
+        capResult = Result::ok;
+        capReady = State::on;
     }
     deliver(sink, {capResult});
-    if (logEnabled == 1 && logCallback) SendLogLine("Cap", capResult);
+    if (logEnabled == State::on && logCallback) SendLogLine("Cap", capResult);
     DebugPrint(L"Cap: result=%d\n", capResult);
     return capResult;
 }
 
 int CFlashX::CapStop(const ResultSinkPtr& sink)
 {
-    if (runState == 1) {
-        deliver(sink, {2});
-        return 0;
+    if (runState == State::on) {
+        deliver(sink, {Result::busy});
+        return Result::ok;  // the result goes to the callback only
     }
-    int result = 1;
+    int result = Result::failed;
     if (engine && engine->StopCapture()) {
-        result = 0;
-        capReady = 0;
+        result = Result::ok;
+        capReady = State::off;
     }
     deliver(sink, {result});
-    if (logEnabled == 1 && logCallback) SendLogLine("CapStop", result);
+    if (logEnabled == State::on && logCallback) SendLogLine("CapStop", result);
     DebugPrint(L"CapStop: result=%d\n", result);
-    return 0;
+    return Result::ok;
 }
 
 int CFlashX::sendvideoX(const wchar_t* audio, const wchar_t* streamUrl, const wchar_t* resolution, const wchar_t* level,
     const ResultSinkPtr& sink)
 {
     DebugPrint(L"sendvideoX: audioname=%s, rtmp=%s, level=%s\n", audio, streamUrl, level);
-    if (capReady == 0) {
-        sendResult = 3;
-        deliver(sink, {3});
-        return 3;
+    if (capReady == State::off) {
+        sendResult = Result::cameraNotStarted;
+        deliver(sink, {sendResult});
+        return sendResult;
     }
-    if (runState == 1) {
-        sendResult = 2;
-        deliver(sink, {2});
-        return 2;
+    if (runState == State::on) {
+        sendResult = Result::busy;
+        deliver(sink, {sendResult});
+        return sendResult;
     }
-    sendResult = 1;
+    sendResult = Result::failed;
     if (engine && engine->StartSend(audio, streamUrl, resolution, level)) {
-        sendResult = 0;
-        runState = 1;
+        sendResult = Result::ok;
+        runState = State::on;
     }
     deliver(sink, {sendResult});
-    if (binding.logsSendResult && logEnabled == 1 && logCallback) SendLogLine("sendvideoX", sendResult);
+    if (binding.logsSendResult && logEnabled == State::on && logCallback) SendLogLine("sendvideoX", sendResult);
     DebugPrint(L"sendvideoX: result=%d\n", sendResult);
     return sendResult;
 }
 
 int CFlashX::dostop()
 {
-    bool stopped = runState == 1;
+    bool stopped = runState == State::on;
     if (stopped) {
         engine->StopSend();
-        runState = 0;
+        runState = State::off;
     }
-    if (logEnabled == 1 && logCallback) SendLogLine("SendStop", stopped ? 0 : 1);
+    if (logEnabled == State::on && logCallback) SendLogLine("SendStop", stopped ? Result::ok : Result::failed);
     DebugPrint(L"dostop: runstate=%d\n", runState);
-    return engine ? 0 : 1;
+    return engine ? Result::ok : Result::failed;
 }
 
 int CFlashX::ISready(const ResultSinkPtr& sink)
@@ -155,30 +156,30 @@ int CFlashX::ISready(const ResultSinkPtr& sink)
     wchar_t text[32] = {};
     if (engine) engine->GetReadyText(text);
     text[31] = L'\0';
-    int result = engine ? 0 : 1;
+    int result = engine ? Result::ok : Result::failed;
     if (sink) deliver(sink, {std::wstring(text), result});
-    if (logEnabled == 1 && logCallback) SendLogLine("ISready", result);
+    if (logEnabled == State::on && logCallback) SendLogLine("ISready", result);
     return result;
 }
 
 int CFlashX::LogPrintf(const ResultSinkPtr& sink)
 {
-    logEnabled = 1;
+    logEnabled = State::on;
     logCallback = sink;
-    return 0;
+    return Result::ok;
 }
 
 int CFlashX::SetVolCb(const ResultSinkPtr& sink)
 {
     DebugPrint(L"SetVolCb:\n");
     volumeCallback.store(sink);
-    return 0;
+    return Result::ok;
 }
 
 int CFlashX::TestVolCb(int value)
 {
     deliverVolume(value);
-    return 0;
+    return Result::ok;
 }
 
 void CFlashX::OnVolumeLevel(int level)

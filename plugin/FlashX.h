@@ -3,8 +3,8 @@
 // Owns the media-engine object (created with the controller as its observer,
 // deleted first thing on destruction) and the state of one broadcast: the camera
 // started, a stream being sent, the last results. Each command runs against the
-// engine, hands its result code to the command's result sink and returns it:
-// 0 ok, 1 failed, 2 busy, 3 camera not started.
+// engine, hands its result code (Result) to the command's result sink and
+// returns it.
 //
 // Threading: the commands, LogPrintf and SetVolCb are called on one thread at a
 // time (the binding's). OnVolumeLevel arrives on an engine thread at any moment;
@@ -22,6 +22,19 @@
 
 class CFlashX : public Strevo::IStrevoObersver {
 public:
+    // The commands' result codes, handed to page script as they are.
+    struct Result {
+        static constexpr int ok = 0;
+        static constexpr int failed = 1;
+        static constexpr int busy = 2;  // a capture or a send is already running
+        static constexpr int cameraNotStarted = 3;
+    };
+    // The two values of the controller's states (camera started, sending, logging).
+    struct State {
+        static constexpr int off = 0;
+        static constexpr int on = 1;
+    };
+
     // What differs between the two bindings of the controller.
     struct Binding {
         bool logsSendResult = false;  // the COM control logs "sendvideoX" after a send attempt
@@ -50,8 +63,8 @@ public:
 
     void OnVolumeLevel(int level) override;
 
-    bool cameraReady() const { return capReady == 1; }
-    bool sending() const { return runState == 1; }
+    bool cameraReady() const { return capReady == State::on; }
+    bool sending() const { return runState == State::on; }
     bool hasEngine() const { return engine != nullptr; }
     const char* lastLogLine() const { return logLine; }
 
@@ -71,14 +84,14 @@ protected:
     char timestampText[64] = {};
 
 private:
-    void SendLogLine(const char* name, int failed);
+    void SendLogLine(const char* name, int result);
     void deliverVolume(int level);
 
-    int logEnabled = 0;
-    int capResult = 1;
-    int sendResult = 1;
-    int runState = 0;
-    int capReady = 0;
+    int logEnabled = State::off;
+    int capResult = Result::failed;
+    int sendResult = Result::failed;
+    int runState = State::off;
+    int capReady = State::off;
     IStrevo* engine = nullptr;
     std::atomic<ResultSinkPtr> volumeCallback;
     ResultSinkPtr logCallback;
