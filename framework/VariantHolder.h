@@ -44,10 +44,7 @@ inline bool sameType(const std::type_info& left, const std::type_info& right) no
 class Holder {
 public:
     Holder() noexcept = default;
-    Holder(const Holder& other)
-    {
-        if (other.manager_) other.manager_(Op::Copy, const_cast<Holder&>(other), this);
-    }
+    Holder(const Holder& other) { copyFrom(other); }
     Holder(Holder&& other) noexcept { take(other); }
     // The copy is made before the old value goes: a failed copy changes nothing.
     Holder& operator=(const Holder& other)
@@ -78,6 +75,12 @@ public:
             made.construct<Held>(std::forward<T>(value));
             *this = std::move(made);
         }
+    }
+
+    // Holds a copy of other's value; this holds none.
+    void copyFrom(const Holder& other)
+    {
+        if (other.manager_) other.manager_(Op::Copy, const_cast<Holder&>(other), this);
     }
 
     void reset() noexcept

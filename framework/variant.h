@@ -6,7 +6,10 @@
 // of their types. The types the framework itself creates are listed by the
 // constructors below; fromValue() makes a variant holding any other type.
 //
-// Exact reads (cast<T>, getIf<T>) accept only the held type itself; the
+// Each constructor has a named maker (fromBool, fromCString, fromJSAPI, ...);
+// the assign* family replaces the held value with one of the named type.
+//
+// Exact reads (cast<T>, getIf<T>, getChar, ...) accept only the held type itself; the
 // convertTo* family converts between held types with range checks. Every
 // failure of either is FB::bad_variant_cast naming the held and the wanted type.
 //
@@ -107,9 +110,33 @@ public:
     }
     static variant makeEmpty() { return variant(); }
     static variant makeNull() { return variant(variant_detail::null{}); }
+    static variant fromBool(bool v) { return variant(v); }
+    static variant fromInt(int v) { return variant(v); }
+    static variant fromUInt(unsigned int v) { return variant(v); }
+    static variant fromLong(long v) { return variant(v); }
+    static variant fromString(const std::string& v) { return variant(v); }
+    // The text is copied; a null pointer gives the empty text.
+    static variant fromCString(const char* v) { return variant(v); }
+    static variant makeFromCString(const char* v) { return fromCString(v); }
+    static variant fromWString(const std::wstring& v) { return variant(v); }
+    static variant fromWideCString(const wchar_t* v) { return variant(v); }
+    // Held as JSAPIPtr, also when the object is a page object.
+    static variant fromJSAPI(const JSAPIPtr& v) { return variant(v); }
+    // Held as JSObjectPtr, whatever page-object class the pointer names.
+    template <class T>
+    static variant fromObjectPointer(const std::shared_ptr<T>& v)
+    {
+        static_assert(std::is_base_of_v<JSObject, T>, "a page object");
+        return variant(JSObjectPtr(v));
+    }
+    static variant fromScriptErrorPointer(const ScriptErrorPtr& v) { return variant(v); }
 
-    variant(const variant&) = default;
-    variant& operator=(const variant&) = default;  // the copy is made before the old value goes
+    variant(const variant& other) { copyConstruct(other); }
+    variant& operator=(const variant& other)
+    {
+        assignFrom(other);
+        return *this;
+    }
     // A moved-from variant has no holder: its type is void and it counts as empty.
     variant(variant&& other) noexcept : value_(std::move(other.value_)), lessthan_(other.lessthan_)
     {
@@ -124,8 +151,32 @@ public:
         return *this;
     }
 
-    void reset() { *this = variant(); }
-    void assignNull() { *this = makeNull(); }
+    // A copy of other's value and order in place of this one's. The copy is made
+    // before the old value goes: assigning a value to itself keeps it, and a
+    // failed copy changes nothing.
+    void assignFrom(const variant& other)
+    {
+        value_ = other.value_;
+        lessthan_ = other.lessthan_;
+    }
+
+    // The held value replaced by one of the named type; a failure changes nothing.
+    void reset() { hold(variant_detail::empty{}); }
+    void assignNull() { hold(variant_detail::null{}); }
+    void assignBool(bool v) { hold(v); }
+    void assignInt(int v) { hold(v); }
+    void assignLong(long v) { hold(v); }
+    void assignDouble(double v) { hold(v); }
+    void assignString(const std::string& v) { hold(v); }
+    void assignCString(const char* v) { hold(std::string(v ? v : "")); }
+    void assignJSAPI(const JSAPIPtr& v) { hold(v); }
+    void assignJSObject(const JSObjectPtr& v) { hold(v); }
+    template <class T>
+    void assignObjectPointer(const std::shared_ptr<T>& v)
+    {
+        static_assert(std::is_base_of_v<JSObject, T>, "a page object");
+        hold(JSObjectPtr(v));
+    }
 
     // The held type; void for a variant whose value was moved away.
     const std::type_info& getType() const noexcept { return value_.type(); }
@@ -155,6 +206,8 @@ public:
         throw bad_variant_cast(getType(), typeid(T));
     }
 
+    char getChar() const { return cast<char>(); }
+    unsigned char getUChar() const { return cast<unsigned char>(); }
     const VariantVector& getVariantVector() const { return cast<VariantVector>(); }
     const VariantDict& getVariantDict() const { return cast<VariantDict>(); }
     JSObjectPtr getJSObject() const { return cast<JSObjectPtr>(); }
@@ -198,6 +251,13 @@ public:
 
 private:
     using LessThan = bool (*)(const variant&, const variant&);
+
+    // Only for the copy constructor: this holds nothing yet.
+    void copyConstruct(const variant& other)
+    {
+        value_.copyFrom(other.value_);
+        lessthan_ = other.lessthan_;
+    }
 
     template <class T>
     void hold(T&& value)

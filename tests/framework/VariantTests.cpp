@@ -1,4 +1,5 @@
 // What a variant holds, its exact casts and its order as a map key.
+#include "PageObject.h"
 #include "TypeNames.h"
 #include "VariantList.h"
 #include "variant.h"
@@ -6,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <map>
 #include <set>
@@ -59,6 +61,74 @@ TEST(Variant, ConstructionPicksTheHeldType)
     }
 }
 
+// Same held type and equivalent by that type's own order.
+bool sameValue(const variant& a, const variant& b)
+{
+    return a.getType() == b.getType() && !(a < b) && !(b < a);
+}
+
+TEST(Variant, NamedMakersHoldTheirTypes)
+{
+    auto owner = std::make_shared<int>();
+    auto error = std::make_shared<FB::script_error>("x");
+    struct Case {
+        const char* maker;
+        variant made;
+        variant expected;
+    };
+    const Case cases[] = {
+        {"fromBool", variant::fromBool(true), true},
+        {"fromInt", variant::fromInt(-3), -3},
+        {"fromUInt", variant::fromUInt(3u), 3u},
+        {"fromLong", variant::fromLong(-3L), -3L},
+        {"fromString", variant::fromString("s"), std::string("s")},
+        {"fromCString", variant::fromCString("c"), std::string("c")},
+        {"makeFromCString of null", variant::makeFromCString(nullptr), std::string()},
+        {"fromWString", variant::fromWString(L"w"), std::wstring(L"w")},
+        {"fromWideCString of null", variant::fromWideCString(nullptr), std::wstring()},
+        {"fromJSAPI of a page object", variant::fromJSAPI(alias<FB::JSObject>(owner)), alias<FB::JSAPI>(owner)},
+        {"fromObjectPointer", variant::fromObjectPointer(alias<fbtest::PageObject>(owner)),
+            alias<FB::JSObject>(owner)},
+        {"fromScriptErrorPointer", variant::fromScriptErrorPointer(error), error},
+    };
+    for (const auto& c : cases) EXPECT_TRUE(sameValue(c.made, c.expected)) << c.maker;
+    EXPECT_TRUE(variant::fromJSAPI(alias<FB::JSObject>(owner)).is_of_type<FB::JSAPIPtr>());
+}
+
+TEST(Variant, TypedAssignmentReplacesTheHeldValue)
+{
+    auto owner = std::make_shared<int>();
+    struct Case {
+        const char* assignment;
+        std::function<void(variant&)> assign;
+        variant expected;
+    };
+    const Case cases[] = {
+        {"assignBool", [](variant& v) { v.assignBool(true); }, true},
+        {"assignInt", [](variant& v) { v.assignInt(2); }, 2},
+        {"assignLong", [](variant& v) { v.assignLong(2L); }, 2L},
+        {"assignDouble", [](variant& v) { v.assignDouble(2.5); }, 2.5},
+        {"assignString", [](variant& v) { v.assignString("s"); }, std::string("s")},
+        {"assignCString", [](variant& v) { v.assignCString("c"); }, std::string("c")},
+        {"assignCString of null", [](variant& v) { v.assignCString(nullptr); }, std::string()},
+        {"assignJSAPI", [&](variant& v) { v.assignJSAPI(alias<FB::JSObject>(owner)); }, alias<FB::JSAPI>(owner)},
+        {"assignJSObject", [&](variant& v) { v.assignJSObject(alias<FB::JSObject>(owner)); },
+            alias<FB::JSObject>(owner)},
+        {"assignObjectPointer", [&](variant& v) { v.assignObjectPointer(alias<fbtest::PageObject>(owner)); },
+            alias<FB::JSObject>(owner)},
+        {"assignNull", [](variant& v) { v.assignNull(); }, variant::makeNull()},
+        {"reset", [](variant& v) { v.reset(); }, variant()},
+        {"assignFrom", [](variant& v) { v.assignFrom(variant(L"w")); }, std::wstring(L"w")},
+    };
+    for (const auto& c : cases) {
+        auto error = std::make_shared<FB::script_error>("old");
+        variant target = error;
+        c.assign(target);
+        EXPECT_TRUE(sameValue(target, c.expected)) << c.assignment;
+        EXPECT_EQ(error.use_count(), 1) << c.assignment << " lets the old value go";
+    }
+}
+
 TEST(Variant, EmptyAndNullTests)
 {
     variant moved = 5;
@@ -100,6 +170,10 @@ TEST(Variant, ExactCastAcceptsOnlyTheHeldType)
         EXPECT_EQ(e.from(), "int");
         EXPECT_EQ(e.to(), "long");
     }
+    EXPECT_EQ(variant::fromValue('c').getChar(), 'c');
+    EXPECT_EQ(variant::fromValue(static_cast<unsigned char>(200)).getUChar(), 200);
+    EXPECT_THROW(variant::fromValue(static_cast<unsigned char>(1)).getChar(), FB::bad_variant_cast);
+    EXPECT_THROW(value.getUChar(), FB::bad_variant_cast);
     try {
         variant(L"w").getVariantVector();
         FAIL() << "text read as list";
