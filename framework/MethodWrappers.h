@@ -137,6 +137,54 @@ CallMethodFunctor bindMethod(Object* object, Result (Base::*method)(Args...) con
     return detail::makeMethod<Object, decltype(method), Result, Args...>(object, method);
 }
 
+// The shapes of the plug-in's scripting object, one maker per member signature
+// ("integer" is long, "script object" a page object, texts are wide).
+
+// value (value)
+template <class Object, class Base>
+CallMethodFunctor bindMethodVariantOfVariant(Object* object, variant (Base::*method)(const variant&))
+{
+    return bindMethod(object, method);
+}
+
+// nothing (): the arguments are not looked at
+template <class Object, class Base>
+CallMethodFunctor bindMethodVoid(Object* object, void (Base::*method)())
+{
+    return bindMethod(object, method);
+}
+
+// integer (text, text, text, text, script object)
+template <class Object, class Base>
+CallMethodFunctor bindMethodLongOf5(Object* object,
+    long (Base::*method)(const std::wstring&, const std::wstring&, const std::wstring&, const std::wstring&,
+        const JSObjectPtr&))
+{
+    return bindMethod(object, method);
+}
+
+// integer (integer)
+template <class Object, class Base>
+CallMethodFunctor bindMethodLongOfLong(Object* object, long (Base::*method)(long))
+{
+    return bindMethod(object, method);
+}
+
+// integer (text, script object)
+template <class Object, class Base>
+CallMethodFunctor bindMethodLongOfWStringObject(
+    Object* object, long (Base::*method)(const std::wstring&, const JSObjectPtr&))
+{
+    return bindMethod(object, method);
+}
+
+// integer (script object)
+template <class Object, class Base>
+CallMethodFunctor bindMethodLongOfObject(Object* object, long (Base::*method)(const JSObjectPtr&))
+{
+    return bindMethod(object, method);
+}
+
 template <class Object, class GetBase, class Result, class SetBase, class Value>
 PropertyFunctors bindPropertyReadWrite(
     Object* object, Result (GetBase::*getter)() const, void (SetBase::*setter)(Value))

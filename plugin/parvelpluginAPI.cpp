@@ -62,16 +62,16 @@ std::atomic<int> parvelpluginAPI::echoCount{0};
 parvelpluginAPI::parvelpluginAPI(const std::shared_ptr<parvelplugin>& plugin, const FB::BrowserHostPtr& host)
     : FB::JSAPIAuto("<JSAPI-Auto Javascript Object>"), m_plugin(plugin), m_host(host)
 {
-    addMethod("echo", FB::bindMethod(this, &parvelpluginAPI::echo));
-    addMethod("testEvent", FB::bindMethod(this, &parvelpluginAPI::testEvent));
-    addMethod("sendvideoX", FB::bindMethod(this, &parvelpluginAPI::sendvideoX));
-    addMethod("dostop", FB::bindMethod(this, &parvelpluginAPI::dostop));
-    addMethod("Cap", FB::bindMethod(this, &parvelpluginAPI::Cap));
-    addMethod("ISready", FB::bindMethod(this, &parvelpluginAPI::ISready));
-    addMethod("CapStop", FB::bindMethod(this, &parvelpluginAPI::CapStop));
-    addMethod("LogPrintf", FB::bindMethod(this, &parvelpluginAPI::LogPrintf));
-    addMethod("SetVolCb", FB::bindMethod(this, &parvelpluginAPI::SetVolCb));
-    addMethod("TestVolCb", FB::bindMethod(this, &parvelpluginAPI::TestVolCb));
+    addMethod("echo", FB::bindMethodVariantOfVariant(this, &parvelpluginAPI::echo));
+    addMethod("testEvent", FB::bindMethodVoid(this, &parvelpluginAPI::testEvent));
+    addMethod("sendvideoX", FB::bindMethodLongOf5(this, &parvelpluginAPI::sendvideoX));
+    addMethod("dostop", FB::bindMethodLongOfLong(this, &parvelpluginAPI::dostop));
+    addMethod("Cap", FB::bindMethodLongOfWStringObject(this, &parvelpluginAPI::Cap));
+    addMethod("ISready", FB::bindMethodLongOfObject(this, &parvelpluginAPI::ISready));
+    addMethod("CapStop", FB::bindMethodLongOfObject(this, &parvelpluginAPI::CapStop));
+    addMethod("LogPrintf", FB::bindMethodLongOfObject(this, &parvelpluginAPI::LogPrintf));
+    addMethod("SetVolCb", FB::bindMethodLongOfObject(this, &parvelpluginAPI::SetVolCb));
+    addMethod("TestVolCb", FB::bindMethodLongOfLong(this, &parvelpluginAPI::TestVolCb));
     addProperty("testString",
         FB::bindPropertyReadWrite(this, &parvelpluginAPI::get_testString, &parvelpluginAPI::set_testString));
     addProperty("version", FB::bindPropertyReadOnly(this, &parvelpluginAPI::get_version));
@@ -82,7 +82,8 @@ parvelpluginAPI::~parvelpluginAPI() = default;
 FB::variant parvelpluginAPI::echo(const FB::variant& message)
 {
     const int soFar = echoCount.fetch_add(1);
-    fireEvent("onecho", FB::VariantVector{FB::variant("So far, you clicked this many times: "), FB::variant(soFar)});
+    fireEvent("onecho", FB::VariantVector{FB::variant::fromCString("So far, you clicked this many times: "),
+                            FB::variant::fromInt(soFar)});
     return message;
 }
 
@@ -101,7 +102,7 @@ long parvelpluginAPI::sendvideoX(const std::wstring& audio, const std::wstring& 
 long parvelpluginAPI::dostop(long)
 {
     m_flash.dostop();
-    return 0;
+    return CFlashX::Result::ok;
 }
 
 long parvelpluginAPI::Cap(const std::wstring& camera, const FB::JSObjectPtr& callback)
@@ -113,31 +114,28 @@ long parvelpluginAPI::Cap(const std::wstring& camera, const FB::JSObjectPtr& cal
 long parvelpluginAPI::ISready(const FB::JSObjectPtr& callback)
 {
     m_flash.ISready(sinkFor(callback));
-    return 0;
+    return CFlashX::Result::ok;
 }
 
 long parvelpluginAPI::CapStop(const FB::JSObjectPtr& callback)
 {
     m_flash.CapStop(sinkFor(callback));
-    return 0;  // the result goes to the callback only
+    return CFlashX::Result::ok;  // the result goes to the callback only
 }
 
 long parvelpluginAPI::LogPrintf(const FB::JSObjectPtr& callback)
 {
-    m_flash.LogPrintf(sinkFor(callback));
-    return 0;
+    return m_flash.LogPrintf(sinkFor(callback));
 }
 
 long parvelpluginAPI::SetVolCb(const FB::JSObjectPtr& callback)
 {
-    m_flash.SetVolCb(sinkFor(callback));
-    return 0;
+    return m_flash.SetVolCb(sinkFor(callback));
 }
 
 long parvelpluginAPI::TestVolCb(long value)
 {
-    m_flash.TestVolCb(static_cast<int>(value));
-    return 0;
+    return m_flash.TestVolCb(static_cast<int>(value));
 }
 
 std::string parvelpluginAPI::get_testString()
