@@ -11,7 +11,7 @@
 // libraries, or run a program of the browser list, are ended, by id, never the
 // updater itself.
 //
-// The window drives it:
+// Threading: the window drives it from three threads:
 //   UI thread:       HasNewVersion(), then SetWindow(hwnd)
 //   download thread: DownloadPackage()       -> WM_UPDATE_PROGRESS (lParam = percent)
 //   setup thread:    Install()               -> WM_SETUP_FINISHED (lParam 0 = installed, 1 = failed)
