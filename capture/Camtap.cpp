@@ -54,7 +54,7 @@ CCamtap::~CCamtap()
 bool CCamtap::Init(const char* cameraName, int width, int height)
 {
     uint64_t frameBytes = 0;
-    if (!cameraName || !Camtap::VideoShareFrame::FrameBytes(width, height, frameBytes)) return false;
+    if (!cameraName || !VideoShareFrame::FrameBytes(width, height, frameBytes)) return false;
     Destroy();
 
     std::strncpy(cameraName_, cameraName, sizeof cameraName_ - 1);

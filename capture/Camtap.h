@@ -15,10 +15,12 @@
 
 class CCaptureDump;
 
-class CCamtap {
+// Its table holds the five operations in this order and nothing else: no
+// virtual destructor, so the class is final and deleted as itself.
+class CCamtap final {
 public:
     CCamtap();
-    virtual ~CCamtap();
+    ~CCamtap();
     CCamtap(const CCamtap&) = delete;
     CCamtap& operator=(const CCamtap&) = delete;
 
@@ -29,7 +31,7 @@ public:
     virtual void FitToOwnerWindow();
 
     // The frame buffer the renderer copies into (streaming thread).
-    Camtap::VideoShareFrame& Frame() { return frame_; }
+    VideoShareFrame& Frame() { return frame_; }
     HRESULT LastResult() const { return lastResult_; }
 
 private:
@@ -51,6 +53,6 @@ private:
     CCaptureDump* dump_ = nullptr;  // the object behind dumpFilter_
     HRESULT lastResult_ = E_FAIL;
     char cameraName_[256] = {};
-    Camtap::VideoShareFrame frame_;
+    VideoShareFrame frame_;
     bool built_ = false;
 };

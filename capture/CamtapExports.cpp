@@ -77,3 +77,5 @@ static_assert(Abi::hasType<int (*)()>(&capture));
 static_assert(Abi::hasType<int (*)()>(&capture_Stop));
 static_assert(Abi::hasType<void (*)()>(&capture_Destroy));
 static_assert(Abi::hasType<BOOL(WINAPI*)(HINSTANCE, DWORD, void*)>(&DllMain));
+// The controller's table holds its five operations only: no destructor slots.
+static_assert(std::is_polymorphic_v<CCamtap> && !std::has_virtual_destructor_v<CCamtap>);

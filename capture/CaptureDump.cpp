@@ -39,9 +39,9 @@ HRESULT CCaptureDump::DoRenderSample(IMediaSample* sample)
     if (FAILED(sample->GetPointer(&data)) || !data) return S_OK;
     long length = sample->GetActualDataLength();
     if (length <= 0 || !owner_) return S_OK;
-    Camtap::VideoShareFrame& frame = owner_->Frame();
+    VideoShareFrame& frame = owner_->Frame();
     if (frame.IsOpen())
-        Camtap::CopyRgb24Frame(data, static_cast<size_t>(length), width_, height_, frame.View(), frame.Capacity());
+        CopyRgb24Frame(data, static_cast<size_t>(length), width_, height_, frame.View(), frame.Capacity());
     return S_OK;
 }
 

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-namespace Camtap {
-
 uint64_t Rgb24Stride(int width)
 {
     if (width <= 0) return 0;
@@ -35,5 +33,3 @@ size_t CopyRgb24Frame(
     }
     return static_cast<size_t>(written);
 }
-
-}  // namespace Camtap

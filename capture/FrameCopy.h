@@ -9,8 +9,6 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace Camtap {
-
 // The DIB stride of an RGB24 row: width × 3 rounded up to 4 bytes.
 uint64_t Rgb24Stride(int width);
 
@@ -18,5 +16,3 @@ uint64_t Rgb24Stride(int width);
 // returns the number of bytes written.
 size_t CopyRgb24Frame(
     const uint8_t* sample, size_t sampleBytes, int width, int height, uint8_t* target, size_t capacity);
-
-}  // namespace Camtap

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-namespace Camtap {
 namespace {
 
 constexpr int kMaxSide = 16384;
@@ -78,5 +77,3 @@ void VideoShareFrame::Close()
     if (mapping_) CloseHandle(mapping_);
     mapping_ = nullptr;
 }
-
-}  // namespace Camtap

@@ -14,8 +14,6 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace Camtap {
-
 inline constexpr wchar_t kVideoShareName[] = L"VC_SHARE";
 
 class VideoShareFrame {
@@ -42,5 +40,3 @@ private:
     uint8_t* view_ = nullptr;
     size_t capacity_ = 0;
 };
-
-}  // namespace Camtap

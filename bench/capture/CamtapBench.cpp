@@ -31,7 +31,7 @@ struct Result {
 
 bool Measure(int width, int height, int frames, Result& result)
 {
-    const long sampleBytes = static_cast<long>(Camtap::Rgb24Stride(width) * static_cast<uint64_t>(height));
+    const long sampleBytes = static_cast<long>(Rgb24Stride(width) * static_cast<uint64_t>(height));
     ComPtr<IMemAllocator> allocator;
     if (FAILED(CoCreateInstance(
             CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator, allocator.PutVoid())))

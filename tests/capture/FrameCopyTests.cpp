@@ -13,7 +13,7 @@ namespace {
 // padding bytes 0xEE.
 std::vector<uint8_t> Sample(int width, int height)
 {
-    size_t stride = static_cast<size_t>(Camtap::Rgb24Stride(width));
+    size_t stride = static_cast<size_t>(Rgb24Stride(width));
     std::vector<uint8_t> sample(stride * static_cast<size_t>(height), 0xEE);
     for (int r = 0; r < height; ++r)
         for (size_t b = 0; b < static_cast<size_t>(width) * 3; ++b)
@@ -36,7 +36,7 @@ TEST(FrameCopy, StrideRoundsRowsUpToFourBytes)
         int width;
         uint64_t stride;
     } cases[] = {{1, 4}, {2, 8}, {3, 12}, {4, 12}, {66, 200}, {1280, 3840}, {0, 0}, {-5, 0}};
-    for (const Case& c : cases) EXPECT_EQ(Camtap::Rgb24Stride(c.width), c.stride) << c.width;
+    for (const Case& c : cases) EXPECT_EQ(Rgb24Stride(c.width), c.stride) << c.width;
 }
 
 TEST(FrameCopy, PlacesPackedRowsWithinSampleAndCapacity)
@@ -65,7 +65,7 @@ TEST(FrameCopy, PlacesPackedRowsWithinSampleAndCapacity)
         size_t capacity = c.capacity == SIZE_MAX ? frame : c.capacity;
         // A guard zone after the capacity shows any write past it.
         std::vector<uint8_t> target(capacity + 64, 0x5A);
-        size_t written = Camtap::CopyRgb24Frame(sample.data(), sampleBytes, c.width, c.height, target.data(), capacity);
+        size_t written = CopyRgb24Frame(sample.data(), sampleBytes, c.width, c.height, target.data(), capacity);
         EXPECT_EQ(written, c.written) << c.name;
         std::vector<uint8_t> expected = Packed(c.width, c.height);
         expected.resize(written);
@@ -79,10 +79,10 @@ TEST(FrameCopy, RefusesMissingBuffersAndEmptySizes)
 {
     std::vector<uint8_t> sample = Sample(4, 3);
     std::vector<uint8_t> target(64, 0);
-    EXPECT_EQ(Camtap::CopyRgb24Frame(nullptr, 36, 4, 3, target.data(), 64), 0u);
-    EXPECT_EQ(Camtap::CopyRgb24Frame(sample.data(), 36, 4, 3, nullptr, 64), 0u);
-    EXPECT_EQ(Camtap::CopyRgb24Frame(sample.data(), 36, 0, 3, target.data(), 64), 0u);
-    EXPECT_EQ(Camtap::CopyRgb24Frame(sample.data(), 36, 4, -1, target.data(), 64), 0u);
+    EXPECT_EQ(CopyRgb24Frame(nullptr, 36, 4, 3, target.data(), 64), 0u);
+    EXPECT_EQ(CopyRgb24Frame(sample.data(), 36, 4, 3, nullptr, 64), 0u);
+    EXPECT_EQ(CopyRgb24Frame(sample.data(), 36, 0, 3, target.data(), 64), 0u);
+    EXPECT_EQ(CopyRgb24Frame(sample.data(), 36, 4, -1, target.data(), 64), 0u);
 }
 
 TEST(VideoShareFrame, FrameSizesAreComputedWideAndBounded)
@@ -105,8 +105,7 @@ TEST(VideoShareFrame, FrameSizesAreComputedWideAndBounded)
     };
     for (const Case& c : cases) {
         uint64_t bytes = 0;
-        EXPECT_EQ(Camtap::VideoShareFrame::FrameBytes(c.width, c.height, bytes), c.accepted)
-            << c.width << "x" << c.height;
+        EXPECT_EQ(VideoShareFrame::FrameBytes(c.width, c.height, bytes), c.accepted) << c.width << "x" << c.height;
         if (c.accepted) {
             EXPECT_EQ(bytes, c.bytes);
         }
