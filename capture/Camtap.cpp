@@ -1,8 +1,8 @@
 // The graph is built in the order of the camera's road: filter graph, capture
 // graph builder and sample grabber; the camera by friendly name; its format;
-// grabber and renderer; then the capture stream rendered through both. The
-// camera's filter stays referenced until Destroy, so nothing is used after the
-// graph let it go.
+// grabber and renderer; then the capture stream rendered through both. Once
+// rendered, the camera's filter is left to the graph, which holds it; Destroy
+// finds it there by its name.
 #include "Camtap.h"
 
 #include "CaptureDump.h"
@@ -15,6 +15,8 @@ extern "C" const CLSID CLSID_SampleGrabber;
 namespace {
 
 using Com::ComPtr;
+
+constexpr wchar_t kSourceName[] = L"Video Capture";
 
 template <class T>
 HRESULT Create(REFCLSID clsid, REFIID iid, ComPtr<T>& out)
@@ -65,7 +67,7 @@ bool CCamtap::Init(const char* cameraName, int width, int height)
     if (!BuildGraph()) return false;
     lastResult_ = FindCamera();
     if (FAILED(lastResult_)) return false;
-    lastResult_ = graph_->AddFilter(source_.Get(), L"Video Capture");
+    lastResult_ = graph_->AddFilter(source_.Get(), kSourceName);
     if (FAILED(lastResult_)) return false;
     lastResult_ = ChooseFormat(width, height);
     if (FAILED(lastResult_)) return false;
@@ -79,6 +81,7 @@ bool CCamtap::Init(const char* cameraName, int width, int height)
 
     lastResult_ = RenderCaptureStream();
     if (FAILED(lastResult_)) return false;
+    source_.Reset();
     built_ = true;
     return true;
 }
@@ -172,6 +175,14 @@ void CCamtap::FitToOwnerWindow()
     if (GetClientRect(ownerWindow_, &client)) videoWindow_->SetWindowPosition(0, 0, client.right, client.bottom);
 }
 
+// The graph's "Video Capture", whether this object still holds it or not.
+void CCamtap::RemoveSource()
+{
+    ComPtr<IBaseFilter> source = source_;
+    if (!source && FAILED(graph_->FindFilterByName(kSourceName, source.Put()))) return;
+    if (source) graph_->RemoveFilter(source.Get());
+}
+
 void CCamtap::Destroy()
 {
     if (mediaControl_) {
@@ -182,7 +193,7 @@ void CCamtap::Destroy()
     if (dump_) dump_->DetachOwner();
     if (graph_) {
         if (dumpFilter_) graph_->RemoveFilter(dumpFilter_.Get());
-        if (source_) graph_->RemoveFilter(source_.Get());
+        RemoveSource();
         if (grabberFilter_) graph_->RemoveFilter(grabberFilter_.Get());
     }
     if (videoWindow_) {

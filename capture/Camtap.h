@@ -5,6 +5,7 @@
 // Threading: every operation is meant for the thread that called Init (its COM
 // apartment); frames are copied on the graph's streaming thread. Init tears a
 // previous graph down before it builds again; Destroy releases everything.
+// Once the graph is built, the camera's filter is held by the graph alone.
 #pragma once
 
 #include "ComSupport.h"
@@ -39,6 +40,7 @@ private:
     HRESULT FindCamera();
     HRESULT ChooseFormat(int width, int height);
     HRESULT RenderCaptureStream();
+    void RemoveSource();
 
     HWND ownerWindow_ = nullptr;
     Com::ComPtr<IVideoWindow> videoWindow_;

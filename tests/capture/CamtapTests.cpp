@@ -274,6 +274,30 @@ bool FrameArrives(int width, int height)
     return seen;
 }
 
+// The graph alone holds the camera once capture_Init has built it: taken out
+// of the graph, the camera's filter goes, and the library still tears down and
+// builds again without it.
+TEST_F(CamtapLibrary, OnlyTheGraphHoldsTheCameraAfterInit)
+{
+    using LastFilter = IBaseFilter*(WINAPI*)();
+    auto lastFilter = moduleExport<LastFilter>(GetModuleHandleW(L"TestCamera.dll"), "TestCameraLastFilter");
+    ASSERT_NE(lastFilter, nullptr);
+    ASSERT_EQ(capture_Init(kCamera, 160, 120), 0);
+    IBaseFilter* camera = lastFilter();
+    ASSERT_NE(camera, nullptr);
+    FILTER_INFO info{};
+    ASSERT_EQ(camera->QueryFilterInfo(&info), S_OK);
+    ASSERT_NE(info.pGraph, nullptr);
+    EXPECT_EQ(info.pGraph->RemoveFilter(camera), S_OK);
+    info.pGraph->Release();
+    camera->Release();
+    EXPECT_EQ(lastFilter(), nullptr) << "a reference besides the graph's keeps the camera";
+    capture_Destroy();
+    ASSERT_EQ(capture_Init(kCamera, 160, 120), 0);
+    ASSERT_EQ(capture(), 0);
+    EXPECT_TRUE(FrameArrives(160, 120));
+}
+
 // The number of handles this process holds, from the system's handle table
 // (the handle-count query of kernel32 answers 0 under Wine).
 DWORD OwnHandleCount()

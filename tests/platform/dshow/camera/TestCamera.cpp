@@ -23,6 +23,7 @@ namespace {
 
 HMODULE g_module = nullptr;
 std::atomic<long> g_liveObjects{0};
+std::atomic<IBaseFilter*> g_lastFilter{nullptr};  // the filter made last, while it lives
 std::atomic<long> g_serverLocks{0};
 
 // The category's property set GUIDs (ksproxy.h declares the names only).
@@ -234,11 +235,14 @@ public:
     {
         AddPin(pin_);
         ++g_liveObjects;
+        g_lastFilter = this;
     }
     ~TestCameraFilter() override
     {
         Stop();
         --g_liveObjects;
+        IBaseFilter* self = this;
+        g_lastFilter.compare_exchange_strong(self, nullptr);
     }
 
 private:
@@ -356,6 +360,15 @@ extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** o
 extern "C" HRESULT WINAPI DllCanUnloadNow()
 {
     return g_liveObjects == 0 && g_serverLocks == 0 ? S_OK : S_FALSE;
+}
+
+// For tests that look at who holds the camera: the filter made last, with a
+// reference for the caller, or null once it is gone.
+extern "C" IBaseFilter* WINAPI TestCameraLastFilter()
+{
+    IBaseFilter* filter = g_lastFilter;
+    if (filter) filter->AddRef();
+    return filter;
 }
 
 extern "C" HRESULT WINAPI DllRegisterServer()
