@@ -4,8 +4,6 @@
 
 #include <neaacdec.h>
 
-namespace Sondex {
-
 CAacDecoder::~CAacDecoder()
 {
     if (decoder_) NeAACDecClose(static_cast<NeAACDecHandle>(decoder_));
@@ -50,5 +48,3 @@ bool CAacDecoder::DecodeFrame(const uint8_t* frame, size_t length, int16_t* ster
     }
     return true;
 }
-
-}  // namespace Sondex

@@ -10,8 +10,6 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace Sondex {
-
 class CAacDecoder {
 public:
     static constexpr size_t kFrames = 1024;
@@ -30,7 +28,5 @@ private:
 
     void* decoder_ = nullptr;
 };
-
-}  // namespace Sondex
 
 #endif

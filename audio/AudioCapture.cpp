@@ -5,7 +5,6 @@
 #include "AudioLevel.h"
 #include "RtpPacket.h"
 
-namespace Sondex {
 namespace {
 
 constexpr DWORD kSampleRate = 44100;
@@ -21,9 +20,9 @@ struct ModeFormat {
 
 bool formatForMode(int mode, ModeFormat& out)
 {
-    if (mode == kCaptureModeMono)
+    if (mode == Sondex::kCaptureModeMono)
         out = {1, 64000};
-    else if (mode == kCaptureModeStereo)
+    else if (mode == Sondex::kCaptureModeStereo)
         out = {2, 96000};
     else
         return false;
@@ -174,7 +173,7 @@ void CAudioCapture::onBufferFilled(WAVEHDR* header)
     }
     if (encoder_)
         EncodeToSink(*encoder_, reinterpret_cast<const int16_t*>(header->lpData), encoded_, frameCounter_,
-            mode_ == kCaptureModeMono ? kPayloadTypeMono : kPayloadTypeStereo, *sink_);
+            mode_ == Sondex::kCaptureModeMono ? kPayloadTypeMono : kPayloadTypeStereo, *sink_);
     if (!running_.load()) {
         bufferRetired();
         return;
@@ -200,5 +199,3 @@ void CAudioCapture::EncodeToSink(CEncfaac& encoder, const int16_t* pcm, std::vec
     sink.OnEncodedFrame(reinterpret_cast<const char*>(packet->Payload()), static_cast<int>(written));
     packet->Release();
 }
-
-}  // namespace Sondex

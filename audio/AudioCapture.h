@@ -25,8 +25,6 @@
 #include "Encfaac.h"
 #include "Sondex.h"
 
-namespace Sondex {
-
 class CAudioCapture {
 public:
     static constexpr int kBufferCount = 10;
@@ -76,7 +74,5 @@ private:
     // after Stop has cleared the running flag.
     std::mutex requeueLock_;
 };
-
-}  // namespace Sondex
 
 #endif

@@ -5,7 +5,6 @@
 
 #include <cstring>
 
-namespace Sondex {
 namespace {
 
 // Product names are copied bounded and always end in a zero byte.
@@ -19,7 +18,7 @@ bool copyName(const std::vector<CAudioEnumer::Device>& devices, int deviceId, ch
     if (!out) return false;
     for (const auto& device : devices) {
         if (device.id != deviceId) continue;
-        const size_t length = std::min(device.name.size(), static_cast<size_t>(kDeviceNameBytes - 1));
+        const size_t length = std::min(device.name.size(), static_cast<size_t>(Sondex::kDeviceNameBytes - 1));
         std::memcpy(out, device.name.data(), length);
         out[length] = '\0';
         return true;
@@ -67,5 +66,3 @@ void SONDEX_CALL CAudioEnumer::Destroy()
 {
     delete this;
 }
-
-}  // namespace Sondex

@@ -11,9 +11,7 @@
 
 #include "Sondex.h"
 
-namespace Sondex {
-
-class CAudioEnumer final : public IAudioEnumer {
+class CAudioEnumer final : public Sondex::IAudioEnumer {
 public:
     struct Device {
         int id;
@@ -36,7 +34,5 @@ private:
     std::vector<Device> inputs_;
     std::vector<Device> outputs_;
 };
-
-}  // namespace Sondex
 
 #endif

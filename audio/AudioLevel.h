@@ -7,8 +7,6 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace Sondex {
-
 inline int PeakLevel(const int16_t* samples, size_t count)
 {
     int highest = 0;
@@ -20,7 +18,5 @@ inline int PeakLevel(const int16_t* samples, size_t count)
     const int peak = highest > -lowest ? highest : -lowest;
     return peak * 100 / 32768;
 }
-
-}  // namespace Sondex
 
 #endif

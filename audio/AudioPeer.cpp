@@ -2,7 +2,6 @@
 
 #include "RtpPacket.h"
 
-namespace Sondex {
 namespace {
 
 constexpr unsigned short kMinDatagramBytes = 12;
@@ -136,5 +135,3 @@ bool SONDEX_CALL CAudioPeer::SetMute(int streamId, bool flag)
         return false;
     }
 }
-
-}  // namespace Sondex

@@ -21,9 +21,7 @@
 #include "AudioStream.h"
 #include "Sondex.h"
 
-namespace Sondex {
-
-class CAudioPeer final : public IAudioPeer {
+class CAudioPeer final : public Sondex::IAudioPeer {
 public:
     explicit CAudioPeer(IAudioPeerSink* sink);
     CAudioPeer(const CAudioPeer&) = delete;
@@ -38,16 +36,16 @@ public:
     bool SONDEX_CALL InputPacket(int streamId, const char* datagram, unsigned short length) override;
     bool SONDEX_CALL SetMuteAll(int flag) override;
     bool SONDEX_CALL SetMute(int streamId, bool flag) override;
-    int SONDEX_CALL Reserved9() override { return 0; }
-    bool SONDEX_CALL Reserved10(int) override { return true; }
-    int SONDEX_CALL Reserved11() override { return 0; }
-    bool SONDEX_CALL Reserved12(int) override { return true; }
-    bool SONDEX_CALL Reserved13(int) override { return true; }
-    bool SONDEX_CALL Reserved14(int) override { return true; }
-    bool SONDEX_CALL Reserved15(int) override { return true; }
-    bool SONDEX_CALL Reserved16(int) override { return true; }
-    bool SONDEX_CALL Reserved17(int) override { return true; }
-    bool SONDEX_CALL Reserved18(int) override { return true; }
+    int SONDEX_CALL Reserved() override { return 0; }
+    bool SONDEX_CALL Reserved(int) & override { return true; }
+    int SONDEX_CALL Reserved() const override { return 0; }
+    bool SONDEX_CALL Reserved(int) const& override { return true; }
+    bool SONDEX_CALL Reserved(int) volatile& override { return true; }
+    bool SONDEX_CALL Reserved(int) const volatile& override { return true; }
+    bool SONDEX_CALL Reserved(int) && override { return true; }
+    bool SONDEX_CALL Reserved(int) const&& override { return true; }
+    bool SONDEX_CALL Reserved(int) volatile&& override { return true; }
+    bool SONDEX_CALL Reserved(int) const volatile&& override { return true; }
     void SONDEX_CALL Destroy() override;
 
 private:
@@ -78,7 +76,5 @@ private:
     std::map<int, std::unique_ptr<CAudioStream>> streams_;
     CPeerLock lock_;
 };
-
-}  // namespace Sondex
 
 #endif

@@ -6,7 +6,6 @@
 
 #include "AudioLevel.h"
 
-namespace Sondex {
 namespace {
 
 constexpr DWORD kSampleRate = 44100;
@@ -31,8 +30,8 @@ int CAudioStream::ModeForPayloadType(uint8_t payloadType)
 {
     switch (payloadType) {
     case 35: return 4;
-    case 36: return kCaptureModeMono;
-    case 37: return kCaptureModeStereo;
+    case 36: return Sondex::kCaptureModeMono;
+    case 37: return Sondex::kCaptureModeStereo;
     default: return 0;
     }
 }
@@ -61,7 +60,7 @@ bool CAudioStream::PacketIn(CRtpPacket* packet)
 bool CAudioStream::openOutput(int mode)
 {
     if (running_.load() || device_ || !stopEvent_) return false;
-    if (mode != kCaptureModeMono && mode != kCaptureModeStereo) return false;
+    if (mode != Sondex::kCaptureModeMono && mode != Sondex::kCaptureModeStereo) return false;
     format_ = WAVEFORMATEX{};
     format_.wFormatTag = WAVE_FORMAT_PCM;
     format_.nChannels = 2;
@@ -176,5 +175,3 @@ void CAudioStream::fill(Buffer& buffer)
         return;
     std::memset(buffer.data.data(), 0, buffer.data.size());
 }
-
-}  // namespace Sondex

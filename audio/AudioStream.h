@@ -31,8 +31,6 @@
 #include "RtpPacket.h"
 #include "Sondex.h"
 
-namespace Sondex {
-
 class CAudioStream {
 public:
     static constexpr int kBufferCount = 10;
@@ -85,7 +83,5 @@ private:
     std::array<Buffer, kBufferCount> buffers_;
     std::mutex rewriteLock_;
 };
-
-}  // namespace Sondex
 
 #endif

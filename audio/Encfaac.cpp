@@ -1,7 +1,5 @@
 #include "Encfaac.h"
 
-namespace Sondex {
-
 CEncfaac::~CEncfaac()
 {
     close();
@@ -63,5 +61,3 @@ bool CEncfaac::Encode(const int16_t* pcm, uint8_t* out, size_t& outBytes)
     outBytes = static_cast<size_t>(written);
     return true;
 }
-
-}  // namespace Sondex

@@ -12,8 +12,6 @@
 
 #include <faac.h>
 
-namespace Sondex {
-
 class CEncfaac {
 public:
     CEncfaac() = default;
@@ -42,7 +40,5 @@ private:
     faacEncHandle encoder_ = nullptr;
     std::vector<int32_t> input_;
 };
-
-}  // namespace Sondex
 
 #endif

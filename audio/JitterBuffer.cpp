@@ -5,8 +5,6 @@
 
 #include <cstdlib>
 
-namespace Sondex {
-
 CJitterBuffer::~CJitterBuffer() = default;
 
 void CJitterBuffer::Insert(PacketRef packet)
@@ -75,5 +73,3 @@ std::vector<uint16_t> CJitterBuffer::SequenceNumbers() const
     for (const PacketRef& packet : packets_) numbers.push_back(packet->SequenceNumber());
     return numbers;
 }
-
-}  // namespace Sondex

@@ -24,8 +24,6 @@
 
 #include "RtpPacket.h"
 
-namespace Sondex {
-
 class CJitterBuffer {
 public:
     static constexpr int kReorderWindow = 100;
@@ -59,7 +57,5 @@ inline int SequenceDistance(uint16_t a, uint16_t b)
 {
     return static_cast<int16_t>(static_cast<uint16_t>(a - b));
 }
-
-}  // namespace Sondex
 
 #endif

@@ -6,8 +6,6 @@
 
 #include <atomic>
 
-namespace Sondex {
-
 class CRefCount {
 public:
     CRefCount() = default;
@@ -28,7 +26,5 @@ protected:
 private:
     std::atomic<long> count_{1};
 };
-
-}  // namespace Sondex
 
 #endif

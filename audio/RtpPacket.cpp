@@ -6,7 +6,6 @@
 #include <cstring>
 #include <new>
 
-namespace Sondex {
 namespace {
 
 constexpr uint8_t kVersion2 = 0x80;
@@ -102,5 +101,3 @@ void CRtpPacket::SetSequenceNumber(uint16_t sequence)
     buffer_[2] = static_cast<uint8_t>(sequence >> 8);
     buffer_[3] = static_cast<uint8_t>(sequence);
 }
-
-}  // namespace Sondex

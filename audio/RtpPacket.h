@@ -17,8 +17,6 @@
 
 #include "RefCount.h"
 
-namespace Sondex {
-
 constexpr size_t kRtpHeaderBytes = 12;
 constexpr size_t kMaxSendPayloadBytes = 0xFC00;
 
@@ -85,7 +83,5 @@ public:
 private:
     CRtpPacket* packet_ = nullptr;
 };
-
-}  // namespace Sondex
 
 #endif

@@ -65,17 +65,19 @@ public:
     virtual bool SONDEX_CALL InputPacket(int streamId, const char* datagram, unsigned short length) = 0;
     virtual bool SONDEX_CALL SetMuteAll(int flag) = 0;
     virtual bool SONDEX_CALL SetMute(int streamId, bool flag) = 0;
-    // Slots 9 to 18 are reserved and do nothing.
-    virtual int SONDEX_CALL Reserved9() = 0;
-    virtual bool SONDEX_CALL Reserved10(int) = 0;
-    virtual int SONDEX_CALL Reserved11() = 0;
-    virtual bool SONDEX_CALL Reserved12(int) = 0;
-    virtual bool SONDEX_CALL Reserved13(int) = 0;
-    virtual bool SONDEX_CALL Reserved14(int) = 0;
-    virtual bool SONDEX_CALL Reserved15(int) = 0;
-    virtual bool SONDEX_CALL Reserved16(int) = 0;
-    virtual bool SONDEX_CALL Reserved17(int) = 0;
-    virtual bool SONDEX_CALL Reserved18(int) = 0;
+    // Slots 9 to 18 are reserved and do nothing. They share one name; their
+    // qualifiers only tell them apart, and each keeps its place in the table
+    // (declaration order).
+    virtual int SONDEX_CALL Reserved() = 0;                       // 9
+    virtual bool SONDEX_CALL Reserved(int) & = 0;                 // 10
+    virtual int SONDEX_CALL Reserved() const = 0;                 // 11
+    virtual bool SONDEX_CALL Reserved(int) const& = 0;            // 12
+    virtual bool SONDEX_CALL Reserved(int) volatile& = 0;         // 13
+    virtual bool SONDEX_CALL Reserved(int) const volatile& = 0;   // 14
+    virtual bool SONDEX_CALL Reserved(int) && = 0;                // 15
+    virtual bool SONDEX_CALL Reserved(int) const&& = 0;           // 16
+    virtual bool SONDEX_CALL Reserved(int) volatile&& = 0;        // 17
+    virtual bool SONDEX_CALL Reserved(int) const volatile&& = 0;  // 18
     virtual void SONDEX_CALL Destroy() = 0;
 
 protected:

@@ -11,7 +11,7 @@
 extern "C" Sondex::IAudioEnumer* CreateAudioEnumer()
 {
     try {
-        return new Sondex::CAudioEnumer();
+        return new CAudioEnumer();
     } catch (...) {
         return nullptr;
     }
@@ -25,7 +25,7 @@ extern "C" void DeleteAudioEnumer(Sondex::IAudioEnumer* enumer)
 extern "C" Sondex::IAudioPeer* CreateAudioPeer(IAudioPeerSink* sink)
 {
     try {
-        return new Sondex::CAudioPeer(sink);
+        return new CAudioPeer(sink);
     } catch (...) {
         return nullptr;
     }
@@ -81,16 +81,16 @@ static_assert(
     Abi::hasType<bool (SONDEX_CALL IAudioPeer::*)(int, const char*, unsigned short)>(&IAudioPeer::InputPacket));
 static_assert(Abi::hasType<bool (SONDEX_CALL IAudioPeer::*)(int)>(&IAudioPeer::SetMuteAll));
 static_assert(Abi::hasType<bool (SONDEX_CALL IAudioPeer::*)(int, bool)>(&IAudioPeer::SetMute));
-static_assert(Abi::hasType<int (SONDEX_CALL IAudioPeer::*)()>(&IAudioPeer::Reserved9));
-static_assert(Abi::hasType<bool (SONDEX_CALL IAudioPeer::*)(int)>(&IAudioPeer::Reserved10));
-static_assert(Abi::hasType<int (SONDEX_CALL IAudioPeer::*)()>(&IAudioPeer::Reserved11));
-static_assert(Abi::hasType<bool (SONDEX_CALL IAudioPeer::*)(int)>(&IAudioPeer::Reserved12));
-static_assert(Abi::hasType<bool (SONDEX_CALL IAudioPeer::*)(int)>(&IAudioPeer::Reserved13));
-static_assert(Abi::hasType<bool (SONDEX_CALL IAudioPeer::*)(int)>(&IAudioPeer::Reserved14));
-static_assert(Abi::hasType<bool (SONDEX_CALL IAudioPeer::*)(int)>(&IAudioPeer::Reserved15));
-static_assert(Abi::hasType<bool (SONDEX_CALL IAudioPeer::*)(int)>(&IAudioPeer::Reserved16));
-static_assert(Abi::hasType<bool (SONDEX_CALL IAudioPeer::*)(int)>(&IAudioPeer::Reserved17));
-static_assert(Abi::hasType<bool (SONDEX_CALL IAudioPeer::*)(int)>(&IAudioPeer::Reserved18));
+static_assert(Abi::hasType<int (SONDEX_CALL IAudioPeer::*)()>(&IAudioPeer::Reserved));
+static_assert(Abi::hasType<bool (SONDEX_CALL IAudioPeer::*)(int) &>(&IAudioPeer::Reserved));
+static_assert(Abi::hasType<int (SONDEX_CALL IAudioPeer::*)() const>(&IAudioPeer::Reserved));
+static_assert(Abi::hasType<bool (SONDEX_CALL IAudioPeer::*)(int) const&>(&IAudioPeer::Reserved));
+static_assert(Abi::hasType<bool (SONDEX_CALL IAudioPeer::*)(int) volatile&>(&IAudioPeer::Reserved));
+static_assert(Abi::hasType<bool (SONDEX_CALL IAudioPeer::*)(int) const volatile&>(&IAudioPeer::Reserved));
+static_assert(Abi::hasType<bool (SONDEX_CALL IAudioPeer::*)(int) &&>(&IAudioPeer::Reserved));
+static_assert(Abi::hasType<bool (SONDEX_CALL IAudioPeer::*)(int) const&&>(&IAudioPeer::Reserved));
+static_assert(Abi::hasType<bool (SONDEX_CALL IAudioPeer::*)(int) volatile&&>(&IAudioPeer::Reserved));
+static_assert(Abi::hasType<bool (SONDEX_CALL IAudioPeer::*)(int) const volatile&&>(&IAudioPeer::Reserved));
 static_assert(Abi::hasType<void (SONDEX_CALL IAudioPeer::*)()>(&IAudioPeer::Destroy));
 
 }  // namespace

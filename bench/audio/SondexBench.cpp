@@ -91,7 +91,7 @@ double encoderAlone(const std::vector<int16_t>& pcm, int channels, int bitRate, 
 
 double capturePath(const std::vector<int16_t>& pcm, int channels, int bitRate, long& frames)
 {
-    Sondex::CEncfaac encoder;
+    CEncfaac encoder;
     if (!encoder.Open(kRate, static_cast<unsigned>(channels), static_cast<unsigned long>(bitRate))) return -1;
     CountingSink sink;
     std::vector<uint8_t> scratch(4096);
@@ -99,7 +99,7 @@ double capturePath(const std::vector<int16_t>& pcm, int channels, int bitRate, l
     const size_t frameSamples = 1024 * static_cast<size_t>(channels);
     const auto start = Clock::now();
     for (size_t offset = 0; offset + frameSamples <= pcm.size(); offset += frameSamples)
-        Sondex::CAudioCapture::EncodeToSink(
+        CAudioCapture::EncodeToSink(
             encoder, pcm.data() + offset, scratch, counter, channels == 1 ? 36 : 37, sink);
     const double elapsed = secondsSince(start);
     frames = sink.frames;
@@ -109,16 +109,16 @@ double capturePath(const std::vector<int16_t>& pcm, int channels, int bitRate, l
 // Nanoseconds per packet for insert + pop, the queue holding `depth` packets.
 double queueCost(size_t depth, bool swapNeighbours, long rounds)
 {
-    std::vector<Sondex::CRtpPacket*> pool(65536);
+    std::vector<CRtpPacket*> pool(65536);
     for (size_t n = 0; n < pool.size(); ++n) {
         const uint8_t header[12] = {0x80, 36, static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n)};
-        pool[n] = Sondex::CRtpPacket::MakeReceived(header, sizeof(header));
+        pool[n] = CRtpPacket::MakeReceived(header, sizeof(header));
     }
-    auto insert = [&](Sondex::CJitterBuffer& queue, uint16_t n) {
+    auto insert = [&](CJitterBuffer& queue, uint16_t n) {
         pool[n]->AddRef();
-        queue.Insert(Sondex::PacketRef(pool[n]));
+        queue.Insert(PacketRef(pool[n]));
     };
-    Sondex::CJitterBuffer queue;
+    CJitterBuffer queue;
     uint16_t next = 1;
     while (queue.Size() < depth) insert(queue, next++);
     const auto start = Clock::now();

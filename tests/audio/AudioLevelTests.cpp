@@ -23,6 +23,5 @@ TEST(AudioLevel, IsThePeakAsATruncatedPercentage)
         {{1000, -20000, 19000}, 61},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(Sondex::PeakLevel(c.samples.data(), c.samples.size()), c.level)
-            << ::testing::PrintToString(c.samples);
+        EXPECT_EQ(PeakLevel(c.samples.data(), c.samples.size()), c.level) << ::testing::PrintToString(c.samples);
 }

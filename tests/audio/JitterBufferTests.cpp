@@ -7,10 +7,6 @@
 
 #include "JitterBuffer.h"
 
-using Sondex::CJitterBuffer;
-using Sondex::CRtpPacket;
-using Sondex::PacketRef;
-
 namespace {
 
 PacketRef packetNumbered(uint16_t sequence)

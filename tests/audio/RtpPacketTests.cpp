@@ -7,9 +7,6 @@
 
 #include "RtpPacket.h"
 
-using Sondex::CRtpPacket;
-using Sondex::PacketRef;
-
 namespace {
 
 std::vector<uint8_t> datagram(std::vector<uint8_t> header, size_t payloadBytes)
@@ -85,13 +82,13 @@ TEST(RtpPacket, ReceivedHeaderFieldsAreReadInNetworkOrder)
 
 TEST(RtpPacket, SendPacketsWrapOnePayloadBehindAVersion2Header)
 {
-    const std::vector<uint8_t> big(Sondex::kMaxSendPayloadBytes + 1, 0x55);
+    const std::vector<uint8_t> big(kMaxSendPayloadBytes + 1, 0x55);
     EXPECT_EQ(CRtpPacket::MakeSend(nullptr, 4), nullptr);
     EXPECT_EQ(CRtpPacket::MakeSend(big.data(), 0), nullptr);
     EXPECT_EQ(CRtpPacket::MakeSend(big.data(), big.size()), nullptr);
-    PacketRef largest(CRtpPacket::MakeSend(big.data(), Sondex::kMaxSendPayloadBytes));
+    PacketRef largest(CRtpPacket::MakeSend(big.data(), kMaxSendPayloadBytes));
     ASSERT_TRUE(largest);
-    EXPECT_EQ(largest->PayloadLength(), Sondex::kMaxSendPayloadBytes);
+    EXPECT_EQ(largest->PayloadLength(), kMaxSendPayloadBytes);
 
     const uint8_t frame[] = {0xFF, 0xF1, 0x50, 0x80};
     PacketRef packet(CRtpPacket::MakeSend(frame, sizeof(frame)));
