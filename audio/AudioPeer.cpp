@@ -103,11 +103,10 @@ bool SONDEX_CALL CAudioPeer::InputPacket(int streamId, const char* datagram, uns
         if (!datagram || length < kMinDatagramBytes) return false;
         PacketRef packet(CRtpPacket::MakeReceived(reinterpret_cast<const uint8_t*>(datagram), length));
         if (!packet) return false;
-        if (CAudioStream::ModeForPayloadType(packet->PayloadType()) == 0) return false;
         std::lock_guard<CPeerLock> guard(lock_);
         auto found = streams_.find(streamId);
         if (found != streams_.end()) found->second->PacketIn(packet.get());
-        return true;  // a packet for an unknown stream is dropped
+        return true;  // a packet for an unknown stream, or of an unknown payload type, is dropped
     } catch (...) {
         return false;
     }

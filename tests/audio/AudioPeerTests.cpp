@@ -105,7 +105,8 @@ TEST_F(AudioPeerThroughExports, InputPacketRefusesMalformedDatagrams)
         {"11 bytes", eleven, false},
         {"version 1", rtp(0x40, 36, 1), false},
         {"version 3", rtp(0xC0, 36, 1), false},
-        {"payload type 96", rtp(0x80, 96, 1), false},
+        {"payload type 96", rtp(0x80, 96, 1), true},
+        {"payload type 0 with a payload", rtp(0x80, 0, 2, 8), true},
         {"CSRC list beyond the datagram", rtp(0x83, 36, 1, 4), false},
         {"padding beyond the datagram",
             [] {
@@ -120,6 +121,8 @@ TEST_F(AudioPeerThroughExports, InputPacketRefusesMalformedDatagrams)
     EXPECT_FALSE(peer->InputPacket(1, nullptr, 12));
     const auto forNobody = rtp(0x80, 36, 1);
     EXPECT_TRUE(peer->InputPacket(42, forNobody.data(), 12));  // unknown stream: dropped, not refused
+    const auto unknownTypeForNobody = rtp(0x80, 127, 1);
+    EXPECT_TRUE(peer->InputPacket(42, unknownTypeForNobody.data(), 12));
 }
 
 // A peer that went, with its lock taken and its streams, leaves nothing on the heaps.
