@@ -87,7 +87,8 @@ protected:
 }  // namespace Sondex
 
 // Exported functions (C names, the C calling convention). Null results mean
-// memory was short; the Delete functions ignore null.
+// memory was short, or, from CreateAudioPeer, that no sink was given; the
+// Delete functions ignore null.
 extern "C" {
 Sondex::IAudioEnumer* CreateAudioEnumer();
 void DeleteAudioEnumer(Sondex::IAudioEnumer* enumer);

@@ -24,6 +24,7 @@ extern "C" void DeleteAudioEnumer(Sondex::IAudioEnumer* enumer)
 
 extern "C" Sondex::IAudioPeer* CreateAudioPeer(IAudioPeerSink* sink)
 {
+    if (!sink) return nullptr;  // the sound threads would call through it
     try {
         return new CAudioPeer(sink);
     } catch (...) {

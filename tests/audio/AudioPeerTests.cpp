@@ -191,6 +191,7 @@ TEST(AudioEnumerThroughExports, NamesOnlyListedDevices)
     library.deleteEnumer(enumer);
     library.deleteEnumer(nullptr);
     library.deletePeer(nullptr);
+    EXPECT_EQ(library.createPeer(nullptr), nullptr) << "a peer without a sink";
 }
 
 TEST(AudioStream, PayloadTypeSelectsTheModeAndASwitchRestartsTheQueue)
