@@ -4,6 +4,24 @@
 
 #include <neaacdec.h>
 
+namespace {
+
+constexpr size_t kAdtsHeaderBytes = 7;
+
+// A whole ADTS frame starts here: the sync word, layer 0, a sampling rate of
+// the table and a frame length that covers its header and lies in the data.
+bool startsWithAdtsFrame(const uint8_t* data, size_t length)
+{
+    if (length < kAdtsHeaderBytes) return false;
+    if (data[0] != 0xFF || (data[1] & 0xF6) != 0xF0) return false;
+    if (((data[2] >> 2) & 0x0F) > 12) return false;
+    const bool crc = (data[1] & 0x01) == 0;
+    const size_t frameLength = (size_t{data[3] & 0x03u} << 11) | (size_t{data[4]} << 3) | (data[5] >> 5);
+    return frameLength >= kAdtsHeaderBytes + (crc ? 2 : 0) && frameLength <= length;
+}
+
+}  // namespace
+
 CAacDecoder::~CAacDecoder()
 {
     if (decoder_) NeAACDecClose(static_cast<NeAACDecHandle>(decoder_));
@@ -11,6 +29,8 @@ CAacDecoder::~CAacDecoder()
 
 bool CAacDecoder::open(const uint8_t* frame, size_t length)
 {
+    // The decoder would take headerless data as raw AAC and keep that format.
+    if (!startsWithAdtsFrame(frame, length)) return false;
     NeAACDecHandle decoder = NeAACDecOpen();
     if (!decoder) return false;
     NeAACDecConfigurationPtr config = NeAACDecGetCurrentConfiguration(decoder);

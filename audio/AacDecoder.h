@@ -1,8 +1,9 @@
 /*
  * Turns one received ADTS AAC frame into one playback buffer: 1024 stereo
  * 16-bit frames (a mono frame is spread to both channels). The decoder learns
- * the stream's format from the first frame it can read. Used on one thread at
- * a time (the playback callback thread).
+ * the stream's format from the first frame with a valid ADTS header; anything
+ * before it plays as silence. Used on one thread at a time (the playback
+ * callback thread).
  */
 #ifndef AUDIO_AACDECODER_H
 #define AUDIO_AACDECODER_H

@@ -6,9 +6,10 @@
 // capture records from input device 0 in MODE (5 mono, 6 stereo), writes every
 // encoded frame (ADTS) to FRAMES.aac and every capture level to LEVELS.txt.
 // With "loopback" each frame is also framed as an RTP packet and handed to a
-// second session's stream, which plays it on output device 0. "switch" feeds
-// a stream packets whose payload type changes COUNT times. A summary goes
-// to standard output as key=value lines.
+// second session's stream, which plays it on output device 0; "loopback-junk"
+// first hands that stream a packet whose payload is no AAC frame. "switch"
+// feeds a stream packets whose payload type changes COUNT times. A summary
+// goes to standard output as key=value lines.
 #include <windows.h>
 
 #include <algorithm>
@@ -39,6 +40,17 @@ struct Exports {
     bool ok() const { return module && createEnumer && deleteEnumer && createPeer && deletePeer; }
 };
 
+std::vector<char> datagram(int payloadType, uint16_t sequence, const char* payload, size_t length)
+{
+    std::vector<char> bytes(12 + length, 0);
+    bytes[0] = static_cast<char>(0x80);
+    bytes[1] = static_cast<char>(0x80 | payloadType);
+    bytes[2] = static_cast<char>(sequence >> 8);
+    bytes[3] = static_cast<char>(sequence);
+    if (length) std::memcpy(bytes.data() + 12, payload, length);
+    return bytes;
+}
+
 // The receiving side: counts playback levels per stream.
 class PlaybackSink : public IAudioPeerSink {
 public:
@@ -62,13 +74,8 @@ public:
         frames.emplace_back(payload, payload + length);
         if (!receiver) return;
         ++sequence;
-        std::vector<char> datagram(12 + static_cast<size_t>(length), 0);
-        datagram[0] = static_cast<char>(0x80);
-        datagram[1] = static_cast<char>(0x80 | payloadType);
-        datagram[2] = static_cast<char>(sequence >> 8);
-        datagram[3] = static_cast<char>(sequence);
-        std::memcpy(datagram.data() + 12, payload, static_cast<size_t>(length));
-        if (!receiver->InputPacket(1, datagram.data(), static_cast<unsigned short>(datagram.size()))) ++refused;
+        const auto packet = datagram(payloadType, sequence, payload, static_cast<size_t>(length));
+        if (!receiver->InputPacket(1, packet.data(), static_cast<unsigned short>(packet.size()))) ++refused;
     }
     void SONDEX_CALL OnPlaybackLevel(int, int) override {}
     void SONDEX_CALL OnCaptureLevel(int level) override
@@ -105,7 +112,8 @@ long long millisecondsSince(std::chrono::steady_clock::time_point start)
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
 }
 
-int capture(Exports& dll, int mode, int seconds, const char* framesPath, const char* levelsPath, bool loopback)
+int capture(
+    Exports& dll, int mode, int seconds, const char* framesPath, const char* levelsPath, bool loopback, bool junkFirst)
 {
     CaptureSink captureSink;
     PlaybackSink playbackSink;
@@ -117,6 +125,13 @@ int capture(Exports& dll, int mode, int seconds, const char* framesPath, const c
         receiver->Init(0, 0);
         receiver->AddStream(1);
         captureSink.receiver = receiver;
+        if (junkFirst) {
+            // Headerless bytes that a decoder could take for raw AAC, numbered before the first frame.
+            const char junk[16] = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x11, 0x22, 0x33, 0x44, 0x55};
+            const auto packet = datagram(captureSink.payloadType, 0, junk, sizeof junk);
+            if (!receiver->InputPacket(1, packet.data(), static_cast<unsigned short>(packet.size())))
+                ++captureSink.refused;
+        }
     }
     sender->Init(0, 0);
     std::printf("other_modes_refused=%d\n", !sender->StartCapture(4) && !sender->StartCapture(7) ? 1 : 0);
@@ -220,11 +235,14 @@ int main(int argc, char** argv)
         }
         if (argc >= 2 && std::strcmp(argv[1], "list") == 0) return list(dll);
         if (argc >= 3 && std::strcmp(argv[1], "switch") == 0) return switchModes(dll, std::atoi(argv[2]));
-        if (argc >= 6 && std::strcmp(argv[1], "capture") == 0)
+        if (argc >= 6 && std::strcmp(argv[1], "capture") == 0) {
+            const bool junk = argc >= 7 && std::strcmp(argv[6], "loopback-junk") == 0;
             return capture(dll, std::atoi(argv[2]), std::atoi(argv[3]), argv[4], argv[5],
-                argc >= 7 && std::strcmp(argv[6], "loopback") == 0);
+                junk || (argc >= 7 && std::strcmp(argv[6], "loopback") == 0), junk);
+        }
         std::fprintf(stderr,
-            "usage: sondex_probe list | capture MODE SECONDS FRAMES.aac LEVELS.txt [loopback] | switch COUNT\n");
+            "usage: sondex_probe list | capture MODE SECONDS FRAMES.aac LEVELS.txt "
+            "[loopback|loopback-junk] | switch COUNT\n");
         return 2;
     } catch (...) {
         return 1;

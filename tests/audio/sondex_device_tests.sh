@@ -9,8 +9,9 @@
 #    faad, are a 1 kHz sine at both amplitudes, and the capture levels follow
 #    the amplitude (24 and 73);
 #  - end to end (capture -> AAC -> RTP -> a second peer's stream -> decode ->
-#    playback) the recorded speaker carries the same sine; muted, the stream's
-#    playback level is 0; payload type switches reopen the output each time.
+#    playback) the recorded speaker carries the same sine, in stereo also when
+#    the stream's first packet is no AAC frame; muted, the stream's playback
+#    level is 0; payload type switches reopen the output each time.
 set -euo pipefail
 : "${WINE_RUN:?}" "${BUILD_DIR:?}"
 for tool in pulseaudio pactl pacat parec faad python3; do
@@ -70,7 +71,9 @@ check "devices are listed" grep -q '^input [0-9]*: Monitor of Microphone' "$work
 check "speaker is listed" grep -q '^output [0-9]*: Speaker' "$work/list.txt"
 
 for mode in 5 6; do
-  "$WINE_RUN" "$probe" capture "$mode" 6 "$work/frames$mode.aac" "$work/levels$mode.txt" loopback 2>/dev/null \
+  road=loopback
+  [[ $mode == 6 ]] && road=loopback-junk
+  "$WINE_RUN" "$probe" capture "$mode" 6 "$work/frames$mode.aac" "$work/levels$mode.txt" "$road" 2>/dev/null \
     | tr -d '\r' | tee "$work/summary$mode.txt"
   faad -q -o "$work/decoded$mode.wav" "$work/frames$mode.aac" >/dev/null 2>&1 || true
 done
