@@ -1,15 +1,15 @@
 // Capture device handling. The ten buffers belong to the capture object for
-// its whole life, so a buffer the device did not give back is still freed.
+// its whole life; after a close the driver refused, nothing is freed.
 #include "AudioCapture.h"
 
 #include "AudioLevel.h"
 #include "RtpPacket.h"
+#include "WaveStop.h"
 
 namespace {
 
 constexpr DWORD kSampleRate = 44100;
 constexpr DWORD kFrameSamples = 1024;
-constexpr DWORD kStopWaitMs = 2000;
 constexpr uint8_t kPayloadTypeMono = 36;
 constexpr uint8_t kPayloadTypeStereo = 37;
 
@@ -44,7 +44,7 @@ CAudioCapture::~CAudioCapture()
 
 bool CAudioCapture::Start(int deviceId, int mode)
 {
-    if (running_.load() || device_ || !stopEvent_) return false;
+    if (running_.load() || device_ || heldByDriver_.load() || !stopEvent_) return false;
 
     // Only modes 5 and 6 have a format; any other would open the device with
     // an all-zero format, which fails, so it fails here.
@@ -97,7 +97,7 @@ bool CAudioCapture::Start(int deviceId, int mode)
 
 void CAudioCapture::Stop()
 {
-    if (!device_) return;
+    if (!device_ || heldByDriver_.load()) return;  // a device the driver keeps is left alone
     closeDevice();
 }
 
@@ -122,20 +122,17 @@ void CAudioCapture::bufferRetired()
     if (outstanding_.fetch_sub(1) == 1) SetEvent(stopEvent_);
 }
 
-// Resets the device (every buffer comes back), waits a bounded time for the
-// callback to retire them, closes the device and frees what the device held.
+// Stops and closes the device the bounded way and frees what the device held,
+// unless it would not close.
 void CAudioCapture::closeDevice()
 {
     {
         std::lock_guard<std::mutex> guard(requeueLock_);
         running_ = false;
     }
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        if (outstanding_.load() > 0) {
-            waveInReset(device_);
-            WaitForSingleObject(stopEvent_, kStopWaitMs);
-        }
-        if (waveInClose(device_) == MMSYSERR_NOERROR) break;
+    if (!StopWaveDevice(device_, outstanding_, stopEvent_, &waveInReset, &waveInClose)) {
+        heldByDriver_ = true;
+        return;
     }
     device_ = nullptr;
     outstanding_ = 0;
@@ -164,6 +161,7 @@ void CALLBACK CAudioCapture::deviceCallback(HWAVEIN, UINT message, DWORD_PTR ins
 
 void CAudioCapture::onBufferFilled(WAVEHDR* header)
 {
+    if (heldByDriver_.load()) return;  // late: its sink may be gone
     auto* buffer = reinterpret_cast<Buffer*>(header->dwUser);
     waveInUnprepareHeader(device_, header, sizeof(WAVEHDR));
     buffer->prepared = false;

@@ -5,9 +5,12 @@
  *
  * Threading: Start and Stop run on the caller's thread and are serialised by
  * the peer; the buffer work runs on the sound system's callback thread, which
- * calls the sink. Stop must not be called from inside a sink callback. Stop
- * resets the device so that its buffers come back at once, and waits for them
- * a bounded time.
+ * calls the sink. Stop must not be called from inside a sink callback, nor
+ * while holding a lock that a sink's call may wait for. Stop resets the device
+ * so that its buffers come back at once, and waits for them a bounded time;
+ * when the device still will not close, the driver may hold the buffers and
+ * call back later, so the object must then never be freed (HeldByDriver), and
+ * its callback calls nobody any more.
  */
 #ifndef AUDIO_AUDIOCAPTURE_H
 #define AUDIO_AUDIOCAPTURE_H
@@ -37,6 +40,7 @@ public:
     bool Start(int deviceId, int mode);
     void Stop();
     bool Running() const { return running_.load(); }
+    bool HeldByDriver() const { return heldByDriver_.load(); }
 
     // The per-buffer path from PCM to the sink: encode one buffer, wrap a
     // produced frame in a send packet numbered by frameCounter and hand its
@@ -60,6 +64,7 @@ private:
 
     IAudioPeerSink* sink_;
     std::atomic<bool> running_{false};
+    std::atomic<bool> heldByDriver_{false};
     HWAVEIN device_ = nullptr;
     int mode_ = 0;
     WAVEFORMATEX format_{};

@@ -43,13 +43,20 @@ void SONDEX_CALL CAudioPeer::Close()
 void CAudioPeer::closeAll()
 {
     stopCapture();
-    streams_.clear();  // each stream stops its output and releases its packets
+    std::map<int, std::shared_ptr<CAudioStream>> streams;
+    {
+        std::lock_guard<CPeerLock> guard(lock_);
+        streams.swap(streams_);
+    }
+    for (auto& entry : streams) entry.second->Stop();  // each stops its output and releases its packets
+    for (auto& entry : streams) entry.second->WaitIdle();
 }
 
 bool SONDEX_CALL CAudioPeer::StartCapture(int mode)
 {
     try {
         if (!initialised_) return false;
+        if (capture_ && capture_->HeldByDriver()) dropCapture();
         if (!capture_) capture_ = std::make_unique<CAudioCapture>(sink_);
         return capture_->Start(captureDeviceId_, mode);
     } catch (...) {
@@ -69,7 +76,21 @@ void CAudioPeer::stopCapture()
 {
     if (!capture_) return;
     capture_->Stop();
+    dropCapture();
+}
+
+void CAudioPeer::dropCapture()
+{
+    // One whose device would not close stays for the driver's late callbacks.
+    if (capture_ && capture_->HeldByDriver()) static_cast<void>(capture_.release());
     capture_.reset();
+}
+
+std::shared_ptr<CAudioStream> CAudioPeer::findStream(int streamId)
+{
+    std::lock_guard<CPeerLock> guard(lock_);
+    auto found = streams_.find(streamId);
+    return found == streams_.end() ? nullptr : found->second;
 }
 
 bool SONDEX_CALL CAudioPeer::AddStream(int streamId)
@@ -77,7 +98,7 @@ bool SONDEX_CALL CAudioPeer::AddStream(int streamId)
     try {
         std::lock_guard<CPeerLock> guard(lock_);
         if (streams_.count(streamId)) return false;
-        streams_.emplace(streamId, std::make_unique<CAudioStream>(sink_, streamId, spare_));
+        streams_.emplace(streamId, std::make_shared<CAudioStream>(sink_, streamId, spare_));
         return true;
     } catch (...) {
         return false;
@@ -87,10 +108,15 @@ bool SONDEX_CALL CAudioPeer::AddStream(int streamId)
 bool SONDEX_CALL CAudioPeer::RemoveStream(int streamId)
 {
     try {
-        std::lock_guard<CPeerLock> guard(lock_);
-        auto found = streams_.find(streamId);
-        if (found == streams_.end()) return false;
-        streams_.erase(found);
+        std::shared_ptr<CAudioStream> stream;
+        {
+            std::lock_guard<CPeerLock> guard(lock_);
+            auto found = streams_.find(streamId);
+            if (found == streams_.end()) return false;
+            stream = std::move(found->second);
+            streams_.erase(found);
+        }
+        stream->Stop();
         return true;
     } catch (...) {
         return false;
@@ -103,9 +129,7 @@ bool SONDEX_CALL CAudioPeer::InputPacket(int streamId, const char* datagram, uns
         if (!datagram || length < kMinDatagramBytes) return false;
         PacketRef packet(CRtpPacket::MakeReceived(reinterpret_cast<const uint8_t*>(datagram), length));
         if (!packet) return false;
-        std::lock_guard<CPeerLock> guard(lock_);
-        auto found = streams_.find(streamId);
-        if (found != streams_.end()) found->second->PacketIn(packet.get());
+        if (std::shared_ptr<CAudioStream> stream = findStream(streamId)) stream->PacketIn(packet.get());
         return true;  // a packet for an unknown stream, or of an unknown payload type, is dropped
     } catch (...) {
         return false;
@@ -125,10 +149,9 @@ bool SONDEX_CALL CAudioPeer::SetMuteAll(int flag)
 bool SONDEX_CALL CAudioPeer::SetMute(int streamId, bool flag)
 {
     try {
-        std::lock_guard<CPeerLock> guard(lock_);
-        auto found = streams_.find(streamId);
-        if (found == streams_.end()) return false;
-        found->second->SetMute(flag);
+        std::shared_ptr<CAudioStream> stream = findStream(streamId);
+        if (!stream) return false;
+        stream->SetMute(flag);
         return true;
     } catch (...) {
         return false;

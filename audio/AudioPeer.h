@@ -2,10 +2,14 @@
  * The audio session behind Sondex::IAudioPeer: the capture of one microphone
  * (made on the first StartCapture) and a table of remote streams by id.
  *
- * Threading: AddStream, RemoveStream, InputPacket, SetMuteAll and SetMute hold
- * the peer lock for their whole work (including a stream's output restart).
- * Init, StartCapture, StopCapture and Close take no lock: the caller must not
- * run them at the same time as each other or as the locked operations.
+ * Threading: AddStream, RemoveStream, InputPacket, SetMuteAll and SetMute may
+ * be called on any thread at once, and all but RemoveStream from inside the
+ * sink's callbacks too. The peer lock guards the stream table only and is
+ * never held while a sound device is opened or closed: the sound system's
+ * thread, which may be waiting for it in a sink's call, must be free to run
+ * for those to end. A stream taken out of the table is stopped after the lock
+ * is let go. Init, StartCapture, StopCapture and Close take no lock: the
+ * caller must not run them at the same time as each other.
  * Every slot catches everything and answers with its result.
  */
 #ifndef AUDIO_AUDIOPEER_H
@@ -66,14 +70,16 @@ private:
 
     ~CAudioPeer();
     void stopCapture();
+    void dropCapture();
     void closeAll();
+    std::shared_ptr<CAudioStream> findStream(int streamId);
 
     bool initialised_ = false;
     IAudioPeerSink* sink_;
     int captureDeviceId_ = 0;
     int spare_ = 0;
     std::unique_ptr<CAudioCapture> capture_;
-    std::map<int, std::unique_ptr<CAudioStream>> streams_;
+    std::map<int, std::shared_ptr<CAudioStream>> streams_;
     CPeerLock lock_;
 };
 

@@ -1,41 +1,36 @@
 /*
  * One remote stream of an audio session: its packets' payload type sets its
- * mode (35 → 4, 36 → 5 mono, 37 → 6 stereo), they wait in a receive queue,
- * and a wave-out device (the first output device, 44100 Hz stereo) plays one
- * decoded packet per 4096-byte buffer; a missing or undecodable packet, or a
- * muted stream, plays silence. Each played buffer's peak level goes to the
- * sink. A change of payload type stops the output, starts a new queue and
- * reopens the output for the new mode; mode 4 has no output format, so its
- * packets only gather.
+ * mode (35 → 4, 36 → 5 mono, 37 → 6 stereo) and they wait in a receive queue
+ * that an output (CAudioOutput) plays. A change of payload type stops the
+ * output, starts a new queue and opens an output for the new mode; mode 4 has
+ * no output format, so its packets only gather.
  *
- * Threading: PacketIn and StopOutput run on the caller's thread under the
- * peer lock; buffers are filled on the sound system's callback thread, which
- * meets PacketIn only in the queue's lock. The mute flag is atomic. StopOutput
- * resets the device and waits a bounded time for the buffers.
+ * Threading: PacketIn, Stop and SetMute may be called on any thread, a sink's
+ * callback too, and at the same time. A packet of the current mode goes into
+ * the queue at once. One that switches the mode is taken by one thread at a
+ * time, with no lock held while the device is closed and opened: a packet that
+ * arrives meanwhile waits in a list that the working thread empties before it
+ * leaves, so no caller waits for another's device. Stop is final: the output
+ * stops and later packets are dropped; when another thread is at work on the
+ * stream, that thread stops it and Stop returns at once (WaitIdle waits).
  */
 #ifndef AUDIO_AUDIOSTREAM_H
 #define AUDIO_AUDIOSTREAM_H
 
-#include <windows.h>
-#include <mmsystem.h>
-
-#include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
-#include <vector>
 
-#include "AacDecoder.h"
+#include "AudioOutput.h"
 #include "JitterBuffer.h"
 #include "RtpPacket.h"
 #include "Sondex.h"
 
 class CAudioStream {
 public:
-    static constexpr int kBufferCount = 10;
-    static constexpr DWORD kBufferBytes = 4096;
-
     CAudioStream(IAudioPeerSink* sink, int streamId, int spare);
     CAudioStream(const CAudioStream&) = delete;
     CAudioStream& operator=(const CAudioStream&) = delete;
@@ -47,41 +42,33 @@ public:
     // Takes a reference of its own when it keeps the packet; false when the
     // payload type selects no mode (the packet is ignored).
     bool PacketIn(CRtpPacket* packet);
-    void StopOutput();
-    void SetMute(bool muted) { muted_ = muted; }
+    void Stop();
+    // Returns once no thread is at work on the stream; never from a sink callback.
+    void WaitIdle();
+    void SetMute(bool muted) { *muted_ = muted; }
 
-    int Mode() const { return mode_; }
-    bool OutputRunning() const { return running_.load(); }
-    const CJitterBuffer* Queue() const { return queue_.get(); }
+    int Mode() const;
+    bool OutputRunning() const;
+    size_t QueuedPackets() const;
 
 private:
-    struct Buffer {
-        WAVEHDR header{};
-        std::vector<uint8_t> data;
-    };
+    void work(std::unique_lock<std::mutex>& lock);
+    void switchMode(std::unique_lock<std::mutex>& lock, PacketRef first);
 
-    bool openOutput(int mode);
-    bool writeBuffer(Buffer& buffer);
-    void bufferRetired();
-    static void CALLBACK deviceCallback(
-        HWAVEOUT device, UINT message, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR param2);
-    void onBufferPlayed(WAVEHDR* header);
-    void fill(Buffer& buffer);
-
-    std::atomic<bool> running_{false};
     IAudioPeerSink* sink_;
     int streamId_;
     int spare_;
+    std::shared_ptr<std::atomic<bool>> muted_;
+    // Never held while a device is opened or closed, nor while the sink is called.
+    mutable std::mutex state_;
+    std::condition_variable idle_;
+    bool working_ = false;
+    bool stopping_ = false;
+    bool stopped_ = false;
+    std::deque<PacketRef> pending_;
     int mode_ = 0;
-    HWAVEOUT device_ = nullptr;
-    WAVEFORMATEX format_{};
-    std::atomic<int> outstanding_{0};
-    HANDLE stopEvent_;
-    std::unique_ptr<CJitterBuffer> queue_;
-    std::unique_ptr<CAacDecoder> decoder_;
-    std::atomic<bool> muted_{false};
-    std::array<Buffer, kBufferCount> buffers_;
-    std::mutex rewriteLock_;
+    std::shared_ptr<CJitterBuffer> queue_;
+    OutputPtr output_;
 };
 
 #endif

@@ -10,8 +10,11 @@
  * slot, which the Delete* exports call. Nothing is thrown across them.
  *
  * Threading: IAudioPeerSink is called on the sound system's callback threads,
- * never under the peer's lock; a sink must not call StopCapture, RemoveStream,
- * Close or DeleteAudioPeer from inside a callback.
+ * never under a lock of the library, and a sink may call back into its peer
+ * (SetMute from a level report, InputPacket from a frame report) while the
+ * caller adds and removes streams. It must not call StopCapture, RemoveStream,
+ * Close or DeleteAudioPeer from inside a callback: they wait for the sound
+ * system's buffers, which come back on the thread the sink holds.
  */
 #ifndef AUDIO_SONDEX_H
 #define AUDIO_SONDEX_H

@@ -226,10 +226,10 @@ TEST(AudioStream, PayloadTypeSelectsTheModeAndASwitchRestartsTheQueue)
         EXPECT_EQ(stream.PacketIn(p.get()), s.taken);
         EXPECT_EQ(p->RefCountForTesting(), s.taken ? 2 : 1);
         EXPECT_EQ(stream.Mode(), s.mode);
-        EXPECT_EQ(stream.Queue() ? stream.Queue()->Size() : 0u, s.queued);
+        EXPECT_EQ(stream.QueuedPackets(), s.queued);
     }
     // Mode 4 has no output: its packets gather, bounded.
     EXPECT_FALSE(stream.OutputRunning());
     for (uint16_t n = 7; n < 1200; ++n) stream.PacketIn(packet(35, n).get());
-    EXPECT_EQ(stream.Queue()->Size(), 999u);
+    EXPECT_EQ(stream.QueuedPackets(), 999u);
 }

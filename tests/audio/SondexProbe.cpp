@@ -3,13 +3,15 @@
 //   sondex_probe list
 //   sondex_probe capture MODE SECONDS FRAMES.aac LEVELS.txt [loopback]
 //   sondex_probe switch COUNT
+//   sondex_probe reenter SECONDS
 // capture records from input device 0 in MODE (5 mono, 6 stereo), writes every
 // encoded frame (ADTS) to FRAMES.aac and every capture level to LEVELS.txt.
 // With "loopback" each frame is also framed as an RTP packet and handed to a
 // second session's stream, which plays it on output device 0; "loopback-junk"
 // first hands that stream a packet whose payload is no AAC frame. "switch"
-// feeds a stream packets whose payload type changes COUNT times. A summary
-// goes to standard output as key=value lines.
+// feeds a stream packets whose payload type changes COUNT times. "reenter" has
+// sinks call back into their peers while streams come and go (see reenter()).
+// A summary goes to standard output as key=value lines.
 #include <windows.h>
 
 #include <algorithm>
@@ -19,6 +21,7 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ModuleExport.h"
@@ -223,6 +226,99 @@ int switchModes(Exports& dll, int switches)
     return 0;
 }
 
+// A sink that calls back into its own peer from the sound thread: every
+// playback level report sets its stream's mute (and every tenth all mutes).
+class ReenteringSink : public IAudioPeerSink {
+public:
+    void SONDEX_CALL OnEncodedFrame(const char*, int) override {}
+    void SONDEX_CALL OnPlaybackLevel(int streamId, int) override
+    {
+        if (!peer) return;
+        peer->SetMute(streamId, false);
+        if (++levels % 10 == 0) peer->SetMuteAll(0);
+    }
+    void SONDEX_CALL OnCaptureLevel(int) override {}
+    Sondex::IAudioPeer* peer = nullptr;
+    std::atomic<long> levels{0};
+};
+
+// The sending side of reenter: forwards every frame into the receiver's
+// stream 1 from the sound thread, and counts the capture reports.
+class ForwardingSink : public IAudioPeerSink {
+public:
+    void SONDEX_CALL OnEncodedFrame(const char* payload, int length) override
+    {
+        const auto packet = datagram(36, ++sequence, payload, static_cast<size_t>(length));
+        receiver->InputPacket(1, packet.data(), static_cast<unsigned short>(packet.size()));
+    }
+    void SONDEX_CALL OnPlaybackLevel(int, int) override {}
+    void SONDEX_CALL OnCaptureLevel(int) override { ++reports; }
+    Sondex::IAudioPeer* receiver = nullptr;
+    uint16_t sequence = 0;
+    std::atomic<long> reports{0};
+};
+
+// Sinks call back into their peers on the sound thread while this thread adds
+// streams, starts their output with packets of alternating payload types,
+// removes them again, and now and then removes and adds the stream the frames
+// go to. A watchdog ends the process with exit code 4 when this thread or the
+// capture reports stand still for 20 s.
+int reenter(Exports& dll, int seconds)
+{
+    ReenteringSink playbackSink;
+    ForwardingSink captureSink;
+    Sondex::IAudioPeer* receiver = dll.createPeer(&playbackSink);
+    Sondex::IAudioPeer* sender = dll.createPeer(&captureSink);
+    if (!receiver || !sender) return 1;
+    playbackSink.peer = receiver;
+    captureSink.receiver = receiver;
+    receiver->Init(0, 0);
+    receiver->AddStream(1);
+    sender->Init(0, 0);
+    if (!sender->StartCapture(Sondex::kCaptureModeMono)) {
+        std::printf("start=failed\n");
+        return 2;
+    }
+    std::atomic<long> iterations{0};
+    std::thread([&] {
+        long lastIterations = -1, lastReports = -1;
+        for (int still = 0;; Sleep(1000)) {
+            const long nowIterations = iterations.load(), nowReports = captureSink.reports.load();
+            still = nowIterations == lastIterations || nowReports == lastReports ? still + 1 : 0;
+            lastIterations = nowIterations;
+            lastReports = nowReports;
+            if (still < 20) continue;
+            std::printf("deadlock: %ld iterations, %ld capture reports\n", nowIterations, nowReports);
+            std::fflush(stdout);
+            ExitProcess(4);
+        }
+    }).detach();
+
+    uint16_t sequence = 0;
+    const char payload[8] = {};
+    const auto started = std::chrono::steady_clock::now();
+    for (long i = 0; millisecondsSince(started) < seconds * 1000LL; ++i) {
+        const int id = 100 + static_cast<int>(i % 5);
+        receiver->AddStream(id);
+        for (int k = 0; k < 3; ++k) {
+            const auto packet = datagram(k % 2 ? 37 : 36, ++sequence, payload, sizeof payload);
+            receiver->InputPacket(id, packet.data(), static_cast<unsigned short>(packet.size()));
+        }
+        Sleep(20);
+        receiver->RemoveStream(id);
+        if (i % 4 == 0) {
+            receiver->RemoveStream(1);
+            receiver->AddStream(1);
+        }
+        ++iterations;
+    }
+    sender->StopCapture();
+    dll.deletePeer(sender);
+    dll.deletePeer(receiver);
+    std::printf("reenter_iterations=%ld\nreenter_levels=%ld\n", iterations.load(), playbackSink.levels.load());
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -235,6 +331,7 @@ int main(int argc, char** argv)
         }
         if (argc >= 2 && std::strcmp(argv[1], "list") == 0) return list(dll);
         if (argc >= 3 && std::strcmp(argv[1], "switch") == 0) return switchModes(dll, std::atoi(argv[2]));
+        if (argc >= 3 && std::strcmp(argv[1], "reenter") == 0) return reenter(dll, std::atoi(argv[2]));
         if (argc >= 6 && std::strcmp(argv[1], "capture") == 0) {
             const bool junk = argc >= 7 && std::strcmp(argv[6], "loopback-junk") == 0;
             return capture(dll, std::atoi(argv[2]), std::atoi(argv[3]), argv[4], argv[5],
@@ -242,7 +339,7 @@ int main(int argc, char** argv)
         }
         std::fprintf(stderr,
             "usage: sondex_probe list | capture MODE SECONDS FRAMES.aac LEVELS.txt "
-            "[loopback|loopback-junk] | switch COUNT\n");
+            "[loopback|loopback-junk] | switch COUNT | reenter SECONDS\n");
         return 2;
     } catch (...) {
         return 1;

@@ -11,7 +11,10 @@
 #  - end to end (capture -> AAC -> RTP -> a second peer's stream -> decode ->
 #    playback) the recorded speaker carries the same sine, in stereo also when
 #    the stream's first packet is no AAC frame; muted, the stream's playback
-#    level is 0; payload type switches reopen the output each time.
+#    level is 0; payload type switches reopen the output each time;
+#  - sinks that call back into their peers (SetMute from the level report,
+#    InputPacket from the frame report) while streams come and go never hang
+#    the process (the probe's watchdog ends it after 20 s without progress).
 set -euo pipefail
 : "${WINE_RUN:?}" "${BUILD_DIR:?}"
 for tool in pulseaudio pactl pacat parec faad python3; do
@@ -81,6 +84,10 @@ done
 check "payload type switches reopen the output each time" grep -q '^switch_playback_levels=[1-9]' "$work/switch.txt"
 sleep 0.5
 kill "${pids[2]}" 2>/dev/null || true  # parec: the speaker recording is complete
+reentered=0
+"$WINE_RUN" "$probe" reenter 8 2>/dev/null | tr -d '\r' | tee "$work/reenter.txt" || reentered=$?
+check "sinks calling back while streams come and go: no deadlock" test "$reentered" = 0
+check "streams came and went" grep -q '^reenter_iterations=[1-9][0-9]' "$work/reenter.txt"
 
 python3 - "$work" <<'PY' || failures=$((failures + 1))
 import struct, sys, wave
