@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace FB {
 
@@ -75,6 +76,13 @@ void parseAuthority(ParsedUrl& url, std::string_view authority)
 ParsedUrl ParsedUrl::fromString(std::string_view text)
 {
     ParsedUrl url;
+    url.parse(text);
+    return url;
+}
+
+void ParsedUrl::parse(std::string_view text)
+{
+    ParsedUrl url;  // filled apart, so that a refused text leaves this record as it was
     std::string_view rest = text;
 
     // A "://" counts as the end of a scheme only before the first path, query
@@ -104,7 +112,7 @@ ParsedUrl ParsedUrl::fromString(std::string_view text)
     }
     url.path = urlDecode(rest);
     if (url.path.empty()) url.path = "/";
-    return url;
+    *this = std::move(url);
 }
 
 std::string ParsedUrl::toString() const
@@ -125,13 +133,6 @@ std::string ParsedUrl::toString() const
     }
     if (!fragment.empty()) text += "#" + fragment;
     return text;
-}
-
-std::optional<std::string> ParsedUrl::queryValue(std::string_view key) const
-{
-    auto found = std::find_if(query.rbegin(), query.rend(), [&](const auto& pair) { return pair.first == key; });
-    if (found == query.rend()) return std::nullopt;
-    return found->second;
 }
 
 std::string ParsedUrl::urlEncode(std::string_view text)
@@ -184,7 +185,7 @@ void ParsedUrl::parseQuery(ParsedUrl& record, std::string_view queryText)
             value = piece.substr(equals + 1);
             value = value.substr(0, value.find('='));  // further parts are ignored
         }
-        record.query.emplace_back(urlDecode(key), urlDecode(value));
+        record.query[urlDecode(key)] = urlDecode(value);
     }
 }
 

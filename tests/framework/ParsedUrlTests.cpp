@@ -6,7 +6,7 @@
 namespace {
 
 using FB::ParsedUrl;
-using Pairs = ParsedUrl::QueryPairs;
+using Query = ParsedUrl::Query;
 
 struct ParseCase {
     const char* text;
@@ -15,7 +15,7 @@ struct ParseCase {
     const char* domain;
     unsigned port;
     const char* path;
-    Pairs query;
+    Query query;
     const char* fragment;
     const char* formatted;
 };
@@ -36,9 +36,9 @@ const ParseCase kParseCases[] = {
     {"http://host#top", "http", "", "host", 0, "/", {}, "top", "http://host/#top"},
     {"http://host:65535/", "http", "", "host", 65535, "/", {}, "", "http://host:65535/"},
     {"http://host:0/", "http", "", "host", 0, "/", {}, "", "http://host/"},
-    {"http://host/p?b=2&a=1&b=3", "http", "", "host", 0, "/p", {{"b", "2"}, {"a", "1"}, {"b", "3"}}, "",
-        "http://host/p?b=2&a=1&b=3"},
-    {"http://h/?k&v=a=b&&=x", "http", "", "h", 0, "/", {{"k", ""}, {"v", "a"}, {"", "x"}}, "", "http://h/?k=&v=a&=x"},
+    {"http://host/p?b=2&a=1&b=3", "http", "", "host", 0, "/p", {{"a", "1"}, {"b", "3"}}, "", "http://host/p?a=1&b=3"},
+    {"http://h/?a=1&a=2", "http", "", "h", 0, "/", {{"a", "2"}}, "", "http://h/?a=2"},
+    {"http://h/?k&v=a=b&&=x", "http", "", "h", 0, "/", {{"k", ""}, {"v", "a"}, {"", "x"}}, "", "http://h/?=x&k=&v=a"},
     {"http://h/?a%20b=c%26d#x%20y", "http", "", "h", 0, "/", {{"a b", "c&d"}}, "x%20y", "http://h/?a%20b=c%26d#x%20y"},
     {"h/?next=http://other/", "", "", "h", 0, "/", {{"next", "http://other/"}}, "", "://h/?next=http%3a//other/"},
     {"http://h/a?x=1#f?g", "http", "", "h", 0, "/a", {{"x", "1"}}, "f?g", "http://h/a?x=1#f?g"},
@@ -70,13 +70,22 @@ TEST(ParsedUrl, ParseAndFormat)
     }
 }
 
-TEST(ParsedUrl, QueryValueIsTheLastOneGiven)
+TEST(ParsedUrl, QueryHoldsTheLastValueOfEachKey)
 {
     const ParsedUrl url("http://h/?b=2&a=1&b=3&e");
-    EXPECT_EQ(url.queryValue("b"), "3");
-    EXPECT_EQ(url.queryValue("a"), "1");
-    EXPECT_EQ(url.queryValue("e"), "");
-    EXPECT_EQ(url.queryValue("missing"), std::nullopt);
+    EXPECT_EQ(url.query.at("b"), "3");
+    EXPECT_EQ(url.query.at("a"), "1");
+    EXPECT_EQ(url.query.at("e"), "");
+    EXPECT_EQ(url.query.count("missing"), 0u);
+}
+
+TEST(ParsedUrl, ParseReplacesTheRecordOnlyWhenTheTextIsAccepted)
+{
+    ParsedUrl url("http://h:81/a?x=1#f");
+    EXPECT_THROW(url.parse("http://h:x/"), std::bad_cast);
+    EXPECT_EQ(url.toString(), "http://h:81/a?x=1#f");
+    url.parse("b/c");
+    EXPECT_EQ(url.toString(), "://b/c");
 }
 
 TEST(ParsedUrl, MalformedUrlsAreRefused)
