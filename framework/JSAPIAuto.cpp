@@ -358,16 +358,17 @@ variant JSAPIAuto::getProperty(const std::string& name)
     ObjectLock lock(*this);
     if (!isValid()) throw object_invalidated();
     const Member* entry = member(name);
+    const int zone = currentZone();
+    if (entry && !entry->accessibleIn(zone)) {
+        if (!allowDynamicAttributes_) throw invalid_member(name);
+        return variant();
+    }
     if (entry && entry->property) {
-        if (!entry->accessibleIn(currentZone())) {
-            if (!allowDynamicAttributes_) throw invalid_member(name);
-            return variant();
-        }
         // A copy that outlives its entry, should the getter drop the property.
         std::shared_ptr<const Property> property = entry->property;
         return property->get(*this);
     }
-    if (allowMethodObjects_ && entry && entry->method) return getMethodObject(name);
+    if (allowMethodObjects_ && entry && entry->method) return methodObject(name, zone);
     if (auto attribute = attributes_.find(name); attribute != attributes_.end()) return attribute->second.value;
     if (!allowDynamicAttributes_) throw invalid_member(name);
     return variant();
@@ -392,10 +393,10 @@ void JSAPIAuto::setProperty(const std::string& name, const variant& value)
         }
         return;
     }
+    // Script that may create attributes may also replace a read-only one.
     auto attribute = attributes_.find(name);
-    if (attribute != attributes_.end() && attribute->second.readOnly)
-        throw script_error("Cannot set read-only property " + name);
-    if (!allowDynamicAttributes_ && attribute == attributes_.end()) throw invalid_member(name);
+    const bool writable = attribute != attributes_.end() && !attribute->second.readOnly;
+    if (!allowDynamicAttributes_ && !writable) throw invalid_member(name);
     addAttribute(name, value, false);
 }
 

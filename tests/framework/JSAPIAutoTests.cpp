@@ -233,16 +233,30 @@ TEST_F(JSAPIAutoTest, ObjectWithoutDynamicAttributesRefusesUnknownNames)
     EXPECT_EQ(closed->getProperty("known").cast<int>(), 2);
     closed->removeProperty("known");  // attributes go only where script may create them
     EXPECT_EQ(closed->getProperty("known").cast<int>(), 2);
+
+    // Neither a read-only attribute nor one above the current zone is there for it.
+    closed->addAttribute("locked", 1, true);
+    EXPECT_EQ(errorOf([&] { closed->setProperty("locked", 2); }), "The specified member does not exist: locked");
+    {
+        FB::ZoneScope trusted(*closed, 2);
+        closed->addAttribute("inner", 1, false);
+    }
+    EXPECT_EQ(errorOf([&] { closed->getProperty("inner"); }), "The specified member does not exist: inner");
 }
 
-TEST_F(JSAPIAutoTest, ReadOnlyAttributeRefusesEveryWrite)
+TEST_F(JSAPIAutoTest, ReadOnlyAttributeRefusesNativeWritesAndYieldsToScript)
 {
     api->addAttribute("fixed", 1, true);
-    EXPECT_EQ(errorOf([&] { api->setProperty("fixed", 2); }), "Cannot set read-only property fixed");
     EXPECT_EQ(errorOf([&] { api->invoke("setAttribute", {"fixed", 2}); }), "Cannot set read-only property fixed");
     EXPECT_EQ(errorOf([&] { api->removeAttribute("fixed"); }), "Cannot remove read-only property fixed");
     EXPECT_EQ(errorOf([&] { api->removeProperty("fixed"); }), "ok");
     EXPECT_EQ(api->getProperty("fixed").cast<int>(), 1);
+
+    // Script that may create attributes stores its value as a writable attribute.
+    EXPECT_EQ(errorOf([&] { api->setProperty("fixed", 2); }), "ok");
+    EXPECT_EQ(api->getProperty("fixed").cast<int>(), 2);
+    api->removeProperty("fixed");
+    EXPECT_TRUE(api->getAttribute("fixed").isEmpty());
 }
 
 TEST_F(JSAPIAutoTest, InvalidatedObjectRefusesEverything)
@@ -271,10 +285,14 @@ TEST_F(JSAPIAutoTest, MembersAreReachableOnlyFromTheirZone)
     }
     EXPECT_FALSE(api->hasMethod("secure"));
     EXPECT_EQ(errorOf([&] { api->invoke("secure", {}); }), "The specified member does not exist: secure");
+    EXPECT_TRUE(api->getProperty("secure").isEmpty());
+    EXPECT_TRUE(api->getProperty("secureValue").isEmpty());
     EXPECT_EQ(api->countMembers(), 12u);
     {
         FB::ZoneScope higher(*api, 3);
         EXPECT_EQ(api->invoke("secure", {}).cast<std::string>(), "secret");
+        EXPECT_TRUE(api->getProperty("secure").is_of_type<FB::JSAPIPtr>());
+        EXPECT_EQ(api->getProperty("secureValue").cast<int>(), 1);
         EXPECT_EQ(api->countMembers(), 14u);
         EXPECT_TRUE(api->invoke("toString", {}).is_of_type<std::string>()) << "lower zones stay reachable";
     }
