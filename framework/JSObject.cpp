@@ -1,5 +1,7 @@
 #include "JSObject.h"
 
+#include <stdexcept>
+
 namespace FB {
 
 namespace {
@@ -21,14 +23,14 @@ std::shared_ptr<JSObject> JSObject::sharedSelfForAsync()
 {
     // Only an object owned by a shared pointer can stay alive while queued.
     auto self = std::static_pointer_cast<JSObject>(weak_from_this().lock());
-    if (!self) throw script_error(kCannotInvokeAsync);
+    if (!self) throw std::runtime_error(kCannotInvokeAsync);
     return self;
 }
 
 void JSObject::invokeAsync(const std::string& methodName, const VariantVector& args)
 {
     BrowserHostPtr host = host_.lock();
-    if (!host) throw script_error(kCannotInvokeAsync);
+    if (!host) throw std::runtime_error(kCannotInvokeAsync);
     std::shared_ptr<JSObject> self = sharedSelfForAsync();
     host->mainThreadPost([self, args, methodName] { self->invokeSelfAsync(args, methodName); }, self);
 }
@@ -42,7 +44,7 @@ void JSObject::invokeSelfAsync(const VariantVector& args, const std::string& met
 void JSObject::asyncByName(const std::string& name, const variant& value)
 {
     BrowserHostPtr host = host_.lock();
-    if (!host) throw script_error(kCannotInvokeAsync);
+    if (!host) throw std::runtime_error(kCannotInvokeAsync);
     std::shared_ptr<JSObject> self = sharedSelfForAsync();
     host->mainThreadPost([self, name, value] { self->setProperty(name, value); }, self);
 }

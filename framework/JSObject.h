@@ -11,7 +11,7 @@
 // keeping this object alive until it has run there. The page function then
 // runs from a page timer, never inside the native call that asked for it.
 // The object holds its host weakly: once the host is gone both refuse with
-// the script error "Cannot invoke asynchronously".
+// std::runtime_error "Cannot invoke asynchronously".
 #pragma once
 
 #include "BrowserHost.h"

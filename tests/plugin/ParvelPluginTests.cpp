@@ -60,6 +60,8 @@ public:
             return "no error";
         } catch (const FB::script_error& e) {
             return e.what();
+        } catch (const std::runtime_error& e) {
+            return e.what();  // a callback whose page is gone
         }
     }
 

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <memory>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -54,7 +55,7 @@ public:
             for (int i = 0; i < count; ++i) {
                 try {
                     callback->invokeAsync("", {FB::variant(i)});
-                } catch (const FB::script_error&) {
+                } catch (const std::runtime_error&) {
                     return;  // the page is gone
                 }
             }
