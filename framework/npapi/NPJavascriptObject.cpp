@@ -127,6 +127,14 @@ struct NPJavascriptObjectEntries {
         return borrowed;
     }
 
+    // A call's result is void until a value is converted into it: a value
+    // without a conversion leaves nothing undefined for the browser.
+    static void startVoid(NPVariant* result)
+    {
+        result->type = NPVariantType_Void;
+        result->value.objectValue = nullptr;
+    }
+
     static NPObject* allocate(NPP, NPClass*)
     {
         try {
@@ -231,6 +239,7 @@ struct NPJavascriptObjectEntries {
         NPObject* npobj, NPIdentifier identifier, const NPVariant* args, uint32_t count, NPVariant* result)
     {
         return guarded(npobj, [&](NPJavascriptObject&, JSAPI& api, NpapiBrowserHost& host) {
+            startVoid(result);
             ArgumentLists::Borrowed list = arguments(host, args, count);
             variant value = api.invoke(identified(host, identifier).name, list.list());
             host.getNPVariant(result, value);
@@ -241,6 +250,7 @@ struct NPJavascriptObjectEntries {
     static bool invokeDefault(NPObject* npobj, const NPVariant* args, uint32_t count, NPVariant* result)
     {
         return guarded(npobj, [&](NPJavascriptObject&, JSAPI& api, NpapiBrowserHost& host) {
+            startVoid(result);
             ArgumentLists::Borrowed list = arguments(host, args, count);
             variant value = api.invoke(std::string(), list.list());
             host.getNPVariant(result, value);
@@ -251,6 +261,7 @@ struct NPJavascriptObjectEntries {
     static bool construct(NPObject* npobj, const NPVariant* args, uint32_t count, NPVariant* result)
     {
         return guarded(npobj, [&](NPJavascriptObject&, JSAPI& api, NpapiBrowserHost& host) {
+            startVoid(result);
             ArgumentLists::Borrowed list = arguments(host, args, count);
             variant value = api.construct(list.list());
             host.getNPVariant(result, value);
@@ -277,27 +288,18 @@ struct NPJavascriptObjectEntries {
     }
 };
 
-namespace {
-
-NPClass javascriptObjectClass = {NP_CLASS_STRUCT_VERSION, NPJavascriptObjectEntries::allocate,
+NPClass NPJavascriptObjectClass = {NP_CLASS_STRUCT_VERSION, NPJavascriptObjectEntries::allocate,
     NPJavascriptObjectEntries::deallocate, NPJavascriptObjectEntries::invalidate, NPJavascriptObjectEntries::hasMethod,
     NPJavascriptObjectEntries::invoke, NPJavascriptObjectEntries::invokeDefault, NPJavascriptObjectEntries::hasProperty,
     NPJavascriptObjectEntries::getProperty, NPJavascriptObjectEntries::setProperty,
     NPJavascriptObjectEntries::removeProperty, NPJavascriptObjectEntries::enumerate,
     NPJavascriptObjectEntries::construct};
 
-}  // namespace
-
 // ---- the object ----------------------------------------------------------------------
-
-NPClass* NPJavascriptObject::npClass()
-{
-    return &javascriptObjectClass;
-}
 
 bool NPJavascriptObject::isOwnObject(const NPObject* object)
 {
-    return object && object->_class == &javascriptObjectClass;
+    return object && object->_class == &NPJavascriptObjectClass;
 }
 
 NPJavascriptObject::NPJavascriptObject()
@@ -350,7 +352,7 @@ NPJavascriptObject* NPJavascriptObject::newObject(
     const JSAPIPtr& api, const std::shared_ptr<NpapiBrowserHost>& host, bool autoRelease)
 {
     if (!host) return nullptr;
-    NPObject* created = host->CreateObject(&javascriptObjectClass);
+    NPObject* created = host->CreateObject(&NPJavascriptObjectClass);
     if (!created) return nullptr;
     NPJavascriptObject* object = fromNPObject(created);
     object->attach(api, host, autoRelease);

@@ -28,6 +28,9 @@ namespace Npapi {
 class NpapiBrowserHost;
 class NpapiPluginModule;
 
+// The browser class of every NPJavascriptObject (structure version 3, every entry present).
+extern NPClass NPJavascriptObjectClass;
+
 class NPJavascriptObject : public NPObject {
 public:
     // A new browser object for `api` (null when the browser made none); the
@@ -36,7 +39,6 @@ public:
         const JSAPIPtr& api, const std::shared_ptr<NpapiBrowserHost>& host, bool autoRelease);
     static bool isOwnObject(const NPObject* object);
     static NPJavascriptObject* fromNPObject(NPObject* object) { return static_cast<NPJavascriptObject*>(object); }
-    static NPClass* npClass();
     // The text of the most recent script error raised in any such object (empty
     // value until then; FB::LastScriptException).
     static variant lastException() { return LastScriptException::get(); }
@@ -74,7 +76,7 @@ private:
 
     JSAPIWeakPtr api_;
     std::weak_ptr<NpapiBrowserHost> host_;
-    NpapiPluginModule* module_ = nullptr;  // the host's, for the identifiers
+    std::shared_ptr<NpapiPluginModule> module_;  // the host's, for the identifiers; outlives NP_Shutdown
     bool valid_ = true;
     bool autoRelease_ = false;
     std::shared_ptr<ShareableReference<NPJavascriptObject>> self_;

@@ -20,14 +20,24 @@
 namespace FB {
 namespace Npapi {
 
-NpapiBrowserHost::NpapiBrowserHost(NpapiPluginModule* module, NPP instance) : module_(module), instance_(instance) {}
+NpapiBrowserHost::NpapiBrowserHost(std::shared_ptr<NpapiPluginModule> module, NPP instance)
+    : module_(std::move(module)), instance_(instance)
+{
+}
 
 NpapiBrowserHost::~NpapiBrowserHost()
 {
-    // Releases deferred from other threads after the last drain.
-    if (!isMainThread()) return;
-    releasePendingObjects();
-    sweepWrapperCache(true);
+    // Releases deferred after the last drain, and the kept wrappers.
+    std::vector<NPObject*> left = sweepWrapperCache(true);
+    NPObject* object;
+    while (releaseQueue_.pop(object)) left.push_back(object);
+    if (isMainThread()) {
+        releaseAll(left);
+        return;
+    }
+    // Off the main thread the browser takes no release: the module makes them there.
+    if (!module_) return;
+    for (NPObject* each : left) module_->deferRelease(each);
 }
 
 std::shared_ptr<NPObjectAPI> NpapiBrowserHost::adopt(NPObject* object)
@@ -114,7 +124,7 @@ void NpapiBrowserHost::shutDownHost()
     if (isShutDown()) return;
     // From here on every browser call takes its absent answer.
     std::memset(&browserFuncs_, 0, sizeof browserFuncs_);
-    if (isMainThread()) sweepWrapperCache(true);
+    if (isMainThread()) releaseAll(sweepWrapperCache(true));
     BrowserHost::shutDownHost();
     // The browser calls about none of the instance's streams any more.
     NpapiStream::abandonAll(this);
@@ -134,10 +144,11 @@ void NpapiBrowserHost::releasePendingObjects()
     if (!isMainThread()) return;  // browser objects are released on the main thread only
     NPObject* object;
     while (releaseQueue_.pop(object)) module_->ReleaseObject(object);
-    sweepWrapperCache(false);
+    releaseAll(sweepWrapperCache(false));
+    module_->releasePendingObjects();
 }
 
-void NpapiBrowserHost::sweepWrapperCache(bool all)
+std::vector<NPObject*> NpapiBrowserHost::sweepWrapperCache(bool all)
 {
     std::vector<NPObject*> released;
     wrapperCache_.sweep([&](auto& entry) {
@@ -148,8 +159,13 @@ void NpapiBrowserHost::sweepWrapperCache(bool all)
         }
         return reference.kept == nullptr;
     });
-    // Released after the walk: a last release runs destructors that may come back here.
-    for (NPObject* each : released) module_->ReleaseObject(each);
+    // Released by the caller after the walk: a last release runs destructors that may come back here.
+    return released;
+}
+
+void NpapiBrowserHost::releaseAll(const std::vector<NPObject*>& objects) const
+{
+    for (NPObject* each : objects) module_->ReleaseObject(each);
 }
 
 bool NpapiBrowserHost::postToMainThread(QueuedFunction function, void* data)
@@ -175,7 +191,7 @@ NPObject* NpapiBrowserHost::getJSAPIWrapper(const JSAPIPtr& api, bool autoReleas
     if (live) return RetainObject(live);
     // Entries of objects that ended meanwhile go when the cache has grown enough.
     if (wrapperCache_.size() >= sweepAt_) {
-        sweepWrapperCache(false);
+        releaseAll(sweepWrapperCache(false));
         sweepAt_ = std::max<size_t>(16, 2 * wrapperCache_.size());
     }
     auto self = std::static_pointer_cast<NpapiBrowserHost>(shared_from_this());
@@ -331,8 +347,8 @@ NPError NpapiBrowserHost::GetValueForURL(NPNURLVariable variable, const char* ur
 
 // ---- the window road ------------------------------------------------------------------
 
-NpapiBrowserHostAsyncWin::NpapiBrowserHostAsyncWin(NpapiPluginModule* module, NPP instance)
-    : NpapiBrowserHost(module, instance)
+NpapiBrowserHostAsyncWin::NpapiBrowserHostAsyncWin(std::shared_ptr<NpapiPluginModule> module, NPP instance)
+    : NpapiBrowserHost(std::move(module), instance)
 {
 }
 

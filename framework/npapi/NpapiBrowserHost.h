@@ -12,7 +12,9 @@
 //
 // Threading: browser calls are made on the main thread (the thread that made
 // the host). Any thread may call deferRelease and the queueing operations of
-// FB::BrowserHost; the release queue is drained on the main thread only.
+// FB::BrowserHost; the release queue is drained on the main thread only. A host
+// whose last owner lets go on another thread hands the browser objects it still
+// holds to its module, which releases them at the next entry point.
 #pragma once
 
 #include "BrowserHost.h"
@@ -29,6 +31,7 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace FB {
 namespace Npapi {
@@ -39,14 +42,14 @@ using NPObjectAPIPtr = std::shared_ptr<NPObjectAPI>;
 
 class NpapiBrowserHost : public BrowserHost {
 public:
-    NpapiBrowserHost(NpapiPluginModule* module, NPP instance);
+    NpapiBrowserHost(std::shared_ptr<NpapiPluginModule> module, NPP instance);
     ~NpapiBrowserHost() override;
 
     // Copies the browser table (size and version gated) and fetches the page's
     // window, plug-in element and document.
     void setBrowserFuncs(const NPNetscapeFuncs* browserFuncs);
     const NPNetscapeFuncs& browserFuncs() const { return browserFuncs_; }
-    NpapiPluginModule* module() const { return module_; }
+    const std::shared_ptr<NpapiPluginModule>& module() const { return module_; }
     NPP instance() const { return instance_; }
 
     // FB::BrowserHost
@@ -142,12 +145,13 @@ private:
         JSAPIWeakPtr keptWhile;
     };
     std::shared_ptr<NPObjectAPI> adopt(NPObject* object);  // wraps, then drops the browser's reference
-    // Drops dead entries and gives back the kept references whose reason is gone
-    // (every one with `all`). Main thread only.
-    void sweepWrapperCache(bool all);
+    // Drops dead entries and takes out the kept references whose reason is gone
+    // (every one with `all`), for the caller to release.
+    std::vector<NPObject*> sweepWrapperCache(bool all);
+    void releaseAll(const std::vector<NPObject*>& objects) const;
 
     NPNetscapeFuncs browserFuncs_{};
-    NpapiPluginModule* module_;
+    std::shared_ptr<NpapiPluginModule> module_;
     NPP instance_;
     NPObjectAPIPtr document_;
     NPObjectAPIPtr window_;
@@ -164,7 +168,7 @@ using NpapiBrowserHostPtr = std::shared_ptr<NpapiBrowserHost>;
 // calls are posted to a hidden message window made by the constructor.
 class NpapiBrowserHostAsyncWin : public NpapiBrowserHost {
 public:
-    NpapiBrowserHostAsyncWin(NpapiPluginModule* module, NPP instance);
+    NpapiBrowserHostAsyncWin(std::shared_ptr<NpapiPluginModule> module, NPP instance);
     ~NpapiBrowserHostAsyncWin() override;
 
 protected:

@@ -27,10 +27,10 @@ namespace {
 struct InstanceRecord {
     NpapiBrowserHostPtr host;
     NpapiPluginPtr plugin;
+    bool ending = false;  // NPP_Destroy is dismantling it
 };
 
-// The asynchronous-call test, computed for the first instance after the module
-// was made (NP_Shutdown forgets it: a later browser table may differ).
+// The asynchronous-call test, computed for the first instance of the process.
 struct AsyncCallTest {
     bool computed = false;
     bool answer = false;
@@ -73,15 +73,22 @@ void installLifecycle()
     NpapiPluginModule::setLifecycle({factoryGlobalInit, factoryGlobalDeinit});
 }
 
-NpapiPluginModule* defaultModule()
+std::shared_ptr<NpapiPluginModule> defaultModule()
 {
     installLifecycle();
     return NpapiPluginModule::getDefault();
 }
 
-NpapiBrowserHostPtr makeBrowserHost(NpapiPluginModule* module, NPP instance)
+// Every handler runs on the browser's main thread: the releases that hosts
+// gone on other threads left to their module are made there.
+void releaseLeftObjects(const InstanceRecord* record)
 {
-    if (needsWindowAsyncCalls(module, instance)) {
+    if (record && record->host) record->host->module()->releasePendingObjects();
+}
+
+NpapiBrowserHostPtr makeBrowserHost(const std::shared_ptr<NpapiPluginModule>& module, NPP instance)
+{
+    if (needsWindowAsyncCalls(module.get(), instance)) {
         module->browserFuncs().pluginthreadasynccall = nullptr;
         return std::make_shared<NpapiBrowserHostAsyncWin>(module, instance);
     }
@@ -106,10 +113,17 @@ NPError NPP_New(NPMIMEType mimeType, NPP instance, uint16_t, int16_t argc, char*
 {
     trace("NPAPI", "NPP_New: " + pointerText(instance));
     if (!instance) return NPERR_INVALID_INSTANCE_ERROR;
+    // An instance that already carries data is refused, not overwritten: what
+    // pdata points to may be a live instance of ours (which goes on working and
+    // is ended by its NPP_Destroy) or the browser's garbage, never to be read.
+    if (instance->pdata) {
+        trace("NPAPI", "NPP_New: the instance already has data");
+        return NPERR_INVALID_INSTANCE_ERROR;
+    }
     NpapiBrowserHostPtr host;
     NpapiPluginPtr plugin;
     try {
-        NpapiPluginModule* module = defaultModule();
+        std::shared_ptr<NpapiPluginModule> module = defaultModule();
         host = makeBrowserHost(module, instance);
         host->setBrowserFuncs(&module->browserFuncs());
         std::string mime = mimeType ? mimeType : "";
@@ -152,14 +166,19 @@ NPError NPP_Destroy(NPP instance, NPSavedData**)
     trace("NPAPI", "NPP_Destroy: " + pointerText(instance));
     InstanceRecord* record = recordOf(instance);
     if (!record) return NPERR_INVALID_INSTANCE_ERROR;
+    if (record->ending) return NPERR_NO_ERROR;  // called again from inside the shutdowns below
+    record->ending = true;
     NpapiBrowserHostPtr host = record->host;
     NpapiPluginPtr plugin = record->plugin;
+    std::shared_ptr<NpapiPluginModule> module = host ? host->module() : nullptr;
+    // The instance keeps its record while both shut down: the handlers they cause still find it.
+    dismantle(host, plugin);  // the host first, then the plug-in object
     instance->pdata = nullptr;
     delete record;
-    dismantle(host, plugin);  // the host first, then the plug-in object
     try {
         plugin.reset();
         host.reset();
+        if (module) module->releasePendingObjects();
     } catch (...) {
         // The instance is gone for the browser: destruction answers success.
     }
@@ -173,7 +192,9 @@ Result forward(NPP instance, Result noInstance, Result noPlugin, Result failed, 
     const std::string& detail = std::string())
 {
     trace("NPAPI", pointerText(instance) + detail);
-    if (!recordOf(instance)) return noInstance;
+    InstanceRecord* record = recordOf(instance);
+    if (!record) return noInstance;
+    releaseLeftObjects(record);
     NpapiPluginPtr plugin = pluginOf(instance);
     if (!plugin) return noPlugin;
     try {
@@ -290,14 +311,22 @@ NPError NPP_SetValue(NPP instance, NPNVariable variable, void* value)
 
 bool needsWindowAsyncCalls(NpapiPluginModule* module, NPP instance)
 {
-    if (asyncCallTest.computed) return asyncCallTest.answer;
     const NPNetscapeFuncs& funcs = module->browserFuncs();
-    const char* agent = funcs.uagent ? funcs.uagent(instance) : nullptr;
-    bool answer = (agent && std::strstr(agent, "Safari")) || funcs.version < NPVERS_HAS_PLUGIN_THREAD_ASYNC_CALL ||
-        !funcs.pluginthreadasynccall;  // a missing entry cannot deliver anything
-    asyncCallTest = {true, answer};
-    return answer;
+    if (!asyncCallTest.computed) {
+        const char* agent = funcs.uagent ? funcs.uagent(instance) : nullptr;
+        const bool answer =
+            (agent && std::strstr(agent, "Safari")) || funcs.version < NPVERS_HAS_PLUGIN_THREAD_ASYNC_CALL;
+        asyncCallTest = {true, answer};
+    }
+    return asyncCallTest.answer || !funcs.pluginthreadasynccall;  // a missing entry cannot deliver anything
 }
+
+// Writes one handler when the browser's table is long enough to hold it: an
+// older browser's shorter table ends before the later entries.
+#define SET_ENTRY(entry, handler)                                                                                      \
+    do {                                                                                                               \
+        if (funcs->size >= NPP_ENTRY_END(entry)) funcs->entry = handler;                                              \
+    } while (0)
 
 NPError getEntryPoints(NPPluginFuncs* funcs)
 {
@@ -305,24 +334,26 @@ NPError getEntryPoints(NPPluginFuncs* funcs)
         trace("NPAPI", "");
         defaultModule();
         if (!funcs) return NPERR_INVALID_FUNCTABLE_ERROR;
-        funcs->newp = NPP_New;
-        funcs->destroy = NPP_Destroy;
-        funcs->setwindow = NPP_SetWindow;
-        funcs->newstream = NPP_NewStream;
-        funcs->destroystream = NPP_DestroyStream;
-        funcs->asfile = NPP_StreamAsFile;
-        funcs->writeready = NPP_WriteReady;
-        funcs->write = NPP_Write;
-        funcs->print = NPP_Print;
-        funcs->event = NPP_HandleEvent;
-        funcs->urlnotify = NPP_URLNotify;
-        funcs->getvalue = NPP_GetValue;
-        funcs->setvalue = NPP_SetValue;
+        SET_ENTRY(newp, NPP_New);
+        SET_ENTRY(destroy, NPP_Destroy);
+        SET_ENTRY(setwindow, NPP_SetWindow);
+        SET_ENTRY(newstream, NPP_NewStream);
+        SET_ENTRY(destroystream, NPP_DestroyStream);
+        SET_ENTRY(asfile, NPP_StreamAsFile);
+        SET_ENTRY(writeready, NPP_WriteReady);
+        SET_ENTRY(write, NPP_Write);
+        SET_ENTRY(print, NPP_Print);
+        SET_ENTRY(event, NPP_HandleEvent);
+        SET_ENTRY(urlnotify, NPP_URLNotify);
+        SET_ENTRY(getvalue, NPP_GetValue);
+        SET_ENTRY(setvalue, NPP_SetValue);
         return NPERR_NO_ERROR;
     } catch (...) {
         return NPERR_GENERIC_ERROR;
     }
 }
+
+#undef SET_ENTRY
 
 NPError initialize(NPNetscapeFuncs* funcs)
 {
@@ -342,7 +373,6 @@ NPError shutdown()
         trace("NPAPI", "");
         installLifecycle();
         NpapiPluginModule::releaseDefault();
-        asyncCallTest = {};
         return NPERR_NO_ERROR;
     } catch (...) {
         return NPERR_GENERIC_ERROR;

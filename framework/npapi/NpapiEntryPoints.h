@@ -21,9 +21,9 @@ NPError initialize(NPNetscapeFuncs* funcs);
 NPError shutdown();
 
 // Whether main-thread calls must go through the hidden message window: the
-// user agent names "Safari", the table is older than version 19, or its
-// asynchronous-call entry is missing. Computed for the first instance of a
-// module and reused for the later ones.
+// user agent names "Safari" or the table is older than version 19 (asked for
+// the first instance of the process, the answer kept for every later one), or
+// the module's asynchronous-call entry is missing.
 bool needsWindowAsyncCalls(NpapiPluginModule* module, NPP instance);
 
 }  // namespace Npapi

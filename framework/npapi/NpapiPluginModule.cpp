@@ -10,9 +10,9 @@ namespace Npapi {
 namespace {
 
 // The registry is keyed by an opaque pointer; this library only uses the null key.
-std::map<const void*, NpapiPluginModule*>& modules()
+std::map<const void*, std::shared_ptr<NpapiPluginModule>>& modules()
 {
-    static std::map<const void*, NpapiPluginModule*> registry;
+    static std::map<const void*, std::shared_ptr<NpapiPluginModule>> registry;
     return registry;
 }
 
@@ -35,13 +35,13 @@ int NpapiPluginModule::liveModules()
     return moduleCount;
 }
 
-NpapiPluginModule* NpapiPluginModule::getDefault()
+std::shared_ptr<NpapiPluginModule> NpapiPluginModule::getDefault()
 {
     if (moduleCount == 0 && lifecycle.globalInit) lifecycle.globalInit();
     auto& registry = modules();
     auto found = registry.find(nullptr);
     if (found != registry.end()) return found->second;
-    auto* module = new NpapiPluginModule;
+    auto module = std::make_shared<NpapiPluginModule>();
     registry[nullptr] = module;
     ++moduleCount;
     return module;
@@ -52,11 +52,19 @@ void NpapiPluginModule::releaseDefault()
     auto& registry = modules();
     auto found = registry.find(nullptr);
     if (found != registry.end()) {
-        delete found->second;
+        std::shared_ptr<NpapiPluginModule> module = std::move(found->second);
         registry.erase(found);
         --moduleCount;
+        module->releasePendingObjects();
     }
     if (moduleCount == 0 && lifecycle.globalDeinit) lifecycle.globalDeinit();
+}
+
+void NpapiPluginModule::releasePendingObjects()
+{
+    if (GetCurrentThreadId() != mainThreadId_) return;
+    NPObject* object;
+    while (releaseQueue_.pop(object)) ReleaseObject(object);
 }
 
 void NpapiPluginModule::setBrowserFuncs(const NPNetscapeFuncs* browserFuncs)

@@ -3,20 +3,30 @@
 // identity of the browser's main thread, and wraps the browser calls that need
 // no instance (memory, identifiers, object references).
 //
-// There is at most one module, the default one: made by the first of
-// NP_GetEntryPoints, NP_Initialize or NPP_New, destroyed by NP_Shutdown. The
+// There is at most one default module: made by the first of
+// NP_GetEntryPoints, NP_Initialize or NPP_New, let go by NP_Shutdown. The
 // first module of the process runs the library's global initialisation, the
 // release of the last one its global de-initialisation (see setLifecycle).
+// Browser hosts and script objects share the ownership: a browser may call
+// NP_Shutdown while instances live, and they go on using the module they were
+// made with until they are gone.
 //
-// Threading: the browser's main thread only (the NPAPI rule); the registry is
-// not locked.
+// Releases of browser objects that a host gone on another thread could not
+// make wait in the module's own queue (deferRelease) until an entry point or
+// a host drains it on the main thread (releasePendingObjects); what a module
+// still queues when it goes is left to the browser, which is done with it.
+//
+// Threading: the browser's main thread only (the NPAPI rule), except
+// deferRelease; the registry is not locked.
 #pragma once
 
+#include "MainThreadReleaseQueue.h"
 #include "NpapiInterface.h"
 
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 
@@ -32,8 +42,9 @@ public:
 
     // The default module, made (after the global initialisation when no module
     // lives) if there is none.
-    static NpapiPluginModule* getDefault();
-    // Destroys the default module, if any; then, when no module lives, runs the
+    static std::shared_ptr<NpapiPluginModule> getDefault();
+    // Lets go of the default module, if any (it lives on while a host or a
+    // script object holds it); then, when no module is registered, runs the
     // global de-initialisation.
     static void releaseDefault();
     static int liveModules();
@@ -50,6 +61,11 @@ public:
     const NPNetscapeFuncs& browserFuncs() const { return browserFuncs_; }
     NPNetscapeFuncs& browserFuncs() { return browserFuncs_; }
     DWORD mainThreadId() const { return mainThreadId_; }
+
+    // Queues a browser object for release on the main thread; any thread.
+    void deferRelease(NPObject* object) { releaseQueue_.push(object); }
+    // Releases what the queue holds; on the main thread only (elsewhere nothing).
+    void releasePendingObjects();
 
     // Browser calls without an instance; an absent entry gives the stated answer.
     void* MemAlloc(uint32_t size) const;  // absent: null
@@ -79,6 +95,7 @@ private:
     NPNetscapeFuncs browserFuncs_{};
     DWORD mainThreadId_;
     std::unordered_map<NPIdentifier, Identifier> identifiers_;
+    MainThreadReleaseQueue<NPObject*> releaseQueue_;
 };
 
 }  // namespace Npapi

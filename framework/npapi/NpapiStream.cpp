@@ -93,7 +93,7 @@ void NpapiStream::abandonAll(const NpapiBrowserHost* owner)
             stream->sendEvent(completed);
         }
         stream->destroyedByBrowser = true;
-        stream->notified = true;
+        stream->urlNotified_ = true;
         stream->self.reset();
     }
 }
@@ -123,13 +123,13 @@ void NpapiStream::streamDestroyed()
 
 void NpapiStream::urlNotified()
 {
-    notified = true;
+    urlNotified_ = true;
     releaseWhenForgotten();
 }
 
 void NpapiStream::releaseWhenForgotten()
 {
-    if (destroyedByBrowser && notified) releaseSelf();
+    if (destroyedByBrowser && urlNotified_) releaseSelf();
 }
 
 int32_t NpapiStream::signalDataArrived(const void* buffer, int32_t length, int32_t offset)
@@ -139,7 +139,7 @@ int32_t NpapiStream::signalDataArrived(const void* buffer, int32_t length, int32
     const int32_t consumed = std::min<int32_t>(length, static_cast<int32_t>(bufferSize));
     if (consumed == 0 || !isOpen()) return consumed;
     const size_t start = static_cast<size_t>(offset);
-    StreamDataArrivedEvent arrived(this, buffer, static_cast<size_t>(consumed), start, progressAt(start + consumed));
+    StreamDataArrivedEvent arrived(this, buffer, static_cast<size_t>(consumed), start, progressAt(start + static_cast<size_t>(length)));
     sendEvent(arrived);
     return consumed;
 }
@@ -166,6 +166,11 @@ void NpapiStream::signalCompleted(bool success)
     disconnect();
     StreamCompletedEvent completed(this, success);
     sendEvent(completed);
+}
+
+void NpapiStream::setCacheFileName(const std::wstring& value)
+{
+    BrowserStream::setCacheFileName(value);
 }
 
 void NpapiStream::setStream(NPStream* value)

@@ -56,6 +56,8 @@ public:
     virtual void signalOpened();
     virtual void signalFailedOpen();
     virtual void signalCompleted(bool success);
+    // The file the browser saved the stream to (NPP_StreamAsFile).
+    void setCacheFileName(const std::wstring& value) override;
     virtual void setStream(NPStream* stream);
     virtual NPStream* getStream() const;
     virtual std::shared_ptr<NpapiBrowserHost> getHost() const;
@@ -82,7 +84,7 @@ private:
     const NpapiBrowserHost* hostKey;
     std::shared_ptr<NpapiStream> self;
     bool destroyedByBrowser = false;
-    bool notified = false;
+    bool urlNotified_ = false;
     bool connectedOnce = false;
 };
 

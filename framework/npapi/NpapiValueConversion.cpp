@@ -190,8 +190,10 @@ variant NpapiBrowserHost::getVariant(const NPVariant* value)
     case NPVariantType_Int32: return variant(static_cast<int>(value->value.intValue));
     case NPVariantType_Double: return variant(value->value.doubleValue);
     case NPVariantType_String: {
+        // A browser's string without characters is empty, whatever length it claims.
         const NPString& text = value->value.stringValue;
-        return variant(std::string(text.UTF8Characters ? text.UTF8Characters : "", text.UTF8Length));
+        if (!text.UTF8Characters) return variant(std::string());
+        return variant(std::string(text.UTF8Characters, text.UTF8Length));
     }
     case NPVariantType_Object: {
         if (!value->value.objectValue) return variant::makeNull();

@@ -487,3 +487,5 @@ static_assert(sizeof(NPError) == 2 && sizeof(NPReason) == 2, "error codes are 16
 // Byte offset of an entry in the browser table: a table whose `size` is not beyond
 // this offset does not carry the entry.
 #define NPN_ENTRY_END(entry) (offsetof(NPNetscapeFuncs, entry) + sizeof(((NPNetscapeFuncs*)0)->entry))
+// The same for an entry of the plug-in table that the browser hands to NP_GetEntryPoints.
+#define NPP_ENTRY_END(entry) (offsetof(NPPluginFuncs, entry) + sizeof(((NPPluginFuncs*)0)->entry))

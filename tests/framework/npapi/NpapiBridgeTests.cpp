@@ -15,6 +15,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
+#include <memory>
 #include <thread>
 
 using TestBrowser::Browser;
@@ -72,6 +74,41 @@ TEST_F(Bridge, LastExceptionIsTheTextOfTheMostRecentScriptError)
     text(caught(L"api.fail()"));
     EXPECT_EQ(text(L"api.getLastException()"), L"boom");
     browser.page().clearErrors();
+}
+
+TEST_F(Bridge, ScriptReplacesReadOnlyAttributesAndSeesNoneAboveItsZone)
+{
+    plugin().api->addAttribute("fixed", FB::variant("native"), true);
+    {
+        FB::ZoneScope trusted(*plugin().api, 3);
+        plugin().api->addAttribute("secret", FB::variant(5), false);
+    }
+    EXPECT_EQ(text(caught(L"api.fixed = 'page'")), L"no error");
+    EXPECT_EQ(text(L"api.fixed"), L"page");
+    EXPECT_EQ(text(L"typeof api.secret"), L"undefined");
+    browser.page().clearErrors();
+}
+
+// What a browser that hands its own variants over sees: a result it left
+// uninitialised comes back void when the value has no conversion, and a
+// string without characters is empty whatever length it claims.
+TEST_F(Bridge, CallResultStartsVoidAndAStringWithoutCharactersIsEmpty)
+{
+    plugin().api->addMethod(
+        "carried", [](const FB::VariantVector&) { return FB::variant(std::make_shared<FB::script_error>("x")); });
+    const NPNetscapeFuncs& np = *browser.table();
+    NPVariant result;
+    std::memset(&result, TestBrowser::Browser::kPoison, sizeof result);
+    ASSERT_TRUE(np.invoke(&embed->npp, embed->scriptable, np.getstringidentifier("carried"), nullptr, 0, &result));
+    EXPECT_EQ(result.type, NPVariantType_Void);
+
+    NPVariant lengthOnly;
+    lengthOnly.type = NPVariantType_String;
+    lengthOnly.value.stringValue = NPString{nullptr, 5};
+    ASSERT_TRUE(np.invoke(&embed->npp, embed->scriptable, np.getstringidentifier("echo"), &lengthOnly, 1, &result));
+    ASSERT_EQ(result.type, NPVariantType_String);
+    EXPECT_EQ(result.value.stringValue.UTF8Length, 0u);
+    np.releasevariantvalue(&result);
 }
 
 TEST_F(Bridge, EnumerationListsTheMembersThenTheBuiltIns)
@@ -135,17 +172,17 @@ TEST_F(Bridge, MethodReadForEveryCallKeepsOneBrowserObjectWhileItsObjectLives)
 
     // The function object's browser object of an object that ended goes with it, before the instance does.
     const NPNetscapeFuncs& np = *browser.table();
-    const size_t before = browser.liveObjectsOfClass(FB::Npapi::NPJavascriptObject::npClass());
+    const size_t before = browser.liveObjectsOfClass(&FB::Npapi::NPJavascriptObjectClass);
     auto child = std::make_shared<BridgeTestAPI>();
     NPObject* wrapper = plugin().host->getJSAPIWrapper(child, false);
     NPVariant add;
     ASSERT_TRUE(np.getproperty(&embed->npp, wrapper, np.getstringidentifier("add"), &add));
     np.releasevariantvalue(&add);
-    EXPECT_EQ(browser.liveObjectsOfClass(FB::Npapi::NPJavascriptObject::npClass()), before + 2);
+    EXPECT_EQ(browser.liveObjectsOfClass(&FB::Npapi::NPJavascriptObjectClass), before + 2);
     np.releaseobject(wrapper);
     child.reset();
     plugin().host->releasePendingObjects();
-    EXPECT_EQ(browser.liveObjectsOfClass(FB::Npapi::NPJavascriptObject::npClass()), before);
+    EXPECT_EQ(browser.liveObjectsOfClass(&FB::Npapi::NPJavascriptObjectClass), before);
 }
 
 // ---- callbacks, on both delivery roads ----------------------------------------------------
@@ -336,6 +373,19 @@ TEST_F(Bridge, AfterHostShutdownQueriesAnswerEmptyWithoutBrowserCalls)
     EXPECT_THROW(host->runScript("1"), std::runtime_error);
     EXPECT_FALSE(host->postMainThreadCall([](void*) {}, nullptr));
     EXPECT_EQ(browser.callCount("getproperty") + browser.callCount("hasproperty"), 0u);
+}
+
+TEST_F(Bridge, HostLetGoOnAnotherThreadLeavesItsReleasesToTheMainThread)
+{
+    ASSERT_TRUE(browser.page().run(L"var box = { v: 1 };"));
+    std::shared_ptr<FB::Npapi::NpapiBrowserHost> host = plugin().host;
+    FB::JSObjectPtr box = pageObject(*this, browser, L"box", host);
+    EXPECT_EQ(browser.destroyInstance(embed), NPERR_NO_ERROR);
+    std::thread([&] {
+        box.reset();  // queued for the main thread
+        host.reset();
+    }).join();
+    // TearDown: the release is made at NP_Shutdown, on the main thread, and nothing stays alive.
 }
 
 TEST_F(Bridge, PageObjectHeldByNativeCodeIsReleasedAtTeardown)

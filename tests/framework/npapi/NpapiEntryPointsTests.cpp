@@ -42,6 +42,7 @@ struct RoadCase {
     bool windowRoad;
 };
 
+// The road is chosen once per process: each browser runs in a process of its own (see CMakeLists.txt).
 class DeliveryRoad : public ::testing::TestWithParam<RoadCase> {};
 
 TEST_P(DeliveryRoad, FollowsVersionUserAgentAndEntry)
@@ -210,6 +211,34 @@ TEST_F(EntryPoints, ScriptableObjectIsTheSameObjectRetainedOnceMorePerRequest)
     browser.table()->releaseobject(again);
     EXPECT_EQ(browser.page().text(L"api.add(40, 2)"), L"42");
     expectCleanEnd(browser);
+}
+
+TEST_F(EntryPoints, DestroyKeepsTheInstanceDataUntilBothShutdownsHaveRun)
+{
+    ASSERT_NO_FATAL_FAILURE(embedApi());
+    EXPECT_EQ(browser.destroyInstance(embed), NPERR_NO_ERROR);
+    EXPECT_TRUE(factoryControl.instanceDataAtShutdown);
+    EXPECT_EQ(embed->npp.pdata, nullptr);
+    expectCleanEnd(browser);
+}
+
+// The road is chosen for the first instance of the process: a later browser's
+// table and agent change nothing (only a missing entry does, see DeliveryRoad).
+TEST(EntryPointModule, DeliveryRoadIsChosenOncePerProcess)
+{
+    installTestApplication();
+    for (const char* agent : {kFirefox, kSafari}) {
+        SCOPED_TRACE(agent);
+        TestBrowser::Config config;
+        config.userAgent = agent;
+        Browser browser(config);
+        ASSERT_TRUE(browser.usePlugin(linkedPlugin::entryPoints, linkedPlugin::initialize, linkedPlugin::shutdown));
+        ASSERT_NE(browser.createInstance("api", "application/x-test", {}), nullptr);
+        ASSERT_TRUE(browser.page().run(L"api.later(function (v) { window.got = v; }, 1);"));
+        EXPECT_TRUE(browser.pumpUntil([&] { return browser.page().has(L"got"); }));
+        EXPECT_EQ(browser.callCount("pluginthreadasynccall"), 1u);
+        expectCleanEnd(browser);
+    }
 }
 
 TEST(EntryPointModule, RunsGlobalInitOnceAndDeinitOnEveryShutdown)

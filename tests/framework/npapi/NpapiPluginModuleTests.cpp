@@ -140,7 +140,7 @@ TEST(NpapiPluginModule, DefaultModuleLivesFromFirstUseToReleaseWithGlobalHooks)
 {
     NpapiPluginModule::setLifecycle({[] { ++inits; }, [] { ++deinits; }});
     inits = deinits = 0;
-    NpapiPluginModule* first = NpapiPluginModule::getDefault();
+    std::shared_ptr<NpapiPluginModule> first = NpapiPluginModule::getDefault();
     EXPECT_EQ(NpapiPluginModule::getDefault(), first);
     EXPECT_EQ(inits, 1);
     EXPECT_EQ(NpapiPluginModule::liveModules(), 1);

@@ -10,6 +10,7 @@
 #include "StreamTestFactory.h"
 #include "StreamTestKit.h"
 #include "TestBrowser.h"
+#include "utf8_tools.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -159,6 +160,21 @@ TEST_F(NpapiStreams, AWholeDownloadArrivesByteIdenticalWhateverTheBufferSize)
     EXPECT_EQ(host->retainedStreamCount(), 0u);
 }
 
+TEST_F(NpapiStreams, ACachedDownloadLearnsTheFileTheBrowserSavedItTo)
+{
+    auto download = std::make_shared<Download>();
+    FB::BrowserStreamRequest request = wholeDownload("/data/5000?seed=4", download);
+    request.setCacheable(true);
+    std::shared_ptr<FB::BrowserStream> stream = host->openStreamForRequest(request, true);
+    ASSERT_NE(stream, nullptr);
+    ASSERT_TRUE(pumpUntil([&] { return lastRecord().endCalls.size() == 2; }));
+    const TestBrowser::StreamRecord record = lastRecord();
+    EXPECT_EQ(record.streamType, NP_ASFILE);
+    ASSERT_FALSE(record.asFile.empty());
+    EXPECT_EQ(stream->getCacheFileName(), FB::utf8ToWide(record.asFile));
+    EXPECT_TRUE(download->success);
+}
+
 TEST_F(NpapiStreams, WritesAreTakenUpToTheBufferSizeWithProgressByLength)
 {
     struct Case {
@@ -171,7 +187,7 @@ TEST_F(NpapiStreams, WritesAreTakenUpToTheBufferSizeWithProgressByLength)
     };
     const Case cases[] = {
         {1000, 0, 0, 100000, 1000, 0.0f}, {200000, 0, 0, 100000, 100000, 0.0f}, {1000, 200, 0, 100, 100, 50.0f},
-        {1000, 300000, 200000, 100000, 1000, 67.0f},  // of the bytes actually taken
+        {1000, 300000, 200000, 100000, 1000, 100.0f},  // of the bytes offered, not of those taken
     };
     std::vector<char> buffer(100000, 'x');
     for (const Case& c : cases) {

@@ -21,7 +21,7 @@ NPError newInstance(NPMIMEType, NPP instance, uint16_t, int16_t, char**, char**,
 {
     if (!instance) return NPERR_INVALID_INSTANCE_ERROR;
     try {
-        NpapiPluginModule* module = NpapiPluginModule::getDefault();
+        std::shared_ptr<NpapiPluginModule> module = NpapiPluginModule::getDefault();
         std::shared_ptr<NpapiBrowserHost> host;
         if (windowRoad)
             host = std::make_shared<NpapiBrowserHostAsyncWin>(module, instance);

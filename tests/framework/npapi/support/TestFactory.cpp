@@ -21,6 +21,12 @@ public:
         if (factoryControl.make == FactoryControl::Make::InitFailure) throw std::runtime_error("init failed");
         FB::PluginCore::setParams(params);
     }
+    void beforeShutdown() override
+    {
+        std::shared_ptr<FB::BrowserHost> host = getHost();
+        auto instance = host ? static_cast<NPP>(host->getInstanceHandle()) : nullptr;
+        factoryControl.instanceDataAtShutdown = instance && instance->pdata;
+    }
 };
 
 class TestFactory : public FB::FactoryBase {

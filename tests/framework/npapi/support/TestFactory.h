@@ -14,6 +14,8 @@ struct FactoryControl {
     FB::VariantDict params;  // what the last core was given
     int globalInits = 0;
     int globalDeinits = 0;
+    // Whether the instance still carried its data when the last core shut down.
+    bool instanceDataAtShutdown = false;
 };
 
 // Reset by each test that uses it.
