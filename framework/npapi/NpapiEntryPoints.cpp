@@ -325,7 +325,7 @@ bool needsWindowAsyncCalls(NpapiPluginModule* module, NPP instance)
 // older browser's shorter table ends before the later entries.
 #define SET_ENTRY(entry, handler)                                                                                      \
     do {                                                                                                               \
-        if (funcs->size >= NPP_ENTRY_END(entry)) funcs->entry = handler;                                              \
+        if (funcs->size >= NPP_ENTRY_END(entry)) funcs->entry = handler;                                               \
     } while (0)
 
 NPError getEntryPoints(NPPluginFuncs* funcs)

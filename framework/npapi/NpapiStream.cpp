@@ -139,7 +139,8 @@ int32_t NpapiStream::signalDataArrived(const void* buffer, int32_t length, int32
     const int32_t consumed = std::min<int32_t>(length, static_cast<int32_t>(bufferSize));
     if (consumed == 0 || !isOpen()) return consumed;
     const size_t start = static_cast<size_t>(offset);
-    StreamDataArrivedEvent arrived(this, buffer, static_cast<size_t>(consumed), start, progressAt(start + static_cast<size_t>(length)));
+    StreamDataArrivedEvent arrived(
+        this, buffer, static_cast<size_t>(consumed), start, progressAt(start + static_cast<size_t>(length)));
     sendEvent(arrived);
     return consumed;
 }

@@ -2,6 +2,7 @@
 // gets, the handlers' answers without an instance, NPP_New failures that leave
 // nothing behind, the embed's parameters, and the module's life cycle.
 #include "BridgeTestPlugin.h"
+#include "CleanShutdown.h"
 #include "LinkedPlugin.h"
 #include "TestFactory.h"
 #include "NpapiEntryPoints.h"
@@ -15,21 +16,12 @@
 #include <new>
 
 using TestBrowser::Browser;
-using ::testing::IsEmpty;
 
 namespace {
 
 void installTestApplication()
 {
     factoryControl = FactoryControl{};
-}
-
-void expectCleanEnd(Browser& browser)
-{
-    browser.shutdownPlugin();
-    EXPECT_THAT(browser.problems(), IsEmpty());
-    EXPECT_EQ(browser.liveObjects(), 0u);
-    EXPECT_EQ(browser.outstandingAllocations(), 0u);
 }
 
 // ---- the delivery-road matrix ------------------------------------------------------------
@@ -61,7 +53,7 @@ TEST_P(DeliveryRoad, FollowsVersionUserAgentAndEntry)
     EXPECT_TRUE(browser.pumpUntil([&] { return browser.page().has(L"got"); }));
     EXPECT_EQ(browser.page().text(L"window.got"), L"7");
     EXPECT_EQ(browser.callCount("pluginthreadasynccall"), c.windowRoad ? 0u : 1u);
-    expectCleanEnd(browser);
+    expectCleanShutdown(browser);
 }
 
 const char* const kFirefox = "Mozilla/5.0 (Windows NT 6.1; rv:52.0) Gecko/20100101 Firefox/52.0";
@@ -121,7 +113,7 @@ TEST_F(EntryPoints, HandlersWithoutAnInstanceAnswerWithoutTouchingAnything)
         np.print(instance, nullptr);
         np.urlnotify(instance, "http://x/", NPRES_DONE, nullptr);
     }
-    expectCleanEnd(browser);
+    expectCleanShutdown(browser);
 }
 
 TEST_F(EntryPoints, GetValueWithoutAnAnswerSlotIsAnInvalidParameter)
@@ -141,7 +133,7 @@ TEST_F(EntryPoints, GetValueWithoutAnAnswerSlotIsAnInvalidParameter)
     const char* name = nullptr;
     EXPECT_EQ(np.getvalue(&embed->npp, NPPVpluginNameString, &name), NPERR_NO_ERROR);
     EXPECT_STREQ(name, "parvelplugin");
-    expectCleanEnd(browser);
+    expectCleanShutdown(browser);
 }
 
 // ---- NPP_New failures ---------------------------------------------------------------------
@@ -164,7 +156,7 @@ TEST_P(FailedNew, AnswersItsCodeAndLeavesNothing)
     EXPECT_EQ(browser.createInstance("api", "application/x-test", {{"a", "1"}}, &answer), nullptr);
     EXPECT_EQ(answer, GetParam().answer);
     EXPECT_EQ(browser.instances().back()->npp.pdata, nullptr);
-    expectCleanEnd(browser);
+    expectCleanShutdown(browser);
 }
 
 INSTANTIATE_TEST_SUITE_P(Makers, FailedNew,
@@ -194,7 +186,7 @@ TEST_F(EntryPoints, ParametersWithoutValueAreLeftOutAndWindowlessIsAskedFor)
     EXPECT_EQ(factoryControl.params.count("hidden"), 0u);
     EXPECT_EQ(browser.callCount("setvalue"), 2u);
     EXPECT_EQ(browser.pluginFuncs().destroy(&instance, nullptr), NPERR_NO_ERROR);
-    expectCleanEnd(browser);
+    expectCleanShutdown(browser);
 }
 
 TEST_F(EntryPoints, ScriptableObjectIsTheSameObjectRetainedOnceMorePerRequest)
@@ -210,7 +202,7 @@ TEST_F(EntryPoints, ScriptableObjectIsTheSameObjectRetainedOnceMorePerRequest)
     browser.table()->releaseobject(third);
     browser.table()->releaseobject(again);
     EXPECT_EQ(browser.page().text(L"api.add(40, 2)"), L"42");
-    expectCleanEnd(browser);
+    expectCleanShutdown(browser);
 }
 
 TEST_F(EntryPoints, DestroyKeepsTheInstanceDataUntilBothShutdownsHaveRun)
@@ -219,7 +211,7 @@ TEST_F(EntryPoints, DestroyKeepsTheInstanceDataUntilBothShutdownsHaveRun)
     EXPECT_EQ(browser.destroyInstance(embed), NPERR_NO_ERROR);
     EXPECT_TRUE(factoryControl.instanceDataAtShutdown);
     EXPECT_EQ(embed->npp.pdata, nullptr);
-    expectCleanEnd(browser);
+    expectCleanShutdown(browser);
 }
 
 // The road is chosen for the first instance of the process: a later browser's
@@ -237,7 +229,7 @@ TEST(EntryPointModule, DeliveryRoadIsChosenOncePerProcess)
         ASSERT_TRUE(browser.page().run(L"api.later(function (v) { window.got = v; }, 1);"));
         EXPECT_TRUE(browser.pumpUntil([&] { return browser.page().has(L"got"); }));
         EXPECT_EQ(browser.callCount("pluginthreadasynccall"), 1u);
-        expectCleanEnd(browser);
+        expectCleanShutdown(browser);
     }
 }
 

@@ -4,6 +4,7 @@
 // The program runs with Wine's heap checks (see CMakeLists.txt): freed memory
 // is overwritten, so a use after free fails at once instead of reading stale
 // bytes that still look right.
+#include "CleanShutdown.h"
 #include "ModuleExport.h"
 #include "ProgramPath.h"
 #include "ScriptPage.h"
@@ -17,7 +18,6 @@
 #include <vector>
 
 using TestBrowser::Browser;
-using ::testing::IsEmpty;
 
 namespace {
 
@@ -29,8 +29,8 @@ const char* const kMime = "application/x-parvelplugin";
 
 struct ShortTable {
     const char* name;
-    size_t size;   // the table's size field
-    size_t filled; // the handlers that fit in it, from newp on
+    size_t size;    // the table's size field
+    size_t filled;  // the handlers that fit in it, from newp on
 };
 
 class ShortPluginTable : public ::testing::TestWithParam<ShortTable> {};
@@ -78,10 +78,7 @@ protected:
     }
     void TearDown() override
     {
-        browser->shutdownPlugin();
-        EXPECT_THAT(browser->problems(), IsEmpty());
-        EXPECT_EQ(browser->liveObjects(), 0u);
-        EXPECT_EQ(browser->outstandingAllocations(), 0u);
+        expectCleanShutdown(*browser);
         browser.reset();
     }
     std::wstring text(const std::wstring& expression) { return browser->page().text(expression); }

@@ -4,6 +4,7 @@
 // reports from its own thread, the last exception, an instance destroyed while
 // reports are queued, and two instances on one page. Every test ends with
 // nothing alive after NP_Shutdown.
+#include "CleanShutdown.h"
 #include "ProgramPath.h"
 #include "ScriptPage.h"
 #include "StrevoControl.h"
@@ -47,10 +48,7 @@ protected:
     }
     void TearDown() override
     {
-        browser->shutdownPlugin();
-        EXPECT_THAT(browser->problems(), IsEmpty());
-        EXPECT_EQ(browser->liveObjects(), 0u);
-        EXPECT_EQ(browser->outstandingAllocations(), 0u);
+        expectCleanShutdown(*browser);
         browser.reset();
     }
     std::wstring text(const std::wstring& expression) { return browser->page().text(expression); }

@@ -12,14 +12,15 @@
 #include <memory>
 #include <string>
 
-// The text of the script error the call raises, or "ok" when it raises none.
-template <class Call>
+// The text of the script error (or of the Error given) the call raises, or
+// "ok" when it raises none; any other exception fails the test.
+template <class Error = FB::script_error, class Call>
 std::string errorOf(Call&& call)
 {
     try {
         call();
         return "ok";
-    } catch (const FB::script_error& e) {
+    } catch (const Error& e) {
         return e.what();
     }
 }

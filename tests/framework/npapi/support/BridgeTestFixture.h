@@ -6,6 +6,7 @@
 #pragma once
 
 #include "BridgeTestPlugin.h"
+#include "CleanShutdown.h"
 #include "ScriptPage.h"
 #include "TestBrowser.h"
 
@@ -24,13 +25,7 @@ protected:
         embed = browser.createInstance("api", "application/x-bridge-test", {});
         ASSERT_NE(embed, nullptr);
     }
-    void TearDown() override
-    {
-        browser.shutdownPlugin();
-        EXPECT_THAT(browser.problems(), ::testing::IsEmpty());
-        EXPECT_EQ(browser.liveObjects(), 0u);
-        EXPECT_EQ(browser.outstandingAllocations(), 0u);
-    }
+    void TearDown() override { expectCleanShutdown(browser); }
     std::wstring text(const std::wstring& expression) { return browser.page().text(expression); }
     BridgeTestPlugin::InstanceData& plugin() { return *BridgeTestPlugin::dataOf(&embed->npp); }
 
