@@ -28,6 +28,8 @@ enum PageIndex { PAGE_LATEST_VERSION, PAGE_UPDATING, PAGE_SETUPING, PAGE_SETUP_F
 
 const wchar_t* const kDefaultShowHost = L"show.quorvan.com";
 
+constexpr DWORD kMainFrameStyle = 0x10CF0000;  // WS_VISIBLE | WS_OVERLAPPEDWINDOW
+
 // A host name or address with an optional port: nothing that could change
 // the path or the scheme of the address it goes into.
 bool IsPlainHost(const std::wstring& host)
@@ -112,13 +114,14 @@ void CMainFrame::OnDownloadFinished()
 {
     // Once only, and never while the window is closing: the user left.
     if (m_setupThread || m_closing) return;
+    ::SetTimer(m_hWnd, TIMER_SETUP_PROGRESS, SETUP_PROGRESS_PERIOD_MS, nullptr);
     HANDLE thread = StartWorker(&CMainFrame::SetupThreadProc);
     if (!thread) {
+        ::KillTimer(m_hWnd, TIMER_SETUP_PROGRESS);
         LogLine(LogLevel::Error, "CMainFrame::OnDownloadFinished", " 安装线程启动失败：", GetLastError());
         return;
     }
     m_setupThread = thread;
-    ::SetTimer(m_hWnd, TIMER_SETUP_PROGRESS, SETUP_PROGRESS_PERIOD_MS, nullptr);
     ShowPage(Page(PAGE_SETUPING));
 }
 
@@ -157,9 +160,23 @@ unsigned __stdcall CMainFrame::SetupThreadProc(void* frame)
     return RunWorker("CMainFrame::SetupThreadProc", [&] { static_cast<CMainFrame*>(frame)->m_update->Install(); });
 }
 
+HWND CMainFrame::CreateMainWindow(CMainFrame* frame, HWND owner)
+{
+    bool freed = false;
+    frame->m_freedWhileCreating = &freed;
+    HWND window = frame->CreateNativeWindow(owner, MAIN_FRAME_TITLE, kMainFrameStyle, 0);
+    if (window) {
+        frame->m_freedWhileCreating = nullptr;
+        return window;
+    }
+    if (!freed) delete frame;
+    return nullptr;
+}
+
 void CMainFrame::OnFinalWindowMessage(HWND window)
 {
     WindowImplBase::OnFinalWindowMessage(window);
+    if (m_freedWhileCreating) *m_freedWhileCreating = true;
     delete this;
     PostQuitMessage(0);
 }
@@ -205,13 +222,15 @@ void CMainFrame::OnClick(TNotifyMsgUI& msg)
 void CMainFrame::StartDownload()
 {
     if (m_downloadThread) return;
+    ShowPage(Page(PAGE_UPDATING));
     HANDLE thread = StartWorker(&CMainFrame::DownloadThreadProc);
     if (!thread) {
+        // No download runs: the page it would show goes again.
         LogLine(LogLevel::Error, "CMainFrame::OnClick", " 下载线程启动失败：", GetLastError());
+        ShowPage(Page(PAGE_LATEST_VERSION));
         return;
     }
     m_downloadThread = thread;
-    ShowPage(Page(PAGE_UPDATING));
 }
 
 void CMainFrame::OpenShowPage(const std::wstring& address)

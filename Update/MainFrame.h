@@ -50,6 +50,11 @@ public:
     explicit CMainFrame(UpdateSettings settings = UpdateSettings::ForThisProgram());
     ~CMainFrame() override;
 
+    // Makes the frame's native window with the program's title and style,
+    // as the entry does; from then on the window owns the frame. When no
+    // window could be made the frame is freed here and null is returned.
+    static HWND CreateMainWindow(CMainFrame* frame, HWND owner = nullptr);
+
     // Shows one of the four pages and hides the others; false (nothing
     // changed) for any other control.
     bool ShowPage(SkinUI::CControlUI* page);
@@ -101,4 +106,6 @@ private:
     std::wstring m_showPageAddress;
     bool m_closing = false;
     bool m_setupFailed = false;
+    // Set when the window's end has freed the frame while it was being made.
+    bool* m_freedWhileCreating = nullptr;
 };

@@ -18,8 +18,6 @@ using SkinUI::CWindowManagerUI;
 
 namespace {
 
-constexpr DWORD kMainFrameStyle = 0x10CF0000;  // WS_VISIBLE | WS_OVERLAPPEDWINDOW
-
 int RunUpdater(HINSTANCE instance, int showCommand)
 {
     if (RunElevatedIfNeeded() != ELEVATION_GO_ON) return 1;
@@ -46,7 +44,7 @@ int RunUpdater(HINSTANCE instance, int showCommand)
 
     // The frame deletes itself when its window is gone.
     auto* frame = new CMainFrame();
-    if (!frame->CreateNativeWindow(nullptr, MAIN_FRAME_TITLE, kMainFrameStyle, 0)) {
+    if (!CMainFrame::CreateMainWindow(frame)) {
         LogLine(LogLevel::Error, "wWinMain", " 创建窗口失败：", GetLastError());
         ReleaseSkinResource(skin);
         return 1;

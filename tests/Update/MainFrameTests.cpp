@@ -4,6 +4,7 @@
 // it refuses, and closing while a worker runs. The frame is built from the
 // real skin (this program carries the updater's resources) with an engine
 // that finds no newer version, whose close request the fixture takes back.
+#include "ContainerUI.h"
 #include "MainFrame.h"
 #include "ProgressUI.h"
 #include "SkinResource.h"
@@ -72,6 +73,9 @@ public:
 
     std::vector<std::wstring> opened;
     int workersAsked = 0;
+    // What the window showed when the last worker was asked for.
+    int pageAtStart = -1;
+    bool timerAtStart = false;
     enum class Workers { Real, Failing, Blocking } workers = Workers::Real;
 
     CControlUI* control(const wchar_t* name) { return GetManager().FindControlByName(name); }
@@ -112,6 +116,9 @@ protected:
     HANDLE StartWorker(unsigned(__stdcall* proc)(void*)) override
     {
         ++workersAsked;
+        pageAtStart = visiblePage();
+        timerAtStart = KillTimer(GetWindowHandle(), TIMER_SETUP_PROGRESS);
+        if (timerAtStart) SetTimer(GetWindowHandle(), TIMER_SETUP_PROGRESS, SETUP_PROGRESS_PERIOD_MS, nullptr);
         if (workers == Workers::Failing) {
             SetLastError(ERROR_NOT_ENOUGH_MEMORY);
             return nullptr;
@@ -125,6 +132,46 @@ protected:
 };
 
 enum Pages { LATEST, UPDATING, SETUPING, FINISH };
+
+// A frame that counts its ends, and whose window may refuse to be created.
+int g_framesFreed = 0;
+class CountedFrame : public CMainFrame {
+public:
+    using CMainFrame::CMainFrame;
+    ~CountedFrame() override { ++g_framesFreed; }
+    bool refuseCreate = false;
+
+protected:
+    LRESULT OnCreate(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) override
+    {
+        if (!refuseCreate) return CMainFrame::OnCreate(msg, wParam, lParam, handled);
+        handled = true;
+        return -1;
+    }
+};
+
+TEST(MainFrameWindow, AFrameWhoseWindowCannotBeMadeIsFreedOnce)
+{
+    TestFolder install, data;
+    struct Case {
+        const char* label;
+        HWND owner;
+        bool refuseCreate;
+    } cases[] = {
+        {"no such owner", reinterpret_cast<HWND>(static_cast<ULONG_PTR>(0xDEAD0)), false},
+        {"creation refused", nullptr, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        g_framesFreed = 0;
+        auto* frame = new CountedFrame(UpdateSettings{install.path(), data.path()});
+        frame->refuseCreate = c.refuseCreate;
+        EXPECT_EQ(nullptr, CMainFrame::CreateMainWindow(frame, c.owner));
+        EXPECT_EQ(1, g_framesFreed);
+    }
+    MSG quit;
+    PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);  // the refused window's end asked for one
+}
 
 class MainFrameTest : public ::testing::Test {
 protected:
@@ -171,6 +218,28 @@ TEST_F(MainFrameTest, WindowIsBuiltFromTheSkin)
     EXPECT_FALSE(frame->control(L"container_ask")->IsVisible());
     EXPECT_EQ(LATEST, frame->visiblePage());
     EXPECT_NE(nullptr, reinterpret_cast<HICON>(GetClassLongPtrW(window, GCLP_HICON)));
+    // The title bar holds the spacer and the title, nothing else.
+    auto* root = dynamic_cast<CContainerUI*>(frame->GetManager().GetRoot());
+    ASSERT_NE(nullptr, root);
+    auto* titleBar = dynamic_cast<CContainerUI*>(root->GetItemAt(0));
+    ASSERT_NE(nullptr, titleBar);
+    ASSERT_EQ(2, titleBar->GetCount());
+    EXPECT_EQ(10, titleBar->GetItemAt(0)->GetFixedWidth());
+    EXPECT_EQ(L"Quorvan娱乐插件更新程序", std::wstring(titleBar->GetItemAt(1)->GetText().GetData()));
+    EXPECT_EQ(nullptr, frame->control(L"closebtn"));
+}
+
+TEST_F(MainFrameTest, EachStepShowsItsPageAndTimerAsItStartsItsThread)
+{
+    // The download: the page first, then the thread.
+    frame->click(L"button_update");
+    EXPECT_EQ(UPDATING, frame->pageAtStart);
+    EXPECT_FALSE(frame->timerAtStart);
+    // The setup: the timer, then the thread, then the page.
+    SendMessageW(window, WM_DOWNLOAD_FINISHED, 0, 0);
+    EXPECT_EQ(UPDATING, frame->pageAtStart);
+    EXPECT_TRUE(frame->timerAtStart);
+    EXPECT_EQ(SETUPING, frame->visiblePage());
 }
 
 TEST_F(MainFrameTest, ShowPageShowsOnlyThePages)
@@ -263,7 +332,7 @@ TEST_F(MainFrameTest, FinishedPageOpensTheShowPageOnlyAfterASuccess)
 
 TEST_F(MainFrameTest, ClicksByName)
 {
-    frame->click(L"closebtn");
+    frame->clickFrom(L"closebtn");
     EXPECT_EQ(1, takePosted(window, WM_CLOSE));
     frame->clickFrom(L"button_cancel");
     EXPECT_EQ(1, takePosted(window, WM_CLOSE));

@@ -7,7 +7,7 @@ import time
 import unittest
 
 from updater_rig import snapshot
-from window_rig import (CAPTION, CLOSE_BUTTON, HTCAPTION, SC_CLOSE, SC_MAXIMIZE, SW_MINIMIZE, VK_ESCAPE, VK_F4,
+from window_rig import (CAPTION, HTCAPTION, SC_CLOSE, SC_MAXIMIZE, SW_MINIMIZE, TITLE_BAR_END, VK_ESCAPE, VK_F4,
                         VK_MENU, WM_CLOSE, WM_NCLBUTTONDBLCLK, WM_SYSCOMMAND, Installation, WindowTestCase, hide_skin,
                         wait_for)
 
@@ -51,7 +51,7 @@ class WindowCasesTest(WindowTestCase):
         self.assertIsNone(first.poll())
         # The second instance asked for nothing.
         self.assertEqual(self.server.requests.count("/cfg/update.ini"), 1)
-        self.desktop.probe.ask("click", *CLOSE_BUTTON)
+        self.desktop.probe.ask("post", WM_CLOSE, 1, 0)
         self.assertEqual(self.exit_code(), 0)
 
     def test_keys_system_menu_and_caption_neither_close_nor_maximise(self):
@@ -66,6 +66,7 @@ class WindowCasesTest(WindowTestCase):
             ("system menu Maximise", ("post", WM_SYSCOMMAND, SC_MAXIMIZE, 0)),
             ("double click on the caption", ("dblclick",) + CAPTION),
             ("double click on the frame", ("post", WM_NCLBUTTONDBLCLK, HTCAPTION, 0)),
+            ("click at the title bar's end, where no close button is", ("click",) + TITLE_BAR_END),
         ]
         for name, command in attempts:
             with self.subTest(attempt=name):

@@ -29,9 +29,9 @@ SW_MINIMIZE = 6
 HTCAPTION = 2
 EXIT_SECONDS = 30  # a window's process takes a few seconds to end under Wine
 
-# Client points of the skin (330 x 200): the title bar is 30 high, the close
-# button its last 30 pixels; the pages' buttons sit centred, 24 above the bottom.
-CLOSE_BUTTON = (315, 15)
+# Client points of the skin (330 x 200): the title bar is 30 high, its right
+# end holds nothing; the pages' buttons sit centred, 24 above the bottom.
+TITLE_BAR_END = (315, 15)
 PAGE_BUTTON = (165, 162)
 CAPTION = (100, 15)
 # A point inside each progress bar (30 in from both sides, 15 high).
