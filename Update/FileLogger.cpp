@@ -20,6 +20,16 @@ const char* LevelText(LogLevel level)
 }
 
 constexpr std::string_view kLineEnd = "\r\n";
+// The program's fixed texts are Chinese and written in this code page,
+// whatever the system's; values in the thread's ANSI code page.
+constexpr UINT kFixedTextCodePage = 936;
+
+bool IsAscii(std::string_view text)
+{
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
 // Room kept below the run limit for the line that says it was reached.
 constexpr size_t kLimitNoticeRoom = 256;
 
@@ -81,22 +91,29 @@ CFileLogger& CFileLogger::BeginLine(LogLevel level, const char* sourceFile, int 
     GetLocalTime(&now);
     snprintf(m_timeStamp, sizeof m_timeStamp, "%.4d.%.2d.%.2d %.2d:%.2d:%.2d", now.wYear, now.wMonth, now.wDay,
         now.wHour, now.wMinute, now.wSecond);
+    WriteHead(level, sourceFile, sourceLine);
+    return *this;
+}
+
+void CFileLogger::WriteHead(LogLevel level, const char* sourceFile, int sourceLine)
+{
     char head[kBufferSize];
     int written = m_sourceLocation && sourceFile
         ? snprintf(head, sizeof head, "%s [%s] : %s(%d) ", m_timeStamp, LevelText(level), sourceFile, sourceLine)
         : snprintf(head, sizeof head, "%s [%s] : ", m_timeStamp, LevelText(level));
     if (written > 0) AppendBytes(head, std::min(static_cast<size_t>(written), sizeof head - 1));
-    return *this;
+}
+
+size_t CFileLogger::Room() const
+{
+    // The last two bytes stay free for the line end, and one for the terminator.
+    return kBufferSize - 1 - kLineEnd.size() - m_length;
 }
 
 void CFileLogger::AppendBytes(const char* bytes, size_t count)
 {
-    // The last two bytes stay free for the line end, and one for the terminator.
-    size_t room = kBufferSize - 1 - kLineEnd.size() - m_length;
-    if (count > room) {
-        count = room;
-        // Never cut inside a UTF-8 sequence.
-        while (count > 0 && (static_cast<unsigned char>(bytes[count]) & 0xC0) == 0x80) --count;
+    if (count > Room()) {
+        count = Room();
         m_truncated = true;
     }
     memcpy(m_line + m_length, bytes, count);
@@ -104,40 +121,31 @@ void CFileLogger::AppendBytes(const char* bytes, size_t count)
     m_line[m_length] = '\0';
 }
 
-void CFileLogger::AppendCodePoint(char32_t c)
+void CFileLogger::AppendNarrowed(std::string_view narrow, std::wstring_view text, unsigned codePage)
 {
-    char bytes[4];
-    size_t count;
-    if (c < 0x80) {
-        bytes[0] = static_cast<char>(c);
-        count = 1;
-    } else if (c < 0x800) {
-        bytes[0] = static_cast<char>(0xC0 | (c >> 6));
-        bytes[1] = static_cast<char>(0x80 | (c & 0x3F));
-        count = 2;
-    } else if (c < 0x10000) {
-        bytes[0] = static_cast<char>(0xE0 | (c >> 12));
-        bytes[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        bytes[2] = static_cast<char>(0x80 | (c & 0x3F));
-        count = 3;
-    } else {
-        bytes[0] = static_cast<char>(0xF0 | (c >> 18));
-        bytes[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        bytes[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        bytes[3] = static_cast<char>(0x80 | (c & 0x3F));
-        count = 4;
-    }
-    if (count > kBufferSize - 1 - kLineEnd.size() - m_length) {
-        m_truncated = true;
+    if (narrow.size() <= Room()) {
+        AppendBytes(narrow.data(), narrow.size());
         return;
     }
-    AppendBytes(bytes, count);
+    // Cut at a character: the longest start of the text whose conversion fits.
+    size_t fits = 0, over = text.size();
+    while (over - fits > 1) {
+        size_t middle = fits + (over - fits) / 2;
+        if (WideToCodePage(codePage, text.substr(0, middle)).size() <= Room())
+            fits = middle;
+        else
+            over = middle;
+    }
+    if (fits > 0 && IS_HIGH_SURROGATE(text[fits - 1])) --fits;
+    std::string start = WideToCodePage(codePage, text.substr(0, fits));
+    AppendBytes(start.data(), start.size());
+    m_truncated = true;
 }
 
-CFileLogger& CFileLogger::Append(std::string_view utf8Text)
+CFileLogger& CFileLogger::Append(std::string_view text)
 {
-    if (utf8Text == kLineEnd && m_truncated) return *this;  // EndLine ends a cut line
-    if (utf8Text == kLineEnd) {
+    if (text == kLineEnd && m_truncated) return *this;  // EndLine ends a cut line
+    if (text == kLineEnd) {
         // The line end has its reserved room.
         memcpy(m_line + m_length, kLineEnd.data(), kLineEnd.size());
         m_length += kLineEnd.size();
@@ -145,22 +153,19 @@ CFileLogger& CFileLogger::Append(std::string_view utf8Text)
         return *this;
     }
     if (m_truncated) return *this;
-    AppendBytes(utf8Text.data(), utf8Text.size());
+    if (IsAscii(text)) {
+        AppendBytes(text.data(), text.size());
+        return *this;
+    }
+    std::wstring wide = Utf8ToWide(text);
+    AppendNarrowed(WideToCodePage(kFixedTextCodePage, wide), wide, kFixedTextCodePage);
     return *this;
 }
 
 CFileLogger& CFileLogger::Append(std::wstring_view text)
 {
-    for (size_t i = 0; i < text.size() && !m_truncated; ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
-        }
-        AppendCodePoint(c);
-    }
+    if (m_truncated || text.empty()) return *this;
+    AppendNarrowed(WideToAnsi(text), text, CP_THREAD_ACP);
     return *this;
 }
 
@@ -193,12 +198,14 @@ void CFileLogger::EndLine()
         if (m_runBytes + m_length + kLimitNoticeRoom <= m_runLimit) {
             WriteToFile(m_line, m_length);
         } else {
-            // The last line this run writes says why the log ends here.
-            char notice[kLimitNoticeRoom];
-            int length = snprintf(notice, sizeof notice,
-                "%s [%s] : basetool::CFileLogger 本次运行的日志已达上限 %llu 字节，以后的行不再写入\r\n", m_timeStamp,
-                LevelText(LogLevel::Warning), m_runLimit);
-            WriteToFile(notice, std::min(static_cast<size_t>(std::max(length, 0)), sizeof notice - 1));
+            // The last line this run writes, in place of this one, says why
+            // the log ends here.
+            m_length = 0;
+            m_truncated = false;
+            WriteHead(LogLevel::Warning, nullptr, 0);
+            Append(std::string_view("basetool::CFileLogger 本次运行的日志已达上限 ")).Append(m_runLimit);
+            Append(std::string_view(" 字节，以后的行不再写入")).Append(kLineEnd);
+            WriteToFile(m_line, std::min(m_length, kLimitNoticeRoom));
             m_runLimitReached = true;
         }
     }

@@ -2,10 +2,11 @@
 //
 // Each line is built piece by piece in one fixed 4096-byte buffer and written
 // with one WriteFile, under a lock taken by BeginLine and released by EndLine,
-// so lines of the UI, download and setup threads never mix. The line is UTF-8
-// (the fixed messages are Chinese and paths may hold any character; an ANSI
-// code page would turn them into "?"). A line that would not fit is cut at a
-// character boundary and still ends with CR LF.
+// so lines of the UI, download and setup threads never mix. The line is
+// narrow text: the program's fixed texts (narrow pieces, UTF-8 in the
+// source) in code page 936, wide pieces in the thread's ANSI code page
+// (WideToAnsi), where characters it lacks become "?". A line that would not
+// fit is cut at a character boundary and still ends with CR LF.
 //
 //   2014.06.03 09:15:02 [  INFO  ] : CUpdate::OnDownload 下载进度：42
 //
@@ -41,7 +42,8 @@ public:
     void Close();
 
     CFileLogger& BeginLine(LogLevel level, const char* sourceFile = nullptr, int sourceLine = 0);
-    CFileLogger& Append(std::string_view utf8Text);
+    // A fixed text of the program (UTF-8 in the source).
+    CFileLogger& Append(std::string_view text);
     CFileLogger& Append(std::wstring_view text);
     CFileLogger& Append(long long value);
     CFileLogger& Append(unsigned long long value);
@@ -60,8 +62,11 @@ private:
     CFileLogger();
     ~CFileLogger();
 
+    void WriteHead(LogLevel level, const char* sourceFile, int sourceLine);
+    size_t Room() const;
     void AppendBytes(const char* bytes, size_t count);
-    void AppendCodePoint(char32_t codePoint);
+    // `narrow` is `text` in the code page; cut at a character when it does not fit.
+    void AppendNarrowed(std::string_view narrow, std::wstring_view text, unsigned codePage);
     void WriteToFile(const char* bytes, size_t count);
 
     char m_line[kBufferSize] = {};

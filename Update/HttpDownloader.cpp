@@ -341,7 +341,6 @@ bool CHttpDownloader::ReceiveBody(HINTERNET request, DWORD length)
     file.Reserve(length);
 
     unsigned long long total = 0;
-    int lastPercent = -1;
     for (;;) {
         if (IsCancelled()) return Fail(L"download cancelled");
         if (DeadlinePassed()) return FailCall(0, {});
@@ -372,10 +371,8 @@ bool CHttpDownloader::ReceiveBody(HINTERNET request, DWORD length)
             file.Close();
             file.MarkComplete();
         }
-        if (m_callback && percent != lastPercent) {
-            lastPercent = percent;
-            m_callback(m_url, m_targetFile, percent);
-        }
+        // Every chunk is reported, as it is written.
+        if (m_callback) m_callback(m_url, m_targetFile, percent);
     }
     if (total != length) return Fail(Formatted(L"unknow interrupt,written %llu,filelen %llu", total, length));
     if (IsCancelled()) {

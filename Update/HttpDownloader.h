@@ -34,8 +34,9 @@ struct DownloadLimits {
     unsigned long long maxBodyBytes = 0;  // a longer body is refused; 0 = any
 };
 
-// (URL, target file, percent 0..100); called on the downloading thread each
-// time the percent changes, 100 exactly once, after the file is closed.
+// (URL, target file, percent 0..100); called on the downloading thread once
+// per chunk written (at most 8192 bytes), 100 exactly once, after the file
+// is closed.
 using DownloadProgressCallback = std::function<void(const std::wstring& url, const std::wstring& file, int percent)>;
 
 class CHttpDownloader {

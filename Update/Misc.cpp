@@ -11,16 +11,7 @@
 namespace basetool {
 namespace {
 
-// Both folders and program names come from the system; their paths may be long.
-std::wstring ProcessImagePath(HANDLE process)
-{
-    std::wstring path(1024, L'\0');
-    DWORD size = static_cast<DWORD>(path.size());
-    if (!QueryFullProcessImageNameW(process, 0, path.data(), &size)) return {};
-    path.resize(size);
-    return path;
-}
-
+// Module paths come from the system; they may be long.
 std::wstring ModulePath(HANDLE process, HMODULE module)
 {
     std::wstring path(1024, L'\0');
@@ -60,11 +51,6 @@ std::vector<HMODULE> ProcessModules(HANDLE process)
     }
 }
 
-bool MatchesAny(const std::wstring& name, const std::vector<std::wstring>& names)
-{
-    return std::any_of(names.begin(), names.end(), [&](const std::wstring& n) { return EqualsNoCase(name, n); });
-}
-
 std::wstring CurrentDirectory()
 {
     DWORD needed = GetCurrentDirectoryW(0, nullptr);
@@ -74,13 +60,7 @@ std::wstring CurrentDirectory()
     return directory;
 }
 
-struct ClearResult {
-    bool everythingHandled = true;
-    bool somethingKept = false;
-};
-
-void ClearFolder(
-    const std::wstring& root, const std::wstring& relative, const DeleteFilterCallback& filter, ClearResult& result)
+void ClearFolder(const std::wstring& root, const std::wstring& relative, const DeleteFilterCallback& filter)
 {
     std::wstring folder = relative.empty() ? root : AppendPath(root, relative);
     WIN32_FIND_DATAW found;
@@ -97,14 +77,13 @@ void ClearFolder(
         bool isLink = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 
         if (isFolder && !isLink) {
-            ClearFolder(root, relPath, filter, result);
+            ClearFolder(root, relPath, filter);
             SetFileAttributesW(apiPath.c_str(), FILE_ATTRIBUTE_NORMAL);
             RemoveDirectoryW(apiPath.c_str());  // fails, as it should, while something is kept in it
             continue;
         }
         if (filter && filter(relPath)) {
             LogLine(LogLevel::Info, "basetool::CMisc::DeleteFolder", " ", fullPath, " 文件被过滤，不能删除");
-            result.somethingKept = true;
             continue;
         }
         if (isLink) {
@@ -128,7 +107,6 @@ void ClearFolder(
         if (!MoveFileExW(apiPath.c_str(), asideApi.c_str(), MOVEFILE_REPLACE_EXISTING)) {
             LogLine(
                 LogLevel::Error, "basetool::CMisc::DeleteFolder", " ", fullPath, " 无法改名，错误码：", GetLastError());
-            result.everythingHandled = false;
             continue;
         }
         if (MoveFileExW(asideApi.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
@@ -154,65 +132,43 @@ bool RemoveLink(const std::wstring& apiPath)
     return removed;
 }
 
-bool CMisc::KillAllProcess(const std::vector<ProcessEntry>& processes)
+bool CMisc::KillAllProcess(const std::vector<std::wstring>& exeNames)
 {
-    LogLine(LogLevel::Info, "basetool::CMisc::KillAllProcess", " 强杀进程数 = ", processes.size());
+    LogLine(LogLevel::Info, "basetool::CMisc::KillAllProcess", " 强杀进程数 = ", exeNames.size());
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE) return false;
-    std::vector<ProcessEntry> running;
     PROCESSENTRY32W found = {};
     found.dwSize = sizeof found;
-    for (BOOL more = Process32FirstW(snapshot, &found); more; more = Process32NextW(snapshot, &found))
-        running.push_back({found.th32ProcessID, found.szExeFile});
-    CloseHandle(snapshot);
-
-    bool allEnded = true;
-    DWORD self = GetCurrentProcessId();
-    for (const ProcessEntry& entry : processes) {
-        if (entry.id == self || entry.id == 0) continue;
-        auto now =
-            std::find_if(running.begin(), running.end(), [&](const ProcessEntry& r) { return r.id == entry.id; });
-        // Processes are ended by id, so there is one " iter_value" line per listed
-        // process (not one per running process and name), and "pe_name" is the
-        // program now running under that id; empty when it has gone.
-        LogLine(LogLevel::Info, "basetool::CMisc::KillAllProcess", " iter_value = ", entry.exeName,
-            " pe_name = ", now == running.end() ? std::wstring() : now->exeName);
-        // A process that is already gone, or whose id another program now has,
-        // is left alone.
-        if (now == running.end() || !EqualsNoCase(now->exeName, entry.exeName)) continue;
-        SetLastError(0);
-        HANDLE process =
-            OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, entry.id);
-        DWORD openError = GetLastError();
-        LogLine(LogLevel::Info, "basetool::CMisc::KillAllProcess", " OpenProcess()", entry.exeName,
-            " error_code = ", static_cast<unsigned long>(openError));
-        if (!process) {
-            if (openError != ERROR_INVALID_PARAMETER) allEnded = false;  // else gone meanwhile
-            continue;
-        }
-        // The id may have been handed to another program since the snapshot.
-        if (!EqualsNoCase(FileNamePart(ProcessImagePath(process)), entry.exeName)) {
-            CloseHandle(process);
-            continue;
-        }
-        if (TerminateProcess(process, 0)) {
-            WaitForSingleObject(process, 5000);
-            LogLine(
-                LogLevel::Info, "basetool::CMisc::KillAllProcess", " 已结束进程 ", entry.exeName, " pid = ", entry.id);
-        } else {
-            LogLine(LogLevel::Warning, "basetool::CMisc::KillAllProcess", " TerminateProcess() ", entry.exeName,
-                " pid = ", entry.id, " error_code = ", GetLastError());
-            allEnded = false;
-        }
-        CloseHandle(process);
+    if (!Process32FirstW(snapshot, &found)) {
+        CloseHandle(snapshot);
+        return false;
     }
-    return allEnded;
+    DWORD self = GetCurrentProcessId();
+    // Every entry is compared, the first too: it is a real program here.
+    do {
+        for (const std::wstring& name : exeNames) {
+            LogLine(LogLevel::Info, "basetool::CMisc::KillAllProcess", " iter_value = ", name,
+                " pe_name = ", found.szExeFile);
+            if (!EqualsNoCase(name, found.szExeFile) || found.th32ProcessID == self || found.th32ProcessID == 0)
+                continue;
+            SetLastError(0);
+            HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, found.th32ProcessID);
+            LogLine(LogLevel::Info, "basetool::CMisc::KillAllProcess", " OpenProcess()", name,
+                " error_code = ", static_cast<unsigned long>(GetLastError()));
+            if (!process) continue;
+            // Its files are released only once it has gone.
+            if (TerminateProcess(process, 0)) WaitForSingleObject(process, 5000);
+            CloseHandle(process);
+        }
+    } while (Process32NextW(snapshot, &found));
+    CloseHandle(snapshot);
+    return true;
 }
 
-std::vector<ProcessEntry> CMisc::FindProcessesWithModule(const std::vector<std::wstring>& moduleNames)
+std::vector<std::wstring> CMisc::FindProcessesWithModule(const std::vector<std::wstring>& moduleTexts)
 {
-    std::vector<ProcessEntry> found;
-    if (moduleNames.empty()) return found;
+    std::vector<std::wstring> found;
+    if (moduleTexts.empty()) return found;
     DWORD self = GetCurrentProcessId();
     for (DWORD id : RunningProcessIds()) {
         if (id == self || id == 0) continue;
@@ -220,32 +176,12 @@ std::vector<ProcessEntry> CMisc::FindProcessesWithModule(const std::vector<std::
         if (!process) continue;
         for (HMODULE module : ProcessModules(process)) {
             std::wstring path = ModulePath(process, module);
-            if (!MatchesAny(FileNamePart(path), moduleNames)) continue;
-            ProcessEntry entry{id, FileNamePart(ModulePath(process, nullptr))};
-            LogLine(LogLevel::Info, "basetool::CMisc::FindProcessesWithModule", " ", entry.exeName, " pid = ", id,
-                " 加载了 ", path);
-            found.push_back(std::move(entry));
-            break;
+            if (std::any_of(moduleTexts.begin(), moduleTexts.end(),
+                    [&](const std::wstring& text) { return ContainsNoCase(path, text); }))
+                found.push_back(FileNamePart(ModulePath(process, nullptr)));
         }
         CloseHandle(process);
     }
-    return found;
-}
-
-std::vector<ProcessEntry> CMisc::FindProcessesByName(const std::vector<std::wstring>& exeNames)
-{
-    std::vector<ProcessEntry> found;
-    if (exeNames.empty()) return found;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return found;
-    DWORD self = GetCurrentProcessId();
-    PROCESSENTRY32W entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
-        if (entry.th32ProcessID == self || entry.th32ProcessID == 0) continue;
-        if (MatchesAny(entry.szExeFile, exeNames)) found.push_back({entry.th32ProcessID, entry.szExeFile});
-    }
-    CloseHandle(snapshot);
     return found;
 }
 
@@ -294,9 +230,11 @@ bool CMisc::DeleteFolder(const std::wstring& path, const DeleteFilterCallback& f
         LogLine(LogLevel::Error, "basetool::CMisc::DeleteFolder", " ", path, " 不是文件夹");
         return false;
     }
-    ClearResult result;
-    ClearFolder(path, L"", filter, result);
-    return result.everythingHandled;
+    ClearFolder(path, L"", filter);
+    std::wstring apiPath = LongPath(path);
+    SetFileAttributesW(apiPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryW(apiPath.c_str());  // fails, as it should, while something is kept in it
+    return true;
 }
 
 }  // namespace basetool

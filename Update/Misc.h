@@ -3,8 +3,8 @@
 // installation folder in a way that survives locked files. Every outcome is
 // written to the log with the method's name first.
 //
-// Processes are always ended by id, never by a name that other programs may
-// share, and never the updater itself. Folder clearing stays inside its
+// Processes are ended by their program's file name, every process of that
+// name, but never the updater itself. Folder clearing stays inside its
 // folder: links (junctions, symbolic links) are removed, never followed.
 //
 // Threading: called from the setup thread; no shared state.
@@ -18,12 +18,6 @@
 
 namespace basetool {
 
-// One running process: its id and the file name of its program.
-struct ProcessEntry {
-    DWORD id = 0;
-    std::wstring exeName;
-};
-
 // Sees a file's path relative to the folder being cleared; true keeps it.
 using DeleteFilterCallback = std::function<bool(const std::wstring& relativePath)>;
 
@@ -33,28 +27,26 @@ bool RemoveLink(const std::wstring& apiPath);
 
 class CMisc {
 public:
-    // Ends each listed process (by id, after checking that the id still names
-    // the same program) and waits briefly for it to go. False when the running
-    // processes could not be listed or any of them could not be ended.
-    static bool KillAllProcess(const std::vector<ProcessEntry>& processes);
+    // Ends every process (other than this one) whose program file name equals
+    // a listed name, ignoring case, and waits briefly for each to go. False
+    // only when the running processes could not be listed.
+    static bool KillAllProcess(const std::vector<std::wstring>& exeNames);
 
-    // The processes (other than this one) that have loaded a module whose file
-    // name equals one of the given names, ignoring case. Each process once.
-    static std::vector<ProcessEntry> FindProcessesWithModule(const std::vector<std::wstring>& moduleNames);
-
-    // The processes (other than this one) whose program file name equals one of
-    // the given names, ignoring case.
-    static std::vector<ProcessEntry> FindProcessesByName(const std::vector<std::wstring>& exeNames);
+    // The program file names of the processes (other than this one) that have
+    // loaded a module whose path contains one of the texts, ignoring case:
+    // one name per such module, so a process holding two is listed twice.
+    static std::vector<std::wstring> FindProcessesWithModule(const std::vector<std::wstring>& moduleTexts);
 
     // Loads the DLL with its folder current and calls DllRegisterServer. True
     // only when it was found and reported success; the current directory is
     // the same afterwards.
     static bool RegDll(const std::wstring& path);
 
-    // Deletes everything inside the folder except the files the filter keeps;
-    // the folder itself stays. A file that cannot be deleted is renamed to
-    // name + ".error" and scheduled for deletion at restart. False when the
-    // folder is missing or something could neither be deleted nor moved aside.
+    // Deletes everything inside the folder except the files the filter keeps,
+    // then the folder itself when nothing is left in it. A file that cannot be
+    // deleted is renamed to name + ".error" and scheduled for deletion at
+    // restart; one that cannot even be renamed stays, logged. False only when
+    // the path is missing or not a folder.
     static bool DeleteFolder(const std::wstring& path, const DeleteFilterCallback& filter);
 };
 

@@ -1,11 +1,18 @@
 #include "OrderedWorker.h"
 
+#include <windows.h>
+
 #include <system_error>
 
 COrderedWorker::COrderedWorker()
 {
     try {
-        m_thread = std::thread([this] { Run(); });
+        // The jobs run in the owner's locale, so their log lines are in the
+        // owner's ANSI code page too.
+        m_thread = std::thread([this, locale = GetThreadLocale()] {
+            SetThreadLocale(locale);
+            Run();
+        });
     } catch (const std::system_error&) {
         // No thread: Add runs each job itself.
     }

@@ -1,8 +1,8 @@
 // Runs jobs one after another, in the order they were added, on a thread of
-// its own, so that their waiting overlaps with the caller's work. A job that
-// answers false (or throws) ends the run: the jobs after it are dropped and
-// Add refuses new ones. Where no thread can be started the jobs run at once
-// on the caller's thread, in the same order.
+// its own (in the owner's locale), so that their waiting overlaps with the
+// caller's work. A job that answers false (or throws) ends the run: the jobs
+// after it are dropped and Add refuses new ones. Where no thread can be
+// started the jobs run at once on the caller's thread, in the same order.
 //
 // Threading: Add, WaitIdle, Finish and Failed from one thread, the owner's.
 #pragma once

@@ -4,6 +4,8 @@
 #include <shlobj.h>
 
 #include <array>
+#include <cstdarg>
+#include <cstdio>
 #include <cwctype>
 
 namespace basetool {
@@ -124,6 +126,16 @@ std::wstring RemoveFileSpec(std::wstring_view path)
     return std::wstring(path.substr(0, cut));
 }
 
+std::wstring FormatPath(const wchar_t* format, ...)
+{
+    wchar_t buffer[MAX_PATH] = {};
+    va_list values;
+    va_start(values, format);
+    _vsnwprintf(buffer, MAX_PATH - 1, format, values);
+    va_end(values);
+    return buffer;
+}
+
 bool MakeFolderPath(const std::wstring& path)
 {
     DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
@@ -157,6 +169,10 @@ std::wstring AnsiToWide(std::string_view text)
 std::string WideToAnsi(std::wstring_view text)
 {
     return ConvertFromWide(CP_THREAD_ACP, text);
+}
+std::string WideToCodePage(unsigned codePage, std::wstring_view text)
+{
+    return ConvertFromWide(codePage, text);
 }
 std::wstring Utf8ToWide(std::string_view text)
 {

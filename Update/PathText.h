@@ -20,6 +20,9 @@ std::wstring GetModuleFolder();
 std::wstring AppendPath(std::wstring_view base, std::wstring_view more);
 // The path without its last element ("C:\a\b.txt" -> "C:\a", "C:\a" -> "C:\").
 std::wstring RemoveFileSpec(std::wstring_view path);
+// The format (wide printf conventions) filled with the values, in a buffer of
+// MAX_PATH characters: a longer result is cut there.
+std::wstring FormatPath(const wchar_t* format, ...);
 // Creates the folder with every missing parent; true when it exists as a
 // folder afterwards.
 bool MakeFolderPath(const std::wstring& path);
@@ -29,8 +32,11 @@ std::wstring FileNamePart(std::wstring_view path);
 // paths of 248 characters or more get the "\\?\" prefix.
 std::wstring LongPath(const std::wstring& path);
 
+// Conversions with the thread's ANSI code page (CP_THREAD_ACP).
 std::wstring AnsiToWide(std::string_view text);
 std::string WideToAnsi(std::wstring_view text);
+// The text in the given code page (characters it lacks become "?").
+std::string WideToCodePage(unsigned codePage, std::wstring_view text);
 std::wstring Utf8ToWide(std::string_view text);
 std::string WideToUtf8(std::wstring_view text);
 

@@ -44,11 +44,6 @@ int ReadIniNumber(const std::wstring& file, const wchar_t* section, const wchar_
     return static_cast<int>(GetPrivateProfileIntW(section, key, 0, file.c_str()));
 }
 
-std::wstring Numbered(const wchar_t* prefix, int i)
-{
-    return prefix + std::to_wstring(i);
-}
-
 bool FileExists(const std::wstring& path)
 {
     return !path.empty() && GetFileAttributesW(basetool::LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -149,7 +144,8 @@ bool CUpdate::ReadUpdateIni(const std::wstring& path)
     if (count < 0) return false;
     for (int i = 0; i < count; ++i) {
         std::wstring name;
-        if (!ReadFittingIniText(path, L"RegDll", Numbered(L"Dll", i).c_str(), 260, "CUpdate::HasNewVersion", name)) {
+        if (!ReadFittingIniText(
+                path, L"RegDll", basetool::FormatPath(L"Dll%d", i).c_str(), 260, "CUpdate::HasNewVersion", name)) {
             m_dllsToRegister.clear();
             return false;
         }
@@ -259,21 +255,15 @@ std::wstring CUpdate::LastDownloadError()
     return error;
 }
 
-std::vector<basetool::ProcessEntry> CUpdate::BuildKillList()
+std::vector<std::wstring> CUpdate::BuildKillList()
 {
     std::wstring appInfo = AppendPath(m_settings.installFolder, L"AppInfo.ini");
-    std::vector<std::wstring> browsers;
+    std::vector<std::wstring> list;
     int count = ReadListCount(appInfo, L"Browser");
-    for (int i = 0; i < count; ++i) {
-        std::wstring name = ReadIniText(appInfo, L"Browser", Numbered(L"File", i).c_str(), 260);
-        if (basetool::IsSafeFileName(name)) browsers.push_back(name);
-    }
-    std::vector<basetool::ProcessEntry> list = basetool::CMisc::FindProcessesByName(browsers);
-    for (auto& holder : basetool::CMisc::FindProcessesWithModule(m_settings.pluginModules)) {
-        bool listed = false;
-        for (const auto& entry : list) listed = listed || entry.id == holder.id;
-        if (!listed) list.push_back(std::move(holder));
-    }
+    for (int i = 0; i < count; ++i)
+        list.push_back(ReadIniText(appInfo, L"Browser", basetool::FormatPath(L"File%d", i).c_str(), 260));
+    for (std::wstring& holder : basetool::CMisc::FindProcessesWithModule(m_settings.pluginModules))
+        list.push_back(std::move(holder));
     return list;
 }
 
@@ -342,11 +332,12 @@ bool CUpdate::RunSetup(bool endProcesses)
         LogLine(LogLevel::Error, "CUpdate::Setup", " 内部错误");
         installed = false;
     }
-    if (installed)
+    if (!installed) LogLine(LogLevel::Error, "CUpdate::Setup", " 安装失败");
+    // The window shows the completion; without one, the log says it.
+    if (m_window && IsWindow(m_window))
+        PostMessageW(m_window, WM_SETUP_FINISHED, 0, installed ? 0 : 1);
+    else if (installed)
         LogLine(LogLevel::Info, "CUpdate::Setup", " 安装已经完成");
-    else
-        LogLine(LogLevel::Error, "CUpdate::Setup", " 安装失败");
-    if (m_window && IsWindow(m_window)) PostMessageW(m_window, WM_SETUP_FINISHED, 0, installed ? 0 : 1);
     return installed;
 }
 
@@ -379,6 +370,19 @@ int CUpdate::Unzip7z(const std::wstring& package, const std::wstring& target)
         LogLine(LogLevel::Error, "CUpdate::Unzip7z", " 内部错误");
         return -1;
     }
+}
+
+int CUpdate::Unzip7z(const std::string& package, const std::string& target)
+{
+    return Unzip7z(basetool::AnsiToWide(package), basetool::AnsiToWide(target));
+}
+
+std::wstring CUpdate::MoveLockedFile(const std::wstring& path)
+{
+    std::wstring aside = path + L".old";
+    if (!MoveFileExW(basetool::LongPath(path).c_str(), basetool::LongPath(aside).c_str(), MOVEFILE_REPLACE_EXISTING))
+        return {};
+    return aside;
 }
 
 bool CUpdate::KeepFileFilter(const std::wstring& relativePath)

@@ -7,9 +7,9 @@
 // checked, and only then are processes ended and the installation replaced,
 // by renames that are all undone if one fails (see CStagedInstall). A package
 // that fails is logged as an ERROR and nothing is touched. Only files inside
-// the installation folder are written; only processes that hold the plug-in
-// libraries, or run a program of the browser list, are ended, by id, never the
-// updater itself.
+// the installation folder are written. Every process of a program of the
+// browser list, or of a program that holds a plug-in library, is ended,
+// never the updater itself.
 //
 // Threading: the window drives it from three threads:
 //   UI thread:       HasNewVersion(), then SetWindow(hwnd)
@@ -83,10 +83,20 @@ public:
     bool Install();
     bool Setup();
     bool ProvePackage();
-    std::vector<basetool::ProcessEntry> BuildKillList();
-    // 0 when every entry was written, else the SDK's result code of a failure.
+    // The browsers' program names, then those of the holders of the plug-in
+    // libraries.
+    std::vector<std::wstring> BuildKillList();
+    // Unpacks the package into the target folder, both named in the thread's
+    // ANSI code page: 0 when every entry was written, else the SDK's result
+    // code of a failure.
+    int Unzip7z(const std::string& package, const std::string& target);
+    // The same with wide names, which lose no character.
     int Unzip7z(const std::wstring& package, const std::wstring& target);
     static bool KeepFileFilter(const std::wstring& relativePath);
+    // Moves a file that is in use out of the way of its successor, replacing
+    // an earlier one of that name: path + ".old", or empty when it could not
+    // be moved.
+    static std::wstring MoveLockedFile(const std::wstring& path);
 
     std::wstring PackagePath() const;
     const std::wstring& ServerVersion() const { return m_serverVersion; }

@@ -9,14 +9,15 @@
 //   update_driver prove    PACKAGE
 //   update_driver unpack   PACKAGE TARGET
 //   update_driver bench    PACKAGE TARGET       prints the check, unpack and swap times in ms
-//   update_driver find-modules NAME...          prints "pid exe" per holder
+//   update_driver find-modules TEXT...          prints the program name per holder
 //   update_driver kill-list INSTALL DATA
 //   update_driver clean    FOLDER
 //   update_driver regdll   DLL
 // Options before the command: --log FILE, --modules A.dll,B.dll (the plug-in
 // library names whose holders are ended), --limits KEY=VALUE,... (bounds of
 // both downloads: connect, send, receive and deadline in ms, redirects, max
-// body bytes).
+// body bytes), --locale LCID (the thread's locale, whose ANSI code page the
+// log's values are written in; 2052 as on the updater's users' systems).
 #include "FileLogger.h"
 #include "Misc.h"
 #include "PathText.h"
@@ -194,13 +195,12 @@ int Run(const Options& options)
     }
     if (command == L"find-modules") {
         std::vector<std::wstring> names(a.begin() + 1, a.end());
-        for (const auto& entry : basetool::CMisc::FindProcessesWithModule(names))
-            Print(std::to_wstring(entry.id) + L" " + entry.exeName);
+        for (const auto& name : basetool::CMisc::FindProcessesWithModule(names)) Print(name);
         return 0;
     }
     if (command == L"kill-list") {
         CUpdate update(SettingsFor(options));
-        for (const auto& entry : update.BuildKillList()) Print(std::to_wstring(entry.id) + L" " + entry.exeName);
+        for (const auto& name : update.BuildKillList()) Print(name);
         return 0;
     }
     if (command == L"clean") return basetool::CMisc::DeleteFolder(a.at(1), &CUpdate::KeepFileFilter) ? 0 : 1;
@@ -223,6 +223,8 @@ int wmain(int argc, wchar_t** argv)
                 options.modules = SplitList(argv[++i]);
             else if (arg == L"--limits" && i + 1 < argc)
                 options.limits = SplitList(argv[++i]);
+            else if (arg == L"--locale" && i + 1 < argc)
+                SetThreadLocale(static_cast<LCID>(std::stoul(argv[++i])));
             else
                 options.args.push_back(arg);
         }

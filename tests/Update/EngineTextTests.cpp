@@ -145,3 +145,11 @@ TEST(PathJoin, JoinsWithoutFixedBuffersAndNeverDropsTheBase)
     EXPECT_EQ(RemoveFileSpec(L"C:\\a"), L"C:\\");
     EXPECT_EQ(AppendPath(L"C:\\", L"\\x"), L"C:\\x");
 }
+
+TEST(FormatPath, FillsAFormatWithinMaxPathCharacters)
+{
+    EXPECT_EQ(FormatPath(L"Dll%d", 3), L"Dll3");
+    EXPECT_EQ(FormatPath(L"%ls\\*.*", L"C:\\install"), L"C:\\install\\*.*");
+    std::wstring longer(400, L'x');
+    EXPECT_EQ(FormatPath(L"%ls", longer.c_str()), std::wstring(MAX_PATH - 1, L'x'));
+}

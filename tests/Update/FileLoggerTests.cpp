@@ -25,10 +25,11 @@ protected:
         CFileLogger::Instance().SetSourceLocation(false);
         CFileLogger::Instance().SetRunLimit(CFileLogger::kDefaultRunLimit);
     }
-    std::vector<std::string> Lines()
+    // The lines as UTF-8, or as the bytes written.
+    std::vector<std::string> Lines(bool raw = false)
     {
         std::vector<std::string> lines;
-        std::string text = Log();
+        std::string text = raw ? ReadTextFile(logPath) : Log();
         size_t start = 0;
         for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
             lines.push_back(text.substr(start, end - start));
@@ -39,15 +40,35 @@ protected:
 
 const std::regex kHead(R"(^\d{4}\.\d\d\.\d\d \d\d:\d\d:\d\d \[(  INFO  |  ERROR | WARNING)\] : )");
 
-bool IsValidUtf8(const std::string& text)
+bool IsValidCodePage936(const std::string& text)
 {
     return text.empty() ||
-        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), nullptr, 0) > 0;
+        MultiByteToWideChar(936, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), nullptr, 0) > 0;
 }
 
 }  // namespace
 
-TEST_F(FileLoggerTest, WritesDatedLevelledLinesOfUtf8Pieces)
+TEST_F(FileLoggerTest, FixedTextsAreInCodePage936AndValuesInTheThreadsAnsiCodePage)
+{
+    struct Case {
+        LANGID language;
+        const char* value;  // the bytes of L"\u00e9\u6df1" in the thread's ANSI code page
+    } cases[] = {
+        {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), "\xe9?"},
+        {MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED), "\xa8\xa6\xc9\xee"},
+    };
+    for (const Case& c : cases) {
+        SetThreadLocale(MAKELCID(c.language, SORT_DEFAULT));
+        size_t before = ReadTextFile(logPath).size();
+        LogLine(LogLevel::Info, "CUpdate::OnDownload", " 下载进度：", std::wstring(L"\u00e9\u6df1"), 42);
+        std::string line = ReadTextFile(logPath).substr(before);
+        std::string body =
+            "] : CUpdate::OnDownload \xcf\xc2\xd4\xd8\xbd\xf8\xb6\xc8\xa3\xba" + std::string(c.value) + "42\r\n";
+        EXPECT_TRUE(line.ends_with(body)) << c.language << " " << line;
+    }
+}
+
+TEST_F(FileLoggerTest, WritesDatedLevelledLinesOfPieces)
 {
     LogLine(LogLevel::Info, "CUpdate::OnDownload", " 下载进度：", 42);
     LogLine(LogLevel::Error, "basetool::CMisc::RegDll", " ", std::wstring(L"C:\\插件\\a.dll"), " 文件不存在");
@@ -98,14 +119,14 @@ TEST_F(FileLoggerTest, LinesOfTwoThreadsNeverMix)
 
 TEST_F(FileLoggerTest, CutsAnOverlongLineAtACharacterAndStillEndsIt)
 {
-    std::wstring longPath = L"C:\\" + std::wstring(3000, L'深');  // 9000 bytes of UTF-8
+    std::wstring longPath = L"C:\\" + std::wstring(3000, L'深');  // 6000 bytes in code page 936
     LogLine(LogLevel::Info, "CUpdate::Unzip7z", " ", longPath, " 释放成功");
     LogLine(LogLevel::Info, "next", " line");
-    auto lines = Lines();
+    auto lines = Lines(true);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_LE(lines[0].size() + 2, CFileLogger::kBufferSize - 1);
     EXPECT_GT(lines[0].size(), 4000u);
-    EXPECT_TRUE(IsValidUtf8(lines[0]));
+    EXPECT_TRUE(IsValidCodePage936(lines[0]));
     EXPECT_NE(lines[1].find("next line"), std::string::npos);
 }
 

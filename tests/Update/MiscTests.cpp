@@ -60,6 +60,27 @@ TEST_F(DeleteFolderTest, DeletesEverythingButTheKeptFilesAndKeepsTheFolder)
     EXPECT_NE(log.find("show.ico 文件被过滤，不能删除"), std::string::npos);
 }
 
+TEST_F(DeleteFolderTest, RemovesTheFolderItselfUnlessSomethingIsKeptInIt)
+{
+    struct Case {
+        std::vector<const wchar_t*> files;
+        bool remains;
+    } cases[] = {
+        {{}, false},
+        {{L"a.txt", L"sub\\b.txt"}, false},
+        {{L"show.ico", L"unins000.exe"}, true},
+    };
+    for (const Case& c : cases) {
+        std::wstring folder = install / (L"case" + std::to_wstring(&c - cases));
+        CreateDirectoryW(folder.c_str(), nullptr);
+        CreateDirectoryW(AppendPath(folder, L"sub").c_str(), nullptr);
+        for (const wchar_t* file : c.files) WriteTextFile(AppendPath(folder, file), "x");
+        EXPECT_TRUE(CMisc::DeleteFolder(folder, &CUpdate::KeepFileFilter)) << c.files.size();
+        EXPECT_EQ(Exists(folder), c.remains) << c.files.size();
+        for (const wchar_t* file : c.files) EXPECT_EQ(Exists(AppendPath(folder, file)), c.remains) << file;
+    }
+}
+
 TEST_F(DeleteFolderTest, RefusesAMissingFolderAndAFile)
 {
     EXPECT_FALSE(CMisc::DeleteFolder(install / L"missing", {}));
@@ -90,7 +111,7 @@ TEST_F(DeleteFolderTest, ClearsPathsLongerThanMaxPathWithoutTouchingTheParent)
     EXPECT_TRUE(CMisc::DeleteFolder(root, {}));
     EXPECT_FALSE(Exists(LongPath(AppendPath(deep, L"f.txt"))));
     EXPECT_FALSE(Exists(AppendPath(root, std::wstring(60, L'a'))));
-    EXPECT_TRUE(Exists(root));
+    EXPECT_FALSE(Exists(root));  // emptied, so removed itself
     EXPECT_EQ(ReadTextFile(install / L"sibling.txt"), "keep me");
 }
 
@@ -115,10 +136,35 @@ TEST_F(DeleteFolderTest, ReportsAFileThatCanNeitherBeDeletedNorMoved)
     WriteTextFile(locked, "data");
     HANDLE held = CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    EXPECT_FALSE(CMisc::DeleteFolder(install.path(), {}));
+    // Logged and skipped, as every failure: the answer is still true.
+    EXPECT_TRUE(CMisc::DeleteFolder(install.path(), {}));
     CloseHandle(held);
     EXPECT_EQ(ReadTextFile(locked), "data");
     EXPECT_NE(Log().find("locked.dat 文件删除失败,错误码：32"), std::string::npos) << Log();
+}
+
+TEST_F(DeleteFolderTest, MoveLockedFileSetsAFileInUseAsideAsOld)
+{
+    std::wstring dll = install / L"inuse.dll";
+    ASSERT_TRUE(CopyHelper(L"register_probe_none.dll", dll));
+    WriteTextFile(dll + L".old", "stale from an earlier run");
+    HMODULE loaded = LoadLibraryW(dll.c_str());
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(CUpdate::MoveLockedFile(dll), dll + L".old");
+    EXPECT_FALSE(Exists(dll));
+    EXPECT_NE(ReadTextFile(dll + L".old"), "stale from an earlier run");
+    EXPECT_EQ(CUpdate::MoveLockedFile(install / L"missing.dll"), L"");
+    FreeLibrary(loaded);
+}
+
+TEST_F(DeleteFolderTest, Unzip7zTakesNamesInTheAnsiCodePage)
+{
+    CUpdate update(UpdateSettings{});
+    std::string package = WideToAnsi(AppendPath(BinFolder(), L"update_test_package.7z"));
+    std::string target = WideToAnsi(install / L"unpacked");
+    EXPECT_EQ(update.Unzip7z(package, target), 0);
+    EXPECT_TRUE(Exists(install / L"unpacked\\ModuleHolder.cpp"));
+    EXPECT_NE(update.Unzip7z(package + ".missing", target), 0);
 }
 
 class RegDllTest : public LoggedTest {
@@ -157,14 +203,21 @@ TEST_F(RegDllTest, CallsDllRegisterServerInTheDllsFolderAndJudgesItsResult)
 
 class ProcessTest : public LoggedTest {
 protected:
-    // Starts a holder of a uniquely named DLL and waits until it has loaded it.
-    PROCESS_INFORMATION StartHolder(const std::wstring& dllName)
+    // Starts a copy of the holder program under the given name, holding a DLL
+    // of the given name, and waits until it has loaded it. Program names are
+    // made unique to this test run: processes are ended by name.
+    PROCESS_INFORMATION StartHolder(const std::wstring& program, const std::wstring& dllName)
     {
+        std::wstring exe = work / program;
+        if (!Exists(exe)) {
+            EXPECT_TRUE(CopyHelper(L"module_holder.exe", exe));
+        }
         std::wstring dll = work / dllName;
-        std::wstring ready = work / (dllName + L".ready");
-        EXPECT_TRUE(CopyHelper(L"register_probe_none.dll", dll));
-        std::wstring command =
-            L"\"" + AppendPath(BinFolder(), L"module_holder.exe") + L"\" \"" + dll + L"\" \"" + ready + L"\"";
+        std::wstring ready = work / (std::to_wstring(holders.size()) + L".ready");
+        if (!Exists(dll)) {
+            EXPECT_TRUE(CopyHelper(L"register_probe_none.dll", dll));
+        }
+        std::wstring command = L"\"" + exe + L"\" \"" + dll + L"\" \"" + ready + L"\"";
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION process = {};
@@ -195,28 +248,43 @@ protected:
     std::wstring unique = std::to_wstring(GetCurrentProcessId());
 };
 
-TEST_F(ProcessTest, FindsAndEndsOnlyTheProcessesHoldingTheNamedLibrary)
+TEST_F(ProcessTest, HoldersAreFoundByPathTextAndEveryProcessOfAListedNameEnds)
 {
-    std::wstring target = L"Holder_Target_" + unique + L".dll";
-    auto holder = StartHolder(target);
-    auto bystander = StartHolder(L"holder_other_" + unique + L".dll");
+    std::wstring holderExe = L"holder_" + unique + L".exe";
+    std::wstring bystanderExe = L"bystander_" + unique + L".exe";
+    auto holder = StartHolder(holderExe, L"old_Plexhost.dll");
+    auto sameName = StartHolder(holderExe, L"plain_" + unique + L".dll");
+    auto bystander = StartHolder(bystanderExe, L"other_" + unique + L".dll");
 
-    // The name matches without regard to case, the whole file name only.
-    std::wstring upper = target;
-    for (auto& c : upper) c = static_cast<wchar_t>(towupper(c));
-    auto found = CMisc::FindProcessesWithModule({upper, L"Target_" + unique + L".dll"});
-    ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(found[0].id, holder.dwProcessId);
-    EXPECT_TRUE(EqualsNoCase(found[0].exeName, L"module_holder.exe")) << found[0].exeName;
+    // A module path that contains the text, in any case, lists the program's name.
+    auto found = CMisc::FindProcessesWithModule({L"PLEXHOST.dll", L"npparvelplugin.dll"});
+    EXPECT_EQ(std::count(found.begin(), found.end(), holderExe), 1) << found.size();
+    EXPECT_EQ(std::count(found.begin(), found.end(), bystanderExe), 0);
+    // One module that matches two texts lists its process once; each
+    // process of one name is listed.
+    found = CMisc::FindProcessesWithModule({L"Plexhost", L"old_"});
+    EXPECT_EQ(std::count(found.begin(), found.end(), holderExe), 1);
+    found = CMisc::FindProcessesWithModule({L"plexhost.dll", L"plain_" + unique});
+    EXPECT_EQ(std::count(found.begin(), found.end(), holderExe), 2);
 
-    EXPECT_TRUE(CMisc::KillAllProcess(found));
+    // Only names of this test are ended: the list in capitals ends both
+    // processes of that name, and no other.
+    std::wstring listed = holderExe;
+    for (auto& c : listed) c = static_cast<wchar_t>(towupper(c));
+    EXPECT_TRUE(CMisc::KillAllProcess({listed}));
     EXPECT_TRUE(HasEnded(holder, 10000));
+    EXPECT_TRUE(HasEnded(sameName, 10000));
     EXPECT_FALSE(HasEnded(bystander, 0));
     std::string log = Log();
+    std::string name = WideToUtf8(listed);
     EXPECT_NE(log.find("KillAllProcess 强杀进程数 = 1\r\n"), std::string::npos) << log;
-    std::string exe = WideToUtf8(found[0].exeName);
-    EXPECT_NE(log.find("KillAllProcess iter_value = " + exe + " pe_name = " + exe + "\r\n"), std::string::npos) << log;
-    EXPECT_NE(log.find("KillAllProcess OpenProcess()" + exe + " error_code = 0\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("KillAllProcess iter_value = " + name + " pe_name = " + WideToUtf8(holderExe) + "\r\n"),
+        std::string::npos);
+    EXPECT_NE(log.find("KillAllProcess iter_value = " + name + " pe_name = " + WideToUtf8(bystanderExe) + "\r\n"),
+        std::string::npos);
+    size_t opened = log.find("KillAllProcess OpenProcess()" + name + " error_code = 0\r\n");
+    EXPECT_NE(opened, std::string::npos) << log;
+    EXPECT_NE(log.find("KillAllProcess OpenProcess()" + name, opened + 1), std::string::npos) << log;
 }
 
 TEST_F(ProcessTest, NeverListsOrEndsItself)
@@ -227,27 +295,7 @@ TEST_F(ProcessTest, NeverListsOrEndsItself)
     HMODULE loaded = LoadLibraryW(dll.c_str());
     ASSERT_NE(loaded, nullptr);
     EXPECT_TRUE(CMisc::FindProcessesWithModule({name}).empty());
-    EXPECT_TRUE(CMisc::KillAllProcess({{GetCurrentProcessId(), FileNamePart(GetModuleFilePath())}}));
+    EXPECT_TRUE(CMisc::KillAllProcess({FileNamePart(GetModuleFilePath())}));
+    EXPECT_EQ(Log().find("OpenProcess()"), std::string::npos) << Log();
     FreeLibrary(loaded);
-}
-
-TEST_F(ProcessTest, AnIdReusedByAnotherProgramIsNotEnded)
-{
-    auto holder = StartHolder(L"holder_reuse_" + unique + L".dll");
-    // The listed name does not match the program now running under that id.
-    EXPECT_TRUE(CMisc::KillAllProcess({{holder.dwProcessId, L"browser.exe"}}));
-    EXPECT_FALSE(HasEnded(holder, 0));
-    std::string log = Log();
-    EXPECT_NE(log.find("KillAllProcess iter_value = browser.exe pe_name = module_holder.exe\r\n"), std::string::npos)
-        << log;
-    EXPECT_EQ(log.find("OpenProcess()"), std::string::npos) << log;
-}
-
-TEST_F(ProcessTest, FindsProgramsByNameIgnoringCase)
-{
-    auto holder = StartHolder(L"holder_byname_" + unique + L".dll");
-    auto found = CMisc::FindProcessesByName({L"MODULE_HOLDER.EXE"});
-    EXPECT_TRUE(
-        std::any_of(found.begin(), found.end(), [&](const ProcessEntry& e) { return e.id == holder.dwProcessId; }));
-    EXPECT_TRUE(CMisc::FindProcessesByName({}).empty());
 }

@@ -1,6 +1,7 @@
 // What the window sees of the engine: progress and completion messages
 // posted to its handle, and an honest failure for a package that is not there.
 #include "FileLogger.h"
+#include "LoggedTest.h"
 #include "TestFolder.h"
 #include "Update.h"
 
@@ -62,6 +63,28 @@ TEST_F(UpdateMessagesTest, AMissingPackageFailsTheSetupAndTouchesNothing)
         EXPECT_EQ(msg.lParam, 1);  // failed
         EXPECT_EQ(ReadTextFile(install / L"npparvelplugin.dll"), "installed");
     }
+}
+
+TEST_F(UpdateMessagesTest, TheCompletionIsLoggedOnlyWhenNoWindowShowsIt)
+{
+    std::wstring log = data / L"logs\\update.log";
+    ASSERT_TRUE(basetool::CFileLogger::Instance().Open(log));
+    WriteTextFile(data / L"update.ini", "[Update]\r\nVersion=2.0\r\nURL=http://127.0.0.1/p.7z\r\n");
+    ASSERT_TRUE(CopyFileW(
+        basetool::AppendPath(BinFolder(), L"update_test_package.7z").c_str(), (data / L"p.7z").c_str(), FALSE));
+    CUpdate update(Settings());
+    ASSERT_TRUE(update.ReadUpdateIni(data / L"update.ini"));
+    for (HWND shownBy : {window, static_cast<HWND>(nullptr)}) {
+        SCOPED_TRACE(shownBy ? "window" : "no window");
+        size_t before = ReadTextFile(log).size();
+        update.SetWindow(shownBy);
+        EXPECT_TRUE(update.Setup());
+        MSG msg;
+        EXPECT_EQ(Posted(WM_SETUP_FINISHED, msg), shownBy != nullptr);
+        std::string logged = FromCodePage936(ReadTextFile(log).substr(before));
+        EXPECT_EQ(logged.find("CUpdate::Setup 安装已经完成\r\n") != std::string::npos, shownBy == nullptr) << logged;
+    }
+    basetool::CFileLogger::Instance().Close();
 }
 
 TEST_F(UpdateMessagesTest, StopBeforeTheDownloadMakesItFailAtOnce)

@@ -24,7 +24,7 @@ class DownloaderTest(unittest.TestCase):
         return run_driver(*options, "download", server.url(path), win(self.target), *extra, timeout=60)
 
     def test_whole_body_is_written_and_100_is_reported_once(self):
-        body = os.urandom(300000)
+        body = os.urandom(2 * 1024 * 1024)
         with HttpServer({"/p.7z": ("body", body)}) as server:
             rc, out = self.download(server, "/p.7z")
         self.assertEqual(rc, 0, out)
@@ -34,6 +34,8 @@ class DownloaderTest(unittest.TestCase):
         self.assertEqual(reported.count(100), 1)
         self.assertEqual(reported[-1], 100)
         self.assertEqual(reported, sorted(reported))
+        # Once per chunk of at most 8192 bytes, not once per percent.
+        self.assertGreaterEqual(len(reported), len(body) // 8192)
 
     def test_refused_answers_fail_with_their_reason_and_leave_no_file(self):
         cases = [

@@ -5,11 +5,10 @@ which the installation folder is exactly as it was."""
 import os
 import re
 import shutil
-import subprocess
 import unittest
 
-from updater_rig import (BIN, WINE_RUN, Holder, HttpServer, LockedFolder, ScratchDir, flip_packed_byte, make_package,
-                         read_log, rename_entry, run_driver, snapshot, win, write_tree)
+from updater_rig import (BIN, Holder, HttpServer, LockedFolder, ScratchDir, flip_packed_byte, holder_program,
+                         make_package, read_log, rename_entry, run_driver, snapshot, win, write_tree)
 
 UNIQUE = str(os.getpid())
 PLUGIN = "plug_%s.dll" % UNIQUE         # stands for the plug-in libraries
@@ -70,11 +69,14 @@ class UpdateTest(unittest.TestCase):
         return run_driver("--modules", PLUGIN, "update", win(self.install), win(self.data), log=self.log)
 
     def holders(self):
-        """A plug-in holder and a browser (both to be ended) and a bystander."""
+        """A plug-in holder, a second process of its program and a browser
+        (all to be ended: programs are ended by name) and a bystander."""
         return (Holder(os.path.join(self.install, PLUGIN), os.path.join(self.dir, "r1")),
+                Holder(os.path.join(self.dir, "other.dll"), os.path.join(self.dir, "r4")),
                 Holder(os.path.join(self.dir, "other.dll"), os.path.join(self.dir, "r2"),
                        program=self.browser_program),
-                Holder(os.path.join(self.dir, "bystander.dll"), os.path.join(self.dir, "r3")))
+                Holder(os.path.join(self.dir, "bystander.dll"), os.path.join(self.dir, "r3"),
+                       program=holder_program("bystander")))
 
     def test_update_replaces_the_installation_and_registers_its_libraries(self):
         for name in ("other.dll", "bystander.dll"):
@@ -82,10 +84,11 @@ class UpdateTest(unittest.TestCase):
                 f.write(self.plain_dll)
         with HttpServer() as server:
             self.prepare(server)
-            plugin_holder, browser, bystander = self.holders()
-            with plugin_holder, browser, bystander:
+            plugin_holder, same_program, browser, bystander = self.holders()
+            with plugin_holder, same_program, browser, bystander:
                 rc, out = self.update()
                 self.assertTrue(plugin_holder.wait_ended())
+                self.assertTrue(same_program.wait_ended())
                 self.assertTrue(browser.wait_ended())
                 self.assertTrue(bystander.running())
         log = read_log(self.log)
@@ -343,12 +346,11 @@ class UpdateTest(unittest.TestCase):
             write_tree(self.install, {"Update.exe": updater, "held.dll": self.plain_dll})
             running = os.path.join(self.install, "Update.exe")
             with Holder(os.path.join(self.install, "held.dll"), os.path.join(self.dir, "ready")) as holder:
-                command = [WINE_RUN, running, "--log", win(self.log), "--modules", PLUGIN, "update",
-                           win(self.install), win(self.data)]
-                done = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=300)
+                rc, out = run_driver("--modules", PLUGIN, "update", win(self.install), win(self.data), log=self.log,
+                                     program=running)
                 self.assertTrue(holder.running())
-        out, log = done.stdout.decode("utf-8", "replace"), read_log(self.log)
-        self.assertEqual(done.returncode, 0, out + log)
+        log = read_log(self.log)
+        self.assertEqual(rc, 0, out + log)
         files = snapshot(self.install)
         self.assertEqual(files["Update.exe"], b"new updater")
         self.assertEqual(files["held.dll"], b"new library")

@@ -1,5 +1,6 @@
 """Shared rig of the updater tests: the driver under Wine, a scripted HTTP
 server on 127.0.0.1, 7z packages made by 7zz, and folder snapshots."""
+import atexit
 import os
 import shutil
 import struct
@@ -18,8 +19,10 @@ def win(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
-def run_driver(*args, log=None, timeout=300):
-    command = [WINE_RUN, os.path.join(BIN, "update_driver.exe")]
+def run_driver(*args, log=None, timeout=300, program=None):
+    # In the Chinese (PRC) locale, as on the updater's users' systems: the log
+    # is then in code page 936 throughout.
+    command = [WINE_RUN, program or os.path.join(BIN, "update_driver.exe"), "--locale", "2052"]
     if log:
         command += ["--log", win(log)]
     command += list(args)
@@ -28,10 +31,26 @@ def run_driver(*args, log=None, timeout=300):
 
 
 def read_log(path):
+    """The log's text: its fixed texts are in code page 936, its values in
+    the ANSI code page of the program's thread (936 for the driver)."""
     if not os.path.exists(path):
         return ""
     with open(path, "rb") as f:
-        return f.read().decode("utf-8")
+        return f.read().decode("gbk", "replace")
+
+
+_PROGRAMS = tempfile.mkdtemp(prefix="updater-programs-")
+atexit.register(shutil.rmtree, _PROGRAMS, True)
+
+
+def holder_program(name):
+    """module_holder.exe copied under a name of this test run: the updater
+    ends every process of a listed program name, so no other test's holder
+    may share it."""
+    path = os.path.join(_PROGRAMS, "%s_%d.exe" % (name, os.getpid()))
+    if not os.path.exists(path):
+        shutil.copy(os.path.join(BIN, "module_holder.exe"), path)
+    return path
 
 
 class ScratchDir:
@@ -50,11 +69,12 @@ class ScratchDir:
 
 
 class Holder:
-    """module_holder.exe holding a DLL loaded (or, with open_only, a file open)
-    while in a with block; program may name a renamed copy of it."""
+    """module_holder.exe, under a name of this run, holding a DLL loaded (or,
+    with open_only, a file open) while in a with block; program may name
+    another copy of it."""
 
     def __init__(self, path, ready, program=None, open_only=False):
-        program = program or os.path.join(BIN, "module_holder.exe")
+        program = program or holder_program("module_holder")
         args = ["--open", win(path)] if open_only else [win(path)]
         self.ready = ready
         self.process = subprocess.Popen([WINE_RUN, program, *args, win(ready)])
