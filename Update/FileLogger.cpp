@@ -6,7 +6,6 @@
 
 #include <cstdio>
 
-namespace basetool {
 namespace {
 
 const char* LevelText(LogLevel level)
@@ -60,8 +59,8 @@ bool CFileLogger::Open(const std::wstring& path)
     std::wstring folder = RemoveFileSpec(path);
     if (!folder.empty() && GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES)
         SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
-    m_file = CreateFileW(
-        LongPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    m_file = CreateFileW(basetool::LongPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+        FILE_ATTRIBUTE_NORMAL, nullptr);
     if (m_file != INVALID_HANDLE_VALUE) {
         LARGE_INTEGER zero = {};
         SetFilePointerEx(m_file, zero, nullptr, FILE_END);
@@ -131,13 +130,13 @@ void CFileLogger::AppendNarrowed(std::string_view narrow, std::wstring_view text
     size_t fits = 0, over = text.size();
     while (over - fits > 1) {
         size_t middle = fits + (over - fits) / 2;
-        if (WideToCodePage(codePage, text.substr(0, middle)).size() <= Room())
+        if (basetool::WideToCodePage(codePage, text.substr(0, middle)).size() <= Room())
             fits = middle;
         else
             over = middle;
     }
     if (fits > 0 && IS_HIGH_SURROGATE(text[fits - 1])) --fits;
-    std::string start = WideToCodePage(codePage, text.substr(0, fits));
+    std::string start = basetool::WideToCodePage(codePage, text.substr(0, fits));
     AppendBytes(start.data(), start.size());
     m_truncated = true;
 }
@@ -157,8 +156,8 @@ CFileLogger& CFileLogger::Append(std::string_view text)
         AppendBytes(text.data(), text.size());
         return *this;
     }
-    std::wstring wide = Utf8ToWide(text);
-    AppendNarrowed(WideToCodePage(kFixedTextCodePage, wide), wide, kFixedTextCodePage);
+    std::wstring wide = basetool::Utf8ToWide(text);
+    AppendNarrowed(basetool::WideToCodePage(kFixedTextCodePage, wide), wide, kFixedTextCodePage);
     return *this;
 }
 
@@ -203,7 +202,7 @@ void CFileLogger::EndLine()
             m_length = 0;
             m_truncated = false;
             WriteHead(LogLevel::Warning, nullptr, 0);
-            Append(std::string_view("basetool::CFileLogger 本次运行的日志已达上限 ")).Append(m_runLimit);
+            Append(std::string_view("CFileLogger 本次运行的日志已达上限 ")).Append(m_runLimit);
             Append(std::string_view(" 字节，以后的行不再写入")).Append(kLineEnd);
             WriteToFile(m_line, std::min(m_length, kLimitNoticeRoom));
             m_runLimitReached = true;
@@ -219,5 +218,3 @@ void CFileLogger::WriteToFile(const char* bytes, size_t count)
     m_runBytes += written;
     if (m_flush) FlushFileBuffers(m_file);
 }
-
-}  // namespace basetool

@@ -24,8 +24,6 @@
 #include <string>
 #include <string_view>
 
-namespace basetool {
-
 enum class LogLevel { Info, Error, Warning };
 
 class CFileLogger {
@@ -131,5 +129,3 @@ void LogLine(LogLevel level, const Pieces&... pieces)
     log.Append(std::string_view("\r\n"));
     log.EndLine();
 }
-
-}  // namespace basetool

@@ -146,7 +146,7 @@ std::wstring QueryText(HINTERNET request, DWORD what)
 // The address a redirect names, relative to the one that was asked for.
 std::wstring CombineUrl(const std::wstring& base, const std::wstring& location)
 {
-    std::wstring escaped = basetool::EscapeUrl(location);
+    std::wstring escaped = EscapeUrl(location);
     std::wstring combined(base.size() + escaped.size() + 64, L'\0');
     DWORD length = static_cast<DWORD>(combined.size());
     if (!InternetCombineUrlW(base.c_str(), escaped.c_str(), combined.data(), &length, ICU_NO_ENCODE)) {
@@ -292,7 +292,7 @@ bool CHttpDownloader::Download(
 
 bool CHttpDownloader::FollowRedirects(HINTERNET internet, HINTERNET& request, DWORD& status)
 {
-    std::wstring address = basetool::EscapeUrl(m_url);
+    std::wstring address = EscapeUrl(m_url);
     for (unsigned redirects = 0;; ++redirects) {
         if (DeadlinePassed()) return FailCall(0, {});
         DWORD openError = 0;
@@ -333,7 +333,7 @@ bool CHttpDownloader::CheckAnswer(HINTERNET request, DWORD status, DWORD& length
 
 bool CHttpDownloader::ReceiveBody(HINTERNET request, DWORD length)
 {
-    std::wstring folder = basetool::RemoveFileSpec(m_targetFile);
+    std::wstring folder = RemoveFileSpec(m_targetFile);
     if (!folder.empty() && GetFileAttributesW(basetool::LongPath(m_targetFile).c_str()) == INVALID_FILE_ATTRIBUTES)
         SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
     TargetFile file(m_targetFile);

@@ -13,8 +13,6 @@
 #include <cwctype>
 #include <initializer_list>
 
-using basetool::LogLevel;
-using basetool::LogLine;
 using namespace SkinUI;
 
 const wchar_t* const MAIN_FRAME_TITLE = L"Quorvan娱乐插件升级程序";
@@ -61,7 +59,7 @@ CProgressUI* FindProgress(CWindowManagerUI& manager, const wchar_t* name)
 
 std::wstring ShowPageAddress(const std::wstring& installFolder)
 {
-    std::wstring ini = basetool::AppendPath(installFolder, L"update_server.ini");
+    std::wstring ini = AppendPath(installFolder, L"update_server.ini");
     wchar_t buffer[256] = {};
     GetPrivateProfileStringW(L"Update", L"ShowHost", L"", buffer, 256, ini.c_str());
     std::wstring host = buffer;

@@ -80,60 +80,9 @@ bool HasLoneSurrogate(std::wstring_view name)
 
 }  // namespace
 
-std::wstring GetModuleFilePath()
-{
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) return {};
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
-
-std::wstring GetCommonAppDataPath()
-{
-    wchar_t path[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, path))) return {};
-    return path;
-}
-
 std::wstring GetModuleFolder()
 {
     return RemoveFileSpec(GetModuleFilePath());
-}
-
-std::wstring AppendPath(std::wstring_view base, std::wstring_view more)
-{
-    std::wstring joined(base);
-    while (!more.empty() && IsSeparator(more.front())) more.remove_prefix(1);
-    if (joined.empty()) return std::wstring(more);
-    if (!IsSeparator(joined.back()) && !more.empty()) joined += L'\\';
-    joined += more;
-    return joined;
-}
-
-std::wstring RemoveFileSpec(std::wstring_view path)
-{
-    size_t cut = path.find_last_of(L"\\/");
-    if (cut == std::wstring_view::npos) return {};
-    // Keep the root's separator: "C:\a" -> "C:\".
-    if (cut == 2 && path[1] == L':') return std::wstring(path.substr(0, 3));
-    if (cut == 0) return std::wstring(path.substr(0, 1));
-    return std::wstring(path.substr(0, cut));
-}
-
-std::wstring FormatPath(const wchar_t* format, ...)
-{
-    wchar_t buffer[MAX_PATH] = {};
-    va_list values;
-    va_start(values, format);
-    _vsnwprintf(buffer, MAX_PATH - 1, format, values);
-    va_end(values);
-    return buffer;
 }
 
 bool MakeFolderPath(const std::wstring& path)
@@ -162,14 +111,6 @@ std::wstring LongPath(const std::wstring& path)
     return path;
 }
 
-std::wstring AnsiToWide(std::string_view text)
-{
-    return ConvertToWide(CP_THREAD_ACP, text);
-}
-std::string WideToAnsi(std::wstring_view text)
-{
-    return ConvertFromWide(CP_THREAD_ACP, text);
-}
 std::string WideToCodePage(unsigned codePage, std::wstring_view text)
 {
     return ConvertFromWide(codePage, text);
@@ -181,31 +122,6 @@ std::wstring Utf8ToWide(std::string_view text)
 std::string WideToUtf8(std::wstring_view text)
 {
     return ConvertFromWide(CP_UTF8, text);
-}
-
-std::wstring EscapeUrl(std::wstring_view url)
-{
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string escaped;
-    for (unsigned char c : WideToUtf8(url)) {
-        if (StaysAsIs(c)) {
-            escaped += static_cast<char>(c);
-            continue;
-        }
-        escaped += '%';
-        escaped += kHex[c >> 4];
-        escaped += kHex[c & 15];
-    }
-    return Utf8ToWide(escaped);
-}
-
-std::wstring GetUrlFileName(std::wstring_view url)
-{
-    url = url.substr(0, url.find(L'?'));
-    size_t slash = url.rfind(L'/');
-    if (slash == std::wstring_view::npos) return {};
-    std::wstring_view name = url.substr(slash + 1);
-    return IsSafeFileName(name) ? std::wstring(name) : std::wstring();
 }
 
 bool IsSafeFileName(std::wstring_view name)
@@ -252,3 +168,93 @@ bool ContainsNoCase(std::wstring_view text, std::wstring_view part)
 }
 
 }  // namespace basetool
+
+// The helpers the whole program shares.
+
+using namespace basetool;
+
+std::wstring GetModuleFilePath()
+{
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+std::wstring GetCommonAppDataPath()
+{
+    wchar_t path[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, path))) return {};
+    return path;
+}
+
+std::wstring AppendPath(std::wstring_view base, std::wstring_view more)
+{
+    std::wstring joined(base);
+    while (!more.empty() && IsSeparator(more.front())) more.remove_prefix(1);
+    if (joined.empty()) return std::wstring(more);
+    if (!IsSeparator(joined.back()) && !more.empty()) joined += L'\\';
+    joined += more;
+    return joined;
+}
+
+std::wstring RemoveFileSpec(std::wstring_view path)
+{
+    size_t cut = path.find_last_of(L"\\/");
+    if (cut == std::wstring_view::npos) return {};
+    // Keep the root's separator: "C:\a" -> "C:\".
+    if (cut == 2 && path[1] == L':') return std::wstring(path.substr(0, 3));
+    if (cut == 0) return std::wstring(path.substr(0, 1));
+    return std::wstring(path.substr(0, cut));
+}
+
+std::wstring FormatPath(const wchar_t* format, ...)
+{
+    wchar_t buffer[MAX_PATH] = {};
+    va_list values;
+    va_start(values, format);
+    _vsnwprintf(buffer, MAX_PATH - 1, format, values);
+    va_end(values);
+    return buffer;
+}
+
+std::wstring AnsiToWide(std::string_view text)
+{
+    return ConvertToWide(CP_THREAD_ACP, text);
+}
+
+std::string WideToAnsi(std::wstring_view text)
+{
+    return ConvertFromWide(CP_THREAD_ACP, text);
+}
+
+std::wstring EscapeUrl(std::wstring_view url)
+{
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string escaped;
+    for (unsigned char c : WideToUtf8(url)) {
+        if (StaysAsIs(c)) {
+            escaped += static_cast<char>(c);
+            continue;
+        }
+        escaped += '%';
+        escaped += kHex[c >> 4];
+        escaped += kHex[c & 15];
+    }
+    return Utf8ToWide(escaped);
+}
+
+std::wstring GetUrlFileName(std::wstring_view url)
+{
+    url = url.substr(0, url.find(L'?'));
+    size_t slash = url.rfind(L'/');
+    if (slash == std::wstring_view::npos) return {};
+    std::wstring_view name = url.substr(slash + 1);
+    return IsSafeFileName(name) ? std::wstring(name) : std::wstring();
+}

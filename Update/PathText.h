@@ -1,21 +1,17 @@
 // Path and text helpers of the updater: the program's folders, joining paths
 // without fixed buffers, ANSI/UTF-8/UTF-16 conversions, URL escaping and the
 // checks that keep names taken from a server or a package inside one folder.
+// The helpers the whole program shares are global; the rest are basetool's.
 // No state; callable from any thread.
 #pragma once
 
 #include <string>
 #include <string_view>
 
-namespace basetool {
-
 // Full path of the running program.
 std::wstring GetModuleFilePath();
 // The common application-data folder (CSIDL_COMMON_APPDATA).
 std::wstring GetCommonAppDataPath();
-// The program's folder.
-std::wstring GetModuleFolder();
-
 // base joined with more by one backslash (no length limit, no normalisation).
 std::wstring AppendPath(std::wstring_view base, std::wstring_view more);
 // The path without its last element ("C:\a\b.txt" -> "C:\a", "C:\a" -> "C:\").
@@ -23,22 +19,9 @@ std::wstring RemoveFileSpec(std::wstring_view path);
 // The format (wide printf conventions) filled with the values, in a buffer of
 // MAX_PATH characters: a longer result is cut there.
 std::wstring FormatPath(const wchar_t* format, ...);
-// Creates the folder with every missing parent; true when it exists as a
-// folder afterwards.
-bool MakeFolderPath(const std::wstring& path);
-// The last element of a path ("\" or "/" separated).
-std::wstring FileNamePart(std::wstring_view path);
-// A path the file functions accept beyond MAX_PATH: absolute drive and UNC
-// paths of 248 characters or more get the "\\?\" prefix.
-std::wstring LongPath(const std::wstring& path);
-
 // Conversions with the thread's ANSI code page (CP_THREAD_ACP).
 std::wstring AnsiToWide(std::string_view text);
 std::string WideToAnsi(std::wstring_view text);
-// The text in the given code page (characters it lacks become "?").
-std::string WideToCodePage(unsigned codePage, std::wstring_view text);
-std::wstring Utf8ToWide(std::string_view text);
-std::string WideToUtf8(std::wstring_view text);
 
 // Percent-escapes every byte of the URL's UTF-8 form with lowercase hex digits,
 // except letters, digits, "!'()*-._~", the path's "/" and ":", "%" (an escaped
@@ -49,8 +32,26 @@ std::wstring EscapeUrl(std::wstring_view url);
 
 // The file name a URL names: the text after the last "/" of the part before
 // any "?". Empty when there is none or when it is not a safe plain file
-// name (see IsSafeFileName).
+// name (see basetool::IsSafeFileName).
 std::wstring GetUrlFileName(std::wstring_view url);
+
+namespace basetool {
+
+// The program's folder.
+std::wstring GetModuleFolder();
+// Creates the folder with every missing parent; true when it exists as a
+// folder afterwards.
+bool MakeFolderPath(const std::wstring& path);
+// The last element of a path ("\" or "/" separated).
+std::wstring FileNamePart(std::wstring_view path);
+// A path the file functions accept beyond MAX_PATH: absolute drive and UNC
+// paths of 248 characters or more get the "\\?\" prefix.
+std::wstring LongPath(const std::wstring& path);
+
+// The text in the given code page (characters it lacks become "?").
+std::string WideToCodePage(unsigned codePage, std::wstring_view text);
+std::wstring Utf8ToWide(std::string_view text);
+std::string WideToUtf8(std::wstring_view text);
 
 // A single file-name element that cannot leave its folder: not empty, no
 // separators, no ":" (drives, alternate streams), not "." or "..", no

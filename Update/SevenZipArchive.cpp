@@ -16,9 +16,6 @@ extern "C" {
 #include <mutex>
 #include <set>
 
-using basetool::LogLevel;
-using basetool::LogLine;
-
 namespace {
 
 void* SdkAlloc(ISzAllocPtr, size_t size)
@@ -79,7 +76,7 @@ bool MakeFolders(const std::wstring& root, const std::wstring& relative)
     while (start < relative.size()) {
         size_t end = relative.find(L'\\', start);
         if (end == std::wstring::npos) end = relative.size();
-        path = basetool::AppendPath(path, relative.substr(start, end - start));
+        path = AppendPath(path, relative.substr(start, end - start));
         std::wstring api = basetool::LongPath(path);
         DWORD attributes = GetFileAttributesW(api.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES) {
@@ -427,7 +424,7 @@ bool CSevenZipArchive::WriteEntry(const std::wstring& target, const std::wstring
     const uint8_t* data, size_t size, uint32_t index)
 {
     std::wstring relative = NativeName(entry.name);
-    std::wstring path = basetool::AppendPath(target, relative);
+    std::wstring path = AppendPath(target, relative);
     auto failed = [&](const wchar_t* what) {
         DWORD error = GetLastError();
         LogLine(LogLevel::Error, "CUpdate::Unzip7z", " ", path, " ", what, "，错误码：", error);
@@ -438,7 +435,7 @@ bool CSevenZipArchive::WriteEntry(const std::wstring& target, const std::wstring
         if (!MakeFolders(target, relative)) return failed(L"无法创建文件夹");
         return true;
     }
-    if (!MakeFolders(target, basetool::RemoveFileSpec(relative))) return failed(L"无法创建文件夹");
+    if (!MakeFolders(target, RemoveFileSpec(relative))) return failed(L"无法创建文件夹");
 
     std::wstring api = basetool::LongPath(path);
     DWORD existing = GetFileAttributesW(api.c_str());
@@ -480,6 +477,6 @@ bool CSevenZipArchive::WriteEntry(const std::wstring& target, const std::wstring
     if (basic.LastWriteTime.QuadPart != 0 || basic.FileAttributes != 0)
         SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic);
     CloseHandle(file);
-    LogLine(LogLevel::Info, "CUpdate::Unzip7z", " ", basetool::AppendPath(reported, relative), " 释放成功");
+    LogLine(LogLevel::Info, "CUpdate::Unzip7z", " ", AppendPath(reported, relative), " 释放成功");
     return true;
 }

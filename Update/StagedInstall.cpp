@@ -6,9 +6,6 @@
 
 #include <algorithm>
 
-using basetool::AppendPath;
-using basetool::LogLevel;
-using basetool::LogLine;
 using basetool::LongPath;
 
 namespace {
@@ -122,7 +119,7 @@ bool CStagedInstall::MakeSibling(const wchar_t* kind, std::wstring& folder)
 bool CStagedInstall::Unpack(CSevenZipArchive& archive)
 {
     m_packageFault = false;
-    std::wstring parent = basetool::RemoveFileSpec(m_target);
+    std::wstring parent = RemoveFileSpec(m_target);
     if (!parent.empty() && !basetool::MakeFolderPath(parent)) {
         Fail(L"无法创建 " + parent + L" 错误码：" + std::to_wstring(GetLastError()));
         return false;

@@ -11,10 +11,6 @@
 #include <cwctype>
 #include <string_view>
 
-using basetool::AppendPath;
-using basetool::LogLevel;
-using basetool::LogLine;
-
 namespace {
 
 std::wstring ReadIniText(const std::wstring& file, const wchar_t* section, const wchar_t* key, size_t capacity)
@@ -92,7 +88,7 @@ UpdateSettings UpdateSettings::ForThisProgram()
 {
     UpdateSettings settings;
     settings.installFolder = basetool::GetModuleFolder();
-    settings.dataFolder = AppendPath(basetool::GetCommonAppDataPath(), L"Quorvan\\show_plugin");
+    settings.dataFolder = AppendPath(GetCommonAppDataPath(), L"Quorvan\\show_plugin");
     return settings;
 }
 
@@ -145,7 +141,7 @@ bool CUpdate::ReadUpdateIni(const std::wstring& path)
     for (int i = 0; i < count; ++i) {
         std::wstring name;
         if (!ReadFittingIniText(
-                path, L"RegDll", basetool::FormatPath(L"Dll%d", i).c_str(), 260, "CUpdate::HasNewVersion", name)) {
+                path, L"RegDll", FormatPath(L"Dll%d", i).c_str(), 260, "CUpdate::HasNewVersion", name)) {
             m_dllsToRegister.clear();
             return false;
         }
@@ -203,7 +199,7 @@ bool CUpdate::IsOlderVersion(const std::wstring& local, const std::wstring& serv
 
 std::wstring CUpdate::PackagePath() const
 {
-    std::wstring name = basetool::GetUrlFileName(m_packageUrl);
+    std::wstring name = GetUrlFileName(m_packageUrl);
     return name.empty() ? std::wstring() : AppendPath(m_settings.dataFolder, name);
 }
 
@@ -261,7 +257,7 @@ std::vector<std::wstring> CUpdate::BuildKillList()
     std::vector<std::wstring> list;
     int count = ReadListCount(appInfo, L"Browser");
     for (int i = 0; i < count; ++i)
-        list.push_back(ReadIniText(appInfo, L"Browser", basetool::FormatPath(L"File%d", i).c_str(), 260));
+        list.push_back(ReadIniText(appInfo, L"Browser", FormatPath(L"File%d", i).c_str(), 260));
     for (std::wstring& holder : basetool::CMisc::FindProcessesWithModule(m_settings.pluginModules))
         list.push_back(std::move(holder));
     return list;
@@ -374,7 +370,7 @@ int CUpdate::Unzip7z(const std::wstring& package, const std::wstring& target)
 
 int CUpdate::Unzip7z(const std::string& package, const std::string& target)
 {
-    return Unzip7z(basetool::AnsiToWide(package), basetool::AnsiToWide(target));
+    return Unzip7z(AnsiToWide(package), AnsiToWide(target));
 }
 
 std::wstring CUpdate::MoveLockedFile(const std::wstring& path)

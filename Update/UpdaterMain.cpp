@@ -12,8 +12,6 @@
 
 #include <objbase.h>
 
-using basetool::LogLevel;
-using basetool::LogLine;
 using SkinUI::CWindowManagerUI;
 
 namespace {
@@ -31,8 +29,7 @@ int RunUpdater(HINSTANCE instance, int showCommand)
         ActivateRunningInstance(MAIN_FRAME_TITLE);
         return 1;
     }
-    basetool::CFileLogger::Instance().Open(
-        basetool::AppendPath(basetool::GetCommonAppDataPath(), L"Quorvan\\show_plugin\\update.log"));
+    CFileLogger::Instance().Open(AppendPath(GetCommonAppDataPath(), L"Quorvan\\show_plugin\\update.log"));
     CWindowManagerUI::SetModuleInstance(instance);
 
     SkinResource skin = LoadSkinResource(instance);

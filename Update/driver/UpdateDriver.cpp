@@ -121,7 +121,7 @@ int Download(const Options& options)
 int Install(const Options& options, bool endProcesses)
 {
     CUpdate update(SettingsFor(options));
-    if (!update.ReadUpdateIni(basetool::AppendPath(options.args.at(2), L"update.ini"))) {
+    if (!update.ReadUpdateIni(AppendPath(options.args.at(2), L"update.ini"))) {
         Print(L"update.ini incomplete");
         return 2;
     }
@@ -232,11 +232,11 @@ int wmain(int argc, wchar_t** argv)
             Print(L"usage: update_driver [--log FILE] [--modules A,B] COMMAND ARGS...");
             return 2;
         }
-        basetool::CFileLogger::Instance().SetDebugOutput(false);
-        if (!options.logFile.empty()) basetool::CFileLogger::Instance().Open(options.logFile);
+        CFileLogger::Instance().SetDebugOutput(false);
+        if (!options.logFile.empty()) CFileLogger::Instance().Open(options.logFile);
         return Run(options);
     } catch (const std::exception& error) {
-        Print(L"error: " + basetool::AnsiToWide(error.what()));
+        Print(L"error: " + AnsiToWide(error.what()));
         return 2;
     }
 }

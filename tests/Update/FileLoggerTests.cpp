@@ -159,8 +159,7 @@ TEST_F(FileLoggerTest, OneRunWritesNoMoreThanItsLimitAndSaysSoOnce)
     auto lines = Lines();
     ASSERT_GT(lines.size(), 10u);
     EXPECT_LT(lines.size(), 1000u);
-    EXPECT_NE(
-        lines.back().find("[ WARNING] : basetool::CFileLogger 本次运行的日志已达上限 8192 字节，以后的行不再写入"),
+    EXPECT_NE(lines.back().find("[ WARNING] : CFileLogger 本次运行的日志已达上限 8192 字节，以后的行不再写入"),
         std::string::npos)
         << lines.back();
     EXPECT_NE(lines[lines.size() - 2].find(" [RegDll] Dll"), std::string::npos);

@@ -27,12 +27,12 @@ protected:
     void SetUp() override
     {
         SetThreadLocale(MAKELCID(MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED), SORT_DEFAULT));
-        basetool::CFileLogger::Instance().SetDebugOutput(false);
-        ASSERT_TRUE(basetool::CFileLogger::Instance().Open(logPath));
+        CFileLogger::Instance().SetDebugOutput(false);
+        ASSERT_TRUE(CFileLogger::Instance().Open(logPath));
     }
     void TearDown() override
     {
-        basetool::CFileLogger::Instance().Close();
+        CFileLogger::Instance().Close();
         SetThreadLocale(threadLocale);
     }
     std::string Log() { return FromCodePage936(ReadTextFile(logPath)); }

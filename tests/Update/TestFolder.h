@@ -15,23 +15,23 @@ public:
         wchar_t temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
         static int counter = 0;
-        m_path = basetool::AppendPath(
+        m_path = AppendPath(
             temp, L"update-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter));
         CreateDirectoryW(m_path.c_str(), nullptr);
     }
     ~TestFolder() { RemoveTree(m_path); }
     const std::wstring& path() const { return m_path; }
-    std::wstring operator/(const std::wstring& relative) const { return basetool::AppendPath(m_path, relative); }
+    std::wstring operator/(const std::wstring& relative) const { return AppendPath(m_path, relative); }
 
     static void RemoveTree(const std::wstring& path)
     {
         WIN32_FIND_DATAW found;
-        HANDLE search = FindFirstFileW(basetool::AppendPath(path, L"*").c_str(), &found);
+        HANDLE search = FindFirstFileW(AppendPath(path, L"*").c_str(), &found);
         if (search != INVALID_HANDLE_VALUE) {
             do {
                 std::wstring name = found.cFileName;
                 if (name == L"." || name == L"..") continue;
-                std::wstring child = basetool::AppendPath(path, name);
+                std::wstring child = AppendPath(path, name);
                 SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
                 if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
                     !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))

@@ -13,7 +13,7 @@ class UpdateMessagesTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        basetool::CFileLogger::Instance().SetDebugOutput(false);
+        CFileLogger::Instance().SetDebugOutput(false);
         window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
         ASSERT_NE(window, nullptr);
     }
@@ -68,10 +68,9 @@ TEST_F(UpdateMessagesTest, AMissingPackageFailsTheSetupAndTouchesNothing)
 TEST_F(UpdateMessagesTest, TheCompletionIsLoggedOnlyWhenNoWindowShowsIt)
 {
     std::wstring log = data / L"logs\\update.log";
-    ASSERT_TRUE(basetool::CFileLogger::Instance().Open(log));
+    ASSERT_TRUE(CFileLogger::Instance().Open(log));
     WriteTextFile(data / L"update.ini", "[Update]\r\nVersion=2.0\r\nURL=http://127.0.0.1/p.7z\r\n");
-    ASSERT_TRUE(CopyFileW(
-        basetool::AppendPath(BinFolder(), L"update_test_package.7z").c_str(), (data / L"p.7z").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(AppendPath(BinFolder(), L"update_test_package.7z").c_str(), (data / L"p.7z").c_str(), FALSE));
     CUpdate update(Settings());
     ASSERT_TRUE(update.ReadUpdateIni(data / L"update.ini"));
     for (HWND shownBy : {window, static_cast<HWND>(nullptr)}) {
@@ -84,7 +83,7 @@ TEST_F(UpdateMessagesTest, TheCompletionIsLoggedOnlyWhenNoWindowShowsIt)
         std::string logged = FromCodePage936(ReadTextFile(log).substr(before));
         EXPECT_EQ(logged.find("CUpdate::Setup 安装已经完成\r\n") != std::string::npos, shownBy == nullptr) << logged;
     }
-    basetool::CFileLogger::Instance().Close();
+    CFileLogger::Instance().Close();
 }
 
 TEST_F(UpdateMessagesTest, StopBeforeTheDownloadMakesItFailAtOnce)
