@@ -1,6 +1,9 @@
 #include "ActiveXSite.h"
 
+#include "ComGuard.h"
+
 #include <atomic>
+#include <new>
 
 namespace SkinUI {
 
@@ -36,8 +39,6 @@ public:
     STDMETHOD(SetBorderSpace)(LPCBORDERWIDTHS) override { return S_OK; }
     STDMETHOD(SetActiveObject)(IOleInPlaceActiveObject* object, LPCOLESTR) override
     {
-        if (object) object->AddRef();
-        if (m_pActiveObject) m_pActiveObject->Release();
         m_pActiveObject = object;
         return S_OK;
     }
@@ -49,13 +50,9 @@ public:
     STDMETHOD(TranslateAccelerator)(LPMSG, WORD) override { return S_FALSE; }
 
 private:
-    ~CActiveXFrameWnd()
-    {
-        if (m_pActiveObject) m_pActiveObject->Release();
-        --g_liveHostObjects;
-    }
+    ~CActiveXFrameWnd() { --g_liveHostObjects; }
     CActiveXUI* m_pOwner;
-    IOleInPlaceActiveObject* m_pActiveObject = nullptr;
+    Com::ComPtr<IOleInPlaceActiveObject> m_pActiveObject;
 };
 
 // IEnumUnknown over the container's one object.
@@ -63,11 +60,7 @@ class CActiveXEnum final : public CComObjectUI<CActiveXEnum, IEnumUnknown> {
     friend class CComObjectUI<CActiveXEnum, IEnumUnknown>;
 
 public:
-    explicit CActiveXEnum(IUnknown* object) : m_pUnk(object)
-    {
-        if (m_pUnk) m_pUnk->AddRef();
-        ++g_liveHostObjects;
-    }
+    explicit CActiveXEnum(IUnknown* object) : m_pUnk(object) { ++g_liveHostObjects; }
     CActiveXEnum(const CActiveXEnum&) = delete;
     CActiveXEnum& operator=(const CActiveXEnum&) = delete;
 
@@ -85,8 +78,7 @@ public:
         if (count > 1 && !fetched) return E_INVALIDARG;
         if (m_iPos > 0 || !m_pUnk) return S_FALSE;
         ++m_iPos;
-        out[0] = m_pUnk;
-        m_pUnk->AddRef();
+        m_pUnk.CopyTo(&out[0]);
         if (fetched) *fetched = 1;
         return count == 1 ? S_OK : S_FALSE;
     }
@@ -107,13 +99,9 @@ public:
     }
 
 private:
-    ~CActiveXEnum()
-    {
-        if (m_pUnk) m_pUnk->Release();
-        --g_liveHostObjects;
-    }
+    ~CActiveXEnum() { --g_liveHostObjects; }
     ULONG m_iPos = 0;
-    IUnknown* m_pUnk;
+    Com::ComPtr<IUnknown> m_pUnk;
 };
 
 }  // namespace
@@ -139,7 +127,7 @@ const wchar_t* CActiveXWnd::GetWindowClassName() const
 
 LRESULT CActiveXWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    IOleObject* object = m_pOwner && m_pOwner->m_pOwner ? m_pOwner->m_pOwner->m_pUnk : nullptr;
+    IOleObject* object = m_pOwner && m_pOwner->m_pOwner ? m_pOwner->m_pOwner->m_pUnk.Get() : nullptr;
     switch (msg) {
     case WM_PAINT: {
         PAINTSTRUCT ps;
@@ -189,9 +177,6 @@ CActiveXCtrl::CActiveXCtrl(CActiveXUI* owner) : m_pOwner(owner)
 CActiveXCtrl::~CActiveXCtrl()
 {
     destroyHostWindow();
-    if (m_pUnkSite) m_pUnkSite->Release();
-    if (m_pViewObject) m_pViewObject->Release();
-    if (m_pInPlaceObject) m_pInPlaceObject->Release();
     if (m_hAccel) ::DestroyAcceleratorTable(m_hAccel);
     --g_liveHostObjects;
 }
@@ -232,7 +217,8 @@ HRESULT CActiveXCtrl::createHostWindow()
     if (!m_pOwner || !m_pOwner->GetManager()) return E_UNEXPECTED;
     if (HostWindow()) return S_OK;
     destroyHostWindow();
-    m_pWindow = new CActiveXWnd;
+    m_pWindow = new (std::nothrow) CActiveXWnd;
+    if (!m_pWindow) return E_OUTOFMEMORY;
     if (!m_pWindow->Init(this, m_pOwner->GetManager()->GetPaintWindow())) {
         delete m_pWindow;
         m_pWindow = nullptr;
@@ -277,17 +263,19 @@ STDMETHODIMP CActiveXCtrl::GetContainer(IOleContainer** out)
 
 STDMETHODIMP CActiveXCtrl::ShowObject()
 {
-    if (!m_pOwner) return E_UNEXPECTED;
-    HWND window = HostWindow() ? HostWindow() : m_pOwner->m_hwndHost;
-    HDC dc = window ? ::GetDC(window) : nullptr;
-    if (!dc) return E_FAIL;
-    if (m_pViewObject) {
-        RECT rc = ObjectRect();
-        RECTL bounds{rc.left, rc.top, rc.right, rc.bottom};
-        m_pViewObject->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, &bounds, nullptr, 0);
-    }
-    ::ReleaseDC(window, dc);
-    return S_OK;
+    return Com::guarded([&] {
+        if (!m_pOwner) return E_UNEXPECTED;
+        HWND window = HostWindow() ? HostWindow() : m_pOwner->m_hwndHost;
+        HDC dc = window ? ::GetDC(window) : nullptr;
+        if (!dc) return E_FAIL;
+        if (m_pViewObject) {
+            RECT rc = ObjectRect();
+            RECTL bounds{rc.left, rc.top, rc.right, rc.bottom};
+            m_pViewObject->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, &bounds, nullptr, 0);
+        }
+        ::ReleaseDC(window, dc);
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CActiveXCtrl::OnShowWindow(BOOL)
@@ -304,12 +292,14 @@ STDMETHODIMP CActiveXCtrl::RequestNewObjectLayout()
 
 STDMETHODIMP CActiveXCtrl::GetWindow(HWND* out)
 {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (!m_pOwner) return E_UNEXPECTED;
-    if (!m_pOwner->m_hwndHost) createHostWindow();
-    *out = m_pOwner->m_hwndHost;
-    return *out ? S_OK : E_FAIL;
+    return Com::guarded([&] {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (!m_pOwner) return E_UNEXPECTED;
+        if (!m_pOwner->m_hwndHost) createHostWindow();
+        *out = m_pOwner->m_hwndHost;
+        return *out ? S_OK : E_FAIL;
+    });
 }
 
 STDMETHODIMP CActiveXCtrl::ContextSensitiveHelp(BOOL)
@@ -340,29 +330,32 @@ STDMETHODIMP CActiveXCtrl::OnUIActivate()
 STDMETHODIMP CActiveXCtrl::GetWindowContext(
     IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc, LPRECT pos, LPRECT clip, LPOLEINPLACEFRAMEINFO info)
 {
-    if (!frame || !doc || !pos || !clip || !info) return E_POINTER;
-    *frame = nullptr;
-    *doc = nullptr;
-    if (!m_pOwner || !m_pOwner->GetManager()) return E_UNEXPECTED;
-    if (HostWindow()) {
-        ::GetClientRect(HostWindow(), pos);
-        ::GetClientRect(HostWindow(), clip);
-    } else {
-        *pos = ObjectRect();
-        *clip = *pos;
-    }
-    *frame = new CActiveXFrameWnd(m_pOwner);
-    // One table per site, destroyed with it.
-    if (!m_hAccel) {
-        ACCEL empty{};
-        m_hAccel = ::CreateAcceleratorTableW(&empty, 1);
-    }
-    info->cb = sizeof(OLEINPLACEFRAMEINFO);
-    info->fMDIApp = FALSE;
-    info->hwndFrame = m_pOwner->GetManager()->GetPaintWindow();
-    info->haccel = m_hAccel;
-    info->cAccelEntries = 1;
-    return S_OK;
+    return Com::guarded([&] {
+        if (!frame || !doc || !pos || !clip || !info) return E_POINTER;
+        *frame = nullptr;
+        *doc = nullptr;
+        if (!m_pOwner || !m_pOwner->GetManager()) return E_UNEXPECTED;
+        if (HostWindow()) {
+            ::GetClientRect(HostWindow(), pos);
+            ::GetClientRect(HostWindow(), clip);
+        } else {
+            *pos = ObjectRect();
+            *clip = *pos;
+        }
+        *frame = new (std::nothrow) CActiveXFrameWnd(m_pOwner);
+        if (!*frame) return E_OUTOFMEMORY;
+        // One table per site, destroyed with it.
+        if (!m_hAccel) {
+            ACCEL empty{};
+            m_hAccel = ::CreateAcceleratorTableW(&empty, 1);
+        }
+        info->cb = sizeof(OLEINPLACEFRAMEINFO);
+        info->fMDIApp = FALSE;
+        info->hwndFrame = m_pOwner->GetManager()->GetPaintWindow();
+        info->haccel = m_hAccel;
+        info->cAccelEntries = 1;
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CActiveXCtrl::Scroll(SIZE)
@@ -401,46 +394,42 @@ STDMETHODIMP CActiveXCtrl::OnPosRectChange(LPCRECT)
 
 STDMETHODIMP CActiveXCtrl::OnInPlaceActivateEx(BOOL*, DWORD flags)
 {
-    if (!m_pOwner || !m_pOwner->m_pUnk || !m_pOwner->GetManager()) return E_UNEXPECTED;
-    ::OleLockRunning(m_pOwner->m_pUnk, TRUE, FALSE);
-    if (m_pInPlaceObject) {
-        m_pInPlaceObject->Release();
+    return Com::guarded([&] {
+        if (!m_pOwner || !m_pOwner->m_pUnk || !m_pOwner->GetManager()) return E_UNEXPECTED;
+        ::OleLockRunning(m_pOwner->m_pUnk.Get(), TRUE, FALSE);
         m_pInPlaceObject = nullptr;
-    }
-    HRESULT hr = E_FAIL;
-    if (flags & ACTIVATE_WINDOWLESS) {
-        m_bWindowless = true;
-        hr = m_pOwner->m_pUnk->QueryInterface(
-            IID_IOleInPlaceObjectWindowless, reinterpret_cast<void**>(&m_pInPlaceObject));
-        if (SUCCEEDED(hr)) {
-            m_pOwner->m_hwndHost = m_pOwner->GetManager()->GetPaintWindow();
-            m_pOwner->GetManager()->AddMessageFilter(m_pOwner);
+        HRESULT hr = E_FAIL;
+        if (flags & ACTIVATE_WINDOWLESS) {
+            m_bWindowless = true;
+            hr = m_pOwner->m_pUnk->QueryInterface(IID_IOleInPlaceObjectWindowless, m_pInPlaceObject.PutVoid());
+            if (SUCCEEDED(hr)) {
+                m_pOwner->m_hwndHost = m_pOwner->GetManager()->GetPaintWindow();
+                m_pOwner->GetManager()->AddMessageFilter(m_pOwner);
+            }
         }
-    }
-    if (FAILED(hr)) {
-        m_bWindowless = false;
-        hr = createHostWindow();
-        if (SUCCEEDED(hr))
-            hr = m_pOwner->m_pUnk->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&m_pInPlaceObject));
-    }
-    if (m_pInPlaceObject) {
-        RECT rc = ObjectRect();
-        m_pInPlaceObject->SetObjectRects(&rc, &rc);
-    }
-    m_bInPlaceActive = SUCCEEDED(hr);
-    return hr;
+        if (FAILED(hr)) {
+            m_bWindowless = false;
+            hr = createHostWindow();
+            if (SUCCEEDED(hr)) hr = m_pOwner->m_pUnk->QueryInterface(IID_IOleInPlaceObject, m_pInPlaceObject.PutVoid());
+        }
+        if (m_pInPlaceObject) {
+            RECT rc = ObjectRect();
+            m_pInPlaceObject->SetObjectRects(&rc, &rc);
+        }
+        m_bInPlaceActive = SUCCEEDED(hr);
+        return hr;
+    });
 }
 
 STDMETHODIMP CActiveXCtrl::OnInPlaceDeactivateEx(BOOL)
 {
-    m_bInPlaceActive = false;
-    if (m_pInPlaceObject) {
-        m_pInPlaceObject->Release();
+    return Com::guarded([&] {
+        m_bInPlaceActive = false;
         m_pInPlaceObject = nullptr;
-    }
-    if (m_pOwner && m_pOwner->m_hwndHost == HostWindow()) m_pOwner->m_hwndHost = nullptr;
-    destroyHostWindow();
-    return S_OK;
+        if (m_pOwner && m_pOwner->m_hwndHost == HostWindow()) m_pOwner->m_hwndHost = nullptr;
+        destroyHostWindow();
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CActiveXCtrl::RequestUIActivate()
@@ -463,13 +452,15 @@ STDMETHODIMP CActiveXCtrl::GetCapture()
 
 STDMETHODIMP CActiveXCtrl::SetCapture(BOOL capture)
 {
-    if (!m_pOwner) return E_UNEXPECTED;
-    m_bCaptured = capture == TRUE;
-    if (m_bCaptured)
-        ::SetCapture(m_pOwner->m_hwndHost);
-    else
-        ::ReleaseCapture();
-    return S_OK;
+    return Com::guarded([&] {
+        if (!m_pOwner) return E_UNEXPECTED;
+        m_bCaptured = capture == TRUE;
+        if (m_bCaptured)
+            ::SetCapture(m_pOwner->m_hwndHost);
+        else
+            ::ReleaseCapture();
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CActiveXCtrl::GetFocus()
@@ -480,10 +471,12 @@ STDMETHODIMP CActiveXCtrl::GetFocus()
 
 STDMETHODIMP CActiveXCtrl::SetFocus(BOOL focus)
 {
-    if (!m_pOwner) return E_UNEXPECTED;
-    if (focus) m_pOwner->SetFocus();
-    m_bFocused = focus == TRUE;
-    return S_OK;
+    return Com::guarded([&] {
+        if (!m_pOwner) return E_UNEXPECTED;
+        if (focus) m_pOwner->SetFocus();
+        m_bFocused = focus == TRUE;
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CActiveXCtrl::GetDC(LPCRECT, DWORD flags, HDC* out)
@@ -533,10 +526,12 @@ STDMETHODIMP CActiveXCtrl::AdjustRect(LPRECT)
 
 STDMETHODIMP CActiveXCtrl::OnDefWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result)
 {
-    if (!m_pOwner) return E_UNEXPECTED;
-    LRESULT answer = ::DefWindowProcW(m_pOwner->m_hwndHost, msg, wParam, lParam);
-    if (result) *result = answer;
-    return S_OK;
+    return Com::guarded([&] {
+        if (!m_pOwner) return E_UNEXPECTED;
+        LRESULT answer = ::DefWindowProcW(m_pOwner->m_hwndHost, msg, wParam, lParam);
+        if (result) *result = answer;
+        return S_OK;
+    });
 }
 
 // IOleControlSite
@@ -586,8 +581,6 @@ STDMETHODIMP CActiveXCtrl::ShowPropertyFrame()
 STDMETHODIMP CActiveXCtrl::SetSite(IUnknown* site)
 {
     if (!m_pOwner) return E_UNEXPECTED;
-    if (site) site->AddRef();
-    if (m_pUnkSite) m_pUnkSite->Release();
     m_pUnkSite = site;
     return S_OK;
 }
@@ -611,11 +604,13 @@ STDMETHODIMP CActiveXCtrl::ParseDisplayName(IBindCtx*, LPOLESTR, ULONG*, IMonike
 
 STDMETHODIMP CActiveXCtrl::EnumObjects(DWORD, IEnumUnknown** out)
 {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (!m_pOwner) return E_UNEXPECTED;
-    *out = new CActiveXEnum(m_pOwner->m_pUnk);
-    return S_OK;
+    return Com::guarded([&] {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (!m_pOwner) return E_UNEXPECTED;
+        *out = new (std::nothrow) CActiveXEnum(m_pOwner->m_pUnk.Get());
+        return *out ? S_OK : E_OUTOFMEMORY;
+    });
 }
 
 STDMETHODIMP CActiveXCtrl::LockContainer(BOOL lock)

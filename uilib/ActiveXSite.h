@@ -11,6 +11,8 @@
 #include "ComObjectUI.h"
 #include "WindowImplBase.h"
 
+#include "ComPtr.h"
+
 namespace SkinUI {
 
 class CActiveXCtrl;
@@ -114,10 +116,10 @@ private:
 
     CActiveXUI* m_pOwner;
     CActiveXWnd* m_pWindow = nullptr;
-    IUnknown* m_pUnkSite = nullptr;
-    IViewObject* m_pViewObject = nullptr;
+    Com::ComPtr<IUnknown> m_pUnkSite;
+    Com::ComPtr<IViewObject> m_pViewObject;
     // IOleInPlaceObjectWindowless when windowless, else IOleInPlaceObject.
-    IOleInPlaceObject* m_pInPlaceObject = nullptr;
+    Com::ComPtr<IOleInPlaceObject> m_pInPlaceObject;
     HACCEL m_hAccel = nullptr;
     bool m_bLocked = false;
     bool m_bFocused = false;

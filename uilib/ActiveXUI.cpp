@@ -3,6 +3,8 @@
 #include "AttributeTable.h"
 #include "ActiveXSite.h"
 
+#include <new>
+
 namespace SkinUI {
 
 namespace {
@@ -92,27 +94,20 @@ HRESULT CActiveXUI::GetControl(const IID& iid, void** out)
 
 bool CActiveXUI::createObject()
 {
-    IOleControl* control = nullptr;
+    Com::ComPtr<IOleControl> control;
     if (!m_sModuleName.IsEmpty()) {
         if (!m_hModule) m_hModule = ::LoadLibraryW(m_sModuleName);
         auto getClassObject = m_hModule ? reinterpret_cast<GetClassObjectFn>(
                                               reinterpret_cast<void*>(::GetProcAddress(m_hModule, "DllGetClassObject")))
                                         : nullptr;
-        IClassFactory* factory = nullptr;
-        if (getClassObject &&
-            SUCCEEDED(getClassObject(m_clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory))) && factory) {
-            factory->CreateInstance(nullptr, IID_IOleObject, reinterpret_cast<void**>(&control));
-            factory->Release();
-        }
+        Com::ComPtr<IClassFactory> factory;
+        if (getClassObject && SUCCEEDED(getClassObject(m_clsid, IID_IClassFactory, factory.PutVoid())) && factory)
+            factory->CreateInstance(nullptr, IID_IOleObject, control.PutVoid());
     }
-    if (!control &&
-        FAILED(::CoCreateInstance(m_clsid, nullptr, CLSCTX_ALL, IID_IOleControl, reinterpret_cast<void**>(&control))))
+    if (!control && FAILED(::CoCreateInstance(m_clsid, nullptr, CLSCTX_ALL, IID_IOleControl, control.PutVoid())))
         control = nullptr;
     if (!control) return false;
-    HRESULT hr = control->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&m_pUnk));
-    control->Release();
-    if (FAILED(hr)) m_pUnk = nullptr;
-    return m_pUnk != nullptr;
+    return SUCCEEDED(control.As(IID_IOleObject, m_pUnk)) && m_pUnk;
 }
 
 bool CActiveXUI::DoCreateControl()
@@ -122,25 +117,25 @@ bool CActiveXUI::DoCreateControl()
     if (!m_pManager) return false;
     m_bCreated = true;
     if (m_clsid == CLSID_NULL || !createObject()) return false;
-    m_pControl = new CActiveXCtrl(this);
+    m_pControl = Com::ComPtr<CActiveXCtrl>::Adopt(new (std::nothrow) CActiveXCtrl(this));
+    if (!m_pControl) {
+        ReleaseControl();
+        return false;
+    }
     DWORD status = 0;
     m_pUnk->GetMiscStatus(DVASPECT_CONTENT, &status);
     bool siteGiven = (status & OLEMISC_SETCLIENTSITEFIRST) != 0;
-    if (siteGiven) m_pUnk->SetClientSite(m_pControl);
-    IPersistStreamInit* persist = nullptr;
-    if (SUCCEEDED(m_pUnk->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&persist))) && persist) {
-        HRESULT hr = persist->InitNew();
-        persist->Release();
-        if (FAILED(hr)) {
-            ReleaseControl();
-            return false;
-        }
+    if (siteGiven) m_pUnk->SetClientSite(m_pControl.Get());
+    auto persist = m_pUnk.Query<IPersistStreamInit>(IID_IPersistStreamInit);
+    if (persist && FAILED(persist->InitNew())) {
+        ReleaseControl();
+        return false;
     }
-    if (!siteGiven) m_pUnk->SetClientSite(m_pControl);
-    void** view = reinterpret_cast<void**>(&m_pControl->m_pViewObject);
-    if (FAILED(m_pUnk->QueryInterface(IID_IViewObjectEx, view)) &&
-        FAILED(m_pUnk->QueryInterface(IID_IViewObject2, view)) && FAILED(m_pUnk->QueryInterface(IID_IViewObject, view)))
-        m_pControl->m_pViewObject = nullptr;
+    if (!siteGiven) m_pUnk->SetClientSite(m_pControl.Get());
+    Com::ComPtr<IViewObject>& view = m_pControl->m_pViewObject;
+    if (FAILED(m_pUnk.As(IID_IViewObjectEx, view)) && FAILED(m_pUnk.As(IID_IViewObject2, view)) &&
+        FAILED(m_pUnk.As(IID_IViewObject, view)))
+        view = nullptr;
     m_pUnk->SetHostNames(L"UIActiveX", nullptr);
     m_pManager->SendNotify(this, L"showactivex");
     // The handler may have released or replaced the object.
@@ -149,14 +144,10 @@ bool CActiveXUI::DoCreateControl()
     if (!(status & OLEMISC_INVISIBLEATRUNTIME)) {
         RECT rc = m_rcItem;
         activated = SUCCEEDED(
-            m_pUnk->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, m_pControl, 0, m_pManager->GetPaintWindow(), &rc));
+            m_pUnk->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, m_pControl.Get(), 0, m_pManager->GetPaintWindow(), &rc));
     }
-    IObjectWithSite* withSite = nullptr;
-    if (m_pUnk && SUCCEEDED(m_pUnk->QueryInterface(IID_IObjectWithSite, reinterpret_cast<void**>(&withSite))) &&
-        withSite) {
-        withSite->SetSite(static_cast<IOleClientSite*>(m_pControl));
-        withSite->Release();
-    }
+    if (auto withSite = m_pUnk.Query<IObjectWithSite>(IID_IObjectWithSite))
+        withSite->SetSite(static_cast<IOleClientSite*>(m_pControl.Get()));
     return activated;
 }
 
@@ -164,11 +155,7 @@ void CActiveXUI::ReleaseControl()
 {
     m_hwndHost = nullptr;
     if (m_pUnk) {
-        IObjectWithSite* withSite = nullptr;
-        if (SUCCEEDED(m_pUnk->QueryInterface(IID_IObjectWithSite, reinterpret_cast<void**>(&withSite))) && withSite) {
-            withSite->SetSite(nullptr);
-            withSite->Release();
-        }
+        if (auto withSite = m_pUnk.Query<IObjectWithSite>(IID_IObjectWithSite)) withSite->SetSite(nullptr);
         m_pUnk->Close(OLECLOSE_NOSAVE);
         m_pUnk->SetClientSite(nullptr);
     }
@@ -176,29 +163,22 @@ void CActiveXUI::ReleaseControl()
         // What the site still holds of the object goes before the object does,
         // so that no reference cycle keeps either alive.
         m_pControl->OnInPlaceDeactivateEx(TRUE);
-        if (m_pControl->m_pViewObject) m_pControl->m_pViewObject->Release();
         m_pControl->m_pViewObject = nullptr;
-        if (m_pControl->m_pUnkSite) m_pControl->m_pUnkSite->Release();
         m_pControl->m_pUnkSite = nullptr;
         m_pControl->m_pOwner = nullptr;
-        m_pControl->Release();
         m_pControl = nullptr;
     }
-    if (m_pUnk) {
-        m_pUnk->Release();
-        m_pUnk = nullptr;
-    }
+    m_pUnk = nullptr;
     if (m_pManager) m_pManager->RemoveMessageFilter(this);
 }
 
 HRESULT CActiveXUI::connectEvents(const IID& events, IUnknown* sink, DWORD& cookie, bool connect)
 {
     if (!connect && !cookie) return S_OK;
-    IConnectionPointContainer* container = nullptr;
-    HRESULT hr = GetControl(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container));
-    IConnectionPoint* point = nullptr;
-    if (SUCCEEDED(hr) && container) hr = container->FindConnectionPoint(events, &point);
-    if (container) container->Release();
+    Com::ComPtr<IConnectionPointContainer> container;
+    HRESULT hr = GetControl(IID_IConnectionPointContainer, container.PutVoid());
+    Com::ComPtr<IConnectionPoint> point;
+    if (SUCCEEDED(hr) && container) hr = container->FindConnectionPoint(events, point.Put());
     if (SUCCEEDED(hr) && point) {
         if (connect) {
             hr = point->Advise(sink, &cookie);
@@ -206,7 +186,6 @@ HRESULT CActiveXUI::connectEvents(const IID& events, IUnknown* sink, DWORD& cook
         } else {
             hr = point->Unadvise(cookie);
         }
-        point->Release();
     }
     if (!connect) cookie = 0;
     return FAILED(hr) ? hr : (point ? S_OK : E_FAIL);
@@ -219,12 +198,9 @@ LRESULT CActiveXUI::translateObjectAccelerator(IUnknown* object, MSG* msg)
     HWND host = GetHostWindow();
     HWND focus = ::GetFocus();
     if (!host || (focus != host && !::IsChild(host, focus))) return S_FALSE;
-    IOleInPlaceActiveObject* active = nullptr;
-    if (FAILED(object->QueryInterface(IID_IOleInPlaceActiveObject, reinterpret_cast<void**>(&active))) || !active)
-        return S_FALSE;
-    HRESULT hr = active->TranslateAccelerator(msg);
-    active->Release();
-    return hr;
+    Com::ComPtr<IOleInPlaceActiveObject> active;
+    if (FAILED(object->QueryInterface(IID_IOleInPlaceActiveObject, active.PutVoid())) || !active) return S_FALSE;
+    return active->TranslateAccelerator(msg);
 }
 
 void CActiveXUI::SetPos(RECT rc)
@@ -299,15 +275,9 @@ LRESULT CActiveXUI::FilterMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& 
                 // The wheels' points are on the screen, the other mouse messages' in the window.
                 if (msg == WM_MOUSEWHEEL || msg == WM_MOUSEHWHEEL) ::ScreenToClient(m_hwndHost, &pt);
             }
-            IViewObjectEx* viewEx = nullptr;
             DWORD hit = HITRESULT_OUTSIDE;
-            if (m_pControl->m_pViewObject &&
-                SUCCEEDED(
-                    m_pControl->m_pViewObject->QueryInterface(IID_IViewObjectEx, reinterpret_cast<void**>(&viewEx))) &&
-                viewEx) {
+            if (auto viewEx = m_pControl->m_pViewObject.Query<IViewObjectEx>(IID_IViewObjectEx))
                 viewEx->QueryHitPoint(DVASPECT_CONTENT, &m_rcItem, pt, 0, &hit);
-                viewEx->Release();
-            }
             if (hit != HITRESULT_HIT) return 0;
         }
         countsAsHandled = msg != WM_SETCURSOR;
@@ -318,7 +288,7 @@ LRESULT CActiveXUI::FilterMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& 
     } else {
         return 0;
     }
-    auto* windowless = static_cast<IOleInPlaceObjectWindowless*>(m_pControl->m_pInPlaceObject);
+    auto* windowless = static_cast<IOleInPlaceObjectWindowless*>(m_pControl->m_pInPlaceObject.Get());
     LRESULT result = 0;
     if (windowless->OnWindowMessage(msg, wParam, lParam, &result) == S_OK) handled = countsAsHandled;
     return result;

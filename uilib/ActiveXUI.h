@@ -11,6 +11,8 @@
 
 #include "ControlUI.h"
 
+#include "ComPtr.h"
+
 #include <ocidl.h>
 #include <oleidl.h>
 
@@ -71,8 +73,8 @@ protected:
     CUIString m_sModuleName;
     bool m_bCreated = false;
     bool m_bDelayCreate = true;
-    IOleObject* m_pUnk = nullptr;
-    CActiveXCtrl* m_pControl = nullptr;
+    Com::ComPtr<IOleObject> m_pUnk;
+    Com::ComPtr<CActiveXCtrl> m_pControl;
     HWND m_hwndHost = nullptr;
     // Loaded for "modulename" once, freed when the control goes (after its object).
     HMODULE m_hModule = nullptr;

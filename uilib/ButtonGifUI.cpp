@@ -15,15 +15,15 @@ namespace {
 constexpr UINT kDefaultFrameDelay = 100;
 
 // An IStream over a copy of the bytes; null when memory runs out.
-IStream* memoryStream(const std::vector<uint8_t>& bytes)
+Com::ComPtr<IStream> memoryStream(const std::vector<uint8_t>& bytes)
 {
     HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, bytes.size());
     if (!memory) return nullptr;
     void* data = ::GlobalLock(memory);
     if (data) memcpy(data, bytes.data(), bytes.size());
     ::GlobalUnlock(memory);
-    IStream* stream = nullptr;
-    if (!data || FAILED(::CreateStreamOnHGlobal(memory, TRUE, &stream))) {
+    Com::ComPtr<IStream> stream;
+    if (!data || FAILED(::CreateStreamOnHGlobal(memory, TRUE, stream.Put()))) {
         ::GlobalFree(memory);
         return nullptr;
     }
@@ -54,7 +54,6 @@ LPVOID CButtonGifUI::GetInterfaceByName(const wchar_t* name)
 void CButtonGifUI::releaseGif()
 {
     m_pGifImage.reset();
-    if (m_pStream) m_pStream->Release();
     m_pStream = nullptr;
     m_delays.clear();
     m_nFrameCount = 0;
@@ -71,7 +70,7 @@ bool CButtonGifUI::LoadGif(const wchar_t* file)
     if (!m_gdiplus.IsReady() || !CRenderKit::LoadSkinBytes(file, nullptr, bytes)) return false;
     m_pStream = memoryStream(bytes);
     if (!m_pStream) return false;
-    auto image = std::make_unique<Gdiplus::Image>(m_pStream);
+    auto image = std::make_unique<Gdiplus::Image>(m_pStream.Get());
     UINT dimensions = image->GetLastStatus() == Gdiplus::Ok ? image->GetFrameDimensionsCount() : 0;
     if (dimensions == 0) {
         releaseGif();

@@ -10,6 +10,8 @@
 #include "ButtonUI.h"
 #include "GdiplusSession.h"
 
+#include "ComPtr.h"
+
 #include <memory>
 #include <vector>
 
@@ -56,7 +58,7 @@ private:
     void advanceFrame();
 
     CGdiplusSession m_gdiplus;
-    IStream* m_pStream = nullptr;
+    Com::ComPtr<IStream> m_pStream;
     std::unique_ptr<Gdiplus::Image> m_pGifImage;
     UINT m_nFrameCount = 0;
     std::vector<UINT> m_delays;

@@ -1,6 +1,9 @@
 #include "FlashUI.h"
 
 #include "AttributeTable.h"
+
+#include "ComGuard.h"
+
 namespace SkinUI {
 
 namespace {
@@ -57,7 +60,7 @@ bool CFlashUI::DoCreateControl()
 {
     if (!CActiveXUI::DoCreateControl()) return false;
     if (m_pManager) m_pManager->AddTranslateAccelerator(this);
-    GetControl(IID_IShockwaveFlash, reinterpret_cast<void**>(&m_pFlash));
+    GetControl(IID_IShockwaveFlash, m_pFlash.PutVoid());
     connectEvents(DIID_IShockwaveFlashEvents, static_cast<IDispatch*>(this), m_dwCookie, true);
     return true;
 }
@@ -66,7 +69,6 @@ void CFlashUI::ReleaseControl()
 {
     if (m_pManager) m_pManager->RemoveTranslateAccelerator(this);
     connectEvents(DIID_IShockwaveFlashEvents, static_cast<IDispatch*>(this), m_dwCookie, false);
-    if (m_pFlash) m_pFlash->Release();
     m_pFlash = nullptr;
     CActiveXUI::ReleaseControl();
 }
@@ -80,33 +82,35 @@ STDMETHODIMP CFlashUI::QueryInterface(REFIID iid, void** out)
 
 STDMETHODIMP CFlashUI::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*)
 {
-    UINT count = params ? params->cArgs : 0;
-    switch (id) {
-    case FLASH_READYSTATECHANGE:
-    case FLASH_PROGRESS: {
-        if (count < 1) return DISP_E_BADPARAMCOUNT;
-        long value = 0;
-        if (!firstNumber(params, value)) return DISP_E_TYPEMISMATCH;
-        if (!m_pFlashEventHandler) return S_OK;
-        return id == FLASH_PROGRESS ? m_pFlashEventHandler->OnProgress(value)
-                                    : m_pFlashEventHandler->OnReadyStateChange(value);
-    }
-    case FLASH_FSCOMMAND:
-        if (count != 2) return DISP_E_BADPARAMCOUNT;
-        if (V_VT(&params->rgvarg[0]) != VT_BSTR || V_VT(&params->rgvarg[1]) != VT_BSTR) return DISP_E_TYPEMISMATCH;
-        if (!m_pFlashEventHandler) return S_OK;
-        return m_pFlashEventHandler->FSCommand(V_BSTR(&params->rgvarg[1]), V_BSTR(&params->rgvarg[0]));
-    case FLASH_CALL:
-        if (count != 1 || V_VT(&params->rgvarg[0]) != VT_BSTR) return E_INVALIDARG;
-        if (!m_pFlashEventHandler) return S_OK;
-        return m_pFlashEventHandler->FlashCall(V_BSTR(&params->rgvarg[0]));
-    default: return S_OK;
-    }
+    return Com::guarded([&] {
+        UINT count = params ? params->cArgs : 0;
+        switch (id) {
+        case FLASH_READYSTATECHANGE:
+        case FLASH_PROGRESS: {
+            if (count < 1) return DISP_E_BADPARAMCOUNT;
+            long value = 0;
+            if (!firstNumber(params, value)) return DISP_E_TYPEMISMATCH;
+            if (!m_pFlashEventHandler) return S_OK;
+            return id == FLASH_PROGRESS ? m_pFlashEventHandler->OnProgress(value)
+                                        : m_pFlashEventHandler->OnReadyStateChange(value);
+        }
+        case FLASH_FSCOMMAND:
+            if (count != 2) return DISP_E_BADPARAMCOUNT;
+            if (V_VT(&params->rgvarg[0]) != VT_BSTR || V_VT(&params->rgvarg[1]) != VT_BSTR) return DISP_E_TYPEMISMATCH;
+            if (!m_pFlashEventHandler) return S_OK;
+            return m_pFlashEventHandler->FSCommand(V_BSTR(&params->rgvarg[1]), V_BSTR(&params->rgvarg[0]));
+        case FLASH_CALL:
+            if (count != 1 || V_VT(&params->rgvarg[0]) != VT_BSTR) return E_INVALIDARG;
+            if (!m_pFlashEventHandler) return S_OK;
+            return m_pFlashEventHandler->FlashCall(V_BSTR(&params->rgvarg[0]));
+        default: return S_OK;
+        }
+    });
 }
 
 LRESULT CFlashUI::TranslateAccelerator(MSG* msg)
 {
-    return translateObjectAccelerator(m_pFlash, msg);
+    return translateObjectAccelerator(m_pFlash.Get(), msg);
 }
 
 }  // namespace SkinUI

@@ -10,6 +10,8 @@
 #include "ActiveXUI.h"
 #include "ComObjectUI.h"
 
+#include "ComPtr.h"
+
 namespace SkinUI {
 
 // {D27CDB6E-AE6D-11CF-96B8-444553540000}
@@ -57,7 +59,7 @@ public:
 
     // The application's handler (not owned); null for none.
     void SetFlashEventHandler(IFlashEventsUI* handler) { m_pFlashEventHandler = handler; }
-    IShockwaveFlash* GetShockwaveFlash() const { return m_pFlash; }
+    IShockwaveFlash* GetShockwaveFlash() const { return m_pFlash.Get(); }
     bool IsEventsConnected() const { return m_dwCookie != 0; }
 
     // IUnknown and IDispatch: the player's events
@@ -67,7 +69,7 @@ public:
     LRESULT TranslateAccelerator(MSG* msg) override;
 
 private:
-    IShockwaveFlash* m_pFlash = nullptr;
+    Com::ComPtr<IShockwaveFlash> m_pFlash;
     DWORD m_dwCookie = 0;
     IFlashEventsUI* m_pFlashEventHandler = nullptr;
 };

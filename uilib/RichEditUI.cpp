@@ -21,11 +21,9 @@ CRichEditUI::CRichEditUI() = default;
 CRichEditUI::~CRichEditUI()
 {
     if (m_pTwh) {
-        CTxtWinHost* host = m_pTwh;
-        m_pTwh = nullptr;
+        Com::ComPtr<CTxtWinHost> host = std::move(m_pTwh);
         host->ForgetOwner();
         host->ReleaseServices();
-        host->Release();
     }
     if (m_bFilterAdded && m_pManager) m_pManager->RemoveMessageFilter(this);
 }
@@ -118,14 +116,14 @@ void CRichEditUI::OnInitControl()
     CREATESTRUCTW create{};
     create.style = m_lTwhStyle;
     create.lpszName = m_sText.GetData();
-    auto* host = new (std::nothrow) CTxtWinHost;
+    // The host is made with one reference, which the control keeps.
+    auto host = Com::ComPtr<CTxtWinHost>::Adopt(new (std::nothrow) CTxtWinHost);
     if (!host) return;
     if (!host->InitHost(this, &create)) {
         host->ForgetOwner();
-        host->Release();
         return;
     }
-    m_pTwh = host;
+    m_pTwh = std::move(host);
     m_pTwh->SetTransparent(true);
     // S_FALSE here only says the options were already so.
     sendToServices(EM_SETLANGOPTIONS, 0, 0);

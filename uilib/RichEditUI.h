@@ -14,6 +14,8 @@
 
 #include "ContainerUI.h"
 
+#include "ComPtr.h"
+
 #include <richedit.h>
 
 namespace SkinUI {
@@ -73,7 +75,7 @@ public:
     LONG GetWinStyle() const { return m_lTwhStyle; }
     bool HasTextServices() const { return m_pTwh != nullptr; }
     bool IsVerticalBarAutoShown() const { return m_bVScrollBarFixing; }
-    CTxtWinHost* GetTextHost() const { return m_pTwh; }
+    CTxtWinHost* GetTextHost() const { return m_pTwh.Get(); }
 
     long GetTextLength(DWORD flags = GTL_DEFAULT) const;
     LRESULT SetSel(long first, long last);
@@ -87,7 +89,7 @@ private:
     // view and hides it again once it fits; true when it changed.
     bool fitVerticalBar(int width, int height);
 
-    CTxtWinHost* m_pTwh = nullptr;
+    Com::ComPtr<CTxtWinHost> m_pTwh;
     bool m_bVScrollBarFixing = false;
     bool m_bWantTab = true;
     bool m_bWantReturn = true;

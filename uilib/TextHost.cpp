@@ -8,6 +8,9 @@
 #include "RichEditUI.h"
 #include "ScrollBarUI.h"
 
+#include "ComGuard.h"
+#include "ComPtr.h"
+
 #include <new>
 
 namespace SkinUI {
@@ -30,6 +33,16 @@ CreateTextServicesFn textServicesFactory()
         reinterpret_cast<void*>(::GetProcAddress(library, "CreateTextServices")));
 }
 
+// The services call back into the control; nothing thrown there reaches them,
+// and a slot that answers BOOL answers FALSE for it.
+template <class Body>
+BOOL answered(Body&& body)
+{
+    BOOL result = FALSE;
+    Com::guarded([&] { result = body(); });
+    return result;
+}
+
 LONG twipsOfFontHeight(LONG height, HDC dc)
 {
     int perInch = dc ? ::GetDeviceCaps(dc, LOGPIXELSY) : 96;
@@ -48,10 +61,8 @@ CTxtWinHost::~CTxtWinHost()
 void CTxtWinHost::ReleaseServices()
 {
     if (!m_services) return;
-    ITextServices* services = m_services;
-    m_services = nullptr;
+    Com::ComPtr<ITextServices> services = std::move(m_services);
     services->OnTxInPlaceDeactivate();
-    services->Release();
     m_flags &= ~kInPlaceActive;
 }
 
@@ -112,11 +123,9 @@ bool CTxtWinHost::InitHost(CRichEditUI* owner, const CREATESTRUCTW* create)
 
     CreateTextServicesFn create_services = textServicesFactory();
     if (!create_services) return false;
-    IUnknown* unknown = nullptr;
-    if (FAILED(create_services(nullptr, this, &unknown)) || !unknown) return false;
-    HRESULT hr = unknown->QueryInterface(IID_ITextServices, reinterpret_cast<void**>(&m_services));
-    unknown->Release();
-    if (FAILED(hr) || !m_services) {
+    Com::ComPtr<IUnknown> unknown;
+    if (FAILED(create_services(nullptr, this, unknown.Put())) || !unknown) return false;
+    if (FAILED(unknown.As(IID_ITextServices, m_services)) || !m_services) {
         m_services = nullptr;
         return false;
     }
@@ -217,78 +226,90 @@ INT CTxtWinHost::TxReleaseDC(HDC)
 
 BOOL CTxtWinHost::TxShowScrollBar(INT bar, BOOL show)
 {
-    if (!m_owner) return TRUE;
-    CScrollBarUI* vertical = m_owner->GetVerticalScrollBar();
-    CScrollBarUI* horizontal = m_owner->GetHorizontalScrollBar();
-    if ((bar == SB_VERT || bar == SB_BOTH) && vertical) vertical->SetVisible(show != FALSE);
-    if ((bar == SB_HORZ || bar == SB_BOTH) && horizontal) horizontal->SetVisible(show != FALSE);
-    return TRUE;
+    return answered([&] {
+        if (!m_owner) return TRUE;
+        CScrollBarUI* vertical = m_owner->GetVerticalScrollBar();
+        CScrollBarUI* horizontal = m_owner->GetHorizontalScrollBar();
+        if ((bar == SB_VERT || bar == SB_BOTH) && vertical) vertical->SetVisible(show != FALSE);
+        if ((bar == SB_HORZ || bar == SB_BOTH) && horizontal) horizontal->SetVisible(show != FALSE);
+        return TRUE;
+    });
 }
 
 BOOL CTxtWinHost::TxEnableScrollBar(INT bar, INT arrows)
 {
-    if (!m_owner) return TRUE;
-    CScrollBarUI* vertical = m_owner->GetVerticalScrollBar();
-    CScrollBarUI* horizontal = m_owner->GetHorizontalScrollBar();
-    bool visible = arrows != ESB_DISABLE_BOTH;
-    if (bar == SB_VERT) {
-        m_owner->SetScrollBarsEnabled(true, horizontal != nullptr);
-        if (vertical) vertical->SetVisible(visible);
-    } else if (bar == SB_HORZ) {
-        m_owner->SetScrollBarsEnabled(vertical != nullptr, true);
-        if (horizontal) horizontal->SetVisible(visible);
-    } else if (bar == SB_BOTH) {
-        m_owner->SetScrollBarsEnabled(true, true);
-        if (CScrollBarUI* v = m_owner->GetVerticalScrollBar()) v->SetVisible(visible);
-        if (CScrollBarUI* h = m_owner->GetHorizontalScrollBar()) h->SetVisible(visible);
-    }
-    return TRUE;
+    return answered([&] {
+        if (!m_owner) return TRUE;
+        CScrollBarUI* vertical = m_owner->GetVerticalScrollBar();
+        CScrollBarUI* horizontal = m_owner->GetHorizontalScrollBar();
+        bool visible = arrows != ESB_DISABLE_BOTH;
+        if (bar == SB_VERT) {
+            m_owner->SetScrollBarsEnabled(true, horizontal != nullptr);
+            if (vertical) vertical->SetVisible(visible);
+        } else if (bar == SB_HORZ) {
+            m_owner->SetScrollBarsEnabled(vertical != nullptr, true);
+            if (horizontal) horizontal->SetVisible(visible);
+        } else if (bar == SB_BOTH) {
+            m_owner->SetScrollBarsEnabled(true, true);
+            if (CScrollBarUI* v = m_owner->GetVerticalScrollBar()) v->SetVisible(visible);
+            if (CScrollBarUI* h = m_owner->GetHorizontalScrollBar()) h->SetVisible(visible);
+        }
+        return TRUE;
+    });
 }
 
 BOOL CTxtWinHost::TxSetScrollRange(INT bar, LONG min, INT max, BOOL)
 {
-    if (!m_owner) return TRUE;
-    CScrollBarUI* target = bar == SB_VERT ? m_owner->GetVerticalScrollBar()
-        : bar == SB_HORZ                  ? m_owner->GetHorizontalScrollBar()
-                                          : nullptr;
-    if (!target) return TRUE;
-    long view = bar == SB_VERT ? m_rcClient.bottom - m_rcClient.top : m_rcClient.right - m_rcClient.left;
-    long long range = static_cast<long long>(max) - min - view;
-    if (range > 0) {
-        target->SetVisible(true);
-        target->SetScrollRange(static_cast<int>(range > 0x7FFFFFFF ? 0x7FFFFFFF : range));
-    } else {
-        target->SetVisible(false);
-    }
-    return TRUE;
+    return answered([&] {
+        if (!m_owner) return TRUE;
+        CScrollBarUI* target = bar == SB_VERT ? m_owner->GetVerticalScrollBar()
+            : bar == SB_HORZ                  ? m_owner->GetHorizontalScrollBar()
+                                              : nullptr;
+        if (!target) return TRUE;
+        long view = bar == SB_VERT ? m_rcClient.bottom - m_rcClient.top : m_rcClient.right - m_rcClient.left;
+        long long range = static_cast<long long>(max) - min - view;
+        if (range > 0) {
+            target->SetVisible(true);
+            target->SetScrollRange(static_cast<int>(range > 0x7FFFFFFF ? 0x7FFFFFFF : range));
+        } else {
+            target->SetVisible(false);
+        }
+        return TRUE;
+    });
 }
 
 BOOL CTxtWinHost::TxSetScrollPos(INT bar, INT pos, BOOL)
 {
-    if (!m_owner) return TRUE;
-    CScrollBarUI* target = bar == SB_VERT ? m_owner->GetVerticalScrollBar()
-        : bar == SB_HORZ                  ? m_owner->GetHorizontalScrollBar()
-                                          : nullptr;
-    if (target) target->SetScrollPos(pos);
-    return TRUE;
+    return answered([&] {
+        if (!m_owner) return TRUE;
+        CScrollBarUI* target = bar == SB_VERT ? m_owner->GetVerticalScrollBar()
+            : bar == SB_HORZ                  ? m_owner->GetHorizontalScrollBar()
+                                              : nullptr;
+        if (target) target->SetScrollPos(pos);
+        return TRUE;
+    });
 }
 
 void CTxtWinHost::TxInvalidateRect(LPCRECT prc, BOOL)
 {
-    if (!m_owner || !m_owner->GetManager()) return;
-    CWindowManagerUI* manager = m_owner->GetManager();
-    RECT rc{};
-    if (prc) {
-        rc = *prc;
-    } else if (HWND hwnd = manager->GetPaintWindow()) {
-        ::GetClientRect(hwnd, &rc);
-    }
-    manager->Invalidate(rc);
+    Com::guarded([&] {
+        if (!m_owner || !m_owner->GetManager()) return;
+        CWindowManagerUI* manager = m_owner->GetManager();
+        RECT rc{};
+        if (prc) {
+            rc = *prc;
+        } else if (HWND hwnd = manager->GetPaintWindow()) {
+            ::GetClientRect(hwnd, &rc);
+        }
+        manager->Invalidate(rc);
+    });
 }
 
 void CTxtWinHost::TxViewChange(BOOL)
 {
-    if (m_owner && m_owner->OnTextViewChanged()) m_owner->Invalidate();
+    Com::guarded([&] {
+        if (m_owner && m_owner->OnTextViewChanged()) m_owner->Invalidate();
+    });
 }
 
 BOOL CTxtWinHost::TxCreateCaret(HBITMAP bitmap, INT width, INT height)
@@ -311,33 +332,41 @@ BOOL CTxtWinHost::TxSetCaretPos(INT x, INT y)
 
 BOOL CTxtWinHost::TxSetTimer(UINT id, UINT timeout)
 {
-    if (!m_owner || !m_owner->GetManager()) return FALSE;
-    m_flags |= kTimer;
-    return m_owner->GetManager()->SetTimer(m_owner, id, timeout) ? TRUE : FALSE;
+    return answered([&] {
+        if (!m_owner || !m_owner->GetManager()) return FALSE;
+        m_flags |= kTimer;
+        return m_owner->GetManager()->SetTimer(m_owner, id, timeout) ? TRUE : FALSE;
+    });
 }
 
 void CTxtWinHost::TxKillTimer(UINT id)
 {
-    if (m_owner && m_owner->GetManager()) m_owner->GetManager()->KillTimer(m_owner, id);
-    m_flags &= ~kTimer;
+    Com::guarded([&] {
+        if (m_owner && m_owner->GetManager()) m_owner->GetManager()->KillTimer(m_owner, id);
+        m_flags &= ~kTimer;
+    });
 }
 
 void CTxtWinHost::TxScrollWindowEx(INT, INT, LPCRECT, LPCRECT, HRGN, LPRECT, UINT) {}
 
 void CTxtWinHost::TxSetCapture(BOOL capture)
 {
-    if (m_owner && m_owner->GetManager()) {
-        if (capture)
-            m_owner->GetManager()->SetCapture();
-        else
-            m_owner->GetManager()->ReleaseCapture();
-    }
-    m_flags = capture ? m_flags | kCaptured : m_flags & ~kCaptured;
+    Com::guarded([&] {
+        if (m_owner && m_owner->GetManager()) {
+            if (capture)
+                m_owner->GetManager()->SetCapture();
+            else
+                m_owner->GetManager()->ReleaseCapture();
+        }
+        m_flags = capture ? m_flags | kCaptured : m_flags & ~kCaptured;
+    });
 }
 
 void CTxtWinHost::TxSetFocus()
 {
-    if (m_owner) m_owner->SetFocus();
+    Com::guarded([&] {
+        if (m_owner) m_owner->SetFocus();
+    });
 }
 
 void CTxtWinHost::TxSetCursor(HCURSOR cursor, BOOL)
@@ -460,15 +489,17 @@ HRESULT CTxtWinHost::TxGetPropertyBits(DWORD mask, DWORD* bits)
 
 HRESULT CTxtWinHost::TxNotify(DWORD code, void* data)
 {
-    if (code == EN_REQUESTRESIZE && data) {
-        const REQRESIZE* request = static_cast<const REQRESIZE*>(data);
-        RECT rc = m_rcClient;
-        rc.right = rc.left + request->rc.right;
-        rc.bottom = rc.top + request->rc.bottom;
-        SetHostRect(rc);
-    }
-    if (m_owner) m_owner->OnTextNotify(code, data);
-    return S_OK;
+    return Com::guarded([&] {
+        if (code == EN_REQUESTRESIZE && data) {
+            const REQRESIZE* request = static_cast<const REQRESIZE*>(data);
+            RECT rc = m_rcClient;
+            rc.right = rc.left + request->rc.right;
+            rc.bottom = rc.top + request->rc.bottom;
+            SetHostRect(rc);
+        }
+        if (m_owner) m_owner->OnTextNotify(code, data);
+        return S_OK;
+    });
 }
 
 HIMC CTxtWinHost::TxImmGetContext()

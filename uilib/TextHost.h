@@ -19,6 +19,8 @@
 
 #include "UICommon.h"
 
+#include "ComPtr.h"
+
 #include <imm.h>
 #include <richedit.h>
 #include <textserv.h>
@@ -86,7 +88,7 @@ public:
     bool InitHost(CRichEditUI* owner, const CREATESTRUCTW* create);
     // The control is going: the host no longer reaches it.
     void ForgetOwner() { m_owner = nullptr; }
-    ITextServices* GetTextServices() const { return m_services; }
+    ITextServices* GetTextServices() const { return m_services.Get(); }
     void SetHostRect(const RECT& rc);
     const RECT& GetHostRect() const { return m_rcClient; }
     void SetHostFont(HFONT font);
@@ -169,7 +171,7 @@ private:
 
     CRichEditUI* m_owner = nullptr;
     ULONG m_refs = 0;
-    ITextServices* m_services = nullptr;
+    Com::ComPtr<ITextServices> m_services;
     DWORD m_style = ES_MULTILINE;
     DWORD m_flags = 0;
     LONG m_selBarWidth = 0;

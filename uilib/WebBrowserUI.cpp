@@ -1,6 +1,9 @@
 #include "WebBrowserUI.h"
 
 #include "AttributeTable.h"
+
+#include "ComGuard.h"
+
 #include <mshtml.h>
 
 namespace SkinUI {
@@ -43,13 +46,6 @@ HRESULT checkArguments(const DISPPARAMS* params, std::initializer_list<VARTYPE> 
 }
 
 class WebBrowserDefaults : public IWebBrowserEventsUI {};
-
-template <class T>
-void release(T*& p)
-{
-    if (p) p->Release();
-    p = nullptr;
-}
 
 }  // namespace
 
@@ -94,7 +90,7 @@ bool CWebBrowserUI::DoCreateControl()
 {
     if (!CActiveXUI::DoCreateControl()) return false;
     if (m_pManager) m_pManager->AddTranslateAccelerator(this);
-    GetControl(IID_IWebBrowser2, reinterpret_cast<void**>(&m_pWebBrowser2));
+    GetControl(IID_IWebBrowser2, m_pWebBrowser2.PutVoid());
     // Connected before the first navigation, whose events come at once.
     connectEvents(kWebBrowserEvents2, static_cast<IDispatch*>(this), m_dwCookie, true);
     if (m_bAutoNavi && !m_sHomePage.IsEmpty()) Navigate(m_sHomePage);
@@ -107,19 +103,16 @@ void CWebBrowserUI::ReleaseControl()
     if (m_pManager) m_pManager->RemoveTranslateAccelerator(this);
     connectEvents(kWebBrowserEvents2, static_cast<IDispatch*>(this), m_dwCookie, false);
     // The document must not keep pointing at this control.
-    if (m_pWebBrowser2) {
-        IDispatch* document = nullptr;
-        if (SUCCEEDED(m_pWebBrowser2->get_Document(&document)) && document) {
-            ICustomDoc* custom = nullptr;
-            if (SUCCEEDED(document->QueryInterface(kCustomDoc, reinterpret_cast<void**>(&custom))) && custom) {
-                custom->SetUIHandler(nullptr);
-                custom->Release();
-            }
-            document->Release();
-        }
-    }
-    release(m_pWebBrowser2);
+    setDocumentHandler(m_pWebBrowser2.Get(), nullptr);
+    m_pWebBrowser2 = nullptr;
     CActiveXUI::ReleaseControl();
+}
+
+void CWebBrowserUI::setDocumentHandler(IWebBrowser2* browser, IDocHostUIHandler* handler)
+{
+    Com::ComPtr<IDispatch> document;
+    if (!browser || FAILED(browser->get_Document(document.Put())) || !document) return;
+    if (auto custom = document.Query<ICustomDoc>(kCustomDoc)) custom->SetUIHandler(handler);
 }
 
 void CWebBrowserUI::Navigate(const wchar_t* url)
@@ -155,139 +148,147 @@ STDMETHODIMP CWebBrowserUI::QueryInterface(REFIID iid, void** out)
 STDMETHODIMP CWebBrowserUI::Invoke(DISPID id, REFIID iid, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*)
 {
     if (iid != IID_NULL) return E_INVALIDARG;
-    HRESULT hr = S_OK;
-    switch (id) {
-    case kBeforeNavigate2: {
-        hr = checkArguments(
-            params, {kBoolRef, kVariantRef, kVariantRef, kVariantRef, kVariantRef, kVariantRef, VT_DISPATCH});
-        if (FAILED(hr)) return hr;
-        VARIANTARG* a = params->rgvarg;
-        handler().BeforeNavigate2(V_DISPATCH(&a[6]), V_VARIANTREF(&a[5]), V_VARIANTREF(&a[4]), V_VARIANTREF(&a[3]),
-            V_VARIANTREF(&a[2]), V_VARIANTREF(&a[1]), V_BOOLREF(&a[0]));
-        return S_OK;
-    }
-    case kNavigateComplete2: {
-        hr = checkArguments(params, {kVariantRef, VT_DISPATCH});
-        if (FAILED(hr)) return hr;
-        VARIANTARG* a = params->rgvarg;
-        // The document answers to this control from now on.
-        IWebBrowser2* browser = nullptr;
-        IDispatch* document = nullptr;
-        ICustomDoc* custom = nullptr;
-        if (V_DISPATCH(&a[1]) &&
-            SUCCEEDED(V_DISPATCH(&a[1])->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&browser))) &&
-            browser && SUCCEEDED(browser->get_Document(&document)) && document &&
-            SUCCEEDED(document->QueryInterface(kCustomDoc, reinterpret_cast<void**>(&custom))) && custom)
-            custom->SetUIHandler(static_cast<IDocHostUIHandler*>(this));
-        release(custom);
-        release(document);
-        release(browser);
-        handler().NavigateComplete2(V_DISPATCH(&a[1]), V_VARIANTREF(&a[0]));
-        return S_OK;
-    }
-    case kNavigateError: {
-        hr = checkArguments(params, {kBoolRef, kVariantRef, kVariantRef, kVariantRef, VT_DISPATCH});
-        if (FAILED(hr)) return hr;
-        VARIANTARG* a = params->rgvarg;
-        handler().NavigateError(
-            V_DISPATCH(&a[4]), V_VARIANTREF(&a[3]), V_VARIANTREF(&a[2]), V_VARIANTREF(&a[1]), V_BOOLREF(&a[0]));
-        return S_OK;
-    }
-    case kNewWindow3: {
-        hr = checkArguments(params, {VT_BSTR, VT_BSTR, VT_I4, kBoolRef, VT_DISPATCH | VT_BYREF});
-        if (FAILED(hr)) return hr;
-        VARIANTARG* a = params->rgvarg;
-        handler().NewWindow3(
-            V_DISPATCHREF(&a[4]), V_BOOLREF(&a[3]), static_cast<DWORD>(V_I4(&a[2])), V_BSTR(&a[1]), V_BSTR(&a[0]));
-        return S_OK;
-    }
-    case kCommandStateChange: {
-        hr = checkArguments(params, {VT_BOOL, VT_I4});
-        if (FAILED(hr)) return hr;
-        handler().CommandStateChange(V_I4(&params->rgvarg[1]), V_BOOL(&params->rgvarg[0]));
-        return S_OK;
-    }
-    case kStatusTextChange: return checkArguments(params, {VT_BSTR});
-    default: return DISP_E_MEMBERNOTFOUND;
-    }
+    return Com::guarded([&] {
+        switch (id) {
+        case kBeforeNavigate2: return beforeNavigate(params);
+        case kNavigateComplete2: return navigateComplete(params);
+        case kNavigateError: return navigateError(params);
+        case kNewWindow3: return newWindow(params);
+        case kCommandStateChange: return commandStateChange(params);
+        case kStatusTextChange: return checkArguments(params, {VT_BSTR});
+        default: return DISP_E_MEMBERNOTFOUND;
+        }
+    });
+}
+
+HRESULT CWebBrowserUI::beforeNavigate(DISPPARAMS* params)
+{
+    HRESULT hr = checkArguments(
+        params, {kBoolRef, kVariantRef, kVariantRef, kVariantRef, kVariantRef, kVariantRef, VT_DISPATCH});
+    if (FAILED(hr)) return hr;
+    VARIANTARG* a = params->rgvarg;
+    handler().BeforeNavigate2(V_DISPATCH(&a[6]), V_VARIANTREF(&a[5]), V_VARIANTREF(&a[4]), V_VARIANTREF(&a[3]),
+        V_VARIANTREF(&a[2]), V_VARIANTREF(&a[1]), V_BOOLREF(&a[0]));
+    return S_OK;
+}
+
+HRESULT CWebBrowserUI::navigateComplete(DISPPARAMS* params)
+{
+    HRESULT hr = checkArguments(params, {kVariantRef, VT_DISPATCH});
+    if (FAILED(hr)) return hr;
+    VARIANTARG* a = params->rgvarg;
+    // The document answers to this control from now on.
+    Com::ComPtr<IWebBrowser2> browser;
+    if (V_DISPATCH(&a[1]) && SUCCEEDED(V_DISPATCH(&a[1])->QueryInterface(IID_IWebBrowser2, browser.PutVoid())))
+        setDocumentHandler(browser.Get(), static_cast<IDocHostUIHandler*>(this));
+    handler().NavigateComplete2(V_DISPATCH(&a[1]), V_VARIANTREF(&a[0]));
+    return S_OK;
+}
+
+HRESULT CWebBrowserUI::navigateError(DISPPARAMS* params)
+{
+    HRESULT hr = checkArguments(params, {kBoolRef, kVariantRef, kVariantRef, kVariantRef, VT_DISPATCH});
+    if (FAILED(hr)) return hr;
+    VARIANTARG* a = params->rgvarg;
+    handler().NavigateError(
+        V_DISPATCH(&a[4]), V_VARIANTREF(&a[3]), V_VARIANTREF(&a[2]), V_VARIANTREF(&a[1]), V_BOOLREF(&a[0]));
+    return S_OK;
+}
+
+HRESULT CWebBrowserUI::newWindow(DISPPARAMS* params)
+{
+    HRESULT hr = checkArguments(params, {VT_BSTR, VT_BSTR, VT_I4, kBoolRef, VT_DISPATCH | VT_BYREF});
+    if (FAILED(hr)) return hr;
+    VARIANTARG* a = params->rgvarg;
+    handler().NewWindow3(
+        V_DISPATCHREF(&a[4]), V_BOOLREF(&a[3]), static_cast<DWORD>(V_I4(&a[2])), V_BSTR(&a[1]), V_BSTR(&a[0]));
+    return S_OK;
+}
+
+HRESULT CWebBrowserUI::commandStateChange(DISPPARAMS* params)
+{
+    HRESULT hr = checkArguments(params, {VT_BOOL, VT_I4});
+    if (FAILED(hr)) return hr;
+    handler().CommandStateChange(V_I4(&params->rgvarg[1]), V_BOOL(&params->rgvarg[0]));
+    return S_OK;
 }
 
 // --- IDocHostUIHandler ---
 
 STDMETHODIMP CWebBrowserUI::ShowContextMenu(DWORD id, POINT* pt, IUnknown* target, IDispatch* reserved)
 {
-    return handler().ShowContextMenu(id, pt, target, reserved);
+    return Com::guarded([&] { return handler().ShowContextMenu(id, pt, target, reserved); });
 }
 
 STDMETHODIMP CWebBrowserUI::GetHostInfo(DOCHOSTUIINFO* info)
 {
-    return handler().GetHostInfo(info);
+    return Com::guarded([&] { return handler().GetHostInfo(info); });
 }
 
 STDMETHODIMP CWebBrowserUI::ShowUI(DWORD id, IOleInPlaceActiveObject* active, IOleCommandTarget* target,
     IOleInPlaceFrame* frame, IOleInPlaceUIWindow* doc)
 {
-    return handler().ShowUI(id, active, target, frame, doc);
+    return Com::guarded([&] { return handler().ShowUI(id, active, target, frame, doc); });
 }
 
 STDMETHODIMP CWebBrowserUI::HideUI()
 {
-    return handler().HideUI();
+    return Com::guarded([&] { return handler().HideUI(); });
 }
 
 STDMETHODIMP CWebBrowserUI::UpdateUI()
 {
-    return handler().UpdateUI();
+    return Com::guarded([&] { return handler().UpdateUI(); });
 }
 
 STDMETHODIMP CWebBrowserUI::EnableModeless(BOOL enable)
 {
-    return handler().EnableModeless(enable);
+    return Com::guarded([&] { return handler().EnableModeless(enable); });
 }
 
 STDMETHODIMP CWebBrowserUI::OnDocWindowActivate(BOOL activate)
 {
-    return handler().OnDocWindowActivate(activate);
+    return Com::guarded([&] { return handler().OnDocWindowActivate(activate); });
 }
 
 STDMETHODIMP CWebBrowserUI::OnFrameWindowActivate(BOOL activate)
 {
-    return handler().OnFrameWindowActivate(activate);
+    return Com::guarded([&] { return handler().OnFrameWindowActivate(activate); });
 }
 
 STDMETHODIMP CWebBrowserUI::ResizeBorder(LPCRECT border, IOleInPlaceUIWindow* window, BOOL frameWindow)
 {
-    return handler().ResizeBorder(border, window, frameWindow);
+    return Com::guarded([&] { return handler().ResizeBorder(border, window, frameWindow); });
 }
 
 STDMETHODIMP CWebBrowserUI::TranslateAccelerator(LPMSG msg, const GUID* group, DWORD id)
 {
-    return handler().TranslateAccelerator(msg, group, id);
+    return Com::guarded([&] { return handler().TranslateAccelerator(msg, group, id); });
 }
 
 STDMETHODIMP CWebBrowserUI::GetOptionKeyPath(LPOLESTR* key, DWORD reserved)
 {
-    return handler().GetOptionKeyPath(key, reserved);
+    return Com::guarded([&] { return handler().GetOptionKeyPath(key, reserved); });
 }
 
 STDMETHODIMP CWebBrowserUI::GetDropTarget(IDropTarget* target, IDropTarget** out)
 {
-    return handler().GetDropTarget(target, out);
+    return Com::guarded([&] { return handler().GetDropTarget(target, out); });
 }
 
 STDMETHODIMP CWebBrowserUI::GetExternal(IDispatch** out)
 {
-    return handler().GetExternal(out);
+    return Com::guarded([&] { return handler().GetExternal(out); });
 }
 
 STDMETHODIMP CWebBrowserUI::TranslateUrl(DWORD translate, OLECHAR* url, OLECHAR** out)
 {
-    return handler().TranslateUrl(translate, url, out);
+    return Com::guarded([&] { return handler().TranslateUrl(translate, url, out); });
 }
 
 STDMETHODIMP CWebBrowserUI::FilterDataObject(IDataObject* data, IDataObject** out)
 {
-    return handler().FilterDataObject(data, out);
+    return Com::guarded([&] { return handler().FilterDataObject(data, out); });
 }
 
 // --- IServiceProvider ---
@@ -323,34 +324,29 @@ STDMETHODIMP CWebBrowserUI::Exec(const GUID* group, DWORD id, DWORD, VARIANT* in
 HRESULT CWebBrowserUI::readScriptError(VARIANT* in)
 {
     if (!in || (V_VT(in) != VT_UNKNOWN && V_VT(in) != VT_DISPATCH) || !V_UNKNOWN(in)) return E_INVALIDARG;
-    IHTMLDocument2* document = nullptr;
-    IHTMLWindow2* window = nullptr;
-    IHTMLEventObj* event = nullptr;
-    IDispatch* properties = nullptr;
-    HRESULT hr = V_UNKNOWN(in)->QueryInterface(IID_IHTMLDocument2, reinterpret_cast<void**>(&document));
-    if (SUCCEEDED(hr) && document) hr = document->get_parentWindow(&window);
-    if (SUCCEEDED(hr) && window) hr = window->get_event(&event);
-    if (SUCCEEDED(hr) && event) hr = event->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&properties));
+    Com::ComPtr<IHTMLDocument2> document;
+    Com::ComPtr<IHTMLWindow2> window;
+    Com::ComPtr<IHTMLEventObj> event;
+    Com::ComPtr<IDispatch> properties;
+    HRESULT hr = V_UNKNOWN(in)->QueryInterface(IID_IHTMLDocument2, document.PutVoid());
+    if (SUCCEEDED(hr) && document) hr = document->get_parentWindow(window.Put());
+    if (SUCCEEDED(hr) && window) hr = window->get_event(event.Put());
+    if (SUCCEEDED(hr) && event) hr = event.As(IID_IDispatch, properties);
     if (SUCCEEDED(hr) && !properties) hr = E_FAIL;
-    if (SUCCEEDED(hr)) {
-        const wchar_t* names[] = {L"errorLine", L"errorCharacter", L"errorCode", L"errorMessage", L"errorUrl"};
-        for (const wchar_t* name : names) {
-            DISPID dispid = DISPID_UNKNOWN;
-            LPOLESTR text = const_cast<LPOLESTR>(name);
-            hr = properties->GetIDsOfNames(IID_NULL, &text, 1, LOCALE_SYSTEM_DEFAULT, &dispid);
-            if (FAILED(hr)) break;
-            DISPPARAMS none{};
-            VARIANT value;
-            VariantInit(&value);
-            hr = properties->Invoke(
-                dispid, IID_NULL, LOCALE_SYSTEM_DEFAULT, DISPATCH_PROPERTYGET, &none, &value, nullptr, nullptr);
-            VariantClear(&value);
-        }
+    if (FAILED(hr)) return hr;
+    const wchar_t* names[] = {L"errorLine", L"errorCharacter", L"errorCode", L"errorMessage", L"errorUrl"};
+    for (const wchar_t* name : names) {
+        DISPID dispid = DISPID_UNKNOWN;
+        LPOLESTR text = const_cast<LPOLESTR>(name);
+        hr = properties->GetIDsOfNames(IID_NULL, &text, 1, LOCALE_SYSTEM_DEFAULT, &dispid);
+        if (FAILED(hr)) break;
+        DISPPARAMS none{};
+        VARIANT value;
+        VariantInit(&value);
+        hr = properties->Invoke(
+            dispid, IID_NULL, LOCALE_SYSTEM_DEFAULT, DISPATCH_PROPERTYGET, &none, &value, nullptr, nullptr);
+        VariantClear(&value);
     }
-    release(properties);
-    release(event);
-    release(window);
-    release(document);
     return hr;
 }
 
@@ -358,7 +354,7 @@ HRESULT CWebBrowserUI::readScriptError(VARIANT* in)
 
 LRESULT CWebBrowserUI::TranslateAccelerator(MSG* msg)
 {
-    return translateObjectAccelerator(m_pWebBrowser2, msg);
+    return translateObjectAccelerator(m_pWebBrowser2.Get(), msg);
 }
 
 }  // namespace SkinUI

@@ -10,6 +10,8 @@
 #include "ActiveXUI.h"
 #include "ComObjectUI.h"
 
+#include "ComPtr.h"
+
 #include <exdisp.h>
 #include <mshtmhst.h>
 #include <urlmon.h>
@@ -95,7 +97,7 @@ public:
     // The application's handler (not owned); null for the defaults.
     void SetWebBrowserEventHandler(IWebBrowserEventsUI* handler) { m_pWebBrowserEventHandler = handler; }
     void Navigate(const wchar_t* url);
-    IWebBrowser2* GetWebBrowser2() const { return m_pWebBrowser2; }
+    IWebBrowser2* GetWebBrowser2() const { return m_pWebBrowser2.Get(); }
     bool IsEventsConnected() const { return m_dwCookie != 0; }
 
     // IUnknown (one for every COM part)
@@ -131,8 +133,16 @@ public:
 private:
     IWebBrowserEventsUI& handler();
     HRESULT readScriptError(VARIANT* in);
+    // One step per event of the browser; the arguments come last first.
+    HRESULT beforeNavigate(DISPPARAMS* params);
+    HRESULT navigateComplete(DISPPARAMS* params);
+    HRESULT navigateError(DISPPARAMS* params);
+    HRESULT newWindow(DISPPARAMS* params);
+    HRESULT commandStateChange(DISPPARAMS* params);
+    // The document of a browser answers to this control (or, for null, to no one).
+    static void setDocumentHandler(IWebBrowser2* browser, IDocHostUIHandler* handler);
 
-    IWebBrowser2* m_pWebBrowser2 = nullptr;
+    Com::ComPtr<IWebBrowser2> m_pWebBrowser2;
     DWORD m_dwCookie = 0;
     CUIString m_sHomePage;
     bool m_bAutoNavi = false;

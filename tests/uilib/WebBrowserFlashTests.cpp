@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -365,6 +366,50 @@ TEST(FlashEvents, InvokeChecksCountsAndTypesAndTheHandlerIsReleased)
         EXPECT_STREQ(L"Flash", flash.GetClassName());
     }
     EXPECT_EQ((std::vector<std::wstring>{L"release"}), handler.calls);
+}
+
+namespace {
+
+// Handlers that throw: what they throw ends at the control's COM boundary.
+class ThrowingBrowserHandler : public IWebBrowserEventsUI {
+public:
+    void CommandStateChange(long, VARIANT_BOOL) override { throw std::runtime_error("handler"); }
+    HRESULT GetHostInfo(DOCHOSTUIINFO*) override { throw std::bad_alloc(); }
+    HRESULT ShowContextMenu(DWORD, POINT*, IUnknown*, IDispatch*) override { throw 1; }
+};
+
+class ThrowingFlashHandler : public RecordingFlashHandler {
+public:
+    HRESULT FlashCall(BSTR) override { throw std::runtime_error("handler"); }
+};
+
+}  // namespace
+
+TEST(HandlerExceptions, EndAtTheComBoundaryAsResults)
+{
+    CWebBrowserUI browser;
+    ThrowingBrowserHandler browserHandler;
+    browser.SetWebBrowserEventHandler(&browserHandler);
+    VARIANT state[2];
+    V_VT(&state[0]) = VT_BOOL;
+    V_BOOL(&state[0]) = VARIANT_TRUE;
+    V_VT(&state[1]) = VT_I4;
+    V_I4(&state[1]) = 2;
+    DISPPARAMS stateChange{state, nullptr, 2, 0};
+    EXPECT_EQ(E_UNEXPECTED, browser.Invoke(105, IID_NULL, 0, DISPATCH_METHOD, &stateChange, nullptr, nullptr, nullptr));
+    EXPECT_EQ(E_OUTOFMEMORY, browser.GetHostInfo(nullptr));
+    EXPECT_EQ(E_UNEXPECTED, browser.ShowContextMenu(0, nullptr, nullptr, nullptr));
+
+    ThrowingFlashHandler flashHandler;
+    CFlashUI flash;
+    flash.SetFlashEventHandler(&flashHandler);
+    BSTR request = SysAllocString(L"<invoke/>");
+    VARIANT text;
+    V_VT(&text) = VT_BSTR;
+    V_BSTR(&text) = request;
+    DISPPARAMS call{&text, nullptr, 1, 0};
+    EXPECT_EQ(E_UNEXPECTED, flash.Invoke(FLASH_CALL, IID_NULL, 0, DISPATCH_METHOD, &call, nullptr, nullptr, nullptr));
+    SysFreeString(request);
 }
 
 TEST_F(BrowserPage, WithoutAPlayerFlashIsRefusedAndTheWindowIsUnaffected)
