@@ -172,9 +172,6 @@ void CComboUI::SetPos(RECT rc)
 void CComboUI::OnEvent(TEventMsgUI& event)
 {
     if (passMouseToParent(event, IsMouseEnabled())) return;
-    auto moveTo = [&](int index) {
-        if (index >= 0) SelectItem(index);
-    };
     switch (event.Type) {
     case UIEVENT_SETFOCUS:
     case UIEVENT_KILLFOCUS:
@@ -186,47 +183,54 @@ void CComboUI::OnEvent(TEventMsgUI& event)
         RunDefaultAction();
         m_uButtonState |= UISTATE_PUSHED | UISTATE_CAPTURED;
         return;
-    case UIEVENT_BUTTONUP:
-        if (m_uButtonState & UISTATE_CAPTURED) {
-            m_uButtonState &= ~UISTATE_CAPTURED;
-            Invalidate();
-        }
-        return;
+    case UIEVENT_BUTTONUP: clearState(UISTATE_CAPTURED); return;
     case UIEVENT_MOUSEMOVE:
     case UIEVENT_CONTEXTMENU: return;
     case UIEVENT_KEYDOWN:
-        switch (event.chKey) {
-        case VK_PRIOR:
-        case VK_UP: moveTo(FindSelectableChild(m_iCurSel - 1, false)); return;
-        case VK_NEXT:
-        case VK_DOWN: moveTo(FindSelectableChild(m_iCurSel + 1, true)); return;
-        case VK_END: moveTo(FindSelectableChild(GetCount() - 1, true)); return;
-        case VK_HOME: moveTo(FindSelectableChild(0, false)); return;
-        case VK_F4: RunDefaultAction(); return;
-        default: break;
-        }
+        if (takeKey(event.chKey)) return;
         break;
-    case UIEVENT_MOUSELEAVE:
-        if (m_uButtonState & UISTATE_HOT) {
-            m_uButtonState &= ~UISTATE_HOT;
-            Invalidate();
-        }
-        return;
+    case UIEVENT_MOUSELEAVE: clearState(UISTATE_HOT); return;
     case UIEVENT_MOUSEENTER:
-        if (PtInRect(&m_rcItem, event.ptMouse)) {
-            m_uButtonState |= UISTATE_HOT;
-            Invalidate();
-        }
+        if (!PtInRect(&m_rcItem, event.ptMouse)) return;
+        m_uButtonState |= UISTATE_HOT;
+        Invalidate();
         return;
-    case UIEVENT_SCROLLWHEEL:
-        if (event.wParam == 1)
-            moveTo(FindSelectableChild(m_iCurSel + 1, true));
-        else
-            moveTo(FindSelectableChild(m_iCurSel - 1, false));
-        return;
+    case UIEVENT_SCROLLWHEEL: stepSelection(event.wParam == 1); return;
     default: break;
     }
     CControlUI::OnEvent(event);
+}
+
+void CComboUI::clearState(UINT bit)
+{
+    if (!(m_uButtonState & bit)) return;
+    m_uButtonState &= ~bit;
+    Invalidate();
+}
+
+void CComboUI::selectFrom(int index, bool forward)
+{
+    int found = FindSelectableChild(index, forward);
+    if (found >= 0) SelectItem(found);
+}
+
+void CComboUI::stepSelection(bool forward)
+{
+    selectFrom(m_iCurSel + (forward ? 1 : -1), forward);
+}
+
+bool CComboUI::takeKey(wchar_t key)
+{
+    switch (key) {
+    case VK_PRIOR:
+    case VK_UP: stepSelection(false); return true;
+    case VK_NEXT:
+    case VK_DOWN: stepSelection(true); return true;
+    case VK_END: selectFrom(GetCount() - 1, true); return true;
+    case VK_HOME: selectFrom(0, false); return true;
+    case VK_F4: RunDefaultAction(); return true;
+    default: return false;
+    }
 }
 
 void CComboUI::SetTextPadding(RECT padding)

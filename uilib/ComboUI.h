@@ -82,6 +82,15 @@ protected:
     CUIString m_sDisabledImage;
     UINT m_uButtonState = 0;
     TListStyleUI m_ListInfo;
+
+private:
+    // Clears a state bit, repainting when it was set.
+    void clearState(UINT bit);
+    // Selects the first selectable row from the index on, forwards or backwards.
+    void selectFrom(int index, bool forward);
+    void stepSelection(bool forward);
+    // The keys that move the selection or open the list; false for the others.
+    bool takeKey(wchar_t key);
 };
 
 class CComboBoxUI : public CComboUI {
