@@ -36,21 +36,4 @@ bool ApplyAttribute(
     return false;
 }
 
-// A table of names that each stand for a field of one type (a style record's
-// colours, its images), where the caller applies every value the same way.
-template <class Owner, class Value>
-struct AttributeField {
-    const wchar_t* name;  // compared exactly
-    Value Owner::*field;
-};
-
-// The field of that name, or null.
-template <class Owner, class Value, size_t Count>
-Value Owner::*FindAttributeField(const AttributeField<Owner, Value> (&fields)[Count], const wchar_t* name)
-{
-    for (const AttributeField<Owner, Value>& entry : fields)
-        if (wcscmp(entry.name, name) == 0) return entry.field;
-    return nullptr;
-}
-
 }  // namespace SkinUI

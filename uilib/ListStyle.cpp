@@ -20,68 +20,85 @@ UINT ApplyHorizontalAlign(UINT style, const wchar_t* value)
     return style;
 }
 
+namespace {
+
+using namespace AttributeValue;
+
+// A style attribute: what it sets, and what that changed.
+struct ListStyleSetter {
+    const wchar_t* name;  // compared exactly
+    ListStyleChange (*apply)(TListStyleUI& style, const wchar_t* value);
+};
+
+const wchar_t* asText(const wchar_t* value)
+{
+    return value;
+}
+
+// A field set from the value as the parser reads it.
+template <auto Field, auto Parse, ListStyleChange Change>
+ListStyleChange setField(TListStyleUI& style, const wchar_t* value)
+{
+    style.*Field = Parse(value);
+    return Change;
+}
+
+template <auto Field>
+constexpr auto setColor = setField<Field, ParseColor, ListStyleChange::Look>;
+template <auto Field>
+constexpr auto setImage = setField<Field, asText, ListStyleChange::Look>;
+
+ListStyleChange setEndEllipsis(TListStyleUI& style, const wchar_t* value)
+{
+    style.uTextStyle = ParseBool(value) ? style.uTextStyle | DT_END_ELLIPSIS : style.uTextStyle & ~DT_END_ELLIPSIS;
+    return ListStyleChange::Stored;
+}
+
+ListStyleChange setAlign(TListStyleUI& style, const wchar_t* value)
+{
+    style.uTextStyle = ApplyHorizontalAlign(style.uTextStyle, value);
+    return ListStyleChange::Stored;
+}
+
+// Asks for a new layout only when it changes.
+ListStyleChange setShowHtml(TListStyleUI& style, const wchar_t* value)
+{
+    bool show = ParseBool(value);
+    if (show == style.bShowHtml) return ListStyleChange::Stored;
+    style.bShowHtml = show;
+    return ListStyleChange::ShowHtml;
+}
+
+const ListStyleSetter kListStyleSetters[] = {
+    {L"itemtextcolor", setField<&TListStyleUI::dwTextColor, ParseColor, ListStyleChange::TextColor>},
+    {L"itembkcolor", setColor<&TListStyleUI::dwBkColor>},
+    {L"itemselectedtextcolor", setColor<&TListStyleUI::dwSelectedTextColor>},
+    {L"itemselectedbkcolor", setColor<&TListStyleUI::dwSelectedBkColor>},
+    {L"itemhottextcolor", setColor<&TListStyleUI::dwHotTextColor>},
+    {L"itemhotbkcolor", setColor<&TListStyleUI::dwHotBkColor>},
+    {L"itemdisabledtextcolor", setColor<&TListStyleUI::dwDisabledTextColor>},
+    {L"itemdisabledbkcolor", setColor<&TListStyleUI::dwDisabledBkColor>},
+    {L"itemlinecolor", setColor<&TListStyleUI::dwLineColor>},
+    {L"itembkimage", setImage<&TListStyleUI::sBkImage>},
+    {L"itemselectedimage", setImage<&TListStyleUI::sSelectedImage>},
+    {L"itemhotimage", setImage<&TListStyleUI::sHotImage>},
+    {L"itemdisabledimage", setImage<&TListStyleUI::sDisabledImage>},
+    {L"itemfont", setField<&TListStyleUI::nFont, ParseInt, ListStyleChange::Stored>},
+    {L"itemalign", setAlign},
+    {L"itemendellipsis", setEndEllipsis},
+    {L"multiexpanding", setField<&TListStyleUI::bMultiExpandable, ParseBool, ListStyleChange::Stored>},
+    {L"itemtextpadding", setField<&TListStyleUI::rcTextPadding, ParseRect, ListStyleChange::TextPadding>},
+    {L"itemaltbk", setField<&TListStyleUI::bAlternateBk, ParseBool, ListStyleChange::Look>},
+    {L"itemshowhtml", setShowHtml},
+};
+
+}  // namespace
+
 ListStyleChange ApplyListStyleAttribute(TListStyleUI& style, const wchar_t* name, const wchar_t* value)
 {
-    using namespace AttributeValue;
-    static const AttributeField<TListStyleUI, DWORD> kColors[] = {
-        {L"itemtextcolor", &TListStyleUI::dwTextColor},
-        {L"itembkcolor", &TListStyleUI::dwBkColor},
-        {L"itemselectedtextcolor", &TListStyleUI::dwSelectedTextColor},
-        {L"itemselectedbkcolor", &TListStyleUI::dwSelectedBkColor},
-        {L"itemhottextcolor", &TListStyleUI::dwHotTextColor},
-        {L"itemhotbkcolor", &TListStyleUI::dwHotBkColor},
-        {L"itemdisabledtextcolor", &TListStyleUI::dwDisabledTextColor},
-        {L"itemdisabledbkcolor", &TListStyleUI::dwDisabledBkColor},
-        {L"itemlinecolor", &TListStyleUI::dwLineColor},
-    };
-    static const AttributeField<TListStyleUI, CUIString> kImages[] = {
-        {L"itembkimage", &TListStyleUI::sBkImage},
-        {L"itemselectedimage", &TListStyleUI::sSelectedImage},
-        {L"itemhotimage", &TListStyleUI::sHotImage},
-        {L"itemdisabledimage", &TListStyleUI::sDisabledImage},
-    };
     if (!name || !value) return ListStyleChange::None;
-    if (DWORD TListStyleUI::*color = FindAttributeField(kColors, name)) {
-        style.*color = ParseColor(value);
-        return color == &TListStyleUI::dwTextColor ? ListStyleChange::TextColor : ListStyleChange::Look;
-    }
-    if (CUIString TListStyleUI::*image = FindAttributeField(kImages, name)) {
-        style.*image = value;
-        return ListStyleChange::Look;
-    }
-    if (wcscmp(name, L"itemfont") == 0) {
-        style.nFont = ParseInt(value);
-        return ListStyleChange::Stored;
-    }
-    if (wcscmp(name, L"itemalign") == 0) {
-        style.uTextStyle = ApplyHorizontalAlign(style.uTextStyle, value);
-        return ListStyleChange::Stored;
-    }
-    if (wcscmp(name, L"itemendellipsis") == 0) {
-        if (ParseBool(value))
-            style.uTextStyle |= DT_END_ELLIPSIS;
-        else
-            style.uTextStyle &= ~DT_END_ELLIPSIS;
-        return ListStyleChange::Stored;
-    }
-    if (wcscmp(name, L"multiexpanding") == 0) {
-        style.bMultiExpandable = ParseBool(value);
-        return ListStyleChange::Stored;
-    }
-    if (wcscmp(name, L"itemtextpadding") == 0) {
-        style.rcTextPadding = ParseRect(value);
-        return ListStyleChange::TextPadding;
-    }
-    if (wcscmp(name, L"itemaltbk") == 0) {
-        style.bAlternateBk = ParseBool(value);
-        return ListStyleChange::Look;
-    }
-    if (wcscmp(name, L"itemshowhtml") == 0) {
-        bool show = ParseBool(value);
-        if (show == style.bShowHtml) return ListStyleChange::Stored;
-        style.bShowHtml = show;
-        return ListStyleChange::ShowHtml;
-    }
+    for (const ListStyleSetter& setter : kListStyleSetters)
+        if (wcscmp(setter.name, name) == 0) return setter.apply(style, value);
     return ListStyleChange::None;
 }
 
