@@ -14,6 +14,7 @@
 
 #include <mshtmdid.h>
 
+#include <cstdint>
 #include <mutex>
 #include <set>
 
@@ -245,14 +246,18 @@ ArgumentLists::Borrowed JSAPI_IDispatchExBase::argumentsOf(ActiveXBrowserHost& h
 void JSAPI_IDispatchExBase::fillException(EXCEPINFO* exception, const std::string& text) const
 {
     if (!exception) return;
-    ZeroMemory(exception, sizeof *exception);
+    // Only these fields are the bridge's; the others stay as the caller left them.
+    exception->bstrSource = nullptr;
+    exception->bstrDescription = nullptr;
+    exception->bstrHelpFile = nullptr;
+    exception->pfnDeferredFillIn = nullptr;
+    exception->scode = E_NOTIMPL;
     try {
         exception->bstrSource = Com::Bstr(wideText(mimeType)).Detach();
         exception->bstrDescription = Com::Bstr(wideText(text)).Detach();
     } catch (...) {
         // Out of memory: the code alone still tells the caller it failed.
     }
-    exception->scode = E_NOTIMPL;
 }
 
 HRESULT JSAPI_IDispatchExBase::invokeEx(
@@ -383,11 +388,12 @@ HRESULT JSAPI_IDispatchExBase::advise(IUnknown* sink, DWORD* cookie) noexcept
         std::shared_ptr<ActiveXBrowserHost> hostLocked = host_.lock();
         if (!hostLocked) return CONNECT_E_CANNOTCONNECT;
         JSObjectPtr wrapper = IDispatchAPI::create(dispatch.Get(), hostLocked, true);
+        // The cookie is the wrapper's address, unique while the wrapper is kept.
+        const auto taken = static_cast<DWORD>(reinterpret_cast<uintptr_t>(wrapper.get()));
+        if (eventSinks.count(taken)) return CONNECT_E_CANNOTCONNECT;  // only where addresses outgrow a cookie
         // Registered before it is stored: a refused sink leaves nothing behind.
         getAPI()->addEventSinkObject(wrapper);
-        const DWORD taken = nextCookie_;
         eventSinks[taken] = wrapper;
-        ++nextCookie_;
         *cookie = taken;
         return S_OK;
     } catch (...) {
@@ -399,12 +405,12 @@ HRESULT JSAPI_IDispatchExBase::unadvise(DWORD cookie) noexcept
 {
     auto found = eventSinks.find(cookie);
     if (found == eventSinks.end()) return E_UNEXPECTED;
-    JSObjectPtr sink = std::move(found->second);
-    eventSinks.erase(found);
     try {
+        JSObjectPtr sink = found->second;
         getAPI()->removeEventSinkObject(sink);
+        eventSinks.erase(cookie);
     } catch (...) {
-        // The entry goes anyway: the sink is released either way.
+        // The API kept the sink: so does the entry (released when the instance goes).
     }
     return S_OK;
 }

@@ -130,7 +130,6 @@ private:
     std::weak_ptr<ActiveXBrowserHost> host_;
     // The built-in function objects hold it weakly: they fail once the bridge is gone.
     std::shared_ptr<ShareableReference<JSAPI_IDispatchExBase>> selfHandle_;
-    DWORD nextCookie_ = 1;
 };
 
 template <class T, class Dual, const IID* EventIid>

@@ -17,6 +17,8 @@
 #include <mshtmdid.h>
 #include <olectl.h>
 
+#include <cstdint>
+#include <stdexcept>
 #include <vector>
 
 using FB::ActiveX::ActiveXBrowserHost;
@@ -35,6 +37,23 @@ public:
             return FB::variant(joined);
         });
     }
+};
+
+// An API that shows the sink objects advised to it and can refuse to let one go.
+class SinkKeepingAPI : public ArgumentsAPI {
+public:
+    void addEventSinkObject(const FB::JSObjectPtr& sink) override
+    {
+        ArgumentsAPI::addEventSinkObject(sink);
+        added.push_back(sink.get());
+    }
+    void removeEventSinkObject(const FB::JSObjectPtr& sink) override
+    {
+        if (refuse) throw std::runtime_error("kept");
+        ArgumentsAPI::removeEventSinkObject(sink);
+    }
+    std::vector<const void*> added;
+    bool refuse = false;
 };
 
 // An object that is no dispatch object.
@@ -240,7 +259,7 @@ TEST_F(Bridge, ScriptErrorsFillTheExceptionAndTheLastException)
     two.emplace_back(1L);
     two.emplace_back(2L);
     EXCEPINFO exception;
-    memset(&exception, 0xCD, sizeof exception);  // zeroed, then filled
+    memset(&exception, 0xCD, sizeof exception);  // the bridge's fields filled, the others left
     Com::Variant result;
     EXPECT_EQ(call(idOf(L"echo"), DISPATCH_METHOD, std::move(two), result.Put(), &exception), DISP_E_EXCEPTION);
     auto source = Com::Bstr::Adopt(exception.bstrSource);
@@ -249,7 +268,11 @@ TEST_F(Bridge, ScriptErrorsFillTheExceptionAndTheLastException)
     EXPECT_EQ(description.View(), L"Too many arguments, expected 1.");
     EXPECT_EQ(exception.scode, E_NOTIMPL);
     EXPECT_EQ(exception.bstrHelpFile, nullptr);
-    EXPECT_EQ(exception.wCode, 0);
+    EXPECT_EQ(exception.pfnDeferredFillIn, nullptr);
+    EXPECT_EQ(exception.wCode, 0xCDCD);
+    EXPECT_EQ(exception.wReserved, 0xCDCD);
+    EXPECT_EQ(exception.dwHelpContext, 0xCDCDCDCDu);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(exception.pvReserved), static_cast<uintptr_t>(~uintptr_t(0) / 0xFF * 0xCD));
     EXPECT_EQ(lastException(), L"Too many arguments, expected 1.");
 
     // An unknown member (a name the object takes as a dynamic property, called).
@@ -494,6 +517,31 @@ TEST_F(BridgeEvents, ConnectionPointRefusals)
     Com::ComPtr<IConnectionPointContainer> back;
     EXPECT_HRESULT_SUCCEEDED(point->GetConnectionPointContainer(back.Put()));
     EXPECT_TRUE(Com::sameObject(back.Get(), bridge.Get()));
+}
+
+// A cookie is the address of the sink's wrapper; an Unadvise the API refuses
+// answers S_OK and keeps the entry for a later Unadvise.
+TEST_F(BridgeEvents, CookiesAreTheSinkWrappersAndARefusedUnadviseKeepsTheEntry)
+{
+    auto target = std::make_shared<SinkKeepingAPI>();
+    auto object = wrap(target);
+    Com::ComPtr<IConnectionPoint> point;
+    ASSERT_HRESULT_SUCCEEDED(
+        object.Query<IConnectionPointContainer>()->FindConnectionPoint(DIID_IFBComEventSource, point.Put()));
+    auto sink = FakeDispatch::make();
+    DWORD cookies[2] = {};
+    for (DWORD& cookie : cookies) ASSERT_HRESULT_SUCCEEDED(point->Advise(sink.Get(), &cookie));
+    ASSERT_EQ(target->added.size(), 2u);
+    for (size_t i = 0; i < 2; ++i)
+        EXPECT_EQ(cookies[i], static_cast<DWORD>(reinterpret_cast<uintptr_t>(target->added[i])));
+
+    target->refuse = true;
+    EXPECT_EQ(point->Unadvise(cookies[0]), S_OK);
+    EXPECT_EQ(point->Unadvise(cookies[0]), S_OK) << "the refused entry went";
+    target->refuse = false;
+    EXPECT_EQ(point->Unadvise(cookies[0]), S_OK);
+    EXPECT_EQ(point->Unadvise(cookies[0]), E_UNEXPECTED);
+    EXPECT_EQ(point->Unadvise(cookies[1]), S_OK);
 }
 
 TEST_F(BridgeEvents, AttachedFunctionsRunAsThemselvesOnceEachUntilDetached)
