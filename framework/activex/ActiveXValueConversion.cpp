@@ -213,10 +213,21 @@ void ActiveXBrowserHost::getComVariant(VARIANT* out, const variant& value)
 
 namespace {
 
+// Whether a by-reference value points somewhere, through a referenced VARIANT
+// too: a container may pass VT_BYREF with a null pointer.
+bool readableThroughReference(const VARIANT* value)
+{
+    if (!(V_VT(value) & VT_BYREF)) return true;
+    if (!V_BYREF(value)) return false;
+    if (V_VT(value) != (VT_VARIANT | VT_BYREF)) return true;
+    const VARIANT* referenced = V_VARIANTREF(value);
+    return !(V_VT(referenced) & VT_BYREF) || V_BYREF(referenced);
+}
+
 // A page object needs the host that will own it; without one it arrives empty.
 variant fromCom(const VARIANT* value, ActiveXBrowserHost* host)
 {
-    if (!value) return variant();
+    if (!value || !readableThroughReference(value)) return variant();
     Com::Variant held;
     if (FAILED(VariantCopyInd(held.Put(), const_cast<VARIANT*>(value)))) return variant();
     const VARIANT& v = held.Get();

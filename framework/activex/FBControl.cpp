@@ -1,9 +1,8 @@
-// Implementation details: the host is made once, over the first site that
-// offers services; later sites (and a site handed over twice through both
-// SetClientSite and SetSite) go to it through setContainer, so the bridge and
-// every page object stay bound to one host. The ready step runs once, from
-// whichever of InitNew, Load, activation or SetSite comes first; when the host
-// arrives only after it, the bridge is bound to the host then.
+// Implementation details: every site that offers services gets a host of its
+// own; the previous host is shut down (its page objects go back) and the
+// bridge is bound to the new one. The ready step runs once, from whichever of
+// InitNew, Load, activation or SetSite comes first; when a host arrives only
+// after it, the bridge is bound to the host then.
 #include "FBControl.h"
 
 #include "FactoryBase.h"
@@ -18,6 +17,7 @@
 #include <shlguid.h>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace FB::ActiveX {
@@ -32,7 +32,8 @@ FB_CONTROL_TEMPLATE
 FB_CONTROL::CFBControl()
     : JSAPI_IDispatchEx<Self, Dual, EventIid>(MimeType),
       BrowserPlugin(MimeType),
-      selfReference_(std::make_shared<ShareableReference<Self>>(this))
+      selfReference_(std::make_shared<ShareableReference<Self>>(this)),
+      mainThread_(GetCurrentThreadId())
 {
     setModulePath(FB::modulePath());
 }
@@ -130,19 +131,16 @@ HRESULT FB_CONTROL::connectSite(IUnknown* site)
 FB_CONTROL_TEMPLATE
 void FB_CONTROL::createHost()
 {
-    std::shared_ptr<ActiveXBrowserHost> current = browserHost();
-    if (current) {
-        current->setContainer(webBrowser_.Get(), clientSite());
-        return;
-    }
-    current = std::make_shared<ActiveXBrowserHost>(webBrowser_.Get(), clientSite());
+    auto current = std::make_shared<ActiveXBrowserHost>(webBrowser_.Get(), clientSite());
+    std::shared_ptr<ActiveXBrowserHost> previous;
     {
         std::lock_guard<std::mutex> guard(hostLock_);
-        host_ = current;
+        previous = std::exchange(host_, current);
     }
     if (core()) core()->setHost(current);
-    // Ready before any site: the bridge gets its host now.
+    // Already ready: the bridge converts through the new host from now on.
     if (readyDone_ && core()) this->setAPI(core()->scriptApiObject(), current);
+    if (previous) previous->shutDownHost();
 }
 
 FB_CONTROL_TEMPLATE
@@ -256,8 +254,6 @@ HRESULT FB_CONTROL::InPlaceActivate(LONG verb, const RECT* position)
             std::unique_ptr<PluginWindowWin> window(factory->makeWindowedWindow(controlWindow()));
             if (!window) return E_UNEXPECTED;
             window->setBrowserHWND(containerWindow());
-            // What the plug-in leaves alone reaches the control's own window procedure.
-            window->setPassThrough(true);
             pluginWindow_ = std::move(window);
         }
         if (pluginWindow_) core()->setWindow(pluginWindow_.get());
@@ -301,8 +297,6 @@ bool FB_CONTROL::processWindowMessage(HWND window, UINT message, WPARAM wParam, 
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
-        // A click makes the control the active one, as it does a windowed control.
-        if (isInPlaceActive() && !isUIActive()) ControlBase::InPlaceActivate(OLEIVERB_UIACTIVATE);
         if (isInPlaceActive() && isUIActive()) {
             setCapture(true);
             setFocus(true);
@@ -322,7 +316,13 @@ FB_CONTROL_TEMPLATE
 void FB_CONTROL::invalidateArea(uint32_t left, uint32_t top, uint32_t right, uint32_t bottom)
 {
     std::shared_ptr<ActiveXBrowserHost> current = browserHost();
-    if (!current || current->isMainThread()) {
+    if (!current) {
+        // Without a host there is no road to the main thread: a request from
+        // elsewhere is dropped rather than calling the site from its thread.
+        if (GetCurrentThreadId() == mainThread_ && isWindowless()) invalidateControl();
+        return;
+    }
+    if (current->isMainThread()) {
         if (isWindowless()) invalidateControl();  // no in-place site: nothing to ask
         return;
     }

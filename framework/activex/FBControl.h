@@ -17,7 +17,8 @@
 // host where it can (parameters and the ready step), and the bridge refuses
 // calls with COM codes; the shutdown step may run any number of times.
 //
-// One host per control: a later site goes to the existing host.
+// One host per site: a later site gets a new host, and the previous one is
+// shut down.
 //
 // Threading: the container's (apartment) thread, except invalidateArea, which
 // the plug-in's drawing code may call on any thread (it then posts to the main
@@ -108,6 +109,8 @@ private:
     bool readyDone_ = false;
     // Held weakly by calls queued for this control; gone with the control.
     std::shared_ptr<ShareableReference<Self>> selfReference_;
+    // The container's thread, for the repaint requests of a control without a host.
+    const DWORD mainThread_;
 };
 
 // The control class of the plug-in library.

@@ -7,6 +7,7 @@
 #include "FBControl.h"
 #include "ControlContainer.h"
 #include "PluginCore.h"
+#include "PluginWindowWin.h"
 #include "ScriptingSafety.h"
 
 #include <gmock/gmock.h>
@@ -153,8 +154,14 @@ TEST_F(FBControlTest, HostileOrders)
                 ASSERT_HRESULT_SUCCEEDED(t.object.As(withSite));
                 EXPECT_EQ(withSite->SetSite(static_cast<IServiceProvider*>(t.site.Get())), S_OK);
                 auto first = t.control->browserHost();
+                ASSERT_TRUE(first);
                 EXPECT_EQ(t.object->SetClientSite(t.site.Get()), S_OK);
-                EXPECT_EQ(t.control->browserHost(), first) << "one host: the later site goes to it";
+                auto second = t.control->browserHost();
+                EXPECT_TRUE(second);
+                EXPECT_NE(second, first) << "a later site gets a host of its own";
+                EXPECT_TRUE(first->isShutDown());
+                Com::Variant echoed;
+                EXPECT_EQ(t.callEcho(echoed.Put()), S_OK) << "the bridge goes on through the new host";
             }},
         {"Load before any site",
             [](FBControlTest& t) {
@@ -205,7 +212,16 @@ TEST_F(FBControlTest, WindowlessInputTakesCaptureAndFocusThroughTheSite)
     RECT position{100, 50, 400, 200}, clip{0, 0, 800, 600};
     ASSERT_HRESULT_SUCCEEDED(windowless->SetObjectRects(&position, &clip));
 
+    // In place only: the click is the plug-in's, and the control stays as it is.
     LRESULT result = 0;
+    EXPECT_EQ(windowless->OnWindowMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(110, 60), &result), S_OK);
+    EXPECT_EQ(windowless->OnWindowMessage(WM_LBUTTONUP, 0, MAKELPARAM(110, 60), &result), S_OK);
+    EXPECT_FALSE(control->isUIActive());
+    EXPECT_EQ(site->countOf("OnUIActivate"), 0u);
+    EXPECT_EQ(site->countOf("SetCapture(1)"), 0u);
+
+    ASSERT_HRESULT_SUCCEEDED(object->DoVerb(OLEIVERB_UIACTIVATE, nullptr, site.Get(), 0, nullptr, nullptr));
+    ASSERT_TRUE(control->isUIActive());
     EXPECT_EQ(windowless->OnWindowMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(110, 60), &result), S_OK);
     EXPECT_TRUE(site->captured);
     EXPECT_TRUE(site->focused);
@@ -213,7 +229,17 @@ TEST_F(FBControlTest, WindowlessInputTakesCaptureAndFocusThroughTheSite)
     EXPECT_GE(site->countOf("SetFocus(1)"), 1u);
     EXPECT_EQ(windowless->OnWindowMessage(WM_LBUTTONUP, 0, MAKELPARAM(110, 60), &result), S_OK);
     EXPECT_FALSE(site->captured) << "button up gives the capture back";
-    EXPECT_THAT(controlTestRecord.mouse, ElementsAre("down 0 10,10", "up 0 10,10"));
+    EXPECT_THAT(controlTestRecord.mouse, ElementsAre("down 0 10,10", "up 0 10,10", "down 0 10,10", "up 0 10,10"));
+}
+
+TEST_F(FBControlTest, AWindowedControlsPluginWindowLeavesUnhandledMessagesToTheDefault)
+{
+    ASSERT_HRESULT_SUCCEEDED(object->SetClientSite(site.Get()));
+    ASSERT_HRESULT_SUCCEEDED(load({{L"windowless", L"false"}}));
+    ASSERT_HRESULT_SUCCEEDED(activate());
+    auto* window = dynamic_cast<FB::PluginWindowWin*>(control->pluginWindowForTesting());
+    ASSERT_NE(window, nullptr);
+    EXPECT_FALSE(window->getPassThrough());
 }
 
 TEST_F(FBControlTest, RepaintRequestsReachTheSiteOnTheMainThread)
@@ -236,6 +262,22 @@ TEST_F(FBControlTest, RepaintRequestsReachTheSiteOnTheMainThread)
     EXPECT_EQ(site->countOf("InvalidateRect(null,1)"), 2u) << "exactly once";
 }
 
+// A site without services leaves the control without a host, and so without a
+// road to the main thread: a worker's request never reaches the site.
+TEST_F(FBControlTest, WithoutAHostOnlyTheMainThreadAsksForARepaint)
+{
+    site->withServices = false;
+    EXPECT_EQ(object->SetClientSite(site.Get()), E_FAIL);
+    ASSERT_HRESULT_SUCCEEDED(load({{L"windowless", L"true"}}));
+    ASSERT_HRESULT_SUCCEEDED(activate());
+    ASSERT_TRUE(control->isWindowless());
+    ASSERT_EQ(control->browserHost(), nullptr);
+    control->invalidateArea(0, 0, 10, 10);
+    std::thread([this] { control->invalidateArea(1, 2, 3, 4); }).join();
+    pumpUntil([] { return false; });
+    EXPECT_THAT(site->invalidateThreads, ElementsAre(GetCurrentThreadId()));
+}
+
 TEST_F(FBControlTest, ARepaintQueuedForAControlThatHasGoneReachesNothing)
 {
     ASSERT_HRESULT_SUCCEEDED(object->SetClientSite(site.Get()));
@@ -248,6 +290,42 @@ TEST_F(FBControlTest, ARepaintQueuedForAControlThatHasGoneReachesNothing)
     control = nullptr;
     pumpUntil([] { return false; });
     EXPECT_EQ(site->countOf("InvalidateRect(null,1)"), 0u);
+}
+
+// A container that breaks the contract: by-reference arguments pointing nowhere
+// arrive empty instead of being read through.
+TEST_F(FBControlTest, ByReferenceArgumentsWithoutATargetArriveEmpty)
+{
+    ASSERT_HRESULT_SUCCEEDED(object->SetClientSite(site.Get()));
+    ASSERT_HRESULT_SUCCEEDED(load({}));
+    Com::ComPtr<IDispatchEx> dispatch;
+    ASSERT_HRESULT_SUCCEEDED(object.As(dispatch));
+    DISPID echo = DISPID_UNKNOWN;
+    ASSERT_HRESULT_SUCCEEDED(dispatch->GetDispID(Com::Bstr(L"echo").Get(), fdexNameCaseSensitive, &echo));
+    VARIANT nowhere;
+    V_VT(&nowhere) = VT_I4 | VT_BYREF;
+    V_BYREF(&nowhere) = nullptr;
+    const struct {
+        const char* name;
+        VARTYPE type;
+        void* target;
+    } cases[] = {
+        {"integer", VT_I4, nullptr},
+        {"text", VT_BSTR, nullptr},
+        {"object", VT_DISPATCH, nullptr},
+        {"variant", VT_VARIANT, nullptr},
+        {"variant of a reference to nothing", VT_VARIANT, &nowhere},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        VARIANT argument;
+        V_VT(&argument) = c.type | VT_BYREF;
+        V_BYREF(&argument) = c.target;
+        DISPPARAMS params{&argument, nullptr, 1, 0};
+        Com::Variant result;
+        EXPECT_EQ(dispatch->InvokeEx(echo, 0, DISPATCH_METHOD, &params, result.Put(), nullptr, nullptr), S_OK);
+        EXPECT_EQ(result.Type(), VT_EMPTY);
+    }
 }
 
 TEST_F(FBControlTest, TeardownGivesEverySiteReferenceBack)
