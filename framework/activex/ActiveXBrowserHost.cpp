@@ -31,15 +31,68 @@ ActiveXBrowserHost::ActiveXBrowserHost(IWebBrowser2* browser, IOleClientSite* si
     setContainer(browser, site);
 }
 
+namespace {
+
+// What a host that dies off the main thread leaves for it: the page's COM
+// references and the DOM wrappers over them, released there, and the message
+// window that carries them there, destroyed last.
+struct MainThreadLeftovers {
+    std::unique_ptr<WinMessageWindow> window;
+    std::shared_ptr<DOM::Window> windowWrapper;
+    std::shared_ptr<DOM::Document> documentWrapper;
+    std::map<ActiveXBrowserHost::DispatchReference*, std::shared_ptr<ActiveXBrowserHost::DispatchReference>> retained;
+    Com::ComPtr<IOleClientSite> clientSite;
+    Com::ComPtr<IDispatch> htmlDocument;
+    Com::ComPtr<IDispatch> htmlWindow;
+    Com::ComPtr<IWebBrowser2> webBrowser;
+
+    static void release(void* data)
+    {
+        std::unique_ptr<MainThreadLeftovers> leftovers(static_cast<MainThreadLeftovers*>(data));
+        leftovers->windowWrapper.reset();
+        leftovers->documentWrapper.reset();
+        for (auto& [address, reference] : leftovers->retained) reference->get()->Release();
+        leftovers->retained.clear();
+        // The window goes with the rest, from inside its own delivery.
+    }
+};
+
+}  // namespace
+
 ActiveXBrowserHost::~ActiveXBrowserHost()
 {
-    // COM references go back on the main thread only; a host that was never shut
-    // down gives back what it still holds when it dies there.
-    if (!isMainThread()) return;
-    windowWrapper_.reset();
-    documentWrapper_.reset();
-    releasePendingObjects();
-    releaseRetainedObjects();
+    if (isMainThread()) {
+        // A host that was never shut down gives back what it still holds.
+        windowWrapper_.reset();
+        documentWrapper_.reset();
+        releasePendingObjects();
+        releaseRetainedObjects();
+        return;
+    }
+    // COM references go back on the main thread only: hand them over through
+    // the message window. Without one (the host shut down) nothing is left but
+    // objects taken after the shutdown, which stay unreleased rather than being
+    // released on a thread that does not own them.
+    auto leftovers = std::make_unique<MainThreadLeftovers>();
+    {
+        std::lock_guard<std::mutex> guard(hostLock_);
+        leftovers->window = std::move(messageWindow_);
+    }
+    if (!leftovers->window) return;
+    leftovers->windowWrapper = std::move(windowWrapper_);
+    leftovers->documentWrapper = std::move(documentWrapper_);
+    {
+        std::lock_guard<std::mutex> guard(retainedLock_);
+        leftovers->retained.swap(retainedObjects_);
+    }
+    leftovers->clientSite = std::move(clientSite_);
+    leftovers->htmlDocument = std::move(htmlDocument_);
+    leftovers->htmlWindow = std::move(htmlWindow_);
+    leftovers->webBrowser = std::move(webBrowser_);
+    // Posted, they are the main thread's; not posted, they are kept rather than
+    // released here.
+    WinMessageWindow::postCall(leftovers->window->getHWND(), &MainThreadLeftovers::release, leftovers.get());
+    (void)leftovers.release();
 }
 
 void ActiveXBrowserHost::setContainer(IWebBrowser2* browser, IOleClientSite* site)
@@ -174,18 +227,18 @@ bool ActiveXBrowserHost::postToMainThread(QueuedFunction function, void* data)
 void ActiveXBrowserHost::shutDownHost()
 {
     if (shutDownStarted_.exchange(true)) return;
-    // The window goes first, so that later posts answer false.
-    std::unique_ptr<WinMessageWindow> window;
+    // The window goes first, so that later posts answer false. The calls still
+    // queued in it are taken along: the base's shutdown below runs (cancels)
+    // them, and their records are freed once that is done.
+    WinMessageWindow::PostedCalls queued;
     {
         std::lock_guard<std::mutex> guard(hostLock_);
-        window = std::move(messageWindow_);
+        if (messageWindow_) queued = messageWindow_->takePostedCalls();
+        messageWindow_.reset();
     }
     releaseRetainedObjects();
     BrowserHost::shutDownHost();
     releaseBrowserObjects();
-    // Calls still posted to the window were run (or dropped) by the base just
-    // now; destroying it frees their records without running anything again.
-    window.reset();
 }
 
 // ---- page objects --------------------------------------------------------------------

@@ -80,8 +80,8 @@ public:
     std::shared_ptr<DOM::Element> wrapElement(const JSObjectPtr& object) override;
     std::shared_ptr<DOM::Node> wrapNode(const JSObjectPtr& object) override;
     // A URL-moniker stream (GET, or POST with the request's data and headers);
-    // StreamCreatedEvent goes out before the download starts. Null, and nothing
-    // kept, when it cannot start.
+    // StreamCreatedEvent goes out once the download has started. Null, and
+    // nothing kept, when no download can be made for the URL.
     std::shared_ptr<BrowserStream> openBrowserStream(const BrowserStreamRequest& request) override;
 
     // ---- page objects

@@ -86,7 +86,7 @@ IDispatchAPI::~IDispatchAPI()
     if (std::shared_ptr<ActiveXBrowserHost> locked = host_.lock()) locked->deferRelease(dispatchRef_);
 }
 
-std::shared_ptr<ActiveXBrowserHost> IDispatchAPI::activeXHost() const
+std::shared_ptr<ActiveXBrowserHost> IDispatchAPI::getHost() const
 {
     std::shared_ptr<ActiveXBrowserHost> locked = host_.lock();
     if (!locked) throw script_error("BrowserHost has shut down");
@@ -157,7 +157,7 @@ const void* IDispatchAPI::getEventContext() const
 long IDispatchAPI::getIDForName(const std::wstring& name) const
 {
     if (!isValid()) return -1;
-    std::shared_ptr<ActiveXBrowserHost> locked = activeXHost();
+    std::shared_ptr<ActiveXBrowserHost> locked = getHost();
     if (!locked->isMainThread()) {
         auto self = sharedFrom(this);
         return locked->mainThreadCall([self, name] { return self->getIDForName(name); }, self);
@@ -226,7 +226,7 @@ bool IDispatchAPI::browserHasProperty(ActiveXBrowserHost& hostRef, const std::st
     }
 }
 
-bool IDispatchAPI::hasProperty(const std::wstring& name) const
+bool IDispatchAPI::hasPropertyWide(const std::wstring& name) const
 {
     return hasProperty(wideToUtf8(name));
 }

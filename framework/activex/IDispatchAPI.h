@@ -53,11 +53,15 @@ public:
     bool isEventSink() const { return eventSink_; }
     // The host the object belongs to; null once it has gone.
     std::shared_ptr<ActiveXBrowserHost> hostIfAlive() const { return host_.lock(); }
+    // The same for callers that need it: FB::script_error "BrowserHost has shut down" once gone.
+    std::shared_ptr<ActiveXBrowserHost> getHost() const;
 
     // FB::JSAPI (the member operations are the frame's)
     void invalidate() override;
     using PageObjectFrame::hasProperty;
-    bool hasProperty(const std::wstring& name) const override;
+    bool hasProperty(const std::wstring& name) const override { return hasPropertyWide(name); }
+    // hasProperty of the name in UTF-8.
+    bool hasPropertyWide(const std::wstring& name) const;
 
     // FB::JSObject
     const void* getObjectId() const override;
@@ -74,8 +78,6 @@ private:
 
     IDispatchAPI(const std::shared_ptr<ActiveXBrowserHost>& host, bool eventSink);
 
-    // The host; FB::script_error "BrowserHost has shut down" when gone.
-    std::shared_ptr<ActiveXBrowserHost> activeXHost() const;
     // The bridge's API when the page object is one of the plug-in's own objects.
     JSAPIPtr findWrappedJSAPI() const;
 

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace FB {
 
@@ -65,6 +66,29 @@ WinMessageWindow::~WinMessageWindow()
     DestroyWindow(window_);
     UnregisterClassW(className_.c_str(), moduleInstance());
     handler_ = nullptr;
+}
+
+WinMessageWindow::PostedCalls& WinMessageWindow::PostedCalls::operator=(PostedCalls&& other) noexcept
+{
+    if (this != &other) {
+        PostedCalls previous(std::move(*this));
+        records_ = std::exchange(other.records_, {});
+    }
+    return *this;
+}
+
+WinMessageWindow::PostedCalls::~PostedCalls()
+{
+    for (LPARAM record : records_) runPostedCall(record);
+}
+
+WinMessageWindow::PostedCalls WinMessageWindow::takePostedCalls()
+{
+    PostedCalls taken;
+    MSG message;
+    while (PeekMessageW(&message, window_, kAsyncCallMessage, kAsyncCallMessage, PM_REMOVE))
+        taken.records_.push_back(message.lParam);
+    return taken;
 }
 
 bool WinMessageWindow::postCall(HWND window, void (*function)(void*), void* userData)

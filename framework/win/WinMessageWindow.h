@@ -13,13 +13,16 @@
 // messages; postCall from any thread. The handle-to-window map is shared by all
 // windows of the process and guarded by one mutex, released before a handler
 // runs. Destroying the window delivers the calls still queued for it, so none is
-// lost and every record is freed.
+// lost and every record is freed; an owner that wants them delivered later,
+// after the window has gone, takes them out first (takePostedCalls).
 #pragma once
 
 #include <windows.h>
 
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace FB {
 
@@ -40,9 +43,25 @@ public:
     HWND getHWND() const { return window_; }
     const std::wstring& className() const { return className_; }
 
+    // Calls taken out of a window's queue; each runs once (and its record is
+    // freed) when this goes.
+    class PostedCalls {
+    public:
+        PostedCalls() = default;
+        PostedCalls(PostedCalls&& other) noexcept : records_(std::exchange(other.records_, {})) {}
+        PostedCalls& operator=(PostedCalls&& other) noexcept;
+        ~PostedCalls();
+
+    private:
+        friend class WinMessageWindow;
+        std::vector<LPARAM> records_;
+    };
+
     // Posts function(userData) to the window; false (and nothing queued) when the
     // post failed. Safe from any thread.
     static bool postCall(HWND window, void (*function)(void*), void* userData);
+    // The calls queued for the window so far, out of its queue. On the window's thread.
+    PostedCalls takePostedCalls();
 
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -6,6 +6,7 @@
 #include "ActiveXBrowserHost.h"
 #include "ActiveXStream.h"
 #include "ActiveXTestSupport.h"
+#include "CountedUnknown.h"
 #include "BrowserStreamRequest.h"
 #include "FakeDispatch.h"
 #include "FakePage.h"
@@ -21,7 +22,9 @@
 
 #include <atomic>
 #include <future>
+#include <set>
 #include <thread>
+#include <vector>
 
 using FB::ActiveX::ActiveXBrowserHost;
 using FB::ActiveX::IDispatchAPI;
@@ -30,6 +33,47 @@ using ::testing::ElementsAre;
 namespace {
 
 using activextest::errorOf;
+
+// The message-only windows of this thread.
+std::set<HWND> messageWindows()
+{
+    std::set<HWND> found;
+    for (HWND window = FindWindowExW(HWND_MESSAGE, nullptr, nullptr, nullptr); window;
+         window = FindWindowExW(HWND_MESSAGE, window, nullptr, nullptr))
+        if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId()) found.insert(window);
+    return found;
+}
+
+// A page object that notes, at each release, whether a window is still there.
+class WindowWatcher : public CountedUnknown<IDispatch> {
+public:
+    explicit WindowWatcher(HWND window) : CountedUnknown(1), window_(window) {}
+    STDMETHODIMP_(ULONG) Release() override
+    {
+        windowAtRelease = IsWindow(window_) != FALSE;
+        return CountedUnknown::Release();
+    }
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override
+    {
+        *count = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override
+    {
+        return DISP_E_MEMBERNOTFOUND;
+    }
+
+    bool windowAtRelease = false;
+
+private:
+    void* interfaceFor(REFIID iid) override
+    {
+        return IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ? static_cast<IDispatch*>(this) : nullptr;
+    }
+    HWND window_;
+};
 
 class BrowserHost : public activextest::FakePageTest {
 protected:
@@ -162,6 +206,24 @@ TEST_F(BrowserHost, PageObjectsCalledFromAWorkerRunOnTheMainThread)
     EXPECT_EQ(late.get(), "Shutting down");
 }
 
+// A page object reaches its host while there is one, and asks about a wide name
+// as about its UTF-8 form.
+TEST_F(BrowserHost, APageObjectKnowsItsHostAndTakesWideNames)
+{
+    auto own = std::make_shared<ActiveXBrowserHost>(nullptr, nullptr);
+    auto fake = FakeDispatch::make();
+    fake->member(L"caf\u00e9", &Com::Variant(1L).Get());
+    Com::Variant value(static_cast<IDispatch*>(fake.Get()));
+    auto object = std::dynamic_pointer_cast<IDispatchAPI>(own->getVariant(&value.Get()).convertToJSObject());
+    ASSERT_TRUE(object);
+    EXPECT_EQ(object->getHost(), own);
+    EXPECT_TRUE(object->hasPropertyWide(L"caf\u00e9"));
+    EXPECT_FALSE(object->hasPropertyWide(L"nosuch"));
+    own->shutDownHost();
+    own.reset();
+    EXPECT_EQ(errorOf([&] { object->getHost(); }), "BrowserHost has shut down");
+}
+
 // Page objects wrapped many times and dropped on both threads keep their COM
 // reference until the main thread drains the queue; then the count is back.
 TEST_F(BrowserHost, PageObjectReferencesComeBackAfterTheDrain)
@@ -192,6 +254,40 @@ TEST_F(BrowserHost, ShutdownReleasesEveryRetainedObject)
     kept.reset();
     another.reset();
     EXPECT_EQ(fake->references(), baseline) << "released twice";
+}
+
+// Shutdown destroys the host's message window before the page objects go.
+TEST_F(BrowserHost, ShutdownDestroysTheMessageWindowBeforeThePageObjectsGo)
+{
+    const std::set<HWND> before = messageWindows();
+    auto own = std::make_shared<ActiveXBrowserHost>(nullptr, nullptr);
+    std::vector<HWND> made;
+    for (HWND window : messageWindows())
+        if (!before.count(window)) made.push_back(window);
+    ASSERT_EQ(made.size(), 1u);
+    auto watcher = Com::ComPtr<WindowWatcher>::Adopt(new WindowWatcher(made[0]));
+    Com::Variant value(static_cast<IDispatch*>(watcher.Get()));
+    FB::variant held = own->getVariant(&value.Get());
+    ASSERT_TRUE(watcher->windowAtRelease);
+    own->shutDownHost();
+    EXPECT_FALSE(watcher->windowAtRelease) << "the page object went while the message window was there";
+    EXPECT_FALSE(IsWindow(made[0]));
+}
+
+// A host that a worker drops without a shutdown hands the page objects it
+// holds to the main thread, which gives them back there.
+TEST_F(BrowserHost, AHostDroppedOnAWorkerGivesItsPageObjectsBackOnTheMainThread)
+{
+    auto own = std::make_shared<ActiveXBrowserHost>(page.browser.Get(), page.site.Get());
+    auto fake = FakeDispatch::make();
+    Com::Variant value(static_cast<IDispatch*>(fake.Get()));
+    const ULONG baseline = fake->references();
+    FB::variant held = own->getVariant(&value.Get());
+    ASSERT_TRUE(own->windowObject());
+    EXPECT_EQ(fake->references(), baseline + 1);
+    std::thread([dropped = std::move(own)]() mutable { dropped.reset(); }).join();
+    EXPECT_EQ(fake->references(), baseline + 1) << "released on the worker";
+    EXPECT_TRUE(activextest::pumpUntil([&] { return fake->references() == baseline; }));
 }
 
 // Calls queued when the host shuts down run once, inside the shutdown (the
