@@ -352,13 +352,9 @@ HRESULT STDMETHODCALLTYPE ActiveXBindStatusCallback::OnResponse(
             return E_ABORT;
         }
         if (first) {
+            // A seekable stream is read by ranges: its first download runs on unreported.
+            if (stream->isSeekable() && current->isWhole()) current->silence();
             stream->signalOpened();
-            // A seekable stream is read by ranges: its first download stops at the headers.
-            if (stream->isSeekable() && current->isWhole() && !current->isAborted()) {
-                current->stopAfterHeaders();
-                current->abort();
-                return E_ABORT;
-            }
         }
         return S_OK;
     });

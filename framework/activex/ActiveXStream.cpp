@@ -25,9 +25,13 @@ std::shared_ptr<ActiveXStream> ActiveXStream::open(const BrowserStreamRequest& r
     auto whole = std::make_shared<ActiveXStreamRequest>(stream);
     if (!whole->prepare()) return nullptr;
     if (auto handler = request.getEventHandler()) stream->addObserver(handler);
-    StreamCreatedEvent created(stream.get());
-    stream->sendEvent(created);
-    stream->startRequest(whole);
+    stream->createdHeld_ = true;
+    stream->starting_ = true;
+    const bool started = stream->startRequest(whole);
+    stream->starting_ = false;
+    // A download that failed inside a start that answered success was no stream to announce.
+    if (started && !stream->isCompleted()) stream->announceCreated();
+    stream->createdHeld_ = false;
     return stream;
 }
 
@@ -75,7 +79,9 @@ bool ActiveXStream::startRequest(const std::shared_ptr<ActiveXStreamRequest>& re
     std::shared_ptr<BrowserStream> keep = selfPointer();
     requests_.insert(request);
     if (request->start()) return true;
-    // Refused before any notification: the first download ends the stream, a range read only fails.
+    // Refused: the first download ends the stream, a range read only fails
+    // (unless the failure was reported inside the start already).
+    createdHeld_ = false;
     if (requests_.erase(request) && request->isWhole()) {
         if (!failedOpen_) signalFailedOpen();
         signalCompleted(false);
@@ -138,7 +144,7 @@ void ActiveXStream::signalRequestCompleted(const std::shared_ptr<ActiveXStreamRe
 {
     std::shared_ptr<BrowserStream> keep = selfPointer();
     if (!requests_.erase(request)) return;  // aborted by close or by the stream's end
-    if (request->isHeadersOnly()) return;
+    if (request->isSilent()) return;
     if (!success) {
         if (!hasResponse() && !failedOpen_) signalFailedOpen();  // ended without any answer
         signalCompleted(false);
@@ -148,9 +154,18 @@ void ActiveXStream::signalRequestCompleted(const std::shared_ptr<ActiveXStreamRe
     if (request->isWhole() && !isSeekable()) signalCompleted(true);
 }
 
+void ActiveXStream::announceCreated()
+{
+    if (!createdHeld_) return;
+    createdHeld_ = false;
+    StreamCreatedEvent created(this);
+    sendEvent(created);
+}
+
 size_t ActiveXStream::signalDataArrived(const void* data, size_t length, size_t offset)
 {
     if (!length || isCompleted()) return 0;
+    announceCreated();
     StreamDataArrivedEvent arrived(this, data, length, offset, progressAt(offset + length));
     sendEvent(arrived);
     return length;
@@ -159,6 +174,7 @@ size_t ActiveXStream::signalDataArrived(const void* data, size_t length, size_t 
 void ActiveXStream::signalOpened()
 {
     if (isOpen() || isCompleted()) return;
+    announceCreated();
     setOpen(true);
     StreamOpenedEvent opened(this);
     sendEvent(opened);
@@ -167,6 +183,7 @@ void ActiveXStream::signalOpened()
 void ActiveXStream::signalFailedOpen()
 {
     if (failedOpen_) return;
+    if (!starting_) announceCreated();
     failedOpen_ = true;
     StreamFailedOpenEvent failed(this);
     sendEvent(failed);
@@ -176,6 +193,7 @@ void ActiveXStream::signalCompleted(bool success)
 {
     if (isCompleted()) return;
     std::shared_ptr<BrowserStream> keep = selfPointer();
+    if (!starting_ || success) announceCreated();
     setCompleted(true);
     setOpen(false);
     abortRequests();

@@ -14,11 +14,16 @@
 // the parts of the multipart answer).
 //
 // A stream that is seekable (asked for and offered by the server) is for
-// range reads: its first download stops once the answer's headers are in, and
-// the stream stays open until it is closed or a read fails. Any other stream
+// range reads: its first download runs on unreported once the answer's headers
+// are in, and the stream stays open until it is closed or a read fails. Any other stream
 // completes when its download ends. StreamCompletedEvent is sent once, with
 // the real outcome; closing an open stream completes it, successfully only
 // when it is seekable.
+//
+// StreamCreatedEvent goes out only for a stream whose first download started
+// (the moniker's bind answered success), and always before anything that
+// download reports (a file may be read whole inside the start); a start that
+// fails reports FailedOpen and Completed alone.
 //
 // No download waits for ever: one that hears nothing from the moniker for the
 // idle limit (a server that stops sending, or never answers) fails, and so
@@ -100,6 +105,12 @@ private:
     bool redirected_ = false;
     bool responded_ = false;
     bool failedOpen_ = false;
+    // StreamCreatedEvent is due once the first download has started: its
+    // first success (opened, data) announces it, even inside the start; a
+    // failure inside the start waits for the start's answer.
+    bool createdHeld_ = false;
+    bool starting_ = false;
+    void announceCreated();
     std::set<std::shared_ptr<ActiveXStreamRequest>> requests_;
     std::string postData_;
     std::string postHeaders_;

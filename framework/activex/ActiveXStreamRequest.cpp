@@ -88,7 +88,7 @@ bool ActiveXStreamRequest::start()
     idle_.start();
     const HRESULT result = boundMoniker->BindToStorage(boundContext.Get(), nullptr, IID_IStream, storage.PutVoid());
     if (SUCCEEDED(result) || result == MK_S_ASYNCHRONOUS) return true;
-    if (finished_) return true;  // ended inside the call, and said so
+    if (finished_) return false;  // failed, and said so inside the call
     idle_.stop();
     // Nothing will come for this binding: break the cycle with the callback.
     if (callback_) callback_->releaseRequest();
@@ -153,7 +153,7 @@ bool ActiveXStreamRequest::expectWhole(uint64_t length)
 
 void ActiveXStreamRequest::deliver(const char* data, size_t length)
 {
-    if (failed_ || aborted_ || !length) return;
+    if (failed_ || aborted_ || silent_ || !length) return;
     if (parts_) {
         // Parts lie inside the asked ranges, so their offsets fit in size_t.
         const bool readable = parts_->feed(data, length, [this](uint64_t offset, const char* bytes, size_t count) {

@@ -53,8 +53,9 @@ public:
     // Makes the moniker, the bind context and the callback; false when the URL
     // cannot be bound at all. Done once.
     bool prepare();
-    // Binds (preparing first if needed). True when the download started, or
-    // ended already inside the call; false when it could not start.
+    // Binds (preparing first if needed). True when the bind answered success
+    // (the download may have ended inside the call); false when it could not
+    // start, also when it failed and said so inside the call.
     bool start();
     // Aborts the binding, once (a binding not started yet is aborted as soon as
     // it starts). The binding's answer; S_OK when there was nothing to abort.
@@ -77,8 +78,9 @@ public:
     void deliver(const char* data, size_t length);
     // The answer is refused: nothing more is delivered.
     void fail() { failed_ = true; }
-    // The whole download of a seekable stream ends once its headers are in.
-    void stopAfterHeaders() { headersOnly_ = true; }
+    // The whole download of a seekable stream runs on, but neither its bytes
+    // nor its end are the stream's (range reads are).
+    void silence() { silent_ = true; }
     // The binding ended with `result`; the callback lets go of the request.
     void ended(HRESULT result);
 
@@ -87,7 +89,7 @@ public:
     bool isWhole() const { return ranges_.empty(); }
     bool isAborted() const { return aborted_; }
     bool hasFailed() const { return failed_; }
-    bool isHeadersOnly() const { return headersOnly_; }
+    bool isSilent() const { return silent_; }
     bool hasEnded() const { return finished_; }
 
 private:
@@ -110,7 +112,7 @@ private:
     bool prepared_ = false;
     bool aborted_ = false;
     bool failed_ = false;
-    bool headersOnly_ = false;
+    bool silent_ = false;
     bool finished_ = false;
 };
 

@@ -45,6 +45,7 @@ struct ServerRequest {
     std::map<std::string, std::string> headers;
     std::string body;
     bool aborted = false;  // the client went away before the end
+    bool ended = false;    // the answer is over, sent whole or aborted
 };
 
 // The server's /_log?format=text.
@@ -68,6 +69,8 @@ inline std::vector<ServerRequest> parseServerLog(const std::string& text)
                 requests.back().body += static_cast<char>(std::stoi(line.substr(i, 2), nullptr, 16));
         } else if (line.rfind("aborted ", 0) == 0) {
             requests.back().aborted = line == "aborted 1";
+        } else if (line.rfind("ended ", 0) == 0) {
+            requests.back().ended = line == "ended 1";
         }
     }
     return requests;

@@ -19,7 +19,8 @@ route matches, from these generated ones:
   /echo               200 with the request body (POST) as text/plain
   /_log, /_reset      the request log as JSON (each entry: method, path,
                       headers with lower-case names, body as latin-1 text,
-                      aborted when the client left before the end), and its reset
+                      aborted when the client left before the end, ended once
+                      the answer is over either way), and its reset
 
 pattern(n, seed): byte i is byte (i mod 4) of the little-endian 32-bit number
 i / 4 + seed, so every position has its own value in every 4-byte word.
@@ -87,13 +88,14 @@ def parse_ranges(header, total):
 def _log_text(log):
     """The log for readers without JSON: per request the lines "request
     <method> <path>", "header <name>: <value>", "body <hex>", "aborted 0|1",
-    "end"."""
+    "ended 0|1", "end"."""
     lines = []
     for entry in log:
         lines.append("request %s %s" % (entry["method"], entry["path"]))
         lines += ["header %s: %s" % item for item in entry["headers"].items()]
         lines.append("body " + entry["body"].encode("latin-1").hex())
         lines.append("aborted %d" % entry["aborted"])
+        lines.append("ended %d" % entry["ended"])
         lines.append("end")
     return "".join(line + "\n" for line in lines)
 
@@ -121,6 +123,7 @@ class _Handler(http.server.BaseHTTPRequestHandler):
             "headers": {name.lower(): value for name, value in self.headers.items()},
             "body": body.decode("latin-1"),
             "aborted": False,
+            "ended": False,
             "arrived": time.monotonic(),
         }
         bare = self.path.split("?")[0]
@@ -133,6 +136,8 @@ class _Handler(http.server.BaseHTTPRequestHandler):
         except (BrokenPipeError, ConnectionResetError, ConnectionAbortedError):
             entry["aborted"] = True
             self.close_connection = True
+        finally:
+            entry["ended"] = True
 
     def _answer_route(self, bare, body, entry):
         server = self.server

@@ -146,13 +146,19 @@ TEST_F(UrlMonikerStreams, ARefusedAnswerFailsToOpenWithNoDataAndOneRequest)
     EXPECT_EQ(requests[0].path, "/status/404");
 }
 
+// A download that never hears an answer fails to open once; one whose bind
+// fails at once never started, and its stream is not announced as created.
 TEST_F(UrlMonikerStreams, ABindingWithoutAnyAnswerFailsToOpenOnce)
 {
     struct Case {
         const char* name;
         std::string url;
+        std::vector<std::string> events;
     };
-    const Case cases[] = {{"connection refused", "http://127.0.0.1:1/x"}, {"bad URL", "bogus:zz"}};
+    const Case cases[] = {
+        {"connection refused", "http://127.0.0.1:1/x", {"Created", "FailedOpen", "Completed(false)"}},
+        {"bad URL (the bind fails)", "bogus:zz", {"FailedOpen", "Completed(false)"}},
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         auto log = std::make_shared<EventLog>();
@@ -160,7 +166,7 @@ TEST_F(UrlMonikerStreams, ABindingWithoutAnyAnswerFailsToOpenOnce)
         ASSERT_NE(stream, nullptr);
         ASSERT_TRUE(pumpUntil([&] { return log->completed(); }));
         pumpUntil([] { return false; }, 100);
-        EXPECT_THAT(log->names, ElementsAre("Created", "FailedOpen", "Completed(false)"));
+        EXPECT_EQ(log->names, c.events);
     }
 }
 
@@ -268,6 +274,30 @@ TEST_F(UrlMonikerStreams, RangesArriveAtTheirOffsets)
         EXPECT_TRUE(stream->close());
         EXPECT_THAT(log->names, ElementsAre("Created", "Opened", "Data", "Completed(true)"));
     }
+}
+
+// The first download of a seekable stream is not cut off at its headers: it
+// runs to its end unreported, and the stream stays open for range reads.
+TEST_F(UrlMonikerStreams, ASeekableStreamsFirstDownloadRunsOnUnreported)
+{
+    auto log = std::make_shared<EventLog>();
+    auto stream = host->requestStream(url("/data/300000?seed=6&chunk=10000&delay=0.003"), log, false, true, 0);
+    ASSERT_NE(stream, nullptr);
+    ASSERT_TRUE(pumpUntil([&] { return stream->isOpen(); }));
+    std::vector<ServerRequest> requests;
+    ASSERT_TRUE(pumpUntil([&] {
+        requests = serverLog();
+        return requests.size() == 1 && requests[0].ended;
+    })) << "the download never ended";
+    EXPECT_FALSE(requests[0].aborted) << "the download was cut off";
+    ASSERT_TRUE(pumpUntil([] { return ActiveXStreamRequest::liveCount() == 0; })) << "the download never ended";
+    EXPECT_EQ(log->received, 0u);
+    EXPECT_THAT(log->names, ElementsAre("Created", "Opened"));
+    ASSERT_TRUE(stream->readRange(100, 110));
+    ASSERT_TRUE(pumpUntil([&] { return log->received == 10; }));
+    const std::vector<uint8_t> start = pattern(110, 6);
+    EXPECT_TRUE(log->chunks[100] == std::vector<uint8_t>(start.begin() + 100, start.end()));
+    EXPECT_TRUE(stream->close());
 }
 
 TEST_F(UrlMonikerStreams, RangesAreRefusedWithoutTheServersOfferOrWhenEmptyOrInverted)
