@@ -150,8 +150,10 @@ void Element::setInnerHTML(const std::string& html)
 std::string Element::getStringAttribute(const std::string& name)
 {
     return onMainThread([this, name] {
-        Com::ComPtr<IHTMLElement> element =
-            Com::ComPtr<IDispatch>(dispatch->get()).Query<IHTMLElement>(IID_IHTMLElement);
+        Com::ComPtr<IDispatch> object(dispatch->get());
+        Com::ComPtr<IHTMLElement> element = object.Query<IHTMLElement>(IID_IHTMLElement);
+        // The element is also asked for IHTMLDocument5; the answer is not used.
+        object.Query<IHTMLDocument5>();
         Com::Bstr attribute(utf8ToWide(name));
         Com::Variant value;
         if (!element || FAILED(element->getAttribute(attribute.Get(), 0, value.Put()))) return std::string();

@@ -71,8 +71,11 @@ TEST_F(ComDom, ElementTextsAttributesAndTheirFailures)
     EXPECT_EQ(status->getInnerHTML(), "Ready");
     status->setInnerHTML("Caf\xc3\xa9 <b>on</b>");
     EXPECT_EQ(status->getInnerHTML(), "Caf\xc3\xa9 <b>on</b>");
+    const size_t asked = page.document->body->children[0]->timesAskedFor(__uuidof(IHTMLDocument5));
     EXPECT_EQ(status->getStringAttribute("class"), "note");
     EXPECT_EQ(status->getStringAttribute("title"), "");
+    EXPECT_EQ(page.document->body->children[0]->timesAskedFor(__uuidof(IHTMLDocument5)), asked + 2)
+        << "each attribute read also asks the element for IHTMLDocument5";
     auto empty = host->documentObject()->createElement("p");
     EXPECT_EQ(empty->getInnerHTML(), "");
 

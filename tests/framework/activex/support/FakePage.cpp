@@ -2,6 +2,7 @@
 
 #include <shlguid.h>
 
+#include <algorithm>
 #include <mutex>
 
 namespace PageFakes {
@@ -86,6 +87,18 @@ STDMETHODIMP FakeElementCollection::item(VARIANT name, VARIANT, IDispatch** out)
 }
 
 FakeElement::FakeElement(std::wstring tag) : HostBacked("FakeElement"), tag(std::move(tag)) {}
+
+IUnknown* FakeElement::extraInterface(REFIID iid)
+{
+    askedFor_.push_back(iid);
+    return HostBacked::extraInterface(iid);
+}
+
+size_t FakeElement::timesAskedFor(REFIID iid) const
+{
+    return static_cast<size_t>(
+        std::count_if(askedFor_.begin(), askedFor_.end(), [&](const IID& asked) { return IsEqualIID(asked, iid); }));
+}
 
 STDMETHODIMP FakeElement::get_tagName(BSTR* out)
 {

@@ -123,6 +123,8 @@ public:
 
     // Every element below this one with the tag ("*": all), in document order.
     void collect(const std::wstring& tag, std::vector<Com::ComPtr<FakeElement>>& found);
+    // How often the element was asked for an interface beyond IDispatchEx's.
+    size_t timesAskedFor(REFIID iid) const;
     FakeElement* findById(const std::wstring& id);
 
     std::wstring tag;
@@ -132,6 +134,12 @@ public:
     FakeElement* parent = nullptr;
     bool refuseInnerHTML = false;
     bool refuseAppend = false;
+
+protected:
+    IUnknown* extraInterface(REFIID iid) override;
+
+private:
+    std::vector<IID> askedFor_;
 };
 
 class FakeWindow : public HostBacked<ComStubs::IHTMLWindow2Stub> {
