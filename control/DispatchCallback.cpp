@@ -74,7 +74,8 @@ std::shared_ptr<DispatchCallback> DispatchCallback::from(const VARIANT& argument
 void DispatchCallback::Deliver(const ResultValues& values)
 {
     CallbackNesting::Delivery nested;
-    invokeDefaultMember(target_.Get(), values);  // the page's answer does not matter
+    Com::ComPtr<IDispatch> target = target_;  // held for the call, whatever the page drops inside it
+    invokeDefaultMember(target.Get(), values);  // the page's answer does not matter
 }
 
 }  // namespace Plexhost

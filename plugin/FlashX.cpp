@@ -11,7 +11,9 @@
 namespace {
 
 // The list is only built for a sink that is there: most calls from script pass none.
-void deliver(const ResultSinkPtr& sink, std::initializer_list<ResultValue> values)
+// The sink is held for the whole delivery (taken by value): the page may replace
+// a kept callback from inside it, dropping the controller's reference.
+void deliver(ResultSinkPtr sink, std::initializer_list<ResultValue> values)
 {
     if (sink) sink->Deliver(ResultValues(values));
 }

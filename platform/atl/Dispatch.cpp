@@ -58,7 +58,12 @@ HRESULT invokeThroughTypeInfo(TypeInfoHolder& holder, void* object, DISPID id, W
         HRESULT hr = holder.get(&info);
         if (FAILED(hr)) return hr;
         DISPPARAMS none = {nullptr, nullptr, 0, 0};
-        return info->Invoke(object, id, flags, params ? params : &none, result, exception, argumentError);
+        if (!params) params = &none;
+        // The type information reads the arrays as the counts say: refuse what they cannot hold.
+        if ((params->cArgs && !params->rgvarg) || (params->cNamedArgs && !params->rgdispidNamedArgs) ||
+            params->cNamedArgs > params->cArgs)
+            return E_INVALIDARG;
+        return info->Invoke(object, id, flags, params, result, exception, argumentError);
     });
 }
 

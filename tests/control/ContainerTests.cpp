@@ -176,6 +176,75 @@ protected:
     IDispatch* control = nullptr;
 };
 
+// A container that breaks the dispatch contract: argument arrays that cannot
+// hold what their counts say are refused before anything reads them.
+TEST_F(PlexhostContainer, ArgumentArraysShorterThanTheirCountsAreRefused)
+{
+    DISPID id = 0;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(L"SetVol")};
+    ASSERT_EQ(control->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id), S_OK);
+    VARIANT volume = integer(5);
+    DISPID named[2] = {0, 1};
+    const struct {
+        const char* name;
+        DISPPARAMS params;
+    } cases[] = {
+        {"three arguments without an array", {nullptr, nullptr, 3, 0}},
+        {"a named argument without names", {&volume, nullptr, 1, 1}},
+        {"more names than arguments", {&volume, named, 1, 2}},
+    };
+    for (auto c : cases) {
+        SCOPED_TRACE(c.name);
+        VARIANT result;
+        VariantInit(&result);
+        EXPECT_EQ(control->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &c.params, &result, nullptr,
+                      nullptr),
+            E_INVALIDARG);
+        VariantClear(&result);
+    }
+    VARIANT result;
+    VariantInit(&result);
+    EXPECT_EQ(call(L"SetVol", {integer(5)}, &result), S_OK) << "a sound call still works";
+}
+
+// A kept callback (the log function, the send function) that the page replaces
+// from inside its own call, having let go of it, is held until that call returns.
+TEST_F(PlexhostContainer, AKeptCallbackReplacedInsideItsOwnCallIsHeldToItsEnd)
+{
+    struct Road {
+        const char* name;
+        std::function<HRESULT(IDispatch*)> hand;
+        std::function<void()> trigger;  // a call that makes the control call back
+    };
+    const Road roads[] = {
+        {"log", [&](IDispatch* f) { return call(L"LogPrintf", {dispatchArgument(f)}); },
+            [&] { ASSERT_EQ(call(L"Cap", {text(L"Camera 1"), integer(0)}), S_OK); }},
+        {"send",
+            [&](IDispatch* f) {
+                return call(L"sendvideoX",
+                    {text(L"mic"), text(L"rtmp://127.0.0.1/live"), text(L"640x480"), text(L"1"), dispatchArgument(f)});
+            },
+            nullptr},
+    };
+    for (const Road& road : roads) {
+        SCOPED_TRACE(road.name);
+        auto first = pageFunction();
+        auto second = pageFunction();
+        bool replaced = false;
+        ULONG during = 0;
+        first->afterCall(L"", [&] {
+            if (replaced) return;
+            replaced = true;
+            road.hand(second.Get());
+            during = first->references();
+        });
+        ASSERT_EQ(road.hand(first.Get()), S_OK);
+        if (road.trigger) road.trigger();
+        ASSERT_TRUE(replaced);
+        EXPECT_GE(during, 2u) << "the control let go of the function inside its own call";
+    }
+}
+
 TEST_F(PlexhostContainer, VolumeReportsReachTheCallbackOnThePageThread)
 {
     auto callback = pageFunction();

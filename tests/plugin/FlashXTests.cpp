@@ -37,6 +37,34 @@ public:
     void Deliver(const ResultValues&) override { throw std::runtime_error("page gone"); }
 };
 
+// A log callback that, inside its delivery, hands the controller a new one; the
+// watch (outside the sink) tells whether the sink died inside that delivery.
+struct DeliveryWatch {
+    bool delivering = false;
+    bool lostMidCall = false;
+    int delivered = 0;
+};
+
+class ReplacingSink : public IResultSink {
+public:
+    ReplacingSink(CFlashX& flash, DeliveryWatch& watch) : flash_(&flash), watch_(&watch) {}
+    ~ReplacingSink() override { watch_->lostMidCall |= watch_->delivering; }
+    void Deliver(const ResultValues&) override
+    {
+        // Only locals past the replacement: a sink that died there has no members.
+        DeliveryWatch* watch = watch_;
+        CFlashX* flash = flash_;
+        ++watch->delivered;
+        watch->delivering = true;
+        flash->LogPrintf(std::make_shared<RecordingSink>());
+        watch->delivering = false;
+    }
+
+private:
+    CFlashX* flash_;
+    DeliveryWatch* watch_;
+};
+
 ResultValues ints(std::initializer_list<int> values)
 {
     ResultValues out;
@@ -202,6 +230,18 @@ TEST_F(FlashXTest, LogPrintfReplacesTheLogCallback)
     flash.dostop();
     EXPECT_EQ(first->taken().size(), 1u);
     EXPECT_EQ(second->taken().size(), 1u);
+}
+
+TEST_F(FlashXTest, ALogCallbackReplacedInsideItsOwnDeliveryLivesToItsEnd)
+{
+    CFlashX flash;
+    DeliveryWatch watch;
+    auto replacing = std::make_shared<ReplacingSink>(flash, watch);
+    flash.LogPrintf(replacing);
+    replacing.reset();  // the page let go: the controller's reference is the last
+    flash.dostop();
+    EXPECT_EQ(watch.delivered, 1);
+    EXPECT_FALSE(watch.lostMidCall);
 }
 
 TEST_F(FlashXTest, ISreadyDeliversTextThenZero)
