@@ -31,7 +31,7 @@ const wchar_t* text(BSTR value)
 }  // namespace
 
 CFlashX::CFlashX()
-    : ConnectionPointContainerImpl(DIID__IFlashXEvents), ::CFlashX(comBinding()), m_volume(VolumeChannel::create())
+    : ::CFlashX(comBinding()), m_volume(VolumeChannel::create())
 {
     startEngine(m_volume.get());
     EnableDebugPrivilege();

@@ -16,6 +16,7 @@
 #include "ConnectionPoints.h"
 #include "Dispatch.h"
 #include "FlashX.h"
+#include "FlashXEvents.h"
 #include "ObjectRoot.h"
 #include "ObjectSafety.h"
 #include "ObjectWithSite.h"
@@ -31,7 +32,7 @@ class VolumeChannel;
 class CFlashX
     : public Atl::ObjectRoot,
       public Atl::DispatchImpl<IFlashX, &IID_IFlashX>,
-      public Atl::ConnectionPointContainerImpl<CFlashX>,
+      public Atl::ConnectionPointContainerImpl<CFlashX, CProxy_IFlashXEvents>,
       public Atl::ObjectWithSiteImpl<CFlashX>,
       public Atl::ObjectSafetyImpl<CFlashX, INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA>,
       public ::CFlashX {

@@ -25,7 +25,7 @@ public:
     using DllModule::DllModule;
 
 protected:
-    void addReplacements(Atl::Registrar& registrar) const override
+    void AddCommonRGSReplacements(Atl::Registrar& registrar) const override
     {
         registrar.addReplacement(L"APPID", L"{2785B0E4-81E4-4759-8039-FA3AA191B2EF}");
     }

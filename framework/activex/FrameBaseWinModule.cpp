@@ -62,7 +62,7 @@ CFrameBaseWinModule::CFrameBaseWinModule(const Atl::ObjectMapEntry* objects, con
     setClassObjectsCounted(false);
 }
 
-void CFrameBaseWinModule::addReplacements(Atl::Registrar& registrar) const
+void CFrameBaseWinModule::AddCommonRGSReplacements(Atl::Registrar& registrar) const
 {
     registrar.addReplacement(L"APPID", kAppId);
     for (const auto& [key, data] : registryReplacementList()) registrar.addReplacement(key, data);

@@ -37,7 +37,7 @@ public:
 
 protected:
     // "APPID", and the class scripts' own replacements.
-    void addReplacements(Atl::Registrar& registrar) const override;
+    void AddCommonRGSReplacements(Atl::Registrar& registrar) const override;
 };
 
 // The path of the process's main program (UTF-8), empty when it cannot be read.

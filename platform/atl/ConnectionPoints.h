@@ -46,7 +46,10 @@ private:
 // Hands out the one connection point of a container.
 HRESULT enumerateOnePoint(IConnectionPoint* point, IEnumConnectionPoints** out);
 
-template <class T>
+// Point is the connection point's class: ConnectionPoint over the event
+// interface given to the constructor, or a class of the owner's made over the
+// container alone.
+template <class T, class Point = ConnectionPoint>
 class ConnectionPointContainerImpl : public IConnectionPointContainer {
 public:
     STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) override { return enumerateOnePoint(&point_, out); }
@@ -61,9 +64,12 @@ public:
     }
 
 protected:
-    explicit ConnectionPointContainerImpl(const IID& eventIid) : point_(*this, eventIid) {}
+    template <class... EventIid>
+    explicit ConnectionPointContainerImpl(const EventIid&... eventIid) : point_(*this, eventIid...)
+    {
+    }
 
-    ConnectionPoint point_;
+    Point point_;
 };
 
 }  // namespace Atl

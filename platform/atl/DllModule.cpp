@@ -107,14 +107,14 @@ HRESULT DllModule::canUnloadNow() const
     return ModuleLock::current() == 0 ? S_OK : S_FALSE;
 }
 
-void DllModule::addReplacements(Registrar&) const {}
+void DllModule::AddCommonRGSReplacements(Registrar&) const {}
 
 template <class Steps>
 HRESULT DllModule::withRegistrar(Steps steps) const
 {
     Registrar registrar;
     registrar.addReplacement(L"MODULE", modulePath_);
-    addReplacements(registrar);
+    AddCommonRGSReplacements(registrar);
     HKEY userClasses = nullptr;
     if (perUser_) {
         LONG status = RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_READ | KEY_WRITE,

@@ -65,7 +65,7 @@ public:
 
 protected:
     // Adds the module's own replacements; "MODULE" is already there.
-    virtual void addReplacements(Registrar& registrar) const;
+    virtual void AddCommonRGSReplacements(Registrar& registrar) const;
 
 private:
     // Runs steps on a registrar set up for this module (its replacements, and

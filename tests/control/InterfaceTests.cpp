@@ -1,6 +1,8 @@
 // Plexhost.dll's COM surface beneath the registry: the type library inside the
 // DLL, the class object and the interfaces of a FlashX object.
+#include "CountedUnknown.h"
 #include "FakeDispatch.h"
+#include "FlashXEvents.h"
 #include "ModuleExport.h"
 #include "Plexhost.h"
 #include "ScriptingSafety.h"
@@ -236,6 +238,44 @@ TEST_F(PlexhostInterfaces, OneConnectionPointForTheEventInterface)
     flash->Release();  // the last reference: the object lets go of its sinks
     flash = nullptr;
     EXPECT_EQ(events->references(), 1u);
+}
+
+// The event interface's connection point over a container of the test's own:
+// it names _IFlashXEvents, gives its container back and keeps only event sinks.
+TEST(PlexhostEventPoint, TheProxyOfTheEventInterfaceKeepsOnlyEventSinks)
+{
+    class Owner : public CountedUnknown<IConnectionPointContainer> {
+    public:
+        Owner() : CountedUnknown(1) {}
+        STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints**) override { return E_NOTIMPL; }
+        STDMETHODIMP FindConnectionPoint(REFIID, IConnectionPoint**) override { return E_NOTIMPL; }
+
+    private:
+        void* interfaceFor(REFIID iid) override
+        {
+            return IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IConnectionPointContainer)
+                ? static_cast<IConnectionPointContainer*>(this)
+                : nullptr;
+        }
+    };
+    auto owner = Com::ComPtr<Owner>::Adopt(new Owner);
+    auto events = sink(&DIID__IFlashXEvents), wrongKind = sink(nullptr);
+    {
+        Plexhost::CProxy_IFlashXEvents point(*owner.Get());
+        IID iid = IID_NULL;
+        EXPECT_EQ(point.GetConnectionInterface(&iid), S_OK);
+        EXPECT_TRUE(IsEqualIID(iid, DIID__IFlashXEvents));
+        IConnectionPointContainer* back = nullptr;
+        ASSERT_EQ(point.GetConnectionPointContainer(&back), S_OK);
+        EXPECT_EQ(back, owner.Get());
+        back->Release();
+        DWORD cookie = 0;
+        EXPECT_EQ(point.Advise(wrongKind.Get(), &cookie), CONNECT_E_CANNOTCONNECT);
+        ASSERT_EQ(point.Advise(events.Get(), &cookie), S_OK);
+        EXPECT_EQ(events->references(), 2u);
+    }
+    EXPECT_EQ(events->references(), 1u) << "a sink outlived its connection point";
+    EXPECT_EQ(owner->references(), 1u);
 }
 
 TEST_F(PlexhostInterfaces, SiteIsKeptUntilReplaced)

@@ -1,7 +1,11 @@
 // The COM server module's decisions beneath the exports: the registry
 // replacements, who registers machine-wide, and the logged fallback.
 #include "FrameBaseWinModule.h"
+#include "Registrar.h"
 #include "TraceLog.h"
+#include "utf8_tools.h"
+
+#include <windows.h>
 
 #include <gtest/gtest.h>
 
@@ -25,6 +29,40 @@ TEST(RegistryReplacementsTest, LibraryIdAndThreadingModelThenAnEmptyEntry)
     EXPECT_EQ(entries[2].key, nullptr);
     EXPECT_EQ(entries[2].data, nullptr);
     EXPECT_EQ(getRegistryReplacements(), entries) << "built once";
+}
+
+// The module hands the registrar the AppID with the library's replacements: a
+// script naming all three writes their values.
+TEST(RegistryReplacementsTest, TheModuleAddsTheAppIdToTheLibrarysReplacements)
+{
+    struct Module : FB::ActiveX::CFrameBaseWinModule {
+        using CFrameBaseWinModule::AddCommonRGSReplacements;
+        using CFrameBaseWinModule::CFrameBaseWinModule;
+    };
+    static const Atl::ObjectMapEntry noObjects[] = {{}};
+    Module module(noObjects, nullptr, 0);
+    const wchar_t* const scratch = L"Software\\StagecastTests\\Replacements";
+    HKEY root = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, scratch, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &root, nullptr),
+        ERROR_SUCCESS);
+    Atl::Registrar registrar;
+    registrar.setClassesRoot(root);
+    module.AddCommonRGSReplacements(registrar);
+    EXPECT_EQ(registrar.registerScript(L"HKCR { Values = s '%APPID%' { val LibraryId = s '%LIBID%' "
+                                       L"val Threading = s '%THREADING%' } }"),
+        S_OK)
+        << FB::wideToUtf8(registrar.lastError());
+    auto read = [&](const wchar_t* name) {
+        wchar_t text[64] = {};
+        DWORD size = sizeof text;
+        RegGetValueW(root, L"Values", name, RRF_RT_REG_SZ, nullptr, text, &size);
+        return std::wstring(text);
+    };
+    EXPECT_EQ(read(nullptr), L"{B415CD14-B45D-4BCA-B552-B06175C38606}");
+    EXPECT_EQ(read(L"LibraryId"), L"{EFDBA834-72BF-548A-9A2B-CD8F7CF4E298}");
+    EXPECT_EQ(read(L"Threading"), L"Apartment");
+    RegCloseKey(root);
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\StagecastTests");
 }
 
 TEST(RegistrationModeTest, OnlyAProgramEndingInHeatExeRegistersMachineWide)
