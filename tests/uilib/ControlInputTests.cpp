@@ -110,6 +110,30 @@ TEST_F(ControlInput, ALinkClickSendsItsIndex)
     EXPECT_STREQ(L"two", text->GetLinkText(1));
 }
 
+TEST_F(ControlInput, TheLinkUnderTheMouseTakesTheHoverColour)
+{
+    auto* text = static_cast<CTextUI*>(frame.control(L"links"));
+    ASSERT_EQ(2, text->GetLinkCount());
+    const RECT first = text->GetLinkRect(0), second = text->GetLinkRect(1);
+    // Text is smoothed: its pixels lean to the link colour (blue) or the hover colour (0xD3215F, red).
+    enum Ink { link, hover };
+    auto inkOf = [&](const RECT& area, Ink ink) {
+        return PrintedClient(frame).countWhere(area, [ink](uint32_t c) {
+            int r = (c >> 16) & 0xFF, g = (c >> 8) & 0xFF, b = c & 0xFF;
+            return ink == link ? b > 150 && r < 100 && g < 100 : r > 150 && g < 100 && b < 140;
+        });
+    };
+    input.moveTo(POINT{5, 5});  // away from both
+    ASSERT_TRUE(pumpUntil([&] { return inkOf(second, hover) == 0; }));
+    EXPECT_GT(inkOf(first, link), 0);
+    EXPECT_GT(inkOf(second, link), 0);
+    input.moveTo(POINT{(second.left + second.right) / 2, (second.top + second.bottom) / 2});
+    ASSERT_TRUE(pumpUntil([&] { return inkOf(second, hover) > 0; }));
+    EXPECT_EQ(0, inkOf(second, link));
+    EXPECT_GT(inkOf(first, link), 0);
+    EXPECT_EQ(0, inkOf(first, hover));
+}
+
 TEST_F(ControlInput, SliderFollowsClicksDragsAndTheWheel)
 {
     auto* slider = static_cast<CSliderUI*>(frame.control(L"slider"));
