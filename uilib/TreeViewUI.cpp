@@ -11,7 +11,6 @@ namespace SkinUI {
 
 namespace {
 
-constexpr int kNodeHeight = 18;
 constexpr int kIndentStep = 16;
 
 CTreeNodeUI* asNode(CControlUI* control)
@@ -42,9 +41,8 @@ CTreeNodeUI::CTreeNodeUI(CControlUI* parent)
       m_pCheckBox(new CCheckBoxUI),
       m_pItemButton(new COptionUI)
 {
-    // A row needs a height of its own (it would stretch over the list
-    // otherwise); the folder button and the check box are square.
-    SetFixedHeight(kNodeHeight);
+    // A node is as high as the skin makes it; the folder button and the check
+    // box follow that height (SetFixedHeight).
     m_pDottedLine->SetFixedWidth(2);
     m_pDottedLine->SetVisible(false);
     m_pCheckBox->SetVisible(false);
@@ -63,6 +61,13 @@ CTreeNodeUI::CTreeNodeUI(CControlUI* parent)
     m_pHoriz->Add(m_pCheckBox);
     m_pHoriz->Add(m_pItemButton);
     Add(m_pHoriz);
+}
+
+void CTreeNodeUI::SetFixedHeight(int cy)
+{
+    CListContainerElementUI::SetFixedHeight(cy);
+    m_pFolderButton->SetFixedWidth(GetFixedHeight());
+    m_pCheckBox->SetFixedWidth(GetFixedHeight());
 }
 
 CTreeNodeUI::~CTreeNodeUI()

@@ -36,6 +36,8 @@ public:
     // Expanded = the folder button is not selected.
     bool IsExpanded() const override;
     bool Expand(bool expand = true) override;
+    // The folder button and the check box are as wide as the node is high.
+    void SetFixedHeight(int cy) override;
 
     bool AddChildNode(CTreeNodeUI* child);
     bool InsertChildNode(CControlUI* control, int index);

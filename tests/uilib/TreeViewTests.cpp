@@ -217,3 +217,20 @@ TEST(TreeSkin, TreeNodesNestUnderTheirElements)
     Skin wrong(L"<VerticalLayout name=\"box\"><TreeNode/><Label/></VerticalLayout>");
     EXPECT_EQ(0, static_cast<CContainerUI*>(wrong[L"box"])->GetCount());
 }
+
+TEST(TreeSkin, FolderButtonAndCheckBoxAreAsWideAsTheNodeIsHigh)
+{
+    Skin skin(L"<TreeView name=\"tree\" visiblecheckbtn=\"true\"><TreeNode name=\"tall\" height=\"24\"/>"
+              L"<TreeNode name=\"plain\"/></TreeView>");
+    struct Case {
+        const wchar_t* node;
+        int height;  // only what the skin gives
+    } cases[] = {{L"tall", 24}, {L"plain", 0}};
+    for (const Case& c : cases) {
+        auto* node = static_cast<CTreeNodeUI*>(skin[c.node]);
+        ASSERT_NE(nullptr, node);
+        EXPECT_EQ(c.height, node->GetFixedHeight()) << c.node;
+        EXPECT_EQ(c.height, node->GetFolderButton()->GetFixedWidth()) << c.node;
+        EXPECT_EQ(c.height, node->GetCheckBox()->GetFixedWidth()) << c.node;
+    }
+}
