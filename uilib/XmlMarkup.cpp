@@ -1,8 +1,8 @@
 // Implementation details: the parse walks the text once, writing terminators
 // into it; element records refer to it by offset, so growing the record array
 // never invalidates anything. Every scan stops at the text's terminator. The
-// start tag's attribute text is bounded by the record's tagEnd, so a node's
-// lazy attribute table never reads content as attributes.
+// start tag's attribute text ends where the element's data begins, so a
+// node's lazy attribute table never reads content as attributes.
 #include "XmlMarkup.h"
 
 #include <cstdlib>
@@ -116,7 +116,7 @@ void CXmlMarkupNode::mapAttributes()
     wchar_t* text = m_owner->m_text;
     const CXmlMarkup::Element& element = m_owner->m_elements[m_index];
     wchar_t* p = text + element.name;
-    wchar_t* end = text + element.tagEnd;
+    wchar_t* end = text + element.data;
     p += wcslen(p);  // the name's terminator
     while (m_attributeCount < kMaxAttributes) {
         while (p < end && *p <= L' ') ++p;  // blanks and terminators left by parsing
@@ -328,7 +328,7 @@ bool CXmlMarkup::parseLevel(wchar_t*& p, uint32_t parent, int depth)
         previous = index;
 
         wchar_t* nameEnd = nullptr;
-        if (!parseStartTag(p, index, nameEnd)) return false;
+        if (!parseStartTag(p, nameEnd)) return false;
         if (*p == L'/' && p[1] == L'>') {
             m_elements[index].data = static_cast<uint32_t>(p - m_text);
             *nameEnd = 0;
@@ -354,7 +354,7 @@ bool CXmlMarkup::parseLevel(wchar_t*& p, uint32_t parent, int depth)
     }
 }
 
-bool CXmlMarkup::parseStartTag(wchar_t*& p, uint32_t index, wchar_t*& nameEnd)
+bool CXmlMarkup::parseStartTag(wchar_t*& p, wchar_t*& nameEnd)
 {
     nameEnd = p;
     while (isNameChar(*nameEnd)) ++nameEnd;
@@ -365,7 +365,6 @@ bool CXmlMarkup::parseStartTag(wchar_t*& p, uint32_t index, wchar_t*& nameEnd)
         if (*p == 0 || *p == L'>' || *p == L'/') break;
         if (!parseAttribute(p)) return false;
     }
-    m_elements[index].tagEnd = static_cast<uint32_t>(p - m_text);
     return true;
 }
 

@@ -81,14 +81,14 @@ private:
         uint32_t child;
         uint32_t next;
         uint32_t parent;
-        uint32_t data;
-        uint32_t tagEnd;  // end of the attribute text of the start tag
+        uint32_t data;  // content; for an empty element its terminator
     };
+    static_assert(sizeof(Element) == 20, "an element record is five 32-bit values");
 
     bool parse();
     bool parseLevel(wchar_t*& p, uint32_t parent, int depth);
     // The element's name and attributes, up to its '>' or "/>".
-    bool parseStartTag(wchar_t*& p, uint32_t index, wchar_t*& nameEnd);
+    bool parseStartTag(wchar_t*& p, wchar_t*& nameEnd);
     bool parseAttribute(wchar_t*& p);
     bool parseEndTag(wchar_t*& p, uint32_t index);
     bool reserveElement(uint32_t* index);
