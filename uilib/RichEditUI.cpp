@@ -116,14 +116,8 @@ void CRichEditUI::OnInitControl()
     CREATESTRUCTW create{};
     create.style = m_lTwhStyle;
     create.lpszName = m_sText.GetData();
-    // The host is made with one reference, which the control keeps.
-    auto host = Com::ComPtr<CTxtWinHost>::Adopt(new (std::nothrow) CTxtWinHost);
-    if (!host) return;
-    if (!host->InitHost(this, &create)) {
-        host->ForgetOwner();
-        return;
-    }
-    m_pTwh = std::move(host);
+    m_pTwh = CTxtWinHost::CreateHost(this, &create);
+    if (!m_pTwh) return;
     m_pTwh->SetTransparent(true);
     // S_FALSE here only says the options were already so.
     sendToServices(EM_SETLANGOPTIONS, 0, 0);

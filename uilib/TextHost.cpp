@@ -91,6 +91,16 @@ void CTxtWinHost::fillFontFormat(HFONT font)
     lstrcpynW(m_charFormat.szFaceName, logfont.lfFaceName, LF_FACESIZE);
 }
 
+Com::ComPtr<CTxtWinHost> CTxtWinHost::CreateHost(CRichEditUI* owner, const CREATESTRUCTW* create)
+{
+    // InitHost gives the host its one reference, which the pointer keeps.
+    auto host = Com::ComPtr<CTxtWinHost>::Adopt(new (std::nothrow) CTxtWinHost);
+    if (!host) return {};
+    if (host->InitHost(owner, create)) return host;
+    host->ForgetOwner();
+    return {};
+}
+
 bool CTxtWinHost::InitHost(CRichEditUI* owner, const CREATESTRUCTW* create)
 {
     m_owner = owner;

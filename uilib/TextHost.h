@@ -83,6 +83,9 @@ class CTxtWinHost final : public ITextHost {
 public:
     CTxtWinHost();
 
+    // A host for the control with its services running (InitHost); null
+    // (the host released) when they cannot start.
+    static Com::ComPtr<CTxtWinHost> CreateHost(CRichEditUI* owner, const CREATESTRUCTW* create);
     // Connects to the control and creates the services; false when the
     // library, its entry point, the interface or the initial text fails.
     bool InitHost(CRichEditUI* owner, const CREATESTRUCTW* create);

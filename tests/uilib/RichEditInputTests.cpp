@@ -231,6 +231,8 @@ TEST(RichEditWithoutServices, PaintsAsAContainerWithAnEmptyTextAndNoFilter)
     ASSERT_TRUE(pumpUntil([&] { return frame.saw(L"windowinit:root"); }));
     auto* editor = static_cast<CRichEditUI*>(frame.control(L"edit"));
     EXPECT_FALSE(editor->HasTextServices());
+    CREATESTRUCTW create{};
+    EXPECT_FALSE(CTxtWinHost::CreateHost(editor, &create));  // released when its services fail
     EXPECT_STREQ(L"", editor->GetText());
     editor->SetText(L"stored");
     EXPECT_STREQ(L"stored", editor->CControlUI::GetText());
