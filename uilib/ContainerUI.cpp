@@ -592,7 +592,7 @@ void CContainerUI::Paint(HDC dc, const RECT& paint)
     RECT temp;
     if (!IntersectRect(&temp, &paint, &m_rcItem)) return;
     CRenderClip clip;
-    CRenderClip::GenerateClip(dc, temp, clip);
+    CRenderKit::GenerateClip(dc, temp, clip);
     CControlUI::Paint(dc, paint);
     paintChildren(dc, paint);
     paintScrollBars(dc, paint);
@@ -605,7 +605,7 @@ void CContainerUI::paintChildren(HDC dc, const RECT& paint)
     RECT inner = GetInnerRect();
     if (IntersectRect(&temp, &paint, &inner)) {
         CRenderClip childClip;
-        CRenderClip::GenerateClip(dc, temp, childClip);
+        CRenderKit::GenerateClip(dc, temp, childClip);
         for (int i = 0; i < m_items.GetSize(); ++i) {
             CControlUI* child = itemAt(i);
             if (!child->IsVisible()) continue;

@@ -506,7 +506,7 @@ void CControlUI::Paint(HDC dc, const RECT& paint)
     if (!IntersectRect(&m_rcPaint, &paint, &m_rcItem)) return;
     if (m_cxyBorderRound.cx > 0 || m_cxyBorderRound.cy > 0) {
         CRenderClip clip;
-        CRenderClip::GenerateRoundClip(dc, m_rcPaint, m_rcItem, m_cxyBorderRound.cx, m_cxyBorderRound.cy, clip);
+        CRenderKit::GenerateRoundClip(dc, m_rcPaint, m_rcItem, m_cxyBorderRound.cx, m_cxyBorderRound.cy, clip);
         PaintBackColor(dc);
         PaintBackImage(dc);
         PaintStateImage(dc);

@@ -543,7 +543,7 @@ void CRenderKit::DrawHtmlText(HDC dc, CWindowManagerUI* manager, RECT& rc, const
     }
 
     CRenderClip clip;
-    CRenderClip::GenerateClip(dc, rc, clip);
+    CRenderKit::GenerateClip(dc, rc, clip);
     SetBkMode(dc, TRANSPARENT);
     for (size_t l = 0; l < lines.size(); ++l) {
         const Line& line = lines[l];

@@ -323,32 +323,8 @@ DWORD hslToRgb(DWORD alpha, float h, float s, float l)
     return alpha | (byte(r) << 16) | (byte(g) << 8) | byte(b);
 }
 
-}  // namespace
-
-// --- clipping ---
-
-CRenderClip::~CRenderClip()
-{
-    if (hDC) {
-        SelectClipRgn(hDC, hOldRgn);
-    }
-    if (hOldRgn) DeleteObject(hOldRgn);
-    if (hRgn) DeleteObject(hRgn);
-}
-
-void CRenderClip::GenerateClip(HDC dc, RECT rc, CRenderClip& clip)
-{
-    generate(dc, rc, nullptr, clip);
-}
-
-void CRenderClip::GenerateRoundClip(HDC dc, RECT rc, RECT rcItem, int width, int height, CRenderClip& clip)
-{
-    HRGN round = CreateRoundRectRgn(rcItem.left, rcItem.top, rcItem.right + 1, rcItem.bottom + 1, width, height);
-    generate(dc, rc, round, clip);
-    DeleteObject(round);
-}
-
-void CRenderClip::generate(HDC dc, RECT rc, HRGN shape, CRenderClip& clip)
+// Keeps the DC's clip region and narrows it to the rectangle (and the shape, when given).
+void narrowClip(HDC dc, RECT rc, HRGN shape, CRenderClip& clip)
 {
     RECT box{};
     GetClipBox(dc, &box);
@@ -363,6 +339,31 @@ void CRenderClip::generate(HDC dc, RECT rc, HRGN shape, CRenderClip& clip)
     ExtSelectClipRgn(dc, clip.hRgn, RGN_AND);
     clip.hDC = dc;
     clip.rcItem = rc;
+}
+
+}  // namespace
+
+// --- clipping ---
+
+CRenderClip::~CRenderClip()
+{
+    if (hDC) {
+        SelectClipRgn(hDC, hOldRgn);
+    }
+    if (hOldRgn) DeleteObject(hOldRgn);
+    if (hRgn) DeleteObject(hRgn);
+}
+
+void CRenderKit::GenerateClip(HDC dc, RECT rc, CRenderClip& clip)
+{
+    narrowClip(dc, rc, nullptr, clip);
+}
+
+void CRenderKit::GenerateRoundClip(HDC dc, RECT rc, RECT rcItem, int width, int height, CRenderClip& clip)
+{
+    HRGN round = CreateRoundRectRgn(rcItem.left, rcItem.top, rcItem.right + 1, rcItem.bottom + 1, width, height);
+    narrowClip(dc, rc, round, clip);
+    DeleteObject(round);
 }
 
 void CRenderClip::UseOldClipBegin(HDC dc, CRenderClip& clip)
@@ -700,7 +701,7 @@ void CRenderKit::DrawText(
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, rgbOf(color));
     HGDIOBJ old = SelectObject(dc, manager->GetFont(font));
-    ::DrawTextW(dc, text, -1, &rc, style | DT_NOPREFIX);
+    ::DrawTextW(dc, text, -1, &rc, style);
     SelectObject(dc, old);
 }
 

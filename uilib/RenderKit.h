@@ -15,7 +15,9 @@
 
 namespace SkinUI {
 
-// Restricts painting to a rectangle (or rounded rectangle) until destroyed.
+// A clip made by CRenderKit::GenerateClip or GenerateRoundClip: painting
+// stays inside it until the record is destroyed, which restores the region
+// that was in force before.
 class CRenderClip {
 public:
     CRenderClip() = default;
@@ -28,18 +30,18 @@ public:
     HRGN hRgn = nullptr;
     HRGN hOldRgn = nullptr;
 
-    static void GenerateClip(HDC dc, RECT rc, CRenderClip& clip);
-    static void GenerateRoundClip(HDC dc, RECT rc, RECT rcItem, int width, int height, CRenderClip& clip);
+    // Paints with the region before the clip until UseOldClipEnd.
     static void UseOldClipBegin(HDC dc, CRenderClip& clip);
     static void UseOldClipEnd(HDC dc, CRenderClip& clip);
-
-private:
-    // Keeps the DC's clip region and narrows it to the rectangle (and the shape, when given).
-    static void generate(HDC dc, RECT rc, HRGN shape, CRenderClip& clip);
 };
 
 class CRenderKit {
 public:
+    // Narrows the DC's clip to the rectangle (and, for the round clip, to the
+    // rounded rectangle of rcItem) until the record is destroyed.
+    static void GenerateClip(HDC dc, RECT rc, CRenderClip& clip);
+    static void GenerateRoundClip(HDC dc, RECT rc, RECT rcItem, int width, int height, CRenderClip& clip);
+
     // Decodes an image file's bytes into an image record; null when they are not an image.
     static TImageInfo* LoadImageBytes(const uint8_t* bytes, size_t size, DWORD mask = 0);
     // Loads by name (file under the resource path, or entry of the skin zip, or a

@@ -228,7 +228,7 @@ void CRichEditUI::Paint(HDC dc, const RECT& paint)
     RECT clipped;
     if (!IntersectRect(&clipped, &paint, &m_rcItem)) return;
     CRenderClip clip;
-    CRenderClip::GenerateClip(dc, clipped, clip);
+    CRenderKit::GenerateClip(dc, clipped, clip);
     CControlUI::Paint(dc, paint);
     if (m_pTwh && m_pTwh->GetTextServices()) {
         RECT client = m_pTwh->GetHostRect();

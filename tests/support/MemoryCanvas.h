@@ -76,6 +76,14 @@ public:
     {
         return countWhere(RECT{left, top, right, bottom}, [colour](uint32_t found) { return found != colour; });
     }
+    // Pixels that differ from those of a canvas of the same size.
+    int differingFrom(const MemoryCanvas& other) const
+    {
+        GdiFlush();
+        int count = 0;
+        for (int i = 0; i < width * height; ++i) count += (bits[i] & 0xFFFFFF) != (other.bits[i] & 0xFFFFFF);
+        return count;
+    }
     // Pixels inside the rectangle that are not white.
     int inked(int left, int top, int right, int bottom) const { return differing(left, top, right, bottom, kWhite); }
     int inked(const RECT& area) const { return inked(area.left, area.top, area.right, area.bottom); }

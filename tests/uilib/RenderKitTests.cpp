@@ -186,6 +186,56 @@ TEST_F(RenderKitTest, TextStaysInsideItsBox)
     EXPECT_GT(linkRects[0].right, linkRects[0].left);
 }
 
+TEST_F(RenderKitTest, PlainTextIsDrawTextWWithTheCallersFlags)
+{
+    MemoryCanvas expected{100, 100};
+    const UINT styles[] = {
+        DT_SINGLELINE, DT_SINGLELINE | DT_NOPREFIX, DT_WORDBREAK | DT_CENTER, DT_SINGLELINE | DT_RIGHT};
+    for (UINT style : styles) {
+        canvas.fill(kWhite);
+        expected.fill(kWhite);
+        RECT box = {5, 5, 60, 40};
+        CRenderKit::DrawText(canvas.context, &manager, box, L"&Ab", 0xFF000000, -1, style);
+        RECT plain = {5, 5, 60, 40};
+        HGDIOBJ old = SelectObject(expected.context, manager.GetFont(-1));
+        SetBkMode(expected.context, TRANSPARENT);
+        DrawTextW(expected.context, L"&Ab", -1, &plain, style);
+        SelectObject(expected.context, old);
+        EXPECT_EQ(0, canvas.differingFrom(expected)) << style;
+    }
+    // The prefix is taken: "&Ab" is not drawn as its three characters.
+    canvas.fill(kWhite);
+    expected.fill(kWhite);
+    RECT box = {5, 5, 60, 40};
+    CRenderKit::DrawText(canvas.context, &manager, box, L"&Ab", 0xFF000000, -1, DT_SINGLELINE);
+    box = {5, 5, 60, 40};
+    CRenderKit::DrawText(expected.context, &manager, box, L"&Ab", 0xFF000000, -1, DT_SINGLELINE | DT_NOPREFIX);
+    EXPECT_NE(canvas.inked(RECT{0, 0, 100, 100}), expected.inked(RECT{0, 0, 100, 100}));
+}
+
+TEST_F(RenderKitTest, ClipsKeepPaintingInsideUntilReleased)
+{
+    {
+        CRenderClip clip;
+        CRenderKit::GenerateClip(canvas.context, RECT{10, 10, 50, 50}, clip);
+        CRenderKit::DrawColor(canvas.context, RECT{0, 0, 100, 100}, 0xFFFF0000);
+        EXPECT_EQ(kRed, canvas.pixel(10, 10));
+        EXPECT_EQ(kRed, canvas.pixel(49, 49));
+        EXPECT_EQ(kWhite, canvas.pixel(50, 50));
+        EXPECT_EQ(kWhite, canvas.pixel(5, 5));
+    }
+    CRenderKit::DrawColor(canvas.context, RECT{0, 0, 100, 100}, 0xFF0000FF);
+    EXPECT_EQ(kBlue, canvas.pixel(5, 5));  // the clip went with its record
+    {
+        CRenderClip clip;
+        CRenderKit::GenerateRoundClip(canvas.context, RECT{0, 0, 100, 100}, RECT{0, 0, 99, 99}, 40, 40, clip);
+        CRenderKit::DrawColor(canvas.context, RECT{0, 0, 100, 100}, 0xFFFF0000);
+        EXPECT_EQ(kBlue, canvas.pixel(1, 1));  // outside the rounded corner
+        EXPECT_EQ(kRed, canvas.pixel(50, 50));
+        EXPECT_EQ(kRed, canvas.pixel(50, 1));
+    }
+}
+
 TEST_F(RenderKitTest, AWordThatDoesNotFitAfterOthersMovesWholeToTheNextLine)
 {
     // A link word wider than what is left of its line starts the next line

@@ -77,13 +77,7 @@ protected:
         SelectClipRgn(expected.context, nullptr);
         DeleteObject(region);
     }
-    int differences() const
-    {
-        int count = 0;
-        for (int y = 0; y < tagged.height; ++y)
-            for (int x = 0; x < tagged.width; ++x) count += tagged.pixel(x, y) != expected.pixel(x, y);
-        return count;
-    }
+    int differences() const { return tagged.differingFrom(expected); }
 
     CWindowManagerUI manager;
     MemoryCanvas tagged{400, 200}, expected{400, 200};
