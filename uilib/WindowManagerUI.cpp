@@ -142,9 +142,8 @@ CControlUI* CALLBACK CWindowManagerUI::tabProc(CControlUI* control, LPVOID data)
         return search->last;
     }
     if (!(control->GetInputFlags() & UIFLAG_TABSTOP)) return nullptr;
-    if (control->GetInterfaceByName(L"Container") && !control->IsKeyboardEnabled()) return nullptr;
     search->last = control;
-    if (search->forward && (search->nextIsIt || !search->focus)) return control;
+    if (search->nextIsIt || !search->focus) return control;
     return nullptr;
 }
 
@@ -172,12 +171,12 @@ bool CWindowManagerUI::SetNextTabControl(bool forward)
     TabSearch search = {m_pFocus, nullptr, forward, false};
     CControlUI* next = m_pRoot->SearchControl(tabProc, &search, flags);
     if (!next) {
+        // Forward wraps to the first tab stop; backward, the search went on
+        // past the focus to the last tab stop of the tree.
         if (forward) {
             search = {nullptr, nullptr, true, false};
             next = m_pRoot->SearchControl(tabProc, &search, flags);
         } else {
-            search = {nullptr, nullptr, false, false};
-            m_pRoot->SearchControl(tabProc, &search, flags);
             next = search.last;
         }
     }
@@ -222,13 +221,8 @@ void CWindowManagerUI::SetTransparent(int opacity)
         : nullptr;
     if (!setLayered) return;
     LONG_PTR style = GetWindowLongPtrW(m_hWndPaint, GWL_EXSTYLE);
-    // Fully opaque windows are not layered: layering costs a redirection surface.
-    if (m_nOpacity < 255) {
-        SetWindowLongPtrW(m_hWndPaint, GWL_EXSTYLE, style | WS_EX_LAYERED);
-        setLayered(m_hWndPaint, 0, static_cast<BYTE>(m_nOpacity), LWA_ALPHA);
-    } else {
-        SetWindowLongPtrW(m_hWndPaint, GWL_EXSTYLE, style & ~static_cast<LONG_PTR>(WS_EX_LAYERED));
-    }
+    SetWindowLongPtrW(m_hWndPaint, GWL_EXSTYLE, style | WS_EX_LAYERED);
+    setLayered(m_hWndPaint, 0, static_cast<BYTE>(m_nOpacity), LWA_ALPHA);
 }
 
 CWindowManagerUI* CWindowManagerUI::rootManager() const

