@@ -8,6 +8,13 @@
 
 namespace SkinUI {
 
+namespace {
+
+// A button or thumb without a usable image is drawn as a frame of this colour.
+constexpr DWORD kMissingPartOutline = 0x0085E4FF;
+
+}  // namespace
+
 CScrollBarUI::CScrollBarUI()
 {
     m_cxyFixed.cx = kDefaultThickness;
@@ -326,7 +333,7 @@ void CScrollBarUI::drawPart(HDC dc, CUIString* images, UINT state, const RECT& r
     int choice = !IsEnabled() ? 3 : (state & UISTATE_PUSHED) ? 2 : (state & UISTATE_HOT) ? 1 : 0;
     for (int s : {choice, 0})
         if (drawOrForget(dc, images[s], modify)) return;
-    if (outlineWhenMissing) CRenderKit::DrawRect(dc, rc, 2, 0xFF85E4FF);
+    if (outlineWhenMissing) CRenderKit::DrawRect(dc, rc, 2, kMissingPartOutline);
 }
 
 void CScrollBarUI::PaintBk(HDC dc)

@@ -225,3 +225,22 @@ TEST(ScrollBar, TheRailIsASquareAtTheMiddleOfTheThumb)
     }
     CWindowManagerUI::Term();
 }
+
+TEST(ScrollBar, PartsWithoutImagesAreOutlined)
+{
+    CWindowManagerUI manager;
+    CScrollBarUI bar;
+    bar.SetManager(&manager, nullptr, false);
+    RECT whole = {0, 0, 16, 200};
+    bar.SetPos(whole);
+    bar.SetScrollRange(100);
+    MemoryCanvas canvas(whole.right, whole.bottom);
+    bar.Paint(canvas.context, whole);
+    // Button 1 (0..16), the thumb (16..128), button 2 (184..200): a 2-pixel frame each.
+    for (int top : {0, 16, 184}) {
+        EXPECT_EQ(0x85E4FFu, canvas.pixel(0, top)) << top;
+        EXPECT_EQ(0x85E4FFu, canvas.pixel(1, top + 1)) << top;
+        EXPECT_EQ(MemoryCanvas::kWhite, canvas.pixel(8, top + 8)) << top;
+    }
+    bar.SetManager(nullptr, nullptr, false);
+}
