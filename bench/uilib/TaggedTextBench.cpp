@@ -13,6 +13,7 @@
 // grows with the text's length. Needs no display. Usage:
 // uilib_tagged_text_bench [KILOBYTES [ROUNDS]]
 #include "BenchSupport.h"
+#include "MemoryCanvas.h"
 #include "RenderKit.h"
 
 #include <cstdio>
@@ -45,35 +46,6 @@ void makeTexts(size_t chars, std::wstring& tagged, std::wstring& plain)
         tagged += word % 7 == 0 ? L"{b}" + letters + L"{/b} " : letters + L" ";
     }
 }
-
-class Canvas {
-public:
-    Canvas()
-    {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = kWidth;
-        info.bmiHeader.biHeight = -kHeight;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        void* bits = nullptr;
-        dc = CreateCompatibleDC(nullptr);
-        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        old = SelectObject(dc, bitmap);
-    }
-    ~Canvas()
-    {
-        SelectObject(dc, old);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
-    }
-    HDC dc;
-
-private:
-    HBITMAP bitmap;
-    HGDIOBJ old;
-};
 
 double paintTagged(CWindowManagerUI& manager, HDC dc, const std::wstring& text, UINT style)
 {
@@ -111,15 +83,15 @@ int run(int argc, wchar_t** argv)
     makeTexts(kilobytes * 1024, tagged, plain);
     wprintf(L"%zu characters (%zu with tags), %d rounds\n", plain.size(), tagged.size(), rounds);
     CWindowManagerUI manager;
-    Canvas canvas;
+    MemoryCanvas canvas(kWidth, kHeight);
     std::vector<Round> results;
     for (int i = 0; i < rounds; ++i) {
         Round round;
-        round.plainWrapped = paintTagged(manager, canvas.dc, plain, DT_WORDBREAK);
-        round.taggedWrapped = paintTagged(manager, canvas.dc, tagged, DT_WORDBREAK);
-        round.platformWrapped = paintPlatform(manager, canvas.dc, plain, DT_WORDBREAK);
-        round.taggedSingle = paintTagged(manager, canvas.dc, tagged, DT_SINGLELINE);
-        round.platformSingle = paintPlatform(manager, canvas.dc, plain, DT_SINGLELINE);
+        round.plainWrapped = paintTagged(manager, canvas.context, plain, DT_WORDBREAK);
+        round.taggedWrapped = paintTagged(manager, canvas.context, tagged, DT_WORDBREAK);
+        round.platformWrapped = paintPlatform(manager, canvas.context, plain, DT_WORDBREAK);
+        round.taggedSingle = paintTagged(manager, canvas.context, tagged, DT_SINGLELINE);
+        round.platformSingle = paintPlatform(manager, canvas.context, plain, DT_SINGLELINE);
         results.push_back(round);
     }
     const StepFigures steps[] = {
