@@ -382,13 +382,27 @@ public:
             case Item::Move: m_x += item.amount; break;
             }
         }
-        for (Line& line : m_lines)
+        for (Line& line : m_lines) {
             for (const Piece& piece : line.pieces) line.width = std::max(line.width, piece.x + piece.width);
+            if (!line.pieces.empty()) line.width -= trailingBlanks(line.pieces.back());
+        }
         return std::move(m_lines);
     }
 
 private:
     bool bounded() const { return m_maxWidth > 0; }
+
+    // The width of the blanks a line ends with: they take no part in aligning it.
+    static int trailingBlanks(const Piece& piece)
+    {
+        const Item& item = *piece.item;
+        if (item.kind != Item::Text || piece.text == kEllipsis) return 0;
+        const int end = static_cast<int>(piece.text - item.text.c_str()) + piece.length;
+        int start = end;
+        while (start > end - piece.length && isBlank(item.text[start - 1])) --start;
+        if (start == end) return 0;
+        return item.extents[end - 1] - (start > 0 ? item.extents[start - 1] : 0);
+    }
     Line& line() { return m_lines.back(); }
 
     void newLine(int space, int height)

@@ -251,21 +251,24 @@ TEST_F(TaggedText, AlignmentPlacesEachLine)
 {
     const int h = lineHeight(-1), ab = width(L"Ab"), abcd = width(L"Abcd");
     struct Case {
+        const wchar_t* text;
         UINT style;
         int firstX, secondX, top;
     } cases[] = {
-        {DT_CENTER, (200 - ab) / 2, (200 - abcd) / 2, 0},
-        {DT_RIGHT, 200 - ab, 200 - abcd, 0},
-        {DT_VCENTER, 0, 0, (100 - 2 * h) / 2},
-        {DT_BOTTOM, 0, 0, 100 - 2 * h},
+        {L"Ab{n}Abcd", DT_CENTER, (200 - ab) / 2, (200 - abcd) / 2, 0},
+        {L"Ab{n}Abcd", DT_RIGHT, 200 - ab, 200 - abcd, 0},
+        {L"Ab{n}Abcd", DT_VCENTER, 0, 0, (100 - 2 * h) / 2},
+        {L"Ab{n}Abcd", DT_BOTTOM, 0, 0, 100 - 2 * h},
+        {L"Ab   {n}Abcd", DT_CENTER, (200 - ab) / 2, (200 - abcd) / 2, 0},  // blanks at a line's end do not count
+        {L"Ab   {n}Abcd", DT_RIGHT, 200 - ab, 200 - abcd, 0},
     };
     for (const auto& c : cases) {
         tagged.fill(MemoryCanvas::kWhite);
         expected.fill(MemoryCanvas::kWhite);
-        html(L"Ab{n}Abcd", RECT{0, 0, 200, 100}, c.style);
+        html(c.text, RECT{0, 0, 200, 100}, c.style);
         plain(L"Ab", c.firstX, c.top);
         plain(L"Abcd", c.secondX, c.top + h);
-        EXPECT_EQ(0, differences()) << c.style;
+        EXPECT_EQ(0, differences()) << testing::PrintToString(std::wstring(c.text)) << " " << c.style;
     }
 }
 
