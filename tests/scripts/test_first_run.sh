@@ -6,7 +6,8 @@
 # each stub writes its call to a log, which must be the road's.
 set -uo pipefail
 : "${SOURCE_DIR:?}"
-work=$(mktemp -d)
+# Every stub lives under $work: without it they would land on the machine's own paths.
+work=$(mktemp -d) && [[ -d $work ]] || { echo "cannot make a temporary folder" >&2; exit 1; }
 trap 'rm -rf "$work"' EXIT
 unset STAGECAST_RUNNABLE_ARCH JOBS CMAKE_BUILD_PARALLEL_LEVEL
 export STAGECAST_DEPS=$work/deps STAGECAST_WINE_LOADER=$work/wine CALLS=$work/calls
