@@ -147,6 +147,23 @@ TEST_F(RenderKitTest, UnloadableImagesFailAndMalformedStringsStop)
     EXPECT_EQ(nullptr, CRenderKit::LoadImageBytes(reinterpret_cast<const uint8_t*>("\x89PNG\r\n"), 6));
 }
 
+TEST_F(RenderKitTest, OnlyTheSkinImageFormatsAreDecoded)
+{
+    struct Case {
+        const wchar_t* name;
+        bool loads;
+    } cases[] = {
+        {L"redblue.bmp", true},
+        {L"three.gif", true},
+        {L"gray8.pgm", false},
+        {L"gray16.pgm", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.loads, manager.GetImageEx(c.name) != nullptr) << c.name;
+    ASSERT_TRUE(draw(L"redblue.bmp"));  // stretched with halftone: nearly red, nearly blue
+    EXPECT_TRUE(canvas.red(1, 50) > 200 && canvas.blue(1, 50) < 60) << canvas.pixel(1, 50);
+    EXPECT_TRUE(canvas.red(98, 50) < 60 && canvas.blue(98, 50) > 200) << canvas.pixel(98, 50);
+}
+
 TEST_F(RenderKitTest, ImagesFromTheSkinZip)
 {
     CWindowManagerUI::SetResourceZip(L"skin.zip", true);

@@ -91,6 +91,14 @@ def gif(width, height, frames):
 images["three.gif"] = gif(16, 16, [((255, 0, 0), 0), ((0, 255, 0), 5), ((0, 0, 255), 20)])
 images["one.gif"] = gif(16, 16, [((255, 255, 0), None)])
 images["broken.gif"] = b"GIF89a but not really an image"
+# 2 x 1, 24 bits, bottom-up: a red and a blue pixel (rows padded to 4 bytes).
+images["redblue.bmp"] = (b"BM" + struct.pack("<IHHI", 14 + 40 + 8, 0, 0, 54) +
+                         struct.pack("<IiiHHIIiiII", 40, 2, 1, 1, 24, 0, 8, 2835, 2835, 0, 0) +
+                         b"\x00\x00\xff\xff\x00\x00\x00\x00")
+# Formats the library does not read: a header that promises 256 x 256 with no
+# pixels, and a 16-bit image shorter than its pixels.
+images["gray8.pgm"] = b"P5 256 256 255\n"
+images["gray16.pgm"] = b"P5 2 2 65535\n" + b"\xff" * 6
 for name, data in images.items():
     with open(os.path.join(out, name), "wb") as f:
         f.write(data)
