@@ -170,12 +170,41 @@ void* CStringPtrMapUI::Find(const wchar_t* key, bool moveToFront)
     return nullptr;
 }
 
+void CStringPtrMapUI::grow()
+{
+    // Doubling (odd counts) keeps chains short; a failed allocation keeps the map as it is.
+    int buckets = m_bucketCount * 2 + 1;
+    auto** grown = static_cast<Entry**>(calloc(buckets, sizeof(Entry*)));
+    if (!grown) return;
+    for (int i = 0; i < m_bucketCount; ++i) {
+        Entry* tail = m_buckets[i];
+        while (tail && tail->next) tail = tail->next;
+        // From the tail, so that entries sharing a new chain keep their order.
+        for (Entry* entry = tail; entry;) {
+            Entry* prev = entry->prev;
+            unsigned int slot = Hash(entry->key) % buckets;
+            entry->prev = nullptr;
+            entry->next = grown[slot];
+            if (grown[slot]) grown[slot]->prev = entry;
+            grown[slot] = entry;
+            entry = prev;
+        }
+    }
+    free(m_buckets);
+    m_buckets = grown;
+    m_bucketCount = buckets;
+}
+
 bool CStringPtrMapUI::Insert(const wchar_t* key, void* value)
 {
     if (!key || m_bucketCount == 0) return false;
     unsigned int slot = Hash(key) % m_bucketCount;
     for (Entry* entry = m_buckets[slot]; entry; entry = entry->next)
         if (entry->key == key) return false;
+    if (m_count >= m_bucketCount * 2) {
+        grow();
+        slot = Hash(key) % m_bucketCount;
+    }
     Entry* entry = new (std::nothrow) Entry{CUIString(key), value, nullptr, m_buckets[slot]};
     if (!entry) return false;
     if (m_buckets[slot]) m_buckets[slot]->prev = entry;

@@ -1,6 +1,8 @@
 // The UI library's plain containers: CPtrArrayUI, a growable array of untyped
 // pointers (it does not own what they point to), and CStringPtrMapUI, a hash map
 // from wide-string keys to untyped pointers (it owns its entries, not the values).
+// The map starts with the bucket count it is given and adds buckets as it fills,
+// so that lookups stay short for any number of keys.
 // Single-threaded values.
 #pragma once
 
@@ -64,6 +66,8 @@ private:
         Entry* next;
     };
     void freeEntries();
+    // More buckets once the chains average two entries.
+    void grow();
 
     Entry** m_buckets = nullptr;
     int m_bucketCount = 0;

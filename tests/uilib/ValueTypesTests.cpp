@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
+#include <vector>
 
 using namespace SkinUI;
 
@@ -153,6 +155,26 @@ TEST(StringPtrMap, HashChainsAndMoveToFront)
     EXPECT_EQ(2, map.GetSize());
     EXPECT_EQ(nullptr, map.GetAt(2));
     EXPECT_NE(nullptr, map.GetAt(1));
+}
+
+TEST(StringPtrMap, ChainsStayShortAsTheMapFills)
+{
+    // A window of many named controls: the 83 buckets grow, so that the keys
+    // spread over many more chains, and every key is still found and listed.
+    CStringPtrMapUI map(83);
+    constexpr int kKeys = 10000;
+    std::vector<std::wstring> keys;
+    for (int i = 0; i < kKeys; ++i) keys.push_back(L"control" + std::to_wstring(i));
+    for (std::wstring& key : keys) ASSERT_TRUE(map.Insert(key.c_str(), &key));
+    EXPECT_EQ(kKeys, map.GetSize());
+    std::set<std::wstring> heads, listed;
+    for (std::wstring& key : keys) {
+        ASSERT_EQ(&key, map.Find(key.c_str(), false)) << key;
+        heads.insert(map.GetChainHead(key.c_str()));
+    }
+    EXPECT_GT(heads.size(), static_cast<size_t>(kKeys / 4));
+    for (int i = 0; i < kKeys; i += 997) listed.insert(map.GetAt(i));
+    EXPECT_EQ(static_cast<size_t>((kKeys + 996) / 997), listed.size());
 }
 
 TEST(StringPtrMap, EmptyAndBucketlessMapsAnswerNothing)
