@@ -19,18 +19,22 @@
 #include "TreeViewUI.h"
 #include "WebBrowserUI.h"
 
+#include <string>
+
 namespace SkinUI {
 
 namespace {
 
-// Builders nest through "Include" and child layouts; this bounds the depth.
-int g_nesting = 0;
-
-struct NestingGuard {
-    bool ok;
-    NestingGuard() : ok(++g_nesting <= CSkinBuilder::kMaxNesting) {}
-    ~NestingGuard() { --g_nesting; }
+// One skin build, from the outermost builder (or child layout) to its end:
+// the builders of its includes and child layouts share its limits.
+struct Build {
+    int nesting = 0;
+    int depth = 0;
+    int loads = 0;
+    int controls = 0;
+    const wchar_t* refusal = nullptr;
 };
+Build g_build;
 
 template <class Control>
 CControlUI* make()
@@ -91,11 +95,60 @@ CControlUI* CSkinBuilder::CreateControl(const wchar_t* tag)
     return nullptr;
 }
 
+CSkinBuilder::Nesting::Nesting() : m_outermost(g_build.nesting == 0)
+{
+    if (m_outermost) g_build = Build{};
+    m_ok = ++g_build.nesting <= kMaxNesting && !g_build.refusal;
+}
+
+CSkinBuilder::Nesting::~Nesting()
+{
+    --g_build.nesting;
+}
+
+const wchar_t* CSkinBuilder::Nesting::Refusal() const
+{
+    return g_build.refusal;
+}
+
+bool CSkinBuilder::refuse(const wchar_t* why)
+{
+    if (!g_build.refusal) g_build.refusal = why;
+    return false;
+}
+
+bool CSkinBuilder::countControl()
+{
+    return ++g_build.controls <= kMaxControls || refuse(L"Skin makes too many controls");
+}
+
 CControlUI* CSkinBuilder::Create(const wchar_t* skin, const wchar_t* type, IDialogBuilderCallback* callback,
     CWindowManagerUI* manager, CControlUI* parent)
 {
-    NestingGuard guard;
-    if (!guard.ok || !skin) return nullptr;
+    Nesting nesting;
+    IContainerUI* container =
+        parent ? static_cast<IContainerUI*>(parent->GetInterfaceByName(L"IContainer")) : nullptr;
+    int kept = container ? container->GetCount() : 0;
+    CControlUI* root = build(nesting, skin, type, callback, manager, parent);
+    if (!nesting.m_outermost || !nesting.Refusal()) return root;
+    // A refused skin leaves nothing behind.
+    m_refusal = nesting.Refusal();
+    if (parent) {
+        while (container && container->GetCount() > kept) container->RemoveAt(container->GetCount() - 1);
+    } else {
+        delete root;
+    }
+    return nullptr;
+}
+
+CControlUI* CSkinBuilder::build(const Nesting& nesting, const wchar_t* skin, const wchar_t* type,
+    IDialogBuilderCallback* callback, CWindowManagerUI* manager, CControlUI* parent)
+{
+    if (!nesting || !skin) return nullptr;
+    if (++g_build.loads > kMaxLoads) {
+        refuse(L"Skin loads too many files");
+        return nullptr;
+    }
     if (isResourceId(skin)) {
         std::vector<uint8_t> bytes;
         if (!CRenderKit::LoadResourceBytes(skin, type, bytes) || !m_xml.LoadFromMem(bytes.data(), bytes.size()))
@@ -224,33 +277,48 @@ bool CSkinBuilder::buildTreeNode(CXmlMarkupNode node, CControlUI* parent, CWindo
     return true;
 }
 
+void CSkinBuilder::include(CXmlMarkupNode node, CControlUI* parent, CWindowManagerUI* manager)
+{
+    // Included controls need a parent to live in; without one they would be lost.
+    const wchar_t* sourceText = node.GetAttributeValue(L"source");
+    if (!sourceText || !parent) return;
+    std::wstring source(sourceText, wcsnlen(sourceText, kMaxIncludeText));
+    int count = 1;
+    if (const wchar_t* countText = node.GetAttributeValue(L"count"))
+        count = AttributeValue::ParseInt(std::wstring(countText, wcsnlen(countText, kMaxIncludeText)).c_str());
+    for (int i = 0; i < count && i < 1000 && !g_build.refusal; ++i) {
+        CSkinBuilder builder;
+        if (m_type) {
+            builder.Create(
+                MAKEINTRESOURCEW(AttributeValue::ParseInt(source.c_str())), m_type, m_callback, manager, parent);
+        } else {
+            builder.Create(source.c_str(), nullptr, m_callback, manager, parent);
+        }
+    }
+}
+
 CControlUI* CSkinBuilder::parse(CXmlMarkupNode root, CControlUI* parent, CWindowManagerUI* manager)
 {
+    struct Level {
+        Level() { ++g_build.depth; }
+        ~Level() { --g_build.depth; }
+    } level;
+    if (g_build.depth > kMaxDepth) {
+        refuse(L"Skin nests too deep");
+        return nullptr;
+    }
     IContainerUI* container = nullptr;
     CControlUI* first = nullptr;
-    for (CXmlMarkupNode node = root.GetChild(); node.IsValid(); node = node.GetSibling()) {
+    for (CXmlMarkupNode node = root.GetChild(); node.IsValid() && !g_build.refusal; node = node.GetSibling()) {
         const wchar_t* tag = node.GetName();
         if (wcscmp(tag, L"Image") == 0 || wcscmp(tag, L"Font") == 0 || wcscmp(tag, L"Default") == 0) continue;
         if (wcscmp(tag, L"Include") == 0) {
-            wchar_t countText[500] = {}, source[500] = {};
-            int count = 1;
-            if (node.GetAttributeValue(L"count", countText, 500)) count = AttributeValue::ParseInt(countText);
-            if (!node.GetAttributeValue(L"source", source, 500)) continue;
-            // Included controls need a parent to live in; without one they would be lost.
-            if (!parent) continue;
-            for (int i = 0; i < count && i < 1000; ++i) {
-                CSkinBuilder builder;
-                if (m_type) {
-                    builder.Create(
-                        MAKEINTRESOURCEW(AttributeValue::ParseInt(source)), m_type, m_callback, manager, parent);
-                } else {
-                    builder.Create(source, nullptr, m_callback, manager, parent);
-                }
-            }
+            include(node, parent, manager);
             continue;
         }
         if (wcscmp(tag, L"TreeNode") == 0) {
             CControlUI* built = nullptr;
+            if (!countControl()) break;
             if (!buildTreeNode(node, parent, manager, built)) return nullptr;
             if (!first) first = built;
             continue;
@@ -258,6 +326,10 @@ CControlUI* CSkinBuilder::parse(CXmlMarkupNode root, CControlUI* parent, CWindow
         CControlUI* control = CreateControl(tag);
         if (!control && m_callback) control = m_callback->CreateCustomControl(tag);
         if (!control) continue;
+        if (!countControl()) {
+            delete control;
+            break;
+        }
 
         if (node.HasChildren()) parse(node, control, manager);
         if (parent) {

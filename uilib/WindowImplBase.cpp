@@ -3,6 +3,7 @@
 #include "ControlUI.h"
 
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 namespace SkinUI {
@@ -470,6 +471,38 @@ LRESULT WindowImplBase::OnSysCommand(UINT msg, WPARAM wParam, LPARAM lParam, boo
     return result;
 }
 
+bool WindowImplBase::useSkinResource()
+{
+    HINSTANCE module = CWindowManagerUI::GetResourceInstance();
+    HRSRC resource = ::FindResourceW(module, GetSkinResourceId(), L"ZIPRES");
+    if (!resource) return false;
+    HGLOBAL loaded = ::LoadResource(module, resource);
+    if (!loaded) return false;
+    DWORD size = ::SizeofResource(module, resource);
+    const uint8_t* data = static_cast<const uint8_t*>(::LockResource(loaded));
+    if (size == 0 || !data) return false;
+    // One copy per resource, kept for the rest of the process: an archive may
+    // still read it while another window opens its own.
+    struct Copy {
+        const uint8_t* resource;
+        std::vector<uint8_t> bytes;
+    };
+    static auto* copies = new std::vector<std::unique_ptr<Copy>>();
+    static const Copy* current = nullptr;
+    const Copy* copy = nullptr;
+    for (const auto& kept : *copies)
+        if (kept->resource == data) copy = kept.get();
+    if (!copy) {
+        copies->push_back(std::make_unique<Copy>(Copy{data, std::vector<uint8_t>(data, data + size)}));
+        copy = copies->back().get();
+    }
+    // The archive of another resource gives way to this window's own.
+    if (current != copy && CWindowManagerUI::GetResourceZip() == L"membuffer") CWindowManagerUI::SetResourceZip(L"");
+    current = copy;
+    CWindowManagerUI::SetResourceZipBuffer(copy->bytes.data(), size);
+    return true;
+}
+
 LRESULT WindowImplBase::OnCreate(UINT, WPARAM, LPARAM, bool&)
 {
     LONG style = GetCaptionlessStyle() | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
@@ -488,19 +521,7 @@ LRESULT WindowImplBase::OnCreate(UINT, WPARAM, LPARAM, bool&)
     if (kind == UILIB_ZIP) {
         CWindowManagerUI::SetResourceZip(GetSkinZipName(), true);
     } else if (kind == UILIB_ZIPRESOURCE) {
-        HINSTANCE module = CWindowManagerUI::GetResourceInstance();
-        HRSRC resource = ::FindResourceW(module, GetSkinResourceId(), L"ZIPRES");
-        if (!resource) return 0;
-        HGLOBAL loaded = ::LoadResource(module, resource);
-        if (!loaded) return 0;
-        DWORD size = ::SizeofResource(module, resource);
-        if (size == 0) return 0;
-        // The archive reads this buffer for the rest of the process.
-        static std::vector<uint8_t>* kept = new std::vector<uint8_t>();
-        const uint8_t* data = static_cast<const uint8_t*>(::LockResource(loaded));
-        if (!data) return 0;
-        kept->assign(data, data + size);
-        CWindowManagerUI::SetResourceZipBuffer(kept->data(), size);
+        if (!useSkinResource()) return 0;
     }
     CSkinBuilder builder;
     CControlUI* root = nullptr;

@@ -166,6 +166,8 @@ protected:
 
 private:
     void onClickEntry(TNotifyMsgUI& msg) { OnClick(msg); }
+    // Makes the "ZIPRES" resource of GetSkinResourceId the skin archive.
+    bool useSkinResource();
     friend struct WindowImplBaseTable;
 };
 

@@ -235,3 +235,38 @@ for name in ("frame.png", "halves.png", "red.png", "green.png", "blue.png", "gra
         f.write(images[name])
 with open(os.path.join(sample, "anim.gif"), "wb") as f:
     f.write(images["three.gif"])
+
+# Skins that misbehave, for the probe that opens them in a window.
+def nested(tag, levels, inner):
+    return "<%s>" % tag * levels + inner + "</%s>" % tag * levels
+
+
+limits = {
+    # A child layout that loads the file it stands in.
+    "selfchild.xml": '<Window><VerticalLayout><Label name="self" text="x"/>'
+                     '<ChildLayout xmlfile="selfchild.xml"/></VerticalLayout></Window>',
+    # 150 levels that include themselves: far deeper than any one file may nest.
+    "deep.xml": "<Window>" + nested("VerticalLayout", 150, '<Include source="deep.xml"/>') + "</Window>",
+    # Each level includes itself twice (three times): 2^16 (3^16) loads.
+    "twice.xml": '<Window><VerticalLayout><Include source="twice.xml" count="2"/></VerticalLayout></Window>',
+    "thrice.xml": '<Window><VerticalLayout><Include source="thrice.xml" count="3"/></VerticalLayout></Window>',
+    # A thousand copies of a label, and a whole file of many controls included many times.
+    "thousand.xml": '<Window><VerticalLayout><Label name="first" text="x"/>'
+                    '<Include source="one.xml" count="1000"/></VerticalLayout></Window>',
+    "one.xml": '<Window><Control/></Window>',
+    "crowd.xml": '<Window><VerticalLayout><Include source="many.xml" count="300"/></VerticalLayout></Window>',
+    "many.xml": "<Window>" + "<Control/>" * 1000 + "</Window>",
+    # A one-pixel tile over a control far wider than any screen.
+    "tiled.xml": '<Window><HorizontalLayout><Label name="tiled" width="214748364" maxwidth="214748364" '
+                 'bkimage="file=\'dot.png\' xtiled=\'true\' ytiled=\'true\'"/></HorizontalLayout></Window>',
+}
+with zipfile.ZipFile(os.path.join(out, "limits.zip"), "w") as z:
+    for name, text in limits.items():
+        z.writestr(name, text, zipfile.ZIP_DEFLATED)
+    z.writestr("dot.png", png(1, 1, lambda x, y: (255, 0, 0, 255)), zipfile.ZIP_STORED)
+
+# Two skins that a program carries as resources, one window each.
+for name, filler in (("first", 400), ("second", 1)):
+    with zipfile.ZipFile(os.path.join(out, "zipres-%s.zip" % name), "w") as z:
+        z.writestr("skin.xml", '<Window><VerticalLayout><Label name="%s" text="x"/>%s</VerticalLayout></Window>'
+                   % (name, "<Control/>" * filler), zipfile.ZIP_DEFLATED)
