@@ -523,12 +523,17 @@ void CChildLayoutUI::InitControl()
 {
     CContainerUI::InitControl();
     if (m_pstrXMLFile.IsEmpty() || GetCount() > 0) return;
+    // Held across the add: the child layouts of the file are built inside this one.
+    CSkinBuilder::Nesting nesting;
     CSkinBuilder builder;
-    CControlUI* root = builder.Create(m_pstrXMLFile.GetData(), nullptr, nullptr, m_pManager, nullptr);
-    if (root)
-        Add(root);
-    else
-        RemoveAll();
+    CControlUI* root =
+        nesting ? builder.Create(m_pstrXMLFile.GetData(), nullptr, nullptr, m_pManager, nullptr) : nullptr;
+    if (root && nesting.Refusal()) {
+        delete root;
+        root = nullptr;
+    }
+    if (root) Add(root);
+    if (!root || nesting.Refusal()) RemoveAll();
 }
 
 }  // namespace SkinUI

@@ -517,13 +517,18 @@ void drawCentre(const BitmapPieces& pieces, const RECT& rc, const RECT& s, const
         pieces.draw(dest, sx, sy, scx, scy);
         return;
     }
-    if (scx <= 0 || scy <= 0) return;
-    int stepX = xtiled ? scx : dest.right - dest.left;
-    int stepY = ytiled ? scy : dest.bottom - dest.top;
-    for (int y = dest.top; stepY > 0 && y < dest.bottom; y += stepY) {
-        for (int x = dest.left; stepX > 0 && x < dest.right; x += stepX) {
-            RECT tile = {x, y, std::min(static_cast<LONG>(x + stepX), dest.right),
-                std::min(static_cast<LONG>(y + stepY), dest.bottom)};
+    RECT visible;
+    if (scx <= 0 || scy <= 0 || !IntersectRect(&visible, &dest, &pieces.rcPaint)) return;
+    long long stepX = xtiled ? scx : dest.right - dest.left;
+    long long stepY = ytiled ? scy : dest.bottom - dest.top;
+    // Only the tiles that meet the painted area: a huge control has too many to visit.
+    long long firstX = dest.left + (visible.left - dest.left) / stepX * stepX;
+    long long firstY = dest.top + (visible.top - dest.top) / stepY * stepY;
+    for (long long y = firstY; y < visible.bottom; y += stepY) {
+        for (long long x = firstX; x < visible.right; x += stepX) {
+            RECT tile = {static_cast<LONG>(x), static_cast<LONG>(y),
+                static_cast<LONG>(std::min<long long>(x + stepX, dest.right)),
+                static_cast<LONG>(std::min<long long>(y + stepY, dest.bottom))};
             int tcx = xtiled ? tile.right - tile.left : scx;
             int tcy = ytiled ? tile.bottom - tile.top : scy;
             pieces.draw(tile, sx, sy, tcx, tcy);

@@ -126,8 +126,7 @@ CControlUI* CSkinBuilder::Create(const wchar_t* skin, const wchar_t* type, IDial
     CWindowManagerUI* manager, CControlUI* parent)
 {
     Nesting nesting;
-    IContainerUI* container =
-        parent ? static_cast<IContainerUI*>(parent->GetInterfaceByName(L"IContainer")) : nullptr;
+    IContainerUI* container = parent ? static_cast<IContainerUI*>(parent->GetInterfaceByName(L"IContainer")) : nullptr;
     int kept = container ? container->GetCount() : 0;
     CControlUI* root = build(nesting, skin, type, callback, manager, parent);
     if (!nesting.m_outermost || !nesting.Refusal()) return root;

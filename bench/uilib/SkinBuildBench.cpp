@@ -36,7 +36,8 @@ Round buildOnce(int count)
     });
     int found = 0;
     round.find = secondsOf([&] {
-        for (int i = 0; i < count; ++i) found += manager.FindControlByName((L"n" + std::to_wstring(i)).c_str()) != nullptr;
+        for (int i = 0; i < count; ++i)
+            found += manager.FindControlByName((L"n" + std::to_wstring(i)).c_str()) != nullptr;
     });
     if (found != count) wprintf(L"only %d of %d names found\n", found, count);
     return round;

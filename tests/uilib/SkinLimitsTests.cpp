@@ -25,8 +25,7 @@ public:
         m_outputName = name;
         SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
         HANDLE output = CreateFileW(name, GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-        std::wstring command =
-            L"\"" + test_support::besideThisProgram(L"uilib_skin_probe.exe") + L"\" " + arguments;
+        std::wstring command = L"\"" + test_support::besideThisProgram(L"uilib_skin_probe.exe") + L"\" " + arguments;
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES;
@@ -62,8 +61,8 @@ public:
     std::string output() const
     {
         std::string text;
-        HANDLE file = CreateFileW(m_outputName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-            OPEN_EXISTING, 0, nullptr);
+        HANDLE file = CreateFileW(
+            m_outputName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
         char buffer[4096];
         DWORD got = 0;
         while (file != INVALID_HANDLE_VALUE && ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got)
@@ -90,6 +89,9 @@ TEST(SkinLimits, SkinsWithoutBoundAreBuiltOrRefusedInBoundedRuns)
         DWORD code;
         const char* output;
     } cases[] = {
+        // A child layout that loads its own file nests as deep as builders may.
+        {L"fixtures limits.zip selfchild.xml", 0,
+            "built 48 self self self self self self self self self self self self self self self self\ndone\n"},
         // Deep through includes, or growing with every include: refused as a whole.
         {L"fixtures limits.zip deep.xml", 3, "refused\ndone\n"},
         {L"fixtures limits.zip twice.xml", 3, "refused\ndone\n"},
@@ -97,6 +99,8 @@ TEST(SkinLimits, SkinsWithoutBoundAreBuiltOrRefusedInBoundedRuns)
         {L"fixtures limits.zip crowd.xml", 3, "refused\ndone\n"},
         // A thousand includes are well within the limits.
         {L"fixtures limits.zip thousand.xml", 0, "built 1002 first\ndone\n"},
+        // A one-pixel tile over a control 214,748,364 pixels wide paints.
+        {L"fixtures limits.zip tiled.xml", 0, "built 2 tiled\ndone\n"},
         // Two windows, each from a resource of its own; the first paints again after the second.
         {L"--resource FIRST SECOND", 0, "built 402 first\nbuilt 3 second\ndone\n"},
     };
