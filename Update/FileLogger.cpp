@@ -19,6 +19,8 @@ const char* LevelText(LogLevel level)
 }
 
 constexpr std::string_view kLineEnd = "\r\n";
+// Room kept below the run limit for the line that says it was reached.
+constexpr size_t kLimitNoticeRoom = 256;
 // The program's fixed texts are Chinese and written in this code page,
 // whatever the system's; values in the thread's ANSI code page.
 constexpr UINT kFixedTextCodePage = 936;
@@ -29,8 +31,6 @@ bool IsAscii(std::string_view text)
         if (static_cast<unsigned char>(c) >= 0x80) return false;
     return true;
 }
-// Room kept below the run limit for the line that says it was reached.
-constexpr size_t kLimitNoticeRoom = 256;
 
 }  // namespace
 

@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
-namespace basetool {
-
 // Sees a file's path relative to the folder being cleared; true keeps it.
 using DeleteFilterCallback = std::function<bool(const std::wstring& relativePath)>;
+
+namespace basetool {
 
 // Removes a junction or symbolic link itself (never what it points to),
 // given its path in the form the file functions take.

@@ -78,7 +78,7 @@ void RemoveTree(const std::wstring& folder)
 
 }  // namespace
 
-CStagedInstall::CStagedInstall(std::wstring target, Mode mode, basetool::DeleteFilterCallback keep)
+CStagedInstall::CStagedInstall(std::wstring target, Mode mode, DeleteFilterCallback keep)
     : m_target(std::move(target)), m_mode(mode), m_keep(std::move(keep))
 {
     while (m_target.size() > 3 && (m_target.back() == L'\\' || m_target.back() == L'/')) m_target.pop_back();

@@ -45,7 +45,7 @@ class CStagedInstall {
 public:
     enum class Mode { Replace, Merge };
 
-    CStagedInstall(std::wstring target, Mode mode, basetool::DeleteFilterCallback keep = {});
+    CStagedInstall(std::wstring target, Mode mode, DeleteFilterCallback keep = {});
     // Removes the staging folder and whatever is left of the backup folder.
     ~CStagedInstall();
     CStagedInstall(const CStagedInstall&) = delete;
@@ -89,7 +89,7 @@ private:
 
     std::wstring m_target;
     Mode m_mode;
-    basetool::DeleteFilterCallback m_keep;
+    DeleteFilterCallback m_keep;
     std::wstring m_staging;
     std::wstring m_backup;
     std::set<std::wstring, basetool::NoCaseLess> m_stagedFiles, m_stagedFolders;
