@@ -20,11 +20,11 @@ def win(path):
 
 
 def run_driver(*args, log=None, timeout=300, program=None):
-    # In the Chinese (PRC) locale, as on the updater's users' systems: the log
-    # is then in code page 936 throughout.
-    command = [WINE_RUN, program or os.path.join(BIN, "update_driver.exe"), "--locale", "2052"]
+    command = [WINE_RUN, program or os.path.join(BIN, "update_driver.exe")]
     if log:
-        command += ["--log", win(log)]
+        # In the Chinese (PRC) locale, as on the updater's users' systems: the
+        # log is then in code page 936 throughout.
+        command += ["--locale", "2052", "--log", win(log)]
     command += list(args)
     done = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=timeout)
     return done.returncode, done.stdout.decode("utf-8", "replace").replace("\r", "")
