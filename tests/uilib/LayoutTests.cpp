@@ -349,6 +349,29 @@ TEST(SkinBuilder, RefusesWhatItCannotBuild)
     CWindowManagerUI::Term();
 }
 
+TEST(SkinBuilder, ASkinBeyondItsLimitsIsRefusedWithItsReason)
+{
+    CWindowManagerUI::SetResourcePath(L"fixtures");
+    CWindowManagerUI::SetResourceZip(L"limits.zip", true);
+    CWindowManagerUI manager;
+    struct Case {
+        const wchar_t* skin;
+        const wchar_t* refusal;
+    } cases[] = {
+        {L"twice.xml", L"Skin loads too many files"},
+        {L"crowd.xml", L"Skin makes too many controls"},
+        {L"thousand.xml", nullptr},
+    };
+    for (const Case& c : cases) {
+        CSkinBuilder builder;
+        CControlUI* root = builder.Create(c.skin, nullptr, nullptr, &manager);
+        EXPECT_EQ(c.refusal == nullptr, root != nullptr) << c.skin;
+        EXPECT_STREQ(c.refusal, builder.GetRefusal()) << c.skin;
+        delete root;
+    }
+    CWindowManagerUI::Term();
+}
+
 TEST(SkinBuilder, ChildLayoutFillsItselfFromItsFile)
 {
     CWindowManagerUI::SetResourcePath(L"fixtures\\skinfolder");
