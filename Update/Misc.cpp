@@ -4,6 +4,7 @@
 #include "PathText.h"
 
 #include <psapi.h>
+#include <shlwapi.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -149,7 +150,7 @@ bool CMisc::KillAllProcess(const std::vector<std::wstring>& exeNames)
         for (const std::wstring& name : exeNames) {
             LogLine(LogLevel::Info, "basetool::CMisc::KillAllProcess", " iter_value = ", name,
                 " pe_name = ", found.szExeFile);
-            if (!EqualsNoCase(name, found.szExeFile) || found.th32ProcessID == self || found.th32ProcessID == 0)
+            if (StrCmpIW(name.c_str(), found.szExeFile) != 0 || found.th32ProcessID == self || found.th32ProcessID == 0)
                 continue;
             SetLastError(0);
             HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, found.th32ProcessID);
@@ -177,7 +178,7 @@ std::vector<std::wstring> CMisc::FindProcessesWithModule(const std::vector<std::
         for (HMODULE module : ProcessModules(process)) {
             std::wstring path = ModulePath(process, module);
             if (std::any_of(moduleTexts.begin(), moduleTexts.end(),
-                    [&](const std::wstring& text) { return ContainsNoCase(path, text); }))
+                    [&](const std::wstring& text) { return StrStrIW(path.c_str(), text.c_str()) != nullptr; }))
                 found.push_back(FileNamePart(ModulePath(process, nullptr)));
         }
         CloseHandle(process);
