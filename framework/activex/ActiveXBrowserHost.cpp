@@ -230,12 +230,13 @@ void ActiveXBrowserHost::shutDownHost()
     // The window goes first, so that later posts answer false. The calls still
     // queued in it are taken along: the base's shutdown below runs (cancels)
     // them, and their records are freed once that is done.
-    WinMessageWindow::PostedCalls queued;
+    std::unique_ptr<WinMessageWindow> window;
     {
         std::lock_guard<std::mutex> guard(hostLock_);
-        if (messageWindow_) queued = messageWindow_->takePostedCalls();
-        messageWindow_.reset();
+        window = std::move(messageWindow_);
     }
+    WinMessageWindow::PostedCalls queued = window ? window->takePostedCalls() : WinMessageWindow::PostedCalls();
+    window.reset();
     releaseRetainedObjects();
     BrowserHost::shutDownHost();
     releaseBrowserObjects();

@@ -68,15 +68,6 @@ WinMessageWindow::~WinMessageWindow()
     handler_ = nullptr;
 }
 
-WinMessageWindow::PostedCalls& WinMessageWindow::PostedCalls::operator=(PostedCalls&& other) noexcept
-{
-    if (this != &other) {
-        PostedCalls previous(std::move(*this));
-        records_ = std::exchange(other.records_, {});
-    }
-    return *this;
-}
-
 WinMessageWindow::PostedCalls::~PostedCalls()
 {
     for (LPARAM record : records_) runPostedCall(record);

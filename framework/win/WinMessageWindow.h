@@ -49,7 +49,7 @@ public:
     public:
         PostedCalls() = default;
         PostedCalls(PostedCalls&& other) noexcept : records_(std::exchange(other.records_, {})) {}
-        PostedCalls& operator=(PostedCalls&& other) noexcept;
+        PostedCalls& operator=(PostedCalls&&) = delete;
         ~PostedCalls();
 
     private:
