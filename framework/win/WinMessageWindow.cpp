@@ -77,8 +77,13 @@ WinMessageWindow::PostedCalls WinMessageWindow::takePostedCalls()
 {
     PostedCalls taken;
     MSG message;
-    while (PeekMessageW(&message, window_, kAsyncCallMessage, kAsyncCallMessage, PM_REMOVE))
-        taken.records_.push_back(message.lParam);
+    while (PeekMessageW(&message, window_, kAsyncCallMessage, kAsyncCallMessage, PM_REMOVE)) {
+        try {
+            taken.records_.push_back(message.lParam);
+        } catch (...) {
+            runPostedCall(message.lParam);  // out of memory: run now rather than lose it
+        }
+    }
     return taken;
 }
 
