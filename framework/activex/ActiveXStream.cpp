@@ -81,7 +81,6 @@ bool ActiveXStream::startRequest(const std::shared_ptr<ActiveXStreamRequest>& re
     if (request->start()) return true;
     // Refused: the first download ends the stream, a range read only fails
     // (unless the failure was reported inside the start already).
-    createdHeld_ = false;
     if (requests_.erase(request) && request->isWhole()) {
         if (!failedOpen_) signalFailedOpen();
         signalCompleted(false);
