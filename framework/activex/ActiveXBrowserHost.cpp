@@ -33,6 +33,16 @@ ActiveXBrowserHost::ActiveXBrowserHost(IWebBrowser2* browser, IOleClientSite* si
 
 namespace {
 
+using RetainedObjects =
+    std::map<ActiveXBrowserHost::DispatchReference*, std::shared_ptr<ActiveXBrowserHost::DispatchReference>>;
+
+// Gives back the page's references held for script; on the main thread.
+void releaseAll(RetainedObjects& objects)
+{
+    for (auto& [address, reference] : objects) reference->get()->Release();
+    objects.clear();
+}
+
 // What a host that dies off the main thread leaves for it: the page's COM
 // references and the DOM wrappers over them, released there, and the message
 // window that carries them there, destroyed last.
@@ -40,7 +50,7 @@ struct MainThreadLeftovers {
     std::unique_ptr<WinMessageWindow> window;
     std::shared_ptr<DOM::Window> windowWrapper;
     std::shared_ptr<DOM::Document> documentWrapper;
-    std::map<ActiveXBrowserHost::DispatchReference*, std::shared_ptr<ActiveXBrowserHost::DispatchReference>> retained;
+    RetainedObjects retained;
     Com::ComPtr<IOleClientSite> clientSite;
     Com::ComPtr<IDispatch> htmlDocument;
     Com::ComPtr<IDispatch> htmlWindow;
@@ -51,8 +61,7 @@ struct MainThreadLeftovers {
         std::unique_ptr<MainThreadLeftovers> leftovers(static_cast<MainThreadLeftovers*>(data));
         leftovers->windowWrapper.reset();
         leftovers->documentWrapper.reset();
-        for (auto& [address, reference] : leftovers->retained) reference->get()->Release();
-        leftovers->retained.clear();
+        releaseAll(leftovers->retained);
         // The window goes with the rest, from inside its own delivery.
     }
 };
@@ -280,12 +289,12 @@ void ActiveXBrowserHost::releasePendingObjects()
 
 void ActiveXBrowserHost::releaseRetainedObjects()
 {
-    std::map<DispatchReference*, std::shared_ptr<DispatchReference>> released;
+    RetainedObjects released;
     {
         std::lock_guard<std::mutex> guard(retainedLock_);
         released.swap(retainedObjects_);
     }
-    for (auto& [address, reference] : released) reference->get()->Release();
+    releaseAll(released);
 }
 
 void ActiveXBrowserHost::releaseBrowserObjects()
