@@ -63,6 +63,7 @@ void NpapiPluginModule::releaseDefault()
 void NpapiPluginModule::releasePendingObjects()
 {
     if (GetCurrentThreadId() != mainThreadId_) return;
+    if (!releasesWaiting_.exchange(false, std::memory_order_acquire)) return;
     NPObject* object;
     while (releaseQueue_.pop(object)) ReleaseObject(object);
 }

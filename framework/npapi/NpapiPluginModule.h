@@ -25,6 +25,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -63,7 +64,11 @@ public:
     DWORD mainThreadId() const { return mainThreadId_; }
 
     // Queues a browser object for release on the main thread; any thread.
-    void deferRelease(NPObject* object) { releaseQueue_.push(object); }
+    void deferRelease(NPObject* object)
+    {
+        releaseQueue_.push(object);
+        releasesWaiting_.store(true, std::memory_order_release);
+    }
     // Releases what the queue holds; on the main thread only (elsewhere nothing).
     void releasePendingObjects();
 
@@ -96,6 +101,9 @@ private:
     DWORD mainThreadId_;
     std::unordered_map<NPIdentifier, Identifier> identifiers_;
     MainThreadReleaseQueue<NPObject*> releaseQueue_;
+    // Set after each push: the drain, run by every entry point, takes the queue's
+    // lock only when something was queued since it last ran.
+    std::atomic<bool> releasesWaiting_{false};
 };
 
 }  // namespace Npapi
