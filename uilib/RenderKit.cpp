@@ -443,16 +443,23 @@ bool CRenderKit::LoadSkinBytes(const wchar_t* name, const wchar_t* type, std::ve
     return readSkinBytes(name, type, bytes);
 }
 
-bool CRenderKit::LoadResourceBytes(const wchar_t* name, const wchar_t* type, std::vector<uint8_t>& bytes)
+bool CRenderKit::FindResourceData(const wchar_t* name, const wchar_t* type, const uint8_t*& data, DWORD& size)
 {
     HINSTANCE module = CWindowManagerUI::GetResourceInstance();
     HRSRC resource = FindResourceW(module, name, type);
     if (!resource) return false;
     HGLOBAL loaded = LoadResource(module, resource);
-    DWORD size = SizeofResource(module, resource);
-    const void* data = loaded ? LockResource(loaded) : nullptr;
-    if (!data || size == 0) return false;
-    bytes.assign(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
+    size = SizeofResource(module, resource);
+    data = loaded ? static_cast<const uint8_t*>(LockResource(loaded)) : nullptr;
+    return data && size != 0;
+}
+
+bool CRenderKit::LoadResourceBytes(const wchar_t* name, const wchar_t* type, std::vector<uint8_t>& bytes)
+{
+    const uint8_t* data = nullptr;
+    DWORD size = 0;
+    if (!FindResourceData(name, type, data, size)) return false;
+    bytes.assign(data, data + size);
     return true;
 }
 

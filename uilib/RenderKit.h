@@ -53,6 +53,8 @@ public:
     static bool LoadSkinBytes(const wchar_t* name, const wchar_t* type, std::vector<uint8_t>& bytes);
     // The bytes of a resource of the resource module (the name may be an integer id).
     static bool LoadResourceBytes(const wchar_t* name, const wchar_t* type, std::vector<uint8_t>& bytes);
+    // The same resource where the module holds it (false: missing or empty).
+    static bool FindResourceData(const wchar_t* name, const wchar_t* type, const uint8_t*& data, DWORD& size);
 
     static bool DrawImageString(HDC dc, CWindowManagerUI* manager, const RECT& rcItem, const RECT& rcPaint,
         const wchar_t* image, const wchar_t* modify = nullptr);

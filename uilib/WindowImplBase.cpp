@@ -1,6 +1,7 @@
 #include "WindowImplBase.h"
 
 #include "ControlUI.h"
+#include "RenderKit.h"
 
 #include <cstdlib>
 #include <memory>
@@ -473,14 +474,9 @@ LRESULT WindowImplBase::OnSysCommand(UINT msg, WPARAM wParam, LPARAM lParam, boo
 
 bool WindowImplBase::useSkinResource()
 {
-    HINSTANCE module = CWindowManagerUI::GetResourceInstance();
-    HRSRC resource = ::FindResourceW(module, GetSkinResourceId(), L"ZIPRES");
-    if (!resource) return false;
-    HGLOBAL loaded = ::LoadResource(module, resource);
-    if (!loaded) return false;
-    DWORD size = ::SizeofResource(module, resource);
-    const uint8_t* data = static_cast<const uint8_t*>(::LockResource(loaded));
-    if (size == 0 || !data) return false;
+    const uint8_t* data = nullptr;
+    DWORD size = 0;
+    if (!CRenderKit::FindResourceData(GetSkinResourceId(), L"ZIPRES", data, size)) return false;
     // One copy per resource, kept for the rest of the process: an archive may
     // still read it while another window opens its own.
     struct Copy {
