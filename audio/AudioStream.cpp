@@ -60,6 +60,21 @@ void CAudioStream::WaitIdle()
 void CAudioStream::work(std::unique_lock<std::mutex>& lock)
 {
     working_ = true;
+    try {
+        drain(lock);
+    } catch (...) {
+        // memory ran short: what is left waits for the next caller, and
+        // nobody waits for this one any more
+        working_ = false;
+        idle_.notify_all();
+        throw;
+    }
+    working_ = false;
+    idle_.notify_all();
+}
+
+void CAudioStream::drain(std::unique_lock<std::mutex>& lock)
+{
     for (;;) {
         if (stopping_) {
             stopping_ = false;
@@ -81,8 +96,6 @@ void CAudioStream::work(std::unique_lock<std::mutex>& lock)
         else
             switchMode(lock, std::move(next));
     }
-    working_ = false;
-    idle_.notify_all();
 }
 
 void CAudioStream::switchMode(std::unique_lock<std::mutex>& lock, PacketRef first)
@@ -90,13 +103,21 @@ void CAudioStream::switchMode(std::unique_lock<std::mutex>& lock, PacketRef firs
     const int mode = ModeForPayloadType(first->PayloadType());
     OutputPtr old = std::move(output_);
     lock.unlock();
-    old.reset();
-    auto queue = std::make_shared<CJitterBuffer>();
-    queue->Insert(std::move(first));
+    std::shared_ptr<CJitterBuffer> queue;
     OutputPtr output;
-    if (mode == Sondex::kCaptureModeMono || mode == Sondex::kCaptureModeStereo) {
-        output.reset(new CAudioOutput(sink_, streamId_, queue, muted_));
-        if (!output->Open()) output.reset();
+    try {
+        old.reset();
+        queue = std::make_shared<CJitterBuffer>();
+        queue->Insert(std::move(first));
+        if (mode == Sondex::kCaptureModeMono || mode == Sondex::kCaptureModeStereo) {
+            output.reset(new CAudioOutput(sink_, streamId_, queue, muted_));
+            if (!output->Open()) output.reset();
+        }
+    } catch (...) {
+        output.reset();  // no device is closed under the lock
+        old.reset();
+        lock.lock();     // the caller leaves with the lock held
+        throw;
     }
     lock.lock();
     mode_ = mode;

@@ -53,6 +53,7 @@ public:
 
 private:
     void work(std::unique_lock<std::mutex>& lock);
+    void drain(std::unique_lock<std::mutex>& lock);
     void switchMode(std::unique_lock<std::mutex>& lock, PacketRef first);
 
     IAudioPeerSink* sink_;
